@@ -1,0 +1,23 @@
+// An int field that also reads as an accessor: `x.n` and `x.n()` give the same value.
+#pragma once
+
+struct IntField {
+  int v;
+
+  constexpr operator int() const { return v; }
+  constexpr int operator()() const { return v; }
+  IntField& operator=(int x) {
+    v = x;
+    return *this;
+  }
+  IntField& operator+=(int x) {
+    v += x;
+    return *this;
+  }
+  IntField& operator-=(int x) {
+    v -= x;
+    return *this;
+  }
+};
+
+static_assert(sizeof(IntField) == sizeof(int), "IntField must stay one int");

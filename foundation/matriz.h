@@ -1,0 +1,85 @@
+// MATRIZ<T>: an owning row-major matrix with checked access.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <new>
+
+#include "foundation/erro.h"
+#include "foundation/int_field.h"
+
+template <class T>
+class MATRIZ {
+ public:
+  T* data;
+  IntField nl;
+  IntField nc;
+  IntField n;
+
+  MATRIZ(int nl = 0, int nc = 0) { aloca(nl, nc); }
+  MATRIZ(int nl, int nc, T x) {
+    aloca(nl, nc);
+    fill(x);
+  }
+  // Elements in row-major order; every further argument must be a double.
+  MATRIZ(int nl, int nc, double a0, double a1, ...);
+  MATRIZ(const MATRIZ& m) {
+    aloca(m.nl, m.nc);
+    copia(m);
+  }
+  ~MATRIZ() { desaloca(); }
+
+  void aloca(int l, int c) {
+    nl = l;
+    nc = c;
+    int64_t count = static_cast<int64_t>(l) * c;
+    n = static_cast<int>(count);
+    data = nullptr;
+    if (l > 0 && c > 0) {
+      if (count > INT32_MAX) erro("Erro MATRIZ::aloca - Falta memoria", "");
+      data = new (std::nothrow) T[count];
+      if (data == nullptr) erro("Erro MATRIZ::aloca - Falta memoria", "");
+    }
+  }
+  void desaloca() {
+    delete[] data;
+    data = nullptr;
+  }
+  void copia(const MATRIZ& m) {
+    if (data == nullptr || m.data == nullptr) return;
+    for (int i = 0; i < n && i < m.n; i++) data[i] = m.data[i];
+  }
+  void resize(int l, int c) {
+    desaloca();
+    aloca(l, c);
+  }
+  MATRIZ& operator=(const MATRIZ& m) {
+    if (this == &m) return *this;
+    if (m.nl != nl || m.nc != nc) resize(m.nl, m.nc);
+    copia(m);
+    return *this;
+  }
+  void fill(T x) {
+    if (data == nullptr) return;
+    for (int i = 0; i < n; i++) data[i] = x;
+  }
+
+  T& operator()(int l, int c) {
+    if (l < 0 || l >= nl || c < 0 || c >= nc) erro("Erro MATRIZ::operator(l,c) - Indice invalido", "");
+    return data[l * nc + c];
+  }
+  const T& operator()(int l, int c) const { return const_cast<MATRIZ&>(*this)(l, c); }
+};
+
+template <class T>
+MATRIZ<T>::MATRIZ(int l, int c, double a0, double a1, ...) {
+  aloca(l, c);
+  if (data == nullptr) return;
+  va_list ap;
+  va_start(ap, a1);
+  for (int i = 0; i < n; i++) {
+    double v = i == 0 ? a0 : i == 1 ? a1 : va_arg(ap, double);
+    (*this)(i / nc, i % nc) = static_cast<T>(v);
+  }
+  va_end(ap);
+}

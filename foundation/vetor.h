@@ -1,0 +1,90 @@
+// VETOR<T>: an owning vector with checked and border-mode access.
+#pragma once
+
+#include <new>
+
+#include "foundation/erro.h"
+#include "foundation/int_field.h"
+
+template <class T>
+class VETOR {
+ public:
+  T* data;
+  IntField n;
+  T backg{};
+  int centro;
+
+  explicit VETOR(int n = 0) { aloca(n); }
+  VETOR(int n, T x) {
+    aloca(n);
+    fill(x);
+  }
+  VETOR(const VETOR& v) {
+    aloca(v.n);
+    copia(v);
+  }
+  ~VETOR() { desaloca(); }
+
+  void aloca(int count) {
+    n = count;
+    centro = 0;
+    data = nullptr;
+    if (count > 0) {
+      data = new (std::nothrow) T[count];
+      if (data == nullptr) erro("Erro VETOR::aloca - Falta memoria", "");
+    }
+  }
+  void desaloca() {
+    delete[] data;
+    data = nullptr;
+  }
+  void copia(const VETOR& v) {
+    for (int i = 0; i < n && i < v.n; i++) data[i] = v.data[i];
+    centro = v.centro;
+  }
+  void resize(int count) {
+    if (count == n) return;
+    desaloca();
+    aloca(count);
+  }
+  VETOR& operator=(const VETOR& v) {
+    if (this == &v) return *this;
+    resize(v.n);
+    copia(v);
+    return *this;
+  }
+  void fill(T x) {
+    for (int i = 0; i < n; i++) data[i] = x;
+  }
+
+  T& operator()(int i) {
+    if (i < 0 || i >= n) erro("Erro VETOR::operator() - Indice invalido", "");
+    return data[i];
+  }
+  const T& operator()(int i) const { return const_cast<VETOR&>(*this)(i); }
+
+  T& operator()(int i, char modo) {
+    switch (modo) {
+      case 'n':
+      case 0:
+        return (i >= 0 && i < n) ? data[i] : backg;
+      case 'e':
+      case 2:
+        if (i < 0 || i >= n) erro("Erro VETOR::operator(i,'e') - Indice invalido", "");
+        return data[i];
+      case 'r':
+      case 3: {
+        if (n <= 0) return backg;
+        int k = i % n;
+        return data[k < 0 ? k + n : k];
+      }
+      case 'c':
+      case 4: {
+        int k = i + centro;
+        return (k >= 0 && k < n) ? data[k] : backg;
+      }
+      default:
+        erro("Erro VETOR::operator(i,modo) - modo invalido", "");
+    }
+  }
+};

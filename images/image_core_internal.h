@@ -1,0 +1,184 @@
+// Storage rules shared by the byte-addressed image classes. Library sources only.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <type_traits>
+
+#include "foundation/erro.h"
+#include "images/images.h"
+
+namespace vistelmo {
+
+// Name used in messages and default outside value of each class.
+template <class Img>
+struct ImageTraits;
+template <>
+struct ImageTraits<IMGGRY> {
+  static constexpr const char* name = "IMGGRY";
+  static unsigned char background() { return 0; }
+};
+template <>
+struct ImageTraits<IMGCOR> {
+  static constexpr const char* name = "IMGCOR";
+  static COR background() { return COR{0, 0, 0}; }
+};
+template <>
+struct ImageTraits<IMGSHT> {
+  static constexpr const char* name = "IMGSHT";
+  static short background() { return 0; }
+};
+template <>
+struct ImageTraits<IMGFLT> {
+  static constexpr const char* name = "IMGFLT";
+  static float background() { return 0.0f; }
+};
+template <>
+struct ImageTraits<IMGDBL> {
+  static constexpr const char* name = "IMGDBL";
+  static double background() { return 0.0; }
+};
+template <>
+struct ImageTraits<IMGCPX> {
+  static constexpr const char* name = "IMGCPX";
+  static std::complex<float> background() { return {0.0f, 0.0f}; }
+};
+template <>
+struct ImageTraits<IMGBIN> {
+  static constexpr const char* name = "IMGBIN";
+};
+
+// True when the image holds pixels (at least one row and one column, storage present).
+template <class Img>
+inline bool has_pixels(const Img& im) {
+  return im.nl > 0 && im.nc > 0 && im.data != nullptr;
+}
+
+// Product of two sizes in 32-bit wrapping arithmetic, as the element count is kept.
+inline int wrapped_product(int a, int b) {
+  return static_cast<int>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+
+// Allocates count elements and a table of nl row starts, each stride elements apart.
+// Fails with msg when the sizes overflow or memory runs out.
+template <class T>
+void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg) {
+  data = nullptr;
+  rows = nullptr;
+  int64_t count = nl * stride;
+  if (count > INT32_MAX) erro(msg, "");
+  data = new (std::nothrow) T[count];
+  if (data == nullptr) erro(msg, "");
+  rows = new (std::nothrow) T*[nl];
+  if (rows == nullptr) {
+    delete[] data;
+    data = nullptr;
+    erro(msg, "");
+  }
+  for (int l = 0; l < nl; l++) rows[l] = data + l * stride;
+}
+
+template <class Img>
+void aloca(Img& im, int nl, int nc) {
+  im.nl = nl;
+  im.nc = nc;
+  im.n = wrapped_product(nl, nc);
+  im.lc = (nl - 1) / 2;
+  im.cc = (nc - 1) / 2;
+  im.backg = ImageTraits<Img>::background();
+  im.data = nullptr;
+  im.rows = nullptr;
+  if (nl >= 1 && nc >= 1) {
+    static const std::string msg = std::string("Erro ") + ImageTraits<Img>::name + "::aloca - Falta memoria";
+    allocate_rows(im.data, im.rows, nl, nc, msg.c_str());
+  }
+}
+
+template <class Img>
+void desaloca(Img& im) {
+  if (im.data == nullptr) return;
+  delete[] im.data;
+  delete[] im.rows;
+  im.data = nullptr;
+  im.rows = nullptr;
+}
+
+// Number of elements (words for IMGBIN) held in the block.
+template <class Img>
+inline int64_t block_count(const Img& im) {
+  if (!has_pixels(im)) return 0;
+  if constexpr (std::is_same_v<Img, IMGBIN>)
+    return im.nw;
+  else
+    return static_cast<int64_t>(im.nl) * im.nc;
+}
+
+template <class Img>
+void copy_block(Img& dst, const Img& src) {
+  int64_t count = block_count(dst);
+  if (count == 0 || block_count(src) != count) return;
+  std::memcpy(static_cast<void*>(dst.data), src.data, count * sizeof(*dst.data));
+}
+
+// Same-type copy into the existing storage; sizes must agree.
+template <class Img>
+void copia(Img& dst, const Img& src) {
+  if (dst.nl != src.nl || dst.nc != src.nc) erro("Erro: a.nl()!=nl() || a.nc()!=nc()", "");
+  dst.backg = src.backg;
+  dst.lc = src.lc;
+  dst.cc = src.cc;
+  copy_block(dst, src);
+}
+
+template <class Img>
+void construct_copy(Img& dst, const Img& src) {
+  dst.aloca(src.nl, src.nc);
+  dst.backg = src.backg;
+  dst.lc = src.lc;
+  dst.cc = src.cc;
+  copy_block(dst, src);
+}
+
+template <class Img>
+void resize(Img& im, int nl, int nc) {
+  if (im.nl == nl && im.nc == nc && (im.data != nullptr || nl < 1 || nc < 1)) return;
+  im.desaloca();
+  im.aloca(nl, nc);
+}
+
+template <class Img>
+Img& assign(Img& dst, const Img& src) {
+  if (&dst == &src) return dst;
+  if (dst.nl != src.nl || dst.nc != src.nc || (dst.data == nullptr && src.data != nullptr)) {
+    dst.desaloca();
+    dst.aloca(src.nl, src.nc);
+  }
+  dst.backg = src.backg;
+  dst.lc = src.lc;
+  dst.cc = src.cc;
+  copy_block(dst, src);
+  return dst;
+}
+
+// Resolves (a, b) under a border mode to a position; false when it lies outside the image.
+// Mode 'e' fails outside; an unknown mode fails always.
+bool resolve_position(int a, int b, char mode, int nl, int nc, int lc, int cc, int& l, int& c);
+
+// Prepares a conversion target: re-allocates only when the size differs (or storage is missing).
+template <class Dst, class Src>
+void prepare_assign(Dst& dst, const Src& src) {
+  if (dst.nl != src.nl || dst.nc != src.nc || (dst.data == nullptr && src.nl > 0 && src.nc > 0)) {
+    dst.desaloca();
+    dst.aloca(src.nl, src.nc);
+  }
+}
+
+// Refuses a conversion copy between images of different sizes.
+template <class Dst, class Src>
+void check_same_size(const Dst& dst, const Src& src) {
+  if (dst.nl != src.nl || dst.nc != src.nc) erro("Erro: a.nl()!=nl() || a.nc()!=nc()", "");
+}
+
+}  // namespace vistelmo

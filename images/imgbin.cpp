@@ -1,0 +1,93 @@
+// Storage, fills and element access of the binary image.
+#include <algorithm>
+#include <cstdarg>
+
+#include "images/image_core_internal.h"
+
+namespace core = vistelmo;
+
+namespace {
+// Mask of the used bits in the last word of a row of nc columns.
+inline uint32_t last_word_mask(int nc) {
+  int used = nc & 31;
+  return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);
+}
+}  // namespace
+
+IMGBIN::IMGBIN(int nl, int nc) : backg(0) { aloca(nl, nc); }
+
+IMGBIN::IMGBIN(int nl, int nc, bool v) : backg(0) {
+  aloca(nl, nc);
+  fill(v);
+}
+
+IMGBIN::IMGBIN(int nl, int nc, bool v0, bool v1, ...) : backg(0) {
+  aloca(nl, nc);
+  if (n <= 0) return;
+  va_list ap;
+  va_start(ap, v1);
+  for (int k = 0; k < n; k++) {
+    bool v = k == 0 ? v0 : k == 1 ? v1 : va_arg(ap, int) != 0;
+    (*this)(k / nc, k % nc) = v;
+  }
+  va_end(ap);
+}
+
+IMGBIN::IMGBIN(const IMGBIN& a) : backg(0) { core::construct_copy(*this, a); }
+
+IMGBIN::~IMGBIN() { desaloca(); }
+
+void IMGBIN::aloca(int l, int c) {
+  nl = l;
+  nc = c;
+  n = core::wrapped_product(l, c);
+  lc = (l - 1) / 2;
+  cc = (c - 1) / 2;
+  backg |= 1u;
+  data = nullptr;
+  rows = nullptr;
+  wpr = nw = 0;
+  if (l >= 1 && c >= 1) {
+    wpr = (c - 1) / 32 + 1;
+    core::allocate_rows(data, rows, l, wpr, "Erro IMGBIN::aloca - falta memoria");
+    nw = wpr * l;
+    std::fill(data, data + nw, 0u);
+  }
+}
+
+void IMGBIN::desaloca() { core::desaloca(*this); }
+
+void IMGBIN::copia(const IMGBIN& a) {
+  core::copia(*this, a);
+}
+
+void IMGBIN::fill(bool v) {
+  if (!core::has_pixels(*this)) return;
+  const uint32_t last = last_word_mask(nc);
+  for (int l = 0; l < nl; l++) {
+    uint32_t* row = rows[l];
+    std::fill(row, row + wpr - 1, v ? 0xFFFFFFFFu : 0u);
+    row[wpr - 1] = v ? (row[wpr - 1] | last) : (row[wpr - 1] & ~last);
+  }
+}
+
+void IMGBIN::fill(const bool* a) {
+  if (!core::has_pixels(*this)) return;
+  for (int k = 0; k < n; k++) (*this)(k / nc, k % nc) = a[k];
+}
+
+void IMGBIN::fill(const uint32_t* words) {
+  if (!core::has_pixels(*this)) return;
+  for (int k = 0; k < n; k++) (*this)(k / nc, k % nc) = (words[k >> 5] & (0x80000000u >> (k & 31))) != 0;
+}
+
+void IMGBIN::resize(int l, int c) { core::resize(*this, l, c); }
+
+IMGBIN& IMGBIN::operator=(const IMGBIN& a) { return core::assign(*this, a); }
+
+BITREF IMGBIN::operator()(int a, int b, char mode) {
+  int l, c;
+  if (core::resolve_position(a, b, mode, nl, nc, lc, cc, l, c) && rows)
+    return BITREF{rows[l] + (c >> 5), 0x80000000u >> (c & 31)};
+  return BITREF{&backg, 1u};
+}
