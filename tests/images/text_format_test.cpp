@@ -1,5 +1,6 @@
 // Text matrix files and stream inserters: exact layout, per-class element forms, round trips,
 // the reader's token rules and every failure.
+#include <functional>
 #include <iomanip>
 #include <sstream>
 
