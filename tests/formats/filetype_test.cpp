@@ -4,11 +4,17 @@
 #include <vector>
 
 #include "formats/filetype.h"
+#include "formats/type_fixtures.h"
 #include "support/test_support.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using fixtures::avi_header;
+using fixtures::bmp_header;
+using fixtures::Bytes;
+using fixtures::text;
+using fixtures::tga_header;
+using fixtures::with_tail;
 
 const char* const kUnknown =
     "Erro TipoImg - Formato deve ser JPG ou um dos nao-compactados: BMP-1bit ou TGA-8bits ou "
@@ -86,53 +92,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BadName{"d.tga/7", "Erro suf do arquivo: numero apos suf"}));
 
 // ---- TipoImg
-
-Bytes tga_header(uint8_t map_type, uint8_t image_type, uint8_t map_entry_bits, uint8_t depth) {
-  Bytes h(18, 0);
-  h[1] = map_type;
-  h[2] = image_type;
-  if (map_type) h[5] = 2;  // two map entries
-  h[7] = map_entry_bits;
-  h[12] = 2;  // 2 x 1
-  h[14] = 1;
-  h[16] = depth;
-  h[17] = 0x20;
-  return h;
-}
-
-Bytes bmp_header(int bits, int compression, int colours_used) {
-  Bytes h(62, 0);
-  h[0] = 'B';
-  h[1] = 'M';
-  h[10] = 62;
-  h[14] = 40;
-  h[18] = 1;
-  h[22] = 1;
-  h[26] = 1;
-  h[28] = static_cast<uint8_t>(bits);
-  h[30] = static_cast<uint8_t>(compression);
-  h[46] = static_cast<uint8_t>(colours_used);
-  return h;
-}
-
-// A RIFF AVI whose stream format sits where the library's writer puts it.
-Bytes avi_header(int planes, int bits, int compression) {
-  Bytes h(224, 0);
-  const std::string riff = "RIFF", avi = "AVI ";
-  std::copy(riff.begin(), riff.end(), h.begin());
-  std::copy(avi.begin(), avi.end(), h.begin() + 8);
-  h[184] = static_cast<uint8_t>(planes);
-  h[186] = static_cast<uint8_t>(bits);
-  h[188] = static_cast<uint8_t>(compression);
-  return h;
-}
-
-Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
-Bytes with_tail(Bytes b, const std::string& tail) {
-  b.insert(b.end(), tail.begin(), tail.end());
-  return b;
-}
 
 struct ContentCase {
   std::string label;
