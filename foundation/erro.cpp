@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "foundation/clock_internal.h"
 #include "foundation/constants.h"
 
 void erro(std::string a, std::string b) {
@@ -27,8 +28,8 @@ namespace {
 int64_t clock_ms() { return static_cast<int64_t>(std::clock()) * 1000 / CLOCKS_PER_SEC; }
 }  // namespace
 
-int centseg() { return static_cast<int>((clock_ms() * 100 + 50) / 1000); }
-int mileseg() { return static_cast<int>((clock_ms() * 1000 + 500) / 1000); }
+int centseg() { return vistelmo::centseg_from_ms(clock_ms()); }
+int mileseg() { return vistelmo::mileseg_from_ms(clock_ms()); }
 
 void* aloca(int size) {
   void* p = std::malloc(size > 0 ? static_cast<size_t>(size) : 0);

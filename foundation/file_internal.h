@@ -31,9 +31,7 @@ class StdioFile {
   const std::string& name() const { return name_; }
 
   // Reads count items of size bytes; true when all arrived.
-  bool read(void* p, size_t size, size_t count) {
-    return std::fread(p, size, count, f_) == count;
-  }
+  bool read(void* p, size_t size, size_t count) { return std::fread(p, size, count, f_) == count; }
   // Writes count items of size bytes; a short write is remembered and reported by finish().
   void write(const void* p, size_t size, size_t count) {
     if (count != 0 && std::fwrite(p, size, count, f_) != count) failed_ = true;

@@ -29,14 +29,15 @@ class MATRIZ {
   }
   ~MATRIZ() { desaloca(); }
 
+  // A product outside the int range is refused; two negative sizes give an empty matrix (n 0).
   void aloca(int l, int c) {
     nl = l;
     nc = c;
-    int64_t count = static_cast<int64_t>(l) * c;
-    n = static_cast<int>(count);
     data = nullptr;
-    if (l > 0 && c > 0) {
-      if (count > INT32_MAX) erro("Erro MATRIZ::aloca - Falta memoria", "");
+    int64_t count = (l < 0 && c < 0) ? 0 : static_cast<int64_t>(l) * c;
+    if (count > INT32_MAX || count < INT32_MIN) erro("Erro MATRIZ::aloca - Falta memoria", "");
+    n = static_cast<int>(count);
+    if (count > 0) {
       data = new (std::nothrow) T[count];
       if (data == nullptr) erro("Erro MATRIZ::aloca - Falta memoria", "");
     }
@@ -65,7 +66,8 @@ class MATRIZ {
   }
 
   T& operator()(int l, int c) {
-    if (l < 0 || l >= nl || c < 0 || c >= nc) erro("Erro MATRIZ::operator(l,c) - Indice invalido", "");
+    if (l < 0 || l >= nl || c < 0 || c >= nc)
+      erro("Erro MATRIZ::operator(l,c) - Indice invalido", "");
     return data[l * nc + c];
   }
   const T& operator()(int l, int c) const { return const_cast<MATRIZ&>(*this)(l, c); }

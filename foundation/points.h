@@ -81,7 +81,9 @@ struct PONTOI4 {
   void copia(const PONTO4& p);
 };
 
-inline bool operator==(const PONTOI2& a, const PONTOI2& b) { return a.lin == b.lin && a.col == b.col; }
+inline bool operator==(const PONTOI2& a, const PONTOI2& b) {
+  return a.lin == b.lin && a.col == b.col;
+}
 inline bool operator!=(const PONTOI2& a, const PONTOI2& b) { return !(a == b); }
 
 PONTO3 operator*(const MATRIZ<double>& M, const PONTO3& p);

@@ -1,6 +1,7 @@
 // VETOR<T>: an owning vector with checked and border-mode access.
 #pragma once
 
+#include <cstdint>
 #include <new>
 
 #include "foundation/erro.h"
@@ -74,13 +75,13 @@ class VETOR {
         return data[i];
       case 'r':
       case 3: {
-        if (n <= 0) return backg;
+        if (n <= 0) return backg;  // nothing to wrap onto
         int k = i % n;
         return data[k < 0 ? k + n : k];
       }
       case 'c':
       case 4: {
-        int k = i + centro;
+        int64_t k = static_cast<int64_t>(i) + centro;
         return (k >= 0 && k < n) ? data[k] : backg;
       }
       default:

@@ -23,7 +23,7 @@ IMGBIN::IMGBIN(int nl, int nc, bool v) : backg(0) {
 
 IMGBIN::IMGBIN(int nl, int nc, bool v0, bool v1, ...) : backg(0) {
   aloca(nl, nc);
-  if (n <= 0) return;
+  if (!core::has_pixels(*this)) return;
   va_list ap;
   va_start(ap, v1);
   for (int k = 0; k < n; k++) {
@@ -48,6 +48,7 @@ void IMGBIN::aloca(int l, int c) {
   rows = nullptr;
   wpr = nw = 0;
   if (l >= 1 && c >= 1) {
+    if (static_cast<int64_t>(l) * c > INT32_MAX) erro("Erro IMGBIN::aloca - falta memoria", "");
     wpr = (c - 1) / 32 + 1;
     core::allocate_rows(data, rows, l, wpr, "Erro IMGBIN::aloca - falta memoria");
     nw = wpr * l;
@@ -57,9 +58,7 @@ void IMGBIN::aloca(int l, int c) {
 
 void IMGBIN::desaloca() { core::desaloca(*this); }
 
-void IMGBIN::copia(const IMGBIN& a) {
-  core::copia(*this, a);
-}
+void IMGBIN::copia(const IMGBIN& a) { core::copia(*this, a); }
 
 void IMGBIN::fill(bool v) {
   if (!core::has_pixels(*this)) return;
@@ -78,7 +77,21 @@ void IMGBIN::fill(const bool* a) {
 
 void IMGBIN::fill(const uint32_t* words) {
   if (!core::has_pixels(*this)) return;
-  for (int k = 0; k < n; k++) (*this)(k / nc, k % nc) = (words[k >> 5] & (0x80000000u >> (k & 31))) != 0;
+  const uint32_t last = last_word_mask(nc);
+  int64_t start = 0;  // stream position of the row's first pixel
+  for (int l = 0; l < nl; l++, start += nc) {
+    uint32_t* row = rows[l];
+    int left = nc;  // pixels of the row still to copy
+    for (int j = 0; j < wpr; j++, left -= 32) {
+      const int64_t pos = start + 32 * static_cast<int64_t>(j);
+      const uint32_t* w = words + (pos >> 5);
+      const int shift = static_cast<int>(pos & 31);
+      uint32_t v = w[0] << shift;
+      // The next stream word is read only when this run of pixels reaches into it.
+      if (shift != 0 && shift + std::min(left, 32) > 32) v |= w[1] >> (32 - shift);
+      row[j] = j == wpr - 1 ? (v & last) | (row[j] & ~last) : v;
+    }
+  }
 }
 
 void IMGBIN::resize(int l, int c) { core::resize(*this, l, c); }

@@ -1,0 +1,138 @@
+// JPEG files through libjpeg: baseline writing of grey and colour images, reading of any JPEG.
+#include "formats/jpeg.h"
+
+#include <csetjmp>
+#include <cstdio>
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+#include "foundation/file_internal.h"
+
+using vistelmo::StdioFile;
+
+namespace {
+
+// Error record of the readers: libjpeg's manager first, so the jump buffer is found from it.
+struct ErroJpgMgr {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+// Exit routine of the readers: libjpeg's message on stderr, then back into the reader.
+[[noreturn]] void ErroJpg(j_common_ptr cinfo) {
+  (*cinfo->err->output_message)(cinfo);
+  std::longjmp(reinterpret_cast<ErroJpgMgr*>(cinfo->err)->jump, 1);
+}
+
+template <class Img>
+struct JpegTraits;
+template <>
+struct JpegTraits<IMGGRY> {
+  static constexpr int components = 1;
+  static constexpr J_COLOR_SPACE space = JCS_GRAYSCALE;
+  // Fills a grey row from k samples per pixel (k is 1 or 3).
+  static void fill_row(unsigned char* row, const JSAMPLE* s, int nc, int k) {
+    if (k == 1) {
+      for (int c = 0; c < nc; c++) row[c] = s[c];
+    } else {
+      for (int c = 0; c < nc; c++, s += 3)
+        row[c] = static_cast<unsigned char>((s[0] + s[1] + s[2] + 1) / 3);
+    }
+  }
+};
+template <>
+struct JpegTraits<IMGCOR> {
+  static constexpr int components = 3;
+  static constexpr J_COLOR_SPACE space = JCS_RGB;
+  // Fills a colour row; a single sample gives the grey colour (v, v, v).
+  static void fill_row(COR* row, const JSAMPLE* s, int nc, int k) {
+    if (k == 1) {
+      for (int c = 0; c < nc; c++) row[c] = COR{s[c], s[c], s[c]};
+    } else {
+      for (int c = 0; c < nc; c++, s += 3) row[c] = COR{s[0], s[1], s[2]};
+    }
+  }
+};
+
+enum class Decoded { ok, library_error, bad_components };
+
+// Decodes the stream into img. No object with a destructor lives in this frame: a libjpeg
+// error jumps back here past libjpeg's own frames.
+template <class Img>
+Decoded decode(Img& img, FILE* f) {
+  jpeg_decompress_struct cinfo;
+  ErroJpgMgr jerr;
+  cinfo.err = jpeg_std_error(&jerr.pub);
+  jerr.pub.error_exit = ErroJpg;
+  if (setjmp(jerr.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return Decoded::library_error;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_stdio_src(&cinfo, f);
+  jpeg_read_header(&cinfo, TRUE);
+  jpeg_start_decompress(&cinfo);
+  const int k = cinfo.output_components;
+  if (k != 1 && k != 3) {
+    jpeg_destroy_decompress(&cinfo);
+    return Decoded::bad_components;
+  }
+  img.resize(static_cast<int>(cinfo.output_height), static_cast<int>(cinfo.output_width));
+  JSAMPARRAY buf = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                              cinfo.output_width * k, 1);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    const int l = static_cast<int>(cinfo.output_scanline);
+    jpeg_read_scanlines(&cinfo, buf, 1);
+    JpegTraits<Img>::fill_row(img.rows[l], buf[0], img.nc(), k);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return Decoded::ok;
+}
+
+template <class Img>
+void read_jpeg(Img& img, const std::string& name) {
+  StdioFile f(name, "rb", "can't open ", "Erro LeJpg - Faltou memoria setvbuf");
+  Decoded r = decode(img, f.get());
+  f.close();
+  if (r == Decoded::library_error) erro("Erro: Leitura JPG", "");
+  if (r == Decoded::bad_components) erro("JPG deve ter 1 ou 3 planos de cores", "");
+}
+
+// Writes with libjpeg's standard error handling: a library error ends the process.
+template <class Img>
+void write_jpeg(const Img& img, const std::string& name, int quality) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr jerr;
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  StdioFile f(name, "wb", "Can't open", "Erro ImpJpg - Faltou memoria setvbuf");
+  jpeg_stdio_dest(&cinfo, f.get());
+  cinfo.image_width = static_cast<JDIMENSION>(img.nc());
+  cinfo.image_height = static_cast<JDIMENSION>(img.nl());
+  cinfo.input_components = JpegTraits<Img>::components;
+  cinfo.in_color_space = JpegTraits<Img>::space;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  // libjpeg only reads the rows it is given.
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row =
+        reinterpret_cast<JSAMPROW>(const_cast<typename Img::Pixel*>(img.rows[cinfo.next_scanline]));
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  f.close();
+  jpeg_destroy_compress(&cinfo);
+}
+
+}  // namespace
+
+void ImpJpg(const IMGGRY& img, const std::string& name, int quality) {
+  write_jpeg(img, name, quality);
+}
+void ImpJpg(const IMGCOR& img, const std::string& name, int quality) {
+  write_jpeg(img, name, quality);
+}
+void LeJpg(IMGGRY& img, const std::string& name) { read_jpeg(img, name); }
+void LeJpg(IMGCOR& img, const std::string& name) { read_jpeg(img, name); }

@@ -1,0 +1,22 @@
+// Byte conversions shared by the colour rules and the image conversions. Library sources only.
+#pragma once
+
+#include <cmath>
+
+namespace vistelmo {
+
+// Real in [0, 1] to a byte: clamped, times 255, truncated. NaN gives 0.
+inline unsigned char unit_to_byte(double v) {
+  if (!(v > 0.0)) return 0;
+  if (v > 1.0) v = 1.0;
+  return static_cast<unsigned char>(v * 255.0);
+}
+
+// Real to a byte: clamped to [0, 255], rounded with halves away from zero. NaN gives 0.
+inline unsigned char round_to_byte(double v) {
+  if (!(v > 0.0)) return 0;
+  if (v > 255.0) v = 255.0;
+  return static_cast<unsigned char>(std::round(v));
+}
+
+}  // namespace vistelmo

@@ -1,0 +1,31 @@
+// Helpers shared by the image classes' own file formats. Library only.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace vistelmo {
+
+// "Erro CLS::METHOD - ", the start of every message of one reader or writer.
+inline std::string message_prefix(const char* cls, const char* method) {
+  return std::string("Erro ") + cls + "::" + method + " - ";
+}
+
+// Bytes left between the stream position and the end of the file; -1 when the stream
+// cannot seek (a pipe), so the caller relies on its read count alone.
+inline int64_t remaining_bytes(FILE* f) {
+  long here = std::ftell(f);
+  if (here < 0 || std::fseek(f, 0, SEEK_END) != 0) return -1;
+  long end = std::ftell(f);
+  if (std::fseek(f, here, SEEK_SET) != 0) return -1;
+  return end < here ? 0 : static_cast<int64_t>(end) - here;
+}
+
+// True when a block of count items of size bytes cannot be in the rest of the file.
+inline bool block_exceeds_file(FILE* f, int64_t count, int64_t size) {
+  int64_t left = remaining_bytes(f);
+  return left >= 0 && count * size > left;
+}
+
+}  // namespace vistelmo

@@ -1,0 +1,5 @@
+// Exported vector of grey images.
+#include "foundation/vetor.h"
+#include "images/images.h"
+
+template class VETOR<IMGGRY>;
