@@ -56,14 +56,16 @@ inline uint64_t load64(const uint8_t* p) {
 }
 inline void store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
 
-// Where each window entry sits in the cache key. The key holds the bounding box of the live
-// entries (those the tree tests that can land inside the image): W columns of H bits, the
-// leftmost column in the highest bits, in each column the lowest window row in bit 0.
+// The cache key of a pixel: the values of the window entries the tree tests that can land
+// inside the image (live entries), one bit each. Their bounding box, H rows by W columns (at
+// most 8 by 8), is read as W column codes of H bits (bit drmax - drow for row offset drow),
+// which one 8-byte load brings in; per-column tables pack the tested bits into the key.
 struct KeyLayout {
   bool usable = false;
-  int H = 1, W = 1;
+  int H = 1, W = 1, bits = 0;
   int64_t drmin = 0, drmax = 0, dcmin = 0, dcmax = 0;
-  std::vector<int> pos;  // bit of entry k in the key, -1 when it always lies outside
+  std::vector<int> pos;                    // key bit of entry k, -1 when always outside
+  std::vector<std::vector<uint64_t>> lut;  // lut[j][code]: key bits of column dcmin + j
 };
 
 KeyLayout key_layout(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes) {
@@ -73,11 +75,11 @@ KeyLayout key_layout(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomN
   for (int i = 0; i < nodes.count; i++)
     if (nodes.node[i].b != kLeaf && nodes.node[i].a < static_cast<uint32_t>(n))
       tested[nodes.node[i].a] = 1;
-  bool any = false;
   auto live = [&](int e) {
     const PONTOI2& p = window.data[e];
     return tested[e] && p.lin > -in.nl() && p.lin < in.nl() && p.col > -in.nc() && p.col < in.nc();
   };
+  bool any = false;
   for (int e = 0; e < n; e++) {
     if (!live(e)) continue;
     const PONTOI2& p = window.data[e];
@@ -91,17 +93,27 @@ KeyLayout key_layout(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomN
     k.dcmin = std::min<int64_t>(k.dcmin, p.col);
     k.dcmax = std::max<int64_t>(k.dcmax, p.col);
   }
-  int64_t H = k.drmax - k.drmin + 1, W = k.dcmax - k.dcmin + 1;
-  k.usable = H <= 8 && H * W <= 64;
+  k.usable = k.drmax - k.drmin < 8 && k.dcmax - k.dcmin < 8;
   if (!k.usable) return k;
-  k.H = static_cast<int>(H);
-  k.W = static_cast<int>(W);
+  k.H = static_cast<int>(k.drmax - k.drmin + 1);
+  k.W = static_cast<int>(k.dcmax - k.dcmin + 1);
+  // Key bit of each (column, row bit) of the box, -1 when no live entry sits there.
+  int index[8][8];
+  for (auto& col : index)
+    for (int& b : col) b = -1;
   k.pos.assign(n > 0 ? n : 0, -1);
   for (int e = 0; e < n; e++) {
     if (!live(e)) continue;
     const PONTOI2& p = window.data[e];
-    k.pos[e] = static_cast<int>((k.W - 1 - (p.col - k.dcmin)) * k.H + (k.drmax - p.lin));
+    int& slot = index[p.col - k.dcmin][k.drmax - p.lin];
+    if (slot < 0) slot = k.bits++;
+    k.pos[e] = slot;
   }
+  k.lut.assign(k.W, std::vector<uint64_t>(256, 0));
+  for (int j = 0; j < k.W; j++)
+    for (int code = 0; code < 256; code++)
+      for (int b = 0; b < k.H; b++)
+        if (index[j][b] >= 0 && ((code >> b) & 1)) k.lut[j][code] |= uint64_t(1) << index[j][b];
   return k;
 }
 
@@ -117,28 +129,32 @@ uint32_t walk_key(const ZoomNode* node, const int* pos, uint32_t n, uint64_t key
   return node[i].a;
 }
 
-// Direct-mapped cache of leaf words by key.
+// Leaf words by key: a table indexed by the key when it has few bits, else a direct-mapped
+// cache. An entry holds the leaf word in its low half and 1 in its high half once filled.
 class LeafCache {
  public:
-  LeafCache() : table_(size_t(1) << kBits) {}
+  explicit LeafCache(int bits)
+      : direct_(bits <= kDirectBits),
+        shift_(direct_ ? 0 : 64 - kHashBits),
+        table_(size_t(1) << (direct_ ? bits : kHashBits)),
+        keys_(direct_ ? 0 : table_.size()) {}
   template <class Walk>
   uint32_t get(uint64_t key, Walk walk) {
-    Entry& e = table_[(key * 0x9E3779B97F4A7C15ull) >> (64 - kBits)];
-    if (e.used && e.key == key) return e.leaf;
-    e.key = key;
-    e.leaf = walk(key);
-    e.used = 1;
-    return e.leaf;
+    size_t i = direct_ ? key : (key * 0x9E3779B97F4A7C15ull) >> shift_;
+    uint64_t& e = table_[i];
+    if ((e >> 32) != 0 && (direct_ || keys_[i] == key)) return static_cast<uint32_t>(e);
+    e = walk(key) | (uint64_t(1) << 32);
+    if (!direct_) keys_[i] = key;
+    return static_cast<uint32_t>(e);
   }
 
  private:
-  static constexpr int kBits = 16;
-  struct Entry {
-    uint64_t key = 0;
-    uint32_t leaf = 0;
-    uint32_t used = 0;
-  };
-  std::vector<Entry> table_;
+  static constexpr int kDirectBits = 18;
+  static constexpr int kHashBits = 17;
+  bool direct_;
+  int shift_;
+  std::vector<uint64_t> table_;
+  std::vector<uint64_t> keys_;
 };
 
 // Byte i of spread[b] is bit 7 - i of b: eight pixels of a row word onto eight column codes.
@@ -153,23 +169,30 @@ struct Spread {
 };
 const Spread spread;
 
-void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                        const KeyLayout& k, MATRIZ<uint32_t>& pattern, Progress& progress) {
+template <int W>
+inline uint64_t gather_key(const uint8_t* p, const uint64_t (*lut)[256]) {
+  uint64_t codes = load64(p), key = 0;
+  for (int j = 0; j < W; j++) key |= lut[j][(codes >> (8 * j)) & 0xFF];
+  return key;
+}
+
+template <int W>
+void cached_rows(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                 const KeyLayout& k, MATRIZ<uint32_t>& pattern, Progress& progress) {
   const int nl = in.nl(), nc = in.nc();
   const bool outside = (in.backg & 1u) != 0;
   const int H = k.H;
   const uint8_t code_out = outside ? uint8_t((1u << H) - 1) : 0;
   const uint64_t repH = 0x0101010101010101ull * ((1u << H) - 1);
-  const uint64_t kmask = H * k.W == 64 ? ~0ull : (1ull << (H * k.W)) - 1;
 
-  // Column codes: the H window rows of each column, columns xlo..xend-1.
+  // Column codes of columns xlo..xend-1 (the row words are spread 8 columns at a time, and
+  // the keys are loaded 8 columns at a time).
   const int groups = (nc + 7) / 8;
   const int64_t xlo = std::min<int64_t>(0, k.dcmin);
-  const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmax, 8 * int64_t(groups), nc});
+  const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 8, 8 * int64_t(groups), nc});
   std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
-  uint8_t* col = codes.data() - xlo;  // col[x] for column x
+  uint8_t* col = codes.data() - xlo;
   std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
-
   auto shift_in = [&](int64_t r) {
     const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
     for (int g = 0; g < groups; g++) {
@@ -180,9 +203,11 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
     for (int x = nc; x < 8 * groups; x++) col[x] = code_out;
   };
 
+  uint64_t lut[8][256];
+  for (int j = 0; j < W; j++) std::memcpy(lut[j], k.lut[j].data(), sizeof lut[j]);
   const uint32_t n = static_cast<uint32_t>(window.n());
   auto walk = [&](uint64_t key) { return walk_key(nodes.node, k.pos.data(), n, key, outside); };
-  LeafCache cache;
+  LeafCache cache(k.bits);
   bool have_last = false;
   uint64_t last_key = 0;
   uint32_t last_leaf = 0;
@@ -192,12 +217,10 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
   for (int l = 0; l < nl; l++) {
     if (l > 0) shift_in(l + k.drmax);
     uint32_t* prow = pattern.data + static_cast<size_t>(l) * nc;
-    uint64_t key = 0;
-    for (int64_t x = k.dcmin; x < k.dcmax; x++) key = (key << H) | col[x];
-    const uint8_t* feed = col + k.dcmax;
+    const uint8_t* box = col + k.dcmin;
     for (int c = 0; c < nc; c++) {
       progress.at(counter++);
-      key = ((key << H) | feed[c]) & kmask;
+      uint64_t key = gather_key<W>(box + c, lut);
       if (!have_last || key != last_key) {
         last_leaf = cache.get(key, walk);
         last_key = key;
@@ -205,6 +228,28 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
       }
       prow[c] = last_leaf;
     }
+  }
+}
+
+void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                        const KeyLayout& k, MATRIZ<uint32_t>& pattern, Progress& progress) {
+  switch (k.W) {
+    case 1:
+      return cached_rows<1>(in, window, nodes, k, pattern, progress);
+    case 2:
+      return cached_rows<2>(in, window, nodes, k, pattern, progress);
+    case 3:
+      return cached_rows<3>(in, window, nodes, k, pattern, progress);
+    case 4:
+      return cached_rows<4>(in, window, nodes, k, pattern, progress);
+    case 5:
+      return cached_rows<5>(in, window, nodes, k, pattern, progress);
+    case 6:
+      return cached_rows<6>(in, window, nodes, k, pattern, progress);
+    case 7:
+      return cached_rows<7>(in, window, nodes, k, pattern, progress);
+    default:
+      return cached_rows<8>(in, window, nodes, k, pattern, progress);
   }
 }
 
@@ -218,7 +263,7 @@ void expand_fast(const MATRIZ<uint32_t>& pattern, IMGBIN& out) {
   auto seg = [&](uint32_t u, int br) { return br * F < 32 ? rev[(u >> (br * F)) & M] : 0u; };
   const int nl = pattern.nl(), nc = pattern.nc();
   const int full = nc / G, rest = nc % G;
-  uint32_t same_u = 0, same_w[F];
+  uint32_t same_u = 0, same_w[F] = {};
   bool have_same = false;
   for (int l = 0; l < nl; l++) {
     const uint32_t* u = pattern.data + static_cast<size_t>(l) * nc;
