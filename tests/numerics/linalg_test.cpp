@@ -14,7 +14,8 @@ const double inf_ = std::numeric_limits<double>::infinity();
 MATRIZ<double> sym5() {
   MATRIZ<double> a(5, 5);
   for (int i = 0; i < 5; i++)
-    for (int j = 0; j <= i; j++) a(i, j) = a(j, i) = i == j ? 2.0 * i + 1.0 : 0.3 + 0.1 * (i + 2 * j);
+    for (int j = 0; j <= i; j++)
+      a(i, j) = a(j, i) = i == j ? 2.0 * i + 1.0 : 0.3 + 0.1 * (i + 2 * j);
   return a;
 }
 
@@ -217,8 +218,7 @@ TEST(Lu, SingularMatricesGiveEpsilonPivots) {
   EXPECT_EQ(det(MATRIZ<double>(2, 2, 1.0, 2.0, 2.0, 4.0)), -2e-20);
   EXPECT_EQ(det(MATRIZ<double>(0, 0)), 1.0);
   EXPECT_EQ(det(MATRIZ<double>(3, 3, 2.0, 0.0, 0.0, 0.0, 3.0, 0.0, 0.0, 0.0, 4.0)), 24.0);
-  EXPECT_NEAR(det(MATRIZ<double>(3, 3, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0, 8.0, 10.0)), -3.0,
-              1e-14);
+  EXPECT_NEAR(det(MATRIZ<double>(3, 3, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0, 8.0, 10.0)), -3.0, 1e-14);
 }
 
 TEST(Lu, SolvesSystems) {
