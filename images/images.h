@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/bitref.h"
 #include "foundation/int_field.h"
 #include "images/cor.h"
 
@@ -195,23 +196,6 @@ class IMGCPX {
 
   void ImpImg(const std::string& name) const;
   void LeImg(const std::string& name);
-};
-
-// A reference to one bit of a binary image (or to its outside value).
-struct BITREF {
-  uint32_t* word;
-  uint32_t mask;
-
-  operator bool() const { return (*word & mask) != 0; }
-  BITREF& operator=(bool v) {
-    if (v)
-      *word |= mask;
-    else
-      *word &= ~mask;
-    return *this;
-  }
-  // Copies the value of the other bit; never rebinds.
-  BITREF& operator=(const BITREF& o) { return *this = static_cast<bool>(o); }
 };
 
 // Binary image: 32 pixels to a word, most significant bit first, each row on new words.
