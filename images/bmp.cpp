@@ -1,12 +1,11 @@
 // 1-bit BMP files of the binary image.
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <utility>
 
 #include "foundation/binary_internal.h"
 #include "foundation/file_internal.h"
 #include "images/image_core_internal.h"
+#include "images/image_files_internal.h"
 
 namespace {
 
@@ -145,10 +144,7 @@ void IMGBIN::LeBmp(const std::string& name) {
 
   // The pixel rows must be in the file before any storage is taken for them.
   const int64_t words = ((static_cast<int64_t>(width) - 1) / 32 + 1) * rows_count;
-  struct stat st;
-  if (fstat(fileno(f.get()), &st) == 0 && S_ISREG(st.st_mode) &&
-      st.st_size < kDataOffset + 4 * words)
-    erro(kMsgShort, "");
+  if (vistelmo::block_exceeds_file(f, words, 4)) erro(kMsgShort, "");
 
   desaloca();
   aloca(static_cast<int>(rows_count), width);
