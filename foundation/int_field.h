@@ -18,6 +18,16 @@ struct IntField {
     v -= x;
     return *this;
   }
+  IntField& operator++() {
+    ++v;
+    return *this;
+  }
+  IntField& operator--() {
+    --v;
+    return *this;
+  }
+  int operator++(int) { return v++; }
+  int operator--(int) { return v--; }
 };
 
 static_assert(sizeof(IntField) == sizeof(int), "IntField must stay one int");

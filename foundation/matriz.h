@@ -56,7 +56,7 @@ class MATRIZ {
   }
   MATRIZ& operator=(const MATRIZ& m) {
     if (this == &m) return *this;
-    if (m.nl != nl || m.nc != nc) resize(m.nl, m.nc);
+    if (m.nl != nl || m.nc != nc || (data == nullptr && n > 0)) resize(m.nl, m.nc);
     copia(m);
     return *this;
   }

@@ -40,11 +40,13 @@ class VETOR {
     data = nullptr;
   }
   void copia(const VETOR& v) {
-    for (int i = 0; i < n && i < v.n; i++) data[i] = v.data[i];
+    if (data != nullptr && v.data != nullptr)
+      for (int i = 0; i < n && i < v.n; i++) data[i] = v.data[i];
     centro = v.centro;
   }
+  // An equal count keeps the block; after desaloca() it is allocated again.
   void resize(int count) {
-    if (count == n) return;
+    if (count == n && (data != nullptr || count <= 0)) return;
     desaloca();
     aloca(count);
   }
@@ -55,6 +57,7 @@ class VETOR {
     return *this;
   }
   void fill(T x) {
+    if (data == nullptr) return;
     for (int i = 0; i < n; i++) data[i] = x;
   }
 

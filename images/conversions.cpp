@@ -203,7 +203,7 @@ IMGCPX::IMGCPX(const IMGFLT& re, const IMGFLT& im) : backg() {
   if (re.nl != im.nl || re.nc != im.nc)
     erro("Erro: IMGCPX(IMGFLT x, IMGFLT y) dimensoes diferentes", "");
   aloca(re.nl, re.nc);
-  if (!core::has_pixels(*this)) return;
+  if (!core::has_pixels(*this) || !core::has_pixels(re) || !core::has_pixels(im)) return;
   for (int l = 0; l < nl; l++)
     for (int c = 0; c < nc; c++) rows[l][c] = Complex(re.rows[l][c], im.rows[l][c]);
 }

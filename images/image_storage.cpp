@@ -7,30 +7,29 @@
 
 namespace core = vistelmo;
 
-#define VISTELMO_DEFINE_STORAGE(IMG)                                                \
-  IMG::IMG(int nl, int nc) { aloca(nl, nc); }                                       \
-  IMG::IMG(int nl, int nc, Pixel v) {                                               \
-    aloca(nl, nc);                                                                  \
-    fill(v);                                                                        \
-  }                                                                                 \
-  IMG::IMG(const IMG& a) { core::construct_copy(*this, a); }                        \
-  IMG::~IMG() { desaloca(); }                                                       \
-  void IMG::aloca(int nl, int nc) { core::aloca(*this, nl, nc); }                   \
-  void IMG::desaloca() { core::desaloca(*this); }                                   \
-  void IMG::copia(const IMG& a) { core::copia(*this, a); }                          \
-  void IMG::fill(Pixel v) {                                                         \
-    if (core::has_pixels(*this)) std::fill(data, data + core::block_count(*this), v); \
-  }                                                                                 \
-  void IMG::fill(const Pixel* a) {                                                  \
-    if (core::has_pixels(*this)) std::copy(a, a + core::block_count(*this), data);  \
-  }                                                                                 \
-  void IMG::resize(int nl, int nc) { core::resize(*this, nl, nc); }                 \
-  IMG& IMG::operator=(const IMG& a) { return core::assign(*this, a); }              \
-  IMG::Pixel& IMG::operator()(int a, int b, char mode) {                            \
-    int l, c;                                                                       \
-    if (core::resolve_position(a, b, mode, nl, nc, lc, cc, l, c) && rows)           \
-      return rows[l][c];                                                            \
-    return backg;                                                                   \
+#define VISTELMO_DEFINE_STORAGE(IMG)                                                         \
+  IMG::IMG(int nl, int nc) { aloca(nl, nc); }                                                \
+  IMG::IMG(int nl, int nc, Pixel v) {                                                        \
+    aloca(nl, nc);                                                                           \
+    fill(v);                                                                                 \
+  }                                                                                          \
+  IMG::IMG(const IMG& a) { core::construct_copy(*this, a); }                                 \
+  IMG::~IMG() { desaloca(); }                                                                \
+  void IMG::aloca(int nl, int nc) { core::aloca(*this, nl, nc); }                            \
+  void IMG::desaloca() { core::desaloca(*this); }                                            \
+  void IMG::copia(const IMG& a) { core::copia(*this, a); }                                   \
+  void IMG::fill(Pixel v) {                                                                  \
+    if (core::has_pixels(*this)) std::fill(data, data + core::block_count(*this), v);        \
+  }                                                                                          \
+  void IMG::fill(const Pixel* a) {                                                           \
+    if (a && core::has_pixels(*this)) std::copy(a, a + core::block_count(*this), data);      \
+  }                                                                                          \
+  void IMG::resize(int nl, int nc) { core::resize(*this, nl, nc); }                          \
+  IMG& IMG::operator=(const IMG& a) { return core::assign(*this, a); }                       \
+  IMG::Pixel& IMG::operator()(int a, int b, char mode) {                                     \
+    int l, c;                                                                                \
+    if (core::resolve_position(a, b, mode, nl, nc, lc, cc, l, c) && rows) return rows[l][c]; \
+    return backg;                                                                            \
   }
 
 VISTELMO_DEFINE_STORAGE(IMGGRY)

@@ -10,6 +10,7 @@
 #include <complex>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "foundation/int_field.h"
 #include "images/cor.h"
@@ -24,30 +25,36 @@ class IMGCPX;
 class IMGYUV;
 
 // Members shared by the byte-addressed classes; PIXEL is the element type.
-#define VISTELMO_IMAGE_COMMON(IMG, PIXEL)                                            \
-  using Pixel = PIXEL;                                                               \
-  IMG(int nl = 0, int nc = 0);                                                       \
-  IMG(int nl, int nc, PIXEL v);                                                      \
-  IMG(const IMG& a);                                                                 \
-  ~IMG();                                                                            \
-  void aloca(int nl, int nc);                                                        \
-  void desaloca();                                                                   \
-  void copia(const IMG& a);                                                          \
-  void fill(PIXEL v);                                                                \
-  void fill(const PIXEL* a);                                                         \
-  void resize(int nl, int nc);                                                       \
-  IMG& operator=(const IMG& a);                                                      \
-  PIXEL& operator()(int a, int b, char mode);                                        \
-  const PIXEL& operator()(int a, int b, char mode) const {                           \
-    return const_cast<IMG&>(*this)(a, b, mode);                                      \
-  }                                                                                  \
-  PIXEL& operator()(int l, int c) {                                                  \
-    return (l >= 0 && l < nl.v && c >= 0 && c < nc.v && rows) ? rows[l][c] : backg; \
-  }                                                                                  \
-  const PIXEL& operator()(int l, int c) const {                                      \
-    return (l >= 0 && l < nl.v && c >= 0 && c < nc.v && rows) ? rows[l][c] : backg; \
-  }                                                                                  \
-  void ImpTxt(const std::string& name) const;                                        \
+#define VISTELMO_IMAGE_COMMON(IMG, PIXEL)                                                        \
+  using Pixel = PIXEL;                                                                           \
+  IMG(int nl = 0, int nc = 0);                                                                   \
+  IMG(int nl, int nc, PIXEL v);                                                                  \
+  IMG(const IMG& a);                                                                             \
+  ~IMG();                                                                                        \
+  void aloca(int nl, int nc);                                                                    \
+  void desaloca();                                                                               \
+  void copia(const IMG& a);                                                                      \
+  void fill(PIXEL v);                                                                            \
+  void fill(const PIXEL* a);                                                                     \
+  /* An integer value (fill(0)) fills with that value, never as a null array. */                 \
+  template <class I,                                                                             \
+            std::enable_if_t<std::is_integral_v<I> && std::is_convertible_v<I, PIXEL>, int> = 0> \
+  void fill(I v) {                                                                               \
+    fill(static_cast<PIXEL>(v));                                                                 \
+  }                                                                                              \
+  void resize(int nl, int nc);                                                                   \
+  IMG& operator=(const IMG& a);                                                                  \
+  PIXEL& operator()(int a, int b, char mode);                                                    \
+  const PIXEL& operator()(int a, int b, char mode) const {                                       \
+    return const_cast<IMG&>(*this)(a, b, mode);                                                  \
+  }                                                                                              \
+  PIXEL& operator()(int l, int c) {                                                              \
+    return (l >= 0 && l < nl.v && c >= 0 && c < nc.v && rows) ? rows[l][c] : backg;              \
+  }                                                                                              \
+  const PIXEL& operator()(int l, int c) const {                                                  \
+    return (l >= 0 && l < nl.v && c >= 0 && c < nc.v && rows) ? rows[l][c] : backg;              \
+  }                                                                                              \
+  void ImpTxt(const std::string& name) const;                                                    \
   void LeTxt(const std::string& name);
 
 // Conversion constructor, assignment and copy from another image class.
@@ -243,6 +250,11 @@ class IMGBIN {
   void fill(const bool* a);
   // Loads the n pixels from a row-major bit stream packed 32 to a word.
   void fill(const uint32_t* words);
+  // An integer value (fill(0)) fills with that value, never as a null array.
+  template <class I, std::enable_if_t<std::is_integral_v<I>, int> = 0>
+  void fill(I v) {
+    fill(v != 0);
+  }
   void resize(int nl, int nc);
   IMGBIN& operator=(const IMGBIN& a);
   VISTELMO_IMAGE_FROM(IMGBIN, IMGGRY)

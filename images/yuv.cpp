@@ -40,10 +40,14 @@ void IMGYUV::aloca(int l, int c) {
   nl = l;
   nc = c;
   backg = kNeutral;
-  uoff = l * c;
-  voff = uoff + uoff / 4;
+  // A size too large for int offsets is refused by img.aloca below.
+  const int64_t luma = static_cast<int64_t>(l) * c;
+  uoff = static_cast<int>(luma);
+  voff = static_cast<int>(luma + luma / 4);
   cw = c / 2;
-  const int rows = l >= 1 && c >= 1 ? l / 2 * 3 : 0;
+  const int64_t planes = l >= 1 && c >= 1 ? static_cast<int64_t>(l) / 2 * 3 : 0;
+  if (planes > INT32_MAX) erro("Erro IMGGRY::aloca - Falta memoria", "");
+  const int rows = static_cast<int>(planes);
   const int cols = rows > 0 ? c : 0;
   if (img.nl != rows || img.nc != cols || (rows > 0 && img.data == nullptr)) {
     img.desaloca();
@@ -106,7 +110,7 @@ void IMGYUV::copia(const IMGYUV& y) {
 void IMGYUV::copia(const IMGCOR& c) {
   core::check_same_size(*this, c);
   backg = RGB2YUV(c.backg);
-  if (!core::has_pixels(img)) return;
+  if (!core::has_pixels(img) || !core::has_pixels(c)) return;
   for (int l = 0; l < nl; l++) {
     const COR* s = c.rows[l];
     unsigned char* d = img.data + static_cast<int64_t>(l) * nc;
@@ -134,7 +138,7 @@ void IMGYUV::copia(const IMGCOR& c) {
 void IMGYUV::copia(const IMGGRY& g) {
   core::check_same_size(*this, g);
   backg = COR{g.backg, 128, 128};
-  if (!core::has_pixels(img)) return;
+  if (!core::has_pixels(img) || !core::has_pixels(g)) return;
   copy_bytes(img.data, g.data, uoff);
   std::fill(img.data + uoff, img.data + img.n(), static_cast<unsigned char>(128));
 }

@@ -197,6 +197,28 @@ TEST(Vetor, AssignmentKeepsBlockOnEqualCount) {
   EXPECT_EQ(v(0), 77);
 }
 
+// After desaloca() the count stays: resize to it and assignment allocate again.
+TEST(Containers, StorageComesBackAfterDesaloca) {
+  VETOR<int> v = five();
+  v.desaloca();
+  EXPECT_EQ(v.n(), 5);
+  v.fill(3);  // no block: nothing to fill
+  v.resize(5);
+  ASSERT_NE(v.data, nullptr);
+  v.fill(4);
+  EXPECT_EQ(v(4), 4);
+  v.desaloca();
+  v = five();
+  ASSERT_NE(v.data, nullptr);
+  EXPECT_EQ(v(4), 14);
+
+  MATRIZ<double> m(2, 2, 1.0), src(2, 2, 7.0);
+  m.desaloca();
+  m = src;
+  ASSERT_NE(m.data, nullptr);
+  EXPECT_EQ(m(1, 1), 7.0);
+}
+
 TEST(Vetor, ResizeKeepsOnlyAnEqualCount) {
   VETOR<int> v = five();
   int* block = v.data;

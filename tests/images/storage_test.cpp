@@ -2,6 +2,7 @@
 #include <climits>
 #include <complex>
 #include <cstring>
+#include <type_traits>
 
 #include "support/test_support.h"
 #include "vistelmo.h"
@@ -146,6 +147,19 @@ TYPED_TEST(ImageStorage, ValueConstructorAndFills) {
   empty.fill(w);
   empty.fill(values);
   EXPECT_EQ(empty.data, nullptr);
+}
+
+// A caller's fill(0) is the value zero, not a null array (IMGCOR has no integer value).
+TYPED_TEST(ImageStorage, FillWithLiteralZero) {
+  if constexpr (!std::is_same_v<TypeParam, IMGCOR>) {
+    TypeParam im(2, 3);
+    paint(im, 1);
+    im.fill(0);
+    for (int l = 0; l < 2; l++)
+      for (int c = 0; c < 3; c++) EXPECT_TRUE(same(at(im, l, c), typename TypeParam::Pixel(0)));
+    im.fill(1);
+    EXPECT_TRUE(same(at(im, 1, 2), typename TypeParam::Pixel(1)));
+  }
 }
 
 TYPED_TEST(ImageStorage, CopyConstructorIsDeep) {

@@ -11,8 +11,8 @@ namespace testutil {
 
 void TempDir::SetUp() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string leaf = "vistelmo_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" +
-                     info->name();
+  std::string leaf =
+      "vistelmo_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" + info->name();
   for (char& c : leaf)
     if (c == '/') c = '_';
   dir_ = (std::filesystem::temp_directory_path() / leaf).string();
@@ -32,7 +32,8 @@ std::vector<unsigned char> read_bytes(const std::string& name) {
 
 void write_bytes(const std::string& name, const std::vector<unsigned char>& bytes) {
   std::ofstream out(name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string read_text(const std::string& name) {
@@ -60,3 +61,10 @@ int run(const std::string& command) {
 }
 
 }  // namespace testutil
+
+// Sanitizer settings for every test program: out-of-memory paths are tested, so the allocator
+// must return null instead of aborting.
+extern "C" const char* __asan_default_options() {
+  return "allocator_may_return_null=1:detect_leaks=0";
+}
+extern "C" const char* __ubsan_default_options() { return "print_stacktrace=1"; }

@@ -1,0 +1,81 @@
+// Kelt's tree pass and block expansion on document-like pages, against the plain per-pixel
+// walk (which must give the same bits). Also writes the inputs for bench/run-kelt-bench.
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "bench/kelt_common.h"
+#include "tools/zoom/zoom.h"
+
+namespace {
+
+double seconds_since(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+void write_pbm(const IMGBIN& im, const std::string& name) {
+  FILE* f = std::fopen(name.c_str(), "wb");
+  std::fprintf(f, "P4\n%d %d\n", im.nc(), im.nl());
+  const int bytes = (im.nc() + 7) / 8;
+  std::vector<unsigned char> row(bytes);
+  for (int l = 0; l < im.nl(); l++) {
+    for (int i = 0; i < bytes; i++)
+      row[i] = static_cast<unsigned char>(~(im.rows[l][i / 4] >> (24 - 8 * (i % 4))));
+    std::fwrite(row.data(), 1, bytes, f);
+  }
+  std::fclose(f);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dir = argc > 1 ? argv[1] : ".";
+  const int F = 4;
+  std::vector<PONTOI2> offsets;
+  std::vector<kelt::ZoomNode> tree;
+  keltbench::big_filter(F, offsets, tree);
+  kelt::writefilter(dir + "/filter4.ctz", F, offsets, tree);
+  VETOR<PONTOI2> window;
+  kelt::ZoomNodeList nodes;
+  int Fr;
+  kelt::readfilter(nodes, Fr, window, (dir + "/filter4.ctz").c_str());
+  std::printf("filter: F = %d, %d window offsets, %d nodes\n", F, window.n(), nodes.count);
+
+  int failures = 0;
+  for (int size : {1024, 4096}) {
+    IMGBIN in = keltbench::document(size, size);
+    in.ImpBmp(dir + "/in" + std::to_string(size) + ".bmp");
+    write_pbm(in, dir + "/in" + std::to_string(size) + ".pbm");
+    const double px = double(size) * size;
+
+    MATRIZ<uint32_t> fast(size, size), plain(size, size);
+    auto t0 = std::chrono::steady_clock::now();
+    kelt::applyfilter(in, window, nodes, fast, nullptr);
+    double t_tree = seconds_since(t0);
+    t0 = std::chrono::steady_clock::now();
+    kelt::applyfilter_plain(in, window, nodes, plain, nullptr);
+    double t_tree_plain = seconds_since(t0);
+
+    int onl, onc;
+    kelt::zoomed_size(fast, F, onl, onc);
+    IMGBIN out(onl, onc), out_plain(onl, onc);
+    t0 = std::chrono::steady_clock::now();
+    kelt::expand(fast, F, out);
+    double t_expand = seconds_since(t0);
+    t0 = std::chrono::steady_clock::now();
+    kelt::expand_plain(plain, F, out_plain);
+    double t_expand_plain = seconds_since(t0);
+
+    bool same = true;
+    for (int i = 0; i < fast.n && same; i++) same = fast.data[i] == plain.data[i];
+    for (int i = 0; i < out.nw && same; i++) same = out.data[i] == out_plain.data[i];
+    failures += !same;
+    std::printf("%d x %d input, F = %d:\n", size, size, F);
+    std::printf("  tree pass   %7.2f ns/pixel (plain walk %7.2f, x%.1f)\n", 1e9 * t_tree / px,
+                1e9 * t_tree_plain / px, t_tree_plain / t_tree);
+    std::printf("  expansion   %7.2f ns/pixel (pixel by pixel %7.2f, x%.1f)\n", 1e9 * t_expand / px,
+                1e9 * t_expand_plain / px, t_expand_plain / t_expand);
+    std::printf("  output      %s the plain walk's bits\n", same ? "equals" : "DIFFERS FROM");
+  }
+  return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,369 @@
+// The tree pass, the block expansion and the filter reader, in process.
+#include <climits>
+#include <random>
+
+#include "support/test_support.h"
+#include "zoom_helpers.h"
+
+using kelt::kLeaf;
+using kelt::ZoomNode;
+using zoomtest::picture;
+using zoomtest::rows_of;
+
+namespace {
+
+struct BlockCase {
+  int F;
+  uint32_t word;
+  std::vector<std::string> block;
+};
+
+const std::vector<BlockCase> kBlocks = {
+    {1, 0x1, {"."}},
+    {1, 0xFFFFFFFE, {"#"}},
+    {2, 0x6, {"#.", ".#"}},
+    {3, 0x111, {".##", "#.#", "##."}},
+    {6, 0xFFFFFFFF, {"......", "......", "......", "......", "......", "..####"}},
+    {8,
+     0x80000001,
+     {".#######", "########", "########", "#######.", "########", "########", "########",
+      "########"}},
+};
+
+// Complements the block's cells that the word sets (cells from the 33rd on stay black).
+std::vector<std::string> inverse_block(const BlockCase& b) {
+  std::vector<std::string> out = b.block;
+  for (int k = 0; k < b.F * b.F && k < 32; k++) {
+    char& ch = out[k / b.F][k % b.F];
+    ch = ch == '.' ? '#' : '.';
+  }
+  return out;
+}
+
+void PrintTo(const BlockCase& b, std::ostream* os) { *os << "F=" << b.F; }
+
+class ZoomBlocks : public ::testing::TestWithParam<BlockCase> {};
+
+// A leaf at the root gives every block the same pattern.
+TEST_P(ZoomBlocks, RootLeafFillsEveryBlock) {
+  const BlockCase& b = GetParam();
+  IMGBIN in = picture({".#.", "##."});
+  IMGBIN out = zoomtest::zoom(in, {}, {{b.word, kLeaf}}, b.F);
+  ASSERT_EQ(out.nl(), 2 * b.F);
+  ASSERT_EQ(out.nc(), 3 * b.F);
+  std::vector<std::string> rows = rows_of(out);
+  for (int r = 0; r < out.nl(); r++)
+    for (int q = 0; q < out.nc(); q++)
+      ASSERT_EQ(rows[r][q], b.block[r % b.F][q % b.F]) << r << "," << q;
+}
+
+// A tree on the pixel itself: white pixels get one block, black ones the inverse.
+TEST_P(ZoomBlocks, PixelTestPicksTheBlock) {
+  const BlockCase& b = GetParam();
+  IMGBIN in = picture({".#.", "#.."});
+  IMGBIN out = zoomtest::zoom(in, {{0, 0}}, zoomtest::one_test(0, b.word, ~b.word), b.F);
+  std::vector<std::string> inv = inverse_block(b);
+  std::vector<std::string> rows = rows_of(out);
+  for (int r = 0; r < out.nl(); r++)
+    for (int q = 0; q < out.nc(); q++) {
+      const auto& blk = in(r / b.F, q / b.F) ? b.block : inv;
+      ASSERT_EQ(rows[r][q], blk[r % b.F][q % b.F]) << r << "," << q;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Factors, ZoomBlocks, ::testing::ValuesIn(kBlocks));
+
+// Offsets outside the image test white, however far, even with a black outside value.
+TEST(Zoom, OffsetsOutsideTestWhite) {
+  std::vector<PONTOI2> window = {{0, 1}, {INT_MIN, 0}, {INT_MAX, INT_MAX}, {-1, 0}, {0, INT_MIN}};
+  std::vector<ZoomNode> tree = kelt::full_tree({0, 1, 2, 3, 4}, [](uint32_t bits) { return bits; });
+  for (bool plain : {false, true}) {
+    IMGBIN in = picture({"##", "##"});
+    VETOR<PONTOI2> w;
+    zoomtest::set_window(w, window);
+    kelt::ZoomNodeList list;
+    zoomtest::set_nodes(list, tree);
+    MATRIZ<uint32_t> p(2, 2);
+    (plain ? kelt::applyfilter_plain : kelt::applyfilter)(in, w, list, p, nullptr);
+    EXPECT_EQ(p(0, 0), 0x1Eu);
+    EXPECT_EQ(p(0, 1), 0x1Fu);
+    EXPECT_EQ(p(1, 0), 0x16u);
+    EXPECT_EQ(p(1, 1), 0x17u);
+  }
+}
+
+// Positions beyond 65535 are not folded into 16 bits.
+TEST(Zoom, WideAndTallImages) {
+  const int big = 70000;
+  IMGBIN wide(1, big, true);
+  wide(0, 66000) = false;
+  IMGBIN out = zoomtest::zoom(wide, {{0, 1}}, zoomtest::one_test(0, 0xF, 0x0), 2);
+  ASSERT_EQ(out.nc(), 2 * big);
+  for (int q : {2 * 65998, 2 * 65999, 2 * 65999 + 1, 2 * 66000, 2 * 464, 2 * 463})
+    EXPECT_EQ(out(1, q), q / 2 != 65999) << q;
+
+  IMGBIN tall(big, 1, true);
+  tall(66000, 0) = false;
+  out = zoomtest::zoom(tall, {{1, 0}}, zoomtest::one_test(0, 0x1, 0x0), 1);
+  ASSERT_EQ(out.nl(), big);
+  EXPECT_FALSE(out(65999, 0));
+  EXPECT_TRUE(out(65998, 0));
+  EXPECT_TRUE(out(463, 0));
+}
+
+TEST(Zoom, OutputTooLargeFailsToAllocate) {
+  MATRIZ<uint32_t> p(3, 3);
+  int nl, nc;
+  EXPECT_ERRO(kelt::zoomed_size(p, 1 << 30, nl, nc), "Erro IMGBIN::aloca - falta memoria", "");
+  kelt::zoomed_size(p, -5, nl, nc);
+  EXPECT_EQ(nl, 0);
+  EXPECT_EQ(nc, 0);
+}
+
+TEST(Zoom, InvalidWindowIndexInTheWalk) {
+  IMGBIN in = picture({".#"});
+  // Entry 7 of a one-entry window is reached only through a white pixel.
+  std::vector<ZoomNode> tree = {{0, 3}, {0xAAAA, kLeaf}, {0, kLeaf}, {7, 1}, {0, kLeaf}};
+  for (bool plain : {false, true}) {
+    VETOR<PONTOI2> w;
+    zoomtest::set_window(w, {{0, 0}});
+    kelt::ZoomNodeList list;
+    zoomtest::set_nodes(list, tree);
+    MATRIZ<uint32_t> p(1, 2);
+    EXPECT_ERRO((plain ? kelt::applyfilter_plain : kelt::applyfilter)(in, w, list, p, nullptr),
+                "Erro VETOR::operator() - Indice invalido", "");
+    IMGBIN black = picture({"##"});
+    (plain ? kelt::applyfilter_plain : kelt::applyfilter)(black, w, list, p, nullptr);
+    EXPECT_EQ(p(0, 1), 0xAAAAu);
+  }
+}
+
+std::string progress_text(int nl, int nc, bool plain) {
+  IMGBIN in(nl, nc, true);
+  VETOR<PONTOI2> w;
+  kelt::ZoomNodeList list;
+  zoomtest::set_nodes(list, {{5, kLeaf}});
+  MATRIZ<uint32_t> p(nl, nc);
+  FILE* f = std::tmpfile();
+  (plain ? kelt::applyfilter_plain : kelt::applyfilter)(in, w, list, p, f);
+  std::string s(static_cast<size_t>(std::ftell(f)), '\0');
+  std::rewind(f);
+  EXPECT_EQ(std::fread(&s[0], 1, s.size(), f), s.size());
+  std::fclose(f);
+  return s;
+}
+
+std::string progress_line(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%10.3f%% concluded...\r", v);
+  return buf;
+}
+
+TEST(Zoom, ProgressOf250Pixels) {
+  std::string want;
+  for (int k = 0; k < 250; k += 2) want += progress_line(100.0 * k / 250);
+  want += progress_line(100.0);
+  EXPECT_EQ(progress_text(10, 25, false), want);
+  EXPECT_EQ(progress_text(10, 25, true), want);
+  EXPECT_EQ(want.substr(0, 50), "     0.000% concluded...\r     0.800% concluded...\r");
+}
+
+TEST(Zoom, ProgressOfTinyImages) {
+  std::string want;
+  for (int k = 0; k < 6; k++) want += progress_line(100.0 * k / 6);
+  EXPECT_EQ(progress_text(2, 3, false), want + progress_line(100.0));
+  EXPECT_EQ(progress_text(0, 0, false), progress_line(100.0));
+}
+
+// The cached pass gives the plain walk's words on random pictures and trees.
+struct WindowCase {
+  const char* name;
+  std::vector<PONTOI2> offsets;
+};
+
+std::vector<PONTOI2> box(int r0, int r1, int c0, int c1) {
+  std::vector<PONTOI2> w;
+  for (int r = r0; r <= r1; r++)
+    for (int c = c0; c <= c1; c++) w.push_back({r, c});
+  return w;
+}
+
+std::vector<ZoomNode> random_tree(std::mt19937& rng, int n, int depth) {
+  std::vector<ZoomNode> out;
+  std::function<void(int)> grow = [&](int d) {
+    if (d == 0 || n == 0 || rng() % 5 == 0) {
+      out.push_back({static_cast<uint32_t>(rng()), kLeaf});
+      return;
+    }
+    size_t self = out.size();
+    out.push_back({static_cast<uint32_t>(rng() % n), 0});
+    grow(d - 1);
+    out[self].b = static_cast<int32_t>(out.size());
+    grow(d - 1);
+  };
+  grow(depth);
+  return out;
+}
+
+TEST(Zoom, CachedPassMatchesPlainWalk) {
+  std::vector<WindowCase> windows = {
+      {"3x3", box(-1, 1, -1, 1)},
+      {"7x7", box(-3, 3, -3, 3)},
+      {"8x8", box(-4, 3, -3, 4)},
+      {"1x64", box(0, 0, -40, 23)},
+      {"8x1", box(-7, 0, 0, 0)},
+      {"offcentre", box(2, 4, -6, -2)},
+      {"7x7+far",
+       [] {
+         auto w = box(-3, 3, -3, 3);
+         w.push_back({1 << 30, 0});
+         w.push_back({0, -(1 << 30)});
+         return w;
+       }()},
+      {"sparse", {{0, -50}, {0, 0}, {0, 50}, {-9, 0}}},
+  };
+  std::vector<std::pair<int, int>> sizes = {{1, 1},  {1, 3},  {3, 1},  {2, 2},  {5, 31},
+                                            {4, 32}, {6, 33}, {9, 65}, {40, 70}};
+  std::mt19937 rng(12345);
+  for (const WindowCase& wc : windows)
+    for (auto [nl, nc] : sizes) {
+      IMGBIN in(nl, nc);
+      for (int l = 0; l < nl; l++)
+        for (int c = 0; c < nc; c++) in(l, c) = rng() % 3 != 0;
+      VETOR<PONTOI2> w;
+      zoomtest::set_window(w, wc.offsets);
+      kelt::ZoomNodeList list;
+      zoomtest::set_nodes(list, random_tree(rng, static_cast<int>(wc.offsets.size()), 9));
+      MATRIZ<uint32_t> fast(nl, nc), plain(nl, nc);
+      kelt::applyfilter(in, w, list, fast, nullptr);
+      kelt::applyfilter_plain(in, w, list, plain, nullptr);
+      for (int i = 0; i < fast.n; i++)
+        ASSERT_EQ(fast.data[i], plain.data[i]) << wc.name << " " << nl << "x" << nc << " at " << i;
+    }
+}
+
+TEST(Zoom, ExpansionMatchesPixelByPixel) {
+  std::mt19937 rng(7);
+  for (int F : {1, 2, 3, 4, 5, 6, 7, 8, 9, 16, 31, 32, 33})
+    for (auto [nl, nc] : std::vector<std::pair<int, int>>{{1, 1}, {3, 5}, {2, 33}, {4, 65}}) {
+      MATRIZ<uint32_t> p(nl, nc);
+      for (int i = 0; i < p.n; i++)
+        p.data[i] = rng() % 4 == 0 ? p.data[0] : static_cast<uint32_t>(rng());
+      if (nc == 65)  // runs of one word take the blank-page path
+        for (int c = 0; c < 40; c++) p(1, c) = 0x12345678u;
+      IMGBIN fast(nl * F, nc * F), plain(nl * F, nc * F);
+      kelt::expand(p, F, fast);
+      kelt::expand_plain(p, F, plain);
+      for (int i = 0; i < fast.nw; i++)
+        ASSERT_EQ(fast.data[i], plain.data[i])
+            << "F " << F << " " << nl << "x" << nc << " word " << i;
+    }
+}
+
+// Filter files.
+std::vector<unsigned char> le_bytes(const std::vector<uint32_t>& words) {
+  std::vector<unsigned char> out;
+  for (uint32_t v : words)
+    for (int i = 0; i < 4; i++) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+  return out;
+}
+
+class FilterFile : public testutil::TempDir {};
+
+TEST_F(FilterFile, ReadsWhatWasWritten) {
+  kelt::writefilter(path("f.ctz"), 3, {{1, -2}, {-3, 4}},
+                    {{0, 2}, {9, kLeaf}, {0x80000001u, kLeaf}});
+  std::vector<unsigned char> bytes = testutil::read_bytes(path("f.ctz"));
+  EXPECT_EQ(bytes, le_bytes({3, 2, 1, uint32_t(-2), uint32_t(-3), 4, 3, 0, 2, 9, uint32_t(-1),
+                             0x80000001u, uint32_t(-1)}));
+  bytes.push_back(0xEE);  // trailing bytes are not read
+  testutil::write_bytes(path("f.ctz"), bytes);
+  kelt::ZoomNodeList nodes;
+  VETOR<PONTOI2> w(5);
+  int F = 0;
+  kelt::readfilter(nodes, F, w, path("f.ctz").c_str());
+  EXPECT_EQ(F, 3);
+  ASSERT_EQ(w.n, 2);
+  EXPECT_EQ(w(1).lin, -3);
+  EXPECT_EQ(w(1).col, 4);
+  ASSERT_EQ(nodes.count, 3);
+  EXPECT_EQ(nodes.capacity, 3);
+  EXPECT_EQ(nodes.node[2].a, 0x80000001u);
+  EXPECT_EQ(nodes.node[1].b, kLeaf);
+}
+
+// A branch back to an earlier node is fine when it makes no cycle.
+TEST_F(FilterFile, BackBranchWithoutCycle) {
+  std::vector<ZoomNode> tree = {{0, 2}, {0x1, kLeaf}, {1, 1}, {0x2, kLeaf}};
+  kelt::writefilter(path("f.ctz"), 1, {{0, 0}, {0, 1}}, tree);
+  kelt::ZoomNodeList nodes;
+  VETOR<PONTOI2> w;
+  int F;
+  kelt::readfilter(nodes, F, w, path("f.ctz").c_str());
+  IMGBIN in = picture({"..#", "#.."});
+  MATRIZ<uint32_t> p(2, 3);
+  kelt::applyfilter(in, w, nodes, p, nullptr);
+  EXPECT_EQ(p(0, 0), 0x1u);  // white, right white: back to node 1
+  EXPECT_EQ(p(0, 1), 0x2u);  // white, right black
+  EXPECT_EQ(p(0, 2), 0x1u);  // black
+  EXPECT_EQ(p(1, 2), 0x1u);  // white, right outside (white)
+}
+
+struct BadFilter {
+  const char* name;
+  std::vector<uint32_t> words;
+  const char* message;
+  size_t cut = 0;  // bytes removed from the end
+};
+
+const char* const kRead = "Error in reading filter";
+const char* const kInvalid = "Error: Invalid filter";
+const uint32_t L = uint32_t(-1);
+
+const std::vector<BadFilter> kBadFilters = {
+    {"empty", {}, kRead},
+    {"no_window_count", {2}, kRead},
+    {"short_count", {2, 0}, kRead, 2},
+    {"missing_offsets", {2, 3, 0, 0}, kRead},
+    {"huge_window", {2, 0x7FFFFFFF, 0, 0, 1, 5, L}, kRead},
+    {"negative_window", {2, uint32_t(-1), 1, 5, L}, kInvalid},
+    {"no_node_count", {2, 1, 0, 0}, kRead},
+    {"zero_nodes", {2, 0, 0}, kInvalid},
+    {"negative_nodes", {2, 0, uint32_t(-4)}, kInvalid},
+    {"missing_nodes", {2, 0, 2, 5, L}, kRead},
+    {"huge_nodes", {2, 0, 0x7FFFFFFF, 5, L}, kRead},
+    {"half_node", {2, 0, 1, 5, L}, kRead, 1},
+    {"branch_past_end", {2, 1, 0, 0, 3, 0, 3, 5, L, 6, L}, kInvalid},
+    {"branch_negative", {2, 1, 0, 0, 3, 0, uint32_t(-2), 5, L, 6, L}, kInvalid},
+    {"falls_off_end", {2, 1, 0, 0, 2, 0, 0, 0, 0}, kInvalid},
+    {"self_loop", {2, 1, 0, 0, 2, 0, 0, 5, L}, kInvalid},
+    {"cycle", {2, 1, 0, 0, 4, 0, 2, 5, L, 0, 0, 6, L}, kInvalid},
+};
+
+void PrintTo(const BadFilter& b, std::ostream* os) { *os << b.name; }
+
+class BadFilters : public testutil::TempDir, public ::testing::WithParamInterface<BadFilter> {};
+
+TEST_P(BadFilters, AreRejected) {
+  const BadFilter& b = GetParam();
+  std::vector<unsigned char> bytes = le_bytes(b.words);
+  bytes.resize(bytes.size() - b.cut);
+  testutil::write_bytes(path("f.ctz"), bytes);
+  kelt::ZoomNodeList nodes;
+  VETOR<PONTOI2> w;
+  int F;
+  EXPECT_ERRO(kelt::readfilter(nodes, F, w, path("f.ctz").c_str()), b.message, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadFilters, ::testing::ValuesIn(kBadFilters),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FilterFile, MissingFile) {
+  kelt::ZoomNodeList nodes;
+  VETOR<PONTOI2> w;
+  int F;
+  EXPECT_ERRO(kelt::readfilter(nodes, F, w, path("none.ctz").c_str()), "Error in opening filter",
+              "");
+}
+
+}  // namespace

@@ -1,0 +1,447 @@
+// Tree pass and block expansion of the zoom tool.
+#include "tools/zoom/zoom.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "foundation/erro.h"
+
+namespace kelt {
+
+namespace {
+
+const char* const kErrIndex = "Erro VETOR::operator() - Indice invalido";
+
+inline bool pixel(const IMGBIN& in, int64_t r, int64_t c) {
+  if (r >= 0 && r < in.nl() && c >= 0 && c < in.nc())
+    return ((in.rows[r][c >> 5] >> (31 - (c & 31))) & 1u) != 0;
+  return (in.backg & 1u) != 0;
+}
+
+// Progress lines at every step-th pixel (step at least 1), and 100 at the end.
+class Progress {
+ public:
+  Progress(FILE* f, int64_t total)
+      : f_(f), total_(total), step_(total / 100 > 0 ? total / 100 : 1) {}
+  void at(int64_t counter) {
+    if (counter == next_) {
+      print(100.0 * static_cast<double>(counter) / static_cast<double>(total_));
+      next_ += step_;
+    }
+  }
+  void done() { print(100.0); }
+
+ private:
+  void print(double v) {
+    if (f_ != nullptr) std::fprintf(f_, "%10.3f%% concluded...\r", v);
+  }
+  FILE* f_;
+  int64_t total_;
+  int64_t step_;
+  int64_t next_ = 0;
+};
+
+inline uint32_t reverse32(uint32_t x) {
+  x = ((x >> 1) & 0x55555555u) | ((x & 0x55555555u) << 1);
+  x = ((x >> 2) & 0x33333333u) | ((x & 0x33333333u) << 2);
+  x = ((x >> 4) & 0x0F0F0F0Fu) | ((x & 0x0F0F0F0Fu) << 4);
+  return __builtin_bswap32(x);
+}
+
+inline uint64_t load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+inline void store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
+
+// The cache key of a pixel: the values of the window entries the tree tests that can land
+// inside the image (live entries), one bit each. Their bounding box, H rows by W columns (at
+// most 8 by 8), is read as W column codes of H bits (bit drmax - drow for row offset drow),
+// which one 8-byte load brings in; per-column tables pack the tested bits into the key.
+struct KeyLayout {
+  bool usable = false;
+  int H = 1, W = 1, bits = 0;
+  int64_t drmin = 0, drmax = 0, dcmin = 0, dcmax = 0;
+  std::vector<int> pos;                    // key bit of entry k, -1 when always outside
+  std::vector<std::vector<uint64_t>> lut;  // lut[j][code]: key bits of column dcmin + j
+};
+
+KeyLayout key_layout(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes) {
+  KeyLayout k;
+  const int n = window.n;
+  std::vector<char> tested(n > 0 ? n : 0, 0);
+  for (int i = 0; i < nodes.count; i++)
+    if (nodes.node[i].b != kLeaf && nodes.node[i].a < static_cast<uint32_t>(n))
+      tested[nodes.node[i].a] = 1;
+  auto live = [&](int e) {
+    const PONTOI2& p = window.data[e];
+    return tested[e] && p.lin > -in.nl() && p.lin < in.nl() && p.col > -in.nc() && p.col < in.nc();
+  };
+  bool any = false;
+  for (int e = 0; e < n; e++) {
+    if (!live(e)) continue;
+    const PONTOI2& p = window.data[e];
+    if (!any) {
+      k.drmin = k.drmax = p.lin;
+      k.dcmin = k.dcmax = p.col;
+      any = true;
+    }
+    k.drmin = std::min<int64_t>(k.drmin, p.lin);
+    k.drmax = std::max<int64_t>(k.drmax, p.lin);
+    k.dcmin = std::min<int64_t>(k.dcmin, p.col);
+    k.dcmax = std::max<int64_t>(k.dcmax, p.col);
+  }
+  k.usable = k.drmax - k.drmin < 8 && k.dcmax - k.dcmin < 8;
+  if (!k.usable) return k;
+  k.H = static_cast<int>(k.drmax - k.drmin + 1);
+  k.W = static_cast<int>(k.dcmax - k.dcmin + 1);
+  // Key bit of each (column, row bit) of the box, -1 when no live entry sits there.
+  int index[8][8];
+  for (auto& col : index)
+    for (int& b : col) b = -1;
+  k.pos.assign(n > 0 ? n : 0, -1);
+  for (int e = 0; e < n; e++) {
+    if (!live(e)) continue;
+    const PONTOI2& p = window.data[e];
+    int& slot = index[p.col - k.dcmin][k.drmax - p.lin];
+    if (slot < 0) slot = k.bits++;
+    k.pos[e] = slot;
+  }
+  k.lut.assign(k.W, std::vector<uint64_t>(256, 0));
+  for (int j = 0; j < k.W; j++)
+    for (int code = 0; code < 256; code++)
+      for (int b = 0; b < k.H; b++)
+        if (index[j][b] >= 0 && ((code >> b) & 1)) k.lut[j][code] |= uint64_t(1) << index[j][b];
+  return k;
+}
+
+// The walk with the window bits taken from a key.
+uint32_t walk_key(const ZoomNode* node, const int* pos, uint32_t n, uint64_t key, bool outside) {
+  int i = 0;
+  while (node[i].b != kLeaf) {
+    uint32_t e = node[i].a;
+    if (e >= n) erro(kErrIndex, "");
+    bool bit = pos[e] < 0 ? outside : ((key >> pos[e]) & 1u) != 0;
+    i = bit ? node[i].b : i + 1;
+  }
+  return node[i].a;
+}
+
+// Leaf words by key: a table indexed by the key when it has few bits, else a direct-mapped
+// cache. An entry holds the leaf word in its low half and 1 in its high half once filled.
+class LeafCache {
+ public:
+  explicit LeafCache(int bits)
+      : direct_(bits <= kDirectBits),
+        shift_(direct_ ? 0 : 64 - kHashBits),
+        table_(size_t(1) << (direct_ ? bits : kHashBits)),
+        keys_(direct_ ? 0 : table_.size()) {}
+  template <class Walk>
+  uint32_t get(uint64_t key, Walk walk) {
+    size_t i = direct_ ? key : (key * 0x9E3779B97F4A7C15ull) >> shift_;
+    uint64_t& e = table_[i];
+    if ((e >> 32) != 0 && (direct_ || keys_[i] == key)) return static_cast<uint32_t>(e);
+    e = walk(key) | (uint64_t(1) << 32);
+    if (!direct_) keys_[i] = key;
+    return static_cast<uint32_t>(e);
+  }
+
+ private:
+  static constexpr int kDirectBits = 18;
+  static constexpr int kHashBits = 17;
+  bool direct_;
+  int shift_;
+  std::vector<uint64_t> table_;
+  std::vector<uint64_t> keys_;
+};
+
+// Byte i of spread[b] is bit 7 - i of b: eight pixels of a row word onto eight column codes.
+struct Spread {
+  uint64_t v[256];
+  Spread() {
+    for (int b = 0; b < 256; b++) {
+      v[b] = 0;
+      for (int i = 0; i < 8; i++) v[b] |= uint64_t((b >> (7 - i)) & 1) << (8 * i);
+    }
+  }
+};
+const Spread spread;
+
+template <int W>
+inline uint64_t gather_key(const uint8_t* p, const uint64_t (*lut)[256]) {
+  uint64_t codes = load64(p), key = 0;
+  for (int j = 0; j < W; j++) key |= lut[j][(codes >> (8 * j)) & 0xFF];
+  return key;
+}
+
+template <int W>
+void cached_rows(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                 const KeyLayout& k, MATRIZ<uint32_t>& pattern, Progress& progress) {
+  const int nl = in.nl(), nc = in.nc();
+  const bool outside = (in.backg & 1u) != 0;
+  const int H = k.H;
+  const uint8_t code_out = outside ? uint8_t((1u << H) - 1) : 0;
+  const uint64_t repH = 0x0101010101010101ull * ((1u << H) - 1);
+
+  // Column codes of columns xlo..xend-1 (the row words are spread 8 columns at a time, and
+  // the keys are loaded 8 columns at a time).
+  const int groups = (nc + 7) / 8;
+  const int64_t xlo = std::min<int64_t>(0, k.dcmin);
+  const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 8, 8 * int64_t(groups), nc});
+  std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
+  uint8_t* col = codes.data() - xlo;
+  std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
+  auto shift_in = [&](int64_t r) {
+    const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
+    for (int g = 0; g < groups; g++) {
+      uint32_t b = (row[g >> 2] >> (24 - 8 * (g & 3))) & 0xFFu;
+      uint64_t v = load64(col + 8 * g);
+      store64(col + 8 * g, (((v << 1) & 0xFEFEFEFEFEFEFEFEull) | spread.v[b]) & repH);
+    }
+    for (int x = nc; x < 8 * groups; x++) col[x] = code_out;
+  };
+
+  uint64_t lut[8][256];
+  for (int j = 0; j < W; j++) std::memcpy(lut[j], k.lut[j].data(), sizeof lut[j]);
+  const uint32_t n = static_cast<uint32_t>(window.n());
+  auto walk = [&](uint64_t key) { return walk_key(nodes.node, k.pos.data(), n, key, outside); };
+  LeafCache cache(k.bits);
+  bool have_last = false;
+  uint64_t last_key = 0;
+  uint32_t last_leaf = 0;
+  int64_t counter = 0;
+
+  for (int64_t r = k.drmin; r <= k.drmax; r++) shift_in(r);
+  for (int l = 0; l < nl; l++) {
+    if (l > 0) shift_in(l + k.drmax);
+    uint32_t* prow = pattern.data + static_cast<size_t>(l) * nc;
+    const uint8_t* box = col + k.dcmin;
+    for (int c = 0; c < nc; c++) {
+      progress.at(counter++);
+      uint64_t key = gather_key<W>(box + c, lut);
+      if (!have_last || key != last_key) {
+        last_leaf = cache.get(key, walk);
+        last_key = key;
+        have_last = true;
+      }
+      prow[c] = last_leaf;
+    }
+  }
+}
+
+void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                        const KeyLayout& k, MATRIZ<uint32_t>& pattern, Progress& progress) {
+  switch (k.W) {
+    case 1:
+      return cached_rows<1>(in, window, nodes, k, pattern, progress);
+    case 2:
+      return cached_rows<2>(in, window, nodes, k, pattern, progress);
+    case 3:
+      return cached_rows<3>(in, window, nodes, k, pattern, progress);
+    case 4:
+      return cached_rows<4>(in, window, nodes, k, pattern, progress);
+    case 5:
+      return cached_rows<5>(in, window, nodes, k, pattern, progress);
+    case 6:
+      return cached_rows<6>(in, window, nodes, k, pattern, progress);
+    case 7:
+      return cached_rows<7>(in, window, nodes, k, pattern, progress);
+    default:
+      return cached_rows<8>(in, window, nodes, k, pattern, progress);
+  }
+}
+
+// Output words of F in {1, 2, 4, 8}: 32 / F pattern words fill one word of each block row.
+template <int F>
+void expand_fast(const MATRIZ<uint32_t>& pattern, IMGBIN& out) {
+  constexpr int G = 32 / F;
+  constexpr uint32_t M = (1u << F) - 1;
+  uint32_t rev[1 << F];
+  for (uint32_t s = 0; s <= M; s++) rev[s] = reverse32(s) >> (32 - F);
+  auto seg = [&](uint32_t u, int br) { return br * F < 32 ? rev[(u >> (br * F)) & M] : 0u; };
+  const int nl = pattern.nl(), nc = pattern.nc();
+  const int full = nc / G, rest = nc % G;
+  uint32_t same_u = 0, same_w[F] = {};
+  bool have_same = false;
+  for (int l = 0; l < nl; l++) {
+    const uint32_t* u = pattern.data + static_cast<size_t>(l) * nc;
+    uint32_t* orow[F];
+    for (int br = 0; br < F; br++) orow[br] = out.rows[static_cast<size_t>(l) * F + br];
+    for (int g = 0; g < full; g++) {
+      const uint32_t* q = u + g * G;
+      uint32_t diff = 0;
+      for (int i = 1; i < G; i++) diff |= q[i] ^ q[0];
+      if (diff == 0) {  // a run of one word (blank page): the words are ready
+        if (!have_same || same_u != q[0]) {
+          for (int br = 0; br < F; br++) {
+            uint32_t w = 0, s = seg(q[0], br);
+            for (int i = 0; i < G; i++) w = (w << (F % 32)) | s;
+            same_w[br] = w;
+          }
+          same_u = q[0];
+          have_same = true;
+        }
+        for (int br = 0; br < F; br++) orow[br][g] = same_w[br];
+        continue;
+      }
+      for (int br = 0; br < F; br++) {
+        uint32_t w = 0;
+        for (int i = 0; i < G; i++) w = (w << (F % 32)) | seg(q[i], br);
+        orow[br][g] = w;
+      }
+    }
+    if (rest > 0) {
+      const uint32_t* q = u + full * G;
+      for (int br = 0; br < F; br++) {
+        uint32_t w = 0;
+        for (int i = 0; i < rest; i++) w = (w << F) | seg(q[i], br);
+        orow[br][full] = w << (F * (G - rest));
+      }
+    }
+  }
+}
+
+// Appends bit strings to an image row, most significant bit first.
+class BitWriter {
+ public:
+  explicit BitWriter(uint32_t* p) : p_(p) {}
+  void put(uint32_t v, int n) {  // n in 1..32, v below 2^n
+    acc_ = (acc_ << n) | v;
+    nb_ += n;
+    if (nb_ >= 32) {
+      nb_ -= 32;
+      *p_++ = static_cast<uint32_t>(acc_ >> nb_);
+      acc_ &= (uint64_t(1) << nb_) - 1;
+    }
+  }
+  void zeros(int64_t n) {
+    for (; n > 0; n -= 32) put(0, n > 32 ? 32 : static_cast<int>(n));
+  }
+  void flush() {
+    if (nb_ > 0) *p_++ = static_cast<uint32_t>(acc_ << (32 - nb_));
+    nb_ = 0;
+    acc_ = 0;
+  }
+
+ private:
+  uint32_t* p_;
+  uint64_t acc_ = 0;
+  int nb_ = 0;
+};
+
+void expand_any(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
+  uint8_t rev8[256];
+  for (int s = 0; s < 256; s++) rev8[s] = static_cast<uint8_t>(reverse32(s) >> 24);
+  const int nl = pattern.nl(), nc = pattern.nc();
+  for (int l = 0; l < nl; l++) {
+    const uint32_t* u = pattern.data + static_cast<size_t>(l) * nc;
+    for (int br = 0; br < F; br++) {
+      uint32_t* orow = out.rows[static_cast<size_t>(l) * F + br];
+      const int64_t sh = int64_t(br) * F;
+      if (sh >= 32) {  // cells from the 33rd on are black
+        std::memset(orow, 0, sizeof(uint32_t) * static_cast<size_t>(out.wpr));
+        continue;
+      }
+      const int take = F < 32 - sh ? F : static_cast<int>(32 - sh);
+      const uint32_t mask = take == 32 ? ~0u : (1u << take) - 1;
+      BitWriter bw(orow);
+      for (int c = 0; c < nc; c++) {
+        uint32_t s = (u[c] >> sh) & mask;
+        bw.put(take <= 8 ? uint32_t(rev8[s]) >> (8 - take) : reverse32(s) >> (32 - take), take);
+        if (F > take) bw.zeros(F - take);
+      }
+      bw.flush();
+    }
+  }
+}
+
+}  // namespace
+
+bool windowbit(const IMGBIN& in, const VETOR<PONTOI2>& window, int row, int col, int k) {
+  const PONTOI2& p = window(k);
+  return pixel(in, int64_t(row) + p.lin, int64_t(col) + p.col);
+}
+
+uint32_t walktree(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                  int row, int col) {
+  const ZoomNode* node = nodes.node;
+  int i = 0;
+  while (node[i].b != kLeaf)
+    i = windowbit(in, window, row, col, static_cast<int>(node[i].a)) ? node[i].b : i + 1;
+  return node[i].a;
+}
+
+void applyfilter_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                       MATRIZ<uint32_t>& pattern, FILE* progress_file) {
+  const int nl = in.nl(), nc = in.nc();
+  Progress progress(progress_file, int64_t(nl) * nc);
+  int64_t counter = 0;
+  for (int l = 0; l < nl; l++)
+    for (int c = 0; c < nc; c++) {
+      progress.at(counter++);
+      pattern(l, c) = walktree(in, window, nodes, l, c);
+    }
+  progress.done();
+}
+
+void applyfilter(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                 MATRIZ<uint32_t>& pattern, FILE* progress_file) {
+  if (in.nl() <= 0 || in.nc() <= 0 || in.rows == nullptr) {
+    Progress(progress_file, 0).done();
+    return;
+  }
+  KeyLayout k = key_layout(in, window, nodes);
+  if (!k.usable || pattern.nl() != in.nl() || pattern.nc() != in.nc()) {
+    applyfilter_plain(in, window, nodes, pattern, progress_file);
+    return;
+  }
+  Progress progress(progress_file, int64_t(in.nl()) * in.nc());
+  applyfilter_cached(in, window, nodes, k, pattern, progress);
+  progress.done();
+}
+
+void zoomed_size(const MATRIZ<uint32_t>& pattern, int F, int& nl, int& nc) {
+  nl = nc = 0;
+  if (F <= 0 || pattern.nl() <= 0 || pattern.nc() <= 0) return;
+  int64_t r = int64_t(F) * pattern.nl(), c = int64_t(F) * pattern.nc();
+  if (r > INT32_MAX || c > INT32_MAX) erro("Erro IMGBIN::aloca - falta memoria", "");
+  nl = static_cast<int>(r);
+  nc = static_cast<int>(c);
+}
+
+void expand(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
+  if (F <= 0 || out.rows == nullptr || pattern.data == nullptr) return;
+  switch (F) {
+    case 1:
+      expand_fast<1>(pattern, out);
+      break;
+    case 2:
+      expand_fast<2>(pattern, out);
+      break;
+    case 4:
+      expand_fast<4>(pattern, out);
+      break;
+    case 8:
+      expand_fast<8>(pattern, out);
+      break;
+    default:
+      expand_any(pattern, F, out);
+  }
+}
+
+void expand_plain(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
+  if (F <= 0 || out.rows == nullptr) return;
+  for (int l = 0; l < pattern.nl(); l++)
+    for (int c = 0; c < pattern.nc(); c++) {
+      uint32_t u = pattern(l, c);
+      for (int r = l * F; r < l * F + F; r++)
+        for (int q = c * F; q < c * F + F; q++) {
+          out(r, q) = (u & 1u) != 0;
+          u >>= 1;
+        }
+    }
+}
+
+}  // namespace kelt

@@ -1,0 +1,39 @@
+// The WZ-operator zoom: one tree walk per input pixel, then block expansion.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "foundation/matriz.h"
+#include "images/images.h"
+#include "tools/zoom/zoom_filter.h"
+
+namespace kelt {
+
+// The input pixel at window offset k from (row, col); outside the image, the outside value.
+// k outside the window is fatal ("Erro VETOR::operator() - Indice invalido").
+bool windowbit(const IMGBIN& in, const VETOR<PONTOI2>& window, int row, int col, int k);
+
+// The leaf word the tree reaches for input pixel (row, col).
+uint32_t walktree(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                  int row, int col);
+
+// Stores the leaf word of every input pixel in pattern (sized nl x nc by the caller), printing
+// progress lines on progress. Leaf words are cached by window content when the window fits.
+void applyfilter(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                 MATRIZ<uint32_t>& pattern, FILE* progress);
+// The same result by one plain walk per pixel.
+void applyfilter_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                       MATRIZ<uint32_t>& pattern, FILE* progress);
+
+// Output size for factor F: F times the pattern's rows and columns, 0 when F <= 0; a size
+// beyond the image type's reach is fatal with the image allocation message.
+void zoomed_size(const MATRIZ<uint32_t>& pattern, int F, int& nl, int& nc);
+
+// Fills out (already sized by zoomed_size) with one F x F block per pattern word: bit k gives
+// block row k / F, column k mod F, white for 1; cells from the 33rd on are black.
+void expand(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out);
+// The same by one pixel at a time.
+void expand_plain(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out);
+
+}  // namespace kelt
