@@ -20,3 +20,4 @@
 #include "images/images.h"
 #include "images/text_io.h"
 #include "images/yuv.h"
+#include "volumes/video.h"
