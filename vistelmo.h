@@ -42,4 +42,5 @@
 #include "processing/algebra/overlay.h"
 #include "processing/algebra/pointwise.h"
 #include "processing/algebra/subimage.h"
+#include "volumes/video.h"
 #include "volumes/volumes.h"
