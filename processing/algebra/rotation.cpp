@@ -1,7 +1,6 @@
 // Rotation about the centre with nearest or bilinear resampling.
 #include "processing/algebra/rotation.h"
 
-#include <algorithm>
 #include <cmath>
 #include <complex>
 
