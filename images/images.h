@@ -28,7 +28,7 @@ class IMGYUV;
 // Members shared by the byte-addressed classes; PIXEL is the element type.
 #define VISTELMO_IMAGE_COMMON(IMG, PIXEL)                                                        \
   using Pixel = PIXEL;                                                                           \
-  IMG(int nl = 0, int nc = 0);                                                                   \
+  explicit IMG(int nl = 0, int nc = 0);                                                                \
   IMG(int nl, int nc, PIXEL v);                                                                  \
   IMG(const IMG& a);                                                                             \
   ~IMG();                                                                                        \
@@ -222,7 +222,7 @@ class IMGBIN {
   int cc;
   IntField n;
 
-  IMGBIN(int nl = 0, int nc = 0);
+  explicit IMGBIN(int nl = 0, int nc = 0);
   IMGBIN(int nl, int nc, bool v);
   IMGBIN(int nl, int nc, bool v0, bool v1, ...);
   IMGBIN(const IMGBIN& a);
