@@ -218,7 +218,7 @@ IMGCPX complex_sample(int nl, int nc, int seed) {
   return a;
 }
 
-TEST(FullSize, ImagesMatchTheDirectSums) {
+TEST(DirectConv, ImagesMatchTheDirectSums) {
   const std::vector<Size> bs = {{1, 1}, {1, 3}, {3, 1}, {2, 2}, {3, 4}};
   for (const Size& sa : sizes())
     for (const Size& sb : bs) {
@@ -240,7 +240,7 @@ TEST(FullSize, ImagesMatchTheDirectSums) {
     }
 }
 
-TEST(FullSize, ConvEqualsXcorrWithTheReflectedOperand) {
+TEST(DirectConv, ConvEqualsXcorrWithTheReflectedOperand) {
   const IMGFLT a = sample<IMGFLT>(3, 4, 8), b = sample<IMGFLT>(2, 3, 9);
   IMGFLT rb(2, 3);
   for (int p = 0; p < 2; p++)
@@ -248,7 +248,7 @@ TEST(FullSize, ConvEqualsXcorrWithTheReflectedOperand) {
   EXPECT_TRUE(same_pixels(conv(a, b), xcorr(a, rb)));
 }
 
-TEST(FullSize, EmptyOperandsGiveZeros) {
+TEST(DirectConv, EmptyOperandsGiveZeros) {
   const IMGFLT a = sample<IMGFLT>(3, 4, 10);
   const IMGFLT r1 = conv(a, IMGFLT()), r2 = xcorr(IMGFLT(), a);
   EXPECT_EQ(r1.nl(), 2);
@@ -259,7 +259,7 @@ TEST(FullSize, EmptyOperandsGiveZeros) {
   for (int i = 0; i < 6; i++) EXPECT_EQ(r2.data[i], 0.0f);
 }
 
-TEST(FullSize, InfiniteMaskMeetsOutsideZerosAsNaN) {
+TEST(DirectConv, InfiniteMaskMeetsOutsideZerosAsNaN) {
   // Nothing skips the products with the zeros outside a.
   IMGFLT a(1, 1, 2.0f), b(1, 2, 1.0f);
   b.rows[0][0] = INFINITY;
@@ -276,7 +276,7 @@ VETOR<double> vec(std::initializer_list<double> v) {
   return r;
 }
 
-TEST(FullSize, Vectors) {
+TEST(DirectConv, Vectors) {
   VETOR<double> a = vec({1, 2, 3});
   a.backg = 9;  // ignored: outside counts 0
   const struct {
@@ -292,7 +292,7 @@ TEST(FullSize, Vectors) {
   }
 }
 
-TEST(FullSize, ComplexVectors) {
+TEST(DirectConv, ComplexVectors) {
   VETOR<CPXD> a(3), b(2);
   a.data[0] = {1, 2}, a.data[1] = {0, -1}, a.data[2] = {3, 0.5};
   b.data[0] = {2, 1}, b.data[1] = {-1, 1};
