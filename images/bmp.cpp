@@ -1,8 +1,10 @@
 // 1-bit BMP files of the binary image.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "foundation/binary_internal.h"
 #include "foundation/file_internal.h"
@@ -76,6 +78,9 @@ void to_file_order(IMGBIN& img, bool flip) {
   }
 }
 
+// Words of the block that ImpBmp fills before each write.
+constexpr size_t kStagingWords = 1 << 20;
+
 // Grey of a palette entry stored blue, green, red, reserved.
 int palette_grey(const uint8_t* e) { return (e[0] + e[1] + e[2] + 1) / 3; }
 
@@ -105,10 +110,19 @@ void IMGBIN::ImpBmp(const std::string& name) {
   put32(h + kPaletteStart + 4, 0x00FFFFFFu);
   f.write(h, 1, sizeof h);
 
-  to_file_order(*this, true);
-  f.write(data, 4, static_cast<size_t>(nw));
+  // Rows bottom-up, each word's bytes reversed, through a staging block of whole rows.
+  const size_t per_block = std::max<size_t>(1, kStagingWords / static_cast<size_t>(wpr));
+  std::vector<uint32_t> staging(per_block * static_cast<size_t>(wpr));
+  for (int l = nl - 1; l >= 0;) {
+    uint32_t* out = staging.data();
+    for (size_t k = 0; k < per_block && l >= 0; k++, l--) {
+      const uint32_t* row = rows[l];
+      for (int j = 0; j < wpr; j++) out[j] = __builtin_bswap32(row[j]);
+      out += wpr;
+    }
+    f.write(staging.data(), 4, static_cast<size_t>(out - staging.data()));
+  }
   f.finish(kMsgWriteFail);
-  to_file_order(*this, true);
 }
 
 void IMGBIN::LeBmp(const std::string& name) {

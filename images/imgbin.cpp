@@ -50,9 +50,8 @@ void IMGBIN::aloca(int l, int c) {
   if (l >= 1 && c >= 1) {
     if (static_cast<int64_t>(l) * c > INT32_MAX) erro("Erro IMGBIN::aloca - falta memoria", "");
     wpr = (c - 1) / 32 + 1;
-    core::allocate_rows(data, rows, l, wpr, "Erro IMGBIN::aloca - falta memoria");
+    core::allocate_zeroed_rows(data, rows, l, wpr, "Erro IMGBIN::aloca - falta memoria");
     nw = wpr * l;
-    std::fill(data, data + nw, 0u);
   }
 }
 
