@@ -321,7 +321,8 @@ __attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint
   const __m256i low = _mm256_set1_epi8(0x0F);
   const __m256i rev4 = _mm256_setr_epi8(0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15, 0, 8,
                                         4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15);
-  // Byte 0 (rows 0, 1) and byte 1 (rows 2, 3) of each pair of words, second word first.
+  // Per lane, 16-bit slot r gets block row r of its four words: pick0 takes rows 0 and 2 from
+  // t0, pick1 rows 1 and 3 from t1, the later pair of words in the low byte.
   const __m256i pick0 =
       _mm256_setr_epi8(8, 0, -1, -1, 9, 1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 8, 0, -1, -1, 9,
                        1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
