@@ -28,14 +28,13 @@ void puttxt_t(Img& img, int l, int c, const std::string& s, V cor, int scale, bo
   const int B = PutTxt::borda;
   const int64_t h = (24 - 2 * static_cast<int64_t>(B)) * scale;
   const int64_t w = (18 - 2 * static_cast<int64_t>(B)) * scale;
-  int64_t x = c;
   if (scale < 1) return;  // draws nothing
+  int64_t x = c;
   for (const char ch : s) {
     if (ch == '\0') break;
-    int r0, c0;
-    PutTxt::PosicaoInicial(static_cast<signed char>(ch), r0, c0);
-    r0 += B;
-    c0 += B;
+    int cl, cc;
+    PutTxt::PosicaoInicial(static_cast<signed char>(ch), cl, cc);
+    const int64_t r0 = int64_t{cl} + B, c0 = int64_t{cc} + B;  // top-left of the visible glyph
     for (int64_t r = 0; r < h; r++) {
       const int fr = draw::clip(r0 + r / scale);
       for (int64_t q = 0; q < w; q++) {
