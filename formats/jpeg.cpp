@@ -7,6 +7,7 @@
 #include <jpeglib.h>
 
 #include "foundation/file_internal.h"
+#include "images/image_files_internal.h"
 
 using vistelmo::StdioFile;
 
@@ -101,7 +102,9 @@ void read_jpeg(Img& img, const std::string& name) {
 
 // Writes with libjpeg's standard error handling: a library error ends the process.
 template <class Img>
-void write_jpeg(const Img& img, const std::string& name, int quality) {
+void write_jpeg(const Img& image, const std::string& name, int quality) {
+  Img tmp;
+  const Img& img = vistelmo::storage_or_outside(image, tmp);
   jpeg_compress_struct cinfo;
   jpeg_error_mgr jerr;
   cinfo.err = jpeg_std_error(&jerr);

@@ -10,6 +10,7 @@
 #include "foundation/file_internal.h"
 #include "foundation/tokens.h"
 #include "images/image_core_internal.h"
+#include "images/image_files_internal.h"
 
 using vistelmo::PnmForm;
 using vistelmo::StdioFile;
@@ -52,6 +53,22 @@ Header read_header(FILE* f, const PnmReadForm& form) {
     if (h.ncores < 1) erro(form.format_msg, "");
   }
   return h;
+}
+
+// Pixels of a header's size; 0 when a size is below 1.
+inline int64_t pixel_count(const Header& h) {
+  return h.nl > 0 && h.nc > 0 ? int64_t(h.nl) * h.nc : 0;
+}
+
+// A body the file cannot hold fails before the image is sized for it, with the message its
+// read would give: a binary body of `bytes`, or `samples` text samples a pixel.
+void check_binary_body(FILE* f, const Header& h, int64_t bytes, const PnmReadForm& form) {
+  if (form.has_maxval && h.ncores > 255) erro("Erro: ncores>255", "");
+  if (vistelmo::block_exceeds_file(f, bytes, 1)) erro(form.short_msg, "");
+}
+void check_text_body(FILE* f, const Header& h, int samples) {
+  if (vistelmo::tokens_exceed_file(f, pixel_count(h) * samples))
+    erro(h.ncores == 255 ? "LeNum(BYTE)" : "LeNum(int)", "");
 }
 
 // A sample of range 0..ncores scaled to 0..255, halves away from zero.
@@ -128,6 +145,8 @@ int get_count = 8;
 void lepbmt(IMGBIN& img, const std::string& name) {
   StdioFile f(name, "rb", kP1.open_msg(), kP1.buf_msg());
   Header h = read_header(f, kP1);
+  // A pixel takes at least one character (digit runs carry one pixel a digit).
+  if (vistelmo::block_exceeds_file(f, pixel_count(h), 1)) erro("LeNum(bool)", "");
   img.resize(h.nl, h.nc);
   PbmDigits digits(f);
   for (int l = 0; l < img.nl(); l++)
@@ -137,6 +156,7 @@ void lepbmt(IMGBIN& img, const std::string& name) {
 void lepgmt(IMGGRY& img, const std::string& name) {
   StdioFile f(name, "rb", kP2.open_msg(), kP2.buf_msg());
   Header h = read_header(f, kP2);
+  check_text_body(f, h, 1);
   img.resize(h.nl, h.nc);
   const double factor = 255.0 / h.ncores;
   for (int l = 0; l < img.nl(); l++) {
@@ -148,6 +168,7 @@ void lepgmt(IMGGRY& img, const std::string& name) {
 void leppmt(IMGCOR& img, const std::string& name) {
   StdioFile f(name, "rb", kP3.open_msg(), kP3.buf_msg());
   Header h = read_header(f, kP3);
+  check_text_body(f, h, 3);
   img.resize(h.nl, h.nc);
   const double factor = 255.0 / h.ncores;
   for (int l = 0; l < img.nl(); l++) {
@@ -163,9 +184,10 @@ void leppmt(IMGCOR& img, const std::string& name) {
 void lepbmb(IMGBIN& img, const std::string& name) {
   StdioFile f(name, "rb", kP4.open_msg(), kP4.buf_msg());
   Header h = read_header(f, kP4);
+  if (h.nl > 0 && h.nc > 0) check_binary_body(f, h, int64_t(h.nl) * ((h.nc - 1) / 8 + 1), kP4);
   img.resize(h.nl, h.nc);
   if (!vistelmo::has_pixels(img)) return;
-  const int bytes = (img.nc() + 7) / 8;
+  const int bytes = (img.nc() - 1) / 8 + 1;
   const uint32_t last = last_word_mask(img.nc());
   std::vector<uint8_t> buf(static_cast<size_t>(img.wpr) * 4);
   for (int l = 0; l < img.nl(); l++) {
@@ -183,6 +205,7 @@ void lepbmb(IMGBIN& img, const std::string& name) {
 void lepgmb(IMGGRY& img, const std::string& name) {
   StdioFile f(name, "rb", kP5.open_msg(), kP5.buf_msg());
   Header h = read_header(f, kP5);
+  check_binary_body(f, h, pixel_count(h), kP5);
   img.resize(h.nl, h.nc);
   read_byte_body(f, img, h, kP5);
 }
@@ -190,6 +213,7 @@ void lepgmb(IMGGRY& img, const std::string& name) {
 void leppmb(IMGCOR& img, const std::string& name) {
   StdioFile f(name, "rb", kP6.open_msg(), kP6.buf_msg());
   Header h = read_header(f, kP6);
+  check_binary_body(f, h, 3 * pixel_count(h), kP6);
   img.resize(h.nl, h.nc);
   read_byte_body(f, img, h, kP6);
 }

@@ -7,6 +7,7 @@
 #include "formats/pnm_internal.h"
 #include "foundation/file_internal.h"
 #include "images/image_core_internal.h"
+#include "images/image_files_internal.h"
 
 using vistelmo::PnmForm;
 using vistelmo::StdioFile;
@@ -65,7 +66,9 @@ int put_count = 0;
 
 }  // namespace
 
-void imppbmt(const IMGBIN& img, const std::string& name) {
+void imppbmt(const IMGBIN& image, const std::string& name) {
+  IMGBIN tmp;
+  const IMGBIN& img = vistelmo::storage_or_outside(image, tmp);
   PnmWriter w(kP1, name, img.nl(), img.nc());
   write_text_rows(w, img.nl(), img.nc(), [&](std::string& s, int l, int c) {
     bool white = (img.rows[l][c >> 5] >> (31 - (c & 31))) & 1u;
@@ -74,7 +77,9 @@ void imppbmt(const IMGBIN& img, const std::string& name) {
   w.finish();
 }
 
-void imppgmt(const IMGGRY& img, const std::string& name) {
+void imppgmt(const IMGGRY& image, const std::string& name) {
+  IMGGRY tmp;
+  const IMGGRY& img = vistelmo::storage_or_outside(image, tmp);
   PnmWriter w(kP2, name, img.nl(), img.nc());
   write_text_rows(w, img.nl(), img.nc(), [&](std::string& s, int l, int c) {
     append3(s, img.rows[l][c]);
@@ -83,7 +88,9 @@ void imppgmt(const IMGGRY& img, const std::string& name) {
   w.finish();
 }
 
-void impppmt(const IMGCOR& img, const std::string& name) {
+void impppmt(const IMGCOR& image, const std::string& name) {
+  IMGCOR tmp;
+  const IMGCOR& img = vistelmo::storage_or_outside(image, tmp);
   PnmWriter w(kP3, name, img.nl(), img.nc());
   write_text_rows(w, img.nl(), img.nc(), [&](std::string& s, int l, int c) {
     const COR& p = img.rows[l][c];
@@ -97,10 +104,12 @@ void impppmt(const IMGCOR& img, const std::string& name) {
   w.finish();
 }
 
-void imppbmb(const IMGBIN& img, const std::string& name) {
+void imppbmb(const IMGBIN& image, const std::string& name) {
+  IMGBIN tmp;
+  const IMGBIN& img = vistelmo::storage_or_outside(image, tmp);
   PnmWriter w(kP4, name, img.nl(), img.nc());
   if (vistelmo::has_pixels(img)) {
-    const int nc = img.nc(), bytes = (nc + 7) / 8;
+    const int nc = img.nc(), bytes = (nc - 1) / 8 + 1;
     // Bits past the last column carry the complement of the outside value.
     const uint8_t pad = (img.backg & 1u) ? 0x00 : 0xFF;
     const int used = nc & 7;
@@ -117,13 +126,17 @@ void imppbmb(const IMGBIN& img, const std::string& name) {
   w.finish();
 }
 
-void imppgmb(const IMGGRY& img, const std::string& name) {
+void imppgmb(const IMGGRY& image, const std::string& name) {
+  IMGGRY tmp;
+  const IMGGRY& img = vistelmo::storage_or_outside(image, tmp);
   PnmWriter w(kP5, name, img.nl(), img.nc());
   if (vistelmo::has_pixels(img)) w.write(img.data, static_cast<size_t>(vistelmo::block_count(img)));
   w.finish();
 }
 
-void impppmb(const IMGCOR& img, const std::string& name) {
+void impppmb(const IMGCOR& image, const std::string& name) {
+  IMGCOR tmp;
+  const IMGCOR& img = vistelmo::storage_or_outside(image, tmp);
   PnmWriter w(kP6, name, img.nl(), img.nc());
   if (vistelmo::has_pixels(img))
     w.write(img.data, static_cast<size_t>(vistelmo::block_count(img)) * sizeof(COR));

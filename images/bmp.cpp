@@ -1,12 +1,11 @@
 // 1-bit BMP files of the binary image.
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <utility>
 
 #include "foundation/binary_internal.h"
 #include "foundation/file_internal.h"
 #include "images/image_core_internal.h"
+#include "images/image_files_internal.h"
 
 namespace {
 
@@ -58,19 +57,19 @@ const char* const kMsgShort = "Erro IMGBIN::LeBmp - Fim inesperado";
 void to_file_order(IMGBIN& img, bool flip) {
   const int nl = img.nl, wpr = img.wpr;
   if (!flip) {
-    for (int64_t k = 0; k < img.nw; k++) img.data[k] = __builtin_bswap32(img.data[k]);
+    for (int64_t k = 0; k < img.nw; k++) img.data[k] = vistelmo::swap32(img.data[k]);
     return;
   }
   for (int l = 0, m = nl - 1; l <= m; l++, m--) {
     uint32_t* __restrict a = img.rows[l];
     uint32_t* __restrict b = img.rows[m];
     if (l == m) {
-      for (int j = 0; j < wpr; j++) a[j] = __builtin_bswap32(a[j]);
+      for (int j = 0; j < wpr; j++) a[j] = vistelmo::swap32(a[j]);
       break;
     }
     for (int j = 0; j < wpr; j++) {
-      const uint32_t t = __builtin_bswap32(a[j]);
-      a[j] = __builtin_bswap32(b[j]);
+      const uint32_t t = vistelmo::swap32(a[j]);
+      a[j] = vistelmo::swap32(b[j]);
       b[j] = t;
     }
   }
@@ -145,10 +144,7 @@ void IMGBIN::LeBmp(const std::string& name) {
 
   // The pixel rows must be in the file before any storage is taken for them.
   const int64_t words = ((static_cast<int64_t>(width) - 1) / 32 + 1) * rows_count;
-  struct stat st;
-  if (fstat(fileno(f.get()), &st) == 0 && S_ISREG(st.st_mode) &&
-      st.st_size < kDataOffset + 4 * words)
-    erro(kMsgShort, "");
+  if (vistelmo::block_exceeds_file(f, words, 4)) erro(kMsgShort, "");
 
   desaloca();
   aloca(static_cast<int>(rows_count), width);

@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <type_traits>
+
+#include "images/images.h"
 
 namespace vistelmo {
 
@@ -26,6 +29,29 @@ inline int64_t remaining_bytes(FILE* f) {
 inline bool block_exceeds_file(FILE* f, int64_t count, int64_t size) {
   int64_t left = remaining_bytes(f);
   return left >= 0 && count * size > left;
+}
+
+// True when count tokens cannot be in the rest of a text file: each takes at least one
+// character and a separator stands between two of them.
+inline bool tokens_exceed_file(FILE* f, int64_t count) {
+  int64_t left = remaining_bytes(f);
+  return left >= 0 && count > (left + 1) / 2;
+}
+
+// The image itself, or, for one that keeps its sizes but holds no storage (after desaloca()),
+// tmp sized like it with every pixel its outside value, so writers always have rows to write.
+template <class Img>
+const Img& storage_or_outside(const Img& im, Img& tmp) {
+  if (im.data != nullptr || im.nl < 1 || im.nc < 1) return im;
+  tmp.resize(im.nl, im.nc);
+  if constexpr (std::is_same_v<Img, IMGBIN>)
+    tmp.fill(static_cast<bool>(im.backg & 1u));
+  else
+    tmp.fill(im.backg);
+  tmp.backg = im.backg;
+  tmp.lc = im.lc;
+  tmp.cc = im.cc;
+  return tmp;
 }
 
 }  // namespace vistelmo

@@ -21,7 +21,9 @@ std::string magic() {
 }
 
 template <class Img>
-void write_img(const Img& im, const std::string& name) {
+void write_img(const Img& image, const std::string& name) {
+  Img tmp;
+  const Img& im = storage_or_outside(image, tmp);
   using Pixel = typename Img::Pixel;
   const std::string who = message_prefix(ImageTraits<Img>::name, "ImpImg");
   StdioFile f(name, "wb", who + "Abertura de ", who + "Faltou memoria setvbuf");
@@ -55,10 +57,8 @@ void read_img(Img& im, const std::string& name) {
   if (nl < 0 || nc < 0 || count * int64_t(sizeof(Pixel)) > INT32_MAX) erro(format, "");
   if (block_exceeds_file(f, count, sizeof(Pixel))) erro(short_file, "");
 
-  if (nl != im.nl() || nc != im.nc()) {
-    im.desaloca();
-    im.aloca(nl, nc);
-  }
+  // Same size: storage and outside value stay (storage is made when there is none).
+  im.resize(nl, nc);
   im.lc = get32s(h + 20);
   im.cc = get32s(h + 24);
   if (count > 0 && !f.read(im.data, sizeof(Pixel), count)) erro(short_file, "");

@@ -30,24 +30,31 @@ T read_value(FILE* f) {
 }
 
 // How one element of each class is written and read; `file` selects the ImpTxt form over the
-// inserter form.
+// inserter form. An element takes `tokens` tokens; `missing` is the token reader's message when
+// one is absent.
 template <class Img>
 struct TextElement;
 
 template <>
 struct TextElement<IMGBIN> {
+  static constexpr int tokens = 1;
+  static constexpr const char* missing = "LeNum(bool)";
   static const char* separator(bool file) { return file ? " " : ""; }
   static void put(std::ostream& os, bool v, bool) { os << v; }
   static bool get(FILE* f) { return read_value<bool>(f); }
 };
 template <>
 struct TextElement<IMGGRY> {
+  static constexpr int tokens = 1;
+  static constexpr const char* missing = "LeNum(BYTE)";
   static const char* separator(bool) { return " "; }
   static void put(std::ostream& os, unsigned char v, bool) { put_width(os, 3, int(v)); }
   static unsigned char get(FILE* f) { return read_value<unsigned char>(f); }
 };
 template <>
 struct TextElement<IMGCOR> {
+  static constexpr int tokens = 3;
+  static constexpr const char* missing = "LeNum(BYTE)";
   static const char* separator(bool) { return "    "; }
   static void put(std::ostream& os, COR v, bool) {
     put_width(os, 3, int(v.r));
@@ -66,24 +73,32 @@ struct TextElement<IMGCOR> {
 };
 template <>
 struct TextElement<IMGSHT> {
+  static constexpr int tokens = 1;
+  static constexpr const char* missing = "LeNum(SHT)";
   static const char* separator(bool) { return " "; }
   static void put(std::ostream& os, short v, bool) { put_width(os, 3, int(v)); }
   static short get(FILE* f) { return read_value<short>(f); }
 };
 template <>
 struct TextElement<IMGFLT> {
+  static constexpr int tokens = 1;
+  static constexpr const char* missing = "LeNum(FLT)";
   static const char* separator(bool) { return " "; }
   static void put(std::ostream& os, float v, bool) { put_width(os, 3, double(v)); }
   static float get(FILE* f) { return read_value<float>(f); }
 };
 template <>
 struct TextElement<IMGDBL> {
+  static constexpr int tokens = 1;
+  static constexpr const char* missing = "LeNum(double)";
   static const char* separator(bool) { return " "; }
   static void put(std::ostream& os, double v, bool file) { put_width(os, file ? 8 : 3, v); }
   static double get(FILE* f) { return read_value<double>(f); }
 };
 template <>
 struct TextElement<IMGCPX> {
+  static constexpr int tokens = 2;
+  static constexpr const char* missing = "LeNum(FLT)";
   static const char* separator(bool) { return " "; }
   static void put(std::ostream& os, std::complex<float> v, bool) { os << v; }
   static std::complex<float> get(FILE* f) {
@@ -143,7 +158,9 @@ void put_layout(std::ostream& os, const Img& im, bool file, EndLine end_line) {
 }
 
 template <class Img>
-void write_txt(const Img& im, const std::string& name) {
+void write_txt(const Img& image, const std::string& name) {
+  Img tmp;
+  const Img& im = storage_or_outside(image, tmp);
   const std::string who = message_prefix(ImageTraits<Img>::name, "ImpTxt");
   StdioFile f(name, "w", who + "Abertura ", "");
   std::ostringstream line;
@@ -166,6 +183,9 @@ void read_txt(Img& im, const std::string& name) {
   LeNum(f, nl);
   LeNum(f, nc);
   if (nl < 0 || nc < 0 || int64_t(nl) * nc > INT32_MAX) erro(who + "Formato incorreta", "");
+  // Elements the file cannot hold would fail in the token reader; fail before allocating.
+  using E = TextElement<Img>;
+  if (tokens_exceed_file(f, int64_t(nl) * nc * E::tokens)) erro(E::missing, "");
   im.desaloca();
   im.aloca(nl, nc);
   if (has_pixels(im))
@@ -181,7 +201,9 @@ void read_txt(Img& im, const std::string& name) {
 }
 
 template <class Img>
-std::ostream& insert(std::ostream& os, const Img& im) {
+std::ostream& insert(std::ostream& os, const Img& image) {
+  Img tmp;
+  const Img& im = storage_or_outside(image, tmp);
   put_layout(os, im, false, [&] { os << std::endl; });
   return os;
 }

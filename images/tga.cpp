@@ -108,9 +108,11 @@ void check_size(int nl, int nc) {
 
 // Writes an uncompressed file of the image's pixels, already in file order.
 template <class Img>
-void write_tga(const Img& im, const std::string& name, const std::string& open_msg,
+void write_tga(const Img& image, const std::string& name, const std::string& open_msg,
                const std::string& buf_msg, const std::string& fail_msg, uint8_t image_type) {
   using Pixel = typename Img::Pixel;
+  Img tmp;
+  const Img& im = storage_or_outside(image, tmp);
   StdioFile f(name, "wb", open_msg, buf_msg);
   TgaHeader h;
   h.image_type = image_type;
@@ -172,9 +174,11 @@ class TgaIn {
 // has that size, unless `always` asks for a fresh allocation.
 template <class Img>
 void size_for(Img& im, const TgaIn& in, bool always) {
-  if (always || im.nl() != in.nl() || im.nc() != in.nc()) {
+  if (always) {
     im.desaloca();
     im.aloca(in.nl(), in.nc());
+  } else {
+    im.resize(in.nl(), in.nc());
   }
 }
 
@@ -212,6 +216,8 @@ void IMGGRY::ImpTga(const std::string& name) const {
 
 void IMGCOR::ImpTga(const std::string& name) {
   core::check_size(nl, nc);
+  IMGCOR tmp;
+  if (&core::storage_or_outside(*this, tmp) == &tmp) return tmp.ImpTga(name);
   const int64_t count = core::block_count(*this);
   core::swap_red_blue(data, count);
   core::write_tga(*this, name, "Erro IMGCOR::ImpTga - Abertura ",

@@ -133,6 +133,21 @@ TEST_F(Pnm, EmptyImagesHaveSizeLineAndNoBody) {
   EXPECT_EQ(testutil::read_text(path("a.ppm")), "P3\n" + kHead + "0 0\n255\n");
 }
 
+TEST_F(Pnm, ImageWithoutStorageIsWrittenAsItsOutsideValue) {
+  IMGGRY g(1, 2);
+  g.backg = 7;
+  g.desaloca();
+  imppgmt(g, path("a.pgm"));
+  EXPECT_EQ(testutil::read_text(path("a.pgm")), "P2\n" + kHead + "2 1\n255\n  7   7 \n");
+  imppgmb(g, path("b.pgm"));
+  EXPECT_EQ(testutil::read_text(path("b.pgm")), "P5\n" + kHead + "2 1\n255\n\x07\x07");
+  IMGBIN b(1, 2);
+  b.backg = 0;
+  b.desaloca();
+  imppbmt(b, path("a.pbm"));
+  EXPECT_EQ(testutil::read_text(path("a.pbm")), "P1\n" + kHead + "2 1\n1 1 \n");
+}
+
 // ---- Round trips through our own readers ----
 
 TEST_F(Pnm, RoundTripsKeepEveryPixel) {
@@ -375,6 +390,34 @@ TEST_F(PnmDeath, ShortBinaryBodiesEndWithFimInesperado) {
                 leppmb(c, path("a.ppm"));
               }),
               "Erro leppmb - Fim inesperado", "");
+}
+
+// Reads a file into a fresh image with one reader.
+template <class Img, void (*Read)(Img&, const std::string&)>
+void read_fresh(const std::string& name) {
+  Img im;
+  Read(im, name);
+}
+
+TEST_F(PnmDeath, SizesBeyondTheFileFailBeforeAllocating) {
+  struct Case {
+    const char* file;
+    void (*read)(const std::string&);
+    const char* message;
+  } cases[] = {
+      {"P4 60000 30000\n", read_fresh<IMGBIN, lepbmb>, "Erro lepbmb - Fim inesperado"},
+      {"P5 40000 40000 255\n.", read_fresh<IMGGRY, lepgmb>, "Erro lepgmb - Fim inesperado"},
+      {"P6 40000 40000 255\n.", read_fresh<IMGCOR, leppmb>, "Erro leppmb - Fim inesperado"},
+      {"P6 40000 40000 256\n.", read_fresh<IMGCOR, leppmb>, "Erro: ncores>255"},
+      {"P1 40000 40000 0 1", read_fresh<IMGBIN, lepbmt>, "LeNum(bool)"},
+      {"P2 40000 40000 255 0 1", read_fresh<IMGGRY, lepgmt>, "LeNum(BYTE)"},
+      {"P3 2 1 7 0 1 2 3 4", read_fresh<IMGCOR, leppmt>, "LeNum(int)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    testutil::write_text(path("big.pnm"), c.file);
+    EXPECT_ERRO(c.read(path("big.pnm")), c.message, "");
+  }
 }
 
 TEST_F(PnmDeath, TextSamplesGoThroughTheTokenReaderMessages) {

@@ -106,6 +106,22 @@ TYPED_TEST(ImgRoundTrip, EmptyImageIsHeaderOnly) {
   EXPECT_EQ(b.data, nullptr);
 }
 
+TYPED_TEST(ImgRoundTrip, ImageWithoutStorage) {
+  using Pixel = typename TypeParam::Pixel;
+  TypeParam a(2, 3);
+  a.backg = sample<Pixel>(5);
+  a.desaloca();
+  const std::string name = this->path("a.img");
+  a.ImpImg(name);  // written as its outside value
+  EXPECT_EQ(read_bytes(name).size(), 28u + 6 * sizeof(Pixel));
+
+  TypeParam b(2, 3);
+  b.desaloca();
+  b.LeImg(name);  // same size, but storage is made for the pixels
+  ASSERT_NE(b.data, nullptr);
+  EXPECT_EQ(b(1, 2), sample<Pixel>(5));
+}
+
 class ImgFile : public testutil::TempDir {};
 
 TEST_F(ImgFile, FloatTwoByThreeBytes) {

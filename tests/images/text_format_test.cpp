@@ -195,12 +195,24 @@ TEST_F(TextFile, ContentFailures) {
       {"-1 3", [](auto& n) { IMGGRY().LeTxt(n); }, "Erro IMGGRY::LeTxt - Formato incorreta"},
       {"3 -1", [](auto& n) { IMGBIN().LeTxt(n); }, "Erro IMGBIN::LeTxt - Formato incorreta"},
       {"65536 65536", [](auto& n) { IMGDBL().LeTxt(n); }, "Erro IMGDBL::LeTxt - Formato incorreta"},
+      // Sizes the file cannot hold fail as the missing elements would, before any allocation.
+      {"2000000000 1 0", [](auto& n) { IMGCPX().LeTxt(n); }, "LeNum(FLT)"},
+      {"50000 40000 1 0", [](auto& n) { IMGBIN().LeTxt(n); }, "LeNum(bool)"},
+      {"1 2 1 2 3 4 5", [](auto& n) { IMGCOR().LeTxt(n); }, "LeNum(BYTE)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     write_text(path("bad.txt"), c.text);
     EXPECT_ERRO(c.read(path("bad.txt")), c.message, "");
   }
+}
+
+TEST_F(TextFile, ImageWithoutStorageIsWrittenAsItsOutsideValue) {
+  IMGGRY g(1, 2);
+  g.backg = 7;
+  g.desaloca();
+  EXPECT_EQ(written(g), "1 2\n\n  7   7 \n\n0 0\n");
+  EXPECT_EQ(inserted(g), "1 2\n\n  7   7 \n\n0 0\n");
 }
 
 TEST_F(TextFile, OpenAndWriteFailuresNameTheClass) {

@@ -247,6 +247,28 @@ TEST_F(TgaFile, EmptyImages) {
   EXPECT_EQ(c.data, nullptr);
 }
 
+TEST_F(TgaFile, ImageWithoutStorage) {
+  const std::string grey = put(grey_file(1, 2, {1, 2}), "g.tga");
+  const std::string mapped = put(mapped_file(1, 2, 3, {1, 2}), "m.tga");
+  IMGGRY g(1, 2), i(1, 2);
+  g.desaloca();
+  i.desaloca();
+  g.LeTga(grey);
+  i.LeTgaI(mapped);
+  EXPECT_EQ(grey_pixels(g), (Bytes{1, 2}));
+  EXPECT_EQ(grey_pixels(i), (Bytes{1, 2}));
+  IMGCOR c(1, 2);
+  c.desaloca();
+  c.LeTgaP(mapped);
+  EXPECT_EQ(colour_pixels(c), (Bytes{3, 2, 1, 6, 4, 2}));
+
+  IMGCOR w(1, 2);
+  w.backg = COR{1, 2, 3};
+  w.desaloca();
+  w.ImpTga(path("w.tga"));
+  EXPECT_EQ(read_bytes(path("w.tga")), colour_file(1, 2, {3, 2, 1, 3, 2, 1}).bytes());
+}
+
 TEST_F(TgaFile, SizeLimitCheckedBeforeTheFileIsCreated) {
   IMGGRY(1, 65535, 3).ImpTga(path("ok.tga"));
   EXPECT_EQ(read_bytes(path("ok.tga")).size(), 18u + 65535);
