@@ -35,6 +35,9 @@ struct AviHeader {
 // The header block (kAviHeaderColour or kAviHeaderGrey bytes) for h.
 std::vector<uint8_t> avi_header(const AviHeader& h);
 
+// TamCol without overflow: v rounded up to a multiple of 4 (toward zero first when negative).
+inline int64_t tamcol64(int64_t v) { return v % 4 == 0 ? v : 4 * (v / 4) + 4; }
+
 // Four-character code at p equals code.
 inline bool fourcc_is(const void* p, const char* code) {
   const uint8_t* b = static_cast<const uint8_t*>(p);

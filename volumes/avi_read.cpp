@@ -11,6 +11,7 @@
 
 #include "foundation/binary_internal.h"
 #include "foundation/file_internal.h"
+#include "images/image_files_internal.h"
 #include "volumes/avi_internal.h"
 
 namespace NameLeAvi {
@@ -31,6 +32,7 @@ using vistelmo::fourcc_is;
 constexpr const char* kEof = "Erro: Fim de arquivo inesperado";
 constexpr const char* kTooBig = "Erro: Chunk muito grande";
 constexpr const char* kAccountHdrl = "Erro anaavih: s!=0";
+constexpr const char* kMissingFrames = "Erro LeAvi(I3DCOR): faltam quadros";
 
 int32_t chunk_size() { return vistelmo::get32s(chunk + 4); }
 bool chunk_is(const char* code) { return fourcc_is(chunk, code); }
@@ -113,6 +115,12 @@ int anahdrl(I3DCOR& v, int size) {
   const int32_t frames = vistelmo::get32s(buf.data + 16);
   const int32_t width = vistelmo::get32s(buf.data + 32);
   const int32_t height = vistelmo::get32s(buf.data + 36);
+  // Each frame takes a chunk header and a whole picture: a file too short for them is
+  // refused before the volume is sized.
+  const int64_t picture =
+      width > 0 && height > 0 ? vistelmo::tamcol64(3 * int64_t(width)) * height : 0;
+  if (frames > 0 && vistelmo::block_exceeds_file(arq, frames, picture + 8))
+    erro(kMissingFrames, "");
   v.resize(frames, height, width);
   v.fd = usec;
   while (s >= 1) {
@@ -167,7 +175,7 @@ int anamovi(I3DCOR& v, int size) {
   if (!fourcc_is(ident, "movi")) erro("Erro: Nao-movi", "");
   const int nl = v.nl(), nc = v.nc(), ns = v.ns();
   const bool pixels = ns > 0 && nl > 0 && nc > 0;
-  const int64_t row = pixels ? (3 * int64_t(nc) + 3) / 4 * 4 : 0;
+  const int64_t row = pixels ? vistelmo::tamcol64(3 * int64_t(nc)) : 0;
   const int64_t frame = nl * row;
   if (pixels) {
     if (frame > INT32_MAX) erro(kTooBig, "");
@@ -194,7 +202,7 @@ int anamovi(I3DCOR& v, int size) {
     f++;
   }
   if (s != 0) erro("Erro anamovi: s!=0", "");
-  if (f < ns) erro("Erro LeAvi(I3DCOR): faltam quadros", "");
+  if (f < ns) erro(kMissingFrames, "");
   return size;
 }
 
@@ -288,8 +296,10 @@ void read_grey(I3DGRY& v, const std::string& name) {
   a.expect("LIST", "Erro LeAvi(I3DGRY): Nao-LIST");
   a.four("movi", "Erro LeAvi(I3DGRY): Nao-movi");
 
+  const int64_t row = tamcol64(width), frame = row * height;
+  if (frames > 0 && block_exceeds_file(a.file(), frames, (frame > 0 ? frame : 0) + 8))
+    erro("Erro: Fim de arquivo inesperado", "");
   v.resize(frames, height, width);
-  const int64_t row = TamCol(width), frame = row * v.nl();
   std::unique_ptr<uint8_t[]> pix;
   if (frames > 0 && frame > 0) {
     pix.reset(new (std::nothrow) uint8_t[frame]);

@@ -39,8 +39,6 @@ class Packer {
   std::vector<uint8_t> b_;
 };
 
-int64_t tamcol64(int64_t v) { return v % 4 == 0 ? v : 4 * (v / 4) + 4; }
-
 // Colour and grey differ in the pixel size, the palette, the timing and the messages.
 template <class Vol>
 struct AviKind;
@@ -217,7 +215,7 @@ std::vector<uint8_t> avi_header(const AviHeader& h) {
 
 }  // namespace vistelmo
 
-int TamCol(int v) { return v % 4 == 0 ? v : int(uint32_t(4 * (v / 4)) + 4u); }
+int TamCol(int v) { return static_cast<int>(static_cast<uint32_t>(vistelmo::tamcol64(v))); }
 
 void ImpAvi(const I3DCOR& v, const std::string& name) { vistelmo::write_avi(v, name); }
 

@@ -335,6 +335,7 @@ TEST_F(Avi, ColourReaderMessages) {
       {252 + 32 + 8 + 10, {}, "Erro: Fim de arquivo inesperado"},  // inside frame 1
       {252 + 4, le32(20), "Erro LeAvi(I3DCOR): tamimg!=chunk.size"},
       {48, le32(4), "Erro LeAvi(I3DCOR): faltam quadros"},
+      {48, le32(100000000), "Erro LeAvi(I3DCOR): faltam quadros"},
       {252 + 32, text("JUNK"), "Erro LeAvi(I3DCOR): faltam quadros"},
       {252 + 4, le32(0x80000000u), "Erro: Chunk muito grande"},
   };
@@ -388,6 +389,7 @@ TEST_F(Avi, GreyReaderMessages) {
       {1276 + 16 + 8 + 3, {}, "Erro: Fim de arquivo inesperado"},
       {1276 + 8, {}, "Erro: Fim de arquivo inesperado"},
       {200, {}, "Erro: Fim de arquivo inesperado"},
+      {48, le32(100000000), "Erro: Fim de arquivo inesperado"},
   };
   for (const Damage& d : cases) {
     SCOPED_TRACE(std::to_string(d.at) + " " + d.message);
