@@ -58,5 +58,8 @@
 #include "volumes/video.h"
 #include "volumes/volume_io.h"
 #include "volumes/volumes.h"
+#include "drawing/arrows.h"
 #include "drawing/lines.h"
+#include "drawing/plots.h"
+#include "drawing/polygon.h"
 #include "drawing/text.h"
