@@ -57,6 +57,12 @@ inline bool has_pixels(const Img& im) {
   return im.nl > 0 && im.nc > 0 && im.data != nullptr;
 }
 
+// Pixel bits of the last word of a binary image row of nc columns.
+inline uint32_t last_word_mask(int nc) {
+  const int used = nc & 31;
+  return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);
+}
+
 // Product of two sizes in 32-bit wrapping arithmetic, as the element count is kept.
 inline int wrapped_product(int a, int b) {
   return static_cast<int>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));

@@ -23,14 +23,6 @@ void vistelmo::prefault(void* p, size_t bytes) {
 #endif
 }
 
-namespace {
-// Mask of the used bits in the last word of a row of nc columns.
-inline uint32_t last_word_mask(int nc) {
-  int used = nc & 31;
-  return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);
-}
-}  // namespace
-
 IMGBIN::IMGBIN(int nl, int nc) : backg(0) { aloca(nl, nc); }
 
 IMGBIN::IMGBIN(int nl, int nc, bool v) : backg(0) {
@@ -78,7 +70,7 @@ void IMGBIN::copia(const IMGBIN& a) { core::copia(*this, a); }
 
 void IMGBIN::fill(bool v) {
   if (!core::has_pixels(*this)) return;
-  const uint32_t last = last_word_mask(nc);
+  const uint32_t last = core::last_word_mask(nc);
   for (int l = 0; l < nl; l++) {
     uint32_t* row = rows[l];
     std::fill(row, row + wpr - 1, v ? 0xFFFFFFFFu : 0u);
@@ -93,7 +85,7 @@ void IMGBIN::fill(const bool* a) {
 
 void IMGBIN::fill(const uint32_t* words) {
   if (!core::has_pixels(*this)) return;
-  const uint32_t last = last_word_mask(nc);
+  const uint32_t last = core::last_word_mask(nc);
   int64_t start = 0;  // stream position of the row's first pixel
   for (int l = 0; l < nl; l++, start += nc) {
     uint32_t* row = rows[l];
