@@ -12,6 +12,7 @@
 #include <string>
 #include <type_traits>
 
+#include "foundation/bitref.h"
 #include "foundation/int_field.h"
 #include "images/cor.h"
 
@@ -27,7 +28,7 @@ class IMGYUV;
 // Members shared by the byte-addressed classes; PIXEL is the element type.
 #define VISTELMO_IMAGE_COMMON(IMG, PIXEL)                                                        \
   using Pixel = PIXEL;                                                                           \
-  IMG(int nl = 0, int nc = 0);                                                                   \
+  explicit IMG(int nl = 0, int nc = 0);                                                                \
   IMG(int nl, int nc, PIXEL v);                                                                  \
   IMG(const IMG& a);                                                                             \
   ~IMG();                                                                                        \
@@ -204,23 +205,6 @@ class IMGCPX {
   void LeImg(const std::string& name);
 };
 
-// A reference to one bit of a binary image (or to its outside value).
-struct BITREF {
-  uint32_t* word;
-  uint32_t mask;
-
-  operator bool() const { return (*word & mask) != 0; }
-  BITREF& operator=(bool v) {
-    if (v)
-      *word |= mask;
-    else
-      *word &= ~mask;
-    return *this;
-  }
-  // Copies the value of the other bit; never rebinds.
-  BITREF& operator=(const BITREF& o) { return *this = static_cast<bool>(o); }
-};
-
 // Binary image: 32 pixels to a word, most significant bit first, each row on new words.
 // A set bit is white (true). The outside pixel is the lowest bit of the word backg.
 class IMGBIN {
@@ -238,7 +222,7 @@ class IMGBIN {
   int cc;
   IntField n;
 
-  IMGBIN(int nl = 0, int nc = 0);
+  explicit IMGBIN(int nl = 0, int nc = 0);
   IMGBIN(int nl, int nc, bool v);
   IMGBIN(int nl, int nc, bool v0, bool v1, ...);
   IMGBIN(const IMGBIN& a);

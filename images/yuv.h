@@ -13,7 +13,7 @@ class IMGYUV {
   COR backg;  // (Y, U, V)
   IMGGRY img;
 
-  IMGYUV(int nl = 0, int nc = 0);
+  explicit IMGYUV(int nl = 0, int nc = 0);
   IMGYUV(const IMGCOR& c);
   IMGYUV(const IMGGRY& g);
   IMGYUV(const IMGYUV& y);

@@ -1,0 +1,185 @@
+// Quarter turns, flips and point reflections: one traversal per turn over the pixel types, and
+// word-wide forms for the binary image.
+#include "processing/algebra/flips.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "images/image_core_internal.h"
+
+namespace core = vistelmo;
+
+namespace {
+
+// The centre travels with the pixels of a quarter turn.
+template <class Img>
+void centre90(Img& r, const Img& a) {
+  r.lc = a.nc() - 1 - a.cc;
+  r.cc = a.lc;
+}
+template <class Img>
+void centre270(Img& r, const Img& a) {
+  r.lc = a.cc;
+  r.cc = a.nl() - 1 - a.lc;
+}
+
+// A fresh image of nl x nc with a's outside value.
+template <class Img>
+Img fresh(int nl, int nc, const Img& a) {
+  Img r(nl, nc);
+  r.backg = a.backg;
+  return r;
+}
+
+template <class Img>
+Img turn90(const Img& a) {
+  const int nl = a.nl(), nc = a.nc();
+  Img r = fresh(nc, nl, a);
+  if (core::has_pixels(a))
+    for (int l = 0; l < nl; l++) {
+      const auto* src = a.rows[l];
+      for (int c = 0; c < nc; c++) r.rows[nc - 1 - c][l] = src[c];
+    }
+  centre90(r, a);
+  return r;
+}
+
+template <class Img>
+Img turn270(const Img& a) {
+  const int nl = a.nl(), nc = a.nc();
+  Img r = fresh(nc, nl, a);
+  if (core::has_pixels(a))
+    for (int l = 0; l < nl; l++) {
+      const auto* src = a.rows[l];
+      for (int c = 0; c < nc; c++) r.rows[c][nl - 1 - l] = src[c];
+    }
+  centre270(r, a);
+  return r;
+}
+
+// Element k of a goes to element n-1-k of r.
+template <class Img>
+Img turn180(const Img& a) {
+  Img r = fresh(a.nl(), a.nc(), a);
+  if (core::has_pixels(a)) std::reverse_copy(a.data, a.data + core::block_count(a), r.data);
+  r.lc = a.nl() - 1 - a.lc;
+  r.cc = a.nc() - 1 - a.cc;
+  return r;
+}
+
+// Row order reversed; the centre stays where it was.
+template <class Img>
+Img upside_down(const Img& a) {
+  const int nl = a.nl();
+  Img r = fresh(nl, a.nc(), a);
+  if (core::has_pixels(a)) {
+    const int64_t width = core::block_count(a) / nl;  // elements (words for IMGBIN) per row
+    for (int l = 0; l < nl; l++) std::copy(a.rows[l], a.rows[l] + width, r.rows[nl - 1 - l]);
+  }
+  r.lc = a.lc;
+  r.cc = a.cc;
+  return r;
+}
+
+// Transposes a 32 x 32 bit block in place: bit j (from the top) of word i goes to bit i of
+// word j.
+void transpose32(uint32_t w[32]) {
+  uint32_t m = 0x0000FFFFu;
+  for (int j = 16; j != 0; j >>= 1, m ^= m << j)
+    for (int k = 0; k < 32; k = (k + j + 1) & ~j) {
+      const uint32_t t = (w[k] ^ (w[k + j] >> j)) & m;
+      w[k] ^= t;
+      w[k + j] ^= t << j;
+    }
+}
+
+// Column c of a, read top-down (or bottom-up with kReverseIn), becomes row c of r (or row
+// nc-1-c with kReverseOut). Works on 32 x 32 blocks; bits past the last column stay clear.
+template <bool kReverseIn, bool kReverseOut>
+IMGBIN bin_transpose(const IMGBIN& a) {
+  const int nl = a.nl(), nc = a.nc();
+  IMGBIN r = fresh(nc, nl, a);
+  if (!core::has_pixels(a)) return r;
+  uint32_t block[32];
+  for (int bl = 0; bl < r.wpr; bl++)
+    for (int wc = 0; wc < a.wpr; wc++) {
+      for (int i = 0; i < 32; i++) {
+        const int k = bl * 32 + i;
+        block[i] = k < nl ? a.rows[kReverseIn ? nl - 1 - k : k][wc] : 0u;
+      }
+      transpose32(block);
+      const int cols = std::min(32, nc - wc * 32);
+      for (int j = 0; j < cols; j++) {
+        const int c = wc * 32 + j;
+        r.rows[kReverseOut ? nc - 1 - c : c][bl] = block[j];
+      }
+    }
+  return r;
+}
+
+uint32_t reverse_bits(uint32_t x) {
+  x = ((x >> 1) & 0x55555555u) | ((x & 0x55555555u) << 1);
+  x = ((x >> 2) & 0x33333333u) | ((x & 0x33333333u) << 2);
+  x = ((x >> 4) & 0x0F0F0F0Fu) | ((x & 0x0F0F0F0Fu) << 4);
+  x = ((x >> 8) & 0x00FF00FFu) | ((x & 0x00FF00FFu) << 8);
+  return (x >> 16) | (x << 16);
+}
+
+// Half turn of a binary image: each row's bits reversed into the mirrored row. Reversing the
+// words puts the row's spare bits first; a left shift by their count drops them.
+IMGBIN bin_turn180(const IMGBIN& a) {
+  const int nl = a.nl(), nc = a.nc();
+  IMGBIN r = fresh(nl, nc, a);
+  if (core::has_pixels(a)) {
+    const int wpr = a.wpr, spare = 32 * wpr - nc;
+    for (int l = 0; l < nl; l++) {
+      const uint32_t* src = a.rows[l];
+      uint32_t* dst = r.rows[nl - 1 - l];
+      for (int i = 0; i < wpr; i++) {
+        const uint32_t w = reverse_bits(src[wpr - 1 - i]);
+        const uint32_t next = i + 1 < wpr ? reverse_bits(src[wpr - 2 - i]) : 0u;
+        dst[i] = spare == 0 ? w : (w << spare) | (next >> (32 - spare));
+      }
+    }
+  }
+  r.lc = nl - 1 - a.lc;
+  r.cc = nc - 1 - a.cc;
+  return r;
+}
+
+}  // namespace
+
+// rot90 = upside down of the transpose; rot270 = transpose of the upside down.
+IMGBIN rot90(const IMGBIN& a) {
+  IMGBIN r = bin_transpose<false, true>(a);
+  centre90(r, a);
+  return r;
+}
+IMGGRY rot90(const IMGGRY& a) { return turn90(a); }
+IMGCOR rot90(const IMGCOR& a) { return turn90(a); }
+IMGSHT rot90(const IMGSHT& a) { return turn90(a); }
+IMGFLT rot90(const IMGFLT& a) { return turn90(a); }
+IMGCPX rot90(const IMGCPX& a) { return turn90(a); }
+
+IMGBIN rot180(const IMGBIN& a) { return bin_turn180(a); }
+IMGGRY rot180(const IMGGRY& a) { return turn180(a); }
+IMGCOR rot180(const IMGCOR& a) { return turn180(a); }
+IMGFLT rot180(const IMGFLT& a) { return turn180(a); }
+IMGCPX rot180(const IMGCPX& a) { return turn180(a); }
+
+IMGBIN rot270(const IMGBIN& a) {
+  IMGBIN r = bin_transpose<true, false>(a);
+  centre270(r, a);
+  return r;
+}
+IMGGRY rot270(const IMGGRY& a) { return turn270(a); }
+IMGCOR rot270(const IMGCOR& a) { return turn270(a); }
+IMGFLT rot270(const IMGFLT& a) { return turn270(a); }
+IMGCPX rot270(const IMGCPX& a) { return turn270(a); }
+
+IMGBIN virah(const IMGBIN& a) { return upside_down(a); }
+IMGGRY virah(const IMGGRY& a) { return upside_down(a); }
+IMGSHT virah(const IMGSHT& a) { return upside_down(a); }
+
+IMGBIN operator~(const IMGBIN& a) { return bin_turn180(a); }
+IMGCPX operator~(const IMGCPX& a) { return turn180(a); }

@@ -1,0 +1,142 @@
+// Pointwise traversals shared by the image operators. Library sources only.
+//
+// A rule is a small functor; each traversal applies it to every pixel in row-major order and
+// to the outside value. IMGBIN traversals work on whole words and leave the spare bits past
+// the last column of each row clear.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/erro.h"
+#include "images/image_core_internal.h"
+
+namespace vistelmo {
+
+template <class A, class B>
+inline void require_same_size(const A& a, const B& b, const char* msg) {
+  if (a.nl != b.nl || a.nc != b.nc) erro(msg, "");
+}
+
+// Fresh result of a's size: r(l, c) = f(a(l, c)), r.backg = f(a.backg).
+template <class Img, class F>
+Img map_pixels(const Img& a, F f) {
+  Img r(a.nl, a.nc);
+  r.backg = f(a.backg);
+  if (has_pixels(a) && has_pixels(r)) {
+    for (int l = 0; l < a.nl; l++) {
+      const auto* src = a.rows[l];
+      auto* dst = r.rows[l];
+      for (int c = 0; c < a.nc; c++) dst[c] = f(src[c]);
+    }
+  }
+  return r;
+}
+
+// In place: a(l, c) = f(a(l, c)), a.backg = f(a.backg).
+template <class Img, class F>
+void update_pixels(Img& a, F f) {
+  a.backg = f(a.backg);
+  if (!has_pixels(a)) return;
+  for (int l = 0; l < a.nl; l++) {
+    auto* row = a.rows[l];
+    for (int c = 0; c < a.nc; c++) row[c] = f(row[c]);
+  }
+}
+
+// Fresh result of a's size from two images of one size (else erro(msg, "")):
+// r(l, c) = f(a(l, c), b(l, c)), r.backg = g(a.backg, b.backg).
+template <class Img, class F, class G>
+Img zip_pixels(const Img& a, const Img& b, const char* msg, F f, G g) {
+  require_same_size(a, b, msg);
+  Img r(a.nl, a.nc);
+  r.backg = g(a.backg, b.backg);
+  if (has_pixels(a) && has_pixels(b) && has_pixels(r)) {
+    for (int l = 0; l < a.nl; l++) {
+      const auto* sa = a.rows[l];
+      const auto* sb = b.rows[l];
+      auto* dst = r.rows[l];
+      for (int c = 0; c < a.nc; c++) dst[c] = f(sa[c], sb[c]);
+    }
+  }
+  return r;
+}
+
+template <class Img, class F>
+Img zip_pixels(const Img& a, const Img& b, const char* msg, F f) {
+  return zip_pixels(a, b, msg, f, f);
+}
+
+// False for different sizes; otherwise whether p(a(l, c), b(l, c)) holds at every pixel,
+// stopping at the first that fails.
+template <class Img, class P>
+bool all_pixel_pairs(const Img& a, const Img& b, P p) {
+  if (a.nl != b.nl || a.nc != b.nc) return false;
+  if (!has_pixels(a) || !has_pixels(b)) return true;
+  for (int l = 0; l < a.nl; l++) {
+    const auto* sa = a.rows[l];
+    const auto* sb = b.rows[l];
+    for (int c = 0; c < a.nc; c++)
+      if (!p(sa[c], sb[c])) return false;
+  }
+  return true;
+}
+
+// Pixel bits of the last word of a row of nc columns.
+inline uint32_t last_word_mask(int nc) {
+  const int used = nc & 31;
+  return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);
+}
+
+// Word-wise fresh result of a's size: every word and the outside-value word through f.
+template <class F>
+IMGBIN map_words(const IMGBIN& a, F f) {
+  IMGBIN r(a.nl, a.nc);
+  r.backg = f(a.backg);
+  if (has_pixels(a) && has_pixels(r)) {
+    const uint32_t last = last_word_mask(a.nc);
+    for (int l = 0; l < a.nl; l++) {
+      const uint32_t* src = a.rows[l];
+      uint32_t* dst = r.rows[l];
+      for (int j = 0; j < a.wpr; j++) dst[j] = f(src[j]);
+      dst[a.wpr - 1] &= last;
+    }
+  }
+  return r;
+}
+
+// Word-wise fresh result from two images of one size (else erro(msg, "")).
+template <class F>
+IMGBIN zip_words(const IMGBIN& a, const IMGBIN& b, const char* msg, F f) {
+  require_same_size(a, b, msg);
+  IMGBIN r(a.nl, a.nc);
+  r.backg = f(a.backg, b.backg);
+  if (has_pixels(a) && has_pixels(b) && has_pixels(r)) {
+    const uint32_t last = last_word_mask(a.nc);
+    for (int l = 0; l < a.nl; l++) {
+      const uint32_t* sa = a.rows[l];
+      const uint32_t* sb = b.rows[l];
+      uint32_t* dst = r.rows[l];
+      for (int j = 0; j < a.wpr; j++) dst[j] = f(sa[j], sb[j]);
+      dst[a.wpr - 1] &= last;
+    }
+  }
+  return r;
+}
+
+// False for different sizes; otherwise whether p(wa, wb, mask) holds for every pair of words,
+// mask marking the pixel bits of the word.
+template <class P>
+bool all_word_pairs(const IMGBIN& a, const IMGBIN& b, P p) {
+  if (a.nl != b.nl || a.nc != b.nc) return false;
+  if (!has_pixels(a) || !has_pixels(b)) return true;
+  const uint32_t last = last_word_mask(a.nc);
+  for (int l = 0; l < a.nl; l++) {
+    const uint32_t* sa = a.rows[l];
+    const uint32_t* sb = b.rows[l];
+    for (int j = 0; j < a.wpr; j++)
+      if (!p(sa[j], sb[j], j == a.wpr - 1 ? last : 0xFFFFFFFFu)) return false;
+  }
+  return true;
+}
+
+}  // namespace vistelmo

@@ -1,0 +1,59 @@
+// Complement, negation and point reflection.
+#include <algorithm>
+#include <cstdint>
+
+#include "processing/algebra/pointwise.h"
+#include "processing/algebra/pointwise_internal.h"
+
+namespace core = vistelmo;
+
+namespace {
+
+struct BinNot {
+  uint32_t operator()(uint32_t w) const { return ~w; }
+};
+struct GreyNot {
+  unsigned char operator()(unsigned char p) const { return static_cast<unsigned char>(255 - p); }
+};
+struct Negate {
+  float operator()(float p) const { return -p; }
+  double operator()(double p) const { return -p; }
+};
+// 1 - p, formed in double.
+struct OneMinus {
+  float operator()(float p) const { return static_cast<float>(1.0 - p); }
+  double operator()(double p) const { return 1.0 - p; }
+};
+
+IMGBIN complement(const IMGBIN& a) {
+  IMGBIN r = core::map_words(a, BinNot{});
+  r.lc = a.lc;
+  r.cc = a.cc;
+  return r;
+}
+
+// Row-major blocks have no padding, so reversing the block turns the image by 180 degrees.
+template <class Img>
+Img reflect(const Img& a) {
+  Img r(a.nl, a.nc);
+  r.backg = a.backg;
+  if (core::has_pixels(a) && core::has_pixels(r))
+    std::reverse_copy(a.data, a.data + core::block_count(a), r.data);
+  r.lc = a.nl - 1 - a.lc;
+  r.cc = a.nc - 1 - a.cc;
+  return r;
+}
+
+}  // namespace
+
+IMGBIN operator-(const IMGBIN& a) { return complement(a); }
+IMGBIN operator!(const IMGBIN& a) { return complement(a); }
+IMGGRY operator-(const IMGGRY& a) { return core::map_pixels(a, GreyNot{}); }
+IMGGRY operator!(const IMGGRY& a) { return core::map_pixels(a, GreyNot{}); }
+IMGFLT operator-(const IMGFLT& a) { return core::map_pixels(a, Negate{}); }
+IMGFLT operator!(const IMGFLT& a) { return core::map_pixels(a, OneMinus{}); }
+IMGDBL operator-(const IMGDBL& a) { return core::map_pixels(a, Negate{}); }
+IMGDBL operator!(const IMGDBL& a) { return core::map_pixels(a, OneMinus{}); }
+
+IMGGRY operator~(const IMGGRY& a) { return reflect(a); }
+IMGFLT operator~(const IMGFLT& a) { return reflect(a); }

@@ -1,0 +1,2 @@
+// Every public header together in one translation unit.
+#include <vistelmo.h>

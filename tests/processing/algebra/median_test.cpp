@@ -1,0 +1,322 @@
+// Median and moving-average filters against literal per-pixel references.
+#include "processing/algebra/median.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "neighbourhood_fixtures.h"
+
+namespace {
+
+using fixtures::Rng;
+using fixtures::same_pixels;
+using fixtures::shapes;
+
+// Mask from row-major weights, with its centre.
+IMGGRY mask(int nl, int nc, int lc, int cc, std::vector<int> w) {
+  IMGGRY m(nl, nc);
+  m.lc = lc;
+  m.cc = cc;
+  for (int k = 0; k < nl * nc; k++) m(k / nc, k % nc) = static_cast<unsigned char>(w[k]);
+  return m;
+}
+
+// ---- Weighted majority on binary images.
+
+IMGBIN ref_majority(const IMGBIN& a, const IMGGRY& m) {
+  IMGBIN r(a.nl, a.nc);
+  for (int l = 0; l < a.nl; l++)
+    for (int c = 0; c < a.nc; c++) {
+      int white = 0, black = 0;
+      for (int i = 0; i < m.nl; i++)
+        for (int j = 0; j < m.nc; j++) {
+          const int y = l + i - m.lc, x = c + j - m.cc;
+          if (y < 0 || y >= a.nl || x < 0 || x >= a.nc || m(i, j) == 0) continue;
+          (a(y, x) ? white : black) += m(i, j);
+        }
+      r(l, c) = white > black;
+    }
+  return r;
+}
+
+TEST(BinaryMedian, MatchesReference) {
+  Rng g(11);
+  std::vector<IMGGRY> masks = {mask(1, 1, 0, 0, {1}),
+                               IMGGRY(3, 3, 1),
+                               mask(1, 2, 0, 0, {1, 1}),
+                               mask(1, 3, 0, 0, {0, 0, 1}),
+                               mask(2, 3, -2, 35, {5, 0, 200, 1, 255, 3}),
+                               IMGGRY(2, 2, 0)};
+  IMGGRY w = fixtures::random_grey(3, 5, g);
+  w.lc = 2;
+  masks.push_back(w);
+  for (auto [nl, nc] : shapes())
+    for (size_t k = 0; k < masks.size(); k++) {
+      SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " mask " << k);
+      IMGBIN a = fixtures::random_bin(nl, nc, g, 55);
+      a.lc = 9;
+      a.backg = 0;
+      IMGBIN r = mediana(a, masks[k]);
+      EXPECT_TRUE(same_pixels(r, ref_majority(a, masks[k])));
+      EXPECT_EQ(r.lc, (nl - 1) / 2);
+      EXPECT_EQ(r.backg & 1u, 1u);
+      for (uint32_t s : fixtures::spare_bits(r)) EXPECT_EQ(s, 0u);
+    }
+}
+
+TEST(BinaryMedian, DocumentedCases) {
+  Rng g(12);
+  IMGBIN a = fixtures::random_bin(3, 40, g);
+  EXPECT_TRUE(same_pixels(mediana(a, mask(1, 1, 0, 0, {1})), a));
+  EXPECT_TRUE(same_pixels(mediana(a, IMGGRY(3, 3, 0)), IMGBIN(3, 40, false)));
+  // A tie is black; so is a window whose only other sample lies outside.
+  IMGBIN r = mediana(IMGBIN(1, 2, true, false), mask(1, 2, 0, 0, {1, 1}));
+  EXPECT_FALSE(r(0, 0));
+  EXPECT_FALSE(r(0, 1));
+  // (0, 0, 1) with centre (0, 0): the pixel two columns to the right, black in the last two.
+  IMGBIN s = mediana(a, mask(1, 3, 0, 0, {0, 0, 1}));
+  for (int l = 0; l < 3; l++)
+    for (int c = 0; c < 40; c++) EXPECT_EQ(s(l, c), c < 38 && a(l, c + 2));
+}
+
+// ---- Weighted medians of grey and double images.
+
+template <class Img>
+Img ref_median(const Img& a, const IMGGRY& m) {
+  using T = typename Img::Pixel;
+  Img r(a.nl, a.nc);
+  for (int l = 0; l < a.nl; l++)
+    for (int c = 0; c < a.nc; c++) {
+      std::vector<T> v;
+      for (int i = 0; i < m.nl; i++)
+        for (int j = 0; j < m.nc; j++) {
+          const int y = l + i - m.lc, x = c + j - m.cc;
+          if (y < 0 || y >= a.nl || x < 0 || x >= a.nc) continue;
+          for (int k = 0; k < m(i, j); k++) v.push_back(a(y, x));
+        }
+      if (v.empty()) {
+        r(l, c) = 0;
+        continue;
+      }
+      std::nth_element(v.begin(), v.begin() + (v.size() - 1) / 2, v.end());
+      r(l, c) = v[(v.size() - 1) / 2];
+    }
+  return r;
+}
+
+IMGDBL random_double(int nl, int nc, Rng& g) {
+  IMGDBL a(nl, nc);
+  for (int l = 0; l < nl; l++)
+    for (int c = 0; c < nc; c++) a(l, c) = (g.below(2001) - 1000) / 7.0;
+  return a;
+}
+
+// Masks whose centre element is weighted, so every window holds a sample.
+std::vector<IMGGRY> median_masks(Rng& g) {
+  std::vector<IMGGRY> ms = {IMGGRY(3, 3, 1),
+                            IMGGRY(3, 3, 255),
+                            mask(1, 3, 0, 1, {1, 2, 1}),
+                            IMGGRY(2, 2, 1),
+                            mask(1, 1, 0, 0, {1}),
+                            mask(3, 3, 1, 1, {2, 2, 2, 2, 3, 2, 2, 2, 2}),  // 19
+                            mask(3, 3, 1, 1, {2, 2, 2, 2, 4, 2, 2, 2, 2}),  // 20
+                            mask(2, 4, 0, 3, {0, 1, 0, 2, 1, 0, 3, 1})};
+  IMGGRY heavy = fixtures::random_grey(4, 3, g);
+  heavy.lc = 0;
+  heavy.cc = 2;
+  heavy(0, 2) = 9;
+  ms.push_back(heavy);
+  return ms;
+}
+
+TEST(WeightedMedian, GreyAndDoubleMatchReference) {
+  Rng g(13);
+  const auto ms = median_masks(g);
+  for (auto [nl, nc] : shapes())
+    for (size_t k = 0; k < ms.size(); k++) {
+      SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " mask " << k);
+      IMGGRY a = fixtures::random_grey(nl, nc, g, k % 2 ? 4 : 256);
+      a.lc = -4;
+      a.backg = 200;
+      IMGGRY r = mediana(a, ms[k]);
+      EXPECT_TRUE(same_pixels(r, ref_median(a, ms[k])));
+      EXPECT_EQ(r.lc, (nl - 1) / 2);
+      EXPECT_EQ(r.backg, 0);
+      int weight = 0;
+      for (int i = 0; i < ms[k].n; i++) weight += ms[k].data[i];
+      if (weight > 100) continue;  // doubles have one method; heavy weights only cost time
+      IMGDBL d = random_double(nl, nc, g);
+      d.backg = 3.5;
+      IMGDBL rd = mediana(d, ms[k]);
+      EXPECT_TRUE(same_pixels(rd, ref_median(d, ms[k])));
+      EXPECT_EQ(rd.backg, 0.0);
+    }
+}
+
+TEST(WeightedMedian, DocumentedCases) {
+  Rng g(14);
+  IMGGRY a = fixtures::random_grey(6, 7, g);
+  // Equal weights give the plain median, selection (9) and histogram (2295) alike.
+  EXPECT_TRUE(same_pixels(mediana(a, IMGGRY(3, 3, 255)), mediana(a, IMGGRY(3, 3, 1))));
+  // A corner holds 4 samples: the second smallest.
+  IMGGRY c(2, 2, 40, 10, 30, 20);
+  EXPECT_EQ(mediana(c, IMGGRY(3, 3, 1))(0, 0), 20);
+  // (1, 2, 1) counts the centre twice: 10, 50, 50, 20 gives 20.
+  EXPECT_EQ(mediana(IMGGRY(1, 3, 10, 50, 20), mask(1, 3, 0, 1, {1, 2, 1}))(0, 1), 20);
+  // A 2 x 2 mask reaches down and to the right.
+  IMGGRY two = mediana(IMGGRY(2, 2, 10, 20, 30, 40), IMGGRY(2, 2, 1));
+  EXPECT_EQ(two(0, 0), 20);
+  EXPECT_EQ(two(1, 1), 40);
+  // Histogram method, every weighted position outside: 0.
+  EXPECT_TRUE(same_pixels(mediana(a, mask(1, 1, 50, 0, {20})), IMGGRY(6, 7, 0)));
+}
+
+TEST(WeightedMedian, EmptyWindowIsFatalForSelection) {
+  Rng g(15);
+  IMGGRY a = fixtures::random_grey(3, 3, g);
+  IMGDBL d = random_double(3, 3, g);
+  EXPECT_ERRO(mediana(a, IMGGRY(3, 3, 0)), "Erro: deveria ter l<=k<=r", "");
+  EXPECT_ERRO(mediana(d, IMGGRY(2, 2, 0)), "Erro: deveria ter l<=k<=r", "");
+  EXPECT_ERRO(mediana(a, mask(1, 1, 0, 9, {19})), "Erro: deveria ter l<=k<=r", "");
+  EXPECT_ERRO(mediana(d, mask(1, 1, -5, 0, {255})), "Erro: deveria ter l<=k<=r", "");
+}
+
+// ---- Moving average.
+
+template <class Img>
+double sample(const Img& a, int k, int m, bool edge, bool& inside) {
+  inside = k >= 0 && k < a.nl && m >= 0 && m < a.nc;
+  return edge ? a(k, m, 'x') : (inside ? a(k, m) : 0);
+}
+
+inline unsigned char store(double q, const IMGGRY&) {
+  if (!(q > 0)) return 0;
+  return static_cast<unsigned char>(std::round(std::min(q, 255.0)));
+}
+inline float store(double q, const IMGFLT&) { return static_cast<float>(q); }
+
+// Literal: windows summed afresh in increasing order, grey sums held in ints.
+template <class Img>
+Img ref_mediamov(Img a, int wl, int wc, char e1, char e2) {
+  const bool edge = e2 == 'x';
+  const int hr = (wl - 1) / 2, hc = (wc - 1) / 2;
+  Img t(a.nl, a.nc);
+  auto sum_line = [&](const Img& src, int r, int c, bool vertical, double& s, int& count) {
+    const int size = vertical ? wl : wc, h = vertical ? hr : hc;
+    for (int k = 0; k < size; k++) {
+      bool in;
+      const double v =
+          vertical ? sample(src, r - h + k, c, edge, in) : sample(src, r, c - h + k, edge, in);
+      if (edge || in) s += v, count++;
+    }
+  };
+  if (e1 == 's') {
+    for (int r = 0; r < a.nl; r++)
+      for (int c = 0; c < a.nc; c++) {
+        double s = 0;
+        int count = 0;
+        sum_line(a, r, c, true, s, count);
+        t(r, c) = store(s / (edge ? wl : count), t);
+      }
+    for (int r = 0; r < a.nl; r++)
+      for (int c = 0; c < a.nc; c++) {
+        double s = 0;
+        int count = 0;
+        sum_line(t, r, c, false, s, count);
+        a(r, c) = store(s / (edge ? wc : count), a);
+      }
+    return a;
+  }
+  for (int r = 0; r < a.nl; r++)
+    for (int c = 0; c < a.nc; c++) {
+      double s = 0;
+      int count = 0;
+      for (int k = 0; k < wl; k++) {
+        const int y = r - hr + k;
+        if (edge || (y >= 0 && y < a.nl)) sum_line(a, y, c, false, s, count);
+      }
+      t(r, c) = store(s / (edge ? wl * wc : count), t);
+    }
+  return t;
+}
+
+struct Letters {
+  char e1, e2;
+};
+const Letters kLetters[] = {{'s', 'e'}, {'s', 'x'}, {'n', 'e'}, {'n', 'x'}};
+struct Win {
+  int nl, nc;
+};
+const Win kWindows[] = {{1, 1}, {3, 3}, {4, 1}, {1, 4}, {2, 2}, {5, 2}, {9, 9}, {2, 70}};
+
+TEST(MovingAverage, GreyAndFloatMatchReference) {
+  Rng g(16);
+  for (auto [nl, nc] : shapes())
+    for (const Win& w : kWindows)
+      for (const Letters& L : kLetters) {
+        SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc
+                                          << " " << L.e1 << L.e2);
+        IMGGRY a = fixtures::random_grey(nl, nc, g);
+        a.lc = -2;
+        a.cc = 11;
+        a.backg = 99;
+        IMGGRY r = mediamov(a, w.nl, w.nc, L.e1, L.e2);
+        EXPECT_TRUE(same_pixels(r, ref_mediamov(a, w.nl, w.nc, L.e1, L.e2)));
+        const bool sep = L.e1 == 's';
+        EXPECT_EQ(r.lc, sep ? -2 : (nl - 1) / 2);
+        EXPECT_EQ(r.cc, sep ? 11 : (nc - 1) / 2);
+        EXPECT_EQ(r.backg, sep ? 99 : 0);
+
+        IMGFLT f = fixtures::random_float(nl, nc, g);
+        f.backg = 2.5f;
+        IMGFLT rf = mediamov(f, w.nl, w.nc, L.e1, L.e2);
+        EXPECT_TRUE(same_pixels(rf, ref_mediamov(f, w.nl, w.nc, L.e1, L.e2)));
+        EXPECT_EQ(rf.backg, sep ? 2.5f : 0.0f);
+      }
+}
+
+TEST(MovingAverage, DocumentedCases) {
+  // Grey separable rounds between the passes: 1 with 's', 0 with 'n'.
+  IMGGRY a(2, 2, 0, 1, 0, 0);
+  EXPECT_EQ(mediamov(a, 2, 2, 's', 'e')(0, 0), 1);
+  EXPECT_EQ(mediamov(a, 2, 2, 'n', 'e')(0, 0), 0);
+  // Halves round up, 2.4 rounds down.
+  EXPECT_EQ(mediamov(IMGGRY(1, 2, 2, 3), 1, 2, 'n', 'e')(0, 0), 3);
+  EXPECT_EQ(mediamov(IMGGRY(1, 5, 2, 2, 2, 3, 3), 1, 9, 'n', 'e')(0, 2), 2);
+  // Corner of a 3 x 3 window: edge-repeated sum over 9, or the mean of four pixels.
+  IMGFLT f(3, 3, 1.0, 2.0, 0.0, 4.0, 8.0, 0.0, 0.0, 0.0, 0.0);
+  EXPECT_EQ(mediamov(f, 3, 3, 'n', 'x')(0, 0), static_cast<float>((4 + 4 + 8 + 8) / 9.0));
+  EXPECT_EQ(mediamov(f, 3, 3, 'n', 'e')(0, 0), static_cast<float>(15 / 4.0));
+  // A 4 x 1 window averages rows r-1 .. r+2.
+  IMGFLT col(5, 1, 1.0, 2.0, 4.0, 8.0, 16.0);
+  EXPECT_EQ(mediamov(col, 4, 1, 'n', 'e')(1, 0), static_cast<float>(15 / 4.0));
+  // A 1 x 1 window returns the pixels.
+  Rng g(17);
+  IMGGRY r = fixtures::random_grey(4, 6, g);
+  for (const Letters& L : kLetters) EXPECT_TRUE(same_pixels(mediamov(r, 1, 1, L.e1, L.e2), r));
+}
+
+TEST(MovingAverage, UnknownLettersAndEmptyWindows) {
+  Rng g(18);
+  IMGGRY a = fixtures::random_grey(3, 4, g);
+  a.lc = 0;
+  for (Letters L : {Letters{'S', 'e'}, Letters{'s', 'n'}, Letters{'e', 'x'}, Letters{0, 0}}) {
+    IMGGRY r = mediamov(a, 3, 3, L.e1, L.e2);
+    EXPECT_TRUE(same_pixels(r, IMGGRY(3, 4, 0)));
+    EXPECT_EQ(r.lc, 1);
+    EXPECT_EQ(mediamov(IMGFLT(a), 3, 3, L.e1, L.e2)(2, 3), 0.0f);
+  }
+  // A window below 1 has no samples: grey 0, float NaN where the mean is 0 / 0.
+  for (const Letters& L : kLetters) {
+    EXPECT_TRUE(same_pixels(mediamov(a, 0, 3, L.e1, L.e2), IMGGRY(3, 4, 0)));
+    EXPECT_TRUE(same_pixels(mediamov(a, 2, -3, L.e1, L.e2), IMGGRY(3, 4, 0)));
+  }
+  EXPECT_TRUE(std::isnan(mediamov(IMGFLT(a), 0, 3, 'n', 'e')(1, 1)));
+  EXPECT_TRUE(std::isnan(mediamov(IMGFLT(a), 3, 0, 's', 'x')(1, 1)));
+  // An empty image gives an empty result.
+  EXPECT_EQ(mediamov(IMGGRY(0, 5), 3, 3, 's', 'e').nc, 5);
+  EXPECT_EQ(mediamov(IMGFLT(4, 0), 3, 3, 'n', 'x').nl, 4);
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+// Fixtures shared by the morphology and median tests: seeded images and pixel comparisons.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "images/images.h"
+#include "support/test_support.h"
+
+namespace fixtures {
+
+// A small deterministic generator (xorshift32).
+struct Rng {
+  uint32_t s;
+  explicit Rng(uint32_t seed) : s(seed * 2654435761u + 1) {}
+  uint32_t next() {
+    s ^= s << 13;
+    s ^= s >> 17;
+    s ^= s << 5;
+    return s;
+  }
+  int below(int n) { return static_cast<int>(next() % static_cast<uint32_t>(n)); }
+};
+
+// Image sizes: degenerate, odd and word-boundary shapes.
+inline const std::vector<std::pair<int, int>>& shapes() {
+  static const std::vector<std::pair<int, int>> s = {{1, 1},  {1, 3},  {3, 1},  {2, 2},
+                                                     {5, 7},  {4, 9},  {3, 31}, {2, 32},
+                                                     {3, 33}, {2, 63}, {3, 64}, {2, 65}};
+  return s;
+}
+
+// Binary image with about `percent` white pixels; spare bits set, so that a result that
+// overwrites them shows.
+inline IMGBIN random_bin(int nl, int nc, Rng& g, int percent = 50) {
+  IMGBIN a(nl, nc);
+  for (int w = 0; w < a.nw; w++) a.data[w] = 0xFFFFFFFFu;
+  for (int l = 0; l < nl; l++)
+    for (int c = 0; c < nc; c++) a(l, c) = g.below(100) < percent;
+  return a;
+}
+
+inline IMGGRY random_grey(int nl, int nc, Rng& g, int levels = 256) {
+  IMGGRY a(nl, nc);
+  for (int l = 0; l < nl; l++)
+    for (int c = 0; c < nc; c++) a(l, c) = static_cast<unsigned char>(g.below(levels));
+  return a;
+}
+
+inline IMGFLT random_float(int nl, int nc, Rng& g) {
+  IMGFLT a(nl, nc);
+  for (int l = 0; l < nl; l++)
+    for (int c = 0; c < nc; c++) a(l, c) = static_cast<float>(g.below(20001) - 10000) / 37.0f;
+  return a;
+}
+
+inline uint32_t bits_of(float v) {
+  uint32_t u;
+  std::memcpy(&u, &v, sizeof u);
+  return u;
+}
+inline uint64_t bits_of(double v) {
+  uint64_t u;
+  std::memcpy(&u, &v, sizeof u);
+  return u;
+}
+template <class T>
+auto same_value(T v) {
+  if constexpr (std::is_floating_point_v<T>)
+    return bits_of(v);
+  else
+    return static_cast<int>(v);
+}
+
+// Same size and the same pixels (floats bit for bit), reported at the first difference.
+template <class Img>
+::testing::AssertionResult same_pixels(const Img& got, const Img& want) {
+  if (got.nl != want.nl || got.nc != want.nc)
+    return ::testing::AssertionFailure()
+           << "size " << got.nl() << "x" << got.nc() << " vs " << want.nl() << "x" << want.nc();
+  for (int l = 0; l < got.nl; l++)
+    for (int c = 0; c < got.nc; c++)
+      if (same_value(got(l, c)) != same_value(want(l, c)))
+        return ::testing::AssertionFailure()
+               << "pixel (" << l << ", " << c << "): " << +got(l, c) << " vs " << +want(l, c);
+  return ::testing::AssertionSuccess();
+}
+
+// The bits past the last column of every row.
+inline std::vector<uint32_t> spare_bits(const IMGBIN& a) {
+  std::vector<uint32_t> s;
+  const int used = a.nc & 31;
+  if (used == 0) return s;
+  for (int l = 0; l < a.nl; l++) s.push_back(a.rows[l][a.wpr - 1] & (0xFFFFFFFFu >> used));
+  return s;
+}
+
+}  // namespace fixtures

@@ -1,0 +1,64 @@
+// Small images and exact comparisons shared by the pointwise operator tests.
+#pragma once
+
+#include <cmath>
+#include <complex>
+#include <cstdint>
+#include <cstring>
+
+#include "images/images.h"
+
+namespace pwtest {
+
+// Bit-identical values (so -0.0 differs from 0.0), any NaN matching any NaN.
+inline bool same(float x, float y) {
+  if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
+  return std::memcmp(&x, &y, sizeof x) == 0;
+}
+inline bool same(double x, double y) {
+  if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
+  return std::memcmp(&x, &y, sizeof x) == 0;
+}
+inline bool same(std::complex<float> x, std::complex<float> y) {
+  return same(x.real(), y.real()) && same(x.imag(), y.imag());
+}
+inline bool same(unsigned char x, unsigned char y) { return x == y; }
+
+// An image of nl x nc whose pixel (l, c) is f(l, c).
+template <class Img, class F>
+Img filled(int nl, int nc, F f) {
+  Img im(nl, nc);
+  for (int l = 0; l < nl; l++)
+    for (int c = 0; c < nc; c++) im.rows[l][c] = f(l, c);
+  return im;
+}
+
+// A binary image with an irregular pattern drawn from seed.
+inline IMGBIN pattern(int nl, int nc, uint32_t seed) {
+  IMGBIN im(nl, nc);
+  uint32_t x = seed * 2654435761u + 12345u;
+  for (int l = 0; l < nl; l++)
+    for (int c = 0; c < nc; c++) {
+      x = x * 1103515245u + 12345u;
+      im(l, c) = ((x >> 16) & 1u) != 0;
+    }
+  return im;
+}
+
+// Sets the bits past the last column of every row, which no operation may read.
+inline void soil_spare_bits(IMGBIN& im) {
+  if (im.nc % 32 == 0) return;
+  for (int l = 0; l < im.nl; l++) im.rows[l][im.wpr - 1] |= 0xFFFFFFFFu >> (im.nc % 32);
+}
+
+// True when the bits past the last column of every row are clear.
+inline bool spare_bits_clear(const IMGBIN& im) {
+  if (im.nc % 32 == 0) return true;
+  for (int l = 0; l < im.nl; l++)
+    if (im.rows[l][im.wpr - 1] & (0xFFFFFFFFu >> (im.nc % 32))) return false;
+  return true;
+}
+
+const int kBinWidths[] = {1, 31, 32, 33, 63, 64, 65};
+
+}  // namespace pwtest
