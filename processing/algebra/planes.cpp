@@ -1,0 +1,261 @@
+// Colour planes, 4:2:0 frames, whole-image colour conversions and the per-channel median.
+#include "processing/algebra/planes.h"
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "foundation/erro.h"
+#include "images/colour_internal.h"
+#include "images/image_core_internal.h"
+
+namespace core = vistelmo;
+
+namespace {
+
+constexpr COR kBlack = {0, 0, 0};
+constexpr COR kNeutral = {128, 128, 128};
+
+int64_t count_of(const IMGCOR& a) { return core::has_pixels(a) ? static_cast<int64_t>(a.n()) : 0; }
+
+// A fresh image of a's size: every pixel and the outside value through fn.
+template <class Fn>
+IMGCOR map_fresh(const IMGCOR& a, Fn fn) {
+  IMGCOR r(a.nl, a.nc);
+  r.backg = fn(a.backg);
+  const int64_t n = count_of(a);
+  for (int64_t k = 0; k < n; k++) r.data[k] = fn(a.data[k]);
+  return r;
+}
+
+// Every pixel of a's block through fn; outside value and centre kept.
+template <class Fn>
+void map_in_place(IMGCOR& a, Fn fn) {
+  const int64_t n = count_of(a);
+  for (int64_t k = 0; k < n; k++) a.data[k] = fn(a.data[k]);
+}
+
+// One channel of a into a grey image already sized like a.
+void channel_into(const IMGCOR& a, IMGGRY& g, unsigned char COR::*channel) {
+  const int64_t n = count_of(a);
+  for (int64_t k = 0; k < n; k++) g.data[k] = a.data[k].*channel;
+}
+
+IMGGRY channel(const IMGCOR& a, unsigned char COR::*ch) {
+  IMGGRY g(a.nl, a.nc);
+  g.backg = a.backg.*ch;
+  channel_into(a, g, ch);
+  return g;
+}
+
+void plane_into(const IMGCOR& a, IMGGRY& g, unsigned char COR::*ch) {
+  g.resize(a.nl, a.nc);
+  g.lc = a.lc;
+  g.cc = a.cc;
+  channel_into(a, g, ch);
+}
+
+void copy_plane(unsigned char* dst, const IMGGRY& src, int64_t count) {
+  if (count > 0 && core::has_pixels(src)) std::memcpy(dst, src.data, count);
+}
+
+}  // namespace
+
+IMGGRY red(const IMGCOR& a) { return channel(a, &COR::r); }
+IMGGRY green(const IMGCOR& a) { return channel(a, &COR::g); }
+IMGGRY blue(const IMGCOR& a) { return channel(a, &COR::b); }
+
+void prisma(const IMGCOR& a, IMGGRY& r, IMGGRY& g, IMGGRY& b) {
+  plane_into(a, r, &COR::r);
+  plane_into(a, g, &COR::g);
+  plane_into(a, b, &COR::b);
+}
+
+IMGCOR iprisma(const IMGGRY& r, const IMGGRY& g, const IMGGRY& b) {
+  if (r.nl != g.nl || r.nl != b.nl || r.nc != g.nc || r.nc != b.nc)
+    erro("Erro iprisma: Dimensoes diferentes", "");
+  IMGCOR c(r.nl, r.nc);
+  c.lc = r.lc;
+  c.cc = r.cc;
+  if (core::has_pixels(c) && core::has_pixels(r) && core::has_pixels(g) && core::has_pixels(b)) {
+    const int64_t n = c.n();
+    for (int64_t k = 0; k < n; k++) c.data[k] = COR{r.data[k], g.data[k], b.data[k]};
+  }
+  return c;
+}
+
+void prisma(const IMGYUV& y, IMGGRY& Y, IMGGRY& U, IMGGRY& V) {
+  Y.resize(y.nl, y.nc);
+  U.resize(y.nl / 2, y.nc / 2);
+  V.resize(y.nl / 2, y.nc / 2);
+  if (!core::has_pixels(y.img) || !core::has_pixels(Y)) return;
+  const int64_t luma = static_cast<int64_t>(y.nl()) * y.nc(), chroma = luma / 4;
+  std::memcpy(Y.data, y.img.data, luma);
+  if (chroma > 0) {
+    std::memcpy(U.data, y.img.data + y.uoff, chroma);
+    std::memcpy(V.data, y.img.data + y.voff, chroma);
+  }
+}
+
+IMGYUV yprisma(const IMGGRY& Y, const IMGGRY& U, const IMGGRY& V) {
+  if (Y.nl != 2 * U.nl || Y.nl != 2 * V.nl || Y.nc != 2 * U.nc || Y.nc != 2 * V.nc)
+    erro("Erro yprisma: Dimensoes diferentes", "");
+  IMGYUV r(Y.nl, Y.nc);
+  if (core::has_pixels(r.img)) {
+    const int64_t luma = static_cast<int64_t>(r.nl()) * r.nc();
+    copy_plane(r.img.data, Y, luma);
+    copy_plane(r.img.data + r.uoff, U, luma / 4);
+    copy_plane(r.img.data + r.voff, V, luma / 4);
+  }
+  return r;
+}
+
+IMGYUV yprisma(const IMGGRY& Y, const IMGYUV& s) {
+  if (Y.nl != s.nl || Y.nc != s.nc) erro("Erro yprisma: Dimensoes diferentes", "");
+  IMGYUV r(Y.nl, Y.nc);
+  if (core::has_pixels(r.img) && core::has_pixels(s.img)) {
+    const int64_t luma = static_cast<int64_t>(r.nl()) * r.nc();
+    copy_plane(r.img.data, Y, luma);
+    std::memcpy(r.img.data + r.uoff, s.img.data + s.uoff, luma / 4);
+    std::memcpy(r.img.data + r.voff, s.img.data + s.voff, luma / 4);
+  }
+  return r;
+}
+
+IMGYUV IMG2IMY(const IMGGRY& g) {
+  IMGYUV r(g);
+  r.backg = kNeutral;
+  return r;
+}
+
+IMGGRY IMY2IMG(const IMGYUV& y) {
+  IMGGRY r(y);
+  r.backg = 0;
+  return r;
+}
+
+IMGYUV IMC2IMY(const IMGCOR& a) {
+  IMGYUV r(a);
+  r.backg = kNeutral;
+  return r;
+}
+
+IMGCOR IMY2IMC(const IMGYUV& y) {
+  IMGCOR r(y);
+  r.backg = kBlack;
+  return r;
+}
+
+IMGCOR operator-(const IMGCOR& a) {
+  return map_fresh(a, [](COR c) { return -c; });
+}
+IMGCOR operator!(const IMGCOR& a) {
+  return map_fresh(a, [](COR c) { return !c; });
+}
+
+IMGCOR RGB2HSI(const IMGCOR& a, int k) {
+  return map_fresh(a, [k](COR c) { return RGB2HSI(c, k); });
+}
+IMGCOR HSI2RGB(const IMGCOR& a, int k) {
+  return map_fresh(a, [k](COR c) { return HSI2RGB(c, k); });
+}
+IMGCOR RGB2YUV(const IMGCOR& a) {
+  return map_fresh(a, [](COR c) { return RGB2YUV(c); });
+}
+IMGCOR YUV2RGB(const IMGCOR& a) {
+  return map_fresh(a, [](COR c) { return YUV2RGB(c); });
+}
+
+IMGCOR RGB2BGR(IMGCOR a) {
+  map_in_place(a, [](COR c) { return COR{c.b, c.g, c.r}; });
+  return a;
+}
+
+IMGCOR RGB2Lab(IMGCOR a) {
+  map_in_place(a, [](COR c) {
+    const PONTO3 p = RGB2Lab(c);
+    return COR{core::round_to_byte(p.x * 255 / 100), core::round_to_byte(1.27 * p.y + 128),
+               core::round_to_byte(1.27 * p.z + 128)};
+  });
+  return a;
+}
+
+IMGCOR Lab2RGB(IMGCOR a) {
+  map_in_place(a, [](COR c) {
+    return Lab2RGB(PONTO3(c.r * 100.0 / 255, (c.g - 128) / 1.27, (c.b - 128) / 1.27));
+  });
+  return a;
+}
+
+IMGCOR RGB2XYZ(IMGCOR a) {
+  map_in_place(a, [](COR c) {
+    const PONTO3 p = RGB2XYZ(c);
+    return COR{core::round_to_byte(p.x * 255), core::round_to_byte(p.y * 255),
+               core::round_to_byte(p.z * 255)};
+  });
+  return a;
+}
+
+IMGCOR XYZ2RGB(IMGCOR a) {
+  map_in_place(a, [](COR c) { return XYZ2RGB(PONTO3(c.r / 255.0, c.g / 255.0, c.b / 255.0)); });
+  return a;
+}
+
+IMGCOR RGB2OPP(IMGCOR a) {
+  map_in_place(a, [](COR c) {
+    const int r = c.r, g = c.g, b = c.b;
+    return COR{core::round_to_byte((r - g) / 1.4142135623730951),
+               core::round_to_byte((r + g - 2 * b) / 2.449489742783178),
+               core::round_to_byte((r + g + b) / 1.7320508075688772)};
+  });
+  return a;
+}
+
+IMGCOR mediana(const IMGCOR& a, const IMGGRY& m) {
+  IMGCOR r(a.nl, a.nc);
+  if (!core::has_pixels(r)) return r;
+  // The window's members: offsets from the pixel and weights.
+  struct Tap {
+    int64_t dl, dc;
+    int w;
+  };
+  std::vector<Tap> taps;
+  if (core::has_pixels(m))
+    for (int i = 0; i < m.nl(); i++)
+      for (int j = 0; j < m.nc(); j++)
+        if (m.rows[i][j] != 0)
+          taps.push_back(
+              Tap{static_cast<int64_t>(i) - m.lc, static_cast<int64_t>(j) - m.cc, m.rows[i][j]});
+  static_assert(sizeof(COR) == 3, "COR holds three bytes");
+  int64_t hist[3][256];
+  for (int l = 0; l < r.nl(); l++) {
+    for (int c = 0; c < r.nc(); c++) {
+      std::memset(hist, 0, sizeof hist);
+      int64_t total = 0;
+      for (const Tap& t : taps) {
+        const int64_t al = l + t.dl, ac = c + t.dc;
+        if (al < 0 || al >= a.nl() || ac < 0 || ac >= a.nc()) continue;
+        const COR p = a.rows[al][ac];
+        hist[0][p.r] += t.w;
+        hist[1][p.g] += t.w;
+        hist[2][p.b] += t.w;
+        total += t.w;
+      }
+      // Lower middle: the first value at which the running weight reaches (total-1)/2 + 1.
+      const int64_t target = (total - 1) / 2 + 1;
+      unsigned char out[3] = {0, 0, 0};
+      for (int ch = 0; ch < 3; ch++) {
+        int64_t run = 0;
+        for (int v = 0; v < 256; v++) {
+          run += hist[ch][v];
+          if (run >= target) {
+            out[ch] = static_cast<unsigned char>(v);
+            break;
+          }
+        }
+      }
+      r.rows[l][c] = COR{out[0], out[1], out[2]};
+    }
+  }
+  return r;
+}

@@ -1,0 +1,139 @@
+// Reductions of an image to a number or a position.
+#include <bitset>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "foundation/constants.h"
+#include "foundation/erro.h"
+#include "processing/algebra/pointwise_internal.h"
+#include "processing/algebra/statistics.h"
+#include "processing/algebra/statistics_internal.h"
+
+namespace core = vistelmo;
+
+namespace {
+
+template <class Img>
+double mean_of(const Img& a) {
+  return core::pixel_sum(a) / static_cast<double>(core::pixel_count(a));
+}
+
+template <class Img>
+double deviation_of(const Img& a) {
+  const int64_t n = core::pixel_count(a);
+  // No pixels: no deviation (the divisor n - 1 would turn 0 into -0).
+  if (n < 1) return std::numeric_limits<double>::quiet_NaN();
+  const double m = mean_of(a);
+  double s = 0;
+  for (int64_t i = 0; i < n; i++) {
+    const double d = a.data[i] - m;
+    s += d * d;
+  }
+  return std::sqrt(s / static_cast<double>(n - 1));
+}
+
+// Keeps the first pixel for which better(p, best) holds, scanning from pixel (0, 0).
+template <class Better>
+PONTOI2 position_of(const IMGFLT& a, Better better) {
+  PONTOI2 pos(0, 0);
+  if (!core::has_pixels(a)) return pos;
+  float best = a.rows[0][0];
+  for (int l = 0; l < a.nl; l++) {
+    const float* row = a.rows[l];
+    for (int c = 0; c < a.nc; c++)
+      if (better(row[c], best)) {
+        best = row[c];
+        pos = PONTOI2(l, c);
+      }
+  }
+  return pos;
+}
+
+}  // namespace
+
+double media(const IMGGRY& a) { return mean_of(a); }
+double media(const IMGFLT& a) { return mean_of(a); }
+double media(const IMGDBL& a) { return mean_of(a); }
+double desvio(const IMGFLT& a) { return deviation_of(a); }
+double desvio(const IMGDBL& a) { return deviation_of(a); }
+
+double minimo(const IMGFLT& a) {
+  const int64_t n = core::pixel_count(a);
+  double best = infinito;
+  for (int64_t i = 0; i < n; i++)
+    if (a.data[i] < best) best = a.data[i];
+  return best;
+}
+
+double maximo(const IMGFLT& a) {
+  const int64_t n = core::pixel_count(a);
+  double best = -infinito;
+  for (int64_t i = 0; i < n; i++)
+    if (a.data[i] > best) best = a.data[i];
+  return best;
+}
+
+short maximo(const IMGSHT& a) {
+  const int64_t n = core::pixel_count(a);
+  short best = minsht;
+  for (int64_t i = 0; i < n; i++)
+    if (a.data[i] > best) best = a.data[i];
+  return best;
+}
+
+PONTOI2 argmax(const IMGFLT& a) {
+  return position_of(a, [](float p, float best) { return p > best; });
+}
+
+PONTOI2 argmin(const IMGFLT& a) {
+  return position_of(a, [](float p, float best) { return p < best; });
+}
+
+double somatoria(const IMGDBL& a) { return core::pixel_sum(a); }
+
+double comprimento(const IMGDBL& a) {
+  const int64_t n = core::pixel_count(a);
+  double s = 0;
+  for (int64_t i = 0; i < n; i++) s += a.data[i] * a.data[i];
+  return std::sqrt(s);
+}
+
+double comprimento(const IMGFLT& a, double p) {
+  const int64_t n = core::pixel_count(a);
+  const float* v = a.data;
+  double s = 0;
+  if (p == 2.0) {
+    for (int64_t i = 0; i < n; i++) s += static_cast<double>(v[i]) * v[i];
+    return std::sqrt(s);
+  }
+  if (p == infinito) {
+    for (int64_t i = 0; i < n; i++) {
+      const double m = std::fabs(static_cast<double>(v[i]));
+      if (m > s) s = m;
+    }
+    return s;
+  }
+  if (p > 1.0) {
+    for (int64_t i = 0; i < n; i++) s += std::pow(std::fabs(static_cast<double>(v[i])), p);
+    return std::pow(s, 1.0 / p);
+  }
+  if (p == 1.0) {
+    for (int64_t i = 0; i < n; i++) s += std::fabs(static_cast<double>(v[i]));
+    return s;
+  }
+  erro("Erro: p<1.0", "");
+}
+
+int contapreto(const IMGBIN& a) {
+  if (!core::has_pixels(a)) return 0;
+  // White pixels are set bits; the spare bits past the last column are masked off.
+  const uint32_t last = core::last_word_mask(a.nc);
+  int64_t white = 0;
+  for (int l = 0; l < a.nl; l++) {
+    const uint32_t* row = a.rows[l];
+    for (int j = 0; j + 1 < a.wpr; j++) white += std::bitset<32>(row[j]).count();
+    white += std::bitset<32>(row[a.wpr - 1] & last).count();
+  }
+  return static_cast<int>(core::pixel_count(a) - white);
+}

@@ -1,0 +1,155 @@
+// Area-averaging and interpolating zoom to a new size, one axis per pass.
+#include "processing/algebra/zoom_area.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "foundation/erro.h"
+#include "images/image_core_internal.h"
+#include "processing/algebra/planes.h"
+#include "processing/algebra/resample_internal.h"
+
+namespace {
+
+namespace rs = vistelmo::resample;
+
+// Output index of each source index when shrinking: round(j f), clamped to the last output.
+// An index below 0 (no output, or a negative factor) fails as the count vector's access does.
+std::vector<int> shrink_targets(int from, int to, double f) {
+  std::vector<int> k(from > 0 ? from : 0);
+  for (int j = 0; j < from; j++) {
+    double t = std::round(j * f);
+    if (t >= to) t = to - 1;
+    if (t < 0) erro("Erro VETOR::operator() - Indice invalido", "");
+    k[j] = static_cast<int>(t);
+  }
+  return k;
+}
+
+// Position x = k / f split into the left neighbour and the weight of the right one.
+struct Tap {
+  int i;
+  double t;
+};
+Tap interp_tap(int k, double f) {
+  const double x = k / f;
+  const int i = rs::floor_index(x);
+  return Tap{i, x - i};
+}
+
+// 1 - t and t applied to two samples: the first product rounded to double, the sum to float.
+inline float blend(double t, float a0, float a1) {
+  const double w = 1 - t;
+  const double first = w * a0;
+  return static_cast<float>(first + t * a1);
+}
+
+// A size round(v) for v >= 0; sizes beyond an int cannot be allocated.
+int scaled_size(double v) {
+  const double r = std::round(v);
+  if (!(r <= 2147483647.0)) erro("Erro IMGFLT::aloca - Falta memoria", "");
+  return static_cast<int>(r);
+}
+
+IMGFLT two_pass(IMGFLT& a, int N, int M, double fatl, double fatc) {
+  if (fatl < fatc) {
+    IMGFLT t(a.nl, M);
+    ZoomF::zoomc(a, t, fatc);
+    a.resize(N, M);
+    ZoomF::zooml(t, a, fatl);
+  } else {
+    IMGFLT t(N, a.nc);
+    ZoomF::zooml(a, t, fatl);
+    a.resize(N, M);
+    ZoomF::zoomc(t, a, fatc);
+  }
+  return a;
+}
+
+}  // namespace
+
+void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
+  const bool full = vistelmo::has_pixels(a);
+  if (f < 1) {
+    const int bnc = b.nc;
+    const std::vector<int> k = shrink_targets(full ? a.nc() : 0, bnc, f);
+    if (full && b.nl < a.nl) erro("Erro ZoomF::zoomc - b.nl<a.nl", "");
+    if (!vistelmo::has_pixels(b)) return;
+    b.fill(0.0f);
+    std::vector<int> count(bnc);
+    for (int l = 0; full && l < a.nl(); l++) {
+      std::fill(count.begin(), count.end(), 0);
+      const float* src = a.rows[l];
+      float* dst = b.rows[l];
+      for (int j = 0; j < a.nc(); j++) {
+        dst[k[j]] += src[j];
+        count[k[j]]++;
+      }
+      for (int c = 0; c < bnc; c++) dst[c] = dst[c] / count[c];
+    }
+    return;
+  }
+  if (!vistelmo::has_pixels(b)) return;
+  const rs::Sampler<IMGFLT, rs::ModeClamp> s(a);
+  std::vector<Tap> taps(b.nc());
+  for (int c = 0; c < b.nc(); c++) taps[c] = interp_tap(c, f);
+  for (int l = 0; l < b.nl(); l++) {
+    float* dst = b.rows[l];
+    for (int c = 0; c < b.nc(); c++)
+      dst[c] = blend(taps[c].t, s(l, taps[c].i), s(l, taps[c].i + 1));
+  }
+}
+
+void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
+  const bool full = vistelmo::has_pixels(a);
+  if (f < 1) {
+    const int bnl = b.nl;
+    const std::vector<int> k = shrink_targets(full ? a.nl() : 0, bnl, f);
+    if (full && b.nc < a.nc) erro("Erro ZoomF::zooml - b.nc<a.nc", "");
+    if (!vistelmo::has_pixels(b)) return;
+    b.fill(0.0f);
+    // Row by row of a: each output pixel still sums its source rows in ascending order.
+    std::vector<int> count(bnl, 0);
+    for (int i = 0; full && i < a.nl(); i++) {
+      const float* src = a.rows[i];
+      float* dst = b.rows[k[i]];
+      for (int j = 0; j < a.nc(); j++) dst[j] += src[j];
+      count[k[i]]++;
+    }
+    const int cols = full ? a.nc() : 0;
+    for (int l = 0; l < bnl; l++)
+      for (int j = 0; j < cols; j++) b.rows[l][j] = b.rows[l][j] / count[l];
+    return;
+  }
+  if (!vistelmo::has_pixels(b)) return;
+  const rs::Sampler<IMGFLT, rs::ModeClamp> s(a);
+  for (int l = 0; l < b.nl(); l++) {
+    const Tap tap = interp_tap(l, f);
+    float* dst = b.rows[l];
+    for (int c = 0; c < b.nc(); c++) dst[c] = blend(tap.t, s(tap.i, c), s(tap.i + 1, c));
+  }
+}
+
+IMGFLT zoomfat(IMGFLT a, double fatl, double fatc) {
+  if (!(fatl > 0)) erro("Erro: fatl<=0", "");
+  if (!(fatc > 0)) erro("Erro: fatc<=0", "");
+  const int N = scaled_size(a.nl * fatl), M = scaled_size(a.nc * fatc);
+  return two_pass(a, N, M, fatl, fatc);
+}
+
+IMGFLT zoomnp(IMGFLT a, int nl, int nc) {
+  if (nl < 1) erro("Erro: b.nl<=0", "");
+  if (nc < 1) erro("Erro: b.nc<=0", "");
+  const double fatl = static_cast<double>(nl) / a.nl, fatc = static_cast<double>(nc) / a.nc;
+  return two_pass(a, nl, nc, fatl, fatc);
+}
+
+IMGGRY zoomnp(const IMGGRY& a, int nl, int nc) { return IMGGRY(zoomnp(IMGFLT(a), nl, nc)); }
+
+IMGCOR zoomnp(const IMGCOR& a, int nl, int nc) {
+  IMGGRY r, g, b;
+  prisma(a, r, g, b);
+  return iprisma(zoomnp(r, nl, nc), zoomnp(g, nl, nc), zoomnp(b, nl, nc));
+}

@@ -1,0 +1,213 @@
+// Zoom to a new size by area averaging and interpolation, aligned at the first row and column.
+#include "processing/algebra/zoom_area.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "processing/algebra/planes.h"
+#include "support/test_support.h"
+
+namespace {
+
+IMGFLT make(int nl, int nc, std::vector<float> v) {
+  IMGFLT a(nl, nc);
+  a.fill(v.data());
+  return a;
+}
+
+template <class Img>
+std::vector<double> values(const Img& a) {
+  return std::vector<double>(a.data, a.data + (a.data ? a.n() : 0));
+}
+
+IMGFLT transpose(const IMGFLT& a) {
+  IMGFLT t(a.nc, a.nl);
+  for (int l = 0; l < a.nl(); l++)
+    for (int c = 0; c < a.nc(); c++) t.rows[c][l] = a.rows[l][c];
+  return t;
+}
+
+// Two rows per case: the second is the first times 10, with its own expected line.
+struct PassCase {
+  const char* name;
+  std::vector<float> line;
+  int out;
+  double f;
+  std::vector<float> want, want10;
+};
+
+const PassCase kPassCases[] = {
+    // j * 0.6 rounds to 0, 1, 1, 2, 2.
+    {"5 to 3", {1, 2, 4, 8, 16}, 3, 0.6, {1, 3, 12}, {10, 30, 120}},
+    // j = 3 rounds to 2 and is clamped to 1: a float sum, then a float division.
+    {"4 to 2", {1, 2, 4, 8}, 2, 0.5, {1, 14.0f / 3}, {10, 140.0f / 3}},
+    // The last output reads beyond the edge and gets the last sample.
+    {"2 to 4", {1, 3}, 4, 2, {1, 2, 3, 3}, {10, 20, 30, 30}},
+    {"3 to 3", {5, -6, 7}, 3, 1, {5, -6, 7}, {50, -60, 70}},
+    // Fractions 0, 1/3, 2/3: blends in double, stored as float.
+    {"2 to 5", {0, 3}, 5, 1.5, {0, 2, 3, 3, 3}, {0, 20, 30, 30, 30}},
+};
+
+IMGFLT two_rows(const std::vector<float>& first, const std::vector<float>& second) {
+  const int n = static_cast<int>(first.size());
+  IMGFLT a(2, n);
+  for (int c = 0; c < n; c++) {
+    a.rows[0][c] = first[c];
+    a.rows[1][c] = second[c];
+  }
+  return a;
+}
+
+TEST(ZoomArea, ColumnAndRowPasses) {
+  for (const PassCase& t : kPassCases) {
+    SCOPED_TRACE(t.name);
+    std::vector<float> line10;
+    for (float v : t.line) line10.push_back(10 * v);
+    const IMGFLT a = two_rows(t.line, line10), want = two_rows(t.want, t.want10);
+    IMGFLT b(2, t.out);
+    ZoomF::zoomc(a, b, t.f);
+    EXPECT_EQ(values(b), values(want));
+    IMGFLT c(t.out, 2);
+    ZoomF::zooml(transpose(a), c, t.f);
+    EXPECT_EQ(values(c), values(transpose(want)));
+  }
+}
+
+TEST(ZoomArea, EnlargingClampsTheOtherAxisToo) {
+  const IMGFLT a = make(2, 2, {1, 2, 3, 4});
+  IMGFLT b(3, 2), c(2, 3);
+  ZoomF::zoomc(a, b, 1);
+  EXPECT_EQ(values(b), (std::vector<double>{1, 2, 3, 4, 3, 4}));
+  ZoomF::zooml(a, c, 1);
+  EXPECT_EQ(values(c), (std::vector<double>{1, 2, 2, 3, 4, 4}));
+}
+
+TEST(ZoomArea, UnitFactorsKeepTheImage) {
+  IMGFLT a = make(3, 4, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12.5});
+  a.lc = 0;
+  a.cc = 3;
+  a.backg = -7;
+  for (const IMGFLT& r : {zoomfat(a, 1, 1), zoomnp(a, 3, 4)}) {
+    EXPECT_EQ(values(r), values(a));
+    EXPECT_EQ(r.lc, 0);
+    EXPECT_EQ(r.cc, 3);
+    EXPECT_EQ(r.backg, -7);
+  }
+}
+
+// Columns first when the row factor is smaller, rows first otherwise.
+TEST(ZoomArea, TwoPassOrderAndResultFrame) {
+  IMGFLT a(4, 6);
+  for (int k = 0; k < 24; k++) a.data[k] = static_cast<float>((k * 7) % 11) / 3;
+  a.lc = 3;
+  a.backg = 5;
+  struct Case {
+    double fatl, fatc;
+    int N, M;
+  };
+  for (const Case t :
+       {Case{0.5, 1.5, 2, 9}, Case{1.5, 0.5, 6, 3}, Case{0.75, 0.75, 3, 5}, Case{2, 2, 8, 12}}) {
+    SCOPED_TRACE(t.fatl * 100 + t.fatc);
+    const IMGFLT r = zoomfat(a, t.fatl, t.fatc);
+    IMGFLT want(t.N, t.M);
+    if (t.fatl < t.fatc) {
+      IMGFLT tmp(a.nl, t.M);
+      ZoomF::zoomc(a, tmp, t.fatc);
+      ZoomF::zooml(tmp, want, t.fatl);
+    } else {
+      IMGFLT tmp(t.N, a.nc);
+      ZoomF::zooml(a, tmp, t.fatl);
+      ZoomF::zoomc(tmp, want, t.fatc);
+    }
+    EXPECT_EQ(values(r), values(want));
+    EXPECT_EQ(r.lc, (t.N - 1) / 2);
+    EXPECT_EQ(r.cc, (t.M - 1) / 2);
+    EXPECT_EQ(r.backg, 0);
+    const IMGFLT s = zoomnp(a, t.N, t.M);
+    EXPECT_EQ(s.nl(), t.N);
+    EXPECT_EQ(s.nc(), t.M);
+  }
+}
+
+TEST(ZoomArea, GreyTruncatesOnTheWayBack) {
+  IMGGRY g(1, 2);
+  struct Case {
+    int a, b, want;
+  };
+  for (const Case t : {Case{0, 1, 0}, Case{10, 20, 15}, Case{254, 255, 254}, Case{255, 255, 255}}) {
+    g.data[0] = static_cast<unsigned char>(t.a);
+    g.data[1] = static_cast<unsigned char>(t.b);
+    const IMGGRY r = zoomnp(g, 1, 1);
+    ASSERT_EQ(r.n(), 1);
+    EXPECT_EQ(r.data[0], t.want) << t.a << "," << t.b;
+  }
+}
+
+TEST(ZoomArea, GreyFrameAndOutsideValue) {
+  IMGGRY g(3, 3);
+  for (int k = 0; k < 9; k++) g.data[k] = static_cast<unsigned char>(28 * k);
+  g.lc = 2;
+  g.cc = 0;
+  g.backg = 51;
+  const IMGGRY same = zoomnp(g, 3, 3);
+  EXPECT_EQ(values(same), values(g));
+  EXPECT_EQ(same.lc, 1);  // always the default centre
+  EXPECT_EQ(same.cc, 1);
+  EXPECT_EQ(same.backg, 51);
+  const IMGGRY other = zoomnp(g, 5, 2);
+  EXPECT_EQ(other.nl(), 5);
+  EXPECT_EQ(other.nc(), 2);
+  EXPECT_EQ(other.lc, 2);
+  EXPECT_EQ(other.cc, 0);
+  EXPECT_EQ(other.backg, 0);
+}
+
+TEST(ZoomArea, ColourRunsOnEachChannel) {
+  IMGCOR a(3, 5);
+  for (int k = 0; k < 15; k++)
+    a.data[k] = COR{static_cast<unsigned char>(17 * k), static_cast<unsigned char>(250 - 11 * k),
+                    static_cast<unsigned char>((k * 101) % 256)};
+  a.lc = 0;
+  a.backg = COR{4, 5, 6};
+  const IMGCOR r = zoomnp(a, 4, 2);
+  ASSERT_EQ(r.nl(), 4);
+  ASSERT_EQ(r.nc(), 2);
+  EXPECT_EQ(r.lc, 1);
+  EXPECT_EQ(r.cc, 0);
+  EXPECT_EQ(r.backg, (COR{0, 0, 0}));
+  const IMGGRY want[3] = {zoomnp(red(a), 4, 2), zoomnp(green(a), 4, 2), zoomnp(blue(a), 4, 2)};
+  for (int k = 0; k < 8; k++) {
+    EXPECT_EQ(r.data[k].r, want[0].data[k]);
+    EXPECT_EQ(r.data[k].g, want[1].data[k]);
+    EXPECT_EQ(r.data[k].b, want[2].data[k]);
+  }
+}
+
+TEST(ZoomArea, EmptySourceGivesTheRequestedSize) {
+  const IMGFLT r = zoomnp(IMGFLT(), 2, 3);
+  EXPECT_EQ(values(r), std::vector<double>(6, 0.0));
+}
+
+TEST(ZoomAreaDeath, Messages) {
+  const IMGFLT a(4, 4, 1.0f);
+  const char* index = "Erro VETOR::operator() - Indice invalido";
+  EXPECT_ERRO(zoomfat(a, 0.1, 1), index, "");  // round(0.4) = 0 rows
+  EXPECT_ERRO(zoomfat(a, 1, 0.1), index, "");
+  EXPECT_ERRO(zoomfat(a, 0, 2), "Erro: fatl<=0", "");
+  EXPECT_ERRO(zoomfat(a, 2, -1), "Erro: fatc<=0", "");
+  EXPECT_ERRO(zoomfat(a, -1, -1), "Erro: fatl<=0", "");
+  EXPECT_ERRO(zoomfat(a, std::numeric_limits<double>::quiet_NaN(), 1), "Erro: fatl<=0", "");
+  EXPECT_ERRO(zoomnp(a, 0, 5), "Erro: b.nl<=0", "");
+  EXPECT_ERRO(zoomnp(a, 5, 0), "Erro: b.nc<=0", "");
+  EXPECT_ERRO(zoomnp(IMGGRY(a), -1, 5), "Erro: b.nl<=0", "");
+  EXPECT_ERRO(zoomnp(IMGCOR(a), 2, 0), "Erro: b.nc<=0", "");
+  IMGFLT b(4, 2), narrow(2, 2);
+  EXPECT_ERRO(ZoomF::zoomc(a, b, -0.5), index, "");
+  EXPECT_ERRO(ZoomF::zooml(a, b, -0.5), index, "");
+  // A shrinking pass whose output has fewer lines along the kept axis.
+  EXPECT_ERRO(ZoomF::zoomc(a, narrow, 0.5), "Erro ZoomF::zoomc - b.nl<a.nl", "");
+  EXPECT_ERRO(ZoomF::zooml(a, narrow, 0.5), "Erro ZoomF::zooml - b.nc<a.nc", "");
+}
+
+}  // namespace
