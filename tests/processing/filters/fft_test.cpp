@@ -230,19 +230,19 @@ TEST(Fft, LengthTwoUsesTheTableAsItIs) {
 TEST(Fft, RoundTripsAndEnergy) {
   for (int n : {1, 2, 7, 12, 13, 30, 64, 97}) {
     const Vec x = sample(n);
-    Vec in = x, spec(n), back(n);
-    Quorvan::fft(in.data(), n, spec.data());
-    Quorvan::ifft(spec.data(), n, back.data());
+    Vec in = x, freq(n), back(n);
+    Quorvan::fft(in.data(), n, freq.data());
+    Quorvan::ifft(freq.data(), n, back.data());
     EXPECT_LT(max_error(back, x), 1e-13) << n;
     in = x;
-    Quorvan::nfft(in.data(), n, spec.data());
+    Quorvan::nfft(in.data(), n, freq.data());
     double ex = 0, es = 0;
     for (int i = 0; i < n; i++) {
       ex += x[i].re * x[i].re + x[i].im * x[i].im;
-      es += spec[i].re * spec[i].re + spec[i].im * spec[i].im;
+      es += freq[i].re * freq[i].re + freq[i].im * freq[i].im;
     }
     EXPECT_NEAR(es, ex, 1e-12 * ex) << n;
-    Quorvan::infft(spec.data(), n, back.data());
+    Quorvan::infft(freq.data(), n, back.data());
     EXPECT_LT(max_error(back, x), 1e-13) << n;
   }
 }
