@@ -1,5 +1,6 @@
-// Kelt's tree pass and block expansion on document-like pages, against the plain per-pixel
-// walk (which must give the same bits). Also writes the inputs for bench/run-kelt-bench.
+// Kelt's tree pass and block expansion on document-like pages, against their portable paths
+// and the plain per-pixel walk (all must give the same bits). Also writes the inputs for
+// bench/run-kelt-bench.
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -55,27 +56,39 @@ int main(int argc, char** argv) {
     t0 = std::chrono::steady_clock::now();
     kelt::applyfilter_plain(in, window, nodes, plain, nullptr);
     double t_tree_plain = seconds_since(t0);
+    MATRIZ<uint32_t> portable(size, size);
+    t0 = std::chrono::steady_clock::now();
+    kelt::applyfilter_portable(in, window, nodes, portable, nullptr);
+    double t_tree_portable = seconds_since(t0);
 
     int onl, onc;
     kelt::zoomed_size(fast, F, onl, onc);
-    IMGBIN out(onl, onc), out_plain(onl, onc);
+    IMGBIN out(onl, onc), out_plain(onl, onc), out_portable(onl, onc);
     t0 = std::chrono::steady_clock::now();
     kelt::expand(fast, F, out);
     double t_expand = seconds_since(t0);
     t0 = std::chrono::steady_clock::now();
     kelt::expand_plain(plain, F, out_plain);
     double t_expand_plain = seconds_since(t0);
+    t0 = std::chrono::steady_clock::now();
+    kelt::expand_portable(portable, F, out_portable);
+    double t_expand_portable = seconds_since(t0);
 
     bool same = true;
-    for (int i = 0; i < fast.n && same; i++) same = fast.data[i] == plain.data[i];
-    for (int i = 0; i < out.nw && same; i++) same = out.data[i] == out_plain.data[i];
+    for (int i = 0; i < fast.n && same; i++)
+      same = fast.data[i] == plain.data[i] && portable.data[i] == plain.data[i];
+    for (int i = 0; i < out.nw && same; i++)
+      same = out.data[i] == out_plain.data[i] && out_portable.data[i] == out_plain.data[i];
     failures += !same;
     std::printf("%d x %d input, F = %d:\n", size, size, F);
-    std::printf("  tree pass   %7.2f ns/pixel (plain walk %7.2f, x%.1f)\n", 1e9 * t_tree / px,
-                1e9 * t_tree_plain / px, t_tree_plain / t_tree);
-    std::printf("  expansion   %7.2f ns/pixel (pixel by pixel %7.2f, x%.1f)\n", 1e9 * t_expand / px,
-                1e9 * t_expand_plain / px, t_expand_plain / t_expand);
-    std::printf("  output      %s the plain walk's bits\n", same ? "equals" : "DIFFERS FROM");
+    std::printf("  tree pass   %7.2f ns/pixel (portable %7.2f, plain walk %7.2f, x%.1f)\n",
+                1e9 * t_tree / px, 1e9 * t_tree_portable / px, 1e9 * t_tree_plain / px,
+                t_tree_plain / t_tree);
+    std::printf("  expansion   %7.2f ns/pixel (portable %7.2f, pixel by pixel %7.2f, x%.1f)\n",
+                1e9 * t_expand / px, 1e9 * t_expand_portable / px, 1e9 * t_expand_plain / px,
+                t_expand_plain / t_expand);
+    std::printf("  output      %s the plain walk's bits (portable paths too)\n",
+                same ? "equals" : "DIFFERS FROM");
   }
   return failures == 0 ? 0 : 1;
 }

@@ -1,6 +1,10 @@
 // 1-bit BMP files of the binary image.
+#include <emmintrin.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "foundation/binary_internal.h"
 #include "foundation/file_internal.h"
@@ -75,6 +79,21 @@ void to_file_order(IMGBIN& img, bool flip) {
   }
 }
 
+// Words of the block that ImpBmp fills before each write.
+constexpr size_t kStagingWords = 1 << 20;
+
+// dst[j] = src[j] with its bytes reversed, four words at a time (SSE2).
+void swap_bytes(const uint32_t* src, uint32_t* dst, int n) {
+  int j = 0;
+  for (; j + 4 <= n; j += 4) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + j));
+    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // bytes within halves
+    v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);   // halves within words
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + j), v);
+  }
+  for (; j < n; j++) dst[j] = __builtin_bswap32(src[j]);
+}
+
 // Grey of a palette entry stored blue, green, red, reserved.
 int palette_grey(const uint8_t* e) { return (e[0] + e[1] + e[2] + 1) / 3; }
 
@@ -104,10 +123,19 @@ void IMGBIN::ImpBmp(const std::string& name) {
   put32(h + kPaletteStart + 4, 0x00FFFFFFu);
   f.write(h, 1, sizeof h);
 
-  to_file_order(*this, true);
-  f.write(data, 4, static_cast<size_t>(nw));
+  // Rows bottom-up, each word's bytes reversed, through a staging block of whole rows.
+  const size_t per_block = std::max<size_t>(1, kStagingWords / static_cast<size_t>(wpr));
+  std::vector<uint32_t> staging(per_block * static_cast<size_t>(wpr));
+  for (int l = nl - 1; l >= 0;) {
+    uint32_t* out = staging.data();
+    for (size_t k = 0; k < per_block && l >= 0; k++, l--) {
+      const uint32_t* row = rows[l];
+      swap_bytes(row, out, wpr);
+      out += wpr;
+    }
+    f.write(staging.data(), 4, static_cast<size_t>(out - staging.data()));
+  }
   f.finish(kMsgWriteFail);
-  to_file_order(*this, true);
 }
 
 void IMGBIN::LeBmp(const std::string& name) {

@@ -1,10 +1,27 @@
 // Storage, fills and element access of the binary image.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdarg>
 
 #include "images/image_core_internal.h"
 
 namespace core = vistelmo;
+
+void vistelmo::prefault(void* p, size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  constexpr size_t kLarge = size_t(1) << 20;
+  if (bytes < kLarge) return;
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t a = (reinterpret_cast<uintptr_t>(p) + page - 1) & ~(page - 1);
+  const uintptr_t b = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(page - 1);
+  if (b > a) madvise(reinterpret_cast<void*>(a), b - a, MADV_POPULATE_WRITE);
+#else
+  (void)p;
+  (void)bytes;
+#endif
+}
 
 namespace {
 // Mask of the used bits in the last word of a row of nc columns.
@@ -50,9 +67,8 @@ void IMGBIN::aloca(int l, int c) {
   if (l >= 1 && c >= 1) {
     if (static_cast<int64_t>(l) * c > INT32_MAX) erro("Erro IMGBIN::aloca - falta memoria", "");
     wpr = (c - 1) / 32 + 1;
-    core::allocate_rows(data, rows, l, wpr, "Erro IMGBIN::aloca - falta memoria");
+    core::allocate_zeroed_rows(data, rows, l, wpr, "Erro IMGBIN::aloca - falta memoria");
     nw = wpr * l;
-    std::fill(data, data + nw, 0u);
   }
 }
 

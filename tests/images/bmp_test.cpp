@@ -105,6 +105,25 @@ TEST_F(Bmp, RoundTrips) {
     }
 }
 
+// More rows than the writer stages at once, rows of several words: rows bottom-up, each
+// word's bytes high first.
+TEST_F(Bmp, TallImageWritesEveryRowInOrder) {
+  IMGBIN b(40000, 200);
+  for (int64_t k = 0; k < b.nw; k++) b.data[k] = static_cast<uint32_t>(k) * 2654435761u;
+  const auto before = words(b);
+  b.ImpBmp(path("tall.bmp"));
+  Bytes f = testutil::read_bytes(path("tall.bmp"));
+  ASSERT_EQ(f.size(), 62u + 4u * b.nw);
+  size_t at = 62;
+  bool same = true;
+  for (int l = b.nl() - 1; l >= 0; l--)
+    for (int j = 0; j < b.wpr; j++, at += 4)
+      for (int i = 0; i < 4; i++)
+        same = same && f[at + i] == static_cast<unsigned char>(b.rows[l][j] >> (24 - 8 * i));
+  EXPECT_TRUE(same);
+  EXPECT_EQ(words(b), before);
+}
+
 TEST_F(Bmp, ReadsIntoAnImageOfTheSameSizeAfresh) {
   IMGBIN b = make_image(3, 40);
   b.ImpBmp(path("s.bmp"));

@@ -234,29 +234,38 @@ TEST(Zoom, CachedPassMatchesPlainWalk) {
       zoomtest::set_window(w, wc.offsets);
       kelt::ZoomNodeList list;
       zoomtest::set_nodes(list, random_tree(rng, static_cast<int>(wc.offsets.size()), 9));
-      MATRIZ<uint32_t> fast(nl, nc), plain(nl, nc);
+      MATRIZ<uint32_t> fast(nl, nc), portable(nl, nc), plain(nl, nc);
       kelt::applyfilter(in, w, list, fast, nullptr);
+      kelt::applyfilter_portable(in, w, list, portable, nullptr);
       kelt::applyfilter_plain(in, w, list, plain, nullptr);
-      for (int i = 0; i < fast.n; i++)
+      for (int i = 0; i < fast.n; i++) {
         ASSERT_EQ(fast.data[i], plain.data[i]) << wc.name << " " << nl << "x" << nc << " at " << i;
+        ASSERT_EQ(portable.data[i], plain.data[i])
+            << wc.name << " " << nl << "x" << nc << " at " << i << " (portable)";
+      }
     }
 }
 
 TEST(Zoom, ExpansionMatchesPixelByPixel) {
   std::mt19937 rng(7);
   for (int F : {1, 2, 3, 4, 5, 6, 7, 8, 9, 16, 31, 32, 33})
-    for (auto [nl, nc] : std::vector<std::pair<int, int>>{{1, 1}, {3, 5}, {2, 33}, {4, 65}}) {
+    for (auto [nl, nc] :
+         std::vector<std::pair<int, int>>{{1, 1}, {3, 5}, {2, 33}, {4, 65}, {2, 131}}) {
       MATRIZ<uint32_t> p(nl, nc);
       for (int i = 0; i < p.n; i++)
         p.data[i] = rng() % 4 == 0 ? p.data[0] : static_cast<uint32_t>(rng());
       if (nc == 65)  // runs of one word take the blank-page path
         for (int c = 0; c < 40; c++) p(1, c) = 0x12345678u;
-      IMGBIN fast(nl * F, nc * F), plain(nl * F, nc * F);
+      IMGBIN fast(nl * F, nc * F), portable(nl * F, nc * F), plain(nl * F, nc * F);
       kelt::expand(p, F, fast);
+      kelt::expand_portable(p, F, portable);
       kelt::expand_plain(p, F, plain);
-      for (int i = 0; i < fast.nw; i++)
+      for (int i = 0; i < fast.nw; i++) {
         ASSERT_EQ(fast.data[i], plain.data[i])
             << "F " << F << " " << nl << "x" << nc << " word " << i;
+        ASSERT_EQ(portable.data[i], plain.data[i])
+            << "F " << F << " " << nl << "x" << nc << " word " << i << " (portable)";
+      }
     }
 }
 

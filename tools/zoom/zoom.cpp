@@ -1,6 +1,10 @@
 // Tree pass and block expansion of the zoom tool.
 #include "tools/zoom/zoom.h"
 
+#include <immintrin.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -31,6 +35,10 @@ class Progress {
     }
   }
   void done() { print(100.0); }
+  // True when a line is due at one of the count pixels from counter on.
+  bool due_within(int64_t counter, int64_t count) const {
+    return f_ != nullptr && next_ < counter + count;
+  }
 
  private:
   void print(double v) {
@@ -49,6 +57,22 @@ inline uint32_t reverse32(uint32_t x) {
   return __builtin_bswap32(x);
 }
 
+// Maps the pages of a large block that is about to be written, in one call (cheaper than a
+// fault per page). Only a hint: nothing is written.
+void prefault(void* p, size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  constexpr size_t kLarge = size_t(1) << 20;
+  if (bytes < kLarge) return;
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t a = (reinterpret_cast<uintptr_t>(p) + page - 1) & ~(page - 1);
+  const uintptr_t b = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(page - 1);
+  if (b > a) madvise(reinterpret_cast<void*>(a), b - a, MADV_POPULATE_WRITE);
+#else
+  (void)p;
+  (void)bytes;
+#endif
+}
+
 inline uint64_t load64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, 8);
@@ -59,11 +83,13 @@ inline void store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
 // The cache key of a pixel: the values of the window entries the tree tests that can land
 // inside the image (live entries), one bit each. Their bounding box, H rows by W columns (at
 // most 8 by 8), is read as W column codes of H bits (bit drmax - drow for row offset drow),
-// which one 8-byte load brings in; per-column tables pack the tested bits into the key.
+// which one 8-byte load brings in: byte j, bit b. The key keeps the live bits of that load in
+// order (as pext with their mask does); per-column tables give the same key without BMI2.
 struct KeyLayout {
   bool usable = false;
   int H = 1, W = 1, bits = 0;
   int64_t drmin = 0, drmax = 0, dcmin = 0, dcmax = 0;
+  uint64_t mask = 0;                       // live bits of the load: bit 8 j + b
   std::vector<int> pos;                    // key bit of entry k, -1 when always outside
   std::vector<std::vector<uint64_t>> lut;  // lut[j][code]: key bits of column dcmin + j
 };
@@ -97,23 +123,21 @@ KeyLayout key_layout(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomN
   if (!k.usable) return k;
   k.H = static_cast<int>(k.drmax - k.drmin + 1);
   k.W = static_cast<int>(k.dcmax - k.dcmin + 1);
-  // Key bit of each (column, row bit) of the box, -1 when no live entry sits there.
-  int index[8][8];
-  for (auto& col : index)
-    for (int& b : col) b = -1;
+  auto load_bit = [&](const PONTOI2& p) { return 8 * (p.col - k.dcmin) + (k.drmax - p.lin); };
+  for (int e = 0; e < n; e++)
+    if (live(e)) k.mask |= uint64_t(1) << load_bit(window.data[e]);
+  // Key bit of each bit of the load: its rank among the mask's bits.
+  int index[64];
+  for (int i = 0; i < 64; i++) index[i] = (k.mask >> i) & 1 ? k.bits++ : -1;
   k.pos.assign(n > 0 ? n : 0, -1);
-  for (int e = 0; e < n; e++) {
-    if (!live(e)) continue;
-    const PONTOI2& p = window.data[e];
-    int& slot = index[p.col - k.dcmin][k.drmax - p.lin];
-    if (slot < 0) slot = k.bits++;
-    k.pos[e] = slot;
-  }
+  for (int e = 0; e < n; e++)
+    if (live(e)) k.pos[e] = index[load_bit(window.data[e])];
   k.lut.assign(k.W, std::vector<uint64_t>(256, 0));
   for (int j = 0; j < k.W; j++)
     for (int code = 0; code < 256; code++)
       for (int b = 0; b < k.H; b++)
-        if (index[j][b] >= 0 && ((code >> b) & 1)) k.lut[j][code] |= uint64_t(1) << index[j][b];
+        if (index[8 * j + b] >= 0 && ((code >> b) & 1))
+          k.lut[j][code] |= uint64_t(1) << index[8 * j + b];
   return k;
 }
 
@@ -138,13 +162,21 @@ class LeafCache {
         shift_(direct_ ? 0 : 64 - kHashBits),
         table_(size_t(1) << (direct_ ? bits : kHashBits)),
         keys_(direct_ ? 0 : table_.size()) {}
+  bool direct() const { return direct_; }
+  // The entries of a direct table, indexed by the key.
+  uint64_t* table() { return table_.data(); }
   template <class Walk>
   uint32_t get(uint64_t key, Walk walk) {
-    size_t i = direct_ ? key : (key * 0x9E3779B97F4A7C15ull) >> shift_;
+    if (direct_) {
+      uint64_t& e = table_[key];
+      if ((e >> 32) == 0) e = walk(key) | (uint64_t(1) << 32);
+      return static_cast<uint32_t>(e);
+    }
+    size_t i = (key * 0x9E3779B97F4A7C15ull) >> shift_;
     uint64_t& e = table_[i];
-    if ((e >> 32) != 0 && (direct_ || keys_[i] == key)) return static_cast<uint32_t>(e);
+    if ((e >> 32) != 0 && keys_[i] == key) return static_cast<uint32_t>(e);
     e = walk(key) | (uint64_t(1) << 32);
-    if (!direct_) keys_[i] = key;
+    keys_[i] = key;
     return static_cast<uint32_t>(e);
   }
 
@@ -169,16 +201,50 @@ struct Spread {
 };
 const Spread spread;
 
+// Keys of count pixels whose boxes start at box, box + 1, ...
 template <int W>
-inline uint64_t gather_key(const uint8_t* p, const uint64_t (*lut)[256]) {
-  uint64_t codes = load64(p), key = 0;
-  for (int j = 0; j < W; j++) key |= lut[j][(codes >> (8 * j)) & 0xFF];
-  return key;
+void keys_by_table(const uint8_t* box, int count, const uint64_t (*lut)[256], uint64_t* keys) {
+  for (int c = 0; c < count; c++) {
+    uint64_t codes = load64(box + c), key = 0;
+    for (int j = 0; j < W; j++) key |= lut[j][(codes >> (8 * j)) & 0xFF];
+    keys[c] = key;
+  }
 }
 
-template <int W>
-void cached_rows(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                 const KeyLayout& k, MATRIZ<uint32_t>& pattern, Progress& progress) {
+using KeysByTable = void (*)(const uint8_t*, int, const uint64_t (*)[256], uint64_t*);
+
+KeysByTable keys_by_table_of(int W) {
+  static const KeysByTable f[8] = {keys_by_table<1>, keys_by_table<2>, keys_by_table<3>,
+                                   keys_by_table<4>, keys_by_table<5>, keys_by_table<6>,
+                                   keys_by_table<7>, keys_by_table<8>};
+  return f[W - 1];
+}
+
+// The leaf word of a key that a direct table does not hold yet.
+struct LeafMiss {
+  uint32_t (*fn)(void* ctx, uint64_t key);
+  void* ctx;
+};
+
+// Leaf words of count pixels straight from a direct table of pext keys.
+__attribute__((target("bmi2"))) void leaves_by_pext(const uint8_t* box, int count, uint64_t mask,
+                                                    const uint64_t* table, uint32_t* out,
+                                                    LeafMiss miss) {
+  for (int c = 0; c < count; c++) {
+    const uint64_t key = _pext_u64(load64(box + c), mask);
+    const uint64_t e = table[key];
+    out[c] = (e >> 32) != 0 ? static_cast<uint32_t>(e) : miss.fn(miss.ctx, key);
+  }
+}
+
+__attribute__((target("bmi2"))) void keys_by_pext(const uint8_t* box, int count, uint64_t mask,
+                                                  uint64_t* keys) {
+  for (int c = 0; c < count; c++) keys[c] = _pext_u64(load64(box + c), mask);
+}
+
+void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                        const KeyLayout& k, MATRIZ<uint32_t>& pattern, Progress& progress,
+                        bool pext) {
   const int nl = in.nl(), nc = in.nc();
   const bool outside = (in.backg & 1u) != 0;
   const int H = k.H;
@@ -204,58 +270,92 @@ void cached_rows(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeL
   };
 
   uint64_t lut[8][256];
-  for (int j = 0; j < W; j++) std::memcpy(lut[j], k.lut[j].data(), sizeof lut[j]);
+  for (int j = 0; j < k.W; j++) std::memcpy(lut[j], k.lut[j].data(), sizeof lut[j]);
+  const KeysByTable by_table = keys_by_table_of(k.W);
   const uint32_t n = static_cast<uint32_t>(window.n());
   auto walk = [&](uint64_t key) { return walk_key(nodes.node, k.pos.data(), n, key, outside); };
   LeafCache cache(k.bits);
-  bool have_last = false;
-  uint64_t last_key = 0;
-  uint32_t last_leaf = 0;
+  auto get = [&](uint64_t key) { return cache.get(key, walk); };
+  const LeafMiss miss{
+      [](void* ctx, uint64_t key) { return (*static_cast<decltype(get)*>(ctx))(key); }, &get};
+  std::vector<uint64_t> keys(nc);
   int64_t counter = 0;
 
   for (int64_t r = k.drmin; r <= k.drmax; r++) shift_in(r);
   for (int l = 0; l < nl; l++) {
     if (l > 0) shift_in(l + k.drmax);
-    uint32_t* prow = pattern.data + static_cast<size_t>(l) * nc;
     const uint8_t* box = col + k.dcmin;
-    for (int c = 0; c < nc; c++) {
-      progress.at(counter++);
-      uint64_t key = gather_key<W>(box + c, lut);
-      if (!have_last || key != last_key) {
-        last_leaf = cache.get(key, walk);
-        last_key = key;
-        have_last = true;
-      }
-      prow[c] = last_leaf;
+    uint32_t* prow = pattern.data + static_cast<size_t>(l) * nc;
+    const bool plain_row = cache.direct() && !progress.due_within(counter, nc);
+    if (pext && plain_row) {
+      leaves_by_pext(box, nc, k.mask, cache.table(), prow, miss);
+      counter += nc;
+      continue;
     }
+    if (pext)
+      keys_by_pext(box, nc, k.mask, keys.data());
+    else
+      by_table(box, nc, lut, keys.data());
+    if (!plain_row) {
+      for (int c = 0; c < nc; c++) {
+        progress.at(counter + c);
+        prow[c] = cache.get(keys[c], walk);
+      }
+    } else {
+      uint64_t* table = cache.table();
+      const uint64_t* key = keys.data();
+      for (int c = 0; c < nc; c++) {
+        uint64_t e = table[key[c]];
+        if ((e >> 32) == 0) e = get(key[c]);
+        prow[c] = static_cast<uint32_t>(e);
+      }
+    }
+    counter += nc;
   }
 }
 
-void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                        const KeyLayout& k, MATRIZ<uint32_t>& pattern, Progress& progress) {
-  switch (k.W) {
-    case 1:
-      return cached_rows<1>(in, window, nodes, k, pattern, progress);
-    case 2:
-      return cached_rows<2>(in, window, nodes, k, pattern, progress);
-    case 3:
-      return cached_rows<3>(in, window, nodes, k, pattern, progress);
-    case 4:
-      return cached_rows<4>(in, window, nodes, k, pattern, progress);
-    case 5:
-      return cached_rows<5>(in, window, nodes, k, pattern, progress);
-    case 6:
-      return cached_rows<6>(in, window, nodes, k, pattern, progress);
-    case 7:
-      return cached_rows<7>(in, window, nodes, k, pattern, progress);
-    default:
-      return cached_rows<8>(in, window, nodes, k, pattern, progress);
+// F = 4 with AVX2: 32 pattern words give four output words of each of the four block rows.
+// The nibbles of each word are bit-reversed by table, paired across neighbouring words, then
+// gathered by byte shuffles. Returns the number of pattern words done in each row.
+__attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint32_t* const* orow) {
+  const __m256i low = _mm256_set1_epi8(0x0F);
+  const __m256i rev4 = _mm256_setr_epi8(0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15, 0, 8,
+                                        4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15);
+  // Per lane, 16-bit slot r gets block row r of its four words: pick0 takes rows 0 and 2 from
+  // t0, pick1 rows 1 and 3 from t1, the later pair of words in the low byte.
+  const __m256i pick0 =
+      _mm256_setr_epi8(8, 0, -1, -1, 9, 1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 8, 0, -1, -1, 9,
+                       1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m256i pick1 =
+      _mm256_setr_epi8(-1, -1, 8, 0, -1, -1, 9, 1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 8, 0, -1,
+                       -1, 9, 1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const int full = nc / 32;
+  for (int k = 0; k < full; k++) {
+    __m128i g[4];  // g[i]: the words of block rows 0..3 for pattern words 32 k + 8 i ...
+    for (int i = 0; i < 4; i++) {
+      __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + 32 * k + 8 * i));
+      __m256i r0 = _mm256_shuffle_epi8(rev4, _mm256_and_si256(v, low));  // rows 0, 2
+      __m256i r1 = _mm256_shuffle_epi8(rev4, _mm256_and_si256(_mm256_srli_epi16(v, 4), low));
+      // Byte b of each pair: first word's nibble high, second word's low.
+      __m256i t0 = _mm256_or_si256(_mm256_slli_epi64(r0, 4), _mm256_srli_epi64(r0, 32));
+      __m256i t1 = _mm256_or_si256(_mm256_slli_epi64(r1, 4), _mm256_srli_epi64(r1, 32));
+      __m256i s = _mm256_or_si256(_mm256_shuffle_epi8(t0, pick0), _mm256_shuffle_epi8(t1, pick1));
+      g[i] = _mm_unpacklo_epi16(_mm256_extracti128_si256(s, 1), _mm256_castsi256_si128(s));
+    }
+    __m128i a = _mm_unpacklo_epi32(g[0], g[1]), b = _mm_unpacklo_epi32(g[2], g[3]);
+    __m128i c = _mm_unpackhi_epi32(g[0], g[1]), d = _mm_unpackhi_epi32(g[2], g[3]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[0] + 4 * k), _mm_unpacklo_epi64(a, b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[1] + 4 * k), _mm_unpackhi_epi64(a, b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[2] + 4 * k), _mm_unpacklo_epi64(c, d));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[3] + 4 * k), _mm_unpackhi_epi64(c, d));
   }
+  return 32 * full;
 }
 
 // Output words of F in {1, 2, 4, 8}: 32 / F pattern words fill one word of each block row.
+// With avx2 (F = 4 only), most of each row is done by expand4_avx2.
 template <int F>
-void expand_fast(const MATRIZ<uint32_t>& pattern, IMGBIN& out) {
+void expand_fast(const MATRIZ<uint32_t>& pattern, IMGBIN& out, bool avx2) {
   constexpr int G = 32 / F;
   constexpr uint32_t M = (1u << F) - 1;
   uint32_t rev[1 << F];
@@ -269,7 +369,10 @@ void expand_fast(const MATRIZ<uint32_t>& pattern, IMGBIN& out) {
     const uint32_t* u = pattern.data + static_cast<size_t>(l) * nc;
     uint32_t* orow[F];
     for (int br = 0; br < F; br++) orow[br] = out.rows[static_cast<size_t>(l) * F + br];
-    for (int g = 0; g < full; g++) {
+    int first = 0;
+    if constexpr (F == 4)
+      if (avx2) first = expand4_avx2(u, nc, orow) / G;
+    for (int g = first; g < full; g++) {
       const uint32_t* q = u + g * G;
       uint32_t diff = 0;
       for (int i = 1; i < G; i++) diff |= q[i] ^ q[0];
@@ -386,8 +489,10 @@ void applyfilter_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zoo
   progress.done();
 }
 
-void applyfilter(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                 MATRIZ<uint32_t>& pattern, FILE* progress_file) {
+namespace {
+
+void applyfilter_with(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                      MATRIZ<uint32_t>& pattern, FILE* progress_file, bool pext) {
   if (in.nl() <= 0 || in.nc() <= 0 || in.rows == nullptr) {
     Progress(progress_file, 0).done();
     return;
@@ -397,9 +502,42 @@ void applyfilter(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeL
     applyfilter_plain(in, window, nodes, pattern, progress_file);
     return;
   }
+  prefault(pattern.data, sizeof(uint32_t) * static_cast<size_t>(pattern.n()));
   Progress progress(progress_file, int64_t(in.nl()) * in.nc());
-  applyfilter_cached(in, window, nodes, k, pattern, progress);
+  applyfilter_cached(in, window, nodes, k, pattern, progress, pext);
   progress.done();
+}
+
+void expand_with(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out, bool avx2) {
+  if (F <= 0 || out.rows == nullptr || pattern.data == nullptr) return;
+  switch (F) {
+    case 1:
+      expand_fast<1>(pattern, out, avx2);
+      break;
+    case 2:
+      expand_fast<2>(pattern, out, avx2);
+      break;
+    case 4:
+      expand_fast<4>(pattern, out, avx2);
+      break;
+    case 8:
+      expand_fast<8>(pattern, out, avx2);
+      break;
+    default:
+      expand_any(pattern, F, out);
+  }
+}
+
+}  // namespace
+
+void applyfilter(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                 MATRIZ<uint32_t>& pattern, FILE* progress) {
+  applyfilter_with(in, window, nodes, pattern, progress, __builtin_cpu_supports("bmi2"));
+}
+
+void applyfilter_portable(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                          MATRIZ<uint32_t>& pattern, FILE* progress) {
+  applyfilter_with(in, window, nodes, pattern, progress, false);
 }
 
 void zoomed_size(const MATRIZ<uint32_t>& pattern, int F, int& nl, int& nc) {
@@ -412,23 +550,11 @@ void zoomed_size(const MATRIZ<uint32_t>& pattern, int F, int& nl, int& nc) {
 }
 
 void expand(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
-  if (F <= 0 || out.rows == nullptr || pattern.data == nullptr) return;
-  switch (F) {
-    case 1:
-      expand_fast<1>(pattern, out);
-      break;
-    case 2:
-      expand_fast<2>(pattern, out);
-      break;
-    case 4:
-      expand_fast<4>(pattern, out);
-      break;
-    case 8:
-      expand_fast<8>(pattern, out);
-      break;
-    default:
-      expand_any(pattern, F, out);
-  }
+  expand_with(pattern, F, out, __builtin_cpu_supports("avx2"));
+}
+
+void expand_portable(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
+  expand_with(pattern, F, out, false);
 }
 
 void expand_plain(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {

@@ -19,9 +19,13 @@ uint32_t walktree(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNode
                   int row, int col);
 
 // Stores the leaf word of every input pixel in pattern (sized nl x nc by the caller), printing
-// progress lines on progress. Leaf words are cached by window content when the window fits.
+// progress lines on progress. Leaf words are cached by window content when the window fits;
+// their bits are gathered with BMI2 pext when the processor has it.
 void applyfilter(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                  MATRIZ<uint32_t>& pattern, FILE* progress);
+// The same without instructions beyond plain x86-64.
+void applyfilter_portable(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                          MATRIZ<uint32_t>& pattern, FILE* progress);
 // The same result by one plain walk per pixel.
 void applyfilter_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                        MATRIZ<uint32_t>& pattern, FILE* progress);
@@ -31,8 +35,11 @@ void applyfilter_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zoo
 void zoomed_size(const MATRIZ<uint32_t>& pattern, int F, int& nl, int& nc);
 
 // Fills out (already sized by zoomed_size) with one F x F block per pattern word: bit k gives
-// block row k / F, column k mod F, white for 1; cells from the 33rd on are black.
+// block row k / F, column k mod F, white for 1; cells from the 33rd on are black. F = 4 uses
+// AVX2 when the processor has it.
 void expand(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out);
+// The same without instructions beyond plain x86-64.
+void expand_portable(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out);
 // The same by one pixel at a time.
 void expand_plain(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out);
 

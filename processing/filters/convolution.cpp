@@ -1,0 +1,85 @@
+// Same-size convolution with a kernel image, and the fixed difference kernels.
+#include "processing/filters/convolution.h"
+
+#include "foundation/erro.h"
+#include "processing/filters/convolve_internal.h"
+
+namespace core = vistelmo;
+
+namespace {
+
+template <class Img>
+Img convolve_same(const Img& a, const Img& k, char modo) {
+  Img r(a.nl(), a.nc());
+  using Pixel = typename Img::Pixel;
+  core::correlate<double>(core::plane_of(a), modo, a.nl(), a.nc(),
+                          core::KernelRef<Pixel>{k.data, k.nl(), k.nc()}, k.lc, k.cc, -1,
+                          core::RealProduct{},
+                          [&r](int i, int j, double s) { r.rows[i][j] = static_cast<Pixel>(s); });
+  return r;
+}
+
+IMGFLT kernel(int nl, int nc, const float* values) {
+  IMGFLT k;
+  k.resize(nl, nc);
+  k.fill(values);
+  return k;
+}
+
+// Picks the 'x' or the 'y' table; any other letter fails with the function's message.
+IMGFLT directed(char direcao, const char* msg, int nl, int nc, const float* x, const float* y) {
+  if (direcao == 'x') return kernel(nl, nc, x);
+  if (direcao == 'y') return kernel(nl, nc, y);
+  erro(msg, "");
+}
+
+}  // namespace
+
+IMGFLT convolucao(const IMGFLT& a, const IMGFLT& k, char modo) { return convolve_same(a, k, modo); }
+IMGDBL convolucao(const IMGDBL& a, const IMGDBL& k, char modo) { return convolve_same(a, k, modo); }
+
+IMGFLT laplace4() {
+  static const float v[] = {0, -1, 0, -1, 4, -1, 0, -1, 0};
+  return kernel(3, 3, v);
+}
+
+IMGFLT laplace8() {
+  static const float v[] = {-1, -1, -1, -1, 8, -1, -1, -1, -1};
+  return kernel(3, 3, v);
+}
+
+IMGFLT derivparc(char direcao) {
+  static const float v[] = {1, 0, -1}, w[] = {-1, 0, 1};
+  if (direcao == 'x') return kernel(1, 3, v);
+  if (direcao == 'y') return kernel(3, 1, w);
+  erro("Erro derivparc: direcao invalido", "");
+}
+
+IMGFLT sobel(char direcao) {
+  static const float x[] = {1, 0, -1, 2, 0, -2, 1, 0, -1};
+  static const float y[] = {-1, -2, -1, 0, 0, 0, 1, 2, 1};
+  return directed(direcao, "Erro sobel: direcao invalido", 3, 3, x, y);
+}
+
+IMGFLT prewitt(char direcao) {
+  static const float x[] = {1, 0, -1, 1, 0, -1, 1, 0, -1};
+  static const float y[] = {-1, -1, -1, 0, 0, 0, 1, 1, 1};
+  return directed(direcao, "Erro prewitt: direcao invalido", 3, 3, x, y);
+}
+
+IMGFLT sobeld(char direcao) {
+  static const float x[] = {0, -1, -2, 1, 0, -1, 2, 1, 0};
+  static const float y[] = {-2, -1, 0, -1, 0, 1, 0, 1, 2};
+  return directed(direcao, "Erro sobeld: direcao invalido", 3, 3, x, y);
+}
+
+IMGFLT prewittd(char direcao) {
+  static const float x[] = {0, -1, -1, 1, 0, -1, 1, 1, 0};
+  static const float y[] = {-1, -1, 0, -1, 0, 1, 0, 1, 1};
+  return directed(direcao, "Erro prewittd: direcao invalido", 3, 3, x, y);
+}
+
+IMGFLT roberts(char direcao) {
+  static const float x[] = {0, -1, 1, 0}, y[] = {-1, 0, 0, 1};
+  return directed(direcao, "Erro roberts: direcao invalido", 2, 2, x, y);
+}

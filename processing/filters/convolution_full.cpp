@@ -1,0 +1,85 @@
+// Full-size correlation and convolution computed directly in the spatial domain.
+#include <complex>
+
+#include "processing/filters/convolution.h"
+#include "processing/filters/convolve_internal.h"
+
+namespace core = vistelmo;
+
+namespace {
+
+using CPXF = std::complex<float>;
+using CPXD = std::complex<double>;
+
+// Products in the operands' own precision; xcorr conjugates the second operand (the tap).
+template <class C>
+struct ComplexProduct {
+  bool conjugate;
+  C operator()(C t, C s) const {
+    const auto tr = t.real(), ti = conjugate ? -t.imag() : t.imag();
+    return C(s.real() * tr - s.imag() * ti, s.real() * ti + s.imag() * tr);
+  }
+};
+
+struct DoubleProduct {
+  double operator()(double t, double s) const { return t * s; }
+};
+
+// The full-size grid of a against b: dir = -1 convolves, +1 correlates. Outside a counts 0.
+template <class Acc, class P, class Prod, class Store>
+void full(const core::PlaneRef<P>& a, const core::KernelRef<P>& b, int dir, Prod prod,
+          Store store) {
+  core::PlaneRef<P> z = a;
+  z.backg = P{};
+  const int nl = a.nl + b.kl - 1, nc = a.nc + b.kc - 1;
+  const int row0 = dir < 0 ? 0 : -(b.kl - 1), col0 = dir < 0 ? 0 : -(b.kc - 1);
+  core::correlate<Acc>(z, 'n', nl, nc, b, row0, col0, dir, prod, store);
+}
+
+IMGFLT full_image(const IMGFLT& a, const IMGFLT& b, int dir) {
+  IMGFLT r(a.nl() + b.nl() - 1, a.nc() + b.nc() - 1);
+  full<double>(core::plane_of(a), core::KernelRef<float>{b.data, b.nl(), b.nc()}, dir,
+               core::RealProduct{},
+               [&r](int i, int j, double s) { r.rows[i][j] = static_cast<float>(s); });
+  return r;
+}
+
+IMGCPX full_image(const IMGCPX& a, const IMGCPX& b, int dir) {
+  IMGCPX r(a.nl() + b.nl() - 1, a.nc() + b.nc() - 1);
+  full<CPXD>(
+      core::plane_of(a), core::KernelRef<CPXF>{b.data, b.nl(), b.nc()}, dir,
+      [p = ComplexProduct<CPXF>{dir > 0}](CPXF t, CPXF s) { return CPXD(p(t, s)); },
+      [&r](int i, int j, CPXD s) { r.rows[i][j] = CPXF(s); });
+  return r;
+}
+
+template <class T, class Prod>
+VETOR<T> full_vector(const VETOR<T>& a, const VETOR<T>& b, int dir, Prod prod) {
+  VETOR<T> r(a.n() + b.n() - 1);
+  const T* row = a.data;
+  const core::PlaneRef<T> pa{&row, 1, a.n(), 0, 0, T{}};
+  full<T>(pa, core::KernelRef<T>{b.data, 1, b.n()}, dir, prod,
+          [&r](int, int j, T s) { r.data[j] = s; });
+  return r;
+}
+
+}  // namespace
+
+IMGFLT conv(const IMGFLT& a, const IMGFLT& b) { return full_image(a, b, -1); }
+IMGFLT xcorr(const IMGFLT& a, const IMGFLT& b) { return full_image(a, b, 1); }
+IMGFLT filtlin(const IMGFLT& a, const IMGFLT& b) { return full_image(a, b, 1); }
+IMGCPX conv(const IMGCPX& a, const IMGCPX& b) { return full_image(a, b, -1); }
+IMGCPX xcorr(const IMGCPX& a, const IMGCPX& b) { return full_image(a, b, 1); }
+
+VETOR<double> conv(const VETOR<double>& a, const VETOR<double>& b) {
+  return full_vector(a, b, -1, DoubleProduct{});
+}
+VETOR<double> xcorr(const VETOR<double>& a, const VETOR<double>& b) {
+  return full_vector(a, b, 1, DoubleProduct{});
+}
+VETOR<CPXD> conv(const VETOR<CPXD>& a, const VETOR<CPXD>& b) {
+  return full_vector(a, b, -1, ComplexProduct<CPXD>{false});
+}
+VETOR<CPXD> xcorr(const VETOR<CPXD>& a, const VETOR<CPXD>& b) {
+  return full_vector(a, b, 1, ComplexProduct<CPXD>{true});
+}

@@ -1,0 +1,186 @@
+#include "processing/filters/separable.h"
+
+#include <gtest/gtest.h>
+
+#include "conv_fixtures.h"
+#include "support/test_support.h"
+
+using namespace convtest;
+
+namespace {
+
+VETOR<double> taps(std::initializer_list<double> v) {
+  VETOR<double> r(int(v.size()));
+  int i = 0;
+  for (double x : v) r.data[i++] = x;
+  return r;
+}
+
+// One pass through the element access: along the rows or down the columns.
+template <class Img>
+Img naive_pass(const Img& a, const VETOR<double>& k, char m, bool rows) {
+  Img r(a.nl(), a.nc());
+  const int c0 = (k.n() - 1) / 2;
+  for (int i = 0; i < a.nl(); i++)
+    for (int j = 0; j < a.nc(); j++) {
+      double s = 0;
+      for (int t = 0; t < k.n(); t++)
+        s += k.data[t] * double(rows ? a(i, j + c0 - t, m) : a(i + c0 - t, j, m));
+      r.rows[i][j] = static_cast<typename Img::Pixel>(s);
+    }
+  return r;
+}
+
+const std::vector<VETOR<double>>& kernels() {
+  static const std::vector<VETOR<double>> ks = {taps({0.7}), taps({1, 2}), taps({0.25, 0.5, 0.3}),
+                                                taps({0.1, -0.2, 0.35, 0.15}),
+                                                taps({0.05, 0.2, 0.4, 0.2, 0.1})};
+  return ks;
+}
+
+template <class Img>
+void check_all_modes() {
+  for (const Size& sz : sizes())
+    for (int centred = 0; centred < 2; centred++) {
+      const Img a =
+          centred ? sample<Img>(sz.nl, sz.nc, 1, -3.5, sz.nl - 1, 0) : sample<Img>(sz.nl, sz.nc, 2);
+      for (const VETOR<double>& k : kernels())
+        for (char m : modes()) {
+          SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " taps " +
+                       std::to_string(k.n()) + " mode " + mode_name(m));
+          const Img h = ConvH(a, k, m), v = ConvV(a, k, m), hv = ConvHV(a, k, m);
+          EXPECT_TRUE(same_pixels(h, naive_pass(a, k, m, true)));
+          EXPECT_TRUE(same_pixels(v, naive_pass(a, k, m, false)));
+          // The column pass reads the fresh intermediate, not a.
+          EXPECT_TRUE(same_pixels(hv, naive_pass(naive_pass(a, k, m, true), k, m, false)));
+          expect_fresh(h);
+          expect_fresh(v);
+          EXPECT_EQ(hv.lc, a.lc);
+          EXPECT_EQ(hv.cc, a.cc);
+          EXPECT_TRUE(same(hv.backg, a.backg));
+        }
+    }
+}
+
+TEST(Separable, FloatMatchesElementAccessInEveryMode) { check_all_modes<IMGFLT>(); }
+TEST(Separable, DoubleMatchesElementAccessInEveryMode) { check_all_modes<IMGDBL>(); }
+
+TEST(Separable, EvenKernelReachesFurtherLeft) {
+  IMGDBL a(1, 3);
+  a.rows[0][0] = 1, a.rows[0][1] = 10, a.rows[0][2] = 100;
+  a.backg = 5;
+  const IMGDBL r = ConvH(a, taps({1, 2}), 'n');  // r(i, j) = a(i, j) + 2 a(i, j-1)
+  EXPECT_EQ(r.rows[0][0], 1 + 2 * 5.0);
+  EXPECT_EQ(r.rows[0][1], 10 + 2 * 1.0);
+  EXPECT_EQ(r.rows[0][2], 100 + 2 * 10.0);
+}
+
+TEST(Separable, ColumnPassUsesZeroOutside) {
+  IMGDBL a(2, 2, 1.0);
+  a.backg = 5;
+  const IMGDBL r = ConvHV(a, taps({1, 1, 1}), 'n');
+  // Rows: 1 + 1 + 5 = 7; columns: 7 + 7 + 0 outside.
+  for (int i = 0; i < 4; i++) EXPECT_EQ(r.data[i], 14.0);
+  EXPECT_EQ(r.backg, 5.0);
+}
+
+TEST(Separable, EmptyAndSingleTapKernels) {
+  const IMGFLT a = sample<IMGFLT>(2, 3, 4, 1.0, 0, 2);
+  const IMGFLT h = ConvH(a, VETOR<double>(), 'q'), hv = ConvHV(a, VETOR<double>(), 'q');
+  EXPECT_EQ(hv.lc, 0);
+  EXPECT_EQ(hv.cc, 2);
+  for (int i = 0; i < 6; i++) {
+    EXPECT_EQ(h.data[i], 0.0f);
+    EXPECT_EQ(hv.data[i], 0.0f);
+  }
+  const IMGFLT s = ConvHV(a, taps({2}), 'e');
+  for (int i = 0; i < 6; i++) EXPECT_EQ(s.data[i], float(double(float(2.0 * a.data[i])) * 2.0));
+}
+
+TEST(Separable, ModeFailures) {
+  const IMGFLT a = sample<IMGFLT>(3, 3, 5);
+  const IMGDBL d(3, 3, 1.0);
+  EXPECT_ERRO(ConvH(a, taps({1, 1}), 'e'), "Indice invalido", "");
+  EXPECT_ERRO(ConvV(d, taps({1, 1}), 'e'), "Indice invalido", "");
+  EXPECT_ERRO(ConvHV(d, taps({1, 1, 1}), 'e'), "Indice invalido", "");
+  EXPECT_ERRO(ConvH(d, taps({1}), 'z'), "Erro: Modo de acesso invalido", "");
+  EXPECT_ERRO(ConvHV(a, taps({1}), 'z'), "Erro: Modo de acesso invalido", "");
+  EXPECT_EQ(ConvV(IMGFLT(), taps({1}), 'z').n(), 0);
+}
+
+IMGCOR colour(int nl, int nc, int seed) {
+  IMGCOR a(nl, nc);
+  for (int i = 0; i < a.n(); i++)
+    a.data[i] = COR{static_cast<unsigned char>((i * 37 + seed * 11) % 256),
+                    static_cast<unsigned char>((i * 91 + seed * 5) % 256),
+                    static_cast<unsigned char>((i * 53 + seed * 71) % 256)};
+  return a;
+}
+
+// The colour pass through clamped indices, float intermediate, rounded bytes.
+IMGCOR naive_colour(const IMGCOR& a, const VETOR<double>& k) {
+  const int nl = a.nl(), nc = a.nc(), c0 = (k.n() - 1) / 2;
+  auto cl = [](int i, int n) { return i < 0 ? 0 : (i >= n ? n - 1 : i); };
+  std::vector<float> mid(size_t(nl) * nc * 3);
+  for (int i = 0; i < nl; i++)
+    for (int j = 0; j < nc; j++) {
+      double s[3] = {0, 0, 0};
+      for (int t = 0; t < k.n(); t++) {
+        const COR& p = a.rows[i][cl(j + c0 - t, nc)];
+        s[0] += k.data[t] * p.r, s[1] += k.data[t] * p.g, s[2] += k.data[t] * p.b;
+      }
+      for (int ch = 0; ch < 3; ch++) mid[(size_t(i) * nc + j) * 3 + ch] = float(s[ch]);
+    }
+  IMGCOR r = a;
+  auto byte = [](double v) {
+    if (v < 0) v = 0;
+    if (v > 255.0) v = 255;
+    return static_cast<unsigned char>(std::floor(v + 0.5));
+  };
+  for (int i = 0; i < nl; i++)
+    for (int j = 0; j < nc; j++) {
+      double s[3] = {0, 0, 0};
+      for (int t = 0; t < k.n(); t++)
+        for (int ch = 0; ch < 3; ch++)
+          s[ch] += k.data[t] * double(mid[(size_t(cl(i + c0 - t, nl)) * nc + j) * 3 + ch]);
+      r.rows[i][j] = COR{byte(s[0]), byte(s[1]), byte(s[2])};
+    }
+  return r;
+}
+
+TEST(SeparableColour, MatchesClampedReference) {
+  for (const Size& sz : sizes())
+    for (const VETOR<double>& k : kernels()) {
+      IMGCOR a = colour(sz.nl, sz.nc, 3);
+      a.lc = 0, a.cc = sz.nc - 1, a.backg = COR{1, 2, 3};
+      const IMGCOR r = ConvHV(a, k);
+      EXPECT_TRUE(same_pixels(r, naive_colour(a, k)));
+      EXPECT_EQ(r.lc, 0);
+      EXPECT_EQ(r.cc, sz.nc - 1);
+      EXPECT_TRUE(same(r.backg, COR{1, 2, 3}));
+    }
+}
+
+TEST(SeparableColour, RoundingClampingAndEdges) {
+  IMGCOR a(1, 1, COR{255, 0, 1});
+  const IMGCOR half = ConvHV(a, taps({0.5, 0.5}));  // kernel sum 1 on one pixel: unchanged
+  EXPECT_TRUE(same(half.rows[0][0], COR{255, 0, 1}));
+  IMGCOR b(1, 2, COR{0, 0, 0});
+  b.rows[0][0] = COR{255, 0, 0};
+  // Row pass: (0.5 * 255 + 0.5 * 0) = 127.5 at column 1 (tap 1 reads column 0).
+  EXPECT_EQ(ConvHV(b, taps({0.5, 0.5})).rows[0][1].r, 128);
+  EXPECT_EQ(ConvHV(b, taps({2})).rows[0][0].r, 255);         // 1020 clamped
+  EXPECT_EQ(ConvHV(b, taps({-1})).rows[0][0].r, 255);        // (-1)(-1) = 1
+  EXPECT_EQ(ConvHV(b, taps({-1, 0, 0.5})).rows[0][1].r, 0);  // 127.5 * -0.5 clamped
+  IMGCOR c(2, 4, COR{0, 0, 0});
+  for (int i = 0; i < 2; i++) c.rows[i][0] = COR{255, 0, 0};
+  const double third = 1.0 / 3;
+  const IMGCOR r = ConvHV(c, taps({third, third, third}));
+  EXPECT_EQ(r.rows[0][0].r, 170);
+  EXPECT_EQ(r.rows[0][1].r, 85);
+  EXPECT_EQ(r.rows[1][2].r, 0);
+  const IMGCOR e = ConvHV(c, VETOR<double>());
+  for (int i = 0; i < e.n(); i++) EXPECT_TRUE(same(e.data[i], COR{0, 0, 0}));
+}
+
+}  // namespace

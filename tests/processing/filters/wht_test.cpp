@@ -1,0 +1,120 @@
+#include "processing/filters/wht.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "conv_fixtures.h"
+#include "support/test_support.h"
+
+using namespace convtest;
+
+namespace {
+
+// Sign changes along x of the basis row u, from a transform of unit impulses.
+int sign_changes(int n, int u) {
+  std::vector<float> row(n);
+  for (int x = 0; x < n; x++) {
+    IMGFLT a(n, n, 0.0f);
+    a.rows[x][0] = 1;
+    row[x] = wht(a).rows[u][0];  // K(x, u) K(0, 0) / N
+  }
+  int changes = 0;
+  for (int x = 1; x < n; x++) changes += (row[x] > 0) != (row[x - 1] > 0);
+  return changes;
+}
+
+TEST(Wht, BasisOrderOfTheKernel) {
+  const std::vector<int> n8 = {0, 1, 2, 3, 5, 4, 7, 6};
+  for (int u = 0; u < 8; u++) EXPECT_EQ(sign_changes(8, u), n8[u]) << u;
+  const std::vector<int> n16 = {0, 1, 2, 3, 5, 4, 7, 6, 10, 11, 8, 9, 15, 14, 13, 12};
+  for (int u = 0; u < 16; u++) EXPECT_EQ(sign_changes(16, u), n16[u]) << u;
+}
+
+TEST(Wht, TwoByTwo) {
+  const float a = 1.5f, b = -2, c = 4.25f, d = 7;
+  IMGFLT x(2, 2);
+  x.rows[0][0] = a, x.rows[0][1] = b, x.rows[1][0] = c, x.rows[1][1] = d;
+  const IMGFLT w = wht(x);
+  EXPECT_EQ(w.rows[0][0], (a + b + c + d) / 2);
+  EXPECT_EQ(w.rows[0][1], (a - b + c - d) / 2);
+  EXPECT_EQ(w.rows[1][0], (a + b - c - d) / 2);
+  EXPECT_EQ(w.rows[1][1], (a - b - c + d) / 2);
+  EXPECT_TRUE(same_pixels(iwht(w), x));
+}
+
+// Direct evaluation of the kernel from the bits, term by term in scan order.
+IMGFLT naive(const IMGFLT& a, bool inverse) {
+  const int n = a.nl();
+  int m = 0;
+  while ((1 << m) < n) m++;
+  auto k = [m](int x, int u) {
+    int e = 0;
+    for (int i = 0; i < m; i++) {
+      int p = 0;
+      for (int j = 0; j <= i; j++) p += (u >> (m - 1 - j)) & 1;
+      e += ((x >> i) & 1) * (p % 2);
+    }
+    return e;
+  };
+  IMGFLT r(n, n);
+  for (int o1 = 0; o1 < n; o1++)
+    for (int o2 = 0; o2 < n; o2++) {
+      double s = 0;
+      for (int i1 = 0; i1 < n; i1++)
+        for (int i2 = 0; i2 < n; i2++) {
+          const int e = inverse ? k(o1, i1) + k(o2, i2) : k(i1, o1) + k(i2, o2);
+          s += double(a.rows[i1][i2]) * (e % 2 ? -1 : 1) / std::sqrt(double(n * n));
+        }
+      r.rows[o1][o2] = float(s);
+    }
+  return r;
+}
+
+TEST(Wht, MatchesTheKernelAndInverts) {
+  for (int n : {1, 2, 4, 8}) {
+    const IMGFLT a = sample<IMGFLT>(n, n, n, 3.0, 0, 0);
+    const IMGFLT w = wht(a), back = iwht(w);
+    EXPECT_TRUE(same_pixels(w, naive(a, false))) << n;
+    EXPECT_TRUE(same_pixels(back, naive(w, true))) << n;
+    expect_fresh(w);
+    double e1 = 0, e2 = 0;
+    for (int i = 0; i < a.n(); i++) {
+      EXPECT_NEAR(back.data[i], a.data[i], 1e-5);
+      e1 += double(a.data[i]) * a.data[i], e2 += double(w.data[i]) * w.data[i];
+    }
+    EXPECT_NEAR(e1, e2, 1e-6 * e1);
+  }
+}
+
+TEST(Wht, ConstantImageAndSinglePixel) {
+  const IMGFLT w = wht(IMGFLT(4, 4, 2.5f));
+  EXPECT_EQ(w.rows[0][0], 10.0f);
+  for (int i = 1; i < w.n(); i++) EXPECT_EQ(w.data[i], 0.0f);
+  IMGFLT one(1, 1, -3.75f);
+  one.backg = 4;
+  const IMGFLT r = wht(one);
+  EXPECT_EQ(r.rows[0][0], -3.75f);
+  EXPECT_EQ(r.backg, 0.0f);
+  EXPECT_EQ(whtM, 0);
+}
+
+TEST(Wht, OrderIsRemembered) {
+  wht(IMGFLT(64, 64, 0.0f));
+  EXPECT_EQ(whtM, 6);
+  iwht(IMGFLT(16, 16, 0.0f));
+  EXPECT_EQ(whtM, 4);
+}
+
+TEST(Wht, RejectsOtherShapes) {
+  const char* square = "Erro: Imagem deve ser quadrada";
+  const char* power = "Erro: Imagem deve ser quadrada e de dimensao 2^M";
+  EXPECT_ERRO(wht(IMGFLT(3, 4)), square, "");
+  EXPECT_ERRO(iwht(IMGFLT()), square, "");
+  EXPECT_ERRO(wht(IMGFLT(-2, -2)), square, "");
+  EXPECT_ERRO(wht(IMGFLT(6, 6)), power, "");
+  EXPECT_ERRO(iwht(IMGFLT(3, 3)), power, "");
+  EXPECT_ERRO(wht(IMGFLT(12, 12)), power, "");
+}
+
+}  // namespace
