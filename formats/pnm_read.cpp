@@ -130,12 +130,6 @@ class PbmDigits {
   size_t pos_ = 0;
 };
 
-// Pixels past the last column of a binary image row stay clear.
-inline uint32_t last_word_mask(int nc) {
-  int used = nc & 31;
-  return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);
-}
-
 // Current byte of fgetbit and the bits already taken from it.
 int get_byte = 0;
 int get_count = 8;
@@ -188,7 +182,7 @@ void lepbmb(IMGBIN& img, const std::string& name) {
   img.resize(h.nl, h.nc);
   if (!vistelmo::has_pixels(img)) return;
   const int bytes = (img.nc() - 1) / 8 + 1;
-  const uint32_t last = last_word_mask(img.nc());
+  const uint32_t last = vistelmo::last_word_mask(img.nc());
   std::vector<uint8_t> buf(static_cast<size_t>(img.wpr) * 4);
   for (int l = 0; l < img.nl(); l++) {
     if (!f.read(buf.data(), 1, bytes)) erro(kP4.short_msg, "");

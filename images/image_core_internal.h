@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "foundation/erro.h"
+#include "foundation/memory_internal.h"
 #include "images/images.h"
 
 namespace vistelmo {
@@ -57,6 +58,12 @@ inline bool has_pixels(const Img& im) {
   return im.nl > 0 && im.nc > 0 && im.data != nullptr;
 }
 
+// Pixel bits of the last word of a binary image row of nc columns.
+inline uint32_t last_word_mask(int nc) {
+  const int used = nc & 31;
+  return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);
+}
+
 // Product of two sizes in 32-bit wrapping arithmetic, as the element count is kept.
 inline int wrapped_product(int a, int b) {
   return static_cast<int>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
@@ -80,10 +87,6 @@ void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg)
   }
   for (int l = 0; l < nl; l++) rows[l] = data + l * stride;
 }
-
-// Asks the kernel to map the pages of a large block in one call, which costs less than one
-// fault per page when they are first written. Only a hint: the contents stay as they are.
-void prefault(void* p, size_t bytes);
 
 // As allocate_rows, with the block from calloc: it reads as zero, and fresh pages are not
 // written twice. Release it with std::free (desaloca does for IMGBIN).

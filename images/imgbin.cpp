@@ -1,35 +1,10 @@
 // Storage, fills and element access of the binary image.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdarg>
 
 #include "images/image_core_internal.h"
 
 namespace core = vistelmo;
-
-void vistelmo::prefault(void* p, size_t bytes) {
-#ifdef MADV_POPULATE_WRITE
-  constexpr size_t kLarge = size_t(1) << 20;
-  if (bytes < kLarge) return;
-  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t a = (reinterpret_cast<uintptr_t>(p) + page - 1) & ~(page - 1);
-  const uintptr_t b = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(page - 1);
-  if (b > a) madvise(reinterpret_cast<void*>(a), b - a, MADV_POPULATE_WRITE);
-#else
-  (void)p;
-  (void)bytes;
-#endif
-}
-
-namespace {
-// Mask of the used bits in the last word of a row of nc columns.
-inline uint32_t last_word_mask(int nc) {
-  int used = nc & 31;
-  return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);
-}
-}  // namespace
 
 IMGBIN::IMGBIN(int nl, int nc) : backg(0) { aloca(nl, nc); }
 
@@ -78,7 +53,7 @@ void IMGBIN::copia(const IMGBIN& a) { core::copia(*this, a); }
 
 void IMGBIN::fill(bool v) {
   if (!core::has_pixels(*this)) return;
-  const uint32_t last = last_word_mask(nc);
+  const uint32_t last = core::last_word_mask(nc);
   for (int l = 0; l < nl; l++) {
     uint32_t* row = rows[l];
     std::fill(row, row + wpr - 1, v ? 0xFFFFFFFFu : 0u);
@@ -93,7 +68,7 @@ void IMGBIN::fill(const bool* a) {
 
 void IMGBIN::fill(const uint32_t* words) {
   if (!core::has_pixels(*this)) return;
-  const uint32_t last = last_word_mask(nc);
+  const uint32_t last = core::last_word_mask(nc);
   int64_t start = 0;  // stream position of the row's first pixel
   for (int l = 0; l < nl; l++, start += nc) {
     uint32_t* row = rows[l];

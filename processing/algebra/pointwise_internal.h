@@ -81,12 +81,6 @@ bool all_pixel_pairs(const Img& a, const Img& b, P p) {
   return true;
 }
 
-// Pixel bits of the last word of a row of nc columns.
-inline uint32_t last_word_mask(int nc) {
-  const int used = nc & 31;
-  return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);
-}
-
 // Word-wise fresh result of a's size: every word and the outside-value word through f.
 template <class F>
 IMGBIN map_words(const IMGBIN& a, F f) {

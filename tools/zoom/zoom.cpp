@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/erro.h"
+#include "foundation/memory_internal.h"
 
 namespace kelt {
 
@@ -55,22 +56,6 @@ inline uint32_t reverse32(uint32_t x) {
   x = ((x >> 2) & 0x33333333u) | ((x & 0x33333333u) << 2);
   x = ((x >> 4) & 0x0F0F0F0Fu) | ((x & 0x0F0F0F0Fu) << 4);
   return __builtin_bswap32(x);
-}
-
-// Maps the pages of a large block that is about to be written, in one call (cheaper than a
-// fault per page). Only a hint: nothing is written.
-void prefault(void* p, size_t bytes) {
-#ifdef MADV_POPULATE_WRITE
-  constexpr size_t kLarge = size_t(1) << 20;
-  if (bytes < kLarge) return;
-  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t a = (reinterpret_cast<uintptr_t>(p) + page - 1) & ~(page - 1);
-  const uintptr_t b = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(page - 1);
-  if (b > a) madvise(reinterpret_cast<void*>(a), b - a, MADV_POPULATE_WRITE);
-#else
-  (void)p;
-  (void)bytes;
-#endif
 }
 
 inline uint64_t load64(const uint8_t* p) {
@@ -502,7 +487,7 @@ void applyfilter_with(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zoom
     applyfilter_plain(in, window, nodes, pattern, progress_file);
     return;
   }
-  prefault(pattern.data, sizeof(uint32_t) * static_cast<size_t>(pattern.n()));
+  vistelmo::prefault(pattern.data, sizeof(uint32_t) * static_cast<size_t>(pattern.n()));
   Progress progress(progress_file, int64_t(in.nl()) * in.nc());
   applyfilter_cached(in, window, nodes, k, pattern, progress, pext);
   progress.done();

@@ -1,0 +1,13 @@
+// Orthonormal discrete cosine transform (type II) and its inverse, through the FFT.
+#pragma once
+
+#include "foundation/vetor.h"
+#include "images/images.h"
+
+// y[k] = s(k) sum x[i] cos(pi (2i+1) k / 2n), s(0) = sqrt(1/n), s(k) = sqrt(2/n).
+VETOR<double> dct(const VETOR<double>& x);
+// x[i] = sum s(k) y[k] cos(pi (2i+1) k / 2n).
+VETOR<double> idct(const VETOR<double>& y);
+// Every row, then every column, stored as float after each pass; centre and outside value kept.
+IMGFLT dct(IMGFLT a);
+IMGFLT idct(IMGFLT a);

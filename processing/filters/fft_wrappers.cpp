@@ -1,0 +1,161 @@
+// Vector and image wrappers of the Quorvan transforms.
+#include "processing/filters/fft_wrappers.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "foundation/erro.h"
+#include "processing/filters/fft.h"
+
+namespace {
+
+using Quorvan::COMPLEX;
+typedef void (*Transform)(COMPLEX*, int, COMPLEX*);
+
+static_assert(sizeof(CPXD) == sizeof(COMPLEX), "CPXD and COMPLEX share one layout");
+
+COMPLEX* as_complex(VETOR<CPXD>& v) { return reinterpret_cast<COMPLEX*>(v.data); }
+
+// x mod m for any sign of x, m > 0.
+inline int wrap(int64_t x, int m) {
+  const int64_t r = x % m;
+  return static_cast<int>(r < 0 ? r + m : r);
+}
+
+// An nl by nc image with out(i, j) = a((i + dl) mod a.nl, (j + dc) mod a.nc); outside value 0,
+// centre (lc, cc).
+template <class Img>
+Img rotate(const Img& a, int nl, int nc, int dl, int dc, int lc, int cc) {
+  Img r(nl, nc);
+  if (a.data != nullptr && r.data != nullptr) {
+    for (int i = 0; i < nl; i++) {
+      const typename Img::Pixel* src = a.rows[wrap(static_cast<int64_t>(i) + dl, a.nl())];
+      typename Img::Pixel* dst = r.rows[i];
+      for (int j = 0; j < nc; j++) dst[j] = src[wrap(static_cast<int64_t>(j) + dc, a.nc())];
+    }
+  }
+  r.lc = lc;
+  r.cc = cc;
+  return r;
+}
+
+VETOR<CPXD> rotate(const VETOR<CPXD>& a, int n, int d) {
+  VETOR<CPXD> r(n);
+  if (a.data != nullptr)
+    for (int i = 0; i < n; i++) r.data[i] = a.data[wrap(static_cast<int64_t>(i) + d, a.n())];
+  return r;
+}
+
+// Copies the top-left block that dst and src share.
+void copy_top_left(const IMGCPX& src, IMGCPX& dst) {
+  if (src.data == nullptr || dst.data == nullptr) return;
+  const int nl = std::min(src.nl(), dst.nl()), nc = std::min(src.nc(), dst.nc());
+  for (int l = 0; l < nl; l++) std::copy(src.rows[l], src.rows[l] + nc, dst.rows[l]);
+}
+
+// The first n elements of a, zero-padded at the end.
+VETOR<CPXD> padded(const VETOR<CPXD>& a, int n) {
+  VETOR<CPXD> p(n);
+  if (a.data != nullptr)
+    for (int i = 0; i < std::min(n, a.n()); i++) p.data[i] = a.data[i];
+  return p;
+}
+
+// Transforms the vector a (consumed as work space) into a fresh vector.
+VETOR<CPXD> transform(VETOR<CPXD>& a, Transform f) {
+  const int n = a.n();
+  VETOR<CPXD> r(n);
+  f(as_complex(a), n, as_complex(r));
+  return r;
+}
+
+// Rows of a into t, then columns of t back into a; each line widened to double for its
+// transform and rounded back to float.
+void rows_then_columns(IMGCPX& a, Transform f) {
+  const int nl = a.nl(), nc = a.nc();
+  if (a.data == nullptr) return;
+  IMGCPX t(nl, nc);
+  std::vector<COMPLEX> in(std::max(nl, nc)), out(std::max(nl, nc));
+  for (int i = 0; i < nl; i++) {
+    const std::complex<float>* row = a.rows[i];
+    for (int j = 0; j < nc; j++) in[j] = {row[j].real(), row[j].imag()};
+    f(in.data(), nc, out.data());
+    std::complex<float>* dst = t.rows[i];
+    for (int j = 0; j < nc; j++)
+      dst[j] = {static_cast<float>(out[j].re), static_cast<float>(out[j].im)};
+  }
+  for (int j = 0; j < nc; j++) {
+    for (int i = 0; i < nl; i++) in[i] = {t.rows[i][j].real(), t.rows[i][j].imag()};
+    f(in.data(), nl, out.data());
+    for (int i = 0; i < nl; i++)
+      a.rows[i][j] = {static_cast<float>(out[i].re), static_cast<float>(out[i].im)};
+  }
+}
+
+}  // namespace
+
+namespace {
+
+template <class Img>
+Img shift_forward(const Img& a) {
+  const int nl = a.nl(), nc = a.nc();
+  return rotate(a, nl, nc, nl - nl / 2, nc - nc / 2, nl / 2, nc / 2);
+}
+
+template <class Img>
+Img shift_back(const Img& a) {
+  return rotate(a, a.nl(), a.nc(), a.nl() / 2, a.nc() / 2, 0, 0);
+}
+
+}  // namespace
+
+IMGFLT fftshift(const IMGFLT& a) { return shift_forward(a); }
+IMGCPX fftshift(const IMGCPX& a) { return shift_forward(a); }
+IMGFLT ifftshift(const IMGFLT& a) { return shift_back(a); }
+IMGCPX ifftshift(const IMGCPX& a) { return shift_back(a); }
+VETOR<CPXD> fftshift(const VETOR<CPXD>& a) { return rotate(a, a.n(), a.n() - a.n() / 2); }
+VETOR<CPXD> ifftshift(const VETOR<CPXD>& a) { return rotate(a, a.n(), a.n() / 2); }
+
+IMGCPX fftpad(const IMGCPX& a, int nl, int nc) {
+  IMGCPX r(nl, nc);
+  copy_top_left(a, r);
+  return r;
+}
+
+IMGCPX xcorrshift(const IMGCPX& a, int nl1, int nc1, int nl2, int nc2) {
+  if (a.nl() < nl1 + nl2 - 1 || a.nc() < nc1 + nc2 - 1)
+    erro("Erro xcorrshift: a.nl()<nl1+nl2-1 || a.nc()<nc1+nc2-1", "");
+  const int nl = nl1 + nl2 - 1, nc = nc1 + nc2 - 1;
+  return rotate(a, nl, nc, a.nl() - nl2 + 1, a.nc() - nc2 + 1, (nl - 1) / 2, (nc - 1) / 2);
+}
+
+VETOR<CPXD> xcorrshift(const VETOR<CPXD>& a, int n1, int n2) {
+  if (a.n() < n1 + n2 - 1) erro("Erro xcorrshift: a.n()<n1+n2-1", "");
+  return rotate(a, n1 + n2 - 1, a.n() - n2 + 1);
+}
+
+VETOR<CPXD> fft(VETOR<CPXD> a, int n) {
+  if (n > 0 && n != a.n()) a = padded(a, n);
+  return transform(a, Quorvan::fft);
+}
+VETOR<CPXD> ifft(VETOR<CPXD> a) { return transform(a, Quorvan::ifft); }
+VETOR<CPXD> nfft(VETOR<CPXD> a) { return transform(a, Quorvan::nfft); }
+VETOR<CPXD> infft(VETOR<CPXD> a) { return transform(a, Quorvan::infft); }
+
+IMGCPX fft(IMGCPX a, int nl, int nc) {
+  if (nl >= 1 && nc >= 1 && (nl != a.nl() || nc != a.nc())) a = fftpad(a, nl, nc);
+  rows_then_columns(a, Quorvan::fft);
+  return a;
+}
+IMGCPX ifft(IMGCPX a) {
+  rows_then_columns(a, Quorvan::ifft);
+  return a;
+}
+IMGCPX nfft(IMGCPX a) {
+  rows_then_columns(a, Quorvan::nfft);
+  return a;
+}
+IMGCPX infft(IMGCPX a) {
+  rows_then_columns(a, Quorvan::infft);
+  return a;
+}

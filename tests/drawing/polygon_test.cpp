@@ -1,0 +1,348 @@
+// Polygon fills, run lists and thick lines on small pixel maps.
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "drawing/polygon.h"
+#include "support/test_support.h"
+
+namespace {
+
+using Pixels = std::set<std::pair<int, int>>;
+using Pts = std::vector<PONTOI2>;
+
+VETOR<PONTOI2> poly(const Pts& p) {
+  VETOR<PONTOI2> v(static_cast<int>(p.size()));
+  for (int i = 0; i < v.n(); i++) v(i) = p[i];
+  return v;
+}
+
+Pts pts(const VETOR<PONTOI2>& v) {
+  Pts p;
+  for (int i = 0; i < v.n(); i++) p.push_back(v.data[i]);
+  return p;
+}
+
+Pts drain(Polygon::fila& q) {
+  Pts p;
+  for (; !q.empty(); q.pop()) p.push_back(q.top());
+  return p;
+}
+
+Pixels set_pixels(const IMGGRY& g) {
+  Pixels p;
+  for (int l = 0; l < g.nl(); l++)
+    for (int c = 0; c < g.nc(); c++)
+      if (g(l, c)) p.insert({l, c});
+  return p;
+}
+
+Pixels rect(int l0, int l1, int c0, int c1) {
+  Pixels p;
+  for (int l = l0; l <= l1; l++)
+    for (int c = c0; c <= c1; c++) p.insert({l, c});
+  return p;
+}
+
+// Rows given as (row, first, last) spans.
+Pixels spans(const std::vector<std::vector<int>>& s) {
+  Pixels p;
+  for (auto& r : s)
+    for (int c = r[1]; c <= r[2]; c++) p.insert({r[0], c});
+  return p;
+}
+
+// Maximal horizontal runs of set pixels, as the run lists give them.
+Pts runs_of(const IMGGRY& g) {
+  Pts r;
+  for (int l = 0; l < g.nl(); l++)
+    for (int c = 0; c < g.nc(); c++)
+      if (g(l, c) && !g(l, c - 1)) {
+        int e = c;
+        while (g(l, e + 1)) e++;
+        r.push_back({l, c});
+        r.push_back({l, e});
+      }
+  return r;
+}
+
+IMGGRY blank(int nl, int nc) { return IMGGRY(nl, nc, static_cast<unsigned char>(0)); }
+
+IMGGRY polygon_fill(const Pts& v, int nl = 16, int nc = 16) {
+  IMGGRY g = blank(nl, nc);
+  PolygonFill(g, poly(v), 9);
+  return g;
+}
+
+IMGGRY convgon_fill(const Pts& v, int nl = 16, int nc = 16) {
+  IMGGRY g = blank(nl, nc);
+  ConvgonFill(g, poly(v), 9);
+  return g;
+}
+
+const Pts kSquare = {{0, 0}, {0, 10}, {10, 10}, {10, 0}};
+const Pts kSquareReversed = {{10, 0}, {10, 10}, {0, 10}, {0, 0}};
+const Pts kTriangle = {{0, 5}, {10, 0}, {10, 10}};
+const Pts kNotch = {{0, 0}, {10, 0}, {10, 10}, {5, 5}, {0, 10}};
+const Pts kDiamond = {{0, 5}, {5, 10}, {10, 5}, {5, 0}};
+const Pts kVee = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {5, 5}};
+
+TEST(PolygonHelpers, SingularFlagsThroughRows) {
+  auto bits = [](const Pts& p) {
+    VETORBIT f = Polygon::singular(poly(p));
+    std::vector<bool> b;
+    for (int i = 0; i < f.n; i++) b.push_back(f(i));
+    return b;
+  };
+  EXPECT_EQ(bits(kSquare), (std::vector<bool>{true, true, true, true}));
+  // Apex and the two base corners: the apex is a local top.
+  EXPECT_EQ(bits(kTriangle), (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(bits(kDiamond), (std::vector<bool>{false, true, false, true}));
+  EXPECT_EQ(bits({{3, 3}}), (std::vector<bool>{false}));
+  EXPECT_EQ(bits({{0, 0}, {4, 2}}), (std::vector<bool>{false, false}));
+  EXPECT_EQ(Polygon::singular(poly({})).n, 0);
+}
+
+TEST(PolygonHelpers, RetaFillCrossesEachRowOnce) {
+  struct Case {
+    PONTOI2 p1;
+    bool s1;
+    PONTOI2 p2;
+    bool s2;
+    Pts pushed;
+  };
+  const Case cases[] = {
+      {{0, 0}, true, {4, 2}, true, {{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}}},
+      {{0, 0}, false, {4, 2}, false, {{1, 1}, {2, 1}, {3, 2}}},
+      // Given upwards: the flags travel with their ends.
+      {{4, 2}, true, {0, 0}, false, {{1, 1}, {2, 1}, {3, 2}, {4, 2}}},
+      // Shallow edge: several columns per row; an exact half moves away from the upper end.
+      {{0, 0}, true, {2, -9}, true, {{0, 0}, {1, -5}, {2, -9}}},
+      {{0, 5},
+       false,
+       {10, 0},
+       false,
+       {{1, 4}, {2, 4}, {3, 3}, {4, 3}, {5, 2}, {6, 2}, {7, 1}, {8, 1}, {9, 0}}},
+      {{3, 1}, true, {3, 8}, true, {{3, 1}}},
+      {{3, 1}, false, {3, 8}, true, {}},
+      {{3, 1}, true, {3, 1}, true, {{3, 1}}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(::testing::Message() << k.p1 << k.s1 << k.p2 << k.s2);
+    Polygon::fila q;
+    Polygon::RetaFill(k.p1, k.s1, k.p2, k.s2, q);
+    EXPECT_EQ(drain(q), k.pushed);
+  }
+}
+
+TEST(PolygonHelpers, SegmentPixelsOnceOrTwice) {
+  const Pts shallow = {{0, 0}, {0, 1}, {1, 2}, {1, 3}, {2, 4}, {2, 5}};
+  const Pts steep = {{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}};
+  struct Case {
+    PONTOI2 p1, p2;
+    Pts pixels;
+  };
+  const Case cases[] = {{{0, 0}, {2, 5}, shallow},
+                        {{2, 5}, {0, 0}, shallow},
+                        {{0, 0}, {4, 2}, steep},
+                        {{4, 2}, {0, 0}, steep},
+                        {{3, 3}, {0, 0}, {{0, 0}, {1, 1}, {2, 2}, {3, 3}}},
+                        {{7, 7}, {7, 7}, {{7, 7}}}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(::testing::Message() << k.p1 << k.p2);
+    Polygon::fila once, twice;
+    Polygon::RetaConvgon(k.p1, k.p2, once);
+    Polygon::BordaFill(k.p1, k.p2, twice);
+    EXPECT_EQ(drain(once), k.pixels);
+    Pts doubled;
+    for (const PONTOI2& p : k.pixels) doubled.insert(doubled.end(), {p, p});
+    EXPECT_EQ(drain(twice), doubled);
+  }
+}
+
+TEST(PolygonFill, SquareInEitherDirection) {
+  for (const Pts& v : {kSquare, kSquareReversed}) {
+    EXPECT_EQ(set_pixels(polygon_fill(v)), rect(0, 10, 0, 10));
+    EXPECT_EQ(set_pixels(convgon_fill(v)), rect(0, 10, 0, 10));
+    Pts expected;
+    for (int r = 0; r <= 10; r++) expected.insert(expected.end(), {{r, 0}, {r, 10}});
+    EXPECT_EQ(pts(PolygonBorda(poly(v))), expected);
+    EXPECT_EQ(pts(ConvgonBorda(poly(v))), expected);
+  }
+}
+
+TEST(PolygonFill, TriangleApexOnlyFromTheOutline) {
+  const Pixels expected = spans({{0, 5, 5},
+                                 {1, 4, 6},
+                                 {2, 4, 6},
+                                 {3, 3, 7},
+                                 {4, 3, 7},
+                                 {5, 2, 8},
+                                 {6, 2, 8},
+                                 {7, 1, 9},
+                                 {8, 1, 9},
+                                 {9, 0, 10},
+                                 {10, 0, 10}});
+  IMGGRY g = polygon_fill(kTriangle);
+  EXPECT_EQ(set_pixels(g), expected);
+  EXPECT_EQ(pts(PolygonBorda(poly(kTriangle))), runs_of(g));
+}
+
+TEST(PolygonFill, NotchRows) {
+  IMGGRY g = polygon_fill(kNotch);
+  for (int c = 0; c < 16; c++) {
+    EXPECT_EQ(g(5, c) != 0, c <= 5) << c;
+    EXPECT_EQ(g(6, c) != 0, c <= 6) << c;
+    EXPECT_EQ(g(2, c) != 0, c <= 8) << c;
+  }
+  EXPECT_EQ(pts(PolygonBorda(poly(kNotch))), runs_of(g));
+}
+
+TEST(PolygonFill, FillAndRunsAgreeOnShapes) {
+  const Pts shapes[] = {kDiamond, kVee, {{2, 1}, {12, 4}, {6, 14}}, {{1, 1}, {1, 13}, {13, 7}}};
+  for (const Pts& v : shapes) {
+    IMGGRY g = polygon_fill(v);
+    EXPECT_EQ(pts(PolygonBorda(poly(v))), runs_of(g));
+  }
+  // The diamond's rows: |c - 5| <= min(r, 10 - r).
+  Pixels diamond;
+  for (int r = 0; r <= 10; r++)
+    for (int c = 0; c <= 10; c++)
+      if (std::abs(c - 5) <= std::min(r, 10 - r)) diamond.insert({r, c});
+  EXPECT_EQ(set_pixels(polygon_fill(kDiamond)), diamond);
+  EXPECT_EQ(set_pixels(convgon_fill(kDiamond)), diamond);
+}
+
+TEST(PolygonFill, DegenerateVertexLists) {
+  // Two vertices: one-pixel spans on the rows between them, and the outline segment.
+  const Pixels seg = {{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}};
+  EXPECT_EQ(set_pixels(polygon_fill({{0, 0}, {4, 2}})), seg);
+  EXPECT_EQ(set_pixels(convgon_fill({{0, 0}, {4, 2}})), seg);
+  EXPECT_EQ(set_pixels(polygon_fill({{3, 4}})), (Pixels{{3, 4}}));
+  EXPECT_EQ(set_pixels(convgon_fill({{3, 4}})), (Pixels{{3, 4}}));
+  EXPECT_EQ(pts(PolygonBorda(poly({{3, 4}}))), (Pts{{3, 4}, {3, 4}}));
+  EXPECT_EQ(pts(ConvgonBorda(poly({{3, 4}}))), (Pts{{3, 4}, {3, 4}}));
+
+  // No vertices: nothing changes, not even the outside value; the run lists are empty.
+  IMGGRY g = blank(4, 4);
+  g.backg = 3;
+  PolygonFill(g, poly({}), 200);
+  ConvgonFill(g, poly({}), 200);
+  EXPECT_TRUE(set_pixels(g).empty());
+  EXPECT_EQ(g.backg, 3);
+  EXPECT_EQ(PolygonBorda(poly({})).n(), 0);
+  EXPECT_EQ(ConvgonBorda(poly({})).n(), 0);
+}
+
+TEST(ConvgonFill, BridgesTheGapsOfAConcaveShape) {
+  // The vee's notch leaves rows 1..4 split under the scan-line rule; the convex rule spans them.
+  IMGGRY split = polygon_fill(kVee), bridged = convgon_fill(kVee);
+  EXPECT_EQ(split(2, 5), 0);
+  EXPECT_EQ(set_pixels(bridged), rect(0, 10, 0, 10));
+  Pts expected;
+  for (int r = 0; r <= 10; r++) expected.insert(expected.end(), {{r, 0}, {r, 10}});
+  EXPECT_EQ(pts(ConvgonBorda(poly(kVee))), expected);
+}
+
+TEST(PolygonFill, AllImageTypesAndWordEdges) {
+  for (int nc : {31, 32, 33, 63, 64, 65}) {
+    SCOPED_TRACE(nc);
+    const Pts v = {{1, 1}, {1, nc - 2}, {3, nc - 2}, {3, 1}};
+    for (bool ink : {false, true}) {
+      IMGBIN b(5, nc, !ink);
+      PolygonFill(b, poly(v), ink);
+      IMGBIN cb(5, nc, !ink);
+      ConvgonFill(cb, poly(v), ink);
+      for (int l = 0; l < 5; l++)
+        for (int c = 0; c < nc; c++) {
+          const bool in = l >= 1 && l <= 3 && c >= 1 && c <= nc - 2;
+          ASSERT_EQ(b(l, c), in ? ink : !ink) << l << "," << c;
+          ASSERT_EQ(cb(l, c), in ? ink : !ink) << l << "," << c;
+        }
+      EXPECT_EQ(b.backg & 1u, 1u);  // untouched (white)
+    }
+  }
+  IMGCOR c(4, 4, COR{1, 2, 3});
+  PolygonFill(c, poly({{1, 1}, {1, 2}, {2, 2}, {2, 1}}), COR{7, 8, 9});
+  ConvgonFill(c, poly({{0, 0}}), COR{4, 5, 6});
+  for (int l = 0; l < 4; l++)
+    for (int k = 0; k < 4; k++) {
+      const COR want = (l == 0 && k == 0)                       ? COR{4, 5, 6}
+                       : (l >= 1 && l <= 2 && k >= 1 && k <= 2) ? COR{7, 8, 9}
+                                                                : COR{1, 2, 3};
+      EXPECT_EQ(c(l, k), want) << l << "," << k;
+    }
+}
+
+TEST(PolygonFill, ClippedFillWritesTheOutsideValue) {
+  const Pts v = {{-3, -3}, {-3, 2}, {2, 2}, {2, -3}};
+  IMGGRY g = blank(4, 4);
+  PolygonFill(g, poly(v), 5);
+  EXPECT_EQ(set_pixels(g), rect(0, 2, 0, 2));
+  EXPECT_EQ(g.backg, 5);
+  IMGGRY h = blank(4, 4);
+  ConvgonFill(h, poly(v), 6);
+  EXPECT_EQ(set_pixels(h), rect(0, 2, 0, 2));
+  EXPECT_EQ(h.backg, 6);
+  IMGBIN b(4, 40, true);
+  ConvgonFill(b, poly({{1, 30}, {1, 45}, {2, 45}, {2, 30}}), false);
+  EXPECT_EQ(b.backg & 1u, 0u);
+  for (int c = 0; c < 40; c++) EXPECT_EQ(b(1, c), c < 30) << c;
+  // Wholly inside: the outside value stays.
+  IMGGRY k = blank(4, 4);
+  PolygonFill(k, poly({{0, 0}, {0, 3}, {3, 3}}), 7);
+  EXPECT_EQ(k.backg, 0);
+}
+
+// One step: a horizontal edge whose neighbours lie above and below its row.
+const Pts kOneStep = {{0, 0}, {0, 5}, {5, 5}, {5, 10}, {10, 10}, {10, 0}};
+// Steps on rows 3 and 6.
+const Pts kTwoSteps = {{0, 0}, {0, 3}, {3, 3}, {3, 6}, {6, 6}, {6, 9}, {9, 9}, {9, 0}};
+
+TEST(PolygonFillDeath, StepsBreakThePairing) {
+  IMGGRY g = blank(12, 12);
+  EXPECT_ERRO(PolygonFill(g, poly(kOneStep), 1),
+              "Erro: priority_queue tem numero impar de elementos", "");
+  EXPECT_ERRO(PolygonBorda(poly(kOneStep)), "Erro: priority_queue tem numero impar de elementos",
+              "");
+  EXPECT_ERRO(PolygonFill(g, poly(kTwoSteps), 1), "Erro: p1.l()!=p2.l()", "");
+  EXPECT_ERRO(PolygonBorda(poly(kTwoSteps)), "Erro: q1.l()!=q2.l()", "");
+}
+
+TEST(ThickLine, Cases) {
+  struct Case {
+    int l1, c1, l2, c2, esp;
+    Pixels pixels;
+  };
+  Pixels diagonal;
+  for (int k = 0; k <= 10; k++) diagonal.insert({k, k});
+  const Case cases[] = {
+      {5, 2, 5, 12, 1, rect(4, 6, 2, 12)}, {5, 2, 5, 12, 2, rect(4, 6, 2, 12)},
+      {5, 12, 5, 2, 1, rect(4, 6, 2, 12)}, {5, 2, 5, 12, 0, rect(5, 5, 2, 12)},
+      {0, 0, 10, 10, 1, diagonal},         {5, 5, 5, 5, 1, {{4, 5}, {5, 5}, {6, 5}}},
+      {5, 5, 5, 5, 0, {{5, 5}}},           {2, 6, 9, 6, 3, rect(2, 9, 4, 8)},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << k.l1 << "," << k.c1 << " " << k.l2 << "," << k.c2 << " t" << k.esp);
+    IMGGRY g = blank(16, 16);
+    thickline(g, k.l1, k.c1, k.l2, k.c2, 4, k.esp);
+    EXPECT_EQ(set_pixels(g), k.pixels);
+    EXPECT_EQ(g.backg, 0);
+  }
+}
+
+TEST(ThickLine, OtherTypesAndClipping) {
+  IMGBIN b(8, 8, true);
+  thickline(b, 3, -4, 3, 4, false, 1);
+  for (int l = 0; l < 8; l++)
+    for (int c = 0; c < 8; c++) EXPECT_EQ(b(l, c), !(l >= 2 && l <= 4 && c <= 4)) << l << c;
+  EXPECT_EQ(b.backg & 1u, 0u);
+  IMGCOR c(3, 3, COR{0, 0, 0});
+  thickline(c, 1, 0, 1, 2, COR{1, 2, 3}, 1);
+  for (int l = 0; l < 3; l++)
+    for (int k = 0; k < 3; k++) EXPECT_EQ(c(l, k), (COR{1, 2, 3}));
+  EXPECT_EQ(c.backg, (COR{0, 0, 0}));
+}
+
+}  // namespace

@@ -1,0 +1,303 @@
+#include "processing/filters/fft.h"
+
+#include <cmath>
+#include <complex>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+using Quorvan::COMPLEX;
+using Vec = std::vector<COMPLEX>;
+
+// Deterministic, asymmetric data with no repeated values.
+Vec sample(int n) {
+  Vec v(n);
+  for (int i = 0; i < n; i++)
+    v[i] = {std::sin(1.3 * i + 0.2) + 0.1 * i, std::cos(0.7 * i * i) - 0.5};
+  return v;
+}
+
+// The defining sum in long double, with sign s of the exponent and divisor d.
+Vec naive_dft(const Vec& x, int s, long double d) {
+  const int n = static_cast<int>(x.size());
+  const long double pi = 3.141592653589793238462643383279502884L;
+  std::vector<long double> c(n), sn(n);
+  for (int t = 0; t < n; t++) {
+    c[t] = std::cos(2 * pi * t / n);
+    sn[t] = s * std::sin(2 * pi * t / n);
+  }
+  Vec y(n);
+  for (int k = 0; k < n; k++) {
+    long double re = 0, im = 0;
+    for (int j = 0; j < n; j++) {
+      const int t = static_cast<int>(static_cast<int64_t>(j) * k % n);
+      re += x[j].re * c[t] - x[j].im * sn[t];
+      im += x[j].re * sn[t] + x[j].im * c[t];
+    }
+    y[k] = {static_cast<double>(re / d), static_cast<double>(im / d)};
+  }
+  return y;
+}
+
+// The algorithm written out plainly: radix split by trial division, every level combined
+// with the generic sum and the twiddle index (nW/n * q*k) mod nW.
+void reference_fourier(COMPLEX* in, int n, COMPLEX* out) {
+  int r = n;
+  for (int d = 2; d < n; d++)
+    if (n % d == 0) {
+      r = d;
+      break;
+    }
+  if (n < 2) r = 1;
+  const int m = n / r;
+  if (r < n) {
+    for (int q = 0; q < r; q++)
+      for (int j = 0; j < m; j++) out[q * m + j] = in[q + j * r];
+    for (int q = 0; q < r; q++) reference_fourier(out + q * m, m, in + q * m);
+  }
+  for (int k0 = 0; k0 < m; k0++)
+    for (int k = k0; k < n; k += m) {
+      out[k] = in[k0];
+      int64_t qk = 0;
+      for (int q = 1; q < r; q++) {
+        qk += k;
+        const COMPLEX a = in[k0 + q * m], w = Quorvan::W[(Quorvan::nW / n) * qk % Quorvan::nW];
+        out[k].re += a.re * w.re - a.im * w.im;
+        out[k].im += a.re * w.im + a.im * w.re;
+      }
+    }
+}
+
+double max_error(const Vec& a, const Vec& b) {
+  double e = 0;
+  for (size_t i = 0; i < a.size(); i++)
+    e = std::max(e, std::max(std::fabs(a[i].re - b[i].re), std::fabs(a[i].im - b[i].im)));
+  return e;
+}
+
+bool same_bits(const Vec& a, const Vec& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); i++)
+    if (std::memcmp(&a[i], &b[i], sizeof(COMPLEX)) != 0) return false;
+  return true;
+}
+
+typedef void (*Transform)(COMPLEX*, int, COMPLEX*);
+
+struct EntryPoint {
+  const char* name;
+  Transform f;
+  int sign;
+  int scale;  // 0 none, 1 n, 2 sqrt(n)
+};
+const EntryPoint kEntryPoints[] = {
+    {"fft", Quorvan::fft, -1, 0},
+    {"ifft", Quorvan::ifft, +1, 1},
+    {"nfft", Quorvan::nfft, -1, 2},
+    {"infft", Quorvan::infft, +1, 2},
+};
+
+std::vector<int> lengths() {
+  std::vector<int> v;
+  for (int n = 1; n <= 64; n++) v.push_back(n);
+  for (int n : {97, 121, 128, 210, 243, 256, 360, 1000}) v.push_back(n);
+  return v;
+}
+
+TEST(Fft, AgreesWithTheDefiningSums) {
+  for (const EntryPoint& e : kEntryPoints)
+    for (int n : lengths()) {
+      Vec x = sample(n), in = x, out(n);
+      e.f(in.data(), n, out.data());
+      const long double d = e.scale == 0 ? 1 : e.scale == 1 ? n : std::sqrt((long double)n);
+      EXPECT_LT(max_error(out, naive_dft(x, e.sign, d)), 2e-14 * n) << e.name << " n=" << n;
+    }
+}
+
+TEST(Fft, FollowsTheSmallestFactorFirstOrderBitForBit) {
+  for (int n : lengths()) {
+    Vec x = sample(n);
+    Quorvan::W_init(n);
+    Vec in = x, out(n), rin = x, rout(n);
+    Quorvan::Fourier(in.data(), n, out.data());
+    reference_fourier(rin.data(), n, rout.data());
+    EXPECT_TRUE(same_bits(out, rout)) << "n=" << n;
+    EXPECT_TRUE(same_bits(in, rin)) << "work space, n=" << n;
+  }
+}
+
+TEST(Fft, RadixIsTheSmallestFactor) {
+  const int cases[][2] = {
+      {-3, 1}, {0, 1},  {1, 1},  {2, 2},  {3, 3},   {4, 2},    {9, 3},
+      {12, 2}, {15, 3}, {25, 5}, {49, 7}, {97, 97}, {121, 11}, {2147483647, 2147483647}};
+  for (const auto& c : cases) EXPECT_EQ(Quorvan::radix(c[0]), c[1]) << c[0];
+}
+
+TEST(Fft, TwiddleTableEntries) {
+  Quorvan::W_init(8);
+  ASSERT_EQ(Quorvan::nW, 8);
+  ASSERT_NE(Quorvan::W, nullptr);
+  EXPECT_EQ(Quorvan::W[0].re, 1.0);
+  EXPECT_EQ(Quorvan::W[0].im, 0.0);
+  // No symmetry is used: a quarter turn keeps cos(pi/2).
+  EXPECT_EQ(Quorvan::W[2].re, std::cos(2 * 6.283185307179586 / 8));
+  EXPECT_NE(Quorvan::W[2].re, 0.0);
+  EXPECT_EQ(Quorvan::W[2].im, 1.0);
+  for (int k = 0; k < 8; k++) {
+    EXPECT_EQ(Quorvan::W[k].re, std::cos(k * 6.283185307179586 / 8)) << k;
+    EXPECT_EQ(Quorvan::W[k].im, std::sin(k * 6.283185307179586 / 8)) << k;
+  }
+}
+
+TEST(Fft, TableIsRebuiltOnlyWhenTheLengthChanges) {
+  Vec in = sample(8), out(8);
+  Quorvan::fft(in.data(), 8, out.data());
+  EXPECT_EQ(Quorvan::nW, 8);
+  in = sample(6);
+  Quorvan::fft(in.data(), 6, out.data());
+  EXPECT_EQ(Quorvan::nW, 6);
+  // A mark in the table survives a second transform of the same length.
+  COMPLEX* table = Quorvan::W;
+  const COMPLEX saved = table[5];
+  table[5].re = 42;
+  in = sample(6);
+  Quorvan::fft(in.data(), 6, out.data());
+  EXPECT_EQ(Quorvan::W, table);
+  EXPECT_EQ(Quorvan::W[5].re, 42);
+  Quorvan::W_init(0);
+  EXPECT_EQ(Quorvan::W, nullptr);
+  EXPECT_EQ(Quorvan::nW, 0);
+  Quorvan::W_init(6);
+  EXPECT_EQ(Quorvan::W[5].re, saved.re);
+}
+
+TEST(Fft, LengthZeroReleasesTheTableAndWritesNothing) {
+  Quorvan::W_init(5);
+  COMPLEX in[1] = {{1, 2}}, out[1] = {{7, 8}};
+  for (const EntryPoint& e : kEntryPoints) {
+    e.f(in, 0, out);
+    EXPECT_EQ(Quorvan::W, nullptr) << e.name;
+    EXPECT_EQ(Quorvan::nW, 0) << e.name;
+    EXPECT_EQ(out[0].re, 7);
+    EXPECT_EQ(out[0].im, 8);
+  }
+  Vec x = sample(5), o(5);
+  Quorvan::fft(x.data(), 5, o.data());
+  EXPECT_EQ(Quorvan::nW, 5);
+}
+
+TEST(Fft, LengthOneReturnsTheElement) {
+  for (const EntryPoint& e : kEntryPoints) {
+    COMPLEX in[1] = {{2.5, -1.25}}, out[1] = {{0, 0}};
+    e.f(in, 1, out);
+    EXPECT_EQ(out[0].re, 2.5) << e.name;
+    EXPECT_EQ(out[0].im, -1.25) << e.name;
+  }
+}
+
+TEST(Fft, ImpulsesOfLengthFour) {
+  Vec in = {{1, 0}, {0, 0}, {0, 0}, {0, 0}}, out(4);
+  Quorvan::fft(in.data(), 4, out.data());
+  for (const COMPLEX& c : out) {
+    EXPECT_EQ(c.re, 1);
+    EXPECT_EQ(c.im, 0);
+  }
+  in = {{0, 0}, {1, 0}, {0, 0}, {0, 0}};
+  Quorvan::fft(in.data(), 4, out.data());
+  const Vec want = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
+  EXPECT_LT(max_error(out, want), 1e-15);
+  Vec back(4);
+  Quorvan::ifft(out.data(), 4, back.data());
+  EXPECT_LT(max_error(back, {{0, 0}, {1, 0}, {0, 0}, {0, 0}}), 1e-15);
+}
+
+TEST(Fft, LengthTwoUsesTheTableAsItIs) {
+  Quorvan::W_init(2);
+  COMPLEX in[2] = {{1, 2}, {3, 4}}, out[2];
+  Quorvan::Fourier(in, 2, out);
+  EXPECT_EQ(out[0].re, 4);
+  EXPECT_EQ(out[0].im, 6);
+  const double c = std::cos(3.141592653589793), s = std::sin(3.141592653589793);
+  EXPECT_NE(s, 0.0);
+  EXPECT_EQ(out[1].re, 1 + (3 * c - 4 * s));
+  EXPECT_EQ(out[1].im, 2 + (3 * s + 4 * c));
+}
+
+TEST(Fft, RoundTripsAndEnergy) {
+  for (int n : {1, 2, 7, 12, 13, 30, 64, 97}) {
+    const Vec x = sample(n);
+    Vec in = x, freq(n), back(n);
+    Quorvan::fft(in.data(), n, freq.data());
+    Quorvan::ifft(freq.data(), n, back.data());
+    EXPECT_LT(max_error(back, x), 1e-13) << n;
+    in = x;
+    Quorvan::nfft(in.data(), n, freq.data());
+    double ex = 0, es = 0;
+    for (int i = 0; i < n; i++) {
+      ex += x[i].re * x[i].re + x[i].im * x[i].im;
+      es += freq[i].re * freq[i].re + freq[i].im * freq[i].im;
+    }
+    EXPECT_NEAR(es, ex, 1e-12 * ex) << n;
+    Quorvan::infft(freq.data(), n, back.data());
+    EXPECT_LT(max_error(back, x), 1e-13) << n;
+  }
+}
+
+TEST(Fft, InputIsLeftAsWorkSpace) {
+  // Prime length: the direct transform leaves the conjugated data.
+  const Vec x = sample(13);
+  Vec in = x, out(13);
+  Quorvan::fft(in.data(), 13, out.data());
+  for (int i = 0; i < 13; i++) {
+    EXPECT_EQ(in[i].re, x[i].re);
+    EXPECT_EQ(in[i].im, -x[i].im);
+  }
+  in = x;
+  Quorvan::ifft(in.data(), 13, out.data());
+  EXPECT_TRUE(same_bits(in, x));
+  // Composite length: block q holds the transform of the q-th decimated subsequence.
+  const Vec y = sample(6);
+  in = y;
+  Quorvan::ifft(in.data(), 6, out.data());
+  for (int q = 0; q < 2; q++) {
+    Vec sub = {y[q], y[q + 2], y[q + 4]};
+    const Vec want = naive_dft(sub, +1, 1);
+    EXPECT_LT(max_error(Vec(in.begin() + 3 * q, in.begin() + 3 * q + 3), want), 1e-14) << q;
+  }
+}
+
+TEST(Fft, SplitAndJoinMakeOneLevel) {
+  const int n = 12;
+  Quorvan::W_init(n);
+  const Vec x = sample(n);
+  Vec in = x, out(n), rin = x, rout(n);
+  Quorvan::Fourier(rin.data(), n, rout.data());
+  Quorvan::split(in.data(), 2, 6, out.data());
+  Quorvan::join(in.data(), 6, n, out.data());
+  EXPECT_TRUE(same_bits(out, rout));
+  // A table built for a multiple of the length serves too.
+  Quorvan::W_init(3 * n);
+  Vec a = x, b(n);
+  Quorvan::Fourier(a.data(), n, b.data());
+  EXPECT_LT(max_error(b, naive_dft(x, +1, 1)), 1e-13);
+}
+
+TEST(FftDeath, InconsistentTableState) {
+  EXPECT_ERRO(
+      {
+        Quorvan::W_init(0);
+        Quorvan::nW = 5;
+        Quorvan::W_init(3);
+      },
+      "Erro inesperado", "");
+}
+
+TEST(FftDeath, TableAllocationFailure) {
+  EXPECT_ERRO(Quorvan::W_init(-1), "Erro: malloc do FFT - W_init", "");
+}
+
+}  // namespace
