@@ -8,18 +8,13 @@
 
 #include "foundation/constants.h"
 #include "processing/algebra/pointwise.h"
+#include "processing/algebra/statistics_internal.h"
 
 namespace {
 
 int pixel_count(int nl, int nc) { return nl >= 1 && nc >= 1 ? nl * nc : 0; }
 
-float modulus(std::complex<float> z) {
-  const double re = z.real(), im = z.imag();
-  const double s = std::max(std::fabs(re), std::fabs(im));
-  if (s == 0) return 0.0f;
-  const double x = re / s, y = im / s;
-  return static_cast<float>(s * std::sqrt(x * x + y * y));
-}
+float modulus(std::complex<float> z) { return static_cast<float>(vistelmo::scaled_magnitude(z)); }
 
 float clamp1(float v) { return v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v); }
 
