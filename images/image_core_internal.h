@@ -64,6 +64,11 @@ inline uint32_t last_word_mask(int nc) {
   return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);
 }
 
+// Default centre of a size: (size - 1) / 2, truncated, without overflow at INT_MIN.
+inline int default_centre(int size) {
+  return static_cast<int>((static_cast<int64_t>(size) - 1) / 2);
+}
+
 // Product of two sizes in 32-bit wrapping arithmetic, as the element count is kept.
 inline int wrapped_product(int a, int b) {
   return static_cast<int>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
@@ -113,8 +118,8 @@ void aloca(Img& im, int nl, int nc) {
   im.nl = nl;
   im.nc = nc;
   im.n = wrapped_product(nl, nc);
-  im.lc = (nl - 1) / 2;
-  im.cc = (nc - 1) / 2;
+  im.lc = default_centre(nl);
+  im.cc = default_centre(nc);
   im.backg = ImageTraits<Img>::background();
   im.data = nullptr;
   im.rows = nullptr;

@@ -33,8 +33,8 @@ void IMGBIN::aloca(int l, int c) {
   nl = l;
   nc = c;
   n = core::wrapped_product(l, c);
-  lc = (l - 1) / 2;
-  cc = (c - 1) / 2;
+  lc = core::default_centre(l);
+  cc = core::default_centre(c);
   backg |= 1u;
   data = nullptr;
   rows = nullptr;

@@ -432,3 +432,12 @@ TEST(ImageStorageOne, BinaryCopiesCarrySpareBitsAndTheWholeOutsideWord) {
 }
 
 }  // namespace
+
+TEST(ImageStorage, CentreOfTheSmallestSizeHasNoOverflow) {
+  IMGGRY g(INT32_MIN, 3);
+  EXPECT_EQ(g.lc, -1073741824);
+  EXPECT_EQ(g.cc, 1);
+  IMGBIN b(3, INT32_MIN);
+  EXPECT_EQ(b.cc, -1073741824);
+  EXPECT_EQ(b.data, nullptr);
+}
