@@ -2,6 +2,8 @@
 // and rule statements that accumulate a weighted mean into an output variable.
 #pragma once
 
+#include <type_traits>
+
 // Trapezoid: membership 0 up to m0, rising to 1 at m1, 1 up to m2, falling to 0 at m3.
 struct FFN {
   double m0, m1, m2, m3;
@@ -15,7 +17,7 @@ struct CONFID {
   double c;
 
   CONFID(double x = 0) : c(x) {}
-  explicit operator double() const { return c; }
+  operator double() const { return c; }
 };
 
 // v: weighted mean of the accepted rule outputs; w: the sum of their weights.
@@ -23,6 +25,7 @@ struct OUTVAR {
   double v, w;
 
   OUTVAR() : v(0), w(0) {}
+  OUTVAR(double v0, double w0) : v(v0), w(w0) {}
 };
 
 CONFID operator&&(CONFID a, CONFID b);  // minimum
@@ -30,6 +33,44 @@ CONFID operator||(CONFID a, CONFID b);  // maximum
 CONFID operator*(CONFID a, CONFID b);   // product
 CONFID operator+(CONFID a, CONFID b);   // sum bounded by 1
 CONFID operator!(CONFID a);             // 1 - a
+
+// A plain number beside a truth value in a connective counts as a truth value.
+namespace vistelmo {
+template <class T>
+using if_number_t = std::enable_if_t<std::is_arithmetic<T>::value, CONFID>;
+}
+template <class T>
+vistelmo::if_number_t<T> operator&&(CONFID a, T b) {
+  return a && CONFID(static_cast<double>(b));
+}
+template <class T>
+vistelmo::if_number_t<T> operator&&(T a, CONFID b) {
+  return CONFID(static_cast<double>(a)) && b;
+}
+template <class T>
+vistelmo::if_number_t<T> operator||(CONFID a, T b) {
+  return a || CONFID(static_cast<double>(b));
+}
+template <class T>
+vistelmo::if_number_t<T> operator||(T a, CONFID b) {
+  return CONFID(static_cast<double>(a)) || b;
+}
+template <class T>
+vistelmo::if_number_t<T> operator*(CONFID a, T b) {
+  return a * CONFID(static_cast<double>(b));
+}
+template <class T>
+vistelmo::if_number_t<T> operator*(T a, CONFID b) {
+  return CONFID(static_cast<double>(a)) * b;
+}
+template <class T>
+vistelmo::if_number_t<T> operator+(CONFID a, T b) {
+  return a + CONFID(static_cast<double>(b));
+}
+template <class T>
+vistelmo::if_number_t<T> operator+(T a, CONFID b) {
+  return CONFID(static_cast<double>(a)) + b;
+}
 
 CONFID very(CONFID c, double p);         // c^p
 CONFID moreorless(CONFID c, double p);   // c^(1/p)

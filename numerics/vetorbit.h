@@ -26,7 +26,7 @@ class VETORBIT {
       erro("Erro VETORBIT(n,b0,b1,...) - faltam valores", "");
     for (int i = 0; i < n; i++) (*this)(i) = bits[i];
   }
-  explicit VETORBIT(const std::string& s);
+  VETORBIT(const std::string& s);
   VETORBIT(const VETORBIT& s);
   ~VETORBIT() { desaloca(); }
 

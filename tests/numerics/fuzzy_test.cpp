@@ -43,6 +43,21 @@ TEST(Fuzzy, Connectives) {
   EXPECT_EQ(val(!CONFID(1.5)), -0.5);
 }
 
+TEST(Fuzzy, TruthValuesReadAsNumbersAndMixWithThem) {
+  double d = is(0.5, FFN(0, 1, 2, 3));
+  EXPECT_EQ(d, 0.5);
+  EXPECT_DOUBLE_EQ(0.5 == FFN(0, 1, 2, 3), 0.5);
+  EXPECT_EQ(val(0.2 + CONFID(0.3)), 0.5);
+  EXPECT_EQ(val(CONFID(0.3) && 0.8), 0.3);
+  EXPECT_EQ(val(1 || CONFID(0.3)), 1.0);
+  EXPECT_EQ(val(2 * CONFID(0.25)), 0.5);
+  EXPECT_TRUE(CONFID(0.3) < 0.5);
+  OUTVAR o{4, 2};
+  fif(1, 2, o, 8);
+  EXPECT_EQ(o.v, 6);
+  EXPECT_EQ(o.w, 4);
+}
+
 TEST(Fuzzy, Hedges) {
   EXPECT_EQ(val(very(CONFID(0.5), 2)), 0.25);
   EXPECT_EQ(val(moreorless(CONFID(0.25), 2)), 0.5);

@@ -97,6 +97,8 @@ TEST(GF2, StringOrders) {
   EXPECT_EQ(os.str(), "n=4  1101\n");
   EXPECT_EQ(VETORBIT(std::string("1101")) == v, true);
   EXPECT_EQ(VETORBIT(std::string("10x0")).tostring(), "1010");
+  VETORBIT from_string = std::string("011");
+  EXPECT_EQ(from_string.tostring(), "011");
   EXPECT_EQ(atovetorbit("").n, 0);
   EXPECT_EQ(VETORBIT(0).tostring(), "");
   EXPECT_ERRO(atovetorbit("012"), "Erro atovetorbit", "");
