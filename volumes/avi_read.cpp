@@ -115,13 +115,9 @@ int anahdrl(I3DCOR& v, int size) {
   const int32_t frames = vistelmo::get32s(buf.data + 16);
   const int32_t width = vistelmo::get32s(buf.data + 32);
   const int32_t height = vistelmo::get32s(buf.data + 36);
-  // Each frame takes a chunk header and a whole picture: a file too short for them is
-  // refused before the volume is sized.
-  const int64_t picture =
-      width > 0 && height > 0 ? vistelmo::tamcol64(3 * int64_t(width)) * height : 0;
-  if (frames > 0 && vistelmo::block_exceeds_file(arq, frames, picture + 8))
-    erro(kMissingFrames, "");
-  v.resize(frames, height, width);
+  // The stream lists compare their frame rate with fd; the volume is sized once they have
+  // been checked and the file is known to hold a chunk header and a whole picture for each
+  // frame.
   v.fd = usec;
   while (s >= 1) {
     next_chunk_skipping_junk(s);
@@ -129,6 +125,11 @@ int anahdrl(I3DCOR& v, int size) {
     s -= analist(v, chunk_size());
   }
   if (s != 0) erro(kAccountHdrl, "");
+  const int64_t picture =
+      width > 0 && height > 0 ? vistelmo::tamcol64(3 * int64_t(width)) * height : 0;
+  if (frames > 0 && vistelmo::block_exceeds_file(arq, frames, picture + 8)) erro(kEof, "");
+  v.resize(frames, height, width);
+  v.fd = usec;
   return size;
 }
 
@@ -218,18 +219,22 @@ class GreyAvi {
       : f_(name, "rb", "Erro LeAvi(I3DGRY) - Abertura de ",
            "Erro LeAvi(I3DGRY) - Falta memoria setvbuf") {}
 
+  // A header cut by the end of the file is judged by the bytes it has: the expected code
+  // fails first, and a matching code then fails for the missing bytes.
   void header() {
-    if (!f_.read(h_, 1, 8)) erro("Erro: Fim de arquivo inesperado", "");
+    std::memset(h_, 0, sizeof h_);
+    short_ = !f_.read(h_, 1, 8);
   }
   bool is(const char* code) const { return fourcc_is(h_, code); }
   uint32_t size() const { return get32(h_ + 4); }
   void expect(const char* code, const char* msg) {
     if (!is(code)) erro(msg, "");
+    if (short_) erro("Erro: Fim de arquivo inesperado", "");
   }
   // The next header after any JUNK chunks.
   void header_skipping_junk() {
     header();
-    while (is("JUNK")) {
+    while (is("JUNK") && !short_) {
       data();
       header();
     }
@@ -241,16 +246,19 @@ class GreyAvi {
     if (!f_.read(d_, 1, size())) erro("Erro: Fim de arquivo inesperado", "");
   }
   void four(const char* code, const char* msg) {
-    uint8_t t[4];
-    if (!f_.read(t, 1, 4)) erro("Erro: Fim de arquivo inesperado", "");
+    uint8_t t[4] = {};
+    const bool got = f_.read(t, 1, 4);
     if (!fourcc_is(t, code)) erro(msg, "");
+    if (!got) erro("Erro: Fim de arquivo inesperado", "");
   }
   const uint8_t* d() const { return d_; }
+  bool cut() const { return short_; }
   StdioFile& file() { return f_; }
 
  private:
   StdioFile f_;
   uint8_t h_[8];
+  bool short_ = false;
   uint8_t d_[4096];
 };
 
@@ -289,7 +297,7 @@ void read_grey(I3DGRY& v, const std::string& name) {
     grey[i] = uint8_t((e[0] + e[1] + e[2] + 1) / 3);
   }
   a.header();
-  while (a.is("JUNK") || a.is("strn")) {
+  while ((a.is("JUNK") || a.is("strn")) && !a.cut()) {
     a.data();
     a.header();
   }
@@ -297,20 +305,27 @@ void read_grey(I3DGRY& v, const std::string& name) {
   a.four("movi", "Erro LeAvi(I3DGRY): Nao-movi");
 
   const int64_t row = tamcol64(width), frame = row * height;
-  if (frames > 0 && block_exceeds_file(a.file(), frames, (frame > 0 ? frame : 0) + 8))
-    erro("Erro: Fim de arquivo inesperado", "");
-  v.resize(frames, height, width);
   std::unique_ptr<uint8_t[]> pix;
-  if (frames > 0 && frame > 0) {
-    pix.reset(new (std::nothrow) uint8_t[frame]);
-    if (!pix) erro("Erro LeAvi(I3DGRY) - Falta memoria", "");
-  }
-  const int nl = v.nl(), nc = v.nc();
+  // The volume is sized once the first frame's header has been checked and the file is known
+  // to hold every frame the main header counts.
+  auto size_volume = [&] {
+    if (frames > 0 &&
+        block_exceeds_file(a.file(), 1, (frame > 0 ? frame : 0) + (frames - 1) * (frame + 8)))
+      erro("Erro: Fim de arquivo inesperado", "");
+    v.resize(frames, height, width);
+    if (frames > 0 && frame > 0) {
+      pix.reset(new (std::nothrow) uint8_t[frame]);
+      if (!pix) erro("Erro LeAvi(I3DGRY) - Falta memoria", "");
+    }
+  };
+  if (frames <= 0) size_volume();
+  const int nl = height, nc = width;
   const bool pixels = nl > 0 && nc > 0;
   for (int f = 0; f < frames; f++) {
     a.header();
     a.expect("00db", "Erro LeAvi(I3DGRY): Nao-00db");
     if (a.size() != frame) erro("Erro LeAvi(I3DGRY): tamimg!=chunk.size", "");
+    if (f == 0) size_volume();
     if (std::feof(a.file())) erro("Erro: Fim de arquivo inesperado", "");
     if (frame > 0 && !a.file().read(pix.get(), 1, frame))
       erro("Erro: Fim de arquivo inesperado", "");
@@ -336,9 +351,12 @@ void LeAvi(I3DCOR& v, const std::string& name) {
   buf.resize(65536);
   vistelmo::StdioFile f(name, "rb", "Erro: Abertura de ", "Erro: Falta memoria setvbuf");
   arq = f.get();
-  int64_t s = 0;
-  next_chunk(s);
+  // A file shorter than a chunk header is judged by the bytes it has.
+  std::memset(chunk, 0, sizeof chunk);
+  const size_t got = std::fread(chunk, 1, sizeof chunk, arq);
   if (!chunk_is("RIFF")) erro("Erro: Nao-RIFF", "");
+  if (got != sizeof chunk) erro(kEof, "");
+  if (chunk_size() < 0) erro(kTooBig, "");
   anariff(v, chunk_size());
   f.close();
   arq = nullptr;

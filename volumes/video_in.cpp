@@ -8,7 +8,8 @@
 
 using namespace vistelmo::video;
 
-__InicializaAV::__InicializaAV() { av_log_set_level(AV_LOG_QUIET); }
+// Level -1 lies below every message level: FFmpeg prints nothing.
+__InicializaAV::__InicializaAV() { av_log_set_level(-1); }
 
 class __InicializaAV __InicializaAV;
 

@@ -69,9 +69,11 @@ void read_volume(Vol& v, const std::string& name) {
   if (count <= 0) return;  // the volume stays as it was
 
   for (int s = 0; s < count; s++) {
-    if (!f.read(h, 1, 20)) erro(short_file, "");
+    // The magic and the element size are tested before the sizes are read.
+    if (!f.read(h, 1, 12)) erro(short_file, "");
     if (std::memcmp(h, slice_magic<Vol>().data(), 7) != 0 || get32s(h + 8) != size)
       erro(format2, "");
+    if (!f.read(h + 12, 1, 8)) erro(short_file, "");
     const int nl = get32s(h + 12), nc = get32s(h + 16);
     const int64_t elements = int64_t(nl) * nc;
     if (nl < 0 || nc < 0 || elements * size > INT32_MAX) erro(format2, "");

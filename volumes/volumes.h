@@ -7,10 +7,13 @@
 #pragma once
 
 #include <complex>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "foundation/erro.h"
 #include "foundation/int_field.h"
+#include "foundation/vetor.h"
 #include "images/cor.h"
 #include "images/images.h"
 
@@ -183,3 +186,28 @@ void ImpAvi(const I3DFLT& v, const std::string& name);
 void LeAvi(I3DCOR& v, const std::string& name);
 void LeAvi(I3DGRY& v, const std::string& name);
 void LeAvi(I3DFLT& v, const std::string& name);
+
+// State of the colour reader LeAvi(I3DCOR&): one list function per level of the RIFF tree,
+// each accounting exactly for the bytes of its list. Not re-entrant.
+namespace NameLeAvi {
+
+extern FILE* arq;                 // file of the read in progress
+extern VETOR<unsigned char> buf;  // chunk data; 65536 bytes or one frame, whichever is larger
+extern unsigned char ident[4];    // list or form type just read
+extern unsigned char chunk[8];    // chunk header just read: code, then size (int32)
+extern unsigned char* ch;         // views of buf set by the stream header,
+extern uint16_t* wd;              // the stream format
+extern int32_t* dw;               // and the main header
+extern int32_t resta;             // unused
+
+// Skips n bytes; returns n.
+int pula(int n);
+// Reads n bytes into p (at most buf.n); returns n.
+int analex(void* p, int n);
+// Each parses one list of size s (its type included), fills v and returns s.
+int anariff(I3DCOR& v, int s);
+int anahdrl(I3DCOR& v, int s);
+int analist(I3DCOR& v, int s);
+int anamovi(I3DCOR& v, int s);
+
+}  // namespace NameLeAvi

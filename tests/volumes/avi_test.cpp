@@ -14,6 +14,7 @@ namespace {
 
 using testutil::read_bytes;
 using testutil::write_bytes;
+using testutil::write_text;
 using Bytes = std::vector<unsigned char>;
 
 class Avi : public testutil::TempDir {};
@@ -335,7 +336,7 @@ TEST_F(Avi, ColourReaderMessages) {
       {252 + 32 + 8 + 10, {}, "Erro: Fim de arquivo inesperado"},  // inside frame 1
       {252 + 4, le32(20), "Erro LeAvi(I3DCOR): tamimg!=chunk.size"},
       {48, le32(4), "Erro LeAvi(I3DCOR): faltam quadros"},
-      {48, le32(100000000), "Erro LeAvi(I3DCOR): faltam quadros"},
+      {48, le32(100000000), "Erro: Fim de arquivo inesperado"},
       {252 + 32, text("JUNK"), "Erro LeAvi(I3DCOR): faltam quadros"},
       {252 + 4, le32(0x80000000u), "Erro: Chunk muito grande"},
   };
@@ -347,6 +348,11 @@ TEST_F(Avi, ColourReaderMessages) {
   }
   I3DCOR r;
   EXPECT_ERRO(LeAvi(r, path("none.avi")), "Erro: Abertura de ", path("none.avi"));
+  // A file shorter than a chunk header is not RIFF; one cut inside the RIFF header is short.
+  write_text(path("t.avi"), "abcde");
+  EXPECT_ERRO(LeAvi(r, path("t.avi")), "Erro: Nao-RIFF", "");
+  write_bytes(path("d.avi"), damaged(good, {6, {}, ""}));
+  EXPECT_ERRO(LeAvi(r, path("d.avi")), "Erro: Fim de arquivo inesperado", "");
 
   // A chunk that is not a list where the frames should be: its code is printed first.
   write_bytes(path("d.avi"), damaged(good, {240, text("JUNX"), ""}));
@@ -399,6 +405,11 @@ TEST_F(Avi, GreyReaderMessages) {
   }
   I3DGRY r;
   EXPECT_ERRO(LeAvi(r, path("none.avi")), "Erro LeAvi(I3DGRY) - Abertura de ", path("none.avi"));
+  write_text(path("t.avi"), "abcde");
+  EXPECT_ERRO(LeAvi(r, path("t.avi")), "Erro LeAvi(I3DGRY): Nao-RIFF", "");
+  // Cut after the header list's code: the next expected code is missing.
+  write_bytes(path("d.avi"), damaged(good, {20, {}, ""}));
+  EXPECT_ERRO(LeAvi(r, path("d.avi")), "Erro LeAvi(I3DGRY): Nao-hdrl", "");
   I3DFLT f;
   EXPECT_ERRO(LeAvi(f, path("none.avi")), "Erro LeAvi(I3DGRY) - Abertura de ", path("none.avi"));
 
@@ -443,6 +454,19 @@ TEST_F(Avi, EachReaderRefusesTheOtherDepth) {
   // The grey reader never looks at the rates.
   LeAvi(g, path("a.avi"));
   EXPECT_TRUE(same_voxels(g, grey_volume(1, 2, 2)));
+
+  // Frames too small for 24-bit pictures of the stated size do not hide the stream checks.
+  ImpAvi(grey_volume(3, 100, 100), path("big.avi"));
+  EXPECT_ERRO(LeAvi(c, path("big.avi")), "Erro LeAvi(I3DCOR): rate e fd nao concordam", "");
+  Bytes big = read_bytes(path("big.avi"));
+  put32(big, 132, 4000);
+  write_bytes(path("big.avi"), big);
+  EXPECT_ERRO(LeAvi(c, path("big.avi")), "Erro: bitspix!=24", "");
+  // Likewise a grey file whose main header states a larger picture fails at its first frame.
+  big = read_bytes(path("big.avi"));
+  put32(big, 64, 1000);
+  write_bytes(path("big.avi"), big);
+  EXPECT_ERRO(LeAvi(g, path("big.avi")), "Erro LeAvi(I3DGRY): tamimg!=chunk.size", "");
 }
 
 // A RIFF tree for the reader's grammar: a chunk is a code and data, a list a code, a type

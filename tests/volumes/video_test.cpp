@@ -1,4 +1,6 @@
 // Video through FFmpeg: writing, reading back, files made by the ffmpeg tool, failures.
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -274,6 +276,14 @@ TEST_F(Video, UnknownExtensionFallsBackToMpeg) {
   EXPECT_EQ(p["format_name"], "mpeg");
   EXPECT_EQ(p["codec_name"], "mpeg1video");
   EXPECT_EQ(p["nb_read_frames"], "2");
+}
+
+// The library sets FFmpeg's log level when it is loaded (looked up at run time: the tests do
+// not link libavutil themselves).
+TEST(VideoStartUp, FfmpegIsSilencedAtLoad) {
+  auto level = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "av_log_get_level"));
+  ASSERT_NE(level, nullptr);
+  EXPECT_EQ(level(), -1);
 }
 
 TEST_F(Video, WriterWithoutFramesStillFinishesTheFile) {

@@ -190,6 +190,12 @@ TYPED_TEST(VolumeImg, FormatFailures) {
     cases.push_back({b, msg<TypeParam>("LeImg", "Formato incorreta 2")});
   }
   {
+    Bytes b = volume_header(vm, 1);  // record cut right after its element size
+    slice(b, "IMGDBL*", size, 1, 1, 0, 0, 0);
+    b.resize(b.size() - 16);
+    cases.push_back({b, msg<TypeParam>("LeImg", "Formato incorreta 2")});
+  }
+  {
     Bytes b = volume_header(vm, 1);
     slice(b, im, size == 8 ? 4 : 8, 1, 1, 0, 0, size);
     cases.push_back({b, msg<TypeParam>("LeImg", "Formato incorreta 2")});
