@@ -98,7 +98,12 @@ void line(const Put& put, int64_t l1, int64_t c1, int64_t l2, int64_t c2, int t)
   walk(l1, c1, l2, c2, [&](int64_t l, int64_t c) { brush(put, l, c, t); });
 }
 
-// Round to nearest, halves away from zero.
-inline int64_t round_away(double x) { return static_cast<int64_t>(std::round(x)); }
+// Round to nearest, halves away from zero, within the int range. An offset that is not a number
+// (a dial turned by a NaN or infinite angle) is no offset.
+inline int64_t round_away(double x) {
+  if (x != x) return 0;
+  const double r = std::round(x);
+  return r >= 2147483647.0 ? INT32_MAX : r <= -2147483648.0 ? INT32_MIN : static_cast<int64_t>(r);
+}
 
 }  // namespace vistelmo::draw

@@ -62,9 +62,10 @@ void PutTxt::PosicaoInicial(int ch, int& l, int& c) {
     ch = 160;
   else if (ch < 32)
     ch = 183;
-  const int k = ch - 33;
-  l = (k / 20) * 25 + 1;
-  c = (k % 20) * 19 + 1;
+  // In 64 bits, then wrapped to int, so that a huge code cannot overflow.
+  const int64_t k = int64_t{ch} - 33;
+  l = static_cast<int>((k / 20) * 25 + 1);
+  c = static_cast<int>((k % 20) * 19 + 1);
 }
 
 void lefont(const std::string& name, int margin) {

@@ -48,7 +48,7 @@ void mediadesvio(VETOR<T>& v, double& media, double& desvio, int count) {
     const double d = a[i] - media;
     s += d * d;
   }
-  desvio = std::sqrt(s / (count - 1));
+  desvio = std::sqrt(s / (static_cast<double>(count) - 1));  // no int overflow at INT_MIN
 }
 
 extern template double kth_element(VETOR<double>&, int, int, int);

@@ -10,10 +10,10 @@
 
 namespace {
 
+// Indexes inside the loop: a matrix without columns may have no block at all.
 void swap_rows(MATRIZ<double>& a, int r1, int r2, int ncols) {
-  double* x = a.data + r1 * a.nc();
-  double* y = a.data + r2 * a.nc();
-  for (int k = 0; k < ncols; k++) std::swap(x[k], y[k]);
+  const int nc = a.nc();
+  for (int k = 0; k < ncols; k++) std::swap(a.data[r1 * nc + k], a.data[r2 * nc + k]);
 }
 
 }  // namespace

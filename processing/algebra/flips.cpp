@@ -11,16 +11,21 @@ namespace core = vistelmo;
 
 namespace {
 
+// n - 1 - k in 32-bit wrapping arithmetic: a caller may store any centre.
+int mirrored(int n, int k) {
+  return static_cast<int>(static_cast<uint32_t>(n) - 1u - static_cast<uint32_t>(k));
+}
+
 // The centre travels with the pixels of a quarter turn.
 template <class Img>
 void centre90(Img& r, const Img& a) {
-  r.lc = a.nc() - 1 - a.cc;
+  r.lc = mirrored(a.nc(), a.cc);
   r.cc = a.lc;
 }
 template <class Img>
 void centre270(Img& r, const Img& a) {
   r.lc = a.cc;
-  r.cc = a.nl() - 1 - a.lc;
+  r.cc = mirrored(a.nl(), a.lc);
 }
 
 // A fresh image of nl x nc with a's outside value.
@@ -62,8 +67,8 @@ template <class Img>
 Img turn180(const Img& a) {
   Img r = fresh(a.nl(), a.nc(), a);
   if (core::has_pixels(a)) std::reverse_copy(a.data, a.data + core::block_count(a), r.data);
-  r.lc = a.nl() - 1 - a.lc;
-  r.cc = a.nc() - 1 - a.cc;
+  r.lc = mirrored(a.nl(), a.lc);
+  r.cc = mirrored(a.nc(), a.cc);
   return r;
 }
 
@@ -142,8 +147,8 @@ IMGBIN bin_turn180(const IMGBIN& a) {
       }
     }
   }
-  r.lc = nl - 1 - a.lc;
-  r.cc = nc - 1 - a.cc;
+  r.lc = mirrored(nl, a.lc);
+  r.cc = mirrored(nc, a.cc);
   return r;
 }
 

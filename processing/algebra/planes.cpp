@@ -85,20 +85,26 @@ IMGCOR iprisma(const IMGGRY& r, const IMGGRY& g, const IMGGRY& b) {
 }
 
 void prisma(const IMGYUV& y, IMGGRY& Y, IMGGRY& U, IMGGRY& V) {
-  Y.resize(y.nl, y.nc);
-  U.resize(y.nl / 2, y.nc / 2);
-  V.resize(y.nl / 2, y.nc / 2);
-  if (!core::has_pixels(y.img) || !core::has_pixels(Y)) return;
-  const int64_t luma = static_cast<int64_t>(y.nl()) * y.nc(), chroma = luma / 4;
-  std::memcpy(Y.data, y.img.data, luma);
-  if (chroma > 0) {
-    std::memcpy(U.data, y.img.data + y.uoff, chroma);
-    std::memcpy(V.data, y.img.data + y.voff, chroma);
+  // A plane that is the frame's own block is filled from a copy of the frame.
+  if (&Y == &y.img || &U == &y.img || &V == &y.img) {
+    const IMGYUV frame(y);
+    prisma(frame, Y, U, V);
+    return;
   }
+  // Each plane is sized and filled in turn: a plane passed twice ends as the later one.
+  const bool full = core::has_pixels(y.img);
+  const int64_t luma = static_cast<int64_t>(y.nl()) * y.nc(), chroma = luma / 4;
+  Y.resize(y.nl, y.nc);
+  if (full && core::has_pixels(Y)) std::memcpy(Y.data, y.img.data, luma);
+  U.resize(y.nl / 2, y.nc / 2);
+  if (full && core::has_pixels(U)) std::memcpy(U.data, y.img.data + y.uoff, chroma);
+  V.resize(y.nl / 2, y.nc / 2);
+  if (full && core::has_pixels(V)) std::memcpy(V.data, y.img.data + y.voff, chroma);
 }
 
 IMGYUV yprisma(const IMGGRY& Y, const IMGGRY& U, const IMGGRY& V) {
-  if (Y.nl != 2 * U.nl || Y.nl != 2 * V.nl || Y.nc != 2 * U.nc || Y.nc != 2 * V.nc)
+  const auto twice = [](int x) { return 2 * int64_t{x}; };
+  if (Y.nl != twice(U.nl) || Y.nl != twice(V.nl) || Y.nc != twice(U.nc) || Y.nc != twice(V.nc))
     erro("Erro yprisma: Dimensoes diferentes", "");
   IMGYUV r(Y.nl, Y.nc);
   if (core::has_pixels(r.img)) {

@@ -39,8 +39,9 @@ Img reflect(const Img& a) {
   r.backg = a.backg;
   if (core::has_pixels(a) && core::has_pixels(r))
     std::reverse_copy(a.data, a.data + core::block_count(a), r.data);
-  r.lc = a.nl - 1 - a.lc;
-  r.cc = a.nc - 1 - a.cc;
+  // Formed in 64 bits: any stored centre mirrors without overflow (kept in int as it wraps).
+  r.lc = static_cast<int>(int64_t{a.nl} - 1 - a.lc);
+  r.cc = static_cast<int>(int64_t{a.nc} - 1 - a.cc);
   return r;
 }
 

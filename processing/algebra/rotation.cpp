@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdint>
+#include <string>
 
 #include "foundation/erro.h"
 #include "images/colour_internal.h"
@@ -39,7 +41,11 @@ Img result_frame(const Img& a, double C, double S, char frame) {
     if (k == 0 || y < ymin) ymin = y;
     if (k == 0 || y > ymax) ymax = y;
   }
-  Img r(ymax - ymin + 1, xmax - xmin + 1);
+  // Corner offsets stay within +-2^30, so the spans fit in 64 bits; past int no image fits.
+  const int64_t rows = int64_t{ymax} - ymin + 1, cols = int64_t{xmax} - xmin + 1;
+  if (rows > INT32_MAX || cols > INT32_MAX)
+    erro(std::string("Erro ") + vistelmo::ImageTraits<Img>::name + "::aloca - Falta memoria", "");
+  Img r(static_cast<int>(rows), static_cast<int>(cols));
   r.lc = ymax;
   r.cc = -xmin;
   r.backg = a.backg;

@@ -12,8 +12,8 @@
 // Float passes. zoomx rescales the columns, zoomy the rows of a into b (b keeps a's other axis).
 // zoomc and zooml are the passes of the area zoom (processing/algebra/zoom_area.h).
 struct ZoomF {
-  static void zoomx(const IMGFLT& a, IMGFLT& b, double f, char borda);
-  static void zoomy(const IMGFLT& a, IMGFLT& b, double f, char borda);
+  static void zoomx(const IMGFLT& a, IMGFLT& b, double f, char borda = 'X');
+  static void zoomy(const IMGFLT& a, IMGFLT& b, double f, char borda = 'X');
   static void zoomc(const IMGFLT& a, IMGFLT& b, double f);
   static void zooml(const IMGFLT& a, IMGFLT& b, double f);
 };
@@ -31,6 +31,6 @@ void zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda = 
 
 // Fills b with a rotated by graus (counterclockwise as displayed) and zoomed by f, bilinearly;
 // a factor below 1 first shrinks the source with the passes.
-void rotzoom(IMGFLT a, IMGFLT& b, double graus, double f, char borda);
+void rotzoom(IMGFLT a, IMGFLT& b, double graus, double f, char borda = 'X');
 void rotzoom(IMGGRY a, IMGGRY& b, double graus, double f, char borda = 'X');
 void rotzoom(const IMGCOR& a, IMGCOR& b, double graus, double f, char borda = 'X');

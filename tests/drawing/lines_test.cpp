@@ -1,5 +1,6 @@
 // Lines, pens and figures: exact pixel sets on small images, outside writes, every image type.
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <utility>
 #include <vector>
@@ -320,6 +321,19 @@ TEST(Dials, RectangleTurnsWithItsHand) {
   EXPECT_FALSE(b(9, 8));
   EXPECT_FALSE(b(6, 7));  // hand of length 2
   EXPECT_TRUE(b(4, 7));
+}
+
+// A turn that is no number gives offsets of 0: the hand and the rectangle shrink to the centre.
+TEST(Dials, AngleThatIsNoNumberShrinksToTheCentre) {
+  const double nan = std::nan(""), inf = INFINITY;
+  IMGGRY g = blank_gry();
+  relogiocircular(g, 7, 7, 3, nan, 1, 1);
+  Pixels want = offset(ring(3), 7, 7);
+  want.insert({7, 7});
+  EXPECT_EQ(inked(g), want);
+  IMGGRY h = blank_gry();
+  relogioretangular(h, 7, 7, 4, 4, inf, 1, 1);
+  EXPECT_EQ(inked(h), (Pixels{{7, 7}}));
 }
 
 TEST(Flecha, FixedHeadAtTheTip) {

@@ -98,6 +98,10 @@ TEST(FontSheet, CellOrigins) {
     EXPECT_EQ(l, k.l) << k.ch;
     EXPECT_EQ(c, k.c) << k.ch;
   }
+  // Codes far past the sheet still give a position (off the sheet, read as paper).
+  int l = 0, c = 0;
+  PutTxt::PosicaoInicial(2147483647, l, c);
+  EXPECT_EQ(c, 14 * 19 + 1);
 }
 
 TEST(Puttxt, CharactersSideBySideFromTheSheet) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -140,6 +141,12 @@ TEST(MediaDesvio, DegenerateCountsGiveNotANumber) {
   EXPECT_TRUE(std::isnan(d));
   mediadesvio(v, m, d, 0);
   EXPECT_TRUE(std::isnan(m));
+  // A count below -1 reads nothing: 0 over a negative count, also at the int limit.
+  for (int count : {-3, std::numeric_limits<int>::min()}) {
+    mediadesvio(v, m, d, count);
+    EXPECT_EQ(m, 0) << count;
+    EXPECT_EQ(d, 0) << count;
+  }
 }
 
 TEST(MediaDesvio, CountBeyondTheVectorIsFatal) {

@@ -328,6 +328,10 @@ TEST(GaussJordan, ColumnsPutBackAfterRowExchanges) {
   EXPECT_EQ(basicgaussjordan(a, b), 0);
   expect_near(a, MATRIZ<double>(2, 2, 0.0, 0.25, 0.5, 0.0), 0.0);
   expect_near(b, MATRIZ<double>(2, 1, 2.0, 3.0), 0.0);
+  // A right-hand side with a negative column count has no block and nothing to exchange.
+  MATRIZ<double> c(2, 2, 0.0, 2.0, 4.0, 0.0), none(2, -1);
+  EXPECT_EQ(basicgaussjordan(c, none), 0);
+  expect_near(c, MATRIZ<double>(2, 2, 0.0, 0.25, 0.5, 0.0), 0.0);
 }
 
 TEST(GaussJordan, StatusCodes) {

@@ -177,6 +177,20 @@ TEST(Turns, EmptyImagesApplyTheCentreRule) {
   EXPECT_EQ(v.cc, 2);
 }
 
+TEST(Turns, ExtremeCentresWrapWithoutOverflow) {
+  IMGGRY a(2, 3, 0);
+  a.lc = INT32_MIN;
+  a.cc = INT32_MIN;
+  EXPECT_EQ(rot90(a).lc, INT32_MIN + 2);  // 3 - 1 - INT32_MIN, wrapped
+  EXPECT_EQ(rot270(a).cc, INT32_MIN + 1);
+  EXPECT_EQ(rot180(a).lc, INT32_MIN + 1);
+  IMGBIN b(2, 3);
+  b.lc = INT32_MIN;
+  b.cc = INT32_MIN;
+  EXPECT_EQ((~b).cc, INT32_MIN + 2);
+  EXPECT_EQ(rot90(b).lc, INT32_MIN + 2);
+}
+
 // ---- binary images: word-wide forms against the pixel rule ----
 
 IMGBIN random_bin(int nl, int nc, uint32_t seed) {

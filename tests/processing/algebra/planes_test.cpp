@@ -142,12 +142,28 @@ TEST(Planes, FramePlanesRoundTrip) {
   EXPECT_EQ(z.backg, rgb(128, 128, 128));
 }
 
+TEST(Planes, FramePlanesIntoTheFramesOwnBlock) {
+  // The frame's block as the luma plane, and one image given as both chroma planes.
+  IMGYUV y = frame();
+  IMGGRY UV;
+  prisma(y, y.img, UV, UV);
+  EXPECT_EQ(pixels(y.img), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(pixels(UV), (std::vector<int>{31, 32}));
+  // The luma plane given again as a chroma plane ends as that chroma plane.
+  IMGGRY Y, V;
+  prisma(frame(), Y, Y, V);
+  EXPECT_EQ(pixels(Y), (std::vector<int>{21, 22}));
+}
+
 TEST(PlanesDeath, FrameFromPlanesOfWrongSizes) {
   const IMGGRY Y(2, 4), half(1, 2), wide(1, 3), tall(2, 2), odd(2, 3);
   EXPECT_ERRO(yprisma(Y, half, wide), "Erro yprisma: Dimensoes diferentes", "");
   EXPECT_ERRO(yprisma(Y, tall, half), "Erro yprisma: Dimensoes diferentes", "");
   EXPECT_ERRO(yprisma(odd, frame()), "Erro yprisma: Dimensoes diferentes", "");
   EXPECT_ERRO(yprisma(Y, IMGYUV(2, 2)), "Erro yprisma: Dimensoes diferentes", "");
+  // Twice a huge plane size is compared without overflow.
+  const IMGGRY huge(1 << 30, 0);
+  EXPECT_ERRO(yprisma(IMGGRY(), huge, huge), "Erro yprisma: Dimensoes diferentes", "");
   // Sizes that fit but are odd stop in the frame constructor.
   EXPECT_ERRO(IMG2IMY(IMGGRY(3, 2)), "Erro: IMGYUV deve ter NL e NC pares", "");
   EXPECT_ERRO(IMC2IMY(IMGCOR(2, 1)), "Erro: IMGYUV deve ter NL e NC pares", "");

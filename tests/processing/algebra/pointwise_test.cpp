@@ -162,6 +162,13 @@ TYPED_TEST(Reflection, TurnsByHalfAndMirrorsCentre) {
   EXPECT_EQ(r(0, 0), a(1, 2));
   const TypeParam e = ~TypeParam(0, 4);
   EXPECT_EQ(e.nl(), 0);
+  // Any stored centre mirrors without overflow, wrapping as a 32-bit int.
+  TypeParam far(2, 3);
+  far.lc = INT_MIN;
+  far.cc = INT_MIN + 1;
+  const TypeParam rf = ~far;
+  EXPECT_EQ(rf.lc, INT_MIN + 1);
+  EXPECT_EQ(rf.cc, INT_MIN + 1);
 }
 
 // ---- comparisons

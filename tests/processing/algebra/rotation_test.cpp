@@ -232,6 +232,9 @@ TEST(RotationDeath, Messages) {
   EXPECT_ERRO(rotacao(IMGGRY(a), 10, 'x', 'a', 'C'), "Erro inesperado", "");
   EXPECT_ERRO(rotacao(IMGGRY(a), 10, 'b', 'a', 'z'), "Erro: Modo de acesso invalido", "");
   EXPECT_ERRO(rotacao(IMGGRY(a), 10, 'n', 'm', 'e'), "Indice invalido", "");
+  // A bounding frame wider than any image (from a negative width) is an allocation failure.
+  EXPECT_ERRO(rotacao(IMGFLT(1, -2147483647), 0, 'n', 'a'), "Erro IMGFLT::aloca - Falta memoria",
+              "");
 }
 
 }  // namespace

@@ -344,6 +344,20 @@ TEST(ZoomDeath, Messages) {
   EXPECT_ERRO(ZoomF::zoomy(f, bf, 3, 'e'), "Indice invalido", "");
 }
 
+TEST(ZoomPass, FloatLetterDefaultsToX) {
+  const IMGFLT f = make<IMGFLT>(1, 3, {10, 20, 40}, 0, 1, -5);
+  IMGFLT b = frame<IMGFLT>(2, 7, 0, 3), x = b;
+  ZoomF::zoomx(f, b, 0.5);
+  ZoomF::zoomx(f, x, 0.5, 'X');
+  EXPECT_EQ(values(b), values(x));
+  ZoomF::zoomy(f, b, 2);
+  ZoomF::zoomy(f, x, 2, 'X');
+  EXPECT_EQ(values(b), values(x));
+  rotzoom(f, b, 30, 0.5);
+  rotzoom(f, x, 30, 0.5, 'X');
+  EXPECT_EQ(values(b), values(x));
+}
+
 TEST(ZoomPass, UnknownFloatLetterIsQuietWithoutPixels) {
   const IMGFLT f = make<IMGFLT>(1, 1, {1}, 0, 0);
   IMGFLT b;

@@ -1,0 +1,148 @@
+// Derivative-of-Gaussian kernels and the gradients built on them.
+#include "processing/filters/gradient.h"
+
+#include <cmath>
+
+#include "foundation/erro.h"
+#include "foundation/normal.h"
+#include "processing/algebra/pointwise.h"
+#include "processing/algebra/statistics.h"
+#include "processing/filters/convolution.h"
+#include "processing/filters/gauss.h"
+
+namespace {
+
+const double kLobe = 0.39894228;  // 1/sqrt(2 pi), cut to eight decimals
+
+// Multiplies every pixel by kLobe / S, S the sum of rows l0..nl-1 over columns 0..c1-1.
+template <class Img>
+void rescale(Img& k, int l0, int c1) {
+  if (k.nl() < 1 || k.nc() < 1) return;
+  double s = 0;
+  for (int l = l0; l < k.nl(); l++)
+    for (int c = 0; c < c1; c++) s += k.rows[l][c];
+  const double f = kLobe / s;
+  const int n = k.nl() * k.nc();
+  for (int i = 0; i < n; i++) k.data[i] = static_cast<typename Img::Pixel>(k.data[i] * f);
+}
+
+template <class Img>
+void rescale_x(Img& k) {
+  rescale(k, 0, k.nc() / 2);
+}
+template <class Img>
+void rescale_y(Img& k) {
+  rescale(k, k.nl() / 2 + 1, k.nc());
+}
+
+void rotate(double& x, double& y, const MATRIZ<double>& m) {
+  if (m.nl() != 2 || m.nc() != 2) erro("Inesperado", "");
+  const double x1 = m(0, 0) * x + m(1, 0) * y;
+  const double y1 = m(0, 1) * x + m(1, 1) * y;
+  x = x1;
+  y = y1;
+}
+
+// Samples density(x', y', sigma) over the rotated offsets of a (2r+1)^2 grid, then rescales.
+template <class Img>
+Img derivative_kernel(double sigma, double theta, double (*density)(double, double, double),
+                      void (*normalize)(Img&), const char* msg, const char* alloc_msg) {
+  using Pixel = typename Img::Pixel;
+  if (!(sigma > 0)) erro(msg, "");
+  MATRIZ<double> m(2, 2);
+  m(0, 0) = std::cos(theta);
+  m(0, 1) = std::sin(theta);
+  m(1, 0) = -std::sin(theta);
+  m(1, 1) = std::cos(theta);
+  const double rr = 5.0f * sigma;
+  if (!(rr < 1073741823.0)) erro(alloc_msg, "");
+  const int r = static_cast<int>(rr), n = 2 * r + 1;
+  // A single tap has no lobe to rescale by: it differentiates nothing.
+  if (r == 0) return Img(1, 1, Pixel(0));
+  Img k(n, n);
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < n; j++) {
+      double x = j - r, y = r - i;
+      rotate(x, y, m);
+      k.rows[i][j] = static_cast<Pixel>(density(x, y, sigma));
+    }
+  normalize(k);
+  return k;
+}
+
+const char kMsgX[] = "Erro grnormalx: desvio muito pequeno";
+const char kMsgY[] = "Erro grnormaly: desvio muito pequeno";
+const char kAllocD[] = "Erro IMGDBL::aloca - Falta memoria";
+const char kAllocF[] = "Erro IMGFLT::aloca - Falta memoria";
+
+// gradientex/gradientey of a float image; see the header for the separable path.
+IMGFLT float_gradient(const IMGFLT& a, double sigma, double theta, char direcao,
+                      IMGFLT (*kernel)(double, double)) {
+  if (theta >= 0) return convolucao(a, kernel(sigma, theta), 'x');
+  const IMGFLT s = ConvGaussHV(a, sigma, 'x');
+  IMGFLT d = derivparc(direcao);
+  SomatoriaUm(d);
+  d = sigma * d;
+  return convolucao(s, d, 'x');
+}
+
+template <class Img>
+Img magnitude(const Img& gx, const Img& gy) {
+  Img r(gx.nl(), gx.nc());
+  const int n = gx.nl() >= 1 && gx.nc() >= 1 ? gx.nl() * gx.nc() : 0;
+  for (int i = 0; i < n; i++) {
+    const double x = gx.data[i], y = gy.data[i];
+    r.data[i] = static_cast<typename Img::Pixel>(std::sqrt(x * x + y * y));
+  }
+  return r;
+}
+
+}  // namespace
+
+void GradienteD::normalizex(IMGDBL& k) { rescale_x(k); }
+void GradienteD::normalizey(IMGDBL& k) { rescale_y(k); }
+void GradienteD::multiplica(double& x, double& y, const MATRIZ<double>& m) { rotate(x, y, m); }
+void GradienteF::normalizex(IMGFLT& k) { rescale_x(k); }
+void GradienteF::normalizey(IMGFLT& k) { rescale_y(k); }
+void GradienteF::multiplica(double& x, double& y, const MATRIZ<double>& m) { rotate(x, y, m); }
+
+IMGDBL IMGDBLgrxnormal(double sigma, double theta) {
+  return derivative_kernel<IMGDBL>(sigma, theta, grxbinormal, GradienteD::normalizex, kMsgX,
+                                   kAllocD);
+}
+IMGDBL IMGDBLgrynormal(double sigma, double theta) {
+  return derivative_kernel<IMGDBL>(sigma, theta, grybinormal, GradienteD::normalizey, kMsgY,
+                                   kAllocD);
+}
+IMGFLT IMGFLTgrxnormal(double sigma, double theta) {
+  return derivative_kernel<IMGFLT>(sigma, theta, grxbinormal, GradienteF::normalizex, kMsgX,
+                                   kAllocF);
+}
+IMGFLT IMGFLTgrynormal(double sigma, double theta) {
+  return derivative_kernel<IMGFLT>(sigma, theta, grybinormal, GradienteF::normalizey, kMsgY,
+                                   kAllocF);
+}
+
+IMGDBL gradientex(const IMGDBL& a, double sigma, double theta) {
+  return convolucao(a, IMGDBLgrxnormal(sigma, theta), 'x');
+}
+IMGDBL gradientey(const IMGDBL& a, double sigma, double theta) {
+  return convolucao(a, IMGDBLgrynormal(sigma, theta), 'x');
+}
+IMGFLT gradientex(const IMGFLT& a, double sigma, double theta) {
+  return float_gradient(a, sigma, theta, 'x', IMGFLTgrxnormal);
+}
+IMGFLT gradientey(const IMGFLT& a, double sigma, double theta) {
+  return float_gradient(a, sigma, theta, 'y', IMGFLTgrynormal);
+}
+
+IMGDBL modgrad(const IMGDBL& a, double sigma, double theta) {
+  const IMGDBL gx = gradientex(a, sigma, theta);
+  const IMGDBL gy = gradientey(a, sigma, theta);
+  return magnitude(gx, gy);
+}
+IMGFLT modgrad(const IMGFLT& a, double sigma, double theta) {
+  const IMGFLT gx = gradientex(a, sigma, theta);
+  const IMGFLT gy = gradientey(a, sigma, theta);
+  return magnitude(gx, gy);
+}
