@@ -149,13 +149,13 @@ void KMAX::remove_fim() {
 }
 
 std::vector<PONTOI2> kmin(const IMGFLT& a, int k, double d) {
-  std::priority_queue<FI2, std::vector<FI2>, FI2maior> heap;
+  std::priority_queue<FI2, std::vector<FI2>, FI2scan<FI2maior>> heap;
   push_candidates(a, heap, [](float v) { return v < 1.0f; });
   return take_spaced(heap, k, d);
 }
 
 std::vector<PONTOI2> kmax(const IMGFLT& a, int k, double d) {
-  std::priority_queue<FI2, std::vector<FI2>, FI2menor> heap;
+  std::priority_queue<FI2, std::vector<FI2>, FI2scan<FI2menor>> heap;
   push_candidates(a, heap, [](float v) { return v > 0.0f; });
   return take_spaced(heap, k, d);
 }

@@ -18,17 +18,20 @@ struct FI2 {
   int l, c;
 };
 
-// Heap orders on the value; among equal values the earlier pixel in scan order comes out first.
-// Under FI2maior a heap yields the smallest value first, under FI2menor the largest.
+// Orders on the value alone: under FI2maior a heap yields the smallest value first, under
+// FI2menor the largest.
 struct FI2maior {
-  bool operator()(const FI2& a, const FI2& b) const {
-    if (a.value != b.value) return a.value > b.value;
-    return a.l != b.l ? a.l > b.l : a.c > b.c;
-  }
+  bool operator()(const FI2& a, const FI2& b) const { return a.value > b.value; }
 };
 struct FI2menor {
+  bool operator()(const FI2& a, const FI2& b) const { return a.value < b.value; }
+};
+
+// The heaps' orders: FI2maior or FI2menor, with equal values taken in scan order.
+template <class ByValue>
+struct FI2scan {
   bool operator()(const FI2& a, const FI2& b) const {
-    if (a.value != b.value) return a.value < b.value;
+    if (a.value != b.value) return ByValue()(a, b);
     return a.l != b.l ? a.l > b.l : a.c > b.c;
   }
 };
@@ -37,7 +40,7 @@ struct FI2menor {
 // that keeps the distance, remove_fim withdraws the last point taken.
 class KMAX {
  public:
-  std::priority_queue<FI2, std::vector<FI2>, FI2menor> candidatos;
+  std::priority_queue<FI2, std::vector<FI2>, FI2scan<FI2menor>> candidatos;
   std::vector<PONTOI2> escolhidos;  // accepted points, in order
 
   // Adds every pixel brighter than 0.0 (called twice, adds them twice).

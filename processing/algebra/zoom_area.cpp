@@ -16,13 +16,14 @@ namespace {
 namespace rs = vistelmo::resample;
 
 // Output index of each source index when shrinking: round(j f), clamped to the last output.
-// An index below 0 (no output, or a negative factor) fails as the count vector's access does.
+// An index below 0 (no output, or a negative factor) fails as the count vector's access does;
+// so does a position that is not a number (an infinite factor times 0).
 std::vector<int> shrink_targets(int from, int to, double f) {
   std::vector<int> k(from > 0 ? from : 0);
   for (int j = 0; j < from; j++) {
     double t = std::round(j * f);
     if (t >= to) t = to - 1;
-    if (t < 0) erro("Erro VETOR::operator() - Indice invalido", "");
+    if (!(t >= 0)) erro("Erro VETOR::operator() - Indice invalido", "");
     k[j] = static_cast<int>(t);
   }
   return k;

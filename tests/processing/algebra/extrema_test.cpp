@@ -115,6 +115,19 @@ TEST(ExtremaKspaced, DistanceIsStrict) {
   EXPECT_EQ(kmin(a, 2, 0.0), (Points{{2, 2}, {2, 1}}));
 }
 
+TEST(ExtremaOrders, CompareTheValueOnly) {
+  const FI2 lo{0.25f, 3, 4}, hi{0.75f, 0, 0}, lo2{0.25f, 0, 1};
+  EXPECT_TRUE(FI2maior()(hi, lo));
+  EXPECT_FALSE(FI2maior()(lo, hi));
+  EXPECT_TRUE(FI2menor()(lo, hi));
+  EXPECT_FALSE(FI2menor()(hi, lo));
+  // Equal values: neither goes first, whatever the positions.
+  EXPECT_FALSE(FI2maior()(lo, lo2));
+  EXPECT_FALSE(FI2maior()(lo2, lo));
+  EXPECT_FALSE(FI2menor()(lo, lo2));
+  EXPECT_FALSE(FI2menor()(lo2, lo));
+}
+
 TEST(ExtremaKmaxPicker, TakesWithdrawsAndRunsOut) {
   const IMGFLT a = make(1, 4, {0.9f, 0.8f, 0.0f, 0.7f});
   KMAX p;

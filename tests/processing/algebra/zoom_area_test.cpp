@@ -205,6 +205,10 @@ TEST(ZoomAreaDeath, Messages) {
   IMGFLT b(4, 2), narrow(2, 2);
   EXPECT_ERRO(ZoomF::zoomc(a, b, -0.5), index, "");
   EXPECT_ERRO(ZoomF::zooml(a, b, -0.5), index, "");
+  // 0 times an infinite factor is no index at all.
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_ERRO(ZoomF::zoomc(a, b, -inf), index, "");
+  EXPECT_ERRO(ZoomF::zooml(a, b, -inf), index, "");
   // A shrinking pass whose output has fewer lines along the kept axis.
   EXPECT_ERRO(ZoomF::zoomc(a, narrow, 0.5), "Erro ZoomF::zoomc - b.nl<a.nl", "");
   EXPECT_ERRO(ZoomF::zooml(a, narrow, 0.5), "Erro ZoomF::zooml - b.nc<a.nc", "");
