@@ -63,9 +63,9 @@ void pass3(const COMPLEX* in, int m, int64_t step, COMPLEX* out) {
   }
 }
 
-// Any radix r: out[k] = in[k0] + sum over q = 1 .. r-1, in order, of in[k0 + q m] W^(q k).
-void passg(const COMPLEX* in, int r, int m, int64_t step, COMPLEX* out) {
-  const int n = r * m;
+// Any radix r: out[k] = in[k0] + sum over q = 1 .. r-1, in order, of in[k0 + q m] W^(q k),
+// for every k below n.
+void passg(const COMPLEX* in, int r, int m, int n, int64_t step, COMPLEX* out) {
   for (int k0 = 0; k0 < m; k0++) {
     for (int k = k0; k < n; k += m) {
       const int64_t inc = twiddle_stride(step, k);
@@ -129,9 +129,13 @@ void split(COMPLEX* in, int r, int m, COMPLEX* out) {
 }
 
 void join(COMPLEX* in, int m, int n, COMPLEX* out) {
-  if (m < 1 || n < m) return;
+  if (m < 1 || n < 1) return;
   const int r = n / m;
   const int64_t step = nW / n;
+  if (n != r * m) {  // n not a multiple of m: the outputs below n, as they come
+    passg(in, r, m, n, step, out);
+    return;
+  }
   switch (r) {
     case 1:
       pass1(in, n, out);
@@ -143,7 +147,7 @@ void join(COMPLEX* in, int m, int n, COMPLEX* out) {
       pass3(in, m, step, out);
       break;
     default:
-      passg(in, r, m, step, out);
+      passg(in, r, m, n, step, out);
   }
 }
 

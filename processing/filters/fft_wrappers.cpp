@@ -73,7 +73,11 @@ VETOR<CPXD> transform(VETOR<CPXD>& a, Transform f) {
 // transform and rounded back to float.
 void rows_then_columns(IMGCPX& a, Transform f) {
   const int nl = a.nl(), nc = a.nc();
-  if (a.data == nullptr) return;
+  if (a.data == nullptr) {
+    // Rows (or columns) of no pixels are still transformed: at length 0, which empties the table.
+    if (nl > 0 || nc > 0) f(nullptr, 0, nullptr);
+    return;
+  }
   IMGCPX t(nl, nc);
   std::vector<COMPLEX> in(std::max(nl, nc)), out(std::max(nl, nc));
   for (int i = 0; i < nl; i++) {

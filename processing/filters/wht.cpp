@@ -2,6 +2,7 @@
 #include "processing/filters/wht.h"
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "foundation/erro.h"
@@ -45,7 +46,7 @@ template <class Sign>
 IMGFLT transform(const IMGFLT& a, Sign sign_of) {
   const int n = side_of(a);
   const std::vector<double> k = kernel_table(n, whtM);
-  const double norm = std::sqrt(double(n * n));
+  const double norm = std::sqrt(double(int64_t(n) * n));
   IMGFLT r(n, n);
   for (int o1 = 0; o1 < n; o1++)
     for (int o2 = 0; o2 < n; o2++) {

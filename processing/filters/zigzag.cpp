@@ -1,15 +1,26 @@
 // Zig-zag walk over a grid.
 #include "processing/filters/zigzag.h"
 
+#include <cstdint>
+
+#include "foundation/erro.h"
+
 namespace {
+
+// nl * nc; a grid with more positions than a vector can count fails as its allocation would.
+int count(int nl, int nc) {
+  const int64_t n = int64_t(nl) * nc;
+  if (n > INT32_MAX || n < INT32_MIN) erro("Erro VETOR::aloca - Falta memoria", "");
+  return static_cast<int>(n);
+}
 
 // Calls visit(k, row, column) for every position k of the walk.
 template <class Visit>
 void walk(int nl, int nc, Visit visit) {
-  const int count = nl * nc;
+  const int total = nl * nc;
   int r = 0, c = 0, d = 0;
   bool up = true;
-  for (int k = 0; k < count; k++) {
+  for (int k = 0; k < total; k++) {
     visit(k, r, c);
     if (up) {
       c++, r--;
@@ -26,11 +37,11 @@ void walk(int nl, int nc, Visit visit) {
 }  // namespace
 
 void dctzigzag(int nl, int nc, VETOR<PONTOI2>& v) {
-  v.resize(nl * nc);
+  v.resize(count(nl, nc));
   walk(nl, nc, [&v](int k, int r, int c) { v.data[k] = PONTOI2(r, c); });
 }
 
 void dctzigzag(int nl, int nc, VETOR<int>& v) {
-  v.resize(nl * nc);
+  v.resize(count(nl, nc));
   walk(nl, nc, [&v, nc](int k, int r, int c) { v.data[k] = r * nc + c; });
 }

@@ -286,6 +286,32 @@ TEST(Fft, SplitAndJoinMakeOneLevel) {
   EXPECT_LT(max_error(b, naive_dft(x, +1, 1)), 1e-13);
 }
 
+TEST(Fft, JoinStopsBelowTheGivenLength) {
+  // n not a multiple of m: every k below n, from in[k mod m] and the r = n / m groups.
+  Quorvan::W_init(10);
+  const Vec x = sample(6);
+  for (auto [m, n] : {std::pair{2, 5}, {4, 3}, {3, 7}}) {
+    const int r = n / m;
+    Vec out(8, Quorvan::COMPLEX{7, 7});
+    Vec in = x;
+    Quorvan::join(in.data(), m, n, out.data());
+    for (int k = 0; k < 8; k++) {
+      Quorvan::COMPLEX want{7, 7};
+      if (k < n) {
+        want = x[k % m];
+        for (int q = 1; q < r; q++) {
+          const Quorvan::COMPLEX a = x[k % m + q * m];
+          const Quorvan::COMPLEX w = Quorvan::W[(10 / n) * (q * k) % 10];
+          want.re += a.re * w.re - a.im * w.im;
+          want.im += a.re * w.im + a.im * w.re;
+        }
+      }
+      EXPECT_EQ(out[k].re, want.re) << m << " " << n << " " << k;
+      EXPECT_EQ(out[k].im, want.im) << m << " " << n << " " << k;
+    }
+  }
+}
+
 TEST(FftDeath, InconsistentTableState) {
   EXPECT_ERRO(
       {

@@ -237,6 +237,19 @@ TEST(VectorFft, EmptyVectorReleasesTheTable) {
   EXPECT_EQ(Quorvan::nW, 4);
 }
 
+TEST(ImageFft, LinesWithoutPixelsReleaseTheTable) {
+  // Three rows of no pixels, or three columns of no pixels: transforms of length 0.
+  for (auto [nl, nc] : {std::pair{3, 0}, {0, 3}}) {
+    fft(sample_vec(6), 0);
+    EXPECT_EQ(fft(IMGCPX(nl, nc), 0, 0).data, nullptr);
+    EXPECT_EQ(Quorvan::nW, 0);
+    EXPECT_EQ(Quorvan::W, nullptr);
+  }
+  fft(sample_vec(6), 0);
+  ifft(IMGCPX());  // no rows and no columns: no transform at all
+  EXPECT_EQ(Quorvan::nW, 6);
+}
+
 TEST(ImageFft, AgreesWithTheTwoDimensionalSums) {
   for (auto [nl, nc] : {std::pair{1, 1}, {1, 6}, {5, 1}, {4, 4}, {3, 5}, {6, 7}}) {
     const IMGCPX a = sample_img(nl, nc);

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "support/test_support.h"
+
 namespace {
 
 std::vector<int> indices(int nl, int nc) {
@@ -71,6 +73,13 @@ TEST(Zigzag, ResizesOnlyWhenTheCountDiffers) {
   EXPECT_EQ(v.centro, 0);
   dctzigzag(0, 5, v);
   EXPECT_EQ(v.n(), 0);
+}
+
+TEST(ZigzagDeath, GridBeyondAVectorsCount) {
+  VETOR<int> v;
+  VETOR<PONTOI2> p;
+  EXPECT_ERRO(dctzigzag(65536, 65536, v), "Erro VETOR::aloca - Falta memoria", "");
+  EXPECT_ERRO(dctzigzag(70000, 40000, p), "Erro VETOR::aloca - Falta memoria", "");
 }
 
 }  // namespace
