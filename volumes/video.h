@@ -19,7 +19,8 @@ struct AVOutputFormat;
 struct AVStream;
 struct SwsContext;
 
-// Silences FFmpeg's logging when the library is loaded; its one instance bears its name.
+// Once silenced FFmpeg's logging when the library was loaded; FFmpeg is now loaded and silenced
+// on first use. Kept, with its one instance that bears its name, for programs that refer to it.
 class __InicializaAV {
  public:
   __InicializaAV();

@@ -8,8 +8,9 @@
 
 using namespace vistelmo::video;
 
-// Level -1 lies below every message level: FFmpeg prints nothing.
-__InicializaAV::__InicializaAV() { av_log_set_level(-1); }
+// Kept for its exported object, but it no longer touches FFmpeg at load time: FFmpeg is loaded,
+// and its logging silenced, on the first video call (ffmpeg::av()).
+__InicializaAV::__InicializaAV() {}
 
 class __InicializaAV __InicializaAV;
 
@@ -34,23 +35,25 @@ VIDIN::VIDIN()
 VIDIN::~VIDIN() {
   delete[] rgbbuf;
   rgbbuf = nullptr;
-  av_frame_free(&rgbframe);
   delete[] yuvbuf;
   yuvbuf = nullptr;
-  av_frame_free(&yuvframe);
-  av_frame_free(&frame);
-  av_packet_free(&packet);
-  sws_freeContext(rgbsws);
-  sws_freeContext(yuvsws);
+  // A reader never opened holds nothing of FFmpeg's: no need to load it just to free nulls.
+  if (!vistelmo::ffmpeg::loaded()) return;
+  av().av_frame_free(&rgbframe);
+  av().av_frame_free(&yuvframe);
+  av().av_frame_free(&frame);
+  av().av_packet_free(&packet);
+  av().sws_freeContext(rgbsws);
+  av().sws_freeContext(yuvsws);
   rgbsws = yuvsws = nullptr;
-  avcodec_free_context(&codecctx);
-  avformat_close_input(&fmtctx);
+  av().avcodec_free_context(&codecctx);
+  av().avformat_close_input(&fmtctx);
 }
 
 namespace {
 
 AVFrame* new_frame() {
-  AVFrame* f = av_frame_alloc();
+  AVFrame* f = av().av_frame_alloc();
   if (!f) erro("Could not allocate AVFrame", "");
   return f;
 }
@@ -80,16 +83,16 @@ void size_buffers(VIDIN& v, int nl, int nc) {
 // decoder are both exhausted. A packet the decoder refuses just gives no picture.
 bool next_picture(VIDIN& v) {
   for (;;) {
-    const int r = avcodec_receive_frame(v.codecctx, v.frame);
+    const int r = av().avcodec_receive_frame(v.codecctx, v.frame);
     if (r == 0) return true;
     if (v.drained) return false;
-    if (av_read_frame(v.fmtctx, v.packet) < 0) {
-      avcodec_send_packet(v.codecctx, nullptr);
+    if (av().av_read_frame(v.fmtctx, v.packet) < 0) {
+      av().avcodec_send_packet(v.codecctx, nullptr);
       v.drained = true;
       continue;
     }
-    if (v.packet->stream_index == v.videoidx) avcodec_send_packet(v.codecctx, v.packet);
-    av_packet_unref(v.packet);
+    if (v.packet->stream_index == v.videoidx) av().avcodec_send_packet(v.codecctx, v.packet);
+    av().av_packet_unref(v.packet);
   }
 }
 
@@ -103,12 +106,12 @@ bool read_picture(VIDIN& v, IMG& a, AVPixelFormat fmt) {
   size_buffers(v, nl, nc);
   const bool rgb = fmt == AV_PIX_FMT_RGB24;
   SwsContext*& sws = rgb ? v.rgbsws : v.yuvsws;
-  sws = sws_getCachedContext(sws, nc, nl, static_cast<AVPixelFormat>(f->format), nc, nl, fmt,
-                             SWS_BICUBIC, nullptr, nullptr, nullptr);
+  sws = av().sws_getCachedContext(sws, nc, nl, static_cast<AVPixelFormat>(f->format), nc, nl, fmt,
+                                  SWS_BICUBIC, nullptr, nullptr, nullptr);
   if (!sws) erro("Could not initialize the conversion context", "");
   AVFrame* dst = rgb ? v.rgbframe : v.yuvframe;
-  sws_scale(sws, f->data, f->linesize, 0, nl, dst->data, dst->linesize);
-  av_frame_unref(f);
+  av().sws_scale(sws, f->data, f->linesize, 0, nl, dst->data, dst->linesize);
+  av().av_frame_unref(f);
   if (rgb) {
     a.resize(nl, nc);
   } else {
@@ -124,10 +127,11 @@ bool read_picture(VIDIN& v, IMG& a, AVPixelFormat fmt) {
 void VIDIN::open(const std::string& name) {
   if (fmtctx) erro("Erro: VIDIN ja aberto", "");
   nframe = -1;
-  if (avformat_open_input(&fmtctx, name.c_str(), nullptr, nullptr) != 0)
+  if (av().avformat_open_input(&fmtctx, name.c_str(), nullptr, nullptr) != 0)
     erro("Could not open file ", name);
-  if (avformat_find_stream_info(fmtctx, nullptr) < 0) erro("Could not find stream information", "");
-  av_dump_format(fmtctx, 0, name.c_str(), 0);
+  if (av().avformat_find_stream_info(fmtctx, nullptr) < 0)
+    erro("Could not find stream information", "");
+  av().av_dump_format(fmtctx, 0, name.c_str(), 0);
 
   videoidx = -1;
   for (unsigned i = 0; i < fmtctx->nb_streams; i++) {
@@ -139,17 +143,17 @@ void VIDIN::open(const std::string& name) {
   if (videoidx < 0) erro("Didn't find a video stream", "");
 
   const AVCodecParameters* par = fmtctx->streams[videoidx]->codecpar;
-  codec = avcodec_find_decoder(par->codec_id);
+  codec = av().avcodec_find_decoder(par->codec_id);
   if (!codec) erro("Codec not found", "");
-  codecctx = avcodec_alloc_context3(codec);
-  if (!codecctx || avcodec_parameters_to_context(codecctx, par) < 0 ||
-      avcodec_open2(codecctx, codec, nullptr) < 0)
+  codecctx = av().avcodec_alloc_context3(codec);
+  if (!codecctx || av().avcodec_parameters_to_context(codecctx, par) < 0 ||
+      av().avcodec_open2(codecctx, codec, nullptr) < 0)
     erro("Could not open codec", "");
 
   frame = new_frame();
   rgbframe = new_frame();
   yuvframe = new_frame();
-  packet = av_packet_alloc();
+  packet = av().av_packet_alloc();
   if (!packet) erro("Could not allocate AVPacket", "");
   size_buffers(*this, codecctx->height, codecctx->width);
 }

@@ -1,27 +1,23 @@
-// FFmpeg headers and the packed-picture helpers shared by the video reader and writer.
+// FFmpeg (through its table) and the packed-picture helpers shared by the video reader and writer.
 #pragma once
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
-#include <libavutil/mathematics.h>
-#include <libswscale/swscale.h>
-}
+#include "volumes/ffmpeg_api_internal.h"
 
 namespace vistelmo::video {
+
+using ffmpeg::av;
 
 // Slack after every picture buffer: the scaler's vector loops may touch a few bytes past the end.
 constexpr int kPad = 64;
 
 // Bytes of a packed picture (first plane at the start, no padding between rows or planes).
 inline int packed_size(AVPixelFormat fmt, int nl, int nc) {
-  return av_image_get_buffer_size(fmt, nc, nl, 1);
+  return av().av_image_get_buffer_size(fmt, nc, nl, 1);
 }
 
 // Lays frame's planes over buf as a packed picture.
 inline void lay_packed(AVFrame* frame, unsigned char* buf, AVPixelFormat fmt, int nl, int nc) {
-  av_image_fill_arrays(frame->data, frame->linesize, buf, fmt, nc, nl, 1);
+  av().av_image_fill_arrays(frame->data, frame->linesize, buf, fmt, nc, nl, 1);
   frame->format = fmt;
   frame->width = nc;
   frame->height = nl;

@@ -13,9 +13,15 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/version.h>
 }
 
 namespace {
+
+const char* const kAvutil = "libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR);
+
+// Read before any test runs: whether libavutil came in with the library at load time.
+const bool avutil_at_start = dlopen(kAvutil, RTLD_NOW | RTLD_NOLOAD) != nullptr;
 
 constexpr int kNl = 48;
 constexpr int kNc = 64;
@@ -278,12 +284,30 @@ TEST_F(Video, UnknownExtensionFallsBackToMpeg) {
   EXPECT_EQ(p["nb_read_frames"], "2");
 }
 
-// The library sets FFmpeg's log level when it is loaded (looked up at run time: the tests do
-// not link libavutil themselves).
-TEST(VideoStartUp, FfmpegIsSilencedAtLoad) {
-  auto level = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "av_log_get_level"));
+// FFmpeg is loaded by the first video call, not with the library, and silenced right then.
+// Its log level is looked up at run time: the tests do not link libavutil themselves.
+TEST(VideoStartUp, FfmpegNotLoadedWithTheLibrary) { EXPECT_FALSE(avutil_at_start); }
+
+TEST_F(Video, FfmpegIsSilencedOnFirstUse) {
+  testing::internal::CaptureStderr();
+  {
+    VIDOUT out;
+    out.open(path("quiet.avi"), kNl, kNc, 1, 25, 1000000);
+    out.putframe(pattern(0));
+  }
+  {
+    VIDIN in;
+    in.open(path("quiet.avi"));
+    IMGCOR a;
+    EXPECT_TRUE(in.getframe(a));
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  void* avutil = dlopen(kAvutil, RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(avutil, nullptr);
+  auto level = reinterpret_cast<int (*)()>(dlsym(avutil, "av_log_get_level"));
   ASSERT_NE(level, nullptr);
   EXPECT_EQ(level(), -1);
+  dlclose(avutil);
 }
 
 TEST_F(Video, WriterWithoutFramesStillFinishesTheFile) {
@@ -391,6 +415,29 @@ TEST_F(VideoDeath, WriterFailures) {
         out.open(name, kNl, kNc, 1, 25, 1000000);
       },
       "Erro: VIDOUT ja aberto", "");
+}
+
+// A libavutil that cannot be loaded (an empty file found first on the library path): the first
+// video call fails with the loader's reason. The child is a fresh process, FFmpeg not yet loaded.
+TEST_F(VideoDeath, MissingFfmpegFailsOnFirstUse) {
+  testutil::write_text(path(kAvutil), "");
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const char* old = std::getenv("LD_LIBRARY_PATH");
+  const std::string saved = old ? old : "";
+  setenv("LD_LIBRARY_PATH", dir().c_str(), 1);
+  EXPECT_EXIT(
+      {
+        testutil::stdout_to_stderr();
+        VIDOUT().open(path("w.avi"), kNl, kNc, 1, 25, 1000000);
+      },
+      ::testing::ExitedWithCode(1),
+      ::testing::AllOf(::testing::HasSubstr("Could not load FFmpeg: "),
+                       ::testing::HasSubstr(path(kAvutil))));
+  if (old) {
+    setenv("LD_LIBRARY_PATH", saved.c_str(), 1);
+  } else {
+    unsetenv("LD_LIBRARY_PATH");
+  }
 }
 
 }  // namespace
