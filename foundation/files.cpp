@@ -33,6 +33,7 @@ int TamArq(std::string name) {
 
 void copiaarq(std::string src, std::string dst) {
   StdioFile in(src, "rb", "Erro: Abertura de ", "");
+  if (platform::is_directory(in)) erro("Erro: Abertura de ", src);
   // Opening the destination truncates it: never when it is the source itself.
   if (platform::same_file(src, dst)) erro("Erro: Origem e destino sao o mesmo arquivo", dst);
   StdioFile out(dst, "wb", "Erro: Abertura de ", "");
@@ -108,6 +109,8 @@ std::string getced(std::string name) {
   // A name with a directory is not searched for: its own directory, made absolute.
   if (name.find('/') != std::string::npos) {
     std::string full = platform::full_path(name);
+    // A name ending in a separator is a directory in itself.
+    if (name.back() == '/') return full;
     size_t p = full.rfind('/');
     return p == 0 ? std::string("/") : full.substr(0, p);
   }

@@ -124,6 +124,11 @@ bool set_times(const std::string& name, const timespec& t) {
   return utimensat(AT_FDCWD, name.c_str(), both, 0) == 0;
 }
 
+bool is_directory(FILE* f) {
+  struct stat st;
+  return fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool same_file(const std::string& a, const std::string& b) {
   struct stat sa, sb;
   if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;

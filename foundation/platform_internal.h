@@ -1,6 +1,7 @@
 // Directory search, paths and file times on POSIX, for the file utilities. Library only.
 #pragma once
 
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -43,6 +44,9 @@ bool remove_file(const std::string& name);
 bool modification_time(const std::string& name, timespec& t);
 // Sets access and modification time of a file to t.
 bool set_times(const std::string& name, const timespec& t);
+
+// True when an open stream reads a directory (which opens like a file here).
+bool is_directory(FILE* f);
 
 // True when both names exist and are the same file (device and inode).
 bool same_file(const std::string& a, const std::string& b);

@@ -301,6 +301,11 @@ TEST_F(Files, CopyFileFailures) {
   std::string src = file("a.txt", "precious");
   EXPECT_ERRO(copiaarq(path("none"), path("b")), "Erro: Abertura de ", path("none"));
   EXPECT_ERRO(copiaarq(src, path("nodir/b")), "Erro: Abertura de ", path("nodir/b"));
+  // A directory is no file to copy from, and the target is not created.
+  mkdir("d");
+  EXPECT_ERRO(copiaarq(path("d"), path("b")), "Erro: Abertura de ", path("d"));
+  EXPECT_FALSE(fs::exists(path("b")));
+  EXPECT_ERRO(copiaarq(src, path("d")), "Erro: Abertura de ", path("d"));
   // Onto itself: by the same name, another spelling, a hard link or a symbolic link.
   ASSERT_EQ(::link(src.c_str(), path("hard").c_str()), 0);
   link("a.txt", "soft");
@@ -621,6 +626,7 @@ TEST_F(Files, ProgramDirectory) {
   EXPECT_EQ(getced("here"), ".");
   // A name with a directory is not searched for, and need not exist.
   EXPECT_EQ(getced("sub/Tool.exe"), path("sub"));
+  EXPECT_EQ(getced("sub/"), path("sub"));
   EXPECT_EQ(getced("/opt/Apps/tool"), "/opt/Apps");
   EXPECT_EQ(getced("/tool"), "/");
   EXPECT_ERRO(getced("Tool"), "Erro getced: Nao achei arquivo executavel no path.\n", "");
