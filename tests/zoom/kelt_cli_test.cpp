@@ -92,7 +92,7 @@ TEST_F(KeltRun, ZoomsAndReports) {
 
 TEST_F(KeltRun, MissingInputStopsBeforeTheFilter) {
   EXPECT_EQ(kelt(path("none.bmp") + " " + path("none.ctz") + " " + path("o.bmp")), 1);
-  EXPECT_EQ(out().find("Error in opening filter"), std::string::npos) << out();
+  EXPECT_EQ(out(), testutil::erro_line("Erro TipoImg - Abertura ", path("none.bmp")));
   EXPECT_FALSE(testutil::file_exists(path("o.bmp")));
 }
 
