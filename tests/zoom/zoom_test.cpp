@@ -246,6 +246,60 @@ TEST(Zoom, CachedPassMatchesPlainWalk) {
     }
 }
 
+// Pages of large white and black areas (the cached pass fills their spans directly) with a
+// little ink, with either outside value, windows reaching outside the image and offsets far
+// outside, against the plain walk.
+TEST(Zoom, UniformAreasMatchPlainWalk) {
+  std::vector<WindowCase> windows = {
+      {"7x7", box(-3, 3, -3, 3)},
+      {"8x8", box(-4, 3, -3, 4)},
+      {"1x1", {{0, 0}}},
+      {"1x8 right", box(0, 0, 30, 37)},
+      {"8x1 left", box(-7, 0, -40, -40)},
+      {"7x7+far",
+       [] {
+         auto w = box(-3, 3, -3, 3);
+         w.push_back({1 << 30, 0});
+         w.push_back({-5, INT_MIN});
+         return w;
+       }()},
+  };
+  std::vector<std::pair<int, int>> sizes = {{6, 31}, {6, 32},  {6, 33},   {7, 63},  {7, 64},
+                                            {7, 65}, {20, 97}, {16, 160}, {9, 255}, {40, 300}};
+  std::mt19937 rng(777);
+  for (const WindowCase& wc : windows)
+    for (auto [nl, nc] : sizes)
+      for (int style = 0; style < 4; style++) {
+        // Style 0: all white; 1: all black; 2: a black band and a black block on white;
+        // 3: white with sparse ink.
+        IMGBIN in(nl, nc, style != 1);
+        in.backg = rng() % 2;
+        const int band0 = static_cast<int>(rng() % nl), band1 = band0 + 1 + rng() % 9;
+        const int c0 = static_cast<int>(rng() % nc), c1 = c0 + static_cast<int>(rng() % 80);
+        for (int l = 0; l < nl; l++)
+          for (int c = 0; c < nc; c++) {
+            if (style == 2 && ((l >= band0 && l < band1) || (c >= c0 && c < c1 && l > nl / 2)))
+              in(l, c) = false;
+            if (style >= 2 && rng() % 97 == 0) in(l, c) = !in(l, c);
+          }
+        VETOR<PONTOI2> w;
+        zoomtest::set_window(w, wc.offsets);
+        kelt::ZoomNodeList list;
+        zoomtest::set_nodes(list, random_tree(rng, static_cast<int>(wc.offsets.size()), 9));
+        MATRIZ<uint32_t> fast(nl, nc), portable(nl, nc), plain(nl, nc);
+        kelt::applyfilter(in, w, list, fast, nullptr);
+        kelt::applyfilter_portable(in, w, list, portable, nullptr);
+        kelt::applyfilter_plain(in, w, list, plain, nullptr);
+        for (int i = 0; i < fast.n; i++) {
+          ASSERT_EQ(fast.data[i], plain.data[i])
+              << wc.name << " " << nl << "x" << nc << " style " << style << " at " << i;
+          ASSERT_EQ(portable.data[i], plain.data[i])
+              << wc.name << " " << nl << "x" << nc << " style " << style << " at " << i
+              << " (portable)";
+        }
+      }
+}
+
 TEST(Zoom, ExpansionMatchesPixelByPixel) {
   std::mt19937 rng(7);
   for (int F : {1, 2, 3, 4, 5, 6, 7, 8, 9, 16, 31, 32, 33})

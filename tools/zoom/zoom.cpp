@@ -222,10 +222,35 @@ __attribute__((target("bmi2"))) void leaves_by_pext(const uint8_t* box, int coun
   }
 }
 
+// The same with keys by column tables.
+template <int W>
+void leaves_by_table(const uint8_t* box, int count, const uint64_t (*lut)[256],
+                     const uint64_t* table, uint32_t* out, LeafMiss miss) {
+  for (int c = 0; c < count; c++) {
+    uint64_t codes = load64(box + c), key = 0;
+    for (int j = 0; j < W; j++) key |= lut[j][(codes >> (8 * j)) & 0xFF];
+    const uint64_t e = table[key];
+    out[c] = (e >> 32) != 0 ? static_cast<uint32_t>(e) : miss.fn(miss.ctx, key);
+  }
+}
+
+using LeavesByTable = void (*)(const uint8_t*, int, const uint64_t (*)[256], const uint64_t*,
+                               uint32_t*, LeafMiss);
+
+LeavesByTable leaves_by_table_of(int W) {
+  static const LeavesByTable f[8] = {leaves_by_table<1>, leaves_by_table<2>, leaves_by_table<3>,
+                                     leaves_by_table<4>, leaves_by_table<5>, leaves_by_table<6>,
+                                     leaves_by_table<7>, leaves_by_table<8>};
+  return f[W - 1];
+}
+
 __attribute__((target("bmi2"))) void keys_by_pext(const uint8_t* box, int count, uint64_t mask,
                                                   uint64_t* keys) {
   for (int c = 0; c < count; c++) keys[c] = _pext_u64(load64(box + c), mask);
 }
+
+// Shortest span of pixels with all-white or all-black boxes that is filled directly.
+constexpr int kMinSpan = 16;
 
 void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                         const KeyLayout& k, MATRIZ<uint32_t>& pattern, Progress& progress,
@@ -236,11 +261,11 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
   const uint8_t code_out = outside ? uint8_t((1u << H) - 1) : 0;
   const uint64_t repH = 0x0101010101010101ull * ((1u << H) - 1);
 
-  // Column codes of columns xlo..xend-1 (the row words are spread 8 columns at a time, and
-  // the keys are loaded 8 columns at a time).
+  // Column codes of columns xlo..xend-1 (the row words are spread 8 columns at a time, the
+  // keys are loaded 8 columns at a time, and uniform spans are sought 32 at a time).
   const int groups = (nc + 7) / 8;
   const int64_t xlo = std::min<int64_t>(0, k.dcmin);
-  const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 8, 8 * int64_t(groups), nc});
+  const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 64, 8 * int64_t(groups), nc});
   std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
   uint8_t* col = codes.data() - xlo;
   std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
@@ -265,6 +290,17 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
       [](void* ctx, uint64_t key) { return (*static_cast<decltype(get)*>(ctx))(key); }, &get};
   std::vector<uint64_t> keys(nc);
   int64_t counter = 0;
+  const LeavesByTable leaves_table = leaves_by_table_of(k.W);
+  // Leaf words of pixels whose boxes are all white or all black, found when first needed.
+  const uint64_t white_key = (uint64_t(1) << k.bits) - 1;
+  uint32_t uniform_leaf[2] = {};
+  bool have_uniform[2] = {false, false};
+  auto leaves = [&](const uint8_t* b, int count, uint32_t* out) {
+    if (pext)
+      leaves_by_pext(b, count, k.mask, cache.table(), out, miss);
+    else
+      leaves_table(b, count, lut, cache.table(), out, miss);
+  };
 
   for (int64_t r = k.drmin; r <= k.drmax; r++) shift_in(r);
   for (int l = 0; l < nl; l++) {
@@ -272,8 +308,37 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
     const uint8_t* box = col + k.dcmin;
     uint32_t* prow = pattern.data + static_cast<size_t>(l) * nc;
     const bool plain_row = cache.direct() && !progress.due_within(counter, nc);
-    if (pext && plain_row) {
-      leaves_by_pext(box, nc, k.mask, cache.table(), prow, miss);
+    if (plain_row) {
+      // Runs of 32-byte groups of codes all full (white) or all zero (black) give spans of
+      // pixels with one key; the pixels between them take the key path.
+      const int groups32 = (nc + k.W + 30) / 32;
+      auto uniform = [&](int g) {  // 1 white, 0 black, -1 mixed
+        const uint8_t* q = box + 32 * g;
+        const uint64_t x0 = load64(q), x1 = load64(q + 8), x2 = load64(q + 16), x3 = load64(q + 24);
+        return (x0 & x1 & x2 & x3) == repH ? 1 : (x0 | x1 | x2 | x3) == 0 ? 0 : -1;
+      };
+      int c = 0;
+      for (int g = 0; g < groups32;) {
+        const int white = uniform(g);
+        if (white < 0) {
+          g++;
+          continue;
+        }
+        int g1 = g + 1;
+        while (g1 < groups32 && uniform(g1) == white) g1++;
+        const int s = 32 * g, e = std::min(32 * g1 - k.W + 1, nc);
+        if (e - s >= kMinSpan) {
+          if (!have_uniform[white]) {
+            uniform_leaf[white] = get(white ? white_key : 0);
+            have_uniform[white] = true;
+          }
+          leaves(box + c, s - c, prow + c);
+          std::fill(prow + s, prow + e, uniform_leaf[white]);
+          c = e;
+        }
+        g = g1;
+      }
+      leaves(box + c, nc - c, prow + c);
       counter += nc;
       continue;
     }
@@ -281,19 +346,9 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
       keys_by_pext(box, nc, k.mask, keys.data());
     else
       by_table(box, nc, lut, keys.data());
-    if (!plain_row) {
-      for (int c = 0; c < nc; c++) {
-        progress.at(counter + c);
-        prow[c] = cache.get(keys[c], walk);
-      }
-    } else {
-      uint64_t* table = cache.table();
-      const uint64_t* key = keys.data();
-      for (int c = 0; c < nc; c++) {
-        uint64_t e = table[key[c]];
-        if ((e >> 32) == 0) e = get(key[c]);
-        prow[c] = static_cast<uint32_t>(e);
-      }
+    for (int c = 0; c < nc; c++) {
+      progress.at(counter + c);
+      prow[c] = cache.get(keys[c], walk);
     }
     counter += nc;
   }
