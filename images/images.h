@@ -28,7 +28,7 @@ class IMGYUV;
 // Members shared by the byte-addressed classes; PIXEL is the element type.
 #define VISTELMO_IMAGE_COMMON(IMG, PIXEL)                                                        \
   using Pixel = PIXEL;                                                                           \
-  explicit IMG(int nl = 0, int nc = 0);                                                                \
+  explicit IMG(int nl = 0, int nc = 0);                                                          \
   IMG(int nl, int nc, PIXEL v);                                                                  \
   IMG(const IMG& a);                                                                             \
   ~IMG();                                                                                        \

@@ -18,7 +18,9 @@ inline void stdout_to_stderr() {
 }
 
 // The line erro(a, b) prints.
-inline std::string erro_line(const std::string& a, const std::string& b) { return a + " " + b + "\n"; }
+inline std::string erro_line(const std::string& a, const std::string& b) {
+  return a + " " + b + "\n";
+}
 
 // A directory of its own for each test, removed afterwards.
 class TempDir : public ::testing::Test {
@@ -46,16 +48,16 @@ int run(const std::string& command);
 }  // namespace testutil
 
 // Expects statement to end the process through erro(a, b) with status 1.
-#define EXPECT_ERRO(statement, a, b)                                                   \
-  EXPECT_EXIT(                                                                         \
-      {                                                                                \
-        testutil::stdout_to_stderr();                                                  \
-        statement;                                                                     \
-      },                                                                               \
+#define EXPECT_ERRO(statement, a, b)  \
+  EXPECT_EXIT(                        \
+      {                               \
+        testutil::stdout_to_stderr(); \
+        statement;                    \
+      },                              \
       ::testing::ExitedWithCode(1), ::testing::HasSubstr(testutil::erro_line((a), (b))))
 
 // Skips the test when an external peer tool is missing.
-#define REQUIRE_TOOL(program)                                                         \
-  do {                                                                                \
+#define REQUIRE_TOOL(program)                                                          \
+  do {                                                                                 \
     if (!testutil::have_tool(program)) GTEST_SKIP() << program << " is not installed"; \
   } while (0)
