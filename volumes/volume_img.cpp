@@ -8,59 +8,43 @@
 
 #include "foundation/binary_internal.h"
 #include "foundation/file_internal.h"
-#include "images/image_core_internal.h"
 #include "images/image_files_internal.h"
+#include "images/img_record_internal.h"
 #include "volumes/volume_core_internal.h"
 
 namespace vistelmo {
 namespace {
 
 constexpr int kVolumeHeader = 12;
-constexpr int kSliceHeader = 28;
 
-// "I3DFLT*" for the volume, "IMGFLT*" for its slices.
+// "I3DFLT*"; its slices are records of the matching 2D image.
 template <class Vol>
 std::string volume_magic() {
   return std::string(VolumeTraits<Vol>::name) + "*";
 }
-template <class Vol>
-std::string slice_magic() {
-  return std::string(ImageTraits<typename Vol::Slice>::name) + "*";
-}
 
 template <class Vol>
 void write_volume(const Vol& v, const std::string& name) {
-  using Pixel = typename Vol::Pixel;
   const std::string who = message_prefix(VolumeTraits<Vol>::name, "ImpImg");
   StdioFile f(name, "wb", who + "Abertura de ", who + "Faltou memoria setvbuf");
-  uint8_t h[kSliceHeader];
+  uint8_t h[kVolumeHeader];
   std::memcpy(h, volume_magic<Vol>().data(), 7);
   h[7] = 0x1A;
   put32(h + 8, v.ns());
   f.write(h, 1, kVolumeHeader);
-  std::memcpy(h, slice_magic<Vol>().data(), 7);
-  put32(h + 8, sizeof(Pixel));
-  for (int s = 0; s < v.ns; s++) {
-    const typename Vol::Slice& im = v.slices[s];
-    put32(h + 12, im.nl());
-    put32(h + 16, im.nc());
-    put32(h + 20, im.lc);
-    put32(h + 24, im.cc);
-    f.write(h, 1, kSliceHeader);
-    if (has_pixels(im)) f.write(im.data, sizeof(Pixel), block_count(im));
-  }
+  for (int s = 0; s < v.ns; s++) write_img_record(f, v.slices[s]);
   f.finish(who + "Falha na escrita ");
 }
 
 template <class Vol>
 void read_volume(Vol& v, const std::string& name) {
-  using Pixel = typename Vol::Pixel;
-  const int64_t size = sizeof(Pixel);
+  using Slice = typename Vol::Slice;
+  const int64_t size = sizeof(typename Vol::Pixel);
   const std::string who = message_prefix(VolumeTraits<Vol>::name, "LeImg");
   const std::string short_file = who + "Fim inesperado 3";
   const std::string format2 = who + "Formato incorreta 2";
   StdioFile f(name, "rb", who + "Abertura de ", who + "Faltou memoria setvbuf");
-  uint8_t h[kSliceHeader];
+  uint8_t h[kImgRecordHeader];
   // A file shorter than the magic fails the magic test; the eighth byte is not examined.
   if (!f.read(h, 1, 8) || std::memcmp(h, volume_magic<Vol>().data(), 7) != 0)
     erro(who + "Formato incorreta 1", "");
@@ -71,26 +55,21 @@ void read_volume(Vol& v, const std::string& name) {
   for (int s = 0; s < count; s++) {
     // The magic and the element size are tested before the sizes are read.
     if (!f.read(h, 1, 12)) erro(short_file, "");
-    if (std::memcmp(h, slice_magic<Vol>().data(), 7) != 0 || get32s(h + 8) != size)
-      erro(format2, "");
+    check_img_record_magic<Slice>(h, format2);
     if (!f.read(h + 12, 1, 8)) erro(short_file, "");
+    const int64_t elements = img_record_count<Slice>(h, format2);
     const int nl = get32s(h + 12), nc = get32s(h + 16);
-    const int64_t elements = int64_t(nl) * nc;
-    if (nl < 0 || nc < 0 || elements * size > INT32_MAX) erro(format2, "");
     if (s == 0) {
       // Before any allocation: the file must hold the centre and elements of this slice and
       // at least a record header for each later one.
-      if (block_exceeds_file(f, 1, 8 + elements * size + int64_t(count - 1) * kSliceHeader))
+      if (block_exceeds_file(f, 1, 8 + elements * size + int64_t(count - 1) * kImgRecordHeader))
         erro(short_file, "");
       v.resize(count, nl, nc);
     } else if (nl != v.nl || nc != v.nc) {
       erro("Erro: Dimensoes de imagens diferentes", "");
     }
-    typename Vol::Slice& im = v.slices[s];
-    if (!f.read(h, 1, 8)) erro(short_file, "");
-    im.lc = get32s(h);
-    im.cc = get32s(h + 4);
-    if (elements > 0 && !f.read(im.data, size, elements)) erro(short_file, "");
+    if (!f.read(h + 20, 1, 8)) erro(short_file, "");
+    read_img_record_pixels(f, v.slices[s], h, elements, short_file);
   }
   f.close();
 }
