@@ -130,6 +130,39 @@ class PbmDigits {
   size_t pos_ = 0;
 };
 
+// Text PGM and PPM: a sample per byte of the pixel, red, green, blue for colour.
+inline void read_text_pixel(FILE* f, int ncores, double factor, unsigned char& p) {
+  p = read_text_sample(f, ncores, factor);
+}
+inline void read_text_pixel(FILE* f, int ncores, double factor, COR& p) {
+  p.r = read_text_sample(f, ncores, factor);
+  p.g = read_text_sample(f, ncores, factor);
+  p.b = read_text_sample(f, ncores, factor);
+}
+
+template <class Img>
+void read_text_file(Img& img, const std::string& name, const PnmReadForm& form) {
+  StdioFile f(name, "rb", form.open_msg(), form.buf_msg());
+  Header h = read_header(f, form);
+  check_text_body(f, h, sizeof(*img.data));
+  img.resize(h.nl, h.nc);
+  const double factor = 255.0 / h.ncores;
+  for (int l = 0; l < img.nl(); l++) {
+    auto* row = img.rows[l];
+    for (int c = 0; c < img.nc(); c++) read_text_pixel(f, h.ncores, factor, row[c]);
+  }
+}
+
+// Binary PGM and PPM.
+template <class Img>
+void read_byte_file(Img& img, const std::string& name, const PnmReadForm& form) {
+  StdioFile f(name, "rb", form.open_msg(), form.buf_msg());
+  Header h = read_header(f, form);
+  check_binary_body(f, h, int64_t(sizeof(*img.data)) * pixel_count(h), form);
+  img.resize(h.nl, h.nc);
+  read_byte_body(f, img, h, form);
+}
+
 // Current byte of fgetbit and the bits already taken from it.
 int get_byte = 0;
 int get_count = 8;
@@ -147,33 +180,9 @@ void lepbmt(IMGBIN& img, const std::string& name) {
     for (int c = 0; c < img.nc(); c++) img(l, c) = !digits.next();
 }
 
-void lepgmt(IMGGRY& img, const std::string& name) {
-  StdioFile f(name, "rb", kP2.open_msg(), kP2.buf_msg());
-  Header h = read_header(f, kP2);
-  check_text_body(f, h, 1);
-  img.resize(h.nl, h.nc);
-  const double factor = 255.0 / h.ncores;
-  for (int l = 0; l < img.nl(); l++) {
-    unsigned char* row = img.rows[l];
-    for (int c = 0; c < img.nc(); c++) row[c] = read_text_sample(f, h.ncores, factor);
-  }
-}
+void lepgmt(IMGGRY& img, const std::string& name) { read_text_file(img, name, kP2); }
 
-void leppmt(IMGCOR& img, const std::string& name) {
-  StdioFile f(name, "rb", kP3.open_msg(), kP3.buf_msg());
-  Header h = read_header(f, kP3);
-  check_text_body(f, h, 3);
-  img.resize(h.nl, h.nc);
-  const double factor = 255.0 / h.ncores;
-  for (int l = 0; l < img.nl(); l++) {
-    COR* row = img.rows[l];
-    for (int c = 0; c < img.nc(); c++) {
-      row[c].r = read_text_sample(f, h.ncores, factor);
-      row[c].g = read_text_sample(f, h.ncores, factor);
-      row[c].b = read_text_sample(f, h.ncores, factor);
-    }
-  }
-}
+void leppmt(IMGCOR& img, const std::string& name) { read_text_file(img, name, kP3); }
 
 void lepbmb(IMGBIN& img, const std::string& name) {
   StdioFile f(name, "rb", kP4.open_msg(), kP4.buf_msg());
@@ -196,21 +205,9 @@ void lepbmb(IMGBIN& img, const std::string& name) {
   }
 }
 
-void lepgmb(IMGGRY& img, const std::string& name) {
-  StdioFile f(name, "rb", kP5.open_msg(), kP5.buf_msg());
-  Header h = read_header(f, kP5);
-  check_binary_body(f, h, pixel_count(h), kP5);
-  img.resize(h.nl, h.nc);
-  read_byte_body(f, img, h, kP5);
-}
+void lepgmb(IMGGRY& img, const std::string& name) { read_byte_file(img, name, kP5); }
 
-void leppmb(IMGCOR& img, const std::string& name) {
-  StdioFile f(name, "rb", kP6.open_msg(), kP6.buf_msg());
-  Header h = read_header(f, kP6);
-  check_binary_body(f, h, 3 * pixel_count(h), kP6);
-  img.resize(h.nl, h.nc);
-  read_byte_body(f, img, h, kP6);
-}
+void leppmb(IMGCOR& img, const std::string& name) { read_byte_file(img, name, kP6); }
 
 int fgetbit(FILE* f) {
   if (get_count == 8) {

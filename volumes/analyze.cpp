@@ -177,36 +177,28 @@ void put_chars(const char* p, int n) {
 
 using vistelmo::default_header;
 
-ALZFLT::ALZFLT(int nv, int ns, int nc, int nl, float dz, float dx, float dy) {
-  resize(nv, ns, nc, nl, dz, dx, dy);
-}
-ALZFLT::ALZFLT(int nv, int ns, int nc, int nl, const AlzHdr& h) : hdr(h) {
-  img.resize(nv, ns, nl, nc);
-  vistelmo::set_counts(hdr, nv, ns, nc, nl);
-}
-void ALZFLT::resize(int nv, int ns, int nc, int nl, float dz, float dx, float dy) {
-  img.resize(nv, ns, nl, nc);
-  default_header(*this, nv, ns, nc, nl, dz, dx, dy);
-}
-void ALZFLT::ImpAlz(const std::string& base) const { vistelmo::write_alz(*this, base); }
-void ALZFLT::LeAlz(const std::string& base) { vistelmo::read_alz(*this, base); }
+#define VISTELMO_DEFINE_ALZ_FILES(ALZ)                                                  \
+  void ALZ::ImpAlz(const std::string& base) const { vistelmo::write_alz(*this, base); } \
+  void ALZ::LeAlz(const std::string& base) { vistelmo::read_alz(*this, base); }
 
-ALZSHT::ALZSHT(int nv, int ns, int nc, int nl, float dz, float dx, float dy) {
-  resize(nv, ns, nc, nl, dz, dx, dy);
-}
-ALZSHT::ALZSHT(int nv, int ns, int nc, int nl, const AlzHdr& h) : hdr(h) {
-  img.resize(nv, ns, nl, nc);
-  vistelmo::set_counts(hdr, nv, ns, nc, nl);
-}
-void ALZSHT::resize(int nv, int ns, int nc, int nl, float dz, float dx, float dy) {
-  img.resize(nv, ns, nl, nc);
-  default_header(*this, nv, ns, nc, nl, dz, dx, dy);
-}
-void ALZSHT::ImpAlz(const std::string& base) const { vistelmo::write_alz(*this, base); }
-void ALZSHT::LeAlz(const std::string& base) { vistelmo::read_alz(*this, base); }
+// The sized constructors and resize of ALZFLT and ALZSHT.
+#define VISTELMO_DEFINE_ALZ_SIZED(ALZ)                                             \
+  ALZ::ALZ(int nv, int ns, int nc, int nl, float dz, float dx, float dy) {         \
+    resize(nv, ns, nc, nl, dz, dx, dy);                                            \
+  }                                                                                \
+  ALZ::ALZ(int nv, int ns, int nc, int nl, const AlzHdr& h) : hdr(h) {             \
+    img.resize(nv, ns, nl, nc);                                                    \
+    vistelmo::set_counts(hdr, nv, ns, nc, nl);                                     \
+  }                                                                                \
+  void ALZ::resize(int nv, int ns, int nc, int nl, float dz, float dx, float dy) { \
+    img.resize(nv, ns, nl, nc);                                                    \
+    default_header(*this, nv, ns, nc, nl, dz, dx, dy);                             \
+  }                                                                                \
+  VISTELMO_DEFINE_ALZ_FILES(ALZ)
 
-void ALZGRY::ImpAlz(const std::string& base) const { vistelmo::write_alz(*this, base); }
-void ALZGRY::LeAlz(const std::string& base) { vistelmo::read_alz(*this, base); }
+VISTELMO_DEFINE_ALZ_SIZED(ALZFLT)
+VISTELMO_DEFINE_ALZ_SIZED(ALZSHT)
+VISTELMO_DEFINE_ALZ_FILES(ALZGRY)
 
 void CopyAlzHdr(AlzHdr& a, const AlzHdr& b) { std::memcpy(&a, &b, sizeof a); }
 
