@@ -48,17 +48,16 @@ namespace {
 
 using CharClass = int (*)(int);
 
-enum class Start { token, eof, erro };
-
-// Skips separators and comments up to the first character of a token, left in *first.
-Start skip_to_token(FILE* f, CharClass sep, CharClass ident, int* first) {
+// Skips separators and comments up to the first character of a token, left in *first, and
+// returns nullptr; where no token starts, returns what the readers give: "eof" or "erro".
+const char* skip_to_token(FILE* f, CharClass sep, CharClass ident, int* first) {
   for (;;) {
     int c = LeChar(f);
-    if (c == -1) return Start::eof;
+    if (c == -1) return "eof";
     if (sep(c)) continue;
     if (ident(c)) {
       *first = c;
-      return Start::token;
+      return nullptr;
     }
     if (c == '/') {
       int d = LeChar(f);
@@ -66,21 +65,21 @@ Start skip_to_token(FILE* f, CharClass sep, CharClass ident, int* first) {
         // Block comment: the character after a star is never itself taken as a star.
         for (;;) {
           int e = LeChar(f);
-          if (e == -1) return Start::erro;
+          if (e == -1) return "erro";
           if (e != '*') continue;
           e = LeChar(f);
-          if (e == -1) return Start::erro;
+          if (e == -1) return "erro";
           if (e == '/') break;
         }
         continue;
       }
-      if (d != '/') return Start::erro;
+      if (d != '/') return "erro";
       c = '#';  // a line comment, as below
     }
-    if (c != '#') return Start::erro;
+    if (c != '#') return "erro";
     for (;;) {
       int e = LeChar(f);
-      if (e == -1) return Start::eof;
+      if (e == -1) return "eof";
       if (e == '\n') break;
     }
   }
@@ -88,14 +87,7 @@ Start skip_to_token(FILE* f, CharClass sep, CharClass ident, int* first) {
 
 std::string read_token(FILE* f, CharClass sep, CharClass ident) {
   int c;
-  switch (skip_to_token(f, sep, ident, &c)) {
-    case Start::eof:
-      return "eof";
-    case Start::erro:
-      return "erro";
-    case Start::token:
-      break;
-  }
+  if (const char* end = skip_to_token(f, sep, ident, &c)) return end;
   std::string t(1, static_cast<char>(c));
   for (;;) {
     c = LeChar(f);
@@ -137,14 +129,7 @@ std::string LeFileName(FILE* f) { return read_token(f, SeparadorFileName, IdentF
 
 std::string LeStrBool(FILE* f) {
   int c;
-  switch (skip_to_token(f, Separador, Ident, &c)) {
-    case Start::eof:
-      return "eof";
-    case Start::erro:
-      return "erro";
-    case Start::token:
-      break;
-  }
+  if (const char* end = skip_to_token(f, Separador, Ident, &c)) return end;
   return std::string(1, static_cast<char>(c));
 }
 
