@@ -61,8 +61,11 @@ class VETOR {
     for (int i = 0; i < n; i++) data[i] = x;
   }
 
+  // Index inside the stored elements (after desaloca() there are none).
+  bool inside(int64_t i) const { return i >= 0 && i < n && data != nullptr; }
+
   T& operator()(int i) {
-    if (i < 0 || i >= n) erro("Erro VETOR::operator() - Indice invalido", "");
+    if (!inside(i)) erro("Erro VETOR::operator() - Indice invalido", "");
     return data[i];
   }
   const T& operator()(int i) const { return const_cast<VETOR&>(*this)(i); }
@@ -71,21 +74,21 @@ class VETOR {
     switch (modo) {
       case 'n':
       case 0:
-        return (i >= 0 && i < n) ? data[i] : backg;
+        return inside(i) ? data[i] : backg;
       case 'e':
       case 2:
-        if (i < 0 || i >= n) erro("Erro VETOR::operator(i,'e') - Indice invalido", "");
+        if (!inside(i)) erro("Erro VETOR::operator(i,'e') - Indice invalido", "");
         return data[i];
       case 'r':
       case 3: {
-        if (n <= 0) return backg;  // nothing to wrap onto
+        if (n <= 0 || data == nullptr) return backg;  // nothing to wrap onto
         int k = i % n;
         return data[k < 0 ? k + n : k];
       }
       case 'c':
       case 4: {
         int64_t k = static_cast<int64_t>(i) + centro;
-        return (k >= 0 && k < n) ? data[k] : backg;
+        return inside(k) ? data[k] : backg;
       }
       default:
         erro("Erro VETOR::operator(i,modo) - modo invalido", "");

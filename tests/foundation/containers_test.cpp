@@ -383,3 +383,14 @@ TEST(Matriz, ResizeSetsTheNewSize) {
 }
 
 }  // namespace
+
+TEST(Containers, VectorWithoutStorageReadsAsOutside) {
+  VETOR<double> v(4, 1.0);
+  v.backg = 9.0;
+  v.desaloca();
+  EXPECT_EQ(v(2, 'n'), 9.0);
+  EXPECT_EQ(v(2, 'r'), 9.0);
+  EXPECT_EQ(v(0, 'c'), 9.0);
+  EXPECT_ERRO(v(2), "Erro VETOR::operator() - Indice invalido", "");
+  EXPECT_ERRO(v(2, 'e'), "Erro VETOR::operator(i,'e') - Indice invalido", "");
+}
