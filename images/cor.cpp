@@ -73,6 +73,12 @@ uint32_t& vira(uint32_t& x) {
   return x;
 }
 
+unsigned long& vira(unsigned long& x) {
+  uint32_t u = static_cast<uint32_t>(x);
+  x = vira(u);
+  return x;
+}
+
 int& vira(int& x) {
   uint32_t u = static_cast<uint32_t>(x);
   x = static_cast<int>(vira(u));

@@ -21,6 +21,8 @@ bool operator!=(COR x, COR y);
 
 COR& vira(COR& c);
 uint32_t& vira(uint32_t& x);
+// Reverses the four low bytes; the value must fit 32 bits.
+unsigned long& vira(unsigned long& x);
 int& vira(int& x);
 
 COR RGB2HSI(COR c, int k = 0);

@@ -234,6 +234,8 @@ class IMGBIN {
   void fill(const bool* a);
   // Loads the n pixels from a row-major bit stream packed 32 to a word.
   void fill(const uint32_t* words);
+  // The same stream from words wider than 32 bits (their low 32 bits are read).
+  void fill(const unsigned long* words);
   // An integer value (fill(0)) fills with that value, never as a null array.
   template <class I, std::enable_if_t<std::is_integral_v<I>, int> = 0>
   void fill(I v) {

@@ -66,24 +66,34 @@ void IMGBIN::fill(const bool* a) {
   for (int k = 0; k < n; k++) (*this)(k / nc, k % nc) = a[k];
 }
 
-void IMGBIN::fill(const uint32_t* words) {
-  if (!core::has_pixels(*this)) return;
-  const uint32_t last = core::last_word_mask(nc);
+namespace {
+
+// Loads the pixels of img from a row-major bit stream held in the low 32 bits of each word.
+template <class Word>
+void fill_from_words(IMGBIN& img, const Word* words) {
+  if (!core::has_pixels(img)) return;
+  const uint32_t last = core::last_word_mask(img.nc);
   int64_t start = 0;  // stream position of the row's first pixel
-  for (int l = 0; l < nl; l++, start += nc) {
-    uint32_t* row = rows[l];
-    int left = nc;  // pixels of the row still to copy
-    for (int j = 0; j < wpr; j++, left -= 32) {
+  for (int l = 0; l < img.nl; l++, start += img.nc) {
+    uint32_t* row = img.rows[l];
+    int left = img.nc;  // pixels of the row still to copy
+    for (int j = 0; j < img.wpr; j++, left -= 32) {
       const int64_t pos = start + 32 * static_cast<int64_t>(j);
-      const uint32_t* w = words + (pos >> 5);
+      const Word* w = words + (pos >> 5);
       const int shift = static_cast<int>(pos & 31);
-      uint32_t v = w[0] << shift;
+      uint32_t v = static_cast<uint32_t>(w[0]) << shift;
       // The next stream word is read only when this run of pixels reaches into it.
-      if (shift != 0 && shift + std::min(left, 32) > 32) v |= w[1] >> (32 - shift);
-      row[j] = j == wpr - 1 ? (v & last) | (row[j] & ~last) : v;
+      if (shift != 0 && shift + std::min(left, 32) > 32)
+        v |= static_cast<uint32_t>(w[1]) >> (32 - shift);
+      row[j] = j == img.wpr - 1 ? (v & last) | (row[j] & ~last) : v;
     }
   }
 }
+
+}  // namespace
+
+void IMGBIN::fill(const uint32_t* words) { fill_from_words(*this, words); }
+void IMGBIN::fill(const unsigned long* words) { fill_from_words(*this, words); }
 
 void IMGBIN::resize(int l, int c) { core::resize(*this, l, c); }
 

@@ -45,6 +45,10 @@ TEST(Colour, ViraSwapsAndRestores) {
   int i = static_cast<int>(0x80FF0102u);
   EXPECT_EQ(static_cast<uint32_t>(vira(i)), 0x0201FF80u);
   EXPECT_EQ(static_cast<uint32_t>(vira(i)), 0x80FF0102u);
+
+  unsigned long l = 0x11223344ul;
+  EXPECT_EQ(vira(l), 0x44332211ul);
+  EXPECT_EQ(l, 0x44332211ul);
 }
 
 TEST(ColourHsi, EveryGreyHasOnlyIntensity) {

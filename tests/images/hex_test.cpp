@@ -141,3 +141,16 @@ TEST(HexFill, StreamRunsAcrossRows) {
 }
 
 }  // namespace
+
+TEST(HexWords, WideWordsFillLikeThirtyTwoBitOnes) {
+  // 3 x 40 pixels from a stream of 120 bits held in the low halves of wider words.
+  const uint32_t narrow[] = {0xac0f00ffu, 0x12345678u, 0x9abcdef0u, 0xff000000u};
+  const unsigned long wide[] = {0xac0f00fful, 0x12345678ul, 0x9abcdef0ul, 0xff000000ul};
+  IMGBIN a(3, 40), b(3, 40);
+  a.fill(narrow);
+  b.fill(wide);
+  for (int l = 0; l < 3; l++)
+    for (int c = 0; c < 40; c++) EXPECT_EQ(a(l, c), b(l, c)) << l << "," << c;
+  EXPECT_TRUE(a(0, 0));
+  EXPECT_FALSE(a(0, 1));
+}
