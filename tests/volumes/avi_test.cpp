@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "volume_fixtures.h"
 #include "volumes/avi_internal.h"
 #include "volumes/volumes.h"
 
@@ -36,16 +37,6 @@ I3DGRY grey_volume(int ns, int nl, int nc) {
     for (int l = 0; l < nl; l++)
       for (int c = 0; c < nc; c++) v(s, l, c) = uint8_t(90 * s + 13 * l + 3 * c + 1);
   return v;
-}
-
-template <class Vol>
-bool same_voxels(const Vol& a, const Vol& b) {
-  if (a.ns != b.ns || a.nl != b.nl || a.nc != b.nc) return false;
-  for (int s = 0; s < a.ns; s++)
-    for (int l = 0; l < a.nl; l++)
-      for (int c = 0; c < a.nc; c++)
-        if (!(a(s, l, c) == b(s, l, c))) return false;
-  return true;
 }
 
 void put16(Bytes& b, size_t at, uint32_t v) {

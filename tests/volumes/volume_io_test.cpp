@@ -2,6 +2,7 @@
 #include <string>
 
 #include "support/test_support.h"
+#include "volume_fixtures.h"
 #include "volumes/volume_io.h"
 
 namespace {
@@ -29,16 +30,6 @@ Vol sample(int ns, int nl, int nc) {
     for (int l = 0; l < nl; l++)
       for (int c = 0; c < nc; c++) v(s, l, c) = value<typename Vol::Pixel>(k++ % 7);
   return v;
-}
-
-template <class Vol>
-bool same_voxels(const Vol& a, const Vol& b) {
-  if (a.ns != b.ns || a.nl != b.nl || a.nc != b.nc) return false;
-  for (int s = 0; s < a.ns; s++)
-    for (int l = 0; l < a.nl; l++)
-      for (int c = 0; c < a.nc; c++)
-        if (!(a(s, l, c) == b(s, l, c))) return false;
-  return true;
 }
 
 TEST_F(VolumeIo, ImgRoundTripsOfTheNumericVolumes) {
