@@ -86,6 +86,94 @@ struct Histogram {
   }
 };
 
+// A sliding histogram (Huang) over one row of interior pixels: built whole at the first pixel,
+// then moved right by the weight changes at the window's column edges. The median level moves
+// from its last place, keeping the count of samples below it.
+struct EdgeTap {
+  int64_t di, dj;
+  int32_t dw;
+};
+
+// Weight changes when the window moves one column right, at offsets from the new position:
+// w(d) - w(d + 1) per mask row.
+std::vector<EdgeTap> edge_taps(const std::vector<Tap>& taps) {
+  std::vector<EdgeTap> e;
+  auto add = [&](int64_t di, int64_t dj, int32_t dw) {
+    for (EdgeTap& t : e)
+      if (t.di == di && t.dj == dj) {
+        t.dw += dw;
+        return;
+      }
+    e.push_back({di, dj, dw});
+  };
+  for (const Tap& t : taps) {
+    add(t.di, t.dj, t.value);
+    add(t.di, t.dj - 1, -t.value);
+  }
+  e.erase(std::remove_if(e.begin(), e.end(), [](const EdgeTap& t) { return t.dw == 0; }),
+          e.end());
+  return e;
+}
+
+void sliding_histogram(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
+                       const core::Interior& in, IMGGRY& r) {
+  const std::vector<EdgeTap> edges = edge_taps(taps);
+  const size_t ne = edges.size();
+  std::vector<const unsigned char*> from(ne);
+  std::vector<int32_t> dw(ne);
+  for (size_t k = 0; k < ne; k++) dw[k] = edges[k].dw;
+  const int32_t target = static_cast<int32_t>((w - 1) / 2 + 1);
+  int32_t count[256];
+  for (int64_t l = in.l0; l < in.l1; l++) {
+    std::fill(count, count + 256, 0);
+    for (const Tap& t : taps) count[a.rows[l + t.di][in.c0 + t.dj]] += t.value;
+    for (size_t k = 0; k < ne; k++) from[k] = a.rows[l + edges[k].di] + edges[k].dj + 1;
+    int med = 0;
+    int32_t below = 0;
+    unsigned char* out = r.rows[l];
+    for (int64_t c = in.c0;; c++) {
+      while (below >= target) below -= count[--med];
+      while (below + count[med] < target) below += count[med++];
+      out[c] = static_cast<unsigned char>(med);
+      if (c + 1 >= in.c1) break;
+      for (size_t k = 0; k < ne; k++) {
+        const unsigned char p = from[k][c];
+        count[p] += dw[k];
+        below += p < med ? dw[k] : 0;
+      }
+    }
+  }
+}
+
+// The pixels whose whole window lies inside, by span kernels: a sorting network for a full 3 x 3
+// or 5 x 5 window of equal weights (equal weights select the same rank as weights of one), else
+// the sliding histogram. False when the plain tier is to do everything.
+bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
+                     const core::Interior& in, IMGGRY& r) {
+  if (core::neighbourhood_tier() == core::Tier::plain || w < 1 || w > INT32_MAX || in.empty())
+    return false;
+  int64_t dimin = taps[0].di, dimax = dimin, djmin = taps[0].dj, djmax = djmin;
+  bool equal = true;
+  for (const Tap& t : taps) {
+    dimin = std::min(dimin, t.di), dimax = std::max(dimax, t.di);
+    djmin = std::min(djmin, t.dj), djmax = std::max(djmax, t.dj);
+    equal = equal && t.value == taps[0].value;
+  }
+  const int64_t hl = dimax - dimin + 1, hc = djmax - djmin + 1;
+  const bool square = equal && static_cast<int64_t>(taps.size()) == hl * hc && hl == hc;
+  if (square && (hl == 3 || hl == 5)) {
+    const core::SpanKernels& k = core::span_kernels();
+    const unsigned char* rows[5];
+    for (int64_t l = in.l0; l < in.l1; l++) {
+      for (int64_t i = 0; i < hl; i++) rows[i] = a.rows[l + dimin + i] + in.c0 + djmin;
+      (hl == 3 ? k.median3_u8 : k.median5_u8)(rows, r.rows[l] + in.c0, in.c1 - in.c0);
+    }
+    return true;
+  }
+  sliding_histogram(a, taps, w, in, r);
+  return true;
+}
+
 template <class Img>
 Img select_median(const Img& a, const IMGGRY& m, int64_t w) {
   using T = typename Img::Pixel;
@@ -113,12 +201,20 @@ IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
 
 IMGGRY mediana(const IMGGRY& a, const IMGGRY& m) {
   const int64_t w = total_weight(m);
-  if (w <= 19) return select_median(a, m, w);
   IMGGRY r(a.nl, a.nc);
   if (!core::has_pixels(a)) return r;
-  Histogram h{};
-  h.dst = r.rows;
-  core::traverse_window(a.rows, a.nl, a.nc, weighted_taps(m), h);
+  const std::vector<Tap> taps = weighted_taps(m);
+  const bool fast = median_interior(a, taps, w, core::window_interior(a.nl, a.nc, taps), r);
+  // The plain walk: everything, or the border band with fewer samples.
+  if (w <= 19) {
+    VETOR<unsigned char> v(static_cast<int>(w));
+    Selection<unsigned char> sel{v, r.rows, 0};
+    core::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);
+  } else {
+    Histogram h{};
+    h.dst = r.rows;
+    core::traverse_window(a.rows, a.nl, a.nc, taps, h, fast);
+  }
   return r;
 }
 

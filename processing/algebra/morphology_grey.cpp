@@ -1,6 +1,7 @@
 // Grey and float morphology: separable rectangles and structuring images with heights.
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "foundation/constants.h"
@@ -75,6 +76,99 @@ void rectangle(Img& a, int wl, int wc, int64_t hr, int64_t hc, typename Img::Pix
   }
 }
 
+// The span form of the rectangle: a row pass and a column pass, each over a line padded with
+// the outside value, reduced by doubling (red over 2, 4, 8 .. samples, then two overlapping
+// halves), so the cost grows with log(size). red keeps the earlier sample on ties and never
+// takes a NaN, which makes any grouping give the bits of the plain left-to-right fold.
+template <class T>
+struct RedKernels {
+  void (*red2)(const T*, const T*, T*, int64_t);
+  void (*red_into)(T*, const T*, int64_t);
+};
+
+RedKernels<uint8_t> red_kernels(const core::SpanKernels& k, uint8_t, bool max) {
+  return max ? RedKernels<uint8_t>{k.max2_u8, k.max_into_u8}
+             : RedKernels<uint8_t>{k.min2_u8, k.min_into_u8};
+}
+RedKernels<float> red_kernels(const core::SpanKernels& k, float, bool max) {
+  return max ? RedKernels<float>{k.max2_f32, k.max_into_f32}
+             : RedKernels<float>{k.min2_f32, k.min_into_f32};
+}
+
+// Lines that the span form handles with padding of a sensible size.
+bool spans_fit(int n, int64_t offset, int64_t size) {
+  return size >= 1 && size <= 2 * int64_t{n} + 256 && offset >= -size - n && offset <= n;
+}
+
+// Window of size samples at offsets offset .. offset + size - 1. red(m[x], m[x + size - p])
+// of the two halves, m being red over p = the largest power of two <= size.
+template <class T>
+void window_line(const RedKernels<T>& k, T* line, T* spare, int64_t len, int64_t size, T* dst,
+                 int64_t n) {
+  int64_t p = 1;
+  for (; 2 * p <= size; p *= 2) {
+    k.red2(line, line + p, spare, len - 2 * p + 1);
+    std::swap(line, spare);
+  }
+  k.red2(line, line + (size - p), dst, n);
+}
+
+// Copies positions offset .. offset + len - 1 of a row of n into buf, the outside value off it.
+template <class T>
+void padded_line(const T* row, int n, int64_t offset, int64_t len, T outside, T* buf) {
+  const int64_t lo = std::clamp<int64_t>(-offset, 0, len), hi = std::clamp<int64_t>(n - offset, lo, len);
+  std::fill(buf, buf + lo, outside);
+  std::copy(row + (lo + offset), row + (hi + offset), buf + lo);
+  std::fill(buf + hi, buf + len, outside);
+}
+
+// dst(l, c) = red over the rectangle rows l + orow .., columns c + ocol .. of src, reading the
+// outside value off the image. src and dst may be the same rows. Works in strips of columns
+// whose row-pass results stay in cache for the column pass.
+template <class T>
+void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow, int64_t wl,
+                     int64_t ocol, int64_t wc, T outside, bool max) {
+  const RedKernels<T> k = red_kernels(core::span_kernels(), T{}, max);
+  const int64_t h = nl + wl - 1;
+  const int64_t strip = std::min<int64_t>(
+      nc, std::max<int64_t>(256, (int64_t{1} << 20) / static_cast<int64_t>(h * sizeof(T))));
+  std::vector<T> plane(static_cast<size_t>(h) * strip);
+  std::vector<T> line(2 * static_cast<size_t>(strip + wc - 1));
+  auto prow = [&](int64_t y) { return plane.data() + static_cast<size_t>(y) * strip; };
+  int64_t p = 1;
+  while (2 * p <= wl) p *= 2;
+  // Plane row y holds the row pass of image row y + orow.
+  for (int64_t x0 = 0; x0 < nc; x0 += strip) {
+    const int64_t s = std::min<int64_t>(strip, nc - x0), len = s + wc - 1;
+    for (int64_t y = 0; y < h; y++) {
+      const int64_t iy = y + orow;
+      if (iy < 0 || iy >= nl) {
+        std::fill(prow(y), prow(y) + s, outside);
+        continue;
+      }
+      padded_line(src[iy], nc, x0 + ocol, len, outside, line.data());
+      window_line(k, line.data(), line.data() + len, len, wc, prow(y), s);
+    }
+    for (int64_t q = 1; q < p; q *= 2)
+      for (int64_t y = 0; y + 2 * q <= h; y++) k.red_into(prow(y), prow(y + q), s);
+    for (int l = 0; l < nl; l++) k.red2(prow(l), prow(l + wl - p), dst[l] + x0, s);
+  }
+}
+
+// The span form for a rectangle that fits it, keeping the start value first.
+template <class Img>
+bool rectangle_fast(Img& a, int wl, int wc, int64_t hr, int64_t hc, typename Img::Pixel start,
+                    bool max) {
+  if (core::neighbourhood_tier() == core::Tier::plain || !core::has_pixels(a)) return false;
+  if (!spans_fit(a.nl, -hr, wl) || !spans_fit(a.nc, -hc, wc)) return false;
+  rectangle_spans(a.rows, a.rows, a.nl, a.nc, -hr, wl, -hc, wc, a.backg, max);
+  if constexpr (std::is_floating_point_v<typename Img::Pixel>) {
+    const core::SpanKernels& k = core::span_kernels();
+    for (int l = 0; l < a.nl; l++) (max ? k.max_first_f32 : k.min_first_f32)(start, a.rows[l], a.nc);
+  }
+  return true;
+}
+
 int64_t erosion_half(int size) { return (int64_t{size} - 1) / 2; }
 int64_t dilation_half(int size) { return int64_t{size} - 1 - (int64_t{size} - 1) / 2; }
 
@@ -100,11 +194,62 @@ struct GreyDilate {
   void finish(int l, int c) { r.rows[l][c] = static_cast<unsigned char>(acc); }
 };
 
+// Members all of one height s on a full rectangle: clamp(red(p) -/+ s) of the rectangle. Others:
+// one span per member over the image padded with the outside value.
+bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation, IMGGRY& r) {
+  if (core::neighbourhood_tier() == core::Tier::plain || taps.empty()) return false;
+  int64_t rmin = taps[0].di, rmax = rmin, cmin = taps[0].dj, cmax = cmin;
+  bool flat = true;
+  for (const Tap& t : taps) {
+    rmin = std::min(rmin, t.di), rmax = std::max(rmax, t.di);
+    cmin = std::min(cmin, t.dj), cmax = std::max(cmax, t.dj);
+    flat = flat && t.value == taps[0].value;
+  }
+  const int64_t wl = rmax - rmin + 1, wc = cmax - cmin + 1;
+  if (!spans_fit(a.nl, rmin, wl) || !spans_fit(a.nc, cmin, wc)) return false;
+  const core::SpanKernels& k = core::span_kernels();
+  auto tap = dilation ? k.dilate_tap_u8 : k.erode_tap_u8;
+  const uint8_t start = dilation ? 0 : 255;
+  const int nl = a.nl, nc = a.nc;
+  if (flat && static_cast<int64_t>(taps.size()) == wl * wc) {
+    rectangle_spans(a.rows, r.rows, nl, nc, rmin, wl, cmin, wc, start, dilation);
+    if (taps[0].value != 0) {
+      std::vector<uint8_t> acc(nc);
+      for (int l = 0; l < nl; l++) {
+        std::fill(acc.begin(), acc.end(), start);
+        tap(acc.data(), r.rows[l], nc, taps[0].value);
+        std::copy(acc.begin(), acc.end(), r.rows[l]);
+      }
+    }
+    return true;
+  }
+  // Padded rows l + rmin .. l + rmax in a ring of wl rows.
+  const int64_t len = nc + wc - 1;
+  std::vector<uint8_t> ring(static_cast<size_t>(wl) * len);
+  auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * len; };
+  auto load = [&](int64_t y) {
+    const int64_t iy = y + rmin;
+    if (iy >= 0 && iy < nl)
+      padded_line(a.rows[iy], nc, cmin, len, start, prow(y));
+    else
+      std::fill(prow(y), prow(y) + len, start);
+  };
+  for (int64_t y = 0; y + 1 < wl; y++) load(y);
+  for (int l = 0; l < nl; l++) {
+    load(l + wl - 1);
+    uint8_t* acc = r.rows[l];
+    std::fill(acc, acc + nc, start);
+    for (const Tap& t : taps) tap(acc, prow(l + t.di - rmin) + (t.dj - cmin), nc, t.value);
+  }
+  return true;
+}
+
 template <class Visitor>
 IMGGRY by_structure(const IMGGRY& a, const IMGSHT& b, int sign) {
   IMGGRY r(a.nl, a.nc);
   if (!core::has_pixels(a)) return r;
   const auto taps = core::window_taps(b, sign, [](short v) { return v != minsht; });
+  if (structure_fast(a, taps, sign < 0, r)) return r;
   Visitor v{r, 0};
   core::traverse_window(a.rows, a.nl, a.nc, taps, v);
   return r;
@@ -114,6 +259,8 @@ IMGGRY by_structure(const IMGGRY& a, const IMGSHT& b, int sign) {
 
 IMGGRY erosao(IMGGRY a, int nl, int nc) {
   a.backg = 255;
+  if (rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), uint8_t{255}, false))
+    return a;
   rectangle(a, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<unsigned char>(255),
             Smaller());
   return a;
@@ -121,17 +268,24 @@ IMGGRY erosao(IMGGRY a, int nl, int nc) {
 
 IMGGRY dilat(IMGGRY a, int nl, int nc) {
   a.backg = 0;
+  if (rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc), uint8_t{0}, true)) return a;
   rectangle(a, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<unsigned char>(0),
             Greater());
   return a;
 }
 
 IMGFLT erosao(IMGFLT a, int nl, int nc) {
+  if (rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<float>(infinito),
+                     false))
+    return a;
   rectangle(a, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<float>(infinito), Smaller());
   return a;
 }
 
 IMGFLT dilat(IMGFLT a, int nl, int nc) {
+  if (rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc),
+                     static_cast<float>(-infinito), true))
+    return a;
   rectangle(a, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<float>(-infinito),
             Greater());
   return a;

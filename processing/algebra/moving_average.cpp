@@ -1,5 +1,6 @@
 // Moving average (box filter): separable or direct, outside samples left out or edge-repeated.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -58,9 +59,153 @@ unsigned char grey_mean(int64_t sum, int64_t count) {
   return core::round_to_byte(static_cast<double>(sum) / static_cast<double>(count));
 }
 
+// Span forms. Rows of the window are virtual rows r - h .. r - h + size - 1: with 'x' each is
+// clamped into the image, with 'e' those outside are left out. Columns are read from lines
+// padded with the edge values ('x') or zeros ('e'); a zero adds nothing to a sum that never
+// holds -0, so the float sums keep their bits.
+bool spans_fit(int n, int size) { return size >= 1 && size <= 2 * int64_t{n} + 256; }
+
+template <class T, class U>
+void padded_line(const T* row, int n, const Window& w, bool edge, U* line) {
+  const int64_t len = n + w.size - 1;
+  for (int64_t x = 0; x < len; x++) {
+    const int64_t i = x - w.half;
+    line[x] = i < 0 ? (edge ? row[0] : U{0}) : i >= n ? (edge ? row[n - 1] : U{0}) : row[i];
+  }
+}
+
+// dst[x] = line[x] + .. + line[x + size - 1] for x < n: sums over blocks of 1, 2, 4 .. taken
+// for the bits of size (integers, so any grouping is exact).
+void window_sums(const core::SpanKernels& k, int32_t* line, int32_t* spare, int64_t n,
+                 int64_t size, int32_t* dst) {
+  std::fill(dst, dst + n, 0);
+  int64_t offset = 0, len = n + size - 1;
+  for (int64_t p = 1; p <= size; p *= 2) {
+    if (size & p) {
+      k.add_into_i32(dst, line + offset, n);
+      offset += p;
+    }
+    if (2 * p > size) break;
+    k.add2_i32(line, line + p, spare, len - p);
+    len -= p;
+    std::swap(line, spare);
+  }
+}
+
+// Column counts of 'e' windows (the inside part of each).
+std::vector<double> inside_counts(int n, const Window& w) {
+  std::vector<double> v(n);
+  for (int i = 0; i < n; i++) v[i] = static_cast<double>(w.at(i, n).inside());
+  return v;
+}
+
+bool grey_spans(IMGGRY& a, IMGGRY& t, int wl, int wc, bool separable, bool edge) {
+  const int nl = a.nl, nc = a.nc;
+  if (core::neighbourhood_tier() == core::Tier::plain || !spans_fit(nl, wl) ||
+      !spans_fit(nc, wc) || int64_t{wl} * wc > INT32_MAX / 255)
+    return false;
+  const core::SpanKernels& k = core::span_kernels();
+  const Window wr(wl), wcol(wc);
+  const std::vector<double> ccount = inside_counts(nc, wcol);
+  std::vector<int32_t> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc);
+  std::vector<double> div(nc);
+  std::vector<unsigned char> row8(nc);
+  auto vrow = [&](int64_t y) -> const unsigned char* {
+    if (y < 0 || y >= nl) return edge ? a.rows[y < 0 ? 0 : nl - 1] : nullptr;
+    return a.rows[y];
+  };
+  // Horizontal window sums of v into sums.
+  auto across = [&](const int32_t* v) {
+    padded_line(v, nc, wcol, edge, line.data());
+    window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
+  };
+  for (int64_t y = -wr.half; y < wl - wr.half; y++)
+    if (const unsigned char* p = vrow(y)) k.add_u8_i32(colsum.data(), p, nc);
+  for (int r = 0; r < nl; r++) {
+    if (r > 0) {
+      if (const unsigned char* p = vrow(r - 1 - wr.half)) k.sub_u8_i32(colsum.data(), p, nc);
+      if (const unsigned char* p = vrow(r - 1 - wr.half + wl)) k.add_u8_i32(colsum.data(), p, nc);
+    }
+    const double rows_in = static_cast<double>(edge ? wl : wr.at(r, nl).inside());
+    if (separable) {
+      std::fill(div.begin(), div.end(), rows_in);
+      k.mean_u8(colsum.data(), div.data(), t.rows[r], nc);
+      continue;
+    }
+    for (int c = 0; c < nc; c++) div[c] = rows_in * (edge ? wc : ccount[c]);
+    across(colsum.data());
+    k.mean_u8(sums.data(), div.data(), t.rows[r], nc);
+  }
+  if (!separable) return true;
+  for (int c = 0; c < nc; c++) div[c] = edge ? wc : ccount[c];
+  for (int r = 0; r < nl; r++) {
+    for (int c = 0; c < nc; c++) sums[c] = t.rows[r][c];
+    across(sums.data());
+    k.mean_u8(sums.data(), div.data(), a.rows[r], nc);
+  }
+  return true;
+}
+
+bool float_spans(IMGFLT& a, IMGFLT& t, int wl, int wc, bool separable, bool edge) {
+  const int nl = a.nl, nc = a.nc;
+  if (core::neighbourhood_tier() == core::Tier::plain || !spans_fit(nl, wl) || !spans_fit(nc, wc))
+    return false;
+  const core::SpanKernels& k = core::span_kernels();
+  const Window wr(wl), wcol(wc);
+  const std::vector<double> ccount = inside_counts(nc, wcol);
+  const int64_t len = nc + wc - 1;
+  std::vector<double> acc(nc), div(nc);
+  auto vrow = [&](int64_t y) -> const float* {
+    if (y < 0 || y >= nl) return edge ? a.rows[y < 0 ? 0 : nl - 1] : nullptr;
+    return a.rows[y];
+  };
+  if (separable) {
+    std::vector<float> line(len);
+    for (int r = 0; r < nl; r++) {
+      std::fill(acc.begin(), acc.end(), 0.0);
+      for (int64_t y = r - wr.half; y < r - wr.half + wl; y++)
+        if (const float* p = vrow(y)) k.add_f32_f64(acc.data(), p, nc);
+      std::fill(div.begin(), div.end(), static_cast<double>(edge ? wl : wr.at(r, nl).inside()));
+      k.mean_f32(acc.data(), div.data(), t.rows[r], nc);
+    }
+    for (int c = 0; c < nc; c++) div[c] = edge ? wc : ccount[c];
+    for (int r = 0; r < nl; r++) {
+      padded_line(t.rows[r], nc, wcol, edge, line.data());
+      std::fill(acc.begin(), acc.end(), 0.0);
+      for (int64_t j = 0; j < wc; j++) k.add_f32_f64(acc.data(), line.data() + j, nc);
+      k.mean_f32(acc.data(), div.data(), a.rows[r], nc);
+    }
+    return true;
+  }
+  // Padded lines of virtual rows r - h .. r - h + wl - 1 in a ring of wl lines.
+  std::vector<float> ring(static_cast<size_t>(wl) * len);
+  std::vector<char> present(wl);
+  auto slot = [&](int64_t y) { return ((y % wl) + wl) % wl; };
+  auto load = [&](int64_t y) {
+    const float* p = vrow(y);
+    present[slot(y)] = p != nullptr;
+    if (p) padded_line(p, nc, wcol, edge, ring.data() + slot(y) * len);
+  };
+  for (int64_t y = -wr.half; y + 1 < wl - wr.half; y++) load(y);
+  for (int r = 0; r < nl; r++) {
+    load(r - wr.half + wl - 1);
+    std::fill(acc.begin(), acc.end(), 0.0);
+    for (int64_t y = r - wr.half; y < r - wr.half + wl; y++) {
+      if (!present[slot(y)]) continue;
+      const float* line = ring.data() + slot(y) * len;
+      for (int64_t j = 0; j < wc; j++) k.add_f32_f64(acc.data(), line + j, nc);
+    }
+    const double rows_in = static_cast<double>(edge ? wl : wr.at(r, nl).inside());
+    for (int c = 0; c < nc; c++) div[c] = rows_in * (edge ? wc : ccount[c]);
+    k.mean_f32(acc.data(), div.data(), t.rows[r], nc);
+  }
+  return true;
+}
+
 IMGGRY grey_average(IMGGRY& a, int wl, int wc, bool separable, bool edge) {
   IMGGRY t(a.nl, a.nc);
   if (!core::has_pixels(a)) return separable ? a : t;
+  if (grey_spans(a, t, wl, wc, separable, edge)) return separable ? a : t;
   const int nl = a.nl, nc = a.nc;
   const Window wr(wl), wcol(wc);
   std::vector<int64_t> colsum(nc, 0), v(nc), p(nc + 1);
@@ -119,6 +264,7 @@ inline void add_line(double& acc, const float* x, int n, const Span& sp, bool ed
 IMGFLT float_average(IMGFLT& a, int wl, int wc, bool separable, bool edge) {
   IMGFLT t(a.nl, a.nc);
   if (!core::has_pixels(a)) return separable ? a : t;
+  if (float_spans(a, t, wl, wc, separable, edge)) return separable ? a : t;
   const int nl = a.nl, nc = a.nc;
   const Window wr(wl), wcol(wc);
   std::vector<Span> cols(nc);

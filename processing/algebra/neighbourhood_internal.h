@@ -32,13 +32,15 @@ std::vector<Tap> window_taps(const Img& m, int sign, Keep keep) {
   return taps;
 }
 
-// Visits the pixels (l, c) of an nl x nc grid in row-major order. For each: v.start(); then, for
-// every tap in order, v.in(rows[l + di][c + dj], tap) when that position lies in the grid and
-// v.out(tap) otherwise; then v.finish(l, c). Pixels whose whole window lies inside take a path
-// without bounds tests.
-template <class T, class V>
-void traverse_window(T* const* rows, int nl, int nc, const std::vector<Tap>& taps, V& v) {
-  if (nl < 1 || nc < 1) return;
+// The pixels (l, c) whose whole window lies inside an nl x nc grid: l0 <= l < l1 and
+// c0 <= c < c1 (possibly empty).
+struct Interior {
+  int64_t l0 = 0, l1 = 0, c0 = 0, c1 = 0;
+  bool empty() const { return l0 >= l1 || c0 >= c1; }
+  bool contains(int64_t l, int64_t c) const { return l >= l0 && l < l1 && c >= c0 && c < c1; }
+};
+
+inline Interior window_interior(int nl, int nc, const std::vector<Tap>& taps) {
   int64_t dimin = 0, dimax = 0, djmin = 0, djmax = 0;
   if (!taps.empty()) {
     dimin = dimax = taps[0].di;
@@ -50,9 +52,24 @@ void traverse_window(T* const* rows, int nl, int nc, const std::vector<Tap>& tap
       djmax = std::max(djmax, t.dj);
     }
   }
-  // Interior: l0 <= l < l1 and c0 <= c < c1 (possibly empty).
-  const int64_t l0 = std::max<int64_t>(0, -dimin), l1 = std::min<int64_t>(nl, nl - dimax);
-  const int64_t c0 = std::max<int64_t>(0, -djmin), c1 = std::min<int64_t>(nc, nc - djmax);
+  Interior in;
+  in.l0 = std::max<int64_t>(0, -dimin);
+  in.l1 = std::min<int64_t>(nl, nl - dimax);
+  in.c0 = std::max<int64_t>(0, -djmin);
+  in.c1 = std::min<int64_t>(nc, nc - djmax);
+  return in;
+}
+
+// Visits the pixels (l, c) of an nl x nc grid in row-major order. For each: v.start(); then, for
+// every tap in order, v.in(rows[l + di][c + dj], tap) when that position lies in the grid and
+// v.out(tap) otherwise; then v.finish(l, c). Pixels whose whole window lies inside take a path
+// without bounds tests. With skip_interior those pixels are not visited at all (a span kernel
+// fills them). This per-pixel walk is the plain tier the span kernels are tested against.
+template <class T, class V>
+void traverse_window(T* const* rows, int nl, int nc, const std::vector<Tap>& taps, V& v,
+                     bool skip_interior = false) {
+  if (nl < 1 || nc < 1) return;
+  const Interior in = window_interior(nl, nc, taps);
   auto checked = [&](int l, int c) {
     v.start();
     for (const Tap& t : taps) {
@@ -65,19 +82,64 @@ void traverse_window(T* const* rows, int nl, int nc, const std::vector<Tap>& tap
     v.finish(l, c);
   };
   for (int l = 0; l < nl; l++) {
-    if (l < l0 || l >= l1 || c0 >= c1) {
+    if (l < in.l0 || l >= in.l1 || in.c0 >= in.c1) {
       for (int c = 0; c < nc; c++) checked(l, c);
       continue;
     }
-    for (int c = 0; c < c0; c++) checked(l, c);
-    for (int c = static_cast<int>(c0); c < c1; c++) {
-      v.start();
-      for (const Tap& t : taps) v.in(rows[l + t.di][c + t.dj], t);
-      v.finish(l, c);
-    }
-    for (int c = static_cast<int>(c1); c < nc; c++) checked(l, c);
+    for (int c = 0; c < in.c0; c++) checked(l, c);
+    if (!skip_interior)
+      for (int c = static_cast<int>(in.c0); c < in.c1; c++) {
+        v.start();
+        for (const Tap& t : taps) v.in(rows[l + t.di][c + t.dj], t);
+        v.finish(l, c);
+      }
+    for (int c = static_cast<int>(in.c1); c < nc; c++) checked(l, c);
   }
 }
+
+// Which kernels the neighbourhood filters run: the per-pixel plain tier, the span kernels built
+// for any x86-64, or the same kernels built for AVX2. The default is the best the CPU runs;
+// tests switch tiers to compare them.
+enum class Tier { plain, portable, avx2 };
+Tier neighbourhood_tier();
+// Returns false (and changes nothing) for avx2 on a CPU without it.
+bool set_neighbourhood_tier(Tier t);
+
+// Span kernels: each works along n consecutive elements of rows given by pointers, so that
+// window filters run tap outer, output pixels inner. red(x, y) is the minimum or maximum that
+// keeps x on ties and never takes a NaN over a number (x comes first in window order).
+struct SpanKernels {
+  // dst[i] = red(a[i], b[i]); acc[i] = red(acc[i], b[i]); acc[i] = red(s, acc[i]).
+  void (*min2_u8)(const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n);
+  void (*max2_u8)(const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n);
+  void (*min2_f32)(const float* a, const float* b, float* dst, int64_t n);
+  void (*max2_f32)(const float* a, const float* b, float* dst, int64_t n);
+  void (*min_into_u8)(uint8_t* acc, const uint8_t* b, int64_t n);
+  void (*max_into_u8)(uint8_t* acc, const uint8_t* b, int64_t n);
+  void (*min_into_f32)(float* acc, const float* b, int64_t n);
+  void (*max_into_f32)(float* acc, const float* b, int64_t n);
+  void (*min_first_f32)(float s, float* acc, int64_t n);
+  void (*max_first_f32)(float s, float* acc, int64_t n);
+  // acc[i] = min(acc[i], clamp(b[i] - s)) and acc[i] = max(acc[i], clamp(b[i] + s)), 0..255.
+  void (*erode_tap_u8)(uint8_t* acc, const uint8_t* b, int64_t n, int s);
+  void (*dilate_tap_u8)(uint8_t* acc, const uint8_t* b, int64_t n, int s);
+  // Median of the 3 x 3 or 5 x 5 window whose top-left sample is rows[i][x], for x < n.
+  void (*median3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  void (*median5_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  // Integer sums: acc[i] += b[i] (or -=); dst[i] = a[i] + b[i].
+  void (*add_u8_i32)(int32_t* acc, const uint8_t* b, int64_t n);
+  void (*sub_u8_i32)(int32_t* acc, const uint8_t* b, int64_t n);
+  void (*add2_i32)(const int32_t* a, const int32_t* b, int32_t* dst, int64_t n);
+  void (*add_into_i32)(int32_t* acc, const int32_t* b, int64_t n);
+  // dst[i] = round(s[i] / div[i]) for s >= 0 and div > 0 (halves up).
+  void (*mean_u8)(const int32_t* s, const double* div, uint8_t* dst, int64_t n);
+  // acc[i] += b[i] in double; dst[i] = float(acc[i] / div[i]).
+  void (*add_f32_f64)(double* acc, const float* b, int64_t n);
+  void (*mean_f32)(const double* acc, const double* div, float* dst, int64_t n);
+};
+
+// The span kernels of the current tier (the portable ones when the tier is plain).
+const SpanKernels& span_kernels();
 
 // Binary rows as seen through a horizontal shift. Each row is held with fill words on both
 // sides and its spare bits set to the fill, so word(y, j, d) is word j of row y in which the
