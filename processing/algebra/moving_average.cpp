@@ -67,11 +67,11 @@ bool spans_fit(int n, int size) { return size >= 1 && size <= 2 * int64_t{n} + 2
 
 template <class T, class U>
 void padded_line(const T* row, int n, const Window& w, bool edge, U* line) {
-  const int64_t len = n + w.size - 1;
-  for (int64_t x = 0; x < len; x++) {
-    const int64_t i = x - w.half;
-    line[x] = i < 0 ? (edge ? row[0] : U{0}) : i >= n ? (edge ? row[n - 1] : U{0}) : row[i];
-  }
+  const int64_t before = std::min<int64_t>(w.half, n + w.size - 1);
+  const int64_t inside = std::min<int64_t>(n, n + w.size - 1 - before);
+  std::fill(line, line + before, edge ? static_cast<U>(row[0]) : U{0});
+  std::copy(row, row + inside, line + before);
+  std::fill(line + before + inside, line + n + w.size - 1, edge ? static_cast<U>(row[n - 1]) : U{0});
 }
 
 // dst[x] = line[x] + .. + line[x + size - 1] for x < n: sums over blocks of 1, 2, 4 .. taken
@@ -93,23 +93,21 @@ void window_sums(const core::SpanKernels& k, int32_t* line, int32_t* spare, int6
 }
 
 // Column counts of 'e' windows (the inside part of each).
-std::vector<double> inside_counts(int n, const Window& w) {
-  std::vector<double> v(n);
-  for (int i = 0; i < n; i++) v[i] = static_cast<double>(w.at(i, n).inside());
+std::vector<int32_t> inside_counts(int n, const Window& w) {
+  std::vector<int32_t> v(n);
+  for (int i = 0; i < n; i++) v[i] = static_cast<int32_t>(w.at(i, n).inside());
   return v;
 }
 
 bool grey_spans(IMGGRY& a, IMGGRY& t, int wl, int wc, bool separable, bool edge) {
   const int nl = a.nl, nc = a.nc;
   if (core::neighbourhood_tier() == core::Tier::plain || !spans_fit(nl, wl) ||
-      !spans_fit(nc, wc) || int64_t{wl} * wc > INT32_MAX / 255)
+      !spans_fit(nc, wc) || int64_t{wl} * wc >= (int64_t{1} << 22))
     return false;
   const core::SpanKernels& k = core::span_kernels();
   const Window wr(wl), wcol(wc);
-  const std::vector<double> ccount = inside_counts(nc, wcol);
-  std::vector<int32_t> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc);
-  std::vector<double> div(nc);
-  std::vector<unsigned char> row8(nc);
+  const std::vector<int32_t> ccount = inside_counts(nc, wcol);
+  std::vector<int32_t> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc), div(nc);
   auto vrow = [&](int64_t y) -> const unsigned char* {
     if (y < 0 || y >= nl) return edge ? a.rows[y < 0 ? 0 : nl - 1] : nullptr;
     return a.rows[y];
@@ -126,7 +124,7 @@ bool grey_spans(IMGGRY& a, IMGGRY& t, int wl, int wc, bool separable, bool edge)
       if (const unsigned char* p = vrow(r - 1 - wr.half)) k.sub_u8_i32(colsum.data(), p, nc);
       if (const unsigned char* p = vrow(r - 1 - wr.half + wl)) k.add_u8_i32(colsum.data(), p, nc);
     }
-    const double rows_in = static_cast<double>(edge ? wl : wr.at(r, nl).inside());
+    const int32_t rows_in = static_cast<int32_t>(edge ? wl : wr.at(r, nl).inside());
     if (separable) {
       std::fill(div.begin(), div.end(), rows_in);
       k.mean_u8(colsum.data(), div.data(), t.rows[r], nc);
@@ -139,8 +137,8 @@ bool grey_spans(IMGGRY& a, IMGGRY& t, int wl, int wc, bool separable, bool edge)
   if (!separable) return true;
   for (int c = 0; c < nc; c++) div[c] = edge ? wc : ccount[c];
   for (int r = 0; r < nl; r++) {
-    for (int c = 0; c < nc; c++) sums[c] = t.rows[r][c];
-    across(sums.data());
+    padded_line(t.rows[r], nc, wcol, edge, line.data());
+    window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
     k.mean_u8(sums.data(), div.data(), a.rows[r], nc);
   }
   return true;
@@ -152,7 +150,7 @@ bool float_spans(IMGFLT& a, IMGFLT& t, int wl, int wc, bool separable, bool edge
     return false;
   const core::SpanKernels& k = core::span_kernels();
   const Window wr(wl), wcol(wc);
-  const std::vector<double> ccount = inside_counts(nc, wcol);
+  const std::vector<int32_t> ccount = inside_counts(nc, wcol);
   const int64_t len = nc + wc - 1;
   std::vector<double> acc(nc), div(nc);
   auto vrow = [&](int64_t y) -> const float* {
@@ -160,26 +158,29 @@ bool float_spans(IMGFLT& a, IMGFLT& t, int wl, int wc, bool separable, bool edge
     return a.rows[y];
   };
   if (separable) {
-    std::vector<float> line(len);
+    std::vector<const float*> rows;
     for (int r = 0; r < nl; r++) {
-      std::fill(acc.begin(), acc.end(), 0.0);
+      rows.clear();
       for (int64_t y = r - wr.half; y < r - wr.half + wl; y++)
-        if (const float* p = vrow(y)) k.add_f32_f64(acc.data(), p, nc);
+        if (const float* p = vrow(y)) rows.push_back(p);
+      k.window_sum_f32(rows.data(), static_cast<int64_t>(rows.size()), 1, acc.data(), nc);
       std::fill(div.begin(), div.end(), static_cast<double>(edge ? wl : wr.at(r, nl).inside()));
       k.mean_f32(acc.data(), div.data(), t.rows[r], nc);
     }
     for (int c = 0; c < nc; c++) div[c] = edge ? wc : ccount[c];
+    std::vector<double> line(len);
     for (int r = 0; r < nl; r++) {
       padded_line(t.rows[r], nc, wcol, edge, line.data());
-      std::fill(acc.begin(), acc.end(), 0.0);
-      for (int64_t j = 0; j < wc; j++) k.add_f32_f64(acc.data(), line.data() + j, nc);
+      const double* lines[] = {line.data()};
+      k.window_sum_f64(lines, 1, wc, acc.data(), nc);
       k.mean_f32(acc.data(), div.data(), a.rows[r], nc);
     }
     return true;
   }
-  // Padded lines of virtual rows r - h .. r - h + wl - 1 in a ring of wl lines.
-  std::vector<float> ring(static_cast<size_t>(wl) * len);
+  // Padded lines (in double) of virtual rows r - h .. r - h + wl - 1 in a ring of wl lines.
+  std::vector<double> ring(static_cast<size_t>(wl) * len);
   std::vector<char> present(wl);
+  std::vector<const double*> lines;
   auto slot = [&](int64_t y) { return ((y % wl) + wl) % wl; };
   auto load = [&](int64_t y) {
     const float* p = vrow(y);
@@ -189,12 +190,10 @@ bool float_spans(IMGFLT& a, IMGFLT& t, int wl, int wc, bool separable, bool edge
   for (int64_t y = -wr.half; y + 1 < wl - wr.half; y++) load(y);
   for (int r = 0; r < nl; r++) {
     load(r - wr.half + wl - 1);
-    std::fill(acc.begin(), acc.end(), 0.0);
-    for (int64_t y = r - wr.half; y < r - wr.half + wl; y++) {
-      if (!present[slot(y)]) continue;
-      const float* line = ring.data() + slot(y) * len;
-      for (int64_t j = 0; j < wc; j++) k.add_f32_f64(acc.data(), line + j, nc);
-    }
+    lines.clear();
+    for (int64_t y = r - wr.half; y < r - wr.half + wl; y++)
+      if (present[slot(y)]) lines.push_back(ring.data() + slot(y) * len);
+    k.window_sum_f64(lines.data(), static_cast<int64_t>(lines.size()), wc, acc.data(), nc);
     const double rows_in = static_cast<double>(edge ? wl : wr.at(r, nl).inside());
     for (int c = 0; c < nc; c++) div[c] = rows_in * (edge ? wc : ccount[c]);
     k.mean_f32(acc.data(), div.data(), t.rows[r], nc);

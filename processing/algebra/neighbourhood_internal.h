@@ -131,10 +131,14 @@ struct SpanKernels {
   void (*sub_u8_i32)(int32_t* acc, const uint8_t* b, int64_t n);
   void (*add2_i32)(const int32_t* a, const int32_t* b, int32_t* dst, int64_t n);
   void (*add_into_i32)(int32_t* acc, const int32_t* b, int64_t n);
-  // dst[i] = round(s[i] / div[i]) for s >= 0 and div > 0 (halves up).
-  void (*mean_u8)(const int32_t* s, const double* div, uint8_t* dst, int64_t n);
-  // acc[i] += b[i] in double; dst[i] = float(acc[i] / div[i]).
-  void (*add_f32_f64)(double* acc, const float* b, int64_t n);
+  // dst[i] = round(s[i] / div[i]) (halves up) for 0 <= s[i] <= 255 div[i], 0 < div[i] < 2^22.
+  void (*mean_u8)(const int32_t* s, const int32_t* div, uint8_t* dst, int64_t n);
+  // dst[i] = the double sum, from 0, of lines[r][i + j] for r < rows, j < w, in that order.
+  void (*window_sum_f32)(const float* const* lines, int64_t rows, int64_t w, double* dst,
+                         int64_t n);
+  void (*window_sum_f64)(const double* const* lines, int64_t rows, int64_t w, double* dst,
+                         int64_t n);
+  // dst[i] = float(acc[i] / div[i]).
   void (*mean_f32)(const double* acc, const double* div, float* dst, int64_t n);
 };
 
