@@ -1,5 +1,6 @@
 // Binary morphology on whole words: AND/OR of shifted rows.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -99,6 +100,25 @@ std::vector<Tap> white_members(const IMGBIN& b, int sign) {
   return core::window_taps(b, sign, [](bool v) { return v; });
 }
 
+// Members filling their bounding rectangle: the separable rectangle, whose offsets -hr .. are
+// those of the members. Empty when the members are not a full rectangle.
+template <class Op>
+bool structure_as_rectangle(const IMGBIN& a, const std::vector<Tap>& taps, IMGBIN& r) {
+  if (core::neighbourhood_tier() == core::Tier::plain || taps.empty() || !core::has_pixels(a))
+    return false;
+  int64_t rmin = taps[0].di, rmax = rmin, cmin = taps[0].dj, cmax = cmin;
+  for (const Tap& t : taps) {
+    rmin = std::min(rmin, t.di), rmax = std::max(rmax, t.di);
+    cmin = std::min(cmin, t.dj), cmax = std::max(cmax, t.dj);
+  }
+  const int64_t wl = rmax - rmin + 1, wc = cmax - cmin + 1;
+  if (static_cast<int64_t>(taps.size()) != wl * wc || wl > INT_MAX || wc > INT_MAX) return false;
+  IMGBIN t = a;
+  rectangle<Op>(t, static_cast<int>(wl), static_cast<int>(wc), -rmin, -cmin);
+  for (int l = 0; l < a.nl; l++) core::store_bits(r.rows[l], t.rows[l], a.wpr, a.nc);
+  return true;
+}
+
 }  // namespace
 
 IMGBIN erosao(IMGBIN a, int nl, int nc) {
@@ -114,11 +134,17 @@ IMGBIN dilat(IMGBIN a, int nl, int nc) {
 }
 
 IMGBIN operator-(const IMGBIN& a, const IMGBIN& b) {
-  return by_structure<AndWords>(a, white_members(b, 1));
+  const std::vector<Tap> taps = white_members(b, 1);
+  IMGBIN r(a.nl, a.nc);
+  if (structure_as_rectangle<AndWords>(a, taps, r)) return r;
+  return by_structure<AndWords>(a, taps);
 }
 
 IMGBIN operator+(const IMGBIN& a, const IMGBIN& b) {
-  return by_structure<OrWords>(a, white_members(b, -1));
+  const std::vector<Tap> taps = white_members(b, -1);
+  IMGBIN r(a.nl, a.nc);
+  if (structure_as_rectangle<OrWords>(a, taps, r)) return r;
+  return by_structure<OrWords>(a, taps);
 }
 
 IMGBIN hitmiss(const IMGBIN& a, const IMGGRY& m) {

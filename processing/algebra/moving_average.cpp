@@ -99,6 +99,16 @@ std::vector<int32_t> inside_counts(int n, const Window& w) {
   return v;
 }
 
+// Divisors of a line of grey means, in the form mean_u8 takes.
+struct Divisors {
+  std::vector<double> half, rcp;
+  explicit Divisors(int n) : half(n), rcp(n) {}
+  void set(int i, int64_t d) {
+    half[i] = 0.5 * static_cast<double>(d);
+    rcp[i] = core::mean_reciprocal(d);
+  }
+};
+
 bool grey_spans(IMGGRY& a, IMGGRY& t, int wl, int wc, bool separable, bool edge) {
   const int nl = a.nl, nc = a.nc;
   if (core::neighbourhood_tier() == core::Tier::plain || !spans_fit(nl, wl) ||
@@ -107,7 +117,9 @@ bool grey_spans(IMGGRY& a, IMGGRY& t, int wl, int wc, bool separable, bool edge)
   const core::SpanKernels& k = core::span_kernels();
   const Window wr(wl), wcol(wc);
   const std::vector<int32_t> ccount = inside_counts(nc, wcol);
-  std::vector<int32_t> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc), div(nc);
+  std::vector<int32_t> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc);
+  Divisors div(nc);
+  int64_t div_rows = -1;  // the row count div holds
   auto vrow = [&](int64_t y) -> const unsigned char* {
     if (y < 0 || y >= nl) return edge ? a.rows[y < 0 ? 0 : nl - 1] : nullptr;
     return a.rows[y];
@@ -124,22 +136,24 @@ bool grey_spans(IMGGRY& a, IMGGRY& t, int wl, int wc, bool separable, bool edge)
       if (const unsigned char* p = vrow(r - 1 - wr.half)) k.sub_u8_i32(colsum.data(), p, nc);
       if (const unsigned char* p = vrow(r - 1 - wr.half + wl)) k.add_u8_i32(colsum.data(), p, nc);
     }
-    const int32_t rows_in = static_cast<int32_t>(edge ? wl : wr.at(r, nl).inside());
+    const int64_t rows_in = edge ? wl : wr.at(r, nl).inside();
+    if (rows_in != div_rows) {
+      for (int c = 0; c < nc; c++) div.set(c, separable ? rows_in : rows_in * (edge ? wc : ccount[c]));
+      div_rows = rows_in;
+    }
     if (separable) {
-      std::fill(div.begin(), div.end(), rows_in);
-      k.mean_u8(colsum.data(), div.data(), t.rows[r], nc);
+      k.mean_u8(colsum.data(), div.half.data(), div.rcp.data(), t.rows[r], nc);
       continue;
     }
-    for (int c = 0; c < nc; c++) div[c] = rows_in * (edge ? wc : ccount[c]);
     across(colsum.data());
-    k.mean_u8(sums.data(), div.data(), t.rows[r], nc);
+    k.mean_u8(sums.data(), div.half.data(), div.rcp.data(), t.rows[r], nc);
   }
   if (!separable) return true;
-  for (int c = 0; c < nc; c++) div[c] = edge ? wc : ccount[c];
+  for (int c = 0; c < nc; c++) div.set(c, edge ? wc : ccount[c]);
   for (int r = 0; r < nl; r++) {
     padded_line(t.rows[r], nc, wcol, edge, line.data());
     window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
-    k.mean_u8(sums.data(), div.data(), a.rows[r], nc);
+    k.mean_u8(sums.data(), div.half.data(), div.rcp.data(), a.rows[r], nc);
   }
   return true;
 }

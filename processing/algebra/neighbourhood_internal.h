@@ -131,8 +131,10 @@ struct SpanKernels {
   void (*sub_u8_i32)(int32_t* acc, const uint8_t* b, int64_t n);
   void (*add2_i32)(const int32_t* a, const int32_t* b, int32_t* dst, int64_t n);
   void (*add_into_i32)(int32_t* acc, const int32_t* b, int64_t n);
-  // dst[i] = round(s[i] / div[i]) (halves up) for 0 <= s[i] <= 255 div[i], 0 < div[i] < 2^22.
-  void (*mean_u8)(const int32_t* s, const int32_t* div, uint8_t* dst, int64_t n);
+  // dst[i] = round(s[i] / d) (halves up) for 0 <= s[i] <= 255 d, 0 < d < 2^22, given
+  // half[i] = d / 2 and rcp[i] = mean_reciprocal(d).
+  void (*mean_u8)(const int32_t* s, const double* half, const double* rcp, uint8_t* dst,
+                  int64_t n);
   // dst[i] = the double sum, from 0, of lines[r][i + j] for r < rows, j < w, in that order.
   void (*window_sum_f32)(const float* const* lines, int64_t rows, int64_t w, double* dst,
                          int64_t n);
@@ -141,6 +143,11 @@ struct SpanKernels {
   // dst[i] = float(acc[i] / div[i]).
   void (*mean_f32)(const double* acc, const double* div, float* dst, int64_t n);
 };
+
+// 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than
+// the distance from any non-integer quotient to the next integer (s <= 255 d, d < 2^22), so
+// truncation gives floor((s + d/2) / d), the quotient rounded with halves up.
+inline double mean_reciprocal(int64_t d) { return 1.0 / static_cast<double>(d) * (1.0 + 0x1p-40); }
 
 // The span kernels of the current tier (the portable ones when the tier is plain).
 const SpanKernels& span_kernels();

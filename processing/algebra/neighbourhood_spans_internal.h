@@ -184,18 +184,10 @@ void add_into_i32(int32_t* __restrict acc, const int32_t* __restrict b, int64_t 
   for (int64_t i = 0; i < n; i++) acc[i] += b[i];
 }
 
-// round(s / d) = floor((2s + d) / 2d): a float estimate, off by at most one, then corrected in
-// integers, so halves go up exactly as round() takes them.
-void mean_u8(const int32_t* __restrict s, const int32_t* __restrict div, uint8_t* __restrict dst,
-             int64_t n) {
-  for (int64_t i = 0; i < n; i++) {
-    const int32_t d2 = 2 * div[i], t = 2 * s[i] + div[i];
-    int32_t q = static_cast<int32_t>(static_cast<float>(t) * (1.0f / static_cast<float>(d2)));
-    const int32_t m = q * d2;
-    q -= m > t ? 1 : 0;
-    q += m + d2 <= t ? 1 : 0;
-    dst[i] = static_cast<uint8_t>(q);
-  }
+void mean_u8(const int32_t* __restrict s, const double* __restrict half,
+             const double* __restrict rcp, uint8_t* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++)
+    dst[i] = static_cast<uint8_t>(static_cast<int32_t>((s[i] + half[i]) * rcp[i]));
 }
 
 typedef double Doubles4 __attribute__((vector_size(32)));
