@@ -145,6 +145,68 @@ void sliding_histogram(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
   }
 }
 
+// Equal weights on a full rectangle of hl x hc (fewer than 2^16 members): one histogram per
+// column over the window's rows, moved down a row at a time; the window's histogram moves
+// right by adding one column's and taking away another's. A coarse histogram of 16 levels a bin
+// finds the median's bin, the fine one its level.
+// The first of 16 bins at which the running count reaches target (counted without branches,
+// which a median's data would mispredict).
+inline int first_reaching(const uint16_t* h, int32_t target) {
+  int32_t run = 0;
+  int below = 0;
+  for (int i = 0; i < 16; i++) {
+    run += h[i];
+    below += run < target ? 1 : 0;
+  }
+  return below;
+}
+
+void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin, int64_t hc,
+                       const core::Interior& in, IMGGRY& r) {
+  const core::SpanKernels& k = core::span_kernels();
+  constexpr int64_t kStrip = 192;  // output columns whose histograms stay in cache
+  std::vector<uint16_t> fine(static_cast<size_t>(kStrip + hc - 1) * 256), coarse((kStrip + hc - 1) * 16);
+  const uint16_t zeros[256] = {};
+  uint16_t wf[256], wc[16];
+  const int32_t target = static_cast<int32_t>((hl * hc - 1) / 2 + 1);
+  for (int64_t s0 = in.c0; s0 < in.c1; s0 += kStrip) {
+    const int64_t s1 = std::min(in.c1, s0 + kStrip), xs = s0 + djmin, cols = s1 - s0 + hc - 1;
+    std::fill(fine.begin(), fine.end(), 0);
+    std::fill(coarse.begin(), coarse.end(), 0);
+    auto move_row = [&](int64_t y, int d) {
+      const unsigned char* p = a.rows[y] + xs;
+      for (int64_t x = 0; x < cols; x++) {
+        fine[x * 256 + p[x]] += d;
+        coarse[x * 16 + (p[x] >> 4)] += d;
+      }
+    };
+    for (int64_t y = in.l0 + dimin; y < in.l0 + dimin + hl; y++) move_row(y, 1);
+    for (int64_t l = in.l0; l < in.l1; l++) {
+      if (l > in.l0) {
+        move_row(l - 1 + dimin, -1);
+        move_row(l + dimin + hl - 1, 1);
+      }
+      std::fill(wf, wf + 256, 0);
+      std::fill(wc, wc + 16, 0);
+      for (int64_t x = 0; x < hc; x++) {
+        k.add_sub_u16(wf, &fine[x * 256], zeros, 256);
+        k.add_sub_u16(wc, &coarse[x * 16], zeros, 16);
+      }
+      unsigned char* out = r.rows[l];
+      for (int64_t c = s0;; c++) {
+        const int b = first_reaching(wc, target);
+        int32_t before = 0;
+        for (int i = 0; i < 16; i++) before += i < b ? wc[i] : 0;
+        out[c] = static_cast<unsigned char>(16 * b + first_reaching(wf + 16 * b, target - before));
+        if (c + 1 >= s1) break;
+        const int64_t add = c + 1 - s0 + hc - 1, sub = c - s0;
+        k.add_sub_u16(wf, &fine[add * 256], &fine[sub * 256], 256);
+        k.add_sub_u16(wc, &coarse[add * 16], &coarse[sub * 16], 16);
+      }
+    }
+  }
+}
+
 // The pixels whose whole window lies inside, by span kernels: a sorting network for a full 3 x 3
 // or 5 x 5 window of equal weights (equal weights select the same rank as weights of one), else
 // the sliding histogram. False when the plain tier is to do everything.
@@ -170,7 +232,10 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
     }
     return true;
   }
-  sliding_histogram(a, taps, w, in, r);
+  if (equal && static_cast<int64_t>(taps.size()) == hl * hc && hl >= 11 && hl * hc < 65536)
+    column_histograms(a, dimin, hl, djmin, hc, in, r);
+  else
+    sliding_histogram(a, taps, w, in, r);
   return true;
 }
 

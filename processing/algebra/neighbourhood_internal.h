@@ -126,6 +126,8 @@ struct SpanKernels {
   // Median of the 3 x 3 or 5 x 5 window whose top-left sample is rows[i][x], for x < n.
   void (*median3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
   void (*median5_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  // Histogram counts: acc[i] += plus[i] - minus[i].
+  void (*add_sub_u16)(uint16_t* acc, const uint16_t* plus, const uint16_t* minus, int64_t n);
   // Integer sums: acc[i] += b[i] (or -=); dst[i] = a[i] + b[i].
   void (*add_u8_i32)(int32_t* acc, const uint8_t* b, int64_t n);
   void (*sub_u8_i32)(int32_t* acc, const uint8_t* b, int64_t n);

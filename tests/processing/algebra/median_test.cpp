@@ -126,6 +126,8 @@ std::vector<IMGGRY> median_masks(Rng& g) {
                             IMGGRY(5, 5, 4),
                             mask(5, 5, 0, 4, std::vector<int>(25, 1)),
                             IMGGRY(7, 7, 1),
+                            IMGGRY(11, 11, 1),
+                            IMGGRY(12, 13, 3),
                             mask(3, 3, 1, 1, {0, 1, 0, 1, 1, 1, 0, 1, 0}),
                             IMGGRY(2, 6, 1)};
   IMGGRY heavy = fixtures::random_grey(4, 3, g);
