@@ -102,10 +102,23 @@ std::vector<int32_t> inside_counts(int n, const Window& w) {
 // Divisors of a line of grey means, in the form mean_u8 takes.
 struct Divisors {
   std::vector<double> half, rcp;
-  explicit Divisors(int n) : half(n), rcp(n) {}
-  void set(int i, int64_t d) {
-    half[i] = 0.5 * static_cast<double>(d);
-    rcp[i] = core::mean_reciprocal(d);
+  std::vector<int32_t> d;
+  std::vector<float> rcp_small;
+  int64_t largest = 0;
+  explicit Divisors(int n) : half(n), rcp(n), d(n), rcp_small(n) {}
+  void set(int i, int64_t v) {
+    half[i] = 0.5 * static_cast<double>(v);
+    rcp[i] = core::mean_reciprocal(v);
+    d[i] = static_cast<int32_t>(v);
+    rcp_small[i] = core::small_mean_reciprocal(v);
+    largest = i == 0 ? v : std::max(largest, v);
+  }
+  void mean(const core::SpanKernels& k, const int32_t* s, unsigned char* dst) const {
+    const int64_t n = static_cast<int64_t>(d.size());
+    if (largest <= 256)
+      k.mean_u8_small(s, d.data(), rcp_small.data(), dst, n);
+    else
+      k.mean_u8(s, half.data(), rcp.data(), dst, n);
   }
 };
 
@@ -142,18 +155,18 @@ bool grey_spans(IMGGRY& a, IMGGRY& t, int wl, int wc, bool separable, bool edge)
       div_rows = rows_in;
     }
     if (separable) {
-      k.mean_u8(colsum.data(), div.half.data(), div.rcp.data(), t.rows[r], nc);
+      div.mean(k, colsum.data(), t.rows[r]);
       continue;
     }
     across(colsum.data());
-    k.mean_u8(sums.data(), div.half.data(), div.rcp.data(), t.rows[r], nc);
+    div.mean(k, sums.data(), t.rows[r]);
   }
   if (!separable) return true;
   for (int c = 0; c < nc; c++) div.set(c, edge ? wc : ccount[c]);
   for (int r = 0; r < nl; r++) {
     padded_line(t.rows[r], nc, wcol, edge, line.data());
     window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
-    k.mean_u8(sums.data(), div.half.data(), div.rcp.data(), a.rows[r], nc);
+    div.mean(k, sums.data(), a.rows[r]);
   }
   return true;
 }

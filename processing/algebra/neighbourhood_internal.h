@@ -137,6 +137,10 @@ struct SpanKernels {
   // half[i] = d / 2 and rcp[i] = mean_reciprocal(d).
   void (*mean_u8)(const int32_t* s, const double* half, const double* rcp, uint8_t* dst,
                   int64_t n);
+  // The same for d <= 256 in floats, eight at a time: dst[i] = (2 s[i] + d[i]) rcp[i] truncated,
+  // rcp[i] = small_mean_reciprocal(d[i]).
+  void (*mean_u8_small)(const int32_t* s, const int32_t* d, const float* rcp, uint8_t* dst,
+                        int64_t n);
   // dst[i] = the double sum, from 0, of lines[r][i + j] for r < rows, j < w, in that order.
   void (*window_sum_f32)(const float* const* lines, int64_t rows, int64_t w, double* dst,
                          int64_t n);
@@ -150,6 +154,11 @@ struct SpanKernels {
 // the distance from any non-integer quotient to the next integer (s <= 255 d, d < 2^22), so
 // truncation gives floor((s + d/2) / d), the quotient rounded with halves up.
 inline double mean_reciprocal(int64_t d) { return 1.0 / static_cast<double>(d) * (1.0 + 0x1p-40); }
+// 1 / 2d raised by 2^-18, as a float: for d <= 256 the same argument holds with float errors
+// (2^-23 at most) and 2s + d exact in a float.
+inline float small_mean_reciprocal(int64_t d) {
+  return static_cast<float>(0.5 / static_cast<double>(d) * (1.0 + 0x1p-18));
+}
 
 // The span kernels of the current tier (the portable ones when the tier is plain).
 const SpanKernels& span_kernels();

@@ -195,6 +195,12 @@ void mean_u8(const int32_t* __restrict s, const double* __restrict half,
     dst[i] = static_cast<uint8_t>(static_cast<int32_t>((s[i] + half[i]) * rcp[i]));
 }
 
+void mean_u8_small(const int32_t* __restrict s, const int32_t* __restrict d,
+                   const float* __restrict rcp, uint8_t* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++)
+    dst[i] = static_cast<uint8_t>(static_cast<int32_t>(static_cast<float>(2 * s[i] + d[i]) * rcp[i]));
+}
+
 typedef double Doubles4 __attribute__((vector_size(32)));
 typedef float Floats4 __attribute__((vector_size(16)));
 
@@ -250,5 +256,5 @@ const SpanKernels kSpans = {
     median3,                     median5,                     add_sub_u16,
     add_u8_i32,
     sub_u8_i32,                  add2_i32,                    add_into_i32,
-    mean_u8,                     window_sum<float>,           window_sum<double>,
+    mean_u8,                     mean_u8_small,               window_sum<float>,           window_sum<double>,
     mean_f32};

@@ -292,6 +292,37 @@ TEST(MovingAverage, GreyAndFloatMatchReference) {
       }
 }
 
+// The span kernels round grey means without dividing: every sum of every divisor up to 256
+// (the float kernel) and a spread of sums for larger divisors (the double one), as round() does.
+TEST(MovingAverage, MeanKernelsRoundLikeRound) {
+  fixtures::for_each_tier([] {
+    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+    for (int d = 1; d <= 256; d++) {
+      const int n = 255 * d + 1;
+      std::vector<int32_t> s(n), dd(n, d);
+      for (int i = 0; i < n; i++) s[i] = i;
+      std::vector<float> rs(n, vistelmo::small_mean_reciprocal(d));
+      std::vector<double> half(n, 0.5 * d), rcp(n, vistelmo::mean_reciprocal(d));
+      std::vector<unsigned char> small(n), big(n);
+      k.mean_u8_small(s.data(), dd.data(), rs.data(), small.data(), n);
+      k.mean_u8(s.data(), half.data(), rcp.data(), big.data(), n);
+      for (int i = 0; i < n; i++) {
+        const int want = static_cast<int>(std::round(static_cast<double>(i) / d));
+        ASSERT_EQ(small[i], want) << i << " / " << d;
+        ASSERT_EQ(big[i], want) << i << " / " << d;
+      }
+    }
+    for (int d : {257, 1000, 65535, (1 << 22) - 1})
+      for (int64_t i = 0; i <= 255LL * d; i += d / 64 + 1) {
+        const int32_t s = static_cast<int32_t>(i);
+        const double half = 0.5 * d, rcp = vistelmo::mean_reciprocal(d);
+        unsigned char got;
+        k.mean_u8(&s, &half, &rcp, &got, 1);
+        ASSERT_EQ(got, static_cast<int>(std::round(static_cast<double>(i) / d))) << i << " / " << d;
+      }
+  });
+}
+
 TEST(MovingAverage, DocumentedCases) {
   // Grey separable rounds between the passes: 1 with 's', 0 with 'n'.
   IMGGRY a(2, 2, 0, 1, 0, 0);
