@@ -122,7 +122,10 @@ struct Divisors {
   }
 };
 
-bool grey_spans(IMGGRY& a, IMGGRY& t, int wl, int wc, bool separable, bool edge) {
+// Separable: each row's vertical means go straight through the horizontal pass into a, so rows
+// that leave the window are kept as copies in a ring (a's own rows are overwritten by then).
+// Direct: into t. False when the plain code is to run.
+bool grey_spans(IMGGRY& a, IMGGRY* t, int wl, int wc, bool separable, bool edge) {
   const int nl = a.nl, nc = a.nc;
   if (core::neighbourhood_tier() == core::Tier::plain || !spans_fit(nl, wl) ||
       !spans_fit(nc, wc) || int64_t{wl} * wc >= (int64_t{1} << 22))
@@ -131,42 +134,52 @@ bool grey_spans(IMGGRY& a, IMGGRY& t, int wl, int wc, bool separable, bool edge)
   const Window wr(wl), wcol(wc);
   const std::vector<int32_t> ccount = inside_counts(nc, wcol);
   std::vector<int32_t> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc);
-  Divisors div(nc);
+  std::vector<unsigned char> ring(static_cast<size_t>(wl) * nc), means(nc);
+  Divisors div(nc), across_div(nc);
+  for (int c = 0; c < nc; c++) across_div.set(c, edge ? wc : ccount[c]);
   int64_t div_rows = -1;  // the row count div holds
-  auto vrow = [&](int64_t y) -> const unsigned char* {
-    if (y < 0 || y >= nl) return edge ? a.rows[y < 0 ? 0 : nl - 1] : nullptr;
-    return a.rows[y];
+  auto slot = [&](int64_t y) { return ring.data() + static_cast<size_t>(((y % wl) + wl) % wl) * nc; };
+  // Virtual row y enters the window: added to the column sums and kept in the ring.
+  auto enter = [&](int64_t y) {
+    if (y < 0 || y >= nl) {
+      if (!edge) return;
+      y = y < 0 ? 0 : nl - 1;
+    }
+    k.add_u8_i32(colsum.data(), a.rows[y], nc);
   };
-  // Horizontal window sums of v into sums.
-  auto across = [&](const int32_t* v) {
-    padded_line(v, nc, wcol, edge, line.data());
-    window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
+  auto keep = [&](int64_t y) {
+    const int64_t iy = y < 0 ? 0 : y >= nl ? nl - 1 : y;
+    if (edge || iy == y) std::copy(a.rows[iy], a.rows[iy] + nc, slot(y));
   };
-  for (int64_t y = -wr.half; y < wl - wr.half; y++)
-    if (const unsigned char* p = vrow(y)) k.add_u8_i32(colsum.data(), p, nc);
+  auto leave = [&](int64_t y) {
+    if (edge || (y >= 0 && y < nl)) k.sub_u8_i32(colsum.data(), slot(y), nc);
+  };
+  for (int64_t y = -wr.half; y < wl - wr.half; y++) {
+    enter(y);
+    keep(y);
+  }
   for (int r = 0; r < nl; r++) {
     if (r > 0) {
-      if (const unsigned char* p = vrow(r - 1 - wr.half)) k.sub_u8_i32(colsum.data(), p, nc);
-      if (const unsigned char* p = vrow(r - 1 - wr.half + wl)) k.add_u8_i32(colsum.data(), p, nc);
+      leave(r - 1 - wr.half);
+      enter(r - 1 - wr.half + wl);
+      keep(r - 1 - wr.half + wl);
     }
     const int64_t rows_in = edge ? wl : wr.at(r, nl).inside();
     if (rows_in != div_rows) {
-      for (int c = 0; c < nc; c++) div.set(c, separable ? rows_in : rows_in * (edge ? wc : ccount[c]));
+      for (int c = 0; c < nc; c++)
+        div.set(c, separable ? rows_in : rows_in * (edge ? wc : ccount[c]));
       div_rows = rows_in;
     }
     if (separable) {
-      div.mean(k, colsum.data(), t.rows[r]);
-      continue;
+      div.mean(k, colsum.data(), means.data());
+      padded_line(means.data(), nc, wcol, edge, line.data());
+      window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
+      across_div.mean(k, sums.data(), a.rows[r]);
+    } else {
+      padded_line(colsum.data(), nc, wcol, edge, line.data());
+      window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
+      div.mean(k, sums.data(), t->rows[r]);
     }
-    across(colsum.data());
-    div.mean(k, sums.data(), t.rows[r]);
-  }
-  if (!separable) return true;
-  for (int c = 0; c < nc; c++) div.set(c, edge ? wc : ccount[c]);
-  for (int r = 0; r < nl; r++) {
-    padded_line(t.rows[r], nc, wcol, edge, line.data());
-    window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
-    div.mean(k, sums.data(), a.rows[r]);
   }
   return true;
 }
@@ -229,9 +242,10 @@ bool float_spans(IMGFLT& a, IMGFLT& t, int wl, int wc, bool separable, bool edge
 }
 
 IMGGRY grey_average(IMGGRY& a, int wl, int wc, bool separable, bool edge) {
+  if (separable && core::has_pixels(a) && grey_spans(a, nullptr, wl, wc, true, edge)) return a;
   IMGGRY t(a.nl, a.nc);
   if (!core::has_pixels(a)) return separable ? a : t;
-  if (grey_spans(a, t, wl, wc, separable, edge)) return separable ? a : t;
+  if (!separable && grey_spans(a, &t, wl, wc, false, edge)) return t;
   const int nl = a.nl, nc = a.nc;
   const Window wr(wl), wcol(wc);
   std::vector<int64_t> colsum(nc, 0), v(nc), p(nc + 1);
