@@ -211,36 +211,88 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
   auto tap = dilation ? k.dilate_tap_u8 : k.erode_tap_u8;
   const uint8_t start = dilation ? 0 : 255;
   const int nl = a.nl, nc = a.nc;
+  // clamp(red(p) -/+ s) of an element of one height s, row by row.
+  auto lift = [&] {
+    if (taps[0].value == 0) return;
+    std::vector<uint8_t> acc(nc);
+    for (int l = 0; l < nl; l++) {
+      std::fill(acc.begin(), acc.end(), start);
+      tap(acc.data(), r.rows[l], nc, taps[0].value);
+      std::copy(acc.begin(), acc.end(), r.rows[l]);
+    }
+  };
   if (flat && static_cast<int64_t>(taps.size()) == wl * wc) {
     rectangle_spans(a.rows, r.rows, nl, nc, rmin, wl, cmin, wc, start, dilation);
-    if (taps[0].value != 0) {
-      std::vector<uint8_t> acc(nc);
-      for (int l = 0; l < nl; l++) {
-        std::fill(acc.begin(), acc.end(), start);
-        tap(acc.data(), r.rows[l], nc, taps[0].value);
-        std::copy(acc.begin(), acc.end(), r.rows[l]);
-      }
-    }
+    lift();
     return true;
   }
-  // Padded rows l + rmin .. l + rmax in a ring of wl rows.
+  // Padded rows l + rmin .. l + rmax in a ring of wl slots. A flat element runs as horizontal
+  // runs of members: each slot holds, for every run length, the reduction over that many
+  // samples from each position (by doubling), shared by all the runs of that length.
   const int64_t len = nc + wc - 1;
-  std::vector<uint8_t> ring(static_cast<size_t>(wl) * len);
-  auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * len; };
+  struct Run {
+    int64_t di, dj;
+    size_t length;  // index into lengths
+  };
+  std::vector<Run> runs;
+  std::vector<int64_t> lengths;
+  if (flat) {
+    std::vector<std::pair<int64_t, int64_t>> cells;
+    for (const Tap& t : taps) cells.push_back({t.di, t.dj});
+    std::sort(cells.begin(), cells.end());
+    std::vector<std::pair<Run, int64_t>> found;  // run and its length
+    for (size_t i = 0; i < cells.size();) {
+      size_t j = i + 1;
+      while (j < cells.size() && cells[j].first == cells[i].first &&
+             cells[j].second == cells[j - 1].second + 1)
+        j++;
+      found.push_back({{cells[i].first, cells[i].second, 0}, static_cast<int64_t>(j - i)});
+      lengths.push_back(static_cast<int64_t>(j - i));
+      i = j;
+    }
+    std::sort(lengths.begin(), lengths.end());
+    lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
+    for (auto& [run, n] : found) {
+      run.length = static_cast<size_t>(std::lower_bound(lengths.begin(), lengths.end(), n) -
+                                       lengths.begin());
+      runs.push_back(run);
+    }
+  }
+  const RedKernels<uint8_t> red = red_kernels(k, uint8_t{}, dilation);
+  const size_t per_slot = static_cast<size_t>(len) * (1 + lengths.size());
+  std::vector<uint8_t> ring(static_cast<size_t>(wl) * per_slot), levels;
+  auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * per_slot; };
   auto load = [&](int64_t y) {
+    uint8_t* line = prow(y);
     const int64_t iy = y + rmin;
     if (iy >= 0 && iy < nl)
-      padded_line(a.rows[iy], nc, cmin, len, start, prow(y));
+      padded_line(a.rows[iy], nc, cmin, len, start, line);
     else
-      std::fill(prow(y), prow(y) + len, start);
+      std::fill(line, line + len, start);
+    if (lengths.empty()) return;
+    // levels[q] holds the reduction over 2^q samples.
+    levels.resize(static_cast<size_t>(len) * 64);
+    std::copy(line, line + len, levels.data());
+    int64_t p = 1, q = 0;
+    for (size_t i = 0; i < lengths.size(); i++) {
+      const int64_t L = lengths[i];
+      for (; 2 * p <= L; p *= 2, q++)
+        red.red2(&levels[q * len], &levels[q * len] + p, &levels[(q + 1) * len], len - 2 * p + 1);
+      red.red2(&levels[q * len], &levels[q * len] + (L - p), line + (i + 1) * len, len - L + 1);
+    }
   };
   for (int64_t y = 0; y + 1 < wl; y++) load(y);
   for (int l = 0; l < nl; l++) {
     load(l + wl - 1);
     uint8_t* acc = r.rows[l];
     std::fill(acc, acc + nc, start);
-    for (const Tap& t : taps) tap(acc, prow(l + t.di - rmin) + (t.dj - cmin), nc, t.value);
+    if (flat)
+      for (const Run& run : runs)
+        red.red_into(acc, prow(l + run.di - rmin) + (run.length + 1) * len + (run.dj - cmin), nc);
+    else
+      for (const Tap& t : taps) tap(acc, prow(l + t.di - rmin) + (t.dj - cmin), nc, t.value);
   }
+  if (flat) lift();
   return true;
 }
 

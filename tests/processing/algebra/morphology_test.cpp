@@ -334,6 +334,10 @@ TEST(Structure, GreyErosionAndDilationMatchReference) {
     bs.push_back(b);
   }
   bs.push_back(IMGSHT(15, 15, short{0}));
+  IMGSHT gaps(3, 6, short{5});  // several runs a row
+  for (auto [i, j] : {std::pair{0, 2}, {1, 1}, {1, 4}, {2, 0}, {2, 3}}) gaps(i, j) = -32768;
+  gaps.cc = 4;
+  bs.push_back(gaps);
   IMGSHT disk;
   eecircular(9, disk);
   bs.push_back(disk);
