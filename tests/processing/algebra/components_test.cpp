@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "neighbourhood_fixtures.h"
 #include "support/test_support.h"
 
 namespace {
@@ -92,13 +93,15 @@ IMGBIN reference_findce(const IMGBIN& a) {
 
 TEST(ComponentsFiltcc, MatchesLabellingOnNoiseAroundTheWordSize) {
   unsigned seed = 1;
-  for (int nc : {1, 31, 32, 33, 65})
-    for (int black : {30, 55})
-      for (int m : {-1, 1, 2, 3, 5, 40}) {
-        SCOPED_TRACE(testing::Message() << "nc " << nc << " black% " << black << " m " << m);
-        const IMGBIN a = noise(9, nc, seed++, black);
-        EXPECT_EQ(drawing(filtcc(a, m)), drawing(reference_filtcc(a, m)));
-      }
+  for (int nl : {1, 9, 40})
+    for (int nc : {1, 31, 32, 33, 65, 67, 131, 257})
+      for (int black : {30, 55, 75})
+        for (int m : {-1, 1, 2, 3, 5, 40}) {
+          SCOPED_TRACE(testing::Message() << nl << "x" << nc << " black% " << black << " m " << m);
+          const IMGBIN a = noise(nl, nc, seed++, black);
+          const auto want = drawing(reference_filtcc(a, m));
+          fixtures::for_each_tier([&] { EXPECT_EQ(drawing(filtcc(a, m)), want); });
+        }
 }
 
 TEST(ComponentsFiltcc, SizeThresholdAndDiagonalContact) {
