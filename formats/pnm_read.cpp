@@ -146,6 +146,7 @@ void read_text_file(Img& img, const std::string& name, const PnmReadForm& form) 
   Header h = read_header(f, form);
   check_text_body(f, h, sizeof(*img.data));
   img.resize(h.nl, h.nc);
+  if (!vistelmo::has_pixels(img)) return;
   const double factor = 255.0 / h.ncores;
   for (int l = 0; l < img.nl(); l++) {
     auto* row = img.rows[l];
