@@ -115,6 +115,7 @@ int anahdrl(I3DCOR& v, int size) {
   const int32_t frames = vistelmo::get32s(buf.data + 16);
   const int32_t width = vistelmo::get32s(buf.data + 32);
   const int32_t height = vistelmo::get32s(buf.data + 36);
+  if (frames < 0 || width < 0 || height < 0) erro("Erro LeAvi(I3DCOR): dimensoes invalidas", "");
   // The stream lists compare their frame rate with fd; the volume is sized once they have
   // been checked and the file is known to hold a chunk header and a whole picture for each
   // frame.
@@ -275,6 +276,7 @@ void read_grey(I3DGRY& v, const std::string& name) {
   a.data();
   const int32_t frames = get32s(a.d() + 16), width = get32s(a.d() + 32),
                 height = get32s(a.d() + 36);
+  if (frames < 0 || width < 0 || height < 0) erro("Erro LeAvi(I3DGRY): dimensoes invalidas", "");
   a.header_skipping_junk();
   a.expect("LIST", "Erro LeAvi(I3DGRY): Nao-LIST");
   a.four("strl", "Erro LeAvi(I3DGRY): Nao-strl");

@@ -370,6 +370,19 @@ TEST_F(PnmDeath, EachReaderRefusesWrongMagicAndMissingFile) {
   }
 }
 
+TEST_F(PnmDeath, NegativeSizesAreRefusedWithTheFormatMessage) {
+  const std::vector<ReaderCase> all = readers();  // P1 to P6 in order
+  for (size_t k = 0; k < all.size(); k++) {
+    const bool maxval = k != 0 && k != 3;
+    for (const char* size : {"-3 5", "5 -3", "-1 -1"}) {
+      SCOPED_TRACE(std::string(all[k].fn) + " " + size);
+      testutil::write_text(path("n"), "P" + std::to_string(k + 1) + "\n" + size +
+                                          (maxval ? " 255\n" : "\n") + "0 0 0");
+      EXPECT_ERRO(all[k].read(path("n")), all[k].format_msg, "");
+    }
+  }
+}
+
 TEST_F(PnmDeath, MaxvalBelowOneIsRefused) {
   const std::vector<ReaderCase> all = readers();
   const std::pair<int, const char*> cases[] = {{1, "P2 1 1 0 0"},

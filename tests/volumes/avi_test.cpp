@@ -330,6 +330,9 @@ TEST_F(Avi, ColourReaderMessages) {
       {48, le32(100000000), "Erro: Fim de arquivo inesperado"},
       {252 + 32, text("JUNK"), "Erro LeAvi(I3DCOR): faltam quadros"},
       {252 + 4, le32(0x80000000u), "Erro: Chunk muito grande"},
+      {64, le32(-5), "Erro LeAvi(I3DCOR): dimensoes invalidas"},
+      {68, le32(-1), "Erro LeAvi(I3DCOR): dimensoes invalidas"},
+      {48, le32(-3), "Erro LeAvi(I3DCOR): dimensoes invalidas"},
   };
   for (const Damage& d : cases) {
     SCOPED_TRACE(std::to_string(d.at) + " " + d.message);
@@ -387,6 +390,9 @@ TEST_F(Avi, GreyReaderMessages) {
       {1276 + 8, {}, "Erro: Fim de arquivo inesperado"},
       {200, {}, "Erro: Fim de arquivo inesperado"},
       {48, le32(100000000), "Erro: Fim de arquivo inesperado"},
+      {64, le32(-5), "Erro LeAvi(I3DGRY): dimensoes invalidas"},
+      {68, le32(-1), "Erro LeAvi(I3DGRY): dimensoes invalidas"},
+      {48, le32(-3), "Erro LeAvi(I3DGRY): dimensoes invalidas"},
   };
   for (const Damage& d : cases) {
     SCOPED_TRACE(std::to_string(d.at) + " " + d.message);
