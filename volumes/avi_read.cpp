@@ -126,8 +126,7 @@ int anahdrl(I3DCOR& v, int size) {
     s -= analist(v, chunk_size());
   }
   if (s != 0) erro(kAccountHdrl, "");
-  const int64_t picture =
-      width > 0 && height > 0 ? vistelmo::tamcol64(3 * int64_t(width)) * height : 0;
+  const int64_t picture = vistelmo::capped_product(vistelmo::tamcol64(3 * int64_t(width)), height);
   if (frames > 0 && vistelmo::block_exceeds_file(arq, frames, picture + 8)) erro(kEof, "");
   v.resize(frames, height, width);
   v.fd = usec;
@@ -311,8 +310,9 @@ void read_grey(I3DGRY& v, const std::string& name) {
   // The volume is sized once the first frame's header has been checked and the file is known
   // to hold every frame the main header counts.
   auto size_volume = [&] {
+    // Here frame is 0 or a chunk's 32-bit size.
     if (frames > 0 &&
-        block_exceeds_file(a.file(), 1, (frame > 0 ? frame : 0) + (frames - 1) * (frame + 8)))
+        block_exceeds_file(a.file(), 1, frame + capped_product(frames - 1, frame + 8)))
       erro("Erro: Fim de arquivo inesperado", "");
     v.resize(frames, height, width);
     if (frames > 0 && frame > 0) {

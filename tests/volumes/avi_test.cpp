@@ -291,6 +291,11 @@ struct Damage {
 
 Bytes le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
 Bytes text(const char* t) { return Bytes(t, t + 4); }
+Bytes cat(std::initializer_list<Bytes> parts) {
+  Bytes b;
+  for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
+  return b;
+}
 
 Bytes damaged(Bytes b, const Damage& d) {
   if (d.bytes.empty()) {
@@ -333,6 +338,9 @@ TEST_F(Avi, ColourReaderMessages) {
       {64, le32(-5), "Erro LeAvi(I3DCOR): dimensoes invalidas"},
       {68, le32(-1), "Erro LeAvi(I3DCOR): dimensoes invalidas"},
       {48, le32(-3), "Erro LeAvi(I3DCOR): dimensoes invalidas"},
+      // Frames, width and height at INT_MAX: the picture size alone passes 2^63.
+      {48, cat({le32(INT32_MAX), le32(0), le32(1), le32(24), le32(INT32_MAX), le32(INT32_MAX)}),
+       "Erro: Fim de arquivo inesperado"},
   };
   for (const Damage& d : cases) {
     SCOPED_TRACE(std::to_string(d.at) + " " + d.message);
@@ -401,6 +409,13 @@ TEST_F(Avi, GreyReaderMessages) {
     EXPECT_ERRO(LeAvi(r, path("d.avi")), d.message, "");
   }
   I3DGRY r;
+  // INT_MAX frames of 4 by 1073741823 pixels, whose first chunk states that frame size: the
+  // frames after the first pass 2^63 bytes.
+  Bytes huge = damaged(
+      good, {48, cat({le32(INT32_MAX), le32(0), le32(1), le32(8), le32(4), le32(1073741823)})});
+  huge = damaged(huge, {1276 + 4, le32(4294967292u)});
+  write_bytes(path("h.avi"), huge);
+  EXPECT_ERRO(LeAvi(r, path("h.avi")), "Erro: Fim de arquivo inesperado", "");
   EXPECT_ERRO(LeAvi(r, path("none.avi")), "Erro LeAvi(I3DGRY) - Abertura de ", path("none.avi"));
   write_text(path("t.avi"), "abcde");
   EXPECT_ERRO(LeAvi(r, path("t.avi")), "Erro LeAvi(I3DGRY): Nao-RIFF", "");
