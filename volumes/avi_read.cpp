@@ -152,8 +152,12 @@ int analist(I3DCOR& v, int size) {
       video = true;
       if (!fourcc_is(ch + 4, "DIB ")) erro("Erro: Cod nao-DIB", "");
       const int32_t scale = vistelmo::get32s(ch + 20), rate = vistelmo::get32s(ch + 24);
-      // A rate of 0 states no frame time at all.
-      if (rate == 0 || !(std::fabs(double(scale) * 1000000.0 / rate - v.fd) <= 1000))
+      // A rate of 0 states no frame time at all. The two agree within a millisecond, or
+      // within one step of the whole rate (period / (rate + 1)), which a truncated rate for a
+      // long frame time needs.
+      const double period = double(scale) * 1000000.0 / rate;
+      const double off = std::fabs(period - v.fd);
+      if (rate == 0 || !(off <= 1000 || off <= std::fabs(period) / (std::fabs(double(rate)) + 1)))
         erro("Erro LeAvi(I3DCOR): rate e fd nao concordam", "");
     } else if (chunk_is("strf") && video) {
       read_chunk_data(s);
