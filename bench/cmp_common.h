@@ -152,12 +152,24 @@ inline void print_row(const std::string& label, Timing t, double goal, const std
   std::fflush(stdout);
 }
 
-// Row for an operation ours whose sanity check compares results after the timing.
+// One row: ours() and peer() return their results (fresh each call, as a user gets them); the
+// timed calls drop them, then one more call of each goes to check(ours, peer), which describes
+// how far the results agree.
 template <class F, class G, class C>
 void row(const std::string& label, double goal, F&& ours, G&& peer, C&& check) {
   if (!selected(label)) return;
-  Timing t = measure(ours, peer);
-  print_row(label, t, goal, check());
+  auto o = [&] {
+    auto r = ours();
+    keep(&r);
+  };
+  auto p = [&] {
+    auto r = peer();
+    keep(&r);
+  };
+  Timing t = measure(o, p);
+  auto ro = ours();
+  auto rp = peer();
+  print_row(label, t, goal, check(ro, rp));
 }
 
 inline std::string fmt(const char* f, double a, double b = 0, double c = 0) {
