@@ -374,30 +374,14 @@ const Pts kPlus = {{0, 4},  {0, 6},  {4, 6}, {4, 10}, {6, 10}, {6, 6},
                    {10, 6}, {10, 4}, {6, 4}, {6, 0},  {4, 0},  {4, 4}};
 
 TEST(PolygonFill, StepsAreCrossedOnce) {
+  auto join = [](Pixels a, const Pixels& b) {
+    a.insert(b.begin(), b.end());
+    return a;
+  };
   const std::pair<Pts, Pixels> cases[] = {
-      {kEll, spans({{0, 0, 5},
-                    {1, 0, 5},
-                    {2, 0, 5},
-                    {3, 0, 5},
-                    {4, 0, 5},
-                    {5, 0, 10},
-                    {6, 0, 10},
-                    {7, 0, 10},
-                    {8, 0, 10},
-                    {9, 0, 10},
-                    {10, 0, 10}})},
-      {kTee,
-       [] {
-         Pixels p = rect(0, 5, 3, 6), bottom = rect(5, 10, 0, 10);
-         p.insert(bottom.begin(), bottom.end());
-         return p;
-       }()},
-      {kPlus,
-       [] {
-         Pixels p = rect(0, 10, 4, 6), bar = rect(4, 6, 0, 10);
-         p.insert(bar.begin(), bar.end());
-         return p;
-       }()},
+      {kEll, join(rect(0, 5, 0, 5), rect(5, 10, 0, 10))},
+      {kTee, join(rect(0, 5, 3, 6), rect(5, 10, 0, 10))},
+      {kPlus, join(rect(0, 10, 4, 6), rect(4, 6, 0, 10))},
       {kStairs,
        [] {
          Pixels p;
