@@ -252,9 +252,11 @@ __attribute__((target("bmi2"))) void keys_by_pext(const uint8_t* box, int count,
 // Shortest span of pixels with all-white or all-black boxes that is filled directly.
 constexpr int kMinSpan = 16;
 
-void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                        const KeyLayout& k, MATRIZ<uint32_t>& pattern, Progress& progress,
-                        bool pext) {
+// Leaf words of every input row by the cache, rows from the top or, upward, from the bottom.
+// out.row(l) gives where row l's words go; out.done(l) follows once they are there.
+template <class Out>
+void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                   const KeyLayout& k, Progress& progress, bool pext, bool upward, Out& out) {
   const int nl = in.nl(), nc = in.nc();
   const bool outside = (in.backg & 1u) != 0;
   const int H = k.H;
@@ -262,19 +264,22 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
   const uint64_t repH = 0x0101010101010101ull * ((1u << H) - 1);
 
   // Column codes of columns xlo..xend-1 (the row words are spread 8 columns at a time, the
-  // keys are loaded 8 columns at a time, and uniform spans are sought 32 at a time).
+  // keys are loaded 8 columns at a time, and uniform spans are sought 32 at a time). For row
+  // l, bit b of a code is the pixel of row l + drmax - b.
   const int groups = (nc + 7) / 8;
   const int64_t xlo = std::min<int64_t>(0, k.dcmin);
   const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 64, 8 * int64_t(groups), nc});
   std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
   uint8_t* col = codes.data() - xlo;
   std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
+  // Row r enters at bit 0 (moving down) or at bit H - 1 (moving up).
   auto shift_in = [&](int64_t r) {
     const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
     for (int g = 0; g < groups; g++) {
-      uint32_t b = (row[g >> 2] >> (24 - 8 * (g & 3))) & 0xFFu;
-      uint64_t v = load64(col + 8 * g);
-      store64(col + 8 * g, (((v << 1) & 0xFEFEFEFEFEFEFEFEull) | spread.v[b]) & repH);
+      const uint64_t s = spread.v[(row[g >> 2] >> (24 - 8 * (g & 3))) & 0xFFu];
+      const uint64_t v = load64(col + 8 * g);
+      store64(col + 8 * g, upward ? ((v >> 1) & 0x7F7F7F7F7F7F7F7Full) | (s << (H - 1))
+                                  : (((v << 1) & 0xFEFEFEFEFEFEFEFEull) | s) & repH);
     }
     for (int x = nc; x < 8 * groups; x++) col[x] = code_out;
   };
@@ -291,22 +296,21 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
   std::vector<uint64_t> keys(nc);
   int64_t counter = 0;
   const LeavesByTable leaves_table = leaves_by_table_of(k.W);
-  // Leaf words of pixels whose boxes are all white or all black, found when first needed.
-  const uint64_t white_key = (uint64_t(1) << k.bits) - 1;
+  // Leaf words of pixels whose boxes are all white or all black, found when first needed. A
+  // key of 64 bits is never direct, so the white key is only formed below 64.
+  const uint64_t white_key = k.bits < 64 ? (uint64_t(1) << k.bits) - 1 : ~uint64_t(0);
   uint32_t uniform_leaf[2] = {};
   bool have_uniform[2] = {false, false};
-  auto leaves = [&](const uint8_t* b, int count, uint32_t* out) {
+  auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
     if (pext)
-      leaves_by_pext(b, count, k.mask, cache.table(), out, miss);
+      leaves_by_pext(b, count, k.mask, cache.table(), dst, miss);
     else
-      leaves_table(b, count, lut, cache.table(), out, miss);
+      leaves_table(b, count, lut, cache.table(), dst, miss);
   };
 
-  for (int64_t r = k.drmin; r <= k.drmax; r++) shift_in(r);
-  for (int l = 0; l < nl; l++) {
-    if (l > 0) shift_in(l + k.drmax);
+  auto one_row = [&](int l) {
     const uint8_t* box = col + k.dcmin;
-    uint32_t* prow = pattern.data + static_cast<size_t>(l) * nc;
+    uint32_t* prow = out.row(l);
     const bool plain_row = cache.direct() && !progress.due_within(counter, nc);
     if (plain_row) {
       // Runs of 32-byte groups of codes all full (white) or all zero (black) give spans of
@@ -339,19 +343,66 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
         g = g1;
       }
       leaves(box + c, nc - c, prow + c);
-      counter += nc;
-      continue;
-    }
-    if (pext)
-      keys_by_pext(box, nc, k.mask, keys.data());
-    else
-      by_table(box, nc, lut, keys.data());
-    for (int c = 0; c < nc; c++) {
-      progress.at(counter + c);
-      prow[c] = cache.get(keys[c], walk);
+    } else {
+      if (pext)
+        keys_by_pext(box, nc, k.mask, keys.data());
+      else
+        by_table(box, nc, lut, keys.data());
+      for (int c = 0; c < nc; c++) {
+        progress.at(counter + c);
+        prow[c] = cache.get(keys[c], walk);
+      }
     }
     counter += nc;
+    out.done(l);
+  };
+
+  if (upward) {
+    for (int64_t r = nl - 1 + k.drmax; r >= nl - 1 + k.drmin; r--) shift_in(r);
+    for (int l = nl - 1; l >= 0; l--) {
+      if (l < nl - 1) shift_in(l + k.drmin);
+      one_row(l);
+    }
+  } else {
+    for (int64_t r = k.drmin; r <= k.drmax; r++) shift_in(r);
+    for (int l = 0; l < nl; l++) {
+      if (l > 0) shift_in(l + k.drmax);
+      one_row(l);
+    }
   }
+}
+
+// The same by one plain walk per pixel.
+template <class Out>
+void leaves_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                  Progress& progress, bool upward, Out& out) {
+  const int nl = in.nl(), nc = in.nc();
+  int64_t counter = 0;
+  for (int i = 0; i < nl; i++) {
+    const int l = upward ? nl - 1 - i : i;
+    uint32_t* prow = out.row(l);
+    for (int c = 0; c < nc; c++) {
+      progress.at(counter++);
+      prow[c] = walktree(in, window, nodes, l, c);
+    }
+    out.done(l);
+  }
+}
+
+// Leaf rows of the whole input by the tier's path; a window whose live entries do not fit the
+// cache's box takes the plain walk.
+template <class Out>
+void leaves_by_tier(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                    Progress& progress, Tier tier, bool upward, Out& out) {
+  if (tier != Tier::plain) {
+    KeyLayout k = key_layout(in, window, nodes);
+    if (k.usable) {
+      const bool pext = tier == Tier::dispatched && __builtin_cpu_supports("bmi2");
+      leaves_cached(in, window, nodes, k, progress, pext, upward, out);
+      return;
+    }
+  }
+  leaves_plain(in, window, nodes, progress, upward, out);
 }
 
 // F = 4 with AVX2: 32 pattern words give four output words of each of the four block rows.
@@ -392,56 +443,55 @@ __attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint
   return 32 * full;
 }
 
-// Output words of F in {1, 2, 4, 8}: 32 / F pattern words fill one word of each block row.
-// With avx2 (F = 4 only), most of each row is done by expand4_avx2.
+// The output words of the last group of one word repeated (blank page), kept across rows.
+struct SameRun {
+  uint32_t u = 0;
+  uint32_t w[8] = {};
+  bool have = false;
+};
+
+// Output words of F in {1, 2, 4, 8}: 32 / F leaf words fill one word of each block row.
+// With avx2 (F = 4 only), most of the row is done by expand4_avx2.
 template <int F>
-void expand_fast(const MATRIZ<uint32_t>& pattern, IMGBIN& out, bool avx2) {
+void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, SameRun& same) {
   constexpr int G = 32 / F;
   constexpr uint32_t M = (1u << F) - 1;
   uint32_t rev[1 << F];
   for (uint32_t s = 0; s <= M; s++) rev[s] = reverse32(s) >> (32 - F);
-  auto seg = [&](uint32_t u, int br) { return br * F < 32 ? rev[(u >> (br * F)) & M] : 0u; };
-  const int nl = pattern.nl(), nc = pattern.nc();
+  auto seg = [&](uint32_t x, int br) { return br * F < 32 ? rev[(x >> (br * F)) & M] : 0u; };
   const int full = nc / G, rest = nc % G;
-  uint32_t same_u = 0, same_w[F] = {};
-  bool have_same = false;
-  for (int l = 0; l < nl; l++) {
-    const uint32_t* u = pattern.data + static_cast<size_t>(l) * nc;
-    uint32_t* orow[F];
-    for (int br = 0; br < F; br++) orow[br] = out.rows[static_cast<size_t>(l) * F + br];
-    int first = 0;
-    if constexpr (F == 4)
-      if (avx2) first = expand4_avx2(u, nc, orow) / G;
-    for (int g = first; g < full; g++) {
-      const uint32_t* q = u + g * G;
-      uint32_t diff = 0;
-      for (int i = 1; i < G; i++) diff |= q[i] ^ q[0];
-      if (diff == 0) {  // a run of one word (blank page): the words are ready
-        if (!have_same || same_u != q[0]) {
-          for (int br = 0; br < F; br++) {
-            uint32_t w = 0, s = seg(q[0], br);
-            for (int i = 0; i < G; i++) w = (w << (F % 32)) | s;
-            same_w[br] = w;
-          }
-          same_u = q[0];
-          have_same = true;
+  int first = 0;
+  if constexpr (F == 4)
+    if (avx2) first = expand4_avx2(u, nc, orow) / G;
+  for (int g = first; g < full; g++) {
+    const uint32_t* q = u + g * G;
+    uint32_t diff = 0;
+    for (int i = 1; i < G; i++) diff |= q[i] ^ q[0];
+    if (diff == 0) {  // a run of one word (blank page): the words are ready
+      if (!same.have || same.u != q[0]) {
+        for (int br = 0; br < F; br++) {
+          uint32_t w = 0, s = seg(q[0], br);
+          for (int i = 0; i < G; i++) w = (w << (F % 32)) | s;
+          same.w[br] = w;
         }
-        for (int br = 0; br < F; br++) orow[br][g] = same_w[br];
-        continue;
+        same.u = q[0];
+        same.have = true;
       }
-      for (int br = 0; br < F; br++) {
-        uint32_t w = 0;
-        for (int i = 0; i < G; i++) w = (w << (F % 32)) | seg(q[i], br);
-        orow[br][g] = w;
-      }
+      for (int br = 0; br < F; br++) orow[br][g] = same.w[br];
+      continue;
     }
-    if (rest > 0) {
-      const uint32_t* q = u + full * G;
-      for (int br = 0; br < F; br++) {
-        uint32_t w = 0;
-        for (int i = 0; i < rest; i++) w = (w << F) | seg(q[i], br);
-        orow[br][full] = w << (F * (G - rest));
-      }
+    for (int br = 0; br < F; br++) {
+      uint32_t w = 0;
+      for (int i = 0; i < G; i++) w = (w << (F % 32)) | seg(q[i], br);
+      orow[br][g] = w;
+    }
+  }
+  if (rest > 0) {
+    const uint32_t* q = u + full * G;
+    for (int br = 0; br < F; br++) {
+      uint32_t w = 0;
+      for (int i = 0; i < rest; i++) w = (w << F) | seg(q[i], br);
+      orow[br][full] = w << (F * (G - rest));
     }
   }
 }
@@ -474,31 +524,81 @@ class BitWriter {
   int nb_ = 0;
 };
 
-void expand_any(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
+// Any F >= 1, one block row at a time.
+void expand_any(const uint32_t* u, int nc, int F, uint32_t* const* orow, int wpr) {
   uint8_t rev8[256];
   for (int s = 0; s < 256; s++) rev8[s] = static_cast<uint8_t>(reverse32(s) >> 24);
-  const int nl = pattern.nl(), nc = pattern.nc();
-  for (int l = 0; l < nl; l++) {
-    const uint32_t* u = pattern.data + static_cast<size_t>(l) * nc;
-    for (int br = 0; br < F; br++) {
-      uint32_t* orow = out.rows[static_cast<size_t>(l) * F + br];
-      const int64_t sh = int64_t(br) * F;
-      if (sh >= 32) {  // cells from the 33rd on are black
-        std::memset(orow, 0, sizeof(uint32_t) * static_cast<size_t>(out.wpr));
-        continue;
-      }
-      const int take = F < 32 - sh ? F : static_cast<int>(32 - sh);
-      const uint32_t mask = take == 32 ? ~0u : (1u << take) - 1;
-      BitWriter bw(orow);
-      for (int c = 0; c < nc; c++) {
-        uint32_t s = (u[c] >> sh) & mask;
-        bw.put(take <= 8 ? uint32_t(rev8[s]) >> (8 - take) : reverse32(s) >> (32 - take), take);
-        if (F > take) bw.zeros(F - take);
-      }
-      bw.flush();
+  for (int br = 0; br < F; br++) {
+    const int64_t sh = int64_t(br) * F;
+    if (sh >= 32) {  // cells from the 33rd on are black
+      std::memset(orow[br], 0, sizeof(uint32_t) * static_cast<size_t>(wpr));
+      continue;
     }
+    const int take = F < 32 - sh ? F : static_cast<int>(32 - sh);
+    const uint32_t mask = take == 32 ? ~0u : (1u << take) - 1;
+    BitWriter bw(orow[br]);
+    for (int c = 0; c < nc; c++) {
+      uint32_t s = (u[c] >> sh) & mask;
+      bw.put(take <= 8 ? uint32_t(rev8[s]) >> (8 - take) : reverse32(s) >> (32 - take), take);
+      if (F > take) bw.zeros(F - take);
+    }
+    bw.flush();
   }
 }
+
+// One pixel at a time: the block's cells in order, least significant bit first.
+void expand_pixels(const uint32_t* u, int nc, int F, uint32_t* const* orow, int wpr) {
+  for (int br = 0; br < F; br++)
+    std::memset(orow[br], 0, sizeof(uint32_t) * static_cast<size_t>(wpr));
+  for (int c = 0; c < nc; c++) {
+    uint32_t x = u[c];
+    for (int br = 0; br < F; br++)
+      for (int bc = 0; bc < F; bc++) {
+        const int64_t q = int64_t(c) * F + bc;
+        if (x & 1u) orow[br][q >> 5] |= 0x80000000u >> (q & 31);
+        x >>= 1;
+      }
+  }
+}
+
+// Rows of leaf words into their F output rows, by the tier's path.
+class RowExpander {
+ public:
+  RowExpander(int F, int nc, int wpr, Tier tier)
+      : F_(F),
+        nc_(nc),
+        wpr_(wpr),
+        tier_(tier),
+        avx2_(tier == Tier::dispatched && __builtin_cpu_supports("avx2")) {}
+  void row(const uint32_t* u, uint32_t* const* orow) {
+    if (tier_ == Tier::plain) {
+      expand_pixels(u, nc_, F_, orow, wpr_);
+      return;
+    }
+    switch (F_) {
+      case 1:
+        expand_fast<1>(u, nc_, orow, avx2_, same_);
+        break;
+      case 2:
+        expand_fast<2>(u, nc_, orow, avx2_, same_);
+        break;
+      case 4:
+        expand_fast<4>(u, nc_, orow, avx2_, same_);
+        break;
+      case 8:
+        expand_fast<8>(u, nc_, orow, avx2_, same_);
+        break;
+      default:
+        expand_any(u, nc_, F_, orow, wpr_);
+    }
+  }
+
+ private:
+  int F_, nc_, wpr_;
+  Tier tier_;
+  bool avx2_;
+  SameRun same_;
+};
 
 }  // namespace
 
@@ -531,53 +631,58 @@ void applyfilter_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zoo
 
 namespace {
 
+// Leaf rows straight into a pattern matrix of the input's size.
+struct PatternRows {
+  MATRIZ<uint32_t>& pattern;
+  uint32_t* row(int l) { return pattern.data + static_cast<size_t>(l) * pattern.nc(); }
+  void done(int) {}
+};
+
 void applyfilter_with(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                      MATRIZ<uint32_t>& pattern, FILE* progress_file, bool pext) {
+                      MATRIZ<uint32_t>& pattern, FILE* progress_file, Tier tier) {
   if (in.nl() <= 0 || in.nc() <= 0 || in.rows == nullptr) {
     Progress(progress_file, 0).done();
     return;
   }
-  KeyLayout k = key_layout(in, window, nodes);
-  if (!k.usable || pattern.nl() != in.nl() || pattern.nc() != in.nc()) {
+  if (pattern.nl() != in.nl() || pattern.nc() != in.nc()) {
     applyfilter_plain(in, window, nodes, pattern, progress_file);
     return;
   }
   vistelmo::prefault(pattern.data, sizeof(uint32_t) * static_cast<size_t>(pattern.n()));
   Progress progress(progress_file, int64_t(in.nl()) * in.nc());
-  applyfilter_cached(in, window, nodes, k, pattern, progress, pext);
+  PatternRows out{pattern};
+  leaves_by_tier(in, window, nodes, progress, tier, false, out);
   progress.done();
 }
 
-void expand_with(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out, bool avx2) {
+void expand_with(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out, Tier tier) {
   if (F <= 0 || out.rows == nullptr || pattern.data == nullptr) return;
-  switch (F) {
-    case 1:
-      expand_fast<1>(pattern, out, avx2);
-      break;
-    case 2:
-      expand_fast<2>(pattern, out, avx2);
-      break;
-    case 4:
-      expand_fast<4>(pattern, out, avx2);
-      break;
-    case 8:
-      expand_fast<8>(pattern, out, avx2);
-      break;
-    default:
-      expand_any(pattern, F, out);
-  }
+  RowExpander ex(F, pattern.nc(), out.wpr, tier);
+  for (int l = 0; l < pattern.nl(); l++)
+    ex.row(pattern.data + static_cast<size_t>(l) * pattern.nc(),
+           out.rows + static_cast<size_t>(l) * F);
 }
 
 }  // namespace
 
 void applyfilter(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                  MATRIZ<uint32_t>& pattern, FILE* progress) {
-  applyfilter_with(in, window, nodes, pattern, progress, __builtin_cpu_supports("bmi2"));
+  applyfilter_with(in, window, nodes, pattern, progress, Tier::dispatched);
 }
 
 void applyfilter_portable(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                           MATRIZ<uint32_t>& pattern, FILE* progress) {
-  applyfilter_with(in, window, nodes, pattern, progress, false);
+  applyfilter_with(in, window, nodes, pattern, progress, Tier::portable);
+}
+
+bool zoomed_size(int nl, int nc, int F, int& onl, int& onc) {
+  onl = onc = 0;
+  if (F <= 0 || nl <= 0 || nc <= 0) return false;
+  const int64_t r = int64_t(F) * nl, c = int64_t(F) * nc;
+  if (r > INT32_MAX || c > INT32_MAX || r * c > INT32_MAX) return false;
+  onl = static_cast<int>(r);
+  onc = static_cast<int>(c);
+  return true;
 }
 
 void zoomed_size(const MATRIZ<uint32_t>& pattern, int F, int& nl, int& nc) {
@@ -589,12 +694,44 @@ void zoomed_size(const MATRIZ<uint32_t>& pattern, int F, int& nl, int& nc) {
   nc = static_cast<int>(c);
 }
 
+bool walk_may_fail(const VETOR<PONTOI2>& window, const ZoomNodeList& nodes) {
+  for (int i = 0; i < nodes.count; i++)
+    if (nodes.node[i].b != kLeaf && nodes.node[i].a >= static_cast<uint32_t>(window.n()))
+      return true;
+  return false;
+}
+
+void zoom(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes, int F,
+          FILE* progress_file, ZoomSink& sink, Tier tier) {
+  const int nl = in.nl(), nc = in.nc();
+  if (nl <= 0 || nc <= 0 || in.rows == nullptr || F <= 0) {
+    Progress(progress_file, 0).done();
+    return;
+  }
+  Progress progress(progress_file, int64_t(nl) * nc);
+  const int wpr = static_cast<int>((int64_t(nc) * F + 31) / 32);
+  RowExpander ex(F, nc, wpr, tier);
+  std::vector<uint32_t> band(nc);
+  struct {
+    std::vector<uint32_t>& band;
+    RowExpander& ex;
+    ZoomSink& sink;
+    uint32_t* row(int) { return band.data(); }
+    void done(int l) {
+      ex.row(band.data(), sink.rows(l));
+      sink.filled(l);
+    }
+  } out{band, ex, sink};
+  leaves_by_tier(in, window, nodes, progress, tier, true, out);
+  progress.done();
+}
+
 void expand(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
-  expand_with(pattern, F, out, __builtin_cpu_supports("avx2"));
+  expand_with(pattern, F, out, Tier::dispatched);
 }
 
 void expand_portable(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
-  expand_with(pattern, F, out, false);
+  expand_with(pattern, F, out, Tier::portable);
 }
 
 void expand_plain(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
