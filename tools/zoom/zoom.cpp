@@ -546,6 +546,62 @@ void expand_any(const uint32_t* u, int nc, int F, uint32_t* const* orow, int wpr
   }
 }
 
+// F in 3..7 with AVX2 and BMI2, one block row at a time. Eight leaf words give eight cell
+// groups (one byte each), which pext packs into F bytes of the row read least significant bit
+// first; each word is then bit-reversed into the image's order.
+__attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, int nc, int F,
+                                                            uint32_t* const* orow, int wpr) {
+  const uint64_t mask = 0x0101010101010101ull * ((1u << F) - 1);
+  const __m256i cells = _mm256_set1_epi32((1 << F) - 1);
+  const __m256i pick =
+      _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12, -1,
+                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m256i join = _mm256_setr_epi32(0, 4, 1, 1, 1, 1, 1, 1);
+  const __m256i low = _mm256_set1_epi8(0x0F);
+  const __m256i rev_lo = _mm256_setr_epi8(0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15, 0,
+                                          8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15);
+  const __m256i rev_hi = _mm256_slli_epi16(rev_lo, 4);  // nibbles below 16: no carry across bytes
+  const __m256i swap = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2,
+                                        1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+  const int groups = nc / 8, rest = nc % 8;
+  const size_t row_bytes = 4 * static_cast<size_t>(wpr);
+  for (int br = 0; br < F; br++) {
+    uint32_t* row = orow[br];
+    const int sh = br * F;
+    if (sh >= 32) {  // cells from the 33rd on are black
+      std::memset(row, 0, row_bytes);
+      continue;
+    }
+    uint8_t* s = reinterpret_cast<uint8_t*>(row);
+    row[wpr - 1] = 0;  // padding bits
+    const __m128i count = _mm_cvtsi32_si128(sh);
+    int g = 0;
+    for (; g < groups && size_t(F) * g + 8 <= row_bytes; g++) {
+      __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + 8 * g));
+      v = _mm256_and_si256(_mm256_srl_epi32(v, count), cells);
+      v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, pick), join);
+      store64(s + size_t(F) * g, _pext_u64(_mm_cvtsi128_si64(_mm256_castsi256_si128(v)), mask));
+    }
+    // The last groups without room for an 8-byte store, then the pixels past the groups.
+    for (; g <= groups; g++) {
+      const int k = g < groups ? 8 : rest;
+      uint64_t x = 0;
+      for (int i = 0; i < k; i++) x |= uint64_t((u[8 * g + i] >> sh) & ((1u << F) - 1)) << (8 * i);
+      const uint64_t bits = _pext_u64(x, mask);
+      std::memcpy(s + size_t(F) * g, &bits, (size_t(F) * k + 7) / 8);
+    }
+    int w = 0;
+    for (; w + 8 <= wpr; w += 8) {
+      __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + w));
+      __m256i r = _mm256_or_si256(
+          _mm256_shuffle_epi8(rev_hi, _mm256_and_si256(v, low)),
+          _mm256_shuffle_epi8(rev_lo, _mm256_and_si256(_mm256_srli_epi16(v, 4), low)));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + w), _mm256_shuffle_epi8(r, swap));
+    }
+    for (; w < wpr; w++) row[w] = reverse32(row[w]);
+  }
+}
+
 // One pixel at a time: the block's cells in order, least significant bit first.
 void expand_pixels(const uint32_t* u, int nc, int F, uint32_t* const* orow, int wpr) {
   for (int br = 0; br < F; br++)
@@ -569,7 +625,8 @@ class RowExpander {
         nc_(nc),
         wpr_(wpr),
         tier_(tier),
-        avx2_(tier == Tier::dispatched && __builtin_cpu_supports("avx2")) {}
+        avx2_(tier == Tier::dispatched && __builtin_cpu_supports("avx2")),
+        small_(avx2_ && F >= 3 && F <= 7 && __builtin_cpu_supports("bmi2")) {}
   void row(const uint32_t* u, uint32_t* const* orow) {
     if (tier_ == Tier::plain) {
       expand_pixels(u, nc_, F_, orow, wpr_);
@@ -589,14 +646,17 @@ class RowExpander {
         expand_fast<8>(u, nc_, orow, avx2_, same_);
         break;
       default:
-        expand_any(u, nc_, F_, orow, wpr_);
+        if (small_)
+          expand_small_avx2(u, nc_, F_, orow, wpr_);
+        else
+          expand_any(u, nc_, F_, orow, wpr_);
     }
   }
 
  private:
   int F_, nc_, wpr_;
   Tier tier_;
-  bool avx2_;
+  bool avx2_, small_;
   SameRun same_;
 };
 
