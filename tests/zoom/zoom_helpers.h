@@ -62,21 +62,6 @@ inline IMGBIN zoom(const IMGBIN& in, const std::vector<PONTOI2>& offsets,
   return out;
 }
 
-// Keeps the fused pass's output rows in an image of the zoomed size.
-class ImageSink : public kelt::ZoomSink {
- public:
-  // The words start as garbage: the pass must write every one.
-  ImageSink(int nl, int nc, int F) : out(nl * F, nc * F), F_(F) {
-    std::fill(out.data, out.data + out.nw, 0xA5C3A5C3u);
-  }
-  uint32_t* const* rows(int l) override { return out.rows + static_cast<size_t>(l) * F_; }
-  void filled(int) override {}
-  IMGBIN out;
-
- private:
-  int F_;
-};
-
 inline std::vector<uint32_t> words(const MATRIZ<uint32_t>& m) {
   return std::vector<uint32_t>(m.data, m.data + m.n);
 }
@@ -135,9 +120,11 @@ inline void expect_paths_agree(const IMGBIN& in, const VETOR<PONTOI2>& w,
   expect_tiers_give(
       words(zoom_reference(in, w, nodes, F)),
       [&](kelt::Tier t) {
-        ImageSink sink(in.nl(), in.nc(), F);
+        IMGBIN out(in.nl() * F, in.nc() * F);
+        std::fill(out.data, out.data + out.nw, 0xA5C3A5C3u);  // every word must be written
+        kelt::ImageSink sink(out, F);
         kelt::zoom(in, w, nodes, F, nullptr, sink, t);
-        return words(sink.out);
+        return words(out);
       },
       what + " fused F=" + std::to_string(F));
 }

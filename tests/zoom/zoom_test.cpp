@@ -150,7 +150,8 @@ std::string progress_text(int nl, int nc, Pass pass) {
   MATRIZ<uint32_t> p(nl, nc);
   FILE* f = std::tmpfile();
   if (pass == Pass::fused) {
-    zoomtest::ImageSink sink(nl, nc, 2);
+    IMGBIN out(2 * nl, 2 * nc);
+    kelt::ImageSink sink(out, 2);
     kelt::zoom(in, w, list, 2, f, sink);
   } else {
     (pass == Pass::plain ? kelt::applyfilter_plain : kelt::applyfilter)(in, w, list, p, f);

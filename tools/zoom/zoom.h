@@ -64,6 +64,18 @@ class ZoomSink {
   virtual void filled(int l) = 0;
 };
 
+// Output rows kept in an image already of the zoomed size.
+class ImageSink : public ZoomSink {
+ public:
+  ImageSink(IMGBIN& out, int F) : out_(out), F_(F) {}
+  uint32_t* const* rows(int l) override { return out_.rows + static_cast<size_t>(l) * F_; }
+  void filled(int) override {}
+
+ private:
+  IMGBIN& out_;
+  int F_;
+};
+
 // The fused pass: for each input row, bottom row first, the leaf words of its pixels are
 // expanded at once into its F output rows (F >= 1). Progress lines as applyfilter's.
 void zoom(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes, int F,
