@@ -632,25 +632,16 @@ class RowExpander {
       expand_pixels(u, nc_, F_, orow, wpr_);
       return;
     }
-    switch (F_) {
-      case 1:
-        expand_fast<1>(u, nc_, orow, avx2_, same_);
-        break;
-      case 2:
-        expand_fast<2>(u, nc_, orow, avx2_, same_);
-        break;
-      case 4:
-        expand_fast<4>(u, nc_, orow, avx2_, same_);
-        break;
-      case 8:
-        expand_fast<8>(u, nc_, orow, avx2_, same_);
-        break;
-      default:
-        if (small_)
-          expand_small_avx2(u, nc_, F_, orow, wpr_);
-        else
-          expand_any(u, nc_, F_, orow, wpr_);
-    }
+    using Fast = void (*)(const uint32_t*, int, uint32_t* const*, bool, SameRun&);
+    static const Fast fast[9] = {nullptr, expand_fast<1>, expand_fast<2>,
+                                 nullptr, expand_fast<4>, nullptr,
+                                 nullptr, nullptr,        expand_fast<8>};
+    if (F_ <= 8 && fast[F_] != nullptr)
+      fast[F_](u, nc_, orow, avx2_, same_);
+    else if (small_)
+      expand_small_avx2(u, nc_, F_, orow, wpr_);
+    else
+      expand_any(u, nc_, F_, orow, wpr_);
   }
 
  private:

@@ -43,7 +43,7 @@ bool walk_may_fail(const VETOR<PONTOI2>& window, const ZoomNodeList& nodes);
 
 // Fills out (already sized by zoomed_size) with one F x F block per pattern word: bit k gives
 // block row k / F, column k mod F, white for 1; cells from the 33rd on are black. F = 4 uses
-// AVX2 when the processor has it.
+// AVX2, F of 3 to 7 AVX2 and BMI2, when the processor has them.
 void expand(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out);
 // The same without instructions beyond plain x86-64.
 void expand_portable(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out);
