@@ -249,6 +249,28 @@ __attribute__((target("bmi2"))) void keys_by_pext(const uint8_t* box, int count,
   for (int c = 0; c < count; c++) keys[c] = _pext_u64(load64(box + c), mask);
 }
 
+// Shifts the pixels of row words row[0..words-1] into column codes col[0..32 words - 1], 32
+// columns a word: moving down the codes move up a bit and the pixel enters at bit 0, moving
+// up they move down and it enters at bit H - 1 (H in 1..8).
+__attribute__((target("avx2"))) void shift_in_avx2(const uint32_t* row, int words, uint8_t* col,
+                                                   int H, bool upward) {
+  // Column j of a word is bit 7 - j % 8 of its byte 3 - j / 8.
+  const __m256i byte_of = _mm256_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 1,
+                                           1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0);
+  const __m256i bit_of = _mm256_set1_epi64x(0x0102040810204080ll);
+  const __m256i enter = _mm256_set1_epi8(static_cast<char>(upward ? 1 << (H - 1) : 1));
+  const __m256i keep = _mm256_set1_epi8(static_cast<char>(upward ? 0x7F : ((1 << H) - 1) & 0xFE));
+  for (int w = 0; w < words; w++) {
+    const __m256i b = _mm256_and_si256(
+        _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(row[w])), byte_of), bit_of);
+    const __m256i s = _mm256_and_si256(_mm256_cmpeq_epi8(b, bit_of), enter);
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(col + 32 * w));
+    v = upward ? _mm256_srli_epi16(v, 1) : _mm256_add_epi8(v, v);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(col + 32 * w),
+                        _mm256_or_si256(_mm256_and_si256(v, keep), s));
+  }
+}
+
 // Shortest span of pixels with all-white or all-black boxes that is filled directly.
 constexpr int kMinSpan = 16;
 
@@ -256,7 +278,8 @@ constexpr int kMinSpan = 16;
 // out.row(l) gives where row l's words go; out.done(l) follows once they are there.
 template <class Out>
 void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                   const KeyLayout& k, Progress& progress, bool pext, bool upward, Out& out) {
+                   const KeyLayout& k, Progress& progress, bool pext, bool avx2, bool upward,
+                   Out& out) {
   const int nl = in.nl(), nc = in.nc();
   const bool outside = (in.backg & 1u) != 0;
   const int H = k.H;
@@ -268,13 +291,18 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   // l, bit b of a code is the pixel of row l + drmax - b.
   const int groups = (nc + 7) / 8;
   const int64_t xlo = std::min<int64_t>(0, k.dcmin);
-  const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 64, 8 * int64_t(groups), nc});
+  const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 64, 32 * int64_t(in.wpr), nc});
   std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
   uint8_t* col = codes.data() - xlo;
   std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
   // Row r enters at bit 0 (moving down) or at bit H - 1 (moving up).
   auto shift_in = [&](int64_t r) {
     const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
+    if (avx2) {  // 32 columns at a time
+      shift_in_avx2(row, in.wpr, col, H, upward);
+      for (int x = nc; x < 32 * in.wpr; x++) col[x] = code_out;
+      return;
+    }
     for (int g = 0; g < groups; g++) {
       const uint64_t s = spread.v[(row[g >> 2] >> (24 - 8 * (g & 3))) & 0xFFu];
       const uint64_t v = load64(col + 8 * g);
@@ -398,7 +426,8 @@ void leaves_by_tier(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNo
     KeyLayout k = key_layout(in, window, nodes);
     if (k.usable) {
       const bool pext = tier == Tier::dispatched && __builtin_cpu_supports("bmi2");
-      leaves_cached(in, window, nodes, k, progress, pext, upward, out);
+      const bool avx2 = tier == Tier::dispatched && __builtin_cpu_supports("avx2");
+      leaves_cached(in, window, nodes, k, progress, pext, avx2, upward, out);
       return;
     }
   }
@@ -446,7 +475,7 @@ __attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint
 // The output words of the last group of one word repeated (blank page), kept across rows.
 struct SameRun {
   uint32_t u = 0;
-  uint32_t w[8] = {};
+  uint32_t w[64] = {};  // block row br's words from w + F br (F words for F of 3 to 7)
   bool have = false;
 };
 
@@ -548,9 +577,11 @@ void expand_any(const uint32_t* u, int nc, int F, uint32_t* const* orow, int wpr
 
 // F in 3..7 with AVX2 and BMI2, one block row at a time. Eight leaf words give eight cell
 // groups (one byte each), which pext packs into F bytes of the row read least significant bit
-// first; each word is then bit-reversed into the image's order.
+// first; the row's words are then bit-reversed into the image's order. 32 equal leaf words
+// (blank page) give F words kept from the last such run.
 __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, int nc, int F,
-                                                            uint32_t* const* orow, int wpr) {
+                                                            uint32_t* const* orow, int wpr,
+                                                            SameRun& same) {
   const uint64_t mask = 0x0101010101010101ull * ((1u << F) - 1);
   const __m256i cells = _mm256_set1_epi32((1 << F) - 1);
   const __m256i pick =
@@ -563,8 +594,15 @@ __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, i
   const __m256i rev_hi = _mm256_slli_epi16(rev_lo, 4);  // nibbles below 16: no carry across bytes
   const __m256i swap = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2,
                                         1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
-  const int groups = nc / 8, rest = nc % 8;
+  const uint32_t M = (1u << F) - 1;
+  const int full = nc / 32, rest = nc % 32;
   const size_t row_bytes = 4 * static_cast<size_t>(wpr);
+  // The cell groups of k leaf words from q (k <= 8), block row shift sh, a byte each.
+  auto groups = [&](const uint32_t* q, int k, int sh) {
+    uint64_t x = 0;
+    for (int i = 0; i < k; i++) x |= uint64_t((q[i] >> sh) & M) << (8 * i);
+    return x;
+  };
   for (int br = 0; br < F; br++) {
     uint32_t* row = orow[br];
     const int sh = br * F;
@@ -575,20 +613,47 @@ __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, i
     uint8_t* s = reinterpret_cast<uint8_t*>(row);
     row[wpr - 1] = 0;  // padding bits
     const __m128i count = _mm_cvtsi32_si128(sh);
-    int g = 0;
-    for (; g < groups && size_t(F) * g + 8 <= row_bytes; g++) {
-      __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + 8 * g));
-      v = _mm256_and_si256(_mm256_srl_epi32(v, count), cells);
-      v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, pick), join);
-      store64(s + size_t(F) * g, _pext_u64(_mm_cvtsi128_si64(_mm256_castsi256_si128(v)), mask));
+    for (int k = 0; k < full; k++) {
+      const uint32_t* q = u + 32 * k;
+      __m256i v[4];
+      for (int i = 0; i < 4; i++)
+        v[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 8 * i));
+      const __m256i first = _mm256_set1_epi32(static_cast<int>(q[0]));
+      const __m256i eq = _mm256_and_si256(
+          _mm256_and_si256(_mm256_cmpeq_epi32(v[0], first), _mm256_cmpeq_epi32(v[1], first)),
+          _mm256_and_si256(_mm256_cmpeq_epi32(v[2], first), _mm256_cmpeq_epi32(v[3], first)));
+      if (_mm256_movemask_epi8(eq) == -1) {
+        if (!same.have || same.u != q[0]) {
+          const uint32_t run[8] = {q[0], q[0], q[0], q[0], q[0], q[0], q[0], q[0]};
+          for (int b = 0; b < F; b++) {
+            uint8_t bytes[4 * 7 + 8];
+            const uint64_t bits = b * F < 32 ? _pext_u64(groups(run, 8, b * F), mask) : 0;
+            for (int i = 0; i < 4; i++) store64(bytes + F * i, bits);
+            std::memcpy(same.w + F * b, bytes, 4 * static_cast<size_t>(F));
+          }
+          same.u = q[0];
+          same.have = true;
+        }
+        for (int j = 0; j < F; j++) row[F * k + j] = same.w[F * br + j];
+        continue;
+      }
+      for (int i = 0; i < 4; i++) {
+        __m256i x = _mm256_and_si256(_mm256_srl_epi32(v[i], count), cells);
+        x = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(x, pick), join);
+        const uint64_t bits = _pext_u64(_mm_cvtsi128_si64(_mm256_castsi256_si128(x)), mask);
+        uint8_t* at = s + 4 * static_cast<size_t>(F) * k + static_cast<size_t>(F) * i;
+        if (at + 8 <= s + row_bytes)
+          store64(at, bits);
+        else
+          std::memcpy(at, &bits, static_cast<size_t>(F));
+      }
     }
-    // The last groups without room for an 8-byte store, then the pixels past the groups.
-    for (; g <= groups; g++) {
-      const int k = g < groups ? 8 : rest;
-      uint64_t x = 0;
-      for (int i = 0; i < k; i++) x |= uint64_t((u[8 * g + i] >> sh) & ((1u << F) - 1)) << (8 * i);
-      const uint64_t bits = _pext_u64(x, mask);
-      std::memcpy(s + size_t(F) * g, &bits, (size_t(F) * k + 7) / 8);
+    // The pixels past the last 32, eight at a time.
+    for (int g = 0; 8 * g < rest; g++) {
+      const int k = std::min(8, rest - 8 * g);
+      const uint64_t bits = _pext_u64(groups(u + 32 * full + 8 * g, k, sh), mask);
+      std::memcpy(s + 4 * static_cast<size_t>(F) * full + static_cast<size_t>(F) * g, &bits,
+                  (static_cast<size_t>(F) * k + 7) / 8);
     }
     int w = 0;
     for (; w + 8 <= wpr; w += 8) {
@@ -639,7 +704,7 @@ class RowExpander {
     if (F_ <= 8 && fast[F_] != nullptr)
       fast[F_](u, nc_, orow, avx2_, same_);
     else if (small_)
-      expand_small_avx2(u, nc_, F_, orow, wpr_);
+      expand_small_avx2(u, nc_, F_, orow, wpr_, same_);
     else
       expand_any(u, nc_, F_, orow, wpr_);
   }
