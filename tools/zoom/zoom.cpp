@@ -286,9 +286,9 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   const uint8_t code_out = outside ? uint8_t((1u << H) - 1) : 0;
   const uint64_t repH = 0x0101010101010101ull * ((1u << H) - 1);
 
-  // Column codes of columns xlo..xend-1 (the row words are spread 8 columns at a time, the
-  // keys are loaded 8 columns at a time, and uniform spans are sought 32 at a time). For row
-  // l, bit b of a code is the pixel of row l + drmax - b.
+  // Column codes of columns xlo..xend-1 (the row words are spread 8 or 32 columns at a time,
+  // the keys are loaded 8 columns at a time, and uniform spans are sought 32 at a time). For
+  // row l, bit b of a code is the pixel of row l + drmax - b.
   const int groups = (nc + 7) / 8;
   const int64_t xlo = std::min<int64_t>(0, k.dcmin);
   const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 64, 32 * int64_t(in.wpr), nc});
