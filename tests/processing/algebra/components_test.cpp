@@ -62,13 +62,19 @@ std::vector<std::vector<int>> label(const IMGBIN& a, bool diagonals, int& count)
   return lab;
 }
 
-IMGBIN reference_filtcc(const IMGBIN& a, int m) {
-  int count;
-  const auto lab = label(a, true, count);
+// Pixels of each 8-connected black component, by label.
+std::vector<int> sizes(const std::vector<std::vector<int>>& lab, int count) {
   std::vector<int> size(count, 0);
   for (auto& row : lab)
     for (int v : row)
       if (v >= 0) size[v]++;
+  return size;
+}
+
+IMGBIN reference_filtcc(const IMGBIN& a, int m) {
+  int count;
+  const auto lab = label(a, true, count);
+  const std::vector<int> size = sizes(lab, count);
   IMGBIN out(a.nl, a.nc, true);
   for (int l = 0; l < a.nl(); l++)
     for (int c = 0; c < a.nc(); c++)
@@ -118,10 +124,7 @@ TEST(ComponentsFiltcc, MatchesLabellingOnNoise) {
       blacken_spare_bits(a);
       int count;
       const auto lab = label(a, true, count);
-      std::vector<int> size(count, 0);
-      for (auto& row : lab)
-        for (int v : row)
-          if (v >= 0) size[v]++;
+      const std::vector<int> size = sizes(lab, count);
       const int largest = count ? *std::max_element(size.begin(), size.end()) : 0;
       for (int m : {INT_MIN, 0, 1, 2, 3, 10, largest, largest + 1, INT_MAX}) {
         SCOPED_TRACE(testing::Message() << nl << "x" << nc << " black% " << black << " m " << m);
