@@ -113,15 +113,6 @@ void window_line(const RedKernels<T>& k, T* line, T* spare, int64_t len, int64_t
   k.red2(line, line + (size - p), dst, n);
 }
 
-// Copies positions offset .. offset + len - 1 of a row of n into buf, the outside value off it.
-template <class T>
-void padded_line(const T* row, int n, int64_t offset, int64_t len, T outside, T* buf) {
-  const int64_t lo = std::clamp<int64_t>(-offset, 0, len), hi = std::clamp<int64_t>(n - offset, lo, len);
-  std::fill(buf, buf + lo, outside);
-  std::copy(row + (lo + offset), row + (hi + offset), buf + lo);
-  std::fill(buf + hi, buf + len, outside);
-}
-
 // dst(l, c) = red over the rectangle rows l + orow .., columns c + ocol .. of src, reading the
 // outside value off the image. src and dst may be the same rows. Works in strips of columns
 // whose row-pass results stay in cache for the column pass.
@@ -129,6 +120,7 @@ template <class T>
 void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow, int64_t wl,
                      int64_t ocol, int64_t wc, T outside, bool max) {
   const RedKernels<T> k = red_kernels(core::span_kernels(), T{}, max);
+  const core::AxisRule columns = core::axis_rule(core::AxisRule::kPlain, nc);
   const int64_t h = nl + wl - 1;
   const int64_t strip = std::min<int64_t>(
       nc, std::max<int64_t>(256, (int64_t{1} << 20) / static_cast<int64_t>(h * sizeof(T))));
@@ -146,7 +138,7 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
         std::fill(prow(y), prow(y) + s, outside);
         continue;
       }
-      padded_line(src[iy], nc, x0 + ocol, len, outside, line.data());
+      core::padded_line(src[iy], columns, x0 + ocol, len, outside, line.data());
       window_line(k, line.data(), line.data() + len, len, wc, prow(y), s);
     }
     for (int64_t q = 1; q < p; q *= 2)
@@ -259,6 +251,7 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     }
   }
   const RedKernels<uint8_t> red = red_kernels(k, uint8_t{}, dilation);
+  const core::AxisRule columns = core::axis_rule(core::AxisRule::kPlain, nc);
   const size_t per_slot = static_cast<size_t>(len) * (1 + lengths.size());
   std::vector<uint8_t> ring(static_cast<size_t>(wl) * per_slot), levels;
   auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * per_slot; };
@@ -266,7 +259,7 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     uint8_t* line = prow(y);
     const int64_t iy = y + rmin;
     if (iy >= 0 && iy < nl)
-      padded_line(a.rows[iy], nc, cmin, len, start, line);
+      core::padded_line(a.rows[iy], columns, cmin, len, start, line);
     else
       std::fill(line, line + len, start);
     if (lengths.empty()) return;

@@ -65,13 +65,13 @@ unsigned char grey_mean(int64_t sum, int64_t count) {
 // holds -0, so the float sums keep their bits.
 bool spans_fit(int n, int size) { return size >= 1 && size <= 2 * int64_t{n} + 256; }
 
+// The window of w about each position of a line of n, under the rule of border letter 'x'
+// (edge repeated) or 'e' (zeros).
 template <class T, class U>
 void padded_line(const T* row, int n, const Window& w, bool edge, U* line) {
-  const int64_t before = std::min<int64_t>(w.half, n + w.size - 1);
-  const int64_t inside = std::min<int64_t>(n, n + w.size - 1 - before);
-  std::fill(line, line + before, edge ? static_cast<U>(row[0]) : U{0});
-  std::copy(row, row + inside, line + before);
-  std::fill(line + before + inside, line + n + w.size - 1, edge ? static_cast<U>(row[n - 1]) : U{0});
+  const core::AxisRule rule =
+      core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, n);
+  core::padded_line(row, rule, -w.half, n + w.size - 1, U{0}, line);
 }
 
 // dst[x] = line[x] + .. + line[x + size - 1] for x < n: sums over blocks of 1, 2, 4 .. taken
@@ -140,29 +140,21 @@ bool grey_spans(IMGGRY& a, IMGGRY* t, int wl, int wc, bool separable, bool edge)
   int64_t div_rows = -1;  // the row count div holds
   auto slot = [&](int64_t y) { return ring.data() + static_cast<size_t>(((y % wl) + wl) % wl) * nc; };
   // Virtual row y enters the window: added to the column sums and kept in the ring.
+  const core::AxisRule rows = core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, nl);
   auto enter = [&](int64_t y) {
-    if (y < 0 || y >= nl) {
-      if (!edge) return;
-      y = y < 0 ? 0 : nl - 1;
-    }
-    k.add_u8_i32(colsum.data(), a.rows[y], nc);
-  };
-  auto keep = [&](int64_t y) {
-    const int64_t iy = y < 0 ? 0 : y >= nl ? nl - 1 : y;
-    if (edge || iy == y) std::copy(a.rows[iy], a.rows[iy] + nc, slot(y));
+    const int iy = rows.resolve(y);
+    if (iy < 0) return;
+    k.add_u8_i32(colsum.data(), a.rows[iy], nc);
+    std::copy(a.rows[iy], a.rows[iy] + nc, slot(y));
   };
   auto leave = [&](int64_t y) {
-    if (edge || (y >= 0 && y < nl)) k.sub_u8_i32(colsum.data(), slot(y), nc);
+    if (rows.resolve(y) >= 0) k.sub_u8_i32(colsum.data(), slot(y), nc);
   };
-  for (int64_t y = -wr.half; y < wl - wr.half; y++) {
-    enter(y);
-    keep(y);
-  }
+  for (int64_t y = -wr.half; y < wl - wr.half; y++) enter(y);
   for (int r = 0; r < nl; r++) {
     if (r > 0) {
       leave(r - 1 - wr.half);
       enter(r - 1 - wr.half + wl);
-      keep(r - 1 - wr.half + wl);
     }
     const int64_t rows_in = edge ? wl : wr.at(r, nl).inside();
     if (rows_in != div_rows) {
@@ -193,17 +185,18 @@ bool float_spans(IMGFLT& a, IMGFLT& t, int wl, int wc, bool separable, bool edge
   const std::vector<int32_t> ccount = inside_counts(nc, wcol);
   const int64_t len = nc + wc - 1;
   std::vector<double> acc(nc), div(nc);
+  const core::AxisRule rows = core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, nl);
   auto vrow = [&](int64_t y) -> const float* {
-    if (y < 0 || y >= nl) return edge ? a.rows[y < 0 ? 0 : nl - 1] : nullptr;
-    return a.rows[y];
+    const int iy = rows.resolve(y);
+    return iy < 0 ? nullptr : a.rows[iy];
   };
   if (separable) {
-    std::vector<const float*> rows;
+    std::vector<const float*> window;
     for (int r = 0; r < nl; r++) {
-      rows.clear();
+      window.clear();
       for (int64_t y = r - wr.half; y < r - wr.half + wl; y++)
-        if (const float* p = vrow(y)) rows.push_back(p);
-      k.window_sum_f32(rows.data(), static_cast<int64_t>(rows.size()), 1, acc.data(), nc);
+        if (const float* p = vrow(y)) window.push_back(p);
+      k.window_sum_f32(window.data(), static_cast<int64_t>(window.size()), 1, acc.data(), nc);
       std::fill(div.begin(), div.end(), static_cast<double>(edge ? wl : wr.at(r, nl).inside()));
       k.mean_f32(acc.data(), div.data(), t.rows[r], nc);
     }

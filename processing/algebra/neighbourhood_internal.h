@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "images/border_internal.h"
 #include "images/image_core_internal.h"
 
 namespace vistelmo {
@@ -95,6 +96,31 @@ void traverse_window(T* const* rows, int nl, int nc, const std::vector<Tap>& tap
       }
     for (int c = static_cast<int>(in.c1); c < nc; c++) checked(l, c);
   }
+}
+
+// The border rule of one axis of n elements read from index 0: kPlain gives the outside value
+// off the axis, kClamp the nearest edge.
+inline AxisRule axis_rule(AxisRule::Kind kind, int n) {
+  AxisRule r;
+  r.kind = n > 0 ? kind : AxisRule::kNone;
+  r.size = n;
+  return r;
+}
+
+// Positions offset .. offset + len - 1 of a row under an axis rule, into line (outside where
+// the rule gives none); the inside part in one copy.
+template <class T, class U>
+void padded_line(const T* row, const AxisRule& rule, int64_t offset, int64_t len, U outside,
+                 U* line) {
+  const int64_t lo = std::clamp<int64_t>(-offset, 0, len);
+  const int64_t hi = std::clamp<int64_t>(rule.size - offset, lo, len);
+  auto edge = [&](int64_t x) {
+    const int i = rule.resolve(offset + x);
+    line[x] = i < 0 ? outside : static_cast<U>(row[i]);
+  };
+  for (int64_t x = 0; x < lo; x++) edge(x);
+  std::copy(row + (lo + offset), row + (hi + offset), line + lo);
+  for (int64_t x = hi; x < len; x++) edge(x);
 }
 
 // Which kernels the neighbourhood filters run: the per-pixel plain tier, the span kernels built
