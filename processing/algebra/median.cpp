@@ -214,15 +214,9 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
                      const core::Interior& in, IMGGRY& r) {
   if (core::neighbourhood_tier() == core::Tier::plain || w < 1 || w > INT32_MAX || in.empty())
     return false;
-  int64_t dimin = taps[0].di, dimax = dimin, djmin = taps[0].dj, djmax = djmin;
-  bool equal = true;
-  for (const Tap& t : taps) {
-    dimin = std::min(dimin, t.di), dimax = std::max(dimax, t.di);
-    djmin = std::min(djmin, t.dj), djmax = std::max(djmax, t.dj);
-    equal = equal && t.value == taps[0].value;
-  }
-  const int64_t hl = dimax - dimin + 1, hc = djmax - djmin + 1;
-  const bool square = equal && static_cast<int64_t>(taps.size()) == hl * hc && hl == hc;
+  const core::TapBox box = core::tap_box(taps);
+  const int64_t dimin = box.rmin, djmin = box.cmin, hl = box.rows(), hc = box.cols();
+  const bool rectangle = core::full_box(taps, box), square = rectangle && hl == hc;
   if (square && (hl == 3 || hl == 5)) {
     const core::SpanKernels& k = core::span_kernels();
     const unsigned char* rows[5];
@@ -232,7 +226,7 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
     }
     return true;
   }
-  if (equal && static_cast<int64_t>(taps.size()) == hl * hc && hl >= 11 && hl * hc < 65536)
+  if (rectangle && hl >= 11 && hl * hc < 65536)
     column_histograms(a, dimin, hl, djmin, hc, in, r);
   else
     sliding_histogram(a, taps, w, in, r);

@@ -190,14 +190,9 @@ struct GreyDilate {
 // one span per member over the image padded with the outside value.
 bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation, IMGGRY& r) {
   if (core::neighbourhood_tier() == core::Tier::plain || taps.empty()) return false;
-  int64_t rmin = taps[0].di, rmax = rmin, cmin = taps[0].dj, cmax = cmin;
-  bool flat = true;
-  for (const Tap& t : taps) {
-    rmin = std::min(rmin, t.di), rmax = std::max(rmax, t.di);
-    cmin = std::min(cmin, t.dj), cmax = std::max(cmax, t.dj);
-    flat = flat && t.value == taps[0].value;
-  }
-  const int64_t wl = rmax - rmin + 1, wc = cmax - cmin + 1;
+  const core::TapBox box = core::tap_box(taps);
+  const int64_t rmin = box.rmin, cmin = box.cmin, wl = box.rows(), wc = box.cols();
+  const bool flat = box.equal;
   if (!spans_fit(a.nl, rmin, wl) || !spans_fit(a.nc, cmin, wc)) return false;
   const core::SpanKernels& k = core::span_kernels();
   auto tap = dilation ? k.dilate_tap_u8 : k.erode_tap_u8;
@@ -213,7 +208,7 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
       std::copy(acc.begin(), acc.end(), r.rows[l]);
     }
   };
-  if (flat && static_cast<int64_t>(taps.size()) == wl * wc) {
+  if (core::full_box(taps, box)) {
     rectangle_spans(a.rows, r.rows, nl, nc, rmin, wl, cmin, wc, start, dilation);
     lift();
     return true;

@@ -41,23 +41,39 @@ struct Interior {
   bool contains(int64_t l, int64_t c) const { return l >= l0 && l < l1 && c >= c0 && c < c1; }
 };
 
-inline Interior window_interior(int nl, int nc, const std::vector<Tap>& taps) {
-  int64_t dimin = 0, dimax = 0, djmin = 0, djmax = 0;
-  if (!taps.empty()) {
-    dimin = dimax = taps[0].di;
-    djmin = djmax = taps[0].dj;
-    for (const Tap& t : taps) {
-      dimin = std::min(dimin, t.di);
-      dimax = std::max(dimax, t.di);
-      djmin = std::min(djmin, t.dj);
-      djmax = std::max(djmax, t.dj);
-    }
+// The bounding box of the taps' offsets (zero for none), and whether every tap has one value.
+struct TapBox {
+  int64_t rmin = 0, rmax = 0, cmin = 0, cmax = 0;
+  bool equal = true;
+  int64_t rows() const { return rmax - rmin + 1; }
+  int64_t cols() const { return cmax - cmin + 1; }
+};
+
+inline TapBox tap_box(const std::vector<Tap>& taps) {
+  TapBox b;
+  if (taps.empty()) return b;
+  b.rmin = b.rmax = taps[0].di;
+  b.cmin = b.cmax = taps[0].dj;
+  for (const Tap& t : taps) {
+    b.rmin = std::min(b.rmin, t.di), b.rmax = std::max(b.rmax, t.di);
+    b.cmin = std::min(b.cmin, t.dj), b.cmax = std::max(b.cmax, t.dj);
+    b.equal = b.equal && t.value == taps[0].value;
   }
+  return b;
+}
+
+// Whether the taps (distinct offsets) fill their box with one value.
+inline bool full_box(const std::vector<Tap>& taps, const TapBox& b) {
+  return b.equal && static_cast<int64_t>(taps.size()) == b.rows() * b.cols();
+}
+
+inline Interior window_interior(int nl, int nc, const std::vector<Tap>& taps) {
+  const TapBox b = tap_box(taps);
   Interior in;
-  in.l0 = std::max<int64_t>(0, -dimin);
-  in.l1 = std::min<int64_t>(nl, nl - dimax);
-  in.c0 = std::max<int64_t>(0, -djmin);
-  in.c1 = std::min<int64_t>(nc, nc - djmax);
+  in.l0 = std::max<int64_t>(0, -b.rmin);
+  in.l1 = std::min<int64_t>(nl, nl - b.rmax);
+  in.c0 = std::max<int64_t>(0, -b.cmin);
+  in.c1 = std::min<int64_t>(nc, nc - b.cmax);
   return in;
 }
 

@@ -43,46 +43,28 @@ void reduce_first(T s, T* __restrict acc, int64_t n) {
   for (int64_t i = 0; i < n; i++) acc[i] = Op::red(s, acc[i]);
 }
 
-void erode_tap(uint8_t* __restrict acc, const uint8_t* __restrict b, int64_t n, int s) {
-  if (s <= -255) return;  // every value clamps to 255
-  if (s >= 255) {
-    std::fill(acc, acc + n, uint8_t{0});
-    return;
-  }
-  if (s >= 0) {
+// acc[i] = red(acc[i], clamp(b[i] + s)), clamped to 0..255.
+template <class Op>
+void shifted_tap(uint8_t* __restrict acc, const uint8_t* __restrict b, int64_t n, int s) {
+  if (s >= 255 || s <= -255) {  // every value clamps to one end
+    const uint8_t v = s > 0 ? 255 : 0;
+    for (int64_t i = 0; i < n; i++) acc[i] = Op::red(acc[i], v);
+  } else if (s >= 0) {
     const uint8_t d = static_cast<uint8_t>(s);
-    for (int64_t i = 0; i < n; i++) {
-      const uint8_t v = b[i] > d ? static_cast<uint8_t>(b[i] - d) : uint8_t{0};
-      acc[i] = lo8(acc[i], v);
-    }
+    for (int64_t i = 0; i < n; i++)
+      acc[i] = Op::red(acc[i], b[i] > 255 - d ? uint8_t{255} : static_cast<uint8_t>(b[i] + d));
   } else {
     const uint8_t d = static_cast<uint8_t>(-s);
-    for (int64_t i = 0; i < n; i++) {
-      const uint8_t v = b[i] > 255 - d ? uint8_t{255} : static_cast<uint8_t>(b[i] + d);
-      acc[i] = lo8(acc[i], v);
-    }
+    for (int64_t i = 0; i < n; i++)
+      acc[i] = Op::red(acc[i], b[i] > d ? static_cast<uint8_t>(b[i] - d) : uint8_t{0});
   }
 }
 
-void dilate_tap(uint8_t* __restrict acc, const uint8_t* __restrict b, int64_t n, int s) {
-  if (s <= -255) return;  // every value clamps to 0
-  if (s >= 255) {
-    std::fill(acc, acc + n, uint8_t{255});
-    return;
-  }
-  if (s >= 0) {
-    const uint8_t d = static_cast<uint8_t>(s);
-    for (int64_t i = 0; i < n; i++) {
-      const uint8_t v = b[i] > 255 - d ? uint8_t{255} : static_cast<uint8_t>(b[i] + d);
-      acc[i] = hi8(acc[i], v);
-    }
-  } else {
-    const uint8_t d = static_cast<uint8_t>(-s);
-    for (int64_t i = 0; i < n; i++) {
-      const uint8_t v = b[i] > d ? static_cast<uint8_t>(b[i] - d) : uint8_t{0};
-      acc[i] = hi8(acc[i], v);
-    }
-  }
+void erode_tap(uint8_t* acc, const uint8_t* b, int64_t n, int s) {
+  shifted_tap<MinOf>(acc, b, n, -s);
+}
+void dilate_tap(uint8_t* acc, const uint8_t* b, int64_t n, int s) {
+  shifted_tap<MaxOf>(acc, b, n, s);
 }
 
 inline uint8_t median_of3(uint8_t a, uint8_t b, uint8_t c) {
@@ -204,15 +186,16 @@ void mean_u8_small(const int32_t* __restrict s, const int32_t* __restrict d,
 typedef double Doubles4 __attribute__((vector_size(32)));
 typedef float Floats4 __attribute__((vector_size(16)));
 
-inline Doubles4 load4(const double* p) {
+// s += the four values at p, in double (by reference: no vector return without AVX).
+inline void add4(Doubles4& s, const double* p) {
   Doubles4 v;
   __builtin_memcpy(&v, p, sizeof v);
-  return v;
+  s += v;
 }
-inline Doubles4 load4(const float* p) {
+inline void add4(Doubles4& s, const float* p) {
   Floats4 v;
   __builtin_memcpy(&v, p, sizeof v);
-  return __builtin_convertvector(v, Doubles4);
+  s += __builtin_convertvector(v, Doubles4);
 }
 
 // Sixteen sums at a time in four independent registers; each sum keeps its own order.
@@ -224,10 +207,10 @@ void window_sum(const T* const* lines, int64_t rows, int64_t w, double* __restri
     for (int64_t r = 0; r < rows; r++) {
       const T* p = lines[r] + i;
       for (int64_t j = 0; j < w; j++) {
-        s0 += load4(p + j);
-        s1 += load4(p + j + 4);
-        s2 += load4(p + j + 8);
-        s3 += load4(p + j + 12);
+        add4(s0, p + j);
+        add4(s1, p + j + 4);
+        add4(s2, p + j + 8);
+        add4(s3, p + j + 12);
       }
     }
     __builtin_memcpy(dst + i, &s0, sizeof s0);
