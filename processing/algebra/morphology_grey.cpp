@@ -147,18 +147,28 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
   }
 }
 
-// The span form for a rectangle that fits it, keeping the start value first.
+// Whether the span form takes the rectangle.
 template <class Img>
-bool rectangle_fast(Img& a, int wl, int wc, int64_t hr, int64_t hc, typename Img::Pixel start,
-                    bool max) {
-  if (core::neighbourhood_tier() == core::Tier::plain || !core::has_pixels(a)) return false;
-  if (!spans_fit(a.nl, -hr, wl) || !spans_fit(a.nc, -hc, wc)) return false;
-  rectangle_spans(a.rows, a.rows, a.nl, a.nc, -hr, wl, -hc, wc, a.backg, max);
+bool rectangle_fits(const Img& a, int wl, int wc, int64_t hr, int64_t hc) {
+  return core::neighbourhood_tier() != core::Tier::plain && core::has_pixels(a) &&
+         spans_fit(a.nl, -hr, wl) && spans_fit(a.nc, -hc, wc);
+}
+
+// The span form into a fresh image with a's size, centre and outside value, the start value
+// kept first. (A fresh result: the column strips read a's rows after earlier strips are done.)
+template <class Img>
+Img rectangle_fast(const Img& a, int wl, int wc, int64_t hr, int64_t hc,
+                   typename Img::Pixel start, bool max) {
+  Img r(a.nl, a.nc);
+  r.lc = a.lc;
+  r.cc = a.cc;
+  r.backg = a.backg;
+  rectangle_spans(a.rows, r.rows, a.nl, a.nc, -hr, wl, -hc, wc, a.backg, max);
   if constexpr (std::is_floating_point_v<typename Img::Pixel>) {
     const core::SpanKernels& k = core::span_kernels();
-    for (int l = 0; l < a.nl; l++) (max ? k.max_first_f32 : k.min_first_f32)(start, a.rows[l], a.nc);
+    for (int l = 0; l < a.nl; l++) (max ? k.max_first_f32 : k.min_first_f32)(start, r.rows[l], a.nc);
   }
-  return true;
+  return r;
 }
 
 int64_t erosion_half(int size) { return (int64_t{size} - 1) / 2; }
@@ -299,8 +309,8 @@ IMGGRY by_structure(const IMGGRY& a, const IMGSHT& b, int sign) {
 
 IMGGRY erosao(IMGGRY a, int nl, int nc) {
   a.backg = 255;
-  if (rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), uint8_t{255}, false))
-    return a;
+  if (rectangle_fits(a, nl, nc, erosion_half(nl), erosion_half(nc)))
+    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), uint8_t{255}, false);
   rectangle(a, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<unsigned char>(255),
             Smaller());
   return a;
@@ -308,24 +318,25 @@ IMGGRY erosao(IMGGRY a, int nl, int nc) {
 
 IMGGRY dilat(IMGGRY a, int nl, int nc) {
   a.backg = 0;
-  if (rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc), uint8_t{0}, true)) return a;
+  if (rectangle_fits(a, nl, nc, dilation_half(nl), dilation_half(nc)))
+    return rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc), uint8_t{0}, true);
   rectangle(a, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<unsigned char>(0),
             Greater());
   return a;
 }
 
 IMGFLT erosao(IMGFLT a, int nl, int nc) {
-  if (rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<float>(infinito),
-                     false))
-    return a;
+  if (rectangle_fits(a, nl, nc, erosion_half(nl), erosion_half(nc)))
+    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc),
+                          static_cast<float>(infinito), false);
   rectangle(a, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<float>(infinito), Smaller());
   return a;
 }
 
 IMGFLT dilat(IMGFLT a, int nl, int nc) {
-  if (rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc),
-                     static_cast<float>(-infinito), true))
-    return a;
+  if (rectangle_fits(a, nl, nc, dilation_half(nl), dilation_half(nc)))
+    return rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc),
+                          static_cast<float>(-infinito), true);
   rectangle(a, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<float>(-infinito),
             Greater());
   return a;

@@ -146,6 +146,29 @@ TEST(Rectangle, FloatMatchesReferenceWithCallersOutsideAndNaN) {
       }
 }
 
+// Images tall enough that the span form works in several strips of columns.
+TEST(Rectangle, TallImagesInColumnStrips) {
+  Rng g(9);
+  const float big = static_cast<float>(infinito);
+  for (const Win& w : {Win{3, 3}, Win{16, 9}, Win{1, 40}}) {
+    SCOPED_TRACE(::testing::Message() << "window " << w.nl << "x" << w.nc);
+    IMGGRY a = fixtures::random_grey(4200, 300, g);
+    IMGGRY want_er = a, want_di = a;
+    want_er.backg = 255;
+    want_di.backg = 0;
+    want_er = ref_rectangle(want_er, w.nl, w.nc, true, static_cast<unsigned char>(255), smaller);
+    want_di = ref_rectangle(want_di, w.nl, w.nc, false, static_cast<unsigned char>(0), greater);
+    IMGFLT f = fixtures::random_float(1100, 300, g);
+    f.backg = -1.0f;
+    const IMGFLT want_fer = ref_rectangle(f, w.nl, w.nc, true, big, smaller);
+    fixtures::for_each_tier([&] {
+      EXPECT_TRUE(same_pixels(erosao(a, w.nl, w.nc), want_er));
+      EXPECT_TRUE(same_pixels(dilat(a, w.nl, w.nc), want_di));
+      EXPECT_TRUE(same_pixels(erosao(f, w.nl, w.nc), want_fer));
+    });
+  }
+}
+
 TEST(Rectangle, DocumentedCases) {
   // Even widths: erosion takes columns c-1 .. c+2, dilation c-2 .. c+1.
   IMGBIN row(1, 8, true);
