@@ -75,7 +75,7 @@ IMGBIN by_structure(const IMGBIN& a, const std::vector<Tap>& taps) {
   IMGBIN r(a.nl, a.nc);
   if (!core::has_pixels(a)) return r;
   const int nl = a.nl, nc = a.nc, wpr = a.wpr;
-  const uint32_t used = ShiftedBits::used_mask(nc);
+  const uint32_t used = core::last_word_mask(nc);
   const ShiftedBits bits(a, Op::identity != 0);
   std::vector<uint32_t> acc(wpr);
   for (int l = 0; l < nl; l++) {
@@ -161,7 +161,7 @@ void by_runs(const IMGBIN& a, const std::vector<Run>& runs, IMGBIN& out) {
   const size_t per_slot = static_cast<size_t>(wpr) * keys.size();
   std::vector<uint32_t> ring(static_cast<size_t>(wl) * per_slot), acc(wpr), h(stride);
   std::vector<uint32_t> levels(2 * static_cast<size_t>(stride + tail), Op::identity);
-  const uint32_t used = ShiftedBits::used_mask(nc);
+  const uint32_t used = core::last_word_mask(nc);
   auto slot = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * per_slot; };
   // dst[j] = red(m[j], m shifted by d) for the whole line.
   auto step = [&](const uint32_t* m, int64_t d, uint32_t* dst) {
@@ -281,7 +281,7 @@ IMGBIN hitmiss(const IMGBIN& a, const IMGGRY& m) {
   if (!core::has_pixels(a)) return r;
   const auto taps = core::window_taps(m, 1, [](unsigned char v) { return v == 0 || v == 255; });
   const int nl = a.nl, nc = a.nc, wpr = a.wpr;
-  const uint32_t used = ShiftedBits::used_mask(nc);
+  const uint32_t used = core::last_word_mask(nc);
   const bool fill = (a.backg & 1u) != 0;
   const uint32_t outside = fill ? 0xFFFFFFFFu : 0u;
   const ShiftedBits bits(a, fill);

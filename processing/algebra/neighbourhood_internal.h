@@ -168,6 +168,9 @@ struct SpanKernels {
   // Median of the 3 x 3 or 5 x 5 window whose top-left sample is rows[i][x], for x < n.
   void (*median3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
   void (*median5_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  // Weighted votes: acc[i] += w * b[i] (b[i] 0 or 1); dst[i] = acc[i] > half.
+  void (*add_weighted_u16)(uint16_t* acc, const uint8_t* b, int64_t n, int w);
+  void (*above_u16)(const uint16_t* acc, int half, uint8_t* dst, int64_t n);
   // Histogram counts: acc[i] += plus[i] - minus[i].
   void (*add_sub_u16)(uint16_t* acc, const uint16_t* plus, const uint16_t* minus, int64_t n);
   // Integer sums: acc[i] += b[i] (or -=); dst[i] = a[i] + b[i].
@@ -213,7 +216,7 @@ class ShiftedBits {
   ShiftedBits(const IMGBIN& a, bool fill)
       : wpr_(a.wpr), stride_(3 * a.wpr + 1), fill_(fill ? 0xFFFFFFFFu : 0u) {
     buf_.assign(static_cast<size_t>(a.nl) * stride_, fill_);
-    const uint32_t used = used_mask(a.nc);
+    const uint32_t used = last_word_mask(a.nc);
     for (int y = 0; y < a.nl; y++) {
       uint32_t* dst = &buf_[static_cast<size_t>(y) * stride_ + wpr_];
       std::copy(a.rows[y], a.rows[y] + wpr_, dst);
@@ -228,12 +231,6 @@ class ShiftedBits {
     return sh == 0 ? r[0] : (r[0] << sh) | (r[1] >> (32 - sh));
   }
 
-  // The used bits of the last word of a row of nc columns.
-  static uint32_t used_mask(int nc) {
-    const int used = nc & 31;
-    return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);
-  }
-
  private:
   int wpr_;
   int stride_;
@@ -244,7 +241,7 @@ class ShiftedBits {
 // Writes the used bits of a row of words into dst, leaving its spare bits as they are.
 inline void store_bits(uint32_t* dst, const uint32_t* src, int wpr, int nc) {
   for (int j = 0; j + 1 < wpr; j++) dst[j] = src[j];
-  const uint32_t used = ShiftedBits::used_mask(nc);
+  const uint32_t used = last_word_mask(nc);
   dst[wpr - 1] = (dst[wpr - 1] & ~used) | (src[wpr - 1] & used);
 }
 
@@ -260,17 +257,30 @@ struct ByteRows {
 };
 
 inline void unpack_bits(const IMGBIN& a, ByteRows& b) {
-  for (int l = 0; l < a.nl; l++)
-    for (int c = 0; c < a.nc; c++) b.rows[l][c] = (a.rows[l][c >> 5] >> (31 - (c & 31))) & 1u;
+  for (int l = 0; l < a.nl; l++) {
+    const uint32_t* w = a.rows[l];
+    unsigned char* out = b.rows[l];
+    int c = 0;
+    for (; c + 32 <= a.nc; c += 32)
+      for (int k = 0; k < 32; k++) out[c + k] = (w[c >> 5] >> (31 - k)) & 1u;
+    for (; c < a.nc; c++) out[c] = (w[c >> 5] >> (31 - (c & 31))) & 1u;
+  }
 }
 
 // Writes the used bits of r from the bytes (non-zero white); spare bits are left alone.
 inline void pack_bits(const ByteRows& b, IMGBIN& r) {
   std::vector<uint32_t> words(r.wpr);
   for (int l = 0; l < r.nl; l++) {
-    std::fill(words.begin(), words.end(), 0u);
-    for (int c = 0; c < r.nc; c++)
-      if (b.rows[l][c]) words[c >> 5] |= 0x80000000u >> (c & 31);
+    const unsigned char* in = b.rows[l];
+    int c = 0;
+    for (; c + 32 <= r.nc; c += 32) {
+      uint32_t w = 0;
+      for (int k = 0; k < 32; k++) w |= static_cast<uint32_t>(in[c + k] != 0) << (31 - k);
+      words[c >> 5] = w;
+    }
+    if (c < r.nc) words[c >> 5] = 0;
+    for (; c < r.nc; c++)
+      if (in[c]) words[c >> 5] |= 0x80000000u >> (c & 31);
     store_bits(r.rows[l], words.data(), r.wpr, r.nc);
   }
 }

@@ -151,6 +151,15 @@ void median5(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
   for (; x0 < n; x0++) median5_block<1>(rows, x0, dst);
 }
 
+void add_weighted_u16(uint16_t* __restrict acc, const uint8_t* __restrict b, int64_t n, int w) {
+  const uint16_t v = static_cast<uint16_t>(w);
+  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<uint16_t>(acc[i] + (b[i] ? v : 0));
+}
+void above_u16(const uint16_t* __restrict acc, int half, uint8_t* __restrict dst, int64_t n) {
+  const uint16_t h = static_cast<uint16_t>(half);
+  for (int64_t i = 0; i < n; i++) dst[i] = acc[i] > h ? 1 : 0;
+}
+
 void add_sub_u16(uint16_t* __restrict acc, const uint16_t* __restrict plus,
                  const uint16_t* __restrict minus, int64_t n) {
   for (int64_t i = 0; i < n; i++) acc[i] = static_cast<uint16_t>(acc[i] + plus[i] - minus[i]);
@@ -236,7 +245,8 @@ const SpanKernels kSpans = {
     reduce2<MaxOf, float>,       reduce_into<MinOf, uint8_t>, reduce_into<MaxOf, uint8_t>,
     reduce_into<MinOf, float>,   reduce_into<MaxOf, float>,   reduce_first<MinOf, float>,
     reduce_first<MaxOf, float>,  erode_tap,                   dilate_tap,
-    median3,                     median5,                     add_sub_u16,
+    median3,                     median5,                     add_weighted_u16,
+    above_u16,                   add_sub_u16,
     add_u8_i32,
     sub_u8_i32,                  add2_i32,                    add_into_i32,
     mean_u8,                     mean_u8_small,               window_sum<float>,           window_sum<double>,
