@@ -247,6 +247,20 @@ Img select_median(const Img& a, const IMGGRY& m, int64_t w) {
 
 }  // namespace
 
+// White where the white weight exceeds half the total w, votes counted in T a tap at a time.
+template <class T>
+void vote_interior(const core::ByteRows& src, const std::vector<Tap>& taps, int64_t w,
+                   const core::Interior& in, void (*add)(T*, const uint8_t*, int64_t, int),
+                   void (*above)(const T*, int, uint8_t*, int64_t), core::ByteRows& dst) {
+  const int64_t n = in.c1 - in.c0;
+  std::vector<T> acc(n);
+  for (int64_t l = in.l0; l < in.l1; l++) {
+    std::fill(acc.begin(), acc.end(), T{0});
+    for (const Tap& t : taps) add(acc.data(), src.rows[l + t.di] + in.c0 + t.dj, n, t.value);
+    above(acc.data(), static_cast<int>(w / 2), dst.rows[l] + in.c0, n);
+  }
+}
+
 IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
   IMGBIN r(a.nl, a.nc);
   if (!core::has_pixels(a)) return r;
@@ -260,14 +274,10 @@ IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
   const bool fast = core::neighbourhood_tier() != core::Tier::plain && !in.empty() && w <= 65535;
   if (fast) {
     const core::SpanKernels& k = core::span_kernels();
-    const int64_t n = in.c1 - in.c0;
-    std::vector<uint16_t> acc(n);
-    for (int64_t l = in.l0; l < in.l1; l++) {
-      std::fill(acc.begin(), acc.end(), 0);
-      for (const Tap& t : taps)
-        k.add_weighted_u16(acc.data(), src.rows[l + t.di] + in.c0 + t.dj, n, t.value);
-      k.above_u16(acc.data(), static_cast<int>(w / 2), dst.rows[l] + in.c0, n);
-    }
+    if (w <= 255)
+      vote_interior<uint8_t>(src, taps, w, in, k.add_weighted_u8, k.above_u8, dst);
+    else
+      vote_interior<uint16_t>(src, taps, w, in, k.add_weighted_u16, k.above_u16, dst);
   }
   MajorityVote vote{dst.rows.data(), 0, 0};
   core::traverse_window(src.rows.data(), a.nl, a.nc, taps, vote, fast);

@@ -168,7 +168,14 @@ struct SpanKernels {
   // Median of the 3 x 3 or 5 x 5 window whose top-left sample is rows[i][x], for x < n.
   void (*median3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
   void (*median5_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
-  // Weighted votes: acc[i] += w * b[i] (b[i] 0 or 1); dst[i] = acc[i] > half.
+  // A binary row of n columns as bytes 1 (white) and 0, and back (any non-zero byte white; the
+  // spare bits of the last word cleared).
+  void (*unpack_bits)(const uint32_t* words, uint8_t* bytes, int64_t n);
+  void (*pack_bits)(const uint8_t* bytes, uint32_t* words, int64_t n);
+  // Weighted votes: acc[i] += w * b[i] (b[i] 0 or 1); dst[i] = acc[i] > half. Byte counts
+  // serve totals up to 255.
+  void (*add_weighted_u8)(uint8_t* acc, const uint8_t* b, int64_t n, int w);
+  void (*above_u8)(const uint8_t* acc, int half, uint8_t* dst, int64_t n);
   void (*add_weighted_u16)(uint16_t* acc, const uint8_t* b, int64_t n, int w);
   void (*above_u16)(const uint16_t* acc, int half, uint8_t* dst, int64_t n);
   // Histogram counts: acc[i] += plus[i] - minus[i].
@@ -257,30 +264,14 @@ struct ByteRows {
 };
 
 inline void unpack_bits(const IMGBIN& a, ByteRows& b) {
-  for (int l = 0; l < a.nl; l++) {
-    const uint32_t* w = a.rows[l];
-    unsigned char* out = b.rows[l];
-    int c = 0;
-    for (; c + 32 <= a.nc; c += 32)
-      for (int k = 0; k < 32; k++) out[c + k] = (w[c >> 5] >> (31 - k)) & 1u;
-    for (; c < a.nc; c++) out[c] = (w[c >> 5] >> (31 - (c & 31))) & 1u;
-  }
+  for (int l = 0; l < a.nl; l++) span_kernels().unpack_bits(a.rows[l], b.rows[l], a.nc);
 }
 
 // Writes the used bits of r from the bytes (non-zero white); spare bits are left alone.
 inline void pack_bits(const ByteRows& b, IMGBIN& r) {
   std::vector<uint32_t> words(r.wpr);
   for (int l = 0; l < r.nl; l++) {
-    const unsigned char* in = b.rows[l];
-    int c = 0;
-    for (; c + 32 <= r.nc; c += 32) {
-      uint32_t w = 0;
-      for (int k = 0; k < 32; k++) w |= static_cast<uint32_t>(in[c + k] != 0) << (31 - k);
-      words[c >> 5] = w;
-    }
-    if (c < r.nc) words[c >> 5] = 0;
-    for (; c < r.nc; c++)
-      if (in[c]) words[c >> 5] |= 0x80000000u >> (c & 31);
+    span_kernels().pack_bits(b.rows[l], words.data(), r.nc);
     store_bits(r.rows[l], words.data(), r.wpr, r.nc);
   }
 }

@@ -151,12 +151,35 @@ void median5(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
   for (; x0 < n; x0++) median5_block<1>(rows, x0, dst);
 }
 
-void add_weighted_u16(uint16_t* __restrict acc, const uint8_t* __restrict b, int64_t n, int w) {
-  const uint16_t v = static_cast<uint16_t>(w);
-  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<uint16_t>(acc[i] + (b[i] ? v : 0));
+void unpack_bits(const uint32_t* __restrict words, uint8_t* __restrict bytes, int64_t n) {
+  int64_t c = 0;
+  for (; c + 32 <= n; c += 32) {
+    const uint32_t w = words[c >> 5];
+    for (int k = 0; k < 32; k++) bytes[c + k] = static_cast<uint8_t>((w >> (31 - k)) & 1u);
+  }
+  for (; c < n; c++) bytes[c] = static_cast<uint8_t>((words[c >> 5] >> (31 - (c & 31))) & 1u);
 }
-void above_u16(const uint16_t* __restrict acc, int half, uint8_t* __restrict dst, int64_t n) {
-  const uint16_t h = static_cast<uint16_t>(half);
+
+void pack_bits(const uint8_t* __restrict bytes, uint32_t* __restrict words, int64_t n) {
+  int64_t c = 0;
+  for (; c + 32 <= n; c += 32) {
+    uint32_t w = 0;
+    for (int k = 0; k < 32; k++) w |= static_cast<uint32_t>(bytes[c + k] != 0) << (31 - k);
+    words[c >> 5] = w;
+  }
+  if (c < n) words[c >> 5] = 0;
+  for (; c < n; c++)
+    if (bytes[c]) words[c >> 5] |= 0x80000000u >> (c & 31);
+}
+
+template <class T>
+void add_weighted(T* __restrict acc, const uint8_t* __restrict b, int64_t n, int w) {
+  const T v = static_cast<T>(w);
+  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<T>(acc[i] + (b[i] ? v : 0));
+}
+template <class T>
+void above(const T* __restrict acc, int half, uint8_t* __restrict dst, int64_t n) {
+  const T h = static_cast<T>(half);
   for (int64_t i = 0; i < n; i++) dst[i] = acc[i] > h ? 1 : 0;
 }
 
@@ -245,8 +268,9 @@ const SpanKernels kSpans = {
     reduce2<MaxOf, float>,       reduce_into<MinOf, uint8_t>, reduce_into<MaxOf, uint8_t>,
     reduce_into<MinOf, float>,   reduce_into<MaxOf, float>,   reduce_first<MinOf, float>,
     reduce_first<MaxOf, float>,  erode_tap,                   dilate_tap,
-    median3,                     median5,                     add_weighted_u16,
-    above_u16,                   add_sub_u16,
+    median3,                     median5,                     unpack_bits,
+    pack_bits,                   add_weighted<uint8_t>,       above<uint8_t>,
+    add_weighted<uint16_t>,      above<uint16_t>,             add_sub_u16,
     add_u8_i32,
     sub_u8_i32,                  add2_i32,                    add_into_i32,
     mean_u8,                     mean_u8_small,               window_sum<float>,           window_sum<double>,
