@@ -110,8 +110,7 @@ std::vector<EdgeTap> edge_taps(const std::vector<Tap>& taps) {
     add(t.di, t.dj, t.value);
     add(t.di, t.dj - 1, -t.value);
   }
-  e.erase(std::remove_if(e.begin(), e.end(), [](const EdgeTap& t) { return t.dw == 0; }),
-          e.end());
+  e.erase(std::remove_if(e.begin(), e.end(), [](const EdgeTap& t) { return t.dw == 0; }), e.end());
   return e;
 }
 
@@ -165,7 +164,8 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
                        const core::Interior& in, IMGGRY& r) {
   const core::SpanKernels& k = core::span_kernels();
   constexpr int64_t kStrip = 192;  // output columns whose histograms stay in cache
-  std::vector<uint16_t> fine(static_cast<size_t>(kStrip + hc - 1) * 256), coarse((kStrip + hc - 1) * 16);
+  std::vector<uint16_t> fine(static_cast<size_t>(kStrip + hc - 1) * 256),
+      coarse((kStrip + hc - 1) * 16);
   const uint16_t zeros[256] = {};
   uint16_t wf[256], wc[16];
   const int32_t target = static_cast<int32_t>((hl * hc - 1) / 2 + 1);

@@ -231,8 +231,7 @@ bool structure_by_runs(const IMGBIN& a, const std::vector<Tap>& taps, IMGBIN& r)
 // The rectangle as runs: one of wc columns from -hc on each of the wl rows from -hr.
 template <class Op>
 bool rectangle_by_runs(IMGBIN& a, int wl, int wc, int64_t hr, int64_t hc) {
-  if (core::neighbourhood_tier() == core::Tier::plain || wl < 1 || wc < 1 ||
-      !core::has_pixels(a))
+  if (core::neighbourhood_tier() == core::Tier::plain || wl < 1 || wc < 1 || !core::has_pixels(a))
     return false;
   std::vector<Run> runs;
   for (int64_t i = 0; i < wl; i++) runs.push_back({i - hr, -hc, wc});

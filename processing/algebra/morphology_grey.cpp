@@ -157,8 +157,8 @@ bool rectangle_fits(const Img& a, int wl, int wc, int64_t hr, int64_t hc) {
 // The span form into a fresh image with a's size, centre and outside value, the start value
 // kept first. (A fresh result: the column strips read a's rows after earlier strips are done.)
 template <class Img>
-Img rectangle_fast(const Img& a, int wl, int wc, int64_t hr, int64_t hc,
-                   typename Img::Pixel start, bool max) {
+Img rectangle_fast(const Img& a, int wl, int wc, int64_t hr, int64_t hc, typename Img::Pixel start,
+                   bool max) {
   Img r(a.nl, a.nc);
   r.lc = a.lc;
   r.cc = a.cc;
@@ -166,7 +166,8 @@ Img rectangle_fast(const Img& a, int wl, int wc, int64_t hr, int64_t hc,
   rectangle_spans(a.rows, r.rows, a.nl, a.nc, -hr, wl, -hc, wc, a.backg, max);
   if constexpr (std::is_floating_point_v<typename Img::Pixel>) {
     const core::SpanKernels& k = core::span_kernels();
-    for (int l = 0; l < a.nl; l++) (max ? k.max_first_f32 : k.min_first_f32)(start, r.rows[l], a.nc);
+    for (int l = 0; l < a.nl; l++)
+      (max ? k.max_first_f32 : k.min_first_f32)(start, r.rows[l], a.nc);
   }
   return r;
 }

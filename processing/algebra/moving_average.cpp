@@ -76,8 +76,8 @@ void padded_line(const T* row, int n, const Window& w, bool edge, U* line) {
 
 // dst[x] = line[x] + .. + line[x + size - 1] for x < n: sums over blocks of 1, 2, 4 .. taken
 // for the bits of size (integers, so any grouping is exact).
-void window_sums(const core::SpanKernels& k, int32_t* line, int32_t* spare, int64_t n,
-                 int64_t size, int32_t* dst) {
+void window_sums(const core::SpanKernels& k, int32_t* line, int32_t* spare, int64_t n, int64_t size,
+                 int32_t* dst) {
   std::fill(dst, dst + n, 0);
   int64_t offset = 0, len = n + size - 1;
   for (int64_t p = 1; p <= size; p *= 2) {
@@ -127,8 +127,8 @@ struct Divisors {
 // Direct: into t. False when the plain code is to run.
 bool grey_spans(IMGGRY& a, IMGGRY* t, int wl, int wc, bool separable, bool edge) {
   const int nl = a.nl, nc = a.nc;
-  if (core::neighbourhood_tier() == core::Tier::plain || !spans_fit(nl, wl) ||
-      !spans_fit(nc, wc) || int64_t{wl} * wc >= (int64_t{1} << 22))
+  if (core::neighbourhood_tier() == core::Tier::plain || !spans_fit(nl, wl) || !spans_fit(nc, wc) ||
+      int64_t{wl} * wc >= (int64_t{1} << 22))
     return false;
   const core::SpanKernels& k = core::span_kernels();
   const Window wr(wl), wcol(wc);
@@ -138,9 +138,12 @@ bool grey_spans(IMGGRY& a, IMGGRY* t, int wl, int wc, bool separable, bool edge)
   Divisors div(nc), across_div(nc);
   for (int c = 0; c < nc; c++) across_div.set(c, edge ? wc : ccount[c]);
   int64_t div_rows = -1;  // the row count div holds
-  auto slot = [&](int64_t y) { return ring.data() + static_cast<size_t>(((y % wl) + wl) % wl) * nc; };
+  auto slot = [&](int64_t y) {
+    return ring.data() + static_cast<size_t>(((y % wl) + wl) % wl) * nc;
+  };
   // Virtual row y enters the window: added to the column sums and kept in the ring.
-  const core::AxisRule rows = core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, nl);
+  const core::AxisRule rows =
+      core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, nl);
   auto enter = [&](int64_t y) {
     const int iy = rows.resolve(y);
     if (iy < 0) return;
@@ -185,7 +188,8 @@ bool float_spans(IMGFLT& a, IMGFLT& t, int wl, int wc, bool separable, bool edge
   const std::vector<int32_t> ccount = inside_counts(nc, wcol);
   const int64_t len = nc + wc - 1;
   std::vector<double> acc(nc), div(nc);
-  const core::AxisRule rows = core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, nl);
+  const core::AxisRule rows =
+      core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, nl);
   auto vrow = [&](int64_t y) -> const float* {
     const int iy = rows.resolve(y);
     return iy < 0 ? nullptr : a.rows[iy];

@@ -187,8 +187,7 @@ struct SpanKernels {
   void (*add_into_i32)(int32_t* acc, const int32_t* b, int64_t n);
   // dst[i] = round(s[i] / d) (halves up) for 0 <= s[i] <= 255 d, 0 < d < 2^22, given
   // half[i] = d / 2 and rcp[i] = mean_reciprocal(d).
-  void (*mean_u8)(const int32_t* s, const double* half, const double* rcp, uint8_t* dst,
-                  int64_t n);
+  void (*mean_u8)(const int32_t* s, const double* half, const double* rcp, uint8_t* dst, int64_t n);
   // The same for d <= 256 in floats, eight at a time: dst[i] = (2 s[i] + d[i]) rcp[i] truncated,
   // rcp[i] = small_mean_reciprocal(d[i]).
   void (*mean_u8_small)(const int32_t* s, const int32_t* d, const float* rcp, uint8_t* dst,

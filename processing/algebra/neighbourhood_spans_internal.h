@@ -102,19 +102,23 @@ struct Comparator {
   int a, b, keep;
 };
 constexpr Comparator kMedian25[] = {
-    {0,1,3}, {2,3,3}, {0,2,3}, {1,3,3}, {1,2,3}, {4,5,3}, {6,7,3}, {4,6,3}, {5,7,3}, {5,6,3},
-    {0,4,3}, {2,6,3}, {2,4,3}, {1,5,3}, {3,7,3}, {3,5,3}, {1,2,3}, {3,4,3}, {5,6,3}, {8,9,3},
-    {10,11,3}, {8,10,3}, {9,11,3}, {9,10,3}, {12,13,3}, {14,15,3}, {12,14,3}, {13,15,3}, {13,14,3},
-    {8,12,3}, {10,14,3}, {10,12,3}, {9,13,3}, {11,15,3}, {11,13,3}, {9,10,3}, {11,12,3}, {13,14,3},
-    {0,8,3}, {4,12,3}, {4,8,3}, {2,10,3}, {6,14,3}, {6,10,3}, {2,4,3}, {6,8,3}, {10,12,3}, {1,9,3},
-    {5,13,3}, {5,9,3}, {3,11,3}, {7,15,1}, {7,11,3}, {3,5,3}, {7,9,3}, {11,13,3}, {1,2,3}, {3,4,3},
-    {5,6,3}, {7,8,3}, {9,10,3}, {11,12,3}, {13,14,1}, {16,17,3}, {18,19,3}, {16,18,3}, {17,19,3},
-    {17,18,3}, {20,21,3}, {22,23,3}, {20,22,3}, {21,23,3}, {21,22,3}, {16,20,3}, {18,22,3},
-    {18,20,3}, {17,21,3}, {19,23,3}, {19,21,3}, {17,18,3}, {19,20,3}, {21,22,3}, {16,24,3},
-    {20,24,3}, {18,20,3}, {22,24,3}, {19,21,3}, {17,18,3}, {19,20,3}, {21,22,3}, {23,24,3},
-    {0,16,2}, {8,24,1}, {8,16,2}, {4,20,2}, {12,20,1}, {12,16,1}, {2,18,2}, {10,18,1}, {6,22,1},
-    {6,10,2}, {10,12,2}, {1,17,2}, {9,17,2}, {5,21,2}, {13,21,1}, {13,17,1}, {3,19,2}, {11,19,1},
-    {7,23,1}, {7,11,2}, {11,13,1}, {11,12,2}};
+    {0, 1, 3},   {2, 3, 3},   {0, 2, 3},   {1, 3, 3},   {1, 2, 3},   {4, 5, 3},   {6, 7, 3},
+    {4, 6, 3},   {5, 7, 3},   {5, 6, 3},   {0, 4, 3},   {2, 6, 3},   {2, 4, 3},   {1, 5, 3},
+    {3, 7, 3},   {3, 5, 3},   {1, 2, 3},   {3, 4, 3},   {5, 6, 3},   {8, 9, 3},   {10, 11, 3},
+    {8, 10, 3},  {9, 11, 3},  {9, 10, 3},  {12, 13, 3}, {14, 15, 3}, {12, 14, 3}, {13, 15, 3},
+    {13, 14, 3}, {8, 12, 3},  {10, 14, 3}, {10, 12, 3}, {9, 13, 3},  {11, 15, 3}, {11, 13, 3},
+    {9, 10, 3},  {11, 12, 3}, {13, 14, 3}, {0, 8, 3},   {4, 12, 3},  {4, 8, 3},   {2, 10, 3},
+    {6, 14, 3},  {6, 10, 3},  {2, 4, 3},   {6, 8, 3},   {10, 12, 3}, {1, 9, 3},   {5, 13, 3},
+    {5, 9, 3},   {3, 11, 3},  {7, 15, 1},  {7, 11, 3},  {3, 5, 3},   {7, 9, 3},   {11, 13, 3},
+    {1, 2, 3},   {3, 4, 3},   {5, 6, 3},   {7, 8, 3},   {9, 10, 3},  {11, 12, 3}, {13, 14, 1},
+    {16, 17, 3}, {18, 19, 3}, {16, 18, 3}, {17, 19, 3}, {17, 18, 3}, {20, 21, 3}, {22, 23, 3},
+    {20, 22, 3}, {21, 23, 3}, {21, 22, 3}, {16, 20, 3}, {18, 22, 3}, {18, 20, 3}, {17, 21, 3},
+    {19, 23, 3}, {19, 21, 3}, {17, 18, 3}, {19, 20, 3}, {21, 22, 3}, {16, 24, 3}, {20, 24, 3},
+    {18, 20, 3}, {22, 24, 3}, {19, 21, 3}, {17, 18, 3}, {19, 20, 3}, {21, 22, 3}, {23, 24, 3},
+    {0, 16, 2},  {8, 24, 1},  {8, 16, 2},  {4, 20, 2},  {12, 20, 1}, {12, 16, 1}, {2, 18, 2},
+    {10, 18, 1}, {6, 22, 1},  {6, 10, 2},  {10, 12, 2}, {1, 17, 2},  {9, 17, 2},  {5, 21, 2},
+    {13, 21, 1}, {13, 17, 1}, {3, 19, 2},  {11, 19, 1}, {7, 23, 1},  {7, 11, 2},  {11, 13, 1},
+    {11, 12, 2}};
 
 template <int A, int B, int Keep, int W>
 inline void compare(uint8_t (&x)[25][W]) {
@@ -212,7 +216,8 @@ void mean_u8(const int32_t* __restrict s, const double* __restrict half,
 void mean_u8_small(const int32_t* __restrict s, const int32_t* __restrict d,
                    const float* __restrict rcp, uint8_t* __restrict dst, int64_t n) {
   for (int64_t i = 0; i < n; i++)
-    dst[i] = static_cast<uint8_t>(static_cast<int32_t>(static_cast<float>(2 * s[i] + d[i]) * rcp[i]));
+    dst[i] =
+        static_cast<uint8_t>(static_cast<int32_t>(static_cast<float>(2 * s[i] + d[i]) * rcp[i]));
 }
 
 typedef double Doubles4 __attribute__((vector_size(32)));
@@ -263,15 +268,33 @@ void mean_f32(const double* __restrict acc, const double* __restrict div, float*
   for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(acc[i] / div[i]);
 }
 
-const SpanKernels kSpans = {
-    reduce2<MinOf, uint8_t>,     reduce2<MaxOf, uint8_t>,     reduce2<MinOf, float>,
-    reduce2<MaxOf, float>,       reduce_into<MinOf, uint8_t>, reduce_into<MaxOf, uint8_t>,
-    reduce_into<MinOf, float>,   reduce_into<MaxOf, float>,   reduce_first<MinOf, float>,
-    reduce_first<MaxOf, float>,  erode_tap,                   dilate_tap,
-    median3,                     median5,                     unpack_bits,
-    pack_bits,                   add_weighted<uint8_t>,       above<uint8_t>,
-    add_weighted<uint16_t>,      above<uint16_t>,             add_sub_u16,
-    add_u8_i32,
-    sub_u8_i32,                  add2_i32,                    add_into_i32,
-    mean_u8,                     mean_u8_small,               window_sum<float>,           window_sum<double>,
-    mean_f32};
+const SpanKernels kSpans = {reduce2<MinOf, uint8_t>,
+                            reduce2<MaxOf, uint8_t>,
+                            reduce2<MinOf, float>,
+                            reduce2<MaxOf, float>,
+                            reduce_into<MinOf, uint8_t>,
+                            reduce_into<MaxOf, uint8_t>,
+                            reduce_into<MinOf, float>,
+                            reduce_into<MaxOf, float>,
+                            reduce_first<MinOf, float>,
+                            reduce_first<MaxOf, float>,
+                            erode_tap,
+                            dilate_tap,
+                            median3,
+                            median5,
+                            unpack_bits,
+                            pack_bits,
+                            add_weighted<uint8_t>,
+                            above<uint8_t>,
+                            add_weighted<uint16_t>,
+                            above<uint16_t>,
+                            add_sub_u16,
+                            add_u8_i32,
+                            sub_u8_i32,
+                            add2_i32,
+                            add_into_i32,
+                            mean_u8,
+                            mean_u8_small,
+                            window_sum<float>,
+                            window_sum<double>,
+                            mean_f32};

@@ -52,7 +52,7 @@ TEST(BinaryMedian, MatchesReference) {
   w.lc = 2;
   masks.push_back(w);
   masks.push_back(IMGGRY(5, 5, 1));
-  masks.push_back(IMGGRY(4, 4, 1));  // even count: ties are black
+  masks.push_back(IMGGRY(4, 4, 1));      // even count: ties are black
   masks.push_back(IMGGRY(16, 16, 255));  // the largest total the interior sums in 16 bits
   masks.push_back(IMGGRY(17, 16, 255));  // beyond it
   for (auto [nl, nc] : fixtures::span_shapes())
@@ -266,7 +266,7 @@ const Letters kLetters[] = {{'s', 'e'}, {'s', 'x'}, {'n', 'e'}, {'n', 'x'}};
 struct Win {
   int nl, nc;
 };
-const Win kWindows[] = {{1, 1}, {3, 3}, {4, 1},   {1, 4},  {2, 2},
+const Win kWindows[] = {{1, 1}, {3, 3}, {4, 1},  {1, 4},  {2, 2},
                         {5, 2}, {9, 9}, {2, 70}, {15, 7}, {3, 600}};
 
 TEST(MovingAverage, GreyAndFloatMatchReference) {

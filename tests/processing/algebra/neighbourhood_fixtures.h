@@ -49,7 +49,9 @@ void for_each_tier(F f) {
   const Tier before = vistelmo::neighbourhood_tier();
   for (Tier t : {Tier::plain, Tier::portable, Tier::avx2}) {
     if (!vistelmo::set_neighbourhood_tier(t)) continue;
-    SCOPED_TRACE(t == Tier::plain ? "plain tier" : t == Tier::portable ? "portable tier" : "avx2 tier");
+    SCOPED_TRACE(t == Tier::plain      ? "plain tier"
+                 : t == Tier::portable ? "portable tier"
+                                       : "avx2 tier");
     f();
   }
   vistelmo::set_neighbourhood_tier(before);
