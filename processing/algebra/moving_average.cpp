@@ -122,44 +122,60 @@ struct Divisors {
   }
 };
 
-// Separable: each row's vertical means go straight through the horizontal pass into a, so rows
-// that leave the window are kept as copies in a ring (a's own rows are overwritten by then).
-// Direct: into t. False when the plain code is to run.
-bool grey_spans(IMGGRY& a, IMGGRY* t, int wl, int wc, bool separable, bool edge) {
+// Whether the span forms take the window (integer sums of grey stay below 2^31).
+template <class Img>
+bool spans_take(const Img& a, int wl, int wc) {
+  return core::neighbourhood_tier() != core::Tier::plain && core::has_pixels(a) &&
+         spans_fit(a.nl, wl) && spans_fit(a.nc, wc) && int64_t{wl} * wc < (int64_t{1} << 22);
+}
+
+// A fresh result: with a's centre and outside value for the separable evaluation (which the
+// Part writes into the operand), the size constructor's for the direct one.
+template <class Img>
+Img fresh_result(const Img& a, bool separable) {
+  Img r(a.nl, a.nc);
+  if (separable) {
+    r.lc = a.lc;
+    r.cc = a.cc;
+    r.backg = a.backg;
+  }
+  return r;
+}
+
+// Column sums run down the image (the row entering added, the row leaving taken away); each
+// row's vertical means (separable) or column sums (direct) then go across the row.
+IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
+  IMGGRY r = fresh_result(a, separable);
   const int nl = a.nl, nc = a.nc;
-  if (core::neighbourhood_tier() == core::Tier::plain || !spans_fit(nl, wl) || !spans_fit(nc, wc) ||
-      int64_t{wl} * wc >= (int64_t{1} << 22))
-    return false;
   const core::SpanKernels& k = core::span_kernels();
   const Window wr(wl), wcol(wc);
   const std::vector<int32_t> ccount = inside_counts(nc, wcol);
   std::vector<int32_t> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc);
-  std::vector<unsigned char> ring(static_cast<size_t>(wl) * nc), means(nc);
+  std::vector<unsigned char> means(nc);
   Divisors div(nc), across_div(nc);
   for (int c = 0; c < nc; c++) across_div.set(c, edge ? wc : ccount[c]);
   int64_t div_rows = -1;  // the row count div holds
-  auto slot = [&](int64_t y) {
-    return ring.data() + static_cast<size_t>(((y % wl) + wl) % wl) * nc;
-  };
-  // Virtual row y enters the window: added to the column sums and kept in the ring.
   const core::AxisRule rows =
       core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, nl);
   auto enter = [&](int64_t y) {
     const int iy = rows.resolve(y);
-    if (iy < 0) return;
-    k.add_u8_i32(colsum.data(), a.rows[iy], nc);
-    std::copy(a.rows[iy], a.rows[iy] + nc, slot(y));
+    if (iy >= 0) k.add_u8_i32(colsum.data(), a.rows[iy], nc);
   };
   auto leave = [&](int64_t y) {
-    if (rows.resolve(y) >= 0) k.sub_u8_i32(colsum.data(), slot(y), nc);
+    const int iy = rows.resolve(y);
+    if (iy >= 0) k.sub_u8_i32(colsum.data(), a.rows[iy], nc);
+  };
+  auto across = [&](const auto* v) {
+    padded_line(v, nc, wcol, edge, line.data());
+    window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
   };
   for (int64_t y = -wr.half; y < wl - wr.half; y++) enter(y);
-  for (int r = 0; r < nl; r++) {
-    if (r > 0) {
-      leave(r - 1 - wr.half);
-      enter(r - 1 - wr.half + wl);
+  for (int l = 0; l < nl; l++) {
+    if (l > 0) {
+      leave(l - 1 - wr.half);
+      enter(l - 1 - wr.half + wl);
     }
-    const int64_t rows_in = edge ? wl : wr.at(r, nl).inside();
+    const int64_t rows_in = edge ? wl : wr.at(l, nl).inside();
     if (rows_in != div_rows) {
       for (int c = 0; c < nc; c++)
         div.set(c, separable ? rows_in : rows_in * (edge ? wc : ccount[c]));
@@ -167,82 +183,74 @@ bool grey_spans(IMGGRY& a, IMGGRY* t, int wl, int wc, bool separable, bool edge)
     }
     if (separable) {
       div.mean(k, colsum.data(), means.data());
-      padded_line(means.data(), nc, wcol, edge, line.data());
-      window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
-      across_div.mean(k, sums.data(), a.rows[r]);
+      across(means.data());
+      across_div.mean(k, sums.data(), r.rows[l]);
     } else {
-      padded_line(colsum.data(), nc, wcol, edge, line.data());
-      window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
-      div.mean(k, sums.data(), t->rows[r]);
+      across(colsum.data());
+      div.mean(k, sums.data(), r.rows[l]);
     }
   }
-  return true;
+  return r;
 }
 
-bool float_spans(IMGFLT& a, IMGFLT& t, int wl, int wc, bool separable, bool edge) {
+// Each pixel's double sum in the Part's order (rows, then columns within a row).
+IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
+  IMGFLT r = fresh_result(a, separable);
   const int nl = a.nl, nc = a.nc;
-  if (core::neighbourhood_tier() == core::Tier::plain || !spans_fit(nl, wl) || !spans_fit(nc, wc))
-    return false;
   const core::SpanKernels& k = core::span_kernels();
   const Window wr(wl), wcol(wc);
   const std::vector<int32_t> ccount = inside_counts(nc, wcol);
   const int64_t len = nc + wc - 1;
-  std::vector<double> acc(nc), div(nc);
+  std::vector<double> acc(nc), div(nc), across_div(nc);
+  for (int c = 0; c < nc; c++) across_div[c] = edge ? wc : ccount[c];
   const core::AxisRule rows =
       core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, nl);
-  auto vrow = [&](int64_t y) -> const float* {
-    const int iy = rows.resolve(y);
-    return iy < 0 ? nullptr : a.rows[iy];
-  };
   if (separable) {
     std::vector<const float*> window;
-    for (int r = 0; r < nl; r++) {
-      window.clear();
-      for (int64_t y = r - wr.half; y < r - wr.half + wl; y++)
-        if (const float* p = vrow(y)) window.push_back(p);
-      k.window_sum_f32(window.data(), static_cast<int64_t>(window.size()), 1, acc.data(), nc);
-      std::fill(div.begin(), div.end(), static_cast<double>(edge ? wl : wr.at(r, nl).inside()));
-      k.mean_f32(acc.data(), div.data(), t.rows[r], nc);
-    }
-    for (int c = 0; c < nc; c++) div[c] = edge ? wc : ccount[c];
+    std::vector<float> means(nc);
     std::vector<double> line(len);
-    for (int r = 0; r < nl; r++) {
-      padded_line(t.rows[r], nc, wcol, edge, line.data());
+    for (int l = 0; l < nl; l++) {
+      window.clear();
+      for (int64_t y = l - wr.half; y < l - wr.half + wl; y++)
+        if (rows.resolve(y) >= 0) window.push_back(a.rows[rows.resolve(y)]);
+      k.window_sum_f32(window.data(), static_cast<int64_t>(window.size()), 1, acc.data(), nc);
+      std::fill(div.begin(), div.end(), static_cast<double>(edge ? wl : wr.at(l, nl).inside()));
+      k.mean_f32(acc.data(), div.data(), means.data(), nc);
+      padded_line(means.data(), nc, wcol, edge, line.data());
       const double* lines[] = {line.data()};
       k.window_sum_f64(lines, 1, wc, acc.data(), nc);
-      k.mean_f32(acc.data(), div.data(), a.rows[r], nc);
+      k.mean_f32(acc.data(), across_div.data(), r.rows[l], nc);
     }
-    return true;
+    return r;
   }
-  // Padded lines (in double) of virtual rows r - h .. r - h + wl - 1 in a ring of wl lines.
+  // Padded lines (in double) of virtual rows l - h .. l - h + wl - 1 in a ring of wl lines.
   std::vector<double> ring(static_cast<size_t>(wl) * len);
   std::vector<char> present(wl);
   std::vector<const double*> lines;
   auto slot = [&](int64_t y) { return ((y % wl) + wl) % wl; };
   auto load = [&](int64_t y) {
-    const float* p = vrow(y);
-    present[slot(y)] = p != nullptr;
-    if (p) padded_line(p, nc, wcol, edge, ring.data() + slot(y) * len);
+    const int iy = rows.resolve(y);
+    present[slot(y)] = iy >= 0;
+    if (iy >= 0) padded_line(a.rows[iy], nc, wcol, edge, ring.data() + slot(y) * len);
   };
   for (int64_t y = -wr.half; y + 1 < wl - wr.half; y++) load(y);
-  for (int r = 0; r < nl; r++) {
-    load(r - wr.half + wl - 1);
+  for (int l = 0; l < nl; l++) {
+    load(l - wr.half + wl - 1);
     lines.clear();
-    for (int64_t y = r - wr.half; y < r - wr.half + wl; y++)
+    for (int64_t y = l - wr.half; y < l - wr.half + wl; y++)
       if (present[slot(y)]) lines.push_back(ring.data() + slot(y) * len);
     k.window_sum_f64(lines.data(), static_cast<int64_t>(lines.size()), wc, acc.data(), nc);
-    const double rows_in = static_cast<double>(edge ? wl : wr.at(r, nl).inside());
-    for (int c = 0; c < nc; c++) div[c] = rows_in * (edge ? wc : ccount[c]);
-    k.mean_f32(acc.data(), div.data(), t.rows[r], nc);
+    const double rows_in = static_cast<double>(edge ? wl : wr.at(l, nl).inside());
+    for (int c = 0; c < nc; c++) div[c] = rows_in * across_div[c];
+    k.mean_f32(acc.data(), div.data(), r.rows[l], nc);
   }
-  return true;
+  return r;
 }
 
 IMGGRY grey_average(IMGGRY& a, int wl, int wc, bool separable, bool edge) {
-  if (separable && core::has_pixels(a) && grey_spans(a, nullptr, wl, wc, true, edge)) return a;
+  if (spans_take(a, wl, wc)) return grey_spans(a, wl, wc, separable, edge);
   IMGGRY t(a.nl, a.nc);
   if (!core::has_pixels(a)) return separable ? a : t;
-  if (!separable && grey_spans(a, &t, wl, wc, false, edge)) return t;
   const int nl = a.nl, nc = a.nc;
   const Window wr(wl), wcol(wc);
   std::vector<int64_t> colsum(nc, 0), v(nc), p(nc + 1);
@@ -299,9 +307,9 @@ inline void add_line(double& acc, const float* x, int n, const Span& sp, bool ed
 }
 
 IMGFLT float_average(IMGFLT& a, int wl, int wc, bool separable, bool edge) {
+  if (spans_take(a, wl, wc)) return float_spans(a, wl, wc, separable, edge);
   IMGFLT t(a.nl, a.nc);
   if (!core::has_pixels(a)) return separable ? a : t;
-  if (float_spans(a, t, wl, wc, separable, edge)) return separable ? a : t;
   const int nl = a.nl, nc = a.nc;
   const Window wr(wl), wcol(wc);
   std::vector<Span> cols(nc);
