@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "images/border_internal.h"
@@ -252,13 +253,15 @@ inline void store_bits(uint32_t* dst, const uint32_t* src, int wpr, int nc) {
 }
 
 // A binary image as bytes (1 white, 0 black), for byte-oriented window code.
+// Not cleared: the users write every byte.
 struct ByteRows {
-  std::vector<unsigned char> data;
+  std::unique_ptr<unsigned char[]> data;
   std::vector<unsigned char*> rows;
 
   ByteRows(int nl, int nc)
-      : data(static_cast<size_t>(std::max(nl, 0)) * std::max(nc, 0)), rows(std::max(nl, 0)) {
-    for (int l = 0; l < nl; l++) rows[l] = data.data() + static_cast<size_t>(l) * nc;
+      : data(new unsigned char[static_cast<size_t>(std::max(nl, 0)) * std::max(nc, 0)]),
+        rows(std::max(nl, 0)) {
+    for (int l = 0; l < nl; l++) rows[l] = data.get() + static_cast<size_t>(l) * nc;
   }
 };
 
