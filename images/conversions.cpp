@@ -139,7 +139,7 @@ void convert(Dst& dst, const Src& src) {
         uint32_t word = 0;
         for (int j = 0; j < count; j++)
           if (rule(pixel_at<Src>(s, c0 + j))) word |= 0x80000000u >> j;
-        const uint32_t used = count == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> count);
+        const uint32_t used = vistelmo::last_word_mask(count);
         d[c0 >> 5] = (d[c0 >> 5] & ~used) | word;
       }
     } else {

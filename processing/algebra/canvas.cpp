@@ -30,7 +30,7 @@ void copy_bits(uint32_t* dst, int start, const uint32_t* src, int nbits) {
   const int w = start >> 5, s = start & 31;
   for (int k = 0; 32 * k < nbits; k++) {
     const int bits = std::min(32, nbits - 32 * k);
-    const uint32_t m = bits == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> bits);
+    const uint32_t m = vistelmo::last_word_mask(bits);
     const uint32_t v = src[k] & m;
     dst[w + k] = (dst[w + k] & ~(m >> s)) | (v >> s);
     // Bits pushed past this word's end continue in the next one.
