@@ -10,21 +10,19 @@
 #include "processing/algebra/median.h"
 #include "processing/algebra/neighbourhood_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
-using core::Tap;
+using vistelmo::Tap;
 
 // Mask elements of non-zero weight, in row-major order.
 std::vector<Tap> weighted_taps(const IMGGRY& m) {
-  return core::window_taps(m, 1, [](unsigned char v) { return v > 0; });
+  return vistelmo::window_taps(m, 1, [](unsigned char v) { return v > 0; });
 }
 
 // Sum of every mask value.
 int64_t total_weight(const IMGGRY& m) {
   int64_t w = 0;
-  if (core::has_pixels(m))
+  if (vistelmo::has_pixels(m))
     for (int i = 0; i < m.nl; i++)
       for (int j = 0; j < m.nc; j++) w += m.rows[i][j];
   return w;
@@ -115,7 +113,7 @@ std::vector<EdgeTap> edge_taps(const std::vector<Tap>& taps) {
 }
 
 void sliding_histogram(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
-                       const core::Interior& in, IMGGRY& r) {
+                       const vistelmo::Interior& in, IMGGRY& r) {
   const std::vector<EdgeTap> edges = edge_taps(taps);
   const size_t ne = edges.size();
   std::vector<const unsigned char*> from(ne);
@@ -161,8 +159,8 @@ inline int first_reaching(const uint16_t* h, int32_t target) {
 }
 
 void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin, int64_t hc,
-                       const core::Interior& in, IMGGRY& r) {
-  const core::SpanKernels& k = core::span_kernels();
+                       const vistelmo::Interior& in, IMGGRY& r) {
+  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
   constexpr int64_t kStrip = 192;  // output columns whose histograms stay in cache
   std::vector<uint16_t> fine(static_cast<size_t>(kStrip + hc - 1) * 256),
       coarse((kStrip + hc - 1) * 16);
@@ -211,14 +209,15 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
 // or 5 x 5 window of equal weights (equal weights select the same rank as weights of one), else
 // the sliding histogram. False when the plain tier is to do everything.
 bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
-                     const core::Interior& in, IMGGRY& r) {
-  if (core::neighbourhood_tier() == core::Tier::plain || w < 1 || w > INT32_MAX || in.empty())
+                     const vistelmo::Interior& in, IMGGRY& r) {
+  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
+      in.empty())
     return false;
-  const core::TapBox box = core::tap_box(taps);
+  const vistelmo::TapBox box = vistelmo::tap_box(taps);
   const int64_t dimin = box.rmin, djmin = box.cmin, hl = box.rows(), hc = box.cols();
-  const bool rectangle = core::full_box(taps, box), square = rectangle && hl == hc;
+  const bool rectangle = vistelmo::full_box(taps, box), square = rectangle && hl == hc;
   if (square && (hl == 3 || hl == 5)) {
-    const core::SpanKernels& k = core::span_kernels();
+    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
     const unsigned char* rows[5];
     for (int64_t l = in.l0; l < in.l1; l++) {
       for (int64_t i = 0; i < hl; i++) rows[i] = a.rows[l + dimin + i] + in.c0 + djmin;
@@ -237,11 +236,11 @@ template <class Img>
 Img select_median(const Img& a, const IMGGRY& m, int64_t w) {
   using T = typename Img::Pixel;
   Img r(a.nl, a.nc);
-  if (!core::has_pixels(a)) return r;
+  if (!vistelmo::has_pixels(a)) return r;
   if (w > INT_MAX) erro("Erro VETOR::aloca - Falta memoria", "");
   VETOR<T> v(static_cast<int>(w));
   Selection<T> sel{v, r.rows, 0};
-  core::traverse_window(a.rows, a.nl, a.nc, weighted_taps(m), sel);
+  vistelmo::traverse_window(a.rows, a.nl, a.nc, weighted_taps(m), sel);
   return r;
 }
 
@@ -249,9 +248,9 @@ Img select_median(const Img& a, const IMGGRY& m, int64_t w) {
 
 // White where the white weight exceeds half the total w, votes counted in T a tap at a time.
 template <class T>
-void vote_interior(const core::ByteRows& src, const std::vector<Tap>& taps, int64_t w,
-                   const core::Interior& in, void (*add)(T*, const uint8_t*, int64_t, int),
-                   void (*above)(const T*, int, uint8_t*, int64_t), core::ByteRows& dst) {
+void vote_interior(const vistelmo::ByteRows& src, const std::vector<Tap>& taps, int64_t w,
+                   const vistelmo::Interior& in, void (*add)(T*, const uint8_t*, int64_t, int),
+                   void (*above)(const T*, int, uint8_t*, int64_t), vistelmo::ByteRows& dst) {
   const int64_t n = in.c1 - in.c0;
   std::vector<T> acc(n);
   for (int64_t l = in.l0; l < in.l1; l++) {
@@ -263,43 +262,44 @@ void vote_interior(const core::ByteRows& src, const std::vector<Tap>& taps, int6
 
 IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
   IMGBIN r(a.nl, a.nc);
-  if (!core::has_pixels(a)) return r;
-  core::ByteRows src(a.nl, a.nc), dst(a.nl, a.nc);
-  core::unpack_bits(a, src);
+  if (!vistelmo::has_pixels(a)) return r;
+  vistelmo::ByteRows src(a.nl, a.nc), dst(a.nl, a.nc);
+  vistelmo::unpack_bits(a, src);
   const std::vector<Tap> taps = weighted_taps(m);
-  const core::Interior in = core::window_interior(a.nl, a.nc, taps);
+  const vistelmo::Interior in = vistelmo::window_interior(a.nl, a.nc, taps);
   const int64_t w = total_weight(m);
   // Interior: every window holds all its samples, so white wins where the white weight
   // exceeds half the total; votes summed a tap at a time across the row.
-  const bool fast = core::neighbourhood_tier() != core::Tier::plain && !in.empty() && w <= 65535;
+  const bool fast =
+      vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && !in.empty() && w <= 65535;
   if (fast) {
-    const core::SpanKernels& k = core::span_kernels();
+    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
     if (w <= 255)
       vote_interior<uint8_t>(src, taps, w, in, k.add_weighted_u8, k.above_u8, dst);
     else
       vote_interior<uint16_t>(src, taps, w, in, k.add_weighted_u16, k.above_u16, dst);
   }
   MajorityVote vote{dst.rows.data(), 0, 0};
-  core::traverse_window(src.rows.data(), a.nl, a.nc, taps, vote, fast);
-  core::pack_bits(dst, r);
+  vistelmo::traverse_window(src.rows.data(), a.nl, a.nc, taps, vote, fast);
+  vistelmo::pack_bits(dst, r);
   return r;
 }
 
 IMGGRY mediana(const IMGGRY& a, const IMGGRY& m) {
   const int64_t w = total_weight(m);
   IMGGRY r(a.nl, a.nc);
-  if (!core::has_pixels(a)) return r;
+  if (!vistelmo::has_pixels(a)) return r;
   const std::vector<Tap> taps = weighted_taps(m);
-  const bool fast = median_interior(a, taps, w, core::window_interior(a.nl, a.nc, taps), r);
+  const bool fast = median_interior(a, taps, w, vistelmo::window_interior(a.nl, a.nc, taps), r);
   // The plain walk: everything, or the border band with fewer samples.
   if (w <= 19) {
     VETOR<unsigned char> v(static_cast<int>(w));
     Selection<unsigned char> sel{v, r.rows, 0};
-    core::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);
+    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);
   } else {
     Histogram h{};
     h.dst = r.rows;
-    core::traverse_window(a.rows, a.nl, a.nc, taps, h, fast);
+    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, h, fast);
   }
   return r;
 }

@@ -7,12 +7,10 @@
 #include "processing/algebra/morphology.h"
 #include "processing/algebra/neighbourhood_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
-using core::ShiftedBits;
-using core::Tap;
+using vistelmo::ShiftedBits;
+using vistelmo::Tap;
 
 // Erosion: AND, starting (and reading outside) white.
 struct AndWords {
@@ -42,7 +40,7 @@ void rectangle(IMGBIN& a, int wl, int wc, int64_t hr, int64_t hc) {
     a.backg |= 1u;
   else
     a.backg &= ~1u;
-  if (!core::has_pixels(a)) return;
+  if (!vistelmo::has_pixels(a)) return;
   const int nl = a.nl, nc = a.nc, wpr = a.wpr;
   std::vector<uint32_t> temp(static_cast<size_t>(nl) * wpr, Op::identity);
   int64_t lo, hi;
@@ -65,7 +63,7 @@ void rectangle(IMGBIN& a, int wl, int wc, int64_t hr, int64_t hc) {
         for (int j = 0; j < wpr; j++) Op::apply(acc[j], t[j]);
       }
     }
-    core::store_bits(a.rows[l], acc.data(), wpr, nc);
+    vistelmo::store_bits(a.rows[l], acc.data(), wpr, nc);
   }
 }
 
@@ -73,9 +71,9 @@ void rectangle(IMGBIN& a, int wl, int wc, int64_t hr, int64_t hc) {
 template <class Op>
 IMGBIN by_structure(const IMGBIN& a, const std::vector<Tap>& taps) {
   IMGBIN r(a.nl, a.nc);
-  if (!core::has_pixels(a)) return r;
+  if (!vistelmo::has_pixels(a)) return r;
   const int nl = a.nl, nc = a.nc, wpr = a.wpr;
-  const uint32_t used = core::last_word_mask(nc);
+  const uint32_t used = vistelmo::last_word_mask(nc);
   const ShiftedBits bits(a, Op::identity != 0);
   std::vector<uint32_t> acc(wpr);
   for (int l = 0; l < nl; l++) {
@@ -91,13 +89,13 @@ IMGBIN by_structure(const IMGBIN& a, const std::vector<Tap>& taps) {
       }
       if (decided) break;
     }
-    core::store_bits(r.rows[l], acc.data(), wpr, nc);
+    vistelmo::store_bits(r.rows[l], acc.data(), wpr, nc);
   }
   return r;
 }
 
 std::vector<Tap> white_members(const IMGBIN& b, int sign) {
-  return core::window_taps(b, sign, [](bool v) { return v; });
+  return vistelmo::window_taps(b, sign, [](bool v) { return v; });
 }
 
 // Horizontal runs of members (row offset di, first column offset dj, length).
@@ -161,7 +159,7 @@ void by_runs(const IMGBIN& a, const std::vector<Run>& runs, IMGBIN& out) {
   const size_t per_slot = static_cast<size_t>(wpr) * keys.size();
   std::vector<uint32_t> ring(static_cast<size_t>(wl) * per_slot), acc(wpr), h(stride);
   std::vector<uint32_t> levels(2 * static_cast<size_t>(stride + tail), Op::identity);
-  const uint32_t used = core::last_word_mask(nc);
+  const uint32_t used = vistelmo::last_word_mask(nc);
   auto slot = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * per_slot; };
   // dst[j] = red(m[j], m shifted by d) for the whole line.
   auto step = [&](const uint32_t* m, int64_t d, uint32_t* dst) {
@@ -205,7 +203,7 @@ void by_runs(const IMGBIN& a, const std::vector<Run>& runs, IMGBIN& out) {
       const uint32_t* line = slot(l + runs[k].di - rmin) + which[k] * wpr;
       for (int j = 0; j < wpr; j++) Op::apply(acc[j], line[j]);
     }
-    core::store_bits(out.rows[l], acc.data(), wpr, nc);
+    vistelmo::store_bits(out.rows[l], acc.data(), wpr, nc);
   }
 }
 
@@ -220,7 +218,8 @@ bool runs_fit(const IMGBIN& a, const std::vector<Run>& runs) {
 
 template <class Op>
 bool structure_by_runs(const IMGBIN& a, const std::vector<Tap>& taps, IMGBIN& r) {
-  if (core::neighbourhood_tier() == core::Tier::plain || taps.empty() || !core::has_pixels(a))
+  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || taps.empty() ||
+      !vistelmo::has_pixels(a))
     return false;
   const std::vector<Run> runs = member_runs(taps);
   if (!runs_fit(a, runs)) return false;
@@ -231,7 +230,8 @@ bool structure_by_runs(const IMGBIN& a, const std::vector<Tap>& taps, IMGBIN& r)
 // The rectangle as runs: one of wc columns from -hc on each of the wl rows from -hr.
 template <class Op>
 bool rectangle_by_runs(IMGBIN& a, int wl, int wc, int64_t hr, int64_t hc) {
-  if (core::neighbourhood_tier() == core::Tier::plain || wl < 1 || wc < 1 || !core::has_pixels(a))
+  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || wl < 1 || wc < 1 ||
+      !vistelmo::has_pixels(a))
     return false;
   std::vector<Run> runs;
   for (int64_t i = 0; i < wl; i++) runs.push_back({i - hr, -hc, wc});
@@ -277,10 +277,10 @@ IMGBIN operator+(const IMGBIN& a, const IMGBIN& b) {
 IMGBIN hitmiss(const IMGBIN& a, const IMGGRY& m) {
   IMGBIN r(a.nl, a.nc);
   r.backg &= ~1u;
-  if (!core::has_pixels(a)) return r;
-  const auto taps = core::window_taps(m, 1, [](unsigned char v) { return v == 0 || v == 255; });
+  if (!vistelmo::has_pixels(a)) return r;
+  const auto taps = vistelmo::window_taps(m, 1, [](unsigned char v) { return v == 0 || v == 255; });
   const int nl = a.nl, nc = a.nc, wpr = a.wpr;
-  const uint32_t used = core::last_word_mask(nc);
+  const uint32_t used = vistelmo::last_word_mask(nc);
   const bool fill = (a.backg & 1u) != 0;
   const uint32_t outside = fill ? 0xFFFFFFFFu : 0u;
   const ShiftedBits bits(a, fill);
@@ -298,7 +298,7 @@ IMGBIN hitmiss(const IMGBIN& a, const IMGGRY& m) {
       }
       if (!any) break;
     }
-    core::store_bits(r.rows[l], acc.data(), wpr, nc);
+    vistelmo::store_bits(r.rows[l], acc.data(), wpr, nc);
   }
   return r;
 }

@@ -8,11 +8,9 @@
 #include "processing/algebra/morphology.h"
 #include "processing/algebra/neighbourhood_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
-using core::Tap;
+using vistelmo::Tap;
 
 // The running value changes only on a strictly smaller (erosion) or greater (dilation) sample,
 // so a NaN never enters and the first of equal samples stays.
@@ -35,7 +33,7 @@ template <class Img, class Better>
 void rectangle(Img& a, int wl, int wc, int64_t hr, int64_t hc, typename Img::Pixel start,
                Better better) {
   using T = typename Img::Pixel;
-  if (!core::has_pixels(a)) return;
+  if (!vistelmo::has_pixels(a)) return;
   const int nl = a.nl, nc = a.nc;
   const T outside = a.backg;
   auto fold = [&](T& acc, T v) {
@@ -86,11 +84,11 @@ struct RedKernels {
   void (*red_into)(T*, const T*, int64_t);
 };
 
-RedKernels<uint8_t> red_kernels(const core::SpanKernels& k, uint8_t, bool max) {
+RedKernels<uint8_t> red_kernels(const vistelmo::SpanKernels& k, uint8_t, bool max) {
   return max ? RedKernels<uint8_t>{k.max2_u8, k.max_into_u8}
              : RedKernels<uint8_t>{k.min2_u8, k.min_into_u8};
 }
-RedKernels<float> red_kernels(const core::SpanKernels& k, float, bool max) {
+RedKernels<float> red_kernels(const vistelmo::SpanKernels& k, float, bool max) {
   return max ? RedKernels<float>{k.max2_f32, k.max_into_f32}
              : RedKernels<float>{k.min2_f32, k.min_into_f32};
 }
@@ -119,8 +117,8 @@ void window_line(const RedKernels<T>& k, T* line, T* spare, int64_t len, int64_t
 template <class T>
 void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow, int64_t wl,
                      int64_t ocol, int64_t wc, T outside, bool max) {
-  const RedKernels<T> k = red_kernels(core::span_kernels(), T{}, max);
-  const core::AxisRule columns = core::axis_rule(core::AxisRule::kPlain, nc);
+  const RedKernels<T> k = red_kernels(vistelmo::span_kernels(), T{}, max);
+  const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const int64_t h = nl + wl - 1;
   const int64_t strip = std::min<int64_t>(
       nc, std::max<int64_t>(256, (int64_t{1} << 20) / static_cast<int64_t>(h * sizeof(T))));
@@ -138,7 +136,7 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
         std::fill(prow(y), prow(y) + s, outside);
         continue;
       }
-      core::padded_line(src[iy], columns, x0 + ocol, len, outside, line.data());
+      vistelmo::padded_line(src[iy], columns, x0 + ocol, len, outside, line.data());
       window_line(k, line.data(), line.data() + len, len, wc, prow(y), s);
     }
     for (int64_t q = 1; q < p; q *= 2)
@@ -150,7 +148,7 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
 // Whether the span form takes the rectangle.
 template <class Img>
 bool rectangle_fits(const Img& a, int wl, int wc, int64_t hr, int64_t hc) {
-  return core::neighbourhood_tier() != core::Tier::plain && core::has_pixels(a) &&
+  return vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && vistelmo::has_pixels(a) &&
          spans_fit(a.nl, -hr, wl) && spans_fit(a.nc, -hc, wc);
 }
 
@@ -165,7 +163,7 @@ Img rectangle_fast(const Img& a, int wl, int wc, int64_t hr, int64_t hc, typenam
   r.backg = a.backg;
   rectangle_spans(a.rows, r.rows, a.nl, a.nc, -hr, wl, -hc, wc, a.backg, max);
   if constexpr (std::is_floating_point_v<typename Img::Pixel>) {
-    const core::SpanKernels& k = core::span_kernels();
+    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
     for (int l = 0; l < a.nl; l++)
       (max ? k.max_first_f32 : k.min_first_f32)(start, r.rows[l], a.nc);
   }
@@ -200,12 +198,12 @@ struct GreyDilate {
 // Members all of one height s on a full rectangle: clamp(red(p) -/+ s) of the rectangle. Others:
 // one span per member over the image padded with the outside value.
 bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation, IMGGRY& r) {
-  if (core::neighbourhood_tier() == core::Tier::plain || taps.empty()) return false;
-  const core::TapBox box = core::tap_box(taps);
+  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || taps.empty()) return false;
+  const vistelmo::TapBox box = vistelmo::tap_box(taps);
   const int64_t rmin = box.rmin, cmin = box.cmin, wl = box.rows(), wc = box.cols();
   const bool flat = box.equal;
   if (!spans_fit(a.nl, rmin, wl) || !spans_fit(a.nc, cmin, wc)) return false;
-  const core::SpanKernels& k = core::span_kernels();
+  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
   auto tap = dilation ? k.dilate_tap_u8 : k.erode_tap_u8;
   const uint8_t start = dilation ? 0 : 255;
   const int nl = a.nl, nc = a.nc;
@@ -219,7 +217,7 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
       std::copy(acc.begin(), acc.end(), r.rows[l]);
     }
   };
-  if (core::full_box(taps, box)) {
+  if (vistelmo::full_box(taps, box)) {
     rectangle_spans(a.rows, r.rows, nl, nc, rmin, wl, cmin, wc, start, dilation);
     lift();
     return true;
@@ -257,7 +255,7 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     }
   }
   const RedKernels<uint8_t> red = red_kernels(k, uint8_t{}, dilation);
-  const core::AxisRule columns = core::axis_rule(core::AxisRule::kPlain, nc);
+  const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const size_t per_slot = static_cast<size_t>(len) * (1 + lengths.size());
   std::vector<uint8_t> ring(static_cast<size_t>(wl) * per_slot), levels;
   auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * per_slot; };
@@ -265,7 +263,7 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     uint8_t* line = prow(y);
     const int64_t iy = y + rmin;
     if (iy >= 0 && iy < nl)
-      core::padded_line(a.rows[iy], columns, cmin, len, start, line);
+      vistelmo::padded_line(a.rows[iy], columns, cmin, len, start, line);
     else
       std::fill(line, line + len, start);
     if (lengths.empty()) return;
@@ -298,11 +296,11 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
 template <class Visitor>
 IMGGRY by_structure(const IMGGRY& a, const IMGSHT& b, int sign) {
   IMGGRY r(a.nl, a.nc);
-  if (!core::has_pixels(a)) return r;
-  const auto taps = core::window_taps(b, sign, [](short v) { return v != minsht; });
+  if (!vistelmo::has_pixels(a)) return r;
+  const auto taps = vistelmo::window_taps(b, sign, [](short v) { return v != minsht; });
   if (structure_fast(a, taps, sign < 0, r)) return r;
   Visitor v{r, 0};
-  core::traverse_window(a.rows, a.nl, a.nc, taps, v);
+  vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, v);
   return r;
 }
 

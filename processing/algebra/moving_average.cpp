@@ -8,8 +8,6 @@
 #include "processing/algebra/median.h"
 #include "processing/algebra/neighbourhood_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 // A window of s indices about p, p - h .. p - h + s - 1 with h = (s - 1) / 2, split over a line
@@ -56,7 +54,7 @@ void prefix_sums(const std::vector<int64_t>& v, std::vector<int64_t>& p) {
 }
 
 unsigned char grey_mean(int64_t sum, int64_t count) {
-  return core::round_to_byte(static_cast<double>(sum) / static_cast<double>(count));
+  return vistelmo::round_to_byte(static_cast<double>(sum) / static_cast<double>(count));
 }
 
 // Span forms. Rows of the window are virtual rows r - h .. r - h + size - 1: with 'x' each is
@@ -69,15 +67,15 @@ bool spans_fit(int n, int size) { return size >= 1 && size <= 2 * int64_t{n} + 2
 // (edge repeated) or 'e' (zeros).
 template <class T, class U>
 void padded_line(const T* row, int n, const Window& w, bool edge, U* line) {
-  const core::AxisRule rule =
-      core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, n);
-  core::padded_line(row, rule, -w.half, n + w.size - 1, U{0}, line);
+  const vistelmo::AxisRule rule =
+      vistelmo::axis_rule(edge ? vistelmo::AxisRule::kClamp : vistelmo::AxisRule::kPlain, n);
+  vistelmo::padded_line(row, rule, -w.half, n + w.size - 1, U{0}, line);
 }
 
 // dst[x] = line[x] + .. + line[x + size - 1] for x < n: sums over blocks of 1, 2, 4 .. taken
 // for the bits of size (integers, so any grouping is exact).
-void window_sums(const core::SpanKernels& k, int32_t* line, int32_t* spare, int64_t n, int64_t size,
-                 int32_t* dst) {
+void window_sums(const vistelmo::SpanKernels& k, int32_t* line, int32_t* spare, int64_t n,
+                 int64_t size, int32_t* dst) {
   std::fill(dst, dst + n, 0);
   int64_t offset = 0, len = n + size - 1;
   for (int64_t p = 1; p <= size; p *= 2) {
@@ -108,12 +106,12 @@ struct Divisors {
   explicit Divisors(int n) : half(n), rcp(n), d(n), rcp_small(n) {}
   void set(int i, int64_t v) {
     half[i] = 0.5 * static_cast<double>(v);
-    rcp[i] = core::mean_reciprocal(v);
+    rcp[i] = vistelmo::mean_reciprocal(v);
     d[i] = static_cast<int32_t>(v);
-    rcp_small[i] = core::small_mean_reciprocal(v);
+    rcp_small[i] = vistelmo::small_mean_reciprocal(v);
     largest = i == 0 ? v : std::max(largest, v);
   }
-  void mean(const core::SpanKernels& k, const int32_t* s, unsigned char* dst) const {
+  void mean(const vistelmo::SpanKernels& k, const int32_t* s, unsigned char* dst) const {
     const int64_t n = static_cast<int64_t>(d.size());
     if (largest <= 256)
       k.mean_u8_small(s, d.data(), rcp_small.data(), dst, n);
@@ -125,7 +123,7 @@ struct Divisors {
 // Whether the span forms take the window (integer sums of grey stay below 2^31).
 template <class Img>
 bool spans_take(const Img& a, int wl, int wc) {
-  return core::neighbourhood_tier() != core::Tier::plain && core::has_pixels(a) &&
+  return vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && vistelmo::has_pixels(a) &&
          spans_fit(a.nl, wl) && spans_fit(a.nc, wc) && int64_t{wl} * wc < (int64_t{1} << 22);
 }
 
@@ -147,7 +145,7 @@ Img fresh_result(const Img& a, bool separable) {
 IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
   IMGGRY r = fresh_result(a, separable);
   const int nl = a.nl, nc = a.nc;
-  const core::SpanKernels& k = core::span_kernels();
+  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
   const Window wr(wl), wcol(wc);
   const std::vector<int32_t> ccount = inside_counts(nc, wcol);
   std::vector<int32_t> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc);
@@ -155,8 +153,8 @@ IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
   Divisors div(nc), across_div(nc);
   for (int c = 0; c < nc; c++) across_div.set(c, edge ? wc : ccount[c]);
   int64_t div_rows = -1;  // the row count div holds
-  const core::AxisRule rows =
-      core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, nl);
+  const vistelmo::AxisRule rows =
+      vistelmo::axis_rule(edge ? vistelmo::AxisRule::kClamp : vistelmo::AxisRule::kPlain, nl);
   auto enter = [&](int64_t y) {
     const int iy = rows.resolve(y);
     if (iy >= 0) k.add_u8_i32(colsum.data(), a.rows[iy], nc);
@@ -197,14 +195,14 @@ IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
 IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
   IMGFLT r = fresh_result(a, separable);
   const int nl = a.nl, nc = a.nc;
-  const core::SpanKernels& k = core::span_kernels();
+  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
   const Window wr(wl), wcol(wc);
   const std::vector<int32_t> ccount = inside_counts(nc, wcol);
   const int64_t len = nc + wc - 1;
   std::vector<double> acc(nc), div(nc), across_div(nc);
   for (int c = 0; c < nc; c++) across_div[c] = edge ? wc : ccount[c];
-  const core::AxisRule rows =
-      core::axis_rule(edge ? core::AxisRule::kClamp : core::AxisRule::kPlain, nl);
+  const vistelmo::AxisRule rows =
+      vistelmo::axis_rule(edge ? vistelmo::AxisRule::kClamp : vistelmo::AxisRule::kPlain, nl);
   if (separable) {
     std::vector<const float*> window;
     std::vector<float> means(nc);
@@ -250,7 +248,7 @@ IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
 IMGGRY grey_average(IMGGRY& a, int wl, int wc, bool separable, bool edge) {
   if (spans_take(a, wl, wc)) return grey_spans(a, wl, wc, separable, edge);
   IMGGRY t(a.nl, a.nc);
-  if (!core::has_pixels(a)) return separable ? a : t;
+  if (!vistelmo::has_pixels(a)) return separable ? a : t;
   const int nl = a.nl, nc = a.nc;
   const Window wr(wl), wcol(wc);
   std::vector<int64_t> colsum(nc, 0), v(nc), p(nc + 1);
@@ -309,7 +307,7 @@ inline void add_line(double& acc, const float* x, int n, const Span& sp, bool ed
 IMGFLT float_average(IMGFLT& a, int wl, int wc, bool separable, bool edge) {
   if (spans_take(a, wl, wc)) return float_spans(a, wl, wc, separable, edge);
   IMGFLT t(a.nl, a.nc);
-  if (!core::has_pixels(a)) return separable ? a : t;
+  if (!vistelmo::has_pixels(a)) return separable ? a : t;
   const int nl = a.nl, nc = a.nc;
   const Window wr(wl), wcol(wc);
   std::vector<Span> cols(nc);
