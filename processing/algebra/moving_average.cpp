@@ -127,8 +127,8 @@ bool spans_take(const Img& a, int wl, int wc) {
          spans_fit(a.nl, wl) && spans_fit(a.nc, wc) && int64_t{wl} * wc < (int64_t{1} << 22);
 }
 
-// A fresh result: with a's centre and outside value for the separable evaluation (which the
-// Part writes into the operand), the size constructor's for the direct one.
+// A fresh result: with a's centre and outside value for the separable evaluation (whose result
+// is the operand), the size constructor's for the direct one.
 template <class Img>
 Img fresh_result(const Img& a, bool separable) {
   Img r(a.nl, a.nc);
@@ -140,84 +140,92 @@ Img fresh_result(const Img& a, bool separable) {
   return r;
 }
 
+// What both span forms know of the window: its rows and columns, the inside count of each
+// column's window, the rule for rows off the image and the kernels.
+struct SpanWindow {
+  Window wr, wcol;
+  std::vector<int32_t> ccount;
+  vistelmo::AxisRule rows;
+  const vistelmo::SpanKernels& k;
+  SpanWindow(int nl, int nc, int wl, int wc, bool edge)
+      : wr(wl),
+        wcol(wc),
+        ccount(inside_counts(nc, wcol)),
+        rows(vistelmo::axis_rule(edge ? vistelmo::AxisRule::kClamp : vistelmo::AxisRule::kPlain,
+                                 nl)),
+        k(vistelmo::span_kernels()) {}
+};
+
 // Column sums run down the image (the row entering added, the row leaving taken away); each
 // row's vertical means (separable) or column sums (direct) then go across the row.
 IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
   IMGGRY r = fresh_result(a, separable);
+  const SpanWindow w(a.nl, a.nc, wl, wc, edge);
   const int nl = a.nl, nc = a.nc;
-  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
-  const Window wr(wl), wcol(wc);
-  const std::vector<int32_t> ccount = inside_counts(nc, wcol);
   std::vector<int32_t> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc);
   std::vector<unsigned char> means(nc);
   Divisors div(nc), across_div(nc);
-  for (int c = 0; c < nc; c++) across_div.set(c, edge ? wc : ccount[c]);
+  for (int c = 0; c < nc; c++) across_div.set(c, edge ? wc : w.ccount[c]);
   int64_t div_rows = -1;  // the row count div holds
-  const vistelmo::AxisRule rows =
-      vistelmo::axis_rule(edge ? vistelmo::AxisRule::kClamp : vistelmo::AxisRule::kPlain, nl);
   auto enter = [&](int64_t y) {
-    const int iy = rows.resolve(y);
-    if (iy >= 0) k.add_u8_i32(colsum.data(), a.rows[iy], nc);
+    const int iy = w.rows.resolve(y);
+    if (iy >= 0) w.k.add_u8_i32(colsum.data(), a.rows[iy], nc);
   };
   auto leave = [&](int64_t y) {
-    const int iy = rows.resolve(y);
-    if (iy >= 0) k.sub_u8_i32(colsum.data(), a.rows[iy], nc);
+    const int iy = w.rows.resolve(y);
+    if (iy >= 0) w.k.sub_u8_i32(colsum.data(), a.rows[iy], nc);
   };
   auto across = [&](const auto* v) {
-    padded_line(v, nc, wcol, edge, line.data());
-    window_sums(k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
+    padded_line(v, nc, w.wcol, edge, line.data());
+    window_sums(w.k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
   };
-  for (int64_t y = -wr.half; y < wl - wr.half; y++) enter(y);
+  for (int64_t y = -w.wr.half; y < wl - w.wr.half; y++) enter(y);
   for (int l = 0; l < nl; l++) {
     if (l > 0) {
-      leave(l - 1 - wr.half);
-      enter(l - 1 - wr.half + wl);
+      leave(l - 1 - w.wr.half);
+      enter(l - 1 - w.wr.half + wl);
     }
-    const int64_t rows_in = edge ? wl : wr.at(l, nl).inside();
+    const int64_t rows_in = edge ? wl : w.wr.at(l, nl).inside();
     if (rows_in != div_rows) {
       for (int c = 0; c < nc; c++)
-        div.set(c, separable ? rows_in : rows_in * (edge ? wc : ccount[c]));
+        div.set(c, separable ? rows_in : rows_in * (edge ? wc : w.ccount[c]));
       div_rows = rows_in;
     }
     if (separable) {
-      div.mean(k, colsum.data(), means.data());
+      div.mean(w.k, colsum.data(), means.data());
       across(means.data());
-      across_div.mean(k, sums.data(), r.rows[l]);
+      across_div.mean(w.k, sums.data(), r.rows[l]);
     } else {
       across(colsum.data());
-      div.mean(k, sums.data(), r.rows[l]);
+      div.mean(w.k, sums.data(), r.rows[l]);
     }
   }
   return r;
 }
 
-// Each pixel's double sum in the Part's order (rows, then columns within a row).
+// Each pixel's double sum in window order (rows, then columns within a row).
 IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
   IMGFLT r = fresh_result(a, separable);
+  const SpanWindow w(a.nl, a.nc, wl, wc, edge);
   const int nl = a.nl, nc = a.nc;
-  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
-  const Window wr(wl), wcol(wc);
-  const std::vector<int32_t> ccount = inside_counts(nc, wcol);
   const int64_t len = nc + wc - 1;
   std::vector<double> acc(nc), div(nc), across_div(nc);
-  for (int c = 0; c < nc; c++) across_div[c] = edge ? wc : ccount[c];
-  const vistelmo::AxisRule rows =
-      vistelmo::axis_rule(edge ? vistelmo::AxisRule::kClamp : vistelmo::AxisRule::kPlain, nl);
+  for (int c = 0; c < nc; c++) across_div[c] = edge ? wc : w.ccount[c];
   if (separable) {
     std::vector<const float*> window;
     std::vector<float> means(nc);
     std::vector<double> line(len);
     for (int l = 0; l < nl; l++) {
       window.clear();
-      for (int64_t y = l - wr.half; y < l - wr.half + wl; y++)
-        if (rows.resolve(y) >= 0) window.push_back(a.rows[rows.resolve(y)]);
-      k.window_sum_f32(window.data(), static_cast<int64_t>(window.size()), 1, acc.data(), nc);
-      std::fill(div.begin(), div.end(), static_cast<double>(edge ? wl : wr.at(l, nl).inside()));
-      k.mean_f32(acc.data(), div.data(), means.data(), nc);
-      padded_line(means.data(), nc, wcol, edge, line.data());
+      for (int64_t y = l - w.wr.half; y < l - w.wr.half + wl; y++)
+        if (w.rows.resolve(y) >= 0) window.push_back(a.rows[w.rows.resolve(y)]);
+      w.k.window_sum_f32(window.data(), static_cast<int64_t>(window.size()), 1, acc.data(), nc);
+      std::fill(div.begin(), div.end(), static_cast<double>(edge ? wl : w.wr.at(l, nl).inside()));
+      w.k.mean_f32(acc.data(), div.data(), means.data(), nc);
+      padded_line(means.data(), nc, w.wcol, edge, line.data());
       const double* lines[] = {line.data()};
-      k.window_sum_f64(lines, 1, wc, acc.data(), nc);
-      k.mean_f32(acc.data(), across_div.data(), r.rows[l], nc);
+      w.k.window_sum_f64(lines, 1, wc, acc.data(), nc);
+      w.k.mean_f32(acc.data(), across_div.data(), r.rows[l], nc);
     }
     return r;
   }
@@ -227,20 +235,20 @@ IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
   std::vector<const double*> lines;
   auto slot = [&](int64_t y) { return ((y % wl) + wl) % wl; };
   auto load = [&](int64_t y) {
-    const int iy = rows.resolve(y);
+    const int iy = w.rows.resolve(y);
     present[slot(y)] = iy >= 0;
-    if (iy >= 0) padded_line(a.rows[iy], nc, wcol, edge, ring.data() + slot(y) * len);
+    if (iy >= 0) padded_line(a.rows[iy], nc, w.wcol, edge, ring.data() + slot(y) * len);
   };
-  for (int64_t y = -wr.half; y + 1 < wl - wr.half; y++) load(y);
+  for (int64_t y = -w.wr.half; y + 1 < wl - w.wr.half; y++) load(y);
   for (int l = 0; l < nl; l++) {
-    load(l - wr.half + wl - 1);
+    load(l - w.wr.half + wl - 1);
     lines.clear();
-    for (int64_t y = l - wr.half; y < l - wr.half + wl; y++)
+    for (int64_t y = l - w.wr.half; y < l - w.wr.half + wl; y++)
       if (present[slot(y)]) lines.push_back(ring.data() + slot(y) * len);
-    k.window_sum_f64(lines.data(), static_cast<int64_t>(lines.size()), wc, acc.data(), nc);
-    const double rows_in = static_cast<double>(edge ? wl : wr.at(l, nl).inside());
+    w.k.window_sum_f64(lines.data(), static_cast<int64_t>(lines.size()), wc, acc.data(), nc);
+    const double rows_in = static_cast<double>(edge ? wl : w.wr.at(l, nl).inside());
     for (int c = 0; c < nc; c++) div[c] = rows_in * across_div[c];
-    k.mean_f32(acc.data(), div.data(), r.rows[l], nc);
+    w.k.mean_f32(acc.data(), div.data(), r.rows[l], nc);
   }
   return r;
 }
