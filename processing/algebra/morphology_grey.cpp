@@ -100,12 +100,17 @@ bool spans_fit(int n, int64_t offset, int64_t size) {
 
 // Window of size samples at offsets offset .. offset + size - 1. red(m[x], m[x + size - p])
 // of the two halves, m being red over p = the largest power of two <= size.
+// The levels are made whole vectors long (kSlack past the line, where line and spare have room)
+// so that the kernels run without a scalar tail.
+constexpr int64_t kSlack = 64;
+inline int64_t whole_vectors(int64_t n) { return (n + 31) & ~int64_t{31}; }
+
 template <class T>
 void window_line(const RedKernels<T>& k, T* line, T* spare, int64_t len, int64_t size, T* dst,
                  int64_t n) {
   int64_t p = 1;
   for (; 2 * p <= size; p *= 2) {
-    k.red2(line, line + p, spare, len - 2 * p + 1);
+    k.red2(line, line + p, spare, whole_vectors(len - 2 * p + 1));
     std::swap(line, spare);
   }
   k.red2(line, line + (size - p), dst, n);
@@ -120,10 +125,12 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
   const RedKernels<T> k = red_kernels(vistelmo::span_kernels(), T{}, max);
   const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const int64_t h = nl + wl - 1;
+  // Strips of whole vectors' width, so that only the last one has a tail.
   const int64_t strip = std::min<int64_t>(
-      nc, std::max<int64_t>(256, (int64_t{1} << 20) / static_cast<int64_t>(h * sizeof(T))));
+      nc, std::max<int64_t>(256, (int64_t{1} << 20) / static_cast<int64_t>(h * sizeof(T))) & ~63);
   std::vector<T> plane(static_cast<size_t>(h) * strip);
-  std::vector<T> line(2 * static_cast<size_t>(strip + wc - 1));
+  // line and spare, each with room for kSlack past its end.
+  std::vector<T> line(2 * static_cast<size_t>(strip + wc - 1 + 2 * kSlack));
   auto prow = [&](int64_t y) { return plane.data() + static_cast<size_t>(y) * strip; };
   int64_t p = 1;
   while (2 * p <= wl) p *= 2;
@@ -137,7 +144,7 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
         continue;
       }
       vistelmo::padded_line(src[iy], columns, x0 + ocol, len, outside, line.data());
-      window_line(k, line.data(), line.data() + len, len, wc, prow(y), s);
+      window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, prow(y), s);
     }
     for (int64_t q = 1; q < p; q *= 2)
       for (int64_t y = 0; y + 2 * q <= h; y++) k.red_into(prow(y), prow(y + q), s);
