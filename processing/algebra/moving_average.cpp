@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "images/colour_internal.h"
@@ -74,17 +75,18 @@ void padded_line(const T* row, int n, const Window& w, bool edge, U* line) {
 
 // dst[x] = line[x] + .. + line[x + size - 1] for x < n: sums over blocks of 1, 2, 4 .. taken
 // for the bits of size (integers, so any grouping is exact).
-void window_sums(const vistelmo::SpanKernels& k, int32_t* line, int32_t* spare, int64_t n,
-                 int64_t size, int32_t* dst) {
-  std::fill(dst, dst + n, 0);
+template <class S>
+void window_sums(const vistelmo::SumKernels<S>& k, S* line, S* spare, int64_t n, int64_t size,
+                 S* dst) {
+  std::fill(dst, dst + n, S{0});
   int64_t offset = 0, len = n + size - 1;
   for (int64_t p = 1; p <= size; p *= 2) {
     if (size & p) {
-      k.add_into_i32(dst, line + offset, n);
+      k.add_into(dst, line + offset, n);
       offset += p;
     }
     if (2 * p > size) break;
-    k.add2_i32(line, line + p, spare, len - p);
+    k.add2(line, line + p, spare, len - p);
     len -= p;
     std::swap(line, spare);
   }
@@ -97,26 +99,34 @@ std::vector<int32_t> inside_counts(int n, const Window& w) {
   return v;
 }
 
-// Divisors of a line of grey means, in the form mean_u8 takes.
+template <class S>
+const vistelmo::SumKernels<S>& sums_of(const vistelmo::SpanKernels& k) {
+  if constexpr (std::is_same_v<S, uint16_t>)
+    return k.sums16;
+  else
+    return k.sums32;
+}
+
+// Divisors of a line of grey means, in the forms the mean kernels take.
 struct Divisors {
   std::vector<double> half, rcp;
-  std::vector<int32_t> d;
-  std::vector<float> rcp_small;
+  std::vector<float> d, rcp_small;
   int64_t largest = 0;
   explicit Divisors(int n) : half(n), rcp(n), d(n), rcp_small(n) {}
   void set(int i, int64_t v) {
     half[i] = 0.5 * static_cast<double>(v);
     rcp[i] = vistelmo::mean_reciprocal(v);
-    d[i] = static_cast<int32_t>(v);
+    d[i] = static_cast<float>(v);
     rcp_small[i] = vistelmo::small_mean_reciprocal(v);
     largest = i == 0 ? v : std::max(largest, v);
   }
-  void mean(const vistelmo::SpanKernels& k, const int32_t* s, unsigned char* dst) const {
+  template <class S>
+  void mean(const vistelmo::SpanKernels& k, const S* s, unsigned char* dst) const {
     const int64_t n = static_cast<int64_t>(d.size());
-    if (largest <= 256)
-      k.mean_u8_small(s, d.data(), rcp_small.data(), dst, n);
-    else
-      k.mean_u8(s, half.data(), rcp.data(), dst, n);
+    if constexpr (std::is_same_v<S, int32_t>) {
+      if (largest > 256) return k.mean_u8(s, half.data(), rcp.data(), dst, n);
+    }
+    sums_of<S>(k).mean_small(s, d.data(), rcp_small.data(), dst, n);
   }
 };
 
@@ -158,26 +168,29 @@ struct SpanWindow {
 
 // Column sums run down the image (the row entering added, the row leaving taken away); each
 // row's vertical means (separable) or column sums (direct) then go across the row.
+// S holds the sums: 16 bits where every sum stays below 2^16 (and every divisor <= 256).
+template <class S>
 IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
   IMGGRY r = fresh_result(a, separable);
   const SpanWindow w(a.nl, a.nc, wl, wc, edge);
   const int nl = a.nl, nc = a.nc;
-  std::vector<int32_t> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc);
+  const vistelmo::SumKernels<S>& sk = sums_of<S>(w.k);
+  std::vector<S> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc);
   std::vector<unsigned char> means(nc);
   Divisors div(nc), across_div(nc);
   for (int c = 0; c < nc; c++) across_div.set(c, edge ? wc : w.ccount[c]);
   int64_t div_rows = -1;  // the row count div holds
   auto enter = [&](int64_t y) {
     const int iy = w.rows.resolve(y);
-    if (iy >= 0) w.k.add_u8_i32(colsum.data(), a.rows[iy], nc);
+    if (iy >= 0) sk.add_u8(colsum.data(), a.rows[iy], nc);
   };
   auto leave = [&](int64_t y) {
     const int iy = w.rows.resolve(y);
-    if (iy >= 0) w.k.sub_u8_i32(colsum.data(), a.rows[iy], nc);
+    if (iy >= 0) sk.sub_u8(colsum.data(), a.rows[iy], nc);
   };
   auto across = [&](const auto* v) {
     padded_line(v, nc, w.wcol, edge, line.data());
-    window_sums(w.k, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
+    window_sums(sk, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
   };
   for (int64_t y = -w.wr.half; y < wl - w.wr.half; y++) enter(y);
   for (int l = 0; l < nl; l++) {
@@ -254,7 +267,11 @@ IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
 }
 
 IMGGRY grey_average(IMGGRY& a, int wl, int wc, bool separable, bool edge) {
-  if (spans_take(a, wl, wc)) return grey_spans(a, wl, wc, separable, edge);
+  if (spans_take(a, wl, wc)) {
+    const bool narrow = separable ? wl <= 256 && wc <= 256 : int64_t{wl} * wc <= 256;
+    return narrow ? grey_spans<uint16_t>(a, wl, wc, separable, edge)
+                  : grey_spans<int32_t>(a, wl, wc, separable, edge);
+  }
   IMGGRY t(a.nl, a.nc);
   if (!vistelmo::has_pixels(a)) return separable ? a : t;
   const int nl = a.nl, nc = a.nc;

@@ -148,6 +148,18 @@ Tier neighbourhood_tier();
 // Returns false (and changes nothing) for avx2 on a CPU without it.
 bool set_neighbourhood_tier(Tier t);
 
+// Integer sums of S: acc[i] += b[i] (or -=); dst[i] = a[i] + b[i]; acc[i] += b[i]; and
+// dst[i] = round(s[i] / d[i]) (halves up) for d[i] <= 256 as (2 s[i] + d[i]) rcp[i] truncated,
+// rcp[i] = small_mean_reciprocal(d[i]).
+template <class S>
+struct SumKernels {
+  void (*add_u8)(S* acc, const uint8_t* b, int64_t n);
+  void (*sub_u8)(S* acc, const uint8_t* b, int64_t n);
+  void (*add2)(const S* a, const S* b, S* dst, int64_t n);
+  void (*add_into)(S* acc, const S* b, int64_t n);
+  void (*mean_small)(const S* s, const float* d, const float* rcp, uint8_t* dst, int64_t n);
+};
+
 // Span kernels: each works along n consecutive elements of rows given by pointers, so that
 // window filters run tap outer, output pixels inner. red(x, y) is the minimum or maximum that
 // keeps x on ties and never takes a NaN over a number (x comes first in window order).
@@ -181,18 +193,12 @@ struct SpanKernels {
   void (*above_u16)(const uint16_t* acc, int half, uint8_t* dst, int64_t n);
   // Histogram counts: acc[i] += plus[i] - minus[i].
   void (*add_sub_u16)(uint16_t* acc, const uint16_t* plus, const uint16_t* minus, int64_t n);
-  // Integer sums: acc[i] += b[i] (or -=); dst[i] = a[i] + b[i].
-  void (*add_u8_i32)(int32_t* acc, const uint8_t* b, int64_t n);
-  void (*sub_u8_i32)(int32_t* acc, const uint8_t* b, int64_t n);
-  void (*add2_i32)(const int32_t* a, const int32_t* b, int32_t* dst, int64_t n);
-  void (*add_into_i32)(int32_t* acc, const int32_t* b, int64_t n);
+  // Integer sums in 32 bits, and in 16 where they stay below 2^16.
+  SumKernels<int32_t> sums32;
+  SumKernels<uint16_t> sums16;
   // dst[i] = round(s[i] / d) (halves up) for 0 <= s[i] <= 255 d, 0 < d < 2^22, given
   // half[i] = d / 2 and rcp[i] = mean_reciprocal(d).
   void (*mean_u8)(const int32_t* s, const double* half, const double* rcp, uint8_t* dst, int64_t n);
-  // The same for d <= 256 in floats, eight at a time: dst[i] = (2 s[i] + d[i]) rcp[i] truncated,
-  // rcp[i] = small_mean_reciprocal(d[i]).
-  void (*mean_u8_small)(const int32_t* s, const int32_t* d, const float* rcp, uint8_t* dst,
-                        int64_t n);
   // dst[i] = the double sum, from 0, of lines[r][i + j] for r < rows, j < w, in that order.
   void (*window_sum_f32)(const float* const* lines, int64_t rows, int64_t w, double* dst,
                          int64_t n);

@@ -192,32 +192,35 @@ void add_sub_u16(uint16_t* __restrict acc, const uint16_t* __restrict plus,
   for (int64_t i = 0; i < n; i++) acc[i] = static_cast<uint16_t>(acc[i] + plus[i] - minus[i]);
 }
 
-void add_u8_i32(int32_t* __restrict acc, const uint8_t* __restrict b, int64_t n) {
-  for (int64_t i = 0; i < n; i++) acc[i] += b[i];
+template <class S>
+void add_u8(S* __restrict acc, const uint8_t* __restrict b, int64_t n) {
+  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<S>(acc[i] + b[i]);
 }
-void sub_u8_i32(int32_t* __restrict acc, const uint8_t* __restrict b, int64_t n) {
-  for (int64_t i = 0; i < n; i++) acc[i] -= b[i];
+template <class S>
+void sub_u8(S* __restrict acc, const uint8_t* __restrict b, int64_t n) {
+  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<S>(acc[i] - b[i]);
 }
-void add2_i32(const int32_t* __restrict a, const int32_t* __restrict b, int32_t* __restrict dst,
-              int64_t n) {
-  for (int64_t i = 0; i < n; i++) dst[i] = a[i] + b[i];
+template <class S>
+void add2(const S* __restrict a, const S* __restrict b, S* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = static_cast<S>(a[i] + b[i]);
 }
-
-void add_into_i32(int32_t* __restrict acc, const int32_t* __restrict b, int64_t n) {
-  for (int64_t i = 0; i < n; i++) acc[i] += b[i];
+template <class S>
+void add_into(S* __restrict acc, const S* __restrict b, int64_t n) {
+  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<S>(acc[i] + b[i]);
+}
+// 2 s + d is an integer below 2^24 here, so the float sum is exact.
+template <class S>
+void mean_small(const S* __restrict s, const float* __restrict d, const float* __restrict rcp,
+                uint8_t* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++)
+    dst[i] = static_cast<uint8_t>(
+        static_cast<int32_t>((2.0f * static_cast<float>(s[i]) + d[i]) * rcp[i]));
 }
 
 void mean_u8(const int32_t* __restrict s, const double* __restrict half,
              const double* __restrict rcp, uint8_t* __restrict dst, int64_t n) {
   for (int64_t i = 0; i < n; i++)
     dst[i] = static_cast<uint8_t>(static_cast<int32_t>((s[i] + half[i]) * rcp[i]));
-}
-
-void mean_u8_small(const int32_t* __restrict s, const int32_t* __restrict d,
-                   const float* __restrict rcp, uint8_t* __restrict dst, int64_t n) {
-  for (int64_t i = 0; i < n; i++)
-    dst[i] =
-        static_cast<uint8_t>(static_cast<int32_t>(static_cast<float>(2 * s[i] + d[i]) * rcp[i]));
 }
 
 typedef double Doubles4 __attribute__((vector_size(32)));
@@ -268,33 +271,31 @@ void mean_f32(const double* __restrict acc, const double* __restrict div, float*
   for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(acc[i] / div[i]);
 }
 
-const SpanKernels kSpans = {reduce2<MinOf, uint8_t>,
-                            reduce2<MaxOf, uint8_t>,
-                            reduce2<MinOf, float>,
-                            reduce2<MaxOf, float>,
-                            reduce_into<MinOf, uint8_t>,
-                            reduce_into<MaxOf, uint8_t>,
-                            reduce_into<MinOf, float>,
-                            reduce_into<MaxOf, float>,
-                            reduce_first<MinOf, float>,
-                            reduce_first<MaxOf, float>,
-                            erode_tap,
-                            dilate_tap,
-                            median3,
-                            median5,
-                            unpack_bits,
-                            pack_bits,
-                            add_weighted<uint8_t>,
-                            above<uint8_t>,
-                            add_weighted<uint16_t>,
-                            above<uint16_t>,
-                            add_sub_u16,
-                            add_u8_i32,
-                            sub_u8_i32,
-                            add2_i32,
-                            add_into_i32,
-                            mean_u8,
-                            mean_u8_small,
-                            window_sum<float>,
-                            window_sum<double>,
-                            mean_f32};
+const SpanKernels kSpans = {
+    reduce2<MinOf, uint8_t>,
+    reduce2<MaxOf, uint8_t>,
+    reduce2<MinOf, float>,
+    reduce2<MaxOf, float>,
+    reduce_into<MinOf, uint8_t>,
+    reduce_into<MaxOf, uint8_t>,
+    reduce_into<MinOf, float>,
+    reduce_into<MaxOf, float>,
+    reduce_first<MinOf, float>,
+    reduce_first<MaxOf, float>,
+    erode_tap,
+    dilate_tap,
+    median3,
+    median5,
+    unpack_bits,
+    pack_bits,
+    add_weighted<uint8_t>,
+    above<uint8_t>,
+    add_weighted<uint16_t>,
+    above<uint16_t>,
+    add_sub_u16,
+    {add_u8<int32_t>, sub_u8<int32_t>, add2<int32_t>, add_into<int32_t>, mean_small<int32_t>},
+    {add_u8<uint16_t>, sub_u8<uint16_t>, add2<uint16_t>, add_into<uint16_t>, mean_small<uint16_t>},
+    mean_u8,
+    window_sum<float>,
+    window_sum<double>,
+    mean_f32};

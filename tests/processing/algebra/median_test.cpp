@@ -266,8 +266,8 @@ const Letters kLetters[] = {{'s', 'e'}, {'s', 'x'}, {'n', 'e'}, {'n', 'x'}};
 struct Win {
   int nl, nc;
 };
-const Win kWindows[] = {{1, 1}, {3, 3}, {4, 1},  {1, 4},  {2, 2},
-                        {5, 2}, {9, 9}, {2, 70}, {15, 7}, {3, 600}};
+const Win kWindows[] = {{1, 1}, {3, 3},  {4, 1},  {1, 4},   {2, 2},  {5, 2},
+                        {9, 9}, {2, 70}, {15, 7}, {3, 600}, {20, 20}};
 
 TEST(MovingAverage, GreyAndFloatMatchReference) {
   Rng g(16);
@@ -300,22 +300,26 @@ TEST(MovingAverage, GreyAndFloatMatchReference) {
 }
 
 // The span kernels round grey means without dividing: every sum of every divisor up to 256
-// (the float kernel) and a spread of sums for larger divisors (the double one), as round() does.
+// (the float kernels, sums in 32 and 16 bits) and a spread of sums for larger divisors (the double
+// one), as round() does.
 TEST(MovingAverage, MeanKernelsRoundLikeRound) {
   fixtures::for_each_tier([] {
     const vistelmo::SpanKernels& k = vistelmo::span_kernels();
     for (int d = 1; d <= 256; d++) {
       const int n = 255 * d + 1;
-      std::vector<int32_t> s(n), dd(n, d);
-      for (int i = 0; i < n; i++) s[i] = i;
-      std::vector<float> rs(n, vistelmo::small_mean_reciprocal(d));
+      std::vector<int32_t> s(n);
+      std::vector<uint16_t> s16(n);
+      for (int i = 0; i < n; i++) s[i] = s16[i] = static_cast<uint16_t>(i);
+      std::vector<float> dd(n, static_cast<float>(d)), rs(n, vistelmo::small_mean_reciprocal(d));
       std::vector<double> half(n, 0.5 * d), rcp(n, vistelmo::mean_reciprocal(d));
-      std::vector<unsigned char> small(n), big(n);
-      k.mean_u8_small(s.data(), dd.data(), rs.data(), small.data(), n);
+      std::vector<unsigned char> small(n), small16(n), big(n);
+      k.sums32.mean_small(s.data(), dd.data(), rs.data(), small.data(), n);
+      k.sums16.mean_small(s16.data(), dd.data(), rs.data(), small16.data(), n);
       k.mean_u8(s.data(), half.data(), rcp.data(), big.data(), n);
       for (int i = 0; i < n; i++) {
         const int want = static_cast<int>(std::round(static_cast<double>(i) / d));
         ASSERT_EQ(small[i], want) << i << " / " << d;
+        ASSERT_EQ(small16[i], want) << i << " / " << d;
         ASSERT_EQ(big[i], want) << i << " / " << d;
       }
     }
