@@ -142,10 +142,6 @@ void sliding_histogram(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
   }
 }
 
-// Equal weights on a full rectangle of hl x hc (fewer than 2^16 members): one histogram per
-// column over the window's rows, moved down a row at a time; the window's histogram moves
-// right by adding one column's and taking away another's. A coarse histogram of 16 levels a bin
-// finds the median's bin, the fine one its level.
 // The first of 16 bins at which the running count reaches target (counted without branches,
 // which a median's data would mispredict).
 inline int first_reaching(const uint16_t* h, int32_t target) {
@@ -158,6 +154,10 @@ inline int first_reaching(const uint16_t* h, int32_t target) {
   return below;
 }
 
+// Equal weights on a full rectangle of hl x hc (fewer than 2^16 members): one histogram per
+// column over the window's rows, moved down a row at a time; the window's histogram moves
+// right by adding one column's and taking away another's. A coarse histogram of 16 levels a bin
+// finds the median's bin, the fine one its level.
 void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin, int64_t hc,
                        const vistelmo::Interior& in, IMGGRY& r) {
   const vistelmo::SpanKernels& k = vistelmo::span_kernels();

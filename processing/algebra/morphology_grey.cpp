@@ -202,8 +202,9 @@ struct GreyDilate {
   void finish(int l, int c) { r.rows[l][c] = static_cast<unsigned char>(acc); }
 };
 
-// Members all of one height s on a full rectangle: clamp(red(p) -/+ s) of the rectangle. Others:
-// one span per member over the image padded with the outside value.
+// Members all of one height s: clamp(red(p) -/+ s), by the separable rectangle when they fill
+// their bounding box, else by runs of members along rows. Other elements: one saturating span
+// per member over rows padded with the outside value.
 bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation, IMGGRY& r) {
   if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || taps.empty()) return false;
   const vistelmo::TapBox box = vistelmo::tap_box(taps);
