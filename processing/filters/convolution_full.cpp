@@ -1,5 +1,6 @@
 // Full-size correlation and convolution computed directly in the spatial domain.
 #include <complex>
+#include <vector>
 
 #include "processing/filters/convolution.h"
 #include "processing/filters/convolve_internal.h"
@@ -21,10 +22,6 @@ struct ComplexProduct {
   }
 };
 
-struct DoubleProduct {
-  double operator()(double t, double s) const { return t * s; }
-};
-
 // The full-size grid of a against b: dir = -1 convolves, +1 correlates. Outside a counts 0.
 template <class Acc, class P, class Prod, class Store>
 void full(const core::PlaneRef<P>& a, const core::KernelRef<P>& b, int dir, Prod prod,
@@ -36,11 +33,23 @@ void full(const core::PlaneRef<P>& a, const core::KernelRef<P>& b, int dir, Prod
   core::correlate<Acc>(z, 'n', nl, nc, b, row0, col0, dir, prod, store);
 }
 
+// The real operands through the real traversal: mode 'n' over a with outside value 0.
+template <class P, class Out>
+void full_real(const core::PlaneRef<P>& a, const std::vector<double>& taps, int kl, int kc, int dir,
+               Out* const* out, int nl, int nc) {
+  core::PlaneRef<P> z = a;
+  z.backg = P{};
+  const int row0 = dir < 0 ? 0 : -(kl - 1), col0 = dir < 0 ? 0 : -(kc - 1);
+  core::RowStore<Out> store{out, std::vector<double>(nc > 0 ? nc : 0)};
+  core::correlate_real(z, core::Widen{}, 'n', nl, nc, taps.data(), kl, kc, row0, col0, dir, store);
+}
+
 IMGFLT full_image(const IMGFLT& a, const IMGFLT& b, int dir) {
   IMGFLT r(a.nl() + b.nl() - 1, a.nc() + b.nc() - 1);
-  full<double>(core::plane_of(a), core::KernelRef<float>{b.data, b.nl(), b.nc()}, dir,
-               core::RealProduct{},
-               [&r](int i, int j, double s) { r.rows[i][j] = static_cast<float>(s); });
+  const int kl = b.nl() > 0 && b.nc() > 0 && b.data ? b.nl() : 0, kc = kl > 0 ? b.nc() : 0;
+  if (r.nl() < 1 || r.nc() < 1) return r;
+  full_real(core::plane_of(a), std::vector<double>(b.data, b.data + size_t(kl) * kc), kl, kc, dir,
+            r.rows, r.nl(), r.nc());
   return r;
 }
 
@@ -50,6 +59,17 @@ IMGCPX full_image(const IMGCPX& a, const IMGCPX& b, int dir) {
       core::plane_of(a), core::KernelRef<CPXF>{b.data, b.nl(), b.nc()}, dir,
       [p = ComplexProduct<CPXF>{dir > 0}](CPXF t, CPXF s) { return CPXD(p(t, s)); },
       [&r](int i, int j, CPXD s) { r.rows[i][j] = CPXF(s); });
+  return r;
+}
+
+VETOR<double> full_vector(const VETOR<double>& a, const VETOR<double>& b, int dir) {
+  VETOR<double> r(a.n() + b.n() - 1);
+  if (r.n() < 1) return r;
+  const double* row = a.data;
+  const int kc = b.n() > 0 && b.data ? b.n() : 0;
+  double* out = r.data;
+  full_real(core::PlaneRef<double>{&row, 1, a.n(), 0, 0, 0.0},
+            std::vector<double>(b.data, b.data + kc), kc > 0 ? 1 : 0, kc, dir, &out, 1, r.n());
   return r;
 }
 
@@ -72,10 +92,10 @@ IMGCPX conv(const IMGCPX& a, const IMGCPX& b) { return full_image(a, b, -1); }
 IMGCPX xcorr(const IMGCPX& a, const IMGCPX& b) { return full_image(a, b, 1); }
 
 VETOR<double> conv(const VETOR<double>& a, const VETOR<double>& b) {
-  return full_vector(a, b, -1, DoubleProduct{});
+  return full_vector(a, b, -1);
 }
 VETOR<double> xcorr(const VETOR<double>& a, const VETOR<double>& b) {
-  return full_vector(a, b, 1, DoubleProduct{});
+  return full_vector(a, b, 1);
 }
 VETOR<CPXD> conv(const VETOR<CPXD>& a, const VETOR<CPXD>& b) {
   return full_vector(a, b, -1, ComplexProduct<CPXD>{false});
