@@ -13,7 +13,7 @@ namespace {
 template <class Img>
 Img convolve_same(const Img& a, typename Img::Pixel backg, const Img& k, char modo) {
   using Pixel = typename Img::Pixel;
-  Img r(a.nl(), a.nc());
+  Img r = core::fresh_image<Img>(a.nl(), a.nc());
   const int kl = k.nl() > 0 && k.nc() > 0 && k.data ? k.nl() : 0, kc = kl > 0 ? k.nc() : 0;
   const std::vector<double> taps(k.data, k.data + size_t(kl) * kc);
   core::RowStore<Pixel> store{r.rows, std::vector<double>(a.nc() > 0 ? a.nc() : 0)};

@@ -45,7 +45,7 @@ void full_real(const core::PlaneRef<P>& a, const std::vector<double>& taps, int 
 }
 
 IMGFLT full_image(const IMGFLT& a, const IMGFLT& b, int dir) {
-  IMGFLT r(a.nl() + b.nl() - 1, a.nc() + b.nc() - 1);
+  IMGFLT r = core::fresh_image<IMGFLT>(a.nl() + b.nl() - 1, a.nc() + b.nc() - 1);
   const int kl = b.nl() > 0 && b.nc() > 0 && b.data ? b.nl() : 0, kc = kl > 0 ? b.nc() : 0;
   if (r.nl() < 1 || r.nc() < 1) return r;
   full_real(core::plane_of(a), std::vector<double>(b.data, b.data + size_t(kl) * kc), kl, kc, dir,
@@ -91,12 +91,8 @@ IMGFLT filtlin(const IMGFLT& a, const IMGFLT& b) { return full_image(a, b, 1); }
 IMGCPX conv(const IMGCPX& a, const IMGCPX& b) { return full_image(a, b, -1); }
 IMGCPX xcorr(const IMGCPX& a, const IMGCPX& b) { return full_image(a, b, 1); }
 
-VETOR<double> conv(const VETOR<double>& a, const VETOR<double>& b) {
-  return full_vector(a, b, -1);
-}
-VETOR<double> xcorr(const VETOR<double>& a, const VETOR<double>& b) {
-  return full_vector(a, b, 1);
-}
+VETOR<double> conv(const VETOR<double>& a, const VETOR<double>& b) { return full_vector(a, b, -1); }
+VETOR<double> xcorr(const VETOR<double>& a, const VETOR<double>& b) { return full_vector(a, b, 1); }
 VETOR<CPXD> conv(const VETOR<CPXD>& a, const VETOR<CPXD>& b) {
   return full_vector(a, b, -1, ComplexProduct<CPXD>{false});
 }

@@ -49,22 +49,40 @@ __attribute__((always_inline)) inline void row_body(const double* const* rows, c
   }
 }
 
-void row_baseline(const double* const* rows, const double* taps, int kl, int kc, int dir, int n,
-                  double* out) {
-  row_body<V2, 8>(rows, taps, kl, kc, dir, n, out);
+// Conversions between the float rows of an image and the double rows of the kernel.
+__attribute__((always_inline)) inline void widen_body(const float* s, double* d, int n) {
+  for (int j = 0; j < n; j++) d[j] = s[j];
+}
+__attribute__((always_inline)) inline void narrow_body(const double* s, float* d, int n) {
+  for (int j = 0; j < n; j++) d[j] = static_cast<float>(s[j]);
+}
+__attribute__((always_inline)) inline void round_body(double* d, int n) {
+  for (int j = 0; j < n; j++) d[j] = static_cast<float>(d[j]);
 }
 
-__attribute__((target("avx2"))) void row_avx2(const double* const* rows, const double* taps,
-                                              int kl, int kc, int dir, int n, double* out) {
-  row_body<V4, 8>(rows, taps, kl, kc, dir, n, out);
-}
+// One set of kernels per instruction set.
+struct Kernels {
+  void (*row)(const double* const*, const double*, int, int, int, int, double*);
+  void (*widen)(const float*, double*, int);
+  void (*narrow)(const double*, float*, int);
+  void (*round)(double*, int);
+};
 
-__attribute__((target("avx512f"))) void row_avx512(const double* const* rows, const double* taps,
-                                                   int kl, int kc, int dir, int n, double* out) {
-  row_body<V8, 8>(rows, taps, kl, kc, dir, n, out);
-}
+#define VISTELMO_ROW_KERNELS(name, target, V)                                                    \
+  target void name##_row(const double* const* rows, const double* taps, int kl, int kc, int dir, \
+                         int n, double* out) {                                                   \
+    row_body<V, 8>(rows, taps, kl, kc, dir, n, out);                                             \
+  }                                                                                              \
+  target void name##_widen(const float* s, double* d, int n) { widen_body(s, d, n); }            \
+  target void name##_narrow(const double* s, float* d, int n) { narrow_body(s, d, n); }          \
+  target void name##_round(double* d, int n) { round_body(d, n); }                               \
+  const Kernels name{name##_row, name##_widen, name##_narrow, name##_round};
 
-using RowFn = void (*)(const double* const*, const double*, int, int, int, int, double*);
+VISTELMO_ROW_KERNELS(baseline, , V2)
+VISTELMO_ROW_KERNELS(avx2, __attribute__((target("avx2"))), V4)
+VISTELMO_ROW_KERNELS(avx512, __attribute__((target("avx512f"))), V8)
+
+#undef VISTELMO_ROW_KERNELS
 
 bool supported(core::RowIsa isa) {
   switch (isa) {
@@ -88,15 +106,20 @@ core::RowIsa& current() {
   return isa;
 }
 
-RowFn kernel_of(core::RowIsa isa) {
+const Kernels* kernels_of(core::RowIsa isa) {
   switch (isa) {
     case core::RowIsa::kAvx512:
-      return row_avx512;
+      return &avx512;
     case core::RowIsa::kAvx2:
-      return row_avx2;
+      return &avx2;
     default:
-      return row_baseline;
+      return &baseline;
   }
+}
+
+const Kernels*& active() {
+  static const Kernels* k = kernels_of(current());
+  return k;
 }
 
 }  // namespace
@@ -106,10 +129,15 @@ core::RowIsa core::row_isa() { return current(); }
 bool core::set_row_isa(RowIsa isa) {
   if (!supported(isa)) return false;
   current() = isa;
+  active() = kernels_of(isa);
   return true;
 }
 
 void core::correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir,
                          int n, double* out) {
-  kernel_of(current())(rows, taps, kl, kc, dir, n, out);
+  active()->row(rows, taps, kl, kc, dir, n, out);
 }
+
+void core::widen_row(const float* s, double* d, int n) { active()->widen(s, d, n); }
+void core::narrow_row(const double* s, float* d, int n) { active()->narrow(s, d, n); }
+void core::round_row_to_float(double* d, int n) { active()->round(d, n); }

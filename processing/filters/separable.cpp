@@ -12,8 +12,8 @@ namespace {
 
 // One pass of k over src into dst (same size), along the rows or the columns; get widens a sample.
 template <class P, class Get, class Store>
-void pass(const core::PlaneRef<P>& src, Get get, const VETOR<double>& k, char modo,
-          bool along_rows, Store& store) {
+void pass(const core::PlaneRef<P>& src, Get get, const VETOR<double>& k, char modo, bool along_rows,
+          Store& store) {
   const int n = k.n() > 0 ? k.n() : 0, c0 = (k.n() - 1) / 2;
   core::correlate_real(src, get, modo, src.nl, src.nc, k.data, along_rows ? 1 : n,
                        along_rows ? n : 1, along_rows ? 0 : c0, along_rows ? c0 : 0, -1, store);
@@ -28,23 +28,28 @@ void pass_into(const core::PlaneRef<typename Img::Pixel>& src, const VETOR<doubl
 
 template <class Img>
 Img conv_1d(const Img& a, const VETOR<double>& k, char modo, bool along_rows) {
-  Img r(a.nl(), a.nc());
+  Img r = core::fresh_image<Img>(a.nl(), a.nc());
   pass_into(core::plane_of(a), k, modo, along_rows, r);
   return r;
 }
 
-// Rows into a fresh intermediate, then its columns into the result, which keeps a's centre.
+// Rows, then columns, into a result that keeps a's centre and takes backg as its outside value.
 template <class Img>
 Img conv_hv(const Img& a, typename Img::Pixel backg, const VETOR<double>& k, char modo) {
-  core::PlaneRef<typename Img::Pixel> src = core::plane_of(a);
+  using Pixel = typename Img::Pixel;
+  core::PlaneRef<Pixel> src = core::plane_of(a);
   src.backg = backg;
-  Img t(a.nl(), a.nc());
-  pass_into(src, k, modo, true, t);
-  Img r(a.nl(), a.nc());
+  Img r = core::fresh_image<Img>(a.nl(), a.nc());
   r.lc = a.lc;
   r.cc = a.cc;
   r.backg = backg;
-  pass_into(core::plane_of(t), k, modo, false, r);
+  core::RowStore<Pixel> store{r.rows, std::vector<double>(a.nc() > 0 ? a.nc() : 0)};
+  if (!core::separable_fused<Pixel>(src, core::Widen{}, modo, k.data, k.n() > 0 ? k.n() : 0,
+                                    store)) {
+    Img t(a.nl(), a.nc());
+    pass_into(src, k, modo, true, t);
+    pass_into(core::plane_of(t), k, modo, false, r);
+  }
   return r;
 }
 
@@ -68,12 +73,9 @@ struct ChannelStore {
 
 template <unsigned char COR::*channel>
 void colour_channel(const IMGCOR& a, const VETOR<double>& k, IMGCOR& r) {
-  const int nl = a.nl(), nc = a.nc();
-  IMGFLT mid(nl, nc);
-  core::RowStore<float> row_store{mid.rows, std::vector<double>(nc)};
-  pass(core::plane_of(a), Channel<channel>{}, k, 'x', true, row_store);
-  ChannelStore<channel> col_store{r.rows, std::vector<double>(nc)};
-  pass(core::plane_of(mid), core::Widen{}, k, 'x', false, col_store);
+  ChannelStore<channel> store{r.rows, std::vector<double>(a.nc())};
+  core::separable_fused<float>(core::plane_of(a), Channel<channel>{}, 'x', k.data,
+                               k.n() > 0 ? k.n() : 0, store);
 }
 
 }  // namespace
@@ -105,7 +107,7 @@ IMGDBL core::separable_outside(const IMGDBL& a, double backg, const VETOR<double
 
 IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
   if (a.nl() < 1 || a.nc() < 1) return a;
-  IMGCOR r(a.nl(), a.nc());
+  IMGCOR r = core::fresh_image<IMGCOR>(a.nl(), a.nc());
   r.lc = a.lc;
   r.cc = a.cc;
   r.backg = a.backg;
