@@ -12,6 +12,17 @@ typedef double V2 __attribute__((vector_size(16)));
 typedef double V4 __attribute__((vector_size(32)));
 typedef double V8 __attribute__((vector_size(64)));
 
+// Every lane holding v.
+template <class V>
+__attribute__((always_inline)) inline void splat(V& t, double v) {
+  if constexpr (sizeof(V) == 16)
+    t = V{v, v};
+  else if constexpr (sizeof(V) == 32)
+    t = V{v, v, v, v};
+  else
+    t = V{v, v, v, v, v, v, v, v};
+}
+
 // Blocks of U vectors of output sums stay in registers while every tap is added to them; the
 // tail of the row goes one sum at a time. Each sum adds its taps in (p, q) order from +0.
 template <class V, int U>
@@ -27,8 +38,7 @@ __attribute__((always_inline)) inline void row_body(const double* const* rows, c
       const double* s = rows[p] + j;
       for (int q = 0; q < kc; q++, s += dir) {
         V t;
-        for (int l = 0; l < L; l++) t[l] = *tp;
-        tp++;
+        splat(t, *tp++);
         for (int u = 0; u < U; u++) {
           V x;
           std::memcpy(&x, s + u * L, sizeof x);
