@@ -75,15 +75,18 @@ const char kMsgY[] = "Erro grnormaly: desvio muito pequeno";
 const char kAllocD[] = "Erro IMGDBL::aloca - Falta memoria";
 const char kAllocF[] = "Erro IMGFLT::aloca - Falta memoria";
 
+// The separable path's difference kernel: derivparc scaled to unit absolute sum, times sigma.
+IMGFLT scaled_difference(double sigma, char direcao) {
+  IMGFLT d = derivparc(direcao);
+  SomatoriaUm(d);
+  return sigma * d;
+}
+
 // gradientex/gradientey of a float image; see the header for the separable path.
 IMGFLT float_gradient(const IMGFLT& a, double sigma, double theta, char direcao,
                       IMGFLT (*kernel)(double, double)) {
   if (theta >= 0) return convolucao(a, kernel(sigma, theta), 'x');
-  const IMGFLT s = ConvGaussHV(a, sigma, 'x');
-  IMGFLT d = derivparc(direcao);
-  SomatoriaUm(d);
-  d = sigma * d;
-  return convolucao(s, d, 'x');
+  return convolucao(ConvGaussHV(a, sigma, 'x'), scaled_difference(sigma, direcao), 'x');
 }
 
 template <class Img>
@@ -142,7 +145,14 @@ IMGDBL modgrad(const IMGDBL& a, double sigma, double theta) {
   return magnitude(gx, gy);
 }
 IMGFLT modgrad(const IMGFLT& a, double sigma, double theta) {
-  const IMGFLT gx = gradientex(a, sigma, theta);
-  const IMGFLT gy = gradientey(a, sigma, theta);
+  if (theta >= 0) {
+    const IMGFLT gx = gradientex(a, sigma, theta);
+    const IMGFLT gy = gradientey(a, sigma, theta);
+    return magnitude(gx, gy);
+  }
+  // Both separable gradients smooth a alike: once serves both.
+  const IMGFLT s = ConvGaussHV(a, sigma, 'x');
+  const IMGFLT gx = convolucao(s, scaled_difference(sigma, 'x'), 'x');
+  const IMGFLT gy = convolucao(s, scaled_difference(sigma, 'y'), 'x');
   return magnitude(gx, gy);
 }

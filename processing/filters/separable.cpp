@@ -59,6 +59,15 @@ struct Channel {
   double operator()(const COR& p) const { return double(p.*channel); }
 };
 
+// round_to_byte without the library call: v in (0, 255] rounds half up from its integer part
+// (v - trunc(v) is exact).
+inline unsigned char to_byte(double v) {
+  if (!(v > 0.0)) return 0;
+  if (v > 255.0) v = 255.0;
+  const int t = static_cast<int>(v);
+  return static_cast<unsigned char>(v - t >= 0.5 ? t + 1 : t);
+}
+
 // Column sums of one channel, clamped and rounded into that channel of the colour result.
 template <unsigned char COR::*channel>
 struct ChannelStore {
@@ -67,7 +76,7 @@ struct ChannelStore {
   double* dest(int) { return scratch.data(); }
   void done(int i, const double* s, int n) {
     COR* d = rows[i];
-    for (int j = 0; j < n; j++) d[j].*channel = core::round_to_byte(s[j]);
+    for (int j = 0; j < n; j++) d[j].*channel = to_byte(s[j]);
   }
 };
 
