@@ -27,52 +27,6 @@ PlaneRef<typename Img::Pixel> plane_of(const Img& a) {
   return {a.rows, a.nl(), a.nc(), a.lc, a.cc, a.backg};
 }
 
-// Taps of a kl x kc kernel, row-major.
-template <class Tap>
-struct KernelRef {
-  const Tap* taps;
-  int kl, kc;
-  bool empty() const { return kl < 1 || kc < 1 || taps == nullptr; }
-};
-
-// For every output (i, j) of an nl x nc grid, rows outer and columns inner:
-//   sum over p (outer) and q (inner) of prod(k(p, q), src(row0 + i + dir*p, col0 + j + dir*q,
-//   mode))
-// started from Acc{} and handed to store(i, j, sum). dir = -1 convolves (the kernel mirrored),
-// dir = +1 correlates. Samples come from the element access under mode, resolved once; the
-// access fails as it would at the first sample when the mode is invalid or 'e' reaches outside.
-// With no output or no kernel nothing is read, and every output receives Acc{}.
-template <class Acc, class P, class Tap, class Prod, class Store>
-void correlate(const PlaneRef<P>& src, char mode, int nl, int nc, const KernelRef<Tap>& k, int row0,
-               int col0, int dir, Prod prod, Store store) {
-  if (nl < 1 || nc < 1) return;
-  if (k.empty()) {
-    for (int i = 0; i < nl; i++)
-      for (int j = 0; j < nc; j++) store(i, j, Acc{});
-    return;
-  }
-  const int reach_l = dir * (k.kl - 1), reach_c = dir * (k.kc - 1);
-  const int a0 = row0 + std::min(0, reach_l), a1 = row0 + nl - 1 + std::max(0, reach_l);
-  const int b0 = col0 + std::min(0, reach_c), b1 = col0 + nc - 1 + std::max(0, reach_c);
-  const BorderMap map(mode, src.nl, src.nc, src.lc, src.cc, a0, a1, b0, b1);
-  const BorderPadded<P> pad(map, src.rows, src.backg, a0, a1, b0, b1);
-
-  // Each output row gathers its terms tap by tap; every pixel still adds them in (p, q) order.
-  std::vector<Acc> acc(nc);
-  for (int i = 0; i < nl; i++) {
-    std::fill(acc.begin(), acc.end(), Acc{});
-    for (int p = 0; p < k.kl; p++) {
-      const Tap* krow = k.taps + size_t(p) * k.kc;
-      for (int q = 0; q < k.kc; q++) {
-        const Tap t = krow[q];
-        const P* s = pad.at(row0 + i + dir * p, col0 + dir * q);
-        for (int j = 0; j < nc; j++) acc[j] += prod(t, s[j]);
-      }
-    }
-    for (int j = 0; j < nc; j++) store(i, j, acc[j]);
-  }
-}
-
 // A fresh nl x nc image whose pages are mapped at once: the filters overwrite every pixel.
 template <class Img>
 Img fresh_image(int nl, int nc) {
@@ -124,9 +78,17 @@ struct Widen {
   }
 };
 
+// Samples as they are.
+struct AsIs {
+  template <class P>
+  const P& operator()(const P& s) const {
+    return s;
+  }
+};
+
 // Padded rows of a plane under a border map: row a holds the samples (a, b) for b = b0 .. b0+w-1,
-// widened to double by get. The map must cover a and b (require_all done by the caller).
-template <class P, class Get>
+// turned into T by get. The map must cover a and b (require_all done by the caller).
+template <class P, class Get, class T = double>
 class RowGather {
  public:
   RowGather(const PlaneRef<P>& src, Get get, const BorderMap& map, int b0, int w)
@@ -150,8 +112,8 @@ class RowGather {
     return runs_.size() == 1 && runs_[0].from == 0 && runs_[0].len == src_.nc && w_ == src_.nc;
   }
 
-  // Row a's runs taken from a source row already widened (not for the swapped modes).
-  void gather_from(const double* s, double* dst) const {
+  // Row a's runs taken from a source row already converted (not for the swapped modes).
+  void gather_from(const T* s, T* dst) const {
     for (const Run& r : runs_) {
       if (r.from < 0)
         std::fill(dst + r.start, dst + r.start + r.len, outside_);
@@ -160,19 +122,19 @@ class RowGather {
     }
   }
 
-  void operator()(int a, double* dst) const {
+  void operator()(int a, T* dst) const {
     const int ia = map_.a(a);
     if (ia < 0) {
       std::fill(dst, dst + w_, outside_);
     } else if (!map_.swapped()) {
       const P* s = src_.rows[ia];
       for (const Run& r : runs_) {
-        double* d = dst + r.start;
+        T* d = dst + r.start;
         if (r.from < 0) {
           std::fill(d, d + r.len, outside_);
         } else {
           const P* f = s + r.from;
-          if constexpr (std::is_same_v<P, float> && std::is_same_v<Get, Widen>)
+          if constexpr (std::is_same_v<P, float> && std::is_same_v<T, double>)
             widen_row(f, d, r.len);
           else
             for (int t = 0; t < r.len; t++) d[t] = get_(f[t]);
@@ -197,33 +159,42 @@ class RowGather {
   Get get_;
   const BorderMap& map_;
   int b0_, w_;
-  double outside_;
+  T outside_;
   std::vector<Run> runs_;
 };
 
-// Output rows i = 0 .. nl-1 of kl x kc taps over padded rows of width w: load(a, dst) fills the
-// padded row a (first arguments from a0 on); tap (p, q) of output (i, j) reads padded row
-// row0 + i + dir * p at position off + j + dir * q. Rows are kept in a ring of kl and loaded once.
-template <class Load, class Store>
-void traverse_rows(Load& load, int a0, int w, int nl, int nc, const double* taps, int kl, int kc,
-                   int row0, int off, int dir, Store& store) {
-  std::vector<double> ring(size_t(kl) * w);
+// Output rows i = 0 .. nl-1 over padded rows of width w: load(a, dst) fills the padded row a
+// (first arguments from a0 on); output row i reads the kl padded rows row0 + i + dir * p, and
+// row(i, ptr) gets them with ptr[p] pointing off elements into row p. Rows are kept in a ring of
+// kl and loaded once.
+template <class T, class Load, class Row>
+void traverse_rows(Load& load, int a0, int w, int nl, int kl, int row0, int off, int dir, Row row) {
+  std::vector<T> ring(size_t(kl) * w);
   std::vector<int> held(kl, a0 - 1);
-  std::vector<const double*> ptr(kl);
+  std::vector<const T*> ptr(kl);
   for (int i = 0; i < nl; i++) {
     for (int p = 0; p < kl; p++) {
       const int a = row0 + i + dir * p, slot = (a - a0) % kl;
-      double* row = ring.data() + size_t(slot) * w;
+      T* r = ring.data() + size_t(slot) * w;
       if (held[slot] != a) {
-        load(a, row);
+        load(a, r);
         held[slot] = a;
       }
-      ptr[p] = row + off;
+      ptr[p] = r + off;
     }
-    double* d = store.dest(i);
-    correlate_row(ptr.data(), taps, kl, kc, dir, nc, d);
-    store.done(i, d, nc);
+    row(i, ptr.data());
   }
+}
+
+// The real row kernel over the ring, its sums handed to store.
+template <class Load, class Store>
+void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps, int kl, int kc,
+                   int row0, int off, int dir, Store& store) {
+  traverse_rows<double>(load, a0, w, nl, kl, row0, off, dir, [&](int i, const double* const* ptr) {
+    double* d = store.dest(i);
+    correlate_row(ptr, taps, kl, kc, dir, nc, d);
+    store.done(i, d, nc);
+  });
 }
 
 // The first and last first arguments (a) and second arguments (b) that an nl x nc output reads.
@@ -259,7 +230,7 @@ void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, 
   map.require_all();
   const int w = r.b1 - r.b0 + 1;
   RowGather<P, Get> gather(src, get, map, r.b0, w);
-  traverse_rows(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store);
+  traverse_real(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store);
 }
 
 // ConvHV of src without an intermediate image: the column pass pulls each row of the row pass
@@ -307,17 +278,54 @@ bool separable_fused(const PlaneRef<P>& src, Get get, char mode, const double* t
       gather_v.gather_from(mid.data(), dst);
     }
   };
-  traverse_rows(load, rv.a0, nc, nl, nc, taps, n, 1, c0, 0, -1, store);
+  traverse_real(load, rv.a0, nc, nl, nc, taps, n, 1, c0, 0, -1, store);
   return true;
 }
 
-// Products as the filters form them: real operands exactly in double.
-struct RealProduct {
-  template <class Tap, class P>
-  double operator()(Tap t, P s) const {
-    return double(t) * double(s);
-  }
+// Taps of a kl x kc kernel, row-major.
+template <class Tap>
+struct KernelRef {
+  const Tap* taps;
+  int kl, kc;
+  bool empty() const { return kl < 1 || kc < 1 || taps == nullptr; }
 };
+
+// For every output (i, j) of an nl x nc grid, rows outer and columns inner:
+//   sum over p (outer) and q (inner) of prod(k(p, q), src(row0 + i + dir*p, col0 + j + dir*q,
+//   mode))
+// started from Acc{} and handed to store(i, j, sum). dir = -1 convolves (the kernel mirrored),
+// dir = +1 correlates. Samples come from the element access under mode, resolved once; the
+// access fails as it would at the first sample when the mode is invalid or 'e' reaches outside.
+// With no output or no kernel nothing is read, and every output receives Acc{}. The samples of
+// any pixel type; correlate_real serves the real ones faster.
+template <class Acc, class P, class Tap, class Prod, class Store>
+void correlate(const PlaneRef<P>& src, char mode, int nl, int nc, const KernelRef<Tap>& k, int row0,
+               int col0, int dir, Prod prod, Store store) {
+  if (nl < 1 || nc < 1) return;
+  if (k.empty()) {
+    for (int i = 0; i < nl; i++)
+      for (int j = 0; j < nc; j++) store(i, j, Acc{});
+    return;
+  }
+  const Reach r(nl, nc, k.kl, k.kc, row0, col0, dir);
+  const BorderMap map(mode, src.nl, src.nc, src.lc, src.cc, r.a0, r.a1, r.b0, r.b1);
+  map.require_all();
+  const int w = r.b1 - r.b0 + 1;
+  RowGather<P, AsIs, P> gather(src, AsIs{}, map, r.b0, w);
+  // Each output row gathers its terms tap by tap; every pixel still adds them in (p, q) order.
+  std::vector<Acc> acc(nc);
+  traverse_rows<P>(gather, r.a0, w, nl, k.kl, row0, col0 - r.b0, dir,
+                   [&](int i, const P* const* rows) {
+                     std::fill(acc.begin(), acc.end(), Acc{});
+                     for (int p = 0; p < k.kl; p++)
+                       for (int q = 0; q < k.kc; q++) {
+                         const Tap t = k.taps[size_t(p) * k.kc + q];
+                         const P* s = rows[p] + dir * q;
+                         for (int j = 0; j < nc; j++) acc[j] += prod(t, s[j]);
+                       }
+                     for (int j = 0; j < nc; j++) store(i, j, acc[j]);
+                   });
+}
 
 // convolucao and ConvHV of a read with the outside value backg instead of a.backg (the smoothing
 // filters set it without copying a). convolucao's result is fresh; ConvHV's keeps a's centre and
