@@ -93,7 +93,7 @@ class RowGather {
  public:
   RowGather(const PlaneRef<P>& src, Get get, const BorderMap& map, int b0, int w)
       : src_(src), get_(get), map_(map), b0_(b0), w_(w), outside_(get(src.backg)) {
-    if (map.swapped()) return;
+    if (map.swapped() || !map.valid()) return;  // no runs (an invalid map fails before use)
     for (int k = 0; k < w; k++) {
       const int ib = map.b(b0 + k);
       if (!runs_.empty()) {
@@ -163,27 +163,43 @@ class RowGather {
   std::vector<Run> runs_;
 };
 
-// Output rows i = 0 .. nl-1 over padded rows of width w: load(a, dst) fills the padded row a
-// (first arguments from a0 on); output row i reads the kl padded rows row0 + i + dir * p, and
-// row(i, ptr) gets them with ptr[p] pointing off elements into row p. Rows are kept in a ring of
-// kl and loaded once.
+// The kl padded rows that output row i reads, a ring of kl rows of width w: row a (first
+// arguments from a0 on) is loaded by load(a, dst) when it is not held.
+template <class T>
+class RowRing {
+ public:
+  RowRing(int kl, int w, int a0)
+      : w_(w), a0_(a0), buf_(size_t(kl) * w), held_(kl, a0 - 1), ptr_(kl) {}
+
+  // ptr[p] points off elements into padded row row0 + i + dir * p, p = 0 .. kl-1.
+  template <class Load>
+  const T* const* rows(int i, int row0, int off, int dir, Load& load) {
+    const int kl = int(held_.size());
+    for (int p = 0; p < kl; p++) {
+      const int a = row0 + i + dir * p, slot = (a - a0_) % kl;
+      T* r = buf_.data() + size_t(slot) * w_;
+      if (held_[slot] != a) {
+        load(a, r);
+        held_[slot] = a;
+      }
+      ptr_[p] = r + off;
+    }
+    return ptr_.data();
+  }
+
+ private:
+  int w_, a0_;
+  std::vector<T> buf_;
+  std::vector<int> held_;
+  std::vector<const T*> ptr_;
+};
+
+// Output rows i = 0 .. nl-1, each handed to row(i, ptr) with the kl padded rows it reads
+// (see RowRing): every source row is loaded once.
 template <class T, class Load, class Row>
 void traverse_rows(Load& load, int a0, int w, int nl, int kl, int row0, int off, int dir, Row row) {
-  std::vector<T> ring(size_t(kl) * w);
-  std::vector<int> held(kl, a0 - 1);
-  std::vector<const T*> ptr(kl);
-  for (int i = 0; i < nl; i++) {
-    for (int p = 0; p < kl; p++) {
-      const int a = row0 + i + dir * p, slot = (a - a0) % kl;
-      T* r = ring.data() + size_t(slot) * w;
-      if (held[slot] != a) {
-        load(a, r);
-        held[slot] = a;
-      }
-      ptr[p] = r + off;
-    }
-    row(i, ptr.data());
-  }
+  RowRing<T> ring(kl, w, a0);
+  for (int i = 0; i < nl; i++) row(i, ring.rows(i, row0, off, dir, load));
 }
 
 // The real row kernel over the ring, its sums handed to store.
@@ -233,53 +249,135 @@ void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, 
   traverse_real(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store);
 }
 
-// ConvHV of src without an intermediate image: the column pass pulls each row of the row pass
-// (rounded to Mid, the intermediate's pixel type) when it first needs it. The intermediate has
-// src's size, the default centre and outside value 0. False (nothing done) for the modes whose
-// first argument selects a column: those need the whole intermediate.
+// The rows of ConvHV(src), in order, without an intermediate image: the column pass pulls each
+// row of the row pass (rounded to Mid, the intermediate's pixel type) when it first needs it.
+// The intermediate has src's size, the default centre and outside value 0. Not fused() for the
+// modes whose first argument selects a column: those need the whole intermediate.
+template <class Mid, class P, class Get>
+class SeparableRows {
+ public:
+  SeparableRows(const PlaneRef<P>& src, Get get, char mode, const double* taps, int n)
+      : nc_(src.nc),
+        n_(n),
+        c0_((n - 1) / 2),
+        taps_(taps),
+        rh_(src.nl, src.nc, 1, n, 0, c0_, -1),
+        rv_(src.nl, src.nc, n, 1, c0_, 0, -1),
+        mh_(mode, src.nl, src.nc, src.lc, src.cc, rh_.a0, rh_.a1, rh_.b0, rh_.b1),
+        mv_(mode, src.nl, src.nc, default_centre(src.nl), default_centre(src.nc), rv_.a0, rv_.a1,
+            rv_.b0, rv_.b1),
+        gather_h_(src, get, mh_, rh_.b0, rh_.b1 - rh_.b0 + 1),
+        gather_v_(PlaneRef<Mid>{nullptr, src.nl, src.nc, 0, 0, Mid{}}, Widen{}, mv_, rv_.b0,
+                  src.nc),
+        padded_(size_t(rh_.b1 - rh_.b0 + 1)),
+        mid_(size_t(src.nc)),
+        ring_(n, src.nc, rv_.a0) {
+    if (!fused() || src.nl < 1 || src.nc < 1 || n < 1) return;
+    mh_.require_all();
+    mv_.require_all();
+  }
+
+  bool fused() const { return !mh_.swapped(); }
+
+  // Row i's sums into out (nc of them), i = 0, 1, ... in order; an empty kernel gives zeros.
+  void row(int i, double* out) {
+    if (n_ < 1) return std::fill(out, out + nc_, 0.0);
+    auto load = [this](int a, double* dst) { column_source(a, dst); };
+    correlate_row(ring_.rows(i, c0_, 0, -1, load), taps_, n_, 1, -1, nc_, out);
+  }
+
+ private:
+  // Row l of the intermediate, as its pixels hold it.
+  void mid_row(int l, double* dst) {
+    gather_h_(l, padded_.data());
+    const double* hp = padded_.data() + (c0_ - rh_.b0);
+    correlate_row(&hp, taps_, 1, n_, -1, nc_, dst);
+    if constexpr (std::is_same_v<Mid, float>) round_row_to_float(dst, nc_);
+  }
+
+  // The column pass's padded row a of the intermediate.
+  void column_source(int a, double* dst) {
+    const int l = mv_.a(a);
+    if (l < 0) {
+      std::fill(dst, dst + nc_, 0.0);
+    } else if (gather_v_.identity()) {
+      mid_row(l, dst);
+    } else {
+      if (held_ != l) mid_row(l, mid_.data()), held_ = l;
+      gather_v_.gather_from(mid_.data(), dst);
+    }
+  }
+
+  int nc_, n_, c0_;
+  const double* taps_;
+  Reach rh_, rv_;
+  BorderMap mh_, mv_;
+  RowGather<P, Get> gather_h_;
+  RowGather<Mid, Widen> gather_v_;
+  std::vector<double> padded_, mid_;
+  RowRing<double> ring_;
+  int held_ = -1;
+};
+
+// ConvHV of src into store; false (nothing done) when SeparableRows cannot fuse the mode.
 template <class Mid, class P, class Get, class Store>
 bool separable_fused(const PlaneRef<P>& src, Get get, char mode, const double* taps, int n,
                      Store& store) {
-  const int nl = src.nl, nc = src.nc, c0 = (n - 1) / 2;
-  if (nl < 1 || nc < 1) return true;
-  if (n < 1) {
-    store_zeros(nl, nc, store);
-    return true;
+  SeparableRows<Mid, P, Get> rows(src, get, mode, taps, n);
+  if (!rows.fused()) return false;
+  for (int i = 0; i < src.nl && src.nc > 0; i++) {
+    double* d = store.dest(i);
+    rows.row(i, d);
+    store.done(i, d, src.nc);
   }
-  const Reach rh(nl, nc, 1, n, 0, c0, -1), rv(nl, nc, n, 1, c0, 0, -1);
-  const BorderMap mh(mode, nl, nc, src.lc, src.cc, rh.a0, rh.a1, rh.b0, rh.b1);
-  const BorderMap mv(mode, nl, nc, default_centre(nl), default_centre(nc), rv.a0, rv.a1, rv.b0,
-                     rv.b1);
-  if (mh.swapped()) return false;
-  mh.require_all();
-  mv.require_all();
-  const int wh = rh.b1 - rh.b0 + 1;
-  RowGather<P, Get> gather_h(src, get, mh, rh.b0, wh);
-  std::vector<double> padded(wh), mid(nc);
-  const double* hp = padded.data() + (c0 - rh.b0);
-  // Row l of the intermediate, as its pixels hold it.
-  auto mid_row = [&](int l, double* dst) {
-    gather_h(l, padded.data());
-    correlate_row(&hp, taps, 1, n, -1, nc, dst);
-    if constexpr (std::is_same_v<Mid, float>) round_row_to_float(dst, nc);
-  };
-  const Mid* const mid_rows[1] = {nullptr};
-  const PlaneRef<Mid> mid_plane{mid_rows, nl, nc, default_centre(nl), default_centre(nc), Mid{}};
-  RowGather<Mid, Widen> gather_v(mid_plane, Widen{}, mv, rv.b0, nc);
-  int held = -1;
-  auto load = [&](int a, double* dst) {
-    const int l = mv.a(a);
-    if (l < 0) {
-      std::fill(dst, dst + nc, 0.0);
-    } else if (gather_v.identity()) {
-      mid_row(l, dst);
-    } else {
-      if (held != l) mid_row(l, mid.data()), held = l;
-      gather_v.gather_from(mid.data(), dst);
-    }
-  };
-  traverse_real(load, rv.a0, nc, nl, nc, taps, n, 1, c0, 0, -1, store);
   return true;
+}
+
+// An image produced row by row, in order, read through a plane: ensure(l) produces the rows up
+// to l with next(l, dst); the last keep rows stay readable through plane().rows.
+template <class Next>
+class LazyRows {
+ public:
+  LazyRows(int nl, int nc, int keep, Next next)
+      : nc_(nc), keep_(keep), next_(next), buf_(size_t(keep) * nc), rows_(nl > 0 ? nl : 0) {}
+
+  void ensure(int l) {
+    for (; made_ <= l; made_++) {
+      double* r = buf_.data() + size_t(made_ % keep_) * nc_;
+      next_(made_, r);
+      rows_[made_] = r;
+    }
+  }
+  const double* const* rows() const { return rows_.data(); }
+
+ private:
+  int nc_, keep_;
+  Next next_;
+  std::vector<double> buf_;
+  std::vector<const double*> rows_;
+  int made_ = 0;
+};
+
+// correlate_real over a LazyRows image (its centre and outside value given): each source row is
+// produced before the first gather that reads it. Not for the modes whose first argument selects
+// a column.
+template <class Next, class Store>
+void correlate_lazy(LazyRows<Next>& img, int nl, int nc, int lc, int cc, double backg, char mode,
+                    const double* taps, int kl, int kc, int row0, int col0, int dir, Store& store) {
+  if (nl < 1 || nc < 1) return;
+  if (kl < 1 || kc < 1) return store_zeros(nl, nc, store);
+  const Reach r(nl, nc, kl, kc, row0, col0, dir);
+  const BorderMap map(mode, nl, nc, lc, cc, r.a0, r.a1, r.b0, r.b1);
+  map.require_all();
+  const int w = r.b1 - r.b0 + 1;
+  const PlaneRef<double> plane{img.rows(), nl, nc, lc, cc, backg};
+  RowGather<double, Widen> gather(plane, Widen{}, map, r.b0, w);
+  auto load = [&](int a, double* dst) {
+    const int l = map.a(a);
+    if (l >= 0) img.ensure(l);
+    gather(a, dst);
+  };
+  traverse_real(load, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store);
 }
 
 // Taps of a kl x kc kernel, row-major.
