@@ -68,24 +68,8 @@ inline unsigned char to_byte(double v) {
   return static_cast<unsigned char>(v - t >= 0.5 ? t + 1 : t);
 }
 
-// Column sums of one channel, clamped and rounded into that channel of the colour result.
 template <unsigned char COR::*channel>
-struct ChannelStore {
-  COR* const* rows;
-  std::vector<double> scratch;
-  double* dest(int) { return scratch.data(); }
-  void done(int i, const double* s, int n) {
-    COR* d = rows[i];
-    for (int j = 0; j < n; j++) d[j].*channel = to_byte(s[j]);
-  }
-};
-
-template <unsigned char COR::*channel>
-void colour_channel(const IMGCOR& a, const VETOR<double>& k, IMGCOR& r) {
-  ChannelStore<channel> store{r.rows, std::vector<double>(a.nc())};
-  core::separable_fused<float>(core::plane_of(a), Channel<channel>{}, 'x', k.data,
-                               k.n() > 0 ? k.n() : 0, store);
-}
+using ChannelRows = core::SeparableRows<float, COR, Channel<channel>>;
 
 }  // namespace
 
@@ -115,13 +99,24 @@ IMGDBL core::separable_outside(const IMGDBL& a, double backg, const VETOR<double
 }
 
 IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
-  if (a.nl() < 1 || a.nc() < 1) return a;
-  IMGCOR r = core::fresh_image<IMGCOR>(a.nl(), a.nc());
+  const int nl = a.nl(), nc = a.nc(), n = k.n() > 0 ? k.n() : 0;
+  if (nl < 1 || nc < 1) return a;
+  IMGCOR r = core::fresh_image<IMGCOR>(nl, nc);
   r.lc = a.lc;
   r.cc = a.cc;
   r.backg = a.backg;
-  colour_channel<&COR::r>(a, k, r);
-  colour_channel<&COR::g>(a, k, r);
-  colour_channel<&COR::b>(a, k, r);
+  // The three channels a row at a time, so that each row of a is read from memory once.
+  const core::PlaneRef<COR> src = core::plane_of(a);
+  ChannelRows<&COR::r> red(src, {}, 'x', k.data, n);
+  ChannelRows<&COR::g> green(src, {}, 'x', k.data, n);
+  ChannelRows<&COR::b> blue(src, {}, 'x', k.data, n);
+  std::vector<double> sr(nc), sg(nc), sb(nc);
+  for (int i = 0; i < nl; i++) {
+    red.row(i, sr.data());
+    green.row(i, sg.data());
+    blue.row(i, sb.data());
+    COR* d = r.rows[i];
+    for (int j = 0; j < nc; j++) d[j] = COR{to_byte(sr[j]), to_byte(sg[j]), to_byte(sb[j])};
+  }
   return r;
 }
