@@ -19,8 +19,9 @@ Img convolve_same(const Img& a, typename Img::Pixel backg, const Img& k, char mo
   core::RowStore<Pixel> store{r.rows, std::vector<double>(a.nc() > 0 ? a.nc() : 0)};
   core::PlaneRef<Pixel> src = core::plane_of(a);
   src.backg = backg;
+  // Float pixels times float taps: every product is exact in double.
   core::correlate_real(src, core::Widen{}, modo, a.nl(), a.nc(), taps.data(), kl, kc, k.lc, k.cc,
-                       -1, store);
+                       -1, store, std::is_same_v<Pixel, float>);
   return r;
 }
 

@@ -41,7 +41,8 @@ void full_real(const core::PlaneRef<P>& a, const std::vector<double>& taps, int 
   z.backg = P{};
   const int row0 = dir < 0 ? 0 : -(kl - 1), col0 = dir < 0 ? 0 : -(kc - 1);
   core::RowStore<Out> store{out, std::vector<double>(nc > 0 ? nc : 0)};
-  core::correlate_real(z, core::Widen{}, 'n', nl, nc, taps.data(), kl, kc, row0, col0, dir, store);
+  core::correlate_real(z, core::Widen{}, 'n', nl, nc, taps.data(), kl, kc, row0, col0, dir, store,
+                       std::is_same_v<P, float>);
 }
 
 IMGFLT full_image(const IMGFLT& a, const IMGFLT& b, int dir) {

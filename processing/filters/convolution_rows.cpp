@@ -73,24 +73,33 @@ __attribute__((always_inline)) inline void round_body(double* d, int n) {
 // One set of kernels per instruction set.
 struct Kernels {
   void (*row)(const double* const*, const double*, int, int, int, int, double*);
+  void (*exact_row)(const double* const*, const double*, int, int, int, int, double*);
   void (*widen)(const float*, double*, int);
   void (*narrow)(const double*, float*, int);
   void (*round)(double*, int);
 };
 
-#define VISTELMO_ROW_KERNELS(name, target, V)                                                    \
+// The exact row (products exact in double) lets the compiler fuse each product into its add:
+// the fused add rounds once, as the separate add does after an exact product.
+#define VISTELMO_ROW_KERNELS(name, target, fused, V)                                             \
   target void name##_row(const double* const* rows, const double* taps, int kl, int kc, int dir, \
                          int n, double* out) {                                                   \
+    row_body<V, 8>(rows, taps, kl, kc, dir, n, out);                                             \
+  }                                                                                              \
+  target fused void name##_exact_row(const double* const* rows, const double* taps, int kl,      \
+                                     int kc, int dir, int n, double* out) {                      \
     row_body<V, 8>(rows, taps, kl, kc, dir, n, out);                                             \
   }                                                                                              \
   target void name##_widen(const float* s, double* d, int n) { widen_body(s, d, n); }            \
   target void name##_narrow(const double* s, float* d, int n) { narrow_body(s, d, n); }          \
   target void name##_round(double* d, int n) { round_body(d, n); }                               \
-  const Kernels name{name##_row, name##_widen, name##_narrow, name##_round};
+  const Kernels name{name##_row, name##_exact_row, name##_widen, name##_narrow, name##_round};
 
-VISTELMO_ROW_KERNELS(baseline, , V2)
-VISTELMO_ROW_KERNELS(avx2, __attribute__((target("avx2"))), V4)
-VISTELMO_ROW_KERNELS(avx512, __attribute__((target("avx512f"))), V8)
+#define VISTELMO_FUSED __attribute__((optimize("fp-contract=fast")))
+VISTELMO_ROW_KERNELS(baseline, , , V2)
+VISTELMO_ROW_KERNELS(avx2, __attribute__((target("avx2,fma"))), VISTELMO_FUSED, V4)
+VISTELMO_ROW_KERNELS(avx512, __attribute__((target("avx512f"))), VISTELMO_FUSED, V8)
+#undef VISTELMO_FUSED
 
 #undef VISTELMO_ROW_KERNELS
 
@@ -99,7 +108,7 @@ bool supported(core::RowIsa isa) {
     case core::RowIsa::kAvx512:
       return __builtin_cpu_supports("avx512f");
     case core::RowIsa::kAvx2:
-      return __builtin_cpu_supports("avx2");
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     default:
       return true;
   }
@@ -146,6 +155,11 @@ bool core::set_row_isa(RowIsa isa) {
 void core::correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir,
                          int n, double* out) {
   active()->row(rows, taps, kl, kc, dir, n, out);
+}
+
+void core::correlate_row_exact(const double* const* rows, const double* taps, int kl, int kc,
+                               int dir, int n, double* out) {
+  active()->exact_row(rows, taps, kl, kc, dir, n, out);
 }
 
 void core::widen_row(const float* s, double* d, int n) { active()->widen(s, d, n); }

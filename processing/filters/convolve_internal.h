@@ -45,6 +45,11 @@ bool set_row_isa(RowIsa isa);
 // j = 0 .. n-1, each sum started from 0 and formed in that order (vectorised across j only).
 void correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir, int n,
                    double* out);
+// The same sums where every product taps[.] * rows[.][.] is exact in double (both factors
+// floats, 24-bit significands): the products may be fused into the adds, which then round once
+// each exactly as before.
+void correlate_row_exact(const double* const* rows, const double* taps, int kl, int kc, int dir,
+                         int n, double* out);
 // d[j] = s[j] widened; d[j] = s[j] rounded to float; d[j] rounded to float and back.
 void widen_row(const float* s, double* d, int n);
 void narrow_row(const double* s, float* d, int n);
@@ -205,10 +210,10 @@ void traverse_rows(Load& load, int a0, int w, int nl, int kl, int row0, int off,
 // The real row kernel over the ring, its sums handed to store.
 template <class Load, class Store>
 void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps, int kl, int kc,
-                   int row0, int off, int dir, Store& store) {
+                   int row0, int off, int dir, Store& store, bool exact = false) {
   traverse_rows<double>(load, a0, w, nl, kl, row0, off, dir, [&](int i, const double* const* ptr) {
     double* d = store.dest(i);
-    correlate_row(ptr, taps, kl, kc, dir, nc, d);
+    (exact ? correlate_row_exact : correlate_row)(ptr, taps, kl, kc, dir, nc, d);
     store.done(i, d, nc);
   });
 }
@@ -238,7 +243,7 @@ void store_zeros(int nl, int nc, Store& store) {
 // over whole rows, so the border costs one gather per row and the inner loops see no checks.
 template <class P, class Get, class Store>
 void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, const double* taps,
-                    int kl, int kc, int row0, int col0, int dir, Store& store) {
+                    int kl, int kc, int row0, int col0, int dir, Store& store, bool exact = false) {
   if (nl < 1 || nc < 1) return;
   if (kl < 1 || kc < 1) return store_zeros(nl, nc, store);
   const Reach r(nl, nc, kl, kc, row0, col0, dir);
@@ -246,7 +251,7 @@ void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, 
   map.require_all();
   const int w = r.b1 - r.b0 + 1;
   RowGather<P, Get> gather(src, get, map, r.b0, w);
-  traverse_real(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store);
+  traverse_real(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store, exact);
 }
 
 // The rows of ConvHV(src), in order, without an intermediate image: the column pass pulls each
