@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -173,8 +174,12 @@ class RowGather {
 template <class T>
 class RowRing {
  public:
+  // Rows start on 64-byte boundaries, so that the kernels' whole-vector loads at offset 0 align.
   RowRing(int kl, int w, int a0)
-      : w_(w), a0_(a0), buf_(size_t(kl) * w), held_(kl, a0 - 1), ptr_(kl) {}
+      : w_(stride(w)), a0_(a0), buf_(size_t(kl) * w_ + kAlign), held_(kl, a0 - 1), ptr_(kl) {
+    base_ = buf_.data();
+    for (int k = 0; k < kAlign && reinterpret_cast<uintptr_t>(base_) % 64 != 0; k++) base_++;
+  }
 
   // ptr[p] points off elements into padded row row0 + i + dir * p, p = 0 .. kl-1.
   template <class Load>
@@ -182,7 +187,7 @@ class RowRing {
     const int kl = int(held_.size());
     for (int p = 0; p < kl; p++) {
       const int a = row0 + i + dir * p, slot = (a - a0_) % kl;
-      T* r = buf_.data() + size_t(slot) * w_;
+      T* r = base_ + size_t(slot) * w_;
       if (held_[slot] != a) {
         load(a, r);
         held_[slot] = a;
@@ -193,8 +198,12 @@ class RowRing {
   }
 
  private:
+  static constexpr int kAlign = 64 / sizeof(T) > 0 ? 64 / sizeof(T) : 1;
+  static int stride(int w) { return (w + kAlign - 1) / kAlign * kAlign; }
+
   int w_, a0_;
   std::vector<T> buf_;
+  T* base_;
   std::vector<int> held_;
   std::vector<const T*> ptr_;
 };
