@@ -92,14 +92,30 @@ struct Kernels {
   }                                                                                              \
   target void name##_widen(const float* s, double* d, int n) { widen_body(s, d, n); }            \
   target void name##_narrow(const double* s, float* d, int n) { narrow_body(s, d, n); }          \
-  target void name##_round(double* d, int n) { round_body(d, n); }                               \
-  const Kernels name{name##_row, name##_exact_row, name##_widen, name##_narrow, name##_round};
+  target void name##_round(double* d, int n) { round_body(d, n); }
 
 #define VISTELMO_FUSED __attribute__((optimize("fp-contract=fast")))
 VISTELMO_ROW_KERNELS(baseline, , , V2)
 VISTELMO_ROW_KERNELS(avx2, __attribute__((target("avx2,fma"))), VISTELMO_FUSED, V4)
 VISTELMO_ROW_KERNELS(avx512, __attribute__((target("avx512f"))), VISTELMO_FUSED, V8)
 #undef VISTELMO_FUSED
+
+// Along a row (kc > 1) the taps read shifted, unaligned vectors: 64-byte vectors split a cache
+// line on nearly every such load, so AVX-512 serves only the column shape (kc = 1).
+void avx512_or_avx2_row(const double* const* rows, const double* taps, int kl, int kc, int dir,
+                        int n, double* out) {
+  (kc > 1 ? avx2_row : avx512_row)(rows, taps, kl, kc, dir, n, out);
+}
+void avx512_or_avx2_exact_row(const double* const* rows, const double* taps, int kl, int kc,
+                              int dir, int n, double* out) {
+  (kc > 1 ? avx2_exact_row : avx512_exact_row)(rows, taps, kl, kc, dir, n, out);
+}
+
+const Kernels baseline{baseline_row, baseline_exact_row, baseline_widen, baseline_narrow,
+                       baseline_round};
+const Kernels avx2{avx2_row, avx2_exact_row, avx2_widen, avx2_narrow, avx2_round};
+const Kernels avx512{avx512_or_avx2_row, avx512_or_avx2_exact_row, avx512_widen, avx512_narrow,
+                     avx512_round};
 
 #undef VISTELMO_ROW_KERNELS
 
