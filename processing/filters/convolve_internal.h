@@ -12,6 +12,7 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 #include "processing/filters/border_internal.h"
+#include "processing/filters/row_isa_internal.h"
 
 namespace vistelmo {
 
@@ -36,11 +37,6 @@ Img fresh_image(int nl, int nc) {
   return r;
 }
 
-// Instruction sets of the real row kernel, picked at run time.
-enum class RowIsa { kBaseline, kAvx2, kAvx512 };
-RowIsa row_isa();
-// Test hook: makes the kernels run on isa; false (nothing changes) when the processor lacks it.
-bool set_row_isa(RowIsa isa);
 
 // out[j] = sum over p (outer) and q (inner) of taps[p * kc + q] * rows[p][j + dir * q], for
 // j = 0 .. n-1, each sum started from 0 and formed in that order (vectorised across j only).
