@@ -2,8 +2,6 @@
 #include "processing/algebra/statistics_internal.h"
 #include "processing/filters/row_isa_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 template <class T>
@@ -26,10 +24,10 @@ __attribute__((target("avx512f"))) void divide_avx512(T* a, int64_t n, double s)
 
 template <class T>
 void divide(T* a, int64_t n, double s) {
-  switch (core::row_isa()) {
-    case core::RowIsa::kAvx512:
+  switch (vistelmo::row_isa()) {
+    case vistelmo::RowIsa::kAvx512:
       return divide_avx512(a, n, s);
-    case core::RowIsa::kAvx2:
+    case vistelmo::RowIsa::kAvx2:
       return divide_avx2(a, n, s);
     default:
       return divide_baseline(a, n, s);
@@ -38,5 +36,5 @@ void divide(T* a, int64_t n, double s) {
 
 }  // namespace
 
-void core::divide_row(float* a, int64_t n, double s) { divide(a, n, s); }
-void core::divide_row(double* a, int64_t n, double s) { divide(a, n, s); }
+void vistelmo::divide_row(float* a, int64_t n, double s) { divide(a, n, s); }
+void vistelmo::divide_row(double* a, int64_t n, double s) { divide(a, n, s); }

@@ -6,22 +6,20 @@
 #include "foundation/erro.h"
 #include "processing/filters/convolve_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 template <class Img>
 Img convolve_same(const Img& a, typename Img::Pixel backg, const Img& k, char modo) {
   using Pixel = typename Img::Pixel;
-  Img r = core::fresh_image<Img>(a.nl(), a.nc());
+  Img r = vistelmo::fresh_image<Img>(a.nl(), a.nc());
   const int kl = k.nl() > 0 && k.nc() > 0 && k.data ? k.nl() : 0, kc = kl > 0 ? k.nc() : 0;
   const std::vector<double> taps(k.data, k.data + size_t(kl) * kc);
-  core::RowStore<Pixel> store{r.rows, std::vector<double>(a.nc() > 0 ? a.nc() : 0)};
-  core::PlaneRef<Pixel> src = core::plane_of(a);
+  vistelmo::RowStore<Pixel> store{r.rows, std::vector<double>(a.nc() > 0 ? a.nc() : 0)};
+  vistelmo::PlaneRef<Pixel> src = vistelmo::plane_of(a);
   src.backg = backg;
   // Float pixels times float taps: every product is exact in double.
-  core::correlate_real(src, core::Widen{}, modo, a.nl(), a.nc(), taps.data(), kl, kc, k.lc, k.cc,
-                       -1, store, std::is_same_v<Pixel, float>);
+  vistelmo::correlate_real(src, vistelmo::Widen{}, modo, a.nl(), a.nc(), taps.data(), kl, kc, k.lc,
+                           k.cc, -1, store, std::is_same_v<Pixel, float>);
   return r;
 }
 
@@ -47,10 +45,10 @@ IMGFLT convolucao(const IMGFLT& a, const IMGFLT& k, char modo) {
 IMGDBL convolucao(const IMGDBL& a, const IMGDBL& k, char modo) {
   return convolve_same(a, a.backg, k, modo);
 }
-IMGFLT core::convolve_outside(const IMGFLT& a, float backg, const IMGFLT& k, char modo) {
+IMGFLT vistelmo::convolve_outside(const IMGFLT& a, float backg, const IMGFLT& k, char modo) {
   return convolve_same(a, backg, k, modo);
 }
-IMGDBL core::convolve_outside(const IMGDBL& a, double backg, const IMGDBL& k, char modo) {
+IMGDBL vistelmo::convolve_outside(const IMGDBL& a, double backg, const IMGDBL& k, char modo) {
   return convolve_same(a, backg, k, modo);
 }
 

@@ -4,8 +4,6 @@
 
 #include "processing/filters/convolve_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 typedef double V2 __attribute__((vector_size(16)));
@@ -119,33 +117,33 @@ const Kernels avx512{avx512_or_avx2_row, avx512_or_avx2_exact_row, avx512_widen,
 
 #undef VISTELMO_ROW_KERNELS
 
-bool supported(core::RowIsa isa) {
+bool supported(vistelmo::RowIsa isa) {
   switch (isa) {
-    case core::RowIsa::kAvx512:
+    case vistelmo::RowIsa::kAvx512:
       return __builtin_cpu_supports("avx512f");
-    case core::RowIsa::kAvx2:
+    case vistelmo::RowIsa::kAvx2:
       return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     default:
       return true;
   }
 }
 
-core::RowIsa best_isa() {
-  if (supported(core::RowIsa::kAvx512)) return core::RowIsa::kAvx512;
-  if (supported(core::RowIsa::kAvx2)) return core::RowIsa::kAvx2;
-  return core::RowIsa::kBaseline;
+vistelmo::RowIsa best_isa() {
+  if (supported(vistelmo::RowIsa::kAvx512)) return vistelmo::RowIsa::kAvx512;
+  if (supported(vistelmo::RowIsa::kAvx2)) return vistelmo::RowIsa::kAvx2;
+  return vistelmo::RowIsa::kBaseline;
 }
 
-core::RowIsa& current() {
-  static core::RowIsa isa = best_isa();
+vistelmo::RowIsa& current() {
+  static vistelmo::RowIsa isa = best_isa();
   return isa;
 }
 
-const Kernels* kernels_of(core::RowIsa isa) {
+const Kernels* kernels_of(vistelmo::RowIsa isa) {
   switch (isa) {
-    case core::RowIsa::kAvx512:
+    case vistelmo::RowIsa::kAvx512:
       return &avx512;
-    case core::RowIsa::kAvx2:
+    case vistelmo::RowIsa::kAvx2:
       return &avx2;
     default:
       return &baseline;
@@ -159,25 +157,25 @@ const Kernels*& active() {
 
 }  // namespace
 
-core::RowIsa core::row_isa() { return current(); }
+vistelmo::RowIsa vistelmo::row_isa() { return current(); }
 
-bool core::set_row_isa(RowIsa isa) {
+bool vistelmo::set_row_isa(RowIsa isa) {
   if (!supported(isa)) return false;
   current() = isa;
   active() = kernels_of(isa);
   return true;
 }
 
-void core::correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir,
-                         int n, double* out) {
+void vistelmo::correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir,
+                             int n, double* out) {
   active()->row(rows, taps, kl, kc, dir, n, out);
 }
 
-void core::correlate_row_exact(const double* const* rows, const double* taps, int kl, int kc,
-                               int dir, int n, double* out) {
+void vistelmo::correlate_row_exact(const double* const* rows, const double* taps, int kl, int kc,
+                                   int dir, int n, double* out) {
   active()->exact_row(rows, taps, kl, kc, dir, n, out);
 }
 
-void core::widen_row(const float* s, double* d, int n) { active()->widen(s, d, n); }
-void core::narrow_row(const double* s, float* d, int n) { active()->narrow(s, d, n); }
-void core::round_row_to_float(double* d, int n) { active()->round(d, n); }
+void vistelmo::widen_row(const float* s, double* d, int n) { active()->widen(s, d, n); }
+void vistelmo::narrow_row(const double* s, float* d, int n) { active()->narrow(s, d, n); }
+void vistelmo::round_row_to_float(double* d, int n) { active()->round(d, n); }

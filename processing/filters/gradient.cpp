@@ -14,8 +14,6 @@
 #include "processing/filters/convolve_internal.h"
 #include "processing/filters/gauss.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 const double kLobe = 0.39894228;  // 1/sqrt(2 pi), cut to eight decimals
@@ -108,24 +106,24 @@ class SmoothedRows {
       : a_(a),
         taps_(VETORnormal(sigma)),
         smooth_(sigma >= 0.25),
-        rows_(core::PlaneRef<float>{a.rows, a.nl(), a.nc(), a.lc, a.cc, 0.5f}, core::Widen{}, 'x',
-              taps_.data, taps_.n()) {}
+        rows_(vistelmo::PlaneRef<float>{a.rows, a.nl(), a.nc(), a.lc, a.cc, 0.5f},
+              vistelmo::Widen{}, 'x', taps_.data, taps_.n()) {}
 
   // Row l of the smoothed image as its float pixels hold it.
   void operator()(int l, double* dst) {
-    if (!smooth_) return core::widen_row(a_.rows[l], dst, a_.nc());
+    if (!smooth_) return vistelmo::widen_row(a_.rows[l], dst, a_.nc());
     rows_.row(l, dst);
-    core::round_row_to_float(dst, a_.nc());
+    vistelmo::round_row_to_float(dst, a_.nc());
   }
 
  private:
   const IMGFLT& a_;
   VETOR<double> taps_;
   bool smooth_;  // ConvGaussHV returns a itself below sigma 0.25
-  core::SeparableRows<float, float, core::Widen> rows_;
+  vistelmo::SeparableRows<float, float, vistelmo::Widen> rows_;
 };
 
-using Smoothed = core::LazyRows<std::reference_wrapper<SmoothedRows>>;
+using Smoothed = vistelmo::LazyRows<std::reference_wrapper<SmoothedRows>>;
 
 // The taps of a difference kernel, widened.
 std::vector<double> taps_of(const IMGFLT& d) { return std::vector<double>(d.data, d.data + d.n()); }
@@ -134,8 +132,8 @@ std::vector<double> taps_of(const IMGFLT& d) { return std::vector<double>(d.data
 template <class Store>
 void difference(Smoothed& s, const IMGFLT& a, const IMGFLT& d, Store& store) {
   const std::vector<double> t = taps_of(d);
-  core::correlate_lazy(s, a.nl(), a.nc(), a.lc, a.cc, 0.5, 'x', t.data(), d.nl(), d.nc(), d.lc,
-                       d.cc, -1, store);
+  vistelmo::correlate_lazy(s, a.nl(), a.nc(), a.lc, a.cc, 0.5, 'x', t.data(), d.nl(), d.nc(), d.lc,
+                           d.cc, -1, store);
 }
 
 // gradientex/gradientey of a float image; see the header for the separable path.
@@ -143,10 +141,10 @@ IMGFLT float_gradient(const IMGFLT& a, double sigma, double theta, char direcao,
                       IMGFLT (*kernel)(double, double)) {
   if (theta >= 0) return convolucao(a, kernel(sigma, theta), 'x');
   SmoothedRows rows(a, sigma);
-  IMGFLT r = core::fresh_image<IMGFLT>(a.nl(), a.nc());
+  IMGFLT r = vistelmo::fresh_image<IMGFLT>(a.nl(), a.nc());
   if (a.nl() < 1 || a.nc() < 1) return r;
   Smoothed s(a.nl(), a.nc(), 3, std::ref(rows));
-  core::RowStore<float> store{r.rows, std::vector<double>(a.nc())};
+  vistelmo::RowStore<float> store{r.rows, std::vector<double>(a.nc())};
   difference(s, a, scaled_difference(sigma, direcao), store);
   return r;
 }
@@ -167,7 +165,7 @@ class MagnitudeStore {
     std::copy(row, row + nc_, padded_.begin() + 1);
     padded_[nc_ + 1] = row[nc_ - 1];
     const double* hp = padded_.data() + 2;
-    core::correlate_row(&hp, tx_.data(), 1, 3, -1, n, gx_.data());
+    vistelmo::correlate_row(&hp, tx_.data(), 1, 3, -1, n, gx_.data());
     float* dst = r_.rows[i];
     for (int j = 0; j < n; j++) {
       const double x = static_cast<float>(gx_[j]), y = static_cast<float>(gy[j]);
@@ -245,7 +243,7 @@ IMGFLT modgrad(const IMGFLT& a, double sigma, double theta) {
   }
   // Both separable gradients smooth a alike: one pass over the smoothed rows serves both.
   SmoothedRows rows(a, sigma);
-  IMGFLT r = core::fresh_image<IMGFLT>(a.nl(), a.nc());
+  IMGFLT r = vistelmo::fresh_image<IMGFLT>(a.nl(), a.nc());
   if (a.nl() < 1 || a.nc() < 1) return r;
   Smoothed s(a.nl(), a.nc(), 3, std::ref(rows));
   MagnitudeStore store(s, a.nc(), scaled_difference(sigma, 'x'), r);

@@ -6,30 +6,29 @@
 #include "images/colour_internal.h"
 #include "processing/filters/convolve_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 // One pass of k over src into dst (same size), along the rows or the columns; get widens a sample.
 template <class P, class Get, class Store>
-void pass(const core::PlaneRef<P>& src, Get get, const VETOR<double>& k, char modo, bool along_rows,
-          Store& store) {
+void pass(const vistelmo::PlaneRef<P>& src, Get get, const VETOR<double>& k, char modo,
+          bool along_rows, Store& store) {
   const int n = k.n() > 0 ? k.n() : 0, c0 = (k.n() - 1) / 2;
-  core::correlate_real(src, get, modo, src.nl, src.nc, k.data, along_rows ? 1 : n,
-                       along_rows ? n : 1, along_rows ? 0 : c0, along_rows ? c0 : 0, -1, store);
+  vistelmo::correlate_real(src, get, modo, src.nl, src.nc, k.data, along_rows ? 1 : n,
+                           along_rows ? n : 1, along_rows ? 0 : c0, along_rows ? c0 : 0, -1, store);
 }
 
 template <class Img>
-void pass_into(const core::PlaneRef<typename Img::Pixel>& src, const VETOR<double>& k, char modo,
-               bool along_rows, Img& dst) {
-  core::RowStore<typename Img::Pixel> store{dst.rows, std::vector<double>(src.nc > 0 ? src.nc : 0)};
-  pass(src, core::Widen{}, k, modo, along_rows, store);
+void pass_into(const vistelmo::PlaneRef<typename Img::Pixel>& src, const VETOR<double>& k,
+               char modo, bool along_rows, Img& dst) {
+  vistelmo::RowStore<typename Img::Pixel> store{dst.rows,
+                                                std::vector<double>(src.nc > 0 ? src.nc : 0)};
+  pass(src, vistelmo::Widen{}, k, modo, along_rows, store);
 }
 
 template <class Img>
 Img conv_1d(const Img& a, const VETOR<double>& k, char modo, bool along_rows) {
-  Img r = core::fresh_image<Img>(a.nl(), a.nc());
-  pass_into(core::plane_of(a), k, modo, along_rows, r);
+  Img r = vistelmo::fresh_image<Img>(a.nl(), a.nc());
+  pass_into(vistelmo::plane_of(a), k, modo, along_rows, r);
   return r;
 }
 
@@ -37,18 +36,18 @@ Img conv_1d(const Img& a, const VETOR<double>& k, char modo, bool along_rows) {
 template <class Img>
 Img conv_hv(const Img& a, typename Img::Pixel backg, const VETOR<double>& k, char modo) {
   using Pixel = typename Img::Pixel;
-  core::PlaneRef<Pixel> src = core::plane_of(a);
+  vistelmo::PlaneRef<Pixel> src = vistelmo::plane_of(a);
   src.backg = backg;
-  Img r = core::fresh_image<Img>(a.nl(), a.nc());
+  Img r = vistelmo::fresh_image<Img>(a.nl(), a.nc());
   r.lc = a.lc;
   r.cc = a.cc;
   r.backg = backg;
-  core::RowStore<Pixel> store{r.rows, std::vector<double>(a.nc() > 0 ? a.nc() : 0)};
-  if (!core::separable_fused<Pixel>(src, core::Widen{}, modo, k.data, k.n() > 0 ? k.n() : 0,
-                                    store)) {
+  vistelmo::RowStore<Pixel> store{r.rows, std::vector<double>(a.nc() > 0 ? a.nc() : 0)};
+  if (!vistelmo::separable_fused<Pixel>(src, vistelmo::Widen{}, modo, k.data, k.n() > 0 ? k.n() : 0,
+                                        store)) {
     Img t(a.nl(), a.nc());
     pass_into(src, k, modo, true, t);
-    pass_into(core::plane_of(t), k, modo, false, r);
+    pass_into(vistelmo::plane_of(t), k, modo, false, r);
   }
   return r;
 }
@@ -69,7 +68,7 @@ inline unsigned char to_byte(double v) {
 }
 
 template <unsigned char COR::*channel>
-using ChannelRows = core::SeparableRows<float, COR, Channel<channel>>;
+using ChannelRows = vistelmo::SeparableRows<float, COR, Channel<channel>>;
 
 }  // namespace
 
@@ -91,22 +90,24 @@ IMGDBL ConvHV(const IMGDBL& a, const VETOR<double>& k, char modo) {
 IMGFLT ConvHV(const IMGFLT& a, const VETOR<double>& k, char modo) {
   return conv_hv(a, a.backg, k, modo);
 }
-IMGFLT core::separable_outside(const IMGFLT& a, float backg, const VETOR<double>& k, char modo) {
+IMGFLT vistelmo::separable_outside(const IMGFLT& a, float backg, const VETOR<double>& k,
+                                   char modo) {
   return conv_hv(a, backg, k, modo);
 }
-IMGDBL core::separable_outside(const IMGDBL& a, double backg, const VETOR<double>& k, char modo) {
+IMGDBL vistelmo::separable_outside(const IMGDBL& a, double backg, const VETOR<double>& k,
+                                   char modo) {
   return conv_hv(a, backg, k, modo);
 }
 
 IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
   const int nl = a.nl(), nc = a.nc(), n = k.n() > 0 ? k.n() : 0;
   if (nl < 1 || nc < 1) return a;
-  IMGCOR r = core::fresh_image<IMGCOR>(nl, nc);
+  IMGCOR r = vistelmo::fresh_image<IMGCOR>(nl, nc);
   r.lc = a.lc;
   r.cc = a.cc;
   r.backg = a.backg;
   // The three channels a row at a time, so that each row of a is read from memory once.
-  const core::PlaneRef<COR> src = core::plane_of(a);
+  const vistelmo::PlaneRef<COR> src = vistelmo::plane_of(a);
   ChannelRows<&COR::r> red(src, {}, 'x', k.data, n);
   ChannelRows<&COR::g> green(src, {}, 'x', k.data, n);
   ChannelRows<&COR::b> blue(src, {}, 'x', k.data, n);
