@@ -14,7 +14,7 @@ Img convolve_same(const Img& a, typename Img::Pixel backg, const Img& k, char mo
   Img r = vistelmo::fresh_image<Img>(a.nl(), a.nc());
   const int kl = k.nl() > 0 && k.nc() > 0 && k.data ? k.nl() : 0, kc = kl > 0 ? k.nc() : 0;
   const std::vector<double> taps(k.data, k.data + size_t(kl) * kc);
-  vistelmo::RowStore<Pixel> store{r.rows, std::vector<double>(a.nc() > 0 ? a.nc() : 0)};
+  vistelmo::RowStore<Pixel> store{r.rows};
   vistelmo::PlaneRef<Pixel> src = vistelmo::plane_of(a);
   src.backg = backg;
   // Float pixels times float taps: every product is exact in double.

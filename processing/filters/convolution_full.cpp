@@ -38,7 +38,7 @@ void full_real(const vistelmo::PlaneRef<P>& a, const std::vector<double>& taps, 
   vistelmo::PlaneRef<P> z = a;
   z.backg = P{};
   const int row0 = dir < 0 ? 0 : -(kl - 1), col0 = dir < 0 ? 0 : -(kc - 1);
-  vistelmo::RowStore<Out> store{out, std::vector<double>(nc > 0 ? nc : 0)};
+  vistelmo::RowStore<Out> store{out};
   vistelmo::correlate_real(z, vistelmo::Widen{}, 'n', nl, nc, taps.data(), kl, kc, row0, col0, dir,
                            store, std::is_same_v<P, float>);
 }

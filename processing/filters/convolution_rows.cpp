@@ -21,11 +21,37 @@ __attribute__((always_inline)) inline void splat(V& t, double v) {
     t = V{v, v, v, v, v, v, v, v};
 }
 
+// The sums of a vector, stored as the output wants them: doubles, floats, or doubles holding
+// the float roundings.
+template <vistelmo::RowOut::Kind K, class V>
+__attribute__((always_inline)) inline void put(void* out, int j, V v) {
+  constexpr int L = sizeof(V) / sizeof(double);
+  typedef float F __attribute__((vector_size(L * sizeof(float))));
+  if constexpr (K == vistelmo::RowOut::kFloat) {
+    const F f = __builtin_convertvector(v, F);
+    std::memcpy(static_cast<float*>(out) + j, &f, sizeof f);
+  } else {
+    if constexpr (K == vistelmo::RowOut::kRounded)
+      v = __builtin_convertvector(__builtin_convertvector(v, F), V);
+    std::memcpy(static_cast<double*>(out) + j, &v, sizeof v);
+  }
+}
+
+template <vistelmo::RowOut::Kind K>
+__attribute__((always_inline)) inline void put_one(void* out, int j, double v) {
+  if constexpr (K == vistelmo::RowOut::kFloat)
+    static_cast<float*>(out)[j] = static_cast<float>(v);
+  else if constexpr (K == vistelmo::RowOut::kRounded)
+    static_cast<double*>(out)[j] = static_cast<float>(v);
+  else
+    static_cast<double*>(out)[j] = v;
+}
+
 // Blocks of U vectors of output sums stay in registers while every tap is added to them; the
 // tail of the row goes one sum at a time. Each sum adds its taps in (p, q) order from +0.
-template <class V, int U>
+template <class V, int U, vistelmo::RowOut::Kind K>
 __attribute__((always_inline)) inline void row_body(const double* const* rows, const double* taps,
-                                                    int kl, int kc, int dir, int n, double* out) {
+                                                    int kl, int kc, int dir, int n, void* out) {
   constexpr int L = sizeof(V) / sizeof(double), B = L * U;
   int j = 0;
   for (; j + B <= n; j += B) {
@@ -44,7 +70,7 @@ __attribute__((always_inline)) inline void row_body(const double* const* rows, c
         }
       }
     }
-    for (int u = 0; u < U; u++) std::memcpy(out + j + u * L, &acc[u], sizeof(V));
+    for (int u = 0; u < U; u++) put<K>(out, j + u * L, acc[u]);
   }
   for (; j < n; j++) {
     double acc = 0;
@@ -53,44 +79,48 @@ __attribute__((always_inline)) inline void row_body(const double* const* rows, c
       const double* s = rows[p] + j;
       for (int q = 0; q < kc; q++, s += dir) acc += *tp++ * *s;
     }
-    out[j] = acc;
+    put_one<K>(out, j, acc);
   }
 }
 
-// Conversions between the float rows of an image and the double rows of the kernel.
+template <class V>
+__attribute__((always_inline)) inline void row_any(const double* const* rows, const double* taps,
+                                                   int kl, int kc, int dir, int n,
+                                                   vistelmo::RowOut out) {
+  switch (out.kind) {
+    case vistelmo::RowOut::kFloat:
+      return row_body<V, 8, vistelmo::RowOut::kFloat>(rows, taps, kl, kc, dir, n, out.p);
+    case vistelmo::RowOut::kRounded:
+      return row_body<V, 8, vistelmo::RowOut::kRounded>(rows, taps, kl, kc, dir, n, out.p);
+    default:
+      return row_body<V, 8, vistelmo::RowOut::kDouble>(rows, taps, kl, kc, dir, n, out.p);
+  }
+}
+
+// Float rows of an image widened for the kernel.
 __attribute__((always_inline)) inline void widen_body(const float* s, double* d, int n) {
   for (int j = 0; j < n; j++) d[j] = s[j];
 }
-__attribute__((always_inline)) inline void narrow_body(const double* s, float* d, int n) {
-  for (int j = 0; j < n; j++) d[j] = static_cast<float>(s[j]);
-}
-__attribute__((always_inline)) inline void round_body(double* d, int n) {
-  for (int j = 0; j < n; j++) d[j] = static_cast<float>(d[j]);
-}
 
 // One set of kernels per instruction set.
+using RowFn = void (*)(const double* const*, const double*, int, int, int, int, vistelmo::RowOut);
 struct Kernels {
-  void (*row)(const double* const*, const double*, int, int, int, int, double*);
-  void (*exact_row)(const double* const*, const double*, int, int, int, int, double*);
+  RowFn row, exact_row;
   void (*widen)(const float*, double*, int);
-  void (*narrow)(const double*, float*, int);
-  void (*round)(double*, int);
 };
 
 // The exact row (products exact in double) lets the compiler fuse each product into its add:
 // the fused add rounds once, as the separate add does after an exact product.
 #define VISTELMO_ROW_KERNELS(name, target, fused, V)                                             \
   target void name##_row(const double* const* rows, const double* taps, int kl, int kc, int dir, \
-                         int n, double* out) {                                                   \
-    row_body<V, 8>(rows, taps, kl, kc, dir, n, out);                                             \
+                         int n, vistelmo::RowOut out) {                                          \
+    row_any<V>(rows, taps, kl, kc, dir, n, out);                                                 \
   }                                                                                              \
   target fused void name##_exact_row(const double* const* rows, const double* taps, int kl,      \
-                                     int kc, int dir, int n, double* out) {                      \
-    row_body<V, 8>(rows, taps, kl, kc, dir, n, out);                                             \
+                                     int kc, int dir, int n, vistelmo::RowOut out) {             \
+    row_any<V>(rows, taps, kl, kc, dir, n, out);                                                 \
   }                                                                                              \
-  target void name##_widen(const float* s, double* d, int n) { widen_body(s, d, n); }            \
-  target void name##_narrow(const double* s, float* d, int n) { narrow_body(s, d, n); }          \
-  target void name##_round(double* d, int n) { round_body(d, n); }
+  target void name##_widen(const float* s, double* d, int n) { widen_body(s, d, n); }
 
 #define VISTELMO_FUSED __attribute__((optimize("fp-contract=fast")))
 VISTELMO_ROW_KERNELS(baseline, , , V2)
@@ -101,19 +131,17 @@ VISTELMO_ROW_KERNELS(avx512, __attribute__((target("avx512f"))), VISTELMO_FUSED,
 // Along a row (kc > 1) the taps read shifted, unaligned vectors: 64-byte vectors split a cache
 // line on nearly every such load, so AVX-512 serves only the column shape (kc = 1).
 void avx512_or_avx2_row(const double* const* rows, const double* taps, int kl, int kc, int dir,
-                        int n, double* out) {
+                        int n, vistelmo::RowOut out) {
   (kc > 1 ? avx2_row : avx512_row)(rows, taps, kl, kc, dir, n, out);
 }
 void avx512_or_avx2_exact_row(const double* const* rows, const double* taps, int kl, int kc,
-                              int dir, int n, double* out) {
+                              int dir, int n, vistelmo::RowOut out) {
   (kc > 1 ? avx2_exact_row : avx512_exact_row)(rows, taps, kl, kc, dir, n, out);
 }
 
-const Kernels baseline{baseline_row, baseline_exact_row, baseline_widen, baseline_narrow,
-                       baseline_round};
-const Kernels avx2{avx2_row, avx2_exact_row, avx2_widen, avx2_narrow, avx2_round};
-const Kernels avx512{avx512_or_avx2_row, avx512_or_avx2_exact_row, avx512_widen, avx512_narrow,
-                     avx512_round};
+const Kernels baseline{baseline_row, baseline_exact_row, baseline_widen};
+const Kernels avx2{avx2_row, avx2_exact_row, avx2_widen};
+const Kernels avx512{avx512_or_avx2_row, avx512_or_avx2_exact_row, avx512_widen};
 
 #undef VISTELMO_ROW_KERNELS
 
@@ -167,15 +195,8 @@ bool vistelmo::set_row_isa(RowIsa isa) {
 }
 
 void vistelmo::correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir,
-                             int n, double* out) {
-  active()->row(rows, taps, kl, kc, dir, n, out);
-}
-
-void vistelmo::correlate_row_exact(const double* const* rows, const double* taps, int kl, int kc,
-                                   int dir, int n, double* out) {
-  active()->exact_row(rows, taps, kl, kc, dir, n, out);
+                             int n, RowOut out, bool exact) {
+  (exact ? active()->exact_row : active()->row)(rows, taps, kl, kc, dir, n, out);
 }
 
 void vistelmo::widen_row(const float* s, double* d, int n) { active()->widen(s, d, n); }
-void vistelmo::narrow_row(const double* s, float* d, int n) { active()->narrow(s, d, n); }
-void vistelmo::round_row_to_float(double* d, int n) { active()->round(d, n); }

@@ -37,39 +37,31 @@ Img fresh_image(int nl, int nc) {
   return r;
 }
 
+// Where a row kernel puts its n sums: doubles, floats (the sums rounded), or doubles holding
+// the float roundings (a float intermediate read back).
+struct RowOut {
+  enum Kind { kDouble, kFloat, kRounded };
+  void* p;
+  Kind kind;
+  RowOut(double* d, Kind k = kDouble) : p(d), kind(k) {}
+  RowOut(float* f) : p(f), kind(kFloat) {}
+};
 
 // out[j] = sum over p (outer) and q (inner) of taps[p * kc + q] * rows[p][j + dir * q], for
 // j = 0 .. n-1, each sum started from 0 and formed in that order (vectorised across j only).
+// exact: every product is exact in double (both factors floats, 24-bit significands), so the
+// kernel may fuse each product into its add, which then rounds once exactly as the add does.
 void correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir, int n,
-                   double* out);
-// The same sums where every product taps[.] * rows[.][.] is exact in double (both factors
-// floats, 24-bit significands): the products may be fused into the adds, which then round once
-// each exactly as before.
-void correlate_row_exact(const double* const* rows, const double* taps, int kl, int kc, int dir,
-                         int n, double* out);
-// d[j] = s[j] widened; d[j] = s[j] rounded to float; d[j] rounded to float and back.
+                   RowOut out, bool exact = false);
+// d[j] = s[j] widened.
 void widen_row(const float* s, double* d, int n);
-void narrow_row(const double* s, float* d, int n);
-void round_row_to_float(double* d, int n);
 
-// Where the real traversal puts row i's sums: dest(i) gives the n doubles the kernel writes,
-// done(i, sums) stores them.
+// Where the real traversal puts row i's sums: straight into the result row.
 template <class Out>
 struct RowStore {
   Out* const* rows;
-  std::vector<double> scratch;
-  double* dest(int i) {
-    if constexpr (std::is_same_v<Out, double>) return rows[i];
-    return scratch.data();
-  }
-  void done(int i, const double* s, int n) {
-    if constexpr (std::is_same_v<Out, float>) {
-      narrow_row(s, rows[i], n);
-    } else if constexpr (!std::is_same_v<Out, double>) {
-      Out* d = rows[i];
-      for (int j = 0; j < n; j++) d[j] = static_cast<Out>(s[j]);
-    }
-  }
+  RowOut target(int i) { return RowOut(rows[i]); }
+  void done(int, int) {}
 };
 
 // Samples widened to double as they are.
@@ -217,9 +209,8 @@ template <class Load, class Store>
 void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps, int kl, int kc,
                    int row0, int off, int dir, Store& store, bool exact = false) {
   traverse_rows<double>(load, a0, w, nl, kl, row0, off, dir, [&](int i, const double* const* ptr) {
-    double* d = store.dest(i);
-    (exact ? correlate_row_exact : correlate_row)(ptr, taps, kl, kc, dir, nc, d);
-    store.done(i, d, nc);
+    correlate_row(ptr, taps, kl, kc, dir, nc, store.target(i), exact);
+    store.done(i, nc);
   });
 }
 
@@ -235,10 +226,12 @@ struct Reach {
 
 template <class Store>
 void store_zeros(int nl, int nc, Store& store) {
+  const double zero = 0;
+  const double* none = &zero;
   for (int i = 0; i < nl; i++) {
-    double* d = store.dest(i);
-    std::fill(d, d + nc, 0.0);
-    store.done(i, d, nc);
+    // No taps: every sum stays 0.
+    correlate_row(&none, &zero, 0, 0, 1, nc, store.target(i));
+    store.done(i, nc);
   }
 }
 
@@ -290,8 +283,10 @@ class SeparableRows {
   bool fused() const { return !mh_.swapped(); }
 
   // Row i's sums into out (nc of them), i = 0, 1, ... in order; an empty kernel gives zeros.
-  void row(int i, double* out) {
-    if (n_ < 1) return std::fill(out, out + nc_, 0.0);
+  void row(int i, RowOut out) {
+    const double zero = 0;
+    const double* none = &zero;
+    if (n_ < 1) return correlate_row(&none, &zero, 0, 0, 1, nc_, out);
     auto load = [this](int a, double* dst) { column_source(a, dst); };
     correlate_row(ring_.rows(i, c0_, 0, -1, load), taps_, n_, 1, -1, nc_, out);
   }
@@ -301,8 +296,8 @@ class SeparableRows {
   void mid_row(int l, double* dst) {
     gather_h_(l, padded_.data());
     const double* hp = padded_.data() + (c0_ - rh_.b0);
-    correlate_row(&hp, taps_, 1, n_, -1, nc_, dst);
-    if constexpr (std::is_same_v<Mid, float>) round_row_to_float(dst, nc_);
+    correlate_row(&hp, taps_, 1, n_, -1, nc_,
+                  RowOut(dst, std::is_same_v<Mid, float> ? RowOut::kRounded : RowOut::kDouble));
   }
 
   // The column pass's padded row a of the intermediate.
@@ -336,9 +331,8 @@ bool separable_fused(const PlaneRef<P>& src, Get get, char mode, const double* t
   SeparableRows<Mid, P, Get> rows(src, get, mode, taps, n);
   if (!rows.fused()) return false;
   for (int i = 0; i < src.nl && src.nc > 0; i++) {
-    double* d = store.dest(i);
-    rows.row(i, d);
-    store.done(i, d, src.nc);
+    rows.row(i, store.target(i));
+    store.done(i, src.nc);
   }
   return true;
 }

@@ -112,8 +112,7 @@ class SmoothedRows {
   // Row l of the smoothed image as its float pixels hold it.
   void operator()(int l, double* dst) {
     if (!smooth_) return vistelmo::widen_row(a_.rows[l], dst, a_.nc());
-    rows_.row(l, dst);
-    vistelmo::round_row_to_float(dst, a_.nc());
+    rows_.row(l, vistelmo::RowOut(dst, vistelmo::RowOut::kRounded));
   }
 
  private:
@@ -144,7 +143,7 @@ IMGFLT float_gradient(const IMGFLT& a, double sigma, double theta, char direcao,
   IMGFLT r = vistelmo::fresh_image<IMGFLT>(a.nl(), a.nc());
   if (a.nl() < 1 || a.nc() < 1) return r;
   Smoothed s(a.nl(), a.nc(), 3, std::ref(rows));
-  vistelmo::RowStore<float> store{r.rows, std::vector<double>(a.nc())};
+  vistelmo::RowStore<float> store{r.rows};
   difference(s, a, scaled_difference(sigma, direcao), store);
   return r;
 }
@@ -156,8 +155,9 @@ class MagnitudeStore {
  public:
   MagnitudeStore(const Smoothed& s, int nc, const IMGFLT& dx, IMGFLT& r)
       : s_(s), nc_(nc), tx_(taps_of(dx)), padded_(nc + 2), gy_(nc), gx_(nc), r_(r) {}
-  double* dest(int) { return gy_.data(); }
-  void done(int i, const double* gy, int n) {
+  vistelmo::RowOut target(int) { return gy_.data(); }
+  void done(int i, int n) {
+    const double* gy = gy_.data();
     // Row i of the smoothed image is still held: the y difference has just read it. Columns
     // -1 .. nc under mode 'x': the edge pixels repeated.
     const double* row = s_.rows()[i];

@@ -20,8 +20,7 @@ void pass(const vistelmo::PlaneRef<P>& src, Get get, const VETOR<double>& k, cha
 template <class Img>
 void pass_into(const vistelmo::PlaneRef<typename Img::Pixel>& src, const VETOR<double>& k,
                char modo, bool along_rows, Img& dst) {
-  vistelmo::RowStore<typename Img::Pixel> store{dst.rows,
-                                                std::vector<double>(src.nc > 0 ? src.nc : 0)};
+  vistelmo::RowStore<typename Img::Pixel> store{dst.rows};
   pass(src, vistelmo::Widen{}, k, modo, along_rows, store);
 }
 
@@ -42,7 +41,7 @@ Img conv_hv(const Img& a, typename Img::Pixel backg, const VETOR<double>& k, cha
   r.lc = a.lc;
   r.cc = a.cc;
   r.backg = backg;
-  vistelmo::RowStore<Pixel> store{r.rows, std::vector<double>(a.nc() > 0 ? a.nc() : 0)};
+  vistelmo::RowStore<Pixel> store{r.rows};
   if (!vistelmo::separable_fused<Pixel>(src, vistelmo::Widen{}, modo, k.data, k.n() > 0 ? k.n() : 0,
                                         store)) {
     Img t(a.nl(), a.nc());
