@@ -21,18 +21,14 @@ __attribute__((always_inline)) inline void splat(V& t, double v) {
     t = V{v, v, v, v, v, v, v, v};
 }
 
-// The sums of a vector, stored as the output wants them: doubles, floats, or doubles holding
-// the float roundings.
+// The sums of a vector stored as the output wants them: doubles, or floats.
 template <vistelmo::RowOut::Kind K, class V>
 __attribute__((always_inline)) inline void put(void* out, int j, V v) {
-  constexpr int L = sizeof(V) / sizeof(double);
-  typedef float F __attribute__((vector_size(L * sizeof(float))));
   if constexpr (K == vistelmo::RowOut::kFloat) {
+    typedef float F __attribute__((vector_size(sizeof(V) / 2)));
     const F f = __builtin_convertvector(v, F);
     std::memcpy(static_cast<float*>(out) + j, &f, sizeof f);
   } else {
-    if constexpr (K == vistelmo::RowOut::kRounded)
-      v = __builtin_convertvector(__builtin_convertvector(v, F), V);
     std::memcpy(static_cast<double*>(out) + j, &v, sizeof v);
   }
 }
@@ -41,8 +37,6 @@ template <vistelmo::RowOut::Kind K>
 __attribute__((always_inline)) inline void put_one(void* out, int j, double v) {
   if constexpr (K == vistelmo::RowOut::kFloat)
     static_cast<float*>(out)[j] = static_cast<float>(v);
-  else if constexpr (K == vistelmo::RowOut::kRounded)
-    static_cast<double*>(out)[j] = static_cast<float>(v);
   else
     static_cast<double*>(out)[j] = v;
 }
@@ -87,14 +81,9 @@ template <class V>
 __attribute__((always_inline)) inline void row_any(const double* const* rows, const double* taps,
                                                    int kl, int kc, int dir, int n,
                                                    vistelmo::RowOut out) {
-  switch (out.kind) {
-    case vistelmo::RowOut::kFloat:
-      return row_body<V, 8, vistelmo::RowOut::kFloat>(rows, taps, kl, kc, dir, n, out.p);
-    case vistelmo::RowOut::kRounded:
-      return row_body<V, 8, vistelmo::RowOut::kRounded>(rows, taps, kl, kc, dir, n, out.p);
-    default:
-      return row_body<V, 8, vistelmo::RowOut::kDouble>(rows, taps, kl, kc, dir, n, out.p);
-  }
+  if (out.kind == vistelmo::RowOut::kFloat)
+    return row_body<V, 8, vistelmo::RowOut::kFloat>(rows, taps, kl, kc, dir, n, out.p);
+  row_body<V, 8, vistelmo::RowOut::kDouble>(rows, taps, kl, kc, dir, n, out.p);
 }
 
 // Float rows of an image widened for the kernel.

@@ -37,13 +37,12 @@ Img fresh_image(int nl, int nc) {
   return r;
 }
 
-// Where a row kernel puts its n sums: doubles, floats (the sums rounded), or doubles holding
-// the float roundings (a float intermediate read back).
+// Where a row kernel puts its n sums: doubles, or floats (the sums rounded).
 struct RowOut {
-  enum Kind { kDouble, kFloat, kRounded };
+  enum Kind { kDouble, kFloat };
   void* p;
   Kind kind;
-  RowOut(double* d, Kind k = kDouble) : p(d), kind(k) {}
+  RowOut(double* d) : p(d), kind(kDouble) {}
   RowOut(float* f) : p(f), kind(kFloat) {}
 };
 
@@ -296,8 +295,12 @@ class SeparableRows {
   void mid_row(int l, double* dst) {
     gather_h_(l, padded_.data());
     const double* hp = padded_.data() + (c0_ - rh_.b0);
-    correlate_row(&hp, taps_, 1, n_, -1, nc_,
-                  RowOut(dst, std::is_same_v<Mid, float> ? RowOut::kRounded : RowOut::kDouble));
+    if constexpr (std::is_same_v<Mid, float>) {
+      correlate_row(&hp, taps_, 1, n_, -1, nc_, rounded_.data());
+      widen_row(rounded_.data(), dst, nc_);
+    } else {
+      correlate_row(&hp, taps_, 1, n_, -1, nc_, dst);
+    }
   }
 
   // The column pass's padded row a of the intermediate.
@@ -320,6 +323,7 @@ class SeparableRows {
   RowGather<P, Get> gather_h_;
   RowGather<Mid, Widen> gather_v_;
   std::vector<double> padded_, mid_;
+  std::vector<float> rounded_ = std::vector<float>(std::is_same_v<Mid, float> ? nc_ : 0);
   RowRing<double> ring_;
   int held_ = -1;
 };
