@@ -10,17 +10,6 @@ typedef double V2 __attribute__((vector_size(16)));
 typedef double V4 __attribute__((vector_size(32)));
 typedef double V8 __attribute__((vector_size(64)));
 
-// Every lane holding v.
-template <class V>
-__attribute__((always_inline)) inline void splat(V& t, double v) {
-  if constexpr (sizeof(V) == 16)
-    t = V{v, v};
-  else if constexpr (sizeof(V) == 32)
-    t = V{v, v, v, v};
-  else
-    t = V{v, v, v, v, v, v, v, v};
-}
-
 // The sums of a vector stored as the output wants them: doubles, or floats.
 template <vistelmo::RowOut::Kind K, class V>
 __attribute__((always_inline)) inline void put(void* out, int j, V v) {
@@ -55,8 +44,7 @@ __attribute__((always_inline)) inline void row_body(const double* const* rows, c
     for (int p = 0; p < kl; p++) {
       const double* s = rows[p] + j;
       for (int q = 0; q < kc; q++, s += dir) {
-        V t;
-        splat(t, *tp++);
+        const double t = *tp++;
         for (int u = 0; u < U; u++) {
           V x;
           std::memcpy(&x, s + u * L, sizeof x);
