@@ -342,7 +342,7 @@ bool separable_fused(const PlaneRef<P>& src, Get get, char mode, const double* t
 }
 
 // An image produced row by row, in order, read through a plane: ensure(l) produces the rows up
-// to l with next(l, dst); the last keep rows stay readable through plane().rows.
+// to l with next(l, dst); the last keep rows stay readable through rows().
 template <class Next>
 class LazyRows {
  public:
@@ -367,8 +367,8 @@ class LazyRows {
 };
 
 // correlate_real over a LazyRows image (its centre and outside value given): each source row is
-// produced before the first gather that reads it. Not for the modes whose first argument selects
-// a column.
+// produced before the first gather that reads it. Only for modes that read rows in order within
+// a window of kl (outside value, clamping, 'e'); keep must be at least kl.
 template <class Next, class Store>
 void correlate_lazy(LazyRows<Next>& img, int nl, int nc, int lc, int cc, double backg, char mode,
                     const double* taps, int kl, int kc, int row0, int col0, int dir, Store& store) {
