@@ -3,10 +3,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <vector>
-
 #include <type_traits>
+#include <vector>
 
 #include "foundation/memory_internal.h"
 #include "foundation/vetor.h"
