@@ -1,6 +1,10 @@
 // The real row kernel of the spatial filters, built for the baseline instruction set and for
 // AVX2 and AVX-512, and picked at run time. Every build forms the same sums in the same order.
+#include <immintrin.h>
+
 #include <cstring>
+
+#include "images/colour_internal.h"
 
 #include "processing/filters/convolve_internal.h"
 
@@ -79,11 +83,35 @@ __attribute__((always_inline)) inline void widen_body(const float* s, double* d,
   for (int j = 0; j < n; j++) d[j] = s[j];
 }
 
+// Sums to bytes as round_to_byte gives them: NaN and v <= 0 give 0, v > 255 gives 255, others
+// round half away from zero (v - trunc(v) is exact).
+void bytes_baseline(const double* s, unsigned char* d, int n) {
+  for (int j = 0; j < n; j++) d[j] = vistelmo::round_to_byte(s[j]);
+}
+
+__attribute__((target("avx2"))) void bytes_avx2(const double* s, unsigned char* d, int n) {
+  const __m256d zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255.0);
+  const __m256d half = _mm256_set1_pd(0.5), one = _mm256_set1_pd(1.0);
+  int j = 0;
+  for (; j + 4 <= n; j += 4) {
+    // max takes its second operand for a NaN (and for -0.0): 0.
+    const __m256d v = _mm256_min_pd(_mm256_max_pd(_mm256_loadu_pd(s + j), zero), top);
+    __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    t = _mm256_add_pd(t, _mm256_and_pd(_mm256_cmp_pd(_mm256_sub_pd(v, t), half, _CMP_GE_OQ), one));
+    const __m128i w = _mm256_cvttpd_epi32(t);
+    const __m128i b = _mm_packus_epi16(_mm_packus_epi32(w, w), _mm_setzero_si128());
+    const int four = _mm_cvtsi128_si32(b);
+    std::memcpy(d + j, &four, 4);
+  }
+  for (; j < n; j++) d[j] = vistelmo::round_to_byte(s[j]);
+}
+
 // One set of kernels per instruction set.
 using RowFn = void (*)(const double* const*, const double*, int, int, int, int, vistelmo::RowOut);
 struct Kernels {
   RowFn row, exact_row;
   void (*widen)(const float*, double*, int);
+  void (*bytes)(const double*, unsigned char*, int);
 };
 
 // The exact row (products exact in double) lets the compiler fuse each product into its add:
@@ -116,9 +144,9 @@ void avx512_or_avx2_exact_row(const double* const* rows, const double* taps, int
   (kc > 1 ? avx2_exact_row : avx512_exact_row)(rows, taps, kl, kc, dir, n, out);
 }
 
-const Kernels baseline{baseline_row, baseline_exact_row, baseline_widen};
-const Kernels avx2{avx2_row, avx2_exact_row, avx2_widen};
-const Kernels avx512{avx512_or_avx2_row, avx512_or_avx2_exact_row, avx512_widen};
+const Kernels baseline{baseline_row, baseline_exact_row, baseline_widen, bytes_baseline};
+const Kernels avx2{avx2_row, avx2_exact_row, avx2_widen, bytes_avx2};
+const Kernels avx512{avx512_or_avx2_row, avx512_or_avx2_exact_row, avx512_widen, bytes_avx2};
 
 #undef VISTELMO_ROW_KERNELS
 
@@ -177,3 +205,4 @@ void vistelmo::correlate_row(const double* const* rows, const double* taps, int 
 }
 
 void vistelmo::widen_row(const float* s, double* d, int n) { active()->widen(s, d, n); }
+void vistelmo::bytes_row(const double* s, unsigned char* d, int n) { active()->bytes(s, d, n); }

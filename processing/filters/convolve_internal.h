@@ -50,8 +50,9 @@ struct RowOut {
 // kernel may fuse each product into its add, which then rounds once exactly as the add does.
 void correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir, int n,
                    RowOut out, bool exact = false);
-// d[j] = s[j] widened.
+// d[j] = s[j] widened; d[j] = round_to_byte(s[j]).
 void widen_row(const float* s, double* d, int n);
+void bytes_row(const double* s, unsigned char* d, int n);
 
 // Where the real traversal puts row i's sums: straight into the result row.
 template <class Out>

@@ -3,7 +3,6 @@
 
 #include <vector>
 
-#include "images/colour_internal.h"
 #include "processing/filters/convolve_internal.h"
 
 namespace {
@@ -57,15 +56,6 @@ struct Channel {
   double operator()(const COR& p) const { return double(p.*channel); }
 };
 
-// round_to_byte without the library call: v in (0, 255] rounds half up from its integer part
-// (v - trunc(v) is exact).
-inline unsigned char to_byte(double v) {
-  if (!(v > 0.0)) return 0;
-  if (v > 255.0) v = 255.0;
-  const int t = static_cast<int>(v);
-  return static_cast<unsigned char>(v - t >= 0.5 ? t + 1 : t);
-}
-
 template <unsigned char COR::*channel>
 using ChannelRows = vistelmo::SeparableRows<float, COR, Channel<channel>>;
 
@@ -110,13 +100,17 @@ IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
   ChannelRows<&COR::r> red(src, {}, 'x', k.data, n);
   ChannelRows<&COR::g> green(src, {}, 'x', k.data, n);
   ChannelRows<&COR::b> blue(src, {}, 'x', k.data, n);
-  std::vector<double> sr(nc), sg(nc), sb(nc);
+  std::vector<double> sums(nc);
+  std::vector<unsigned char> br(nc), bg(nc), bb(nc);
   for (int i = 0; i < nl; i++) {
-    red.row(i, sr.data());
-    green.row(i, sg.data());
-    blue.row(i, sb.data());
+    red.row(i, sums.data());
+    vistelmo::bytes_row(sums.data(), br.data(), nc);
+    green.row(i, sums.data());
+    vistelmo::bytes_row(sums.data(), bg.data(), nc);
+    blue.row(i, sums.data());
+    vistelmo::bytes_row(sums.data(), bb.data(), nc);
     COR* d = r.rows[i];
-    for (int j = 0; j < nc; j++) d[j] = COR{to_byte(sr[j]), to_byte(sg[j]), to_byte(sb[j])};
+    for (int j = 0; j < nc; j++) d[j] = COR{br[j], bg[j], bb[j]};
   }
   return r;
 }
