@@ -6,11 +6,11 @@
 
 #include "foundation/erro.h"
 #include "processing/filters/fft.h"
+#include "processing/filters/fft_engine_internal.h"
 
 namespace {
 
 using Quorvan::COMPLEX;
-typedef void (*Transform)(COMPLEX*, int, COMPLEX*);
 
 static_assert(sizeof(CPXD) == sizeof(COMPLEX), "CPXD and COMPLEX share one layout");
 
@@ -61,38 +61,78 @@ VETOR<CPXD> padded(const VETOR<CPXD>& a, int n) {
   return p;
 }
 
-// Transforms the vector a (consumed as work space) into a fresh vector.
-VETOR<CPXD> transform(VETOR<CPXD>& a, Transform f) {
+using vistelmo::fft_engine::Line;
+typedef Line (*LineOf)(int);
+
+// One line of n elements from src into dst (distinct): conjugated around the positive-exponent
+// transform when forward, divided by the line's divisor unless it is 1.
+void transform_line(COMPLEX* src, int n, COMPLEX* dst, const Line& line) {
+  if (line.forward)
+    for (int i = 0; i < n; i++) src[i].im = -src[i].im;
+  vistelmo::fft_engine::dft(src, n, dst);
+  if (line.forward)
+    for (int i = 0; i < n; i++) dst[i].im = -dst[i].im;
+  if (line.divisor != 1.0)
+    for (int i = 0; i < n; i++) {
+      dst[i].re /= line.divisor;
+      dst[i].im /= line.divisor;
+    }
+}
+
+// Transforms the vector a (consumed as work space) into a fresh vector; the table is left
+// built for its length, as the Quorvan routine of the same kind leaves it.
+VETOR<CPXD> transform(VETOR<CPXD>& a, LineOf kind) {
   const int n = a.n();
+  Quorvan::W_init(n);
   VETOR<CPXD> r(n);
-  f(as_complex(a), n, as_complex(r));
+  if (n > 0) transform_line(as_complex(a), n, as_complex(r), kind(n));
   return r;
 }
 
+// Columns transformed together: enough to fill whole cache lines of float pixels.
+const int kColumnBlock = 16;
+
 // Rows of a into t, then columns of t back into a; each line widened to double for its
-// transform and rounded back to float.
-void rows_then_columns(IMGCPX& a, Transform f) {
+// transform and rounded back to float. Columns go kColumnBlock at a time through a buffer of
+// contiguous lines.
+void rows_then_columns(IMGCPX& a, LineOf kind) {
   const int nl = a.nl(), nc = a.nc();
   if (a.data == nullptr) {
     // Rows (or columns) of no pixels are still transformed: at length 0, which empties the table.
-    if (nl > 0 || nc > 0) f(nullptr, 0, nullptr);
+    if (nl > 0 || nc > 0) Quorvan::W_init(0);
     return;
   }
   IMGCPX t(nl, nc);
-  std::vector<COMPLEX> in(std::max(nl, nc)), out(std::max(nl, nc));
+  Quorvan::W_init(nc);
+  const Line row_line = kind(nc);
+  std::vector<COMPLEX> in(std::max(nc, kColumnBlock * nl)), out(in.size());
   for (int i = 0; i < nl; i++) {
     const std::complex<float>* row = a.rows[i];
     for (int j = 0; j < nc; j++) in[j] = {row[j].real(), row[j].imag()};
-    f(in.data(), nc, out.data());
+    transform_line(in.data(), nc, out.data(), row_line);
     std::complex<float>* dst = t.rows[i];
     for (int j = 0; j < nc; j++)
       dst[j] = {static_cast<float>(out[j].re), static_cast<float>(out[j].im)};
   }
-  for (int j = 0; j < nc; j++) {
-    for (int i = 0; i < nl; i++) in[i] = {t.rows[i][j].real(), t.rows[i][j].imag()};
-    f(in.data(), nl, out.data());
-    for (int i = 0; i < nl; i++)
-      a.rows[i][j] = {static_cast<float>(out[i].re), static_cast<float>(out[i].im)};
+  Quorvan::W_init(nl);
+  const Line column_line = kind(nl);
+  for (int j0 = 0; j0 < nc; j0 += kColumnBlock) {
+    const int nb = std::min(kColumnBlock, nc - j0);
+    for (int i = 0; i < nl; i++) {
+      const std::complex<float>* src = t.rows[i] + j0;
+      for (int b = 0; b < nb; b++) in[static_cast<size_t>(b) * nl + i] = {src[b].real(), src[b].imag()};
+    }
+    for (int b = 0; b < nb; b++) {
+      const size_t o = static_cast<size_t>(b) * nl;
+      transform_line(in.data() + o, nl, out.data() + o, column_line);
+    }
+    for (int i = 0; i < nl; i++) {
+      std::complex<float>* dst = a.rows[i] + j0;
+      for (int b = 0; b < nb; b++) {
+        const COMPLEX& c = out[static_cast<size_t>(b) * nl + i];
+        dst[b] = {static_cast<float>(c.re), static_cast<float>(c.im)};
+      }
+    }
   }
 }
 
@@ -140,26 +180,26 @@ VETOR<CPXD> xcorrshift(const VETOR<CPXD>& a, int n1, int n2) {
 
 VETOR<CPXD> fft(VETOR<CPXD> a, int n) {
   if (n > 0 && n != a.n()) a = padded(a, n);
-  return transform(a, Quorvan::fft);
+  return transform(a, vistelmo::fft_engine::fft_line);
 }
-VETOR<CPXD> ifft(VETOR<CPXD> a) { return transform(a, Quorvan::ifft); }
-VETOR<CPXD> nfft(VETOR<CPXD> a) { return transform(a, Quorvan::nfft); }
-VETOR<CPXD> infft(VETOR<CPXD> a) { return transform(a, Quorvan::infft); }
+VETOR<CPXD> ifft(VETOR<CPXD> a) { return transform(a, vistelmo::fft_engine::ifft_line); }
+VETOR<CPXD> nfft(VETOR<CPXD> a) { return transform(a, vistelmo::fft_engine::nfft_line); }
+VETOR<CPXD> infft(VETOR<CPXD> a) { return transform(a, vistelmo::fft_engine::infft_line); }
 
 IMGCPX fft(IMGCPX a, int nl, int nc) {
   if (nl >= 1 && nc >= 1 && (nl != a.nl() || nc != a.nc())) a = fftpad(a, nl, nc);
-  rows_then_columns(a, Quorvan::fft);
+  rows_then_columns(a, vistelmo::fft_engine::fft_line);
   return a;
 }
 IMGCPX ifft(IMGCPX a) {
-  rows_then_columns(a, Quorvan::ifft);
+  rows_then_columns(a, vistelmo::fft_engine::ifft_line);
   return a;
 }
 IMGCPX nfft(IMGCPX a) {
-  rows_then_columns(a, Quorvan::nfft);
+  rows_then_columns(a, vistelmo::fft_engine::nfft_line);
   return a;
 }
 IMGCPX infft(IMGCPX a) {
-  rows_then_columns(a, Quorvan::infft);
+  rows_then_columns(a, vistelmo::fft_engine::infft_line);
   return a;
 }
