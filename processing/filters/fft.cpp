@@ -81,17 +81,6 @@ void passg(const COMPLEX* in, int r, int m, int n, int64_t step, COMPLEX* out) {
   }
 }
 
-void conjugate(COMPLEX* v, int n) {
-  for (int i = 0; i < n; i++) v[i].im = -v[i].im;
-}
-
-void divide(COMPLEX* v, int n, double d) {
-  for (int i = 0; i < n; i++) {
-    v[i].re /= d;
-    v[i].im /= d;
-  }
-}
-
 }  // namespace
 
 int radix(int n) {
@@ -151,33 +140,31 @@ void join(COMPLEX* in, int m, int n, COMPLEX* out) {
   }
 }
 
-void Fourier(COMPLEX* in, int n, COMPLEX* out) { vistelmo::fft_engine::fourier_levels(in, n, out); }
+void Fourier(COMPLEX* in, int n, COMPLEX* out) {
+  vistelmo::fft_engine::fourier_levels(in, n, out, {false, 1.0});
+}
+
+namespace {
+
+// W_init, then Fourier with the conjugations and the divisor of the line fused in.
+void transform(COMPLEX* in, int n, COMPLEX* out, const vistelmo::fft_engine::Line& line) {
+  W_init(n);
+  vistelmo::fft_engine::fourier_levels(in, n, out, line);
+}
+
+}  // namespace
 
 void fft(COMPLEX* in, int n, COMPLEX* out) {
-  conjugate(in, n);
-  W_init(n);
-  Fourier(in, n, out);
-  conjugate(out, n);
+  transform(in, n, out, vistelmo::fft_engine::fft_line(n));
 }
-
 void ifft(COMPLEX* in, int n, COMPLEX* out) {
-  W_init(n);
-  Fourier(in, n, out);
-  divide(out, n, static_cast<double>(n));
+  transform(in, n, out, vistelmo::fft_engine::ifft_line(n));
 }
-
 void nfft(COMPLEX* in, int n, COMPLEX* out) {
-  conjugate(in, n);
-  W_init(n);
-  Fourier(in, n, out);
-  conjugate(out, n);
-  divide(out, n, std::sqrt(static_cast<double>(n)));
+  transform(in, n, out, vistelmo::fft_engine::nfft_line(n));
 }
-
 void infft(COMPLEX* in, int n, COMPLEX* out) {
-  W_init(n);
-  Fourier(in, n, out);
-  divide(out, n, std::sqrt(static_cast<double>(n)));
+  transform(in, n, out, vistelmo::fft_engine::infft_line(n));
 }
 
 }  // namespace Quorvan

@@ -9,6 +9,11 @@
 #include <memory>
 #include <vector>
 
+// Four-double vectors stay inside this file: no interface passes them. Every helper is inlined
+// into the instruction-set variant that calls it.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#define FORCE_INLINE inline __attribute__((always_inline))
+
 namespace vistelmo {
 namespace fft_engine {
 
@@ -17,13 +22,13 @@ namespace {
 // Largest prime factor run by a Stockham pass; lengths with a larger one go through Bluestein.
 const int kLargestPass = 13;
 
-inline COMPLEX add(COMPLEX a, COMPLEX b) { return {a.re + b.re, a.im + b.im}; }
-inline COMPLEX sub(COMPLEX a, COMPLEX b) { return {a.re - b.re, a.im - b.im}; }
-inline COMPLEX mul(COMPLEX a, COMPLEX w) {
+FORCE_INLINE COMPLEX add(COMPLEX a, COMPLEX b) { return {a.re + b.re, a.im + b.im}; }
+FORCE_INLINE COMPLEX sub(COMPLEX a, COMPLEX b) { return {a.re - b.re, a.im - b.im}; }
+FORCE_INLINE COMPLEX mul(COMPLEX a, COMPLEX w) {
   return {a.re * w.re - a.im * w.im, a.re * w.im + a.im * w.re};
 }
 // i times a
-inline COMPLEX rot90(COMPLEX a) { return {-a.im, a.re}; }
+FORCE_INLINE COMPLEX rot90(COMPLEX a) { return {-a.im, a.re}; }
 
 // e^{+2 pi i k/n} for 0 <= k < n, from the first octant so that symmetric entries agree.
 COMPLEX unit_root(int64_t k, int64_t n) {
@@ -40,22 +45,49 @@ COMPLEX unit_root(int64_t k, int64_t n) {
   const int64_t rem = t - oct * q;
   COMPLEX c;
   switch (oct) {
-    case 0: c = cs(rem); return c;
-    case 1: c = cs(q - rem); return {c.im, c.re};
-    case 2: c = cs(rem); return {-c.im, c.re};
-    case 3: c = cs(q - rem); return {-c.re, c.im};
-    case 4: c = cs(rem); return {-c.re, -c.im};
-    case 5: c = cs(q - rem); return {-c.im, -c.re};
-    case 6: c = cs(rem); return {c.im, -c.re};
-    default: c = cs(q - rem); return {c.re, -c.im};
+    case 0:
+      c = cs(rem);
+      return c;
+    case 1:
+      c = cs(q - rem);
+      return {c.im, c.re};
+    case 2:
+      c = cs(rem);
+      return {-c.im, c.re};
+    case 3:
+      c = cs(q - rem);
+      return {-c.re, c.im};
+    case 4:
+      c = cs(rem);
+      return {-c.re, -c.im};
+    case 5:
+      c = cs(q - rem);
+      return {-c.im, -c.re};
+    case 6:
+      c = cs(rem);
+      return {c.im, -c.re};
+    default:
+      c = cs(q - rem);
+      return {c.re, -c.im};
   }
 }
 
+// Two neighbouring complexes (C2), and their twiddles with the real parts doubled up and the
+// imaginary parts signed as in the product's real part: (-wi0, wi0, -wi1, wi1).
+typedef double V4 __attribute__((vector_size(32)));
+struct C2 {
+  V4 v;
+};
+struct W2 {
+  V4 r, i;
+};
+
 struct Pass {
   int radix;
-  int ido;  // length of the runs that share a twiddle row
-  int l1;   // butterflies done by the passes before
+  int ido;                     // length of the runs that share a twiddle row
+  int l1;                      // butterflies done by the passes before
   std::vector<COMPLEX> tw;     // tw[(j-1)(ido-1) + i-1] = root(j l1 i)
+  std::vector<W2> tw2;         // the same for the pairs (0, 1), (2, 3), ... of each j
   std::vector<COMPLEX> roots;  // generic radix: e^{2 pi i u/radix}
 };
 
@@ -68,115 +100,160 @@ struct Plan {
   std::vector<Pass> passes;
   std::vector<COMPLEX> scratch;
   // Bluestein
-  int big = 0;                     // power-of-two convolution length
-  std::vector<COMPLEX> chirp;      // e^{+pi i j^2/n}
-  std::vector<COMPLEX> kernel;     // transform of the conjugated chirp, divided by big
+  int big = 0;                  // power-of-two convolution length
+  std::vector<COMPLEX> chirp;   // e^{+pi i j^2/n}
+  std::vector<COMPLEX> kernel;  // transform of the conjugated chirp, divided by big
   std::vector<COMPLEX> work, work2;
   std::shared_ptr<Plan> inner;
   // First level of fourier_levels: r, m and the twiddles root(q k0), q = 1..r-1, k0 < m.
   int r = 0, m = 0;
   std::vector<COMPLEX> join_tw;
+  std::vector<W2> join_tw2;  // root(k0) for the pairs k0 = (0, 1), (2, 3), ... when r = 2
   std::shared_ptr<Plan> radix_plan;
   std::vector<COMPLEX> line, line2;
 };
 
-// ---- passes: cc is read as CC(i, j, k) = cc[i + ido (j + radix k)], ch written as
-// CH(i, k, j) = ch[i + ido (k + l1 j)]; outputs after the first of each run are multiplied by
-// the twiddle WA(j-1, i).
+// ---- Lanes: one complex or two neighbours (C2). Both do the same operations on each complex in
+// the same order, so they give the same bits.
+
+FORCE_INLINE COMPLEX operator+(COMPLEX a, COMPLEX b) { return add(a, b); }
+FORCE_INLINE COMPLEX operator-(COMPLEX a, COMPLEX b) { return sub(a, b); }
+FORCE_INLINE COMPLEX operator*(double c, COMPLEX a) { return {c * a.re, c * a.im}; }
+FORCE_INLINE COMPLEX twiddle(COMPLEX a, COMPLEX w) { return mul(a, w); }
+
+FORCE_INLINE C2 operator+(C2 a, C2 b) { return {a.v + b.v}; }
+FORCE_INLINE C2 operator-(C2 a, C2 b) { return {a.v - b.v}; }
+FORCE_INLINE C2 operator*(double c, C2 a) { return {c * a.v}; }
+typedef long long I4 __attribute__((vector_size(32)));
+FORCE_INLINE V4 swap_pairs(V4 a) { return __builtin_shuffle(a, I4{1, 0, 3, 2}); }
+FORCE_INLINE C2 rot90(C2 a) {
+  const V4 sign = {-1.0, 1.0, -1.0, 1.0};
+  return {swap_pairs(a.v) * sign};
+}
+// (ar wr + ai (-wi), ai wr + ar wi): the scalar product's terms, each sum's terms swapped.
+FORCE_INLINE C2 twiddle(C2 a, W2 w) { return {a.v * w.r + swap_pairs(a.v) * w.i}; }
+
+FORCE_INLINE C2 load2(const COMPLEX* p) {
+  C2 c;
+  __builtin_memcpy(&c.v, p, sizeof(V4));
+  return c;
+}
+FORCE_INLINE C2 load2(const COMPLEX* p, const COMPLEX* q) {
+  const V4 v = {p->re, p->im, q->re, q->im};
+  return {v};
+}
+FORCE_INLINE void store2(COMPLEX* p, C2 c) { __builtin_memcpy(p, &c.v, sizeof(V4)); }
+
+// ---- Butterflies: y = the radix-point transform (positive exponent) of x.
+
+template <class L>
+FORCE_INLINE void bfly2(const L* x, L* y) {
+  y[0] = x[0] + x[1];
+  y[1] = x[0] - x[1];
+}
+
+template <class L>
+FORCE_INLINE void bfly4(const L* x, L* y) {
+  const L t2 = x[0] + x[2], t1 = x[0] - x[2];
+  const L t3 = x[1] + x[3], t4 = rot90(x[1] - x[3]);
+  y[0] = t2 + t3;
+  y[1] = t1 + t4;
+  y[2] = t2 - t3;
+  y[3] = t1 - t4;
+}
+
+template <class L>
+FORCE_INLINE void bfly3(const L* x, L* y) {
+  const double twr = -0.5, twi = 0.86602540378443864676;
+  const L t0 = x[0], t1 = x[1] + x[2], t2 = x[1] - x[2];
+  y[0] = t0 + t1;
+  const L ca = t0 + twr * t1, cb = rot90(twi * t2);
+  y[1] = ca + cb;
+  y[2] = ca - cb;
+}
+
+template <class L>
+FORCE_INLINE void bfly5(const L* x, L* y) {
+  const double tw1r = 0.3090169943749474241, tw1i = 0.95105651629515357212,
+               tw2r = -0.8090169943749474241, tw2i = 0.58778525229247312917;
+  const L t0 = x[0];
+  const L t1 = x[1] + x[4], t4 = x[1] - x[4];
+  const L t2 = x[2] + x[3], t3 = x[2] - x[3];
+  y[0] = (t0 + t1) + t2;
+  const L ca1 = (t0 + tw1r * t1) + tw2r * t2, cb1 = rot90(tw1i * t4 + tw2i * t3);
+  const L ca2 = (t0 + tw2r * t1) + tw1r * t2, cb2 = rot90(tw2i * t4 - tw1i * t3);
+  y[1] = ca1 + cb1;
+  y[4] = ca1 - cb1;
+  y[2] = ca2 + cb2;
+  y[3] = ca2 - cb2;
+}
+
+template <int R>
+struct Radix {
+  template <class L>
+  static FORCE_INLINE void bfly(const L* x, L* y) {
+    if constexpr (R == 2) bfly2(x, y);
+    if constexpr (R == 3) bfly3(x, y);
+    if constexpr (R == 4) bfly4(x, y);
+    if constexpr (R == 5) bfly5(x, y);
+  }
+};
+
+// ---- passes: cc is read as CC(i, j, k) = cc[i + ido (j + R k)], ch written as
+// CH(i, k, j) = ch[i + ido (k + l1 j)]; output j > 0 of a run's element i is multiplied by the
+// twiddle root(j l1 i) (exactly 1 for i = 0). Pairs of neighbours go through C2: along i inside
+// long runs, along k when runs have one element.
+
+#define CC(i, j, k) cc[(i) + ido * ((j) + R * (k))]
+#define CH(i, k, j) ch[(i) + ido * ((k) + l1 * (j))]
+
+template <int R>
+FORCE_INLINE void run_pass(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX* __restrict ch) {
+  const int ido = ps.ido, l1 = ps.l1;
+  COMPLEX x[R] = {}, y[R] = {};
+  C2 x2[R] = {}, y2[R] = {};
+  if (ido == 1) {
+    int k = 0;
+    for (; k + 1 < l1; k += 2) {
+      for (int j = 0; j < R; j++) x2[j] = load2(&CC(0, j, k), &CC(0, j, k + 1));
+      Radix<R>::bfly(x2, y2);
+      for (int j = 0; j < R; j++) store2(&CH(0, k, j), y2[j]);
+    }
+    for (; k < l1; k++) {
+      for (int j = 0; j < R; j++) x[j] = CC(0, j, k);
+      Radix<R>::bfly(x, y);
+      for (int j = 0; j < R; j++) CH(0, k, j) = y[j];
+    }
+    return;
+  }
+  const COMPLEX* wa = ps.tw.data();
+  const W2* wa2 = ps.tw2.data();
+  const int pairs = ido / 2;
+  for (int k = 0; k < l1; k++) {
+    for (int p = 0; p < pairs; p++) {
+      const int i = 2 * p;
+      for (int j = 0; j < R; j++) x2[j] = load2(&CC(i, j, k));
+      Radix<R>::bfly(x2, y2);
+      store2(&CH(i, k, 0), y2[0]);
+      for (int j = 1; j < R; j++)
+        store2(&CH(i, k, j), twiddle(y2[j], wa2[static_cast<size_t>(j - 1) * pairs + p]));
+    }
+    if (ido % 2 == 1) {
+      const int i = ido - 1;
+      for (int j = 0; j < R; j++) x[j] = CC(i, j, k);
+      Radix<R>::bfly(x, y);
+      CH(i, k, 0) = y[0];
+      for (int j = 1; j < R; j++) CH(i, k, j) = twiddle(y[j], wa[(i - 1) + (j - 1) * (ido - 1)]);
+    }
+  }
+}
+
+#undef CC
+#undef CH
 
 #define CC(i, j, k) cc[(i) + ido * ((j) + cdim * (k))]
 #define CH(i, k, j) ch[(i) + ido * ((k) + l1 * (j))]
 #define WA(x, i) wa[(i)-1 + (x) * (ido - 1)]
-
-template <bool Tw>
-inline __attribute__((always_inline)) void bfly2(int ido, int l1, const COMPLEX* __restrict cc,
-                                                 COMPLEX* __restrict ch,
-                                                 const COMPLEX* __restrict wa, int k, int i) {
-  const int cdim = 2;
-  const COMPLEX a = CC(i, 0, k), b = CC(i, 1, k);
-  CH(i, k, 0) = add(a, b);
-  CH(i, k, 1) = Tw ? mul(sub(a, b), WA(0, i)) : sub(a, b);
-}
-
-template <bool Tw>
-inline __attribute__((always_inline)) void bfly4(int ido, int l1, const COMPLEX* __restrict cc,
-                                                 COMPLEX* __restrict ch,
-                                                 const COMPLEX* __restrict wa, int k, int i) {
-  const int cdim = 4;
-  const COMPLEX c0 = CC(i, 0, k), c1 = CC(i, 1, k), c2 = CC(i, 2, k), c3 = CC(i, 3, k);
-  const COMPLEX t2 = add(c0, c2), t1 = sub(c0, c2);
-  const COMPLEX t3 = add(c1, c3), t4 = rot90(sub(c1, c3));
-  CH(i, k, 0) = add(t2, t3);
-  if (Tw) {
-    CH(i, k, 1) = mul(add(t1, t4), WA(0, i));
-    CH(i, k, 2) = mul(sub(t2, t3), WA(1, i));
-    CH(i, k, 3) = mul(sub(t1, t4), WA(2, i));
-  } else {
-    CH(i, k, 1) = add(t1, t4);
-    CH(i, k, 2) = sub(t2, t3);
-    CH(i, k, 3) = sub(t1, t4);
-  }
-}
-
-template <bool Tw>
-inline __attribute__((always_inline)) void bfly3(int ido, int l1, const COMPLEX* __restrict cc,
-                                                 COMPLEX* __restrict ch,
-                                                 const COMPLEX* __restrict wa, int k, int i) {
-  const int cdim = 3;
-  const double twr = -0.5, twi = 0.86602540378443864676;
-  const COMPLEX t0 = CC(i, 0, k), t1 = add(CC(i, 1, k), CC(i, 2, k)),
-                t2 = sub(CC(i, 1, k), CC(i, 2, k));
-  CH(i, k, 0) = add(t0, t1);
-  const COMPLEX ca = {t0.re + twr * t1.re, t0.im + twr * t1.im};
-  const COMPLEX cb = {-(twi * t2.im), twi * t2.re};
-  if (Tw) {
-    CH(i, k, 1) = mul(add(ca, cb), WA(0, i));
-    CH(i, k, 2) = mul(sub(ca, cb), WA(1, i));
-  } else {
-    CH(i, k, 1) = add(ca, cb);
-    CH(i, k, 2) = sub(ca, cb);
-  }
-}
-
-template <bool Tw>
-inline __attribute__((always_inline)) void bfly5(int ido, int l1, const COMPLEX* __restrict cc,
-                                                 COMPLEX* __restrict ch,
-                                                 const COMPLEX* __restrict wa, int k, int i) {
-  const int cdim = 5;
-  const double tw1r = 0.3090169943749474241, tw1i = 0.95105651629515357212,
-               tw2r = -0.8090169943749474241, tw2i = 0.58778525229247312917;
-  const COMPLEX t0 = CC(i, 0, k);
-  const COMPLEX t1 = add(CC(i, 1, k), CC(i, 4, k)), t4 = sub(CC(i, 1, k), CC(i, 4, k));
-  const COMPLEX t2 = add(CC(i, 2, k), CC(i, 3, k)), t3 = sub(CC(i, 2, k), CC(i, 3, k));
-  CH(i, k, 0) = {t0.re + t1.re + t2.re, t0.im + t1.im + t2.im};
-  const COMPLEX ca1 = {t0.re + tw1r * t1.re + tw2r * t2.re, t0.im + tw1r * t1.im + tw2r * t2.im};
-  const COMPLEX cb1 = {-(tw1i * t4.im + tw2i * t3.im), tw1i * t4.re + tw2i * t3.re};
-  const COMPLEX ca2 = {t0.re + tw2r * t1.re + tw1r * t2.re, t0.im + tw2r * t1.im + tw1r * t2.im};
-  const COMPLEX cb2 = {-(tw2i * t4.im - tw1i * t3.im), tw2i * t4.re - tw1i * t3.re};
-  if (Tw) {
-    CH(i, k, 1) = mul(add(ca1, cb1), WA(0, i));
-    CH(i, k, 4) = mul(sub(ca1, cb1), WA(3, i));
-    CH(i, k, 2) = mul(add(ca2, cb2), WA(1, i));
-    CH(i, k, 3) = mul(sub(ca2, cb2), WA(2, i));
-  } else {
-    CH(i, k, 1) = add(ca1, cb1);
-    CH(i, k, 4) = sub(ca1, cb1);
-    CH(i, k, 2) = add(ca2, cb2);
-    CH(i, k, 3) = sub(ca2, cb2);
-  }
-}
-
-template <void (*B0)(int, int, const COMPLEX*, COMPLEX*, const COMPLEX*, int, int),
-          void (*B1)(int, int, const COMPLEX*, COMPLEX*, const COMPLEX*, int, int)>
-inline __attribute__((always_inline)) void run_pass(int ido, int l1,
-                                                    const COMPLEX* __restrict cc,
-                                                    COMPLEX* __restrict ch,
-                                                    const COMPLEX* __restrict wa) {
-  for (int k = 0; k < l1; k++) {
-    B0(ido, l1, cc, ch, wa, k, 0);
-    for (int i = 1; i < ido; i++) B1(ido, l1, cc, ch, wa, k, i);
-  }
-}
 
 // Any radix p: the p-point sums by the roots table, then the twiddles.
 void pass_generic(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX* __restrict ch) {
@@ -202,8 +279,7 @@ void pass_generic(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX* __restr
 #undef WA
 
 // Runs the passes of a Stockham plan from in to out (distinct); in is not written.
-inline __attribute__((always_inline)) void stockham_body(const Plan& p, const COMPLEX* in,
-                                                         COMPLEX* out, COMPLEX* scratch) {
+FORCE_INLINE void stockham_body(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch) {
   const int np = static_cast<int>(p.passes.size());
   if (np == 0) {
     out[0] = in[0];
@@ -214,19 +290,18 @@ inline __attribute__((always_inline)) void stockham_body(const Plan& p, const CO
   COMPLEX* dst = (np % 2 == 1) ? out : scratch;
   for (int s = 0; s < np; s++) {
     const Pass& ps = p.passes[s];
-    const COMPLEX* wa = ps.tw.data();
     switch (ps.radix) {
       case 4:
-        run_pass<bfly4<false>, bfly4<true>>(ps.ido, ps.l1, src, dst, wa);
+        run_pass<4>(ps, src, dst);
         break;
       case 2:
-        run_pass<bfly2<false>, bfly2<true>>(ps.ido, ps.l1, src, dst, wa);
+        run_pass<2>(ps, src, dst);
         break;
       case 3:
-        run_pass<bfly3<false>, bfly3<true>>(ps.ido, ps.l1, src, dst, wa);
+        run_pass<3>(ps, src, dst);
         break;
       case 5:
-        run_pass<bfly5<false>, bfly5<true>>(ps.ido, ps.l1, src, dst, wa);
+        run_pass<5>(ps, src, dst);
         break;
       default:
         pass_generic(ps, src, dst);
@@ -236,8 +311,8 @@ inline __attribute__((always_inline)) void stockham_body(const Plan& p, const CO
   }
 }
 
-__attribute__((target("avx2"))) void stockham_avx2(const Plan& p, const COMPLEX* in,
-                                                   COMPLEX* out, COMPLEX* scratch) {
+__attribute__((target("avx2"))) void stockham_avx2(const Plan& p, const COMPLEX* in, COMPLEX* out,
+                                                   COMPLEX* scratch) {
   stockham_body(p, in, out, scratch);
 }
 void stockham_base(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch) {
@@ -246,22 +321,64 @@ void stockham_base(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scra
 
 int forced_isa = 0;
 
-void stockham(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch) {
+bool use_avx2() {
   static const bool avx2 = __builtin_cpu_supports("avx2");
-  const bool use_avx2 = forced_isa == 0 ? avx2 : forced_isa == 2;
-  (use_avx2 ? stockham_avx2 : stockham_base)(p, in, out, scratch);
+  return forced_isa == 0 ? avx2 : forced_isa == 2;
 }
 
+void stockham(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch) {
+  (use_avx2() ? stockham_avx2 : stockham_base)(p, in, out, scratch);
+}
+
+// The end of a line: conjugated when forward, divided unless the divisor is 1.
+FORCE_INLINE COMPLEX finish(COMPLEX v, bool forward, double d) {
+  if (forward) v.im = -v.im;
+  if (d != 1.0) v = {v.re / d, v.im / d};
+  return v;
+}
+FORCE_INLINE C2 finish(C2 v, bool forward, double d) {
+  if (forward) v.v *= V4{1.0, -1.0, 1.0, -1.0};
+  if (d != 1.0) v.v /= d;
+  return v;
+}
+
+// A radix-2 decimation-in-time level over the two halves of in, each a transform of length m:
+// out[k0] = a + b root(k0), out[k0 + m] = a - b root(k0), finished as the line asks.
+FORCE_INLINE void join2_body(const COMPLEX* __restrict in, int m, const W2* tw2, const COMPLEX* tw,
+                             COMPLEX* __restrict out, bool forward, double d) {
+  const int pairs = m / 2;
+  for (int p = 0; p < pairs; p++) {
+    const int k0 = 2 * p;
+    const C2 a = load2(in + k0), b = twiddle(load2(in + k0 + m), tw2[p]);
+    store2(out + k0, finish(a + b, forward, d));
+    store2(out + k0 + m, finish(a - b, forward, d));
+  }
+  if (m % 2 == 1) {
+    const int k0 = m - 1;
+    const COMPLEX a = in[k0], b = twiddle(in[k0 + m], tw[k0]);
+    out[k0] = finish(a + b, forward, d);
+    out[k0 + m] = finish(a - b, forward, d);
+  }
+}
+
+__attribute__((target("avx2"))) void join2_avx2(const COMPLEX* in, int m, const W2* tw2,
+                                                const COMPLEX* tw, COMPLEX* out, bool forward,
+                                                double d) {
+  join2_body(in, m, tw2, tw, out, forward, d);
+}
+void join2_base(const COMPLEX* in, int m, const W2* tw2, const COMPLEX* tw, COMPLEX* out,
+                bool forward, double d) {
+  join2_body(in, m, tw2, tw, out, forward, d);
+}
+
+// A lone 2 first, then 4s, then odd primes rising.
 std::vector<int> factor(int n) {
   std::vector<int> f;
-  while (n % 4 == 0) {
-    f.push_back(4);
-    n /= 4;
-  }
-  if (n % 2 == 0) {
-    f.push_back(2);
-    n /= 2;
-  }
+  if (n < 1) return f;
+  int twos = 0;
+  for (; n % 2 == 0; n /= 2) twos++;
+  if (twos % 2 == 1) f.push_back(2);
+  for (int i = 0; i < twos / 2; i++) f.push_back(4);
   for (int d = 3; static_cast<int64_t>(d) * d <= n; d += 2)
     while (n % d == 0) {
       f.push_back(d);
@@ -286,6 +403,19 @@ void build_stockham(Plan& p, const std::vector<int>& factors) {
         for (int i = 1; i < ido; i++)
           ps.tw[static_cast<size_t>(j - 1) * (ido - 1) + i - 1] =
               unit_root(static_cast<int64_t>(j) * l1 * i, n);
+      const int pairs = ido / 2;
+      ps.tw2.resize(static_cast<size_t>(radix - 1) * pairs);
+      for (int j = 1; j < radix; j++)
+        for (int q = 0; q < pairs; q++) {
+          COMPLEX w[2];
+          for (int h = 0; h < 2; h++) {
+            const int i = 2 * q + h;
+            w[h] = i == 0 ? COMPLEX{1, 0} : ps.tw[static_cast<size_t>(j - 1) * (ido - 1) + i - 1];
+          }
+          W2& t = ps.tw2[static_cast<size_t>(j - 1) * pairs + q];
+          t.r = V4{w[0].re, w[0].re, w[1].re, w[1].re};
+          t.i = V4{-w[0].im, w[0].im, -w[1].im, w[1].im};
+        }
     }
     if (radix != 2 && radix != 3 && radix != 4 && radix != 5) {
       ps.roots.resize(radix);
@@ -386,8 +516,15 @@ void build_join(Plan& p) {
   p.join_tw.resize(static_cast<size_t>(p.r - 1) * p.m);
   for (int q = 1; q < p.r; q++)
     for (int k0 = 0; k0 < p.m; k0++)
-      p.join_tw[static_cast<size_t>(q - 1) * p.m + k0] =
-          unit_root(static_cast<int64_t>(q) * k0, n);
+      p.join_tw[static_cast<size_t>(q - 1) * p.m + k0] = unit_root(static_cast<int64_t>(q) * k0, n);
+  if (p.r == 2) {
+    p.join_tw2.resize(p.m / 2);
+    for (int q = 0; q < p.m / 2; q++) {
+      const COMPLEX* w = &p.join_tw[2 * static_cast<size_t>(q)];
+      p.join_tw2[q].r = V4{w[0].re, w[0].re, w[1].re, w[1].re};
+      p.join_tw2[q].i = V4{-w[0].im, w[0].im, -w[1].im, w[1].im};
+    }
+  }
   if (p.r > 2) {
     p.radix_plan = plan_for(p.r);
     p.line.resize(p.r);
@@ -402,19 +539,29 @@ void dft(const COMPLEX* in, int n, COMPLEX* out) {
   run(*p, in, out);
 }
 
-void fourier_levels(COMPLEX* in, int n, COMPLEX* out) {
+void fourier_levels(COMPLEX* in, int n, COMPLEX* out, const Line& line) {
   if (n < 1) return;
+  const bool fw = line.forward;
+  const double d = line.divisor;
   std::shared_ptr<Plan> p = plan_for(n);
   if (p->r == 0) build_join(*p);
   const int r = p->r, m = p->m;
-  if (r == n) {  // 1 or prime: in stays as it is
+  if (r == n) {  // 1 or prime: in keeps what it holds, conjugated when forward
+    if (fw)
+      for (int i = 0; i < n; i++) in[i].im = -in[i].im;
     run(*p, in, out);
+    if (fw || d != 1.0)
+      for (int i = 0; i < n; i++) out[i] = finish(out[i], fw, d);
     return;
   }
-  // Decimated subsequences into out, their transforms into the blocks of in.
+  // Decimated subsequences into out (conjugated when forward), their transforms into the
+  // blocks of in.
+  const double sign = fw ? -1.0 : 1.0;
   for (int q = 0; q < r; q++) {
     COMPLEX* block = out + static_cast<size_t>(q) * m;
-    for (int j = 0; j < m; j++) block[j] = in[q + static_cast<size_t>(j) * r];
+    const COMPLEX* src = in + q;
+    for (int j = 0; j < m; j++)
+      block[j] = {src[static_cast<size_t>(j) * r].re, sign * src[static_cast<size_t>(j) * r].im};
   }
   std::shared_ptr<Plan> part = plan_for(m);
   for (int q = 0; q < r; q++)
@@ -422,13 +569,7 @@ void fourier_levels(COMPLEX* in, int n, COMPLEX* out) {
   // One decimation-in-time level: out[k0 + s m] = sum_q in[k0 + q m] root(q k0) e^{2 pi i qs/r}.
   const COMPLEX* tw = p->join_tw.data();
   if (r == 2) {
-    out[0] = add(in[0], in[m]);
-    out[m] = sub(in[0], in[m]);
-    for (int k0 = 1; k0 < m; k0++) {
-      const COMPLEX a = in[k0], b = mul(in[k0 + m], tw[k0]);
-      out[k0] = add(a, b);
-      out[k0 + m] = sub(a, b);
-    }
+    (use_avx2() ? join2_avx2 : join2_base)(in, m, p->join_tw2.data(), tw, out, fw, d);
     return;
   }
   Plan& rp = *p->radix_plan;
@@ -439,7 +580,7 @@ void fourier_levels(COMPLEX* in, int n, COMPLEX* out) {
     for (int q = 1; q < r; q++)
       y[q] = mul(in[k0 + static_cast<size_t>(q) * m], tw[static_cast<size_t>(q - 1) * m + k0]);
     run(rp, y, z);
-    for (int s = 0; s < r; s++) out[k0 + static_cast<size_t>(s) * m] = z[s];
+    for (int s = 0; s < r; s++) out[k0 + static_cast<size_t>(s) * m] = finish(z[s], fw, d);
   }
 }
 

@@ -14,16 +14,18 @@ using Quorvan::COMPLEX;
 // distinct arrays of n elements; n >= 1.
 void dft(const COMPLEX* in, int n, COMPLEX* out);
 
-// The transform of Quorvan::Fourier: for composite n, in holds on return the first level's
-// sub-transforms (block q is the transform of in[q + j r], r the smallest factor of n).
-void fourier_levels(COMPLEX* in, int n, COMPLEX* out);
-
 // How a line is transformed: forward lines are conjugated on the way in and out; every
 // result is divided by the divisor unless it is 1.
 struct Line {
   bool forward;
   double divisor;
 };
+// The transform of Quorvan::Fourier, with the line's conjugations and divisor: for composite n,
+// in holds on return the first level's sub-transforms (block q is the transform of the
+// subsequence in[q + j r] as conjugated, r the smallest factor of n); for n 1 or prime, in holds
+// its entry values, conjugated when forward.
+void fourier_levels(COMPLEX* in, int n, COMPLEX* out, const Line& line);
+
 // The line of Quorvan::fft, ifft, nfft or infft of length n.
 Line fft_line(int n);
 Line ifft_line(int n);

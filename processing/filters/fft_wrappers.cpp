@@ -120,7 +120,8 @@ void rows_then_columns(IMGCPX& a, LineOf kind) {
     const int nb = std::min(kColumnBlock, nc - j0);
     for (int i = 0; i < nl; i++) {
       const std::complex<float>* src = t.rows[i] + j0;
-      for (int b = 0; b < nb; b++) in[static_cast<size_t>(b) * nl + i] = {src[b].real(), src[b].imag()};
+      for (int b = 0; b < nb; b++)
+        in[static_cast<size_t>(b) * nl + i] = {src[b].real(), src[b].imag()};
     }
     for (int b = 0; b < nb; b++) {
       const size_t o = static_cast<size_t>(b) * nl;

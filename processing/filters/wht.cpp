@@ -1,8 +1,8 @@
 // Walsh-Hadamard transform by butterflies in natural Hadamard order, read out in kernel order.
 #include "processing/filters/wht.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -99,6 +99,7 @@ IMGFLT iwht(const IMGFLT& a) {
   hadamard(b, n);
   IMGFLT r(n, n);
   for (int x = 0; x < n; x++)
-    for (int y = 0; y < n; y++) r.rows[x][y] = static_cast<float>(b[static_cast<size_t>(x) * n + y] + 0.0);
+    for (int y = 0; y < n; y++)
+      r.rows[x][y] = static_cast<float>(b[static_cast<size_t>(x) * n + y] + 0.0);
   return r;
 }
