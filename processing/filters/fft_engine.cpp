@@ -1,5 +1,5 @@
 // Planned FFT: Stockham autosort passes (decimation in frequency, results in natural order),
-// radix 4 first, then 2, 3, 5 and small primes; Bluestein's convolution for lengths with a
+// radix 2 and 4 first, then 3, 5 and small primes; Bluestein's convolution for lengths with a
 // larger prime factor. Every plan keeps its twiddles per pass and its scratch space.
 #include "processing/filters/fft_engine_internal.h"
 
@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <vector>
+
+#include "foundation/erro.h"
 
 // Four-double vectors stay inside this file: no interface passes them. Every helper is inlined
 // into the instruction-set variant that calls it.
@@ -99,8 +101,9 @@ struct Plan {
   // Stockham
   std::vector<Pass> passes;
   std::vector<COMPLEX> scratch;
+  std::vector<COMPLEX> lines_scratch;  // for transforms of interleaved lines
   // Bluestein
-  int big = 0;                  // power-of-two convolution length
+  int big = 0;                  // convolution length, of factors 2, 3 and 5
   std::vector<COMPLEX> chirp;   // e^{+pi i j^2/n}
   std::vector<COMPLEX> kernel;  // transform of the conjugated chirp, divided by big
   std::vector<COMPLEX> work, work2;
@@ -255,6 +258,36 @@ FORCE_INLINE void run_pass(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX
 #define CH(i, k, j) ch[(i) + ido * ((k) + l1 * (j))]
 #define WA(x, i) wa[(i)-1 + (x) * (ido - 1)]
 
+// The same pass over `count` interleaved lines (element e of line b at e count + b, count even):
+// neighbouring lines make the pairs and share each twiddle. Same operations as run_pass, so each
+// line gets the bits dft gives it.
+template <int R>
+FORCE_INLINE void run_pass_lines(const Pass& ps, const COMPLEX* __restrict cc,
+                                 COMPLEX* __restrict ch, int count) {
+  const int ido = ps.ido, l1 = ps.l1;
+  C2 x2[R] = {}, y2[R] = {};
+  W2 w[R] = {};
+  for (int k = 0; k < l1; k++)
+    for (int i = 0; i < ido; i++) {
+      for (int j = 1; j < R; j++) {
+        const COMPLEX c = i == 0 ? COMPLEX{1, 0} : ps.tw[(i - 1) + (j - 1) * (ido - 1)];
+        w[j].r = V4{c.re, c.re, c.re, c.re};
+        w[j].i = V4{-c.im, c.im, -c.im, c.im};
+      }
+      const COMPLEX* src = cc + static_cast<size_t>(i + ido * R * k) * count;
+      COMPLEX* dst = ch + static_cast<size_t>(i + ido * k) * count;
+      const size_t sstep = static_cast<size_t>(ido) * count;
+      const size_t dstep = static_cast<size_t>(ido) * l1 * count;
+      for (int b = 0; b < count; b += 2) {
+        for (int j = 0; j < R; j++) x2[j] = load2(src + j * sstep + b);
+        Radix<R>::bfly(x2, y2);
+        store2(dst + b, y2[0]);
+        for (int j = 1; j < R; j++)
+          store2(dst + j * dstep + b, ido == 1 ? y2[j] : twiddle(y2[j], w[j]));
+      }
+    }
+}
+
 // Any radix p: the p-point sums by the roots table, then the twiddles.
 void pass_generic(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX* __restrict ch) {
   const int ido = ps.ido, l1 = ps.l1, cdim = ps.radix;
@@ -330,17 +363,49 @@ void stockham(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch) 
   (use_avx2() ? stockham_avx2 : stockham_base)(p, in, out, scratch);
 }
 
-// The end of a line: conjugated when forward, divided unless the divisor is 1.
-FORCE_INLINE COMPLEX finish(COMPLEX v, bool forward, double d) {
-  if (forward) v.im = -v.im;
-  if (d != 1.0) v = {v.re / d, v.im / d};
-  return v;
+// The passes of a Stockham plan over interleaved lines; radices 2 to 5 only.
+FORCE_INLINE void stockham_lines_body(const Plan& p, const COMPLEX* in, COMPLEX* out,
+                                      COMPLEX* scratch, int count) {
+  const int np = static_cast<int>(p.passes.size());
+  const COMPLEX* src = in;
+  COMPLEX* dst = (np % 2 == 1) ? out : scratch;
+  for (int s = 0; s < np; s++) {
+    const Pass& ps = p.passes[s];
+    switch (ps.radix) {
+      case 4:
+        run_pass_lines<4>(ps, src, dst, count);
+        break;
+      case 2:
+        run_pass_lines<2>(ps, src, dst, count);
+        break;
+      case 3:
+        run_pass_lines<3>(ps, src, dst, count);
+        break;
+      default:
+        run_pass_lines<5>(ps, src, dst, count);
+    }
+    src = dst;
+    dst = (dst == out) ? scratch : out;
+  }
 }
+
+__attribute__((target("avx2"))) void stockham_lines_avx2(const Plan& p, const COMPLEX* in,
+                                                         COMPLEX* out, COMPLEX* scratch,
+                                                         int count) {
+  stockham_lines_body(p, in, out, scratch, count);
+}
+void stockham_lines_base(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch,
+                         int count) {
+  stockham_lines_body(p, in, out, scratch, count);
+}
+
+// finish for two neighbours.
 FORCE_INLINE C2 finish(C2 v, bool forward, double d) {
   if (forward) v.v *= V4{1.0, -1.0, 1.0, -1.0};
   if (d != 1.0) v.v /= d;
   return v;
 }
+using vistelmo::fft_engine::finish;
 
 // A radix-2 decimation-in-time level over the two halves of in, each a transform of length m:
 // out[k0] = a + b root(k0), out[k0 + m] = a - b root(k0), finished as the line asks.
@@ -429,9 +494,16 @@ void build_stockham(Plan& p, const std::vector<int>& factors) {
 
 void build_bluestein(Plan& p) {
   const int n = p.n;
-  int big = 1;
-  while (big < 2 * n - 1) big *= 2;
-  p.big = big;
+  // The smallest length of factors 2, 3 and 5 that holds the linear convolution.
+  int64_t big = 2 * static_cast<int64_t>(n) - 1;
+  for (;; big++) {
+    int64_t rest = big;
+    for (int f : {2, 3, 5})
+      while (rest % f == 0) rest /= f;
+    if (rest == 1) break;
+  }
+  if (big > INT32_MAX) erro("Erro: malloc do FFT - W_init", "");
+  p.big = static_cast<int>(big);
   p.inner = plan_for(big);
   p.chirp.resize(n);
   for (int j = 0; j < n; j++) {
@@ -537,6 +609,28 @@ void build_join(Plan& p) {
 void dft(const COMPLEX* in, int n, COMPLEX* out) {
   std::shared_ptr<Plan> p = plan_for(n);
   run(*p, in, out);
+}
+
+void dft_lines(const COMPLEX* in, int n, int count, COMPLEX* out) {
+  std::shared_ptr<Plan> p = plan_for(n);
+  bool together = p->big == 0 && count % 2 == 0 && n > 1;
+  for (const Pass& ps : p->passes) together = together && ps.radix <= 5;
+  if (!together) {  // one line at a time, through a line of its own
+    std::vector<COMPLEX>& pair = p->lines_scratch;
+    if (pair.size() < 2 * static_cast<size_t>(n)) pair.resize(2 * static_cast<size_t>(n));
+    COMPLEX* a = pair.data();
+    COMPLEX* b = a + n;
+    for (int c = 0; c < count; c++) {
+      for (int e = 0; e < n; e++) a[e] = in[static_cast<size_t>(e) * count + c];
+      run(*p, a, b);
+      for (int e = 0; e < n; e++) out[static_cast<size_t>(e) * count + c] = b[e];
+    }
+    return;
+  }
+  const size_t size = static_cast<size_t>(n) * count;
+  if (p->lines_scratch.size() < size) p->lines_scratch.resize(size);
+  (use_avx2() ? stockham_lines_avx2 : stockham_lines_base)(*p, in, out, p->lines_scratch.data(),
+                                                           count);
 }
 
 void fourier_levels(COMPLEX* in, int n, COMPLEX* out, const Line& line) {

@@ -70,13 +70,8 @@ void transform_line(COMPLEX* src, int n, COMPLEX* dst, const Line& line) {
   if (line.forward)
     for (int i = 0; i < n; i++) src[i].im = -src[i].im;
   vistelmo::fft_engine::dft(src, n, dst);
-  if (line.forward)
-    for (int i = 0; i < n; i++) dst[i].im = -dst[i].im;
-  if (line.divisor != 1.0)
-    for (int i = 0; i < n; i++) {
-      dst[i].re /= line.divisor;
-      dst[i].im /= line.divisor;
-    }
+  for (int i = 0; i < n; i++)
+    dst[i] = vistelmo::fft_engine::finish(dst[i], line.forward, line.divisor);
 }
 
 // Transforms the vector a (consumed as work space) into a fresh vector; the table is left
@@ -89,12 +84,21 @@ VETOR<CPXD> transform(VETOR<CPXD>& a, LineOf kind) {
   return r;
 }
 
-// Columns transformed together: enough to fill whole cache lines of float pixels.
+// Columns transformed together: whole cache lines of float pixels.
 const int kColumnBlock = 16;
 
-// Rows of a into t, then columns of t back into a; each line widened to double for its
-// transform and rounded back to float. Columns go kColumnBlock at a time through a buffer of
-// contiguous lines.
+// Pixel widened to double, conjugated when the line is forward.
+inline COMPLEX widen(std::complex<float> p, double sign) { return {p.real(), sign * p.imag()}; }
+
+// Line result finished (conjugated, divided) and rounded to float.
+inline std::complex<float> narrow(COMPLEX c, const Line& line) {
+  c = vistelmo::fft_engine::finish(c, line.forward, line.divisor);
+  return {static_cast<float>(c.re), static_cast<float>(c.im)};
+}
+
+// Every row of a, then every column, each line widened to double for its transform and rounded
+// back to float in place (a row or a block of columns is read whole before it is written).
+// Columns go kColumnBlock at a time, interleaved as they lie in the rows.
 void rows_then_columns(IMGCPX& a, LineOf kind) {
   const int nl = a.nl(), nc = a.nc();
   if (a.data == nullptr) {
@@ -102,37 +106,33 @@ void rows_then_columns(IMGCPX& a, LineOf kind) {
     if (nl > 0 || nc > 0) Quorvan::W_init(0);
     return;
   }
-  IMGCPX t(nl, nc);
+  std::vector<COMPLEX> in(std::max(nc, (kColumnBlock + 1) * nl)), out(in.size());
   Quorvan::W_init(nc);
   const Line row_line = kind(nc);
-  std::vector<COMPLEX> in(std::max(nc, kColumnBlock * nl)), out(in.size());
+  const double row_sign = row_line.forward ? -1.0 : 1.0;
   for (int i = 0; i < nl; i++) {
-    const std::complex<float>* row = a.rows[i];
-    for (int j = 0; j < nc; j++) in[j] = {row[j].real(), row[j].imag()};
-    transform_line(in.data(), nc, out.data(), row_line);
-    std::complex<float>* dst = t.rows[i];
-    for (int j = 0; j < nc; j++)
-      dst[j] = {static_cast<float>(out[j].re), static_cast<float>(out[j].im)};
+    std::complex<float>* row = a.rows[i];
+    for (int j = 0; j < nc; j++) in[j] = widen(row[j], row_sign);
+    vistelmo::fft_engine::dft(in.data(), nc, out.data());
+    for (int j = 0; j < nc; j++) row[j] = narrow(out[j], row_line);
   }
   Quorvan::W_init(nl);
   const Line column_line = kind(nl);
+  const double column_sign = column_line.forward ? -1.0 : 1.0;
   for (int j0 = 0; j0 < nc; j0 += kColumnBlock) {
     const int nb = std::min(kColumnBlock, nc - j0);
+    const int width = nb + nb % 2;  // an even count of lines; a spare one of zeros
     for (int i = 0; i < nl; i++) {
-      const std::complex<float>* src = t.rows[i] + j0;
-      for (int b = 0; b < nb; b++)
-        in[static_cast<size_t>(b) * nl + i] = {src[b].real(), src[b].imag()};
+      const std::complex<float>* src = a.rows[i] + j0;
+      COMPLEX* dst = in.data() + static_cast<size_t>(i) * width;
+      for (int b = 0; b < nb; b++) dst[b] = widen(src[b], column_sign);
+      if (width > nb) dst[nb] = {0, 0};
     }
-    for (int b = 0; b < nb; b++) {
-      const size_t o = static_cast<size_t>(b) * nl;
-      transform_line(in.data() + o, nl, out.data() + o, column_line);
-    }
+    vistelmo::fft_engine::dft_lines(in.data(), nl, width, out.data());
     for (int i = 0; i < nl; i++) {
       std::complex<float>* dst = a.rows[i] + j0;
-      for (int b = 0; b < nb; b++) {
-        const COMPLEX& c = out[static_cast<size_t>(b) * nl + i];
-        dst[b] = {static_cast<float>(c.re), static_cast<float>(c.im)};
-      }
+      const COMPLEX* src = out.data() + static_cast<size_t>(i) * width;
+      for (int b = 0; b < nb; b++) dst[b] = narrow(src[b], column_line);
     }
   }
 }

@@ -416,6 +416,28 @@ TEST(Fft, EveryInstructionSetGivesTheSameBits) {
   }
 }
 
+TEST(Fft, InterleavedLinesGetTheBitsOfSingleLines) {
+  std::vector<int> isas = {1};
+  if (vistelmo::fft_engine::have_avx2()) isas.push_back(2);
+  for (int isa : isas) {
+    vistelmo::fft_engine::set_isa(isa);
+    for (int n : {1, 2, 3, 4, 5, 7, 8, 12, 30, 64, 97, 1000})
+      for (int count : {1, 2, 3, 6, 16}) {
+        const Vec x = sample(n * count);
+        Vec out(x.size());
+        vistelmo::fft_engine::dft_lines(x.data(), n, count, out.data());
+        for (int c = 0; c < count; c++) {
+          Vec line(n), want(n), got(n);
+          for (int e = 0; e < n; e++) line[e] = x[static_cast<size_t>(e) * count + c];
+          vistelmo::fft_engine::dft(line.data(), n, want.data());
+          for (int e = 0; e < n; e++) got[e] = out[static_cast<size_t>(e) * count + c];
+          EXPECT_TRUE(same_bits(got, want)) << "isa " << isa << " n " << n << " count " << count;
+        }
+      }
+  }
+  vistelmo::fft_engine::set_isa(0);
+}
+
 TEST(FftDeath, RefusedLengthsLeaveTheTableForOneClearExit) {
   // One message and one exit: the table is left as it was for the exit handlers.
   for (int before : {0, 8}) {
