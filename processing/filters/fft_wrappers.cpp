@@ -84,57 +84,89 @@ VETOR<CPXD> transform(VETOR<CPXD>& a, LineOf kind) {
   return r;
 }
 
-// Columns transformed together: whole cache lines of float pixels.
-const int kColumnBlock = 16;
+// Lines transformed together: a whole cache line of float pixels across columns.
+const int kLineBlock = 8;
 
-// Pixel widened to double, conjugated when the line is forward.
-inline COMPLEX widen(std::complex<float> p, double sign) { return {p.real(), sign * p.imag()}; }
-
-// Line result finished (conjugated, divided) and rounded to float.
-inline std::complex<float> narrow(COMPLEX c, const Line& line) {
-  c = vistelmo::fft_engine::finish(c, line.forward, line.divisor);
-  return {static_cast<float>(c.re), static_cast<float>(c.im)};
+// Transforms nb lines of n pixels, read(b, e) giving element e of line b and write(b, e) the
+// pixel it goes to: widened to double, interleaved, transformed together, finished and rounded
+// back to float. Every line is read before any is written.
+template <class Read, class Write>
+void transform_lines(int n, int nb, Read read, Write write, const Line& line,
+                     std::vector<COMPLEX>& in, std::vector<COMPLEX>& out) {
+  const int width = nb + nb % 2;  // an even count of lines; a spare one of zeros
+  const double sign = line.forward ? -1.0 : 1.0;
+  for (int e = 0; e < n; e++) {
+    COMPLEX* dst = in.data() + static_cast<size_t>(e) * width;
+    for (int b = 0; b < nb; b++) {
+      const std::complex<float> p = read(b, e);
+      dst[b] = {p.real(), sign * p.imag()};
+    }
+    if (width > nb) dst[nb] = {0, 0};
+  }
+  vistelmo::fft_engine::dft_lines(in.data(), n, width, out.data());
+  // Conjugating is a product by -1 and exact; the division only when there is one.
+  const double d = line.divisor;
+  for (int e = 0; e < n; e++) {
+    const COMPLEX* src = out.data() + static_cast<size_t>(e) * width;
+    if (d == 1.0)
+      for (int b = 0; b < nb; b++)
+        write(b, e) = {static_cast<float>(src[b].re), static_cast<float>(sign * src[b].im)};
+    else
+      for (int b = 0; b < nb; b++)
+        write(b, e) = {static_cast<float>(src[b].re / d), static_cast<float>(sign * src[b].im / d)};
+  }
 }
 
-// Every row of a, then every column, each line widened to double for its transform and rounded
-// back to float in place (a row or a block of columns is read whole before it is written).
-// Columns go kColumnBlock at a time, interleaved as they lie in the rows.
-void rows_then_columns(IMGCPX& a, LineOf kind) {
-  const int nl = a.nl(), nc = a.nc();
-  if (a.data == nullptr) {
+// The rows of a, zero-padded or cut to the size of r, transformed into r; then the columns of r
+// in place. Each line is rounded back to float; kLineBlock lines at a time. Rows of zeros (the
+// padding of a correlation) transform to zeros.
+void rows_then_columns(const IMGCPX& a, IMGCPX& r, LineOf kind) {
+  const int nl = r.nl(), nc = r.nc();
+  if (r.data == nullptr) {
     // Rows (or columns) of no pixels are still transformed: at length 0, which empties the table.
     if (nl > 0 || nc > 0) Quorvan::W_init(0);
     return;
   }
-  std::vector<COMPLEX> in(std::max(nc, (kColumnBlock + 1) * nl)), out(in.size());
+  std::vector<COMPLEX> in((kLineBlock + 1) * static_cast<size_t>(std::max(nl, nc))), out(in.size());
+  const std::complex<float> zero(0, 0);
+  const int al = a.data == nullptr ? 0 : std::min(a.nl(), nl), ac = std::min(a.nc(), nc);
   Quorvan::W_init(nc);
   const Line row_line = kind(nc);
-  const double row_sign = row_line.forward ? -1.0 : 1.0;
-  for (int i = 0; i < nl; i++) {
-    std::complex<float>* row = a.rows[i];
-    for (int j = 0; j < nc; j++) in[j] = widen(row[j], row_sign);
-    vistelmo::fft_engine::dft(in.data(), nc, out.data());
-    for (int j = 0; j < nc; j++) row[j] = narrow(out[j], row_line);
+  for (int i0 = 0; i0 < nl; i0 += kLineBlock) {
+    const int nb = std::min(kLineBlock, nl - i0);
+    bool zeros = true;
+    for (int i = i0; i < std::min(i0 + nb, al) && zeros; i++)
+      for (int j = 0; j < ac; j++) zeros = zeros && a.rows[i][j] == zero;
+    if (zeros) {
+      for (int i = i0; i < i0 + nb; i++) std::fill(r.rows[i], r.rows[i] + nc, zero);
+      continue;
+    }
+    transform_lines(
+        nc, nb,
+        [&a, i0, al, ac, zero](int b, int e) {
+          return i0 + b < al && e < ac ? a.rows[i0 + b][e] : zero;
+        },
+        [&r, i0](int b, int e) -> std::complex<float>& { return r.rows[i0 + b][e]; }, row_line, in,
+        out);
   }
   Quorvan::W_init(nl);
   const Line column_line = kind(nl);
-  const double column_sign = column_line.forward ? -1.0 : 1.0;
-  for (int j0 = 0; j0 < nc; j0 += kColumnBlock) {
-    const int nb = std::min(kColumnBlock, nc - j0);
-    const int width = nb + nb % 2;  // an even count of lines; a spare one of zeros
-    for (int i = 0; i < nl; i++) {
-      const std::complex<float>* src = a.rows[i] + j0;
-      COMPLEX* dst = in.data() + static_cast<size_t>(i) * width;
-      for (int b = 0; b < nb; b++) dst[b] = widen(src[b], column_sign);
-      if (width > nb) dst[nb] = {0, 0};
-    }
-    vistelmo::fft_engine::dft_lines(in.data(), nl, width, out.data());
-    for (int i = 0; i < nl; i++) {
-      std::complex<float>* dst = a.rows[i] + j0;
-      const COMPLEX* src = out.data() + static_cast<size_t>(i) * width;
-      for (int b = 0; b < nb; b++) dst[b] = narrow(src[b], column_line);
-    }
+  for (int j0 = 0; j0 < nc; j0 += kLineBlock) {
+    auto pixel = [&r, j0](int b, int e) -> std::complex<float>& { return r.rows[e][j0 + b]; };
+    transform_lines(nl, std::min(kLineBlock, nc - j0), pixel, pixel, column_line, in, out);
   }
+}
+
+// The transform of a at size nl by nc: a's centre and outside value when that is its own size.
+IMGCPX transformed(const IMGCPX& a, int nl, int nc, LineOf kind) {
+  IMGCPX r(nl, nc);
+  if (nl == a.nl() && nc == a.nc()) {
+    r.lc = a.lc;
+    r.cc = a.cc;
+    r.backg = a.backg;
+  }
+  rows_then_columns(a, r, kind);
+  return r;
 }
 
 }  // namespace
@@ -187,20 +219,16 @@ VETOR<CPXD> ifft(VETOR<CPXD> a) { return transform(a, vistelmo::fft_engine::ifft
 VETOR<CPXD> nfft(VETOR<CPXD> a) { return transform(a, vistelmo::fft_engine::nfft_line); }
 VETOR<CPXD> infft(VETOR<CPXD> a) { return transform(a, vistelmo::fft_engine::infft_line); }
 
-IMGCPX fft(IMGCPX a, int nl, int nc) {
-  if (nl >= 1 && nc >= 1 && (nl != a.nl() || nc != a.nc())) a = fftpad(a, nl, nc);
-  rows_then_columns(a, vistelmo::fft_engine::fft_line);
-  return a;
+IMGCPX fft(const IMGCPX& a, int nl, int nc) {
+  if (nl < 1 || nc < 1) nl = a.nl(), nc = a.nc();
+  return transformed(a, nl, nc, vistelmo::fft_engine::fft_line);
 }
-IMGCPX ifft(IMGCPX a) {
-  rows_then_columns(a, vistelmo::fft_engine::ifft_line);
-  return a;
+IMGCPX ifft(const IMGCPX& a) {
+  return transformed(a, a.nl(), a.nc(), vistelmo::fft_engine::ifft_line);
 }
-IMGCPX nfft(IMGCPX a) {
-  rows_then_columns(a, vistelmo::fft_engine::nfft_line);
-  return a;
+IMGCPX nfft(const IMGCPX& a) {
+  return transformed(a, a.nl(), a.nc(), vistelmo::fft_engine::nfft_line);
 }
-IMGCPX infft(IMGCPX a) {
-  rows_then_columns(a, vistelmo::fft_engine::infft_line);
-  return a;
+IMGCPX infft(const IMGCPX& a) {
+  return transformed(a, a.nl(), a.nc(), vistelmo::fft_engine::infft_line);
 }
