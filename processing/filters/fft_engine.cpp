@@ -191,6 +191,26 @@ FORCE_INLINE void bfly5(const L* x, L* y) {
   y[3] = ca2 - cb2;
 }
 
+// Two 4-point transforms, of the even and the odd inputs, joined by the eighth roots of unity
+// (e^{i pi/4} = s (1 + i)).
+template <class L>
+FORCE_INLINE void bfly8(const L* x, L* y) {
+  const double s = 0.70710678118654752440;
+  const L xe[4] = {x[0], x[2], x[4], x[6]}, xo[4] = {x[1], x[3], x[5], x[7]};
+  L e[4], o[4];
+  bfly4(xe, e);
+  bfly4(xo, o);
+  const L o1 = s * (o[1] + rot90(o[1])), o2 = rot90(o[2]), o3 = s * (rot90(o[3]) - o[3]);
+  y[0] = e[0] + o[0];
+  y[4] = e[0] - o[0];
+  y[1] = e[1] + o1;
+  y[5] = e[1] - o1;
+  y[2] = e[2] + o2;
+  y[6] = e[2] - o2;
+  y[3] = e[3] + o3;
+  y[7] = e[3] - o3;
+}
+
 template <int R>
 struct Radix {
   template <class L>
@@ -199,6 +219,7 @@ struct Radix {
     if constexpr (R == 3) bfly3(x, y);
     if constexpr (R == 4) bfly4(x, y);
     if constexpr (R == 5) bfly5(x, y);
+    if constexpr (R == 8) bfly8(x, y);
   }
 };
 
@@ -324,6 +345,9 @@ FORCE_INLINE void stockham_body(const Plan& p, const COMPLEX* in, COMPLEX* out, 
   for (int s = 0; s < np; s++) {
     const Pass& ps = p.passes[s];
     switch (ps.radix) {
+      case 8:
+        run_pass<8>(ps, src, dst);
+        break;
       case 4:
         run_pass<4>(ps, src, dst);
         break;
@@ -363,7 +387,7 @@ void stockham(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch) 
   (use_avx2() ? stockham_avx2 : stockham_base)(p, in, out, scratch);
 }
 
-// The passes of a Stockham plan over interleaved lines; radices 2 to 5 only.
+// The passes of a Stockham plan over interleaved lines; radices 2 to 5 and 8 only.
 FORCE_INLINE void stockham_lines_body(const Plan& p, const COMPLEX* in, COMPLEX* out,
                                       COMPLEX* scratch, int count) {
   const int np = static_cast<int>(p.passes.size());
@@ -372,6 +396,9 @@ FORCE_INLINE void stockham_lines_body(const Plan& p, const COMPLEX* in, COMPLEX*
   for (int s = 0; s < np; s++) {
     const Pass& ps = p.passes[s];
     switch (ps.radix) {
+      case 8:
+        run_pass_lines<8>(ps, src, dst, count);
+        break;
       case 4:
         run_pass_lines<4>(ps, src, dst, count);
         break;
@@ -436,14 +463,16 @@ void join2_base(const COMPLEX* in, int m, const W2* tw2, const COMPLEX* tw, COMP
   join2_body(in, m, tw2, tw, out, forward, d);
 }
 
-// A lone 2 first, then 4s, then odd primes rising.
+// Powers of two as 8s, with one or two 4s (or a lone 2) for the rest; then odd primes rising.
 std::vector<int> factor(int n) {
   std::vector<int> f;
   if (n < 1) return f;
   int twos = 0;
   for (; n % 2 == 0; n /= 2) twos++;
-  if (twos % 2 == 1) f.push_back(2);
-  for (int i = 0; i < twos / 2; i++) f.push_back(4);
+  if (twos == 1) f.push_back(2);
+  const int fours = twos == 1 ? 0 : twos % 3 == 2 ? 1 : twos % 3 == 1 ? 2 : 0;
+  for (int i = 0; i < fours; i++) f.push_back(4);
+  for (int i = 0; i < (twos - 2 * fours) / 3; i++) f.push_back(8);
   for (int d = 3; static_cast<int64_t>(d) * d <= n; d += 2)
     while (n % d == 0) {
       f.push_back(d);
@@ -482,7 +511,7 @@ void build_stockham(Plan& p, const std::vector<int>& factors) {
           t.i = V4{-w[0].im, w[0].im, -w[1].im, w[1].im};
         }
     }
-    if (radix != 2 && radix != 3 && radix != 4 && radix != 5) {
+    if (radix != 2 && radix != 3 && radix != 4 && radix != 5 && radix != 8) {
       ps.roots.resize(radix);
       for (int u = 0; u < radix; u++) ps.roots[u] = unit_root(u, radix);
     }
@@ -520,7 +549,7 @@ void build_bluestein(Plan& p) {
   p.kernel.resize(big);
   p.work.resize(big);
   p.work2.resize(big);
-  dft(b.data(), big, p.kernel.data());
+  stockham(*p.inner, b.data(), p.kernel.data(), p.inner->scratch.data());
   for (COMPLEX& c : p.kernel) {
     c.re /= big;
     c.im /= big;
@@ -544,16 +573,20 @@ void bluestein(Plan& p, const COMPLEX* in, COMPLEX* out) {
   for (int k = 1; k < n; k++) out[k] = mul(a[big - k], p.chirp[k]);
 }
 
-std::map<int, std::shared_ptr<Plan>>& cache() {
-  static std::map<int, std::shared_ptr<Plan>> plans;
-  return plans;
+// Plans by length. The cache is bounded by emptying it at the start of a transform when many
+// lengths have come in turn, never while a transform holds its plans.
+std::map<int, std::shared_ptr<Plan>> plans;
+Plan* last_plan = nullptr;
+
+void trim_plans() {
+  if (plans.size() < 32) return;
+  plans.clear();
+  last_plan = nullptr;
 }
 
 std::shared_ptr<Plan> plan_for(int n) {
-  auto& plans = cache();
   auto it = plans.find(n);
   if (it != plans.end()) return it->second;
-  if (plans.size() >= 32) plans.clear();  // bounded: many lengths in turn rebuild their plans
   auto p = std::make_shared<Plan>();
   p->n = n;
   const std::vector<int> f = factor(n);
@@ -565,6 +598,11 @@ std::shared_ptr<Plan> plan_for(int n) {
     build_bluestein(*p);
   plans[n] = p;
   return p;
+}
+
+Plan& plan(int n) {
+  if (last_plan == nullptr || last_plan->n != n) last_plan = plan_for(n).get();
+  return *last_plan;
 }
 
 void run(Plan& p, const COMPLEX* in, COMPLEX* out) {
@@ -607,14 +645,15 @@ void build_join(Plan& p) {
 }  // namespace
 
 void dft(const COMPLEX* in, int n, COMPLEX* out) {
-  std::shared_ptr<Plan> p = plan_for(n);
-  run(*p, in, out);
+  trim_plans();
+  run(plan(n), in, out);
 }
 
 void dft_lines(const COMPLEX* in, int n, int count, COMPLEX* out) {
-  std::shared_ptr<Plan> p = plan_for(n);
+  trim_plans();
+  Plan* p = &plan(n);
   bool together = p->big == 0 && count % 2 == 0 && n > 1;
-  for (const Pass& ps : p->passes) together = together && ps.radix <= 5;
+  for (const Pass& ps : p->passes) together = together && (ps.radix <= 5 || ps.radix == 8);
   if (!together) {  // one line at a time, through a line of its own
     std::vector<COMPLEX>& pair = p->lines_scratch;
     if (pair.size() < 2 * static_cast<size_t>(n)) pair.resize(2 * static_cast<size_t>(n));
@@ -637,7 +676,8 @@ void fourier_levels(COMPLEX* in, int n, COMPLEX* out, const Line& line) {
   if (n < 1) return;
   const bool fw = line.forward;
   const double d = line.divisor;
-  std::shared_ptr<Plan> p = plan_for(n);
+  trim_plans();
+  Plan* p = &plan(n);
   if (p->r == 0) build_join(*p);
   const int r = p->r, m = p->m;
   if (r == n) {  // 1 or prime: in keeps what it holds, conjugated when forward
@@ -657,9 +697,9 @@ void fourier_levels(COMPLEX* in, int n, COMPLEX* out, const Line& line) {
     for (int j = 0; j < m; j++)
       block[j] = {src[static_cast<size_t>(j) * r].re, sign * src[static_cast<size_t>(j) * r].im};
   }
-  std::shared_ptr<Plan> part = plan_for(m);
+  Plan& part = plan(m);
   for (int q = 0; q < r; q++)
-    run(*part, out + static_cast<size_t>(q) * m, in + static_cast<size_t>(q) * m);
+    run(part, out + static_cast<size_t>(q) * m, in + static_cast<size_t>(q) * m);
   // One decimation-in-time level: out[k0 + s m] = sum_q in[k0 + q m] root(q k0) e^{2 pi i qs/r}.
   const COMPLEX* tw = p->join_tw.data();
   if (r == 2) {
