@@ -74,22 +74,17 @@ COMPLEX unit_root(int64_t k, int64_t n) {
   }
 }
 
-// Two neighbouring complexes (C2), and their twiddles with the real parts doubled up and the
-// imaginary parts signed as in the product's real part: (-wi0, wi0, -wi1, wi1).
+// Two neighbouring complexes.
 typedef double V4 __attribute__((vector_size(32)));
 struct C2 {
   V4 v;
-};
-struct W2 {
-  V4 r, i;
 };
 
 struct Pass {
   int radix;
   int ido;                     // length of the runs that share a twiddle row
   int l1;                      // butterflies done by the passes before
-  std::vector<COMPLEX> tw;     // tw[(j-1)(ido-1) + i-1] = root(j l1 i)
-  std::vector<W2> tw2;         // the same for the pairs (0, 1), (2, 3), ... of each j
+  std::vector<COMPLEX> tw;     // tw[(j-1) ido + i] = root(j l1 i), exactly 1 for i = 0
   std::vector<COMPLEX> roots;  // generic radix: e^{2 pi i u/radix}
 };
 
@@ -111,7 +106,6 @@ struct Plan {
   // First level of fourier_levels: r, m and the twiddles root(q k0), q = 1..r-1, k0 < m.
   int r = 0, m = 0;
   std::vector<COMPLEX> join_tw;
-  std::vector<W2> join_tw2;  // root(k0) for the pairs k0 = (0, 1), (2, 3), ... when r = 2
   std::shared_ptr<Plan> radix_plan;
   std::vector<COMPLEX> line, line2;
 };
@@ -134,7 +128,12 @@ FORCE_INLINE C2 rot90(C2 a) {
   return {swap_pairs(a.v) * sign};
 }
 // (ar wr + ai (-wi), ai wr + ar wi): the scalar product's terms, each sum's terms swapped.
-FORCE_INLINE C2 twiddle(C2 a, W2 w) { return {a.v * w.r + swap_pairs(a.v) * w.i}; }
+// a times the twiddles w of the two neighbours.
+FORCE_INLINE C2 twiddle(C2 a, C2 t) {
+  const V4 wr = __builtin_shuffle(t.v, I4{0, 0, 2, 2});
+  const V4 wi = __builtin_shuffle(t.v, I4{1, 1, 3, 3}) * V4{-1.0, 1.0, -1.0, 1.0};
+  return {a.v * wr + swap_pairs(a.v) * wi};
+}
 
 FORCE_INLINE C2 load2(const COMPLEX* p) {
   C2 c;
@@ -251,7 +250,6 @@ FORCE_INLINE void run_pass(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX
     return;
   }
   const COMPLEX* wa = ps.tw.data();
-  const W2* wa2 = ps.tw2.data();
   const int pairs = ido / 2;
   for (int k = 0; k < l1; k++) {
     for (int p = 0; p < pairs; p++) {
@@ -260,14 +258,14 @@ FORCE_INLINE void run_pass(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX
       Radix<R>::bfly(x2, y2);
       store2(&CH(i, k, 0), y2[0]);
       for (int j = 1; j < R; j++)
-        store2(&CH(i, k, j), twiddle(y2[j], wa2[static_cast<size_t>(j - 1) * pairs + p]));
+        store2(&CH(i, k, j), twiddle(y2[j], load2(wa + static_cast<size_t>(j - 1) * ido + i)));
     }
     if (ido % 2 == 1) {
       const int i = ido - 1;
       for (int j = 0; j < R; j++) x[j] = CC(i, j, k);
       Radix<R>::bfly(x, y);
       CH(i, k, 0) = y[0];
-      for (int j = 1; j < R; j++) CH(i, k, j) = twiddle(y[j], wa[(i - 1) + (j - 1) * (ido - 1)]);
+      for (int j = 1; j < R; j++) CH(i, k, j) = twiddle(y[j], wa[i + (j - 1) * ido]);
     }
   }
 }
@@ -277,7 +275,7 @@ FORCE_INLINE void run_pass(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX
 
 #define CC(i, j, k) cc[(i) + ido * ((j) + cdim * (k))]
 #define CH(i, k, j) ch[(i) + ido * ((k) + l1 * (j))]
-#define WA(x, i) wa[(i)-1 + (x) * (ido - 1)]
+#define WA(x, i) wa[(i) + (x)*ido]
 
 // The same pass over `count` interleaved lines (element e of line b at e count + b, count even):
 // neighbouring lines make the pairs and share each twiddle. Same operations as run_pass, so each
@@ -287,13 +285,12 @@ FORCE_INLINE void run_pass_lines(const Pass& ps, const COMPLEX* __restrict cc,
                                  COMPLEX* __restrict ch, int count) {
   const int ido = ps.ido, l1 = ps.l1;
   C2 x2[R] = {}, y2[R] = {};
-  W2 w[R] = {};
+  C2 w[R] = {};
   for (int k = 0; k < l1; k++)
     for (int i = 0; i < ido; i++) {
-      for (int j = 1; j < R; j++) {
-        const COMPLEX c = i == 0 ? COMPLEX{1, 0} : ps.tw[(i - 1) + (j - 1) * (ido - 1)];
-        w[j].r = V4{c.re, c.re, c.re, c.re};
-        w[j].i = V4{-c.im, c.im, -c.im, c.im};
+      for (int j = 1; j < R && ido > 1; j++) {
+        const COMPLEX c = ps.tw[i + (j - 1) * ido];
+        w[j].v = V4{c.re, c.im, c.re, c.im};
       }
       const COMPLEX* src = cc + static_cast<size_t>(i + ido * R * k) * count;
       COMPLEX* dst = ch + static_cast<size_t>(i + ido * k) * count;
@@ -436,12 +433,12 @@ using vistelmo::fft_engine::finish;
 
 // A radix-2 decimation-in-time level over the two halves of in, each a transform of length m:
 // out[k0] = a + b root(k0), out[k0 + m] = a - b root(k0), finished as the line asks.
-FORCE_INLINE void join2_body(const COMPLEX* __restrict in, int m, const W2* tw2, const COMPLEX* tw,
+FORCE_INLINE void join2_body(const COMPLEX* __restrict in, int m, const COMPLEX* tw,
                              COMPLEX* __restrict out, bool forward, double d) {
   const int pairs = m / 2;
   for (int p = 0; p < pairs; p++) {
     const int k0 = 2 * p;
-    const C2 a = load2(in + k0), b = twiddle(load2(in + k0 + m), tw2[p]);
+    const C2 a = load2(in + k0), b = twiddle(load2(in + k0 + m), load2(tw + k0));
     store2(out + k0, finish(a + b, forward, d));
     store2(out + k0 + m, finish(a - b, forward, d));
   }
@@ -453,14 +450,12 @@ FORCE_INLINE void join2_body(const COMPLEX* __restrict in, int m, const W2* tw2,
   }
 }
 
-__attribute__((target("avx2"))) void join2_avx2(const COMPLEX* in, int m, const W2* tw2,
-                                                const COMPLEX* tw, COMPLEX* out, bool forward,
-                                                double d) {
-  join2_body(in, m, tw2, tw, out, forward, d);
+__attribute__((target("avx2"))) void join2_avx2(const COMPLEX* in, int m, const COMPLEX* tw,
+                                                COMPLEX* out, bool forward, double d) {
+  join2_body(in, m, tw, out, forward, d);
 }
-void join2_base(const COMPLEX* in, int m, const W2* tw2, const COMPLEX* tw, COMPLEX* out,
-                bool forward, double d) {
-  join2_body(in, m, tw2, tw, out, forward, d);
+void join2_base(const COMPLEX* in, int m, const COMPLEX* tw, COMPLEX* out, bool forward, double d) {
+  join2_body(in, m, tw, out, forward, d);
 }
 
 // Powers of two as 8s, with one or two 4s (or a lone 2) for the rest; then odd primes rising.
@@ -492,24 +487,11 @@ void build_stockham(Plan& p, const std::vector<int>& factors) {
     ps.ido = n / (l1 * radix);
     const int ido = ps.ido;
     if (ido > 1) {
-      ps.tw.resize(static_cast<size_t>(radix - 1) * (ido - 1));
+      ps.tw.resize(static_cast<size_t>(radix - 1) * ido);
       for (int j = 1; j < radix; j++)
-        for (int i = 1; i < ido; i++)
-          ps.tw[static_cast<size_t>(j - 1) * (ido - 1) + i - 1] =
+        for (int i = 0; i < ido; i++)
+          ps.tw[static_cast<size_t>(j - 1) * ido + i] =
               unit_root(static_cast<int64_t>(j) * l1 * i, n);
-      const int pairs = ido / 2;
-      ps.tw2.resize(static_cast<size_t>(radix - 1) * pairs);
-      for (int j = 1; j < radix; j++)
-        for (int q = 0; q < pairs; q++) {
-          COMPLEX w[2];
-          for (int h = 0; h < 2; h++) {
-            const int i = 2 * q + h;
-            w[h] = i == 0 ? COMPLEX{1, 0} : ps.tw[static_cast<size_t>(j - 1) * (ido - 1) + i - 1];
-          }
-          W2& t = ps.tw2[static_cast<size_t>(j - 1) * pairs + q];
-          t.r = V4{w[0].re, w[0].re, w[1].re, w[1].re};
-          t.i = V4{-w[0].im, w[0].im, -w[1].im, w[1].im};
-        }
     }
     if (radix != 2 && radix != 3 && radix != 4 && radix != 5 && radix != 8) {
       ps.roots.resize(radix);
@@ -627,14 +609,6 @@ void build_join(Plan& p) {
   for (int q = 1; q < p.r; q++)
     for (int k0 = 0; k0 < p.m; k0++)
       p.join_tw[static_cast<size_t>(q - 1) * p.m + k0] = unit_root(static_cast<int64_t>(q) * k0, n);
-  if (p.r == 2) {
-    p.join_tw2.resize(p.m / 2);
-    for (int q = 0; q < p.m / 2; q++) {
-      const COMPLEX* w = &p.join_tw[2 * static_cast<size_t>(q)];
-      p.join_tw2[q].r = V4{w[0].re, w[0].re, w[1].re, w[1].re};
-      p.join_tw2[q].i = V4{-w[0].im, w[0].im, -w[1].im, w[1].im};
-    }
-  }
   if (p.r > 2) {
     p.radix_plan = plan_for(p.r);
     p.line.resize(p.r);
@@ -703,7 +677,7 @@ void fourier_levels(COMPLEX* in, int n, COMPLEX* out, const Line& line) {
   // One decimation-in-time level: out[k0 + s m] = sum_q in[k0 + q m] root(q k0) e^{2 pi i qs/r}.
   const COMPLEX* tw = p->join_tw.data();
   if (r == 2) {
-    (use_avx2() ? join2_avx2 : join2_base)(in, m, p->join_tw2.data(), tw, out, fw, d);
+    (use_avx2() ? join2_avx2 : join2_base)(in, m, tw, out, fw, d);
     return;
   }
   Plan& rp = *p->radix_plan;
