@@ -118,18 +118,18 @@ FORCE_INLINE COMPLEX operator-(COMPLEX a, COMPLEX b) { return sub(a, b); }
 FORCE_INLINE COMPLEX operator*(double c, COMPLEX a) { return {c * a.re, c * a.im}; }
 FORCE_INLINE COMPLEX twiddle(COMPLEX a, COMPLEX w) { return mul(a, w); }
 
-FORCE_INLINE C2 operator+(C2 a, C2 b) { return {a.v + b.v}; }
-FORCE_INLINE C2 operator-(C2 a, C2 b) { return {a.v - b.v}; }
-FORCE_INLINE C2 operator*(double c, C2 a) { return {c * a.v}; }
+FORCE_INLINE C2 operator+(const C2& a, const C2& b) { return {a.v + b.v}; }
+FORCE_INLINE C2 operator-(const C2& a, const C2& b) { return {a.v - b.v}; }
+FORCE_INLINE C2 operator*(double c, const C2& a) { return {c * a.v}; }
 typedef long long I4 __attribute__((vector_size(32)));
-FORCE_INLINE V4 swap_pairs(V4 a) { return __builtin_shuffle(a, I4{1, 0, 3, 2}); }
-FORCE_INLINE C2 rot90(C2 a) {
+FORCE_INLINE V4 swap_pairs(const V4& a) { return __builtin_shuffle(a, I4{1, 0, 3, 2}); }
+FORCE_INLINE C2 rot90(const C2& a) {
   const V4 sign = {-1.0, 1.0, -1.0, 1.0};
   return {swap_pairs(a.v) * sign};
 }
-// (ar wr + ai (-wi), ai wr + ar wi): the scalar product's terms, each sum's terms swapped.
-// a times the twiddles w of the two neighbours.
-FORCE_INLINE C2 twiddle(C2 a, C2 t) {
+// a times the twiddles t of the two neighbours: (ar wr + ai (-wi), ai wr + ar wi), the scalar
+// product's terms with each sum's terms swapped.
+FORCE_INLINE C2 twiddle(const C2& a, const C2& t) {
   const V4 wr = __builtin_shuffle(t.v, I4{0, 0, 2, 2});
   const V4 wi = __builtin_shuffle(t.v, I4{1, 1, 3, 3}) * V4{-1.0, 1.0, -1.0, 1.0};
   return {a.v * wr + swap_pairs(a.v) * wi};
@@ -144,7 +144,7 @@ FORCE_INLINE C2 load2(const COMPLEX* p, const COMPLEX* q) {
   const V4 v = {p->re, p->im, q->re, q->im};
   return {v};
 }
-FORCE_INLINE void store2(COMPLEX* p, C2 c) { __builtin_memcpy(p, &c.v, sizeof(V4)); }
+FORCE_INLINE void store2(COMPLEX* p, const C2& c) { __builtin_memcpy(p, &c.v, sizeof(V4)); }
 
 // ---- Butterflies: y = the radix-point transform (positive exponent) of x.
 
@@ -424,7 +424,8 @@ void stockham_lines_base(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX
 }
 
 // finish for two neighbours.
-FORCE_INLINE C2 finish(C2 v, bool forward, double d) {
+FORCE_INLINE C2 finish(const C2& a, bool forward, double d) {
+  C2 v = a;
   if (forward) v.v *= V4{1.0, -1.0, 1.0, -1.0};
   if (d != 1.0) v.v /= d;
   return v;

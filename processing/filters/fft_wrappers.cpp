@@ -143,7 +143,7 @@ void rows_then_columns(const IMGCPX& a, IMGCPX& r, LineOf kind) {
     }
     transform_lines(
         nc, nb,
-        [&a, i0, al, ac, zero](int b, int e) {
+        [&a, i0, al, ac, &zero](int b, int e) {
           return i0 + b < al && e < ac ? a.rows[i0 + b][e] : zero;
         },
         [&r, i0](int b, int e) -> std::complex<float>& { return r.rows[i0 + b][e]; }, row_line, in,
