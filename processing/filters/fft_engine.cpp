@@ -36,10 +36,9 @@ FORCE_INLINE COMPLEX rot90(COMPLEX a) { return {-a.im, a.re}; }
 COMPLEX unit_root(int64_t k, int64_t n) {
   // Reduce to the angle 2 pi k'/(8n) with k' = 8k in [0, n] octant by octant.
   const int64_t k8 = 8 * k;
-  const long double pi2 = 6.283185307179586476925286766559L;
-  auto cs = [&](int64_t num) {  // angle 2 pi num / (8 n), num in [0, n]
-    const long double a = pi2 * static_cast<long double>(num) / static_cast<long double>(8 * n);
-    return COMPLEX{static_cast<double>(std::cos(a)), static_cast<double>(std::sin(a))};
+  auto cs = [&](int64_t num) {  // angle (pi / 4) num / n, num in [0, n]
+    const double a = 0.78539816339744830962 * (static_cast<double>(num) / static_cast<double>(n));
+    return COMPLEX{std::cos(a), std::sin(a)};
   };
   int64_t t = k8;
   const int64_t q = n;  // one octant of the full turn 8n

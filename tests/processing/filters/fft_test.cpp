@@ -17,8 +17,12 @@ using Vec = std::vector<COMPLEX>;
 // Deterministic, asymmetric data with no repeated values.
 Vec sample(int n) {
   Vec v(n);
-  for (int i = 0; i < n; i++)
-    v[i] = {std::sin(1.3 * i + 0.2) + 0.1 * i, std::cos(0.7 * i * i) - 0.5};
+  uint64_t h = 0x9e3779b97f4a7c15u;
+  auto next = [&h] {
+    h = h * 6364136223846793005u + 1442695040888963407u;
+    return static_cast<double>(h >> 11) / 9007199254740992.0 - 0.5;
+  };
+  for (int i = 0; i < n; i++) v[i] = {next() + 0.001 * (i % 7), next()};
   return v;
 }
 
@@ -332,38 +336,50 @@ TEST(FftDeath, InconsistentTableState) {
       "Erro inesperado", "");
 }
 
-// Outputs k of the defining sum in long double, sign s, divisor d.
-Vec direct_outputs(const Vec& x, int s, long double d, const std::vector<int>& ks) {
-  const int64_t n = static_cast<int64_t>(x.size());
-  const long double pi2 = 6.283185307179586476925286766559L;
-  std::vector<long double> c(n), sn(n);
-  for (int64_t t = 0; t < n; t++) {
-    c[t] = std::cos(pi2 * t / n);
-    sn[t] = s * std::sin(pi2 * t / n);
+// cos and sin of 2 pi t / n in long double, t = 0 .. n-1.
+struct Roots {
+  std::vector<long double> c, s;
+  explicit Roots(int64_t n) : c(n), s(n) {
+    const long double pi2 = 6.283185307179586476925286766559L;
+    for (int64_t t = 0; t < n; t++) {
+      c[t] = std::cos(pi2 * t / n);
+      s[t] = std::sin(pi2 * t / n);
+    }
   }
+};
+
+// Outputs k of the defining sum in long double, sign s of the exponent, divisor d.
+Vec direct_outputs(const Vec& x, const Roots& w, int s, long double d, const std::vector<int>& ks) {
+  const int64_t n = static_cast<int64_t>(x.size());
   Vec y;
   for (int k : ks) {
     long double re = 0, im = 0;
     int64_t t = 0;
-    for (int64_t j = 0; j < n; j++, t = (t + k) % n) {
-      re += x[j].re * c[t] - x[j].im * sn[t];
-      im += x[j].re * sn[t] + x[j].im * c[t];
+    for (int64_t j = 0; j < n; j++) {
+      const long double c = w.c[t], sn = s * w.s[t];
+      re += x[j].re * c - x[j].im * sn;
+      im += x[j].re * sn + x[j].im * c;
+      t += k;
+      if (t >= n) t -= n;
     }
     y.push_back({static_cast<double>(re / d), static_cast<double>(im / d)});
   }
   return y;
 }
+Vec direct_outputs(const Vec& x, int s, long double d, const std::vector<int>& ks) {
+  return direct_outputs(x, Roots(static_cast<int64_t>(x.size())), s, d, ks);
+}
 
 // Every output for short lengths; a spread of outputs for long ones.
 std::vector<int> checked_outputs(int n) {
   std::vector<int> ks;
-  if (n <= 1024) {
+  if (n <= 256) {
     for (int k = 0; k < n; k++) ks.push_back(k);
     return ks;
   }
-  for (int k : {0, 1, 2, 3, n / 2, n / 3, n - 2, n - 1}) ks.push_back(k);
+  for (int k : {0, 1, n / 3, n - 1}) ks.push_back(k);
   uint32_t h = 12345;
-  for (int i = 0; i < 8; i++) {
+  for (int i = 0; i < 3; i++) {
     h = h * 1103515245u + 12345u;
     ks.push_back(static_cast<int>(h % static_cast<uint32_t>(n)));
   }
@@ -378,11 +394,12 @@ TEST(Fft, AccuracyTable) {
   for (int n : table) {
     const Vec x = sample(n);
     const std::vector<int> ks = checked_outputs(n);
+    const Roots w(n);
     for (const EntryPoint& e : {kEntryPoints[0], kEntryPoints[1]}) {
       Vec in = x, out(n);
       e.f(in.data(), n, out.data());
       const long double d = e.scale == 0 ? 1 : n;
-      const Vec want = direct_outputs(x, e.sign, d, ks);
+      const Vec want = direct_outputs(x, w, e.sign, d, ks);
       const double tol = tolerance(x) / static_cast<double>(d);
       double err = 0;
       for (size_t i = 0; i < ks.size(); i++)
