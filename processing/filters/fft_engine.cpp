@@ -328,11 +328,23 @@ void pass_generic(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX* __restr
 #undef CH
 #undef WA
 
-// Runs the passes of a Stockham plan from in to out (distinct); in is not written.
-FORCE_INLINE void stockham_body(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch) {
+// One pass of radix R, on one line or on count interleaved lines.
+template <bool Lines, int R>
+FORCE_INLINE void pass(const Pass& ps, const COMPLEX* src, COMPLEX* dst, int count) {
+  if constexpr (Lines)
+    run_pass_lines<R>(ps, src, dst, count);
+  else
+    run_pass<R>(ps, src, dst);
+}
+
+// Runs the passes of a Stockham plan from in to out (distinct); in is not written. Interleaved
+// lines take radices 2 to 5 and 8 only.
+template <bool Lines>
+FORCE_INLINE void stockham_body(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch,
+                                int count) {
   const int np = static_cast<int>(p.passes.size());
   if (np == 0) {
-    out[0] = in[0];
+    for (int c = 0; c < count; c++) out[c] = in[c];
     return;
   }
   // Buffers alternate so that the last pass writes out.
@@ -342,34 +354,36 @@ FORCE_INLINE void stockham_body(const Plan& p, const COMPLEX* in, COMPLEX* out, 
     const Pass& ps = p.passes[s];
     switch (ps.radix) {
       case 8:
-        run_pass<8>(ps, src, dst);
+        pass<Lines, 8>(ps, src, dst, count);
         break;
       case 4:
-        run_pass<4>(ps, src, dst);
+        pass<Lines, 4>(ps, src, dst, count);
         break;
       case 2:
-        run_pass<2>(ps, src, dst);
+        pass<Lines, 2>(ps, src, dst, count);
         break;
       case 3:
-        run_pass<3>(ps, src, dst);
+        pass<Lines, 3>(ps, src, dst, count);
         break;
       case 5:
-        run_pass<5>(ps, src, dst);
+        pass<Lines, 5>(ps, src, dst, count);
         break;
       default:
-        pass_generic(ps, src, dst);
+        if constexpr (!Lines) pass_generic(ps, src, dst);
     }
     src = dst;
     dst = (dst == out) ? scratch : out;
   }
 }
 
+template <bool Lines>
 __attribute__((target("avx2"))) void stockham_avx2(const Plan& p, const COMPLEX* in, COMPLEX* out,
-                                                   COMPLEX* scratch) {
-  stockham_body(p, in, out, scratch);
+                                                   COMPLEX* scratch, int count) {
+  stockham_body<Lines>(p, in, out, scratch, count);
 }
-void stockham_base(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch) {
-  stockham_body(p, in, out, scratch);
+template <bool Lines>
+void stockham_base(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch, int count) {
+  stockham_body<Lines>(p, in, out, scratch, count);
 }
 
 int forced_isa = 0;
@@ -380,46 +394,7 @@ bool use_avx2() {
 }
 
 void stockham(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch) {
-  (use_avx2() ? stockham_avx2 : stockham_base)(p, in, out, scratch);
-}
-
-// The passes of a Stockham plan over interleaved lines; radices 2 to 5 and 8 only.
-FORCE_INLINE void stockham_lines_body(const Plan& p, const COMPLEX* in, COMPLEX* out,
-                                      COMPLEX* scratch, int count) {
-  const int np = static_cast<int>(p.passes.size());
-  const COMPLEX* src = in;
-  COMPLEX* dst = (np % 2 == 1) ? out : scratch;
-  for (int s = 0; s < np; s++) {
-    const Pass& ps = p.passes[s];
-    switch (ps.radix) {
-      case 8:
-        run_pass_lines<8>(ps, src, dst, count);
-        break;
-      case 4:
-        run_pass_lines<4>(ps, src, dst, count);
-        break;
-      case 2:
-        run_pass_lines<2>(ps, src, dst, count);
-        break;
-      case 3:
-        run_pass_lines<3>(ps, src, dst, count);
-        break;
-      default:
-        run_pass_lines<5>(ps, src, dst, count);
-    }
-    src = dst;
-    dst = (dst == out) ? scratch : out;
-  }
-}
-
-__attribute__((target("avx2"))) void stockham_lines_avx2(const Plan& p, const COMPLEX* in,
-                                                         COMPLEX* out, COMPLEX* scratch,
-                                                         int count) {
-  stockham_lines_body(p, in, out, scratch, count);
-}
-void stockham_lines_base(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch,
-                         int count) {
-  stockham_lines_body(p, in, out, scratch, count);
+  (use_avx2() ? stockham_avx2<false> : stockham_base<false>)(p, in, out, scratch, 1);
 }
 
 // finish for two neighbours.
@@ -642,7 +617,7 @@ void dft_lines(const COMPLEX* in, int n, int count, COMPLEX* out) {
   }
   const size_t size = static_cast<size_t>(n) * count;
   if (p->lines_scratch.size() < size) p->lines_scratch.resize(size);
-  (use_avx2() ? stockham_lines_avx2 : stockham_lines_base)(*p, in, out, p->lines_scratch.data(),
+  (use_avx2() ? stockham_avx2<true> : stockham_base<true>)(*p, in, out, p->lines_scratch.data(),
                                                            count);
 }
 
