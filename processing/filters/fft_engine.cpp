@@ -105,7 +105,7 @@ struct Plan {
   // First level of fourier_levels: r, m and the twiddles root(q k0), q = 1..r-1, k0 < m.
   int r = 0, m = 0;
   std::vector<COMPLEX> join_tw;
-  std::shared_ptr<Plan> radix_plan;
+  std::shared_ptr<Plan> part, radix_plan;  // lengths m and r
   std::vector<COMPLEX> line, line2;
 };
 
@@ -584,6 +584,7 @@ void build_join(Plan& p) {
   for (int q = 1; q < p.r; q++)
     for (int k0 = 0; k0 < p.m; k0++)
       p.join_tw[static_cast<size_t>(q - 1) * p.m + k0] = unit_root(static_cast<int64_t>(q) * k0, n);
+  if (p.r < n) p.part = plan_for(p.m);
   if (p.r > 2) {
     p.radix_plan = plan_for(p.r);
     p.line.resize(p.r);
@@ -646,7 +647,7 @@ void fourier_levels(COMPLEX* in, int n, COMPLEX* out, const Line& line) {
     for (int j = 0; j < m; j++)
       block[j] = {src[static_cast<size_t>(j) * r].re, sign * src[static_cast<size_t>(j) * r].im};
   }
-  Plan& part = plan(m);
+  Plan& part = *p->part;
   for (int q = 0; q < r; q++)
     run(part, out + static_cast<size_t>(q) * m, in + static_cast<size_t>(q) * m);
   // One decimation-in-time level: out[k0 + s m] = sum_q in[k0 + q m] root(q k0) e^{2 pi i qs/r}.
