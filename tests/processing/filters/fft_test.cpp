@@ -415,12 +415,21 @@ TEST(Fft, EveryInstructionSetGivesTheSameBits) {
   if (vistelmo::fft_engine::have_avx2()) isas.push_back(2);
   for (int n : {1, 2, 3, 4, 5, 7, 8, 12, 13, 16, 30, 64, 97, 210, 1009, 4096, 9216, 65537}) {
     const Vec x = sample(n);
-    std::vector<Vec> results;
+    // The engine alone, then the entry points with their first level (outputs and work space).
+    std::vector<Vec> results, levels;
     for (int isa : isas) {
       vistelmo::fft_engine::set_isa(isa);
       Vec out(n);
       vistelmo::fft_engine::dft(x.data(), n, out.data());
       results.push_back(out);
+      Vec all;
+      for (const EntryPoint& e : kEntryPoints) {
+        Vec in = x;
+        e.f(in.data(), n, out.data());
+        all.insert(all.end(), out.begin(), out.end());
+        all.insert(all.end(), in.begin(), in.end());
+      }
+      levels.push_back(all);
     }
     vistelmo::fft_engine::set_isa(0);
     const std::vector<int> ks = checked_outputs(n);
@@ -429,7 +438,10 @@ TEST(Fft, EveryInstructionSetGivesTheSameBits) {
       EXPECT_NEAR(results[0][ks[i]].re, want[i].re, tolerance(x)) << n;
       EXPECT_NEAR(results[0][ks[i]].im, want[i].im, tolerance(x)) << n;
     }
-    for (size_t i = 1; i < results.size(); i++) EXPECT_TRUE(same_bits(results[0], results[i])) << n;
+    for (size_t i = 1; i < results.size(); i++) {
+      EXPECT_TRUE(same_bits(results[0], results[i])) << n;
+      EXPECT_TRUE(same_bits(levels[0], levels[i])) << n;
+    }
   }
 }
 
