@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/erro.h"
+#include "foundation/math_internal.h"
 #include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 #include "processing/algebra/resample_internal.h"
@@ -15,7 +16,7 @@ namespace {
 
 namespace rs = vistelmo::resample;
 
-constexpr double kPi = 3.14159265358979323846;
+using vistelmo::kPi;
 
 // The empty result, the source's frame ('m') or the bounding frame of the rotated corner
 // pixels ('a'); any other letter leaves it empty.
@@ -82,6 +83,7 @@ void rotate_into(Img& r, double C, double S, char interp, const Sample& s, Blend
 }  // namespace
 
 IMGFLT rotacao(const IMGFLT& a, double graus, char interp, char frame) {
+  // Radians as graus / 180 * kPi, in this order: another order rounds differently.
   const double t = graus / 180 * kPi, C = std::cos(t), S = std::sin(t);
   IMGFLT r = result_frame(a, C, S, frame);
   const rs::Sampler<IMGFLT, rs::ModeCartesian> s(a);
@@ -91,6 +93,7 @@ IMGFLT rotacao(const IMGFLT& a, double graus, char interp, char frame) {
 }
 
 IMGCPX rotacao(const IMGCPX& a, double graus, char interp, char frame) {
+  // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   IMGCPX r = result_frame(a, C, S, frame);
   const rs::Sampler<IMGCPX, rs::ModeCartesian> s(a);
@@ -118,6 +121,7 @@ IMGCPX rotacao(const IMGCPX& a, double graus, char interp, char frame) {
 }
 
 IMGGRY rotacao(const IMGGRY& a, double graus, char interp, char frame, char borda) {
+  // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   IMGGRY r = result_frame(a, C, S, frame);
   rs::with_mode(borda, [&](auto mode) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/erro.h"
+#include "foundation/math_internal.h"
 #include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 #include "processing/algebra/planes.h"
@@ -15,7 +16,7 @@ namespace {
 
 namespace rs = vistelmo::resample;
 
-constexpr double kPi = 3.14159265358979323846;
+using vistelmo::kPi;
 
 inline void store(float& p, double v) { p = static_cast<float>(v); }
 inline void store(unsigned char& p, double v) { p = vistelmo::round_to_byte(v); }
@@ -148,6 +149,7 @@ void check_border(char borda) {
 template <class Img>
 void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda) {
   if (!vistelmo::has_pixels(b)) return;
+  // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   rs::with_mode(borda, [&](auto mode) {
     const rs::Sampler<Img, decltype(mode)> s(a);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/erro.h"
+#include "foundation/math_internal.h"
 #include "numerics/vector_ops.h"
 #include "processing/filters/fft.h"
 #include "processing/filters/fft_engine_internal.h"
@@ -15,8 +16,8 @@
 namespace {
 
 using Quorvan::COMPLEX;
+using vistelmo::kPi;
 
-const double kPi = 3.141592653589793;
 const double kSqrt2 = 1.4142135623730951;
 
 void require_elements(int n) {

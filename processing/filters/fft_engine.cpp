@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/erro.h"
+#include "foundation/math_internal.h"
 
 // Four-double vectors stay inside this file: no interface passes them. Every helper is inlined
 // into the instruction-set variant that calls it.
@@ -37,7 +38,7 @@ COMPLEX unit_root(int64_t k, int64_t n) {
   // Reduce to the angle 2 pi k'/(8n) with k' = 8k in [0, n] octant by octant.
   const int64_t k8 = 8 * k;
   auto cs = [&](int64_t num) {  // angle (pi / 4) num / n, num in [0, n]
-    const double a = 0.78539816339744830962 * (static_cast<double>(num) / static_cast<double>(n));
+    const double a = (vistelmo::kPi / 4) * (static_cast<double>(num) / static_cast<double>(n));
     return COMPLEX{std::cos(a), std::sin(a)};
   };
   int64_t t = k8;
