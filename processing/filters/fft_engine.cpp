@@ -1,5 +1,5 @@
 // Planned FFT: Stockham autosort passes (decimation in frequency, results in natural order),
-// radix 2 and 4 first, then 3, 5 and small primes; Bluestein's convolution for lengths with a
+// radix 8, 4 and 2 first, then 3, 5 and small primes; Bluestein's convolution for lengths with a
 // larger prime factor. Every plan keeps its twiddles per pass and its scratch space.
 #include "processing/filters/fft_engine_internal.h"
 

@@ -1,5 +1,5 @@
 // Planned FFT engine behind the Quorvan routines and the wrappers: plans cached by length,
-// Stockham passes of radix 4, 2, 3, 5 and small primes for smooth lengths, Bluestein's
+// Stockham passes of radix 8, 4, 2, 3, 5 and small primes for smooth lengths, Bluestein's
 // convolution over a length of factors 2, 3 and 5 for the others.
 #pragma once
 
