@@ -230,20 +230,33 @@ struct Radix {
 #define CC(i, j, k) cc[(i) + ido * ((j) + R * (k))]
 #define CH(i, k, j) ch[(i) + ido * ((k) + l1 * (j))]
 
-template <int R>
-FORCE_INLINE void run_pass(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX* __restrict ch) {
+// Strided: the pass reads element e of its line at cc[e stride], conjugated when conj is set
+// (the first pass of a sub-transform reading a decimated subsequence in place).
+template <int R, bool Strided = false>
+FORCE_INLINE void run_pass(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX* __restrict ch,
+                           int stride = 1, bool conj = false) {
   const int ido = ps.ido, l1 = ps.l1;
   COMPLEX x[R] = {}, y[R] = {};
   C2 x2[R] = {}, y2[R] = {};
+  const size_t step = Strided ? static_cast<size_t>(stride) : 1;
+  const bool flip = Strided && conj;
+  const V4 sign = {1.0, flip ? -1.0 : 1.0, 1.0, flip ? -1.0 : 1.0};
+#define AT(i, j, k) (cc + static_cast<size_t>((i) + ido * ((j) + R * (k))) * step)
   if (ido == 1) {
     int k = 0;
     for (; k + 1 < l1; k += 2) {
-      for (int j = 0; j < R; j++) x2[j] = load2(&CC(0, j, k), &CC(0, j, k + 1));
+      for (int j = 0; j < R; j++) {
+        x2[j] = load2(AT(0, j, k), AT(0, j, k + 1));
+        if (Strided) x2[j].v *= sign;
+      }
       Radix<R>::bfly(x2, y2);
       for (int j = 0; j < R; j++) store2(&CH(0, k, j), y2[j]);
     }
     for (; k < l1; k++) {
-      for (int j = 0; j < R; j++) x[j] = CC(0, j, k);
+      for (int j = 0; j < R; j++) {
+        x[j] = *AT(0, j, k);
+        if (flip) x[j].im = -x[j].im;
+      }
       Radix<R>::bfly(x, y);
       for (int j = 0; j < R; j++) CH(0, k, j) = y[j];
     }
@@ -254,7 +267,12 @@ FORCE_INLINE void run_pass(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX
   for (int k = 0; k < l1; k++) {
     for (int p = 0; p < pairs; p++) {
       const int i = 2 * p;
-      for (int j = 0; j < R; j++) x2[j] = load2(&CC(i, j, k));
+      for (int j = 0; j < R; j++) {
+        if (Strided)
+          x2[j] = {load2(AT(i, j, k), AT(i + 1, j, k)).v * sign};
+        else
+          x2[j] = load2(AT(i, j, k));
+      }
       Radix<R>::bfly(x2, y2);
       store2(&CH(i, k, 0), y2[0]);
       for (int j = 1; j < R; j++)
@@ -262,13 +280,17 @@ FORCE_INLINE void run_pass(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX
     }
     if (ido % 2 == 1) {
       const int i = ido - 1;
-      for (int j = 0; j < R; j++) x[j] = CC(i, j, k);
+      for (int j = 0; j < R; j++) {
+        x[j] = *AT(i, j, k);
+        if (flip) x[j].im = -x[j].im;
+      }
       Radix<R>::bfly(x, y);
       CH(i, k, 0) = y[0];
       for (int j = 1; j < R; j++) CH(i, k, j) = twiddle(y[j], wa[i + (j - 1) * ido]);
     }
   }
 }
+#undef AT
 
 #undef CC
 #undef CH
@@ -342,16 +364,16 @@ FORCE_INLINE void pass(const Pass& ps, const COMPLEX* src, COMPLEX* dst, int cou
 // lines take radices 2 to 5 and 8 only.
 template <bool Lines>
 FORCE_INLINE void stockham_body(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch,
-                                int count) {
+                                int count, int first = 0) {
   const int np = static_cast<int>(p.passes.size());
-  if (np == 0) {
-    for (int c = 0; c < count; c++) out[c] = in[c];
+  if (first >= np) {
+    for (size_t c = 0; c < static_cast<size_t>(p.n) * count; c++) out[c] = in[c];
     return;
   }
   // Buffers alternate so that the last pass writes out.
   const COMPLEX* src = in;
-  COMPLEX* dst = (np % 2 == 1) ? out : scratch;
-  for (int s = 0; s < np; s++) {
+  COMPLEX* dst = ((np - first) % 2 == 1) ? out : scratch;
+  for (int s = first; s < np; s++) {
     const Pass& ps = p.passes[s];
     switch (ps.radix) {
       case 8:
@@ -385,6 +407,44 @@ __attribute__((target("avx2"))) void stockham_avx2(const Plan& p, const COMPLEX*
 template <bool Lines>
 void stockham_base(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch, int count) {
   stockham_body<Lines>(p, in, out, scratch, count);
+}
+
+// The sub-transforms of a first level of r blocks: block q of in becomes the transform (of p's
+// length m) of the subsequence in[q + j r], read conjugated when conj is set. The first passes of
+// all blocks read in (through out) before any block is written back. p's first pass has radix
+// 2, 3, 4, 5 or 8.
+FORCE_INLINE void blocks_body(const Plan& p, COMPLEX* in, int r, bool conj, COMPLEX* out,
+                              COMPLEX* scratch) {
+  const size_t m = static_cast<size_t>(p.n);
+  const Pass& ps = p.passes[0];
+  for (int q = 0; q < r; q++) {
+    COMPLEX* dst = out + q * m;
+    switch (ps.radix) {
+      case 8:
+        run_pass<8, true>(ps, in + q, dst, r, conj);
+        break;
+      case 4:
+        run_pass<4, true>(ps, in + q, dst, r, conj);
+        break;
+      case 2:
+        run_pass<2, true>(ps, in + q, dst, r, conj);
+        break;
+      case 3:
+        run_pass<3, true>(ps, in + q, dst, r, conj);
+        break;
+      default:
+        run_pass<5, true>(ps, in + q, dst, r, conj);
+    }
+  }
+  for (int q = 0; q < r; q++) stockham_body<false>(p, out + q * m, in + q * m, scratch, 1, 1);
+}
+
+__attribute__((target("avx2"))) void blocks_avx2(const Plan& p, COMPLEX* in, int r, bool conj,
+                                                 COMPLEX* out, COMPLEX* scratch) {
+  blocks_body(p, in, r, conj, out, scratch);
+}
+void blocks_base(const Plan& p, COMPLEX* in, int r, bool conj, COMPLEX* out, COMPLEX* scratch) {
+  blocks_body(p, in, r, conj, out, scratch);
 }
 
 int forced_isa = 0;
@@ -593,6 +653,17 @@ void build_join(Plan& p) {
   }
 }
 
+// The r decimated subsequences in[q + j r] (j < m) into the blocks of out, conjugated when conj.
+void gather_blocks(const COMPLEX* in, int r, int m, bool conj, COMPLEX* out) {
+  const double sign = conj ? -1.0 : 1.0;
+  for (int q = 0; q < r; q++) {
+    COMPLEX* block = out + static_cast<size_t>(q) * m;
+    const COMPLEX* src = in + q;
+    for (int j = 0; j < m; j++)
+      block[j] = {src[static_cast<size_t>(j) * r].re, sign * src[static_cast<size_t>(j) * r].im};
+  }
+}
+
 }  // namespace
 
 void dft(const COMPLEX* in, int n, COMPLEX* out) {
@@ -639,18 +710,18 @@ void fourier_levels(COMPLEX* in, int n, COMPLEX* out, const Line& line) {
       for (int i = 0; i < n; i++) out[i] = finish(out[i], fw, d);
     return;
   }
-  // Decimated subsequences into out (conjugated when forward), their transforms into the
-  // blocks of in.
-  const double sign = fw ? -1.0 : 1.0;
-  for (int q = 0; q < r; q++) {
-    COMPLEX* block = out + static_cast<size_t>(q) * m;
-    const COMPLEX* src = in + q;
-    for (int j = 0; j < m; j++)
-      block[j] = {src[static_cast<size_t>(j) * r].re, sign * src[static_cast<size_t>(j) * r].im};
-  }
+  // Decimated subsequences, conjugated when forward, transformed into the blocks of in: read in
+  // place by the first pass when it can, otherwise gathered into out first.
   Plan& part = *p->part;
-  for (int q = 0; q < r; q++)
-    run(part, out + static_cast<size_t>(q) * m, in + static_cast<size_t>(q) * m);
+  const bool in_place = part.big == 0 && !part.passes.empty() &&
+                        (part.passes[0].radix <= 5 || part.passes[0].radix == 8);
+  if (in_place) {
+    (use_avx2() ? blocks_avx2 : blocks_base)(part, in, r, fw, out, part.scratch.data());
+  } else {
+    gather_blocks(in, r, m, fw, out);
+    for (int q = 0; q < r; q++)
+      run(part, out + static_cast<size_t>(q) * m, in + static_cast<size_t>(q) * m);
+  }
   // One decimation-in-time level: out[k0 + s m] = sum_q in[k0 + q m] root(q k0) e^{2 pi i qs/r}.
   const COMPLEX* tw = p->join_tw.data();
   if (r == 2) {
