@@ -5,6 +5,7 @@
 #include <complex>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "foundation/erro.h"
 #include "images/colour_internal.h"
@@ -66,65 +67,70 @@ void fill_rotated(Img& r, double C, double S, Value value) {
   }
 }
 
-// Picks the interpolation once; blend(xs, ys) gives the bilinear value.
-template <class Img, class Sample, class Blend>
-void rotate_into(Img& r, double C, double S, char interp, const Sample& s, Blend blend) {
+// Picks the interpolation and the loops once; blend(dx, dy, quad) gives the bilinear value.
+template <class Img, class Blend>
+void rotate_into(Img& r, const Img& a, char borda, double C, double S, char interp, Blend blend) {
   if (!vistelmo::has_pixels(r)) return;
-  if (interp == 'n')
-    fill_rotated(r, C, S,
-                 [&](double xs, double ys) { return s(rs::round_index(xs), rs::round_index(ys)); });
-  else if (interp == 'b')
-    fill_rotated(r, C, S, blend);
+  const rs::Sampler<Img> s(a, borda);
+  auto run = [&](auto fast) {
+    constexpr bool kFast = decltype(fast)::value;
+    if (interp == 'n')
+      fill_rotated(r, C, S, [&](double xs, double ys) {
+        return rs::single<kFast>(s, rs::round_index(xs), rs::round_index(ys));
+      });
+    else if (interp == 'b')
+      fill_rotated(r, C, S, [&](double xs, double ys) { return rs::bilinear<kFast>(s, xs, ys, blend); });
+    else
+      erro("Erro inesperado", "");
+  };
+  if (rs::tier() == rs::Tier::kFast)
+    run(std::true_type{});
   else
-    erro("Erro inesperado", "");
+    run(std::false_type{});
 }
 
 }  // namespace
 
+// Angles in radians as graus / 180 * kPi here and graus * 2 * kPi / 360 below: each form gives
+// its own bits.
 IMGFLT rotacao(const IMGFLT& a, double graus, char interp, char frame) {
   const double t = graus / 180 * kPi, C = std::cos(t), S = std::sin(t);
   IMGFLT r = result_frame(a, C, S, frame);
-  const rs::Sampler<IMGFLT, rs::ModeCartesian> s(a);
-  rotate_into(r, C, S, interp, s,
-              [&](double xs, double ys) { return static_cast<float>(rs::bilinear(s, xs, ys)); });
+  rotate_into(r, a, 'C', C, S, interp, [](double dx, double dy, const rs::Quad<float>& q) {
+    return static_cast<float>(rs::blend(rs::weights(dx, dy), q));
+  });
   return r;
 }
 
 IMGCPX rotacao(const IMGCPX& a, double graus, char interp, char frame) {
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   IMGCPX r = result_frame(a, C, S, frame);
-  const rs::Sampler<IMGCPX, rs::ModeCartesian> s(a);
   // Each part separately, in single precision: the weights as floats, products and sums rounded.
-  rotate_into(r, C, S, interp, s, [&](double xs, double ys) {
-    const int ix = rs::floor_index(xs), iy = rs::floor_index(ys);
-    const double dx = xs - ix, dy = ys - iy;
-    const float w00 = static_cast<float>((1 - dx) * (1 - dy));
-    const float w01 = static_cast<float>((1 - dx) * dy);
-    const float w10 = static_cast<float>(dx * (1 - dy));
-    const float w11 = static_cast<float>(dx * dy);
-    const std::complex<float> s00 = s(ix, iy), s01 = s(ix, iy + 1), s10 = s(ix + 1, iy),
-                              s11 = s(ix + 1, iy + 1);
-    float re = w00 * s00.real();
-    re = re + w01 * s01.real();
-    re = re + w10 * s10.real();
-    re = re + w11 * s11.real();
-    float im = w00 * s00.imag();
-    im = im + w01 * s01.imag();
-    im = im + w10 * s10.imag();
-    im = im + w11 * s11.imag();
-    return std::complex<float>(re, im);
-  });
+  rotate_into(r, a, 'C', C, S, interp,
+              [](double dx, double dy, const rs::Quad<std::complex<float>>& q) {
+                const float w00 = static_cast<float>((1 - dx) * (1 - dy));
+                const float w01 = static_cast<float>((1 - dx) * dy);
+                const float w10 = static_cast<float>(dx * (1 - dy));
+                const float w11 = static_cast<float>(dx * dy);
+                float re = w00 * q.s00.real();
+                re = re + w01 * q.s01.real();
+                re = re + w10 * q.s10.real();
+                re = re + w11 * q.s11.real();
+                float im = w00 * q.s00.imag();
+                im = im + w01 * q.s01.imag();
+                im = im + w10 * q.s10.imag();
+                im = im + w11 * q.s11.imag();
+                return std::complex<float>(re, im);
+              });
   return r;
 }
 
 IMGGRY rotacao(const IMGGRY& a, double graus, char interp, char frame, char borda) {
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   IMGGRY r = result_frame(a, C, S, frame);
-  rs::with_mode(borda, [&](auto mode) {
-    const rs::Sampler<IMGGRY, decltype(mode)> s(a);
-    rotate_into(r, C, S, interp, s, [&](double xs, double ys) {
-      return vistelmo::round_to_byte(rs::bilinear(s, xs, ys));
-    });
-  });
+  rotate_into(r, a, borda, C, S, interp,
+              [](double dx, double dy, const rs::Quad<unsigned char>& q) {
+                return vistelmo::round_to_byte(rs::blend(rs::weights(dx, dy), q));
+              });
   return r;
 }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "foundation/erro.h"
@@ -20,90 +21,154 @@ constexpr double kPi = 3.14159265358979323846;
 inline void store(float& p, double v) { p = static_cast<float>(v); }
 inline void store(unsigned char& p, double v) { p = vistelmo::round_to_byte(v); }
 
+// Source offsets of each destination index when shrinking: first[k] .. first[k + 1] index
+// members, ascending. target(i) gives the destination of source index i, or -1.
+struct Groups {
+  std::vector<int> first, members;
+  int count(int k) const { return first[k + 1] - first[k]; }
+};
+template <class Target>
+Groups group(int from, int to, Target target) {
+  Groups g{std::vector<int>(to + 1, 0), std::vector<int>()};
+  std::vector<int> t(from);
+  for (int i = 0; i < from; i++) {
+    t[i] = target(i);
+    if (t[i] >= 0) g.first[t[i] + 1]++;
+  }
+  for (int k = 0; k < to; k++) g.first[k + 1] += g.first[k];
+  g.members.resize(g.first[to]);
+  std::vector<int> fill(g.first.begin(), g.first.end() - 1);
+  for (int i = 0; i < from; i++)
+    if (t[i] >= 0) g.members[fill[t[i]]++] = i;
+  return g;
+}
+
+// Destination column of source column j (x offsets), or -1: dropped.
+template <class Img>
+Groups column_groups(const Img& a, const Img& b, double f) {
+  const int anc = a.nc > 0 ? a.nc() : 0;
+  return group(anc, b.nc, [&](int j) {
+    const double t = std::round((static_cast<double>(j) - a.cc) * f);
+    if (t >= -static_cast<double>(b.cc) && t <= static_cast<double>(b.nc) - 1 - b.cc)
+      return static_cast<int>(t + b.cc);
+    return -1;
+  });
+}
+
+// Destination row of source row i (counted from the bottom, y offsets), or -1: dropped.
+template <class Img>
+Groups row_groups(const Img& a, const Img& b, double f) {
+  const int anl = a.nl > 0 ? a.nl() : 0;
+  return group(anl, b.nl, [&](int i) {
+    const int64_t y = static_cast<int64_t>(a.lc) - a.nl + 1 + i;
+    const double t = std::round(static_cast<double>(y) * f);
+    if (t >= static_cast<double>(b.lc) - b.nl + 1 && t <= static_cast<double>(b.lc))
+      return static_cast<int>(b.lc - t);
+    return -1;
+  });
+}
+
 // Horizontal pass: every destination row y reads the source row at the same offset y.
-template <class Img, class Sample>
-void pass_x(const Img& a, Img& b, double f, const Sample& s) {
-  if (!vistelmo::has_pixels(b)) return;
+// Plain: one sample at a time through the sampler.
+template <class Img>
+void pass_x_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
   const int nl = b.nl, nc = b.nc;
   if (f < 1) {
-    // Destination column of each source column (-1: dropped) and the count of each.
-    const int anc = a.nc > 0 ? a.nc() : 0;
-    std::vector<int> target(anc, -1), count(nc, 0);
-    for (int j = 0; j < anc; j++) {
-      const double t = std::round((static_cast<double>(j) - a.cc) * f);
-      if (t >= -static_cast<double>(b.cc) && t <= static_cast<double>(nc) - 1 - b.cc) {
-        target[j] = static_cast<int>(t + b.cc);
-        count[target[j]]++;
-      }
-    }
-    std::vector<double> sum(nc);
+    const Groups g = column_groups(a, b, f);
     for (int l = 0; l < nl; l++) {
       const int64_t y = static_cast<int64_t>(b.lc) - l;
-      std::fill(sum.begin(), sum.end(), 0.0);
-      for (int j = 0; j < anc; j++)
-        if (target[j] >= 0) sum[target[j]] += s(static_cast<int64_t>(j) - a.cc, y);
       typename Img::Pixel* row = b.rows[l];
       for (int k = 0; k < nc; k++) {
-        if (count[k] == 0)
+        if (g.count(k) == 0) {
           row[k] = s(rs::round_index((static_cast<double>(k) - b.cc) / f), y);
-        else
-          store(row[k], sum[k] / count[k]);
+          continue;
+        }
+        double sum = 0;
+        for (int m = g.first[k]; m < g.first[k + 1]; m++)
+          sum += s(static_cast<int64_t>(g.members[m]) - a.cc, y);
+        store(row[k], sum / g.count(k));
       }
     }
     return;
   }
-  std::vector<int> ix(nc);
-  std::vector<double> dx(nc);
-  for (int k = 0; k < nc; k++) {
-    const double xs = (static_cast<double>(k) - b.cc) / f;
-    ix[k] = rs::floor_index(xs);
-    dx[k] = xs - ix[k];
-  }
   for (int l = 0; l < nl; l++) {
     const int64_t y = static_cast<int64_t>(b.lc) - l;
     typename Img::Pixel* row = b.rows[l];
+    for (int k = 0; k < nc; k++) {
+      const double xs = (static_cast<double>(k) - b.cc) / f;
+      const int ix = rs::floor_index(xs);
+      const double dx = xs - ix;
+      store(row[k], (1 - dx) * s(ix, y) + dx * s(ix + static_cast<int64_t>(1), y));
+    }
+  }
+}
+
+// Fast: source lines along x behind the outside value, the columns resolved once.
+template <class Img>
+void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
+  const int nl = b.nl, nc = b.nc;
+  rs::Lines<Img> lines(a, br);
+  if (f < 1) {
+    const Groups g = column_groups(a, b, f);
+    std::vector<int32_t> at(g.members.size()), empty(nc, 0);
+    for (size_t m = 0; m < at.size(); m++)
+      at[m] = lines.slot(static_cast<int64_t>(g.members[m]) - a.cc);
     for (int k = 0; k < nc; k++)
-      store(row[k], (1 - dx[k]) * s(ix[k], y) + dx[k] * s(ix[k] + static_cast<int64_t>(1), y));
+      if (g.count(k) == 0) empty[k] = lines.slot(rs::round_index((static_cast<double>(k) - b.cc) / f));
+    for (int l = 0; l < nl; l++) {
+      const auto* src = lines.line(static_cast<int64_t>(b.lc) - l);
+      typename Img::Pixel* row = b.rows[l];
+      for (int k = 0; k < nc; k++) {
+        const int first = g.first[k], last = g.first[k + 1];
+        if (first == last) {
+          row[k] = src[empty[k]];
+          continue;
+        }
+        double sum = 0;
+        for (int m = first; m < last; m++) sum += src[at[m]];
+        store(row[k], sum / (last - first));
+      }
+    }
+    return;
+  }
+  std::vector<int32_t> i0(nc), i1(nc);
+  std::vector<double> w0(nc), w1(nc);
+  for (int k = 0; k < nc; k++) {
+    const double xs = (static_cast<double>(k) - b.cc) / f;
+    const int ix = rs::floor_index(xs);
+    w1[k] = xs - ix;
+    w0[k] = 1 - w1[k];
+    i0[k] = lines.slot(ix);
+    i1[k] = lines.slot(ix + static_cast<int64_t>(1));
+  }
+  for (int l = 0; l < nl; l++) {
+    const auto* src = lines.line(static_cast<int64_t>(b.lc) - l);
+    typename Img::Pixel* row = b.rows[l];
+    for (int k = 0; k < nc; k++) store(row[k], w0[k] * src[i0[k]] + w1[k] * src[i1[k]]);
   }
 }
 
 // Vertical pass: every destination column x reads the source column at the same offset x.
-// Works row by row; each destination pixel still sums its source rows in ascending offset.
-template <class Img, class Sample>
-void pass_y(const Img& a, Img& b, double f, const Sample& s) {
-  if (!vistelmo::has_pixels(b)) return;
+// Each destination pixel sums its source rows in ascending offset.
+template <class Img>
+void pass_y_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
   const int nl = b.nl, nc = b.nc;
   if (f < 1) {
-    // Source row offsets grouped by destination row, ascending within each group.
-    const int anl = a.nl > 0 ? a.nl() : 0;
-    std::vector<int> count(nl, 0), first(nl + 1, 0), members(anl), target(anl, -1);
-    for (int i = 0; i < anl; i++) {
-      const int64_t y = static_cast<int64_t>(a.lc) - a.nl + 1 + i;
-      const double t = std::round(static_cast<double>(y) * f);
-      if (t >= static_cast<double>(b.lc) - nl + 1 && t <= static_cast<double>(b.lc)) {
-        target[i] = static_cast<int>(b.lc - t);
-        count[target[i]]++;
-      }
-    }
-    for (int l = 0; l < nl; l++) first[l + 1] = first[l] + count[l];
-    std::vector<int> fill(first.begin(), first.end() - 1);
-    for (int i = 0; i < anl; i++)
-      if (target[i] >= 0) members[fill[target[i]]++] = i;
-    std::vector<double> sum(nc);
+    const Groups g = row_groups(a, b, f);
     for (int l = 0; l < nl; l++) {
       const int64_t t = static_cast<int64_t>(b.lc) - l;
       typename Img::Pixel* row = b.rows[l];
-      if (count[l] == 0) {
-        const int ys = rs::round_index(static_cast<double>(t) / f);
-        for (int k = 0; k < nc; k++) row[k] = s(static_cast<int64_t>(k) - b.cc, ys);
-        continue;
+      for (int k = 0; k < nc; k++) {
+        const int64_t x = static_cast<int64_t>(k) - b.cc;
+        if (g.count(l) == 0) {
+          row[k] = s(x, rs::round_index(static_cast<double>(t) / f));
+          continue;
+        }
+        double sum = 0;
+        for (int m = g.first[l]; m < g.first[l + 1]; m++)
+          sum += s(x, static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
+        store(row[k], sum / g.count(l));
       }
-      std::fill(sum.begin(), sum.end(), 0.0);
-      for (int m = first[l]; m < first[l + 1]; m++) {
-        const int64_t y = static_cast<int64_t>(a.lc) - a.nl + 1 + members[m];
-        for (int k = 0; k < nc; k++) sum[k] += s(static_cast<int64_t>(k) - b.cc, y);
-      }
-      for (int k = 0; k < nc; k++) store(row[k], sum[k] / count[l]);
     }
     return;
   }
@@ -119,25 +184,70 @@ void pass_y(const Img& a, Img& b, double f, const Sample& s) {
   }
 }
 
+// Fast: the destination row's source lines along x, the columns resolved once.
+template <class Img>
+void pass_y_fast(const Img& a, Img& b, double f, const rs::Border& br) {
+  const int nl = b.nl, nc = b.nc;
+  rs::Lines<Img> lines(a, br);
+  std::vector<int32_t> at(nc);
+  for (int k = 0; k < nc; k++) at[k] = lines.slot(static_cast<int64_t>(k) - b.cc);
+  if (f < 1) {
+    const Groups g = row_groups(a, b, f);
+    std::vector<double> sum(nc);
+    for (int l = 0; l < nl; l++) {
+      const int64_t t = static_cast<int64_t>(b.lc) - l;
+      typename Img::Pixel* row = b.rows[l];
+      if (g.count(l) == 0) {
+        const auto* src = lines.line(rs::round_index(static_cast<double>(t) / f));
+        for (int k = 0; k < nc; k++) row[k] = src[at[k]];
+        continue;
+      }
+      std::fill(sum.begin(), sum.end(), 0.0);
+      for (int m = g.first[l]; m < g.first[l + 1]; m++) {
+        const auto* src = lines.line(static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
+        for (int k = 0; k < nc; k++) sum[k] += src[at[k]];
+      }
+      for (int k = 0; k < nc; k++) store(row[k], sum[k] / g.count(l));
+    }
+    return;
+  }
+  for (int l = 0; l < nl; l++) {
+    const double ys = (static_cast<double>(b.lc) - l) / f;
+    const int iy = rs::floor_index(ys);
+    const double dy = ys - iy, w0 = 1 - dy;
+    const auto* s0 = lines.line(iy);
+    const auto* s1 = lines.line(iy + static_cast<int64_t>(1), s0);
+    typename Img::Pixel* row = b.rows[l];
+    for (int k = 0; k < nc; k++) store(row[k], w0 * s0[at[k]] + dy * s1[at[k]]);
+  }
+}
+
 enum class Axis { kX, kY };
 
 // Runs one pass with the border letter resolved once; a source that is also the destination is
 // read from a copy.
 template <class Img>
 void run_pass(Axis axis, const Img& a, Img& b, double f, char borda) {
+  if (!vistelmo::has_pixels(b)) return;
   const Img* src = &a;
   Img copy;
   if (&a == &b) {
     copy = a;
     src = &copy;
   }
-  rs::with_mode(borda, [&](auto mode) {
-    const rs::Sampler<Img, decltype(mode)> s(*src);
-    if (axis == Axis::kX)
-      pass_x(*src, b, f, s);
+  const rs::Sampler<Img> s(*src, borda);
+  const bool fast = rs::tier() == rs::Tier::kFast;
+  if (axis == Axis::kX) {
+    if (fast)
+      pass_x_fast(*src, b, f, s.border());
     else
-      pass_y(*src, b, f, s);
-  });
+      pass_x_plain(*src, b, f, s);
+  } else {
+    if (fast)
+      pass_y_fast(*src, b, f, s.border());
+    else
+      pass_y_plain(*src, b, f, s);
+  }
 }
 
 void check_border(char borda) {
@@ -149,17 +259,25 @@ template <class Img>
 void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda) {
   if (!vistelmo::has_pixels(b)) return;
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
-  rs::with_mode(borda, [&](auto mode) {
-    const rs::Sampler<Img, decltype(mode)> s(a);
+  const rs::Sampler<Img> s(a, borda);
+  auto run = [&](auto fast) {
+    constexpr bool kFast = decltype(fast)::value;
     for (int l = 0; l < b.nl(); l++) {
       const double v = (static_cast<double>(b.lc) - l) / f;
       typename Img::Pixel* row = b.rows[l];
       for (int c = 0; c < b.nc(); c++) {
         const double u = (static_cast<double>(c) - b.cc) / f;
-        store(row[c], rs::bilinear(s, u * C + v * S, v * C - u * S));
+        rs::bilinear<kFast>(s, u * C + v * S, v * C - u * S, [&](double dx, double dy, const auto& q) {
+          store(row[c], rs::blend(rs::weights(dx, dy), q));
+          return 0;
+        });
       }
     }
-  });
+  };
+  if (rs::tier() == rs::Tier::kFast)
+    run(std::true_type{});
+  else
+    run(std::false_type{});
 }
 
 // Runs a grey operation on each colour plane of a into the planes of b's frame, then merges.

@@ -47,6 +47,27 @@ inline float blend(double t, float a0, float a1) {
   return static_cast<float>(first + t * a1);
 }
 
+// The 'x' border with rows taken from b and columns from a, so that lines run along rows.
+rs::Border clamped(const IMGFLT& a) {
+  rs::Border br = rs::border_of('x', rs::frame_of(a));
+  br.straight = true;
+  return br;
+}
+
+// Source indices of each output index: first[c] .. first[c + 1] index members, ascending.
+struct Groups {
+  std::vector<int> first, members;
+  int count(int c) const { return first[c + 1] - first[c]; }
+};
+Groups groups(const std::vector<int>& target, int to) {
+  Groups g{std::vector<int>(to + 1, 0), std::vector<int>(target.size())};
+  for (int t : target) g.first[t + 1]++;
+  for (int c = 0; c < to; c++) g.first[c + 1] += g.first[c];
+  std::vector<int> fill(g.first.begin(), g.first.end() - 1);
+  for (size_t j = 0; j < target.size(); j++) g.members[fill[target[j]]++] = static_cast<int>(j);
+  return g;
+}
+
 // A size round(v) for v >= 0; sizes beyond an int cannot be allocated.
 int scaled_size(double v) {
   const double r = std::round(v);
@@ -73,12 +94,27 @@ IMGFLT two_pass(IMGFLT& a, int N, int M, double fatl, double fatc) {
 
 void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
   const bool full = vistelmo::has_pixels(a);
+  const bool fast = rs::tier() == rs::Tier::kFast;
   if (f < 1) {
     const int bnc = b.nc;
     const std::vector<int> k = shrink_targets(full ? a.nc() : 0, bnc, f);
     if (full && b.nl < a.nl) erro("Erro ZoomF::zoomc - b.nl<a.nl", "");
     if (!vistelmo::has_pixels(b)) return;
     b.fill(0.0f);
+    if (fast) {
+      // The source columns of each output column, summed in ascending order.
+      const Groups g = groups(k, bnc);
+      for (int l = 0; full && l < a.nl(); l++) {
+        const float* src = a.rows[l];
+        float* dst = b.rows[l];
+        for (int c = 0; c < bnc; c++) {
+          float sum = 0.0f;
+          for (int m = g.first[c]; m < g.first[c + 1]; m++) sum += src[g.members[m]];
+          dst[c] = sum / g.count(c);
+        }
+      }
+      return;
+    }
     std::vector<int> count(bnc);
     for (int l = 0; full && l < a.nl(); l++) {
       std::fill(count.begin(), count.end(), 0);
@@ -93,9 +129,23 @@ void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
     return;
   }
   if (!vistelmo::has_pixels(b)) return;
-  const rs::Sampler<IMGFLT, rs::ModeClamp> s(a);
   std::vector<Tap> taps(b.nc());
   for (int c = 0; c < b.nc(); c++) taps[c] = interp_tap(c, f);
+  if (fast) {
+    rs::Lines<IMGFLT> lines(a, clamped(a));
+    std::vector<int32_t> i0(b.nc()), i1(b.nc());
+    for (int c = 0; c < b.nc(); c++) {
+      i0[c] = lines.slot(taps[c].i);
+      i1[c] = lines.slot(taps[c].i + static_cast<int64_t>(1));
+    }
+    for (int l = 0; l < b.nl(); l++) {
+      const float* src = lines.line(l);
+      float* dst = b.rows[l];
+      for (int c = 0; c < b.nc(); c++) dst[c] = blend(taps[c].t, src[i0[c]], src[i1[c]]);
+    }
+    return;
+  }
+  const rs::Sampler<IMGFLT> s(a, 'x');
   for (int l = 0; l < b.nl(); l++) {
     float* dst = b.rows[l];
     for (int c = 0; c < b.nc(); c++)
@@ -125,7 +175,20 @@ void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
     return;
   }
   if (!vistelmo::has_pixels(b)) return;
-  const rs::Sampler<IMGFLT, rs::ModeClamp> s(a);
+  if (rs::tier() == rs::Tier::kFast) {
+    rs::Lines<IMGFLT> lines(a, clamped(a));
+    std::vector<int32_t> at(b.nc());
+    for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
+    for (int l = 0; l < b.nl(); l++) {
+      const Tap tap = interp_tap(l, f);
+      const float* s0 = lines.line(tap.i);
+      const float* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
+      float* dst = b.rows[l];
+      for (int c = 0; c < b.nc(); c++) dst[c] = blend(tap.t, s0[at[c]], s1[at[c]]);
+    }
+    return;
+  }
+  const rs::Sampler<IMGFLT> s(a, 'x');
   for (int l = 0; l < b.nl(); l++) {
     const Tap tap = interp_tap(l, f);
     float* dst = b.rows[l];
