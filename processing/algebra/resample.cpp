@@ -5,11 +5,12 @@ namespace vistelmo {
 namespace resample {
 
 namespace {
-Tier current = Tier::kFast;
+Tier current = Tier::kDispatched;
 }  // namespace
 
 void set_tier(Tier t) { current = t; }
 Tier tier() { return current; }
+bool use_avx2() { return current == Tier::kDispatched && __builtin_cpu_supports("avx2"); }
 
 }  // namespace resample
 }  // namespace vistelmo

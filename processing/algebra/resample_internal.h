@@ -2,21 +2,49 @@
 // Library sources only.
 #pragma once
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "foundation/erro.h"
+#include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 
 namespace vistelmo {
 namespace resample {
 
-// Which loops run: the per-sample loops over Sampler, or the table-driven ones (the default).
+// Which loops run: the per-sample loops over Sampler (plain), the row loops on the baseline
+// instruction set (portable), or the row loops on the best set this processor has (the default).
 // Test hook.
-enum class Tier { kPlain, kFast };
+enum class Tier { kPlain, kPortable, kDispatched };
 void set_tier(Tier t);
 Tier tier();
+inline bool fast() { return tier() != Tier::kPlain; }
+bool use_avx2();
+
+#define VISTELMO_INLINE inline __attribute__((always_inline))
+#define VISTELMO_INLINE_LAMBDA __attribute__((always_inline))
+
+// fn() with the instruction set of the tier: a clone for AVX2 picked at run time.
+template <class Fn>
+__attribute__((target("avx2"))) void run_avx2(const Fn& fn) {
+  fn();
+}
+template <class Fn>
+void run_portable(const Fn& fn) {
+  fn();
+}
+template <class Fn>
+void dispatch(const Fn& fn) {
+  if (use_avx2())
+    run_avx2(fn);
+  else
+    run_portable(fn);
+}
 
 constexpr double kFar = 1073741824.0;
 
@@ -27,22 +55,22 @@ inline int to_index(double v) {
   if (v > kFar) return 1 << 30;
   return static_cast<int>(v);
 }
-// to_index(std::round(v)) and to_index(std::floor(v)) without a libm call: the truncation is
-// exact within the range, and so is the fraction v - t.
-inline int round_index(double v) {
-  if (!(v > -kFar)) return -(1 << 30);
-  if (v > kFar) return 1 << 30;
-  int t = static_cast<int>(v);
-  const double d = v - t;
-  if (d >= 0.5) t++;
-  if (d <= -0.5) t--;
-  return t;
+// to_index(std::round(v)) and to_index(std::floor(v)) without a libm call or a branch: far
+// values are clamped first; the truncation and the fraction v - t are exact within the range.
+VISTELMO_INLINE double clamp_far(double v) {
+  v = v > -kFar ? v : -kFar;
+  return v > kFar ? kFar : v;
 }
-inline int floor_index(double v) {
-  if (!(v > -kFar)) return -(1 << 30);
-  if (v > kFar) return 1 << 30;
+VISTELMO_INLINE int round_index(double v) {
+  v = clamp_far(v);
   const int t = static_cast<int>(v);
-  return t > v ? t - 1 : t;
+  const double d = v - t;
+  return t + (d >= 0.5) - (d <= -0.5);
+}
+VISTELMO_INLINE int floor_index(double v) {
+  v = clamp_far(v);
+  const int t = static_cast<int>(v);
+  return t - (t > v);
 }
 
 // Geometry of a source; an image without pixels counts as 0 by 0.
@@ -165,7 +193,7 @@ struct Quad {
 };
 
 template <bool kFast, class Img>
-Quad<typename Img::Pixel> quad(const Sampler<Img>& s, int ix, int iy) {
+VISTELMO_INLINE Quad<typename Img::Pixel> quad(const Sampler<Img>& s, int ix, int iy) {
   if (kFast) {
     const Border& br = s.border();
     if (br.straight) {
@@ -190,7 +218,7 @@ Quad<typename Img::Pixel> quad(const Sampler<Img>& s, int ix, int iy) {
 
 // One sample at (ix, iy); with kFast straight from the rows when inside.
 template <bool kFast, class Img>
-typename Img::Pixel single(const Sampler<Img>& s, int ix, int iy) {
+VISTELMO_INLINE typename Img::Pixel single(const Sampler<Img>& s, int ix, int iy) {
   if (kFast) {
     const Border& br = s.border();
     const int64_t l = br.row.origin + br.row.sign * (br.straight ? iy : ix);
@@ -204,13 +232,13 @@ typename Img::Pixel single(const Sampler<Img>& s, int ix, int iy) {
 struct Weights {
   double w00, w01, w10, w11;
 };
-inline Weights weights(double dx, double dy) {
+VISTELMO_INLINE Weights weights(double dx, double dy) {
   return {(1 - dx) * (1 - dy), (1 - dx) * dy, dx * (1 - dy), dx * dy};
 }
 
 // The samples weighted and summed in that order in double.
 template <class Pixel>
-double blend(const Weights& w, const Quad<Pixel>& q) {
+VISTELMO_INLINE double blend(const Weights& w, const Quad<Pixel>& q) {
   return w.w00 * q.s00 + w.w01 * q.s01 + w.w10 * q.s10 + w.w11 * q.s11;
 }
 
@@ -220,6 +248,193 @@ auto bilinear(const Sampler<Img>& s, double xs, double ys, Fn&& fn) {
   const int ix = floor_index(xs), iy = floor_index(ys);
   return fn(xs - ix, ys - iy, quad<kFast>(s, ix, iy));
 }
+
+// Source offsets of the columns of one destination row: x = (c - cc) / f, xs = x C + p and
+// ys = (-x) S + q, with p and q the row's terms.
+struct RowMap {
+  double cc, f, C, S, p, q;
+
+  VISTELMO_INLINE void at(int c, double& xs, double& ys) const {
+    const double x = (static_cast<double>(c) - cc) / f;
+    xs = x * C + p;
+    ys = -x * S + q;
+  }
+};
+
+// Columns [from, to) of one destination row by bilinear resampling, in blocks: the positions and
+// their neighbourhoods first, the samples next, the blends last. store(c, dx, dy, quad) writes
+// column c.
+constexpr int kBlock = 64;
+
+template <class Img, class Store>
+VISTELMO_INLINE void bilinear_row(const Sampler<Img>& s, int from, int to, const RowMap& m,
+                                  Store store) {
+  using Pixel = typename Img::Pixel;
+  int ix[kBlock], iy[kBlock];
+  double dx[kBlock], dy[kBlock];
+  Pixel s00[kBlock], s01[kBlock], s10[kBlock], s11[kBlock];
+  for (int c0 = from; c0 < to; c0 += kBlock) {
+    const int w = to - c0 < kBlock ? to - c0 : kBlock;
+    for (int k = 0; k < w; k++) {
+      double xs, ys;
+      m.at(c0 + k, xs, ys);
+      ix[k] = floor_index(xs);
+      iy[k] = floor_index(ys);
+      dx[k] = xs - ix[k];
+      dy[k] = ys - iy[k];
+    }
+    for (int k = 0; k < w; k++) {
+      const Quad<Pixel> q = quad<true>(s, ix[k], iy[k]);
+      s00[k] = q.s00, s01[k] = q.s01, s10[k] = q.s10, s11[k] = q.s11;
+    }
+    for (int k = 0; k < w; k++)
+      store(c0 + k, dx[k], dy[k], Quad<Pixel>{s00[k], s01[k], s10[k], s11[k]});
+  }
+}
+
+// The same by the nearest sample: store(c, sample).
+template <class Img, class Store>
+VISTELMO_INLINE void nearest_row(const Sampler<Img>& s, int from, int to, const RowMap& m,
+                                 Store store) {
+  for (int c = from; c < to; c++) {
+    double xs, ys;
+    m.at(c, xs, ys);
+    store(c, single<true>(s, round_index(xs), round_index(ys)));
+  }
+}
+
+// Calls fn(l, from, to) over the destination in tiles, so that the source rows a tile reads
+// stay in cache.
+template <class Fn>
+void tiles(int nl, int nc, Fn fn) {
+  constexpr int kRows = 32, kCols = 256;
+  for (int l0 = 0; l0 < nl; l0 += kRows)
+    for (int c0 = 0; c0 < nc; c0 += kCols)
+      for (int l = l0; l < nl && l < l0 + kRows; l++) fn(l, c0, nc - c0 < kCols ? nc : c0 + kCols);
+}
+
+// AVX2 forms of the position and blend loops for byte and float pixels: four columns per step,
+// each with the scalar form's operations in its order.
+namespace avx2 {
+
+// Whether Img has these forms.
+template <class Img>
+constexpr bool kRow = std::is_same_v<typename Img::Pixel, unsigned char> ||
+                      std::is_same_v<typename Img::Pixel, float>;
+
+__attribute__((target("avx2"))) inline __m256d clamp_far(__m256d v) {
+  return _mm256_min_pd(_mm256_max_pd(v, _mm256_set1_pd(-kFar)), _mm256_set1_pd(kFar));
+}
+
+// Offsets of columns c .. c + 3.
+__attribute__((target("avx2"))) inline void at(const RowMap& m, int c, __m256d& xs, __m256d& ys) {
+  const __m256d col = _mm256_add_pd(_mm256_set1_pd(c), _mm256_set_pd(3, 2, 1, 0));
+  const __m256d x = _mm256_div_pd(_mm256_sub_pd(col, _mm256_set1_pd(m.cc)), _mm256_set1_pd(m.f));
+  const __m256d negx = _mm256_xor_pd(x, _mm256_set1_pd(-0.0));
+  xs = _mm256_add_pd(_mm256_mul_pd(x, _mm256_set1_pd(m.C)), _mm256_set1_pd(m.p));
+  ys = _mm256_add_pd(_mm256_mul_pd(negx, _mm256_set1_pd(m.S)), _mm256_set1_pd(m.q));
+}
+
+// round_to_byte of four values, in the low four bytes.
+__attribute__((target("avx2"))) inline void store(unsigned char* out, __m256d v) {
+  v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
+  const __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  const __m256d up = _mm256_cmp_pd(_mm256_sub_pd(v, t), _mm256_set1_pd(0.5), _CMP_GE_OQ);
+  const __m128i i = _mm256_cvttpd_epi32(_mm256_add_pd(t, _mm256_and_pd(up, _mm256_set1_pd(1.0))));
+  const __m128i b = _mm_packus_epi16(_mm_packus_epi32(i, i), _mm_setzero_si128());
+  const int32_t word = _mm_cvtsi128_si32(b);
+  std::memcpy(out, &word, 4);
+}
+__attribute__((target("avx2"))) inline void store(float* out, __m256d v) {
+  _mm_storeu_ps(out, _mm256_cvtpd_ps(v));
+}
+
+__attribute__((target("avx2"))) inline __m256d load(const unsigned char* p) {
+  int32_t word;
+  std::memcpy(&word, p, 4);
+  return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(word)));
+}
+__attribute__((target("avx2"))) inline __m256d load(const float* p) {
+  return _mm256_cvtps_pd(_mm_loadu_ps(p));
+}
+
+template <class Img, std::enable_if_t<kRow<Img>, int> = 0>
+__attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int from, int to,
+                                                  const RowMap& m, typename Img::Pixel* out) {
+  using Pixel = typename Img::Pixel;
+  alignas(32) int ix[kBlock], iy[kBlock];
+  alignas(32) double dx[kBlock], dy[kBlock];
+  alignas(32) Pixel s00[kBlock], s01[kBlock], s10[kBlock], s11[kBlock];
+  const int whole = from + ((to - from) & ~3);
+  for (int c0 = from; c0 < whole; c0 += kBlock) {
+    const int w = whole - c0 < kBlock ? whole - c0 : kBlock;
+    for (int k = 0; k < w; k += 4) {
+      __m256d xs, ys;
+      at(m, c0 + k, xs, ys);
+      const __m256d fx = _mm256_floor_pd(clamp_far(xs)), fy = _mm256_floor_pd(clamp_far(ys));
+      _mm_store_si128(reinterpret_cast<__m128i*>(ix + k), _mm256_cvttpd_epi32(fx));
+      _mm_store_si128(reinterpret_cast<__m128i*>(iy + k), _mm256_cvttpd_epi32(fy));
+      _mm256_store_pd(dx + k, _mm256_sub_pd(xs, fx));
+      _mm256_store_pd(dy + k, _mm256_sub_pd(ys, fy));
+    }
+    for (int k = 0; k < w; k++) {
+      const Quad<Pixel> q = quad<true>(s, ix[k], iy[k]);
+      s00[k] = q.s00, s01[k] = q.s01, s10[k] = q.s10, s11[k] = q.s11;
+    }
+    const __m256d one = _mm256_set1_pd(1.0);
+    for (int k = 0; k < w; k += 4) {
+      const __m256d ddx = _mm256_load_pd(dx + k), ddy = _mm256_load_pd(dy + k);
+      const __m256d ex = _mm256_sub_pd(one, ddx), ey = _mm256_sub_pd(one, ddy);
+      __m256d v = _mm256_mul_pd(_mm256_mul_pd(ex, ey), load(s00 + k));
+      v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(ex, ddy), load(s01 + k)));
+      v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(ddx, ey), load(s10 + k)));
+      v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(ddx, ddy), load(s11 + k)));
+      store(out + c0 + k, v);
+    }
+  }
+  // The last columns one at a time.
+  vistelmo::resample::bilinear_row(s, whole, to, m,
+                                   [&](int c, double ddx, double ddy, const Quad<Pixel>& q) {
+                                     const double v = blend(weights(ddx, ddy), q);
+                                     if constexpr (std::is_same_v<Pixel, float>)
+                                       out[c] = static_cast<float>(v);
+                                     else
+                                       out[c] = round_to_byte(v);
+                                   });
+}
+
+// round_index of four values.
+__attribute__((target("avx2"))) inline __m128i round_index(__m256d v) {
+  v = clamp_far(v);
+  const __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  const __m256d d = _mm256_sub_pd(v, t), one = _mm256_set1_pd(1.0);
+  const __m256d up = _mm256_and_pd(_mm256_cmp_pd(d, _mm256_set1_pd(0.5), _CMP_GE_OQ), one);
+  const __m256d down = _mm256_and_pd(_mm256_cmp_pd(d, _mm256_set1_pd(-0.5), _CMP_LE_OQ), one);
+  return _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_add_pd(t, up), down));
+}
+
+// Columns [from, to) by the nearest sample, any pixel type.
+template <class Img>
+__attribute__((target("avx2"))) void nearest_row(const Sampler<Img>& s, int from, int to,
+                                                 const RowMap& m, typename Img::Pixel* out) {
+  alignas(16) int ix[4], iy[4];
+  const int whole = from + ((to - from) & ~3);
+  for (int c = from; c < whole; c += 4) {
+    __m256d xs, ys;
+    at(m, c, xs, ys);
+    _mm_store_si128(reinterpret_cast<__m128i*>(ix), round_index(xs));
+    _mm_store_si128(reinterpret_cast<__m128i*>(iy), round_index(ys));
+    for (int k = 0; k < 4; k++) out[c + k] = single<true>(s, ix[k], iy[k]);
+  }
+  vistelmo::resample::nearest_row(s, whole, to, m,
+                                  [&](int c, typename Img::Pixel v) { out[c] = v; });
+}
+
+// Never called: the other pixel types take the scalar loops.
+template <class Img, std::enable_if_t<!kRow<Img>, int> = 0>
+void bilinear_row(const Sampler<Img>&, int, int, const RowMap&, typename Img::Pixel*) {}
+
+}  // namespace avx2
 
 // Lines of a source along the axis that offset a walks, each behind one slot holding the outside
 // value: line(b)[0] is the outside value and line(b)[slot(a)] the sample at (a, b). The last two

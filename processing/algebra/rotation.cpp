@@ -53,8 +53,8 @@ Img result_frame(const Img& a, double C, double S, char frame) {
   return r;
 }
 
-// Fills every pixel of r from the inverse rotation of its offsets; value(xs, ys) samples the
-// source at a real position.
+// Fills every pixel of r from the inverse rotation of its offsets, one at a time; value(xs, ys)
+// samples the source at a real position.
 template <class Img, class Value>
 void fill_rotated(Img& r, double C, double S, Value value) {
   for (int l = 0; l < r.nl(); l++) {
@@ -72,21 +72,33 @@ template <class Img, class Blend>
 void rotate_into(Img& r, const Img& a, char borda, double C, double S, char interp, Blend blend) {
   if (!vistelmo::has_pixels(r)) return;
   const rs::Sampler<Img> s(a, borda);
-  auto run = [&](auto fast) {
-    constexpr bool kFast = decltype(fast)::value;
+  if (interp != 'n' && interp != 'b') erro("Erro inesperado", "");
+  if (!rs::fast()) {
     if (interp == 'n')
       fill_rotated(r, C, S, [&](double xs, double ys) {
-        return rs::single<kFast>(s, rs::round_index(xs), rs::round_index(ys));
+        return s(rs::round_index(xs), rs::round_index(ys));
       });
-    else if (interp == 'b')
-      fill_rotated(r, C, S, [&](double xs, double ys) { return rs::bilinear<kFast>(s, xs, ys, blend); });
     else
-      erro("Erro inesperado", "");
-  };
-  if (rs::tier() == rs::Tier::kFast)
-    run(std::true_type{});
-  else
-    run(std::false_type{});
+      fill_rotated(r, C, S,
+                   [&](double xs, double ys) { return rs::bilinear<false>(s, xs, ys, blend); });
+    return;
+  }
+  const bool avx2 = rs::use_avx2();
+  rs::tiles(r.nl(), r.nc(), [&](int l, int from, int to) {
+    const double y = static_cast<double>(r.lc) - l;
+    typename Img::Pixel* row = r.rows[l];
+    const rs::RowMap m{static_cast<double>(r.cc), 1.0, C, S, y * S, y * C};
+    if (interp == 'n' && avx2)
+      rs::avx2::nearest_row(s, from, to, m, row);
+    else if (interp == 'n')
+      rs::nearest_row(s, from, to, m, [&](int c, typename Img::Pixel v) { row[c] = v; });
+    else if (rs::avx2::kRow<Img> && avx2)
+      rs::avx2::bilinear_row(s, from, to, m, row);
+    else
+      rs::bilinear_row(s, from, to, m, [&](int c, double dx, double dy, const auto& q) {
+        row[c] = blend(dx, dy, q);
+      });
+  });
 }
 
 }  // namespace

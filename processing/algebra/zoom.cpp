@@ -105,7 +105,7 @@ void pass_x_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
 
 // Fast: source lines along x behind the outside value, the columns resolved once.
 template <class Img>
-void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
+VISTELMO_INLINE void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
   const int nl = b.nl, nc = b.nc;
   rs::Lines<Img> lines(a, br);
   if (f < 1) {
@@ -114,7 +114,8 @@ void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
     for (size_t m = 0; m < at.size(); m++)
       at[m] = lines.slot(static_cast<int64_t>(g.members[m]) - a.cc);
     for (int k = 0; k < nc; k++)
-      if (g.count(k) == 0) empty[k] = lines.slot(rs::round_index((static_cast<double>(k) - b.cc) / f));
+      if (g.count(k) == 0)
+        empty[k] = lines.slot(rs::round_index((static_cast<double>(k) - b.cc) / f));
     for (int l = 0; l < nl; l++) {
       const auto* src = lines.line(static_cast<int64_t>(b.lc) - l);
       typename Img::Pixel* row = b.rows[l];
@@ -186,7 +187,7 @@ void pass_y_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
 
 // Fast: the destination row's source lines along x, the columns resolved once.
 template <class Img>
-void pass_y_fast(const Img& a, Img& b, double f, const rs::Border& br) {
+VISTELMO_INLINE void pass_y_fast(const Img& a, Img& b, double f, const rs::Border& br) {
   const int nl = b.nl, nc = b.nc;
   rs::Lines<Img> lines(a, br);
   std::vector<int32_t> at(nc);
@@ -236,18 +237,19 @@ void run_pass(Axis axis, const Img& a, Img& b, double f, char borda) {
     src = &copy;
   }
   const rs::Sampler<Img> s(*src, borda);
-  const bool fast = rs::tier() == rs::Tier::kFast;
-  if (axis == Axis::kX) {
-    if (fast)
-      pass_x_fast(*src, b, f, s.border());
-    else
+  if (!rs::fast()) {
+    if (axis == Axis::kX)
       pass_x_plain(*src, b, f, s);
-  } else {
-    if (fast)
-      pass_y_fast(*src, b, f, s.border());
     else
       pass_y_plain(*src, b, f, s);
+    return;
   }
+  rs::dispatch([&]() VISTELMO_INLINE_LAMBDA {
+    if (axis == Axis::kX)
+      pass_x_fast(*src, b, f, s.border());
+    else
+      pass_y_fast(*src, b, f, s.border());
+  });
 }
 
 void check_border(char borda) {
@@ -260,24 +262,32 @@ void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda) {
   if (!vistelmo::has_pixels(b)) return;
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   const rs::Sampler<Img> s(a, borda);
-  auto run = [&](auto fast) {
-    constexpr bool kFast = decltype(fast)::value;
+  if (!rs::fast()) {
     for (int l = 0; l < b.nl(); l++) {
       const double v = (static_cast<double>(b.lc) - l) / f;
       typename Img::Pixel* row = b.rows[l];
       for (int c = 0; c < b.nc(); c++) {
         const double u = (static_cast<double>(c) - b.cc) / f;
-        rs::bilinear<kFast>(s, u * C + v * S, v * C - u * S, [&](double dx, double dy, const auto& q) {
-          store(row[c], rs::blend(rs::weights(dx, dy), q));
-          return 0;
-        });
+        store(row[c], rs::bilinear<false>(s, u * C + v * S, v * C - u * S,
+                                          [](double dx, double dy, const auto& q) {
+                                            return rs::blend(rs::weights(dx, dy), q);
+                                          }));
       }
     }
-  };
-  if (rs::tier() == rs::Tier::kFast)
-    run(std::true_type{});
-  else
-    run(std::false_type{});
+    return;
+  }
+  const bool avx2 = rs::use_avx2();
+  rs::tiles(b.nl(), b.nc(), [&](int l, int from, int to) {
+    const double v = (static_cast<double>(b.lc) - l) / f;
+    typename Img::Pixel* row = b.rows[l];
+    const rs::RowMap m{static_cast<double>(b.cc), f, C, S, v * S, v * C};
+    if (avx2)
+      rs::avx2::bilinear_row(s, from, to, m, row);
+    else
+      rs::bilinear_row(s, from, to, m, [&](int c, double dx, double dy, const auto& q) {
+        store(row[c], rs::blend(rs::weights(dx, dy), q));
+      });
+  });
 }
 
 // Runs a grey operation on each colour plane of a into the planes of b's frame, then merges.

@@ -94,7 +94,7 @@ IMGFLT two_pass(IMGFLT& a, int N, int M, double fatl, double fatc) {
 
 void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
   const bool full = vistelmo::has_pixels(a);
-  const bool fast = rs::tier() == rs::Tier::kFast;
+  const bool fast = rs::fast();
   if (f < 1) {
     const int bnc = b.nc;
     const std::vector<int> k = shrink_targets(full ? a.nc() : 0, bnc, f);
@@ -175,7 +175,7 @@ void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
     return;
   }
   if (!vistelmo::has_pixels(b)) return;
-  if (rs::tier() == rs::Tier::kFast) {
+  if (rs::fast()) {
     rs::Lines<IMGFLT> lines(a, clamped(a));
     std::vector<int32_t> at(b.nc());
     for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);

@@ -1,0 +1,221 @@
+// Resampling: the border rules against the element access, and the fast loops of rotation and
+// zoom against the plain per-sample ones, bit for bit.
+#include <complex>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "processing/algebra/resample_internal.h"
+#include "processing/algebra/rotation.h"
+#include "processing/algebra/zoom.h"
+#include "processing/algebra/zoom_area.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace rs = vistelmo::resample;
+
+// Every letter and code a sampler takes, but 'e' (outside samples end the program).
+const char kModes[] = {'n', 'x', 'r', 'c', 's', 'N', 'X', 'C', 0, 1, 3, 4, 5, 10, 11, 14};
+
+struct Shape {
+  int nl, nc, lc, cc;
+};
+const Shape kShapes[] = {{1, 1, 0, 0},    {1, 4, 0, 2},    {4, 1, 3, 0},  {3, 5, 1, 2},
+                         {3, 5, -2, 7},   {0, 0, 0, 0},    {2, 6, 5, -3}, {7, 67, 3, 33},
+                         {12, 131, 6, 0}, {1, 257, 0, 128}};
+
+template <class Img>
+Img shaped(const Shape& s, unsigned seed) {
+  std::mt19937 rng(seed);
+  Img a(s.nl, s.nc);
+  for (int l = 0; l < s.nl; l++)
+    for (int c = 0; c < s.nc; c++) {
+      const float v = static_cast<float>(rng() % 25600) / 100.0f;
+      if constexpr (std::is_same_v<typename Img::Pixel, unsigned char>)
+        a.rows[l][c] = static_cast<unsigned char>(rng() % 256);
+      else if constexpr (std::is_same_v<typename Img::Pixel, float>)
+        a.rows[l][c] = v;
+      else
+        a.rows[l][c] = {v, static_cast<float>(rng() % 1000) / 8.0f - 60.0f};
+    }
+  a.lc = s.lc;
+  a.cc = s.cc;
+  if constexpr (std::is_same_v<typename Img::Pixel, unsigned char>)
+    a.backg = 201;
+  else if constexpr (std::is_same_v<typename Img::Pixel, float>)
+    a.backg = -7.5f;
+  else
+    a.backg = {1.5f, -2.0f};
+  return a;
+}
+
+// Same frame, outside value and pixel bits.
+template <class Img>
+::testing::AssertionResult same_bits(const Img& a, const Img& b) {
+  if (a.nl() != b.nl() || a.nc() != b.nc() || a.lc != b.lc || a.cc != b.cc)
+    return ::testing::AssertionFailure() << "frames differ";
+  if (std::memcmp(&a.backg, &b.backg, sizeof a.backg) != 0)
+    return ::testing::AssertionFailure() << "outside values differ";
+  for (int l = 0; l < a.nl(); l++)
+    for (int c = 0; c < a.nc(); c++)
+      if (std::memcmp(&a.rows[l][c], &b.rows[l][c], sizeof a.rows[l][c]) != 0)
+        return ::testing::AssertionFailure() << "pixel (" << l << ", " << c << ") differs";
+  return ::testing::AssertionSuccess();
+}
+
+// The result of op on every tier equals the plain tier's.
+template <class Op>
+void expect_tiers_agree(Op op) {
+  rs::set_tier(rs::Tier::kPlain);
+  const auto plain = op();
+  for (rs::Tier t : {rs::Tier::kPortable, rs::Tier::kDispatched}) {
+    rs::set_tier(t);
+    SCOPED_TRACE(t == rs::Tier::kPortable ? "portable" : "dispatched");
+    EXPECT_TRUE(same_bits(op(), plain));
+  }
+  rs::set_tier(rs::Tier::kDispatched);
+}
+
+TEST(ResampleBorder, SamplerLandsWhereTheElementAccessLands) {
+  for (const Shape& sh : kShapes) {
+    const IMGGRY a = shaped<IMGGRY>(sh, 3);
+    for (char mode : kModes) {
+      SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " mode " +
+                   std::to_string(mode));
+      const rs::Sampler<IMGGRY> s(a, mode);
+      for (int x = -9; x <= 9; x++)
+        for (int y = -9; y <= 9; y++) ASSERT_EQ(s(x, y), a(x, y, mode)) << x << ", " << y;
+    }
+    // 'e' inside the image.
+    const rs::Sampler<IMGGRY> s(a, 'e');
+    for (int l = 0; l < sh.nl; l++)
+      for (int c = 0; c < sh.nc; c++) EXPECT_EQ(s(l, c), a(l, c, 'e'));
+  }
+}
+
+TEST(ResampleBorder, ErrorAndUnknownModesFailAsTheElementAccess) {
+  const IMGGRY a = shaped<IMGGRY>({3, 5, 1, 2}, 4);
+  EXPECT_ERRO(rs::Sampler<IMGGRY>(a, 'e')(3, 0), "Indice invalido", "");
+  EXPECT_ERRO(rs::Sampler<IMGGRY>(a, 'e')(0, -1), "Indice invalido", "");
+  EXPECT_ERRO(rs::Sampler<IMGGRY>(a, 'q')(0, 0), "Erro: Modo de acesso invalido", "");
+  EXPECT_ERRO(rotacao(a, 45, 'b', 'm', 'e'), "Indice invalido", "");
+  IMGFLT b(4, 4);
+  EXPECT_ERRO(ZoomF::zoomx(IMGFLT(a), b, 2, 'q'), "Erro: Modo de acesso invalido", "");
+  EXPECT_ERRO(ZoomF::zoomy(IMGFLT(a), b, 0.5, 'e'), "Indice invalido", "");
+}
+
+const double kAngles[] = {0, 90, 180, -45, 30, 17.3, 270};
+const double kFactors[] = {1, 0.5, 1.0 / 3, 2.5, 0.7, 4};
+
+TEST(ResampleTiers, RotationAgreesOnEveryTier) {
+  for (const Shape& sh : kShapes) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 5);
+    const IMGFLT f = shaped<IMGFLT>(sh, 6);
+    const IMGCPX x = shaped<IMGCPX>(sh, 7);
+    for (double deg : kAngles)
+      for (char interp : {'n', 'b'})
+        for (char frame : {'m', 'a'}) {
+          SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " +
+                       std::to_string(deg) + interp + frame);
+          expect_tiers_agree([&] { return rotacao(f, deg, interp, frame); });
+          expect_tiers_agree([&] { return rotacao(x, deg, interp, frame); });
+          for (char mode : kModes) {
+            SCOPED_TRACE(std::to_string(mode));
+            expect_tiers_agree([&] { return rotacao(g, deg, interp, frame, mode); });
+          }
+        }
+  }
+}
+
+TEST(ResampleTiers, RotationWithZoomAgreesOnEveryTier) {
+  for (const Shape& sh : kShapes) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 8);
+    const IMGFLT f = shaped<IMGFLT>(sh, 9);
+    for (double deg : kAngles)
+      for (double fac : kFactors) {
+        SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " +
+                     std::to_string(deg) + " " + std::to_string(fac));
+        for (char mode : {'C', 'X'})
+          expect_tiers_agree([&] {
+            IMGGRY r(sh.nl + 3, sh.nc + 6);
+            r.lc = 1;
+            r.cc = sh.nc / 2;
+            rotzoom(g, r, deg, fac, mode);
+            return r;
+          });
+        for (char mode : kModes)
+          expect_tiers_agree([&] {
+            IMGFLT r(sh.nl + 1, sh.nc + 5);
+            r.lc = sh.nl / 2;
+            r.cc = 2;
+            rotzoom(f, r, deg, fac, mode);
+            return r;
+          });
+      }
+  }
+}
+
+// A destination of about the source's size times the factors, centred somewhere inside.
+template <class Img>
+Img destination(const Shape& sh, double fx, double fy) {
+  Img b(static_cast<int>(sh.nl * fy) + 1, static_cast<int>(sh.nc * fx) + 2);
+  b.lc = b.nl / 2;
+  b.cc = b.nc / 3;
+  b.backg = 9;
+  return b;
+}
+
+TEST(ResampleTiers, ZoomPassesAgreeOnEveryTier) {
+  for (const Shape& sh : kShapes) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 10);
+    const IMGFLT f = shaped<IMGFLT>(sh, 11);
+    for (double fx : kFactors)
+      for (double fy : kFactors) {
+        SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " +
+                     std::to_string(fx) + " " + std::to_string(fy));
+        for (char mode : {'C', 'X'})
+          expect_tiers_agree([&] {
+            IMGGRY b = destination<IMGGRY>(sh, fx, fy);
+            zoomfat(g, b, fx, fy, mode);
+            return b;
+          });
+        for (char mode : kModes) {
+          SCOPED_TRACE(std::to_string(mode));
+          expect_tiers_agree([&] {
+            IMGFLT b = destination<IMGFLT>(sh, fx, fy);
+            ZoomF::zoomx(f, b, fx, mode);
+            return b;
+          });
+          expect_tiers_agree([&] {
+            IMGFLT b = destination<IMGFLT>(sh, fx, fy);
+            ZoomF::zoomy(f, b, fy, mode);
+            return b;
+          });
+        }
+      }
+  }
+}
+
+TEST(ResampleTiers, SizedZoomsAgreeOnEveryTier) {
+  for (const Shape& sh : kShapes) {
+    if (sh.nl == 0) continue;
+    const IMGGRY g = shaped<IMGGRY>(sh, 12);
+    const IMGFLT f = shaped<IMGFLT>(sh, 13);
+    for (double fx : kFactors)
+      for (double fy : kFactors) {
+        SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " +
+                     std::to_string(fx) + " " + std::to_string(fy));
+        const int nl = std::max(1, static_cast<int>(sh.nl * fy + 0.5));
+        const int nc = std::max(1, static_cast<int>(sh.nc * fx + 0.5));
+        expect_tiers_agree([&] { return zoomnp(f, nl, nc); });
+        expect_tiers_agree([&] { return zoomnp(g, nl, nc); });
+        if (std::round(sh.nl * fy) >= 1 && std::round(sh.nc * fx) >= 1)
+          expect_tiers_agree([&] { return zoomfat(f, fy, fx); });
+      }
+  }
+}
+
+}  // namespace
