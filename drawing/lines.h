@@ -6,6 +6,8 @@
 // from lc), i.e. pixel (lc - y, cc + x). Every pixel goes through the plain element access, so a
 // position outside the image writes the outside value instead. Colours: bool on IMGBIN (true
 // white), unsigned char on IMGGRY, COR on IMGCOR, and COR read as (Y, U, V) on IMGYUV.
+//
+// The pens are process-wide, as are the text state of text.h: draw from one thread at a time.
 // Thickness t: 1 sets one pixel per step; any other t sets the t x t square from (l - t/2,
 // c - t/2); t < 1 sets nothing.
 #pragma once

@@ -4,6 +4,7 @@
 // (paper true, ink false); codes 33 to 232 fill the cells in reading order. A space draws cell
 // 160 and a code below 32 (also a byte above 127, read as signed) cell 183. The visible glyph is
 // the cell interior less borda pixels on every side: 14 x 8 with the default margin of 5.
+// The font sheet and the text position are process-wide: write text from one thread at a time.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,10 @@
 // Portable anymap files: PBM, PGM and PPM, text (P1..P3) and binary (P4..P6).
+//
+// imppbmt/imppgmt/impppmt write the text forms and imppbmb/imppgmb/impppmb the binary ones;
+// lepbmt ... leppmb read them back (a format must match its reader: `le` of image_io.h picks the
+// reader from the file's content). Levels are 8-bit: a maximum value above 255 is refused.
+// The readers and writers may run in several threads on distinct files; fgetbit/fputbit keep
+// one process-wide bit buffer and are not thread-safe.
 #pragma once
 
 #include <cstdio>

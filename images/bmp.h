@@ -1,4 +1,7 @@
 // Hexadecimal word text of a binary image (a C array initialiser of its bit stream).
+// (The 1-bit BMP reader and writer are the IMGBIN members LeBmp and ImpBmp.)
+//
+// ImpHex and __ImpBit share one process-wide word buffer: not thread-safe.
 #pragma once
 
 #include <cstdio>

@@ -1,6 +1,8 @@
 // RANDOM: the minimal-standard generator (16807 modulo 2^31-1, Schrage's method), its uniform,
 // byte, word and normal draws, random permutations, bit permutations and the ciphers built on
 // them. The key of a cipher is the generator's state: the same seed on both sides undoes it.
+// The library's shared generator and the spare value of gauss() are process-wide: draw from
+// one thread at a time.
 #pragma once
 
 #include <cstdint>

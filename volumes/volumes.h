@@ -4,6 +4,7 @@
 // Every class owns one array of slices (or volumes), all of nl by nc pixels. Fields are public
 // and in a fixed order. v(s) is the checked slice access; v(s, l, c) the voxel access, which
 // gives the outside value backg for any position outside the volume.
+// The AVI reader keeps process-wide state: read AVI files from one thread at a time.
 #pragma once
 
 #include <complex>

@@ -1,4 +1,7 @@
 // Orthonormal discrete cosine transform (type II) and its inverse, through the FFT.
+//
+// Not thread-safe: the transforms share the process-wide twiddle table of fft.h; call them from
+// one thread at a time.
 #pragma once
 
 #include "foundation/vetor.h"

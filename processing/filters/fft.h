@@ -1,4 +1,6 @@
 // Mixed-radix FFT of any length on caller-owned arrays, with one process-wide twiddle table.
+// The table is shared by every transform (and by fft_wrappers.h, dct.h, fft_correlation.h):
+// call them from one thread at a time.
 #pragma once
 
 namespace Quorvan {

@@ -1,5 +1,8 @@
 // Full linear cross-correlation and convolution through the FFT, and the symmetric phase-only
 // matched filter. Operands are zero-padded to powers of two.
+//
+// Not thread-safe: the transforms share the process-wide twiddle table of fft.h; call them from
+// one thread at a time.
 #pragma once
 
 #include "foundation/vetor.h"

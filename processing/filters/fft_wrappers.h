@@ -1,5 +1,8 @@
 // Fourier transforms of complex vectors and images, frequency shifts, padding and the lag
 // order of circular correlations.
+//
+// Not thread-safe: the transforms share the process-wide twiddle table of fft.h; call them from
+// one thread at a time.
 #pragma once
 
 #include <complex>
