@@ -436,49 +436,141 @@ void bilinear_row(const Sampler<Img>&, int, int, const RowMap&, typename Img::Pi
 
 }  // namespace avx2
 
-// Lines of a source along the axis that offset a walks, each behind one slot holding the outside
-// value: line(b)[0] is the outside value and line(b)[slot(a)] the sample at (a, b). The last two
-// lines are kept.
+// Lines of a source along the axis that offset a walks, as doubles, each behind one slot holding
+// the outside value and followed by a slot holding 0: line(b)[0] is the outside value,
+// line(b)[slot(a)] the sample at (a, b) and line(b)[zero()] is 0. The last two lines are kept.
 template <class Img>
 class Lines {
  public:
-  using Pixel = typename Img::Pixel;
-
-  Lines(const Img& im, const Border& br) : im_(im), br_(br) {
-    const int64_t n = br.along_a().size + 1;
-    for (auto& b : buf_) b.resize(n);
+  explicit Lines(const Img& im, const Border& br) : im_(im), br_(br), n_(br.along_a().size) {
+    for (auto& b : buf_) b.resize(n_ + 2);
   }
   int32_t slot(int64_t a) const { return static_cast<int32_t>(br_.along_a().resolve(a) + 1); }
+  int32_t zero() const { return static_cast<int32_t>(n_ + 1); }
   // The line of offset b; keep is a line the caller still holds.
-  const Pixel* line(int64_t b, const Pixel* keep = nullptr) {
+  const double* line(int64_t b, const double* keep = nullptr) {
     const int64_t o = br_.along_b().resolve(b);
     for (int k = 0; k < 2; k++)
       if (valid_[k] && key_[k] == o) return buf_[k].data();
     const int k = buf_[0].data() == keep ? 1 : 0;
-    fill(buf_[k], o);
+    fill(buf_[k].data(), o);
     key_[k] = o;
     valid_[k] = true;
     return buf_[k].data();
   }
 
  private:
-  void fill(std::vector<Pixel>& v, int64_t o) const {
-    const int64_t n = static_cast<int64_t>(v.size()) - 1;
+  void fill(double* v, int64_t o) const {
     v[0] = im_.backg;
+    v[n_ + 1] = 0;
     if (o < 0)
-      std::fill(v.begin() + 1, v.end(), im_.backg);
+      std::fill(v + 1, v + n_ + 1, static_cast<double>(im_.backg));
     else if (br_.straight)
-      std::copy(im_.rows[o], im_.rows[o] + n, v.begin() + 1);
+      std::copy(im_.rows[o], im_.rows[o] + n_, v + 1);
     else
-      for (int64_t i = 0; i < n; i++) v[i + 1] = im_.rows[i][o];
+      for (int64_t i = 0; i < n_; i++) v[i + 1] = im_.rows[i][o];
   }
 
   const Img& im_;
   Border br_;
-  std::vector<Pixel> buf_[2];
+  int64_t n_;
+  std::vector<double> buf_[2];
   int64_t key_[2] = {0, 0};
   bool valid_[2] = {false, false};
 };
+
+// A resampled value into a pixel: rounded and clamped to a byte, or rounded to float.
+VISTELMO_INLINE void put(unsigned char& p, double v) { p = round_to_byte(v); }
+VISTELMO_INLINE void put(float& p, double v) { p = static_cast<float>(v); }
+
+// Row loops over lines, out[k] = w0[k] l0[i0[k]] + w1[k] l1[i1[k]], sum[k] += line[i[k]] and
+// out[k] = sum[k] / count[k], where a null index table reads line[k] and a Spread of step 0
+// repeats its first value. The AVX2 forms take four k at a time with the same operations.
+struct Spread {
+  const double* v;
+  int step;
+  double operator[](int k) const { return v[k * step]; }
+};
+
+namespace avx2 {
+
+__attribute__((target("avx2"))) inline __m256d read(const double* line, const int32_t* i, int k) {
+  if (i == nullptr) return _mm256_loadu_pd(line + k);
+  return _mm256_i32gather_pd(line, _mm_loadu_si128(reinterpret_cast<const __m128i*>(i + k)), 8);
+}
+__attribute__((target("avx2"))) inline __m256d read(const Spread& s, int k) {
+  return s.step == 0 ? _mm256_set1_pd(s.v[0]) : _mm256_loadu_pd(s.v + k);
+}
+
+}  // namespace avx2
+
+VISTELMO_INLINE double read(const double* line, const int32_t* i, int k) {
+  return i == nullptr ? line[k] : line[i[k]];
+}
+
+namespace avx2 {
+
+template <class Pixel>
+__attribute__((target("avx2"))) void blend_row(Pixel* out, int n, const double* l0,
+                                               const int32_t* i0, Spread w0, const double* l1,
+                                               const int32_t* i1, Spread w1) {
+  int k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const __m256d a = _mm256_mul_pd(read(w0, k), read(l0, i0, k));
+    const __m256d b = _mm256_mul_pd(read(w1, k), read(l1, i1, k));
+    store(out + k, _mm256_add_pd(a, b));
+  }
+  for (; k < n; k++)
+    put(out[k], w0[k] * resample::read(l0, i0, k) + w1[k] * resample::read(l1, i1, k));
+}
+
+__attribute__((target("avx2"))) inline void add_row(double* sum, int n, const double* line,
+                                                    const int32_t* i) {
+  int k = 0;
+  for (; k + 4 <= n; k += 4)
+    _mm256_storeu_pd(sum + k, _mm256_add_pd(_mm256_loadu_pd(sum + k), read(line, i, k)));
+  for (; k < n; k++) sum[k] += resample::read(line, i, k);
+}
+
+template <class Pixel>
+__attribute__((target("avx2"))) void average_row(Pixel* out, int n, const double* sum,
+                                                 Spread count) {
+  int k = 0;
+  for (; k + 4 <= n; k += 4)
+    store(out + k, _mm256_div_pd(_mm256_loadu_pd(sum + k), read(count, k)));
+  for (; k < n; k++) put(out[k], sum[k] / count[k]);
+}
+
+}  // namespace avx2
+
+template <class Pixel>
+void blend_row(bool avx2, Pixel* out, int n, const double* l0, const int32_t* i0, Spread w0,
+               const double* l1, const int32_t* i1, Spread w1) {
+  if (avx2) return avx2::blend_row(out, n, l0, i0, w0, l1, i1, w1);
+  for (int k = 0; k < n; k++) put(out[k], w0[k] * read(l0, i0, k) + w1[k] * read(l1, i1, k));
+}
+
+inline void add_row(bool avx2, double* sum, int n, const double* line, const int32_t* i) {
+  if (avx2) return avx2::add_row(sum, n, line, i);
+  for (int k = 0; k < n; k++) sum[k] += read(line, i, k);
+}
+
+template <class Pixel>
+void average_row(bool avx2, Pixel* out, int n, const double* sum, Spread count) {
+  if (avx2) return avx2::average_row(out, n, sum, count);
+  for (int k = 0; k < n; k++) put(out[k], sum[k] / count[k]);
+}
+
+// A table of consecutive slots as the null table over its first slot's line position.
+inline const int32_t* table_or_run(const std::vector<int32_t>& at, int32_t& first) {
+  first = at.empty() ? 0 : at[0];
+  for (size_t k = 0; k < at.size(); k++)
+    if (at[k] != first + static_cast<int32_t>(k)) {
+      first = 0;
+      return at.data();
+    }
+  return nullptr;
+}
 
 }  // namespace resample
 }  // namespace vistelmo

@@ -1,9 +1,10 @@
 // Zoom passes about the centre, two-factor zoom and rotation with zoom.
 #include "processing/algebra/zoom.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "foundation/erro.h"
@@ -18,8 +19,7 @@ namespace rs = vistelmo::resample;
 
 constexpr double kPi = 3.14159265358979323846;
 
-inline void store(float& p, double v) { p = static_cast<float>(v); }
-inline void store(unsigned char& p, double v) { p = vistelmo::round_to_byte(v); }
+using rs::put;
 
 // Source offsets of each destination index when shrinking: first[k] .. first[k + 1] index
 // members, ascending. target(i) gives the destination of source index i, or -1.
@@ -86,7 +86,7 @@ void pass_x_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
         double sum = 0;
         for (int m = g.first[k]; m < g.first[k + 1]; m++)
           sum += s(static_cast<int64_t>(g.members[m]) - a.cc, y);
-        store(row[k], sum / g.count(k));
+        put(row[k], sum / g.count(k));
       }
     }
     return;
@@ -98,37 +98,42 @@ void pass_x_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
       const double xs = (static_cast<double>(k) - b.cc) / f;
       const int ix = rs::floor_index(xs);
       const double dx = xs - ix;
-      store(row[k], (1 - dx) * s(ix, y) + dx * s(ix + static_cast<int64_t>(1), y));
+      put(row[k], (1 - dx) * s(ix, y) + dx * s(ix + static_cast<int64_t>(1), y));
     }
   }
 }
 
-// Fast: source lines along x behind the outside value, the columns resolved once.
+// Fast: source lines along x, the columns resolved once into index tables.
 template <class Img>
-VISTELMO_INLINE void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
+void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
+  using Pixel = typename Img::Pixel;
   const int nl = b.nl, nc = b.nc;
+  const bool avx2 = rs::use_avx2();
   rs::Lines<Img> lines(a, br);
   if (f < 1) {
+    // Rank r of every group in table r; groups with fewer members add the zero slot.
     const Groups g = column_groups(a, b, f);
-    std::vector<int32_t> at(g.members.size()), empty(nc, 0);
-    for (size_t m = 0; m < at.size(); m++)
-      at[m] = lines.slot(static_cast<int64_t>(g.members[m]) - a.cc);
-    for (int k = 0; k < nc; k++)
+    int ranks = 0;
+    for (int k = 0; k < nc; k++) ranks = std::max(ranks, g.count(k));
+    std::vector<int32_t> at(static_cast<size_t>(ranks) * nc, lines.zero());
+    std::vector<double> count(nc), sum(nc);
+    std::vector<std::pair<int, int32_t>> empty;
+    for (int k = 0; k < nc; k++) {
+      count[k] = g.count(k);
+      for (int m = g.first[k]; m < g.first[k + 1]; m++)
+        at[static_cast<size_t>(m - g.first[k]) * nc + k] =
+            lines.slot(static_cast<int64_t>(g.members[m]) - a.cc);
       if (g.count(k) == 0)
-        empty[k] = lines.slot(rs::round_index((static_cast<double>(k) - b.cc) / f));
+        empty.emplace_back(k, lines.slot(rs::round_index((static_cast<double>(k) - b.cc) / f)));
+    }
     for (int l = 0; l < nl; l++) {
-      const auto* src = lines.line(static_cast<int64_t>(b.lc) - l);
-      typename Img::Pixel* row = b.rows[l];
-      for (int k = 0; k < nc; k++) {
-        const int first = g.first[k], last = g.first[k + 1];
-        if (first == last) {
-          row[k] = src[empty[k]];
-          continue;
-        }
-        double sum = 0;
-        for (int m = first; m < last; m++) sum += src[at[m]];
-        store(row[k], sum / (last - first));
-      }
+      const double* src = lines.line(static_cast<int64_t>(b.lc) - l);
+      Pixel* row = b.rows[l];
+      std::fill(sum.begin(), sum.end(), 0.0);
+      for (int r = 0; r < ranks; r++)
+        rs::add_row(avx2, sum.data(), nc, src, &at[size_t{1} * r * nc]);
+      rs::average_row(avx2, row, nc, sum.data(), rs::Spread{count.data(), 1});
+      for (const auto& e : empty) row[e.first] = static_cast<Pixel>(src[e.second]);
     }
     return;
   }
@@ -143,9 +148,9 @@ VISTELMO_INLINE void pass_x_fast(const Img& a, Img& b, double f, const rs::Borde
     i1[k] = lines.slot(ix + static_cast<int64_t>(1));
   }
   for (int l = 0; l < nl; l++) {
-    const auto* src = lines.line(static_cast<int64_t>(b.lc) - l);
-    typename Img::Pixel* row = b.rows[l];
-    for (int k = 0; k < nc; k++) store(row[k], w0[k] * src[i0[k]] + w1[k] * src[i1[k]]);
+    const double* src = lines.line(static_cast<int64_t>(b.lc) - l);
+    rs::blend_row(avx2, b.rows[l], nc, src, i0.data(), rs::Spread{w0.data(), 1}, src, i1.data(),
+                  rs::Spread{w1.data(), 1});
   }
 }
 
@@ -168,7 +173,7 @@ void pass_y_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
         double sum = 0;
         for (int m = g.first[l]; m < g.first[l + 1]; m++)
           sum += s(x, static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
-        store(row[k], sum / g.count(l));
+        put(row[k], sum / g.count(l));
       }
     }
     return;
@@ -180,35 +185,40 @@ void pass_y_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
     typename Img::Pixel* row = b.rows[l];
     for (int k = 0; k < nc; k++) {
       const int64_t x = static_cast<int64_t>(k) - b.cc;
-      store(row[k], (1 - dy) * s(x, iy) + dy * s(x, iy + static_cast<int64_t>(1)));
+      put(row[k], (1 - dy) * s(x, iy) + dy * s(x, iy + static_cast<int64_t>(1)));
     }
   }
 }
 
 // Fast: the destination row's source lines along x, the columns resolved once.
 template <class Img>
-VISTELMO_INLINE void pass_y_fast(const Img& a, Img& b, double f, const rs::Border& br) {
+void pass_y_fast(const Img& a, Img& b, double f, const rs::Border& br) {
+  using Pixel = typename Img::Pixel;
   const int nl = b.nl, nc = b.nc;
+  const bool avx2 = rs::use_avx2();
   rs::Lines<Img> lines(a, br);
   std::vector<int32_t> at(nc);
   for (int k = 0; k < nc; k++) at[k] = lines.slot(static_cast<int64_t>(k) - b.cc);
+  int32_t first;
+  const int32_t* table = rs::table_or_run(at, first);
   if (f < 1) {
     const Groups g = row_groups(a, b, f);
     std::vector<double> sum(nc);
     for (int l = 0; l < nl; l++) {
       const int64_t t = static_cast<int64_t>(b.lc) - l;
-      typename Img::Pixel* row = b.rows[l];
+      Pixel* row = b.rows[l];
       if (g.count(l) == 0) {
-        const auto* src = lines.line(rs::round_index(static_cast<double>(t) / f));
-        for (int k = 0; k < nc; k++) row[k] = src[at[k]];
+        const double* src = lines.line(rs::round_index(static_cast<double>(t) / f));
+        for (int k = 0; k < nc; k++) row[k] = static_cast<Pixel>(src[at[k]]);
         continue;
       }
       std::fill(sum.begin(), sum.end(), 0.0);
       for (int m = g.first[l]; m < g.first[l + 1]; m++) {
-        const auto* src = lines.line(static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
-        for (int k = 0; k < nc; k++) sum[k] += src[at[k]];
+        const double* src = lines.line(static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
+        rs::add_row(avx2, sum.data(), nc, src + first, table);
       }
-      for (int k = 0; k < nc; k++) store(row[k], sum[k] / g.count(l));
+      const double count = g.count(l);
+      rs::average_row(avx2, row, nc, sum.data(), rs::Spread{&count, 0});
     }
     return;
   }
@@ -216,10 +226,10 @@ VISTELMO_INLINE void pass_y_fast(const Img& a, Img& b, double f, const rs::Borde
     const double ys = (static_cast<double>(b.lc) - l) / f;
     const int iy = rs::floor_index(ys);
     const double dy = ys - iy, w0 = 1 - dy;
-    const auto* s0 = lines.line(iy);
-    const auto* s1 = lines.line(iy + static_cast<int64_t>(1), s0);
-    typename Img::Pixel* row = b.rows[l];
-    for (int k = 0; k < nc; k++) store(row[k], w0 * s0[at[k]] + dy * s1[at[k]]);
+    const double* s0 = lines.line(iy);
+    const double* s1 = lines.line(iy + static_cast<int64_t>(1), s0);
+    rs::blend_row(avx2, b.rows[l], nc, s0 + first, table, rs::Spread{&w0, 0}, s1 + first, table,
+                  rs::Spread{&dy, 0});
   }
 }
 
@@ -244,12 +254,10 @@ void run_pass(Axis axis, const Img& a, Img& b, double f, char borda) {
       pass_y_plain(*src, b, f, s);
     return;
   }
-  rs::dispatch([&]() VISTELMO_INLINE_LAMBDA {
-    if (axis == Axis::kX)
-      pass_x_fast(*src, b, f, s.border());
-    else
-      pass_y_fast(*src, b, f, s.border());
-  });
+  if (axis == Axis::kX)
+    pass_x_fast(*src, b, f, s.border());
+  else
+    pass_y_fast(*src, b, f, s.border());
 }
 
 void check_border(char borda) {
@@ -268,10 +276,10 @@ void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda) {
       typename Img::Pixel* row = b.rows[l];
       for (int c = 0; c < b.nc(); c++) {
         const double u = (static_cast<double>(c) - b.cc) / f;
-        store(row[c], rs::bilinear<false>(s, u * C + v * S, v * C - u * S,
-                                          [](double dx, double dy, const auto& q) {
-                                            return rs::blend(rs::weights(dx, dy), q);
-                                          }));
+        put(row[c], rs::bilinear<false>(s, u * C + v * S, v * C - u * S,
+                                        [](double dx, double dy, const auto& q) {
+                                          return rs::blend(rs::weights(dx, dy), q);
+                                        }));
       }
     }
     return;
@@ -285,7 +293,7 @@ void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda) {
       rs::avx2::bilinear_row(s, from, to, m, row);
     else
       rs::bilinear_row(s, from, to, m, [&](int c, double dx, double dy, const auto& q) {
-        store(row[c], rs::blend(rs::weights(dx, dy), q));
+        put(row[c], rs::blend(rs::weights(dx, dy), q));
       });
   });
 }

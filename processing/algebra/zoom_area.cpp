@@ -75,19 +75,25 @@ int scaled_size(double v) {
   return static_cast<int>(r);
 }
 
-IMGFLT two_pass(IMGFLT& a, int N, int M, double fatl, double fatc) {
+// The zoomed image as a resized to N x M and filled: a fresh frame, or a's centre and outside
+// value when the size stays.
+IMGFLT two_pass(const IMGFLT& a, int N, int M, double fatl, double fatc) {
+  IMGFLT r(N, M);
+  if (a.nl == N && a.nc == M && (a.data != nullptr || N < 1 || M < 1)) {
+    r.lc = a.lc;
+    r.cc = a.cc;
+    r.backg = a.backg;
+  }
   if (fatl < fatc) {
     IMGFLT t(a.nl, M);
     ZoomF::zoomc(a, t, fatc);
-    a.resize(N, M);
-    ZoomF::zooml(t, a, fatl);
+    ZoomF::zooml(t, r, fatl);
   } else {
     IMGFLT t(N, a.nc);
     ZoomF::zooml(a, t, fatl);
-    a.resize(N, M);
-    ZoomF::zoomc(t, a, fatc);
+    ZoomF::zoomc(t, r, fatc);
   }
-  return a;
+  return r;
 }
 
 }  // namespace
@@ -134,14 +140,18 @@ void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
   if (fast) {
     rs::Lines<IMGFLT> lines(a, clamped(a));
     std::vector<int32_t> i0(b.nc()), i1(b.nc());
+    std::vector<double> w0(b.nc()), w1(b.nc());
     for (int c = 0; c < b.nc(); c++) {
       i0[c] = lines.slot(taps[c].i);
       i1[c] = lines.slot(taps[c].i + static_cast<int64_t>(1));
+      w0[c] = 1 - taps[c].t;
+      w1[c] = taps[c].t;
     }
+    const bool avx2 = rs::use_avx2();
     for (int l = 0; l < b.nl(); l++) {
-      const float* src = lines.line(l);
-      float* dst = b.rows[l];
-      for (int c = 0; c < b.nc(); c++) dst[c] = blend(taps[c].t, src[i0[c]], src[i1[c]]);
+      const double* src = lines.line(l);
+      rs::blend_row(avx2, b.rows[l], b.nc(), src, i0.data(), rs::Spread{w0.data(), 1}, src,
+                    i1.data(), rs::Spread{w1.data(), 1});
     }
     return;
   }
@@ -179,12 +189,16 @@ void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
     rs::Lines<IMGFLT> lines(a, clamped(a));
     std::vector<int32_t> at(b.nc());
     for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
+    int32_t first;
+    const int32_t* table = rs::table_or_run(at, first);
+    const bool avx2 = rs::use_avx2();
     for (int l = 0; l < b.nl(); l++) {
       const Tap tap = interp_tap(l, f);
-      const float* s0 = lines.line(tap.i);
-      const float* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
-      float* dst = b.rows[l];
-      for (int c = 0; c < b.nc(); c++) dst[c] = blend(tap.t, s0[at[c]], s1[at[c]]);
+      const double* s0 = lines.line(tap.i);
+      const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
+      const double w0 = 1 - tap.t;
+      rs::blend_row(avx2, b.rows[l], b.nc(), s0 + first, table, rs::Spread{&w0, 0}, s1 + first,
+                    table, rs::Spread{&tap.t, 0});
     }
     return;
   }
