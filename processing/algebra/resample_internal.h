@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -550,9 +551,15 @@ __attribute__((target("avx2"))) inline void add_row(double* sum, int n, const do
 }
 
 template <class Pixel>
-__attribute__((target("avx2"))) void average_row(Pixel* out, int n, const double* sum,
-                                                 Spread count) {
+__attribute__((target("avx2"))) void average_row(Pixel* out, int n, const double* sum, Spread count,
+                                                 Spread inverse) {
   int k = 0;
+  if (inverse.v != nullptr) {
+    for (; k + 4 <= n; k += 4)
+      store(out + k, _mm256_mul_pd(_mm256_loadu_pd(sum + k), read(inverse, k)));
+    for (; k < n; k++) put(out[k], sum[k] * inverse[k]);
+    return;
+  }
   for (; k + 4 <= n; k += 4)
     store(out + k, _mm256_div_pd(_mm256_loadu_pd(sum + k), read(count, k)));
   for (; k < n; k++) put(out[k], sum[k] / count[k]);
@@ -572,10 +579,23 @@ inline void add_row(bool avx2, double* sum, int n, const double* line, const int
   for (int k = 0; k < n; k++) sum[k] += read(line, i, k);
 }
 
+// inverse, when its v is not null, holds 1 / count[k] for counts that are powers of two (or 0):
+// then the product is the quotient exactly.
 template <class Pixel>
-void average_row(bool avx2, Pixel* out, int n, const double* sum, Spread count) {
-  if (avx2) return avx2::average_row(out, n, sum, count);
-  for (int k = 0; k < n; k++) put(out[k], sum[k] / count[k]);
+void average_row(bool avx2, Pixel* out, int n, const double* sum, Spread count, Spread inverse) {
+  if (avx2) return avx2::average_row(out, n, sum, count, inverse);
+  if (inverse.v != nullptr)
+    for (int k = 0; k < n; k++) put(out[k], sum[k] * inverse[k]);
+  else
+    for (int k = 0; k < n; k++) put(out[k], sum[k] / count[k]);
+}
+
+// 1 / c when c is a power of two (or 0, whose quotients are not used), false otherwise.
+inline bool exact_inverse(double c, double& inverse) {
+  int e;
+  if (c != 0 && std::frexp(c, &e) != 0.5) return false;
+  inverse = 1 / c;
+  return true;
 }
 
 // A table of consecutive slots as the null table over its first slot's line position.

@@ -118,8 +118,11 @@ void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
     std::vector<int32_t> at(static_cast<size_t>(ranks) * nc, lines.zero());
     std::vector<double> count(nc), sum(nc);
     std::vector<std::pair<int, int32_t>> empty;
+    std::vector<double> inverse(nc);
+    bool exact = true;
     for (int k = 0; k < nc; k++) {
       count[k] = g.count(k);
+      exact = rs::exact_inverse(count[k], inverse[k]) && exact;
       for (int m = g.first[k]; m < g.first[k + 1]; m++)
         at[static_cast<size_t>(m - g.first[k]) * nc + k] =
             lines.slot(static_cast<int64_t>(g.members[m]) - a.cc);
@@ -132,7 +135,8 @@ void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
       std::fill(sum.begin(), sum.end(), 0.0);
       for (int r = 0; r < ranks; r++)
         rs::add_row(avx2, sum.data(), nc, src, &at[size_t{1} * r * nc]);
-      rs::average_row(avx2, row, nc, sum.data(), rs::Spread{count.data(), 1});
+      rs::average_row(avx2, row, nc, sum.data(), rs::Spread{count.data(), 1},
+                      rs::Spread{exact ? inverse.data() : nullptr, 1});
       for (const auto& e : empty) row[e.first] = static_cast<Pixel>(src[e.second]);
     }
     return;
@@ -218,7 +222,10 @@ void pass_y_fast(const Img& a, Img& b, double f, const rs::Border& br) {
         rs::add_row(avx2, sum.data(), nc, src + first, table);
       }
       const double count = g.count(l);
-      rs::average_row(avx2, row, nc, sum.data(), rs::Spread{&count, 0});
+      double inverse;
+      const bool exact = rs::exact_inverse(count, inverse);
+      rs::average_row(avx2, row, nc, sum.data(), rs::Spread{&count, 0},
+                      rs::Spread{exact ? &inverse : nullptr, 0});
     }
     return;
   }
