@@ -28,24 +28,6 @@ inline bool fast() { return tier() != Tier::kPlain; }
 bool use_avx2();
 
 #define VISTELMO_INLINE inline __attribute__((always_inline))
-#define VISTELMO_INLINE_LAMBDA __attribute__((always_inline))
-
-// fn() with the instruction set of the tier: a clone for AVX2 picked at run time.
-template <class Fn>
-__attribute__((target("avx2"))) void run_avx2(const Fn& fn) {
-  fn();
-}
-template <class Fn>
-void run_portable(const Fn& fn) {
-  fn();
-}
-template <class Fn>
-void dispatch(const Fn& fn) {
-  if (use_avx2())
-    run_avx2(fn);
-  else
-    run_portable(fn);
-}
 
 constexpr double kFar = 1073741824.0;
 
