@@ -107,6 +107,22 @@ TEST(ResampleBorder, ErrorAndUnknownModesFailAsTheElementAccess) {
   EXPECT_ERRO(ZoomF::zoomy(IMGFLT(a), b, 0.5, 'e'), "Indice invalido", "");
 }
 
+// A destination of about the source's size times the factors, centred somewhere inside.
+template <class Img>
+Img destination(const Shape& sh, double fx, double fy) {
+  Img b(static_cast<int>(sh.nl * fy) + 1, static_cast<int>(sh.nc * fx) + 2);
+  b.lc = b.nl / 2;
+  b.cc = b.nc / 3;
+  b.backg = 9;
+  return b;
+}
+
+// Trace text of a case.
+std::string label(const Shape& sh, double u, double v) {
+  return std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " + std::to_string(u) + " " +
+         std::to_string(v);
+}
+
 const double kAngles[] = {0, 90, 180, -45, 30, 17.3, 270};
 const double kFactors[] = {1, 0.5, 1.0 / 3, 2.5, 0.7, 4};
 
@@ -136,36 +152,21 @@ TEST(ResampleTiers, RotationWithZoomAgreesOnEveryTier) {
     const IMGFLT f = shaped<IMGFLT>(sh, 9);
     for (double deg : kAngles)
       for (double fac : kFactors) {
-        SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " +
-                     std::to_string(deg) + " " + std::to_string(fac));
+        SCOPED_TRACE(label(sh, deg, fac));
         for (char mode : {'C', 'X'})
           expect_tiers_agree([&] {
-            IMGGRY r(sh.nl + 3, sh.nc + 6);
-            r.lc = 1;
-            r.cc = sh.nc / 2;
+            IMGGRY r = destination<IMGGRY>(sh, 1.5, 1);
             rotzoom(g, r, deg, fac, mode);
             return r;
           });
         for (char mode : kModes)
           expect_tiers_agree([&] {
-            IMGFLT r(sh.nl + 1, sh.nc + 5);
-            r.lc = sh.nl / 2;
-            r.cc = 2;
+            IMGFLT r = destination<IMGFLT>(sh, 1, 1.5);
             rotzoom(f, r, deg, fac, mode);
             return r;
           });
       }
   }
-}
-
-// A destination of about the source's size times the factors, centred somewhere inside.
-template <class Img>
-Img destination(const Shape& sh, double fx, double fy) {
-  Img b(static_cast<int>(sh.nl * fy) + 1, static_cast<int>(sh.nc * fx) + 2);
-  b.lc = b.nl / 2;
-  b.cc = b.nc / 3;
-  b.backg = 9;
-  return b;
 }
 
 TEST(ResampleTiers, ZoomPassesAgreeOnEveryTier) {
@@ -174,8 +175,7 @@ TEST(ResampleTiers, ZoomPassesAgreeOnEveryTier) {
     const IMGFLT f = shaped<IMGFLT>(sh, 11);
     for (double fx : kFactors)
       for (double fy : kFactors) {
-        SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " +
-                     std::to_string(fx) + " " + std::to_string(fy));
+        SCOPED_TRACE(label(sh, fx, fy));
         for (char mode : {'C', 'X'})
           expect_tiers_agree([&] {
             IMGGRY b = destination<IMGGRY>(sh, fx, fy);
@@ -206,8 +206,7 @@ TEST(ResampleTiers, SizedZoomsAgreeOnEveryTier) {
     const IMGFLT f = shaped<IMGFLT>(sh, 13);
     for (double fx : kFactors)
       for (double fy : kFactors) {
-        SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " +
-                     std::to_string(fx) + " " + std::to_string(fy));
+        SCOPED_TRACE(label(sh, fx, fy));
         const int nl = std::max(1, static_cast<int>(sh.nl * fy + 0.5));
         const int nc = std::max(1, static_cast<int>(sh.nc * fx + 0.5));
         expect_tiers_agree([&] { return zoomnp(f, nl, nc); });
