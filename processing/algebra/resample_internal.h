@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -314,11 +315,6 @@ void tiles(int nl, int nc, Fn fn) {
 // each with the scalar form's operations in its order.
 namespace avx2 {
 
-// Whether Img has these forms.
-template <class Img>
-constexpr bool kRow = std::is_same_v<typename Img::Pixel, unsigned char> ||
-                      std::is_same_v<typename Img::Pixel, float>;
-
 __attribute__((target("avx2"))) inline __m256d clamp_far(__m256d v) {
   return _mm256_min_pd(_mm256_max_pd(v, _mm256_set1_pd(-kFar)), _mm256_set1_pd(kFar));
 }
@@ -357,9 +353,57 @@ __attribute__((target("avx2"))) inline __m256d load(const float* p) {
   return _mm256_cvtps_pd(_mm_loadu_ps(p));
 }
 
-template <class Img, std::enable_if_t<kRow<Img>, int> = 0>
+// Four bilinear blends into out: in double, rounded as the pixel type is stored.
+template <class Pixel>
+__attribute__((target("avx2"))) void blend4(Pixel* out, __m256d dx, __m256d dy, const Pixel* s00,
+                                            const Pixel* s01, const Pixel* s10, const Pixel* s11) {
+  const __m256d one = _mm256_set1_pd(1.0);
+  const __m256d ex = _mm256_sub_pd(one, dx), ey = _mm256_sub_pd(one, dy);
+  __m256d v = _mm256_mul_pd(_mm256_mul_pd(ex, ey), load(s00));
+  v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(ex, dy), load(s01)));
+  v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(dx, ey), load(s10)));
+  v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(dx, dy), load(s11)));
+  store(out, v);
+}
+
+// Complex pixels: each part in single precision, the weights rounded to float, each product and
+// sum rounded.
+__attribute__((target("avx2"))) inline void blend4(std::complex<float>* out, __m256d dx, __m256d dy,
+                                                   const std::complex<float>* s00,
+                                                   const std::complex<float>* s01,
+                                                   const std::complex<float>* s10,
+                                                   const std::complex<float>* s11) {
+  const __m256d one = _mm256_set1_pd(1.0);
+  const __m256d ex = _mm256_sub_pd(one, dx), ey = _mm256_sub_pd(one, dy);
+  const __m128 w00 = _mm256_cvtpd_ps(_mm256_mul_pd(ex, ey));
+  const __m128 w01 = _mm256_cvtpd_ps(_mm256_mul_pd(ex, dy));
+  const __m128 w10 = _mm256_cvtpd_ps(_mm256_mul_pd(dx, ey));
+  const __m128 w11 = _mm256_cvtpd_ps(_mm256_mul_pd(dx, dy));
+  // Four pixels as their real parts and their imaginary parts.
+  auto parts = [](const std::complex<float>* p, __m128& re, __m128& im) {
+    const __m128 lo = _mm_loadu_ps(reinterpret_cast<const float*>(p));
+    const __m128 hi = _mm_loadu_ps(reinterpret_cast<const float*>(p) + 4);
+    re = _mm_shuffle_ps(lo, hi, 0x88);
+    im = _mm_shuffle_ps(lo, hi, 0xDD);
+  };
+  __m128 r00, i00, r01, i01, r10, i10, r11, i11;
+  parts(s00, r00, i00);
+  parts(s01, r01, i01);
+  parts(s10, r10, i10);
+  parts(s11, r11, i11);
+  __m128 re = _mm_mul_ps(w00, r00), im = _mm_mul_ps(w00, i00);
+  re = _mm_add_ps(re, _mm_mul_ps(w01, r01)), im = _mm_add_ps(im, _mm_mul_ps(w01, i01));
+  re = _mm_add_ps(re, _mm_mul_ps(w10, r10)), im = _mm_add_ps(im, _mm_mul_ps(w10, i10));
+  re = _mm_add_ps(re, _mm_mul_ps(w11, r11)), im = _mm_add_ps(im, _mm_mul_ps(w11, i11));
+  float* o = reinterpret_cast<float*>(out);
+  _mm_storeu_ps(o, _mm_unpacklo_ps(re, im));
+  _mm_storeu_ps(o + 4, _mm_unpackhi_ps(re, im));
+}
+
+template <class Img, class Store>
 __attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int from, int to,
-                                                  const RowMap& m, typename Img::Pixel* out) {
+                                                  const RowMap& m, typename Img::Pixel* out,
+                                                  Store tail) {
   using Pixel = typename Img::Pixel;
   alignas(32) int ix[kBlock], iy[kBlock];
   alignas(32) double dx[kBlock], dy[kBlock];
@@ -380,26 +424,12 @@ __attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int fro
       const Quad<Pixel> q = quad<true>(s, ix[k], iy[k]);
       s00[k] = q.s00, s01[k] = q.s01, s10[k] = q.s10, s11[k] = q.s11;
     }
-    const __m256d one = _mm256_set1_pd(1.0);
-    for (int k = 0; k < w; k += 4) {
-      const __m256d ddx = _mm256_load_pd(dx + k), ddy = _mm256_load_pd(dy + k);
-      const __m256d ex = _mm256_sub_pd(one, ddx), ey = _mm256_sub_pd(one, ddy);
-      __m256d v = _mm256_mul_pd(_mm256_mul_pd(ex, ey), load(s00 + k));
-      v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(ex, ddy), load(s01 + k)));
-      v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(ddx, ey), load(s10 + k)));
-      v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(ddx, ddy), load(s11 + k)));
-      store(out + c0 + k, v);
-    }
+    for (int k = 0; k < w; k += 4)
+      blend4(out + c0 + k, _mm256_load_pd(dx + k), _mm256_load_pd(dy + k), s00 + k, s01 + k,
+             s10 + k, s11 + k);
   }
   // The last columns one at a time.
-  vistelmo::resample::bilinear_row(s, whole, to, m,
-                                   [&](int c, double ddx, double ddy, const Quad<Pixel>& q) {
-                                     const double v = blend(weights(ddx, ddy), q);
-                                     if constexpr (std::is_same_v<Pixel, float>)
-                                       out[c] = static_cast<float>(v);
-                                     else
-                                       out[c] = round_to_byte(v);
-                                   });
+  vistelmo::resample::bilinear_row(s, whole, to, m, tail);
 }
 
 // round_index of four values.
@@ -428,10 +458,6 @@ __attribute__((target("avx2"))) void nearest_row(const Sampler<Img>& s, int from
   vistelmo::resample::nearest_row(s, whole, to, m,
                                   [&](int c, typename Img::Pixel v) { out[c] = v; });
 }
-
-// Never called: the other pixel types take the scalar loops.
-template <class Img, std::enable_if_t<!kRow<Img>, int> = 0>
-void bilinear_row(const Sampler<Img>&, int, int, const RowMap&, typename Img::Pixel*) {}
 
 }  // namespace avx2
 

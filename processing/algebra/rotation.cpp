@@ -88,16 +88,15 @@ void rotate_into(Img& r, const Img& a, char borda, double C, double S, char inte
     const double y = static_cast<double>(r.lc) - l;
     typename Img::Pixel* row = r.rows[l];
     const rs::RowMap m{static_cast<double>(r.cc), 1.0, C, S, y * S, y * C};
+    auto put = [&](int c, double dx, double dy, const auto& q) { row[c] = blend(dx, dy, q); };
     if (interp == 'n' && avx2)
       rs::avx2::nearest_row(s, from, to, m, row);
     else if (interp == 'n')
       rs::nearest_row(s, from, to, m, [&](int c, typename Img::Pixel v) { row[c] = v; });
-    else if (rs::avx2::kRow<Img> && avx2)
-      rs::avx2::bilinear_row(s, from, to, m, row);
+    else if (avx2)
+      rs::avx2::bilinear_row(s, from, to, m, row, put);
     else
-      rs::bilinear_row(s, from, to, m, [&](int c, double dx, double dy, const auto& q) {
-        row[c] = blend(dx, dy, q);
-      });
+      rs::bilinear_row(s, from, to, m, put);
   });
 }
 

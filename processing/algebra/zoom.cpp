@@ -296,12 +296,13 @@ void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda) {
     const double v = (static_cast<double>(b.lc) - l) / f;
     typename Img::Pixel* row = b.rows[l];
     const rs::RowMap m{static_cast<double>(b.cc), f, C, S, v * S, v * C};
+    auto store = [&](int c, double dx, double dy, const auto& q) {
+      put(row[c], rs::blend(rs::weights(dx, dy), q));
+    };
     if (avx2)
-      rs::avx2::bilinear_row(s, from, to, m, row);
+      rs::avx2::bilinear_row(s, from, to, m, row, store);
     else
-      rs::bilinear_row(s, from, to, m, [&](int c, double dx, double dy, const auto& q) {
-        put(row[c], rs::blend(rs::weights(dx, dy), q));
-      });
+      rs::bilinear_row(s, from, to, m, store);
   });
 }
 
