@@ -153,7 +153,16 @@ class Sampler {
   using Pixel = typename Img::Pixel;
 
   Sampler(const Img& im, char mode)
-      : rows_(im.rows), backg_(im.backg), border_(border_of(mode, frame_of(im))) {}
+      : rows_(im.rows), backg_(im.backg), border_(border_of(mode, frame_of(im))) {
+    // Rows evenly spaced in one block, offsets within an int: pixel (l, c) at l * stride + c.
+    const int64_t nl = border_.row.size;
+    if (nl < 1 || border_.col.size < 1) return;
+    const int64_t stride = nl > 1 ? rows_[1] - rows_[0] : border_.col.size;
+    if (stride < border_.col.size || nl * stride >= (int64_t{1} << 31)) return;
+    for (int64_t l = 0; l < nl; l++)
+      if (rows_[l] != rows_[0] + l * stride) return;
+    stride_ = stride;
+  }
   Pixel operator()(int64_t a, int64_t b) const {
     const int64_t l = border_.row.resolve(border_.straight ? b : a);
     const int64_t c = border_.col.resolve(border_.straight ? a : b);
@@ -162,11 +171,14 @@ class Sampler {
   const Border& border() const { return border_; }
   Pixel* const* rows() const { return rows_; }
   Pixel backg() const { return backg_; }
+  // The row spacing of the block, or -1 when the rows are not one evenly spaced block.
+  int64_t stride() const { return stride_; }
 
  private:
   Pixel* const* rows_;
   Pixel backg_;
   Border border_;
+  int64_t stride_ = -1;
 };
 
 // The four samples around (ix, iy): s00 at (ix, iy), s01 at (ix, iy + 1), s10 at (ix + 1, iy),
@@ -353,6 +365,37 @@ __attribute__((target("avx2"))) inline __m256d load(const float* p) {
   return _mm256_cvtps_pd(_mm_loadu_ps(p));
 }
 
+// Offsets in the block of a straight sampler (row origin - iy, column origin + ix) for four
+// positions, and a mask of those whose rows l - up .. l and columns c .. c + right all lie
+// inside. Usable when block() holds.
+template <class Img>
+bool block(const Sampler<Img>& s) {
+  const Border& br = s.border();
+  constexpr double kNear = kFar / 2;
+  return br.straight && s.stride() >= 0 && br.row.origin > -kNear && br.row.origin < kNear &&
+         br.col.origin > -kNear && br.col.origin < kNear;
+}
+
+template <class Img>
+__attribute__((target("avx2"))) int offsets4(const Sampler<Img>& s, const int* ix, const int* iy,
+                                             int up, int right, int* off) {
+  const Border& br = s.border();
+  const __m128i l = _mm_sub_epi32(_mm_set1_epi32(static_cast<int>(br.row.origin)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(iy)));
+  const __m128i c = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(br.col.origin)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(ix)));
+  const __m128i rows =
+      _mm_and_si128(_mm_cmpgt_epi32(l, _mm_set1_epi32(up - 1)),
+                    _mm_cmpgt_epi32(_mm_set1_epi32(static_cast<int>(br.row.size)), l));
+  const __m128i cols =
+      _mm_and_si128(_mm_cmpgt_epi32(c, _mm_set1_epi32(-1)),
+                    _mm_cmpgt_epi32(_mm_set1_epi32(static_cast<int>(br.col.size) - right), c));
+  _mm_storeu_si128(
+      reinterpret_cast<__m128i*>(off),
+      _mm_add_epi32(_mm_mullo_epi32(l, _mm_set1_epi32(static_cast<int>(s.stride()))), c));
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(rows, cols)));
+}
+
 // Four bilinear blends into out: in double, rounded as the pixel type is stored.
 template <class Pixel>
 __attribute__((target("avx2"))) void blend4(Pixel* out, __m256d dx, __m256d dy, const Pixel* s00,
@@ -409,6 +452,9 @@ __attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int fro
   alignas(32) double dx[kBlock], dy[kBlock];
   alignas(32) Pixel s00[kBlock], s01[kBlock], s10[kBlock], s11[kBlock];
   const int whole = from + ((to - from) & ~3);
+  const bool linear = block(s);
+  const Pixel* base = linear ? s.rows()[0] : nullptr;
+  const int64_t stride = s.stride();
   for (int c0 = from; c0 < whole; c0 += kBlock) {
     const int w = whole - c0 < kBlock ? whole - c0 : kBlock;
     for (int k = 0; k < w; k += 4) {
@@ -420,9 +466,17 @@ __attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int fro
       _mm256_store_pd(dx + k, _mm256_sub_pd(xs, fx));
       _mm256_store_pd(dy + k, _mm256_sub_pd(ys, fy));
     }
-    for (int k = 0; k < w; k++) {
-      const Quad<Pixel> q = quad<true>(s, ix[k], iy[k]);
-      s00[k] = q.s00, s01[k] = q.s01, s10[k] = q.s10, s11[k] = q.s11;
+    for (int k = 0; k < w; k += 4) {
+      alignas(16) int off[4];
+      const int inside = linear ? offsets4(s, ix + k, iy + k, 1, 1, off) : 0;
+      for (int j = 0; j < 4; j++)
+        if (inside >> j & 1) {
+          const Pixel* p = base + off[j];
+          s00[k + j] = p[0], s10[k + j] = p[1], s01[k + j] = p[-stride], s11[k + j] = p[1 - stride];
+        } else {
+          const Quad<Pixel> q = quad<true>(s, ix[k + j], iy[k + j]);
+          s00[k + j] = q.s00, s01[k + j] = q.s01, s10[k + j] = q.s10, s11[k + j] = q.s11;
+        }
     }
     for (int k = 0; k < w; k += 4)
       blend4(out + c0 + k, _mm256_load_pd(dx + k), _mm256_load_pd(dy + k), s00 + k, s01 + k,
@@ -448,12 +502,17 @@ __attribute__((target("avx2"))) void nearest_row(const Sampler<Img>& s, int from
                                                  const RowMap& m, typename Img::Pixel* out) {
   alignas(16) int ix[4], iy[4];
   const int whole = from + ((to - from) & ~3);
+  const bool linear = block(s);
+  const auto* base = linear ? s.rows()[0] : nullptr;
   for (int c = from; c < whole; c += 4) {
     __m256d xs, ys;
     at(m, c, xs, ys);
     _mm_store_si128(reinterpret_cast<__m128i*>(ix), round_index(xs));
     _mm_store_si128(reinterpret_cast<__m128i*>(iy), round_index(ys));
-    for (int k = 0; k < 4; k++) out[c + k] = single<true>(s, ix[k], iy[k]);
+    alignas(16) int off[4];
+    const int inside = linear ? offsets4(s, ix, iy, 0, 0, off) : 0;
+    for (int k = 0; k < 4; k++)
+      out[c + k] = inside >> k & 1 ? base[off[k]] : single<true>(s, ix[k], iy[k]);
   }
   vistelmo::resample::nearest_row(s, whole, to, m,
                                   [&](int c, typename Img::Pixel v) { out[c] = v; });
