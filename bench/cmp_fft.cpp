@@ -76,6 +76,8 @@ void one_dimensional() {
                 Len{65536, 2, "power of two"}, Len{1000, 2, "2^3 5^3"}, Len{1009, 3, "prime"},
                 Len{65537, 3, "prime"}, Len{2 * 32771, 3, "2 x prime"}}) {
     int n = L.n;
+    std::string label = fmt("fft 1-D complex n=%g (", n) + L.kind + ") vs FFTW";
+    if (!selected(label)) continue;
     Buf<fftw_complex> x(n), in(n), out(n);
     Buf<COMPLEX> work(n), res(n);
     fftw_plan plan = fftw_plan_dft_1d(n, in.p, out.p, FFTW_FORWARD, FFTW_MEASURE);
@@ -85,7 +87,7 @@ void one_dimensional() {
       x.p[i][1] = r.uniform() - 0.5;
     }
     row(
-        fmt("fft 1-D complex n=%g (", n) + L.kind + ") vs FFTW", L.goal,
+        label, L.goal,
         [&] {
           std::memcpy(static_cast<void*>(work.p), x.p, n * sizeof(COMPLEX));
           Quorvan::fft(work.p, n, res.p);
@@ -114,6 +116,8 @@ IMGCPX complex_image(int n, uint64_t seed) {
 }
 
 void two_dimensional(int n) {
+  std::string label = fmt("fft 2-D IMGCPX %gx%g vs FFTW 2-D plan (double)", n, n);
+  if (!selected(label)) return;  // skips the plan too
   IMGCPX a = complex_image(n, 1);
   size_t N = static_cast<size_t>(n) * n;
   Buf<fftw_complex> in(N), out(N), x(N);
@@ -123,8 +127,7 @@ void two_dimensional(int n) {
     x.p[i][1] = a.data[i].imag();
   }
   row(
-      fmt("fft 2-D IMGCPX %gx%g vs FFTW 2-D plan (double)", n, n), 2.0,
-      [&] { return fft(a, 0, 0); },
+      label, 2.0, [&] { return fft(a, 0, 0); },
       [&] {
         std::memcpy(in.p, x.p, N * sizeof(fftw_complex));
         fftw_execute(plan);
@@ -148,6 +151,9 @@ int pow2_at_least(int n) {
 // the product (conjugated for the correlation), the inverse, the scale and the full-size block
 // (rotated to lag order for the correlation).
 void correlation(int na, int nb) {
+  std::string lx = fmt("xcorrf IMGFLT %g^2 by %g^2 vs FFTW r2c/c2r", na, nb);
+  std::string lc = fmt("convf IMGFLT %g^2 by %g^2 vs FFTW r2c/c2r", na, nb);
+  if (!selected(lx) && !selected(lc)) return;
   IMGFLT a = float_image(na, na, 3), b = float_image(nb, nb, 4);
   int nf = na + nb - 1, P = pow2_at_least(nf), H = P / 2 + 1;
   Buf<double> ra(static_cast<size_t>(P) * P), rb(static_cast<size_t>(P) * P);
@@ -185,11 +191,9 @@ void correlation(int na, int nb) {
     return rel_error_arr(Arr<RF, float, 1>{o.data}, Arr<RF, float, 1>{p.data}, n);
   };
   row(
-      fmt("xcorrf IMGFLT %g^2 by %g^2 vs FFTW r2c/c2r", na, nb), 2.0, [&] { return xcorrf(a, b); },
-      [&] { return peer(true); }, check);
+      lx, 2.0, [&] { return xcorrf(a, b); }, [&] { return peer(true); }, check);
   row(
-      fmt("convf IMGFLT %g^2 by %g^2 vs FFTW r2c/c2r", na, nb), 2.0, [&] { return convf(a, b); },
-      [&] { return peer(false); }, check);
+      lc, 2.0, [&] { return convf(a, b); }, [&] { return peer(false); }, check);
   fftw_destroy_plan(pa);
   fftw_destroy_plan(pb);
   fftw_destroy_plan(inv);
@@ -198,13 +202,15 @@ void correlation(int na, int nb) {
 // Orthonormal DCT-II: FFTW's REDFT10 2-D plan, then the orthonormal scale (in the check only:
 // FFTW's transform is unscaled, and a user folds the scale into later use).
 void dct2(int n) {
+  std::string label = fmt("dct IMGFLT %gx%g vs FFTW REDFT10 2-D", n, n);
+  if (!selected(label)) return;
   IMGFLT a = float_image(n, n, 6);
   size_t N = static_cast<size_t>(n) * n;
   Buf<double> in(N), out(N), x(N);
   fftw_plan plan = fftw_plan_r2r_2d(n, n, in.p, out.p, FFTW_REDFT10, FFTW_REDFT10, FFTW_MEASURE);
   for (size_t i = 0; i < N; i++) x.p[i] = a.data[i];
   row(
-      fmt("dct IMGFLT %gx%g vs FFTW REDFT10 2-D", n, n), 3.0, [&] { return dct(a); },
+      label, 3.0, [&] { return dct(a); },
       [&] {
         std::memcpy(in.p, x.p, N * sizeof(double));
         fftw_execute(plan);
@@ -234,7 +240,8 @@ void walsh(int n) {
         [](const IMGFLT&, const IMGCPX&) { return std::string("peer is ours: no check"); });
   };
   wht_row(64);
-  if (n <= 64) return;
+  std::string label = fmt("wht IMGFLT %gx%g vs our fft 2-D same size", n, n);
+  if (n <= 64 || !selected(label)) return;
   IMGFLT s = float_image(64, 64, 8);
   double t0 = now_ms();
   IMGFLT r = wht(s);
@@ -242,8 +249,8 @@ void walsh(int n) {
   double est = (now_ms() - t0) * std::pow(n / 64.0, 4);
   if (est > 120000) {
     header_printed();
-    std::printf("%-64s %10s  skipped: O(N^4) today, estimated %.0f s from 64x64\n",
-                fmt("wht IMGFLT %gx%g vs our fft 2-D same size", n, n).c_str(), "-", est / 1000);
+    std::printf("%-64s %10s  skipped: O(N^4) today, estimated %.0f s from 64x64\n", label.c_str(),
+                "-", est / 1000);
     return;
   }
   wht_row(n);

@@ -96,6 +96,19 @@ void convolutions(const IMGFLT& a, const IMGDBL& d, const IMGCOR& rgb) {
         },
         same());
   }
+  {
+    // Channels on the 0..255 scale, edges continued: sepFilter2D on 8UC3 (rounded to bytes).
+    VETOR<double> k = VETORnormal(1.5);
+    cv::Mat t = reversed_taps(k);
+    row(
+        "ConvHV IMGCOR 13 taps vs sepFilter2D 8UC3 replicate", 2.0, [&] { return ConvHV(rgb, k); },
+        [&] {
+          cv::Mat r;
+          cv::sepFilter2D(view(rgb), r, -1, t, t, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
+          return r;
+        },
+        same());
+  }
   // GaussianBlur with ksize 2R+1, R = trunc(4 sigma): the same sampled, normalised taps.
   auto gauss = [](const cv::Mat& src, double sigma) {
     int r = static_cast<int>(4 * sigma);
@@ -292,6 +305,19 @@ void pointwise(int n) {
       "a && b (min) vs min", [&] { return a && b; }, [&](cv::Mat& r) { cv::min(A, B, r); });
   binary(
       "a || b (max) vs max", [&] { return a || b; }, [&](cv::Mat& r) { cv::max(A, B, r); });
+  {
+    // Whole-image equality of equal copies (every pixel read): compare + countNonZero.
+    IMGFLT c = a;
+    row(
+        fmt("a == b (equal copies) IMGFLT %gx%g vs compare NE + countNonZero", n, n), 1.2,
+        [&] { return a == c; },
+        [&] {
+          cv::Mat ne;
+          cv::compare(A, view(c), ne, cv::CMP_NE);
+          return cv::countNonZero(ne) == 0;
+        },
+        [](bool x, bool y) { return fmt("ours %g, peer %g", x, y); });
+  }
   auto close = [](double x, double y) { return fmt("ours %.10g, peer %.10g", x, y); };
   row(
       fmt("media IMGFLT %gx%g vs cv::mean", n, n), 1.5, [&] { return media(a); },

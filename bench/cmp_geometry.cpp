@@ -42,7 +42,7 @@ cv::Mat warp(const Img& a, const cv::Mat& map, cv::Size size, int interp, int bo
   return r;
 }
 
-void rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z) {
+void rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMGCOR& rgb) {
   cv::Size size(a.nc, a.nl);
   cv::Mat m = grid_map(a, a, 30, 1);
   row(
@@ -62,6 +62,10 @@ void rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z) {
       [&] { return rotacao(f, 30, 'b', 'm'); },
       [&] { return warp(f, m, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT); }, same());
   row(
+      "rotacao IMGFLT 30 'n','m' vs warpAffine NEAREST", 1.5,
+      [&] { return rotacao(f, 30, 'n', 'm'); },
+      [&] { return warp(f, m, size, cv::INTER_NEAREST, cv::BORDER_CONSTANT); }, same());
+  row(
       "rotacao IMGCPX 30 'b','m' vs warpAffine LINEAR 32FC2", 1.5,
       [&] { return rotacao(z, 30, 'b', 'm'); },
       [&] { return warp(z, m, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT); }, same());
@@ -77,6 +81,14 @@ void rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z) {
         },
         [&] { return warp(a, mz, size, cv::INTER_LINEAR, cv::BORDER_REPLICATE); }, same());
     row(
+        "rotzoom IMGCOR 30 x1.5 'X' vs warpAffine LINEAR replicate 8UC3", 1.5,
+        [&] {
+          IMGCOR b(rgb.nl, rgb.nc);
+          rotzoom(rgb, b, 30, 1.5, 'X');
+          return b;
+        },
+        [&] { return warp(rgb, mz, size, cv::INTER_LINEAR, cv::BORDER_REPLICATE); }, same());
+    row(
         "rotzoom IMGFLT 30 x1.5 'X' vs warpAffine LINEAR replicate", 1.5,
         [&] {
           IMGFLT b(f.nl, f.nc);
@@ -87,7 +99,7 @@ void rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z) {
   }
 }
 
-void zooms(const IMGGRY& a, const IMGFLT& f) {
+void zooms(const IMGGRY& a, const IMGFLT& f, const IMGCOR& rgb) {
   int n2 = 2 * a.nl, m2 = 2 * a.nc, nh = a.nl / 2, mh = a.nc / 2;
   {
     // Two passes with a rounded intermediate: within one grey level of warpAffine.
@@ -101,6 +113,21 @@ void zooms(const IMGGRY& a, const IMGFLT& f) {
           return b;
         },
         [&] { return warp(a, m, cv::Size(m2, n2), cv::INTER_LINEAR, cv::BORDER_REPLICATE); },
+        same());
+  }
+  {
+    // A factor that is not an integer.
+    int n15 = a.nl * 3 / 2, m15 = a.nc * 3 / 2;
+    IMGGRY shape(n15, m15);
+    cv::Mat m = grid_map(a, shape, 0, 1.5);
+    row(
+        "zoomfat IMGGRY x1.5 'X' vs warpAffine LINEAR replicate", 1.5,
+        [&] {
+          IMGGRY b(n15, m15);
+          zoomfat(a, b, 1.5, 1.5, 'X');
+          return b;
+        },
+        [&] { return warp(a, m, cv::Size(m15, n15), cv::INTER_LINEAR, cv::BORDER_REPLICATE); },
         same());
   }
   auto area = [](const auto& src, int nl, int nc) {
@@ -126,6 +153,19 @@ void zooms(const IMGGRY& a, const IMGFLT& f) {
     row(
         "zoomnp IMGFLT x2 vs warpAffine LINEAR replicate", 1.5, [&] { return zoomnp(f, n2, m2); },
         [&] { return warp(f, m, cv::Size(m2, n2), cv::INTER_LINEAR, cv::BORDER_REPLICATE); },
+        same());
+  }
+  {
+    IMGCOR shape(n2, m2);
+    cv::Mat m = grid_map(rgb, shape, 0, 2);
+    row(
+        "zoomfat IMGCOR x2 'X' vs warpAffine LINEAR replicate 8UC3", 1.5,
+        [&] {
+          IMGCOR b(n2, m2);
+          zoomfat(rgb, b, 2, 2, 'X');
+          return b;
+        },
+        [&] { return warp(rgb, m, cv::Size(m2, n2), cv::INTER_LINEAR, cv::BORDER_REPLICATE); },
         same());
   }
   row(
@@ -249,8 +289,13 @@ int main() {
   IMGGRY a = grey_image(n, n);
   IMGFLT f = float_image(n, n);
   IMGCPX z(f, float_image(n, n, 5));
-  rotations(a, f, z);
-  zooms(a, f);
+  IMGCOR rgb(n, n);
+  {
+    IMGGRY g = grey_image(n, n, 2), b = grey_image(n, n, 3);
+    for (int i = 0; i < n * n; i++) rgb.data[i] = COR{a.data[i], g.data[i], b.data[i]};
+  }
+  rotations(a, f, z, rgb);
+  zooms(a, f, rgb);
   pyramids(a);
   turns(a, f);
   return 0;

@@ -77,15 +77,18 @@ void medians(const IMGGRY& a) {
     // Binary median (weighted majority) with a 3x3 window of ones against medianBlur on 0/255.
     IMGBIN b = speckled(a.nl, a.nc, 3);
     cv::Mat bb = bytes(b);
-    IMGGRY m = ones_mask(3);
-    row(
-        "mediana IMGBIN 3x3 ones vs medianBlur 3x3 on 0/255", 1.5, [&] { return mediana(b, m); },
-        [&] {
-          cv::Mat r;
-          cv::medianBlur(bb, r, 3);
-          return r;
-        },
-        same_bin(1));
+    for (int k : {3, 5}) {
+      IMGGRY m = ones_mask(k);
+      row(
+          fmt("mediana IMGBIN %gx%g ones vs medianBlur on 0/255", k, k), 1.5,
+          [&] { return mediana(b, m); },
+          [&] {
+            cv::Mat r;
+            cv::medianBlur(bb, r, k);
+            return r;
+          },
+          same_bin(k / 2));
+    }
   }
 }
 

@@ -1,6 +1,6 @@
-// Kelt's tree pass and block expansion on document-like pages, against their portable paths
-// and the plain per-pixel walk (all must give the same bits). Also writes the inputs for
-// bench/run-kelt-bench.
+// Kelt's tree pass and block expansion on document-like pages, apart and fused, against their
+// portable paths and the plain per-pixel walk (all must give the same bits). Also writes the
+// inputs for bench/run-kelt-bench.
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -74,11 +74,21 @@ int main(int argc, char** argv) {
     kelt::expand_portable(portable, F, out_portable);
     double t_expand_portable = seconds_since(t0);
 
+    IMGBIN fused(onl, onc), fused_portable(onl, onc);
+    kelt::ImageSink sink(fused, F), sink_portable(fused_portable, F);
+    t0 = std::chrono::steady_clock::now();
+    kelt::zoom(in, window, nodes, F, nullptr, sink);
+    double t_fused = seconds_since(t0);
+    t0 = std::chrono::steady_clock::now();
+    kelt::zoom(in, window, nodes, F, nullptr, sink_portable, kelt::Tier::portable);
+    double t_fused_portable = seconds_since(t0);
+
     bool same = true;
     for (int i = 0; i < fast.n && same; i++)
       same = fast.data[i] == plain.data[i] && portable.data[i] == plain.data[i];
     for (int i = 0; i < out.nw && same; i++)
-      same = out.data[i] == out_plain.data[i] && out_portable.data[i] == out_plain.data[i];
+      same = out.data[i] == out_plain.data[i] && out_portable.data[i] == out_plain.data[i] &&
+             fused.data[i] == out_plain.data[i] && fused_portable.data[i] == out_plain.data[i];
     failures += !same;
     std::printf("%d x %d input, F = %d:\n", size, size, F);
     std::printf("  tree pass   %7.2f ns/pixel (portable %7.2f, plain walk %7.2f, x%.1f)\n",
@@ -87,7 +97,9 @@ int main(int argc, char** argv) {
     std::printf("  expansion   %7.2f ns/pixel (portable %7.2f, pixel by pixel %7.2f, x%.1f)\n",
                 1e9 * t_expand / px, 1e9 * t_expand_portable / px, 1e9 * t_expand_plain / px,
                 t_expand_plain / t_expand);
-    std::printf("  output      %s the plain walk's bits (portable paths too)\n",
+    std::printf("  fused pass  %7.2f ns/pixel (portable %7.2f; tree pass + expansion %7.2f)\n",
+                1e9 * t_fused / px, 1e9 * t_fused_portable / px, 1e9 * (t_tree + t_expand) / px);
+    std::printf("  output      %s the plain walk's bits (portable and fused paths too)\n",
                 same ? "equals" : "DIFFERS FROM");
   }
   return failures == 0 ? 0 : 1;

@@ -68,10 +68,31 @@ void push_segment(PONTOI2 p1, PONTOI2 p2, Polygon::fila& q, int times) {
   }
 }
 
+// The vertex flags of the crossing rule, with each horizontal run of the outline counted as
+// one vertex. singular() sets the flags of both ends of a run; where the outline enters the
+// run from one side of its row and leaves it on the other (a step), it crosses the row once,
+// so the last end's flag is cleared and the run gives one crossing, at its first end. A run
+// it leaves on the side it came from keeps both crossings: a span over the run itself.
+VETORBIT crossing_flags(const VETOR<PONTOI2>& v) {
+  const int n = v.n();
+  VETORBIT flag = Polygon::singular(v);
+  // A vertex whose incoming edge is not horizontal starts a run (of one vertex or more).
+  for (int i = 0; i < n; i++) {
+    const int64_t row = v.data[i].l();
+    const int64_t before = vertex(v, i - 1).l();
+    if (before == row) continue;
+    int j = i;  // last vertex of the run
+    while (j - i < n - 1 && vertex(v, j + 1).l() == row) j++;
+    const int64_t after = vertex(v, j + 1).l();
+    if (j > i && sign(before - row) != sign(after - row)) flag(j % n) = false;
+  }
+  return flag;
+}
+
 // The edge crossings of the scan-line rule; their count must be even.
 Polygon::fila crossings(const VETOR<PONTOI2>& v) {
   const int n = v.n();
-  const VETORBIT flag = Polygon::singular(v);
+  const VETORBIT flag = crossing_flags(v);
   Polygon::fila q;
   for (int i = 0; i < n; i++) Polygon::RetaFill(v.data[i], flag(i), vertex(v, i + 1), false, q);
   if (q.size() % 2 != 0) erro("Erro: priority_queue tem numero impar de elementos", "");

@@ -5,6 +5,8 @@
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
+// After jpeglib.h: the message codes.
+#include <jerror.h>
 
 #include "foundation/file_internal.h"
 #include "images/image_files_internal.h"
@@ -17,12 +19,35 @@ namespace {
 struct ErroJpgMgr {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
+  void (*emit_message)(j_common_ptr, int);  // libjpeg's own
+  bool picture_done;                        // every row has been decoded
 };
+
+// Values of longjmp back into the reader.
+constexpr int kLibraryError = 1;
+constexpr int kDataEnded = 2;
 
 // Exit routine of the readers: libjpeg's message on stderr, then back into the reader.
 [[noreturn]] void ErroJpg(j_common_ptr cinfo) {
   (*cinfo->err->output_message)(cinfo);
-  std::longjmp(reinterpret_cast<ErroJpgMgr*>(cinfo->err)->jump, 1);
+  std::longjmp(reinterpret_cast<ErroJpgMgr*>(cinfo->err)->jump, kLibraryError);
+}
+
+// Message routine of the readers. Data that ends before the picture is complete goes back
+// into the reader at once, before libjpeg fills the missing rows: a scan that needed bits
+// past a marker, or the end of the file before the last row of blocks. The end of the file
+// within the last row of blocks may only be a missing end marker: a scan that then lacks bits
+// still says so. Other warnings stay libjpeg's.
+void AvisoJpg(j_common_ptr cinfo, int level) {
+  auto* mgr = reinterpret_cast<ErroJpgMgr*>(cinfo->err);
+  if (level < 0 && !mgr->picture_done) {
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    const int code = cinfo->err->msg_code;
+    if (code == JWRN_HIT_MARKER ||
+        (code == JWRN_JPEG_EOF && d->input_iMCU_row + 1 < d->total_iMCU_rows))
+      std::longjmp(mgr->jump, kDataEnded);
+  }
+  mgr->emit_message(cinfo, level);
 }
 
 template <class Img>
@@ -55,7 +80,7 @@ struct JpegTraits<IMGCOR> {
   }
 };
 
-enum class Decoded { ok, library_error, bad_components };
+enum class Decoded { ok, library_error, data_ended, bad_components };
 
 // Decodes the stream into img. No object with a destructor lives in this frame: a libjpeg
 // error jumps back here past libjpeg's own frames.
@@ -65,9 +90,18 @@ Decoded decode(Img& img, FILE* f) {
   ErroJpgMgr jerr;
   cinfo.err = jpeg_std_error(&jerr.pub);
   jerr.pub.error_exit = ErroJpg;
-  if (setjmp(jerr.jump)) {
-    jpeg_destroy_decompress(&cinfo);
-    return Decoded::library_error;
+  jerr.emit_message = jerr.pub.emit_message;
+  jerr.pub.emit_message = AvisoJpg;
+  jerr.picture_done = false;
+  switch (setjmp(jerr.jump)) {
+    case 0:
+      break;
+    case kDataEnded:
+      jpeg_destroy_decompress(&cinfo);
+      return Decoded::data_ended;
+    default:
+      jpeg_destroy_decompress(&cinfo);
+      return Decoded::library_error;
   }
   jpeg_create_decompress(&cinfo);
   jpeg_stdio_src(&cinfo, f);
@@ -78,14 +112,19 @@ Decoded decode(Img& img, FILE* f) {
     jpeg_destroy_decompress(&cinfo);
     return Decoded::bad_components;
   }
-  img.resize(static_cast<int>(cinfo.output_height), static_cast<int>(cinfo.output_width));
   JSAMPARRAY buf = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
                                               cinfo.output_width * k, 1);
+  // The first row is decoded before the image is sized: data that ends at once never sizes
+  // a picture it cannot fill.
+  jpeg_read_scanlines(&cinfo, buf, 1);
+  img.resize(static_cast<int>(cinfo.output_height), static_cast<int>(cinfo.output_width));
+  JpegTraits<Img>::fill_row(img.rows[0], buf[0], img.nc(), k);
   while (cinfo.output_scanline < cinfo.output_height) {
     const int l = static_cast<int>(cinfo.output_scanline);
     jpeg_read_scanlines(&cinfo, buf, 1);
     JpegTraits<Img>::fill_row(img.rows[l], buf[0], img.nc(), k);
   }
+  jerr.picture_done = true;
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
   return Decoded::ok;
@@ -97,6 +136,7 @@ void read_jpeg(Img& img, const std::string& name) {
   Decoded r = decode(img, f.get());
   f.close();
   if (r == Decoded::library_error) erro("Erro: Leitura JPG", "");
+  if (r == Decoded::data_ended) erro("Erro LeJpg - Fim inesperado", "");
   if (r == Decoded::bad_components) erro("JPG deve ter 1 ou 3 planos de cores", "");
 }
 

@@ -42,12 +42,14 @@ struct Header {
 };
 
 // Checks the magic and reads columns, rows and (grey and colour) the maximum sample value.
+// A negative size is no format; a size of 0 gives an image without pixels.
 Header read_header(FILE* f, const PnmReadForm& form) {
   const std::string magic = std::string("p") + form.digit;
   if (LeStr(f) != magic) erro(form.format_msg, "");
   Header h;
   LeNum(f, h.nc);
   LeNum(f, h.nl);
+  if (h.nc < 0 || h.nl < 0) erro(form.format_msg, "");
   if (form.has_maxval) {
     LeNum(f, h.ncores);
     if (h.ncores < 1) erro(form.format_msg, "");
@@ -146,6 +148,7 @@ void read_text_file(Img& img, const std::string& name, const PnmReadForm& form) 
   Header h = read_header(f, form);
   check_text_body(f, h, sizeof(*img.data));
   img.resize(h.nl, h.nc);
+  if (!vistelmo::has_pixels(img)) return;
   const double factor = 255.0 / h.ncores;
   for (int l = 0; l < img.nl(); l++) {
     auto* row = img.rows[l];

@@ -25,10 +25,18 @@ inline int64_t remaining_bytes(FILE* f) {
   return end < here ? 0 : static_cast<int64_t>(end) - here;
 }
 
+// a * b for sizes of at least 0, held at 2^62 when larger: no file is that long, and two such
+// products add without overflow. 0 when either is negative.
+inline int64_t capped_product(int64_t a, int64_t b) {
+  constexpr int64_t cap = int64_t(1) << 62;
+  if (a <= 0 || b <= 0) return 0;
+  return a > cap / b ? cap : a * b;
+}
+
 // True when a block of count items of size bytes cannot be in the rest of the file.
 inline bool block_exceeds_file(FILE* f, int64_t count, int64_t size) {
   int64_t left = remaining_bytes(f);
-  return left >= 0 && count * size > left;
+  return left >= 0 && capped_product(count, size) > left;
 }
 
 // True when count tokens cannot be in the rest of a text file: each takes at least one

@@ -51,7 +51,7 @@ template <class Img>
 int64_t img_record_count(const uint8_t* h, const std::string& format) {
   const int nl = get32s(h + 12), nc = get32s(h + 16);
   const int64_t count = int64_t(nl) * nc;
-  if (nl < 0 || nc < 0 || count * int64_t(sizeof(typename Img::Pixel)) > INT32_MAX)
+  if (nl < 0 || nc < 0 || count > INT32_MAX / int64_t(sizeof(typename Img::Pixel)))
     erro(format, "");
   return count;
 }

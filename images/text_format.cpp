@@ -168,7 +168,6 @@ void write_txt(const Img& image, const std::string& name) {
     line << '\n';
     const std::string s = line.str();
     f.write(s.data(), 1, s.size());
-    std::fflush(f);
     line.str("");
   };
   put_layout(line, im, true, end_line);

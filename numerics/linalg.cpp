@@ -153,9 +153,9 @@ int basicgaussjordan(MATRIZ<double>& a, MATRIZ<double>& b) {
   double* A = a.data;
   double* B = b.data;
   VETOR<int> indxc(n), indxr(n), ipiv(n, 0);
-  int irow = -1, icol = -1;
-
   for (int i = 0; i < n; i++) {
+    // Each step chooses its own pivot; a step without a candidate has none.
+    int irow = -1, icol = -1;
     double big = 0.0;
     for (int j = 0; j < n; j++) {
       if (ipiv.data[j] == 1) continue;

@@ -77,6 +77,11 @@ struct Dims {
 };
 Dims dims(const AlzHdr& h) { return {h.dim[4], h.dim[3], h.dim[2], h.dim[1]}; }
 
+// Voxels of a 4D size; 0 when a count is 0 or below.
+int64_t voxel_count(int nv, int ns, int nl, int nc) {
+  return nv > 0 && ns > 0 && nl > 0 && nc > 0 ? int64_t(nv) * ns * nl * nc : 0;
+}
+
 // Bytes of one row of a slice whose sizes match the header's.
 template <class Alz>
 constexpr size_t voxel_bytes() {
@@ -95,9 +100,13 @@ void write_alz(const Alz& a, const std::string& base) {
     f.finish(fail_msg);
   }
 
-  // The header must describe the image: every slice it names exists and has its size.
+  // The header must describe the image: every slice it names exists and has its size. A
+  // header and an image that both hold no voxels agree (a read header without voxels leaves
+  // the image empty).
   const Dims d = dims(a.hdr);
-  for (int v = 0; v < d.nv; v++) {
+  const bool both_empty = voxel_count(d.nv, d.ns, d.nl, d.nc) == 0 &&
+                          voxel_count(a.img.nv, a.img.ns, a.img.nl, a.img.nc) == 0;
+  for (int v = 0; v < (both_empty ? 0 : d.nv); v++) {
     const int ns = Kind::bottom_up ? a.img(v).ns() : a.img.ns();
     if (ns != d.ns) erro("HDR nao concorda com IMG", "");
     for (int s = 0; s < d.ns; s++) {
@@ -143,10 +152,15 @@ void read_alz(Alz& a, const std::string& base) {
   // The image file must hold every voxel before the image is sized for them.
   StdioFile f(base + ".img", "rb", open_msg, buf_msg);
   const std::string short_file = who + "Fim inesperado";
-  const int64_t slice = int64_t(d.nl) * d.nc;
-  if (block_exceeds_file(f, int64_t(d.nv) * d.ns * slice, voxel_bytes<Alz>())) erro(short_file, "");
+  const int64_t voxels = voxel_count(d.nv, d.ns, d.nl, d.nc);
+  if (block_exceeds_file(f, voxels, voxel_bytes<Alz>())) erro(short_file, "");
+  // Without voxels the image stays empty: no slice objects for counts the file does not hold.
+  if (voxels == 0) {
+    a.img.resize(0, 0, 0, 0);
+    return;
+  }
   a.img.resize(d.nv, d.ns, d.nl, d.nc);
-  if (slice == 0) return;
+  const int64_t slice = int64_t(d.nl) * d.nc;
   for (int v = 0; v < d.nv; v++) {
     for (int s = 0; s < d.ns; s++) {
       auto& im = a.img(v, s);

@@ -115,6 +115,7 @@ int anahdrl(I3DCOR& v, int size) {
   const int32_t frames = vistelmo::get32s(buf.data + 16);
   const int32_t width = vistelmo::get32s(buf.data + 32);
   const int32_t height = vistelmo::get32s(buf.data + 36);
+  if (frames < 0 || width < 0 || height < 0) erro("Erro LeAvi(I3DCOR): dimensoes invalidas", "");
   // The stream lists compare their frame rate with fd; the volume is sized once they have
   // been checked and the file is known to hold a chunk header and a whole picture for each
   // frame.
@@ -125,8 +126,7 @@ int anahdrl(I3DCOR& v, int size) {
     s -= analist(v, chunk_size());
   }
   if (s != 0) erro(kAccountHdrl, "");
-  const int64_t picture =
-      width > 0 && height > 0 ? vistelmo::tamcol64(3 * int64_t(width)) * height : 0;
+  const int64_t picture = vistelmo::capped_product(vistelmo::tamcol64(3 * int64_t(width)), height);
   if (frames > 0 && vistelmo::block_exceeds_file(arq, frames, picture + 8)) erro(kEof, "");
   v.resize(frames, height, width);
   v.fd = usec;
@@ -152,8 +152,12 @@ int analist(I3DCOR& v, int size) {
       video = true;
       if (!fourcc_is(ch + 4, "DIB ")) erro("Erro: Cod nao-DIB", "");
       const int32_t scale = vistelmo::get32s(ch + 20), rate = vistelmo::get32s(ch + 24);
-      // A rate of 0 states no frame time at all.
-      if (rate == 0 || !(std::fabs(double(scale) * 1000000.0 / rate - v.fd) <= 1000))
+      // A rate of 0 states no frame time at all. The two agree within a millisecond, or
+      // within one step of the whole rate (period / (rate + 1)), which a truncated rate for a
+      // long frame time needs.
+      const double period = double(scale) * 1000000.0 / rate;
+      const double off = std::fabs(period - v.fd);
+      if (rate == 0 || !(off <= 1000 || off <= std::fabs(period) / (std::fabs(double(rate)) + 1)))
         erro("Erro LeAvi(I3DCOR): rate e fd nao concordam", "");
     } else if (chunk_is("strf") && video) {
       read_chunk_data(s);
@@ -275,6 +279,7 @@ void read_grey(I3DGRY& v, const std::string& name) {
   a.data();
   const int32_t frames = get32s(a.d() + 16), width = get32s(a.d() + 32),
                 height = get32s(a.d() + 36);
+  if (frames < 0 || width < 0 || height < 0) erro("Erro LeAvi(I3DGRY): dimensoes invalidas", "");
   a.header_skipping_junk();
   a.expect("LIST", "Erro LeAvi(I3DGRY): Nao-LIST");
   a.four("strl", "Erro LeAvi(I3DGRY): Nao-strl");
@@ -309,8 +314,9 @@ void read_grey(I3DGRY& v, const std::string& name) {
   // The volume is sized once the first frame's header has been checked and the file is known
   // to hold every frame the main header counts.
   auto size_volume = [&] {
+    // Here frame is 0 or a chunk's 32-bit size.
     if (frames > 0 &&
-        block_exceeds_file(a.file(), 1, (frame > 0 ? frame : 0) + (frames - 1) * (frame + 8)))
+        block_exceeds_file(a.file(), 1, frame + capped_product(frames - 1, frame + 8)))
       erro("Erro: Fim de arquivo inesperado", "");
     v.resize(frames, height, width);
     if (frames > 0 && frame > 0) {

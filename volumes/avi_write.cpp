@@ -39,6 +39,13 @@ class Packer {
   std::vector<uint8_t> b_;
 };
 
+// Bytes per second of frames of `frame` bytes every fd microseconds, rounded up; held at the
+// field's largest value when larger.
+uint32_t bytes_per_second(uint32_t frame, double fd) {
+  const double bps = std::ceil(double(frame) * 1000000.0 / fd);
+  return bps < 4294967295.0 ? uint32_t(bps) : 0xFFFFFFFFu;
+}
+
 // Colour and grey differ in the pixel size, the palette, the timing and the messages.
 template <class Vol>
 struct AviKind;
@@ -47,13 +54,14 @@ template <>
 struct AviKind<I3DCOR> {
   static constexpr int bits = 24;
   static constexpr const char* who = "Erro ImpAvi(I3DCOR) - ";
-  // Timing from the frame time fd (microseconds).
+  // Timing from the frame time fd (microseconds): rate / scale frames per second. Up to one
+  // second, thousandths of a frame per second; beyond, where that loses the frame time,
+  // 1000000 / fd exactly.
   static void timing(const I3DCOR& v, AviHeader& h) {
     h.usec_per_frame = v.fd;
-    h.scale = 1000;
-    h.rate = 1000000000 / v.fd;
-    const double bps = std::ceil(double(h.frame_bytes) * 1000000.0 / v.fd);
-    h.max_bytes_per_sec = uint32_t(int64_t(bps));
+    h.scale = v.fd <= 1000000 ? 1000 : uint32_t(v.fd);
+    h.rate = v.fd <= 1000000 ? 1000000000 / v.fd : 1000000;
+    h.max_bytes_per_sec = bytes_per_second(h.frame_bytes, v.fd);
   }
   static void pack_row(const COR* src, int nc, uint8_t* dst) {
     for (int c = 0; c < nc; c++) {
@@ -74,7 +82,7 @@ struct AviKind<I3DGRY> {
     h.usec_per_frame = 250000;
     h.scale = 1000;
     h.rate = 2000;
-    h.max_bytes_per_sec = 2 * h.frame_bytes;
+    h.max_bytes_per_sec = bytes_per_second(h.frame_bytes, 500000);
   }
   static void pack_row(const unsigned char* src, int nc, uint8_t* dst) {
     std::memcpy(dst, src, nc);

@@ -116,9 +116,9 @@ void VIDOUT::add_video_stream(int codec_id, int nl, int nc, int tbnum, int tbden
   codecctx->gop_size = 12;
   codecctx->pix_fmt = AV_PIX_FMT_YUV420P;
   if (id == AV_CODEC_ID_MPEG1VIDEO) codecctx->mb_decision = FF_MB_DECISION_RD;
-  const char* fmt = fmtctx->oformat->name;
-  if (!std::strcmp(fmt, "mp4") || !std::strcmp(fmt, "mov") || !std::strcmp(fmt, "3gp"))
-    codecctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  // Containers that keep the codec's headers in their own (mp4, mov, 3gp, Matroska, ...) need
+  // them from the encoder as extradata.
+  if (fmtctx->oformat->flags & AVFMT_GLOBALHEADER) codecctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   videost->time_base = codecctx->time_base;
 }
 

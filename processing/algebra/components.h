@@ -12,7 +12,7 @@ IMGBIN filtcc(const IMGBIN& a, int m);
 
 // One black pixel at the centre of the bounding box of each black 4-connected blob of a, on
 // white. Fresh result (default centre, outside white).
-IMGBIN findce(IMGBIN a);
+IMGBIN findce(const IMGBIN& a);
 
 // Flood fills of filtcc over a marking image: 0 black not yet counted, 64 counted, 128 copied,
 // 255 white (also the outside value). Neighbours are read with the outside value.

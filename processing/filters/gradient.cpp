@@ -2,6 +2,7 @@
 #include "processing/filters/gradient.h"
 
 #include <cmath>
+#include <limits>
 
 #include "foundation/erro.h"
 #include "foundation/normal.h"
@@ -15,24 +16,36 @@ namespace {
 const double kLobe = 0.39894228;  // 1/sqrt(2 pi), cut to eight decimals
 
 // Multiplies every pixel by kLobe / S, S the sum of rows l0..nl-1 over columns 0..c1-1.
+// An S that is zero within the rounding of its terms (the half cancels itself, as a kernel
+// turned a quarter does) or not finite would give huge or NaN taps: refused with msg.
 template <class Img>
-void rescale(Img& k, int l0, int c1) {
+void rescale(Img& k, int l0, int c1, const char* msg) {
   if (k.nl() < 1 || k.nc() < 1) return;
-  double s = 0;
+  double s = 0, size = 0;
   for (int l = l0; l < k.nl(); l++)
-    for (int c = 0; c < c1; c++) s += k.rows[l][c];
+    for (int c = 0; c < c1; c++) {
+      s += k.rows[l][c];
+      size += std::fabs(k.rows[l][c]);
+    }
+  const double terms = double(k.nl() - l0) * c1;
+  const double eps = std::numeric_limits<typename Img::Pixel>::epsilon();
+  if (!std::isfinite(s) || !std::isfinite(size) || std::fabs(s) <= terms * eps * size)
+    erro(msg, "");
   const double f = kLobe / s;
   const int n = k.nl() * k.nc();
   for (int i = 0; i < n; i++) k.data[i] = static_cast<typename Img::Pixel>(k.data[i] * f);
 }
 
+const char kMsgSumX[] = "Erro grnormalx: soma nula na normalizacao";
+const char kMsgSumY[] = "Erro grnormaly: soma nula na normalizacao";
+
 template <class Img>
 void rescale_x(Img& k) {
-  rescale(k, 0, k.nc() / 2);
+  rescale(k, 0, k.nc() / 2, kMsgSumX);
 }
 template <class Img>
 void rescale_y(Img& k) {
-  rescale(k, k.nl() / 2 + 1, k.nc());
+  rescale(k, k.nl() / 2 + 1, k.nc(), kMsgSumY);
 }
 
 void rotate(double& x, double& y, const MATRIZ<double>& m) {

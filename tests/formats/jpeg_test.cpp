@@ -6,6 +6,7 @@
 
 #include "formats/jpeg.h"
 #include "formats/pnm.h"
+#include "foundation/memory_limit.h"
 #include "support/test_support.h"
 
 namespace {
@@ -191,6 +192,79 @@ TEST_F(JpegDeath, LibraryErrorsPrintTheirMessageThenErroLeituraJpg) {
           LeJpg(c, file);
         },
         ::testing::ExitedWithCode(1), both);
+  }
+}
+
+// Reads a file into a fresh image of either kind, under a memory cap.
+template <class Img>
+void read_capped(const std::string& name) {
+  testutil::limit_address_space();
+  Img im;
+  LeJpg(im, name);
+}
+
+using Bytes = std::vector<unsigned char>;
+
+// Offset of the first byte of the first marker `code` (0xFF, code).
+size_t marker(const Bytes& b, unsigned char code) {
+  for (size_t k = 0; k + 1 < b.size(); k++)
+    if (b[k] == 0xFF && b[k + 1] == code) return k;
+  ADD_FAILURE() << "no marker " << int(code);
+  return 0;
+}
+
+TEST_F(JpegDeath, DataEndingBeforeThePictureIsCompleteIsRefused) {
+  ImpJpg(colour_ramp(48, 64), path("c.jpg"), 90);
+  const Bytes whole = testutil::read_bytes(path("c.jpg"));
+  // 46000 by 46000 declared in front of the data of 64 by 48: 6 GB if sized and filled.
+  Bytes huge = whole;
+  const size_t sof = marker(huge, 0xC0);
+  for (size_t k : {sof + 5, sof + 7}) {
+    huge[k] = 46000 >> 8;
+    huge[k + 1] = 46000 & 0xFF;
+  }
+  testutil::write_bytes(path("huge.jpg"), huge);
+  // Cut in the middle of the rows.
+  const size_t sos = marker(whole, 0xDA);
+  testutil::write_bytes(path("cut.jpg"),
+                        Bytes(whole.begin(), whole.begin() + sos + (whole.size() - sos) / 2));
+  for (const char* name : {"huge.jpg", "cut.jpg"}) {
+    SCOPED_TRACE(name);
+    EXPECT_ERRO(read_capped<IMGCOR>(path(name)), "Erro LeJpg - Fim inesperado", "");
+    EXPECT_ERRO(read_capped<IMGGRY>(path(name)), "Erro LeJpg - Fim inesperado", "");
+  }
+  if (testutil::have_tool("cjpeg")) {
+    impppmb(colour_ramp(48, 64), path("c.ppm"));
+    sh("cjpeg -progressive {}/c.ppm > {}/p.jpg");
+    // Cut in the middle of the first scan's data: from its SOS to the next marker.
+    const Bytes p = testutil::read_bytes(path("p.jpg"));
+    const size_t start = marker(p, 0xDA);
+    size_t end = start + 2;
+    while (end + 1 < p.size() &&
+           !(p[end] == 0xFF && p[end + 1] != 0 && (p[end + 1] < 0xD0 || p[end + 1] > 0xD7)))
+      end++;
+    testutil::write_bytes(path("pcut.jpg"), Bytes(p.begin(), p.begin() + (start + end) / 2));
+    EXPECT_ERRO(read_capped<IMGCOR>(path("pcut.jpg")), "Erro LeJpg - Fim inesperado", "");
+  }
+}
+
+TEST_F(Jpeg, OtherWarningsAndAMissingEndMarkerStillRead) {
+  const IMGCOR c = colour_ramp(48, 64);
+  ImpJpg(c, path("c.jpg"), 90);
+  const Bytes whole = testutil::read_bytes(path("c.jpg"));
+  IMGCOR ref;
+  LeJpg(ref, path("c.jpg"));
+  // Without its end marker: every row's data is there.
+  testutil::write_bytes(path("noeoi.jpg"), Bytes(whole.begin(), whole.end() - 2));
+  // Two stray bytes between markers: libjpeg warns of extraneous data and reads on.
+  Bytes stray = whole;
+  stray.insert(stray.begin() + 2, {0x00, 0x00});
+  testutil::write_bytes(path("stray.jpg"), stray);
+  for (const char* name : {"noeoi.jpg", "stray.jpg"}) {
+    SCOPED_TRACE(name);
+    IMGCOR got;
+    LeJpg(got, path(name));
+    EXPECT_EQ(max_diff(got, ref), 0);
   }
 }
 

@@ -186,6 +186,39 @@ TEST_F(Pnm, ReaderResizesAnExistingImage) {
   EXPECT_EQ(g(1, 0), 6);
 }
 
+// Reads a file with one reader, writes the image back with the matching writer and reads
+// that again; returns the sizes of both reads and whether either image holds storage.
+template <class Img, void (*Read)(Img&, const std::string&),
+          void (*Write)(const Img&, const std::string&)>
+std::vector<int> read_write_read(const std::string& name, const std::string& again) {
+  Img a, b;
+  Read(a, name);
+  Write(a, again);
+  Read(b, again);
+  return {a.nl(), a.nc(), b.nl(), b.nc(), a.data != nullptr || b.data != nullptr};
+}
+
+TEST_F(Pnm, SizesWithoutPixelsReadAsImagesWithoutPixels) {
+  struct Case {
+    const char* file;
+    std::vector<int> (*run)(const std::string&, const std::string&);
+    int nl, nc;
+  } cases[] = {
+      {"P2\n0 3\n255\n", read_write_read<IMGGRY, lepgmt, imppgmt>, 3, 0},
+      {"P2 2 0 255\n", read_write_read<IMGGRY, lepgmt, imppgmt>, 0, 2},
+      {"P3 0 4 255\n", read_write_read<IMGCOR, leppmt, impppmt>, 4, 0},
+      {"P1 0 2\n", read_write_read<IMGBIN, lepbmt, imppbmt>, 2, 0},
+      {"P4 0 2\n", read_write_read<IMGBIN, lepbmb, imppbmb>, 2, 0},
+      {"P5 0 3 255\n", read_write_read<IMGGRY, lepgmb, imppgmb>, 3, 0},
+      {"P6 5 0 255\n", read_write_read<IMGCOR, leppmb, impppmb>, 0, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    testutil::write_text(path("a.pnm"), c.file);
+    EXPECT_EQ(c.run(path("a.pnm"), path("b.pnm")), (std::vector<int>{c.nl, c.nc, c.nl, c.nc, 0}));
+  }
+}
+
 // ---- Reader tables ----
 
 struct GreyCase {
@@ -334,6 +367,19 @@ TEST_F(PnmDeath, EachReaderRefusesWrongMagicAndMissingFile) {
     EXPECT_ERRO(r.read(path("bad")), r.format_msg, "");
     EXPECT_ERRO(r.read(path("none")), std::string("Erro ") + r.fn + " - Abertura de ",
                 path("none"));
+  }
+}
+
+TEST_F(PnmDeath, NegativeSizesAreRefusedWithTheFormatMessage) {
+  const std::vector<ReaderCase> all = readers();  // P1 to P6 in order
+  for (size_t k = 0; k < all.size(); k++) {
+    const bool maxval = k != 0 && k != 3;
+    for (const char* size : {"-3 5", "5 -3", "-1 -1"}) {
+      SCOPED_TRACE(std::string(all[k].fn) + " " + size);
+      testutil::write_text(path("n"), "P" + std::to_string(k + 1) + "\n" + size +
+                                          (maxval ? " 255\n" : "\n") + "0 0 0");
+      EXPECT_ERRO(all[k].read(path("n")), all[k].format_msg, "");
+    }
   }
 }
 

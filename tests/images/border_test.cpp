@@ -1,8 +1,12 @@
 // Element access by border mode, on every image class.
 #include <climits>
 #include <complex>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "images/border_internal.h"
+#include "images/image_core_internal.h"
 #include "support/test_support.h"
 #include "vistelmo.h"
 
@@ -157,6 +161,147 @@ TEST_P(BorderInvalidMode, FailsEvenInside) {
   EXPECT_ERRO(f(9, 9, GetParam()), "Erro: Modo de acesso invalido", "");
 }
 INSTANTIATE_TEST_SUITE_P(Chars, BorderInvalidMode, ::testing::ValuesIn(kInvalid));
+
+// Every resolver of the border rule lands where the element access lands. A resolver is
+// prepared once for an image, a mode and windows of first and second arguments, then reads the
+// sample at (a, b). Pixels hold distinct values, so equal values mean the same position.
+struct Window {
+  int lo, hi;
+};
+using Read = std::function<double(int a, int b)>;
+struct Resolver {
+  const char* name;
+  std::function<Read(const IMGDBL& im, char mode, Window wa, Window wb)> prepare;
+};
+
+double sample_at(const IMGDBL& im, bool inside, int l, int c) {
+  return inside ? im.rows[l][c] : im.backg;
+}
+
+const Resolver kResolvers[] = {
+    {"resolve_position",
+     [](const IMGDBL& im, char m, Window, Window) -> Read {
+       return [&im, m](int a, int b) {
+         int l, c;
+         const bool in = vistelmo::resolve_position(a, b, m, im.nl, im.nc, im.lc, im.cc, l, c);
+         return sample_at(im, in, l, c);
+       };
+     }},
+    {"border_rule",
+     [](const IMGDBL& im, char m, Window, Window) -> Read {
+       const vistelmo::BorderRule r = vistelmo::border_rule(m, im.nl, im.nc, im.lc, im.cc);
+       return [&im, r](int a, int b) {
+         int l, c;
+         const bool in = vistelmo::locate(r, a, b, l, c);
+         return sample_at(im, in, l, c);
+       };
+     }},
+    {"BorderMap tables",
+     [](const IMGDBL& im, char m, Window wa, Window wb) -> Read {
+       auto map = std::make_shared<vistelmo::BorderMap>(m, im.nl, im.nc, im.lc, im.cc, wa.lo, wa.hi,
+                                                        wb.lo, wb.hi);
+       return [&im, map](int a, int b) {
+         if (!map->valid()) map->fail(a, b);
+         const int ia = map->a(a), ib = map->b(b);
+         if (ia == vistelmo::BorderMap::kFatal || ib == vistelmo::BorderMap::kFatal)
+           map->fail(a, b);
+         if (ia < 0 || ib < 0) return im.backg;
+         return map->swapped() ? im.rows[ib][ia] : im.rows[ia][ib];
+       };
+     }},
+    {"BorderMap::locate",
+     [](const IMGDBL& im, char m, Window wa, Window wb) -> Read {
+       auto map = std::make_shared<vistelmo::BorderMap>(m, im.nl, im.nc, im.lc, im.cc, wa.lo, wa.hi,
+                                                        wb.lo, wb.hi);
+       return [&im, map](int a, int b) {
+         int l, c;
+         const bool in = map->locate(a, b, l, c);
+         return sample_at(im, in, l, c);
+       };
+     }},
+};
+
+struct Shape {
+  int nl, nc;
+  int lc = kKeep, cc = kKeep;  // centre, or kKeep for the default one
+  static constexpr int kKeep = INT_MIN + 1;
+};
+const Shape kShapes[] = {{1, 1},
+                         {1, 6},
+                         {6, 1},
+                         {4, 5},
+                         {3, 7},
+                         {0, 3},
+                         {3, 0},
+                         {0, 0},
+                         {2, 2},
+                         // Centres moved, also off the image and at the ends of int.
+                         {4, 5, 0, 0},
+                         {4, 5, 3, 4},
+                         {3, 7, -2, 9},
+                         {1, 6, 0, 5},
+                         {6, 1, 5, 0},
+                         {4, 5, INT_MAX, INT_MIN},
+                         {4, 5, INT_MIN, INT_MAX},
+                         {0, 3, 1, 1},
+                         {1, 1, -1, 1}};
+// Around the image, several periods away, and at both ends of int.
+const Window kWindows[] = {{-13, 14}, {INT_MIN, INT_MIN + 3}, {INT_MAX - 3, INT_MAX}};
+
+IMGDBL numbered(const Shape& s) {
+  IMGDBL im(s.nl, s.nc);
+  for (int l = 0; l < s.nl; l++)
+    for (int c = 0; c < s.nc; c++) im.rows[l][c] = l * s.nc + c;
+  im.backg = -1;
+  if (s.lc != Shape::kKeep) im.lc = s.lc;
+  if (s.cc != Shape::kKeep) im.cc = s.cc;
+  return im;
+}
+
+TEST(BorderRule, EveryResolverLandsWhereTheElementAccessLands) {
+  std::vector<char> modes;
+  for (auto [letter, number] : kAliases) modes.push_back(letter), modes.push_back(number);
+  for (const Shape& s : kShapes) {
+    const IMGDBL im = numbered(s);
+    for (char m : modes)
+      for (const Window& wa : kWindows)
+        for (const Window& wb : kWindows)
+          for (const Resolver& r : kResolvers) {
+            const Read read = r.prepare(im, m, wa, wb);
+            for (int64_t a = wa.lo; a <= wa.hi; a++)
+              for (int64_t b = wb.lo; b <= wb.hi; b++) {
+                const bool fails =
+                    (m == 'e' || m == 2) && !(a >= 0 && a < s.nl && b >= 0 && b < s.nc);
+                if (fails) continue;
+                const double want = im(int(a), int(b), m), got = read(int(a), int(b));
+                if (got != want) {
+                  ADD_FAILURE() << r.name << ": " << s.nl << "x" << s.nc << " centre (" << im.lc
+                                << ", " << im.cc << ") mode " << int(m) << " (" << a << ", " << b
+                                << ") reads " << got << ", the access " << want;
+                  return;
+                }
+              }
+          }
+  }
+}
+
+TEST(BorderRule, EveryResolverFailsWhereTheElementAccessFails) {
+  const IMGDBL im = numbered({4, 5}), empty = numbered({0, 5});
+  const Window w = {-2, 6};
+  for (const Resolver& r : kResolvers) {
+    SCOPED_TRACE(r.name);
+    for (char e : {'e', char(2)}) {
+      EXPECT_EQ(r.prepare(im, e, w, w)(3, 4), im(3, 4));
+      for (auto [a, b] : {std::pair{4, 0}, {-1, 2}, {0, 5}, {2, -1}, {-2, 6}})
+        EXPECT_ERRO(r.prepare(im, e, w, w)(a, b), "Indice invalido", "");
+      EXPECT_ERRO(r.prepare(empty, e, w, w)(0, 0), "Indice invalido", "");
+    }
+    for (char bad : {'q', 'E', char(6), char(15), char(-1)}) {
+      EXPECT_ERRO(r.prepare(im, bad, w, w)(1, 1), "Erro: Modo de acesso invalido", "");
+      EXPECT_ERRO(r.prepare(empty, bad, w, w)(1, 1), "Erro: Modo de acesso invalido", "");
+    }
+  }
+}
 
 // On a 2 x 40 binary image: centre row 0, centre column 19.
 const Access kBinary[] = {

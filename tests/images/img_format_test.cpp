@@ -176,6 +176,7 @@ TEST_F(ImgFile, ReaderFailures) {
       {"negative columns", header("IMGCPX*", 8, 2, -3, 0, 0), format},
       {"count overflows int", header("IMGCPX*", 8, 65536, 65536, 0, 0), format},
       {"bytes overflow int", header("IMGCPX*", 8, 20000, 20000, 0, 0), format},
+      {"sizes at INT_MAX", header("IMGCPX*", 8, INT32_MAX, INT32_MAX, 0, 0), format},
       {"empty file", Bytes{}, short_file},
       {"header cut short", Bytes(header_only.begin(), header_only.begin() + 20), short_file},
       {"pixels cut short", header("IMGCPX*", 8, 2, 2, 0, 0, 31), short_file},

@@ -42,6 +42,28 @@ TEST_F(TextFile, GreyTwoByThreeLayout) {
   EXPECT_EQ(inserted(g), expect);
 }
 
+// Write system calls of this process so far.
+long write_calls() {
+  std::istringstream io(read_text("/proc/self/io"));
+  std::string key;
+  long v = -1;
+  while (io >> key >> v)
+    if (key == "syscw:") return v;
+  return -1;
+}
+
+TEST_F(TextFile, LinesGoThroughTheStreamBufferNotOneWriteEach) {
+  IMGGRY tall(20000, 1, 0);
+  const long before = write_calls();
+  if (before < 0) GTEST_SKIP() << "no write count in /proc/self/io";
+  tall.ImpTxt(path("t.txt"));
+  // 20000 lines of 5 bytes: a few dozen buffer-fulls, not 20000 writes.
+  EXPECT_LT(write_calls() - before, 1000);
+  std::string expect = "20000 1\n\n";
+  for (int l = 0; l < 20000; l++) expect += "  0 \n";
+  EXPECT_EQ(read_text(path("t.txt")), expect + "\n9999 0\n");
+}
+
 TEST_F(TextFile, EmptyImages) {
   IMGGRY none(0, 0);
   none.lc = none.cc = 0;

@@ -141,8 +141,8 @@ TEST_P(VideoRoundTrip, WrittenFramesReadBack) {
 
 INSTANTIATE_TEST_SUITE_P(Containers, VideoRoundTrip,
                          ::testing::Values(Container{"avi", "mpeg4"},
-                                           Container{"mpg", "mpeg1video"},
-                                           Container{"mp4", "h264"}),
+                                           Container{"mpg", "mpeg1video"}, Container{"mp4", "h264"},
+                                           Container{"mkv", "h264"}, Container{"webm", "vp9"}),
                          [](const auto& info) { return std::string(info.param.ext); });
 
 // Y ramps, distinct U and V per frame; the planes stacked as IMGYUV keeps them.
@@ -335,10 +335,9 @@ TEST_F(Video, EncoderSettingsFollowTheContainer) {
     bool global_header;
     int mb_decision;
   };
-  const Case cases[] = {{"mp4", true, FF_MB_DECISION_SIMPLE},
-                        {"mov", true, FF_MB_DECISION_SIMPLE},
-                        {"avi", false, FF_MB_DECISION_SIMPLE},
-                        {"mpg", false, FF_MB_DECISION_RD}};
+  const Case cases[] = {{"mp4", true, FF_MB_DECISION_SIMPLE},  {"mov", true, FF_MB_DECISION_SIMPLE},
+                        {"avi", false, FF_MB_DECISION_SIMPLE}, {"mkv", true, FF_MB_DECISION_SIMPLE},
+                        {"webm", true, FF_MB_DECISION_SIMPLE}, {"mpg", false, FF_MB_DECISION_RD}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.ext);
     VIDOUT out;

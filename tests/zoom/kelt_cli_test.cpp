@@ -12,6 +12,17 @@ const std::string kBanner =
     "Kelt: Zoom a binary image by applying WZ-operator constructed by Mavo\n"
     "KELT To-be-zoomed.BMP Filter.CTZ Processed.BMP\n";
 
+// The progress lines of a 250-pixel input.
+std::string progress_of_250() {
+  std::string progress;
+  char line[64];
+  for (int k = 0; k < 250; k += 2) {
+    std::snprintf(line, sizeof line, "%10.3f%% concluded...\r", 100.0 * k / 250);
+    progress += line;
+  }
+  return progress + "   100.000% concluded...\r";
+}
+
 class KeltRun : public testutil::TempDir {
  protected:
   void SetUp() override {
@@ -53,13 +64,7 @@ TEST_F(KeltRun, ZoomsAndReports) {
                   kelt_ + " " + cmd + " \nTotal processing time: [01] s\n\n\n");
   EXPECT_TRUE(std::regex_match(out(), want)) << out();
 
-  std::string progress;
-  char line[64];
-  for (int k = 0; k < 250; k += 2) {
-    std::snprintf(line, sizeof line, "%10.3f%% concluded...\r", 100.0 * k / 250);
-    progress += line;
-  }
-  EXPECT_EQ(err(), progress + "   100.000% concluded...\r");
+  EXPECT_EQ(err(), progress_of_250());
 
   // The same picture as the plain walk and pixel-by-pixel expansion.
   IMGBIN in;
@@ -94,6 +99,35 @@ TEST_F(KeltRun, MissingInputStopsBeforeTheFilter) {
   EXPECT_EQ(kelt(path("none.bmp") + " " + path("none.ctz") + " " + path("o.bmp")), 1);
   EXPECT_EQ(out(), testutil::erro_line("Erro TipoImg - Abertura ", path("none.bmp")));
   EXPECT_FALSE(testutil::file_exists(path("o.bmp")));
+}
+
+// The output is written while the pass runs; a failure to create or write it is still
+// reported once the pass is over, after every progress line.
+TEST_F(KeltRun, OutputFailuresAfterThePass) {
+  write_inputs(3);
+  const std::string inputs = path("in.bmp") + " " + path("f.ctz") + " ";
+  EXPECT_EQ(kelt(inputs + path("none/o.bmp")), 1);
+  EXPECT_EQ(out(), testutil::erro_line("Erro IMGBIN::ImpBmp - abertura de ", path("none/o.bmp")));
+  EXPECT_EQ(err(), progress_of_250());
+  if (testutil::file_exists("/dev/full")) {
+    EXPECT_EQ(kelt(inputs + "/dev/full"), 1);
+    EXPECT_EQ(out(), testutil::erro_line("Erro IMGBIN::ImpBmp - Falha na escrita ", "/dev/full"));
+    EXPECT_EQ(err(), progress_of_250());
+  }
+}
+
+// An output that cannot seek (a pipe) receives the same bytes.
+TEST_F(KeltRun, WritesToAPipe) {
+  write_inputs(4);
+  ASSERT_EQ(testutil::run(kelt_ + " " + path("in.bmp") + " " + path("f.ctz") + " " + path("o.bmp") +
+                          " >/dev/null 2>&1"),
+            0);
+  ASSERT_EQ(testutil::run(kelt_ + " " + path("in.bmp") + " " + path("f.ctz") +
+                          " /dev/stdout 2>/dev/null | head -c " +
+                          std::to_string(testutil::read_bytes(path("o.bmp")).size()) + " >" +
+                          path("p.bmp")),
+            0);
+  EXPECT_EQ(testutil::read_bytes(path("p.bmp")), testutil::read_bytes(path("o.bmp")));
 }
 
 struct Failure {

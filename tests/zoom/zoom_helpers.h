@@ -1,6 +1,9 @@
 // Small fixtures for the zoom tool's tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -57,6 +60,73 @@ inline IMGBIN zoom(const IMGBIN& in, const std::vector<PONTOI2>& offsets,
   IMGBIN out(nl, nc);
   kelt::expand(pattern, F, out);
   return out;
+}
+
+inline std::vector<uint32_t> words(const MATRIZ<uint32_t>& m) {
+  return std::vector<uint32_t>(m.data, m.data + m.n);
+}
+inline std::vector<uint32_t> words(const IMGBIN& im) {
+  return std::vector<uint32_t>(im.data, im.data + im.nw);
+}
+
+inline const char* tier_name(kelt::Tier t) {
+  return t == kelt::Tier::dispatched ? "dispatched"
+         : t == kelt::Tier::portable ? "portable"
+                                     : "plain";
+}
+
+// make(tier) gives the words of one path at each tier; every tier must give want exactly.
+template <class Make>
+void expect_tiers_give(const std::vector<uint32_t>& want, Make make, const std::string& what) {
+  for (kelt::Tier t : {kelt::Tier::dispatched, kelt::Tier::portable, kelt::Tier::plain}) {
+    std::vector<uint32_t> got = make(t);
+    ASSERT_EQ(got.size(), want.size()) << what << " (" << tier_name(t) << ")";
+    for (size_t i = 0; i < got.size(); i++)
+      ASSERT_EQ(got[i], want[i]) << what << " (" << tier_name(t) << ") at " << i;
+  }
+}
+
+// The tree pass at a tier.
+inline void applyfilter_at(kelt::Tier t, const IMGBIN& in, const VETOR<PONTOI2>& w,
+                           const kelt::ZoomNodeList& nodes, MATRIZ<uint32_t>& p) {
+  (t == kelt::Tier::dispatched ? kelt::applyfilter
+   : t == kelt::Tier::portable ? kelt::applyfilter_portable
+                               : kelt::applyfilter_plain)(in, w, nodes, p, nullptr);
+}
+
+// The plain walk and pixel-by-pixel expansion: the reference of every zoomed image.
+inline IMGBIN zoom_reference(const IMGBIN& in, const VETOR<PONTOI2>& w,
+                             const kelt::ZoomNodeList& nodes, int F) {
+  MATRIZ<uint32_t> p(in.nl(), in.nc());
+  kelt::applyfilter_plain(in, w, nodes, p, nullptr);
+  IMGBIN out(in.nl() * F, in.nc() * F);
+  kelt::expand_plain(p, F, out);
+  return out;
+}
+
+// The tree pass and the fused pass at every tier against the plain walk and expansion.
+inline void expect_paths_agree(const IMGBIN& in, const VETOR<PONTOI2>& w,
+                               const kelt::ZoomNodeList& nodes, int F, const std::string& what) {
+  MATRIZ<uint32_t> plain(in.nl(), in.nc());
+  kelt::applyfilter_plain(in, w, nodes, plain, nullptr);
+  expect_tiers_give(
+      words(plain),
+      [&](kelt::Tier t) {
+        MATRIZ<uint32_t> p(in.nl(), in.nc());
+        applyfilter_at(t, in, w, nodes, p);
+        return words(p);
+      },
+      what + " tree pass");
+  expect_tiers_give(
+      words(zoom_reference(in, w, nodes, F)),
+      [&](kelt::Tier t) {
+        IMGBIN out(in.nl() * F, in.nc() * F);
+        std::fill(out.data, out.data + out.nw, 0xA5C3A5C3u);  // every word must be written
+        kelt::ImageSink sink(out, F);
+        kelt::zoom(in, w, nodes, F, nullptr, sink, t);
+        return words(out);
+      },
+      what + " fused F=" + std::to_string(F));
 }
 
 }  // namespace zoomtest

@@ -1,8 +1,10 @@
 // The tree pass, the block expansion and the filter reader, in process.
+#include <array>
 #include <climits>
 #include <random>
 
 #include "support/test_support.h"
+#include "tools/zoom/bmp_stream.h"
 #include "zoom_helpers.h"
 
 using kelt::kLeaf;
@@ -138,14 +140,22 @@ TEST(Zoom, InvalidWindowIndexInTheWalk) {
   }
 }
 
-std::string progress_text(int nl, int nc, bool plain) {
+enum class Pass { cached, plain, fused };
+
+std::string progress_text(int nl, int nc, Pass pass) {
   IMGBIN in(nl, nc, true);
   VETOR<PONTOI2> w;
   kelt::ZoomNodeList list;
   zoomtest::set_nodes(list, {{5, kLeaf}});
   MATRIZ<uint32_t> p(nl, nc);
   FILE* f = std::tmpfile();
-  (plain ? kelt::applyfilter_plain : kelt::applyfilter)(in, w, list, p, f);
+  if (pass == Pass::fused) {
+    IMGBIN out(2 * nl, 2 * nc);
+    kelt::ImageSink sink(out, 2);
+    kelt::zoom(in, w, list, 2, f, sink);
+  } else {
+    (pass == Pass::plain ? kelt::applyfilter_plain : kelt::applyfilter)(in, w, list, p, f);
+  }
   std::string s(static_cast<size_t>(std::ftell(f)), '\0');
   std::rewind(f);
   EXPECT_EQ(std::fread(&s[0], 1, s.size(), f), s.size());
@@ -163,16 +173,18 @@ TEST(Zoom, ProgressOf250Pixels) {
   std::string want;
   for (int k = 0; k < 250; k += 2) want += progress_line(100.0 * k / 250);
   want += progress_line(100.0);
-  EXPECT_EQ(progress_text(10, 25, false), want);
-  EXPECT_EQ(progress_text(10, 25, true), want);
+  for (Pass pass : {Pass::cached, Pass::plain, Pass::fused})
+    EXPECT_EQ(progress_text(10, 25, pass), want);
   EXPECT_EQ(want.substr(0, 50), "     0.000% concluded...\r     0.800% concluded...\r");
 }
 
 TEST(Zoom, ProgressOfTinyImages) {
   std::string want;
   for (int k = 0; k < 6; k++) want += progress_line(100.0 * k / 6);
-  EXPECT_EQ(progress_text(2, 3, false), want + progress_line(100.0));
-  EXPECT_EQ(progress_text(0, 0, false), progress_line(100.0));
+  for (Pass pass : {Pass::cached, Pass::fused}) {
+    EXPECT_EQ(progress_text(2, 3, pass), want + progress_line(100.0));
+    EXPECT_EQ(progress_text(0, 0, pass), progress_line(100.0));
+  }
 }
 
 // The cached pass gives the plain walk's words on random pictures and trees.
@@ -222,9 +234,12 @@ TEST(Zoom, CachedPassMatchesPlainWalk) {
        }()},
       {"sparse", {{0, -50}, {0, 0}, {0, 50}, {-9, 0}}},
   };
-  std::vector<std::pair<int, int>> sizes = {{1, 1},  {1, 3},  {3, 1},  {2, 2},  {5, 31},
-                                            {4, 32}, {6, 33}, {9, 65}, {40, 70}};
+  std::vector<std::pair<int, int>> sizes = {{1, 1},  {1, 3},   {3, 1},    {2, 2},
+                                            {5, 31}, {4, 32},  {6, 33},   {9, 65},
+                                            {7, 67}, {40, 70}, {12, 131}, {1, 257}};
   std::mt19937 rng(12345);
+  const int factors[] = {1, 2, 3, 4, 5, 6, 8};
+  int run = 0;
   for (const WindowCase& wc : windows)
     for (auto [nl, nc] : sizes) {
       IMGBIN in(nl, nc);
@@ -234,15 +249,9 @@ TEST(Zoom, CachedPassMatchesPlainWalk) {
       zoomtest::set_window(w, wc.offsets);
       kelt::ZoomNodeList list;
       zoomtest::set_nodes(list, random_tree(rng, static_cast<int>(wc.offsets.size()), 9));
-      MATRIZ<uint32_t> fast(nl, nc), portable(nl, nc), plain(nl, nc);
-      kelt::applyfilter(in, w, list, fast, nullptr);
-      kelt::applyfilter_portable(in, w, list, portable, nullptr);
-      kelt::applyfilter_plain(in, w, list, plain, nullptr);
-      for (int i = 0; i < fast.n; i++) {
-        ASSERT_EQ(fast.data[i], plain.data[i]) << wc.name << " " << nl << "x" << nc << " at " << i;
-        ASSERT_EQ(portable.data[i], plain.data[i])
-            << wc.name << " " << nl << "x" << nc << " at " << i << " (portable)";
-      }
+      zoomtest::expect_paths_agree(
+          in, w, list, factors[run++ % 7],
+          std::string(wc.name) + " " + std::to_string(nl) + "x" + std::to_string(nc));
     }
 }
 
@@ -286,18 +295,34 @@ TEST(Zoom, UniformAreasMatchPlainWalk) {
         zoomtest::set_window(w, wc.offsets);
         kelt::ZoomNodeList list;
         zoomtest::set_nodes(list, random_tree(rng, static_cast<int>(wc.offsets.size()), 9));
-        MATRIZ<uint32_t> fast(nl, nc), portable(nl, nc), plain(nl, nc);
-        kelt::applyfilter(in, w, list, fast, nullptr);
-        kelt::applyfilter_portable(in, w, list, portable, nullptr);
-        kelt::applyfilter_plain(in, w, list, plain, nullptr);
-        for (int i = 0; i < fast.n; i++) {
-          ASSERT_EQ(fast.data[i], plain.data[i])
-              << wc.name << " " << nl << "x" << nc << " style " << style << " at " << i;
-          ASSERT_EQ(portable.data[i], plain.data[i])
-              << wc.name << " " << nl << "x" << nc << " style " << style << " at " << i
-              << " (portable)";
-        }
+        zoomtest::expect_paths_agree(in, w, list, 1 + style + nc % 4,
+                                     std::string(wc.name) + " " + std::to_string(nl) + "x" +
+                                         std::to_string(nc) + " style " + std::to_string(style));
       }
+}
+
+// An 8 x 8 window whose 64 entries are all tested and all reach inside the image: keys of
+// 64 bits.
+TEST(Zoom, SixtyFourLiveEntries) {
+  std::vector<ZoomNode> chain;  // entry k black: leaf k; all white: leaf 64
+  for (uint32_t k = 0; k < 64; k++) {
+    chain.push_back({k, static_cast<int32_t>(2 * k + 2)});
+    chain.push_back({0x1000u + k, kLeaf});
+  }
+  chain.push_back({0xFFFFu, kLeaf});
+  std::mt19937 rng(64);
+  for (auto [nl, nc] : std::vector<std::pair<int, int>>{{8, 8}, {20, 70}, {9, 300}}) {
+    IMGBIN in(nl, nc, true);
+    for (int l = 0; l < nl; l++)
+      for (int c = 0; c < nc; c++)
+        if (rng() % 50 == 0) in(l, c) = false;
+    VETOR<PONTOI2> w;
+    zoomtest::set_window(w, box(-4, 3, -3, 4));
+    kelt::ZoomNodeList list;
+    zoomtest::set_nodes(list, chain);
+    zoomtest::expect_paths_agree(in, w, list, 2,
+                                 "64 entries " + std::to_string(nl) + "x" + std::to_string(nc));
+  }
 }
 
 TEST(Zoom, ExpansionMatchesPixelByPixel) {
@@ -310,16 +335,18 @@ TEST(Zoom, ExpansionMatchesPixelByPixel) {
         p.data[i] = rng() % 4 == 0 ? p.data[0] : static_cast<uint32_t>(rng());
       if (nc == 65)  // runs of one word take the blank-page path
         for (int c = 0; c < 40; c++) p(1, c) = 0x12345678u;
-      IMGBIN fast(nl * F, nc * F), portable(nl * F, nc * F), plain(nl * F, nc * F);
-      kelt::expand(p, F, fast);
-      kelt::expand_portable(p, F, portable);
+      IMGBIN plain(nl * F, nc * F);
       kelt::expand_plain(p, F, plain);
-      for (int i = 0; i < fast.nw; i++) {
-        ASSERT_EQ(fast.data[i], plain.data[i])
-            << "F " << F << " " << nl << "x" << nc << " word " << i;
-        ASSERT_EQ(portable.data[i], plain.data[i])
-            << "F " << F << " " << nl << "x" << nc << " word " << i << " (portable)";
-      }
+      zoomtest::expect_tiers_give(
+          zoomtest::words(plain),
+          [&](kelt::Tier t) {
+            IMGBIN out(nl * F, nc * F);
+            (t == kelt::Tier::dispatched ? kelt::expand
+             : t == kelt::Tier::portable ? kelt::expand_portable
+                                         : kelt::expand_plain)(p, F, out);
+            return zoomtest::words(out);
+          },
+          "F " + std::to_string(F) + " " + std::to_string(nl) + "x" + std::to_string(nc));
     }
 }
 
@@ -420,6 +447,30 @@ TEST_P(BadFilters, AreRejected) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, BadFilters, ::testing::ValuesIn(kBadFilters),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The streamed file holds ImpBmp's bytes for the same image, for blocks of one or many rows
+// and outputs larger than one block.
+class BmpStreamFile : public testutil::TempDir {};
+
+TEST_F(BmpStreamFile, HoldsWhatImpBmpWrites) {
+  std::mt19937 rng(99);
+  for (auto [nl, nc, F] : std::vector<std::array<int, 3>>{
+           {1, 1, 1}, {3, 5, 3}, {2, 33, 4}, {17, 9, 6}, {40, 70, 8}, {300, 420, 9}}) {
+    IMGBIN in(nl, nc);
+    for (int l = 0; l < nl; l++)
+      for (int c = 0; c < nc; c++) in(l, c) = rng() % 4 != 0;
+    VETOR<PONTOI2> w;
+    zoomtest::set_window(w, box(-1, 1, -1, 1));
+    kelt::ZoomNodeList list;
+    zoomtest::set_nodes(list, random_tree(rng, 9, 8));
+    zoomtest::zoom_reference(in, w, list, F).ImpBmp(path("want.bmp"));
+    kelt::BmpStream file(path("got.bmp"), nl * F, nc * F, F);
+    kelt::zoom(in, w, list, F, nullptr, file);
+    file.finish();
+    EXPECT_EQ(testutil::read_bytes(path("got.bmp")), testutil::read_bytes(path("want.bmp")))
+        << nl << "x" << nc << " F " << F;
+  }
+}
 
 TEST_F(FilterFile, MissingFile) {
   kelt::ZoomNodeList nodes;

@@ -249,32 +249,65 @@ __attribute__((target("bmi2"))) void keys_by_pext(const uint8_t* box, int count,
   for (int c = 0; c < count; c++) keys[c] = _pext_u64(load64(box + c), mask);
 }
 
+// Shifts the pixels of row words row[0..words-1] into column codes col[0..32 words - 1], 32
+// columns a word: moving down the codes move up a bit and the pixel enters at bit 0, moving
+// up they move down and it enters at bit H - 1 (H in 1..8).
+__attribute__((target("avx2"))) void shift_in_avx2(const uint32_t* row, int words, uint8_t* col,
+                                                   int H, bool upward) {
+  // Column j of a word is bit 7 - j % 8 of its byte 3 - j / 8.
+  const __m256i byte_of = _mm256_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 1,
+                                           1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0);
+  const __m256i bit_of = _mm256_set1_epi64x(0x0102040810204080ll);
+  const __m256i enter = _mm256_set1_epi8(static_cast<char>(upward ? 1 << (H - 1) : 1));
+  const __m256i keep = _mm256_set1_epi8(static_cast<char>(upward ? 0x7F : ((1 << H) - 1) & 0xFE));
+  for (int w = 0; w < words; w++) {
+    const __m256i b = _mm256_and_si256(
+        _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(row[w])), byte_of), bit_of);
+    const __m256i s = _mm256_and_si256(_mm256_cmpeq_epi8(b, bit_of), enter);
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(col + 32 * w));
+    v = upward ? _mm256_srli_epi16(v, 1) : _mm256_add_epi8(v, v);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(col + 32 * w),
+                        _mm256_or_si256(_mm256_and_si256(v, keep), s));
+  }
+}
+
 // Shortest span of pixels with all-white or all-black boxes that is filled directly.
 constexpr int kMinSpan = 16;
 
-void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                        const KeyLayout& k, MATRIZ<uint32_t>& pattern, Progress& progress,
-                        bool pext) {
+// Leaf words of every input row by the cache, rows from the top or, upward, from the bottom.
+// out.row(l) gives where row l's words go; out.done(l) follows once they are there.
+template <class Out>
+void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                   const KeyLayout& k, Progress& progress, bool pext, bool avx2, bool upward,
+                   Out& out) {
   const int nl = in.nl(), nc = in.nc();
   const bool outside = (in.backg & 1u) != 0;
   const int H = k.H;
   const uint8_t code_out = outside ? uint8_t((1u << H) - 1) : 0;
   const uint64_t repH = 0x0101010101010101ull * ((1u << H) - 1);
 
-  // Column codes of columns xlo..xend-1 (the row words are spread 8 columns at a time, the
-  // keys are loaded 8 columns at a time, and uniform spans are sought 32 at a time).
+  // Column codes of columns xlo..xend-1 (the row words are spread 8 or 32 columns at a time,
+  // the keys are loaded 8 columns at a time, and uniform spans are sought 32 at a time). For
+  // row l, bit b of a code is the pixel of row l + drmax - b.
   const int groups = (nc + 7) / 8;
   const int64_t xlo = std::min<int64_t>(0, k.dcmin);
-  const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 64, 8 * int64_t(groups), nc});
+  const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 64, 32 * int64_t(in.wpr), nc});
   std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
   uint8_t* col = codes.data() - xlo;
   std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
+  // Row r enters at bit 0 (moving down) or at bit H - 1 (moving up).
   auto shift_in = [&](int64_t r) {
     const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
+    if (avx2) {  // 32 columns at a time
+      shift_in_avx2(row, in.wpr, col, H, upward);
+      for (int x = nc; x < 32 * in.wpr; x++) col[x] = code_out;
+      return;
+    }
     for (int g = 0; g < groups; g++) {
-      uint32_t b = (row[g >> 2] >> (24 - 8 * (g & 3))) & 0xFFu;
-      uint64_t v = load64(col + 8 * g);
-      store64(col + 8 * g, (((v << 1) & 0xFEFEFEFEFEFEFEFEull) | spread.v[b]) & repH);
+      const uint64_t s = spread.v[(row[g >> 2] >> (24 - 8 * (g & 3))) & 0xFFu];
+      const uint64_t v = load64(col + 8 * g);
+      store64(col + 8 * g, upward ? ((v >> 1) & 0x7F7F7F7F7F7F7F7Full) | (s << (H - 1))
+                                  : (((v << 1) & 0xFEFEFEFEFEFEFEFEull) | s) & repH);
     }
     for (int x = nc; x < 8 * groups; x++) col[x] = code_out;
   };
@@ -291,22 +324,21 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
   std::vector<uint64_t> keys(nc);
   int64_t counter = 0;
   const LeavesByTable leaves_table = leaves_by_table_of(k.W);
-  // Leaf words of pixels whose boxes are all white or all black, found when first needed.
-  const uint64_t white_key = (uint64_t(1) << k.bits) - 1;
+  // Leaf words of pixels whose boxes are all white or all black, found when first needed. A
+  // key of 64 bits is never direct, so the white key is only formed below 64.
+  const uint64_t white_key = k.bits < 64 ? (uint64_t(1) << k.bits) - 1 : ~uint64_t(0);
   uint32_t uniform_leaf[2] = {};
   bool have_uniform[2] = {false, false};
-  auto leaves = [&](const uint8_t* b, int count, uint32_t* out) {
+  auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
     if (pext)
-      leaves_by_pext(b, count, k.mask, cache.table(), out, miss);
+      leaves_by_pext(b, count, k.mask, cache.table(), dst, miss);
     else
-      leaves_table(b, count, lut, cache.table(), out, miss);
+      leaves_table(b, count, lut, cache.table(), dst, miss);
   };
 
-  for (int64_t r = k.drmin; r <= k.drmax; r++) shift_in(r);
-  for (int l = 0; l < nl; l++) {
-    if (l > 0) shift_in(l + k.drmax);
+  auto one_row = [&](int l) {
     const uint8_t* box = col + k.dcmin;
-    uint32_t* prow = pattern.data + static_cast<size_t>(l) * nc;
+    uint32_t* prow = out.row(l);
     const bool plain_row = cache.direct() && !progress.due_within(counter, nc);
     if (plain_row) {
       // Runs of 32-byte groups of codes all full (white) or all zero (black) give spans of
@@ -339,19 +371,67 @@ void applyfilter_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zo
         g = g1;
       }
       leaves(box + c, nc - c, prow + c);
-      counter += nc;
-      continue;
-    }
-    if (pext)
-      keys_by_pext(box, nc, k.mask, keys.data());
-    else
-      by_table(box, nc, lut, keys.data());
-    for (int c = 0; c < nc; c++) {
-      progress.at(counter + c);
-      prow[c] = cache.get(keys[c], walk);
+    } else {
+      if (pext)
+        keys_by_pext(box, nc, k.mask, keys.data());
+      else
+        by_table(box, nc, lut, keys.data());
+      for (int c = 0; c < nc; c++) {
+        progress.at(counter + c);
+        prow[c] = cache.get(keys[c], walk);
+      }
     }
     counter += nc;
+    out.done(l);
+  };
+
+  if (upward) {
+    for (int64_t r = nl - 1 + k.drmax; r >= nl - 1 + k.drmin; r--) shift_in(r);
+    for (int l = nl - 1; l >= 0; l--) {
+      if (l < nl - 1) shift_in(l + k.drmin);
+      one_row(l);
+    }
+  } else {
+    for (int64_t r = k.drmin; r <= k.drmax; r++) shift_in(r);
+    for (int l = 0; l < nl; l++) {
+      if (l > 0) shift_in(l + k.drmax);
+      one_row(l);
+    }
   }
+}
+
+// The same by one plain walk per pixel.
+template <class Out>
+void leaves_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                  Progress& progress, bool upward, Out& out) {
+  const int nl = in.nl(), nc = in.nc();
+  int64_t counter = 0;
+  for (int i = 0; i < nl; i++) {
+    const int l = upward ? nl - 1 - i : i;
+    uint32_t* prow = out.row(l);
+    for (int c = 0; c < nc; c++) {
+      progress.at(counter++);
+      prow[c] = walktree(in, window, nodes, l, c);
+    }
+    out.done(l);
+  }
+}
+
+// Leaf rows of the whole input by the tier's path; a window whose live entries do not fit the
+// cache's box takes the plain walk.
+template <class Out>
+void leaves_by_tier(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                    Progress& progress, Tier tier, bool upward, Out& out) {
+  if (tier != Tier::plain) {
+    KeyLayout k = key_layout(in, window, nodes);
+    if (k.usable) {
+      const bool pext = tier == Tier::dispatched && __builtin_cpu_supports("bmi2");
+      const bool avx2 = tier == Tier::dispatched && __builtin_cpu_supports("avx2");
+      leaves_cached(in, window, nodes, k, progress, pext, avx2, upward, out);
+      return;
+    }
+  }
+  leaves_plain(in, window, nodes, progress, upward, out);
 }
 
 // F = 4 with AVX2: 32 pattern words give four output words of each of the four block rows.
@@ -392,56 +472,55 @@ __attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint
   return 32 * full;
 }
 
-// Output words of F in {1, 2, 4, 8}: 32 / F pattern words fill one word of each block row.
-// With avx2 (F = 4 only), most of each row is done by expand4_avx2.
+// The output words of the last group of one word repeated (blank page), kept across rows.
+struct SameRun {
+  uint32_t u = 0;
+  uint32_t w[64] = {};  // block row br's words from w + F br (F words for F of 3 to 7)
+  bool have = false;
+};
+
+// Output words of F in {1, 2, 4, 8}: 32 / F leaf words fill one word of each block row.
+// With avx2 (F = 4 only), most of the row is done by expand4_avx2.
 template <int F>
-void expand_fast(const MATRIZ<uint32_t>& pattern, IMGBIN& out, bool avx2) {
+void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, SameRun& same) {
   constexpr int G = 32 / F;
   constexpr uint32_t M = (1u << F) - 1;
   uint32_t rev[1 << F];
   for (uint32_t s = 0; s <= M; s++) rev[s] = reverse32(s) >> (32 - F);
-  auto seg = [&](uint32_t u, int br) { return br * F < 32 ? rev[(u >> (br * F)) & M] : 0u; };
-  const int nl = pattern.nl(), nc = pattern.nc();
+  auto seg = [&](uint32_t x, int br) { return br * F < 32 ? rev[(x >> (br * F)) & M] : 0u; };
   const int full = nc / G, rest = nc % G;
-  uint32_t same_u = 0, same_w[F] = {};
-  bool have_same = false;
-  for (int l = 0; l < nl; l++) {
-    const uint32_t* u = pattern.data + static_cast<size_t>(l) * nc;
-    uint32_t* orow[F];
-    for (int br = 0; br < F; br++) orow[br] = out.rows[static_cast<size_t>(l) * F + br];
-    int first = 0;
-    if constexpr (F == 4)
-      if (avx2) first = expand4_avx2(u, nc, orow) / G;
-    for (int g = first; g < full; g++) {
-      const uint32_t* q = u + g * G;
-      uint32_t diff = 0;
-      for (int i = 1; i < G; i++) diff |= q[i] ^ q[0];
-      if (diff == 0) {  // a run of one word (blank page): the words are ready
-        if (!have_same || same_u != q[0]) {
-          for (int br = 0; br < F; br++) {
-            uint32_t w = 0, s = seg(q[0], br);
-            for (int i = 0; i < G; i++) w = (w << (F % 32)) | s;
-            same_w[br] = w;
-          }
-          same_u = q[0];
-          have_same = true;
+  int first = 0;
+  if constexpr (F == 4)
+    if (avx2) first = expand4_avx2(u, nc, orow) / G;
+  for (int g = first; g < full; g++) {
+    const uint32_t* q = u + g * G;
+    uint32_t diff = 0;
+    for (int i = 1; i < G; i++) diff |= q[i] ^ q[0];
+    if (diff == 0) {  // a run of one word (blank page): the words are ready
+      if (!same.have || same.u != q[0]) {
+        for (int br = 0; br < F; br++) {
+          uint32_t w = 0, s = seg(q[0], br);
+          for (int i = 0; i < G; i++) w = (w << (F % 32)) | s;
+          same.w[br] = w;
         }
-        for (int br = 0; br < F; br++) orow[br][g] = same_w[br];
-        continue;
+        same.u = q[0];
+        same.have = true;
       }
-      for (int br = 0; br < F; br++) {
-        uint32_t w = 0;
-        for (int i = 0; i < G; i++) w = (w << (F % 32)) | seg(q[i], br);
-        orow[br][g] = w;
-      }
+      for (int br = 0; br < F; br++) orow[br][g] = same.w[br];
+      continue;
     }
-    if (rest > 0) {
-      const uint32_t* q = u + full * G;
-      for (int br = 0; br < F; br++) {
-        uint32_t w = 0;
-        for (int i = 0; i < rest; i++) w = (w << F) | seg(q[i], br);
-        orow[br][full] = w << (F * (G - rest));
-      }
+    for (int br = 0; br < F; br++) {
+      uint32_t w = 0;
+      for (int i = 0; i < G; i++) w = (w << (F % 32)) | seg(q[i], br);
+      orow[br][g] = w;
+    }
+  }
+  if (rest > 0) {
+    const uint32_t* q = u + full * G;
+    for (int br = 0; br < F; br++) {
+      uint32_t w = 0;
+      for (int i = 0; i < rest; i++) w = (w << F) | seg(q[i], br);
+      orow[br][full] = w << (F * (G - rest));
     }
   }
 }
@@ -474,31 +553,168 @@ class BitWriter {
   int nb_ = 0;
 };
 
-void expand_any(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
+// Any F >= 1, one block row at a time.
+void expand_any(const uint32_t* u, int nc, int F, uint32_t* const* orow, int wpr) {
   uint8_t rev8[256];
   for (int s = 0; s < 256; s++) rev8[s] = static_cast<uint8_t>(reverse32(s) >> 24);
-  const int nl = pattern.nl(), nc = pattern.nc();
-  for (int l = 0; l < nl; l++) {
-    const uint32_t* u = pattern.data + static_cast<size_t>(l) * nc;
-    for (int br = 0; br < F; br++) {
-      uint32_t* orow = out.rows[static_cast<size_t>(l) * F + br];
-      const int64_t sh = int64_t(br) * F;
-      if (sh >= 32) {  // cells from the 33rd on are black
-        std::memset(orow, 0, sizeof(uint32_t) * static_cast<size_t>(out.wpr));
-        continue;
-      }
-      const int take = F < 32 - sh ? F : static_cast<int>(32 - sh);
-      const uint32_t mask = take == 32 ? ~0u : (1u << take) - 1;
-      BitWriter bw(orow);
-      for (int c = 0; c < nc; c++) {
-        uint32_t s = (u[c] >> sh) & mask;
-        bw.put(take <= 8 ? uint32_t(rev8[s]) >> (8 - take) : reverse32(s) >> (32 - take), take);
-        if (F > take) bw.zeros(F - take);
-      }
-      bw.flush();
+  for (int br = 0; br < F; br++) {
+    const int64_t sh = int64_t(br) * F;
+    if (sh >= 32) {  // cells from the 33rd on are black
+      std::memset(orow[br], 0, sizeof(uint32_t) * static_cast<size_t>(wpr));
+      continue;
     }
+    const int take = F < 32 - sh ? F : static_cast<int>(32 - sh);
+    const uint32_t mask = take == 32 ? ~0u : (1u << take) - 1;
+    BitWriter bw(orow[br]);
+    for (int c = 0; c < nc; c++) {
+      uint32_t s = (u[c] >> sh) & mask;
+      bw.put(take <= 8 ? uint32_t(rev8[s]) >> (8 - take) : reverse32(s) >> (32 - take), take);
+      if (F > take) bw.zeros(F - take);
+    }
+    bw.flush();
   }
 }
+
+// F in 3..7 with AVX2 and BMI2, one block row at a time. Eight leaf words give eight cell
+// groups (one byte each), which pext packs into F bytes of the row read least significant bit
+// first; the row's words are then bit-reversed into the image's order. 32 equal leaf words
+// (blank page) give F words kept from the last such run.
+__attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, int nc, int F,
+                                                            uint32_t* const* orow, int wpr,
+                                                            SameRun& same) {
+  const uint64_t mask = 0x0101010101010101ull * ((1u << F) - 1);
+  const __m256i cells = _mm256_set1_epi32((1 << F) - 1);
+  const __m256i pick =
+      _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12, -1,
+                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m256i join = _mm256_setr_epi32(0, 4, 1, 1, 1, 1, 1, 1);
+  const __m256i low = _mm256_set1_epi8(0x0F);
+  const __m256i rev_lo = _mm256_setr_epi8(0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15, 0,
+                                          8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15);
+  const __m256i rev_hi = _mm256_slli_epi16(rev_lo, 4);  // nibbles below 16: no carry across bytes
+  const __m256i swap = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2,
+                                        1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+  const uint32_t M = (1u << F) - 1;
+  const int full = nc / 32, rest = nc % 32;
+  const size_t row_bytes = 4 * static_cast<size_t>(wpr);
+  // The cell groups of k leaf words from q (k <= 8), block row shift sh, a byte each.
+  auto groups = [&](const uint32_t* q, int k, int sh) {
+    uint64_t x = 0;
+    for (int i = 0; i < k; i++) x |= uint64_t((q[i] >> sh) & M) << (8 * i);
+    return x;
+  };
+  for (int br = 0; br < F; br++) {
+    uint32_t* row = orow[br];
+    const int sh = br * F;
+    if (sh >= 32) {  // cells from the 33rd on are black
+      std::memset(row, 0, row_bytes);
+      continue;
+    }
+    uint8_t* s = reinterpret_cast<uint8_t*>(row);
+    row[wpr - 1] = 0;  // padding bits
+    const __m128i count = _mm_cvtsi32_si128(sh);
+    for (int k = 0; k < full; k++) {
+      const uint32_t* q = u + 32 * k;
+      __m256i v[4];
+      for (int i = 0; i < 4; i++)
+        v[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 8 * i));
+      const __m256i first = _mm256_set1_epi32(static_cast<int>(q[0]));
+      const __m256i eq = _mm256_and_si256(
+          _mm256_and_si256(_mm256_cmpeq_epi32(v[0], first), _mm256_cmpeq_epi32(v[1], first)),
+          _mm256_and_si256(_mm256_cmpeq_epi32(v[2], first), _mm256_cmpeq_epi32(v[3], first)));
+      if (_mm256_movemask_epi8(eq) == -1) {
+        if (!same.have || same.u != q[0]) {
+          const uint32_t run[8] = {q[0], q[0], q[0], q[0], q[0], q[0], q[0], q[0]};
+          for (int b = 0; b < F; b++) {
+            uint8_t bytes[4 * 7 + 8];
+            const uint64_t bits = b * F < 32 ? _pext_u64(groups(run, 8, b * F), mask) : 0;
+            for (int i = 0; i < 4; i++) store64(bytes + F * i, bits);
+            std::memcpy(same.w + F * b, bytes, 4 * static_cast<size_t>(F));
+          }
+          same.u = q[0];
+          same.have = true;
+        }
+        for (int j = 0; j < F; j++) row[F * k + j] = same.w[F * br + j];
+        continue;
+      }
+      for (int i = 0; i < 4; i++) {
+        __m256i x = _mm256_and_si256(_mm256_srl_epi32(v[i], count), cells);
+        x = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(x, pick), join);
+        const uint64_t bits = _pext_u64(_mm_cvtsi128_si64(_mm256_castsi256_si128(x)), mask);
+        uint8_t* at = s + 4 * static_cast<size_t>(F) * k + static_cast<size_t>(F) * i;
+        if (at + 8 <= s + row_bytes)
+          store64(at, bits);
+        else
+          std::memcpy(at, &bits, static_cast<size_t>(F));
+      }
+    }
+    // The pixels past the last 32, eight at a time.
+    for (int g = 0; 8 * g < rest; g++) {
+      const int k = std::min(8, rest - 8 * g);
+      const uint64_t bits = _pext_u64(groups(u + 32 * full + 8 * g, k, sh), mask);
+      std::memcpy(s + 4 * static_cast<size_t>(F) * full + static_cast<size_t>(F) * g, &bits,
+                  (static_cast<size_t>(F) * k + 7) / 8);
+    }
+    int w = 0;
+    for (; w + 8 <= wpr; w += 8) {
+      __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + w));
+      __m256i r = _mm256_or_si256(
+          _mm256_shuffle_epi8(rev_hi, _mm256_and_si256(v, low)),
+          _mm256_shuffle_epi8(rev_lo, _mm256_and_si256(_mm256_srli_epi16(v, 4), low)));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + w), _mm256_shuffle_epi8(r, swap));
+    }
+    for (; w < wpr; w++) row[w] = reverse32(row[w]);
+  }
+}
+
+// One pixel at a time: the block's cells in order, least significant bit first.
+void expand_pixels(const uint32_t* u, int nc, int F, uint32_t* const* orow, int wpr) {
+  for (int br = 0; br < F; br++)
+    std::memset(orow[br], 0, sizeof(uint32_t) * static_cast<size_t>(wpr));
+  for (int c = 0; c < nc; c++) {
+    uint32_t x = u[c];
+    for (int br = 0; br < F; br++)
+      for (int bc = 0; bc < F; bc++) {
+        const int64_t q = int64_t(c) * F + bc;
+        if (x & 1u) orow[br][q >> 5] |= 0x80000000u >> (q & 31);
+        x >>= 1;
+      }
+  }
+}
+
+// Rows of leaf words into their F output rows, by the tier's path.
+class RowExpander {
+ public:
+  RowExpander(int F, int nc, int wpr, Tier tier)
+      : F_(F),
+        nc_(nc),
+        wpr_(wpr),
+        tier_(tier),
+        avx2_(tier == Tier::dispatched && __builtin_cpu_supports("avx2")),
+        small_(avx2_ && F >= 3 && F <= 7 && __builtin_cpu_supports("bmi2")) {}
+  void row(const uint32_t* u, uint32_t* const* orow) {
+    if (tier_ == Tier::plain) {
+      expand_pixels(u, nc_, F_, orow, wpr_);
+      return;
+    }
+    using Fast = void (*)(const uint32_t*, int, uint32_t* const*, bool, SameRun&);
+    static const Fast fast[9] = {nullptr, expand_fast<1>, expand_fast<2>,
+                                 nullptr, expand_fast<4>, nullptr,
+                                 nullptr, nullptr,        expand_fast<8>};
+    if (F_ <= 8 && fast[F_] != nullptr)
+      fast[F_](u, nc_, orow, avx2_, same_);
+    else if (small_)
+      expand_small_avx2(u, nc_, F_, orow, wpr_, same_);
+    else
+      expand_any(u, nc_, F_, orow, wpr_);
+  }
+
+ private:
+  int F_, nc_, wpr_;
+  Tier tier_;
+  bool avx2_, small_;
+  SameRun same_;
+};
 
 }  // namespace
 
@@ -531,53 +747,58 @@ void applyfilter_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const Zoo
 
 namespace {
 
+// Leaf rows straight into a pattern matrix of the input's size.
+struct PatternRows {
+  MATRIZ<uint32_t>& pattern;
+  uint32_t* row(int l) { return pattern.data + static_cast<size_t>(l) * pattern.nc(); }
+  void done(int) {}
+};
+
 void applyfilter_with(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                      MATRIZ<uint32_t>& pattern, FILE* progress_file, bool pext) {
+                      MATRIZ<uint32_t>& pattern, FILE* progress_file, Tier tier) {
   if (in.nl() <= 0 || in.nc() <= 0 || in.rows == nullptr) {
     Progress(progress_file, 0).done();
     return;
   }
-  KeyLayout k = key_layout(in, window, nodes);
-  if (!k.usable || pattern.nl() != in.nl() || pattern.nc() != in.nc()) {
+  if (pattern.nl() != in.nl() || pattern.nc() != in.nc()) {
     applyfilter_plain(in, window, nodes, pattern, progress_file);
     return;
   }
   vistelmo::prefault(pattern.data, sizeof(uint32_t) * static_cast<size_t>(pattern.n()));
   Progress progress(progress_file, int64_t(in.nl()) * in.nc());
-  applyfilter_cached(in, window, nodes, k, pattern, progress, pext);
+  PatternRows out{pattern};
+  leaves_by_tier(in, window, nodes, progress, tier, false, out);
   progress.done();
 }
 
-void expand_with(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out, bool avx2) {
+void expand_with(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out, Tier tier) {
   if (F <= 0 || out.rows == nullptr || pattern.data == nullptr) return;
-  switch (F) {
-    case 1:
-      expand_fast<1>(pattern, out, avx2);
-      break;
-    case 2:
-      expand_fast<2>(pattern, out, avx2);
-      break;
-    case 4:
-      expand_fast<4>(pattern, out, avx2);
-      break;
-    case 8:
-      expand_fast<8>(pattern, out, avx2);
-      break;
-    default:
-      expand_any(pattern, F, out);
-  }
+  RowExpander ex(F, pattern.nc(), out.wpr, tier);
+  for (int l = 0; l < pattern.nl(); l++)
+    ex.row(pattern.data + static_cast<size_t>(l) * pattern.nc(),
+           out.rows + static_cast<size_t>(l) * F);
 }
 
 }  // namespace
 
 void applyfilter(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                  MATRIZ<uint32_t>& pattern, FILE* progress) {
-  applyfilter_with(in, window, nodes, pattern, progress, __builtin_cpu_supports("bmi2"));
+  applyfilter_with(in, window, nodes, pattern, progress, Tier::dispatched);
 }
 
 void applyfilter_portable(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                           MATRIZ<uint32_t>& pattern, FILE* progress) {
-  applyfilter_with(in, window, nodes, pattern, progress, false);
+  applyfilter_with(in, window, nodes, pattern, progress, Tier::portable);
+}
+
+bool zoomed_size(int nl, int nc, int F, int& onl, int& onc) {
+  onl = onc = 0;
+  if (F <= 0 || nl <= 0 || nc <= 0) return false;
+  const int64_t r = int64_t(F) * nl, c = int64_t(F) * nc;
+  if (r > INT32_MAX || c > INT32_MAX || r * c > INT32_MAX) return false;
+  onl = static_cast<int>(r);
+  onc = static_cast<int>(c);
+  return true;
 }
 
 void zoomed_size(const MATRIZ<uint32_t>& pattern, int F, int& nl, int& nc) {
@@ -589,12 +810,44 @@ void zoomed_size(const MATRIZ<uint32_t>& pattern, int F, int& nl, int& nc) {
   nc = static_cast<int>(c);
 }
 
+bool walk_may_fail(const VETOR<PONTOI2>& window, const ZoomNodeList& nodes) {
+  for (int i = 0; i < nodes.count; i++)
+    if (nodes.node[i].b != kLeaf && nodes.node[i].a >= static_cast<uint32_t>(window.n()))
+      return true;
+  return false;
+}
+
+void zoom(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes, int F,
+          FILE* progress_file, ZoomSink& sink, Tier tier) {
+  const int nl = in.nl(), nc = in.nc();
+  if (nl <= 0 || nc <= 0 || in.rows == nullptr || F <= 0) {
+    Progress(progress_file, 0).done();
+    return;
+  }
+  Progress progress(progress_file, int64_t(nl) * nc);
+  const int wpr = static_cast<int>((int64_t(nc) * F + 31) / 32);
+  RowExpander ex(F, nc, wpr, tier);
+  std::vector<uint32_t> band(nc);
+  struct {
+    std::vector<uint32_t>& band;
+    RowExpander& ex;
+    ZoomSink& sink;
+    uint32_t* row(int) { return band.data(); }
+    void done(int l) {
+      ex.row(band.data(), sink.rows(l));
+      sink.filled(l);
+    }
+  } out{band, ex, sink};
+  leaves_by_tier(in, window, nodes, progress, tier, true, out);
+  progress.done();
+}
+
 void expand(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
-  expand_with(pattern, F, out, __builtin_cpu_supports("avx2"));
+  expand_with(pattern, F, out, Tier::dispatched);
 }
 
 void expand_portable(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {
-  expand_with(pattern, F, out, false);
+  expand_with(pattern, F, out, Tier::portable);
 }
 
 void expand_plain(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out) {

@@ -1,6 +1,8 @@
 // Component size filter and blob centres, against a plain labelling of the black pixels.
 #include "processing/algebra/components.h"
 
+#include <algorithm>
+#include <climits>
 #include <random>
 #include <string>
 #include <utility>
@@ -60,13 +62,19 @@ std::vector<std::vector<int>> label(const IMGBIN& a, bool diagonals, int& count)
   return lab;
 }
 
-IMGBIN reference_filtcc(const IMGBIN& a, int m) {
-  int count;
-  const auto lab = label(a, true, count);
+// Pixels of each 8-connected black component, by label.
+std::vector<int> sizes(const std::vector<std::vector<int>>& lab, int count) {
   std::vector<int> size(count, 0);
   for (auto& row : lab)
     for (int v : row)
       if (v >= 0) size[v]++;
+  return size;
+}
+
+IMGBIN reference_filtcc(const IMGBIN& a, int m) {
+  int count;
+  const auto lab = label(a, true, count);
+  const std::vector<int> size = sizes(lab, count);
   IMGBIN out(a.nl, a.nc, true);
   for (int l = 0; l < a.nl(); l++)
     for (int c = 0; c < a.nc(); c++)
@@ -90,15 +98,41 @@ IMGBIN reference_findce(const IMGBIN& a) {
   return out;
 }
 
-TEST(ComponentsFiltcc, MatchesLabellingOnNoiseAroundTheWordSize) {
+// Raw words, spare bits past the last column included.
+std::vector<uint32_t> words(const IMGBIN& a) {
+  return std::vector<uint32_t>(a.data, a.data + a.nw);
+}
+
+// Noise sizes: single pixels, a row and a column, widths around one and two words, wide strips.
+const std::pair<int, int> kSizes[] = {{1, 1},  {1, 257}, {257, 1},  {7, 67}, {12, 131},
+                                      {9, 31}, {9, 32},  {9, 33},   {8, 63}, {8, 64},
+                                      {8, 65}, {40, 97}, {150, 260}};
+
+// Black spare bits in the input count for nothing.
+void blacken_spare_bits(IMGBIN& a) {
+  const int used = a.nc() & 31;
+  if (!used) return;
+  for (int l = 0; l < a.nl(); l++) a.rows[l][a.wpr - 1] &= ~(0xFFFFFFFFu >> used);
+}
+
+TEST(ComponentsFiltcc, MatchesLabellingOnNoise) {
   unsigned seed = 1;
-  for (int nc : {1, 31, 32, 33, 65})
-    for (int black : {30, 55})
-      for (int m : {-1, 1, 2, 3, 5, 40}) {
-        SCOPED_TRACE(testing::Message() << "nc " << nc << " black% " << black << " m " << m);
-        const IMGBIN a = noise(9, nc, seed++, black);
-        EXPECT_EQ(drawing(filtcc(a, m)), drawing(reference_filtcc(a, m)));
+  for (const auto& [nl, nc] : kSizes)
+    for (int black : {10, 45, 50, 90}) {
+      IMGBIN a = noise(nl, nc, seed++, black);
+      a.backg = 0;
+      blacken_spare_bits(a);
+      int count;
+      const auto lab = label(a, true, count);
+      const std::vector<int> size = sizes(lab, count);
+      const int largest = count ? *std::max_element(size.begin(), size.end()) : 0;
+      for (int m : {INT_MIN, 0, 1, 2, 3, 10, largest, largest + 1, INT_MAX}) {
+        SCOPED_TRACE(testing::Message() << nl << "x" << nc << " black% " << black << " m " << m);
+        const IMGBIN ours = filtcc(a, m), ref = reference_filtcc(a, m);
+        EXPECT_EQ(drawing(ours), drawing(ref));
+        EXPECT_EQ(words(ours), words(ref));
       }
+    }
 }
 
 TEST(ComponentsFiltcc, SizeThresholdAndDiagonalContact) {
@@ -153,11 +187,15 @@ TEST(ComponentsFiltcc, FloodFillsMarkTheComponent) {
 
 TEST(ComponentsFindce, MatchesBoundingBoxCentresOnNoise) {
   unsigned seed = 100;
-  for (int nc : {1, 2, 31, 32, 33, 64, 65})
-    for (int black : {25, 50, 70}) {
-      SCOPED_TRACE(testing::Message() << "nc " << nc << " black% " << black);
-      const IMGBIN a = noise(11, nc, seed++, black);
-      EXPECT_EQ(drawing(findce(a)), drawing(reference_findce(a)));
+  for (const auto& [nl, nc] : kSizes)
+    for (int black : {10, 50, 60, 90}) {
+      SCOPED_TRACE(testing::Message() << nl << "x" << nc << " black% " << black);
+      IMGBIN a = noise(nl, nc, seed++, black);
+      a.backg = 0;
+      blacken_spare_bits(a);
+      const IMGBIN ours = findce(a), ref = reference_findce(a);
+      EXPECT_EQ(drawing(ours), drawing(ref));
+      EXPECT_EQ(words(ours), words(ref));
     }
 }
 

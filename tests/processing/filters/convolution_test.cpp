@@ -5,7 +5,6 @@
 #include <complex>
 
 #include "conv_fixtures.h"
-#include "processing/filters/border_internal.h"
 #include "support/test_support.h"
 
 using namespace convtest;
@@ -57,28 +56,6 @@ void check_all_modes() {
           expect_fresh(r);
         }
     }
-}
-
-// Every argument pair near the image lands where the element access puts it.
-TEST(BorderMap, LocatesAsTheElementAccess) {
-  const std::vector<Size> shapes = {{1, 1}, {1, 3}, {3, 1}, {2, 2}, {4, 5}, {0, 3}};
-  for (const Size& sz : shapes)
-    for (char m : modes()) {
-      SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " mode " + mode_name(m));
-      IMGFLT a = sample<IMGFLT>(sz.nl, sz.nc, 1, 2.0, sz.nl > 0 ? sz.nl - 1 : 0, 0);
-      const vistelmo::BorderMap map(m, a.nl(), a.nc(), a.lc, a.cc, -7, 8, -6, 9);
-      for (int x = -7; x <= 8; x++)
-        for (int y = -6; y <= 9; y++) {
-          int l = -1, c = -1;
-          const float* got = map.locate(x, y, l, c) ? &a.rows[l][c] : &a.backg;
-          EXPECT_EQ(got, &a(x, y, m)) << x << ", " << y;
-        }
-    }
-  const vistelmo::BorderMap e('e', 2, 2, 0, 0, -1, 2, 0, 1), bad('?', 2, 2, 0, 0, 0, 0, 0, 0);
-  int l, c;
-  EXPECT_TRUE(e.locate(1, 1, l, c));
-  EXPECT_ERRO(e.locate(-1, 1, l, c), "Indice invalido", "");
-  EXPECT_ERRO(bad.locate(0, 0, l, c), "Erro: Modo de acesso invalido", "");
 }
 
 TEST(Convolucao, FloatMatchesElementAccessInEveryMode) { check_all_modes<IMGFLT>(); }

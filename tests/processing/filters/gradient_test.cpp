@@ -168,6 +168,52 @@ TEST(GradientKernels, SigmaNotAboveZeroIsFatal) {
   EXPECT_ERRO(IMGDBLgrxnormal(1e300, 0), "Erro IMGDBL::aloca - Falta memoria", "");
 }
 
+TEST(GradientKernels, HalvesThatCancelAreRefused) {
+  const char* x = "Erro grnormalx: soma nula na normalizacao";
+  const char* y = "Erro grnormaly: soma nula na normalizacao";
+  // A quarter turn makes the summed half cancel itself: the taps would be huge or NaN.
+  for (double t : {kPi / 2, 3 * kPi / 2, -kPi / 2}) {
+    SCOPED_TRACE(t);
+    EXPECT_ERRO(IMGDBLgrxnormal(1, t), x, "");
+    EXPECT_ERRO(IMGDBLgrynormal(1, t), y, "");
+    EXPECT_ERRO(IMGFLTgrxnormal(1.7, t), x, "");
+    EXPECT_ERRO(IMGFLTgrynormal(1.7, t), y, "");
+  }
+  const IMGFLT ramp = image<IMGFLT>(9, 9, [](int, int c) { return c; });
+  EXPECT_ERRO(gradientex(ramp, 1.7, 3 * kPi / 2), x, "");
+  EXPECT_ERRO(modgrad(image<IMGDBL>(9, 9, [](int l, int) { return l; }), 1, kPi / 2), x, "");
+  // Kernels given to the rescaling directly: a half summing to 0, a NaN, an empty half.
+  EXPECT_ERRO(({
+                IMGDBL k(3, 3, 1.0, 0.0, 0.0, -1.0, 0.0, 0.0, 0.0, 0.0, 5.0);
+                GradienteD::normalizex(k);
+              }),
+              x, "");
+  EXPECT_ERRO(({
+                IMGFLT k(3, 1, 0.0, 0.0, double(NAN));
+                GradienteF::normalizey(k);
+              }),
+              y, "");
+  EXPECT_ERRO(({
+                IMGDBL k(3, 1, 1.0, 2.0, 3.0);
+                GradienteD::normalizex(k);
+              }),
+              x, "");
+  // Off the quarter turn the kernels stay finite and keep their lobe.
+  for (double t : {kPi / 2 - 0.3, kPi / 2 + 0.05, 3 * kPi / 2 - 0.01}) {
+    SCOPED_TRACE(t);
+    const IMGDBL kx = IMGDBLgrxnormal(1, t);
+    const IMGFLT ky = IMGFLTgrynormal(1.7, t);
+    double left = 0, lower = 0;
+    for (int i = 0; i < kx.nl(); i++)
+      for (int j = 0; j < kx.nc() / 2; j++) left += kx.rows[i][j];
+    for (int i = ky.nl() / 2 + 1; i < ky.nl(); i++)
+      for (int j = 0; j < ky.nc(); j++) lower += ky.rows[i][j];
+    EXPECT_NEAR(left, kLobe, 1e-9);
+    EXPECT_NEAR(lower, kLobe, 1e-4);
+    for (int i = 0; i < kx.n(); i++) ASSERT_TRUE(std::isfinite(kx.data[i]));
+  }
+}
+
 // Mirrored convolution with edges continued, summed in kernel order.
 IMGDBL naive_conv(const IMGDBL& a, const IMGDBL& k) {
   IMGDBL r(a.nl(), a.nc());
