@@ -2,15 +2,15 @@
 #include "processing/algebra/resample_internal.h"
 
 namespace vistelmo {
-namespace resample {
 
 namespace {
-Tier current = Tier::kDispatched;
+ResampleTier current = ResampleTier::kDispatched;
 }  // namespace
 
-void set_tier(Tier t) { current = t; }
-Tier tier() { return current; }
-bool use_avx2() { return current == Tier::kDispatched && __builtin_cpu_supports("avx2"); }
+void set_resample_tier(ResampleTier t) { current = t; }
+ResampleTier resample_tier() { return current; }
+bool resample_avx2() {
+  return current == ResampleTier::kDispatched && __builtin_cpu_supports("avx2");
+}
 
-}  // namespace resample
 }  // namespace vistelmo

@@ -13,20 +13,20 @@
 #include <vector>
 
 #include "foundation/erro.h"
+#include "images/border_internal.h"
 #include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 
 namespace vistelmo {
-namespace resample {
 
 // Which loops run: the per-sample loops over Sampler (plain), the row loops on the baseline
 // instruction set (portable), or the row loops on the best set this processor has (the default).
 // Test hook.
-enum class Tier { kPlain, kPortable, kDispatched };
-void set_tier(Tier t);
-Tier tier();
-inline bool fast() { return tier() != Tier::kPlain; }
-bool use_avx2();
+enum class ResampleTier { kPlain, kPortable, kDispatched };
+void set_resample_tier(ResampleTier t);
+ResampleTier resample_tier();
+inline bool resample_fast() { return resample_tier() != ResampleTier::kPlain; }
+bool resample_avx2();
 
 #define VISTELMO_INLINE inline __attribute__((always_inline))
 
@@ -57,93 +57,25 @@ VISTELMO_INLINE int floor_index(double v) {
   return t - (t > v);
 }
 
-// Geometry of a source; an image without pixels counts as 0 by 0.
-struct Frame {
-  int64_t nl, nc, lc, cc;
-};
-
+// The border rule of a source; an image without pixels counts as 0 by 0.
 template <class Img>
-Frame frame_of(const Img& im) {
+BorderRule source_rule(const Img& im, char mode) {
   const bool full = has_pixels(im);
-  return Frame{full ? im.nl() : 0, full ? im.nc() : 0, im.lc, im.cc};
+  return border_rule(mode, full ? im.nl() : 0, full ? im.nc() : 0, im.lc, im.cc);
 }
 
-// What an axis does with an index past its ends.
-enum class Edge { kOutside, kClamp, kWrap, kError, kInvalid };
+// The axis of a rule that gives the row, and the one that gives the column.
+inline const AxisRule& row_axis(const BorderRule& r) { return r.swapped ? r.b : r.a; }
+inline const AxisRule& column_axis(const BorderRule& r) { return r.swapped ? r.a : r.b; }
 
-// One axis of a border mode: offset i lands on origin + sign * i.
-struct AxisRule {
-  int64_t origin, sign, size;
-  Edge edge;
-
-  // The index on the axis, or -1 for the outside value.
-  int64_t resolve(int64_t i) const {
-    const int64_t k = origin + sign * i;
-    if (k >= 0 && k < size) return k;
-    switch (edge) {
-      case Edge::kClamp:
-        return size < 1 ? -1 : (k < 0 ? 0 : size - 1);
-      case Edge::kWrap: {
-        if (size < 1) return -1;
-        const int64_t w = k % size;
-        return w < 0 ? w + size : w;
-      }
-      case Edge::kError:
-        erro("Indice invalido", "");
-      case Edge::kInvalid:
-        erro("Erro: Modo de acesso invalido", "");
-      default:
-        return -1;
-    }
-  }
-};
-
-// A border mode over a frame: offsets (a, b) land on row row.resolve(b) and column
-// col.resolve(a) when straight, on row row.resolve(a) and column col.resolve(b) otherwise.
-// An unknown letter fails at the first sample read, as the element access does.
-struct Border {
-  bool straight;
-  AxisRule row, col;
-
-  const AxisRule& along_a() const { return straight ? col : row; }
-  const AxisRule& along_b() const { return straight ? row : col; }
-};
-
-inline Border border_of(char mode, const Frame& f) {
-  auto axes = [&](bool straight, int64_t lo, int64_t ls, int64_t co, Edge e) {
-    return Border{straight, AxisRule{lo, ls, f.nl, e}, AxisRule{co, 1, f.nc, e}};
-  };
-  switch (static_cast<unsigned char>(mode)) {
-    case 'n':
-    case 0:
-      return axes(false, 0, 1, 0, Edge::kOutside);
-    case 'x':
-    case 1:
-      return axes(false, 0, 1, 0, Edge::kClamp);
-    case 'e':
-    case 2:
-      return axes(false, 0, 1, 0, Edge::kError);
-    case 'r':
-    case 3:
-      return axes(false, 0, 1, 0, Edge::kWrap);
-    case 'c':
-    case 4:
-      return axes(false, f.lc, 1, f.cc, Edge::kOutside);
-    case 's':
-    case 5:
-      return axes(false, f.lc, 1, f.cc, Edge::kWrap);
-    case 'N':
-    case 10:
-      return axes(true, f.nl - 1, -1, 0, Edge::kOutside);
-    case 'X':
-    case 11:
-      return axes(true, f.lc, -1, f.cc, Edge::kClamp);
-    case 'C':
-    case 14:
-      return axes(true, f.lc, -1, f.cc, Edge::kOutside);
-    default:
-      return Border{true, AxisRule{0, 1, 0, Edge::kInvalid}, AxisRule{0, 1, 0, Edge::kInvalid}};
-  }
+// Index of argument v on axis r of rule br, or -1 for the outside value; fails as the element
+// access does (an unknown mode, mode 'e' outside).
+inline int64_t border_index(const BorderRule& br, const AxisRule& r, int64_t v) {
+  const int i = r.resolve(v);
+  if (i >= 0) return i;
+  if (!br.valid) erro("Erro: Modo de acesso invalido", "");
+  if (i == AxisRule::kFatal) erro("Indice invalido", "");
+  return -1;
 }
 
 // Reads an image at (a, b) under a border mode, one sample at a time.
@@ -153,22 +85,26 @@ class Sampler {
   using Pixel = typename Img::Pixel;
 
   Sampler(const Img& im, char mode)
-      : rows_(im.rows), backg_(im.backg), border_(border_of(mode, frame_of(im))) {
+      : rows_(im.rows), backg_(im.backg), rule_(source_rule(im, mode)) {
     // Rows evenly spaced in one block, offsets within an int: pixel (l, c) at l * stride + c.
-    const int64_t nl = border_.row.size;
-    if (nl < 1 || border_.col.size < 1) return;
-    const int64_t stride = nl > 1 ? rows_[1] - rows_[0] : border_.col.size;
-    if (stride < border_.col.size || nl * stride >= (int64_t{1} << 31)) return;
+    const int64_t nl = row_axis(rule_).size, nc = column_axis(rule_).size;
+    if (nl < 1 || nc < 1) return;
+    const int64_t stride = nl > 1 ? rows_[1] - rows_[0] : nc;
+    if (stride < nc || nl * stride >= (int64_t{1} << 31)) return;
     for (int64_t l = 0; l < nl; l++)
       if (rows_[l] != rows_[0] + l * stride) return;
     stride_ = stride;
   }
   Pixel operator()(int64_t a, int64_t b) const {
-    const int64_t l = border_.row.resolve(border_.straight ? b : a);
-    const int64_t c = border_.col.resolve(border_.straight ? a : b);
-    return l < 0 || c < 0 ? backg_ : rows_[l][c];
+    const int64_t i = border_index(rule_, rule_.a, a), j = border_index(rule_, rule_.b, b);
+    return at(i, j);
   }
-  const Border& border() const { return border_; }
+  // The pixel at index i of axis a and j of axis b, the outside value when either is -1.
+  Pixel at(int64_t i, int64_t j) const {
+    if (i < 0 || j < 0) return backg_;
+    return rule_.swapped ? rows_[j][i] : rows_[i][j];
+  }
+  const BorderRule& rule() const { return rule_; }
   Pixel* const* rows() const { return rows_; }
   Pixel backg() const { return backg_; }
   // The row spacing of the block, or -1 when the rows are not one evenly spaced block.
@@ -177,78 +113,60 @@ class Sampler {
  private:
   Pixel* const* rows_;
   Pixel backg_;
-  Border border_;
+  BorderRule rule_;
   int64_t stride_ = -1;
 };
 
+// Index origin + sign * v of axis r when it lies inside, else -1 (no border rule applied).
+VISTELMO_INLINE int64_t inside_index(const AxisRule& r, int64_t v) {
+  const int64_t i = r.origin + r.sign * v;
+  return i >= 0 && i < r.size ? i : -1;
+}
+
 // The four samples around (ix, iy): s00 at (ix, iy), s01 at (ix, iy + 1), s10 at (ix + 1, iy),
 // s11 at (ix + 1, iy + 1). With kFast, straight from the rows when all four lie inside the
-// source; through the sampler otherwise.
+// source, each row and column resolved once otherwise; without, through the sampler.
 template <class Pixel>
-struct Quad {
+struct SampleQuad {
   Pixel s00, s01, s10, s11;
 };
 
 template <bool kFast, class Img>
-VISTELMO_INLINE Quad<typename Img::Pixel> quad(const Sampler<Img>& s, int ix, int iy) {
-  if (kFast) {
-    const Border& br = s.border();
-    if (br.straight) {
-      const int64_t l = br.row.origin - iy, c = br.col.origin + ix;
-      if (l >= 1 && l < br.row.size && c >= 0 && c + 1 < br.col.size) {
-        const auto* r0 = s.rows()[l];
-        const auto* r1 = s.rows()[l - 1];
-        return {r0[c], r1[c], r0[c + 1], r1[c + 1]};
-      }
-    } else {
-      const int64_t l = br.row.origin + ix, c = br.col.origin + iy;
-      if (l >= 0 && l + 1 < br.row.size && c >= 0 && c + 1 < br.col.size) {
-        const auto* r0 = s.rows()[l];
-        const auto* r1 = s.rows()[l + 1];
-        return {r0[c], r0[c + 1], r1[c], r1[c + 1]};
-      }
-    }
-  }
-  if (!kFast) {
-    const int64_t x = ix, y = iy;
-    return {s(x, y), s(x, y + 1), s(x + 1, y), s(x + 1, y + 1)};
-  }
-  // Each row and column resolved once.
-  const Border& br = s.border();
+VISTELMO_INLINE SampleQuad<typename Img::Pixel> sample_quad(const Sampler<Img>& s, int ix, int iy) {
   const int64_t a0 = ix, b0 = iy;
-  const AxisRule &ra = br.straight ? br.col : br.row, &rb = br.straight ? br.row : br.col;
-  const int64_t i0 = ra.resolve(a0), i1 = ra.resolve(a0 + 1);
-  const int64_t j0 = rb.resolve(b0), j1 = rb.resolve(b0 + 1);
-  auto at = [&](int64_t i, int64_t j) {
-    if (i < 0 || j < 0) return s.backg();
-    return br.straight ? s.rows()[j][i] : s.rows()[i][j];
-  };
-  return {at(i0, j0), at(i0, j1), at(i1, j0), at(i1, j1)};
+  if (!kFast) return {s(a0, b0), s(a0, b0 + 1), s(a0 + 1, b0), s(a0 + 1, b0 + 1)};
+  const BorderRule& br = s.rule();
+  int64_t i0 = inside_index(br.a, a0), i1 = inside_index(br.a, a0 + 1);
+  int64_t j0 = inside_index(br.b, b0), j1 = inside_index(br.b, b0 + 1);
+  if ((i0 | i1 | j0 | j1) < 0) {
+    i0 = border_index(br, br.a, a0), i1 = border_index(br, br.a, a0 + 1);
+    j0 = border_index(br, br.b, b0), j1 = border_index(br, br.b, b0 + 1);
+  }
+  return {s.at(i0, j0), s.at(i0, j1), s.at(i1, j0), s.at(i1, j1)};
 }
 
 // One sample at (ix, iy); with kFast straight from the rows when inside.
 template <bool kFast, class Img>
-VISTELMO_INLINE typename Img::Pixel single(const Sampler<Img>& s, int ix, int iy) {
+VISTELMO_INLINE typename Img::Pixel single_sample(const Sampler<Img>& s, int ix, int iy) {
   if (kFast) {
-    const Border& br = s.border();
-    const int64_t l = br.row.origin + br.row.sign * (br.straight ? iy : ix);
-    const int64_t c = br.col.origin + (br.straight ? ix : iy);
-    if (l >= 0 && l < br.row.size && c >= 0 && c < br.col.size) return s.rows()[l][c];
+    const BorderRule& br = s.rule();
+    const int64_t i = inside_index(br.a, ix), j = inside_index(br.b, iy);
+    if ((i | j) >= 0) return s.at(i, j);
   }
   return s(ix, iy);
 }
 
-// Bilinear weights at fractions (dx, dy), in the order of Quad's samples.
-struct Weights {
+// Bilinear weights at fractions (dx, dy), in the order of SampleQuad's samples.
+struct BilinearWeights {
   double w00, w01, w10, w11;
 };
-VISTELMO_INLINE Weights weights(double dx, double dy) {
+VISTELMO_INLINE BilinearWeights bilinear_weights(double dx, double dy) {
   return {(1 - dx) * (1 - dy), (1 - dx) * dy, dx * (1 - dy), dx * dy};
 }
 
 // The samples weighted and summed in that order in double.
 template <class Pixel>
-VISTELMO_INLINE double blend(const Weights& w, const Quad<Pixel>& q) {
+VISTELMO_INLINE double blend_quad(const BilinearWeights& w, const SampleQuad<Pixel>& q) {
   return w.w00 * q.s00 + w.w01 * q.s01 + w.w10 * q.s10 + w.w11 * q.s11;
 }
 
@@ -256,7 +174,7 @@ VISTELMO_INLINE double blend(const Weights& w, const Quad<Pixel>& q) {
 template <bool kFast, class Img, class Fn>
 auto bilinear(const Sampler<Img>& s, double xs, double ys, Fn&& fn) {
   const int ix = floor_index(xs), iy = floor_index(ys);
-  return fn(xs - ix, ys - iy, quad<kFast>(s, ix, iy));
+  return fn(xs - ix, ys - iy, sample_quad<kFast>(s, ix, iy));
 }
 
 // Source offsets of the columns of one destination row: x = (c - cc) / f, xs = x C + p and
@@ -274,17 +192,17 @@ struct RowMap {
 // Columns [from, to) of one destination row by bilinear resampling, in blocks: the positions and
 // their neighbourhoods first, the samples next, the blends last. store(c, dx, dy, quad) writes
 // column c.
-constexpr int kBlock = 64;
+constexpr int kRowBlock = 64;
 
 template <class Img, class Store>
 VISTELMO_INLINE void bilinear_row(const Sampler<Img>& s, int from, int to, const RowMap& m,
                                   Store store) {
   using Pixel = typename Img::Pixel;
-  int ix[kBlock], iy[kBlock];
-  double dx[kBlock], dy[kBlock];
-  Pixel s00[kBlock], s01[kBlock], s10[kBlock], s11[kBlock];
-  for (int c0 = from; c0 < to; c0 += kBlock) {
-    const int w = to - c0 < kBlock ? to - c0 : kBlock;
+  int ix[kRowBlock], iy[kRowBlock];
+  double dx[kRowBlock], dy[kRowBlock];
+  Pixel s00[kRowBlock], s01[kRowBlock], s10[kRowBlock], s11[kRowBlock];
+  for (int c0 = from; c0 < to; c0 += kRowBlock) {
+    const int w = to - c0 < kRowBlock ? to - c0 : kRowBlock;
     for (int k = 0; k < w; k++) {
       double xs, ys;
       m.at(c0 + k, xs, ys);
@@ -294,11 +212,11 @@ VISTELMO_INLINE void bilinear_row(const Sampler<Img>& s, int from, int to, const
       dy[k] = ys - iy[k];
     }
     for (int k = 0; k < w; k++) {
-      const Quad<Pixel> q = quad<true>(s, ix[k], iy[k]);
+      const SampleQuad<Pixel> q = sample_quad<true>(s, ix[k], iy[k]);
       s00[k] = q.s00, s01[k] = q.s01, s10[k] = q.s10, s11[k] = q.s11;
     }
     for (int k = 0; k < w; k++)
-      store(c0 + k, dx[k], dy[k], Quad<Pixel>{s00[k], s01[k], s10[k], s11[k]});
+      store(c0 + k, dx[k], dy[k], SampleQuad<Pixel>{s00[k], s01[k], s10[k], s11[k]});
   }
 }
 
@@ -309,14 +227,14 @@ VISTELMO_INLINE void nearest_row(const Sampler<Img>& s, int from, int to, const 
   for (int c = from; c < to; c++) {
     double xs, ys;
     m.at(c, xs, ys);
-    store(c, single<true>(s, round_index(xs), round_index(ys)));
+    store(c, single_sample<true>(s, round_index(xs), round_index(ys)));
   }
 }
 
 // Calls fn(l, from, to) over the destination in tiles, so that the source rows a tile reads
 // stay in cache.
 template <class Fn>
-void tiles(int nl, int nc, Fn fn) {
+void resample_tiles(int nl, int nc, Fn fn) {
   constexpr int kRows = 32, kCols = 256;
   for (int l0 = 0; l0 < nl; l0 += kRows)
     for (int c0 = 0; c0 < nc; c0 += kCols)
@@ -370,30 +288,28 @@ __attribute__((target("avx2"))) inline __m256d load(const float* p) {
 // inside. Usable when block() holds.
 template <class Img>
 bool block(const Sampler<Img>& s) {
-  const Border& br = s.border();
+  const BorderRule& br = s.rule();
   constexpr double kNear = kFar / 2;
-  return br.straight && s.stride() >= 0 && br.row.origin > -kNear && br.row.origin < kNear &&
-         br.col.origin > -kNear && br.col.origin < kNear;
+  return br.valid && br.swapped && br.a.sign == 1 && br.b.sign == -1 && s.stride() >= 0 &&
+         br.a.origin > -kNear && br.a.origin < kNear && br.b.origin > -kNear && br.b.origin < kNear;
 }
 
 template <class Img>
 __attribute__((target("avx2"))) int offsets4(const Sampler<Img>& s, const int* ix, const int* iy,
                                              int up, int right, int* off) {
-  const Border& br = s.border();
-  const __m128i l = _mm_sub_epi32(_mm_set1_epi32(static_cast<int>(br.row.origin)),
+  const AxisRule &rows = s.rule().b, &cols = s.rule().a;
+  const __m128i l = _mm_sub_epi32(_mm_set1_epi32(static_cast<int>(rows.origin)),
                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(iy)));
-  const __m128i c = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(br.col.origin)),
+  const __m128i c = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(cols.origin)),
                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(ix)));
-  const __m128i rows =
-      _mm_and_si128(_mm_cmpgt_epi32(l, _mm_set1_epi32(up - 1)),
-                    _mm_cmpgt_epi32(_mm_set1_epi32(static_cast<int>(br.row.size)), l));
-  const __m128i cols =
-      _mm_and_si128(_mm_cmpgt_epi32(c, _mm_set1_epi32(-1)),
-                    _mm_cmpgt_epi32(_mm_set1_epi32(static_cast<int>(br.col.size) - right), c));
+  const __m128i in_rows = _mm_and_si128(_mm_cmpgt_epi32(l, _mm_set1_epi32(up - 1)),
+                                        _mm_cmpgt_epi32(_mm_set1_epi32(rows.size), l));
+  const __m128i in_cols = _mm_and_si128(_mm_cmpgt_epi32(c, _mm_set1_epi32(-1)),
+                                        _mm_cmpgt_epi32(_mm_set1_epi32(cols.size - right), c));
   _mm_storeu_si128(
       reinterpret_cast<__m128i*>(off),
       _mm_add_epi32(_mm_mullo_epi32(l, _mm_set1_epi32(static_cast<int>(s.stride()))), c));
-  return _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(rows, cols)));
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(in_rows, in_cols)));
 }
 
 // Four bilinear blends into out: in double, rounded as the pixel type is stored.
@@ -448,15 +364,15 @@ __attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int fro
                                                   const RowMap& m, typename Img::Pixel* out,
                                                   Store tail) {
   using Pixel = typename Img::Pixel;
-  alignas(32) int ix[kBlock], iy[kBlock];
-  alignas(32) double dx[kBlock], dy[kBlock];
-  alignas(32) Pixel s00[kBlock], s01[kBlock], s10[kBlock], s11[kBlock];
+  alignas(32) int ix[kRowBlock], iy[kRowBlock];
+  alignas(32) double dx[kRowBlock], dy[kRowBlock];
+  alignas(32) Pixel s00[kRowBlock], s01[kRowBlock], s10[kRowBlock], s11[kRowBlock];
   const int whole = from + ((to - from) & ~3);
   const bool linear = block(s);
   const Pixel* base = linear ? s.rows()[0] : nullptr;
   const int64_t stride = s.stride();
-  for (int c0 = from; c0 < whole; c0 += kBlock) {
-    const int w = whole - c0 < kBlock ? whole - c0 : kBlock;
+  for (int c0 = from; c0 < whole; c0 += kRowBlock) {
+    const int w = whole - c0 < kRowBlock ? whole - c0 : kRowBlock;
     for (int k = 0; k < w; k += 4) {
       __m256d xs, ys;
       at(m, c0 + k, xs, ys);
@@ -474,7 +390,7 @@ __attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int fro
           const Pixel* p = base + off[j];
           s00[k + j] = p[0], s10[k + j] = p[1], s01[k + j] = p[-stride], s11[k + j] = p[1 - stride];
         } else {
-          const Quad<Pixel> q = quad<true>(s, ix[k + j], iy[k + j]);
+          const SampleQuad<Pixel> q = sample_quad<true>(s, ix[k + j], iy[k + j]);
           s00[k + j] = q.s00, s01[k + j] = q.s01, s10[k + j] = q.s10, s11[k + j] = q.s11;
         }
     }
@@ -483,7 +399,7 @@ __attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int fro
              s10 + k, s11 + k);
   }
   // The last columns one at a time.
-  vistelmo::resample::bilinear_row(s, whole, to, m, tail);
+  vistelmo::bilinear_row(s, whole, to, m, tail);
 }
 
 // round_index of four values.
@@ -512,28 +428,27 @@ __attribute__((target("avx2"))) void nearest_row(const Sampler<Img>& s, int from
     alignas(16) int off[4];
     const int inside = linear ? offsets4(s, ix, iy, 0, 0, off) : 0;
     for (int k = 0; k < 4; k++)
-      out[c + k] = inside >> k & 1 ? base[off[k]] : single<true>(s, ix[k], iy[k]);
+      out[c + k] = inside >> k & 1 ? base[off[k]] : single_sample<true>(s, ix[k], iy[k]);
   }
-  vistelmo::resample::nearest_row(s, whole, to, m,
-                                  [&](int c, typename Img::Pixel v) { out[c] = v; });
+  vistelmo::nearest_row(s, whole, to, m, [&](int c, typename Img::Pixel v) { out[c] = v; });
 }
 
 }  // namespace avx2
 
-// Lines of a source along the axis that offset a walks, as doubles, each behind one slot holding
-// the outside value and followed by a slot holding 0: line(b)[0] is the outside value,
+// SourceLines of a source along the axis that offset a walks, as doubles, each behind one slot
+// holding the outside value and followed by a slot holding 0: line(b)[0] is the outside value,
 // line(b)[slot(a)] the sample at (a, b) and line(b)[zero()] is 0. The last two lines are kept.
 template <class Img>
-class Lines {
+class SourceLines {
  public:
-  explicit Lines(const Img& im, const Border& br) : im_(im), br_(br), n_(br.along_a().size) {
+  explicit SourceLines(const Img& im, const BorderRule& br) : im_(im), br_(br), n_(br.a.size) {
     for (auto& b : buf_) b.resize(n_ + 2);
   }
-  int32_t slot(int64_t a) const { return static_cast<int32_t>(br_.along_a().resolve(a) + 1); }
+  int32_t slot(int64_t a) const { return static_cast<int32_t>(border_index(br_, br_.a, a) + 1); }
   int32_t zero() const { return static_cast<int32_t>(n_ + 1); }
   // The line of offset b; keep is a line the caller still holds.
   const double* line(int64_t b, const double* keep = nullptr) {
-    const int64_t o = br_.along_b().resolve(b);
+    const int64_t o = border_index(br_, br_.b, b);
     for (int k = 0; k < 2; k++)
       if (valid_[k] && key_[k] == o) return buf_[k].data();
     const int k = buf_[0].data() == keep ? 1 : 0;
@@ -549,14 +464,14 @@ class Lines {
     v[n_ + 1] = 0;
     if (o < 0)
       std::fill(v + 1, v + n_ + 1, static_cast<double>(im_.backg));
-    else if (br_.straight)
+    else if (br_.swapped)
       std::copy(im_.rows[o], im_.rows[o] + n_, v + 1);
     else
       for (int64_t i = 0; i < n_; i++) v[i + 1] = im_.rows[i][o];
   }
 
   const Img& im_;
-  Border br_;
+  BorderRule br_;
   int64_t n_;
   std::vector<double> buf_[2];
   int64_t key_[2] = {0, 0};
@@ -564,8 +479,8 @@ class Lines {
 };
 
 // A resampled value into a pixel: rounded and clamped to a byte, or rounded to float.
-VISTELMO_INLINE void put(unsigned char& p, double v) { p = round_to_byte(v); }
-VISTELMO_INLINE void put(float& p, double v) { p = static_cast<float>(v); }
+VISTELMO_INLINE void store_pixel(unsigned char& p, double v) { p = round_to_byte(v); }
+VISTELMO_INLINE void store_pixel(float& p, double v) { p = static_cast<float>(v); }
 
 // Row loops over lines, out[k] = w0[k] l0[i0[k]] + w1[k] l1[i1[k]], sum[k] += line[i[k]] and
 // out[k] = sum[k] / count[k], where a null index table reads line[k] and a Spread of step 0
@@ -578,18 +493,18 @@ struct Spread {
 
 namespace avx2 {
 
-__attribute__((target("avx2"))) inline __m256d read(const double* line, const int32_t* i, int k) {
+__attribute__((target("avx2"))) inline __m256d line4(const double* line, const int32_t* i, int k) {
   // Four loads beat a gather here.
   if (i == nullptr) return _mm256_loadu_pd(line + k);
   return _mm256_set_pd(line[i[k + 3]], line[i[k + 2]], line[i[k + 1]], line[i[k]]);
 }
-__attribute__((target("avx2"))) inline __m256d read(const Spread& s, int k) {
+__attribute__((target("avx2"))) inline __m256d spread4(const Spread& s, int k) {
   return s.step == 0 ? _mm256_set1_pd(s.v[0]) : _mm256_loadu_pd(s.v + k);
 }
 
 }  // namespace avx2
 
-VISTELMO_INLINE double read(const double* line, const int32_t* i, int k) {
+VISTELMO_INLINE double line_at(const double* line, const int32_t* i, int k) {
   return i == nullptr ? line[k] : line[i[k]];
 }
 
@@ -601,20 +516,21 @@ __attribute__((target("avx2"))) void blend_row(Pixel* out, int n, const double* 
                                                const int32_t* i1, Spread w1) {
   int k = 0;
   for (; k + 4 <= n; k += 4) {
-    const __m256d a = _mm256_mul_pd(read(w0, k), read(l0, i0, k));
-    const __m256d b = _mm256_mul_pd(read(w1, k), read(l1, i1, k));
+    const __m256d a = _mm256_mul_pd(spread4(w0, k), line4(l0, i0, k));
+    const __m256d b = _mm256_mul_pd(spread4(w1, k), line4(l1, i1, k));
     store(out + k, _mm256_add_pd(a, b));
   }
   for (; k < n; k++)
-    put(out[k], w0[k] * resample::read(l0, i0, k) + w1[k] * resample::read(l1, i1, k));
+    store_pixel(out[k],
+                w0[k] * vistelmo::line_at(l0, i0, k) + w1[k] * vistelmo::line_at(l1, i1, k));
 }
 
 __attribute__((target("avx2"))) inline void add_row(double* sum, int n, const double* line,
                                                     const int32_t* i) {
   int k = 0;
   for (; k + 4 <= n; k += 4)
-    _mm256_storeu_pd(sum + k, _mm256_add_pd(_mm256_loadu_pd(sum + k), read(line, i, k)));
-  for (; k < n; k++) sum[k] += resample::read(line, i, k);
+    _mm256_storeu_pd(sum + k, _mm256_add_pd(_mm256_loadu_pd(sum + k), line4(line, i, k)));
+  for (; k < n; k++) sum[k] += vistelmo::line_at(line, i, k);
 }
 
 template <class Pixel>
@@ -623,13 +539,13 @@ __attribute__((target("avx2"))) void average_row(Pixel* out, int n, const double
   int k = 0;
   if (inverse.v != nullptr) {
     for (; k + 4 <= n; k += 4)
-      store(out + k, _mm256_mul_pd(_mm256_loadu_pd(sum + k), read(inverse, k)));
-    for (; k < n; k++) put(out[k], sum[k] * inverse[k]);
+      store(out + k, _mm256_mul_pd(_mm256_loadu_pd(sum + k), spread4(inverse, k)));
+    for (; k < n; k++) store_pixel(out[k], sum[k] * inverse[k]);
     return;
   }
   for (; k + 4 <= n; k += 4)
-    store(out + k, _mm256_div_pd(_mm256_loadu_pd(sum + k), read(count, k)));
-  for (; k < n; k++) put(out[k], sum[k] / count[k]);
+    store(out + k, _mm256_div_pd(_mm256_loadu_pd(sum + k), spread4(count, k)));
+  for (; k < n; k++) store_pixel(out[k], sum[k] / count[k]);
 }
 
 }  // namespace avx2
@@ -638,12 +554,13 @@ template <class Pixel>
 void blend_row(bool avx2, Pixel* out, int n, const double* l0, const int32_t* i0, Spread w0,
                const double* l1, const int32_t* i1, Spread w1) {
   if (avx2) return avx2::blend_row(out, n, l0, i0, w0, l1, i1, w1);
-  for (int k = 0; k < n; k++) put(out[k], w0[k] * read(l0, i0, k) + w1[k] * read(l1, i1, k));
+  for (int k = 0; k < n; k++)
+    store_pixel(out[k], w0[k] * line_at(l0, i0, k) + w1[k] * line_at(l1, i1, k));
 }
 
 inline void add_row(bool avx2, double* sum, int n, const double* line, const int32_t* i) {
   if (avx2) return avx2::add_row(sum, n, line, i);
-  for (int k = 0; k < n; k++) sum[k] += read(line, i, k);
+  for (int k = 0; k < n; k++) sum[k] += line_at(line, i, k);
 }
 
 // inverse, when its v is not null, holds 1 / count[k] for counts that are powers of two (or 0):
@@ -652,9 +569,9 @@ template <class Pixel>
 void average_row(bool avx2, Pixel* out, int n, const double* sum, Spread count, Spread inverse) {
   if (avx2) return avx2::average_row(out, n, sum, count, inverse);
   if (inverse.v != nullptr)
-    for (int k = 0; k < n; k++) put(out[k], sum[k] * inverse[k]);
+    for (int k = 0; k < n; k++) store_pixel(out[k], sum[k] * inverse[k]);
   else
-    for (int k = 0; k < n; k++) put(out[k], sum[k] / count[k]);
+    for (int k = 0; k < n; k++) store_pixel(out[k], sum[k] / count[k]);
 }
 
 // 1 / c when c is a power of two (or 0, whose quotients are not used), false otherwise.
@@ -676,5 +593,4 @@ inline const int32_t* table_or_run(const std::vector<int32_t>& at, int32_t& firs
   return nullptr;
 }
 
-}  // namespace resample
 }  // namespace vistelmo

@@ -14,8 +14,6 @@
 
 namespace {
 
-namespace rs = vistelmo::resample;
-
 constexpr double kPi = 3.14159265358979323846;
 
 // The empty result, the source's frame ('m') or the bounding frame of the rotated corner
@@ -35,8 +33,8 @@ Img result_frame(const Img& a, double C, double S, char frame) {
   const double xs[4] = {left, right, left, right}, ys[4] = {top, top, bottom, bottom};
   int xmin = 0, xmax = 0, ymin = 0, ymax = 0;
   for (int k = 0; k < 4; k++) {
-    const int x = rs::round_index(xs[k] * C - ys[k] * S);
-    const int y = rs::round_index(xs[k] * S + ys[k] * C);
+    const int x = vistelmo::round_index(xs[k] * C - ys[k] * S);
+    const int y = vistelmo::round_index(xs[k] * S + ys[k] * C);
     if (k == 0 || x < xmin) xmin = x;
     if (k == 0 || x > xmax) xmax = x;
     if (k == 0 || y < ymin) ymin = y;
@@ -71,32 +69,33 @@ void fill_rotated(Img& r, double C, double S, Value value) {
 template <class Img, class Blend>
 void rotate_into(Img& r, const Img& a, char borda, double C, double S, char interp, Blend blend) {
   if (!vistelmo::has_pixels(r)) return;
-  const rs::Sampler<Img> s(a, borda);
+  const vistelmo::Sampler<Img> s(a, borda);
   if (interp != 'n' && interp != 'b') erro("Erro inesperado", "");
-  if (!rs::fast()) {
+  if (!vistelmo::resample_fast()) {
     if (interp == 'n')
       fill_rotated(r, C, S, [&](double xs, double ys) {
-        return s(rs::round_index(xs), rs::round_index(ys));
+        return s(vistelmo::round_index(xs), vistelmo::round_index(ys));
       });
     else
-      fill_rotated(r, C, S,
-                   [&](double xs, double ys) { return rs::bilinear<false>(s, xs, ys, blend); });
+      fill_rotated(r, C, S, [&](double xs, double ys) {
+        return vistelmo::bilinear<false>(s, xs, ys, blend);
+      });
     return;
   }
-  const bool avx2 = rs::use_avx2();
-  rs::tiles(r.nl(), r.nc(), [&](int l, int from, int to) {
+  const bool avx2 = vistelmo::resample_avx2();
+  vistelmo::resample_tiles(r.nl(), r.nc(), [&](int l, int from, int to) {
     const double y = static_cast<double>(r.lc) - l;
     typename Img::Pixel* row = r.rows[l];
-    const rs::RowMap m{static_cast<double>(r.cc), 1.0, C, S, y * S, y * C};
+    const vistelmo::RowMap m{static_cast<double>(r.cc), 1.0, C, S, y * S, y * C};
     auto put = [&](int c, double dx, double dy, const auto& q) { row[c] = blend(dx, dy, q); };
     if (interp == 'n' && avx2)
-      rs::avx2::nearest_row(s, from, to, m, row);
+      vistelmo::avx2::nearest_row(s, from, to, m, row);
     else if (interp == 'n')
-      rs::nearest_row(s, from, to, m, [&](int c, typename Img::Pixel v) { row[c] = v; });
+      vistelmo::nearest_row(s, from, to, m, [&](int c, typename Img::Pixel v) { row[c] = v; });
     else if (avx2)
-      rs::avx2::bilinear_row(s, from, to, m, row, put);
+      vistelmo::avx2::bilinear_row(s, from, to, m, row, put);
     else
-      rs::bilinear_row(s, from, to, m, put);
+      vistelmo::bilinear_row(s, from, to, m, put);
   });
 }
 
@@ -107,9 +106,10 @@ void rotate_into(Img& r, const Img& a, char borda, double C, double S, char inte
 IMGFLT rotacao(const IMGFLT& a, double graus, char interp, char frame) {
   const double t = graus / 180 * kPi, C = std::cos(t), S = std::sin(t);
   IMGFLT r = result_frame(a, C, S, frame);
-  rotate_into(r, a, 'C', C, S, interp, [](double dx, double dy, const rs::Quad<float>& q) {
-    return static_cast<float>(rs::blend(rs::weights(dx, dy), q));
-  });
+  rotate_into(
+      r, a, 'C', C, S, interp, [](double dx, double dy, const vistelmo::SampleQuad<float>& q) {
+        return static_cast<float>(vistelmo::blend_quad(vistelmo::bilinear_weights(dx, dy), q));
+      });
   return r;
 }
 
@@ -118,7 +118,7 @@ IMGCPX rotacao(const IMGCPX& a, double graus, char interp, char frame) {
   IMGCPX r = result_frame(a, C, S, frame);
   // Each part separately, in single precision: the weights as floats, products and sums rounded.
   rotate_into(r, a, 'C', C, S, interp,
-              [](double dx, double dy, const rs::Quad<std::complex<float>>& q) {
+              [](double dx, double dy, const vistelmo::SampleQuad<std::complex<float>>& q) {
                 const float w00 = static_cast<float>((1 - dx) * (1 - dy));
                 const float w01 = static_cast<float>((1 - dx) * dy);
                 const float w10 = static_cast<float>(dx * (1 - dy));
@@ -139,9 +139,10 @@ IMGCPX rotacao(const IMGCPX& a, double graus, char interp, char frame) {
 IMGGRY rotacao(const IMGGRY& a, double graus, char interp, char frame, char borda) {
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   IMGGRY r = result_frame(a, C, S, frame);
-  rotate_into(r, a, borda, C, S, interp,
-              [](double dx, double dy, const rs::Quad<unsigned char>& q) {
-                return vistelmo::round_to_byte(rs::blend(rs::weights(dx, dy), q));
-              });
+  rotate_into(
+      r, a, borda, C, S, interp,
+      [](double dx, double dy, const vistelmo::SampleQuad<unsigned char>& q) {
+        return vistelmo::round_to_byte(vistelmo::blend_quad(vistelmo::bilinear_weights(dx, dy), q));
+      });
   return r;
 }

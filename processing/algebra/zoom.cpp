@@ -15,11 +15,9 @@
 
 namespace {
 
-namespace rs = vistelmo::resample;
-
 constexpr double kPi = 3.14159265358979323846;
 
-using rs::put;
+using vistelmo::store_pixel;
 
 // Source offsets of each destination index when shrinking: first[k] .. first[k + 1] index
 // members, ascending. target(i) gives the destination of source index i, or -1.
@@ -71,7 +69,7 @@ Groups row_groups(const Img& a, const Img& b, double f) {
 // Horizontal pass: every destination row y reads the source row at the same offset y.
 // Plain: one sample at a time through the sampler.
 template <class Img>
-void pass_x_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
+void pass_x_plain(const Img& a, Img& b, double f, const vistelmo::Sampler<Img>& s) {
   const int nl = b.nl, nc = b.nc;
   if (f < 1) {
     const Groups g = column_groups(a, b, f);
@@ -80,13 +78,13 @@ void pass_x_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
       typename Img::Pixel* row = b.rows[l];
       for (int k = 0; k < nc; k++) {
         if (g.count(k) == 0) {
-          row[k] = s(rs::round_index((static_cast<double>(k) - b.cc) / f), y);
+          row[k] = s(vistelmo::round_index((static_cast<double>(k) - b.cc) / f), y);
           continue;
         }
         double sum = 0;
         for (int m = g.first[k]; m < g.first[k + 1]; m++)
           sum += s(static_cast<int64_t>(g.members[m]) - a.cc, y);
-        put(row[k], sum / g.count(k));
+        store_pixel(row[k], sum / g.count(k));
       }
     }
     return;
@@ -96,20 +94,20 @@ void pass_x_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
     typename Img::Pixel* row = b.rows[l];
     for (int k = 0; k < nc; k++) {
       const double xs = (static_cast<double>(k) - b.cc) / f;
-      const int ix = rs::floor_index(xs);
+      const int ix = vistelmo::floor_index(xs);
       const double dx = xs - ix;
-      put(row[k], (1 - dx) * s(ix, y) + dx * s(ix + static_cast<int64_t>(1), y));
+      store_pixel(row[k], (1 - dx) * s(ix, y) + dx * s(ix + static_cast<int64_t>(1), y));
     }
   }
 }
 
 // Fast: source lines along x, the columns resolved once into index tables.
 template <class Img>
-void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
+void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br) {
   using Pixel = typename Img::Pixel;
   const int nl = b.nl, nc = b.nc;
-  const bool avx2 = rs::use_avx2();
-  rs::Lines<Img> lines(a, br);
+  const bool avx2 = vistelmo::resample_avx2();
+  vistelmo::SourceLines<Img> lines(a, br);
   if (f < 1) {
     // Rank r of every group in table r; groups with fewer members add the zero slot.
     const Groups g = column_groups(a, b, f);
@@ -122,21 +120,22 @@ void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
     bool exact = true;
     for (int k = 0; k < nc; k++) {
       count[k] = g.count(k);
-      exact = rs::exact_inverse(count[k], inverse[k]) && exact;
+      exact = vistelmo::exact_inverse(count[k], inverse[k]) && exact;
       for (int m = g.first[k]; m < g.first[k + 1]; m++)
         at[static_cast<size_t>(m - g.first[k]) * nc + k] =
             lines.slot(static_cast<int64_t>(g.members[m]) - a.cc);
       if (g.count(k) == 0)
-        empty.emplace_back(k, lines.slot(rs::round_index((static_cast<double>(k) - b.cc) / f)));
+        empty.emplace_back(k,
+                           lines.slot(vistelmo::round_index((static_cast<double>(k) - b.cc) / f)));
     }
     for (int l = 0; l < nl; l++) {
       const double* src = lines.line(static_cast<int64_t>(b.lc) - l);
       Pixel* row = b.rows[l];
       std::fill(sum.begin(), sum.end(), 0.0);
       for (int r = 0; r < ranks; r++)
-        rs::add_row(avx2, sum.data(), nc, src, &at[size_t{1} * r * nc]);
-      rs::average_row(avx2, row, nc, sum.data(), rs::Spread{count.data(), 1},
-                      rs::Spread{exact ? inverse.data() : nullptr, 1});
+        vistelmo::add_row(avx2, sum.data(), nc, src, &at[size_t{1} * r * nc]);
+      vistelmo::average_row(avx2, row, nc, sum.data(), vistelmo::Spread{count.data(), 1},
+                            vistelmo::Spread{exact ? inverse.data() : nullptr, 1});
       for (const auto& e : empty) row[e.first] = static_cast<Pixel>(src[e.second]);
     }
     return;
@@ -145,7 +144,7 @@ void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
   std::vector<double> w0(nc), w1(nc);
   for (int k = 0; k < nc; k++) {
     const double xs = (static_cast<double>(k) - b.cc) / f;
-    const int ix = rs::floor_index(xs);
+    const int ix = vistelmo::floor_index(xs);
     w1[k] = xs - ix;
     w0[k] = 1 - w1[k];
     i0[k] = lines.slot(ix);
@@ -153,15 +152,15 @@ void pass_x_fast(const Img& a, Img& b, double f, const rs::Border& br) {
   }
   for (int l = 0; l < nl; l++) {
     const double* src = lines.line(static_cast<int64_t>(b.lc) - l);
-    rs::blend_row(avx2, b.rows[l], nc, src, i0.data(), rs::Spread{w0.data(), 1}, src, i1.data(),
-                  rs::Spread{w1.data(), 1});
+    vistelmo::blend_row(avx2, b.rows[l], nc, src, i0.data(), vistelmo::Spread{w0.data(), 1}, src,
+                        i1.data(), vistelmo::Spread{w1.data(), 1});
   }
 }
 
 // Vertical pass: every destination column x reads the source column at the same offset x.
 // Each destination pixel sums its source rows in ascending offset.
 template <class Img>
-void pass_y_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
+void pass_y_plain(const Img& a, Img& b, double f, const vistelmo::Sampler<Img>& s) {
   const int nl = b.nl, nc = b.nc;
   if (f < 1) {
     const Groups g = row_groups(a, b, f);
@@ -171,40 +170,40 @@ void pass_y_plain(const Img& a, Img& b, double f, const rs::Sampler<Img>& s) {
       for (int k = 0; k < nc; k++) {
         const int64_t x = static_cast<int64_t>(k) - b.cc;
         if (g.count(l) == 0) {
-          row[k] = s(x, rs::round_index(static_cast<double>(t) / f));
+          row[k] = s(x, vistelmo::round_index(static_cast<double>(t) / f));
           continue;
         }
         double sum = 0;
         for (int m = g.first[l]; m < g.first[l + 1]; m++)
           sum += s(x, static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
-        put(row[k], sum / g.count(l));
+        store_pixel(row[k], sum / g.count(l));
       }
     }
     return;
   }
   for (int l = 0; l < nl; l++) {
     const double ys = (static_cast<double>(b.lc) - l) / f;
-    const int iy = rs::floor_index(ys);
+    const int iy = vistelmo::floor_index(ys);
     const double dy = ys - iy;
     typename Img::Pixel* row = b.rows[l];
     for (int k = 0; k < nc; k++) {
       const int64_t x = static_cast<int64_t>(k) - b.cc;
-      put(row[k], (1 - dy) * s(x, iy) + dy * s(x, iy + static_cast<int64_t>(1)));
+      store_pixel(row[k], (1 - dy) * s(x, iy) + dy * s(x, iy + static_cast<int64_t>(1)));
     }
   }
 }
 
 // Fast: the destination row's source lines along x, the columns resolved once.
 template <class Img>
-void pass_y_fast(const Img& a, Img& b, double f, const rs::Border& br) {
+void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br) {
   using Pixel = typename Img::Pixel;
   const int nl = b.nl, nc = b.nc;
-  const bool avx2 = rs::use_avx2();
-  rs::Lines<Img> lines(a, br);
+  const bool avx2 = vistelmo::resample_avx2();
+  vistelmo::SourceLines<Img> lines(a, br);
   std::vector<int32_t> at(nc);
   for (int k = 0; k < nc; k++) at[k] = lines.slot(static_cast<int64_t>(k) - b.cc);
   int32_t first;
-  const int32_t* table = rs::table_or_run(at, first);
+  const int32_t* table = vistelmo::table_or_run(at, first);
   if (f < 1) {
     const Groups g = row_groups(a, b, f);
     std::vector<double> sum(nc);
@@ -212,31 +211,31 @@ void pass_y_fast(const Img& a, Img& b, double f, const rs::Border& br) {
       const int64_t t = static_cast<int64_t>(b.lc) - l;
       Pixel* row = b.rows[l];
       if (g.count(l) == 0) {
-        const double* src = lines.line(rs::round_index(static_cast<double>(t) / f));
+        const double* src = lines.line(vistelmo::round_index(static_cast<double>(t) / f));
         for (int k = 0; k < nc; k++) row[k] = static_cast<Pixel>(src[at[k]]);
         continue;
       }
       std::fill(sum.begin(), sum.end(), 0.0);
       for (int m = g.first[l]; m < g.first[l + 1]; m++) {
         const double* src = lines.line(static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
-        rs::add_row(avx2, sum.data(), nc, src + first, table);
+        vistelmo::add_row(avx2, sum.data(), nc, src + first, table);
       }
       const double count = g.count(l);
       double inverse;
-      const bool exact = rs::exact_inverse(count, inverse);
-      rs::average_row(avx2, row, nc, sum.data(), rs::Spread{&count, 0},
-                      rs::Spread{exact ? &inverse : nullptr, 0});
+      const bool exact = vistelmo::exact_inverse(count, inverse);
+      vistelmo::average_row(avx2, row, nc, sum.data(), vistelmo::Spread{&count, 0},
+                            vistelmo::Spread{exact ? &inverse : nullptr, 0});
     }
     return;
   }
   for (int l = 0; l < nl; l++) {
     const double ys = (static_cast<double>(b.lc) - l) / f;
-    const int iy = rs::floor_index(ys);
+    const int iy = vistelmo::floor_index(ys);
     const double dy = ys - iy, w0 = 1 - dy;
     const double* s0 = lines.line(iy);
     const double* s1 = lines.line(iy + static_cast<int64_t>(1), s0);
-    rs::blend_row(avx2, b.rows[l], nc, s0 + first, table, rs::Spread{&w0, 0}, s1 + first, table,
-                  rs::Spread{&dy, 0});
+    vistelmo::blend_row(avx2, b.rows[l], nc, s0 + first, table, vistelmo::Spread{&w0, 0},
+                        s1 + first, table, vistelmo::Spread{&dy, 0});
   }
 }
 
@@ -253,8 +252,8 @@ void run_pass(Axis axis, const Img& a, Img& b, double f, char borda) {
     copy = a;
     src = &copy;
   }
-  const rs::Sampler<Img> s(*src, borda);
-  if (!rs::fast()) {
+  const vistelmo::Sampler<Img> s(*src, borda);
+  if (!vistelmo::resample_fast()) {
     if (axis == Axis::kX)
       pass_x_plain(*src, b, f, s);
     else
@@ -262,9 +261,9 @@ void run_pass(Axis axis, const Img& a, Img& b, double f, char borda) {
     return;
   }
   if (axis == Axis::kX)
-    pass_x_fast(*src, b, f, s.border());
+    pass_x_fast(*src, b, f, s.rule());
   else
-    pass_y_fast(*src, b, f, s.border());
+    pass_y_fast(*src, b, f, s.rule());
 }
 
 void check_border(char borda) {
@@ -276,33 +275,34 @@ template <class Img>
 void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda) {
   if (!vistelmo::has_pixels(b)) return;
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
-  const rs::Sampler<Img> s(a, borda);
-  if (!rs::fast()) {
+  const vistelmo::Sampler<Img> s(a, borda);
+  if (!vistelmo::resample_fast()) {
     for (int l = 0; l < b.nl(); l++) {
       const double v = (static_cast<double>(b.lc) - l) / f;
       typename Img::Pixel* row = b.rows[l];
       for (int c = 0; c < b.nc(); c++) {
         const double u = (static_cast<double>(c) - b.cc) / f;
-        put(row[c], rs::bilinear<false>(s, u * C + v * S, v * C - u * S,
-                                        [](double dx, double dy, const auto& q) {
-                                          return rs::blend(rs::weights(dx, dy), q);
-                                        }));
+        store_pixel(row[c], vistelmo::bilinear<false>(s, u * C + v * S, v * C - u * S,
+                                                      [](double dx, double dy, const auto& q) {
+                                                        return vistelmo::blend_quad(
+                                                            vistelmo::bilinear_weights(dx, dy), q);
+                                                      }));
       }
     }
     return;
   }
-  const bool avx2 = rs::use_avx2();
-  rs::tiles(b.nl(), b.nc(), [&](int l, int from, int to) {
+  const bool avx2 = vistelmo::resample_avx2();
+  vistelmo::resample_tiles(b.nl(), b.nc(), [&](int l, int from, int to) {
     const double v = (static_cast<double>(b.lc) - l) / f;
     typename Img::Pixel* row = b.rows[l];
-    const rs::RowMap m{static_cast<double>(b.cc), f, C, S, v * S, v * C};
+    const vistelmo::RowMap m{static_cast<double>(b.cc), f, C, S, v * S, v * C};
     auto store = [&](int c, double dx, double dy, const auto& q) {
-      put(row[c], rs::blend(rs::weights(dx, dy), q));
+      store_pixel(row[c], vistelmo::blend_quad(vistelmo::bilinear_weights(dx, dy), q));
     };
     if (avx2)
-      rs::avx2::bilinear_row(s, from, to, m, row, store);
+      vistelmo::avx2::bilinear_row(s, from, to, m, row, store);
     else
-      rs::bilinear_row(s, from, to, m, store);
+      vistelmo::bilinear_row(s, from, to, m, store);
   });
 }
 
@@ -370,8 +370,8 @@ void zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda) {
 void rotzoom(IMGFLT a, IMGFLT& b, double graus, double f, char borda) {
   if (f <= 0) erro("Erro: Fator<=0.0", "");
   if (f < 1) {
-    const int nl = rs::round_index(a.nl * f), nc = rs::round_index(a.nc * f);
-    const int lc = rs::round_index(a.lc * f), cc = rs::round_index(a.cc * f);
+    const int nl = vistelmo::round_index(a.nl * f), nc = vistelmo::round_index(a.nc * f);
+    const int lc = vistelmo::round_index(a.lc * f), cc = vistelmo::round_index(a.cc * f);
     IMGFLT t(nl, a.nc);
     t.lc = lc;
     t.cc = a.cc;
@@ -389,8 +389,9 @@ void rotzoom(IMGGRY a, IMGGRY& b, double graus, double f, char borda) {
   check_border(borda);
   if (f <= 0) erro("Erro: Fator<=0.0", "");
   if (f < 1) {
-    const int nl = rs::to_index(std::ceil(a.nl * f)), nc = rs::to_index(std::ceil(a.nc * f));
-    const int lc = rs::round_index(a.lc * f), cc = rs::round_index(a.cc * f);
+    const int nl = vistelmo::to_index(std::ceil(a.nl * f)),
+              nc = vistelmo::to_index(std::ceil(a.nc * f));
+    const int lc = vistelmo::round_index(a.lc * f), cc = vistelmo::round_index(a.cc * f);
     IMGGRY t(nl, a.nc);
     t.lc = lc;
     t.cc = a.cc;

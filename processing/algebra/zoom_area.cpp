@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "foundation/erro.h"
@@ -12,8 +13,6 @@
 #include "processing/algebra/resample_internal.h"
 
 namespace {
-
-namespace rs = vistelmo::resample;
 
 // Output index of each source index when shrinking: round(j f), clamped to the last output.
 // An index below 0 (no output, or a negative factor) fails as the count vector's access does;
@@ -36,7 +35,7 @@ struct Tap {
 };
 Tap interp_tap(int k, double f) {
   const double x = k / f;
-  const int i = rs::floor_index(x);
+  const int i = vistelmo::floor_index(x);
   return Tap{i, x - i};
 }
 
@@ -47,10 +46,12 @@ inline float blend(double t, float a0, float a1) {
   return static_cast<float>(first + t * a1);
 }
 
-// The 'x' border with rows taken from b and columns from a, so that lines run along rows.
-rs::Border clamped(const IMGFLT& a) {
-  rs::Border br = rs::border_of('x', rs::frame_of(a));
-  br.straight = true;
+// The 'x' border with rows taken from argument b and columns from a, so that lines run along
+// rows.
+vistelmo::BorderRule clamped(const IMGFLT& a) {
+  vistelmo::BorderRule br = vistelmo::source_rule(a, 'x');
+  std::swap(br.a, br.b);
+  br.swapped = true;
   return br;
 }
 
@@ -100,7 +101,7 @@ IMGFLT two_pass(const IMGFLT& a, int N, int M, double fatl, double fatc) {
 
 void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
   const bool full = vistelmo::has_pixels(a);
-  const bool fast = rs::fast();
+  const bool fast = vistelmo::resample_fast();
   if (f < 1) {
     const int bnc = b.nc;
     const std::vector<int> k = shrink_targets(full ? a.nc() : 0, bnc, f);
@@ -138,7 +139,7 @@ void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
   std::vector<Tap> taps(b.nc());
   for (int c = 0; c < b.nc(); c++) taps[c] = interp_tap(c, f);
   if (fast) {
-    rs::Lines<IMGFLT> lines(a, clamped(a));
+    vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
     std::vector<int32_t> i0(b.nc()), i1(b.nc());
     std::vector<double> w0(b.nc()), w1(b.nc());
     for (int c = 0; c < b.nc(); c++) {
@@ -147,15 +148,15 @@ void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
       w0[c] = 1 - taps[c].t;
       w1[c] = taps[c].t;
     }
-    const bool avx2 = rs::use_avx2();
+    const bool avx2 = vistelmo::resample_avx2();
     for (int l = 0; l < b.nl(); l++) {
       const double* src = lines.line(l);
-      rs::blend_row(avx2, b.rows[l], b.nc(), src, i0.data(), rs::Spread{w0.data(), 1}, src,
-                    i1.data(), rs::Spread{w1.data(), 1});
+      vistelmo::blend_row(avx2, b.rows[l], b.nc(), src, i0.data(), vistelmo::Spread{w0.data(), 1},
+                          src, i1.data(), vistelmo::Spread{w1.data(), 1});
     }
     return;
   }
-  const rs::Sampler<IMGFLT> s(a, 'x');
+  const vistelmo::Sampler<IMGFLT> s(a, 'x');
   for (int l = 0; l < b.nl(); l++) {
     float* dst = b.rows[l];
     for (int c = 0; c < b.nc(); c++)
@@ -185,24 +186,24 @@ void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
     return;
   }
   if (!vistelmo::has_pixels(b)) return;
-  if (rs::fast()) {
-    rs::Lines<IMGFLT> lines(a, clamped(a));
+  if (vistelmo::resample_fast()) {
+    vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
     std::vector<int32_t> at(b.nc());
     for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
     int32_t first;
-    const int32_t* table = rs::table_or_run(at, first);
-    const bool avx2 = rs::use_avx2();
+    const int32_t* table = vistelmo::table_or_run(at, first);
+    const bool avx2 = vistelmo::resample_avx2();
     for (int l = 0; l < b.nl(); l++) {
       const Tap tap = interp_tap(l, f);
       const double* s0 = lines.line(tap.i);
       const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
       const double w0 = 1 - tap.t;
-      rs::blend_row(avx2, b.rows[l], b.nc(), s0 + first, table, rs::Spread{&w0, 0}, s1 + first,
-                    table, rs::Spread{&tap.t, 0});
+      vistelmo::blend_row(avx2, b.rows[l], b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
+                          s1 + first, table, vistelmo::Spread{&tap.t, 0});
     }
     return;
   }
-  const rs::Sampler<IMGFLT> s(a, 'x');
+  const vistelmo::Sampler<IMGFLT> s(a, 'x');
   for (int l = 0; l < b.nl(); l++) {
     const Tap tap = interp_tap(l, f);
     float* dst = b.rows[l];

@@ -15,8 +15,6 @@
 
 namespace {
 
-namespace rs = vistelmo::resample;
-
 // Every letter and code a sampler takes, but 'e' (outside samples end the program).
 const char kModes[] = {'n', 'x', 'r', 'c', 's', 'N', 'X', 'C', 0, 1, 3, 4, 5, 10, 11, 14};
 
@@ -69,38 +67,20 @@ template <class Img>
 // The result of op on every tier equals the plain tier's.
 template <class Op>
 void expect_tiers_agree(Op op) {
-  rs::set_tier(rs::Tier::kPlain);
+  vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
   const auto plain = op();
-  for (rs::Tier t : {rs::Tier::kPortable, rs::Tier::kDispatched}) {
-    rs::set_tier(t);
-    SCOPED_TRACE(t == rs::Tier::kPortable ? "portable" : "dispatched");
+  for (vistelmo::ResampleTier t :
+       {vistelmo::ResampleTier::kPortable, vistelmo::ResampleTier::kDispatched}) {
+    vistelmo::set_resample_tier(t);
+    SCOPED_TRACE(t == vistelmo::ResampleTier::kPortable ? "portable" : "dispatched");
     EXPECT_TRUE(same_bits(op(), plain));
   }
-  rs::set_tier(rs::Tier::kDispatched);
+  vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
 }
 
-TEST(ResampleBorder, SamplerLandsWhereTheElementAccessLands) {
-  for (const Shape& sh : kShapes) {
-    const IMGGRY a = shaped<IMGGRY>(sh, 3);
-    for (char mode : kModes) {
-      SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " mode " +
-                   std::to_string(mode));
-      const rs::Sampler<IMGGRY> s(a, mode);
-      for (int x = -9; x <= 9; x++)
-        for (int y = -9; y <= 9; y++) ASSERT_EQ(s(x, y), a(x, y, mode)) << x << ", " << y;
-    }
-    // 'e' inside the image.
-    const rs::Sampler<IMGGRY> s(a, 'e');
-    for (int l = 0; l < sh.nl; l++)
-      for (int c = 0; c < sh.nc; c++) EXPECT_EQ(s(l, c), a(l, c, 'e'));
-  }
-}
-
+// The resolvers themselves are in the border rule's table test (tests/images/border_test.cpp).
 TEST(ResampleBorder, ErrorAndUnknownModesFailAsTheElementAccess) {
   const IMGGRY a = shaped<IMGGRY>({3, 5, 1, 2}, 4);
-  EXPECT_ERRO(rs::Sampler<IMGGRY>(a, 'e')(3, 0), "Indice invalido", "");
-  EXPECT_ERRO(rs::Sampler<IMGGRY>(a, 'e')(0, -1), "Indice invalido", "");
-  EXPECT_ERRO(rs::Sampler<IMGGRY>(a, 'q')(0, 0), "Erro: Modo de acesso invalido", "");
   EXPECT_ERRO(rotacao(a, 45, 'b', 'm', 'e'), "Indice invalido", "");
   IMGFLT b(4, 4);
   EXPECT_ERRO(ZoomF::zoomx(IMGFLT(a), b, 2, 'q'), "Erro: Modo de acesso invalido", "");
