@@ -84,8 +84,10 @@ class Sampler {
  public:
   using Pixel = typename Img::Pixel;
 
-  Sampler(const Img& im, char mode)
-      : rows_(im.rows), backg_(im.backg), rule_(source_rule(im, mode)) {
+  Sampler(const Img& im, char mode) : Sampler(im, mode, im.backg) {}
+  // With another outside value.
+  Sampler(const Img& im, char mode, Pixel outside)
+      : rows_(im.rows), backg_(outside), rule_(source_rule(im, mode)) {
     // Rows evenly spaced in one block, offsets within an int: pixel (l, c) at l * stride + c.
     const int64_t nl = row_axis(rule_).size, nc = column_axis(rule_).size;
     if (nl < 1 || nc < 1) return;
@@ -168,6 +170,21 @@ VISTELMO_INLINE BilinearWeights bilinear_weights(double dx, double dy) {
 template <class Pixel>
 VISTELMO_INLINE double blend_quad(const BilinearWeights& w, const SampleQuad<Pixel>& q) {
   return w.w00 * q.s00 + w.w01 * q.s01 + w.w10 * q.s10 + w.w11 * q.s11;
+}
+
+// A resampled value into a pixel: rounded and clamped to a byte, or rounded to float.
+VISTELMO_INLINE void store_pixel(unsigned char& p, double v) { p = round_to_byte(v); }
+VISTELMO_INLINE void store_pixel(float& p, double v) { p = static_cast<float>(v); }
+
+// The blend stored into a pixel; a colour pixel blends and rounds each channel as a grey one.
+template <class Pixel>
+VISTELMO_INLINE void store_blend(Pixel& p, const BilinearWeights& w, const SampleQuad<Pixel>& q) {
+  store_pixel(p, blend_quad(w, q));
+}
+VISTELMO_INLINE void store_blend(COR& p, const BilinearWeights& w, const SampleQuad<COR>& q) {
+  for (unsigned char COR::*ch : {&COR::r, &COR::g, &COR::b})
+    p.*ch = round_to_byte(w.w00 * (q.s00.*ch) + w.w01 * (q.s01.*ch) + w.w10 * (q.s10.*ch) +
+                          w.w11 * (q.s11.*ch));
 }
 
 // Calls fn(dx, dy, quad) with the bilinear neighbourhood of (xs, ys) in offsets, y upward.
@@ -339,6 +356,29 @@ __attribute__((target("avx2"))) void blend4(Pixel* out, __m256d dx, __m256d dy, 
   store(out, v);
 }
 
+// Channel ch of four colour pixels.
+__attribute__((target("avx2"))) inline __m256d channel4(const COR* p, unsigned char COR::*ch) {
+  return _mm256_set_pd(p[3].*ch, p[2].*ch, p[1].*ch, p[0].*ch);
+}
+
+// Colour pixels: each channel as a grey pixel.
+__attribute__((target("avx2"))) inline void blend4(COR* out, __m256d dx, __m256d dy, const COR* s00,
+                                                   const COR* s01, const COR* s10, const COR* s11) {
+  const __m256d one = _mm256_set1_pd(1.0);
+  const __m256d ex = _mm256_sub_pd(one, dx), ey = _mm256_sub_pd(one, dy);
+  const __m256d w00 = _mm256_mul_pd(ex, ey), w01 = _mm256_mul_pd(ex, dy);
+  const __m256d w10 = _mm256_mul_pd(dx, ey), w11 = _mm256_mul_pd(dx, dy);
+  for (unsigned char COR::*ch : {&COR::r, &COR::g, &COR::b}) {
+    __m256d v = _mm256_mul_pd(w00, channel4(s00, ch));
+    v = _mm256_add_pd(v, _mm256_mul_pd(w01, channel4(s01, ch)));
+    v = _mm256_add_pd(v, _mm256_mul_pd(w10, channel4(s10, ch)));
+    v = _mm256_add_pd(v, _mm256_mul_pd(w11, channel4(s11, ch)));
+    unsigned char bytes[4];
+    store(bytes, v);
+    for (int k = 0; k < 4; k++) out[k].*ch = bytes[k];
+  }
+}
+
 // Complex pixels: each part in single precision, the weights rounded to float, each product and
 // sum rounded.
 __attribute__((target("avx2"))) inline void blend4(std::complex<float>* out, __m256d dx, __m256d dy,
@@ -499,10 +539,6 @@ class SourceLines {
   int64_t key_[2] = {0, 0};
   bool valid_[2] = {false, false};
 };
-
-// A resampled value into a pixel: rounded and clamped to a byte, or rounded to float.
-VISTELMO_INLINE void store_pixel(unsigned char& p, double v) { p = round_to_byte(v); }
-VISTELMO_INLINE void store_pixel(float& p, double v) { p = static_cast<float>(v); }
 
 // Row loops over lines, out[k] = w0[k] l0[i0[k]] + w1[k] l1[i1[k]], sum[k] += line[i[k]] and
 // out[k] = sum[k] / count[k], where a null index table reads line[k] and a Spread of step 0

@@ -270,23 +270,27 @@ void check_border(char borda) {
   if (borda != 'C' && borda != 'X') erro("Erro: Borda deve ser C ou X (default)", "");
 }
 
-// Fills b by rotating a (offsets scaled by 1/f) with bilinear sampling under the border letter.
+// Fills b by rotating a (offsets scaled by 1/f) with bilinear sampling under the border letter;
+// outside is the value of samples off the source.
 template <class Img>
-void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda) {
+void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda,
+                   typename Img::Pixel outside) {
   if (!vistelmo::has_pixels(b)) return;
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
-  const vistelmo::Sampler<Img> s(a, borda);
+  const vistelmo::Sampler<Img> s(a, borda, outside);
+  auto blend = [](auto& p, double dx, double dy, const auto& q) {
+    vistelmo::store_blend(p, vistelmo::bilinear_weights(dx, dy), q);
+    return 0;
+  };
   if (!vistelmo::resample_fast()) {
     for (int l = 0; l < b.nl(); l++) {
       const double v = (static_cast<double>(b.lc) - l) / f;
       typename Img::Pixel* row = b.rows[l];
       for (int c = 0; c < b.nc(); c++) {
         const double u = (static_cast<double>(c) - b.cc) / f;
-        store_pixel(row[c], vistelmo::bilinear<false>(s, u * C + v * S, v * C - u * S,
-                                                      [](double dx, double dy, const auto& q) {
-                                                        return vistelmo::blend_quad(
-                                                            vistelmo::bilinear_weights(dx, dy), q);
-                                                      }));
+        vistelmo::bilinear<false>(
+            s, u * C + v * S, v * C - u * S,
+            [&](double dx, double dy, const auto& q) { return blend(row[c], dx, dy, q); });
       }
     }
     return;
@@ -296,9 +300,7 @@ void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda) {
     const double v = (static_cast<double>(b.lc) - l) / f;
     typename Img::Pixel* row = b.rows[l];
     const vistelmo::RowMap m{static_cast<double>(b.cc), f, C, S, v * S, v * C};
-    auto store = [&](int c, double dx, double dy, const auto& q) {
-      store_pixel(row[c], vistelmo::blend_quad(vistelmo::bilinear_weights(dx, dy), q));
-    };
+    auto store = [&](int c, double dx, double dy, const auto& q) { blend(row[c], dx, dy, q); };
     if (avx2)
       vistelmo::avx2::bilinear_row(s, from, to, m, row, store);
     else
@@ -382,7 +384,7 @@ void rotzoom(IMGFLT a, IMGFLT& b, double graus, double f, char borda) {
     ZoomF::zoomx(t, a, f, 'X');
     f = 1;
   }
-  rotate_zoomed(a, b, graus, f, borda);
+  rotate_zoomed(a, b, graus, f, borda, a.backg);
 }
 
 void rotzoom(IMGGRY a, IMGGRY& b, double graus, double f, char borda) {
@@ -405,9 +407,17 @@ void rotzoom(IMGGRY a, IMGGRY& b, double graus, double f, char borda) {
     a = s;
     f = 1;
   }
-  rotate_zoomed(a, b, graus, f, borda);
+  rotate_zoomed(a, b, graus, f, borda, a.backg);
 }
 
 void rotzoom(const IMGCOR& a, IMGCOR& b, double graus, double f, char borda) {
-  per_plane(a, b, [&](const IMGGRY& p, IMGGRY& q) { rotzoom(p, q, graus, f, borda); });
+  if (!(f >= 1)) {
+    per_plane(a, b, [&](const IMGGRY& p, IMGGRY& q) { rotzoom(p, q, graus, f, borda); });
+    return;
+  }
+  // Without the zoom passes, the planes in one go: each channel as its own plane would be, with
+  // a plane's outside value 0; the merged planes leave b's outside value 0.
+  check_border(borda);
+  rotate_zoomed(a, b, graus, f, borda, COR{0, 0, 0});
+  b.backg = COR{0, 0, 0};
 }

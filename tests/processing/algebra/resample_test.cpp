@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "processing/algebra/planes.h"
 #include "processing/algebra/resample_internal.h"
 #include "processing/algebra/rotation.h"
 #include "processing/algebra/zoom.h"
@@ -93,7 +94,10 @@ Img destination(const Shape& sh, double fx, double fy) {
   Img b(static_cast<int>(sh.nl * fy) + 1, static_cast<int>(sh.nc * fx) + 2);
   b.lc = b.nl / 2;
   b.cc = b.nc / 3;
-  b.backg = 9;
+  if constexpr (std::is_same_v<Img, IMGCOR>)
+    b.backg = COR{9, 9, 9};
+  else
+    b.backg = 9;
   return b;
 }
 
@@ -146,6 +150,51 @@ TEST(ResampleTiers, RotationWithZoomAgreesOnEveryTier) {
             return r;
           });
       }
+  }
+}
+
+// A colour image whose channels are three unrelated grey images.
+IMGCOR colour(const Shape& sh, unsigned seed) {
+  const IMGGRY r = shaped<IMGGRY>(sh, seed), g = shaped<IMGGRY>(sh, seed + 1),
+               b = shaped<IMGGRY>(sh, seed + 2);
+  IMGCOR c = iprisma(r, g, b);
+  c.lc = sh.lc;
+  c.cc = sh.cc;
+  c.backg = COR{7, 8, 9};
+  return c;
+}
+
+// Colour rotation with zoom is the grey one on each plane, merged (its outside value 0).
+TEST(ResampleTiers, ColourRotationWithZoomIsThePlanesOnEveryTier) {
+  for (const Shape& sh : kShapes) {
+    const IMGCOR a = colour(sh, 20);
+    IMGGRY pr, pg, pb;
+    prisma(a, pr, pg, pb);
+    for (double deg : kAngles)
+      for (double fac : kFactors)
+        for (char mode : {'C', 'X'}) {
+          SCOPED_TRACE(label(sh, deg, fac) + mode);
+          IMGCOR want = destination<IMGCOR>(sh, 1, 1.5);
+          IMGGRY qr(want.nl, want.nc), qg(want.nl, want.nc), qb(want.nl, want.nc);
+          for (IMGGRY* q : {&qr, &qg, &qb}) {
+            q->lc = want.lc;
+            q->cc = want.cc;
+          }
+          vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
+          rotzoom(pr, qr, deg, fac, mode);
+          rotzoom(pg, qg, deg, fac, mode);
+          rotzoom(pb, qb, deg, fac, mode);
+          want = iprisma(qr, qg, qb);
+          for (vistelmo::ResampleTier t :
+               {vistelmo::ResampleTier::kPlain, vistelmo::ResampleTier::kPortable,
+                vistelmo::ResampleTier::kDispatched}) {
+            vistelmo::set_resample_tier(t);
+            IMGCOR got = destination<IMGCOR>(sh, 1, 1.5);
+            rotzoom(a, got, deg, fac, mode);
+            EXPECT_TRUE(same_bits(got, want)) << static_cast<int>(t);
+          }
+          vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
+        }
   }
 }
 
