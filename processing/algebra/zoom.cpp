@@ -321,7 +321,12 @@ void per_plane(const IMGCOR& a, IMGCOR& b, GreyOp op) {
   op(ar, br);
   op(ag, bg);
   op(ab, bb);
-  b = iprisma(br, bg, bb);
+  // As b = iprisma(br, bg, bb), merged in place: same size and centre, outside value 0.
+  b.backg = COR{0, 0, 0};
+  if (!vistelmo::has_pixels(b)) return;
+  for (int l = 0; l < b.nl(); l++)
+    for (int c = 0; c < b.nc(); c++)
+      b.rows[l][c] = COR{br.rows[l][c], bg.rows[l][c], bb.rows[l][c]};
 }
 
 }  // namespace
