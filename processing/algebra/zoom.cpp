@@ -109,11 +109,14 @@ void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br)
   const bool avx2 = vistelmo::resample_avx2();
   vistelmo::SourceLines<Img> lines(a, br);
   if (f < 1) {
-    // Rank r of every group in table r; groups with fewer members add the zero slot.
+    // Rank r of every group in table r; groups with fewer members add the zero slot. When the
+    // groups differ much in size, each group is summed on its own instead.
     const Groups g = column_groups(a, b, f);
     int ranks = 0;
     for (int k = 0; k < nc; k++) ranks = std::max(ranks, g.count(k));
-    std::vector<int32_t> at(static_cast<size_t>(ranks) * nc, lines.zero());
+    const int64_t members = static_cast<int64_t>(g.members.size());
+    const bool by_rank = int64_t{ranks} * nc <= 2 * (members + nc);
+    std::vector<int32_t> at(by_rank ? static_cast<size_t>(ranks) * nc : members, lines.zero());
     std::vector<double> count(nc), sum(nc);
     std::vector<std::pair<int, int32_t>> empty;
     std::vector<double> inverse(nc);
@@ -122,7 +125,7 @@ void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br)
       count[k] = g.count(k);
       exact = vistelmo::exact_inverse(count[k], inverse[k]) && exact;
       for (int m = g.first[k]; m < g.first[k + 1]; m++)
-        at[static_cast<size_t>(m - g.first[k]) * nc + k] =
+        at[by_rank ? static_cast<size_t>(m - g.first[k]) * nc + k : m] =
             lines.slot(static_cast<int64_t>(g.members[m]) - a.cc);
       if (g.count(k) == 0)
         empty.emplace_back(k,
@@ -132,8 +135,12 @@ void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br)
       const double* src = lines.line(static_cast<int64_t>(b.lc) - l);
       Pixel* row = b.rows[l];
       std::fill(sum.begin(), sum.end(), 0.0);
-      for (int r = 0; r < ranks; r++)
-        vistelmo::add_row(avx2, sum.data(), nc, src, &at[size_t{1} * r * nc]);
+      if (by_rank)
+        for (int r = 0; r < ranks; r++)
+          vistelmo::add_row(avx2, sum.data(), nc, src, &at[size_t{1} * r * nc]);
+      else
+        for (int k = 0; k < nc; k++)
+          for (int m = g.first[k]; m < g.first[k + 1]; m++) sum[k] += src[at[m]];
       vistelmo::average_row(avx2, row, nc, sum.data(), vistelmo::Spread{count.data(), 1},
                             vistelmo::Spread{exact ? inverse.data() : nullptr, 1});
       for (const auto& e : empty) row[e.first] = static_cast<Pixel>(src[e.second]);

@@ -247,6 +247,30 @@ TEST(ResampleTiers, ZoomPassesAgreeOnEveryTier) {
   }
 }
 
+// A strong shrink into a wide destination: a few large groups among many empty columns.
+TEST(ResampleTiers, UnevenShrinkAgreesOnEveryTier) {
+  for (const Shape& sh : {Shape{1, 257, 0, 128}, Shape{12, 131, 6, 0}}) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 14);
+    const IMGFLT f = shaped<IMGFLT>(sh, 15);
+    for (double fac : {0.01, 0.03}) {
+      SCOPED_TRACE(label(sh, fac, 0));
+      expect_tiers_agree([&] {
+        IMGGRY b(sh.nl, 120);
+        b.lc = sh.lc;
+        ZoomG::zoomx(g, b, fac, 'X');
+        return b;
+      });
+      for (char mode : kModes)
+        expect_tiers_agree([&] {
+          IMGFLT b(sh.nl, 120);
+          b.lc = sh.lc;
+          ZoomF::zoomx(f, b, fac, mode);
+          return b;
+        });
+    }
+  }
+}
+
 TEST(ResampleTiers, SizedZoomsAgreeOnEveryTier) {
   for (const Shape& sh : kShapes) {
     if (sh.nl == 0) continue;
