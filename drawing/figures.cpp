@@ -3,12 +3,13 @@
 
 #include "drawing/lines.h"
 #include "drawing/paint_internal.h"
+#include "foundation/math_internal.h"
 
 namespace draw = vistelmo::draw;
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+using vistelmo::kPi;
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kQuarterPi = 0.7853981633974483;
 
@@ -67,6 +68,7 @@ void retang_t(Img& img, int l1, int c1, int l2, int c2, V cor, int esp) {
 template <class Img, class V>
 void relogiocircular_t(Img& img, int l, int c, int r, double ang, V cor, int esp) {
   circulo_t(img, l, c, r, cor, esp);
+  // Radians as ang / 180 * kPi, in this order: another order rounds differently.
   const double a = ang / 180 * kPi + kHalfPi;
   draw::line(draw::ink(img, cor), l, c, l - draw::round_away(r * std::sin(a)),
              c + draw::round_away(r * std::cos(a)), esp);
@@ -76,6 +78,7 @@ template <class Img, class V>
 void relogioretangular_t(Img& img, int l, int c, int nl, int nc, double ang, V cor, int esp) {
   const int64_t h1 = (static_cast<int64_t>(nl) - 1) / 2, h2 = nl - h1 - 1;
   const int64_t w1 = (static_cast<int64_t>(nc) - 1) / 2, w2 = nc - w1 - 1;
+  // Radians as ang / 180 * kPi, in this order: another order rounds differently.
   const double th = -(ang / 180 * kPi);
   const double C = std::cos(th), S = std::sin(th);
   struct P {

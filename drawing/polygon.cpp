@@ -8,6 +8,7 @@
 #include "drawing/lines.h"
 #include "foundation/constants.h"
 #include "foundation/erro.h"
+#include "images/image_core_internal.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ void set_row(IMGBIN& img, int r, int c0, int c1, bool cor) {
   for (int c = c0; c <= c1;) {
     const int bit = c & 31;
     const int span = std::min(32 - bit, c1 - c + 1);
-    const uint32_t mask = (span == 32 ? ~0u : ((1u << span) - 1) << (32 - bit - span));
+    const uint32_t mask = vistelmo::last_word_mask(span) >> bit;
     if (cor)
       w[c >> 5] |= mask;
     else

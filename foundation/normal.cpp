@@ -2,10 +2,12 @@
 
 #include <cmath>
 
+#include "foundation/math_internal.h"
+
 namespace {
 const double raiz2pi = 2.5066282746310002;
 const double doispi = 6.283185307179586;
-const double pi = 3.141592653589793;
+using vistelmo::kPi;
 
 // exp(-q / (2 s^2)), the exponent formed as q / (s^2 * -2).
 double gauss_exp(double q, double s) { return std::exp(q / (s * s * -2.0)); }
@@ -44,7 +46,7 @@ double grybinormal(double x, double y, double s) {
 }
 
 double lapbinormalsqr(double q, double s) {
-  double f = q / (doispi * s * s * s * s * s * s) - 1.0 / (pi * s * s * s * s);
+  double f = q / (doispi * s * s * s * s * s * s) - 1.0 / (kPi * s * s * s * s);
   return f * deriv_exp(q, s);
 }
 

@@ -7,8 +7,6 @@
 #include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 using Complex = std::complex<float>;
@@ -36,15 +34,15 @@ struct ToGrey {
   unsigned char operator()(short v) const {
     return static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v);
   }
-  unsigned char operator()(float v) const { return core::unit_to_byte(v); }
-  unsigned char operator()(double v) const { return core::unit_to_byte(v); }
+  unsigned char operator()(float v) const { return vistelmo::unit_to_byte(v); }
+  unsigned char operator()(double v) const { return vistelmo::unit_to_byte(v); }
 };
 
 struct ToColour {
   COR operator()(bool v) const { return v ? COR{255, 255, 255} : COR{0, 0, 0}; }
   COR operator()(unsigned char v) const { return COR{v, v, v}; }
   COR operator()(float v) const {
-    const unsigned char g = core::unit_to_byte(v);
+    const unsigned char g = vistelmo::unit_to_byte(v);
     return COR{g, g, g};
   }
 };
@@ -128,7 +126,7 @@ void convert(Dst& dst, const Src& src) {
     dst.backg = rule(outside_value(src)) ? 1u : 0u;
   else
     dst.backg = rule(outside_value(src));
-  if (!core::has_pixels(dst) || !core::has_pixels(src)) return;
+  if (!vistelmo::has_pixels(dst) || !vistelmo::has_pixels(src)) return;
   const int nl = dst.nl, nc = dst.nc;
   for (int l = 0; l < nl; l++) {
     const auto* s = src.rows[l];
@@ -139,7 +137,7 @@ void convert(Dst& dst, const Src& src) {
         uint32_t word = 0;
         for (int j = 0; j < count; j++)
           if (rule(pixel_at<Src>(s, c0 + j))) word |= 0x80000000u >> j;
-        const uint32_t used = count == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> count);
+        const uint32_t used = vistelmo::last_word_mask(count);
         d[c0 >> 5] = (d[c0 >> 5] & ~used) | word;
       }
     } else {
@@ -158,12 +156,12 @@ void convert(Dst& dst, const Src& src) {
     convert(*this, a);                       \
   }                                          \
   DST& DST::operator=(const SRC& a) {        \
-    core::prepare_assign(*this, a);          \
+    vistelmo::prepare_assign(*this, a);      \
     convert(*this, a);                       \
     return *this;                            \
   }                                          \
   void DST::copia(const SRC& a) {            \
-    core::check_same_size(*this, a);         \
+    vistelmo::check_same_size(*this, a);     \
     convert(*this, a);                       \
   }
 
@@ -203,7 +201,8 @@ IMGCPX::IMGCPX(const IMGFLT& re, const IMGFLT& im) : backg() {
   if (re.nl != im.nl || re.nc != im.nc)
     erro("Erro: IMGCPX(IMGFLT x, IMGFLT y) dimensoes diferentes", "");
   aloca(re.nl, re.nc);
-  if (!core::has_pixels(*this) || !core::has_pixels(re) || !core::has_pixels(im)) return;
+  if (!vistelmo::has_pixels(*this) || !vistelmo::has_pixels(re) || !vistelmo::has_pixels(im))
+    return;
   for (int l = 0; l < nl; l++)
     for (int c = 0; c < nc; c++) rows[l][c] = Complex(re.rows[l][c], im.rows[l][c]);
 }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/math_internal.h"
 #include "images/colour_internal.h"
 #include "images/cor.h"
 
@@ -10,7 +11,7 @@ using vistelmo::unit_to_byte;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using vistelmo::kPi;
 
 // sRGB companding constants.
 constexpr double kSrgbOffset = 0.055;

@@ -58,7 +58,8 @@ inline bool has_pixels(const Img& im) {
   return im.nl > 0 && im.nc > 0 && im.data != nullptr;
 }
 
-// Pixel bits of the last word of a binary image row of nc columns.
+// Pixel bits of the last word of a binary image row of nc columns (all 32 when nc is a multiple
+// of 32); for nc in 1..32, the mask of a word's first nc bits.
 inline uint32_t last_word_mask(int nc) {
   const int used = nc & 31;
   return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);

@@ -5,31 +5,29 @@
 
 #include "images/image_core_internal.h"
 
-namespace core = vistelmo;
-
-#define VISTELMO_DEFINE_STORAGE(IMG)                                                         \
-  IMG::IMG(int nl, int nc) { aloca(nl, nc); }                                                \
-  IMG::IMG(int nl, int nc, Pixel v) {                                                        \
-    aloca(nl, nc);                                                                           \
-    fill(v);                                                                                 \
-  }                                                                                          \
-  IMG::IMG(const IMG& a) { core::construct_copy(*this, a); }                                 \
-  IMG::~IMG() { desaloca(); }                                                                \
-  void IMG::aloca(int nl, int nc) { core::aloca(*this, nl, nc); }                            \
-  void IMG::desaloca() { core::desaloca(*this); }                                            \
-  void IMG::copia(const IMG& a) { core::copia(*this, a); }                                   \
-  void IMG::fill(Pixel v) {                                                                  \
-    if (core::has_pixels(*this)) std::fill(data, data + core::block_count(*this), v);        \
-  }                                                                                          \
-  void IMG::fill(const Pixel* a) {                                                           \
-    if (a && core::has_pixels(*this)) std::copy(a, a + core::block_count(*this), data);      \
-  }                                                                                          \
-  void IMG::resize(int nl, int nc) { core::resize(*this, nl, nc); }                          \
-  IMG& IMG::operator=(const IMG& a) { return core::assign(*this, a); }                       \
-  IMG::Pixel& IMG::operator()(int a, int b, char mode) {                                     \
-    int l, c;                                                                                \
-    if (core::resolve_position(a, b, mode, nl, nc, lc, cc, l, c) && rows) return rows[l][c]; \
-    return backg;                                                                            \
+#define VISTELMO_DEFINE_STORAGE(IMG)                                                             \
+  IMG::IMG(int nl, int nc) { aloca(nl, nc); }                                                    \
+  IMG::IMG(int nl, int nc, Pixel v) {                                                            \
+    aloca(nl, nc);                                                                               \
+    fill(v);                                                                                     \
+  }                                                                                              \
+  IMG::IMG(const IMG& a) { vistelmo::construct_copy(*this, a); }                                 \
+  IMG::~IMG() { desaloca(); }                                                                    \
+  void IMG::aloca(int nl, int nc) { vistelmo::aloca(*this, nl, nc); }                            \
+  void IMG::desaloca() { vistelmo::desaloca(*this); }                                            \
+  void IMG::copia(const IMG& a) { vistelmo::copia(*this, a); }                                   \
+  void IMG::fill(Pixel v) {                                                                      \
+    if (vistelmo::has_pixels(*this)) std::fill(data, data + vistelmo::block_count(*this), v);    \
+  }                                                                                              \
+  void IMG::fill(const Pixel* a) {                                                               \
+    if (a && vistelmo::has_pixels(*this)) std::copy(a, a + vistelmo::block_count(*this), data);  \
+  }                                                                                              \
+  void IMG::resize(int nl, int nc) { vistelmo::resize(*this, nl, nc); }                          \
+  IMG& IMG::operator=(const IMG& a) { return vistelmo::assign(*this, a); }                       \
+  IMG::Pixel& IMG::operator()(int a, int b, char mode) {                                         \
+    int l, c;                                                                                    \
+    if (vistelmo::resolve_position(a, b, mode, nl, nc, lc, cc, l, c) && rows) return rows[l][c]; \
+    return backg;                                                                                \
   }
 
 VISTELMO_DEFINE_STORAGE(IMGGRY)
@@ -44,8 +42,8 @@ namespace {
 // Fills the pixels of img row by row: first the named values, then next() for each further one.
 template <class Img, class Next>
 void fill_from_list(Img& img, std::initializer_list<typename Img::Pixel> named, Next next) {
-  if (!core::has_pixels(img)) return;
-  int64_t count = core::block_count(img), k = 0;
+  if (!vistelmo::has_pixels(img)) return;
+  int64_t count = vistelmo::block_count(img), k = 0;
   for (auto v : named)
     if (k < count) img.data[k++] = v;
   while (k < count) img.data[k++] = next();

@@ -4,8 +4,6 @@
 
 #include "images/image_core_internal.h"
 
-namespace core = vistelmo;
-
 IMGBIN::IMGBIN(int nl, int nc) : backg(0) { aloca(nl, nc); }
 
 IMGBIN::IMGBIN(int nl, int nc, bool v) : backg(0) {
@@ -15,7 +13,7 @@ IMGBIN::IMGBIN(int nl, int nc, bool v) : backg(0) {
 
 IMGBIN::IMGBIN(int nl, int nc, bool v0, bool v1, ...) : backg(0) {
   aloca(nl, nc);
-  if (!core::has_pixels(*this)) return;
+  if (!vistelmo::has_pixels(*this)) return;
   va_list ap;
   va_start(ap, v1);
   for (int k = 0; k < n; k++) {
@@ -25,16 +23,16 @@ IMGBIN::IMGBIN(int nl, int nc, bool v0, bool v1, ...) : backg(0) {
   va_end(ap);
 }
 
-IMGBIN::IMGBIN(const IMGBIN& a) : backg(0) { core::construct_copy(*this, a); }
+IMGBIN::IMGBIN(const IMGBIN& a) : backg(0) { vistelmo::construct_copy(*this, a); }
 
 IMGBIN::~IMGBIN() { desaloca(); }
 
 void IMGBIN::aloca(int l, int c) {
   nl = l;
   nc = c;
-  n = core::wrapped_product(l, c);
-  lc = core::default_centre(l);
-  cc = core::default_centre(c);
+  n = vistelmo::wrapped_product(l, c);
+  lc = vistelmo::default_centre(l);
+  cc = vistelmo::default_centre(c);
   backg |= 1u;
   data = nullptr;
   rows = nullptr;
@@ -42,18 +40,18 @@ void IMGBIN::aloca(int l, int c) {
   if (l >= 1 && c >= 1) {
     if (static_cast<int64_t>(l) * c > INT32_MAX) erro("Erro IMGBIN::aloca - falta memoria", "");
     wpr = (c - 1) / 32 + 1;
-    core::allocate_zeroed_rows(data, rows, l, wpr, "Erro IMGBIN::aloca - falta memoria");
+    vistelmo::allocate_zeroed_rows(data, rows, l, wpr, "Erro IMGBIN::aloca - falta memoria");
     nw = wpr * l;
   }
 }
 
-void IMGBIN::desaloca() { core::desaloca(*this); }
+void IMGBIN::desaloca() { vistelmo::desaloca(*this); }
 
-void IMGBIN::copia(const IMGBIN& a) { core::copia(*this, a); }
+void IMGBIN::copia(const IMGBIN& a) { vistelmo::copia(*this, a); }
 
 void IMGBIN::fill(bool v) {
-  if (!core::has_pixels(*this)) return;
-  const uint32_t last = core::last_word_mask(nc);
+  if (!vistelmo::has_pixels(*this)) return;
+  const uint32_t last = vistelmo::last_word_mask(nc);
   for (int l = 0; l < nl; l++) {
     uint32_t* row = rows[l];
     std::fill(row, row + wpr - 1, v ? 0xFFFFFFFFu : 0u);
@@ -62,7 +60,7 @@ void IMGBIN::fill(bool v) {
 }
 
 void IMGBIN::fill(const bool* a) {
-  if (!core::has_pixels(*this)) return;
+  if (!vistelmo::has_pixels(*this)) return;
   for (int k = 0; k < n; k++) (*this)(k / nc, k % nc) = a[k];
 }
 
@@ -71,8 +69,8 @@ namespace {
 // Loads the pixels of img from a row-major bit stream held in the low 32 bits of each word.
 template <class Word>
 void fill_from_words(IMGBIN& img, const Word* words) {
-  if (!core::has_pixels(img)) return;
-  const uint32_t last = core::last_word_mask(img.nc);
+  if (!vistelmo::has_pixels(img)) return;
+  const uint32_t last = vistelmo::last_word_mask(img.nc);
   int64_t start = 0;  // stream position of the row's first pixel
   for (int l = 0; l < img.nl; l++, start += img.nc) {
     uint32_t* row = img.rows[l];
@@ -95,13 +93,13 @@ void fill_from_words(IMGBIN& img, const Word* words) {
 void IMGBIN::fill(const uint32_t* words) { fill_from_words(*this, words); }
 void IMGBIN::fill(const unsigned long* words) { fill_from_words(*this, words); }
 
-void IMGBIN::resize(int l, int c) { core::resize(*this, l, c); }
+void IMGBIN::resize(int l, int c) { vistelmo::resize(*this, l, c); }
 
-IMGBIN& IMGBIN::operator=(const IMGBIN& a) { return core::assign(*this, a); }
+IMGBIN& IMGBIN::operator=(const IMGBIN& a) { return vistelmo::assign(*this, a); }
 
 BITREF IMGBIN::operator()(int a, int b, char mode) {
   int l, c;
-  if (core::resolve_position(a, b, mode, nl, nc, lc, cc, l, c) && rows)
+  if (vistelmo::resolve_position(a, b, mode, nl, nc, lc, cc, l, c) && rows)
     return BITREF{rows[l] + (c >> 5), 0x80000000u >> (c & 31)};
   return BITREF{&backg, 1u};
 }

@@ -205,25 +205,23 @@ void read_grey(IMGGRY& im, TgaIn& in) {
 }  // namespace
 }  // namespace vistelmo
 
-namespace core = vistelmo;
-
 void IMGGRY::ImpTga(const std::string& name) const {
-  core::check_size(nl, nc);
-  core::write_tga(*this, name, "Erro IMGGRY::imp - Abertura de ",
-                  "Erro IMGGRY::imp - Faltou memoria setvbuf",
-                  "Erro IMGGRY::ImpTga - Falha na escrita ", 3);
+  vistelmo::check_size(nl, nc);
+  vistelmo::write_tga(*this, name, "Erro IMGGRY::imp - Abertura de ",
+                      "Erro IMGGRY::imp - Faltou memoria setvbuf",
+                      "Erro IMGGRY::ImpTga - Falha na escrita ", 3);
 }
 
 void IMGCOR::ImpTga(const std::string& name) {
-  core::check_size(nl, nc);
+  vistelmo::check_size(nl, nc);
   IMGCOR tmp;
-  if (&core::storage_or_outside(*this, tmp) == &tmp) return tmp.ImpTga(name);
-  const int64_t count = core::block_count(*this);
-  core::swap_red_blue(data, count);
-  core::write_tga(*this, name, "Erro IMGCOR::ImpTga - Abertura ",
-                  "Erro IMGCOR::ImpTga - Faltou memoria setvbuf",
-                  "Erro IMGCOR::ImpTga - Falha na escrita ", 2);
-  core::swap_red_blue(data, count);
+  if (&vistelmo::storage_or_outside(*this, tmp) == &tmp) return tmp.ImpTga(name);
+  const int64_t count = vistelmo::block_count(*this);
+  vistelmo::swap_red_blue(data, count);
+  vistelmo::write_tga(*this, name, "Erro IMGCOR::ImpTga - Abertura ",
+                      "Erro IMGCOR::ImpTga - Faltou memoria setvbuf",
+                      "Erro IMGCOR::ImpTga - Falha na escrita ", 2);
+  vistelmo::swap_red_blue(data, count);
 }
 
 void IMGSHT::ImpTga(const std::string& name) const { IMGGRY(*this).ImpTga(name); }
@@ -231,51 +229,51 @@ void IMGFLT::ImpTga(const std::string& name) const { IMGGRY(*this).ImpTga(name);
 void IMGDBL::ImpTga(const std::string& name) const { IMGGRY(*this).ImpTga(name); }
 
 void IMGGRY::LeTga(const std::string& name) {
-  core::TgaIn in(name, "IMGGRY", "LeTga", core::Kind::Grey);
-  core::read_grey(*this, in);
+  vistelmo::TgaIn in(name, "IMGGRY", "LeTga", vistelmo::Kind::Grey);
+  vistelmo::read_grey(*this, in);
 }
 
 void IMGGRY::LeTgaI(const std::string& name) {
-  core::TgaIn in(name, "IMGGRY", "LeTgaI", core::Kind::Mapped);
-  core::read_grey(*this, in);
+  vistelmo::TgaIn in(name, "IMGGRY", "LeTgaI", vistelmo::Kind::Mapped);
+  vistelmo::read_grey(*this, in);
 }
 
 void IMGGRY::LeTgaP(const std::string& name) {
-  core::TgaIn in(name, "IMGGRY", "LeTgaP", core::Kind::Mapped);
+  vistelmo::TgaIn in(name, "IMGGRY", "LeTgaP", vistelmo::Kind::Mapped);
   const VETOR<COR>& map = in.map();
   VETOR<unsigned char> grey(map.n);
   for (int i = 0; i < map.n; i++)
     grey.data[i] =
         static_cast<unsigned char>((map.data[i].r + map.data[i].g + map.data[i].b + 1) / 3);
-  core::read_grey(*this, in);
-  const int64_t count = core::block_count(*this);
+  vistelmo::read_grey(*this, in);
+  const int64_t count = vistelmo::block_count(*this);
   for (int64_t k = 0; k < count; k++) data[k] = grey(data[k]);
 }
 
 void IMGCOR::LeTga(const std::string& name) {
-  core::TgaIn in(name, "IMGCOR", "LeTga", core::Kind::Colour);
-  core::size_for(*this, in, true);
-  const int64_t count = core::block_count(*this);
+  vistelmo::TgaIn in(name, "IMGCOR", "LeTga", vistelmo::Kind::Colour);
+  vistelmo::size_for(*this, in, true);
+  const int64_t count = vistelmo::block_count(*this);
   in.read_pixels(data, count);
   in.close();
-  core::swap_red_blue(data, count);
-  core::apply_origin(*this, in.descriptor());
+  vistelmo::swap_red_blue(data, count);
+  vistelmo::apply_origin(*this, in.descriptor());
 }
 
 void IMGCOR::LeTgaP(const std::string& name) {
-  core::TgaIn in(name, "IMGCOR", "LeTgaP", core::Kind::Mapped);
+  vistelmo::TgaIn in(name, "IMGCOR", "LeTgaP", vistelmo::Kind::Mapped);
   VETOR<COR>& map = in.map();
-  core::swap_red_blue(map.data, map.n);
+  vistelmo::swap_red_blue(map.data, map.n);
   const int nl = in.nl(), nc = in.nc();
   VETOR<unsigned char> index(nl * nc);
   in.read_pixels(index.data, index.n);
   in.close();
-  core::size_for(*this, in, false);
-  if (core::has_pixels(*this))
+  vistelmo::size_for(*this, in, false);
+  if (vistelmo::has_pixels(*this))
     for (int l = 0; l < nl; l++) {
       const unsigned char* from = index.data + int64_t(l) * nc;
       COR* row = rows[l];
       for (int c = 0; c < nc; c++) row[c] = map(from[c]);
     }
-  core::apply_origin(*this, in.descriptor());
+  vistelmo::apply_origin(*this, in.descriptor());
 }

@@ -5,8 +5,6 @@
 #include "images/image_core_internal.h"
 #include "images/yuv.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 constexpr COR kNeutral = {128, 128, 128};
@@ -74,7 +72,7 @@ void IMGYUV::inicializa() {
 }
 
 void IMGYUV::fill(COR v) {
-  if (!core::has_pixels(img)) return;
+  if (!vistelmo::has_pixels(img)) return;
   const int chroma = uoff / 4;
   std::fill(img.data, img.data + uoff, v.r);
   std::fill(img.data + uoff, img.data + uoff + chroma, v.g);
@@ -101,16 +99,16 @@ IMGYUV& IMGYUV::operator=(const IMGGRY& g) {
 }
 
 void IMGYUV::copia(const IMGYUV& y) {
-  core::check_same_size(*this, y);
+  vistelmo::check_same_size(*this, y);
   backg = y.backg;
-  copy_bytes(img.data, y.img.data, core::block_count(img));
+  copy_bytes(img.data, y.img.data, vistelmo::block_count(img));
 }
 
 // Luma per pixel; chroma from the truncated mean colour of each 2 x 2 block.
 void IMGYUV::copia(const IMGCOR& c) {
-  core::check_same_size(*this, c);
+  vistelmo::check_same_size(*this, c);
   backg = RGB2YUV(c.backg);
-  if (!core::has_pixels(img) || !core::has_pixels(c)) return;
+  if (!vistelmo::has_pixels(img) || !vistelmo::has_pixels(c)) return;
   for (int l = 0; l < nl; l++) {
     const COR* s = c.rows[l];
     unsigned char* d = img.data + static_cast<int64_t>(l) * nc;
@@ -136,9 +134,9 @@ void IMGYUV::copia(const IMGCOR& c) {
 }
 
 void IMGYUV::copia(const IMGGRY& g) {
-  core::check_same_size(*this, g);
+  vistelmo::check_same_size(*this, g);
   backg = COR{g.backg, 128, 128};
-  if (!core::has_pixels(img) || !core::has_pixels(g)) return;
+  if (!vistelmo::has_pixels(img) || !vistelmo::has_pixels(g)) return;
   copy_bytes(img.data, g.data, uoff);
   std::fill(img.data + uoff, img.data + img.n(), static_cast<unsigned char>(128));
 }
@@ -151,15 +149,15 @@ IMGGRY::IMGGRY(const IMGYUV& y) : backg() {
 }
 
 IMGGRY& IMGGRY::operator=(const IMGYUV& y) {
-  core::prepare_assign(*this, y);
+  vistelmo::prepare_assign(*this, y);
   copia(y);
   return *this;
 }
 
 void IMGGRY::copia(const IMGYUV& y) {
-  core::check_same_size(*this, y);
+  vistelmo::check_same_size(*this, y);
   backg = y.backg.r;
-  if (core::has_pixels(*this)) copy_bytes(data, y.img.data, n);
+  if (vistelmo::has_pixels(*this)) copy_bytes(data, y.img.data, n);
 }
 
 // Colour pixel by pixel; each chroma sample serves its 2 x 2 block.
@@ -170,15 +168,15 @@ IMGCOR::IMGCOR(const IMGYUV& y) : backg() {
 }
 
 IMGCOR& IMGCOR::operator=(const IMGYUV& y) {
-  core::prepare_assign(*this, y);
+  vistelmo::prepare_assign(*this, y);
   copia(y);
   return *this;
 }
 
 void IMGCOR::copia(const IMGYUV& y) {
-  core::check_same_size(*this, y);
+  vistelmo::check_same_size(*this, y);
   backg = YUV2RGB(y.backg);
-  if (!core::has_pixels(*this)) return;
+  if (!vistelmo::has_pixels(*this)) return;
   const unsigned char* block = y.img.data;
   for (int l = 0; l < nl; l++) {
     const unsigned char* luma = block + static_cast<int64_t>(l) * nc;

@@ -3,18 +3,16 @@
 
 #include "volumes/volume_core_internal.h"
 
-namespace core = vistelmo;
-
-#define VISTELMO_DEFINE_VOLUME(VOL)                                              \
-  VOL::VOL(int ns, int nl, int nc) : backg() { aloca(ns, nl, nc); }              \
-  VOL::VOL(const VOL& a) : backg() { core::construct_copy3(*this, a); }          \
-  VOL::~VOL() { delete[] slices; }                                               \
-  void VOL::aloca(int ns, int nl, int nc) { core::aloca3(*this, ns, nl, nc); }   \
-  void VOL::desaloca() { core::desaloca3(*this); }                               \
-  void VOL::copia(const VOL& a) { core::copia3(*this, a); }                      \
-  void VOL::resize(int ns, int nl, int nc) { core::resize3(*this, ns, nl, nc); } \
-  VOL& VOL::operator=(const VOL& a) { return core::assign3(*this, a); }          \
-  void VOL::fill(Pixel v) { core::fill3(*this, v); }
+#define VISTELMO_DEFINE_VOLUME(VOL)                                                  \
+  VOL::VOL(int ns, int nl, int nc) : backg() { aloca(ns, nl, nc); }                  \
+  VOL::VOL(const VOL& a) : backg() { vistelmo::construct_copy3(*this, a); }          \
+  VOL::~VOL() { delete[] slices; }                                                   \
+  void VOL::aloca(int ns, int nl, int nc) { vistelmo::aloca3(*this, ns, nl, nc); }   \
+  void VOL::desaloca() { vistelmo::desaloca3(*this); }                               \
+  void VOL::copia(const VOL& a) { vistelmo::copia3(*this, a); }                      \
+  void VOL::resize(int ns, int nl, int nc) { vistelmo::resize3(*this, ns, nl, nc); } \
+  VOL& VOL::operator=(const VOL& a) { return vistelmo::assign3(*this, a); }          \
+  void VOL::fill(Pixel v) { vistelmo::fill3(*this, v); }
 
 VISTELMO_DEFINE_VOLUME(I3DGRY)
 VISTELMO_DEFINE_VOLUME(I3DCOR)
@@ -22,16 +20,16 @@ VISTELMO_DEFINE_VOLUME(I3DSHT)
 VISTELMO_DEFINE_VOLUME(I3DFLT)
 VISTELMO_DEFINE_VOLUME(I3DCPX)
 
-#define VISTELMO_DEFINE_VOLUME4(VOL)                                                         \
-  VOL::VOL(int nv, int ns, int nl, int nc) : backg() { aloca(nv, ns, nl, nc); }              \
-  VOL::VOL(const VOL& a) : backg() { core::construct_copy4(*this, a); }                      \
-  VOL::~VOL() { delete[] volumes; }                                                          \
-  void VOL::aloca(int nv, int ns, int nl, int nc) { core::aloca4(*this, nv, ns, nl, nc); }   \
-  void VOL::desaloca() { core::desaloca4(*this); }                                           \
-  void VOL::copia(const VOL& a) { core::copia4(*this, a); }                                  \
-  void VOL::resize(int nv, int ns, int nl, int nc) { core::resize4(*this, nv, ns, nl, nc); } \
-  VOL& VOL::operator=(const VOL& a) { return core::assign4(*this, a); }                      \
-  void VOL::fill(Pixel x) { core::fill4(*this, x); }
+#define VISTELMO_DEFINE_VOLUME4(VOL)                                                             \
+  VOL::VOL(int nv, int ns, int nl, int nc) : backg() { aloca(nv, ns, nl, nc); }                  \
+  VOL::VOL(const VOL& a) : backg() { vistelmo::construct_copy4(*this, a); }                      \
+  VOL::~VOL() { delete[] volumes; }                                                              \
+  void VOL::aloca(int nv, int ns, int nl, int nc) { vistelmo::aloca4(*this, nv, ns, nl, nc); }   \
+  void VOL::desaloca() { vistelmo::desaloca4(*this); }                                           \
+  void VOL::copia(const VOL& a) { vistelmo::copia4(*this, a); }                                  \
+  void VOL::resize(int nv, int ns, int nl, int nc) { vistelmo::resize4(*this, nv, ns, nl, nc); } \
+  VOL& VOL::operator=(const VOL& a) { return vistelmo::assign4(*this, a); }                      \
+  void VOL::fill(Pixel x) { vistelmo::fill4(*this, x); }
 
 VISTELMO_DEFINE_VOLUME4(I4DGRY)
 VISTELMO_DEFINE_VOLUME4(I4DSHT)

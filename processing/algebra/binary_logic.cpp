@@ -5,8 +5,6 @@
 #include "processing/algebra/binary_logic.h"
 #include "processing/algebra/pointwise_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 struct Xor {
@@ -57,16 +55,16 @@ class PaddedRow {
 }  // namespace
 
 IMGBIN operator^(const IMGBIN& a, const IMGBIN& b) {
-  return core::zip_words(a, b, "Erro IMGBIN::operator^ - As imagens nao tem o mesmo tamanho",
-                         Xor{});
+  return vistelmo::zip_words(a, b, "Erro IMGBIN::operator^ - As imagens nao tem o mesmo tamanho",
+                             Xor{});
 }
 IMGBIN operator&&(const IMGBIN& a, const IMGBIN& b) {
-  return core::zip_words(a, b, "Erro IMGBIN::operator&& - As imagens nao tem o mesmo tamanho",
-                         And{});
+  return vistelmo::zip_words(a, b, "Erro IMGBIN::operator&& - As imagens nao tem o mesmo tamanho",
+                             And{});
 }
 IMGBIN operator||(const IMGBIN& a, const IMGBIN& b) {
-  return core::zip_words(a, b, "Erro IMGBIN::operator|| - As imagens nao tem o mesmo tamanho",
-                         Or{});
+  return vistelmo::zip_words(a, b, "Erro IMGBIN::operator|| - As imagens nao tem o mesmo tamanho",
+                             Or{});
 }
 
 IMGBIN primint(const IMGBIN& a, const IMGBIN& e1, const IMGBIN& e2) {
@@ -75,7 +73,7 @@ IMGBIN primint(const IMGBIN& a, const IMGBIN& e1, const IMGBIN& e2) {
   if (e1.lc != e2.lc || e1.cc != e2.cc) erro("Erro primint: e1 e e2 devem mesmos centros", "");
 
   IMGBIN r(a.nl, a.nc);
-  if (!core::has_pixels(r) || !core::has_pixels(a)) return r;
+  if (!vistelmo::has_pixels(r) || !vistelmo::has_pixels(a)) return r;
   r.fill(true);
 
   // e1 white asks for white, e2 black for black; both at one place can never be met.
@@ -87,7 +85,7 @@ IMGBIN primint(const IMGBIN& a, const IMGBIN& e1, const IMGBIN& e2) {
       if (!e2(i, j)) needs.push_back({di, dj, false});
     }
 
-  const uint32_t last = core::last_word_mask(a.nc);
+  const uint32_t last = vistelmo::last_word_mask(a.nc);
   const uint32_t fill = (a.backg & 1u) ? 0xFFFFFFFFu : 0u;
   for (const Need& need : needs) {
     for (int l = 0; l < a.nl; l++) {

@@ -6,8 +6,6 @@
 
 #include "images/image_core_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 void check_fits(int a_nl, int a_nc, int nl, int nc) {
@@ -18,7 +16,7 @@ template <class Img>
 Img enlarge(const Img& a, int nl, int nc, typename Img::Pixel v) {
   check_fits(a.nl(), a.nc(), nl, nc);
   Img r(nl, nc, v);
-  if (!core::has_pixels(a)) return r;
+  if (!vistelmo::has_pixels(a)) return r;
   const int dl = (nl - a.nl()) / 2, dc = (nc - a.nc()) / 2;
   for (int i = 0; i < a.nl(); i++) std::copy(a.rows[i], a.rows[i] + a.nc(), r.rows[i + dl] + dc);
   return r;
@@ -30,7 +28,7 @@ void copy_bits(uint32_t* dst, int start, const uint32_t* src, int nbits) {
   const int w = start >> 5, s = start & 31;
   for (int k = 0; 32 * k < nbits; k++) {
     const int bits = std::min(32, nbits - 32 * k);
-    const uint32_t m = bits == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> bits);
+    const uint32_t m = vistelmo::last_word_mask(bits);
     const uint32_t v = src[k] & m;
     dst[w + k] = (dst[w + k] & ~(m >> s)) | (v >> s);
     // Bits pushed past this word's end continue in the next one.
@@ -48,7 +46,7 @@ IMGGRY aumcanvas(const IMGGRY& a, int nl, int nc, unsigned char v) { return enla
 IMGBIN aumcanvas(const IMGBIN& a, int nl, int nc, bool v) {
   check_fits(a.nl(), a.nc(), nl, nc);
   IMGBIN r(nl, nc, v);
-  if (!core::has_pixels(a)) return r;
+  if (!vistelmo::has_pixels(a)) return r;
   const int dl = (nl - a.nl()) / 2, dc = (nc - a.nc()) / 2;
   for (int i = 0; i < a.nl(); i++) copy_bits(r.rows[i + dl], dc, a.rows[i], a.nc());
   return r;

@@ -7,8 +7,6 @@
 
 #include "images/image_core_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 // n - 1 - k in 32-bit wrapping arithmetic: a caller may store any centre.
@@ -60,7 +58,7 @@ void quarter_turn(const Img& a, Img& r) {
 template <class Img>
 Img turn90(const Img& a) {
   Img r = fresh(a.nc(), a.nl(), a);
-  if (core::has_pixels(a)) quarter_turn<true>(a, r);
+  if (vistelmo::has_pixels(a)) quarter_turn<true>(a, r);
   centre90(r, a);
   return r;
 }
@@ -68,7 +66,7 @@ Img turn90(const Img& a) {
 template <class Img>
 Img turn270(const Img& a) {
   Img r = fresh(a.nc(), a.nl(), a);
-  if (core::has_pixels(a)) quarter_turn<false>(a, r);
+  if (vistelmo::has_pixels(a)) quarter_turn<false>(a, r);
   centre270(r, a);
   return r;
 }
@@ -77,7 +75,7 @@ Img turn270(const Img& a) {
 template <class Img>
 Img turn180(const Img& a) {
   Img r = fresh(a.nl(), a.nc(), a);
-  if (core::has_pixels(a)) std::reverse_copy(a.data, a.data + core::block_count(a), r.data);
+  if (vistelmo::has_pixels(a)) std::reverse_copy(a.data, a.data + vistelmo::block_count(a), r.data);
   r.lc = mirrored(a.nl(), a.lc);
   r.cc = mirrored(a.nc(), a.cc);
   return r;
@@ -88,8 +86,8 @@ template <class Img>
 Img upside_down(const Img& a) {
   const int nl = a.nl();
   Img r = fresh(nl, a.nc(), a);
-  if (core::has_pixels(a)) {
-    const int64_t width = core::block_count(a) / nl;  // elements (words for IMGBIN) per row
+  if (vistelmo::has_pixels(a)) {
+    const int64_t width = vistelmo::block_count(a) / nl;  // elements (words for IMGBIN) per row
     for (int l = 0; l < nl; l++) std::copy(a.rows[l], a.rows[l] + width, r.rows[nl - 1 - l]);
   }
   r.lc = a.lc;
@@ -115,7 +113,7 @@ template <bool kReverseIn, bool kReverseOut>
 IMGBIN bin_transpose(const IMGBIN& a) {
   const int nl = a.nl(), nc = a.nc();
   IMGBIN r = fresh(nc, nl, a);
-  if (!core::has_pixels(a)) return r;
+  if (!vistelmo::has_pixels(a)) return r;
   uint32_t block[32];
   for (int bl = 0; bl < r.wpr; bl++)
     for (int wc = 0; wc < a.wpr; wc++) {
@@ -146,7 +144,7 @@ uint32_t reverse_bits(uint32_t x) {
 IMGBIN bin_turn180(const IMGBIN& a) {
   const int nl = a.nl(), nc = a.nc();
   IMGBIN r = fresh(nl, nc, a);
-  if (core::has_pixels(a)) {
+  if (vistelmo::has_pixels(a)) {
     const int wpr = a.wpr, spare = 32 * wpr - nc;
     for (int l = 0; l < nl; l++) {
       const uint32_t* src = a.rows[l];

@@ -2,8 +2,6 @@
 #include "processing/algebra/grey_ops.h"
 #include "processing/algebra/pointwise_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 using Byte = unsigned char;
@@ -37,19 +35,21 @@ struct Max {
 }  // namespace
 
 IMGGRY difabs(const IMGGRY& a, const IMGGRY& b) {
-  return core::zip_pixels(a, b, "Erro difabs: dimensoes diferentes", AbsDiff{}, Zero{});
+  return vistelmo::zip_pixels(a, b, "Erro difabs: dimensoes diferentes", AbsDiff{}, Zero{});
 }
 IMGGRY operator+(const IMGGRY& a, const IMGGRY& b) {
-  return core::zip_pixels(a, b, "Erro IMGGRY::add - As imagens nao tem o mesmo tamanho", SatSum{});
+  return vistelmo::zip_pixels(a, b, "Erro IMGGRY::add - As imagens nao tem o mesmo tamanho",
+                              SatSum{});
 }
 IMGGRY operator-(const IMGGRY& a, const IMGGRY& b) {
-  return core::zip_pixels(a, b, "Erro IMGGRY::sub - As imagens nao tem o mesmo tamanho", SatDiff{});
+  return vistelmo::zip_pixels(a, b, "Erro IMGGRY::sub - As imagens nao tem o mesmo tamanho",
+                              SatDiff{});
 }
 IMGGRY operator&&(const IMGGRY& a, const IMGGRY& b) {
-  return core::zip_pixels(a, b, "Erro IMGGRY::operator&& - As imagens nao tem o mesmo tamanho",
-                          Min{});
+  return vistelmo::zip_pixels(a, b, "Erro IMGGRY::operator&& - As imagens nao tem o mesmo tamanho",
+                              Min{});
 }
 IMGGRY operator||(const IMGGRY& a, const IMGGRY& b) {
-  return core::zip_pixels(a, b, "Erro IMGGRY::operator|| - As imagens nao tem o mesmo tamanho",
-                          Max{});
+  return vistelmo::zip_pixels(a, b, "Erro IMGGRY::operator|| - As imagens nao tem o mesmo tamanho",
+                              Max{});
 }

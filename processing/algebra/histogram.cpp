@@ -6,14 +6,12 @@
 
 #include "images/image_core_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 // Sums wrap modulo 2^32 like the int arithmetic of a 32-bit machine, without overflow.
 template <class Term>
 MATRIZ<int> integral_of(const IMGGRY& a, Term term) {
-  if (!core::has_pixels(a)) return MATRIZ<int>(std::max(0, a.nl()), std::max(0, a.nc()));
+  if (!vistelmo::has_pixels(a)) return MATRIZ<int>(std::max(0, a.nl()), std::max(0, a.nc()));
   const int nl = a.nl;
   const int nc = a.nc;
   MATRIZ<int> s(nl, nc);
@@ -37,7 +35,7 @@ MATRIZ<int> integral_of(const IMGGRY& a, Term term) {
 
 VETOR<int> histograma(const IMGGRY& a) {
   VETOR<int> h(256, 0);
-  const int64_t n = core::has_pixels(a) ? static_cast<int64_t>(a.nl) * a.nc : 0;
+  const int64_t n = vistelmo::has_pixels(a) ? static_cast<int64_t>(a.nl) * a.nc : 0;
   for (int64_t i = 0; i < n; i++) h.data[a.data[i]]++;
   return h;
 }

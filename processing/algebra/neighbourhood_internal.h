@@ -103,10 +103,7 @@ class ShiftedBits {
   }
 
   // The used bits of the last word of a row of nc columns.
-  static uint32_t used_mask(int nc) {
-    const int used = nc & 31;
-    return used == 0 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> used);
-  }
+  static uint32_t used_mask(int nc) { return last_word_mask(nc); }
 
  private:
   int wpr_;

@@ -6,8 +6,6 @@
 #include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 constexpr int kBlack = -1;  // hue rule's answer for a pixel that stays black
@@ -42,9 +40,9 @@ int phase_hue(std::complex<float> z) {
 template <class Field, class Hue>
 IMGCOR overlay(const IMGGRY& g, const Field& f, Hue hue) {
   IMGCOR r(f.nl, f.nc);
-  if (!core::has_pixels(f)) return r;
+  if (!vistelmo::has_pixels(f)) return r;
   const COR black = HSI2RGB(COR{0, 0, 0}, 0);
-  const bool g_has = core::has_pixels(g);
+  const bool g_has = vistelmo::has_pixels(g);
   for (int l = 0; l < f.nl(); l++) {
     const auto* src = f.rows[l];
     const unsigned char* grow = g_has && l < g.nl() ? g.rows[l] : nullptr;
@@ -69,7 +67,7 @@ IMGCOR combine(const IMGCOR& a, const IMGCOR& b, Op op, const char* msg) {
   if (a.nl != b.nl || a.nc != b.nc) erro(msg, "");
   IMGCOR r(a.nl, a.nc);
   r.backg = op(a.backg, b.backg);
-  if (core::has_pixels(a))
+  if (vistelmo::has_pixels(a))
     for (int k = 0; k < a.n(); k++) r.data[k] = op(a.data[k], b.data[k]);
   return r;
 }
@@ -82,7 +80,7 @@ IMGCOR sobrhsi(const IMGGRY& g, const IMGCPX& f) { return overlay(g, f, phase_hu
 IMGCOR palaplic(const IMGGRY& g, const VETOR<COR>& pal) {
   if (pal.n != 256) erro("Erro: Palete deve ter 256 entradas", "");
   IMGCOR r(g.nl, g.nc);
-  if (core::has_pixels(g))
+  if (vistelmo::has_pixels(g))
     for (int k = 0; k < g.n(); k++) r.data[k] = pal.data[g.data[k]];
   return r;
 }
@@ -100,7 +98,7 @@ IMGCOR operator||(const IMGCOR& a, const IMGCOR& b) {
 }
 
 IMGGRY AjustaIlum(IMGGRY a, double gain, double offset) {
-  if (core::has_pixels(a))
-    for (int k = 0; k < a.n(); k++) a.data[k] = core::round_to_byte(a.data[k] * gain + offset);
+  if (vistelmo::has_pixels(a))
+    for (int k = 0; k < a.n(); k++) a.data[k] = vistelmo::round_to_byte(a.data[k] * gain + offset);
   return a;
 }

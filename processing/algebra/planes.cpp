@@ -9,14 +9,14 @@
 #include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 constexpr COR kBlack = {0, 0, 0};
 constexpr COR kNeutral = {128, 128, 128};
 
-int64_t count_of(const IMGCOR& a) { return core::has_pixels(a) ? static_cast<int64_t>(a.n()) : 0; }
+int64_t count_of(const IMGCOR& a) {
+  return vistelmo::has_pixels(a) ? static_cast<int64_t>(a.n()) : 0;
+}
 
 // A fresh image of a's size: every pixel and the outside value through fn.
 template <class Fn>
@@ -56,7 +56,7 @@ void plane_into(const IMGCOR& a, IMGGRY& g, unsigned char COR::*ch) {
 }
 
 void copy_plane(unsigned char* dst, const IMGGRY& src, int64_t count) {
-  if (count > 0 && core::has_pixels(src)) std::memcpy(dst, src.data, count);
+  if (count > 0 && vistelmo::has_pixels(src)) std::memcpy(dst, src.data, count);
 }
 
 }  // namespace
@@ -77,7 +77,8 @@ IMGCOR iprisma(const IMGGRY& r, const IMGGRY& g, const IMGGRY& b) {
   IMGCOR c(r.nl, r.nc);
   c.lc = r.lc;
   c.cc = r.cc;
-  if (core::has_pixels(c) && core::has_pixels(r) && core::has_pixels(g) && core::has_pixels(b)) {
+  if (vistelmo::has_pixels(c) && vistelmo::has_pixels(r) && vistelmo::has_pixels(g) &&
+      vistelmo::has_pixels(b)) {
     const int64_t n = c.n();
     for (int64_t k = 0; k < n; k++) c.data[k] = COR{r.data[k], g.data[k], b.data[k]};
   }
@@ -92,14 +93,14 @@ void prisma(const IMGYUV& y, IMGGRY& Y, IMGGRY& U, IMGGRY& V) {
     return;
   }
   // Each plane is sized and filled in turn: a plane passed twice ends as the later one.
-  const bool full = core::has_pixels(y.img);
+  const bool full = vistelmo::has_pixels(y.img);
   const int64_t luma = static_cast<int64_t>(y.nl()) * y.nc(), chroma = luma / 4;
   Y.resize(y.nl, y.nc);
-  if (full && core::has_pixels(Y)) std::memcpy(Y.data, y.img.data, luma);
+  if (full && vistelmo::has_pixels(Y)) std::memcpy(Y.data, y.img.data, luma);
   U.resize(y.nl / 2, y.nc / 2);
-  if (full && core::has_pixels(U)) std::memcpy(U.data, y.img.data + y.uoff, chroma);
+  if (full && vistelmo::has_pixels(U)) std::memcpy(U.data, y.img.data + y.uoff, chroma);
   V.resize(y.nl / 2, y.nc / 2);
-  if (full && core::has_pixels(V)) std::memcpy(V.data, y.img.data + y.voff, chroma);
+  if (full && vistelmo::has_pixels(V)) std::memcpy(V.data, y.img.data + y.voff, chroma);
 }
 
 IMGYUV yprisma(const IMGGRY& Y, const IMGGRY& U, const IMGGRY& V) {
@@ -107,7 +108,7 @@ IMGYUV yprisma(const IMGGRY& Y, const IMGGRY& U, const IMGGRY& V) {
   if (Y.nl != twice(U.nl) || Y.nl != twice(V.nl) || Y.nc != twice(U.nc) || Y.nc != twice(V.nc))
     erro("Erro yprisma: Dimensoes diferentes", "");
   IMGYUV r(Y.nl, Y.nc);
-  if (core::has_pixels(r.img)) {
+  if (vistelmo::has_pixels(r.img)) {
     const int64_t luma = static_cast<int64_t>(r.nl()) * r.nc();
     copy_plane(r.img.data, Y, luma);
     copy_plane(r.img.data + r.uoff, U, luma / 4);
@@ -119,7 +120,7 @@ IMGYUV yprisma(const IMGGRY& Y, const IMGGRY& U, const IMGGRY& V) {
 IMGYUV yprisma(const IMGGRY& Y, const IMGYUV& s) {
   if (Y.nl != s.nl || Y.nc != s.nc) erro("Erro yprisma: Dimensoes diferentes", "");
   IMGYUV r(Y.nl, Y.nc);
-  if (core::has_pixels(r.img) && core::has_pixels(s.img)) {
+  if (vistelmo::has_pixels(r.img) && vistelmo::has_pixels(s.img)) {
     const int64_t luma = static_cast<int64_t>(r.nl()) * r.nc();
     copy_plane(r.img.data, Y, luma);
     std::memcpy(r.img.data + r.uoff, s.img.data + s.uoff, luma / 4);
@@ -180,8 +181,8 @@ IMGCOR RGB2BGR(IMGCOR a) {
 IMGCOR RGB2Lab(IMGCOR a) {
   map_in_place(a, [](COR c) {
     const PONTO3 p = RGB2Lab(c);
-    return COR{core::round_to_byte(p.x * 255 / 100), core::round_to_byte(1.27 * p.y + 128),
-               core::round_to_byte(1.27 * p.z + 128)};
+    return COR{vistelmo::round_to_byte(p.x * 255 / 100), vistelmo::round_to_byte(1.27 * p.y + 128),
+               vistelmo::round_to_byte(1.27 * p.z + 128)};
   });
   return a;
 }
@@ -196,8 +197,8 @@ IMGCOR Lab2RGB(IMGCOR a) {
 IMGCOR RGB2XYZ(IMGCOR a) {
   map_in_place(a, [](COR c) {
     const PONTO3 p = RGB2XYZ(c);
-    return COR{core::round_to_byte(p.x * 255), core::round_to_byte(p.y * 255),
-               core::round_to_byte(p.z * 255)};
+    return COR{vistelmo::round_to_byte(p.x * 255), vistelmo::round_to_byte(p.y * 255),
+               vistelmo::round_to_byte(p.z * 255)};
   });
   return a;
 }
@@ -210,23 +211,23 @@ IMGCOR XYZ2RGB(IMGCOR a) {
 IMGCOR RGB2OPP(IMGCOR a) {
   map_in_place(a, [](COR c) {
     const int r = c.r, g = c.g, b = c.b;
-    return COR{core::round_to_byte((r - g) / 1.4142135623730951),
-               core::round_to_byte((r + g - 2 * b) / 2.449489742783178),
-               core::round_to_byte((r + g + b) / 1.7320508075688772)};
+    return COR{vistelmo::round_to_byte((r - g) / 1.4142135623730951),
+               vistelmo::round_to_byte((r + g - 2 * b) / 2.449489742783178),
+               vistelmo::round_to_byte((r + g + b) / 1.7320508075688772)};
   });
   return a;
 }
 
 IMGCOR mediana(const IMGCOR& a, const IMGGRY& m) {
   IMGCOR r(a.nl, a.nc);
-  if (!core::has_pixels(r)) return r;
+  if (!vistelmo::has_pixels(r)) return r;
   // The window's members: offsets from the pixel and weights.
   struct Tap {
     int64_t dl, dc;
     int w;
   };
   std::vector<Tap> taps;
-  if (core::has_pixels(m))
+  if (vistelmo::has_pixels(m))
     for (int i = 0; i < m.nl(); i++)
       for (int j = 0; j < m.nc(); j++)
         if (m.rows[i][j] != 0)

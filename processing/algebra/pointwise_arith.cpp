@@ -6,8 +6,6 @@
 #include "processing/algebra/pointwise.h"
 #include "processing/algebra/pointwise_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 using Complex = std::complex<float>;
@@ -23,7 +21,7 @@ struct GreyAdd {
 // k*p clamped to 0..255, then rounded half away from zero (NaN gives 0).
 struct GreyScale {
   double k;
-  unsigned char operator()(unsigned char p) const { return core::round_to_byte(k * p); }
+  unsigned char operator()(unsigned char p) const { return vistelmo::round_to_byte(k * p); }
 };
 // k*p and k+p formed in double, stored in the pixel type.
 struct RealScale {
@@ -99,59 +97,59 @@ struct Sum {
 
 }  // namespace
 
-IMGGRY operator+(int k, const IMGGRY& a) { return core::map_pixels(a, GreyAdd{k}); }
-IMGGRY operator*(double k, const IMGGRY& a) { return core::map_pixels(a, GreyScale{k}); }
-IMGFLT operator*(double k, const IMGFLT& a) { return core::map_pixels(a, RealScale{k}); }
-IMGFLT operator+(double k, const IMGFLT& a) { return core::map_pixels(a, RealShift{k}); }
-IMGDBL operator*(double k, const IMGDBL& a) { return core::map_pixels(a, RealScale{k}); }
-IMGDBL operator+(double k, const IMGDBL& a) { return core::map_pixels(a, RealShift{k}); }
+IMGGRY operator+(int k, const IMGGRY& a) { return vistelmo::map_pixels(a, GreyAdd{k}); }
+IMGGRY operator*(double k, const IMGGRY& a) { return vistelmo::map_pixels(a, GreyScale{k}); }
+IMGFLT operator*(double k, const IMGFLT& a) { return vistelmo::map_pixels(a, RealScale{k}); }
+IMGFLT operator+(double k, const IMGFLT& a) { return vistelmo::map_pixels(a, RealShift{k}); }
+IMGDBL operator*(double k, const IMGDBL& a) { return vistelmo::map_pixels(a, RealScale{k}); }
+IMGDBL operator+(double k, const IMGDBL& a) { return vistelmo::map_pixels(a, RealShift{k}); }
 
 IMGCPX operator*(float k, IMGCPX a) {
-  core::update_pixels(a, ComplexScaleReal{k});
+  vistelmo::update_pixels(a, ComplexScaleReal{k});
   return a;
 }
 IMGCPX operator*(std::complex<float> k, IMGCPX a) {
-  core::update_pixels(a, ComplexScale{k});
+  vistelmo::update_pixels(a, ComplexScale{k});
   return a;
 }
 IMGCPX operator+(float k, IMGCPX a) {
-  core::update_pixels(a, ComplexShift{k});
+  vistelmo::update_pixels(a, ComplexShift{k});
   return a;
 }
 
 IMGFLT operator/(const IMGFLT& a, const IMGFLT& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGFLT", "/"), Quot{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGFLT", "/"), Quot{});
 }
 IMGFLT operator*(const IMGFLT& a, const IMGFLT& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGFLT", "*"), Prod{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGFLT", "*"), Prod{});
 }
 IMGFLT operator-(const IMGFLT& a, const IMGFLT& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGFLT", "-"), Diff{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGFLT", "-"), Diff{});
 }
 IMGFLT operator+(const IMGFLT& a, const IMGFLT& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGFLT", "+"), Sum{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGFLT", "+"), Sum{});
 }
 IMGDBL operator/(const IMGDBL& a, const IMGDBL& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGDBL", "/"), Quot{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGDBL", "/"), Quot{});
 }
 IMGDBL operator*(const IMGDBL& a, const IMGDBL& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGDBL", "*"), Prod{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGDBL", "*"), Prod{});
 }
 IMGDBL operator-(const IMGDBL& a, const IMGDBL& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGDBL", "-"), Diff{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGDBL", "-"), Diff{});
 }
 IMGDBL operator+(const IMGDBL& a, const IMGDBL& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGDBL", "+"), Sum{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGDBL", "+"), Sum{});
 }
 IMGCPX operator/(const IMGCPX& a, const IMGCPX& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGCPX", "/"), Quot{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGCPX", "/"), Quot{});
 }
 IMGCPX operator*(const IMGCPX& a, const IMGCPX& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGCPX", "*"), Prod{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGCPX", "*"), Prod{});
 }
 IMGCPX operator-(const IMGCPX& a, const IMGCPX& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGCPX", "-"), Diff{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGCPX", "-"), Diff{});
 }
 IMGCPX operator+(const IMGCPX& a, const IMGCPX& b) {
-  return core::zip_pixels(a, b, MISMATCH("IMGCPX", "+"), Sum{});
+  return vistelmo::zip_pixels(a, b, MISMATCH("IMGCPX", "+"), Sum{});
 }

@@ -4,8 +4,6 @@
 #include "processing/algebra/pointwise.h"
 #include "processing/algebra/pointwise_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 struct Equal {
@@ -31,14 +29,20 @@ struct WordsBelow {
 }  // namespace
 
 bool operator==(const IMGBIN& a, const IMGBIN& b) {
-  return core::all_word_pairs(a, b, WordsEqual{});
+  return vistelmo::all_word_pairs(a, b, WordsEqual{});
 }
-bool operator==(const IMGGRY& a, const IMGGRY& b) { return core::all_pixel_pairs(a, b, Equal{}); }
-bool operator==(const IMGFLT& a, const IMGFLT& b) { return core::all_pixel_pairs(a, b, Equal{}); }
+bool operator==(const IMGGRY& a, const IMGGRY& b) {
+  return vistelmo::all_pixel_pairs(a, b, Equal{});
+}
+bool operator==(const IMGFLT& a, const IMGFLT& b) {
+  return vistelmo::all_pixel_pairs(a, b, Equal{});
+}
 bool operator!=(const IMGBIN& a, const IMGBIN& b) { return !(a == b); }
 bool operator!=(const IMGGRY& a, const IMGGRY& b) { return !(a == b); }
 bool operator!=(const IMGFLT& a, const IMGFLT& b) { return !(a == b); }
 bool operator<(const IMGBIN& a, const IMGBIN& b) {
-  return core::all_word_pairs(a, b, WordsBelow{});
+  return vistelmo::all_word_pairs(a, b, WordsBelow{});
 }
-bool operator<(const IMGGRY& a, const IMGGRY& b) { return core::all_pixel_pairs(a, b, Below{}); }
+bool operator<(const IMGGRY& a, const IMGGRY& b) {
+  return vistelmo::all_pixel_pairs(a, b, Below{});
+}

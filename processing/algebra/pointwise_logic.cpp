@@ -2,8 +2,6 @@
 #include "processing/algebra/pointwise.h"
 #include "processing/algebra/pointwise_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 // Pixels: b unless a is strictly below (minimum) or above (maximum); outside values: a unless
@@ -24,10 +22,10 @@ struct MaxBackground {
 }  // namespace
 
 IMGFLT operator&&(const IMGFLT& a, const IMGFLT& b) {
-  return core::zip_pixels(a, b, "Erro IMGFLT::operator&& - As imagens nao tem o mesmo tamanho",
-                          MinPixel{}, MinBackground{});
+  return vistelmo::zip_pixels(a, b, "Erro IMGFLT::operator&& - As imagens nao tem o mesmo tamanho",
+                              MinPixel{}, MinBackground{});
 }
 IMGFLT operator||(const IMGFLT& a, const IMGFLT& b) {
-  return core::zip_pixels(a, b, "Erro IMGFLT::operator|| - As imagens nao tem o mesmo tamanho",
-                          MaxPixel{}, MaxBackground{});
+  return vistelmo::zip_pixels(a, b, "Erro IMGFLT::operator|| - As imagens nao tem o mesmo tamanho",
+                              MaxPixel{}, MaxBackground{});
 }

@@ -5,8 +5,6 @@
 #include "processing/algebra/pointwise.h"
 #include "processing/algebra/pointwise_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 struct BinNot {
@@ -26,7 +24,7 @@ struct OneMinus {
 };
 
 IMGBIN complement(const IMGBIN& a) {
-  IMGBIN r = core::map_words(a, BinNot{});
+  IMGBIN r = vistelmo::map_words(a, BinNot{});
   r.lc = a.lc;
   r.cc = a.cc;
   return r;
@@ -37,8 +35,8 @@ template <class Img>
 Img reflect(const Img& a) {
   Img r(a.nl, a.nc);
   r.backg = a.backg;
-  if (core::has_pixels(a) && core::has_pixels(r))
-    std::reverse_copy(a.data, a.data + core::block_count(a), r.data);
+  if (vistelmo::has_pixels(a) && vistelmo::has_pixels(r))
+    std::reverse_copy(a.data, a.data + vistelmo::block_count(a), r.data);
   // Formed in 64 bits: any stored centre mirrors without overflow (kept in int as it wraps).
   r.lc = static_cast<int>(int64_t{a.nl} - 1 - a.lc);
   r.cc = static_cast<int>(int64_t{a.nc} - 1 - a.cc);
@@ -49,12 +47,12 @@ Img reflect(const Img& a) {
 
 IMGBIN operator-(const IMGBIN& a) { return complement(a); }
 IMGBIN operator!(const IMGBIN& a) { return complement(a); }
-IMGGRY operator-(const IMGGRY& a) { return core::map_pixels(a, GreyNot{}); }
-IMGGRY operator!(const IMGGRY& a) { return core::map_pixels(a, GreyNot{}); }
-IMGFLT operator-(const IMGFLT& a) { return core::map_pixels(a, Negate{}); }
-IMGFLT operator!(const IMGFLT& a) { return core::map_pixels(a, OneMinus{}); }
-IMGDBL operator-(const IMGDBL& a) { return core::map_pixels(a, Negate{}); }
-IMGDBL operator!(const IMGDBL& a) { return core::map_pixels(a, OneMinus{}); }
+IMGGRY operator-(const IMGGRY& a) { return vistelmo::map_pixels(a, GreyNot{}); }
+IMGGRY operator!(const IMGGRY& a) { return vistelmo::map_pixels(a, GreyNot{}); }
+IMGFLT operator-(const IMGFLT& a) { return vistelmo::map_pixels(a, Negate{}); }
+IMGFLT operator!(const IMGFLT& a) { return vistelmo::map_pixels(a, OneMinus{}); }
+IMGDBL operator-(const IMGDBL& a) { return vistelmo::map_pixels(a, Negate{}); }
+IMGDBL operator!(const IMGDBL& a) { return vistelmo::map_pixels(a, OneMinus{}); }
 
 IMGGRY operator~(const IMGGRY& a) { return reflect(a); }
 IMGFLT operator~(const IMGFLT& a) { return reflect(a); }

@@ -8,13 +8,14 @@
 #include <type_traits>
 
 #include "foundation/erro.h"
+#include "foundation/math_internal.h"
 #include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 #include "processing/algebra/resample_internal.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using vistelmo::kPi;
 
 // The empty result, the source's frame ('m') or the bounding frame of the rotated corner
 // pixels ('a'); any other letter leaves it empty.
@@ -101,9 +102,8 @@ void rotate_into(Img& r, const Img& a, char borda, double C, double S, char inte
 
 }  // namespace
 
-// Angles in radians as graus / 180 * kPi here and graus * 2 * kPi / 360 below: each form gives
-// its own bits.
 IMGFLT rotacao(const IMGFLT& a, double graus, char interp, char frame) {
+  // Radians as graus / 180 * kPi, in this order: another order rounds differently.
   const double t = graus / 180 * kPi, C = std::cos(t), S = std::sin(t);
   IMGFLT r = result_frame(a, C, S, frame);
   rotate_into(
@@ -114,6 +114,7 @@ IMGFLT rotacao(const IMGFLT& a, double graus, char interp, char frame) {
 }
 
 IMGCPX rotacao(const IMGCPX& a, double graus, char interp, char frame) {
+  // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   IMGCPX r = result_frame(a, C, S, frame);
   // Each part separately, in single precision: the weights as floats, products and sums rounded.
@@ -137,6 +138,7 @@ IMGCPX rotacao(const IMGCPX& a, double graus, char interp, char frame) {
 }
 
 IMGGRY rotacao(const IMGGRY& a, double graus, char interp, char frame, char borda) {
+  // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   IMGGRY r = result_frame(a, C, S, frame);
   rotate_into(

@@ -10,18 +10,16 @@
 #include "processing/algebra/statistics.h"
 #include "processing/algebra/statistics_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 template <class Img>
 double mean_of(const Img& a) {
-  return core::pixel_sum(a) / static_cast<double>(core::pixel_count(a));
+  return vistelmo::pixel_sum(a) / static_cast<double>(vistelmo::pixel_count(a));
 }
 
 template <class Img>
 double deviation_of(const Img& a) {
-  const int64_t n = core::pixel_count(a);
+  const int64_t n = vistelmo::pixel_count(a);
   // No pixels: no deviation (the divisor n - 1 would turn 0 into -0).
   if (n < 1) return std::numeric_limits<double>::quiet_NaN();
   const double m = mean_of(a);
@@ -37,7 +35,7 @@ double deviation_of(const Img& a) {
 template <class Better>
 PONTOI2 position_of(const IMGFLT& a, Better better) {
   PONTOI2 pos(0, 0);
-  if (!core::has_pixels(a)) return pos;
+  if (!vistelmo::has_pixels(a)) return pos;
   float best = a.rows[0][0];
   for (int l = 0; l < a.nl; l++) {
     const float* row = a.rows[l];
@@ -59,7 +57,7 @@ double desvio(const IMGFLT& a) { return deviation_of(a); }
 double desvio(const IMGDBL& a) { return deviation_of(a); }
 
 double minimo(const IMGFLT& a) {
-  const int64_t n = core::pixel_count(a);
+  const int64_t n = vistelmo::pixel_count(a);
   double best = infinito;
   for (int64_t i = 0; i < n; i++)
     if (a.data[i] < best) best = a.data[i];
@@ -67,7 +65,7 @@ double minimo(const IMGFLT& a) {
 }
 
 double maximo(const IMGFLT& a) {
-  const int64_t n = core::pixel_count(a);
+  const int64_t n = vistelmo::pixel_count(a);
   double best = -infinito;
   for (int64_t i = 0; i < n; i++)
     if (a.data[i] > best) best = a.data[i];
@@ -75,7 +73,7 @@ double maximo(const IMGFLT& a) {
 }
 
 short maximo(const IMGSHT& a) {
-  const int64_t n = core::pixel_count(a);
+  const int64_t n = vistelmo::pixel_count(a);
   short best = minsht;
   for (int64_t i = 0; i < n; i++)
     if (a.data[i] > best) best = a.data[i];
@@ -90,17 +88,17 @@ PONTOI2 argmin(const IMGFLT& a) {
   return position_of(a, [](float p, float best) { return p < best; });
 }
 
-double somatoria(const IMGDBL& a) { return core::pixel_sum(a); }
+double somatoria(const IMGDBL& a) { return vistelmo::pixel_sum(a); }
 
 double comprimento(const IMGDBL& a) {
-  const int64_t n = core::pixel_count(a);
+  const int64_t n = vistelmo::pixel_count(a);
   double s = 0;
   for (int64_t i = 0; i < n; i++) s += a.data[i] * a.data[i];
   return std::sqrt(s);
 }
 
 double comprimento(const IMGFLT& a, double p) {
-  const int64_t n = core::pixel_count(a);
+  const int64_t n = vistelmo::pixel_count(a);
   const float* v = a.data;
   double s = 0;
   if (p == 2.0) {
@@ -126,14 +124,14 @@ double comprimento(const IMGFLT& a, double p) {
 }
 
 int contapreto(const IMGBIN& a) {
-  if (!core::has_pixels(a)) return 0;
+  if (!vistelmo::has_pixels(a)) return 0;
   // White pixels are set bits; the spare bits past the last column are masked off.
-  const uint32_t last = core::last_word_mask(a.nc);
+  const uint32_t last = vistelmo::last_word_mask(a.nc);
   int64_t white = 0;
   for (int l = 0; l < a.nl; l++) {
     const uint32_t* row = a.rows[l];
     for (int j = 0; j + 1 < a.wpr; j++) white += std::bitset<32>(row[j]).count();
     white += std::bitset<32>(row[a.wpr - 1] & last).count();
   }
-  return static_cast<int>(core::pixel_count(a) - white);
+  return static_cast<int>(vistelmo::pixel_count(a) - white);
 }

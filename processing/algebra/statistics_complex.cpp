@@ -7,8 +7,6 @@
 #include "processing/algebra/statistics.h"
 #include "processing/algebra/statistics_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 using Complex = std::complex<float>;
@@ -18,8 +16,8 @@ template <class Img, class F>
 Img elements(const IMGCPX& a, typename Img::Pixel backg, F f) {
   Img r(a.nl, a.nc);
   r.backg = backg;
-  const int64_t n = core::pixel_count(a);
-  if (core::has_pixels(r))
+  const int64_t n = vistelmo::pixel_count(a);
+  if (vistelmo::has_pixels(r))
     for (int64_t i = 0; i < n; i++) r.data[i] = f(a.data[i]);
   return r;
 }
@@ -27,7 +25,7 @@ Img elements(const IMGCPX& a, typename Img::Pixel backg, F f) {
 // In place over the elements; the outside value is left alone.
 template <class F>
 void update_elements(IMGCPX& a, F f) {
-  const int64_t n = core::pixel_count(a);
+  const int64_t n = vistelmo::pixel_count(a);
   for (int64_t i = 0; i < n; i++) a.data[i] = f(a.data[i]);
 }
 
@@ -39,7 +37,7 @@ IMGCPX conj(const IMGCPX& a) {
 
 IMGCPX versor(IMGCPX a) {
   update_elements(a, [](Complex z) {
-    const double m = core::scaled_magnitude(z);
+    const double m = vistelmo::scaled_magnitude(z);
     if (!(m > epsilon)) return Complex(0.0f, 0.0f);
     const float r = static_cast<float>(1 / m);
     return z * Complex(r, 0.0f);
@@ -62,7 +60,7 @@ IMGFLT arg(const IMGCPX& a) {
 
 IMGCPX ret2pol(IMGCPX a) {
   update_elements(a, [](Complex z) {
-    const double m = core::scaled_magnitude(z);
+    const double m = vistelmo::scaled_magnitude(z);
     const double t = std::atan2(static_cast<double>(z.imag()), static_cast<double>(z.real()));
     return Complex(static_cast<float>(m), static_cast<float>(t));
   });

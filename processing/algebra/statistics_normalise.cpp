@@ -6,16 +6,14 @@
 #include "processing/algebra/statistics.h"
 #include "processing/algebra/statistics_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 // Smallest and largest pixel, both starting at pixel (0, 0), or at the outside value when
 // the image is empty.
 template <class Img, class T = typename Img::Pixel>
 void range_of(const Img& a, T& lo, T& hi) {
-  lo = hi = core::has_pixels(a) ? a.rows[0][0] : a.backg;
-  if (!core::has_pixels(a)) return;
+  lo = hi = vistelmo::has_pixels(a) ? a.rows[0][0] : a.backg;
+  if (!vistelmo::has_pixels(a)) return;
   for (int l = 0; l < a.nl; l++) {
     const T* row = a.rows[l];
     for (int c = 0; c < a.nc; c++) {
@@ -29,8 +27,8 @@ void range_of(const Img& a, T& lo, T& hi) {
 template <class Img, class F>
 Img fresh_from(const Img& a, F f) {
   Img r(a.nl, a.nc);
-  const int64_t n = core::pixel_count(a);
-  if (core::has_pixels(r))
+  const int64_t n = vistelmo::pixel_count(a);
+  if (vistelmo::has_pixels(r))
     for (int64_t i = 0; i < n; i++) r.data[i] = f(a.data[i]);
   return r;
 }
@@ -53,7 +51,7 @@ void mean_deviation(Img& a, double k) {
   const double m = media(a);
   const double s = desvio(a);
   const double w = 2 * k * s + epsilon;
-  const int64_t n = core::pixel_count(a);
+  const int64_t n = vistelmo::pixel_count(a);
   for (int64_t i = 0; i < n; i++) {
     double v = (a.data[i] - m + epsilon) / w + 0.5f;
     if (v < 0) v = 0;
@@ -78,10 +76,10 @@ IMGFLT normaliza(const IMGFLT& a) { return stretch_unit(a); }
 IMGDBL normaliza(const IMGDBL& a) { return stretch_unit(a); }
 
 IMGCPX normaliza(const IMGCPX& a) {
-  double top = core::scaled_magnitude(core::has_pixels(a) ? a.rows[0][0] : a.backg);
-  const int64_t n = core::pixel_count(a);
+  double top = vistelmo::scaled_magnitude(vistelmo::has_pixels(a) ? a.rows[0][0] : a.backg);
+  const int64_t n = vistelmo::pixel_count(a);
   for (int64_t i = 0; i < n; i++) {
-    const double m = core::scaled_magnitude(a.data[i]);
+    const double m = vistelmo::scaled_magnitude(a.data[i]);
     if (m > top) top = m;
   }
   if (epsilon > top) return a;

@@ -6,21 +6,19 @@
 #include "processing/algebra/statistics.h"
 #include "processing/algebra/statistics_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 // Every pixel of a through f, in place; the outside value is left alone.
 template <class Img, class F>
 void transform_pixels(Img& a, F f) {
-  const int64_t n = core::pixel_count(a);
+  const int64_t n = vistelmo::pixel_count(a);
   for (int64_t i = 0; i < n; i++) a.data[i] = f(a.data[i]);
 }
 
 template <class Img>
 void divide_by_abs_sum(Img& a) {
   using T = typename Img::Pixel;
-  const int64_t n = core::pixel_count(a);
+  const int64_t n = vistelmo::pixel_count(a);
   double s = 0;
   for (int64_t i = 0; i < n; i++) s += std::fabs(static_cast<double>(a.data[i]));
   for (int64_t i = 0; i < n; i++) a.data[i] = static_cast<T>(a.data[i] / s);
@@ -45,8 +43,8 @@ IMGFLT sqrt(IMGFLT a) {
 }
 
 IMGFLT elev2(const IMGFLT& a) {
-  return core::map_pixels(a,
-                          [](float p) { return static_cast<float>(static_cast<double>(p) * p); });
+  return vistelmo::map_pixels(
+      a, [](float p) { return static_cast<float>(static_cast<double>(p) * p); });
 }
 
 IMGFLT zeraneg(IMGFLT a) {
@@ -55,9 +53,9 @@ IMGFLT zeraneg(IMGFLT a) {
 }
 
 IMGFLT dcreject(IMGFLT a) {
-  const int64_t n = core::pixel_count(a);
+  const int64_t n = vistelmo::pixel_count(a);
   if (n < 1) return a;
-  const double m = core::pixel_sum(a) / static_cast<double>(n);
+  const double m = vistelmo::pixel_sum(a) / static_cast<double>(n);
   transform_pixels(a, [m](float p) { return static_cast<float>(p - m); });
   return a;
 }
@@ -67,7 +65,7 @@ void SomatoriaUm(IMGDBL& a) { divide_by_abs_sum(a); }
 
 IMGBIN limiariza(const IMGGRY& a, int t) {
   IMGBIN r(a.nl, a.nc);
-  if (!core::has_pixels(a) || !core::has_pixels(r)) return r;
+  if (!vistelmo::has_pixels(a) || !vistelmo::has_pixels(r)) return r;
   for (int l = 0; l < a.nl; l++) {
     const unsigned char* src = a.rows[l];
     uint32_t* dst = r.rows[l];

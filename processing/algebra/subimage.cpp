@@ -7,8 +7,6 @@
 
 #include "images/image_core_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
 // Columns [*lo, *hi) of a run of count columns starting at column start lie inside 0..width-1.
@@ -21,22 +19,22 @@ void inside_span(int64_t start, int64_t count, int64_t width, int64_t* lo, int64
 template <class Img>
 int checked_size(int64_t v) {
   if (v > INT32_MAX)
-    erro(std::string("Erro ") + core::ImageTraits<Img>::name + "::aloca - Falta memoria", "");
+    erro(std::string("Erro ") + vistelmo::ImageTraits<Img>::name + "::aloca - Falta memoria", "");
   return static_cast<int>(std::max<int64_t>(v, INT32_MIN));
 }
 
 // r(i, j) = a(l0 + i, c0 + j), a's outside value beyond a.
 template <class Img>
 void read_window(Img& r, const Img& a, int64_t l0, int64_t c0) {
-  if (!core::has_pixels(r)) return;
+  if (!vistelmo::has_pixels(r)) return;
   const int64_t cols = r.nc();
   const auto bg = a.backg;
   int64_t lo, hi;
-  inside_span(c0, cols, core::has_pixels(a) ? a.nc() : 0, &lo, &hi);
+  inside_span(c0, cols, vistelmo::has_pixels(a) ? a.nc() : 0, &lo, &hi);
   for (int i = 0; i < r.nl(); i++) {
     auto* dst = r.rows[i];
     const int64_t l = l0 + i;
-    if (!core::has_pixels(a) || l < 0 || l >= a.nl()) {
+    if (!vistelmo::has_pixels(a) || l < 0 || l >= a.nl()) {
       std::fill(dst, dst + cols, bg);
       continue;
     }
@@ -50,18 +48,18 @@ void read_window(Img& r, const Img& a, int64_t l0, int64_t c0) {
 // value, so the last such pixel stays there.
 template <class Img>
 void paste(Img& dst, int64_t l0, int64_t c0, const Img& from) {
-  if (!core::has_pixels(from)) return;
+  if (!vistelmo::has_pixels(from)) return;
   Img copy;
   if (&dst == &from) copy = from;  // pasting an image into itself reads the original pixels
   const Img& src = &dst == &from ? copy : from;
   const int64_t cols = src.nc();
   int64_t lo, hi;
-  inside_span(c0, cols, core::has_pixels(dst) ? dst.nc() : 0, &lo, &hi);
+  inside_span(c0, cols, vistelmo::has_pixels(dst) ? dst.nc() : 0, &lo, &hi);
   const typename Img::Pixel* last = nullptr;  // last pixel written beyond dst
   for (int i = 0; i < src.nl(); i++) {
     const auto* s = src.rows[i];
     const int64_t l = l0 + i;
-    if (!core::has_pixels(dst) || l < 0 || l >= dst.nl()) {
+    if (!vistelmo::has_pixels(dst) || l < 0 || l >= dst.nl()) {
       last = s + cols - 1;
       continue;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/erro.h"
+#include "foundation/math_internal.h"
 #include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 #include "processing/algebra/planes.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using vistelmo::kPi;
 
 using vistelmo::store_pixel;
 
@@ -283,6 +284,7 @@ template <class Img>
 void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda,
                    typename Img::Pixel outside) {
   if (!vistelmo::has_pixels(b)) return;
+  // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   const vistelmo::Sampler<Img> s(a, borda, outside);
   auto blend = [](auto& p, double dx, double dy, const auto& q) {

@@ -5,12 +5,13 @@
 #include <cmath>
 
 #include "foundation/erro.h"
+#include "foundation/math_internal.h"
 #include "numerics/vector_ops.h"
 #include "processing/filters/fft_wrappers.h"
 
 namespace {
 
-const double kPi = 3.141592653589793;
+using vistelmo::kPi;
 const double kSqrt2 = 1.4142135623730951;
 
 void require_elements(int n) {

@@ -436,7 +436,7 @@ struct Malformed {
 
 Bytes img_header(const char* magic, int32_t size, int32_t nl, int32_t nc) {
   Bytes b = fixtures::text(std::string(magic) + "\x1A");
-  for (int32_t v : {size, nl, nc, (nl - 1) / 2, (nc - 1) / 2}) fixtures::put32(b, v);
+  for (int32_t v : {size, nl, nc, (nl - 1) / 2, (nc - 1) / 2}) testutil::append32(b, v);
   return b;
 }
 
@@ -498,9 +498,9 @@ Bytes expected_bmp(const std::vector<std::string>& rows) {
   const int nl = static_cast<int>(rows.size()), nc = static_cast<int>(rows[0].size());
   const int wpr = (nc - 1) / 32 + 1;
   Bytes b = {'B', 'M'};
-  for (int32_t v : {62 + 4 * wpr * nl, 0, 62, 40, nc, nl}) fixtures::put32(b, v);
+  for (int32_t v : {62 + 4 * wpr * nl, 0, 62, 40, nc, nl}) testutil::append32(b, v);
   b.push_back(1), b.push_back(0), b.push_back(1), b.push_back(0);
-  for (int32_t v : {0, 0, 0, 0, 2, 2, 0}) fixtures::put32(b, v);
+  for (int32_t v : {0, 0, 0, 0, 2, 2, 0}) testutil::append32(b, v);
   for (int k = 0; k < 3; k++) b.push_back(255);
   b.push_back(0);
   for (int l = nl - 1; l >= 0; l--) {

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "support/test_support.h"
+
 namespace fixtures {
 
-using Bytes = std::vector<unsigned char>;
+using testutil::Bytes;
 
 // An uncompressed TGA header of 2 x 1 pixels; a colour map, when present, has two entries.
 inline Bytes tga_header(uint8_t map_type, uint8_t image_type, uint8_t map_entry_bits,
@@ -58,11 +60,6 @@ inline Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 inline Bytes with_tail(Bytes b, const std::string& tail) {
   b.insert(b.end(), tail.begin(), tail.end());
   return b;
-}
-
-inline void put32(Bytes& b, int32_t v) {
-  for (int k = 0; k < 4; k++)
-    b.push_back(static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * k)));
 }
 
 }  // namespace fixtures

@@ -9,17 +9,10 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-void put32(Bytes& f, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; i++) f[at + i] = static_cast<unsigned char>(v >> (8 * i));
-}
-void put16(Bytes& f, size_t at, uint32_t v) {
-  for (int i = 0; i < 2; i++) f[at + i] = static_cast<unsigned char>(v >> (8 * i));
-}
-uint32_t get32(const Bytes& f, size_t at) {
-  return f[at] | f[at + 1] << 8 | f[at + 2] << 16 | static_cast<uint32_t>(f[at + 3]) << 24;
-}
+using testutil::Bytes;
+using testutil::get32;
+using testutil::put16;
+using testutil::put32;
 
 // An asymmetric pattern with no row or column like another.
 bool pattern(int l, int c, int seed) {
@@ -337,13 +330,7 @@ IMGBIN read_pbm(const std::string& name) {
   return b;
 }
 
-bool same_pixels(const IMGBIN& a, const IMGBIN& b) {
-  if (a.nl() != b.nl() || a.nc() != b.nc()) return false;
-  for (int l = 0; l < a.nl(); l++)
-    for (int c = 0; c < a.nc(); c++)
-      if (a(l, c) != b(l, c)) return false;
-  return true;
-}
+using testutil::same_pixels;
 
 TEST_F(Bmp, NetpbmReadsWhatIsWritten) {
   REQUIRE_TOOL("bmptopnm");

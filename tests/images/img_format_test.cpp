@@ -8,20 +8,17 @@
 
 namespace {
 
+using testutil::append32;
+using testutil::Bytes;
 using testutil::read_bytes;
 using testutil::write_bytes;
-using Bytes = std::vector<unsigned char>;
-
-void put32(Bytes& b, int32_t v) {
-  for (int k = 0; k < 4; k++) b.push_back(static_cast<unsigned char>(uint32_t(v) >> (8 * k)));
-}
 
 // A header of a native file followed by `pixel_bytes` bytes of value 0x11.
 Bytes header(const char* magic, int32_t size, int32_t nl, int32_t nc, int32_t lc, int32_t cc,
              size_t pixel_bytes = 0) {
   Bytes b(magic, magic + 7);
   b.push_back(0x1A);
-  for (int32_t v : {size, nl, nc, lc, cc}) put32(b, v);
+  for (int32_t v : {size, nl, nc, lc, cc}) append32(b, v);
   b.insert(b.end(), pixel_bytes, 0x11);
   return b;
 }

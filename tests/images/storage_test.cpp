@@ -60,11 +60,7 @@ struct Px<IMGBIN> {
   static constexpr const char* aloca_msg = "Erro IMGBIN::aloca - falta memoria";
 };
 
-template <class T>
-bool same(const T& a, const T& b) {
-  return a == b;
-}
-bool same(const COR& a, const COR& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+using testutil::same;
 
 template <class Img>
 typename Img::Pixel at(Img& im, int l, int c) {

@@ -10,25 +10,14 @@
 
 namespace {
 
+using testutil::Bytes;
+using testutil::put16;
+using testutil::put32;
+using testutil::put_float;
 using testutil::read_bytes;
 using testutil::write_bytes;
-using Bytes = std::vector<unsigned char>;
 
 class Analyze : public testutil::TempDir {};
-
-void put16(Bytes& b, size_t at, uint32_t v) {
-  b[at] = uint8_t(v);
-  b[at + 1] = uint8_t(v >> 8);
-}
-void put32(Bytes& b, size_t at, uint32_t v) {
-  put16(b, at, v);
-  put16(b, at + 2, v >> 16);
-}
-void putf(Bytes& b, size_t at, float f) {
-  uint32_t v;
-  std::memcpy(&v, &f, 4);
-  put32(b, at, v);
-}
 
 // A default header as documented, byte by byte.
 Bytes default_header(int nv, int ns, int nc, int nl, float dz, float dx, float dy, int type,
@@ -43,11 +32,11 @@ Bytes default_header(int nv, int ns, int nc, int nl, float dz, float dx, float d
   put16(b, 48, nv);
   put16(b, 70, type);
   put16(b, 72, bits);
-  putf(b, 76, 2.0f);
-  putf(b, 80, dx);
-  putf(b, 84, dy);
-  putf(b, 88, dz);
-  putf(b, 112, 1.0f);
+  put_float(b, 76, 2.0f);
+  put_float(b, 80, dx);
+  put_float(b, 84, dy);
+  put_float(b, 88, dz);
+  put_float(b, 112, 1.0f);
   put32(b, 140, 255);
   return b;
 }

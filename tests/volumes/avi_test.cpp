@@ -14,10 +14,14 @@
 
 namespace {
 
+using testutil::Bytes;
+using testutil::get32;
+using testutil::le32;
+using testutil::put16;
+using testutil::put32;
 using testutil::read_bytes;
 using testutil::write_bytes;
 using testutil::write_text;
-using Bytes = std::vector<unsigned char>;
 
 class Avi : public testutil::TempDir {};
 
@@ -40,18 +44,7 @@ I3DGRY grey_volume(int ns, int nl, int nc) {
   return v;
 }
 
-void put16(Bytes& b, size_t at, uint32_t v) {
-  b[at] = uint8_t(v);
-  b[at + 1] = uint8_t(v >> 8);
-}
-void put32(Bytes& b, size_t at, uint32_t v) {
-  put16(b, at, v);
-  put16(b, at + 2, v >> 16);
-}
 void tag(Bytes& b, size_t at, const char* t) { std::memcpy(&b[at], t, 4); }
-uint32_t get32(const Bytes& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
-}
 void append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 
 // The file the writer must produce, field by field from the documented layout.
@@ -338,7 +331,6 @@ struct Damage {
   const char* message;
 };
 
-Bytes le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
 Bytes text(const char* t) { return Bytes(t, t + 4); }
 Bytes cat(std::initializer_list<Bytes> parts) {
   Bytes b;

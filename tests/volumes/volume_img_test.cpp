@@ -9,18 +9,12 @@
 
 namespace {
 
+using testutil::append32;
+using testutil::append_float;
+using testutil::Bytes;
 using testutil::read_bytes;
 using testutil::write_bytes;
-using Bytes = std::vector<unsigned char>;
 
-void put32(Bytes& b, int32_t v) {
-  for (int k = 0; k < 4; k++) b.push_back(static_cast<unsigned char>(uint32_t(v) >> (8 * k)));
-}
-void put_float(Bytes& b, float x) {
-  uint32_t u;
-  std::memcpy(&u, &x, 4);
-  put32(b, static_cast<int32_t>(u));
-}
 void put_magic(Bytes& b, const char* magic, unsigned char eighth = 0x1A) {
   b.insert(b.end(), magic, magic + 7);
   b.push_back(eighth);
@@ -28,14 +22,14 @@ void put_magic(Bytes& b, const char* magic, unsigned char eighth = 0x1A) {
 Bytes volume_header(const char* magic, int32_t ns) {
   Bytes b;
   put_magic(b, magic);
-  put32(b, ns);
+  append32(b, ns);
   return b;
 }
 // A slice record whose elements are `pixel_bytes` bytes of 0x11.
 void slice(Bytes& b, const char* magic, int32_t size, int32_t nl, int32_t nc, int32_t lc,
            int32_t cc, size_t pixel_bytes) {
   put_magic(b, magic);
-  for (int32_t v : {size, nl, nc, lc, cc}) put32(b, v);
+  for (int32_t v : {size, nl, nc, lc, cc}) append32(b, v);
   b.insert(b.end(), pixel_bytes, 0x11);
 }
 
@@ -275,8 +269,8 @@ TEST_F(VolumeImgFile, FloatVolumeLayout) {
   Bytes want = volume_header("I3DFLT*", 2);
   for (int s = 0; s < 2; s++) {
     put_magic(want, "IMGFLT*");
-    for (int32_t x : {4, 3, 4, s == 0 ? 1 : 0, s == 0 ? 1 : 3}) put32(want, x);
-    for (int k = 0; k < 12; k++) put_float(want, 0.5f * k - s);
+    for (int32_t x : {4, 3, 4, s == 0 ? 1 : 0, s == 0 ? 1 : 3}) append32(want, x);
+    for (int k = 0; k < 12; k++) append_float(want, 0.5f * k - s);
   }
   EXPECT_EQ(want.size(), 164u);
   EXPECT_EQ(read_bytes(name), want);
@@ -285,9 +279,9 @@ TEST_F(VolumeImgFile, FloatVolumeLayout) {
 TEST_F(VolumeImgFile, EighthMagicBytesAreNotExamined) {
   Bytes b;
   put_magic(b, "I3DSHT*", 'X');
-  put32(b, 1);
+  append32(b, 1);
   put_magic(b, "IMGSHT*", 0);
-  for (int32_t x : {2, 1, 2, 0, 0}) put32(b, x);
+  for (int32_t x : {2, 1, 2, 0, 0}) append32(b, x);
   for (unsigned char c : {0x01, 0x80, 0xFF, 0x7F}) b.push_back(c);
   write_bytes(path("s.img"), b);
   I3DSHT v;

@@ -106,13 +106,6 @@ IMGBIN primint_reference(const IMGBIN& a, const IMGBIN& e1, const IMGBIN& e2) {
   return r;
 }
 
-void expect_same_pixels(const IMGBIN& r, const IMGBIN& want) {
-  ASSERT_EQ(r.nl(), want.nl());
-  ASSERT_EQ(r.nc(), want.nc());
-  for (int l = 0; l < r.nl; l++)
-    for (int c = 0; c < r.nc; c++) ASSERT_EQ(r(l, c), want(l, c)) << l << "," << c;
-}
-
 // Structuring pairs: e1 white asks for white, e2 black for black.
 struct Window {
   const char* name;
@@ -159,7 +152,7 @@ TEST(Primint, MatchesTheWindowWalk) {
         pwtest::soil_spare_bits(a);
         a.backg = outside;
         const IMGBIN r = primint(a, e1, e2);
-        expect_same_pixels(r, primint_reference(a, e1, e2));
+        EXPECT_TRUE(testutil::same_pixels(r, primint_reference(a, e1, e2)));
         EXPECT_TRUE(pwtest::spare_bits_clear(r));
         EXPECT_EQ(r.backg & 1u, 1u);
         EXPECT_EQ(r.lc, 2);

@@ -18,7 +18,7 @@ IMGGRY grid(int nl, int nc) {
   return a;
 }
 
-bool same(COR x, COR y) { return x.r == y.r && x.g == y.g && x.b == y.b; }
+using testutil::same;
 
 TEST(Aumcanvas, OddMarginsGoBelowAndRight) {
   const IMGGRY a = grid(3, 3);

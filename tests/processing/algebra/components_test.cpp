@@ -31,11 +31,9 @@ std::vector<std::string> drawing(const IMGBIN& a) {
 }
 
 IMGBIN noise(int nl, int nc, unsigned seed, int black_percent) {
-  std::mt19937 gen(seed);
-  IMGBIN a(nl, nc, true);
-  for (int l = 0; l < nl; l++)
-    for (int c = 0; c < nc; c++) a(l, c) = static_cast<int>(gen() % 100) >= black_percent;
-  return a;
+  return testutil::noise<IMGBIN>(nl, nc, seed, [black_percent](std::mt19937& g) {
+    return static_cast<int>(g() % 100) >= black_percent;
+  });
 }
 
 // Labels of the black components (-1 for white) by breadth-first search.

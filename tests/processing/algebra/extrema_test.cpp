@@ -23,13 +23,10 @@ IMGFLT make(int nl, int nc, const std::vector<float>& v) {
 
 // Values on a coarse grid of 0..1 (many ties, both ends included), a few NaN.
 IMGFLT noise(int nl, int nc, unsigned seed) {
-  std::mt19937 gen(seed);
-  IMGFLT a(nl, nc);
-  for (int i = 0; i < a.n(); i++) {
-    const unsigned r = gen() % 12;
-    a.data[i] = r == 11 ? kNaN : r / 10.0f;
-  }
-  return a;
+  return testutil::noise<IMGFLT>(nl, nc, seed, [](std::mt19937& g) {
+    const unsigned r = g() % 12;
+    return r == 11 ? kNaN : r / 10.0f;
+  });
 }
 
 Points vec(const VETOR<PONTOI2>& v) { return Points(v.data, v.data + v.n()); }

@@ -20,11 +20,7 @@ short px(IMGSHT*, int k) { return static_cast<short>(-1000 * k - 1); }
 float px(IMGFLT*, int k) { return 0.5f * k + 0.25f; }
 std::complex<float> px(IMGCPX*, int k) { return {1.0f * k, -2.0f * k - 1}; }
 
-bool same(COR x, COR y) { return x.r == y.r && x.g == y.g && x.b == y.b; }
-template <class T>
-bool same(T x, T y) {
-  return x == y;
-}
+using testutil::same;
 
 // An nl x nc image of distinct pixels with a moved centre and an unusual outside value.
 template <class Img>

@@ -9,7 +9,7 @@
 
 namespace {
 
-using pwtest::filled;
+using pwtest::image;
 
 struct GreyOp {
   const char* name;
@@ -43,8 +43,8 @@ class GreyOps : public ::testing::TestWithParam<GreyOp> {};
 // a(l, c) = l and b(l, c) = c: every pair of byte values once.
 TEST_P(GreyOps, EveryPairFollowsTheRule) {
   const GreyOp& op = GetParam();
-  IMGGRY a = filled<IMGGRY>(256, 256, [](int l, int) { return (unsigned char)l; });
-  IMGGRY b = filled<IMGGRY>(256, 256, [](int, int c) { return (unsigned char)c; });
+  IMGGRY a = image<IMGGRY>(256, 256, [](int l, int) { return (unsigned char)l; });
+  IMGGRY b = image<IMGGRY>(256, 256, [](int, int c) { return (unsigned char)c; });
   a.lc = a.cc = 0;
   b.lc = b.cc = 255;
   const IMGGRY r = op.op(a, b);

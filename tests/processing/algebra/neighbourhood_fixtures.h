@@ -25,11 +25,12 @@ struct Rng {
   int below(int n) { return static_cast<int>(next() % static_cast<uint32_t>(n)); }
 };
 
-// Image sizes: degenerate, odd and word-boundary shapes.
+// Image sizes: degenerate, odd and word-boundary shapes, and rows long enough for a vector
+// main loop and its tail.
 inline const std::vector<std::pair<int, int>>& shapes() {
-  static const std::vector<std::pair<int, int>> s = {{1, 1},  {1, 3},  {3, 1},  {2, 2},
-                                                     {5, 7},  {4, 9},  {3, 31}, {2, 32},
-                                                     {3, 33}, {2, 63}, {3, 64}, {2, 65}};
+  static const std::vector<std::pair<int, int>> s = {
+      {1, 1},  {1, 3},  {3, 1},  {2, 2},  {5, 7},  {4, 9},    {3, 31}, {2, 32},
+      {3, 33}, {2, 63}, {3, 64}, {2, 65}, {7, 67}, {12, 131}, {1, 257}};
   return s;
 }
 
@@ -67,27 +68,7 @@ inline uint64_t bits_of(double v) {
   std::memcpy(&u, &v, sizeof u);
   return u;
 }
-template <class T>
-auto same_value(T v) {
-  if constexpr (std::is_floating_point_v<T>)
-    return bits_of(v);
-  else
-    return static_cast<int>(v);
-}
-
-// Same size and the same pixels (floats bit for bit), reported at the first difference.
-template <class Img>
-::testing::AssertionResult same_pixels(const Img& got, const Img& want) {
-  if (got.nl != want.nl || got.nc != want.nc)
-    return ::testing::AssertionFailure()
-           << "size " << got.nl() << "x" << got.nc() << " vs " << want.nl() << "x" << want.nc();
-  for (int l = 0; l < got.nl; l++)
-    for (int c = 0; c < got.nc; c++)
-      if (same_value(got(l, c)) != same_value(want(l, c)))
-        return ::testing::AssertionFailure()
-               << "pixel (" << l << ", " << c << "): " << +got(l, c) << " vs " << +want(l, c);
-  return ::testing::AssertionSuccess();
-}
+using testutil::same_pixels;
 
 // The bits past the last column of every row.
 inline std::vector<uint32_t> spare_bits(const IMGBIN& a) {

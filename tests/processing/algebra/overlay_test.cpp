@@ -9,7 +9,7 @@
 
 namespace {
 
-bool same(COR x, COR y) { return x.r == y.r && x.g == y.g && x.b == y.b; }
+using testutil::same;
 
 COR hsi(int hue, int intensity) {
   return HSI2RGB(COR{static_cast<unsigned char>(hue), 255, static_cast<unsigned char>(intensity)},

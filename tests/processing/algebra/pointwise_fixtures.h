@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "images/images.h"
+#include "support/test_support.h"
 
 namespace pwtest {
 
@@ -24,14 +25,7 @@ inline bool same(std::complex<float> x, std::complex<float> y) {
 }
 inline bool same(unsigned char x, unsigned char y) { return x == y; }
 
-// An image of nl x nc whose pixel (l, c) is f(l, c).
-template <class Img, class F>
-Img filled(int nl, int nc, F f) {
-  Img im(nl, nc);
-  for (int l = 0; l < nl; l++)
-    for (int c = 0; c < nc; c++) im.rows[l][c] = f(l, c);
-  return im;
-}
+using testutil::image;
 
 // A binary image with an irregular pattern drawn from seed.
 inline IMGBIN pattern(int nl, int nc, uint32_t seed) {

@@ -13,7 +13,7 @@
 
 namespace {
 
-using pwtest::filled;
+using pwtest::image;
 using pwtest::same;
 using Complex = std::complex<float>;
 
@@ -39,8 +39,7 @@ void expect_default_centre(const Img& r) {
 
 // A 3 x 5 grey image with 0 and 200 among its pixels and a moved centre.
 IMGGRY grey_sample() {
-  IMGGRY a =
-      filled<IMGGRY>(3, 5, [](int l, int c) { return (unsigned char)(l * 97 + c * 23 + 1); });
+  IMGGRY a = image<IMGGRY>(3, 5, [](int l, int c) { return (unsigned char)(l * 97 + c * 23 + 1); });
   a.rows[0][0] = 0;
   a.rows[1][1] = 200;
   a.rows[2][4] = 255;
@@ -61,7 +60,7 @@ T real_value(int l, int c) {
 template <class Img>
 Img real_sample() {
   using T = typename Img::Pixel;
-  Img a = filled<Img>(3, 5, real_value<T>);
+  Img a = image<Img>(3, 5, real_value<T>);
   a.backg = T(0.5);
   a.lc = 2;
   a.cc = 0;
@@ -141,7 +140,7 @@ TYPED_TEST(Reflection, TurnsByHalfAndMirrorsCentre) {
     int nl, nc, lc, cc;
   } cases[] = {{2, 3, 0, 0}, {3, 4, 1, 3}, {1, 5, 0, 1}, {4, 1, 2, 0}, {2, 2, -3, 7}};
   for (const auto& k : cases) {
-    TypeParam a = filled<TypeParam>(k.nl, k.nc, [](int l, int c) { return T(l * 10 + c + 1); });
+    TypeParam a = image<TypeParam>(k.nl, k.nc, [](int l, int c) { return T(l * 10 + c + 1); });
     a.lc = k.lc;
     a.cc = k.cc;
     a.backg = T(9);
@@ -154,7 +153,7 @@ TYPED_TEST(Reflection, TurnsByHalfAndMirrorsCentre) {
     EXPECT_EQ(r.cc, k.nc - 1 - k.cc);
     EXPECT_EQ(r.backg, T(9));
   }
-  TypeParam a = filled<TypeParam>(2, 3, [](int l, int c) { return T(l * 3 + c); });
+  TypeParam a = image<TypeParam>(2, 3, [](int l, int c) { return T(l * 3 + c); });
   a.lc = a.cc = 0;
   const TypeParam r = ~a;
   EXPECT_EQ(r.lc, 1);
@@ -181,8 +180,8 @@ struct CompareCase {
 
 TEST(PointwiseCompare, GreyTable) {
   const auto g = [](int nl, int nc, int base) {
-    return filled<IMGGRY>(nl, nc,
-                          [base](int l, int c) { return (unsigned char)(base + l * 4 + c); });
+    return image<IMGGRY>(nl, nc,
+                         [base](int l, int c) { return (unsigned char)(base + l * 4 + c); });
   };
   IMGGRY moved = g(2, 3, 10);
   moved.backg = 99;
@@ -210,7 +209,7 @@ TEST(PointwiseCompare, GreyTable) {
 }
 
 TEST(PointwiseCompare, FloatEqualityIsPerPixel) {
-  const IMGFLT a = filled<IMGFLT>(2, 2, [](int l, int c) { return float(l - c) * 0.5f; });
+  const IMGFLT a = image<IMGFLT>(2, 2, [](int l, int c) { return float(l - c) * 0.5f; });
   IMGFLT b = a;
   b.backg = 3;
   b.lc = b.cc = 0;
@@ -322,8 +321,7 @@ TYPED_TEST(RealScalar, FormedInDoubleAndStoredOnce) {
 }
 
 IMGCPX complex_sample() {
-  IMGCPX a =
-      filled<IMGCPX>(2, 3, [](int l, int c) { return Complex(l * 1.5f - c, c * 0.25f + l); });
+  IMGCPX a = image<IMGCPX>(2, 3, [](int l, int c) { return Complex(l * 1.5f - c, c * 0.25f + l); });
   a.rows[1][2] = Complex(kInf, 1.0f);
   a.backg = Complex(2.0f, -3.0f);
   a.lc = 0;
@@ -393,7 +391,7 @@ const RealOp kRealOps[] = {
 template <class Img>
 Img second_operand() {
   using T = typename Img::Pixel;
-  Img b = filled<Img>(3, 5, [](int l, int c) { return T(l * 1.75 - c * 0.5); });  // (0, 0) is 0
+  Img b = image<Img>(3, 5, [](int l, int c) { return T(l * 1.75 - c * 0.5); });  // (0, 0) is 0
   b.rows[2][2] = T(1e-30);
   b.backg = T(-4);
   b.lc = 0;
@@ -428,7 +426,7 @@ TEST(PointwiseTwoImages, RealArithmeticEqualsRule) {
 TEST(PointwiseTwoImages, ComplexArithmetic) {
   IMGCPX a = complex_sample();
   a.rows[1][2] = Complex(4.0f, 2.0f);
-  IMGCPX b = filled<IMGCPX>(2, 3, [](int l, int c) { return Complex(c - 1.0f, l + 0.5f); });
+  IMGCPX b = image<IMGCPX>(2, 3, [](int l, int c) { return Complex(c - 1.0f, l + 0.5f); });
   b.rows[1][2] = Complex(0.0f, 2.0f);
   b.backg = Complex(1.0f, 1.0f);
   const IMGCPX sum = a + b, diff = a - b, prod = a * b, quot = a / b;

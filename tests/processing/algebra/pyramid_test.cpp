@@ -12,10 +12,7 @@
 namespace {
 
 IMGGRY noise(int nl, int nc, unsigned seed) {
-  std::mt19937 gen(seed);
-  IMGGRY a(nl, nc);
-  for (int i = 0; i < a.n(); i++) a.data[i] = static_cast<unsigned char>(gen());
-  return a;
+  return testutil::noise<IMGGRY>(nl, nc, seed, [](std::mt19937& g) { return g(); });
 }
 
 std::vector<int> pixels(const IMGGRY& a) { return std::vector<int>(a.data, a.data + a.n()); }

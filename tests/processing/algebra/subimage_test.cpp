@@ -23,7 +23,7 @@ COR cor(int k) {
   return COR{static_cast<unsigned char>(k), static_cast<unsigned char>(k + 50),
              static_cast<unsigned char>(255 - k)};
 }
-bool same(COR x, COR y) { return x.r == y.r && x.g == y.g && x.b == y.b; }
+using testutil::same;
 
 IMGCOR cgrid(int nl, int nc) {
   IMGCOR a(nl, nc);

@@ -1,4 +1,5 @@
-// Small asymmetric images, border modes and exact comparisons for the convolution tests.
+// Small asymmetric images, border modes, exact comparisons and the naive convolution for the
+// convolution tests.
 #pragma once
 
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "images/images.h"
+#include "support/test_support.h"
 
 namespace convtest {
 
@@ -24,22 +26,20 @@ inline std::string mode_name(char m) {
   return m >= 32 ? std::string(1, m) : std::to_string(int(m));
 }
 
-// Degenerate sizes first, then a wider one.
+// Degenerate sizes first, then wider ones: rows long enough for a vector main loop and its
+// tail.
 struct Size {
   int nl, nc;
 };
 inline const std::vector<Size>& sizes() {
-  static const std::vector<Size> s = {{1, 1}, {1, 3}, {3, 1}, {2, 2}, {4, 5}};
+  static const std::vector<Size> s = {{1, 1}, {1, 3},  {3, 1},    {2, 2},
+                                      {4, 5}, {7, 67}, {12, 131}, {1, 257}};
   return s;
 }
 
-// Bit-identical values, so that -0.0 differs from 0.0.
-inline bool same(float x, float y) { return std::memcmp(&x, &y, sizeof x) == 0; }
-inline bool same(double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; }
-inline bool same(std::complex<float> x, std::complex<float> y) {
-  return same(x.real(), y.real()) && same(x.imag(), y.imag());
-}
-inline bool same(const COR& x, const COR& y) { return x.r == y.r && x.g == y.g && x.b == y.b; }
+using testutil::image;
+using testutil::same;
+using testutil::same_pixels;
 
 // An nl x nc image of irregular values (not exact in binary), with the given outside value and
 // centre; seed varies the values.
@@ -56,17 +56,20 @@ Img sample(int nl, int nc, int seed, double backg = 7.25, int lc = -1, int cc = 
   return im;
 }
 
-// Same size and bit-identical pixels.
+// convolucao computed sample by sample through the element access, taps summed in kernel order
+// in double.
 template <class Img>
-::testing::AssertionResult same_pixels(const Img& got, const Img& want) {
-  if (got.nl() != want.nl() || got.nc() != want.nc())
-    return ::testing::AssertionFailure()
-           << "size " << got.nl() << "x" << got.nc() << ", want " << want.nl() << "x" << want.nc();
-  for (int l = 0; l < got.nl(); l++)
-    for (int c = 0; c < got.nc(); c++)
-      if (!same(got.rows[l][c], want.rows[l][c]))
-        return ::testing::AssertionFailure() << "pixel (" << l << ", " << c << ") differs";
-  return ::testing::AssertionSuccess();
+Img naive_convolucao(const Img& a, const Img& k, char m) {
+  Img r(a.nl(), a.nc());
+  for (int i = 0; i < a.nl(); i++)
+    for (int j = 0; j < a.nc(); j++) {
+      double s = 0;
+      for (int p = 0; p < k.nl(); p++)
+        for (int q = 0; q < k.nc(); q++)
+          s += double(k.rows[p][q]) * double(a(i + k.lc - p, j + k.cc - q, m));
+      r.rows[i][j] = static_cast<typename Img::Pixel>(s);
+    }
+  return r;
 }
 
 // The default centre and outside value of a fresh image.

@@ -14,21 +14,6 @@ namespace {
 using CPXF = std::complex<float>;
 using CPXD = std::complex<double>;
 
-// convolucao computed sample by sample through the element access.
-template <class Img>
-Img naive_convolucao(const Img& a, const Img& k, char m) {
-  Img r(a.nl(), a.nc());
-  for (int i = 0; i < a.nl(); i++)
-    for (int j = 0; j < a.nc(); j++) {
-      double s = 0;
-      for (int p = 0; p < k.nl(); p++)
-        for (int q = 0; q < k.nc(); q++)
-          s += double(k.rows[p][q]) * double(a(i + k.lc - p, j + k.cc - q, m));
-      r.rows[i][j] = static_cast<typename Img::Pixel>(s);
-    }
-  return r;
-}
-
 // Kernels of odd, even and single sizes, some with a moved centre.
 template <class Img>
 std::vector<Img> kernels() {

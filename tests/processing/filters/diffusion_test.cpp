@@ -25,14 +25,6 @@ IMGDBL row(std::vector<double> v) {
   return a;
 }
 
-template <class F>
-IMGDBL image(int nl, int nc, F f) {
-  IMGDBL a(nl, nc);
-  for (int l = 0; l < nl; l++)
-    for (int c = 0; c < nc; c++) a.rows[l][c] = f(l, c);
-  return a;
-}
-
 TEST(Conductance, Values) {
   const struct {
     double x, K;
@@ -244,7 +236,7 @@ TEST(GaussianDiffusionStep, FluxWeightedByConductance) {
 }
 
 TEST(GaussianDiffusionStep, SmallThresholdKeepsTheEdge) {
-  const IMGDBL edge = image(12, 12, [](int, int c) { return c < 6 ? 0.0 : 10.0; });
+  const IMGDBL edge = image<IMGDBL>(12, 12, [](int, int c) { return c < 6 ? 0.0 : 10.0; });
   IMGDBL weak, strong;
   xonepassgausdif(edge, weak, 1.0, '1', 0.2, 1.0);
   xonepassgausdif(edge, strong, 100.0, '1', 0.2, 1.0);

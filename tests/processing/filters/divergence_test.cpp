@@ -15,14 +15,6 @@ namespace {
 
 const double kLobe = 0.39894228;
 
-template <class Img, class F>
-Img image(int nl, int nc, F f) {
-  Img a(nl, nc);
-  for (int l = 0; l < nl; l++)
-    for (int c = 0; c < nc; c++) a.rows[l][c] = static_cast<typename Img::Pixel>(f(l, c));
-  return a;
-}
-
 TEST(DivergenceKernel, TapsSizeAndLobe) {
   const struct {
     double sigma;

@@ -99,16 +99,7 @@ TEST(GaussKernels, LaplacianOfGaussian) {
 template <class Img>
 Img naive_gauss(Img a, const Img& k, char m) {
   a.backg = 0.5;
-  Img r(a.nl(), a.nc());
-  for (int i = 0; i < a.nl(); i++)
-    for (int j = 0; j < a.nc(); j++) {
-      double s = 0;
-      for (int p = 0; p < k.nl(); p++)
-        for (int q = 0; q < k.nc(); q++)
-          s += double(k.rows[p][q]) * double(a(i + k.lc - p, j + k.cc - q, m));
-      r.rows[i][j] = static_cast<typename Img::Pixel>(s);
-    }
-  return r;
+  return naive_convolucao(a, k, m);
 }
 
 // The separable path: rows of a (outside 0.5), then columns of the fresh intermediate.

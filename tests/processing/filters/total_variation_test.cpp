@@ -16,14 +16,6 @@ namespace {
 
 using C = std::complex<float>;
 
-template <class F>
-IMGDBL image(int nl, int nc, F f) {
-  IMGDBL a(nl, nc);
-  for (int l = 0; l < nl; l++)
-    for (int c = 0; c < nc; c++) a.rows[l][c] = f(l, c);
-  return a;
-}
-
 IMGCPX field(int nl, int nc, C v) { return IMGCPX(nl, nc, v); }
 
 TEST(TVOperators, GradientForwardDifferences) {
@@ -38,17 +30,17 @@ TEST(TVOperators, GradientForwardDifferences) {
       EXPECT_TRUE(same(g.rows[r][c], want)) << r << "," << c;
     }
   // A ramp along the rows, and one growing upward.
-  const IMGCPX gx = TV::grad(image(3, 4, [](int, int c) { return c; }));
-  const IMGCPX gy = TV::grad(image(3, 4, [](int l, int) { return -l; }));
+  const IMGCPX gx = TV::grad(image<IMGDBL>(3, 4, [](int, int c) { return c; }));
+  const IMGCPX gy = TV::grad(image<IMGDBL>(3, 4, [](int l, int) { return -l; }));
   for (int r = 0; r < 3; r++)
     for (int c = 0; c < 4; c++) {
       const bool inner = r >= 1 && c <= 2;
       EXPECT_EQ(gx.rows[r][c], inner ? C(1, 0) : C(0, 0));
       EXPECT_EQ(gy.rows[r][c], inner ? C(0, 1) : C(0, 0));
     }
-  EXPECT_EQ(TV::J(image(3, 4, [](int, int c) { return c; })), 6.0);
-  EXPECT_EQ(TV::J(image(5, 7, [](int, int c) { return 2 * c; })), 2.0 * 4 * 6);
-  EXPECT_EQ(TV::grad(image(1, 1, [](int, int) { return 3.0; })).data[0], C(0, 0));
+  EXPECT_EQ(TV::J(image<IMGDBL>(3, 4, [](int, int c) { return c; })), 6.0);
+  EXPECT_EQ(TV::J(image<IMGDBL>(5, 7, [](int, int c) { return 2 * c; })), 2.0 * 4 * 6);
+  EXPECT_EQ(TV::grad(image<IMGDBL>(1, 1, [](int, int) { return 3.0; })).data[0], C(0, 0));
   EXPECT_EQ(TV::J(IMGDBL()), 0.0);
 }
 
@@ -124,7 +116,7 @@ TEST(TVOperators, Moduli) {
 
 // A step edge with deterministic noise.
 IMGDBL noisy(int nl, int nc) {
-  return image(nl, nc, [nc](int l, int c) {
+  return image<IMGDBL>(nl, nc, [nc](int l, int c) {
     return (c < nc / 2 ? 0.2 : 0.8) + 0.1 * std::sin(l * 12.9898 + c * 78.233);
   });
 }
