@@ -26,25 +26,24 @@ const Shape kShapes[] = {{1, 1, 0, 0},    {1, 4, 0, 2},    {4, 1, 3, 0},  {3, 5,
                          {3, 5, -2, 7},   {0, 0, 0, 0},    {2, 6, 5, -3}, {7, 67, 3, 33},
                          {12, 131, 6, 0}, {1, 257, 0, 128}};
 
+// Random pixels of the shape, its centre and an unusual outside value.
 template <class Img>
 Img shaped(const Shape& s, unsigned seed) {
-  std::mt19937 rng(seed);
-  Img a(s.nl, s.nc);
-  for (int l = 0; l < s.nl; l++)
-    for (int c = 0; c < s.nc; c++) {
-      const float v = static_cast<float>(rng() % 25600) / 100.0f;
-      if constexpr (std::is_same_v<typename Img::Pixel, unsigned char>)
-        a.rows[l][c] = static_cast<unsigned char>(rng() % 256);
-      else if constexpr (std::is_same_v<typename Img::Pixel, float>)
-        a.rows[l][c] = v;
-      else
-        a.rows[l][c] = {v, static_cast<float>(rng() % 1000) / 8.0f - 60.0f};
-    }
+  using Pixel = typename Img::Pixel;
+  Img a = testutil::noise<Img>(s.nl, s.nc, seed, [](std::mt19937& g) {
+    const float v = static_cast<float>(g() % 25600) / 100.0f;
+    if constexpr (std::is_same_v<Pixel, unsigned char>)
+      return static_cast<Pixel>(g() % 256);
+    else if constexpr (std::is_same_v<Pixel, float>)
+      return v;
+    else
+      return Pixel(v, static_cast<float>(g() % 1000) / 8.0f - 60.0f);
+  });
   a.lc = s.lc;
   a.cc = s.cc;
-  if constexpr (std::is_same_v<typename Img::Pixel, unsigned char>)
+  if constexpr (std::is_same_v<Pixel, unsigned char>)
     a.backg = 201;
-  else if constexpr (std::is_same_v<typename Img::Pixel, float>)
+  else if constexpr (std::is_same_v<Pixel, float>)
     a.backg = -7.5f;
   else
     a.backg = {1.5f, -2.0f};
@@ -54,15 +53,10 @@ Img shaped(const Shape& s, unsigned seed) {
 // Same frame, outside value and pixel bits.
 template <class Img>
 ::testing::AssertionResult same_bits(const Img& a, const Img& b) {
-  if (a.nl() != b.nl() || a.nc() != b.nc() || a.lc != b.lc || a.cc != b.cc)
-    return ::testing::AssertionFailure() << "frames differ";
-  if (std::memcmp(&a.backg, &b.backg, sizeof a.backg) != 0)
+  if (a.lc != b.lc || a.cc != b.cc) return ::testing::AssertionFailure() << "centres differ";
+  if (!testutil::same(a.backg, b.backg))
     return ::testing::AssertionFailure() << "outside values differ";
-  for (int l = 0; l < a.nl(); l++)
-    for (int c = 0; c < a.nc(); c++)
-      if (std::memcmp(&a.rows[l][c], &b.rows[l][c], sizeof a.rows[l][c]) != 0)
-        return ::testing::AssertionFailure() << "pixel (" << l << ", " << c << ") differs";
-  return ::testing::AssertionSuccess();
+  return testutil::same_pixels(a, b);
 }
 
 // The result of op on every tier equals the plain tier's.
