@@ -258,8 +258,8 @@ void resample_tiles(int nl, int nc, Fn fn) {
       for (int l = l0; l < nl && l < l0 + kRows; l++) fn(l, c0, nc - c0 < kCols ? nc : c0 + kCols);
 }
 
-// AVX2 forms of the position and blend loops for byte and float pixels: four columns per step,
-// each with the scalar form's operations in its order.
+// AVX2 forms of the row loops: four columns per step, each with the scalar form's operations in
+// its order.
 namespace avx2 {
 
 __attribute__((target("avx2"))) inline __m256d clamp_far(__m256d v) {
