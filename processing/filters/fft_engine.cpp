@@ -705,7 +705,15 @@ void fourier_levels(COMPLEX* in, int n, COMPLEX* out, const Line& line) {
   if (r == n) {  // 1 or prime: in keeps what it holds, conjugated when forward
     if (fw)
       for (int i = 0; i < n; i++) in[i].im = -in[i].im;
-    run(*p, in, out);
+    if (n == 2 && Quorvan::nW > 0 && Quorvan::nW % 2 == 0) {
+      // Length 2 takes W^1 from the table as it is: (cos pi, sin pi), not exactly (-1, 0).
+      const COMPLEX w = Quorvan::W[Quorvan::nW / 2];
+      out[0] = {in[0].re + in[1].re, in[0].im + in[1].im};
+      out[1] = {in[0].re + (in[1].re * w.re - in[1].im * w.im),
+                in[0].im + (in[1].re * w.im + in[1].im * w.re)};
+    } else {
+      run(*p, in, out);
+    }
     if (fw || d != 1.0)
       for (int i = 0; i < n; i++) out[i] = finish(out[i], fw, d);
     return;

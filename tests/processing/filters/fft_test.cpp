@@ -249,6 +249,13 @@ TEST(Fft, LengthTwo) {
   EXPECT_EQ(out[0].im, 6);
   EXPECT_NEAR(out[1].re, -2, 1e-15);
   EXPECT_NEAR(out[1].im, -2, 1e-15);
+  // W[1] is (cos pi, sin pi) as the table holds it, not exactly (-1, 0).
+  const double c = std::cos(3.141592653589793), s = std::sin(3.141592653589793);
+  ASSERT_NE(s, 0.0);
+  COMPLEX big[2] = {{0, 0}, {1e20, 0}};
+  Quorvan::Fourier(big, 2, out);
+  EXPECT_EQ(out[1].re, 1e20 * c - 0 * s);
+  EXPECT_EQ(out[1].im, 1e20 * s + 0 * c);
 }
 
 TEST(Fft, RoundTripsAndEnergy) {
