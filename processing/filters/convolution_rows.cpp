@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "images/colour_internal.h"
-
 #include "processing/filters/convolve_internal.h"
 
 namespace {
