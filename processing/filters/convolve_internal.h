@@ -8,8 +8,9 @@
 
 #include "foundation/memory_internal.h"
 #include "foundation/vetor.h"
+#include "images/border_internal.h"
+#include "images/image_core_internal.h"
 #include "images/images.h"
-#include "processing/filters/border_internal.h"
 #include "processing/filters/row_isa_internal.h"
 
 namespace vistelmo {
