@@ -16,7 +16,9 @@ inline unsigned char unit_to_byte(double v) {
 inline unsigned char round_to_byte(double v) {
   if (!(v > 0.0)) return 0;
   if (v > 255.0) v = 255.0;
-  return static_cast<unsigned char>(std::round(v));
+  // std::round without a libm call: the truncation and the fraction v - t are exact here.
+  const int t = static_cast<int>(v);
+  return static_cast<unsigned char>(v - t >= 0.5 ? t + 1 : t);
 }
 
 }  // namespace vistelmo

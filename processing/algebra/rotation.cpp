@@ -5,6 +5,7 @@
 #include <complex>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "foundation/erro.h"
 #include "foundation/math_internal.h"
@@ -13,8 +14,6 @@
 #include "processing/algebra/resample_internal.h"
 
 namespace {
-
-namespace rs = vistelmo::resample;
 
 using vistelmo::kPi;
 
@@ -35,8 +34,8 @@ Img result_frame(const Img& a, double C, double S, char frame) {
   const double xs[4] = {left, right, left, right}, ys[4] = {top, top, bottom, bottom};
   int xmin = 0, xmax = 0, ymin = 0, ymax = 0;
   for (int k = 0; k < 4; k++) {
-    const int x = rs::round_index(xs[k] * C - ys[k] * S);
-    const int y = rs::round_index(xs[k] * S + ys[k] * C);
+    const int x = vistelmo::round_index(xs[k] * C - ys[k] * S);
+    const int y = vistelmo::round_index(xs[k] * S + ys[k] * C);
     if (k == 0 || x < xmin) xmin = x;
     if (k == 0 || x > xmax) xmax = x;
     if (k == 0 || y < ymin) ymin = y;
@@ -53,8 +52,8 @@ Img result_frame(const Img& a, double C, double S, char frame) {
   return r;
 }
 
-// Fills every pixel of r from the inverse rotation of its offsets; value(xs, ys) samples the
-// source at a real position.
+// Fills every pixel of r from the inverse rotation of its offsets, one at a time; value(xs, ys)
+// samples the source at a real position.
 template <class Img, class Value>
 void fill_rotated(Img& r, double C, double S, Value value) {
   for (int l = 0; l < r.nl(); l++) {
@@ -67,17 +66,38 @@ void fill_rotated(Img& r, double C, double S, Value value) {
   }
 }
 
-// Picks the interpolation once; blend(xs, ys) gives the bilinear value.
-template <class Img, class Sample, class Blend>
-void rotate_into(Img& r, double C, double S, char interp, const Sample& s, Blend blend) {
+// Picks the interpolation and the loops once; blend(dx, dy, quad) gives the bilinear value.
+template <class Img, class Blend>
+void rotate_into(Img& r, const Img& a, char borda, double C, double S, char interp, Blend blend) {
   if (!vistelmo::has_pixels(r)) return;
-  if (interp == 'n')
-    fill_rotated(r, C, S,
-                 [&](double xs, double ys) { return s(rs::round_index(xs), rs::round_index(ys)); });
-  else if (interp == 'b')
-    fill_rotated(r, C, S, blend);
-  else
-    erro("Erro inesperado", "");
+  const vistelmo::Sampler<Img> s(a, borda);
+  if (interp != 'n' && interp != 'b') erro("Erro inesperado", "");
+  if (!vistelmo::resample_fast()) {
+    if (interp == 'n')
+      fill_rotated(r, C, S, [&](double xs, double ys) {
+        return s(vistelmo::round_index(xs), vistelmo::round_index(ys));
+      });
+    else
+      fill_rotated(r, C, S, [&](double xs, double ys) {
+        return vistelmo::bilinear<false>(s, xs, ys, blend);
+      });
+    return;
+  }
+  const bool avx2 = vistelmo::resample_avx2();
+  vistelmo::resample_tiles(r.nl(), r.nc(), [&](int l, int from, int to) {
+    const double y = static_cast<double>(r.lc) - l;
+    typename Img::Pixel* row = r.rows[l];
+    const vistelmo::RowMap m{static_cast<double>(r.cc), 1.0, C, S, y * S, y * C};
+    auto put = [&](int c, double dx, double dy, const auto& q) { row[c] = blend(dx, dy, q); };
+    if (interp == 'n' && avx2)
+      vistelmo::avx2::nearest_row(s, from, to, m, row);
+    else if (interp == 'n')
+      vistelmo::nearest_row(s, from, to, m, [&](int c, typename Img::Pixel v) { row[c] = v; });
+    else if (avx2)
+      vistelmo::avx2::bilinear_row(s, from, to, m, row, put);
+    else
+      vistelmo::bilinear_row(s, from, to, m, put);
+  });
 }
 
 }  // namespace
@@ -86,9 +106,10 @@ IMGFLT rotacao(const IMGFLT& a, double graus, char interp, char frame) {
   // Radians as graus / 180 * kPi, in this order: another order rounds differently.
   const double t = graus / 180 * kPi, C = std::cos(t), S = std::sin(t);
   IMGFLT r = result_frame(a, C, S, frame);
-  const rs::Sampler<IMGFLT, rs::ModeCartesian> s(a);
-  rotate_into(r, C, S, interp, s,
-              [&](double xs, double ys) { return static_cast<float>(rs::bilinear(s, xs, ys)); });
+  rotate_into(
+      r, a, 'C', C, S, interp, [](double dx, double dy, const vistelmo::SampleQuad<float>& q) {
+        return static_cast<float>(vistelmo::blend_quad(vistelmo::bilinear_weights(dx, dy), q));
+      });
   return r;
 }
 
@@ -96,27 +117,23 @@ IMGCPX rotacao(const IMGCPX& a, double graus, char interp, char frame) {
   // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   IMGCPX r = result_frame(a, C, S, frame);
-  const rs::Sampler<IMGCPX, rs::ModeCartesian> s(a);
   // Each part separately, in single precision: the weights as floats, products and sums rounded.
-  rotate_into(r, C, S, interp, s, [&](double xs, double ys) {
-    const int ix = rs::floor_index(xs), iy = rs::floor_index(ys);
-    const double dx = xs - ix, dy = ys - iy;
-    const float w00 = static_cast<float>((1 - dx) * (1 - dy));
-    const float w01 = static_cast<float>((1 - dx) * dy);
-    const float w10 = static_cast<float>(dx * (1 - dy));
-    const float w11 = static_cast<float>(dx * dy);
-    const std::complex<float> s00 = s(ix, iy), s01 = s(ix, iy + 1), s10 = s(ix + 1, iy),
-                              s11 = s(ix + 1, iy + 1);
-    float re = w00 * s00.real();
-    re = re + w01 * s01.real();
-    re = re + w10 * s10.real();
-    re = re + w11 * s11.real();
-    float im = w00 * s00.imag();
-    im = im + w01 * s01.imag();
-    im = im + w10 * s10.imag();
-    im = im + w11 * s11.imag();
-    return std::complex<float>(re, im);
-  });
+  rotate_into(r, a, 'C', C, S, interp,
+              [](double dx, double dy, const vistelmo::SampleQuad<std::complex<float>>& q) {
+                const float w00 = static_cast<float>((1 - dx) * (1 - dy));
+                const float w01 = static_cast<float>((1 - dx) * dy);
+                const float w10 = static_cast<float>(dx * (1 - dy));
+                const float w11 = static_cast<float>(dx * dy);
+                float re = w00 * q.s00.real();
+                re = re + w01 * q.s01.real();
+                re = re + w10 * q.s10.real();
+                re = re + w11 * q.s11.real();
+                float im = w00 * q.s00.imag();
+                im = im + w01 * q.s01.imag();
+                im = im + w10 * q.s10.imag();
+                im = im + w11 * q.s11.imag();
+                return std::complex<float>(re, im);
+              });
   return r;
 }
 
@@ -124,11 +141,10 @@ IMGGRY rotacao(const IMGGRY& a, double graus, char interp, char frame, char bord
   // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   IMGGRY r = result_frame(a, C, S, frame);
-  rs::with_mode(borda, [&](auto mode) {
-    const rs::Sampler<IMGGRY, decltype(mode)> s(a);
-    rotate_into(r, C, S, interp, s, [&](double xs, double ys) {
-      return vistelmo::round_to_byte(rs::bilinear(s, xs, ys));
-    });
-  });
+  rotate_into(
+      r, a, borda, C, S, interp,
+      [](double dx, double dy, const vistelmo::SampleQuad<unsigned char>& q) {
+        return vistelmo::round_to_byte(vistelmo::blend_quad(vistelmo::bilinear_weights(dx, dy), q));
+      });
   return r;
 }

@@ -1,8 +1,10 @@
 // Zoom passes about the centre, two-factor zoom and rotation with zoom.
 #include "processing/algebra/zoom.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "foundation/erro.h"
@@ -14,109 +16,234 @@
 
 namespace {
 
-namespace rs = vistelmo::resample;
-
 using vistelmo::kPi;
 
-inline void store(float& p, double v) { p = static_cast<float>(v); }
-inline void store(unsigned char& p, double v) { p = vistelmo::round_to_byte(v); }
+using vistelmo::store_pixel;
+
+// Source offsets of each destination index when shrinking: first[k] .. first[k + 1] index
+// members, ascending. target(i) gives the destination of source index i, or -1.
+struct Groups {
+  std::vector<int> first, members;
+  int count(int k) const { return first[k + 1] - first[k]; }
+};
+template <class Target>
+Groups group(int from, int to, Target target) {
+  Groups g{std::vector<int>(to + 1, 0), std::vector<int>()};
+  std::vector<int> t(from);
+  for (int i = 0; i < from; i++) {
+    t[i] = target(i);
+    if (t[i] >= 0) g.first[t[i] + 1]++;
+  }
+  for (int k = 0; k < to; k++) g.first[k + 1] += g.first[k];
+  g.members.resize(g.first[to]);
+  std::vector<int> fill(g.first.begin(), g.first.end() - 1);
+  for (int i = 0; i < from; i++)
+    if (t[i] >= 0) g.members[fill[t[i]]++] = i;
+  return g;
+}
+
+// Destination column of source column j (x offsets), or -1: dropped.
+template <class Img>
+Groups column_groups(const Img& a, const Img& b, double f) {
+  const int anc = a.nc > 0 ? a.nc() : 0;
+  return group(anc, b.nc, [&](int j) {
+    const double t = std::round((static_cast<double>(j) - a.cc) * f);
+    if (t >= -static_cast<double>(b.cc) && t <= static_cast<double>(b.nc) - 1 - b.cc)
+      return static_cast<int>(t + b.cc);
+    return -1;
+  });
+}
+
+// Destination row of source row i (counted from the bottom, y offsets), or -1: dropped.
+template <class Img>
+Groups row_groups(const Img& a, const Img& b, double f) {
+  const int anl = a.nl > 0 ? a.nl() : 0;
+  return group(anl, b.nl, [&](int i) {
+    const int64_t y = static_cast<int64_t>(a.lc) - a.nl + 1 + i;
+    const double t = std::round(static_cast<double>(y) * f);
+    if (t >= static_cast<double>(b.lc) - b.nl + 1 && t <= static_cast<double>(b.lc))
+      return static_cast<int>(b.lc - t);
+    return -1;
+  });
+}
 
 // Horizontal pass: every destination row y reads the source row at the same offset y.
-template <class Img, class Sample>
-void pass_x(const Img& a, Img& b, double f, const Sample& s) {
-  if (!vistelmo::has_pixels(b)) return;
+// Plain: one sample at a time through the sampler.
+template <class Img>
+void pass_x_plain(const Img& a, Img& b, double f, const vistelmo::Sampler<Img>& s) {
   const int nl = b.nl, nc = b.nc;
   if (f < 1) {
-    // Destination column of each source column (-1: dropped) and the count of each.
-    const int anc = a.nc > 0 ? a.nc() : 0;
-    std::vector<int> target(anc, -1), count(nc, 0);
-    for (int j = 0; j < anc; j++) {
-      const double t = std::round((static_cast<double>(j) - a.cc) * f);
-      if (t >= -static_cast<double>(b.cc) && t <= static_cast<double>(nc) - 1 - b.cc) {
-        target[j] = static_cast<int>(t + b.cc);
-        count[target[j]]++;
-      }
-    }
-    std::vector<double> sum(nc);
+    const Groups g = column_groups(a, b, f);
     for (int l = 0; l < nl; l++) {
       const int64_t y = static_cast<int64_t>(b.lc) - l;
-      std::fill(sum.begin(), sum.end(), 0.0);
-      for (int j = 0; j < anc; j++)
-        if (target[j] >= 0) sum[target[j]] += s(static_cast<int64_t>(j) - a.cc, y);
       typename Img::Pixel* row = b.rows[l];
       for (int k = 0; k < nc; k++) {
-        if (count[k] == 0)
-          row[k] = s(rs::round_index((static_cast<double>(k) - b.cc) / f), y);
-        else
-          store(row[k], sum[k] / count[k]);
+        if (g.count(k) == 0) {
+          row[k] = s(vistelmo::round_index((static_cast<double>(k) - b.cc) / f), y);
+          continue;
+        }
+        double sum = 0;
+        for (int m = g.first[k]; m < g.first[k + 1]; m++)
+          sum += s(static_cast<int64_t>(g.members[m]) - a.cc, y);
+        store_pixel(row[k], sum / g.count(k));
       }
     }
     return;
   }
-  std::vector<int> ix(nc);
-  std::vector<double> dx(nc);
-  for (int k = 0; k < nc; k++) {
-    const double xs = (static_cast<double>(k) - b.cc) / f;
-    ix[k] = rs::floor_index(xs);
-    dx[k] = xs - ix[k];
-  }
   for (int l = 0; l < nl; l++) {
     const int64_t y = static_cast<int64_t>(b.lc) - l;
     typename Img::Pixel* row = b.rows[l];
-    for (int k = 0; k < nc; k++)
-      store(row[k], (1 - dx[k]) * s(ix[k], y) + dx[k] * s(ix[k] + static_cast<int64_t>(1), y));
+    for (int k = 0; k < nc; k++) {
+      const double xs = (static_cast<double>(k) - b.cc) / f;
+      const int ix = vistelmo::floor_index(xs);
+      const double dx = xs - ix;
+      store_pixel(row[k], (1 - dx) * s(ix, y) + dx * s(ix + static_cast<int64_t>(1), y));
+    }
+  }
+}
+
+// Fast: source lines along x, the columns resolved once into index tables.
+template <class Img>
+void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br) {
+  using Pixel = typename Img::Pixel;
+  const int nl = b.nl, nc = b.nc;
+  const bool avx2 = vistelmo::resample_avx2();
+  vistelmo::SourceLines<Img> lines(a, br);
+  if (f < 1) {
+    // Rank r of every group in table r; groups with fewer members add the zero slot. When the
+    // groups differ much in size, each group is summed on its own instead.
+    const Groups g = column_groups(a, b, f);
+    int ranks = 0;
+    for (int k = 0; k < nc; k++) ranks = std::max(ranks, g.count(k));
+    const int64_t members = static_cast<int64_t>(g.members.size());
+    const bool by_rank = int64_t{ranks} * nc <= 2 * (members + nc);
+    std::vector<int32_t> at(by_rank ? static_cast<size_t>(ranks) * nc : members, lines.zero());
+    std::vector<double> count(nc), sum(nc);
+    std::vector<std::pair<int, int32_t>> empty;
+    std::vector<double> inverse(nc);
+    bool exact = true;
+    for (int k = 0; k < nc; k++) {
+      count[k] = g.count(k);
+      exact = vistelmo::exact_inverse(count[k], inverse[k]) && exact;
+      for (int m = g.first[k]; m < g.first[k + 1]; m++)
+        at[by_rank ? static_cast<size_t>(m - g.first[k]) * nc + k : m] =
+            lines.slot(static_cast<int64_t>(g.members[m]) - a.cc);
+      if (g.count(k) == 0)
+        empty.emplace_back(k,
+                           lines.slot(vistelmo::round_index((static_cast<double>(k) - b.cc) / f)));
+    }
+    for (int l = 0; l < nl; l++) {
+      const double* src = lines.line(static_cast<int64_t>(b.lc) - l);
+      Pixel* row = b.rows[l];
+      std::fill(sum.begin(), sum.end(), 0.0);
+      if (by_rank)
+        for (int r = 0; r < ranks; r++)
+          vistelmo::add_row(avx2, sum.data(), nc, src, &at[size_t{1} * r * nc]);
+      else
+        for (int k = 0; k < nc; k++)
+          for (int m = g.first[k]; m < g.first[k + 1]; m++) sum[k] += src[at[m]];
+      vistelmo::average_row(avx2, row, nc, sum.data(), vistelmo::Spread{count.data(), 1},
+                            vistelmo::Spread{exact ? inverse.data() : nullptr, 1});
+      for (const auto& e : empty) row[e.first] = static_cast<Pixel>(src[e.second]);
+    }
+    return;
+  }
+  std::vector<int32_t> i0(nc), i1(nc);
+  std::vector<double> w0(nc), w1(nc);
+  for (int k = 0; k < nc; k++) {
+    const double xs = (static_cast<double>(k) - b.cc) / f;
+    const int ix = vistelmo::floor_index(xs);
+    w1[k] = xs - ix;
+    w0[k] = 1 - w1[k];
+    i0[k] = lines.slot(ix);
+    i1[k] = lines.slot(ix + static_cast<int64_t>(1));
+  }
+  for (int l = 0; l < nl; l++) {
+    const double* src = lines.line(static_cast<int64_t>(b.lc) - l);
+    vistelmo::blend_row(avx2, b.rows[l], nc, src, i0.data(), vistelmo::Spread{w0.data(), 1}, src,
+                        i1.data(), vistelmo::Spread{w1.data(), 1});
   }
 }
 
 // Vertical pass: every destination column x reads the source column at the same offset x.
-// Works row by row; each destination pixel still sums its source rows in ascending offset.
-template <class Img, class Sample>
-void pass_y(const Img& a, Img& b, double f, const Sample& s) {
-  if (!vistelmo::has_pixels(b)) return;
+// Each destination pixel sums its source rows in ascending offset.
+template <class Img>
+void pass_y_plain(const Img& a, Img& b, double f, const vistelmo::Sampler<Img>& s) {
   const int nl = b.nl, nc = b.nc;
   if (f < 1) {
-    // Source row offsets grouped by destination row, ascending within each group.
-    const int anl = a.nl > 0 ? a.nl() : 0;
-    std::vector<int> count(nl, 0), first(nl + 1, 0), members(anl), target(anl, -1);
-    for (int i = 0; i < anl; i++) {
-      const int64_t y = static_cast<int64_t>(a.lc) - a.nl + 1 + i;
-      const double t = std::round(static_cast<double>(y) * f);
-      if (t >= static_cast<double>(b.lc) - nl + 1 && t <= static_cast<double>(b.lc)) {
-        target[i] = static_cast<int>(b.lc - t);
-        count[target[i]]++;
-      }
-    }
-    for (int l = 0; l < nl; l++) first[l + 1] = first[l] + count[l];
-    std::vector<int> fill(first.begin(), first.end() - 1);
-    for (int i = 0; i < anl; i++)
-      if (target[i] >= 0) members[fill[target[i]]++] = i;
-    std::vector<double> sum(nc);
+    const Groups g = row_groups(a, b, f);
     for (int l = 0; l < nl; l++) {
       const int64_t t = static_cast<int64_t>(b.lc) - l;
       typename Img::Pixel* row = b.rows[l];
-      if (count[l] == 0) {
-        const int ys = rs::round_index(static_cast<double>(t) / f);
-        for (int k = 0; k < nc; k++) row[k] = s(static_cast<int64_t>(k) - b.cc, ys);
-        continue;
+      for (int k = 0; k < nc; k++) {
+        const int64_t x = static_cast<int64_t>(k) - b.cc;
+        if (g.count(l) == 0) {
+          row[k] = s(x, vistelmo::round_index(static_cast<double>(t) / f));
+          continue;
+        }
+        double sum = 0;
+        for (int m = g.first[l]; m < g.first[l + 1]; m++)
+          sum += s(x, static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
+        store_pixel(row[k], sum / g.count(l));
       }
-      std::fill(sum.begin(), sum.end(), 0.0);
-      for (int m = first[l]; m < first[l + 1]; m++) {
-        const int64_t y = static_cast<int64_t>(a.lc) - a.nl + 1 + members[m];
-        for (int k = 0; k < nc; k++) sum[k] += s(static_cast<int64_t>(k) - b.cc, y);
-      }
-      for (int k = 0; k < nc; k++) store(row[k], sum[k] / count[l]);
     }
     return;
   }
   for (int l = 0; l < nl; l++) {
     const double ys = (static_cast<double>(b.lc) - l) / f;
-    const int iy = rs::floor_index(ys);
+    const int iy = vistelmo::floor_index(ys);
     const double dy = ys - iy;
     typename Img::Pixel* row = b.rows[l];
     for (int k = 0; k < nc; k++) {
       const int64_t x = static_cast<int64_t>(k) - b.cc;
-      store(row[k], (1 - dy) * s(x, iy) + dy * s(x, iy + static_cast<int64_t>(1)));
+      store_pixel(row[k], (1 - dy) * s(x, iy) + dy * s(x, iy + static_cast<int64_t>(1)));
     }
+  }
+}
+
+// Fast: the destination row's source lines along x, the columns resolved once.
+template <class Img>
+void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br) {
+  using Pixel = typename Img::Pixel;
+  const int nl = b.nl, nc = b.nc;
+  const bool avx2 = vistelmo::resample_avx2();
+  vistelmo::SourceLines<Img> lines(a, br);
+  std::vector<int32_t> at(nc);
+  for (int k = 0; k < nc; k++) at[k] = lines.slot(static_cast<int64_t>(k) - b.cc);
+  int32_t first;
+  const int32_t* table = vistelmo::table_or_run(at, first);
+  if (f < 1) {
+    const Groups g = row_groups(a, b, f);
+    std::vector<double> sum(nc);
+    for (int l = 0; l < nl; l++) {
+      const int64_t t = static_cast<int64_t>(b.lc) - l;
+      Pixel* row = b.rows[l];
+      if (g.count(l) == 0) {
+        const double* src = lines.line(vistelmo::round_index(static_cast<double>(t) / f));
+        for (int k = 0; k < nc; k++) row[k] = static_cast<Pixel>(src[at[k]]);
+        continue;
+      }
+      std::fill(sum.begin(), sum.end(), 0.0);
+      for (int m = g.first[l]; m < g.first[l + 1]; m++) {
+        const double* src = lines.line(static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
+        vistelmo::add_row(avx2, sum.data(), nc, src + first, table);
+      }
+      const double count = g.count(l);
+      double inverse;
+      const bool exact = vistelmo::exact_inverse(count, inverse);
+      vistelmo::average_row(avx2, row, nc, sum.data(), vistelmo::Spread{&count, 0},
+                            vistelmo::Spread{exact ? &inverse : nullptr, 0});
+    }
+    return;
+  }
+  for (int l = 0; l < nl; l++) {
+    const double ys = (static_cast<double>(b.lc) - l) / f;
+    const int iy = vistelmo::floor_index(ys);
+    const double dy = ys - iy, w0 = 1 - dy;
+    const double* s0 = lines.line(iy);
+    const double* s1 = lines.line(iy + static_cast<int64_t>(1), s0);
+    vistelmo::blend_row(avx2, b.rows[l], nc, s0 + first, table, vistelmo::Spread{&w0, 0},
+                        s1 + first, table, vistelmo::Spread{&dy, 0});
   }
 }
 
@@ -126,41 +253,67 @@ enum class Axis { kX, kY };
 // read from a copy.
 template <class Img>
 void run_pass(Axis axis, const Img& a, Img& b, double f, char borda) {
+  if (!vistelmo::has_pixels(b)) return;
   const Img* src = &a;
   Img copy;
   if (&a == &b) {
     copy = a;
     src = &copy;
   }
-  rs::with_mode(borda, [&](auto mode) {
-    const rs::Sampler<Img, decltype(mode)> s(*src);
+  const vistelmo::Sampler<Img> s(*src, borda);
+  if (!vistelmo::resample_fast()) {
     if (axis == Axis::kX)
-      pass_x(*src, b, f, s);
+      pass_x_plain(*src, b, f, s);
     else
-      pass_y(*src, b, f, s);
-  });
+      pass_y_plain(*src, b, f, s);
+    return;
+  }
+  if (axis == Axis::kX)
+    pass_x_fast(*src, b, f, s.rule());
+  else
+    pass_y_fast(*src, b, f, s.rule());
 }
 
 void check_border(char borda) {
   if (borda != 'C' && borda != 'X') erro("Erro: Borda deve ser C ou X (default)", "");
 }
 
-// Fills b by rotating a (offsets scaled by 1/f) with bilinear sampling under the border letter.
+// Fills b by rotating a (offsets scaled by 1/f) with bilinear sampling under the border letter;
+// outside is the value of samples off the source.
 template <class Img>
-void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda) {
+void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda,
+                   typename Img::Pixel outside) {
   if (!vistelmo::has_pixels(b)) return;
   // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
-  rs::with_mode(borda, [&](auto mode) {
-    const rs::Sampler<Img, decltype(mode)> s(a);
+  const vistelmo::Sampler<Img> s(a, borda, outside);
+  auto blend = [](auto& p, double dx, double dy, const auto& q) {
+    vistelmo::store_blend(p, vistelmo::bilinear_weights(dx, dy), q);
+    return 0;
+  };
+  if (!vistelmo::resample_fast()) {
     for (int l = 0; l < b.nl(); l++) {
       const double v = (static_cast<double>(b.lc) - l) / f;
       typename Img::Pixel* row = b.rows[l];
       for (int c = 0; c < b.nc(); c++) {
         const double u = (static_cast<double>(c) - b.cc) / f;
-        store(row[c], rs::bilinear(s, u * C + v * S, v * C - u * S));
+        vistelmo::bilinear<false>(
+            s, u * C + v * S, v * C - u * S,
+            [&](double dx, double dy, const auto& q) { return blend(row[c], dx, dy, q); });
       }
     }
+    return;
+  }
+  const bool avx2 = vistelmo::resample_avx2();
+  vistelmo::resample_tiles(b.nl(), b.nc(), [&](int l, int from, int to) {
+    const double v = (static_cast<double>(b.lc) - l) / f;
+    typename Img::Pixel* row = b.rows[l];
+    const vistelmo::RowMap m{static_cast<double>(b.cc), f, C, S, v * S, v * C};
+    auto store = [&](int c, double dx, double dy, const auto& q) { blend(row[c], dx, dy, q); };
+    if (avx2)
+      vistelmo::avx2::bilinear_row(s, from, to, m, row, store);
+    else
+      vistelmo::bilinear_row(s, from, to, m, store);
   });
 }
 
@@ -177,7 +330,12 @@ void per_plane(const IMGCOR& a, IMGCOR& b, GreyOp op) {
   op(ar, br);
   op(ag, bg);
   op(ab, bb);
-  b = iprisma(br, bg, bb);
+  // As b = iprisma(br, bg, bb), merged in place: same size and centre, outside value 0.
+  b.backg = COR{0, 0, 0};
+  if (!vistelmo::has_pixels(b)) return;
+  for (int l = 0; l < b.nl(); l++)
+    for (int c = 0; c < b.nc(); c++)
+      b.rows[l][c] = COR{br.rows[l][c], bg.rows[l][c], bb.rows[l][c]};
 }
 
 }  // namespace
@@ -228,8 +386,8 @@ void zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda) {
 void rotzoom(IMGFLT a, IMGFLT& b, double graus, double f, char borda) {
   if (f <= 0) erro("Erro: Fator<=0.0", "");
   if (f < 1) {
-    const int nl = rs::round_index(a.nl * f), nc = rs::round_index(a.nc * f);
-    const int lc = rs::round_index(a.lc * f), cc = rs::round_index(a.cc * f);
+    const int nl = vistelmo::round_index(a.nl * f), nc = vistelmo::round_index(a.nc * f);
+    const int lc = vistelmo::round_index(a.lc * f), cc = vistelmo::round_index(a.cc * f);
     IMGFLT t(nl, a.nc);
     t.lc = lc;
     t.cc = a.cc;
@@ -240,15 +398,16 @@ void rotzoom(IMGFLT a, IMGFLT& b, double graus, double f, char borda) {
     ZoomF::zoomx(t, a, f, 'X');
     f = 1;
   }
-  rotate_zoomed(a, b, graus, f, borda);
+  rotate_zoomed(a, b, graus, f, borda, a.backg);
 }
 
 void rotzoom(IMGGRY a, IMGGRY& b, double graus, double f, char borda) {
   check_border(borda);
   if (f <= 0) erro("Erro: Fator<=0.0", "");
   if (f < 1) {
-    const int nl = rs::to_index(std::ceil(a.nl * f)), nc = rs::to_index(std::ceil(a.nc * f));
-    const int lc = rs::round_index(a.lc * f), cc = rs::round_index(a.cc * f);
+    const int nl = vistelmo::to_index(std::ceil(a.nl * f)),
+              nc = vistelmo::to_index(std::ceil(a.nc * f));
+    const int lc = vistelmo::round_index(a.lc * f), cc = vistelmo::round_index(a.cc * f);
     IMGGRY t(nl, a.nc);
     t.lc = lc;
     t.cc = a.cc;
@@ -262,9 +421,17 @@ void rotzoom(IMGGRY a, IMGGRY& b, double graus, double f, char borda) {
     a = s;
     f = 1;
   }
-  rotate_zoomed(a, b, graus, f, borda);
+  rotate_zoomed(a, b, graus, f, borda, a.backg);
 }
 
 void rotzoom(const IMGCOR& a, IMGCOR& b, double graus, double f, char borda) {
-  per_plane(a, b, [&](const IMGGRY& p, IMGGRY& q) { rotzoom(p, q, graus, f, borda); });
+  if (!(f >= 1)) {
+    per_plane(a, b, [&](const IMGGRY& p, IMGGRY& q) { rotzoom(p, q, graus, f, borda); });
+    return;
+  }
+  // Without the zoom passes, the planes in one go: each channel as its own plane would be, with
+  // a plane's outside value 0; the merged planes leave b's outside value 0.
+  check_border(borda);
+  rotate_zoomed(a, b, graus, f, borda, COR{0, 0, 0});
+  b.backg = COR{0, 0, 0};
 }

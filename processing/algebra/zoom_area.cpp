@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "foundation/erro.h"
@@ -12,8 +13,6 @@
 #include "processing/algebra/resample_internal.h"
 
 namespace {
-
-namespace rs = vistelmo::resample;
 
 // Output index of each source index when shrinking: round(j f), clamped to the last output.
 // An index below 0 (no output, or a negative factor) fails as the count vector's access does;
@@ -36,7 +35,7 @@ struct Tap {
 };
 Tap interp_tap(int k, double f) {
   const double x = k / f;
-  const int i = rs::floor_index(x);
+  const int i = vistelmo::floor_index(x);
   return Tap{i, x - i};
 }
 
@@ -47,6 +46,29 @@ inline float blend(double t, float a0, float a1) {
   return static_cast<float>(first + t * a1);
 }
 
+// The 'x' border with rows taken from argument b and columns from a, so that lines run along
+// rows.
+vistelmo::BorderRule clamped(const IMGFLT& a) {
+  vistelmo::BorderRule br = vistelmo::source_rule(a, 'x');
+  std::swap(br.a, br.b);
+  br.swapped = true;
+  return br;
+}
+
+// Source indices of each output index: first[c] .. first[c + 1] index members, ascending.
+struct Groups {
+  std::vector<int> first, members;
+  int count(int c) const { return first[c + 1] - first[c]; }
+};
+Groups groups(const std::vector<int>& target, int to) {
+  Groups g{std::vector<int>(to + 1, 0), std::vector<int>(target.size())};
+  for (int t : target) g.first[t + 1]++;
+  for (int c = 0; c < to; c++) g.first[c + 1] += g.first[c];
+  std::vector<int> fill(g.first.begin(), g.first.end() - 1);
+  for (size_t j = 0; j < target.size(); j++) g.members[fill[target[j]]++] = static_cast<int>(j);
+  return g;
+}
+
 // A size round(v) for v >= 0; sizes beyond an int cannot be allocated.
 int scaled_size(double v) {
   const double r = std::round(v);
@@ -54,31 +76,52 @@ int scaled_size(double v) {
   return static_cast<int>(r);
 }
 
-IMGFLT two_pass(IMGFLT& a, int N, int M, double fatl, double fatc) {
+// The zoomed image as a resized to N x M and filled: a fresh frame, or a's centre and outside
+// value when the size stays.
+IMGFLT two_pass(const IMGFLT& a, int N, int M, double fatl, double fatc) {
+  IMGFLT r(N, M);
+  if (a.nl == N && a.nc == M && (a.data != nullptr || N < 1 || M < 1)) {
+    r.lc = a.lc;
+    r.cc = a.cc;
+    r.backg = a.backg;
+  }
   if (fatl < fatc) {
     IMGFLT t(a.nl, M);
     ZoomF::zoomc(a, t, fatc);
-    a.resize(N, M);
-    ZoomF::zooml(t, a, fatl);
+    ZoomF::zooml(t, r, fatl);
   } else {
     IMGFLT t(N, a.nc);
     ZoomF::zooml(a, t, fatl);
-    a.resize(N, M);
-    ZoomF::zoomc(t, a, fatc);
+    ZoomF::zoomc(t, r, fatc);
   }
-  return a;
+  return r;
 }
 
 }  // namespace
 
 void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
   const bool full = vistelmo::has_pixels(a);
+  const bool fast = vistelmo::resample_fast();
   if (f < 1) {
     const int bnc = b.nc;
     const std::vector<int> k = shrink_targets(full ? a.nc() : 0, bnc, f);
     if (full && b.nl < a.nl) erro("Erro ZoomF::zoomc - b.nl<a.nl", "");
     if (!vistelmo::has_pixels(b)) return;
     b.fill(0.0f);
+    if (fast) {
+      // The source columns of each output column, summed in ascending order.
+      const Groups g = groups(k, bnc);
+      for (int l = 0; full && l < a.nl(); l++) {
+        const float* src = a.rows[l];
+        float* dst = b.rows[l];
+        for (int c = 0; c < bnc; c++) {
+          float sum = 0.0f;
+          for (int m = g.first[c]; m < g.first[c + 1]; m++) sum += src[g.members[m]];
+          dst[c] = sum / g.count(c);
+        }
+      }
+      return;
+    }
     std::vector<int> count(bnc);
     for (int l = 0; full && l < a.nl(); l++) {
       std::fill(count.begin(), count.end(), 0);
@@ -93,9 +136,27 @@ void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
     return;
   }
   if (!vistelmo::has_pixels(b)) return;
-  const rs::Sampler<IMGFLT, rs::ModeClamp> s(a);
   std::vector<Tap> taps(b.nc());
   for (int c = 0; c < b.nc(); c++) taps[c] = interp_tap(c, f);
+  if (fast) {
+    vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
+    std::vector<int32_t> i0(b.nc()), i1(b.nc());
+    std::vector<double> w0(b.nc()), w1(b.nc());
+    for (int c = 0; c < b.nc(); c++) {
+      i0[c] = lines.slot(taps[c].i);
+      i1[c] = lines.slot(taps[c].i + static_cast<int64_t>(1));
+      w0[c] = 1 - taps[c].t;
+      w1[c] = taps[c].t;
+    }
+    const bool avx2 = vistelmo::resample_avx2();
+    for (int l = 0; l < b.nl(); l++) {
+      const double* src = lines.line(l);
+      vistelmo::blend_row(avx2, b.rows[l], b.nc(), src, i0.data(), vistelmo::Spread{w0.data(), 1},
+                          src, i1.data(), vistelmo::Spread{w1.data(), 1});
+    }
+    return;
+  }
+  const vistelmo::Sampler<IMGFLT> s(a, 'x');
   for (int l = 0; l < b.nl(); l++) {
     float* dst = b.rows[l];
     for (int c = 0; c < b.nc(); c++)
@@ -125,7 +186,24 @@ void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
     return;
   }
   if (!vistelmo::has_pixels(b)) return;
-  const rs::Sampler<IMGFLT, rs::ModeClamp> s(a);
+  if (vistelmo::resample_fast()) {
+    vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
+    std::vector<int32_t> at(b.nc());
+    for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
+    int32_t first;
+    const int32_t* table = vistelmo::table_or_run(at, first);
+    const bool avx2 = vistelmo::resample_avx2();
+    for (int l = 0; l < b.nl(); l++) {
+      const Tap tap = interp_tap(l, f);
+      const double* s0 = lines.line(tap.i);
+      const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
+      const double w0 = 1 - tap.t;
+      vistelmo::blend_row(avx2, b.rows[l], b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
+                          s1 + first, table, vistelmo::Spread{&tap.t, 0});
+    }
+    return;
+  }
+  const vistelmo::Sampler<IMGFLT> s(a, 'x');
   for (int l = 0; l < b.nl(); l++) {
     const Tap tap = interp_tap(l, f);
     float* dst = b.rows[l];

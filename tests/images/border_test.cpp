@@ -7,6 +7,7 @@
 
 #include "images/border_internal.h"
 #include "images/image_core_internal.h"
+#include "processing/algebra/resample_internal.h"
 #include "support/test_support.h"
 #include "vistelmo.h"
 
@@ -218,6 +219,22 @@ const Resolver kResolvers[] = {
          const bool in = map->locate(a, b, l, c);
          return sample_at(im, in, l, c);
        };
+     }},
+    {"resampler Sampler",
+     [](const IMGDBL& im, char m, Window, Window) -> Read {
+       auto s = std::make_shared<vistelmo::Sampler<IMGDBL>>(im, m);
+       return [s](int a, int b) { return (*s)(a, b); };
+     }},
+    {"resampler single_sample",
+     [](const IMGDBL& im, char m, Window, Window) -> Read {
+       auto s = std::make_shared<vistelmo::Sampler<IMGDBL>>(im, m);
+       return [s](int a, int b) { return vistelmo::single_sample<true>(*s, a, b); };
+     }},
+    {"resampler SourceLines",
+     [](const IMGDBL& im, char m, Window, Window) -> Read {
+       auto lines =
+           std::make_shared<vistelmo::SourceLines<IMGDBL>>(im, vistelmo::source_rule(im, m));
+       return [lines](int a, int b) { return lines->line(b)[lines->slot(a)]; };
      }},
 };
 

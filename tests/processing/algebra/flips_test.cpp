@@ -55,8 +55,10 @@ void expect_moved(const Img& a, const Img& r, int rnl, int rnc, int rlc, int rcc
 struct Shape {
   int nl, nc, lc, cc;
 };
-const Shape kShapes[] = {{1, 1, 0, 0},  {2, 3, 0, 1}, {3, 2, 2, 0},
-                         {4, 5, -1, 7}, {1, 6, 0, 5}, {5, 1, 3, 0}};
+// The wider ones cross the 32 x 32 blocks of the quarter turns.
+const Shape kShapes[] = {{1, 1, 0, 0},   {2, 3, 0, 1},    {3, 2, 2, 0},   {4, 5, -1, 7},
+                         {1, 6, 0, 5},   {5, 1, 3, 0},    {7, 67, 3, 33}, {12, 131, 0, 2},
+                         {1, 257, 0, 9}, {70, 33, 69, 0}, {64, 64, 5, 5}};
 
 template <class Img>
 void check_rot90(Img (*f)(const Img&)) {

@@ -1,0 +1,286 @@
+// Resampling: the border rules against the element access, and the fast loops of rotation and
+// zoom against the plain per-sample ones, bit for bit.
+#include <complex>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "processing/algebra/planes.h"
+#include "processing/algebra/resample_internal.h"
+#include "processing/algebra/rotation.h"
+#include "processing/algebra/zoom.h"
+#include "processing/algebra/zoom_area.h"
+#include "support/test_support.h"
+
+namespace {
+
+// Every letter and code a sampler takes, but 'e' (outside samples end the program).
+const char kModes[] = {'n', 'x', 'r', 'c', 's', 'N', 'X', 'C', 0, 1, 3, 4, 5, 10, 11, 14};
+
+struct Shape {
+  int nl, nc, lc, cc;
+};
+const Shape kShapes[] = {{1, 1, 0, 0},    {1, 4, 0, 2},    {4, 1, 3, 0},  {3, 5, 1, 2},
+                         {3, 5, -2, 7},   {0, 0, 0, 0},    {2, 6, 5, -3}, {7, 67, 3, 33},
+                         {12, 131, 6, 0}, {1, 257, 0, 128}};
+
+// Random pixels of the shape, its centre and an unusual outside value.
+template <class Img>
+Img shaped(const Shape& s, unsigned seed) {
+  using Pixel = typename Img::Pixel;
+  Img a = testutil::noise<Img>(s.nl, s.nc, seed, [](std::mt19937& g) {
+    const float v = static_cast<float>(g() % 25600) / 100.0f;
+    if constexpr (std::is_same_v<Pixel, unsigned char>)
+      return static_cast<Pixel>(g() % 256);
+    else if constexpr (std::is_same_v<Pixel, float>)
+      return v;
+    else
+      return Pixel(v, static_cast<float>(g() % 1000) / 8.0f - 60.0f);
+  });
+  a.lc = s.lc;
+  a.cc = s.cc;
+  if constexpr (std::is_same_v<Pixel, unsigned char>)
+    a.backg = 201;
+  else if constexpr (std::is_same_v<Pixel, float>)
+    a.backg = -7.5f;
+  else
+    a.backg = {1.5f, -2.0f};
+  return a;
+}
+
+// Same frame, outside value and pixel bits.
+template <class Img>
+::testing::AssertionResult same_bits(const Img& a, const Img& b) {
+  if (a.lc != b.lc || a.cc != b.cc) return ::testing::AssertionFailure() << "centres differ";
+  if (!testutil::same(a.backg, b.backg))
+    return ::testing::AssertionFailure() << "outside values differ";
+  return testutil::same_pixels(a, b);
+}
+
+// The result of op on every tier equals the plain tier's.
+template <class Op>
+void expect_tiers_agree(Op op) {
+  vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
+  const auto plain = op();
+  for (vistelmo::ResampleTier t :
+       {vistelmo::ResampleTier::kPortable, vistelmo::ResampleTier::kDispatched}) {
+    vistelmo::set_resample_tier(t);
+    SCOPED_TRACE(t == vistelmo::ResampleTier::kPortable ? "portable" : "dispatched");
+    EXPECT_TRUE(same_bits(op(), plain));
+  }
+  vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
+}
+
+// The resolvers themselves are in the border rule's table test (tests/images/border_test.cpp).
+TEST(ResampleBorder, ErrorAndUnknownModesFailAsTheElementAccess) {
+  const IMGGRY a = shaped<IMGGRY>({3, 5, 1, 2}, 4);
+  EXPECT_ERRO(rotacao(a, 45, 'b', 'm', 'e'), "Indice invalido", "");
+  IMGFLT b(4, 4);
+  EXPECT_ERRO(ZoomF::zoomx(IMGFLT(a), b, 2, 'q'), "Erro: Modo de acesso invalido", "");
+  EXPECT_ERRO(ZoomF::zoomy(IMGFLT(a), b, 0.5, 'e'), "Indice invalido", "");
+}
+
+// A destination of about the source's size times the factors, centred somewhere inside.
+template <class Img>
+Img destination(const Shape& sh, double fx, double fy) {
+  Img b(static_cast<int>(sh.nl * fy) + 1, static_cast<int>(sh.nc * fx) + 2);
+  b.lc = b.nl / 2;
+  b.cc = b.nc / 3;
+  if constexpr (std::is_same_v<Img, IMGCOR>)
+    b.backg = COR{9, 9, 9};
+  else
+    b.backg = 9;
+  return b;
+}
+
+// Trace text of a case.
+std::string label(const Shape& sh, double u, double v) {
+  return std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " + std::to_string(u) + " " +
+         std::to_string(v);
+}
+
+const double kAngles[] = {0, 90, 180, -45, 30, 17.3, 270};
+const double kFactors[] = {1, 0.5, 1.0 / 3, 2.5, 0.7, 4};
+
+TEST(ResampleTiers, RotationAgreesOnEveryTier) {
+  for (const Shape& sh : kShapes) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 5);
+    const IMGFLT f = shaped<IMGFLT>(sh, 6);
+    const IMGCPX x = shaped<IMGCPX>(sh, 7);
+    for (double deg : kAngles)
+      for (char interp : {'n', 'b'})
+        for (char frame : {'m', 'a'}) {
+          SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " +
+                       std::to_string(deg) + interp + frame);
+          expect_tiers_agree([&] { return rotacao(f, deg, interp, frame); });
+          expect_tiers_agree([&] { return rotacao(x, deg, interp, frame); });
+          for (char mode : kModes) {
+            SCOPED_TRACE(std::to_string(mode));
+            expect_tiers_agree([&] { return rotacao(g, deg, interp, frame, mode); });
+          }
+        }
+  }
+}
+
+TEST(ResampleTiers, RotationWithZoomAgreesOnEveryTier) {
+  for (const Shape& sh : kShapes) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 8);
+    const IMGFLT f = shaped<IMGFLT>(sh, 9);
+    for (double deg : kAngles)
+      for (double fac : kFactors) {
+        SCOPED_TRACE(label(sh, deg, fac));
+        for (char mode : {'C', 'X'})
+          expect_tiers_agree([&] {
+            IMGGRY r = destination<IMGGRY>(sh, 1.5, 1);
+            rotzoom(g, r, deg, fac, mode);
+            return r;
+          });
+        for (char mode : kModes)
+          expect_tiers_agree([&] {
+            IMGFLT r = destination<IMGFLT>(sh, 1, 1.5);
+            rotzoom(f, r, deg, fac, mode);
+            return r;
+          });
+      }
+  }
+}
+
+// A colour image whose channels are three unrelated grey images.
+IMGCOR colour(const Shape& sh, unsigned seed) {
+  const IMGGRY r = shaped<IMGGRY>(sh, seed), g = shaped<IMGGRY>(sh, seed + 1),
+               b = shaped<IMGGRY>(sh, seed + 2);
+  IMGCOR c = iprisma(r, g, b);
+  c.lc = sh.lc;
+  c.cc = sh.cc;
+  c.backg = COR{7, 8, 9};
+  return c;
+}
+
+// op(plane, result plane) on each plane of a into planes of frame's size and centre, merged.
+template <class Op>
+IMGCOR by_planes(const IMGCOR& a, const IMGCOR& frame, Op op) {
+  IMGGRY p[3];
+  prisma(a, p[0], p[1], p[2]);
+  IMGGRY q[3];
+  for (int k = 0; k < 3; k++) {
+    q[k] = IMGGRY(frame.nl, frame.nc);
+    q[k].lc = frame.lc;
+    q[k].cc = frame.cc;
+    op(p[k], q[k]);
+  }
+  return iprisma(q[0], q[1], q[2]);
+}
+
+// Colour rotation with zoom is the grey one on each plane, merged (its outside value 0).
+TEST(ResampleTiers, ColourRotationWithZoomIsThePlanesOnEveryTier) {
+  for (const Shape& sh : kShapes) {
+    const IMGCOR a = colour(sh, 20);
+    for (double deg : kAngles)
+      for (double fac : kFactors)
+        for (char mode : {'C', 'X'}) {
+          SCOPED_TRACE(label(sh, deg, fac) + mode);
+          vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
+          const IMGCOR want =
+              by_planes(a, destination<IMGCOR>(sh, 1, 1.5),
+                        [&](const IMGGRY& p, IMGGRY& q) { rotzoom(p, q, deg, fac, mode); });
+          expect_tiers_agree([&] {
+            IMGCOR got = destination<IMGCOR>(sh, 1, 1.5);
+            rotzoom(a, got, deg, fac, mode);
+            EXPECT_TRUE(same_bits(got, want));
+            return got;
+          });
+        }
+  }
+}
+
+// Colour zoom is the grey one on each plane, merged (its outside value 0).
+TEST(ResampleTiers, ColourZoomIsThePlanes) {
+  for (const Shape& sh : kShapes) {
+    const IMGCOR a = colour(sh, 30);
+    for (double fx : kFactors)
+      for (double fy : kFactors) {
+        SCOPED_TRACE(label(sh, fx, fy));
+        IMGCOR got = destination<IMGCOR>(sh, fx, fy);
+        zoomfat(a, got, fx, fy, 'X');
+        EXPECT_TRUE(same_bits(got, by_planes(a, got, [&](const IMGGRY& p, IMGGRY& q) {
+                                zoomfat(p, q, fx, fy, 'X');
+                              })));
+      }
+  }
+}
+
+TEST(ResampleTiers, ZoomPassesAgreeOnEveryTier) {
+  for (const Shape& sh : kShapes) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 10);
+    const IMGFLT f = shaped<IMGFLT>(sh, 11);
+    for (double fx : kFactors)
+      for (double fy : kFactors) {
+        SCOPED_TRACE(label(sh, fx, fy));
+        for (char mode : {'C', 'X'})
+          expect_tiers_agree([&] {
+            IMGGRY b = destination<IMGGRY>(sh, fx, fy);
+            zoomfat(g, b, fx, fy, mode);
+            return b;
+          });
+        for (char mode : kModes) {
+          SCOPED_TRACE(std::to_string(mode));
+          expect_tiers_agree([&] {
+            IMGFLT b = destination<IMGFLT>(sh, fx, fy);
+            ZoomF::zoomx(f, b, fx, mode);
+            return b;
+          });
+          expect_tiers_agree([&] {
+            IMGFLT b = destination<IMGFLT>(sh, fx, fy);
+            ZoomF::zoomy(f, b, fy, mode);
+            return b;
+          });
+        }
+      }
+  }
+}
+
+// A strong shrink into a wide destination: a few large groups among many empty columns.
+TEST(ResampleTiers, UnevenShrinkAgreesOnEveryTier) {
+  for (const Shape& sh : {Shape{1, 257, 0, 128}, Shape{12, 131, 6, 0}}) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 14);
+    const IMGFLT f = shaped<IMGFLT>(sh, 15);
+    for (double fac : {0.01, 0.03}) {
+      SCOPED_TRACE(label(sh, fac, 0));
+      expect_tiers_agree([&] {
+        IMGGRY b(sh.nl, 120);
+        b.lc = sh.lc;
+        ZoomG::zoomx(g, b, fac, 'X');
+        return b;
+      });
+      for (char mode : kModes)
+        expect_tiers_agree([&] {
+          IMGFLT b(sh.nl, 120);
+          b.lc = sh.lc;
+          ZoomF::zoomx(f, b, fac, mode);
+          return b;
+        });
+    }
+  }
+}
+
+TEST(ResampleTiers, SizedZoomsAgreeOnEveryTier) {
+  for (const Shape& sh : kShapes) {
+    if (sh.nl == 0) continue;
+    const IMGGRY g = shaped<IMGGRY>(sh, 12);
+    const IMGFLT f = shaped<IMGFLT>(sh, 13);
+    for (double fx : kFactors)
+      for (double fy : kFactors) {
+        SCOPED_TRACE(label(sh, fx, fy));
+        const int nl = std::max(1, static_cast<int>(sh.nl * fy + 0.5));
+        const int nc = std::max(1, static_cast<int>(sh.nc * fx + 0.5));
+        expect_tiers_agree([&] { return zoomnp(f, nl, nc); });
+        expect_tiers_agree([&] { return zoomnp(g, nl, nc); });
+        if (std::round(sh.nl * fy) >= 1 && std::round(sh.nc * fx) >= 1)
+          expect_tiers_agree([&] { return zoomfat(f, fy, fx); });
+      }
+  }
+}
+
+}  // namespace
