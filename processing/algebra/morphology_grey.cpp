@@ -159,16 +159,17 @@ bool rectangle_fits(const Img& a, int wl, int wc, int64_t hr, int64_t hc) {
          spans_fit(a.nl, -hr, wl) && spans_fit(a.nc, -hc, wc);
 }
 
-// The span form into a fresh image with a's size, centre and outside value, the start value
-// kept first. (A fresh result: the column strips read a's rows after earlier strips are done.)
+// The span form into a fresh image with a's size and centre and the outside value outside (read
+// outside a and kept by the result), the start value kept first. (A fresh result: the column
+// strips read a's rows after earlier strips are done.)
 template <class Img>
-Img rectangle_fast(const Img& a, int wl, int wc, int64_t hr, int64_t hc, typename Img::Pixel start,
-                   bool max) {
+Img rectangle_fast(const Img& a, int wl, int wc, int64_t hr, int64_t hc,
+                   typename Img::Pixel outside, typename Img::Pixel start, bool max) {
   Img r(a.nl, a.nc);
   r.lc = a.lc;
   r.cc = a.cc;
-  r.backg = a.backg;
-  rectangle_spans(a.rows, r.rows, a.nl, a.nc, -hr, wl, -hc, wc, a.backg, max);
+  r.backg = outside;
+  rectangle_spans(a.rows, r.rows, a.nl, a.nc, -hr, wl, -hc, wc, outside, max);
   if constexpr (std::is_floating_point_v<typename Img::Pixel>) {
     const vistelmo::SpanKernels& k = vistelmo::span_kernels();
     for (int l = 0; l < a.nl; l++)
@@ -314,39 +315,45 @@ IMGGRY by_structure(const IMGGRY& a, const IMGSHT& b, int sign) {
 
 }  // namespace
 
-IMGGRY erosao(IMGGRY a, int nl, int nc) {
-  a.backg = 255;
+IMGGRY erosao(const IMGGRY& a, int nl, int nc) {
   if (rectangle_fits(a, nl, nc, erosion_half(nl), erosion_half(nc)))
-    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), uint8_t{255}, false);
-  rectangle(a, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<unsigned char>(255),
+    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), uint8_t{255},
+                          uint8_t{255}, false);
+  IMGGRY r(a);
+  r.backg = 255;
+  rectangle(r, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<unsigned char>(255),
             Smaller());
-  return a;
+  return r;
 }
 
-IMGGRY dilat(IMGGRY a, int nl, int nc) {
-  a.backg = 0;
+IMGGRY dilat(const IMGGRY& a, int nl, int nc) {
   if (rectangle_fits(a, nl, nc, dilation_half(nl), dilation_half(nc)))
-    return rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc), uint8_t{0}, true);
-  rectangle(a, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<unsigned char>(0),
+    return rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc), uint8_t{0}, uint8_t{0},
+                          true);
+  IMGGRY r(a);
+  r.backg = 0;
+  rectangle(r, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<unsigned char>(0),
             Greater());
-  return a;
+  return r;
 }
 
-IMGFLT erosao(IMGFLT a, int nl, int nc) {
+IMGFLT erosao(const IMGFLT& a, int nl, int nc) {
   if (rectangle_fits(a, nl, nc, erosion_half(nl), erosion_half(nc)))
-    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc),
+    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), a.backg,
                           static_cast<float>(infinito), false);
-  rectangle(a, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<float>(infinito), Smaller());
-  return a;
+  IMGFLT r(a);
+  rectangle(r, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<float>(infinito), Smaller());
+  return r;
 }
 
-IMGFLT dilat(IMGFLT a, int nl, int nc) {
+IMGFLT dilat(const IMGFLT& a, int nl, int nc) {
   if (rectangle_fits(a, nl, nc, dilation_half(nl), dilation_half(nc)))
-    return rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc),
+    return rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc), a.backg,
                           static_cast<float>(-infinito), true);
-  rectangle(a, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<float>(-infinito),
+  IMGFLT r(a);
+  rectangle(r, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<float>(-infinito),
             Greater());
-  return a;
+  return r;
 }
 
 IMGGRY operator-(const IMGGRY& a, const IMGSHT& b) { return by_structure<GreyErode>(a, b, 1); }

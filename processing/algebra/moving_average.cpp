@@ -266,12 +266,13 @@ IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
   return r;
 }
 
-IMGGRY grey_average(IMGGRY& a, int wl, int wc, bool separable, bool edge) {
-  if (spans_take(a, wl, wc)) {
+IMGGRY grey_average(const IMGGRY& src, int wl, int wc, bool separable, bool edge) {
+  if (spans_take(src, wl, wc)) {
     const bool narrow = separable ? wl <= 256 && wc <= 256 : int64_t{wl} * wc <= 256;
-    return narrow ? grey_spans<uint16_t>(a, wl, wc, separable, edge)
-                  : grey_spans<int32_t>(a, wl, wc, separable, edge);
+    return narrow ? grey_spans<uint16_t>(src, wl, wc, separable, edge)
+                  : grey_spans<int32_t>(src, wl, wc, separable, edge);
   }
+  IMGGRY a(src);  // the separable form finishes in it
   IMGGRY t(a.nl, a.nc);
   if (!vistelmo::has_pixels(a)) return separable ? a : t;
   const int nl = a.nl, nc = a.nc;
@@ -329,8 +330,9 @@ inline void add_line(double& acc, const float* x, int n, const Span& sp, bool ed
     for (int64_t k = 0; k < sp.after; k++) acc += x[n - 1];
 }
 
-IMGFLT float_average(IMGFLT& a, int wl, int wc, bool separable, bool edge) {
-  if (spans_take(a, wl, wc)) return float_spans(a, wl, wc, separable, edge);
+IMGFLT float_average(const IMGFLT& src, int wl, int wc, bool separable, bool edge) {
+  if (spans_take(src, wl, wc)) return float_spans(src, wl, wc, separable, edge);
+  IMGFLT a(src);  // the separable form finishes in it
   IMGFLT t(a.nl, a.nc);
   if (!vistelmo::has_pixels(a)) return separable ? a : t;
   const int nl = a.nl, nc = a.nc;
@@ -382,12 +384,12 @@ IMGFLT float_average(IMGFLT& a, int wl, int wc, bool separable, bool edge) {
 
 }  // namespace
 
-IMGGRY mediamov(IMGGRY a, int nl, int nc, char e1, char e2) {
+IMGGRY mediamov(const IMGGRY& a, int nl, int nc, char e1, char e2) {
   if (!known_letters(e1, e2)) return IMGGRY(a.nl, a.nc, 0);
   return grey_average(a, nl, nc, e1 == 's', e2 == 'x');
 }
 
-IMGFLT mediamov(IMGFLT a, int nl, int nc, char e1, char e2) {
+IMGFLT mediamov(const IMGFLT& a, int nl, int nc, char e1, char e2) {
   if (!known_letters(e1, e2)) return IMGFLT(a.nl, a.nc, 0.0f);
   return float_average(a, nl, nc, e1 == 's', e2 == 'x');
 }
