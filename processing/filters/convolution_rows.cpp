@@ -7,9 +7,6 @@
 #include "images/colour_internal.h"
 #include "processing/filters/convolve_internal.h"
 
-// The vector arguments of the helpers below never cross a call between separately built code.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
 namespace {
 
 typedef double V2 __attribute__((vector_size(16)));
