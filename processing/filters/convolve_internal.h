@@ -53,6 +53,7 @@ void correlate_row(const double* const* rows, const double* taps, int kl, int kc
                    RowOut out, bool exact = false);
 // d[j] = s[j] widened; d[j] = round_to_byte(s[j]).
 void widen_row(const float* s, double* d, int n);
+void widen_row(const unsigned char* s, double* d, int n);
 void bytes_row(const double* s, unsigned char* d, int n);
 
 // Where the real traversal puts row i's sums: straight into the result row.

@@ -112,8 +112,7 @@ IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
     const int l = mv.a(row);
     if (l < 0) return std::fill(dst, dst + w3, 0.0);
     gather(l, padded.data());
-    const unsigned char* b = &padded[0].r;
-    for (int t = 0; t < 3 * w; t++) wide[t] = b[t];
+    vistelmo::widen_row(&padded[0].r, wide.data(), 3 * w);
     vistelmo::correlate_row(&hp, k.data, 1, n, -3, w3, mid.data());
     vistelmo::widen_row(mid.data(), dst, w3);
   };
