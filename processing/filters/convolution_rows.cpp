@@ -16,10 +16,13 @@ typedef double V8 __attribute__((vector_size(64)));
 // The sums of a vector stored as the output wants them: doubles, or floats.
 template <vistelmo::RowOut::Kind K, class V>
 __attribute__((always_inline)) inline void put(void* out, int j, V v) {
+  typedef float F __attribute__((vector_size(sizeof(V) / 2)));
   if constexpr (K == vistelmo::RowOut::kFloat) {
-    typedef float F __attribute__((vector_size(sizeof(V) / 2)));
     const F f = __builtin_convertvector(v, F);
     std::memcpy(static_cast<float*>(out) + j, &f, sizeof f);
+  } else if constexpr (K == vistelmo::RowOut::kFloatWide) {
+    const V w = __builtin_convertvector(__builtin_convertvector(v, F), V);
+    std::memcpy(static_cast<double*>(out) + j, &w, sizeof w);
   } else {
     std::memcpy(static_cast<double*>(out) + j, &v, sizeof v);
   }
@@ -29,6 +32,8 @@ template <vistelmo::RowOut::Kind K>
 __attribute__((always_inline)) inline void put_one(void* out, int j, double v) {
   if constexpr (K == vistelmo::RowOut::kFloat)
     static_cast<float*>(out)[j] = static_cast<float>(v);
+  else if constexpr (K == vistelmo::RowOut::kFloatWide)
+    static_cast<double*>(out)[j] = static_cast<float>(v);
   else
     static_cast<double*>(out)[j] = v;
 }
@@ -74,6 +79,8 @@ __attribute__((always_inline)) inline void row_any(const double* const* rows, co
                                                    vistelmo::RowOut out) {
   if (out.kind == vistelmo::RowOut::kFloat)
     return row_body<V, 8, vistelmo::RowOut::kFloat>(rows, taps, kl, kc, dir, n, out.p);
+  if (out.kind == vistelmo::RowOut::kFloatWide)
+    return row_body<V, 8, vistelmo::RowOut::kFloatWide>(rows, taps, kl, kc, dir, n, out.p);
   row_body<V, 8, vistelmo::RowOut::kDouble>(rows, taps, kl, kc, dir, n, out.p);
 }
 

@@ -106,15 +106,13 @@ IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
   vistelmo::RowGather<COR, vistelmo::AsIs, COR> gather(src, {}, mh, rh.b0, w);
   std::vector<COR> padded(static_cast<size_t>(w));
   std::vector<double> wide(size_t(3) * w), sums(static_cast<size_t>(w3));
-  std::vector<float> mid(static_cast<size_t>(w3));
   const double* hp = wide.data() + 3 * (c0 - rh.b0);
   auto load = [&](int row, double* dst) {
     const int l = mv.a(row);
     if (l < 0) return std::fill(dst, dst + w3, 0.0);
     gather(l, padded.data());
     vistelmo::widen_row(&padded[0].r, wide.data(), 3 * w);
-    vistelmo::correlate_row(&hp, k.data, 1, n, -3, w3, mid.data());
-    vistelmo::widen_row(mid.data(), dst, w3);
+    vistelmo::correlate_row(&hp, k.data, 1, n, -3, w3, vistelmo::RowOut::float_wide(dst));
   };
   vistelmo::RowRing<double> ring(n, w3, rv.a0);
   for (int i = 0; i < nl; i++) {
