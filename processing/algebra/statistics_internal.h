@@ -17,28 +17,12 @@ inline int64_t pixel_count(const Img& a) {
   return has_pixels(a) ? static_cast<int64_t>(a.nl) * a.nc : 0;
 }
 
-// A run of float pixels: their sum in some order, the smallest exponent of a lowest set bit
-// (INT_MAX when all are zero) and the largest biased exponent.
-struct FloatParts {
-  double sum;
-  int lo, e_max;
-};
-FloatParts float_parts(const float* a, int64_t n);
-
-// Whether every sum of a subset of n floats whose values are multiples of 2^lo and below
-// 2^(e_max - 126) in magnitude is exact in double: n 2^(e_max - 126) <= 2^(lo + 53), no NaN or
-// infinity.
-inline bool sums_exact(int64_t n, int lo, int e_max) {
-  if (e_max == 255) return false;
-  if (lo == INT32_MAX) return true;
-  int bits = 0;  // ceil(log2(n))
-  while (bits < 63 && (int64_t(1) << bits) < n) bits++;
-  return int64_t(bits) + (e_max - 126) <= int64_t(lo) + 53;
-}
+// The sum in pixel order, in double, of a[i] (of |a[i]| when absolute), i < n.
+double float_sum(const float* a, int64_t n, bool absolute);
 
 // Sum of the pixels in block order, in double. Where every partial sum is exact (byte pixels
-// below 2^53 in all; float runs that sums_exact proves) the order cannot change the result and
-// the sum is formed in any order.
+// below 2^53 in all; see float_sum) the order cannot change the result and the sum is formed in
+// any order.
 template <class Img>
 double pixel_sum(const Img& a) {
   using Pixel = std::remove_cv_t<std::remove_reference_t<decltype(*a.data)>>;
@@ -52,16 +36,7 @@ double pixel_sum(const Img& a) {
       return double(t);
     }
   } else if constexpr (std::is_same_v<Pixel, float>) {
-    // Block by block while the pixels so far are proven exact; the ordered chain from there on.
-    const int64_t block = 4096;
-    int lo = INT32_MAX, e_max = 0;
-    for (; i < n; i += block) {
-      const FloatParts p = float_parts(a.data + i, std::min(block, n - i));
-      lo = std::min(lo, p.lo);
-      e_max = std::max(e_max, p.e_max);
-      if (!sums_exact(std::min(i + block, n), lo, e_max)) break;
-      s += p.sum;
-    }
+    return float_sum(a.data, n, false);
   }
   for (; i < n; i++) s += a.data[i];
   return s;

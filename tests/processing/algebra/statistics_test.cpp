@@ -354,6 +354,18 @@ void expect_ordered_mean(const Img& a) {
   EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << got << " vs " << want;
 }
 
+// SomatoriaUm divides by the sum of magnitudes in pixel order, whatever order it sums in.
+void expect_ordered_abs_scale(const IMGFLT& a) {
+  double s = 0;
+  for (int i = 0; i < a.n(); i++) s += std::fabs(double(a.data[i]));
+  IMGFLT got = a;
+  SomatoriaUm(got);
+  for (int i = 0; i < a.n(); i++) {
+    const float want = static_cast<float>(a.data[i] / s);
+    ASSERT_EQ(std::memcmp(&got.data[i], &want, sizeof want), 0) << "pixel " << i;
+  }
+}
+
 // Fillers of float test images: pixel i of n.
 struct FloatFill {
   const char* name;
@@ -381,9 +393,9 @@ const FloatFill kFloatFills[] = {
     {"late NaN", [](int i, std::mt19937&) { return i == 4100 ? kNaNf : 2.0f; }},
 };
 
-// media sums its pixels in any order only where no order could change the sum; the result is
-// always the ordered sum's, on every instruction set.
-TEST_P(OnIsa, MeanEqualsOrderedSum) {
+// media and SomatoriaUm sum in any order only where no order could change the sum; the result
+// is always the ordered sum's, on every instruction set.
+TEST_P(OnIsa, SumsEqualOrderedSum) {
   for (const FloatFill& f : kFloatFills)
     for (auto [nl, nc] : {std::pair{1, 1}, {7, 67}, {12, 131}, {1, 257}, {130, 131}, {1, 12291}}) {
       SCOPED_TRACE(std::string(f.name) + " " + std::to_string(nl) + "x" + std::to_string(nc));
@@ -391,6 +403,7 @@ TEST_P(OnIsa, MeanEqualsOrderedSum) {
       IMGFLT a(nl, nc);
       for (int i = 0; i < a.n(); i++) a.data[i] = f.pixel(i, gen);
       expect_ordered_mean(a);
+      expect_ordered_abs_scale(a);
       IMGGRY g(nl, nc);
       for (int i = 0; i < g.n(); i++) g.data[i] = static_cast<unsigned char>(gen());
       expect_ordered_mean(g);
@@ -406,6 +419,7 @@ TEST_P(OnIsa, MeanOfLargeImagesEqualsOrderedSum) {
   IMGFLT a(2048, 2048);
   for (int i = 0; i < a.n(); i++) a.data[i] = float(gen() % (1u << 24));
   expect_ordered_mean(a);
+  expect_ordered_abs_scale(a);
   // Past 2^53 in all: the bound fails part way and the chain takes over.
   for (int i = 0; i < a.n(); i++) a.data[i] = std::ldexp(float(gen() % (1u << 24) | 1), 30);
   expect_ordered_mean(a);
