@@ -41,7 +41,9 @@ void divide(T* a, int64_t n, double s) {
 
 typedef float F8 __attribute__((vector_size(32)));
 typedef int32_t I8 __attribute__((vector_size(32)));
-typedef double D8 __attribute__((vector_size(64)));
+typedef uint32_t U8 __attribute__((vector_size(32)));
+typedef float F4 __attribute__((vector_size(16)));
+typedef double D4 __attribute__((vector_size(32)));
 
 // A run of float pixels: their sum in some order, the smallest exponent of a lowest set bit
 // (INT_MAX when all are zero) and the largest biased exponent.
@@ -51,35 +53,38 @@ struct FloatParts {
 };
 
 // Per pixel: the biased exponent e, and the exponent of the lowest set bit of its value (the value
-// is a multiple of 2 to that power; INT_MAX for zeros). Eight pixels at a time, the sum (of the
-// magnitudes when Abs) in eight double lanes.
+// is a multiple of 2 to that power; zeros left out). Eight pixels at a time, the sum (of the
+// magnitudes when Abs) in eight double lanes. In the vector loop a pixel's key
+// (127 + ctz(significand) + e) << 23 gives the exponent key - 277; denormals count e as 0
+// instead of 1 (one lower: still a power the value is a multiple of), zeros have the largest key.
 template <bool Abs>
 __attribute__((always_inline)) inline FloatParts float_parts_body(const float* a, int64_t n) {
-  D8 acc = D8{};
-  I8 lo = I8{} + INT_MAX, e_max = I8{};
+  D4 acc0 = D4{}, acc1 = D4{};
+  U8 key_min = U8{} - 1, b_max = U8{};
   int64_t i = 0;
   for (; i + 8 <= n; i += 8) {
     F8 f;
     std::memcpy(&f, a + i, sizeof f);
-    I8 b;
+    U8 b;
     std::memcpy(&b, &f, sizeof b);
     b &= 0x7FFFFFFF;
     if constexpr (Abs) std::memcpy(&f, &b, sizeof f);
-    acc += __builtin_convertvector(f, D8);
-    const I8 e = b >> 23;
-    const I8 m = (b & 0x7FFFFF) | (e != 0 ? 0x800000 : 0);
-    const F8 low = __builtin_convertvector(m & -m, F8);
-    I8 lb;
-    std::memcpy(&lb, &low, sizeof lb);
-    const I8 l = (e != 0 ? e : 1) - 150 + ((lb >> 23) - 127);
-    const I8 l_or_none = b == 0 ? I8{} + INT_MAX : l;
-    lo = l_or_none < lo ? l_or_none : lo;
-    e_max = e > e_max ? e : e_max;
+    F4 half[2];
+    std::memcpy(half, &f, sizeof half);
+    acc0 += __builtin_convertvector(half[0], D4);
+    acc1 += __builtin_convertvector(half[1], D4);
+    const U8 m = (b & 0x7FFFFF) | 0x800000;
+    const F8 low = __builtin_convertvector(I8(m & -m), F8);  // 2^ctz(m), exactly
+    U8 key;
+    std::memcpy(&key, &low, sizeof key);
+    key = (key + (b & 0x7F800000)) | U8(b == 0);
+    key_min = key < key_min ? key : key_min;
+    b_max = b > b_max ? b : b_max;
   }
   FloatParts r{0, INT_MAX, 0};
   for (int k = 0; k < 8; k++) {
-    r.lo = lo[k] < r.lo ? lo[k] : r.lo;
-    r.e_max = e_max[k] > r.e_max ? e_max[k] : r.e_max;
+    if (key_min[k] != UINT32_MAX) r.lo = std::min(r.lo, int(key_min[k] >> 23) - 277);
+    r.e_max = std::max(r.e_max, int(b_max[k] >> 23));
   }
   double tail = 0;
   for (; i < n; i++) {
@@ -96,14 +101,10 @@ __attribute__((always_inline)) inline FloatParts float_parts_body(const float* a
     tail += Abs ? std::fabs(double(a[i])) : double(a[i]);
   }
   r.sum = tail;
-  for (int k = 0; k < 8; k++) r.sum += acc[k];
+  for (int k = 0; k < 4; k++) r.sum += acc0[k] + acc1[k];
   return r;
 }
 
-template <bool Abs>
-FloatParts float_parts_baseline(const float* a, int64_t n) {
-  return float_parts_body<Abs>(a, n);
-}
 template <bool Abs>
 __attribute__((target("avx2"))) FloatParts float_parts_avx2(const float* a, int64_t n) {
   return float_parts_body<Abs>(a, n);
@@ -113,16 +114,11 @@ __attribute__((target("avx512f"))) FloatParts float_parts_avx512(const float* a,
   return float_parts_body<Abs>(a, n);
 }
 
+// AVX2 or better only (float_sum takes the ordered chain on the baseline).
 template <bool Abs>
 FloatParts float_parts(const float* a, int64_t n) {
-  switch (vistelmo::row_isa()) {
-    case vistelmo::RowIsa::kAvx512:
-      return float_parts_avx512<Abs>(a, n);
-    case vistelmo::RowIsa::kAvx2:
-      return float_parts_avx2<Abs>(a, n);
-    default:
-      return float_parts_baseline<Abs>(a, n);
-  }
+  return vistelmo::row_isa() == vistelmo::RowIsa::kAvx512 ? float_parts_avx512<Abs>(a, n)
+                                                          : float_parts_avx2<Abs>(a, n);
 }
 
 // Whether every sum of a subset of n floats whose values are multiples of 2^lo and below
@@ -136,6 +132,13 @@ bool sums_exact(int64_t n, int lo, int e_max) {
   return int64_t(bits) + (e_max - 126) <= int64_t(lo) + 53;
 }
 
+// s + a[0] + a[1] + ... in that order (kept out of line: a plain chain of adds).
+template <bool Abs>
+__attribute__((noinline)) double ordered_sum(const float* a, int64_t n, double s) {
+  for (int64_t i = 0; i < n; i++) s += Abs ? std::fabs(double(a[i])) : double(a[i]);
+  return s;
+}
+
 // Block by block while the pixels so far are proven exact (any order gives the ordered sum), the
 // ordered chain from the first block that is not on.
 template <bool Abs>
@@ -144,6 +147,8 @@ double float_sum(const float* a, int64_t n) {
   int64_t i = 0;
   int lo = INT_MAX, e_max = 0;
   double s = 0;
+  // Without AVX2 the checks cost more than the ordered chain saves.
+  if (vistelmo::row_isa() == vistelmo::RowIsa::kBaseline) return ordered_sum<Abs>(a, n, s);
   for (; i < n; i += block) {
     const FloatParts p = float_parts<Abs>(a + i, std::min(block, n - i));
     lo = std::min(lo, p.lo);
@@ -151,8 +156,7 @@ double float_sum(const float* a, int64_t n) {
     if (!sums_exact(std::min(i + block, n), lo, e_max)) break;
     s += p.sum;
   }
-  for (; i < n; i++) s += Abs ? std::fabs(double(a[i])) : double(a[i]);
-  return s;
+  return ordered_sum<Abs>(a + i, n - i, s);
 }
 
 }  // namespace
