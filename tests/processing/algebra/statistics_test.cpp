@@ -380,7 +380,12 @@ const FloatFill kFloatFills[] = {
     {"eighths", [](int, std::mt19937& gen) { return float(int(gen() % 4096) - 2000) / 8; }},
     {"denormals", [](int, std::mt19937& gen) { return std::ldexp(float(gen() % 1000), -149); }},
     {"large integers", [](int, std::mt19937& gen) { return float(gen() % (1u << 24)) * 64; }},
-    // Not provably exact: the ordered chain.
+    // Not provably exact: the ordered chain (here the order changes the sum).
+    {"mixed scales",
+     [](int, std::mt19937& gen) {
+       const float v = std::ldexp(float(gen() % (1u << 24) | 1), int(gen() % 32));
+       return gen() % 2 ? v : -v;
+     }},
     {"fractions", [](int, std::mt19937& gen) { return float(gen() % 100000) / 255.0f; }},
     {"wide range",
      [](int i, std::mt19937&) { return i % 3 == 0   ? 1e30f
