@@ -5,6 +5,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <type_traits>
 
 #include "images/image_core_internal.h"
 
@@ -16,12 +17,28 @@ inline int64_t pixel_count(const Img& a) {
   return has_pixels(a) ? static_cast<int64_t>(a.nl) * a.nc : 0;
 }
 
-// Sum of the pixels in block order, in double.
+// The sum in pixel order, in double, of a[i] (of |a[i]| when absolute), i < n.
+double float_sum(const float* a, int64_t n, bool absolute);
+
+// Sum of the pixels in block order, in double. Where every partial sum is exact (byte pixels
+// below 2^53 in all; see float_sum) the order cannot change the result and the sum is formed in
+// any order.
 template <class Img>
 double pixel_sum(const Img& a) {
+  using Pixel = std::remove_cv_t<std::remove_reference_t<decltype(*a.data)>>;
   const int64_t n = pixel_count(a);
+  int64_t i = 0;
   double s = 0;
-  for (int64_t i = 0; i < n; i++) s += a.data[i];
+  if constexpr (std::is_same_v<Pixel, unsigned char>) {
+    if (n < (int64_t(1) << 45)) {
+      uint64_t t = 0;
+      for (; i < n; i++) t += a.data[i];
+      return double(t);
+    }
+  } else if constexpr (std::is_same_v<Pixel, float>) {
+    return float_sum(a.data, n, false);
+  }
+  for (; i < n; i++) s += a.data[i];
   return s;
 }
 

@@ -1,6 +1,7 @@
 // Pixelwise transforms, L1 normalisation in place and the grey threshold.
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "processing/algebra/pointwise_internal.h"
 #include "processing/algebra/statistics.h"
@@ -19,7 +20,11 @@ template <class Img>
 void divide_by_abs_sum(Img& a) {
   const int64_t n = vistelmo::pixel_count(a);
   double s = 0;
-  for (int64_t i = 0; i < n; i++) s += std::fabs(static_cast<double>(a.data[i]));
+  if constexpr (std::is_same_v<Img, IMGFLT>) {
+    s = vistelmo::float_sum(a.data, n, true);
+  } else {
+    for (int64_t i = 0; i < n; i++) s += std::fabs(static_cast<double>(a.data[i]));
+  }
   vistelmo::divide_row(a.data, n, s);
 }
 

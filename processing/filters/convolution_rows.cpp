@@ -16,10 +16,13 @@ typedef double V8 __attribute__((vector_size(64)));
 // The sums of a vector stored as the output wants them: doubles, or floats.
 template <vistelmo::RowOut::Kind K, class V>
 __attribute__((always_inline)) inline void put(void* out, int j, V v) {
+  typedef float F __attribute__((vector_size(sizeof(V) / 2)));
   if constexpr (K == vistelmo::RowOut::kFloat) {
-    typedef float F __attribute__((vector_size(sizeof(V) / 2)));
     const F f = __builtin_convertvector(v, F);
     std::memcpy(static_cast<float*>(out) + j, &f, sizeof f);
+  } else if constexpr (K == vistelmo::RowOut::kFloatWide) {
+    const V w = __builtin_convertvector(__builtin_convertvector(v, F), V);
+    std::memcpy(static_cast<double*>(out) + j, &w, sizeof w);
   } else {
     std::memcpy(static_cast<double*>(out) + j, &v, sizeof v);
   }
@@ -29,6 +32,8 @@ template <vistelmo::RowOut::Kind K>
 __attribute__((always_inline)) inline void put_one(void* out, int j, double v) {
   if constexpr (K == vistelmo::RowOut::kFloat)
     static_cast<float*>(out)[j] = static_cast<float>(v);
+  else if constexpr (K == vistelmo::RowOut::kFloatWide)
+    static_cast<double*>(out)[j] = static_cast<float>(v);
   else
     static_cast<double*>(out)[j] = v;
 }
@@ -74,11 +79,14 @@ __attribute__((always_inline)) inline void row_any(const double* const* rows, co
                                                    vistelmo::RowOut out) {
   if (out.kind == vistelmo::RowOut::kFloat)
     return row_body<V, 8, vistelmo::RowOut::kFloat>(rows, taps, kl, kc, dir, n, out.p);
+  if (out.kind == vistelmo::RowOut::kFloatWide)
+    return row_body<V, 8, vistelmo::RowOut::kFloatWide>(rows, taps, kl, kc, dir, n, out.p);
   row_body<V, 8, vistelmo::RowOut::kDouble>(rows, taps, kl, kc, dir, n, out.p);
 }
 
-// Float rows of an image widened for the kernel.
-__attribute__((always_inline)) inline void widen_body(const float* s, double* d, int n) {
+// Float or byte rows of an image widened for the kernel.
+template <class S>
+__attribute__((always_inline)) inline void widen_body(const S* s, double* d, int n) {
   for (int j = 0; j < n; j++) d[j] = s[j];
 }
 
@@ -88,17 +96,27 @@ void bytes_baseline(const double* s, unsigned char* d, int n) {
   for (int j = 0; j < n; j++) d[j] = vistelmo::round_to_byte(s[j]);
 }
 
-__attribute__((target("avx2"))) void bytes_avx2(const double* s, unsigned char* d, int n) {
+// Four sums rounded as round_to_byte does, as 32-bit integers.
+__attribute__((target("avx2"))) inline __m128i round_four(const double* s) {
   const __m256d zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255.0);
   const __m256d half = _mm256_set1_pd(0.5), one = _mm256_set1_pd(1.0);
+  // max takes its second operand for a NaN (and for -0.0): 0.
+  const __m256d v = _mm256_min_pd(_mm256_max_pd(_mm256_loadu_pd(s), zero), top);
+  __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  t = _mm256_add_pd(t, _mm256_and_pd(_mm256_cmp_pd(_mm256_sub_pd(v, t), half, _CMP_GE_OQ), one));
+  return _mm256_cvttpd_epi32(t);
+}
+
+__attribute__((target("avx2"))) void bytes_avx2(const double* s, unsigned char* d, int n) {
   int j = 0;
+  for (; j + 16 <= n; j += 16) {
+    const __m128i lo = _mm_packs_epi32(round_four(s + j), round_four(s + j + 4));
+    const __m128i hi = _mm_packs_epi32(round_four(s + j + 8), round_four(s + j + 12));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + j), _mm_packus_epi16(lo, hi));
+  }
   for (; j + 4 <= n; j += 4) {
-    // max takes its second operand for a NaN (and for -0.0): 0.
-    const __m256d v = _mm256_min_pd(_mm256_max_pd(_mm256_loadu_pd(s + j), zero), top);
-    __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-    t = _mm256_add_pd(t, _mm256_and_pd(_mm256_cmp_pd(_mm256_sub_pd(v, t), half, _CMP_GE_OQ), one));
-    const __m128i w = _mm256_cvttpd_epi32(t);
-    const __m128i b = _mm_packus_epi16(_mm_packus_epi32(w, w), _mm_setzero_si128());
+    const __m128i w = round_four(s + j);
+    const __m128i b = _mm_packus_epi16(_mm_packs_epi32(w, w), _mm_setzero_si128());
     const int four = _mm_cvtsi128_si32(b);
     std::memcpy(d + j, &four, 4);
   }
@@ -110,6 +128,7 @@ using RowFn = void (*)(const double* const*, const double*, int, int, int, int, 
 struct Kernels {
   RowFn row, exact_row;
   void (*widen)(const float*, double*, int);
+  void (*widen_bytes)(const unsigned char*, double*, int);
   void (*bytes)(const double*, unsigned char*, int);
 };
 
@@ -124,7 +143,8 @@ struct Kernels {
                                      int kc, int dir, int n, vistelmo::RowOut out) {             \
     row_any<V>(rows, taps, kl, kc, dir, n, out);                                                 \
   }                                                                                              \
-  target void name##_widen(const float* s, double* d, int n) { widen_body(s, d, n); }
+  target void name##_widen(const float* s, double* d, int n) { widen_body(s, d, n); }            \
+  target void name##_widen_bytes(const unsigned char* s, double* d, int n) { widen_body(s, d, n); }
 
 #define VISTELMO_FUSED __attribute__((optimize("fp-contract=fast")))
 VISTELMO_ROW_KERNELS(baseline, , , V2)
@@ -132,20 +152,24 @@ VISTELMO_ROW_KERNELS(avx2, __attribute__((target("avx2,fma"))), VISTELMO_FUSED, 
 VISTELMO_ROW_KERNELS(avx512, __attribute__((target("avx512f"))), VISTELMO_FUSED, V8)
 #undef VISTELMO_FUSED
 
-// Along a row (kc > 1) the taps read shifted, unaligned vectors: 64-byte vectors split a cache
-// line on nearly every such load, so AVX-512 serves only the column shape (kc = 1).
+// Along a row (kc > 1, taps one sample apart) the taps read shifted, unaligned vectors: 64-byte
+// vectors split a cache line on nearly every such load, so AVX-512 serves the column shape
+// (kc = 1) and the interleaved colour rows (taps three samples apart), where it still gains.
 void avx512_or_avx2_row(const double* const* rows, const double* taps, int kl, int kc, int dir,
                         int n, vistelmo::RowOut out) {
-  (kc > 1 ? avx2_row : avx512_row)(rows, taps, kl, kc, dir, n, out);
+  (kc > 1 && (dir == 1 || dir == -1) ? avx2_row : avx512_row)(rows, taps, kl, kc, dir, n, out);
 }
 void avx512_or_avx2_exact_row(const double* const* rows, const double* taps, int kl, int kc,
                               int dir, int n, vistelmo::RowOut out) {
-  (kc > 1 ? avx2_exact_row : avx512_exact_row)(rows, taps, kl, kc, dir, n, out);
+  (kc > 1 && (dir == 1 || dir == -1) ? avx2_exact_row : avx512_exact_row)(rows, taps, kl, kc, dir,
+                                                                          n, out);
 }
 
-const Kernels baseline{baseline_row, baseline_exact_row, baseline_widen, bytes_baseline};
-const Kernels avx2{avx2_row, avx2_exact_row, avx2_widen, bytes_avx2};
-const Kernels avx512{avx512_or_avx2_row, avx512_or_avx2_exact_row, avx512_widen, bytes_avx2};
+const Kernels baseline{baseline_row, baseline_exact_row, baseline_widen, baseline_widen_bytes,
+                       bytes_baseline};
+const Kernels avx2{avx2_row, avx2_exact_row, avx2_widen, avx2_widen_bytes, bytes_avx2};
+const Kernels avx512{avx512_or_avx2_row, avx512_or_avx2_exact_row, avx512_widen, avx512_widen_bytes,
+                     bytes_avx2};
 
 #undef VISTELMO_ROW_KERNELS
 
@@ -204,4 +228,7 @@ void vistelmo::correlate_row(const double* const* rows, const double* taps, int 
 }
 
 void vistelmo::widen_row(const float* s, double* d, int n) { active()->widen(s, d, n); }
+void vistelmo::widen_row(const unsigned char* s, double* d, int n) {
+  active()->widen_bytes(s, d, n);
+}
 void vistelmo::bytes_row(const double* s, unsigned char* d, int n) { active()->bytes(s, d, n); }

@@ -36,13 +36,18 @@ Img fresh_image(int nl, int nc) {
   return r;
 }
 
-// Where a row kernel puts its n sums: doubles, or floats (the sums rounded).
+// Where a row kernel puts its n sums: doubles, floats (the sums rounded), or doubles holding the
+// sums rounded to float (a float row as the next pass reads it).
 struct RowOut {
-  enum Kind { kDouble, kFloat };
+  enum Kind { kDouble, kFloat, kFloatWide };
   void* p;
   Kind kind;
   RowOut(double* d) : p(d), kind(kDouble) {}
   RowOut(float* f) : p(f), kind(kFloat) {}
+  static RowOut float_wide(double* d) { return RowOut(d, kFloatWide); }
+
+ private:
+  RowOut(void* q, Kind k) : p(q), kind(k) {}
 };
 
 // out[j] = sum over p (outer) and q (inner) of taps[p * kc + q] * rows[p][j + dir * q], for
@@ -53,6 +58,7 @@ void correlate_row(const double* const* rows, const double* taps, int kl, int kc
                    RowOut out, bool exact = false);
 // d[j] = s[j] widened; d[j] = round_to_byte(s[j]).
 void widen_row(const float* s, double* d, int n);
+void widen_row(const unsigned char* s, double* d, int n);
 void bytes_row(const double* s, unsigned char* d, int n);
 
 // Where the real traversal puts row i's sums: straight into the result row.
@@ -296,8 +302,7 @@ class SeparableRows {
     gather_h_(l, padded_.data());
     const double* hp = padded_.data() + (c0_ - rh_.b0);
     if constexpr (std::is_same_v<Mid, float>) {
-      correlate_row(&hp, taps_, 1, n_, -1, nc_, rounded_.data());
-      widen_row(rounded_.data(), dst, nc_);
+      correlate_row(&hp, taps_, 1, n_, -1, nc_, RowOut::float_wide(dst));
     } else {
       correlate_row(&hp, taps_, 1, n_, -1, nc_, dst);
     }
@@ -323,7 +328,6 @@ class SeparableRows {
   RowGather<P, Get> gather_h_;
   RowGather<Mid, Widen> gather_v_;
   std::vector<double> padded_, mid_;
-  std::vector<float> rounded_ = std::vector<float>(std::is_same_v<Mid, float> ? nc_ : 0);
   RowRing<double> ring_;
   int held_ = -1;
 };

@@ -112,8 +112,7 @@ class SmoothedRows {
   // Row l of the smoothed image as its float pixels hold it.
   void operator()(int l, double* dst) {
     if (!smooth_) return vistelmo::widen_row(a_.rows[l], dst, a_.nc());
-    rows_.row(l, rounded_.data());
-    vistelmo::widen_row(rounded_.data(), dst, a_.nc());
+    rows_.row(l, vistelmo::RowOut::float_wide(dst));
   }
 
  private:
@@ -121,7 +120,6 @@ class SmoothedRows {
   VETOR<double> taps_;
   bool smooth_;  // ConvGaussHV returns a itself below sigma 0.25
   vistelmo::SeparableRows<float, float, vistelmo::Widen> rows_;
-  std::vector<float> rounded_ = std::vector<float>(a_.nc() > 0 ? a_.nc() : 0);
 };
 
 using Smoothed = vistelmo::LazyRows<std::reference_wrapper<SmoothedRows>>;

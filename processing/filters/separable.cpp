@@ -1,6 +1,7 @@
 // Separable convolution: one 1-D kernel along the rows, the columns, or both.
 #include "processing/filters/separable.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "processing/filters/convolve_internal.h"
@@ -50,15 +51,6 @@ Img conv_hv(const Img& a, typename Img::Pixel backg, const VETOR<double>& k, cha
   return r;
 }
 
-// A colour channel of a pixel, widened.
-template <unsigned char COR::*channel>
-struct Channel {
-  double operator()(const COR& p) const { return double(p.*channel); }
-};
-
-template <unsigned char COR::*channel>
-using ChannelRows = vistelmo::SeparableRows<float, COR, Channel<channel>>;
-
 }  // namespace
 
 IMGDBL ConvH(const IMGDBL& a, const VETOR<double>& k, char modo) {
@@ -89,28 +81,43 @@ IMGDBL vistelmo::separable_outside(const IMGDBL& a, double backg, const VETOR<do
 }
 
 IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
-  const int nl = a.nl(), nc = a.nc(), n = k.n() > 0 ? k.n() : 0;
+  const int nl = a.nl(), nc = a.nc(), n = k.n() > 0 ? k.n() : 0, c0 = (n - 1) / 2;
   if (nl < 1 || nc < 1) return a;
   IMGCOR r = vistelmo::fresh_image<IMGCOR>(nl, nc);
   r.lc = a.lc;
   r.cc = a.cc;
   r.backg = a.backg;
-  // The three channels a row at a time, so that each row of a is read from memory once.
+  const int w3 = 3 * nc;
+  if (n < 1) {
+    std::vector<double> zeros(size_t(w3), 0.0);
+    for (int i = 0; i < nl; i++) vistelmo::bytes_row(zeros.data(), &r.rows[i][0].r, w3);
+    return r;
+  }
+  // The channels interleaved as one row of 3 nc samples, the taps 3 samples apart: each sum
+  // still adds its own channel's taps in order, the row pass rounded to float as a channel's is.
   const vistelmo::PlaneRef<COR> src = vistelmo::plane_of(a);
-  ChannelRows<&COR::r> red(src, {}, 'x', k.data, n);
-  ChannelRows<&COR::g> green(src, {}, 'x', k.data, n);
-  ChannelRows<&COR::b> blue(src, {}, 'x', k.data, n);
-  std::vector<double> sums(nc);
-  std::vector<unsigned char> br(nc), bg(nc), bb(nc);
+  const vistelmo::Reach rh(nl, nc, 1, n, 0, c0, -1), rv(nl, nc, n, 1, c0, 0, -1);
+  const vistelmo::BorderMap mh('x', nl, nc, a.lc, a.cc, rh.a0, rh.a1, rh.b0, rh.b1);
+  const vistelmo::BorderMap mv('x', nl, nc, vistelmo::default_centre(nl),
+                               vistelmo::default_centre(nc), rv.a0, rv.a1, rv.b0, rv.b1);
+  mh.require_all();
+  mv.require_all();
+  const int w = rh.b1 - rh.b0 + 1;
+  vistelmo::RowGather<COR, vistelmo::AsIs, COR> gather(src, {}, mh, rh.b0, w);
+  std::vector<COR> padded(static_cast<size_t>(w));
+  std::vector<double> wide(size_t(3) * w), sums(static_cast<size_t>(w3));
+  const double* hp = wide.data() + 3 * (c0 - rh.b0);
+  auto load = [&](int row, double* dst) {
+    const int l = mv.a(row);
+    if (l < 0) return std::fill(dst, dst + w3, 0.0);
+    gather(l, padded.data());
+    vistelmo::widen_row(&padded[0].r, wide.data(), 3 * w);
+    vistelmo::correlate_row(&hp, k.data, 1, n, -3, w3, vistelmo::RowOut::float_wide(dst));
+  };
+  vistelmo::RowRing<double> ring(n, w3, rv.a0);
   for (int i = 0; i < nl; i++) {
-    red.row(i, sums.data());
-    vistelmo::bytes_row(sums.data(), br.data(), nc);
-    green.row(i, sums.data());
-    vistelmo::bytes_row(sums.data(), bg.data(), nc);
-    blue.row(i, sums.data());
-    vistelmo::bytes_row(sums.data(), bb.data(), nc);
-    COR* d = r.rows[i];
-    for (int j = 0; j < nc; j++) d[j] = COR{br[j], bg[j], bb[j]};
+    vistelmo::correlate_row(ring.rows(i, c0, 0, -1, load), k.data, n, 1, -1, w3, sums.data());
+    vistelmo::bytes_row(sums.data(), &r.rows[i][0].r, w3);
   }
   return r;
 }
