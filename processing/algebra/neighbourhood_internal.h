@@ -175,6 +175,9 @@ struct SpanKernels {
   void (*max_into_f32)(float* acc, const float* b, int64_t n);
   void (*min_first_f32)(float s, float* acc, int64_t n);
   void (*max_first_f32)(float s, float* acc, int64_t n);
+  // dst[i] = min or max over rows[0..2][i .. i + 2] (dst apart from the rows).
+  void (*min3x3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  void (*max3x3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
   // acc[i] = min(acc[i], clamp(b[i] - s)) and acc[i] = max(acc[i], clamp(b[i] + s)), 0..255.
   void (*erode_tap_u8)(uint8_t* acc, const uint8_t* b, int64_t n, int s);
   void (*dilate_tap_u8)(uint8_t* acc, const uint8_t* b, int64_t n, int s);

@@ -38,6 +38,20 @@ void reduce_into(T* __restrict acc, const T* __restrict b, int64_t n) {
   for (int64_t i = 0; i < n; i++) acc[i] = Op::red(acc[i], b[i]);
 }
 
+// dst[i] = red over rows[0..2][i .. i + 2]: three rows, then three neighbours, in one pass.
+template <class Op>
+void rect3x3(const uint8_t* const* rows, uint8_t* __restrict dst, int64_t n) {
+  const uint8_t* __restrict r0 = rows[0];
+  const uint8_t* __restrict r1 = rows[1];
+  const uint8_t* __restrict r2 = rows[2];
+  for (int64_t i = 0; i < n; i++) {
+    const uint8_t v0 = Op::red(Op::red(r0[i], r1[i]), r2[i]);
+    const uint8_t v1 = Op::red(Op::red(r0[i + 1], r1[i + 1]), r2[i + 1]);
+    const uint8_t v2 = Op::red(Op::red(r0[i + 2], r1[i + 2]), r2[i + 2]);
+    dst[i] = Op::red(Op::red(v0, v1), v2);
+  }
+}
+
 template <class Op, class T>
 void reduce_first(T s, T* __restrict acc, int64_t n) {
   for (int64_t i = 0; i < n; i++) acc[i] = Op::red(s, acc[i]);
@@ -282,6 +296,8 @@ const SpanKernels kSpans = {
     reduce_into<MaxOf, float>,
     reduce_first<MinOf, float>,
     reduce_first<MaxOf, float>,
+    rect3x3<MinOf>,
+    rect3x3<MaxOf>,
     erode_tap,
     dilate_tap,
     median3,
