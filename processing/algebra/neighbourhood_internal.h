@@ -184,6 +184,9 @@ struct SpanKernels {
   // Median of the 3 x 3 or 5 x 5 window whose top-left sample is rows[i][x], for x < n.
   void (*median3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
   void (*median5_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  // Words of a binary row of n words: where at least 5 of the 3 x 3 window around each pixel of
+  // rows[1] are white (bits outside the rows read as black).
+  void (*majority3x3_bits)(const uint32_t* const* rows, uint32_t* dst, int64_t n);
   // A binary row of n columns as bytes 1 (white) and 0, and back (any non-zero byte white; the
   // spare bits of the last word cleared).
   void (*unpack_bits)(const uint32_t* words, uint8_t* bytes, int64_t n);

@@ -52,6 +52,44 @@ void rect3x3(const uint8_t* const* rows, uint8_t* __restrict dst, int64_t n) {
   }
 }
 
+// Bit-sliced: where at least 5 of the 9 bits of a 3 x 3 window are set. Each row's three
+// neighbours go through a full adder; the three sums and four carries are then counted.
+inline uint32_t majority9(uint32_t l0, uint32_t c0, uint32_t r0, uint32_t l1, uint32_t c1,
+                          uint32_t r1, uint32_t l2, uint32_t c2, uint32_t r2) {
+  auto sum = [](uint32_t a, uint32_t b, uint32_t c) { return a ^ b ^ c; };
+  auto carry = [](uint32_t a, uint32_t b, uint32_t c) { return (a & b) | (c & (a ^ b)); };
+  const uint32_t s0 = sum(l0, c0, r0), k0 = carry(l0, c0, r0);
+  const uint32_t s1 = sum(l1, c1, r1), k1 = carry(l1, c1, r1);
+  const uint32_t s2 = sum(l2, c2, r2), k2 = carry(l2, c2, r2);
+  const uint32_t ones = sum(s0, s1, s2), k3 = carry(s0, s1, s2);
+  // count = ones + 2 t, t = k0 + k1 + k2 + k3 = x + 2 y + k3.
+  const uint32_t x = sum(k0, k1, k2), y = carry(k0, k1, k2);
+  const uint32_t t3 = y & (x | k3), t2 = y | (x & k3);
+  return t3 | (ones & t2);
+}
+
+// dst[j] = majority9 of the words of rows[0..2] around bit column c, for the n words of a row,
+// columns as bits from the most significant; a row's bits beyond either end read as 0.
+void majority3x3_bits(const uint32_t* const* rows, uint32_t* __restrict dst, int64_t n) {
+  const uint32_t* __restrict a = rows[0];
+  const uint32_t* __restrict b = rows[1];
+  const uint32_t* __restrict c = rows[2];
+  auto at = [&](int64_t j, uint32_t pa, uint32_t pb, uint32_t pc, uint32_t na, uint32_t nb,
+                uint32_t nc) {
+    return majority9((a[j] >> 1) | (pa << 31), a[j], (a[j] << 1) | (na >> 31),
+                     (b[j] >> 1) | (pb << 31), b[j], (b[j] << 1) | (nb >> 31),
+                     (c[j] >> 1) | (pc << 31), c[j], (c[j] << 1) | (nc >> 31));
+  };
+  if (n == 1) {
+    dst[0] = at(0, 0, 0, 0, 0, 0, 0);
+    return;
+  }
+  dst[0] = at(0, 0, 0, 0, a[1], b[1], c[1]);
+  for (int64_t j = 1; j + 1 < n; j++)
+    dst[j] = at(j, a[j - 1], b[j - 1], c[j - 1], a[j + 1], b[j + 1], c[j + 1]);
+  dst[n - 1] = at(n - 1, a[n - 2], b[n - 2], c[n - 2], 0, 0, 0);
+}
+
 template <class Op, class T>
 void reduce_first(T s, T* __restrict acc, int64_t n) {
   for (int64_t i = 0; i < n; i++) acc[i] = Op::red(s, acc[i]);
@@ -302,6 +340,7 @@ const SpanKernels kSpans = {
     dilate_tap,
     median3,
     median5,
+    majority3x3_bits,
     unpack_bits,
     pack_bits,
     add_weighted<uint8_t>,
