@@ -175,6 +175,15 @@ struct SpanKernels {
   void (*max_into_f32)(float* acc, const float* b, int64_t n);
   void (*min_first_f32)(float s, float* acc, int64_t n);
   void (*max_first_f32)(float s, float* acc, int64_t n);
+  // dst[i] = red(red(a[i], b[i]), red(c[i], d[i])); dst may be a.
+  void (*min4_u8)(const uint8_t* a, const uint8_t* b, const uint8_t* c, const uint8_t* d,
+                  uint8_t* dst, int64_t n);
+  void (*max4_u8)(const uint8_t* a, const uint8_t* b, const uint8_t* c, const uint8_t* d,
+                  uint8_t* dst, int64_t n);
+  void (*min4_f32)(const float* a, const float* b, const float* c, const float* d, float* dst,
+                   int64_t n);
+  void (*max4_f32)(const float* a, const float* b, const float* c, const float* d, float* dst,
+                   int64_t n);
   // dst[i] = min or max over rows[0..2][i .. i + 2] (dst apart from the rows).
   void (*min3x3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
   void (*max3x3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);

@@ -33,6 +33,12 @@ void reduce2(const T* __restrict a, const T* __restrict b, T* __restrict dst, in
   for (int64_t i = 0; i < n; i++) dst[i] = Op::red(a[i], b[i]);
 }
 
+// dst[i] = red(red(a[i], b[i]), red(c[i], d[i])): two doubling steps at once (dst may be a).
+template <class Op, class T>
+void reduce4(const T* a, const T* b, const T* c, const T* d, T* dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = Op::red(Op::red(a[i], b[i]), Op::red(c[i], d[i]));
+}
+
 template <class Op, class T>
 void reduce_into(T* __restrict acc, const T* __restrict b, int64_t n) {
   for (int64_t i = 0; i < n; i++) acc[i] = Op::red(acc[i], b[i]);
@@ -334,6 +340,10 @@ const SpanKernels kSpans = {
     reduce_into<MaxOf, float>,
     reduce_first<MinOf, float>,
     reduce_first<MaxOf, float>,
+    reduce4<MinOf, uint8_t>,
+    reduce4<MaxOf, uint8_t>,
+    reduce4<MinOf, float>,
+    reduce4<MaxOf, float>,
     rect3x3<MinOf>,
     rect3x3<MaxOf>,
     erode_tap,
