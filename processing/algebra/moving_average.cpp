@@ -258,10 +258,10 @@ IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
     lines.clear();
     for (int64_t y = l - w.wr.half; y < l - w.wr.half + wl; y++)
       if (present[slot(y)]) lines.push_back(ring.data() + slot(y) * len);
-    w.k.window_sum_f64(lines.data(), static_cast<int64_t>(lines.size()), wc, acc.data(), nc);
     const double rows_in = static_cast<double>(edge ? wl : w.wr.at(l, nl).inside());
     for (int c = 0; c < nc; c++) div[c] = rows_in * across_div[c];
-    w.k.mean_f32(acc.data(), div.data(), r.rows[l], nc);
+    w.k.window_mean_f64(lines.data(), static_cast<int64_t>(lines.size()), wc, div.data(),
+                        r.rows[l], nc);
   }
   return r;
 }

@@ -219,6 +219,9 @@ struct SpanKernels {
                          int64_t n);
   void (*window_sum_f64)(const double* const* lines, int64_t rows, int64_t w, double* dst,
                          int64_t n);
+  // dst[i] = float(the sum above / div[i]).
+  void (*window_mean_f64)(const double* const* lines, int64_t rows, int64_t w, const double* div,
+                          float* dst, int64_t n);
   // dst[i] = float(acc[i] / div[i]).
   void (*mean_f32)(const double* acc, const double* div, float* dst, int64_t n);
 };
