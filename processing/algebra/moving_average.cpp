@@ -222,7 +222,7 @@ IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
   const SpanWindow w(a.nl, a.nc, wl, wc, edge);
   const int nl = a.nl, nc = a.nc;
   const int64_t len = nc + wc - 1;
-  std::vector<double> acc(nc), div(nc), across_div(nc);
+  std::vector<double> div(nc), across_div(nc);
   for (int c = 0; c < nc; c++) across_div[c] = edge ? wc : w.ccount[c];
   if (separable) {
     std::vector<const float*> window;
@@ -232,13 +232,12 @@ IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
       window.clear();
       for (int64_t y = l - w.wr.half; y < l - w.wr.half + wl; y++)
         if (w.rows.resolve(y) >= 0) window.push_back(a.rows[w.rows.resolve(y)]);
-      w.k.window_sum_f32(window.data(), static_cast<int64_t>(window.size()), 1, acc.data(), nc);
       std::fill(div.begin(), div.end(), static_cast<double>(edge ? wl : w.wr.at(l, nl).inside()));
-      w.k.mean_f32(acc.data(), div.data(), means.data(), nc);
+      w.k.window_mean_f32(window.data(), static_cast<int64_t>(window.size()), 1, div.data(),
+                          means.data(), nc);
       padded_line(means.data(), nc, w.wcol, edge, line.data());
       const double* lines[] = {line.data()};
-      w.k.window_sum_f64(lines, 1, wc, acc.data(), nc);
-      w.k.mean_f32(acc.data(), across_div.data(), r.rows[l], nc);
+      w.k.window_mean_f64(lines, 1, wc, across_div.data(), r.rows[l], nc);
     }
     return r;
   }

@@ -214,16 +214,12 @@ struct SpanKernels {
   // dst[i] = round(s[i] / d) (halves up) for 0 <= s[i] <= 255 d, 0 < d < 2^22, given
   // half[i] = d / 2 and rcp[i] = mean_reciprocal(d).
   void (*mean_u8)(const int32_t* s, const double* half, const double* rcp, uint8_t* dst, int64_t n);
-  // dst[i] = the double sum, from 0, of lines[r][i + j] for r < rows, j < w, in that order.
-  void (*window_sum_f32)(const float* const* lines, int64_t rows, int64_t w, double* dst,
-                         int64_t n);
-  void (*window_sum_f64)(const double* const* lines, int64_t rows, int64_t w, double* dst,
-                         int64_t n);
-  // dst[i] = float(the sum above / div[i]).
+  // dst[i] = float(s / div[i]), s the double sum, from 0, of lines[r][i + j] for r < rows,
+  // j < w, in that order.
+  void (*window_mean_f32)(const float* const* lines, int64_t rows, int64_t w, const double* div,
+                          float* dst, int64_t n);
   void (*window_mean_f64)(const double* const* lines, int64_t rows, int64_t w, const double* div,
                           float* dst, int64_t n);
-  // dst[i] = float(acc[i] / div[i]).
-  void (*mean_f32)(const double* acc, const double* div, float* dst, int64_t n);
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

@@ -296,21 +296,16 @@ inline void add4(Doubles4& s, const float* p) {
   s += __builtin_convertvector(v, Doubles4);
 }
 
-// dst[i] = float(s / div[i]) of each sum s, or the sum itself when div is null.
-inline void put_sums(const double* s, const double* div, double* sums, float* means, int64_t n) {
-  for (int64_t i = 0; i < n; i++) {
-    if (div)
-      means[i] = static_cast<float>(s[i] / div[i]);
-    else
-      sums[i] = s[i];
-  }
+// dst[i] = float(s[i] / div[i]).
+inline void put_means(const double* s, const double* div, float* dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(s[i] / div[i]);
 }
 
 // 4 k sums at a time in k independent registers (enough of them to hide the latency of the
 // additions) from column i on; each sum keeps its own order.
 template <int k, class T>
-void window_sums(const T* const* lines, int64_t rows, int64_t w, int64_t i, const double* div,
-                 double* sums, float* means) {
+void window_means(const T* const* lines, int64_t rows, int64_t w, int64_t i, const double* div,
+                  float* dst) {
   Doubles4 s[k];
   for (int m = 0; m < k; m++) s[m] = Doubles4{0, 0, 0, 0};
   for (int64_t r = 0; r < rows; r++) {
@@ -320,37 +315,21 @@ void window_sums(const T* const* lines, int64_t rows, int64_t w, int64_t i, cons
   }
   double v[4 * k];
   __builtin_memcpy(v, s, sizeof s);
-  put_sums(v, div ? div + i : nullptr, sums + i, means + i, 4 * k);
+  put_means(v, div + i, dst + i, 4 * k);
 }
 
-// The window sums of columns 0 .. n - 1, as sums or as means.
 template <class T>
-void window_sums_or_means(const T* const* lines, int64_t rows, int64_t w, const double* div,
-                          double* sums, float* means, int64_t n) {
+void window_mean(const T* const* lines, int64_t rows, int64_t w, const double* div, float* dst,
+                 int64_t n) {
   int64_t i = 0;
-  for (; i + 32 <= n; i += 32) window_sums<8>(lines, rows, w, i, div, sums, means);
-  for (; i + 16 <= n; i += 16) window_sums<4>(lines, rows, w, i, div, sums, means);
+  for (; i + 32 <= n; i += 32) window_means<8>(lines, rows, w, i, div, dst);
+  for (; i + 16 <= n; i += 16) window_means<4>(lines, rows, w, i, div, dst);
   for (; i < n; i++) {
     double s = 0;
     for (int64_t r = 0; r < rows; r++)
       for (int64_t j = 0; j < w; j++) s += static_cast<double>(lines[r][i + j]);
-    put_sums(&s, div ? div + i : nullptr, sums + i, means + i, 1);
+    put_means(&s, div + i, dst + i, 1);
   }
-}
-
-template <class T>
-void window_sum(const T* const* lines, int64_t rows, int64_t w, double* dst, int64_t n) {
-  window_sums_or_means(lines, rows, w, nullptr, dst, nullptr, n);
-}
-
-void window_mean_f64(const double* const* lines, int64_t rows, int64_t w, const double* div,
-                     float* dst, int64_t n) {
-  window_sums_or_means(lines, rows, w, div, nullptr, dst, n);
-}
-
-void mean_f32(const double* __restrict acc, const double* __restrict div, float* __restrict dst,
-              int64_t n) {
-  for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(acc[i] / div[i]);
 }
 
 const SpanKernels kSpans = {
@@ -385,7 +364,5 @@ const SpanKernels kSpans = {
     {add_u8<int32_t>, sub_u8<int32_t>, add2<int32_t>, add_into<int32_t>, mean_small<int32_t>},
     {add_u8<uint16_t>, sub_u8<uint16_t>, add2<uint16_t>, add_into<uint16_t>, mean_small<uint16_t>},
     mean_u8,
-    window_sum<float>,
-    window_sum<double>,
-    window_mean_f64,
-    mean_f32};
+    window_mean<float>,
+    window_mean<double>};
