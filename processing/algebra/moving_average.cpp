@@ -259,8 +259,8 @@ IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
       if (present[slot(y)]) lines.push_back(ring.data() + slot(y) * len);
     const double rows_in = static_cast<double>(edge ? wl : w.wr.at(l, nl).inside());
     for (int c = 0; c < nc; c++) div[c] = rows_in * across_div[c];
-    w.k.window_mean_f64(lines.data(), static_cast<int64_t>(lines.size()), wc, div.data(),
-                        r.rows[l], nc);
+    w.k.window_mean_f64(lines.data(), static_cast<int64_t>(lines.size()), wc, div.data(), r.rows[l],
+                        nc);
   }
   return r;
 }
