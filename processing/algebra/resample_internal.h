@@ -632,6 +632,64 @@ void average_row(bool avx2, Pixel* out, int n, const double* sum, Spread count, 
     for (int k = 0; k < n; k++) store_pixel(out[k], sum[k] / count[k]);
 }
 
+// Rounded means of byte pairs, (a + b + 1) >> 1: equal to round((a + b) / 2.0) with halves away
+// from zero, as the double average stores them. out[k] from src[2k] and src[2k + 1].
+namespace avx2 {
+
+__attribute__((target("avx2"))) inline void pair_means(unsigned char* out, const unsigned char* src,
+                                                       int n) {
+  const __m256i low = _mm256_set1_epi16(0x00FF);
+  int k = 0;
+  for (; k + 32 <= n; k += 32) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * k));
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * k + 32));
+    const __m256i mx = _mm256_avg_epu16(_mm256_and_si256(x, low), _mm256_srli_epi16(x, 8));
+    const __m256i my = _mm256_avg_epu16(_mm256_and_si256(y, low), _mm256_srli_epi16(y, 8));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
+                        _mm256_permute4x64_epi64(_mm256_packus_epi16(mx, my), 0xD8));
+  }
+  for (; k < n; k++) out[k] = static_cast<unsigned char>((src[2 * k] + src[2 * k + 1] + 1) >> 1);
+}
+
+__attribute__((target("avx2"))) inline void row_means(unsigned char* out, const unsigned char* a,
+                                                      const unsigned char* b, int n) {
+  int k = 0;
+  for (; k + 32 <= n; k += 32)
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(out + k),
+        _mm256_avg_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + k)),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + k))));
+  for (; k < n; k++) out[k] = static_cast<unsigned char>((a[k] + b[k] + 1) >> 1);
+}
+
+}  // namespace avx2
+
+inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, int n) {
+  if (avx2) return avx2::pair_means(out, src, n);
+  const __m128i low = _mm_set1_epi16(0x00FF);
+  int k = 0;
+  for (; k + 16 <= n; k += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * k));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * k + 16));
+    const __m128i mx = _mm_avg_epu16(_mm_and_si128(x, low), _mm_srli_epi16(x, 8));
+    const __m128i my = _mm_avg_epu16(_mm_and_si128(y, low), _mm_srli_epi16(y, 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(mx, my));
+  }
+  for (; k < n; k++) out[k] = static_cast<unsigned char>((src[2 * k] + src[2 * k + 1] + 1) >> 1);
+}
+
+// out[k] = (a[k] + b[k] + 1) >> 1.
+inline void row_means(bool avx2, unsigned char* out, const unsigned char* a, const unsigned char* b,
+                      int n) {
+  if (avx2) return avx2::row_means(out, a, b, n);
+  int k = 0;
+  for (; k + 16 <= n; k += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
+                     _mm_avg_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k))));
+  for (; k < n; k++) out[k] = static_cast<unsigned char>((a[k] + b[k] + 1) >> 1);
+}
+
 // 1 / c when c is a power of two (or 0, whose quotients are not used), false otherwise.
 inline bool exact_inverse(double c, double& inverse) {
   int e;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -102,12 +103,90 @@ void pass_x_plain(const Img& a, Img& b, double f, const vistelmo::Sampler<Img>& 
   }
 }
 
+// Runs of destination indices k0 .. k1 - 1 whose groups are two adjacent source indices, each
+// group starting where the one before ended: k takes j0 + 2 (k - k0) and the index after it.
+struct PairRun {
+  int k0, k1, j0;
+};
+std::vector<PairRun> pair_runs(const Groups& g, int to) {
+  auto pair = [&](int k) {
+    return g.count(k) == 2 && g.members[g.first[k] + 1] == g.members[g.first[k]] + 1;
+  };
+  std::vector<PairRun> runs;
+  for (int k = 0; k < to;) {
+    if (!pair(k)) {
+      k++;
+      continue;
+    }
+    const int k0 = k;
+    while (k + 1 < to && pair(k + 1) && g.members[g.first[k + 1]] == g.members[g.first[k]] + 2) k++;
+    runs.push_back({k0, ++k, g.members[g.first[k0]]});
+  }
+  return runs;
+}
+
+// A grey row of the source by offset y: the pixel row, or outside (a.backg in every column).
+const unsigned char* grey_row(const IMGGRY& a, const vistelmo::BorderRule& br, int64_t y,
+                              const std::vector<unsigned char>& outside) {
+  const int64_t o = vistelmo::border_index(br, br.b, y);
+  return o < 0 ? outside.data() : a.rows[o];
+}
+
+// Grey horizontal shrink when most destination columns average a pair of source columns: the
+// pairs as integer means, the other columns as the plain pass computes them. False when it does
+// not apply.
+bool pass_x_pairs(const IMGGRY& a, IMGGRY& b, double f, const vistelmo::BorderRule& br) {
+  const int nl = b.nl, nc = b.nc, anc = a.nc > 0 ? a.nc() : 0;
+  if (!br.swapped || anc == 0) return false;
+  const Groups g = column_groups(a, b, f);
+  const std::vector<PairRun> runs = pair_runs(g, nc);
+  int64_t paired = 0;
+  for (const PairRun& r : runs) paired += r.k1 - r.k0;
+  if (2 * paired < nc) return false;
+  for (int j = 0; j < anc; j++)
+    if (vistelmo::border_index(br, br.a, static_cast<int64_t>(j) - a.cc) != j) return false;
+  // Other columns: the source column of an empty group (-1: outside), or -2 for a group.
+  std::vector<std::pair<int, int64_t>> others;
+  for (size_t r = 0, k = 0; k < static_cast<size_t>(nc); k++) {
+    if (r < runs.size() && static_cast<int>(k) == runs[r].k0) {
+      k = runs[r++].k1 - 1;
+      continue;
+    }
+    const int kk = static_cast<int>(k);
+    others.emplace_back(
+        kk, g.count(kk) > 0
+                ? -2
+                : vistelmo::border_index(
+                      br, br.a, vistelmo::round_index((static_cast<double>(kk) - b.cc) / f)));
+  }
+  const std::vector<unsigned char> outside(anc, a.backg);
+  const bool avx2 = vistelmo::resample_avx2();
+  for (int l = 0; l < nl; l++) {
+    const unsigned char* src = grey_row(a, br, static_cast<int64_t>(b.lc) - l, outside);
+    unsigned char* row = b.rows[l];
+    for (const PairRun& r : runs) vistelmo::pair_means(avx2, row + r.k0, src + r.j0, r.k1 - r.k0);
+    for (const auto& o : others) {
+      const int k = o.first;
+      if (o.second != -2) {
+        row[k] = o.second < 0 ? a.backg : src[o.second];
+        continue;
+      }
+      double sum = 0;
+      for (int m = g.first[k]; m < g.first[k + 1]; m++) sum += src[g.members[m]];
+      store_pixel(row[k], sum / g.count(k));
+    }
+  }
+  return true;
+}
+
 // Fast: source lines along x, the columns resolved once into index tables.
 template <class Img>
 void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br) {
   using Pixel = typename Img::Pixel;
   const int nl = b.nl, nc = b.nc;
   const bool avx2 = vistelmo::resample_avx2();
+  if constexpr (std::is_same_v<Pixel, unsigned char>)
+    if (f < 1 && pass_x_pairs(a, b, f, br)) return;
   vistelmo::SourceLines<Img> lines(a, br);
   if (f < 1) {
     // Rank r of every group in table r; groups with fewer members add the zero slot. When the
@@ -215,6 +294,13 @@ void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br)
   if (f < 1) {
     const Groups g = row_groups(a, b, f);
     std::vector<double> sum(nc);
+    // Grey rows whose destination columns are source columns side by side, all inside: a pair of
+    // source rows averages as integers.
+    constexpr bool kGrey = std::is_same_v<Pixel, unsigned char>;
+    const int anc = a.nc > 0 ? a.nc() : 0;
+    const bool pairs =
+        kGrey && br.swapped && table == nullptr && first >= 1 && int64_t{first} - 1 + nc <= anc;
+    const std::vector<Pixel> outside(pairs ? anc : 0, a.backg);
     for (int l = 0; l < nl; l++) {
       const int64_t t = static_cast<int64_t>(b.lc) - l;
       Pixel* row = b.rows[l];
@@ -223,6 +309,13 @@ void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br)
         for (int k = 0; k < nc; k++) row[k] = static_cast<Pixel>(src[at[k]]);
         continue;
       }
+      if constexpr (kGrey)
+        if (pairs && g.count(l) == 2 && g.members[g.first[l] + 1] == g.members[g.first[l]] + 1) {
+          const int64_t y = static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[g.first[l]];
+          vistelmo::row_means(avx2, row, grey_row(a, br, y, outside) + first - 1,
+                              grey_row(a, br, y + 1, outside) + first - 1, nc);
+          continue;
+        }
       std::fill(sum.begin(), sum.end(), 0.0);
       for (int m = g.first[l]; m < g.first[l + 1]; m++) {
         const double* src = lines.line(static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
