@@ -7,9 +7,10 @@ namespace vistelmo {
 
 // Real in [0, 1] to a byte: clamped, times 255, truncated. NaN gives 0.
 inline unsigned char unit_to_byte(double v) {
-  if (!(v > 0.0)) return 0;
-  if (v > 1.0) v = 1.0;
-  return static_cast<unsigned char>(v * 255.0);
+  // Without branches: NaN and v <= 0 give 0.
+  v = v > 0.0 ? v : 0.0;
+  v = v < 1.0 ? v : 1.0;
+  return static_cast<unsigned char>(static_cast<int>(v * 255.0));
 }
 
 // Real to a byte: clamped to [0, 255], rounded with halves away from zero. NaN gives 0.
