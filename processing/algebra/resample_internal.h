@@ -632,6 +632,42 @@ void average_row(bool avx2, Pixel* out, int n, const double* sum, Spread count, 
     for (int k = 0; k < n; k++) store_pixel(out[k], sum[k] / count[k]);
 }
 
+// Runs of destination indices k0 .. k1 - 1 whose groups (members first[k] .. first[k + 1] of
+// members) are two adjacent source indices, each group starting where the one before ended: k
+// takes j0 + 2 (k - k0) and the index after it.
+struct PairRun {
+  int k0, k1, j0;
+};
+inline std::vector<PairRun> pair_runs(const std::vector<int>& first,
+                                      const std::vector<int>& members, int to) {
+  auto pair = [&](int k) {
+    return first[k + 1] - first[k] == 2 && members[first[k] + 1] == members[first[k]] + 1;
+  };
+  std::vector<PairRun> runs;
+  for (int k = 0; k < to;) {
+    if (!pair(k)) {
+      k++;
+      continue;
+    }
+    const int k0 = k;
+    while (k + 1 < to && pair(k + 1) && members[first[k + 1]] == members[first[k]] + 2) k++;
+    runs.push_back({k0, ++k, members[first[k0]]});
+  }
+  return runs;
+}
+
+// Float pair means as the area pass sums them: ((0 + src[2k]) + src[2k + 1]) / 2 in float.
+inline void pair_means(float* out, const float* src, int n) {
+  const __m128 zero = _mm_setzero_ps(), two = _mm_set1_ps(2.0f);
+  int k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const __m128 lo = _mm_loadu_ps(src + 2 * k), hi = _mm_loadu_ps(src + 2 * k + 4);
+    const __m128 even = _mm_shuffle_ps(lo, hi, 0x88), odd = _mm_shuffle_ps(lo, hi, 0xDD);
+    _mm_storeu_ps(out + k, _mm_div_ps(_mm_add_ps(_mm_add_ps(zero, even), odd), two));
+  }
+  for (; k < n; k++) out[k] = (0.0f + src[2 * k] + src[2 * k + 1]) / 2.0f;
+}
+
 // Rounded means of byte pairs, (a + b + 1) >> 1: equal to round((a + b) / 2.0) with halves away
 // from zero, as the double average stores them. out[k] from src[2k] and src[2k + 1].
 namespace avx2 {

@@ -103,28 +103,6 @@ void pass_x_plain(const Img& a, Img& b, double f, const vistelmo::Sampler<Img>& 
   }
 }
 
-// Runs of destination indices k0 .. k1 - 1 whose groups are two adjacent source indices, each
-// group starting where the one before ended: k takes j0 + 2 (k - k0) and the index after it.
-struct PairRun {
-  int k0, k1, j0;
-};
-std::vector<PairRun> pair_runs(const Groups& g, int to) {
-  auto pair = [&](int k) {
-    return g.count(k) == 2 && g.members[g.first[k] + 1] == g.members[g.first[k]] + 1;
-  };
-  std::vector<PairRun> runs;
-  for (int k = 0; k < to;) {
-    if (!pair(k)) {
-      k++;
-      continue;
-    }
-    const int k0 = k;
-    while (k + 1 < to && pair(k + 1) && g.members[g.first[k + 1]] == g.members[g.first[k]] + 2) k++;
-    runs.push_back({k0, ++k, g.members[g.first[k0]]});
-  }
-  return runs;
-}
-
 // A grey row of the source by offset y: the pixel row, or outside (a.backg in every column).
 const unsigned char* grey_row(const IMGGRY& a, const vistelmo::BorderRule& br, int64_t y,
                               const std::vector<unsigned char>& outside) {
@@ -139,9 +117,9 @@ bool pass_x_pairs(const IMGGRY& a, IMGGRY& b, double f, const vistelmo::BorderRu
   const int nl = b.nl, nc = b.nc, anc = a.nc > 0 ? a.nc() : 0;
   if (!br.swapped || anc == 0) return false;
   const Groups g = column_groups(a, b, f);
-  const std::vector<PairRun> runs = pair_runs(g, nc);
+  const std::vector<vistelmo::PairRun> runs = vistelmo::pair_runs(g.first, g.members, nc);
   int64_t paired = 0;
-  for (const PairRun& r : runs) paired += r.k1 - r.k0;
+  for (const vistelmo::PairRun& r : runs) paired += r.k1 - r.k0;
   if (2 * paired < nc) return false;
   for (int j = 0; j < anc; j++)
     if (vistelmo::border_index(br, br.a, static_cast<int64_t>(j) - a.cc) != j) return false;
@@ -164,7 +142,8 @@ bool pass_x_pairs(const IMGGRY& a, IMGGRY& b, double f, const vistelmo::BorderRu
   for (int l = 0; l < nl; l++) {
     const unsigned char* src = grey_row(a, br, static_cast<int64_t>(b.lc) - l, outside);
     unsigned char* row = b.rows[l];
-    for (const PairRun& r : runs) vistelmo::pair_means(avx2, row + r.k0, src + r.j0, r.k1 - r.k0);
+    for (const vistelmo::PairRun& r : runs)
+      vistelmo::pair_means(avx2, row + r.k0, src + r.j0, r.k1 - r.k0);
     for (const auto& o : others) {
       const int k = o.first;
       if (o.second != -2) {

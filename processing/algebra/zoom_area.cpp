@@ -107,14 +107,23 @@ void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
     const std::vector<int> k = shrink_targets(full ? a.nc() : 0, bnc, f);
     if (full && b.nl < a.nl) erro("Erro ZoomF::zoomc - b.nl<a.nl", "");
     if (!vistelmo::has_pixels(b)) return;
-    b.fill(0.0f);
     if (fast) {
-      // The source columns of each output column, summed in ascending order.
+      // The source columns of each output column, summed in ascending order; runs of pairs four
+      // columns at a time. Rows past a's keep 0.
       const Groups g = groups(k, bnc);
-      for (int l = 0; full && l < a.nl(); l++) {
+      const std::vector<vistelmo::PairRun> runs = vistelmo::pair_runs(g.first, g.members, bnc);
+      const int rows = full ? a.nl() : 0;
+      for (int l = rows; l < b.nl(); l++) std::fill(b.rows[l], b.rows[l] + bnc, 0.0f);
+      for (int l = 0; l < rows; l++) {
         const float* src = a.rows[l];
         float* dst = b.rows[l];
+        size_t r = 0;
         for (int c = 0; c < bnc; c++) {
+          if (r < runs.size() && c == runs[r].k0) {
+            vistelmo::pair_means(dst + c, src + runs[r].j0, runs[r].k1 - c);
+            c = runs[r++].k1 - 1;
+            continue;
+          }
           float sum = 0.0f;
           for (int m = g.first[c]; m < g.first[c + 1]; m++) sum += src[g.members[m]];
           dst[c] = sum / g.count(c);
@@ -122,6 +131,7 @@ void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
       }
       return;
     }
+    b.fill(0.0f);
     std::vector<int> count(bnc);
     for (int l = 0; full && l < a.nl(); l++) {
       std::fill(count.begin(), count.end(), 0);
@@ -171,6 +181,29 @@ void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
     const std::vector<int> k = shrink_targets(full ? a.nl() : 0, bnl, f);
     if (full && b.nc < a.nc) erro("Erro ZoomF::zooml - b.nc<a.nc", "");
     if (!vistelmo::has_pixels(b)) return;
+    if (vistelmo::resample_fast()) {
+      // Each output row at once from its source rows, in ascending order; columns past a's keep
+      // 0.
+      const Groups g = groups(k, bnl);
+      const int cols = full ? a.nc() : 0;
+      for (int l = 0; l < bnl; l++) {
+        float* dst = b.rows[l];
+        std::fill(dst + cols, dst + b.nc(), 0.0f);
+        if (g.count(l) == 0) {
+          std::fill(dst, dst + cols, 0.0f);
+        } else {
+          const float* s0 = a.rows[g.members[g.first[l]]];
+          for (int j = 0; j < cols; j++) dst[j] = 0.0f + s0[j];
+          for (int m = g.first[l] + 1; m < g.first[l + 1]; m++) {
+            const float* src = a.rows[g.members[m]];
+            for (int j = 0; j < cols; j++) dst[j] += src[j];
+          }
+        }
+        const float count = static_cast<float>(g.count(l));
+        for (int j = 0; j < cols; j++) dst[j] = dst[j] / count;
+      }
+      return;
+    }
     b.fill(0.0f);
     // Row by row of a: each output pixel still sums its source rows in ascending order.
     std::vector<int> count(bnl, 0);

@@ -303,6 +303,39 @@ TEST(ResampleTiers, GreyHalvingAgreesOnEveryTier) {
   }
 }
 
+// Float halving by area, with negative zeros among the pixels (0 + -0 is +0), on every tier.
+TEST(ResampleTiers, FloatHalvingAgreesOnEveryTier) {
+  for (const Shape& sh : {Shape{9, 301, 4, 150}, Shape{40, 260, 3, 250}, Shape{2, 9, 0, 4}}) {
+    IMGFLT f = shaped<IMGFLT>(sh, 17);
+    for (int l = 0; l < sh.nl; l++)
+      for (int c = 0; c < sh.nc; c++)
+        if ((l + c) % 5 < 2)
+          f.rows[l][c] = -0.0f;
+        else if (c % 7 == 0)
+          f.rows[l][c] = -f.rows[l][c];
+    for (double fac : {0.5, 0.25, 0.5001})
+      for (int wider : {0, 3}) {
+        SCOPED_TRACE(label(sh, fac, wider));
+        expect_tiers_agree([&] { return zoomfat(f, fac, fac); });
+        expect_tiers_agree([&] { return zoomfat(f, 1, fac); });
+        expect_tiers_agree([&] { return zoomfat(f, fac, 1); });
+        expect_tiers_agree([&] {
+          return zoomnp(f, std::max(1, static_cast<int>(sh.nl * fac)), std::max(1, sh.nc / 2));
+        });
+        expect_tiers_agree([&] {
+          IMGFLT b(sh.nl + wider, sh.nc / 2 + wider);
+          ZoomF::zoomc(f, b, fac);
+          return b;
+        });
+        expect_tiers_agree([&] {
+          IMGFLT b(sh.nl / 2 + 1, sh.nc + wider);
+          ZoomF::zooml(f, b, fac);
+          return b;
+        });
+      }
+  }
+}
+
 // A strong shrink into a wide destination: a few large groups among many empty columns.
 TEST(ResampleTiers, UnevenShrinkAgreesOnEveryTier) {
   for (const Shape& sh : {Shape{1, 257, 0, 128}, Shape{12, 131, 6, 0}}) {
