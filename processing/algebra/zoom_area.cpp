@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "foundation/erro.h"
+#include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 #include "processing/algebra/planes.h"
 #include "processing/algebra/resample_internal.h"
@@ -76,30 +78,26 @@ int scaled_size(double v) {
   return static_cast<int>(r);
 }
 
-// The zoomed image as a resized to N x M and filled: a fresh frame, or a's centre and outside
-// value when the size stays.
-IMGFLT two_pass(const IMGFLT& a, int N, int M, double fatl, double fatc) {
-  IMGFLT r(N, M);
-  if (a.nl == N && a.nc == M && (a.data != nullptr || N < 1 || M < 1)) {
-    r.lc = a.lc;
-    r.cc = a.cc;
-    r.backg = a.backg;
+// Destination rows of a pass: the float image's own rows, or one float row that done(l) converts
+// into row l of a grey image as IMGGRY(IMGFLT) does.
+struct FloatRows {
+  IMGFLT& b;
+  float* row(int l) { return b.rows[l]; }
+  void done(int) {}
+};
+struct GreyRows {
+  IMGGRY& b;
+  std::vector<float> buf;
+  explicit GreyRows(IMGGRY& g) : b(g), buf(vistelmo::has_pixels(g) ? g.nc() : 0) {}
+  float* row(int) { return buf.data(); }
+  void done(int l) {
+    unsigned char* dst = b.rows[l];
+    for (size_t c = 0; c < buf.size(); c++) dst[c] = vistelmo::unit_to_byte(buf[c]);
   }
-  if (fatl < fatc) {
-    IMGFLT t(a.nl, M);
-    ZoomF::zoomc(a, t, fatc);
-    ZoomF::zooml(t, r, fatl);
-  } else {
-    IMGFLT t(N, a.nc);
-    ZoomF::zooml(a, t, fatl);
-    ZoomF::zoomc(t, r, fatc);
-  }
-  return r;
-}
+};
 
-}  // namespace
-
-void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
+template <class Img, class Rows>
+void zoomc_rows(const IMGFLT& a, const Img& b, Rows& out, double f) {
   const bool full = vistelmo::has_pixels(a);
   const bool fast = vistelmo::resample_fast();
   if (f < 1) {
@@ -113,10 +111,13 @@ void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
       const Groups g = groups(k, bnc);
       const std::vector<vistelmo::PairRun> runs = vistelmo::pair_runs(g.first, g.members, bnc);
       const int rows = full ? a.nl() : 0;
-      for (int l = rows; l < b.nl(); l++) std::fill(b.rows[l], b.rows[l] + bnc, 0.0f);
+      for (int l = rows; l < b.nl(); l++) {
+        std::fill(out.row(l), out.row(l) + bnc, 0.0f);
+        out.done(l);
+      }
       for (int l = 0; l < rows; l++) {
         const float* src = a.rows[l];
-        float* dst = b.rows[l];
+        float* dst = out.row(l);
         size_t r = 0;
         for (int c = 0; c < bnc; c++) {
           if (r < runs.size() && c == runs[r].k0) {
@@ -128,20 +129,24 @@ void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
           for (int m = g.first[c]; m < g.first[c + 1]; m++) sum += src[g.members[m]];
           dst[c] = sum / g.count(c);
         }
+        out.done(l);
       }
       return;
     }
-    b.fill(0.0f);
-    std::vector<int> count(bnc);
-    for (int l = 0; full && l < a.nl(); l++) {
-      std::fill(count.begin(), count.end(), 0);
-      const float* src = a.rows[l];
-      float* dst = b.rows[l];
-      for (int j = 0; j < a.nc(); j++) {
-        dst[k[j]] += src[j];
-        count[k[j]]++;
+    if constexpr (std::is_same_v<Rows, FloatRows>) {
+      IMGFLT& b = out.b;
+      b.fill(0.0f);
+      std::vector<int> count(bnc);
+      for (int l = 0; full && l < a.nl(); l++) {
+        std::fill(count.begin(), count.end(), 0);
+        const float* src = a.rows[l];
+        float* dst = b.rows[l];
+        for (int j = 0; j < a.nc(); j++) {
+          dst[k[j]] += src[j];
+          count[k[j]]++;
+        }
+        for (int c = 0; c < bnc; c++) dst[c] = dst[c] / count[c];
       }
-      for (int c = 0; c < bnc; c++) dst[c] = dst[c] / count[c];
     }
     return;
   }
@@ -161,20 +166,25 @@ void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
     const bool avx2 = vistelmo::resample_avx2();
     for (int l = 0; l < b.nl(); l++) {
       const double* src = lines.line(l);
-      vistelmo::blend_row(avx2, b.rows[l], b.nc(), src, i0.data(), vistelmo::Spread{w0.data(), 1},
+      vistelmo::blend_row(avx2, out.row(l), b.nc(), src, i0.data(), vistelmo::Spread{w0.data(), 1},
                           src, i1.data(), vistelmo::Spread{w1.data(), 1});
+      out.done(l);
     }
     return;
   }
-  const vistelmo::Sampler<IMGFLT> s(a, 'x');
-  for (int l = 0; l < b.nl(); l++) {
-    float* dst = b.rows[l];
-    for (int c = 0; c < b.nc(); c++)
-      dst[c] = blend(taps[c].t, s(l, taps[c].i), s(l, taps[c].i + 1));
+  if constexpr (std::is_same_v<Rows, FloatRows>) {
+    IMGFLT& b = out.b;
+    const vistelmo::Sampler<IMGFLT> s(a, 'x');
+    for (int l = 0; l < b.nl(); l++) {
+      float* dst = b.rows[l];
+      for (int c = 0; c < b.nc(); c++)
+        dst[c] = blend(taps[c].t, s(l, taps[c].i), s(l, taps[c].i + 1));
+    }
   }
 }
 
-void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
+template <class Img, class Rows>
+void zooml_rows(const IMGFLT& a, const Img& b, Rows& out, double f) {
   const bool full = vistelmo::has_pixels(a);
   if (f < 1) {
     const int bnl = b.nl;
@@ -187,7 +197,7 @@ void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
       const Groups g = groups(k, bnl);
       const int cols = full ? a.nc() : 0;
       for (int l = 0; l < bnl; l++) {
-        float* dst = b.rows[l];
+        float* dst = out.row(l);
         std::fill(dst + cols, dst + b.nc(), 0.0f);
         if (g.count(l) == 0) {
           std::fill(dst, dst + cols, 0.0f);
@@ -201,21 +211,25 @@ void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
         }
         const float count = static_cast<float>(g.count(l));
         for (int j = 0; j < cols; j++) dst[j] = dst[j] / count;
+        out.done(l);
       }
       return;
     }
-    b.fill(0.0f);
-    // Row by row of a: each output pixel still sums its source rows in ascending order.
-    std::vector<int> count(bnl, 0);
-    for (int i = 0; full && i < a.nl(); i++) {
-      const float* src = a.rows[i];
-      float* dst = b.rows[k[i]];
-      for (int j = 0; j < a.nc(); j++) dst[j] += src[j];
-      count[k[i]]++;
+    if constexpr (std::is_same_v<Rows, FloatRows>) {
+      IMGFLT& b = out.b;
+      b.fill(0.0f);
+      // Row by row of a: each output pixel still sums its source rows in ascending order.
+      std::vector<int> count(bnl, 0);
+      for (int i = 0; full && i < a.nl(); i++) {
+        const float* src = a.rows[i];
+        float* dst = b.rows[k[i]];
+        for (int j = 0; j < a.nc(); j++) dst[j] += src[j];
+        count[k[i]]++;
+      }
+      const int cols = full ? a.nc() : 0;
+      for (int l = 0; l < bnl; l++)
+        for (int j = 0; j < cols; j++) b.rows[l][j] = b.rows[l][j] / count[l];
     }
-    const int cols = full ? a.nc() : 0;
-    for (int l = 0; l < bnl; l++)
-      for (int j = 0; j < cols; j++) b.rows[l][j] = b.rows[l][j] / count[l];
     return;
   }
   if (!vistelmo::has_pixels(b)) return;
@@ -231,34 +245,100 @@ void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
       const double* s0 = lines.line(tap.i);
       const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
       const double w0 = 1 - tap.t;
-      vistelmo::blend_row(avx2, b.rows[l], b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
+      vistelmo::blend_row(avx2, out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
                           s1 + first, table, vistelmo::Spread{&tap.t, 0});
+      out.done(l);
     }
     return;
   }
-  const vistelmo::Sampler<IMGFLT> s(a, 'x');
-  for (int l = 0; l < b.nl(); l++) {
-    const Tap tap = interp_tap(l, f);
-    float* dst = b.rows[l];
-    for (int c = 0; c < b.nc(); c++) dst[c] = blend(tap.t, s(tap.i, c), s(tap.i + 1, c));
+  if constexpr (std::is_same_v<Rows, FloatRows>) {
+    IMGFLT& b = out.b;
+    const vistelmo::Sampler<IMGFLT> s(a, 'x');
+    for (int l = 0; l < b.nl(); l++) {
+      const Tap tap = interp_tap(l, f);
+      float* dst = b.rows[l];
+      for (int c = 0; c < b.nc(); c++) dst[c] = blend(tap.t, s(tap.i, c), s(tap.i + 1, c));
+    }
   }
 }
 
-IMGFLT zoomfat(IMGFLT a, double fatl, double fatc) {
+// The frame of a resized to N x M: a fresh one, or a's centre and outside value when the size
+// stays.
+IMGFLT zoomed_frame(const IMGFLT& a, int N, int M) {
+  IMGFLT r(N, M);
+  if (a.nl == N && a.nc == M && (a.data != nullptr || N < 1 || M < 1)) {
+    r.lc = a.lc;
+    r.cc = a.cc;
+    r.backg = a.backg;
+  }
+  return r;
+}
+
+// The two passes from a into r (N x M), the larger factor's direction second; r's rows through
+// out.
+template <class Img, class Rows>
+void two_pass(const IMGFLT& a, int N, int M, double fatl, double fatc, const Img& r, Rows& out) {
+  if (fatl < fatc) {
+    IMGFLT t(a.nl, M);
+    ZoomF::zoomc(a, t, fatc);
+    zooml_rows(t, r, out, fatl);
+  } else {
+    IMGFLT t(N, a.nc);
+    ZoomF::zooml(a, t, fatl);
+    zoomc_rows(t, r, out, fatc);
+  }
+}
+
+IMGFLT zoomed(const IMGFLT& a, int N, int M, double fatl, double fatc) {
+  IMGFLT r = zoomed_frame(a, N, M);
+  FloatRows out{r};
+  two_pass(a, N, M, fatl, fatc, r, out);
+  return r;
+}
+
+void check_sizes(int nl, int nc) {
+  if (nl < 1) erro("Erro: b.nl<=0", "");
+  if (nc < 1) erro("Erro: b.nc<=0", "");
+}
+
+}  // namespace
+
+void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
+  FloatRows out{b};
+  zoomc_rows(a, b, out, f);
+}
+
+void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
+  FloatRows out{b};
+  zooml_rows(a, b, out, f);
+}
+
+IMGFLT zoomfat(const IMGFLT& a, double fatl, double fatc) {
   if (!(fatl > 0)) erro("Erro: fatl<=0", "");
   if (!(fatc > 0)) erro("Erro: fatc<=0", "");
   const int N = scaled_size(a.nl * fatl), M = scaled_size(a.nc * fatc);
-  return two_pass(a, N, M, fatl, fatc);
+  return zoomed(a, N, M, fatl, fatc);
 }
 
-IMGFLT zoomnp(IMGFLT a, int nl, int nc) {
-  if (nl < 1) erro("Erro: b.nl<=0", "");
-  if (nc < 1) erro("Erro: b.nc<=0", "");
+IMGFLT zoomnp(const IMGFLT& a, int nl, int nc) {
+  check_sizes(nl, nc);
   const double fatl = static_cast<double>(nl) / a.nl, fatc = static_cast<double>(nc) / a.nc;
-  return two_pass(a, nl, nc, fatl, fatc);
+  return zoomed(a, nl, nc, fatl, fatc);
 }
 
-IMGGRY zoomnp(const IMGGRY& a, int nl, int nc) { return IMGGRY(zoomnp(IMGFLT(a), nl, nc)); }
+IMGGRY zoomnp(const IMGGRY& a, int nl, int nc) {
+  if (!vistelmo::resample_fast()) return IMGGRY(zoomnp(IMGFLT(a), nl, nc));
+  // As the float zoom converted, each row converted as it is made.
+  check_sizes(nl, nc);
+  const IMGFLT f(a);
+  const double fatl = static_cast<double>(nl) / f.nl, fatc = static_cast<double>(nc) / f.nc;
+  IMGGRY r(nl, nc);
+  const bool kept = f.nl == nl && f.nc == nc && f.data != nullptr;  // as zoomed_frame
+  r.backg = vistelmo::unit_to_byte(kept ? f.backg : 0.0f);
+  GreyRows out(r);
+  two_pass(f, nl, nc, fatl, fatc, r, out);
+  return r;
+}
 
 IMGCOR zoomnp(const IMGCOR& a, int nl, int nc) {
   IMGGRY r, g, b;

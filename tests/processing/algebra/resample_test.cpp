@@ -361,6 +361,7 @@ TEST(ResampleTiers, UnevenShrinkAgreesOnEveryTier) {
 }
 
 TEST(ResampleTiers, SizedZoomsAgreeOnEveryTier) {
+  expect_tiers_agree([] { return zoomnp(IMGGRY(), 2, 3); });
   for (const Shape& sh : kShapes) {
     if (sh.nl == 0) continue;
     const IMGGRY g = shaped<IMGGRY>(sh, 12);
