@@ -51,21 +51,10 @@ struct ToShort {
   short operator()(unsigned char v) const { return v; }
 };
 
-// v / 255.0 rounded to T, for every byte.
-template <class T>
-struct ByteReals {
-  T v[256] = {};
-  constexpr ByteReals() {
-    for (int i = 0; i < 256; i++) v[i] = static_cast<T>(i / 255.0);
-  }
-};
-template <class T>
-constexpr ByteReals<T> kByteReals{};
-
 template <class T>
 struct ToReal {
   T operator()(bool v) const { return v ? T(1) : T(0); }
-  T operator()(unsigned char v) const { return kByteReals<T>.v[v]; }
+  T operator()(unsigned char v) const { return vistelmo::kByteUnits<T>.v[v]; }
   T operator()(COR c) const { return static_cast<T>((c.r + c.g + c.b) / 765.0); }
   T operator()(float v) const { return static_cast<T>(v); }
   T operator()(double v) const { return static_cast<T>(v); }

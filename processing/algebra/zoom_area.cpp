@@ -50,12 +50,12 @@ inline float blend(double t, float a0, float a1) {
 
 // The 'x' border with rows taken from argument b and columns from a, so that lines run along
 // rows.
-vistelmo::BorderRule clamped(const IMGFLT& a) {
-  vistelmo::BorderRule br = vistelmo::source_rule(a, 'x');
+vistelmo::BorderRule clamped(vistelmo::BorderRule br) {
   std::swap(br.a, br.b);
   br.swapped = true;
   return br;
 }
+vistelmo::BorderRule clamped(const IMGFLT& a) { return clamped(vistelmo::source_rule(a, 'x')); }
 
 // Source indices of each output index: first[c] .. first[c + 1] index members, ascending.
 struct Groups {
@@ -96,8 +96,86 @@ struct GreyRows {
   }
 };
 
-template <class Img, class Rows>
-void zoomc_rows(const IMGFLT& a, const Img& b, Rows& out, double f) {
+// zoomc's fast loops, one row at a time: dst (bnc floats) from src (anc floats).
+class ColumnRows {
+ public:
+  // Shrinking: k holds the output column of each source column.
+  ColumnRows(const std::vector<int>& k, int bnc)
+      : shrink_(true),
+        bnc_(bnc),
+        g_(groups(k, bnc)),
+        runs_(vistelmo::pair_runs(g_.first, g_.members, bnc)) {}
+  // Enlarging by f, the source read under the clamping rule br (anc columns, outside value
+  // backg).
+  ColumnRows(const vistelmo::BorderRule& br, int anc, float backg, int bnc, double f)
+      : shrink_(false),
+        bnc_(bnc),
+        anc_(anc),
+        backg_(backg),
+        line_(anc + 2),
+        i0_(bnc),
+        i1_(bnc),
+        w0_(bnc),
+        w1_(bnc) {
+    for (int c = 0; c < bnc; c++) {
+      const Tap tap = interp_tap(c, f);
+      i0_[c] = static_cast<int32_t>(vistelmo::border_index(br, br.a, tap.i) + 1);
+      i1_[c] = static_cast<int32_t>(vistelmo::border_index(br, br.a, tap.i + int64_t{1}) + 1);
+      w0_[c] = 1 - tap.t;
+      w1_[c] = tap.t;
+    }
+  }
+
+  void row(const float* src, float* dst) {
+    if (!shrink_) {
+      // As SourceLines holds a line: the outside value, the samples, then 0.
+      line_[0] = backg_;
+      std::copy(src, src + anc_, line_.begin() + 1);
+      line_[anc_ + 1] = 0;
+      vistelmo::blend_row(vistelmo::resample_avx2(), dst, bnc_, line_.data(), i0_.data(),
+                          vistelmo::Spread{w0_.data(), 1}, line_.data(), i1_.data(),
+                          vistelmo::Spread{w1_.data(), 1});
+      return;
+    }
+    // The source columns of each output column, summed in ascending order; runs of pairs four
+    // columns at a time.
+    size_t r = 0;
+    for (int c = 0; c < bnc_; c++) {
+      if (r < runs_.size() && c == runs_[r].k0) {
+        vistelmo::pair_means(dst + c, src + runs_[r].j0, runs_[r].k1 - c);
+        c = runs_[r++].k1 - 1;
+        continue;
+      }
+      float sum = 0.0f;
+      for (int m = g_.first[c]; m < g_.first[c + 1]; m++) sum += src[g_.members[m]];
+      dst[c] = sum / g_.count(c);
+    }
+  }
+
+ private:
+  bool shrink_;
+  int bnc_, anc_ = 0;
+  float backg_ = 0;
+  Groups g_;
+  std::vector<vistelmo::PairRun> runs_;
+  std::vector<double> line_;
+  std::vector<int32_t> i0_, i1_;
+  std::vector<double> w0_, w1_;
+};
+
+// Row l of a source as floats: a float image's own row, or a grey row converted into buf as
+// IMGFLT(IMGGRY) converts it.
+const float* float_row(const IMGFLT& a, int l, std::vector<float>&) { return a.rows[l]; }
+const float* float_row(const IMGGRY& a, int l, std::vector<float>& buf) {
+  buf.resize(a.nc());
+  for (size_t c = 0; c < buf.size(); c++) buf[c] = vistelmo::kByteUnits<float>.v[a.rows[l][c]];
+  return buf.data();
+}
+
+template <class Src, class Img, class Rows>
+void zoomc_rows(const Src& a, const Img& b, Rows& out, double f) {
+  if constexpr (!std::is_same_v<Src, IMGFLT>)
+    if (!(f < 1 && vistelmo::resample_fast())) return zoomc_rows(IMGFLT(a), b, out, f);
   const bool full = vistelmo::has_pixels(a);
   const bool fast = vistelmo::resample_fast();
   if (f < 1) {
@@ -106,34 +184,21 @@ void zoomc_rows(const IMGFLT& a, const Img& b, Rows& out, double f) {
     if (full && b.nl < a.nl) erro("Erro ZoomF::zoomc - b.nl<a.nl", "");
     if (!vistelmo::has_pixels(b)) return;
     if (fast) {
-      // The source columns of each output column, summed in ascending order; runs of pairs four
-      // columns at a time. Rows past a's keep 0.
-      const Groups g = groups(k, bnc);
-      const std::vector<vistelmo::PairRun> runs = vistelmo::pair_runs(g.first, g.members, bnc);
+      // Rows past a's keep 0.
+      ColumnRows pass(k, bnc);
       const int rows = full ? a.nl() : 0;
       for (int l = rows; l < b.nl(); l++) {
         std::fill(out.row(l), out.row(l) + bnc, 0.0f);
         out.done(l);
       }
+      std::vector<float> buf;
       for (int l = 0; l < rows; l++) {
-        const float* src = a.rows[l];
-        float* dst = out.row(l);
-        size_t r = 0;
-        for (int c = 0; c < bnc; c++) {
-          if (r < runs.size() && c == runs[r].k0) {
-            vistelmo::pair_means(dst + c, src + runs[r].j0, runs[r].k1 - c);
-            c = runs[r++].k1 - 1;
-            continue;
-          }
-          float sum = 0.0f;
-          for (int m = g.first[c]; m < g.first[c + 1]; m++) sum += src[g.members[m]];
-          dst[c] = sum / g.count(c);
-        }
+        pass.row(float_row(a, l, buf), out.row(l));
         out.done(l);
       }
       return;
     }
-    if constexpr (std::is_same_v<Rows, FloatRows>) {
+    if constexpr (std::is_same_v<Rows, FloatRows> && std::is_same_v<Src, IMGFLT>) {
       IMGFLT& b = out.b;
       b.fill(0.0f);
       std::vector<int> count(bnc);
@@ -150,41 +215,39 @@ void zoomc_rows(const IMGFLT& a, const Img& b, Rows& out, double f) {
     }
     return;
   }
-  if (!vistelmo::has_pixels(b)) return;
-  std::vector<Tap> taps(b.nc());
-  for (int c = 0; c < b.nc(); c++) taps[c] = interp_tap(c, f);
-  if (fast) {
-    vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
-    std::vector<int32_t> i0(b.nc()), i1(b.nc());
-    std::vector<double> w0(b.nc()), w1(b.nc());
-    for (int c = 0; c < b.nc(); c++) {
-      i0[c] = lines.slot(taps[c].i);
-      i1[c] = lines.slot(taps[c].i + static_cast<int64_t>(1));
-      w0[c] = 1 - taps[c].t;
-      w1[c] = taps[c].t;
+  if constexpr (std::is_same_v<Src, IMGFLT>) {
+    if (!vistelmo::has_pixels(b)) return;
+    std::vector<Tap> taps(b.nc());
+    for (int c = 0; c < b.nc(); c++) taps[c] = interp_tap(c, f);
+    if (fast) {
+      // Rows past a's read its last row.
+      const vistelmo::BorderRule br = clamped(a);
+      const int anc = static_cast<int>(br.a.size);
+      ColumnRows pass(br, anc, a.backg, b.nc(), f);
+      const std::vector<float> outside(anc, a.backg);
+      for (int l = 0; l < b.nl(); l++) {
+        const int64_t o = vistelmo::border_index(br, br.b, l);
+        pass.row(o < 0 ? outside.data() : a.rows[o], out.row(l));
+        out.done(l);
+      }
+      return;
     }
-    const bool avx2 = vistelmo::resample_avx2();
-    for (int l = 0; l < b.nl(); l++) {
-      const double* src = lines.line(l);
-      vistelmo::blend_row(avx2, out.row(l), b.nc(), src, i0.data(), vistelmo::Spread{w0.data(), 1},
-                          src, i1.data(), vistelmo::Spread{w1.data(), 1});
-      out.done(l);
-    }
-    return;
-  }
-  if constexpr (std::is_same_v<Rows, FloatRows>) {
-    IMGFLT& b = out.b;
-    const vistelmo::Sampler<IMGFLT> s(a, 'x');
-    for (int l = 0; l < b.nl(); l++) {
-      float* dst = b.rows[l];
-      for (int c = 0; c < b.nc(); c++)
-        dst[c] = blend(taps[c].t, s(l, taps[c].i), s(l, taps[c].i + 1));
+    if constexpr (std::is_same_v<Rows, FloatRows>) {
+      IMGFLT& b = out.b;
+      const vistelmo::Sampler<IMGFLT> s(a, 'x');
+      for (int l = 0; l < b.nl(); l++) {
+        float* dst = b.rows[l];
+        for (int c = 0; c < b.nc(); c++)
+          dst[c] = blend(taps[c].t, s(l, taps[c].i), s(l, taps[c].i + 1));
+      }
     }
   }
 }
 
-template <class Img, class Rows>
-void zooml_rows(const IMGFLT& a, const Img& b, Rows& out, double f) {
+template <class Src, class Img, class Rows>
+void zooml_rows(const Src& a, const Img& b, Rows& out, double f) {
+  if constexpr (!std::is_same_v<Src, IMGFLT>)
+    if (!(f < 1 && vistelmo::resample_fast())) return zooml_rows(IMGFLT(a), b, out, f);
   const bool full = vistelmo::has_pixels(a);
   if (f < 1) {
     const int bnl = b.nl;
@@ -196,16 +259,17 @@ void zooml_rows(const IMGFLT& a, const Img& b, Rows& out, double f) {
       // 0.
       const Groups g = groups(k, bnl);
       const int cols = full ? a.nc() : 0;
+      std::vector<float> buf;
       for (int l = 0; l < bnl; l++) {
         float* dst = out.row(l);
         std::fill(dst + cols, dst + b.nc(), 0.0f);
         if (g.count(l) == 0) {
           std::fill(dst, dst + cols, 0.0f);
         } else {
-          const float* s0 = a.rows[g.members[g.first[l]]];
+          const float* s0 = float_row(a, g.members[g.first[l]], buf);
           for (int j = 0; j < cols; j++) dst[j] = 0.0f + s0[j];
           for (int m = g.first[l] + 1; m < g.first[l + 1]; m++) {
-            const float* src = a.rows[g.members[m]];
+            const float* src = float_row(a, g.members[m], buf);
             for (int j = 0; j < cols; j++) dst[j] += src[j];
           }
         }
@@ -215,7 +279,7 @@ void zooml_rows(const IMGFLT& a, const Img& b, Rows& out, double f) {
       }
       return;
     }
-    if constexpr (std::is_same_v<Rows, FloatRows>) {
+    if constexpr (std::is_same_v<Rows, FloatRows> && std::is_same_v<Src, IMGFLT>) {
       IMGFLT& b = out.b;
       b.fill(0.0f);
       // Row by row of a: each output pixel still sums its source rows in ascending order.
@@ -232,32 +296,34 @@ void zooml_rows(const IMGFLT& a, const Img& b, Rows& out, double f) {
     }
     return;
   }
-  if (!vistelmo::has_pixels(b)) return;
-  if (vistelmo::resample_fast()) {
-    vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
-    std::vector<int32_t> at(b.nc());
-    for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
-    int32_t first;
-    const int32_t* table = vistelmo::table_or_run(at, first);
-    const bool avx2 = vistelmo::resample_avx2();
-    for (int l = 0; l < b.nl(); l++) {
-      const Tap tap = interp_tap(l, f);
-      const double* s0 = lines.line(tap.i);
-      const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
-      const double w0 = 1 - tap.t;
-      vistelmo::blend_row(avx2, out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
-                          s1 + first, table, vistelmo::Spread{&tap.t, 0});
-      out.done(l);
+  if constexpr (std::is_same_v<Src, IMGFLT>) {
+    if (!vistelmo::has_pixels(b)) return;
+    if (vistelmo::resample_fast()) {
+      vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
+      std::vector<int32_t> at(b.nc());
+      for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
+      int32_t first;
+      const int32_t* table = vistelmo::table_or_run(at, first);
+      const bool avx2 = vistelmo::resample_avx2();
+      for (int l = 0; l < b.nl(); l++) {
+        const Tap tap = interp_tap(l, f);
+        const double* s0 = lines.line(tap.i);
+        const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
+        const double w0 = 1 - tap.t;
+        vistelmo::blend_row(avx2, out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
+                            s1 + first, table, vistelmo::Spread{&tap.t, 0});
+        out.done(l);
+      }
+      return;
     }
-    return;
-  }
-  if constexpr (std::is_same_v<Rows, FloatRows>) {
-    IMGFLT& b = out.b;
-    const vistelmo::Sampler<IMGFLT> s(a, 'x');
-    for (int l = 0; l < b.nl(); l++) {
-      const Tap tap = interp_tap(l, f);
-      float* dst = b.rows[l];
-      for (int c = 0; c < b.nc(); c++) dst[c] = blend(tap.t, s(tap.i, c), s(tap.i + 1, c));
+    if constexpr (std::is_same_v<Rows, FloatRows>) {
+      IMGFLT& b = out.b;
+      const vistelmo::Sampler<IMGFLT> s(a, 'x');
+      for (int l = 0; l < b.nl(); l++) {
+        const Tap tap = interp_tap(l, f);
+        float* dst = b.rows[l];
+        for (int c = 0; c < b.nc(); c++) dst[c] = blend(tap.t, s(tap.i, c), s(tap.i + 1, c));
+      }
     }
   }
 }
@@ -276,15 +342,53 @@ IMGFLT zoomed_frame(const IMGFLT& a, int N, int M) {
 
 // The two passes from a into r (N x M), the larger factor's direction second; r's rows through
 // out.
-template <class Img, class Rows>
-void two_pass(const IMGFLT& a, int N, int M, double fatl, double fatc, const Img& r, Rows& out) {
+// The size of a destination whose rows a pass hands on (Rows) instead of storing.
+struct PassFrame {
+  IntField nl, nc;
+  const void* data;
+};
+
+// Rows of the row pass handed at once to the column pass: its row l into row l of out.
+template <class Rows>
+struct ThenColumns {
+  ColumnRows& pass;
+  Rows& out;
+  std::vector<float> buf;
+  float* row(int) { return buf.data(); }
+  void done(int l) {
+    pass.row(buf.data(), out.row(l));
+    out.done(l);
+  }
+};
+
+template <class Src, class Img, class Rows>
+void two_pass(const Src& a, int N, int M, double fatl, double fatc, const Img& r, Rows& out) {
+  if (fatl >= fatc && vistelmo::resample_fast() && vistelmo::has_pixels(a) && N >= 1 && M >= 1) {
+    // Without the intermediate image: nothing fails with pixels on both sides.
+    const int anc = a.nc();
+    const PassFrame frame{N, anc, &frame};  // the intermediate's size
+    if (fatc < 1) {
+      ColumnRows pass(shrink_targets(anc, M, fatc), M);
+      ThenColumns<Rows> rows{pass, out, std::vector<float>(anc)};
+      zooml_rows(a, frame, rows, fatl);
+    } else {
+      const vistelmo::BorderRule br = clamped(vistelmo::border_rule(
+          'x', N, anc, vistelmo::default_centre(N), vistelmo::default_centre(anc)));
+      ColumnRows pass(br, anc, 0.0f, M, fatc);
+      ThenColumns<Rows> rows{pass, out, std::vector<float>(anc)};
+      zooml_rows(a, frame, rows, fatl);
+    }
+    return;
+  }
   if (fatl < fatc) {
     IMGFLT t(a.nl, M);
-    ZoomF::zoomc(a, t, fatc);
+    FloatRows rows{t};
+    zoomc_rows(a, t, rows, fatc);
     zooml_rows(t, r, out, fatl);
   } else {
     IMGFLT t(N, a.nc);
-    ZoomF::zooml(a, t, fatl);
+    FloatRows rows{t};
+    zooml_rows(a, t, rows, fatl);
     zoomc_rows(t, r, out, fatc);
   }
 }
@@ -328,15 +432,14 @@ IMGFLT zoomnp(const IMGFLT& a, int nl, int nc) {
 
 IMGGRY zoomnp(const IMGGRY& a, int nl, int nc) {
   if (!vistelmo::resample_fast()) return IMGGRY(zoomnp(IMGFLT(a), nl, nc));
-  // As the float zoom converted, each row converted as it is made.
+  // As the float zoom of the converted image, each row converted as it is read or made.
   check_sizes(nl, nc);
-  const IMGFLT f(a);
-  const double fatl = static_cast<double>(nl) / f.nl, fatc = static_cast<double>(nc) / f.nc;
+  const double fatl = static_cast<double>(nl) / a.nl, fatc = static_cast<double>(nc) / a.nc;
   IMGGRY r(nl, nc);
-  const bool kept = f.nl == nl && f.nc == nc && f.data != nullptr;  // as zoomed_frame
-  r.backg = vistelmo::unit_to_byte(kept ? f.backg : 0.0f);
+  const bool kept = a.nl == nl && a.nc == nc && a.data != nullptr;  // as zoomed_frame
+  r.backg = kept ? a.backg : 0;
   GreyRows out(r);
-  two_pass(f, nl, nc, fatl, fatc, r, out);
+  two_pass(a, nl, nc, fatl, fatc, r, out);
   return r;
 }
 
