@@ -274,11 +274,21 @@ void zooml_rows(const Src& a, const Img& b, Rows& out, double f) {
       // 0.
       const Groups g = groups(k, bnl);
       const int cols = full ? a.nc() : 0;
-      std::vector<float> buf;
+      std::vector<float> buf, buf1;
       for (int l = 0; l < bnl; l++) {
         float* dst = out.row(l);
         std::fill(dst + cols, dst + b.nc(), 0.0f);
-        if (g.count(l) == 0) {
+        const int n = g.count(l);
+        const float count = static_cast<float>(n);
+        if (n == 2) {
+          // Halving by the exact inverse: the same bits as the division.
+          const float* s0 = float_row(a, g.members[g.first[l]], buf);
+          const float* s1 = float_row(a, g.members[g.first[l] + 1], buf1);
+          for (int j = 0; j < cols; j++) dst[j] = (0.0f + s0[j] + s1[j]) * 0.5f;
+          out.done(l);
+          continue;
+        }
+        if (n == 0) {
           std::fill(dst, dst + cols, 0.0f);
         } else {
           const float* s0 = float_row(a, g.members[g.first[l]], buf);
@@ -288,7 +298,6 @@ void zooml_rows(const Src& a, const Img& b, Rows& out, double f) {
             for (int j = 0; j < cols; j++) dst[j] += src[j];
           }
         }
-        const float count = static_cast<float>(g.count(l));
         for (int j = 0; j < cols; j++) dst[j] = dst[j] / count;
         out.done(l);
       }
