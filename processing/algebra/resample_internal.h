@@ -413,28 +413,6 @@ __attribute__((target("avx2"))) inline void blend4(std::complex<float>* out, __m
   _mm_storeu_ps(o + 4, _mm_unpackhi_ps(re, im));
 }
 
-// Four grey bilinear blends whose samples (l, c), (l, c + 1) sit at block offset o and (l - 1, c),
-// (l - 1, c + 1) at o - stride: each pair read as one word.
-__attribute__((target("avx2"))) inline void blend4_words(unsigned char* out, __m256d dx, __m256d dy,
-                                                         const unsigned char* base, __m128i o,
-                                                         int stride) {
-  const int* at = reinterpret_cast<const int*>(base);
-  const __m128i low = _mm_i32gather_epi32(at, o, 1);
-  const __m128i high = _mm_i32gather_epi32(at, _mm_sub_epi32(o, _mm_set1_epi32(stride)), 1);
-  const __m128i byte = _mm_set1_epi32(0xFF);
-  const __m256d s00 = _mm256_cvtepi32_pd(_mm_and_si128(low, byte));
-  const __m256d s10 = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(low, 8), byte));
-  const __m256d s01 = _mm256_cvtepi32_pd(_mm_and_si128(high, byte));
-  const __m256d s11 = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(high, 8), byte));
-  const __m256d one = _mm256_set1_pd(1.0);
-  const __m256d ex = _mm256_sub_pd(one, dx), ey = _mm256_sub_pd(one, dy);
-  __m256d v = _mm256_mul_pd(_mm256_mul_pd(ex, ey), s00);
-  v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(ex, dy), s01));
-  v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(dx, ey), s10));
-  v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(dx, dy), s11));
-  store(out, v);
-}
-
 template <class Img, class Store>
 __attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int from, int to,
                                                   const RowMap& m, typename Img::Pixel* out,
@@ -448,8 +426,6 @@ __attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int fro
   const Pixel* base = linear ? s.rows()[0] : nullptr;
   const int64_t stride = s.stride();
   const int64_t ahead = linear ? rows_ahead(m, stride) : 0;
-  // Largest offset whose word (four bytes) lies in the block.
-  const int last_word = linear ? static_cast<int>(s.rule().b.size * stride - 4) : -1;
   for (int c0 = from; c0 < whole; c0 += kRowBlock) {
     const int w = whole - c0 < kRowBlock ? whole - c0 : kRowBlock;
     for (int k = 0; k < w; k += 4) {
@@ -464,17 +440,6 @@ __attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int fro
     for (int k = 0; k < w; k += 4) {
       alignas(16) int off[4];
       const int inside = linear ? offsets4(s, ix + k, iy + k, 1, 1, off) : 0;
-      if constexpr (std::is_same_v<Pixel, unsigned char>)
-        if (inside == 15) {
-          const __m128i o = _mm_load_si128(reinterpret_cast<const __m128i*>(off));
-          // Each sample pair read as a word: its last two bytes must lie in the block too.
-          if (_mm_movemask_epi8(_mm_cmpgt_epi32(o, _mm_set1_epi32(last_word))) == 0) {
-            prefetch(base + off[0], ahead);
-            blend4_words(out + c0 + k, _mm256_load_pd(dx + k), _mm256_load_pd(dy + k), base, o,
-                         static_cast<int>(stride));
-            continue;
-          }
-        }
       for (int j = 0; j < 4; j++)
         if (inside >> j & 1) {
           const Pixel* p = base + off[j];
@@ -484,9 +449,10 @@ __attribute__((target("avx2"))) void bilinear_row(const Sampler<Img>& s, int fro
           const SampleQuad<Pixel> q = sample_quad<true>(s, ix[k + j], iy[k + j]);
           s00[k + j] = q.s00, s01[k + j] = q.s01, s10[k + j] = q.s10, s11[k + j] = q.s11;
         }
+    }
+    for (int k = 0; k < w; k += 4)
       blend4(out + c0 + k, _mm256_load_pd(dx + k), _mm256_load_pd(dy + k), s00 + k, s01 + k,
              s10 + k, s11 + k);
-    }
   }
   // The last columns one at a time.
   vistelmo::bilinear_row(s, whole, to, m, tail);
