@@ -9,6 +9,7 @@
 #include <complex>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <type_traits>
 #include <vector>
 
@@ -500,10 +501,13 @@ __attribute__((target("avx2"))) void nearest_row(const Sampler<Img>& s, int from
 // SourceLines of a source along the axis that offset a walks, as doubles, each behind one slot
 // holding the outside value and followed by a slot holding 0: line(b)[0] is the outside value,
 // line(b)[slot(a)] the sample at (a, b) and line(b)[zero()] is 0. The last two lines are kept.
+// With lines along rows, fetch (when given) makes pixel row o instead of the image.
 template <class Img>
 class SourceLines {
  public:
-  explicit SourceLines(const Img& im, const BorderRule& br) : im_(im), br_(br), n_(br.a.size) {
+  using Fetch = std::function<const typename Img::Pixel*(int64_t)>;
+  SourceLines(const Img& im, const BorderRule& br, const Fetch* fetch = nullptr)
+      : im_(im), br_(br), n_(br.a.size), fetch_(br.swapped ? fetch : nullptr) {
     for (auto& b : buf_) b.resize(n_ + 2);
   }
   int32_t slot(int64_t a) const { return static_cast<int32_t>(border_index(br_, br_.a, a) + 1); }
@@ -526,15 +530,17 @@ class SourceLines {
     v[n_ + 1] = 0;
     if (o < 0)
       std::fill(v + 1, v + n_ + 1, static_cast<double>(im_.backg));
-    else if (br_.swapped)
-      std::copy(im_.rows[o], im_.rows[o] + n_, v + 1);
-    else
+    else if (br_.swapped) {
+      const auto* row = fetch_ != nullptr ? (*fetch_)(o) : im_.rows[o];
+      std::copy(row, row + n_, v + 1);
+    } else
       for (int64_t i = 0; i < n_; i++) v[i + 1] = im_.rows[i][o];
   }
 
   const Img& im_;
   BorderRule br_;
   int64_t n_;
+  const Fetch* fetch_;
   std::vector<double> buf_[2];
   int64_t key_[2] = {0, 0};
   bool valid_[2] = {false, false};
