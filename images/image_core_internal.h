@@ -170,6 +170,27 @@ void copia(Img& dst, const Img& src) {
   copy_block(dst, src);
 }
 
+// Takes src's storage and fields; src is left as an image without pixels. Saves the copy when
+// an operand taken by value, or a temporary, becomes a result.
+template <class Img>
+void construct_move(Img& dst, Img& src) {
+  dst.data = src.data;
+  dst.rows = src.rows;
+  dst.backg = src.backg;
+  dst.nl = src.nl;
+  dst.nc = src.nc;
+  dst.n = src.n;
+  dst.lc = src.lc;
+  dst.cc = src.cc;
+  if constexpr (std::is_same_v<Img, IMGBIN>) {
+    dst.wpr = src.wpr;
+    dst.nw = src.nw;
+  }
+  src.data = nullptr;
+  src.rows = nullptr;
+  src.aloca(0, 0);
+}
+
 template <class Img>
 void construct_copy(Img& dst, const Img& src) {
   dst.aloca(src.nl, src.nc);

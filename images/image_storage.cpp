@@ -12,6 +12,7 @@
     fill(v);                                                                                     \
   }                                                                                              \
   IMG::IMG(const IMG& a) { vistelmo::construct_copy(*this, a); }                                 \
+  IMG::IMG(IMG&& a) noexcept { vistelmo::construct_move(*this, a); }                             \
   IMG::~IMG() { desaloca(); }                                                                    \
   void IMG::aloca(int nl, int nc) { vistelmo::aloca(*this, nl, nc); }                            \
   void IMG::desaloca() { vistelmo::desaloca(*this); }                                            \

@@ -31,6 +31,8 @@ class IMGYUV;
   explicit IMG(int nl = 0, int nc = 0);                                                          \
   IMG(int nl, int nc, PIXEL v);                                                                  \
   IMG(const IMG& a);                                                                             \
+  /* Takes a's storage; a is left without pixels. */                                             \
+  IMG(IMG&& a) noexcept;                                                                         \
   ~IMG();                                                                                        \
   void aloca(int nl, int nc);                                                                    \
   void desaloca();                                                                               \
@@ -226,6 +228,7 @@ class IMGBIN {
   IMGBIN(int nl, int nc, bool v);
   IMGBIN(int nl, int nc, bool v0, bool v1, ...);
   IMGBIN(const IMGBIN& a);
+  IMGBIN(IMGBIN&& a) noexcept;  // takes a's storage; a is left without pixels
   ~IMGBIN();
   void aloca(int nl, int nc);
   void desaloca();

@@ -24,6 +24,7 @@ IMGBIN::IMGBIN(int nl, int nc, bool v0, bool v1, ...) : backg(0) {
 }
 
 IMGBIN::IMGBIN(const IMGBIN& a) : backg(0) { vistelmo::construct_copy(*this, a); }
+IMGBIN::IMGBIN(IMGBIN&& a) noexcept : backg(0) { vistelmo::construct_move(*this, a); }
 
 IMGBIN::~IMGBIN() { desaloca(); }
 

@@ -36,4 +36,9 @@ inline double scaled_magnitude(std::complex<float> z) {
   return s * std::sqrt(x * x + y * y);
 }
 
+// a[i] = a[i] / s for i < n, each quotient in double (stored as float for float pixels), on the
+// instruction set of row_isa().
+void divide_row(float* a, int64_t n, double s);
+void divide_row(double* a, int64_t n, double s);
+
 }  // namespace vistelmo

@@ -17,11 +17,10 @@ void transform_pixels(Img& a, F f) {
 
 template <class Img>
 void divide_by_abs_sum(Img& a) {
-  using T = typename Img::Pixel;
   const int64_t n = vistelmo::pixel_count(a);
   double s = 0;
   for (int64_t i = 0; i < n; i++) s += std::fabs(static_cast<double>(a.data[i]));
-  for (int64_t i = 0; i < n; i++) a.data[i] = static_cast<T>(a.data[i] / s);
+  vistelmo::divide_row(a.data, n, s);
 }
 
 }  // namespace

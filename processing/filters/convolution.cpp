@@ -1,21 +1,25 @@
 // Same-size convolution with a kernel image, and the fixed difference kernels.
 #include "processing/filters/convolution.h"
 
+#include <vector>
+
 #include "foundation/erro.h"
 #include "processing/filters/convolve_internal.h"
-
-namespace core = vistelmo;
 
 namespace {
 
 template <class Img>
-Img convolve_same(const Img& a, const Img& k, char modo) {
-  Img r(a.nl(), a.nc());
+Img convolve_same(const Img& a, typename Img::Pixel backg, const Img& k, char modo) {
   using Pixel = typename Img::Pixel;
-  core::correlate<double>(core::plane_of(a), modo, a.nl(), a.nc(),
-                          core::KernelRef<Pixel>{k.data, k.nl(), k.nc()}, k.lc, k.cc, -1,
-                          core::RealProduct{},
-                          [&r](int i, int j, double s) { r.rows[i][j] = static_cast<Pixel>(s); });
+  Img r = vistelmo::fresh_image<Img>(a.nl(), a.nc());
+  const int kl = k.nl() > 0 && k.nc() > 0 && k.data ? k.nl() : 0, kc = kl > 0 ? k.nc() : 0;
+  const std::vector<double> taps(k.data, k.data + size_t(kl) * kc);
+  vistelmo::RowStore<Pixel> store{r.rows};
+  vistelmo::PlaneRef<Pixel> src = vistelmo::plane_of(a);
+  src.backg = backg;
+  // Float pixels times float taps: every product is exact in double.
+  vistelmo::correlate_real(src, vistelmo::Widen{}, modo, a.nl(), a.nc(), taps.data(), kl, kc, k.lc,
+                           k.cc, -1, store, std::is_same_v<Pixel, float>);
   return r;
 }
 
@@ -35,8 +39,18 @@ IMGFLT directed(char direcao, const char* msg, int nl, int nc, const float* x, c
 
 }  // namespace
 
-IMGFLT convolucao(const IMGFLT& a, const IMGFLT& k, char modo) { return convolve_same(a, k, modo); }
-IMGDBL convolucao(const IMGDBL& a, const IMGDBL& k, char modo) { return convolve_same(a, k, modo); }
+IMGFLT convolucao(const IMGFLT& a, const IMGFLT& k, char modo) {
+  return convolve_same(a, a.backg, k, modo);
+}
+IMGDBL convolucao(const IMGDBL& a, const IMGDBL& k, char modo) {
+  return convolve_same(a, a.backg, k, modo);
+}
+IMGFLT vistelmo::convolve_outside(const IMGFLT& a, float backg, const IMGFLT& k, char modo) {
+  return convolve_same(a, backg, k, modo);
+}
+IMGDBL vistelmo::convolve_outside(const IMGDBL& a, double backg, const IMGDBL& k, char modo) {
+  return convolve_same(a, backg, k, modo);
+}
 
 IMGFLT laplace4() {
   static const float v[] = {0, -1, 0, -1, 4, -1, 0, -1, 0};

@@ -1,17 +1,23 @@
 // DCT by one complex FFT: a reordering of length n (even n) or a mirrored sequence of length 2n
-// (odd n), then one complex weight per coefficient.
+// (odd n), then one complex weight per coefficient. Lines go through the FFT engine together.
 #include "processing/filters/dct.h"
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <vector>
 
 #include "foundation/erro.h"
 #include "foundation/math_internal.h"
 #include "numerics/vector_ops.h"
-#include "processing/filters/fft_wrappers.h"
+#include "processing/filters/fft.h"
+#include "processing/filters/fft_engine_internal.h"
 
 namespace {
 
+using Quorvan::COMPLEX;
 using vistelmo::kPi;
+
 const double kSqrt2 = 1.4142135623730951;
 
 void require_elements(int n) {
@@ -29,101 +35,151 @@ CPXD twiddle(int k, int n, int sign) {
 CPXD divide(CPXD z, double d) { return CPXD(z.real() / d, z.imag() / d); }
 
 // Real part of the product w z.
-double real_product(CPXD w, CPXD z) { return w.real() * z.real() - w.imag() * z.imag(); }
+double real_product(CPXD w, double zr, double zi) { return w.real() * zr - w.imag() * zi; }
 
 // Product w y of a complex weight and a real coefficient.
-CPXD scale(CPXD w, double y) { return CPXD(w.real() * y, w.imag() * y); }
+COMPLEX scale(CPXD w, double y) { return {w.real() * y, w.imag() * y}; }
 
-}  // namespace
+// The weights of one length, both directions, with their first entries adjusted.
+struct Weights {
+  std::vector<CPXD> forward, inverse;
+};
 
-VETOR<double> dct(const VETOR<double>& x) {
+const Weights& weights_for(int n) {
+  static std::map<int, Weights> cache;
+  auto it = cache.find(n);
+  if (it != cache.end()) return it->second;
+  if (cache.size() >= 8) cache.clear();
+  Weights w;
+  const double s = std::sqrt(static_cast<double>(2 * n));
+  w.forward.resize(n);
+  w.inverse.resize(n);
+  for (int k = 0; k < n; k++) {
+    w.forward[k] = divide(twiddle(k, n, -1), s);
+    const CPXD e = twiddle(k, n, +1);
+    w.inverse[k] = CPXD(s * e.real(), s * e.imag());
+  }
+  w.forward[0] = divide(w.forward[0], kSqrt2);
+  const CPXD w0 = w.inverse[0];
+  if (n % 2 == 1)
+    w.inverse[0] = CPXD(w0.real() * kSqrt2 - w0.imag() * 0.0, w0.real() * 0.0 + w0.imag() * kSqrt2);
+  else
+    w.inverse[0] = divide(w0, kSqrt2);
+  return cache[n] = std::move(w);
+}
+
+// Position in x of element e of the rearranged sequence of length L: the mirrored sequence for
+// odd n, the even samples rising and then the odd ones falling for even n.
+inline int source(int e, int n) {
+  if (n % 2 == 1) return e < n ? e : 2 * n - 1 - e;
+  const int h = n / 2;
+  return e < h ? 2 * e : n - 1 - 2 * (e - h);
+}
+
+// Transform length of a line of n elements.
+int fft_length(int n) { return n % 2 == 1 ? 2 * n : n; }
+
+// dct (or idct) of nb lines of n elements, read(b, i) giving element i of line b and write(b, k)
+// the place of coefficient k. Lines are interleaved and transformed together; every line is
+// read before any is written. The table must be built for the transform length.
+template <class Read, class Write>
+void transform_lines(int n, int nb, Read read, Write write, bool inverse, std::vector<COMPLEX>& in,
+                     std::vector<COMPLEX>& out) {
+  const int len = fft_length(n);
+  const int width = nb == 1 ? 1 : nb + nb % 2;
+  const size_t size = static_cast<size_t>(len) * width;
+  if (in.size() < size) {
+    in.resize(size);
+    out.resize(size);
+  }
+  const Weights& w = weights_for(n);
+  if (!inverse) {
+    for (int e = 0; e < len; e++) {
+      COMPLEX* dst = in.data() + static_cast<size_t>(e) * width;
+      const int i = source(e, n);
+      for (int b = 0; b < nb; b++) dst[b] = {read(b, i), 0.0};
+      for (int b = nb; b < width; b++) dst[b] = {0, 0};
+    }
+    // The forward transform of real data is the conjugate of the positive-exponent one.
+    vistelmo::fft_engine::dft_lines(in.data(), len, width, out.data());
+    for (int k = 0; k < n; k++) {
+      const COMPLEX* src = out.data() + static_cast<size_t>(k) * width;
+      for (int b = 0; b < nb; b++) {
+        const double y = real_product(w.forward[k], src[b].re, -src[b].im);
+        write(b, k) = n % 2 == 1 ? y : 2 * y;
+      }
+    }
+    return;
+  }
+  for (int k = 0; k < len; k++) {
+    COMPLEX* dst = in.data() + static_cast<size_t>(k) * width;
+    for (int b = 0; b < nb; b++) {
+      if (k < n) {
+        dst[b] = scale(w.inverse[k], read(b, k));
+      } else if (k == n) {
+        dst[b] = {0, 0};
+      } else {
+        const CPXD wk = w.inverse[k - n];
+        dst[b] = scale(CPXD(wk.imag(), -wk.real()), read(b, 2 * n - k));
+      }
+    }
+    for (int b = nb; b < width; b++) dst[b] = {0, 0};
+  }
+  vistelmo::fft_engine::dft_lines(in.data(), len, width, out.data());
+  const double d = static_cast<double>(len);
+  for (int e = 0; e < n; e++) {
+    const COMPLEX* src = out.data() + static_cast<size_t>(e) * width;
+    const int i = source(e, n);  // a[e] is x[i]: the first n for odd n, the reordering for even
+    for (int b = 0; b < nb; b++) write(b, i) = src[b].re / d;
+  }
+}
+
+VETOR<double> line(const VETOR<double>& x, bool inverse) {
   const int n = x.n();
   require_elements(n);
-  const double s = std::sqrt(static_cast<double>(2 * n));
-  VETOR<CPXD> w(n);
-  for (int k = 0; k < n; k++) w.data[k] = divide(twiddle(k, n, -1), s);
-  w.data[0] = divide(w.data[0], kSqrt2);
-
+  Quorvan::W_init(fft_length(n));
   VETOR<double> y(n);
-  if (n % 2 == 1) {
-    VETOR<CPXD> v(2 * n);
-    for (int i = 0; i < n; i++) {
-      v.data[i] = CPXD(x.data[i], 0);
-      v.data[n + i] = CPXD(x.data[n - 1 - i], 0);
-    }
-    const VETOR<CPXD> V = fft(v, 0);
-    for (int k = 0; k < n; k++) y.data[k] = real_product(w.data[k], V.data[k]);
-  } else {
-    const int h = n / 2;
-    VETOR<CPXD> v(n);
-    for (int i = 0; i < h; i++) {
-      v.data[i] = CPXD(x.data[2 * i], 0);
-      v.data[h + i] = CPXD(x.data[n - 1 - 2 * i], 0);
-    }
-    const VETOR<CPXD> V = fft(v, 0);
-    for (int k = 0; k < n; k++) y.data[k] = 2 * real_product(w.data[k], V.data[k]);
-  }
+  std::vector<COMPLEX> in, out;
+  transform_lines(
+      n, 1, [&x](int, int i) { return x.data[i]; },
+      [&y](int, int k) -> double& { return y.data[k]; }, inverse, in, out);
   return y;
 }
 
-VETOR<double> idct(const VETOR<double>& y) {
-  const int n = y.n();
-  require_elements(n);
-  const double s = std::sqrt(static_cast<double>(2 * n));
-  VETOR<CPXD> w(n);
-  for (int k = 0; k < n; k++) {
-    const CPXD e = twiddle(k, n, +1);
-    w.data[k] = CPXD(s * e.real(), s * e.imag());
-  }
+// Lines transformed together in the image forms.
+const int kLineBlock = 8;
 
-  VETOR<double> x(n, 0.0);
-  if (n % 2 == 1) {
-    const CPXD w0 = w.data[0];
-    w.data[0] = CPXD(w0.real() * kSqrt2 - w0.imag() * 0.0, w0.real() * 0.0 + w0.imag() * kSqrt2);
-    VETOR<CPXD> u(2 * n);
-    for (int k = 0; k < n; k++) u.data[k] = scale(w.data[k], y.data[k]);
-    u.data[n] = CPXD(0, 0);
-    for (int k = n + 1; k < 2 * n; k++) {
-      const CPXD wk = w.data[k - n];
-      u.data[k] = scale(CPXD(wk.imag(), -wk.real()), y.data[2 * n - k]);
-    }
-    const VETOR<CPXD> a = ifft(u);
-    for (int i = 0; i < n; i++) x.data[i] = a.data[i].real();
-  } else {
-    w.data[0] = divide(w.data[0], kSqrt2);
-    VETOR<CPXD> u(n);
-    for (int k = 0; k < n; k++) u.data[k] = scale(w.data[k], y.data[k]);
-    const VETOR<CPXD> a = ifft(u);
-    for (int m = 0; m < n / 2; m++) {
-      x.data[2 * m] = a.data[m].real();
-      x.data[2 * m + 1] = a.data[n - 1 - m].real();
-    }
-  }
-  return x;
-}
-
-namespace {
-
-// f of every row into a work image, then f of every column back into a.
-IMGFLT rows_then_columns(IMGFLT a, VETOR<double> (*f)(const VETOR<double>&)) {
+// The rows of a into a fresh image with a's centre and outside value, stored as float; then its
+// columns in place.
+IMGFLT rows_then_columns(const IMGFLT& a, bool inverse) {
   const int nl = a.nl(), nc = a.nc();
-  IMGFLT t(nl, nc);
-  VETOR<double> v(nc);
-  for (int l = 0; l < nl; l++) {
-    for (int c = 0; c < nc; c++) v.data[c] = a.rows[l][c];
-    v = f(v);
-    for (int c = 0; c < nc; c++) t.rows[l][c] = static_cast<float>(v.data[c]);
+  IMGFLT r(nl, nc);
+  r.lc = a.lc;
+  r.cc = a.cc;
+  r.backg = a.backg;
+  if (nl == 0 && nc == 0) return r;
+  require_elements(std::min(nl, nc));
+  std::vector<COMPLEX> in, out;
+  Quorvan::W_init(fft_length(nc));
+  for (int l0 = 0; l0 < nl; l0 += kLineBlock) {
+    transform_lines(
+        nc, std::min(kLineBlock, nl - l0),
+        [&a, l0](int b, int i) { return double(a.rows[l0 + b][i]); },
+        [&r, l0](int b, int k) -> float& { return r.rows[l0 + b][k]; }, inverse, in, out);
   }
-  v.resize(nl);
-  for (int c = 0; c < nc; c++) {
-    for (int l = 0; l < nl; l++) v.data[l] = t.rows[l][c];
-    v = f(v);
-    for (int l = 0; l < nl; l++) a.rows[l][c] = static_cast<float>(v.data[l]);
+  Quorvan::W_init(fft_length(nl));
+  for (int c0 = 0; c0 < nc; c0 += kLineBlock) {
+    transform_lines(
+        nl, std::min(kLineBlock, nc - c0),
+        [&r, c0](int b, int i) { return double(r.rows[i][c0 + b]); },
+        [&r, c0](int b, int k) -> float& { return r.rows[k][c0 + b]; }, inverse, in, out);
   }
-  return a;
+  return r;
 }
 
 }  // namespace
 
-IMGFLT dct(IMGFLT a) { return rows_then_columns(a, dct); }
-IMGFLT idct(IMGFLT a) { return rows_then_columns(a, idct); }
+VETOR<double> dct(const VETOR<double>& x) { return line(x, false); }
+VETOR<double> idct(const VETOR<double>& y) { return line(y, true); }
+IMGFLT dct(const IMGFLT& a) { return rows_then_columns(a, false); }
+IMGFLT idct(const IMGFLT& a) { return rows_then_columns(a, true); }

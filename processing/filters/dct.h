@@ -12,5 +12,5 @@ VETOR<double> dct(const VETOR<double>& x);
 // x[i] = sum s(k) y[k] cos(pi (2i+1) k / 2n).
 VETOR<double> idct(const VETOR<double>& y);
 // Every row, then every column, stored as float after each pass; centre and outside value kept.
-IMGFLT dct(IMGFLT a);
-IMGFLT idct(IMGFLT a);
+IMGFLT dct(const IMGFLT& a);
+IMGFLT idct(const IMGFLT& a);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "foundation/erro.h"
+#include "processing/filters/fft_engine_internal.h"
 
 namespace Quorvan {
 
@@ -80,17 +81,6 @@ void passg(const COMPLEX* in, int r, int m, int n, int64_t step, COMPLEX* out) {
   }
 }
 
-void conjugate(COMPLEX* v, int n) {
-  for (int i = 0; i < n; i++) v[i].im = -v[i].im;
-}
-
-void divide(COMPLEX* v, int n, double d) {
-  for (int i = 0; i < n; i++) {
-    v[i].re /= d;
-    v[i].im /= d;
-  }
-}
-
 }  // namespace
 
 int radix(int n) {
@@ -104,21 +94,20 @@ int radix(int n) {
 void W_init(int n) {
   if (n == nW) return;
   if ((W == nullptr) != (nW == 0)) erro("Erro inesperado", "");
-  if (W != nullptr) {
-    std::free(W);
-    W = nullptr;
-    nW = 0;
+  // The new table is made first: a refused length or a failed allocation leaves the old one.
+  COMPLEX* table = nullptr;
+  if (n != 0) {
+    if (n > 0) table = static_cast<COMPLEX*>(std::malloc(sizeof(COMPLEX) * static_cast<size_t>(n)));
+    if (table == nullptr) erro("Erro: malloc do FFT - W_init", "");
+    for (int k = 0; k < n; k++) {
+      const double a = static_cast<double>(k) * 6.283185307179586 / n;
+      table[k].re = std::cos(a);
+      table[k].im = std::sin(a);
+    }
   }
+  std::free(W);
+  W = table;
   nW = n;
-  if (n == 0) return;
-  W = n > 0 ? static_cast<COMPLEX*>(std::malloc(sizeof(COMPLEX) * static_cast<size_t>(n)))
-            : nullptr;
-  if (W == nullptr) erro("Erro: malloc do FFT - W_init", "");
-  for (int k = 0; k < n; k++) {
-    const double a = static_cast<double>(k) * 6.283185307179586 / n;
-    W[k].re = std::cos(a);
-    W[k].im = std::sin(a);
-  }
 }
 
 void split(COMPLEX* in, int r, int m, COMPLEX* out) {
@@ -152,37 +141,30 @@ void join(COMPLEX* in, int m, int n, COMPLEX* out) {
 }
 
 void Fourier(COMPLEX* in, int n, COMPLEX* out) {
-  const int r = radix(n);
-  const int m = n / r;
-  if (r < n) split(in, r, m, out);
-  join(in, m, n, out);
+  vistelmo::fft_engine::fourier_levels(in, n, out, {false, 1.0});
 }
+
+namespace {
+
+// W_init, then Fourier with the conjugations and the divisor of the line fused in.
+void transform(COMPLEX* in, int n, COMPLEX* out, const vistelmo::fft_engine::Line& line) {
+  W_init(n);
+  vistelmo::fft_engine::fourier_levels(in, n, out, line);
+}
+
+}  // namespace
 
 void fft(COMPLEX* in, int n, COMPLEX* out) {
-  conjugate(in, n);
-  W_init(n);
-  Fourier(in, n, out);
-  conjugate(out, n);
+  transform(in, n, out, vistelmo::fft_engine::fft_line(n));
 }
-
 void ifft(COMPLEX* in, int n, COMPLEX* out) {
-  W_init(n);
-  Fourier(in, n, out);
-  divide(out, n, static_cast<double>(n));
+  transform(in, n, out, vistelmo::fft_engine::ifft_line(n));
 }
-
 void nfft(COMPLEX* in, int n, COMPLEX* out) {
-  conjugate(in, n);
-  W_init(n);
-  Fourier(in, n, out);
-  conjugate(out, n);
-  divide(out, n, std::sqrt(static_cast<double>(n)));
+  transform(in, n, out, vistelmo::fft_engine::nfft_line(n));
 }
-
 void infft(COMPLEX* in, int n, COMPLEX* out) {
-  W_init(n);
-  Fourier(in, n, out);
-  divide(out, n, std::sqrt(static_cast<double>(n)));
+  transform(in, n, out, vistelmo::fft_engine::infft_line(n));
 }
 
 }  // namespace Quorvan

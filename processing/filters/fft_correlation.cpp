@@ -95,12 +95,79 @@ IMGCPX convolve(const IMGCPX& a, const IMGCPX& b) {
   return fb;
 }
 
+// Sum of squares of the pixels.
+double energy(const IMGFLT& a) {
+  double e = 0;
+  for (int i = 0; i < a.n(); i++) e += double(a.data[i]) * a.data[i];
+  return e;
+}
+
+// The spectral product of two real operands from one transform: a as the real part and b,
+// scaled by a power of two to a's energy, as the imaginary part of one image Z, whose spectrum
+// gives A(k) = (Z(k) + conj Z(-k)) / 2 and B(k) = (Z(k) - conj Z(-k)) / 2i. Transformed back.
+IMGCPX real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, bool conjugate) {
+  const double ea = energy(a), eb = energy(b);
+  const int e = ea > 0 && eb > 0 && std::isfinite(ea) && std::isfinite(eb)
+                    ? static_cast<int>(std::lround(0.5 * std::log2(ea / eb)))
+                    : 0;
+  const int shift = std::max(-100, std::min(100, e));
+  const float up = std::ldexp(1.0f, shift);
+  const double down = std::ldexp(1.0, -shift);
+  IMGCPX z(std::min(std::max(a.nl(), b.nl()), s.nl), std::min(std::max(a.nc(), b.nc()), s.nc));
+  for (int l = 0; l < std::min(a.nl(), z.nl()); l++)
+    for (int c = 0; c < std::min(a.nc(), z.nc()); c++) z.rows[l][c].real(a.rows[l][c]);
+  for (int l = 0; l < std::min(b.nl(), z.nl()); l++)
+    for (int c = 0; c < std::min(b.nc(), z.nc()); c++) z.rows[l][c].imag(up * b.rows[l][c]);
+  IMGCPX f = fft(z, s.nl, s.nc);
+  z.resize(0, 0);
+  // Each pair of mirrored coefficients is read, then both are replaced by their products.
+  auto spectral = [&](CF zk, CF zm) {
+    const CPXD x(0.5 * (double(zk.real()) + zm.real()), 0.5 * (double(zk.imag()) - zm.imag()));
+    CPXD y(down * (0.5 * (double(zk.imag()) + zm.imag())),
+           down * (0.5 * (double(zm.real()) - zk.real())));
+    if (conjugate) y = std::conj(y);
+    const CPXD q = product(x, y);
+    return CF(static_cast<float>(q.real()), static_cast<float>(q.imag()));
+  };
+  for (int u = 0; u < s.nl; u++) {
+    const int mu = u == 0 ? 0 : s.nl - u;
+    if (mu < u) continue;
+    CF* row = f.rows[u];
+    CF* mirror = f.rows[mu];
+    for (int v = 0; v < s.nc; v++) {
+      const int mv = v == 0 ? 0 : s.nc - v;
+      if (mu == u && mv < v) continue;
+      const CF zk = row[v], zm = mirror[mv];
+      row[v] = spectral(zk, zm);
+      mirror[mv] = spectral(zm, zk);
+    }
+  }
+  return ifft(f);
+}
+
 }  // namespace
 
 IMGCPX xcorrf(const IMGCPX& a, const IMGCPX& b) { return correlate(a, b); }
-IMGFLT xcorrf(const IMGFLT& a, const IMGFLT& b) { return real(correlate(IMGCPX(a), IMGCPX(b))); }
 IMGCPX convf(const IMGCPX& a, const IMGCPX& b) { return convolve(a, b); }
-IMGFLT convf(const IMGFLT& a, const IMGFLT& b) { return real(convolve(IMGCPX(a), IMGCPX(b))); }
+
+IMGFLT xcorrf(const IMGFLT& a, const IMGFLT& b) {
+  const Sizes s(a.nl(), a.nc(), b.nl(), b.nc());
+  if (s.empty()) return IMGFLT(s.rows(), s.cols());
+  return real(xcorrshift(real_spectral_product(a, b, s, true), a.nl(), a.nc(), b.nl(), b.nc()));
+}
+
+// The leading full-size block; b's outside value survives when b already had the padded size
+// and that is the full size (a single pixel by b of power-of-two sides).
+IMGFLT convf(const IMGFLT& a, const IMGFLT& b) {
+  const Sizes s(a.nl(), a.nc(), b.nl(), b.nc());
+  if (s.empty()) return IMGFLT(s.rows(), s.cols());
+  const IMGCPX p = real_spectral_product(a, b, s, false);
+  IMGFLT r(s.nlf, s.ncf);
+  for (int l = 0; l < s.nlf; l++)
+    for (int c = 0; c < s.ncf; c++) r.rows[l][c] = p.rows[l][c].real();
+  if (b.nl() == s.nl && b.nc() == s.nc && s.nlf == s.nl && s.ncf == s.nc) r.backg = b.backg;
+  return r;
+}
 
 VETOR<CPXD> xcorrf(const VETOR<CPXD>& a, const VETOR<CPXD>& b) {
   const int nf = a.n() + b.n() - 1;

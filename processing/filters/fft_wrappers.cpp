@@ -6,11 +6,11 @@
 
 #include "foundation/erro.h"
 #include "processing/filters/fft.h"
+#include "processing/filters/fft_engine_internal.h"
 
 namespace {
 
 using Quorvan::COMPLEX;
-typedef void (*Transform)(COMPLEX*, int, COMPLEX*);
 
 static_assert(sizeof(CPXD) == sizeof(COMPLEX), "CPXD and COMPLEX share one layout");
 
@@ -61,39 +61,112 @@ VETOR<CPXD> padded(const VETOR<CPXD>& a, int n) {
   return p;
 }
 
-// Transforms the vector a (consumed as work space) into a fresh vector.
-VETOR<CPXD> transform(VETOR<CPXD>& a, Transform f) {
+using vistelmo::fft_engine::Line;
+typedef Line (*LineOf)(int);
+
+// One line of n elements from src into dst (distinct): conjugated around the positive-exponent
+// transform when forward, divided by the line's divisor unless it is 1.
+void transform_line(COMPLEX* src, int n, COMPLEX* dst, const Line& line) {
+  if (line.forward)
+    for (int i = 0; i < n; i++) src[i].im = -src[i].im;
+  vistelmo::fft_engine::dft(src, n, dst);
+  for (int i = 0; i < n; i++)
+    dst[i] = vistelmo::fft_engine::finish(dst[i], line.forward, line.divisor);
+}
+
+// Transforms the vector a (consumed as work space) into a fresh vector; the table is left
+// built for its length, as the Quorvan routine of the same kind leaves it.
+VETOR<CPXD> transform(VETOR<CPXD>& a, LineOf kind) {
   const int n = a.n();
+  Quorvan::W_init(n);
   VETOR<CPXD> r(n);
-  f(as_complex(a), n, as_complex(r));
+  if (n > 0) transform_line(as_complex(a), n, as_complex(r), kind(n));
   return r;
 }
 
-// Rows of a into t, then columns of t back into a; each line widened to double for its
-// transform and rounded back to float.
-void rows_then_columns(IMGCPX& a, Transform f) {
-  const int nl = a.nl(), nc = a.nc();
-  if (a.data == nullptr) {
+// Lines transformed together: a whole cache line of float pixels across columns.
+const int kLineBlock = 8;
+
+// Transforms nb lines of n pixels, read(b, e) giving element e of line b and write(b, e) the
+// pixel it goes to: widened to double, interleaved, transformed together, finished and rounded
+// back to float. Every line is read before any is written.
+template <class Read, class Write>
+void transform_lines(int n, int nb, Read read, Write write, const Line& line,
+                     std::vector<COMPLEX>& in, std::vector<COMPLEX>& out) {
+  const int width = nb + nb % 2;  // an even count of lines; a spare one of zeros
+  const double sign = line.forward ? -1.0 : 1.0;
+  for (int e = 0; e < n; e++) {
+    COMPLEX* dst = in.data() + static_cast<size_t>(e) * width;
+    for (int b = 0; b < nb; b++) {
+      const std::complex<float> p = read(b, e);
+      dst[b] = {p.real(), sign * p.imag()};
+    }
+    if (width > nb) dst[nb] = {0, 0};
+  }
+  vistelmo::fft_engine::dft_lines(in.data(), n, width, out.data());
+  // Conjugating is a product by -1 and exact; the division only when there is one.
+  const double d = line.divisor;
+  for (int e = 0; e < n; e++) {
+    const COMPLEX* src = out.data() + static_cast<size_t>(e) * width;
+    if (d == 1.0)
+      for (int b = 0; b < nb; b++)
+        write(b, e) = {static_cast<float>(src[b].re), static_cast<float>(sign * src[b].im)};
+    else
+      for (int b = 0; b < nb; b++)
+        write(b, e) = {static_cast<float>(src[b].re / d), static_cast<float>(sign * src[b].im / d)};
+  }
+}
+
+// The rows of a, zero-padded or cut to the size of r, transformed into r; then the columns of r
+// in place. Each line is rounded back to float; kLineBlock lines at a time. Rows of zeros (the
+// padding of a correlation) transform to zeros.
+void rows_then_columns(const IMGCPX& a, IMGCPX& r, LineOf kind) {
+  const int nl = r.nl(), nc = r.nc();
+  if (r.data == nullptr) {
     // Rows (or columns) of no pixels are still transformed: at length 0, which empties the table.
-    if (nl > 0 || nc > 0) f(nullptr, 0, nullptr);
+    if (nl > 0 || nc > 0) Quorvan::W_init(0);
     return;
   }
-  IMGCPX t(nl, nc);
-  std::vector<COMPLEX> in(std::max(nl, nc)), out(std::max(nl, nc));
-  for (int i = 0; i < nl; i++) {
-    const std::complex<float>* row = a.rows[i];
-    for (int j = 0; j < nc; j++) in[j] = {row[j].real(), row[j].imag()};
-    f(in.data(), nc, out.data());
-    std::complex<float>* dst = t.rows[i];
-    for (int j = 0; j < nc; j++)
-      dst[j] = {static_cast<float>(out[j].re), static_cast<float>(out[j].im)};
+  std::vector<COMPLEX> in((kLineBlock + 1) * static_cast<size_t>(std::max(nl, nc))), out(in.size());
+  const std::complex<float> zero(0, 0);
+  const int al = a.data == nullptr ? 0 : std::min(a.nl(), nl), ac = std::min(a.nc(), nc);
+  Quorvan::W_init(nc);
+  const Line row_line = kind(nc);
+  for (int i0 = 0; i0 < nl; i0 += kLineBlock) {
+    const int nb = std::min(kLineBlock, nl - i0);
+    bool zeros = true;
+    for (int i = i0; i < std::min(i0 + nb, al) && zeros; i++)
+      for (int j = 0; j < ac; j++) zeros = zeros && a.rows[i][j] == zero;
+    if (zeros) {
+      for (int i = i0; i < i0 + nb; i++) std::fill(r.rows[i], r.rows[i] + nc, zero);
+      continue;
+    }
+    transform_lines(
+        nc, nb,
+        [&a, i0, al, ac, &zero](int b, int e) {
+          return i0 + b < al && e < ac ? a.rows[i0 + b][e] : zero;
+        },
+        [&r, i0](int b, int e) -> std::complex<float>& { return r.rows[i0 + b][e]; }, row_line, in,
+        out);
   }
-  for (int j = 0; j < nc; j++) {
-    for (int i = 0; i < nl; i++) in[i] = {t.rows[i][j].real(), t.rows[i][j].imag()};
-    f(in.data(), nl, out.data());
-    for (int i = 0; i < nl; i++)
-      a.rows[i][j] = {static_cast<float>(out[i].re), static_cast<float>(out[i].im)};
+  Quorvan::W_init(nl);
+  const Line column_line = kind(nl);
+  for (int j0 = 0; j0 < nc; j0 += kLineBlock) {
+    auto pixel = [&r, j0](int b, int e) -> std::complex<float>& { return r.rows[e][j0 + b]; };
+    transform_lines(nl, std::min(kLineBlock, nc - j0), pixel, pixel, column_line, in, out);
   }
+}
+
+// The transform of a at size nl by nc: a's centre and outside value when that is its own size.
+IMGCPX transformed(const IMGCPX& a, int nl, int nc, LineOf kind) {
+  IMGCPX r(nl, nc);
+  if (nl == a.nl() && nc == a.nc()) {
+    r.lc = a.lc;
+    r.cc = a.cc;
+    r.backg = a.backg;
+  }
+  rows_then_columns(a, r, kind);
+  return r;
 }
 
 }  // namespace
@@ -140,26 +213,22 @@ VETOR<CPXD> xcorrshift(const VETOR<CPXD>& a, int n1, int n2) {
 
 VETOR<CPXD> fft(VETOR<CPXD> a, int n) {
   if (n > 0 && n != a.n()) a = padded(a, n);
-  return transform(a, Quorvan::fft);
+  return transform(a, vistelmo::fft_engine::fft_line);
 }
-VETOR<CPXD> ifft(VETOR<CPXD> a) { return transform(a, Quorvan::ifft); }
-VETOR<CPXD> nfft(VETOR<CPXD> a) { return transform(a, Quorvan::nfft); }
-VETOR<CPXD> infft(VETOR<CPXD> a) { return transform(a, Quorvan::infft); }
+VETOR<CPXD> ifft(VETOR<CPXD> a) { return transform(a, vistelmo::fft_engine::ifft_line); }
+VETOR<CPXD> nfft(VETOR<CPXD> a) { return transform(a, vistelmo::fft_engine::nfft_line); }
+VETOR<CPXD> infft(VETOR<CPXD> a) { return transform(a, vistelmo::fft_engine::infft_line); }
 
-IMGCPX fft(IMGCPX a, int nl, int nc) {
-  if (nl >= 1 && nc >= 1 && (nl != a.nl() || nc != a.nc())) a = fftpad(a, nl, nc);
-  rows_then_columns(a, Quorvan::fft);
-  return a;
+IMGCPX fft(const IMGCPX& a, int nl, int nc) {
+  if (nl < 1 || nc < 1) nl = a.nl(), nc = a.nc();
+  return transformed(a, nl, nc, vistelmo::fft_engine::fft_line);
 }
-IMGCPX ifft(IMGCPX a) {
-  rows_then_columns(a, Quorvan::ifft);
-  return a;
+IMGCPX ifft(const IMGCPX& a) {
+  return transformed(a, a.nl(), a.nc(), vistelmo::fft_engine::ifft_line);
 }
-IMGCPX nfft(IMGCPX a) {
-  rows_then_columns(a, Quorvan::nfft);
-  return a;
+IMGCPX nfft(const IMGCPX& a) {
+  return transformed(a, a.nl(), a.nc(), vistelmo::fft_engine::nfft_line);
 }
-IMGCPX infft(IMGCPX a) {
-  rows_then_columns(a, Quorvan::infft);
-  return a;
+IMGCPX infft(const IMGCPX& a) {
+  return transformed(a, a.nl(), a.nc(), vistelmo::fft_engine::infft_line);
 }

@@ -37,7 +37,7 @@ VETOR<CPXD> infft(VETOR<CPXD> a);  // positive exponent, divided by sqrt(n)
 
 // Row pass, then column pass, each rounded to float. fft pads a to nl by nc at its top-left
 // corner first (a's own size when nl or nc is below 1).
-IMGCPX fft(IMGCPX a, int nl, int nc);
-IMGCPX ifft(IMGCPX a);
-IMGCPX nfft(IMGCPX a);
-IMGCPX infft(IMGCPX a);
+IMGCPX fft(const IMGCPX& a, int nl, int nc);
+IMGCPX ifft(const IMGCPX& a);
+IMGCPX nfft(const IMGCPX& a);
+IMGCPX infft(const IMGCPX& a);

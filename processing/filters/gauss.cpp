@@ -6,6 +6,7 @@
 #include "numerics/vector_ops.h"
 #include "processing/algebra/statistics.h"
 #include "processing/filters/convolution.h"
+#include "processing/filters/convolve_internal.h"
 #include "processing/filters/separable.h"
 
 namespace {
@@ -40,17 +41,16 @@ Img normal_2d(double sigma, const char* alloc_msg) {
   return k;
 }
 
+// Both smoothing filters read a with the outside value 0.5.
 template <class Img>
-Img conv_gauss(Img a, double sigma, char modo, Img (*kernel)(double)) {
-  a.backg = 0.5;
-  return convolucao(a, kernel(sigma), modo);
+Img conv_gauss(const Img& a, double sigma, char modo, Img (*kernel)(double)) {
+  return vistelmo::convolve_outside(a, typename Img::Pixel(0.5), kernel(sigma), modo);
 }
 
 template <class Img>
-Img conv_gauss_hv(Img a, double sigma, char modo) {
+Img conv_gauss_hv(const Img& a, double sigma, char modo) {
   if (degenerate(sigma)) return a;
-  a.backg = 0.5;
-  return ConvHV(a, VETORnormal(sigma), modo);
+  return vistelmo::separable_outside(a, typename Img::Pixel(0.5), VETORnormal(sigma), modo);
 }
 
 }  // namespace
@@ -83,16 +83,20 @@ IMGFLT IMGFLTlapnormal(double sigma) {
   return k;
 }
 
-IMGFLT ConvGauss(IMGFLT a, double sigma, char modo) {
+IMGFLT ConvGauss(const IMGFLT& a, double sigma, char modo) {
   return conv_gauss(a, sigma, modo, IMGFLTnormal);
 }
-IMGDBL ConvGauss(IMGDBL a, double sigma, char modo) {
+IMGDBL ConvGauss(const IMGDBL& a, double sigma, char modo) {
   return conv_gauss(a, sigma, modo, IMGDBLnormal);
 }
-IMGFLT ConvGaussHV(IMGFLT a, double sigma, char modo) { return conv_gauss_hv(a, sigma, modo); }
-IMGDBL ConvGaussHV(IMGDBL a, double sigma, char modo) { return conv_gauss_hv(a, sigma, modo); }
+IMGFLT ConvGaussHV(const IMGFLT& a, double sigma, char modo) {
+  return conv_gauss_hv(a, sigma, modo);
+}
+IMGDBL ConvGaussHV(const IMGDBL& a, double sigma, char modo) {
+  return conv_gauss_hv(a, sigma, modo);
+}
 
-IMGCOR ConvGaussHV(IMGCOR a, double sigma) {
+IMGCOR ConvGaussHV(const IMGCOR& a, double sigma) {
   if (degenerate(sigma)) return a;
   return ConvHV(a, VETORnormal(sigma));
 }

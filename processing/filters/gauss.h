@@ -14,13 +14,13 @@ IMGFLT IMGFLTlapnormal(double sigma);
 
 // convolucao with the 2-D kernel, samples outside a taken as 0.5 where the mode gives the
 // outside value. Fresh result (default centre, outside value 0).
-IMGFLT ConvGauss(IMGFLT a, double sigma, char modo);
-IMGDBL ConvGauss(IMGDBL a, double sigma, char modo);
+IMGFLT ConvGauss(const IMGFLT& a, double sigma, char modo);
+IMGDBL ConvGauss(const IMGDBL& a, double sigma, char modo);
 // ConvHV with the 1-D kernel, a's outside value set to 0.5 first; the result keeps a's centre.
 // A sigma below 0.25 (or NaN) returns a unchanged.
-IMGFLT ConvGaussHV(IMGFLT a, double sigma, char modo);
-IMGDBL ConvGaussHV(IMGDBL a, double sigma, char modo);
+IMGFLT ConvGaussHV(const IMGFLT& a, double sigma, char modo);
+IMGDBL ConvGaussHV(const IMGDBL& a, double sigma, char modo);
 // Each channel smoothed with the edges continued, bytes rounded and clamped.
-IMGCOR ConvGaussHV(IMGCOR a, double sigma);
+IMGCOR ConvGaussHV(const IMGCOR& a, double sigma);
 // Laplacian-of-Gaussian filtering with the edges continued (mode 'x'); fresh result.
 IMGFLT laplace(const IMGFLT& a, double sigma);

@@ -2,13 +2,16 @@
 #include "processing/filters/gradient.h"
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <vector>
 
 #include "foundation/erro.h"
 #include "foundation/normal.h"
 #include "processing/algebra/pointwise.h"
 #include "processing/algebra/statistics.h"
 #include "processing/filters/convolution.h"
+#include "processing/filters/convolve_internal.h"
 #include "processing/filters/gauss.h"
 
 namespace {
@@ -88,16 +91,96 @@ const char kMsgY[] = "Erro grnormaly: desvio muito pequeno";
 const char kAllocD[] = "Erro IMGDBL::aloca - Falta memoria";
 const char kAllocF[] = "Erro IMGFLT::aloca - Falta memoria";
 
+// The separable path's difference kernel: derivparc scaled to unit absolute sum, times sigma.
+IMGFLT scaled_difference(double sigma, char direcao) {
+  IMGFLT d = derivparc(direcao);
+  SomatoriaUm(d);
+  return sigma * d;
+}
+
+// The separable path without the smoothed image: the rows of ConvGaussHV(a, sigma, 'x') are
+// produced in order as the differences convolucao(smoothed, d, 'x') read them.
+class SmoothedRows {
+ public:
+  SmoothedRows(const IMGFLT& a, double sigma)
+      : a_(a),
+        taps_(VETORnormal(sigma)),
+        smooth_(sigma >= 0.25),
+        rows_(vistelmo::PlaneRef<float>{a.rows, a.nl(), a.nc(), a.lc, a.cc, 0.5f},
+              vistelmo::Widen{}, 'x', taps_.data, taps_.n()) {}
+
+  // Row l of the smoothed image as its float pixels hold it.
+  void operator()(int l, double* dst) {
+    if (!smooth_) return vistelmo::widen_row(a_.rows[l], dst, a_.nc());
+    rows_.row(l, rounded_.data());
+    vistelmo::widen_row(rounded_.data(), dst, a_.nc());
+  }
+
+ private:
+  const IMGFLT& a_;
+  VETOR<double> taps_;
+  bool smooth_;  // ConvGaussHV returns a itself below sigma 0.25
+  vistelmo::SeparableRows<float, float, vistelmo::Widen> rows_;
+  std::vector<float> rounded_ = std::vector<float>(a_.nc() > 0 ? a_.nc() : 0);
+};
+
+using Smoothed = vistelmo::LazyRows<std::reference_wrapper<SmoothedRows>>;
+
+// The taps of a difference kernel, widened.
+std::vector<double> taps_of(const IMGFLT& d) { return std::vector<double>(d.data, d.data + d.n()); }
+
+// convolucao(smoothed, d, 'x') into store.
+template <class Store>
+void difference(Smoothed& s, const IMGFLT& a, const IMGFLT& d, Store& store) {
+  const std::vector<double> t = taps_of(d);
+  vistelmo::correlate_lazy(s, a.nl(), a.nc(), a.lc, a.cc, 0.5, 'x', t.data(), d.nl(), d.nc(), d.lc,
+                           d.cc, -1, store);
+}
+
 // gradientex/gradientey of a float image; see the header for the separable path.
 IMGFLT float_gradient(const IMGFLT& a, double sigma, double theta, char direcao,
                       IMGFLT (*kernel)(double, double)) {
   if (theta >= 0) return convolucao(a, kernel(sigma, theta), 'x');
-  const IMGFLT s = ConvGaussHV(a, sigma, 'x');
-  IMGFLT d = derivparc(direcao);
-  SomatoriaUm(d);
-  d = sigma * d;
-  return convolucao(s, d, 'x');
+  SmoothedRows rows(a, sigma);
+  IMGFLT r = vistelmo::fresh_image<IMGFLT>(a.nl(), a.nc());
+  if (a.nl() < 1 || a.nc() < 1) return r;
+  Smoothed s(a.nl(), a.nc(), 3, std::ref(rows));
+  vistelmo::RowStore<float> store{r.rows};
+  difference(s, a, scaled_difference(sigma, direcao), store);
+  return r;
 }
+
+// modgrad's separable path: the y difference of row i, then the x difference (derivparc('x'),
+// 1 x 3 with centre column 1) of the same smoothed row, then the magnitude of the two float
+// results.
+class MagnitudeStore {
+ public:
+  MagnitudeStore(const Smoothed& s, int nc, const IMGFLT& dx, IMGFLT& r)
+      : s_(s), nc_(nc), tx_(taps_of(dx)), padded_(nc + 2), gy_(nc), gx_(nc), r_(r) {}
+  vistelmo::RowOut target(int) { return gy_.data(); }
+  void done(int i, int n) {
+    const double* gy = gy_.data();
+    // Row i of the smoothed image is still held: the y difference has just read it. Columns
+    // -1 .. nc under mode 'x': the edge pixels repeated.
+    const double* row = s_.rows()[i];
+    padded_[0] = row[0];
+    std::copy(row, row + nc_, padded_.begin() + 1);
+    padded_[nc_ + 1] = row[nc_ - 1];
+    const double* hp = padded_.data() + 2;
+    vistelmo::correlate_row(&hp, tx_.data(), 1, 3, -1, n, gx_.data());
+    float* dst = r_.rows[i];
+    for (int j = 0; j < n; j++) {
+      const double x = static_cast<float>(gx_[j]), y = static_cast<float>(gy[j]);
+      dst[j] = static_cast<float>(std::sqrt(x * x + y * y));
+    }
+  }
+
+ private:
+  const Smoothed& s_;
+  int nc_;
+  std::vector<double> tx_, padded_, gy_, gx_;
+  IMGFLT& r_;
+};
 
 template <class Img>
 Img magnitude(const Img& gx, const Img& gy) {
@@ -155,7 +238,17 @@ IMGDBL modgrad(const IMGDBL& a, double sigma, double theta) {
   return magnitude(gx, gy);
 }
 IMGFLT modgrad(const IMGFLT& a, double sigma, double theta) {
-  const IMGFLT gx = gradientex(a, sigma, theta);
-  const IMGFLT gy = gradientey(a, sigma, theta);
-  return magnitude(gx, gy);
+  if (theta >= 0) {
+    const IMGFLT gx = gradientex(a, sigma, theta);
+    const IMGFLT gy = gradientey(a, sigma, theta);
+    return magnitude(gx, gy);
+  }
+  // Both separable gradients smooth a alike: one pass over the smoothed rows serves both.
+  SmoothedRows rows(a, sigma);
+  IMGFLT r = vistelmo::fresh_image<IMGFLT>(a.nl(), a.nc());
+  if (a.nl() < 1 || a.nc() < 1) return r;
+  Smoothed s(a.nl(), a.nc(), 3, std::ref(rows));
+  MagnitudeStore store(s, a.nc(), scaled_difference(sigma, 'x'), r);
+  difference(s, a, scaled_difference(sigma, 'y'), store);
+  return r;
 }

@@ -3,61 +3,61 @@
 
 #include <vector>
 
-#include "images/colour_internal.h"
 #include "processing/filters/convolve_internal.h"
-
-namespace core = vistelmo;
 
 namespace {
 
-// The kernel as a 1 x n (along rows) or n x 1 (along columns) kernel image.
-core::KernelRef<double> taps(const VETOR<double>& k, bool along_rows) {
-  const int n = k.n() > 0 ? k.n() : 0;
-  return along_rows ? core::KernelRef<double>{k.data, 1, n} : core::KernelRef<double>{k.data, n, 1};
+// One pass of k over src into dst (same size), along the rows or the columns; get widens a sample.
+template <class P, class Get, class Store>
+void pass(const vistelmo::PlaneRef<P>& src, Get get, const VETOR<double>& k, char modo,
+          bool along_rows, Store& store) {
+  const int n = k.n() > 0 ? k.n() : 0, c0 = (k.n() - 1) / 2;
+  vistelmo::correlate_real(src, get, modo, src.nl, src.nc, k.data, along_rows ? 1 : n,
+                           along_rows ? n : 1, along_rows ? 0 : c0, along_rows ? c0 : 0, -1, store);
 }
 
-// One pass of k over src into dst (same size); dst may be a's own storage, src another image.
-template <class P, class Dst>
-void pass(const core::PlaneRef<P>& src, const VETOR<double>& k, char modo, bool along_rows,
-          Dst& dst) {
-  const int c0 = (k.n() - 1) / 2;
-  core::correlate<double>(
-      src, modo, src.nl, src.nc, taps(k, along_rows), along_rows ? 0 : c0, along_rows ? c0 : 0, -1,
-      core::RealProduct{},
-      [&dst](int i, int j, double s) { dst.rows[i][j] = static_cast<typename Dst::Pixel>(s); });
+template <class Img>
+void pass_into(const vistelmo::PlaneRef<typename Img::Pixel>& src, const VETOR<double>& k,
+               char modo, bool along_rows, Img& dst) {
+  vistelmo::RowStore<typename Img::Pixel> store{dst.rows};
+  pass(src, vistelmo::Widen{}, k, modo, along_rows, store);
 }
 
 template <class Img>
 Img conv_1d(const Img& a, const VETOR<double>& k, char modo, bool along_rows) {
-  Img r(a.nl(), a.nc());
-  pass(core::plane_of(a), k, modo, along_rows, r);
+  Img r = vistelmo::fresh_image<Img>(a.nl(), a.nc());
+  pass_into(vistelmo::plane_of(a), k, modo, along_rows, r);
   return r;
 }
 
+// Rows, then columns, into a result that keeps a's centre and takes backg as its outside value.
 template <class Img>
-Img conv_hv(Img a, const VETOR<double>& k, char modo) {
-  const Img t = conv_1d(a, k, modo, true);
-  pass(core::plane_of(t), k, modo, false, a);
-  return a;
+Img conv_hv(const Img& a, typename Img::Pixel backg, const VETOR<double>& k, char modo) {
+  using Pixel = typename Img::Pixel;
+  vistelmo::PlaneRef<Pixel> src = vistelmo::plane_of(a);
+  src.backg = backg;
+  Img r = vistelmo::fresh_image<Img>(a.nl(), a.nc());
+  r.lc = a.lc;
+  r.cc = a.cc;
+  r.backg = backg;
+  vistelmo::RowStore<Pixel> store{r.rows};
+  if (!vistelmo::separable_fused<Pixel>(src, vistelmo::Widen{}, modo, k.data, k.n() > 0 ? k.n() : 0,
+                                        store)) {
+    Img t(a.nl(), a.nc());
+    pass_into(src, k, modo, true, t);
+    pass_into(vistelmo::plane_of(t), k, modo, false, r);
+  }
+  return r;
 }
 
-// Three float channels of a colour image, the intermediate of the colour pass.
-struct Rgb {
-  float r, g, b;
+// A colour channel of a pixel, widened.
+template <unsigned char COR::*channel>
+struct Channel {
+  double operator()(const COR& p) const { return double(p.*channel); }
 };
-struct RgbSum {
-  double r = 0, g = 0, b = 0;
-  RgbSum& operator+=(const RgbSum& o) {
-    r += o.r, g += o.g, b += o.b;
-    return *this;
-  }
-};
-struct ColourProduct {
-  RgbSum operator()(double t, const COR& s) const { return {t * s.r, t * s.g, t * s.b}; }
-  RgbSum operator()(double t, const Rgb& s) const {
-    return {t * double(s.r), t * double(s.g), t * double(s.b)};
-  }
-};
+
+template <unsigned char COR::*channel>
+using ChannelRows = vistelmo::SeparableRows<float, COR, Channel<channel>>;
 
 }  // namespace
 
@@ -73,24 +73,44 @@ IMGFLT ConvH(const IMGFLT& a, const VETOR<double>& k, char modo) {
 IMGFLT ConvV(const IMGFLT& a, const VETOR<double>& k, char modo) {
   return conv_1d(a, k, modo, false);
 }
-IMGDBL ConvHV(IMGDBL a, const VETOR<double>& k, char modo) { return conv_hv(a, k, modo); }
-IMGFLT ConvHV(IMGFLT a, const VETOR<double>& k, char modo) { return conv_hv(a, k, modo); }
+IMGDBL ConvHV(const IMGDBL& a, const VETOR<double>& k, char modo) {
+  return conv_hv(a, a.backg, k, modo);
+}
+IMGFLT ConvHV(const IMGFLT& a, const VETOR<double>& k, char modo) {
+  return conv_hv(a, a.backg, k, modo);
+}
+IMGFLT vistelmo::separable_outside(const IMGFLT& a, float backg, const VETOR<double>& k,
+                                   char modo) {
+  return conv_hv(a, backg, k, modo);
+}
+IMGDBL vistelmo::separable_outside(const IMGDBL& a, double backg, const VETOR<double>& k,
+                                   char modo) {
+  return conv_hv(a, backg, k, modo);
+}
 
-IMGCOR ConvHV(IMGCOR a, const VETOR<double>& k) {
-  const int nl = a.nl(), nc = a.nc(), c0 = (k.n() - 1) / 2;
+IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
+  const int nl = a.nl(), nc = a.nc(), n = k.n() > 0 ? k.n() : 0;
   if (nl < 1 || nc < 1) return a;
-  std::vector<Rgb> mid(size_t(nl) * nc);
-  std::vector<const Rgb*> mid_rows(nl);
-  for (int i = 0; i < nl; i++) mid_rows[i] = &mid[size_t(i) * nc];
-  core::correlate<RgbSum>(core::plane_of(a), 'x', nl, nc, taps(k, true), 0, c0, -1, ColourProduct{},
-                          [&mid, nc](int i, int j, const RgbSum& s) {
-                            mid[size_t(i) * nc + j] = {float(s.r), float(s.g), float(s.b)};
-                          });
-  const core::PlaneRef<Rgb> src{mid_rows.data(), nl, nc, (nl - 1) / 2, (nc - 1) / 2, Rgb{0, 0, 0}};
-  core::correlate<RgbSum>(src, 'x', nl, nc, taps(k, false), c0, 0, -1, ColourProduct{},
-                          [&a](int i, int j, const RgbSum& s) {
-                            a.rows[i][j] = COR{core::round_to_byte(s.r), core::round_to_byte(s.g),
-                                               core::round_to_byte(s.b)};
-                          });
-  return a;
+  IMGCOR r = vistelmo::fresh_image<IMGCOR>(nl, nc);
+  r.lc = a.lc;
+  r.cc = a.cc;
+  r.backg = a.backg;
+  // The three channels a row at a time, so that each row of a is read from memory once.
+  const vistelmo::PlaneRef<COR> src = vistelmo::plane_of(a);
+  ChannelRows<&COR::r> red(src, {}, 'x', k.data, n);
+  ChannelRows<&COR::g> green(src, {}, 'x', k.data, n);
+  ChannelRows<&COR::b> blue(src, {}, 'x', k.data, n);
+  std::vector<double> sums(nc);
+  std::vector<unsigned char> br(nc), bg(nc), bb(nc);
+  for (int i = 0; i < nl; i++) {
+    red.row(i, sums.data());
+    vistelmo::bytes_row(sums.data(), br.data(), nc);
+    green.row(i, sums.data());
+    vistelmo::bytes_row(sums.data(), bg.data(), nc);
+    blue.row(i, sums.data());
+    vistelmo::bytes_row(sums.data(), bb.data(), nc);
+    COR* d = r.rows[i];
+    for (int j = 0; j < nc; j++) d[j] = COR{br[j], bg[j], bb[j]};
+  }
+  return r;
 }

@@ -15,8 +15,8 @@ IMGFLT ConvV(const IMGFLT& a, const VETOR<double>& k, char modo);
 // Rows, then columns: the column pass reads the row pass's fresh intermediate image under modo
 // (outside value 0, default centre). The result keeps a's centre and outside value; an IMGFLT
 // intermediate is rounded to float.
-IMGDBL ConvHV(IMGDBL a, const VETOR<double>& k, char modo);
-IMGFLT ConvHV(IMGFLT a, const VETOR<double>& k, char modo);
+IMGDBL ConvHV(const IMGDBL& a, const VETOR<double>& k, char modo);
+IMGFLT ConvHV(const IMGFLT& a, const VETOR<double>& k, char modo);
 // Each channel on the 0..255 scale with the edges continued (mode 'x'); the intermediate is
 // held in float, the result clamped to 0..255 and rounded with halves away from zero.
-IMGCOR ConvHV(IMGCOR a, const VETOR<double>& k);
+IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k);

@@ -1,6 +1,7 @@
-// Walsh-Hadamard transform by direct summation.
+// Walsh-Hadamard transform by butterflies in natural Hadamard order, read out in kernel order.
 #include "processing/filters/wht.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -25,53 +26,80 @@ int side_of(const IMGFLT& a) {
   return n;
 }
 
-// K(x, u) for x, u in 0..n-1, row u holding the Walsh function of u: +1 or -1.
-std::vector<double> kernel_table(int n, int m) {
-  std::vector<double> k(size_t(n) * n);
-  for (int u = 0; u < n; u++)
-    for (int x = 0; x < n; x++) {
-      int e = 0, parity = 0;
-      for (int i = 0; i < m; i++) {
-        parity ^= (u >> (m - 1 - i)) & 1;  // parity of the i+1 most significant bits of u
-        e += ((x >> i) & 1) * parity;
-      }
-      k[size_t(u) * n + x] = (e & 1) ? -1.0 : 1.0;
-    }
-  return k;
+// Coefficient u in natural Hadamard order: bit i of the result is the parity of the i+1 most
+// significant of the m bits of u, so that K(x, u) = (-1)^popcount(x & order(u)).
+int natural_index(int u, int m) {
+  int g = 0, parity = 0;
+  for (int i = 0; i < m; i++) {
+    parity ^= (u >> (m - 1 - i)) & 1;
+    g |= parity << i;
+  }
+  return g;
 }
 
-// r(o1, o2) = sum over i1 (outer), i2 (inner) of a(i1, i2) K(i1, o1) K(i2, o2) / N: the
-// transform and its inverse differ only in which index takes the kernel's bits.
-template <class Sign>
-IMGFLT transform(const IMGFLT& a, Sign sign_of) {
-  const int n = side_of(a);
-  const std::vector<double> k = kernel_table(n, whtM);
-  const double norm = std::sqrt(double(int64_t(n) * n));
-  IMGFLT r(n, n);
-  for (int o1 = 0; o1 < n; o1++)
-    for (int o2 = 0; o2 < n; o2++) {
-      double s = 0;
-      for (int i1 = 0; i1 < n; i1++) {
-        const double s1 = sign_of(k, n, i1, o1);
-        const float* row = a.rows[i1];
-        for (int i2 = 0; i2 < n; i2++) s += double(row[i2]) * (s1 * sign_of(k, n, i2, o2)) / norm;
-      }
-      r.rows[o1][o2] = static_cast<float>(s);
-    }
-  return r;
+// (a, b) -> (a + b, a - b) over n elements of two lines.
+inline void butterfly(double* __restrict a, double* __restrict b, int n) {
+  for (int j = 0; j < n; j++) {
+    const double x = a[j], y = b[j];
+    a[j] = x + y;
+    b[j] = x - y;
+  }
+}
+
+// Natural-order Hadamard transform of the n x n block of doubles b, rows then columns; the
+// columns go in strips so that a strip stays in cache through all its stages.
+void hadamard(std::vector<double>& b, int n) {
+  for (int r = 0; r < n; r++) {
+    double* row = b.data() + static_cast<size_t>(r) * n;
+    for (int h = 1; h < n; h *= 2)
+      for (int i = 0; i < n; i += 2 * h) butterfly(row + i, row + i + h, h);
+  }
+  const int strip = 64;
+  for (int c0 = 0; c0 < n; c0 += strip) {
+    const int w = std::min(strip, n - c0);
+    for (int h = 1; h < n; h *= 2)
+      for (int i = 0; i < n; i += 2 * h)
+        for (int r = i; r < i + h; r++)
+          butterfly(b.data() + static_cast<size_t>(r) * n + c0,
+                    b.data() + static_cast<size_t>(r + h) * n + c0, w);
+  }
 }
 
 }  // namespace
 
+// Every output is a sum of +-a/N terms (N a power of two, so each term is exact); the butterflies
+// add them in another order, in double. Adding 0 gives a zero sum the sign a sum from 0 has.
 IMGFLT wht(const IMGFLT& a) {
-  // Pixel indices take the bits, coefficient indices the parities.
-  return transform(a, [](const std::vector<double>& k, int n, int pixel, int coef) {
-    return k[size_t(coef) * n + pixel];
-  });
+  const int n = side_of(a);
+  std::vector<int> g(n);
+  for (int u = 0; u < n; u++) g[u] = natural_index(u, whtM);
+  const double norm = std::sqrt(double(int64_t(n) * n));
+  std::vector<double> b(static_cast<size_t>(n) * n);
+  for (int x = 0; x < n; x++)
+    for (int y = 0; y < n; y++) b[static_cast<size_t>(x) * n + y] = double(a.rows[x][y]) / norm;
+  hadamard(b, n);
+  IMGFLT r(n, n);
+  for (int u = 0; u < n; u++) {
+    const double* src = b.data() + static_cast<size_t>(g[u]) * n;
+    for (int v = 0; v < n; v++) r.rows[u][v] = static_cast<float>(src[g[v]] + 0.0);
+  }
+  return r;
 }
 
 IMGFLT iwht(const IMGFLT& a) {
-  return transform(a, [](const std::vector<double>& k, int n, int coef, int pixel) {
-    return k[size_t(coef) * n + pixel];
-  });
+  const int n = side_of(a);
+  std::vector<int> g(n);
+  for (int u = 0; u < n; u++) g[u] = natural_index(u, whtM);
+  const double norm = std::sqrt(double(int64_t(n) * n));
+  std::vector<double> b(static_cast<size_t>(n) * n);
+  for (int u = 0; u < n; u++) {
+    double* dst = b.data() + static_cast<size_t>(g[u]) * n;
+    for (int v = 0; v < n; v++) dst[g[v]] = double(a.rows[u][v]) / norm;
+  }
+  hadamard(b, n);
+  IMGFLT r(n, n);
+  for (int x = 0; x < n; x++)
+    for (int y = 0; y < n; y++)
+      r.rows[x][y] = static_cast<float>(b[static_cast<size_t>(x) * n + y] + 0.0);
+  return r;
 }

@@ -7,17 +7,19 @@
 
 namespace {
 
-// nl * nc; a grid with more positions than a vector can count fails as its allocation would.
+// nl * nc, 0 when either size is below 1; a grid with more positions than a vector can count
+// fails as its allocation would.
 int count(int nl, int nc) {
+  if (nl < 1 || nc < 1) return 0;
   const int64_t n = int64_t(nl) * nc;
-  if (n > INT32_MAX || n < INT32_MIN) erro("Erro VETOR::aloca - Falta memoria", "");
+  if (n > INT32_MAX) erro("Erro VETOR::aloca - Falta memoria", "");
   return static_cast<int>(n);
 }
 
 // Calls visit(k, row, column) for every position k of the walk.
 template <class Visit>
 void walk(int nl, int nc, Visit visit) {
-  const int total = nl * nc;
+  const int total = count(nl, nc);
   int r = 0, c = 0, d = 0;
   bool up = true;
   for (int k = 0; k < total; k++) {

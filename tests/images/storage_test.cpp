@@ -3,6 +3,7 @@
 #include <complex>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "support/test_support.h"
 #include "vistelmo.h"
@@ -177,6 +178,30 @@ TYPED_TEST(ImageStorage, CopyConstructorIsDeep) {
   TypeParam f(e);
   EXPECT_EQ(f.data, nullptr);
   EXPECT_EQ(f.nc(), 3);
+}
+
+TYPED_TEST(ImageStorage, MoveTakesTheBlockAndLeavesNoPixels) {
+  TypeParam a(3, 40);
+  paint(a);
+  a(-1, -1) = Px<TypeParam>::v(2);
+  a.lc = 7;
+  a.cc = -4;
+  const auto* block = a.data;
+  TypeParam b(std::move(a));
+  EXPECT_EQ(b.data, block);
+  EXPECT_EQ(b.nl(), 3);
+  EXPECT_EQ(b.nc(), 40);
+  EXPECT_EQ(b.n(), 120);
+  EXPECT_TRUE(painted(b));
+  EXPECT_TRUE(same(outside(b), Px<TypeParam>::v(2)));
+  EXPECT_EQ(b.lc, 7);
+  EXPECT_EQ(b.cc, -4);
+  EXPECT_EQ(a.data, nullptr);
+  EXPECT_EQ(a.rows, nullptr);
+  EXPECT_EQ(a.nl(), 0);
+  EXPECT_EQ(a.nc(), 0);
+  a.resize(2, 2);  // the moved-from image is a usable empty image
+  EXPECT_NE(a.data, nullptr);
 }
 
 TYPED_TEST(ImageStorage, ResizeToSameSizeKeepsEverything) {

@@ -328,7 +328,7 @@ TEST_F(Avi, WritersRefuseEmptyVolumesBeforeCreatingTheFile) {
 struct Damage {
   size_t at;
   Bytes bytes;  // written over the file at `at`; empty: the file is cut at `at`
-  const char* message;
+  const char* message = "";
 };
 
 Bytes text(const char* t) { return Bytes(t, t + 4); }

@@ -226,6 +226,37 @@ TEST(PointwiseCompare, FloatEqualityIsPerPixel) {
   EXPECT_FALSE(IMGFLT(2, 2, 1.0f) == IMGFLT(1, 4, 1.0f));
 }
 
+// Wide rows are tested a block at a time: one differing pixel anywhere (first, inside a block,
+// on a block edge, in the tail after the last whole block) decides, in every row.
+TEST(PointwiseCompare, WideRowsFindEveryDifference) {
+  for (int nc : {1, 63, 64, 65, 130, 257}) {
+    const IMGFLT a = image<IMGFLT>(3, nc, [](int l, int c) { return float(l * 1000 + c) * 0.25f; });
+    const IMGGRY g = image<IMGGRY>(3, nc, [](int l, int c) { return (unsigned char)(l + c % 7); });
+    IMGGRY above = g;
+    for (int l = 0; l < 3; l++)
+      for (int c = 0; c < nc; c++) above.rows[l][c]++;
+    for (int l = 0; l < 3; l++)
+      for (int c : {0, nc / 2, 63, 64, nc - 1}) {
+        if (c >= nc) continue;
+        SCOPED_TRACE(std::to_string(nc) + " columns, pixel (" + std::to_string(l) + ", " +
+                     std::to_string(c) + ")");
+        IMGFLT b = a;
+        b.rows[l][c] = kNaN;
+        EXPECT_FALSE(a == b);
+        EXPECT_TRUE(a != b);
+        b.rows[l][c] = a.rows[l][c] == 0 ? -0.0f : a.rows[l][c];
+        EXPECT_TRUE(a == b);
+        IMGGRY h = g;
+        h.rows[l][c] ^= 1;
+        EXPECT_FALSE(g == h);
+        IMGGRY e = above;
+        e.rows[l][c] = g.rows[l][c];
+        EXPECT_FALSE(g < e);
+        EXPECT_TRUE(g < above);
+      }
+  }
+}
+
 TEST(PointwiseCompare, BinaryIgnoresSpareBits) {
   for (int nc : pwtest::kBinWidths) {
     SCOPED_TRACE(nc);

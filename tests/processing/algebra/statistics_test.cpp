@@ -6,9 +6,12 @@
 #include <complex>
 #include <cstring>
 #include <limits>
+#include <random>
+#include <utility>
 #include <vector>
 
 #include "processing/algebra/pointwise_fixtures.h"
+#include "processing/filters/row_isa_internal.h"
 #include "support/test_support.h"
 
 namespace {
@@ -290,6 +293,48 @@ struct ThresholdCase {
   int t;
   std::vector<bool> white;  // for the pixels 0, 1, 127, 128, 254, 255
 };
+
+// SomatoriaUm's division runs on every instruction set this processor has: each quotient as the
+// plain rule gives it, on awkward sizes (with zeros and negatives).
+class SomatoriaUmIsa : public ::testing::TestWithParam<vistelmo::RowIsa> {
+ protected:
+  void SetUp() override {
+    saved_ = vistelmo::row_isa();
+    if (!vistelmo::set_row_isa(GetParam())) GTEST_SKIP() << "instruction set not available";
+  }
+  void TearDown() override { vistelmo::set_row_isa(saved_); }
+
+  template <class Img>
+  void check() {
+    std::mt19937 gen(7);
+    std::uniform_real_distribution<double> u(-3, 3);
+    for (auto [nl, nc] : {std::pair{1, 1}, {7, 67}, {12, 131}, {1, 257}}) {
+      SCOPED_TRACE(std::to_string(nl) + "x" + std::to_string(nc));
+      Img a(nl, nc);
+      for (int i = 0; i < a.n(); i++)
+        a.data[i] = static_cast<typename Img::Pixel>(i % 5 ? u(gen) : 0);
+      Img want = a;
+      double s = 0;
+      for (int i = 0; i < a.n(); i++) s += std::fabs(double(a.data[i]));
+      for (int i = 0; i < a.n(); i++)
+        want.data[i] = static_cast<typename Img::Pixel>(want.data[i] / s);
+      SomatoriaUm(a);
+      // Bitwise: the one-pixel image is 0 / 0.
+      for (int i = 0; i < a.n(); i++)
+        ASSERT_EQ(std::memcmp(&a.data[i], &want.data[i], sizeof a.data[i]), 0) << "pixel " << i;
+    }
+  }
+
+ private:
+  vistelmo::RowIsa saved_ = vistelmo::RowIsa::kBaseline;
+};
+
+TEST_P(SomatoriaUmIsa, Float) { check<IMGFLT>(); }
+TEST_P(SomatoriaUmIsa, Double) { check<IMGDBL>(); }
+
+INSTANTIATE_TEST_SUITE_P(Isa, SomatoriaUmIsa,
+                         ::testing::Values(vistelmo::RowIsa::kBaseline, vistelmo::RowIsa::kAvx2,
+                                           vistelmo::RowIsa::kAvx512));
 
 TEST(Statistics, ThresholdComparesAsInt) {
   const ThresholdCase cases[] = {

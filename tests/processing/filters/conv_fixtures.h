@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/vetor.h"
 #include "images/images.h"
 #include "support/test_support.h"
 
@@ -67,6 +68,22 @@ Img naive_convolucao(const Img& a, const Img& k, char m) {
       for (int p = 0; p < k.nl(); p++)
         for (int q = 0; q < k.nc(); q++)
           s += double(k.rows[p][q]) * double(a(i + k.lc - p, j + k.cc - q, m));
+      r.rows[i][j] = static_cast<typename Img::Pixel>(s);
+    }
+  return r;
+}
+
+// One separable pass through the element access, along the rows or down the columns, taps
+// summed in order in double.
+template <class Img>
+Img naive_pass(const Img& a, const VETOR<double>& k, char m, bool rows) {
+  Img r(a.nl(), a.nc());
+  const int c0 = (k.n() - 1) / 2;
+  for (int i = 0; i < a.nl(); i++)
+    for (int j = 0; j < a.nc(); j++) {
+      double s = 0;
+      for (int t = 0; t < k.n(); t++)
+        s += k.data[t] * double(rows ? a(i, j + c0 - t, m) : a(i + c0 - t, j, m));
       r.rows[i][j] = static_cast<typename Img::Pixel>(s);
     }
   return r;

@@ -110,7 +110,8 @@ IMGFLT sample_img(int nl, int nc) {
 }
 
 TEST(DctImage, RowsThenColumns) {
-  for (auto [nl, nc] : {std::pair{1, 1}, {1, 6}, {5, 1}, {4, 7}, {6, 6}}) {
+  for (auto [nl, nc] :
+       {std::pair{1, 1}, {1, 6}, {5, 1}, {4, 7}, {6, 6}, {9, 17}, {17, 3}, {2, 33}}) {
     const IMGFLT a = sample_img(nl, nc);
     for (bool inverse : {false, true}) {
       IMGFLT r = inverse ? idct(a) : dct(a);

@@ -92,6 +92,20 @@ TEST(FftCorrelation, FloatImagesTakeTheRealPart) {
   }
 }
 
+TEST(FftCorrelation, FloatOperandsOfVeryDifferentScales) {
+  for (float scale : {1e-4f, 1e4f}) {
+    IMGFLT a = sample_flt(9, 13, 0.3f), b = sample_flt(4, 3, 1.7f);
+    for (int i = 0; i < b.n(); i++) b.data[i] *= scale;
+    for (bool corr : {true, false}) {
+      const IMGFLT r = corr ? xcorrf(a, b) : convf(a, b);
+      const std::vector<CD> want = direct(IMGCPX(a), IMGCPX(b), corr);
+      double top = 0;
+      for (const CD& w : want) top = std::max(top, std::abs(w));
+      for (int k = 0; k < r.n(); k++) EXPECT_NEAR(r.data[k], want[k].real(), 1e-6 * top) << k;
+    }
+  }
+}
+
 TEST(FftCorrelation, ResultsOfFreshSize) {
   // 3 x 5 and 2 x 2 pad to 4 x 8: the last inverse pass runs on columns of 4.
   const IMGCPX a = sample_cpx(3, 5, 0.5f), b = sample_cpx(2, 2, 0.8f);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -268,6 +269,82 @@ TEST(ImageFft, AgreesWithTheTwoDimensionalSums) {
       EXPECT_EQ(r->lc, 1);
       EXPECT_EQ(r->cc, 0);
       EXPECT_EQ(r->backg, CF(7, -7));
+    }
+  }
+}
+
+// The two passes done the plain way: each line by its defining sum in long double, rounded to
+// float, rows first; scale is the divisor of a line of length n. Also returns, per pixel, the
+// bound on how far a correct transform may be: 1e-13 (1 + sum |x|) per line, plus a float
+// rounding of each row value that enters the column and of the result.
+std::vector<CF> plain_two_passes(const IMGCPX& a, int s, double (*scale)(int),
+                                 std::vector<double>& bound) {
+  const int nl = a.nl(), nc = a.nc();
+  const long double pi2 = 6.283185307179586476925286766559L;
+  auto line = [&](const std::vector<CF>& x, std::vector<CF>& y, std::vector<double>& err) {
+    const int n = static_cast<int>(x.size());
+    double sum = 0;
+    for (const CF& v : x) sum += std::abs(std::complex<double>(v));
+    for (int k = 0; k < n; k++) {
+      std::complex<long double> acc = 0;
+      for (int j = 0; j < n; j++) {
+        const long double t = s * pi2 * ((static_cast<int64_t>(j) * k) % n) / n;
+        acc += std::complex<long double>(x[j].real(), x[j].imag()) *
+               std::complex<long double>(std::cos(t), std::sin(t));
+      }
+      const double d = scale(n);
+      y[k] = CF(static_cast<float>(acc.real() / d), static_cast<float>(acc.imag() / d));
+      err[k] =
+          (1e-13 * (1 + sum) + 1.2e-7 * sum) / d + 1.2e-7 * std::abs(std::complex<double>(y[k]));
+    }
+  };
+  std::vector<CF> t(static_cast<size_t>(nl) * nc), r(t.size());
+  std::vector<double> terr(t.size());
+  bound.assign(t.size(), 0);
+  for (int i = 0; i < nl; i++) {
+    std::vector<CF> x(a.rows[i], a.rows[i] + nc), y(nc);
+    std::vector<double> e(nc);
+    line(x, y, e);
+    for (int j = 0; j < nc; j++) t[i * nc + j] = y[j], terr[i * nc + j] = e[j];
+  }
+  for (int j = 0; j < nc; j++) {
+    std::vector<CF> x(nl), y(nl);
+    std::vector<double> e(nl);
+    double carried = 0;  // errors of the row values, each carried through the column sum
+    for (int i = 0; i < nl; i++) x[i] = t[i * nc + j], carried += terr[i * nc + j];
+    line(x, y, e);
+    for (int i = 0; i < nl; i++)
+      r[i * nc + j] = y[i], bound[i * nc + j] = e[i] + carried / scale(nl);
+  }
+  return r;
+}
+
+double one(int) { return 1; }
+double by_n(int n) { return n; }
+double by_root(int n) { return std::sqrt(static_cast<double>(n)); }
+
+TEST(ImageFft, AccuracyTable) {
+  struct Kind {
+    IMGCPX (*f)(IMGCPX);
+    int sign;
+    double (*scale)(int);
+  };
+  const Kind kinds[] = {{[](IMGCPX a) { return fft(a, 0, 0); }, -1, one},
+                        {[](IMGCPX a) { return ifft(a); }, +1, by_n},
+                        {[](IMGCPX a) { return nfft(a); }, -1, by_root},
+                        {[](IMGCPX a) { return infft(a); }, +1, by_root}};
+  const std::pair<int, int> sizes[] = {{1, 1},   {1, 257}, {257, 1}, {7, 67},  {12, 131},
+                                       {33, 17}, {64, 64}, {97, 3},  {16, 32}, {2, 210}};
+  for (auto [nl, nc] : sizes) {
+    const IMGCPX a = sample_img(nl, nc);
+    for (const Kind& k : kinds) {
+      std::vector<double> bound;
+      const std::vector<CF> want = plain_two_passes(a, k.sign, k.scale, bound);
+      const IMGCPX got = k.f(a);
+      for (int p = 0; p < nl * nc; p++)
+        EXPECT_LE(std::abs(std::complex<double>(got.data[p]) - std::complex<double>(want[p])),
+                  bound[p])
+            << nl << "x" << nc << " sign " << k.sign << " pixel " << p;
     }
   }
 }

@@ -16,21 +16,6 @@ VETOR<double> taps(std::initializer_list<double> v) {
   return r;
 }
 
-// One pass through the element access: along the rows or down the columns.
-template <class Img>
-Img naive_pass(const Img& a, const VETOR<double>& k, char m, bool rows) {
-  Img r(a.nl(), a.nc());
-  const int c0 = (k.n() - 1) / 2;
-  for (int i = 0; i < a.nl(); i++)
-    for (int j = 0; j < a.nc(); j++) {
-      double s = 0;
-      for (int t = 0; t < k.n(); t++)
-        s += k.data[t] * double(rows ? a(i, j + c0 - t, m) : a(i + c0 - t, j, m));
-      r.rows[i][j] = static_cast<typename Img::Pixel>(s);
-    }
-  return r;
-}
-
 const std::vector<VETOR<double>>& kernels() {
   static const std::vector<VETOR<double>> ks = {taps({0.7}), taps({1, 2}), taps({0.25, 0.5, 0.3}),
                                                 taps({0.1, -0.2, 0.35, 0.15}),

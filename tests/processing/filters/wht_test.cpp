@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "conv_fixtures.h"
 #include "support/test_support.h"
@@ -48,43 +51,68 @@ IMGFLT naive(const IMGFLT& a, bool inverse) {
   const int n = a.nl();
   int m = 0;
   while ((1 << m) < n) m++;
-  auto k = [m](int x, int u) {
-    int e = 0;
-    for (int i = 0; i < m; i++) {
-      int p = 0;
-      for (int j = 0; j <= i; j++) p += (u >> (m - 1 - j)) & 1;
-      e += ((x >> i) & 1) * (p % 2);
-    }
-    return e;
-  };
+  std::vector<int> e(n * n);  // e[x * n + u]: exponent of K(x, u)
+  for (int x = 0; x < n; x++)
+    for (int u = 0; u < n; u++)
+      for (int i = 0; i < m; i++) {
+        int p = 0;
+        for (int j = 0; j <= i; j++) p += (u >> (m - 1 - j)) & 1;
+        e[x * n + u] += ((x >> i) & 1) * (p % 2);
+      }
+  auto k = [&e, n](int x, int u) { return e[x * n + u]; };
+  const double norm = std::sqrt(double(n * n));
   IMGFLT r(n, n);
   for (int o1 = 0; o1 < n; o1++)
     for (int o2 = 0; o2 < n; o2++) {
       double s = 0;
       for (int i1 = 0; i1 < n; i1++)
         for (int i2 = 0; i2 < n; i2++) {
-          const int e = inverse ? k(o1, i1) + k(o2, i2) : k(i1, o1) + k(i2, o2);
-          s += double(a.rows[i1][i2]) * (e % 2 ? -1 : 1) / std::sqrt(double(n * n));
+          const int ex = inverse ? k(o1, i1) + k(o2, i2) : k(i1, o1) + k(i2, o2);
+          s += double(a.rows[i1][i2]) * (ex % 2 ? -1 : 1) / norm;
         }
       r.rows[o1][o2] = float(s);
     }
   return r;
 }
 
-TEST(Wht, MatchesTheKernelAndInverts) {
-  for (int n : {1, 2, 4, 8}) {
+// Largest distance in units in the last place of float between two images of one size.
+int64_t max_ulps(const IMGFLT& a, const IMGFLT& b) {
+  auto key = [](float f) {
+    int32_t i;
+    std::memcpy(&i, &f, 4);
+    return i < 0 ? int64_t(INT32_MIN) - i : int64_t(i);
+  };
+  int64_t d = 0;
+  for (int i = 0; i < a.n(); i++) d = std::max(d, std::abs(key(a.data[i]) - key(b.data[i])));
+  return d;
+}
+
+TEST(Wht, MatchesTheDirectSums) {
+  for (int n : {1, 2, 4, 8, 16, 32, 64}) {
+    // Integer values: every sum is exact in double, so the results are the same bits.
+    IMGFLT whole(n, n);
+    for (int i = 0; i < whole.n(); i++) whole.data[i] = float((i * 37 + 11) % 201) - 100;
+    EXPECT_TRUE(same_pixels(wht(whole), naive(whole, false))) << n;
+    EXPECT_TRUE(same_pixels(iwht(whole), naive(whole, true))) << n;
+    // Other values: within one unit in the last place.
     const IMGFLT a = sample<IMGFLT>(n, n, n, 3.0, 0, 0);
     const IMGFLT w = wht(a), back = iwht(w);
-    EXPECT_TRUE(same_pixels(w, naive(a, false))) << n;
-    EXPECT_TRUE(same_pixels(back, naive(w, true))) << n;
+    EXPECT_LE(max_ulps(w, naive(a, false)), 1) << n;
+    EXPECT_LE(max_ulps(back, naive(w, true)), 1) << n;
     expect_fresh(w);
     double e1 = 0, e2 = 0;
     for (int i = 0; i < a.n(); i++) {
-      EXPECT_NEAR(back.data[i], a.data[i], 1e-5);
+      EXPECT_NEAR(back.data[i], a.data[i], 1e-5 * n);
       e1 += double(a.data[i]) * a.data[i], e2 += double(w.data[i]) * w.data[i];
     }
     EXPECT_NEAR(e1, e2, 1e-6 * e1);
   }
+}
+
+TEST(Wht, ZeroSumsArePositiveZeros) {
+  IMGFLT z(4, 4, -0.0f);
+  for (const IMGFLT& r : {wht(z), iwht(z)})
+    for (int i = 0; i < r.n(); i++) EXPECT_FALSE(std::signbit(r.data[i])) << i;
 }
 
 TEST(Wht, ConstantImageAndSinglePixel) {

@@ -75,6 +75,17 @@ TEST(Zigzag, ResizesOnlyWhenTheCountDiffers) {
   EXPECT_EQ(v.n(), 0);
 }
 
+TEST(Zigzag, SizesBelowOneGiveAnEmptyList) {
+  for (auto [nl, nc] : {std::pair{-2, -3}, {-1, -1}, {-4, 5}, {3, -2}, {0, -7}}) {
+    VETOR<int> v(4, 9);
+    VETOR<PONTOI2> p(4);
+    dctzigzag(nl, nc, v);
+    dctzigzag(nl, nc, p);
+    EXPECT_EQ(v.n(), 0) << nl << "x" << nc;
+    EXPECT_EQ(p.n(), 0) << nl << "x" << nc;
+  }
+}
+
 TEST(ZigzagDeath, GridBeyondAVectorsCount) {
   VETOR<int> v;
   VETOR<PONTOI2> p;

@@ -1,0 +1,207 @@
+// The dispatched row kernels (every instruction set this processor has) against the naive
+// per-pixel sums through the element access, on the fixtures' sizes (degenerate, and rows long
+// enough for the vector blocks and their tails), kernels larger than the image and every mode.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "conv_fixtures.h"
+#include "processing/filters/convolution.h"
+#include "processing/filters/convolve_internal.h"
+#include "processing/filters/gauss.h"
+#include "processing/filters/gradient.h"
+#include "processing/filters/separable.h"
+
+using namespace convtest;
+using vistelmo::RowIsa;
+
+namespace {
+
+// Random pixels in -4 .. 4, with exact zeros and negative zeros now and then; a random outside
+// value, and the centre moved when lc, cc are given.
+template <class Img>
+Img random_image(int nl, int nc, unsigned seed, int lc = -1, int cc = -1) {
+  std::uniform_real_distribution<double> u(-4, 4);
+  Img a = testutil::noise<Img>(nl, nc, seed, [&](std::mt19937& g) {
+    const double v = u(g);
+    return v > 3.6 ? 0.0 : v < -3.6 ? -0.0 : v;
+  });
+  a.backg = static_cast<typename Img::Pixel>(seed % 7 - 3.3);
+  if (lc >= 0) a.lc = lc;
+  if (cc >= 0) a.cc = cc;
+  return a;
+}
+
+VETOR<double> taps(int n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> u(-1, 1);
+  VETOR<double> k(n);
+  for (int i = 0; i < n; i++) k.data[i] = u(gen);
+  return k;
+}
+
+// Kernels from a single tap to wider and taller than the smallest images.
+const Size kKernels[] = {{1, 1}, {3, 3}, {2, 5}, {9, 13}, {1, 15}};
+
+// Clamped to 0 .. 255, rounded half away from zero.
+unsigned char to_byte(double v) {
+  return static_cast<unsigned char>(std::round(v < 0 ? 0 : (v > 255.0 ? 255.0 : v)));
+}
+
+class FastPath : public ::testing::TestWithParam<RowIsa> {
+ protected:
+  void SetUp() override {
+    saved_ = vistelmo::row_isa();
+    if (!vistelmo::set_row_isa(GetParam())) GTEST_SKIP() << "instruction set not available";
+  }
+  void TearDown() override { vistelmo::set_row_isa(saved_); }
+
+ private:
+  RowIsa saved_ = RowIsa::kBaseline;
+};
+
+template <class Img>
+void check_convolucao() {
+  unsigned seed = 1;
+  for (const Size& sz : sizes())
+    for (const Size& ks : kKernels) {
+      const Img a = random_image<Img>(sz.nl, sz.nc, seed++, sz.nl - 1, 0);
+      const Img k = random_image<Img>(ks.nl, ks.nc, seed++);
+      for (char m : modes()) {
+        SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " kernel " +
+                     std::to_string(ks.nl) + "x" + std::to_string(ks.nc) + " mode " + mode_name(m));
+        EXPECT_TRUE(same_pixels(convolucao(a, k, m), naive_convolucao(a, k, m)));
+      }
+    }
+}
+
+TEST_P(FastPath, ConvolucaoFloat) { check_convolucao<IMGFLT>(); }
+TEST_P(FastPath, ConvolucaoDouble) { check_convolucao<IMGDBL>(); }
+
+template <class Img>
+void check_separable() {
+  unsigned seed = 100;
+  for (const Size& sz : sizes())
+    for (int n : {1, 2, 3, 8, 15}) {
+      const Img a = random_image<Img>(sz.nl, sz.nc, seed++, 0, sz.nc - 1);
+      const VETOR<double> k = taps(n, seed++);
+      for (char m : modes()) {
+        SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " taps " +
+                     std::to_string(n) + " mode " + mode_name(m));
+        EXPECT_TRUE(same_pixels(ConvH(a, k, m), naive_pass(a, k, m, true)));
+        EXPECT_TRUE(same_pixels(ConvV(a, k, m), naive_pass(a, k, m, false)));
+        EXPECT_TRUE(
+            same_pixels(ConvHV(a, k, m), naive_pass(naive_pass(a, k, m, true), k, m, false)));
+      }
+    }
+}
+
+TEST_P(FastPath, SeparableFloat) { check_separable<IMGFLT>(); }
+TEST_P(FastPath, SeparableDouble) { check_separable<IMGDBL>(); }
+
+TEST_P(FastPath, SeparableColour) {
+  unsigned seed = 200;
+  for (const Size& sz : sizes())
+    for (int n : {1, 4, 9}) {
+      std::mt19937 gen(seed++);
+      IMGCOR a(sz.nl, sz.nc);
+      for (int l = 0; l < sz.nl; l++)
+        for (int c = 0; c < sz.nc; c++)
+          a.rows[l][c] = COR{static_cast<unsigned char>(gen()), static_cast<unsigned char>(gen()),
+                             static_cast<unsigned char>(gen())};
+      VETOR<double> k = taps(n, seed++);
+      // Sums below 0 and above 255 as well: the clamp and the rounding on every path.
+      for (int i = 0; i < n; i++) k.data[i] *= 0.9;
+      SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " taps " +
+                   std::to_string(n));
+      const IMGCOR r = ConvHV(a, k);
+      // Column sums in double from the float row pass, then clamped and rounded.
+      for (int c = 0; c < 3; c++) {
+        IMGFLT rows(sz.nl, sz.nc);
+        for (int l = 0; l < sz.nl; l++)
+          for (int j = 0; j < sz.nc; j++) {
+            const COR& p = a.rows[l][j];
+            rows.rows[l][j] = c == 0 ? p.r : c == 1 ? p.g : p.b;
+          }
+        const IMGFLT h = naive_pass(rows, k, 'x', true);
+        const int c0 = (n - 1) / 2;
+        for (int l = 0; l < sz.nl; l++)
+          for (int j = 0; j < sz.nc; j++) {
+            double s = 0;
+            for (int t = 0; t < n; t++) s += k.data[t] * double(h(l + c0 - t, j, 'x'));
+            const COR& got = r.rows[l][j];
+            ASSERT_EQ(c == 0   ? got.r
+                      : c == 1 ? got.g
+                               : got.b,
+                      to_byte(s))
+                << "pixel (" << l << ", " << j << ") channel " << c;
+          }
+      }
+    }
+}
+
+TEST_P(FastPath, FullConvolution) {
+  unsigned seed = 300;
+  for (const Size& sz : sizes())
+    for (const Size& ks : kKernels) {
+      const IMGFLT a = random_image<IMGFLT>(sz.nl, sz.nc, seed++),
+                   b = random_image<IMGFLT>(ks.nl, ks.nc, seed++);
+      SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " kernel " +
+                   std::to_string(ks.nl) + "x" + std::to_string(ks.nc));
+      const IMGFLT c = conv(a, b), x = xcorr(a, b);
+      ASSERT_EQ(c.nl(), a.nl() + b.nl() - 1);
+      ASSERT_EQ(c.nc(), a.nc() + b.nc() - 1);
+      auto at = [&a](int l, int j) {
+        return l < 0 || j < 0 || l >= a.nl() || j >= a.nc() ? 0.0 : double(a.rows[l][j]);
+      };
+      for (int i = 0; i < c.nl(); i++)
+        for (int j = 0; j < c.nc(); j++) {
+          double sc = 0, sx = 0;
+          for (int p = 0; p < b.nl(); p++)
+            for (int q = 0; q < b.nc(); q++) {
+              sc += double(b.rows[p][q]) * at(i - p, j - q);
+              sx += double(b.rows[p][q]) * at(i - (b.nl() - 1) + p, j - (b.nc() - 1) + q);
+            }
+          ASSERT_TRUE(same(c.rows[i][j], float(sc))) << "conv (" << i << ", " << j << ")";
+          ASSERT_TRUE(same(x.rows[i][j], float(sx))) << "xcorr (" << i << ", " << j << ")";
+        }
+    }
+}
+
+// The separable gradient path (theta < 0) as the composition the header states: ConvGaussHV,
+// then convolucao with sigma times the unit-sum central difference, both under mode 'x'.
+TEST_P(FastPath, SeparableGradients) {
+  unsigned seed = 400;
+  for (const Size& sz : sizes())
+    for (double sigma : {0.1, 0.6, 1.3}) {
+      SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " sigma " +
+                   std::to_string(sigma));
+      const IMGFLT a = random_image<IMGFLT>(sz.nl, sz.nc, seed++, 0, 0);
+      IMGFLT s = a;
+      if (sigma >= 0.25)
+        s = naive_pass(naive_pass(a, VETORnormal(sigma), 'x', true), VETORnormal(sigma), 'x',
+                       false);
+      IMGFLT dx(1, 3, 0.0f), dy(3, 1, 0.0f);
+      dx.data[0] = dy.data[2] = static_cast<float>(sigma * 0.5f);
+      dx.data[2] = dy.data[0] = static_cast<float>(sigma * -0.5f);
+      const IMGFLT gx = naive_convolucao(s, dx, 'x'), gy = naive_convolucao(s, dy, 'x');
+      EXPECT_TRUE(same_pixels(gradientex(a, sigma, -1.0), gx));
+      EXPECT_TRUE(same_pixels(gradientey(a, sigma, -1.0), gy));
+      IMGFLT m(sz.nl, sz.nc);
+      for (int i = 0; i < m.n(); i++)
+        m.data[i] =
+            float(std::sqrt(double(gx.data[i]) * gx.data[i] + double(gy.data[i]) * gy.data[i]));
+      EXPECT_TRUE(same_pixels(modgrad(a, sigma, -1.0), m));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Isa, FastPath,
+                         ::testing::Values(RowIsa::kBaseline, RowIsa::kAvx2, RowIsa::kAvx512),
+                         [](const ::testing::TestParamInfo<RowIsa>& i) {
+                           return i.param == RowIsa::kBaseline ? std::string("Baseline")
+                                  : i.param == RowIsa::kAvx2   ? std::string("Avx2")
+                                                               : std::string("Avx512");
+                         });
+
+}  // namespace
