@@ -675,7 +675,16 @@ inline void pair_means(float* out, const float* src, int n) {
 }
 
 // Rounded means of byte pairs, (a + b + 1) >> 1: equal to round((a + b) / 2.0) with halves away
-// from zero, as the double average stores them. out[k] from src[2k] and src[2k + 1].
+// from zero, as the double average stores them. out[k] from src[2k] and src[2k + 1]; the
+// _from forms do k .. n - 1 one at a time.
+inline void pair_means_from(int k, unsigned char* out, const unsigned char* src, int n) {
+  for (; k < n; k++) out[k] = static_cast<unsigned char>((src[2 * k] + src[2 * k + 1] + 1) >> 1);
+}
+inline void row_means_from(int k, unsigned char* out, const unsigned char* a,
+                           const unsigned char* b, int n) {
+  for (; k < n; k++) out[k] = static_cast<unsigned char>((a[k] + b[k] + 1) >> 1);
+}
+
 namespace avx2 {
 
 __attribute__((target("avx2"))) inline void pair_means(unsigned char* out, const unsigned char* src,
@@ -690,7 +699,7 @@ __attribute__((target("avx2"))) inline void pair_means(unsigned char* out, const
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
                         _mm256_permute4x64_epi64(_mm256_packus_epi16(mx, my), 0xD8));
   }
-  for (; k < n; k++) out[k] = static_cast<unsigned char>((src[2 * k] + src[2 * k + 1] + 1) >> 1);
+  pair_means_from(k, out, src, n);
 }
 
 __attribute__((target("avx2"))) inline void row_means(unsigned char* out, const unsigned char* a,
@@ -701,7 +710,7 @@ __attribute__((target("avx2"))) inline void row_means(unsigned char* out, const 
         reinterpret_cast<__m256i*>(out + k),
         _mm256_avg_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + k)),
                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + k))));
-  for (; k < n; k++) out[k] = static_cast<unsigned char>((a[k] + b[k] + 1) >> 1);
+  row_means_from(k, out, a, b, n);
 }
 
 }  // namespace avx2
@@ -717,7 +726,7 @@ inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, 
     const __m128i my = _mm_avg_epu16(_mm_and_si128(y, low), _mm_srli_epi16(y, 8));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(mx, my));
   }
-  for (; k < n; k++) out[k] = static_cast<unsigned char>((src[2 * k] + src[2 * k + 1] + 1) >> 1);
+  pair_means_from(k, out, src, n);
 }
 
 // out[k] = (a[k] + b[k] + 1) >> 1.
@@ -729,7 +738,7 @@ inline void row_means(bool avx2, unsigned char* out, const unsigned char* a, con
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
                      _mm_avg_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k)),
                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k))));
-  for (; k < n; k++) out[k] = static_cast<unsigned char>((a[k] + b[k] + 1) >> 1);
+  row_means_from(k, out, a, b, n);
 }
 
 // 1 / c when c is a power of two (or 0, whose quotients are not used), false otherwise.

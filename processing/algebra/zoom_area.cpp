@@ -178,6 +178,19 @@ class ColumnRows {
   std::vector<double> w0_, w1_;
 };
 
+// The plain interpolating loops, sample by sample: along the columns (zoomc) or the rows (zooml).
+void interp_plain(const IMGFLT& a, IMGFLT& b, double f, bool along_columns) {
+  const vistelmo::Sampler<IMGFLT> s(a, 'x');
+  for (int l = 0; l < b.nl(); l++) {
+    float* dst = b.rows[l];
+    for (int c = 0; c < b.nc(); c++) {
+      const Tap tap = interp_tap(along_columns ? c : l, f);
+      dst[c] = along_columns ? blend(tap.t, s(l, tap.i), s(l, tap.i + 1))
+                             : blend(tap.t, s(tap.i, c), s(tap.i + 1, c));
+    }
+  }
+}
+
 // Row l of a source as floats: a float image's own row, or a grey row converted into buf as
 // IMGFLT(IMGGRY) converts it.
 const float* float_row(const IMGFLT& a, int l, std::vector<float>&) { return a.rows[l]; }
@@ -232,8 +245,6 @@ void zoomc_rows(const Src& a, const Img& b, Rows& out, double f) {
   }
   if constexpr (std::is_same_v<Src, IMGFLT>) {
     if (!vistelmo::has_pixels(b)) return;
-    std::vector<Tap> taps(b.nc());
-    for (int c = 0; c < b.nc(); c++) taps[c] = interp_tap(c, f);
     if (fast) {
       // Rows past a's read its last row.
       const vistelmo::BorderRule br = clamped(a);
@@ -247,15 +258,7 @@ void zoomc_rows(const Src& a, const Img& b, Rows& out, double f) {
       }
       return;
     }
-    if constexpr (std::is_same_v<Rows, FloatRows>) {
-      IMGFLT& b = out.b;
-      const vistelmo::Sampler<IMGFLT> s(a, 'x');
-      for (int l = 0; l < b.nl(); l++) {
-        float* dst = b.rows[l];
-        for (int c = 0; c < b.nc(); c++)
-          dst[c] = blend(taps[c].t, s(l, taps[c].i), s(l, taps[c].i + 1));
-      }
-    }
+    if constexpr (std::is_same_v<Rows, FloatRows>) interp_plain(a, out.b, f, true);
   }
 }
 
@@ -340,15 +343,7 @@ void zooml_rows(const Src& a, const Img& b, Rows& out, double f) {
       }
       return;
     }
-    if constexpr (std::is_same_v<Rows, FloatRows>) {
-      IMGFLT& b = out.b;
-      const vistelmo::Sampler<IMGFLT> s(a, 'x');
-      for (int l = 0; l < b.nl(); l++) {
-        const Tap tap = interp_tap(l, f);
-        float* dst = b.rows[l];
-        for (int c = 0; c < b.nc(); c++) dst[c] = blend(tap.t, s(tap.i, c), s(tap.i + 1, c));
-      }
-    }
+    if constexpr (std::is_same_v<Rows, FloatRows>) interp_plain(a, out.b, f, false);
   }
 }
 
