@@ -10,21 +10,19 @@
 #include "processing/algebra/median.h"
 #include "processing/algebra/neighbourhood_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
-using core::Tap;
+using vistelmo::Tap;
 
 // Mask elements of non-zero weight, in row-major order.
 std::vector<Tap> weighted_taps(const IMGGRY& m) {
-  return core::window_taps(m, 1, [](unsigned char v) { return v > 0; });
+  return vistelmo::window_taps(m, 1, [](unsigned char v) { return v > 0; });
 }
 
 // Sum of every mask value.
 int64_t total_weight(const IMGGRY& m) {
   int64_t w = 0;
-  if (core::has_pixels(m))
+  if (vistelmo::has_pixels(m))
     for (int i = 0; i < m.nl; i++)
       for (int j = 0; j < m.nc; j++) w += m.rows[i][j];
   return w;
@@ -86,39 +84,223 @@ struct Histogram {
   }
 };
 
+// A sliding histogram (Huang) over one row of interior pixels: built whole at the first pixel,
+// then moved right by the weight changes at the window's column edges. The median level moves
+// from its last place, keeping the count of samples below it.
+struct EdgeTap {
+  int64_t di, dj;
+  int32_t dw;
+};
+
+// Weight changes when the window moves one column right, at offsets from the new position:
+// w(d) - w(d + 1) per mask row.
+std::vector<EdgeTap> edge_taps(const std::vector<Tap>& taps) {
+  std::vector<EdgeTap> e;
+  auto add = [&](int64_t di, int64_t dj, int32_t dw) {
+    for (EdgeTap& t : e)
+      if (t.di == di && t.dj == dj) {
+        t.dw += dw;
+        return;
+      }
+    e.push_back({di, dj, dw});
+  };
+  for (const Tap& t : taps) {
+    add(t.di, t.dj, t.value);
+    add(t.di, t.dj - 1, -t.value);
+  }
+  e.erase(std::remove_if(e.begin(), e.end(), [](const EdgeTap& t) { return t.dw == 0; }), e.end());
+  return e;
+}
+
+void sliding_histogram(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
+                       const vistelmo::Interior& in, IMGGRY& r) {
+  const std::vector<EdgeTap> edges = edge_taps(taps);
+  const size_t ne = edges.size();
+  std::vector<const unsigned char*> from(ne);
+  std::vector<int32_t> dw(ne);
+  for (size_t k = 0; k < ne; k++) dw[k] = edges[k].dw;
+  const int32_t target = static_cast<int32_t>((w - 1) / 2 + 1);
+  int32_t count[256];
+  for (int64_t l = in.l0; l < in.l1; l++) {
+    std::fill(count, count + 256, 0);
+    for (const Tap& t : taps) count[a.rows[l + t.di][in.c0 + t.dj]] += t.value;
+    for (size_t k = 0; k < ne; k++) from[k] = a.rows[l + edges[k].di] + edges[k].dj + 1;
+    int med = 0;
+    int32_t below = 0;
+    unsigned char* out = r.rows[l];
+    for (int64_t c = in.c0;; c++) {
+      while (below >= target) below -= count[--med];
+      while (below + count[med] < target) below += count[med++];
+      out[c] = static_cast<unsigned char>(med);
+      if (c + 1 >= in.c1) break;
+      for (size_t k = 0; k < ne; k++) {
+        const unsigned char p = from[k][c];
+        count[p] += dw[k];
+        below += p < med ? dw[k] : 0;
+      }
+    }
+  }
+}
+
+// The first of 16 bins at which the running count reaches target (counted without branches,
+// which a median's data would mispredict).
+inline int first_reaching(const uint16_t* h, int32_t target) {
+  int32_t run = 0;
+  int below = 0;
+  for (int i = 0; i < 16; i++) {
+    run += h[i];
+    below += run < target ? 1 : 0;
+  }
+  return below;
+}
+
+// Equal weights on a full rectangle of hl x hc (fewer than 2^16 members): one histogram per
+// column over the window's rows, moved down a row at a time; the window's histogram moves
+// right by adding one column's and taking away another's. A coarse histogram of 16 levels a bin
+// finds the median's bin, the fine one its level.
+void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin, int64_t hc,
+                       const vistelmo::Interior& in, IMGGRY& r) {
+  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+  constexpr int64_t kStrip = 192;  // output columns whose histograms stay in cache
+  std::vector<uint16_t> fine(static_cast<size_t>(kStrip + hc - 1) * 256),
+      coarse((kStrip + hc - 1) * 16);
+  const uint16_t zeros[256] = {};
+  uint16_t wf[256], wc[16];
+  const int32_t target = static_cast<int32_t>((hl * hc - 1) / 2 + 1);
+  for (int64_t s0 = in.c0; s0 < in.c1; s0 += kStrip) {
+    const int64_t s1 = std::min(in.c1, s0 + kStrip), xs = s0 + djmin, cols = s1 - s0 + hc - 1;
+    std::fill(fine.begin(), fine.end(), 0);
+    std::fill(coarse.begin(), coarse.end(), 0);
+    auto move_row = [&](int64_t y, int d) {
+      const unsigned char* p = a.rows[y] + xs;
+      for (int64_t x = 0; x < cols; x++) {
+        fine[x * 256 + p[x]] += d;
+        coarse[x * 16 + (p[x] >> 4)] += d;
+      }
+    };
+    for (int64_t y = in.l0 + dimin; y < in.l0 + dimin + hl; y++) move_row(y, 1);
+    for (int64_t l = in.l0; l < in.l1; l++) {
+      if (l > in.l0) {
+        move_row(l - 1 + dimin, -1);
+        move_row(l + dimin + hl - 1, 1);
+      }
+      std::fill(wf, wf + 256, 0);
+      std::fill(wc, wc + 16, 0);
+      for (int64_t x = 0; x < hc; x++) {
+        k.add_sub_u16(wf, &fine[x * 256], zeros, 256);
+        k.add_sub_u16(wc, &coarse[x * 16], zeros, 16);
+      }
+      unsigned char* out = r.rows[l];
+      for (int64_t c = s0;; c++) {
+        const int b = first_reaching(wc, target);
+        int32_t before = 0;
+        for (int i = 0; i < 16; i++) before += i < b ? wc[i] : 0;
+        out[c] = static_cast<unsigned char>(16 * b + first_reaching(wf + 16 * b, target - before));
+        if (c + 1 >= s1) break;
+        const int64_t add = c + 1 - s0 + hc - 1, sub = c - s0;
+        k.add_sub_u16(wf, &fine[add * 256], &fine[sub * 256], 256);
+        k.add_sub_u16(wc, &coarse[add * 16], &coarse[sub * 16], 16);
+      }
+    }
+  }
+}
+
+// The pixels whose whole window lies inside, by span kernels: a sorting network for a full 3 x 3
+// or 5 x 5 window of equal weights (equal weights select the same rank as weights of one), else
+// the sliding histogram. False when the plain tier is to do everything.
+bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
+                     const vistelmo::Interior& in, IMGGRY& r) {
+  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
+      in.empty())
+    return false;
+  const vistelmo::TapBox box = vistelmo::tap_box(taps);
+  const int64_t dimin = box.rmin, djmin = box.cmin, hl = box.rows(), hc = box.cols();
+  const bool rectangle = vistelmo::full_box(taps, box), square = rectangle && hl == hc;
+  if (square && (hl == 3 || hl == 5)) {
+    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+    const unsigned char* rows[5];
+    for (int64_t l = in.l0; l < in.l1; l++) {
+      for (int64_t i = 0; i < hl; i++) rows[i] = a.rows[l + dimin + i] + in.c0 + djmin;
+      (hl == 3 ? k.median3_u8 : k.median5_u8)(rows, r.rows[l] + in.c0, in.c1 - in.c0);
+    }
+    return true;
+  }
+  if (rectangle && hl >= 11 && hl * hc < 65536)
+    column_histograms(a, dimin, hl, djmin, hc, in, r);
+  else
+    sliding_histogram(a, taps, w, in, r);
+  return true;
+}
+
 template <class Img>
 Img select_median(const Img& a, const IMGGRY& m, int64_t w) {
   using T = typename Img::Pixel;
   Img r(a.nl, a.nc);
-  if (!core::has_pixels(a)) return r;
+  if (!vistelmo::has_pixels(a)) return r;
   if (w > INT_MAX) erro("Erro VETOR::aloca - Falta memoria", "");
   VETOR<T> v(static_cast<int>(w));
   Selection<T> sel{v, r.rows, 0};
-  core::traverse_window(a.rows, a.nl, a.nc, weighted_taps(m), sel);
+  vistelmo::traverse_window(a.rows, a.nl, a.nc, weighted_taps(m), sel);
   return r;
 }
 
 }  // namespace
 
+// White where the white weight exceeds half the total w, votes counted in T a tap at a time.
+template <class T>
+void vote_interior(const vistelmo::ByteRows& src, const std::vector<Tap>& taps, int64_t w,
+                   const vistelmo::Interior& in, void (*add)(T*, const uint8_t*, int64_t, int),
+                   void (*above)(const T*, int, uint8_t*, int64_t), vistelmo::ByteRows& dst) {
+  const int64_t n = in.c1 - in.c0;
+  std::vector<T> acc(n);
+  for (int64_t l = in.l0; l < in.l1; l++) {
+    std::fill(acc.begin(), acc.end(), T{0});
+    for (const Tap& t : taps) add(acc.data(), src.rows[l + t.di] + in.c0 + t.dj, n, t.value);
+    above(acc.data(), static_cast<int>(w / 2), dst.rows[l] + in.c0, n);
+  }
+}
+
 IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
   IMGBIN r(a.nl, a.nc);
-  if (!core::has_pixels(a)) return r;
-  core::ByteRows src(a.nl, a.nc), dst(a.nl, a.nc);
-  core::unpack_bits(a, src);
+  if (!vistelmo::has_pixels(a)) return r;
+  vistelmo::ByteRows src(a.nl, a.nc), dst(a.nl, a.nc);
+  vistelmo::unpack_bits(a, src);
+  const std::vector<Tap> taps = weighted_taps(m);
+  const vistelmo::Interior in = vistelmo::window_interior(a.nl, a.nc, taps);
+  const int64_t w = total_weight(m);
+  // Interior: every window holds all its samples, so white wins where the white weight
+  // exceeds half the total; votes summed a tap at a time across the row.
+  const bool fast =
+      vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && !in.empty() && w <= 65535;
+  if (fast) {
+    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+    if (w <= 255)
+      vote_interior<uint8_t>(src, taps, w, in, k.add_weighted_u8, k.above_u8, dst);
+    else
+      vote_interior<uint16_t>(src, taps, w, in, k.add_weighted_u16, k.above_u16, dst);
+  }
   MajorityVote vote{dst.rows.data(), 0, 0};
-  core::traverse_window(src.rows.data(), a.nl, a.nc, weighted_taps(m), vote);
-  core::pack_bits(dst, r);
+  vistelmo::traverse_window(src.rows.data(), a.nl, a.nc, taps, vote, fast);
+  vistelmo::pack_bits(dst, r);
   return r;
 }
 
 IMGGRY mediana(const IMGGRY& a, const IMGGRY& m) {
   const int64_t w = total_weight(m);
-  if (w <= 19) return select_median(a, m, w);
   IMGGRY r(a.nl, a.nc);
-  if (!core::has_pixels(a)) return r;
-  Histogram h{};
-  h.dst = r.rows;
-  core::traverse_window(a.rows, a.nl, a.nc, weighted_taps(m), h);
+  if (!vistelmo::has_pixels(a)) return r;
+  const std::vector<Tap> taps = weighted_taps(m);
+  const bool fast = median_interior(a, taps, w, vistelmo::window_interior(a.nl, a.nc, taps), r);
+  // The plain walk: everything, or the border band with fewer samples.
+  if (w <= 19) {
+    VETOR<unsigned char> v(static_cast<int>(w));
+    Selection<unsigned char> sel{v, r.rows, 0};
+    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);
+  } else {
+    Histogram h{};
+    h.dst = r.rows;
+    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, h, fast);
+  }
   return r;
 }
 

@@ -26,5 +26,5 @@ IMGDBL mediana(const IMGDBL& a, const IMGGRY& m);
 // between the separable passes); IMGFLT means are summed in double in row-major window order.
 // Other letters give a fresh result of zeros. A window size below 1 gives 0 in IMGGRY and the
 // IEEE quotient (NaN for 0/0) in IMGFLT.
-IMGGRY mediamov(IMGGRY a, int nl, int nc, char e1, char e2);
-IMGFLT mediamov(IMGFLT a, int nl, int nc, char e1, char e2);
+IMGGRY mediamov(const IMGGRY& a, int nl, int nc, char e1, char e2);
+IMGFLT mediamov(const IMGFLT& a, int nl, int nc, char e1, char e2);

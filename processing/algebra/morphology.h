@@ -16,10 +16,10 @@
 // everywhere: white/255/1e30 for erosion, black/0/-1e30 for dilation.
 IMGBIN erosao(IMGBIN a, int nl, int nc);
 IMGBIN dilat(IMGBIN a, int nl, int nc);
-IMGGRY erosao(IMGGRY a, int nl, int nc);
-IMGGRY dilat(IMGGRY a, int nl, int nc);
-IMGFLT erosao(IMGFLT a, int nl, int nc);
-IMGFLT dilat(IMGFLT a, int nl, int nc);
+IMGGRY erosao(const IMGGRY& a, int nl, int nc);
+IMGGRY dilat(const IMGGRY& a, int nl, int nc);
+IMGFLT erosao(const IMGFLT& a, int nl, int nc);
+IMGFLT dilat(const IMGFLT& a, int nl, int nc);
 
 // Erosion and dilation of a by the structuring image b: a fresh image of a's size (default
 // centre, outside white). Outside a reads white for erosion and black for dilation; dilation

@@ -1,17 +1,16 @@
 // Grey and float morphology: separable rectangles and structuring images with heights.
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "foundation/constants.h"
 #include "processing/algebra/morphology.h"
 #include "processing/algebra/neighbourhood_internal.h"
 
-namespace core = vistelmo;
-
 namespace {
 
-using core::Tap;
+using vistelmo::Tap;
 
 // The running value changes only on a strictly smaller (erosion) or greater (dilation) sample,
 // so a NaN never enters and the first of equal samples stays.
@@ -34,7 +33,7 @@ template <class Img, class Better>
 void rectangle(Img& a, int wl, int wc, int64_t hr, int64_t hc, typename Img::Pixel start,
                Better better) {
   using T = typename Img::Pixel;
-  if (!core::has_pixels(a)) return;
+  if (!vistelmo::has_pixels(a)) return;
   const int nl = a.nl, nc = a.nc;
   const T outside = a.backg;
   auto fold = [&](T& acc, T v) {
@@ -75,6 +74,110 @@ void rectangle(Img& a, int wl, int wc, int64_t hr, int64_t hc, typename Img::Pix
   }
 }
 
+// The span form of the rectangle: a row pass and a column pass, each over a line padded with
+// the outside value, reduced by doubling (red over 2, 4, 8 .. samples, then two overlapping
+// halves), so the cost grows with log(size). red keeps the earlier sample on ties and never
+// takes a NaN, which makes any grouping give the bits of the plain left-to-right fold.
+template <class T>
+struct RedKernels {
+  void (*red2)(const T*, const T*, T*, int64_t);
+  void (*red_into)(T*, const T*, int64_t);
+};
+
+RedKernels<uint8_t> red_kernels(const vistelmo::SpanKernels& k, uint8_t, bool max) {
+  return max ? RedKernels<uint8_t>{k.max2_u8, k.max_into_u8}
+             : RedKernels<uint8_t>{k.min2_u8, k.min_into_u8};
+}
+RedKernels<float> red_kernels(const vistelmo::SpanKernels& k, float, bool max) {
+  return max ? RedKernels<float>{k.max2_f32, k.max_into_f32}
+             : RedKernels<float>{k.min2_f32, k.min_into_f32};
+}
+
+// Lines that the span form handles with padding of a sensible size.
+bool spans_fit(int n, int64_t offset, int64_t size) {
+  return size >= 1 && size <= 2 * int64_t{n} + 256 && offset >= -size - n && offset <= n;
+}
+
+// Window of size samples at offsets offset .. offset + size - 1. red(m[x], m[x + size - p])
+// of the two halves, m being red over p = the largest power of two <= size.
+// The levels are made whole vectors long (kSlack past the line, where line and spare have room)
+// so that the kernels run without a scalar tail.
+constexpr int64_t kSlack = 64;
+inline int64_t whole_vectors(int64_t n) { return (n + 31) & ~int64_t{31}; }
+
+template <class T>
+void window_line(const RedKernels<T>& k, T* line, T* spare, int64_t len, int64_t size, T* dst,
+                 int64_t n) {
+  int64_t p = 1;
+  for (; 2 * p <= size; p *= 2) {
+    k.red2(line, line + p, spare, whole_vectors(len - 2 * p + 1));
+    std::swap(line, spare);
+  }
+  k.red2(line, line + (size - p), dst, n);
+}
+
+// dst(l, c) = red over the rectangle rows l + orow .., columns c + ocol .. of src, reading the
+// outside value off the image. src and dst may be the same rows. Works in strips of columns
+// whose row-pass results stay in cache for the column pass.
+template <class T>
+void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow, int64_t wl,
+                     int64_t ocol, int64_t wc, T outside, bool max) {
+  const RedKernels<T> k = red_kernels(vistelmo::span_kernels(), T{}, max);
+  const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
+  const int64_t h = nl + wl - 1;
+  // Strips of whole vectors' width, so that only the last one has a tail.
+  const int64_t strip = std::min<int64_t>(
+      nc, std::max<int64_t>(256, (int64_t{1} << 20) / static_cast<int64_t>(h * sizeof(T))) & ~63);
+  std::vector<T> plane(static_cast<size_t>(h) * strip);
+  // line and spare, each with room for kSlack past its end.
+  std::vector<T> line(2 * static_cast<size_t>(strip + wc - 1 + 2 * kSlack));
+  auto prow = [&](int64_t y) { return plane.data() + static_cast<size_t>(y) * strip; };
+  int64_t p = 1;
+  while (2 * p <= wl) p *= 2;
+  // Plane row y holds the row pass of image row y + orow.
+  for (int64_t x0 = 0; x0 < nc; x0 += strip) {
+    const int64_t s = std::min<int64_t>(strip, nc - x0), len = s + wc - 1;
+    for (int64_t y = 0; y < h; y++) {
+      const int64_t iy = y + orow;
+      if (iy < 0 || iy >= nl) {
+        std::fill(prow(y), prow(y) + s, outside);
+        continue;
+      }
+      vistelmo::padded_line(src[iy], columns, x0 + ocol, len, outside, line.data());
+      window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, prow(y), s);
+    }
+    for (int64_t q = 1; q < p; q *= 2)
+      for (int64_t y = 0; y + 2 * q <= h; y++) k.red_into(prow(y), prow(y + q), s);
+    for (int l = 0; l < nl; l++) k.red2(prow(l), prow(l + wl - p), dst[l] + x0, s);
+  }
+}
+
+// Whether the span form takes the rectangle.
+template <class Img>
+bool rectangle_fits(const Img& a, int wl, int wc, int64_t hr, int64_t hc) {
+  return vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && vistelmo::has_pixels(a) &&
+         spans_fit(a.nl, -hr, wl) && spans_fit(a.nc, -hc, wc);
+}
+
+// The span form into a fresh image with a's size and centre and the outside value outside (read
+// outside a and kept by the result), the start value kept first. (A fresh result: the column
+// strips read a's rows after earlier strips are done.)
+template <class Img>
+Img rectangle_fast(const Img& a, int wl, int wc, int64_t hr, int64_t hc,
+                   typename Img::Pixel outside, typename Img::Pixel start, bool max) {
+  Img r(a.nl, a.nc);
+  r.lc = a.lc;
+  r.cc = a.cc;
+  r.backg = outside;
+  rectangle_spans(a.rows, r.rows, a.nl, a.nc, -hr, wl, -hc, wc, outside, max);
+  if constexpr (std::is_floating_point_v<typename Img::Pixel>) {
+    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+    for (int l = 0; l < a.nl; l++)
+      (max ? k.max_first_f32 : k.min_first_f32)(start, r.rows[l], a.nc);
+  }
+  return r;
+}
+
 int64_t erosion_half(int size) { return (int64_t{size} - 1) / 2; }
 int64_t dilation_half(int size) { return int64_t{size} - 1 - (int64_t{size} - 1) / 2; }
 
@@ -100,41 +203,157 @@ struct GreyDilate {
   void finish(int l, int c) { r.rows[l][c] = static_cast<unsigned char>(acc); }
 };
 
+// Members all of one height s: clamp(red(p) -/+ s), by the separable rectangle when they fill
+// their bounding box, else by runs of members along rows. Other elements: one saturating span
+// per member over rows padded with the outside value.
+bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation, IMGGRY& r) {
+  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || taps.empty()) return false;
+  const vistelmo::TapBox box = vistelmo::tap_box(taps);
+  const int64_t rmin = box.rmin, cmin = box.cmin, wl = box.rows(), wc = box.cols();
+  const bool flat = box.equal;
+  if (!spans_fit(a.nl, rmin, wl) || !spans_fit(a.nc, cmin, wc)) return false;
+  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+  auto tap = dilation ? k.dilate_tap_u8 : k.erode_tap_u8;
+  const uint8_t start = dilation ? 0 : 255;
+  const int nl = a.nl, nc = a.nc;
+  // clamp(red(p) -/+ s) of an element of one height s, row by row.
+  auto lift = [&] {
+    if (taps[0].value == 0) return;
+    std::vector<uint8_t> acc(nc);
+    for (int l = 0; l < nl; l++) {
+      std::fill(acc.begin(), acc.end(), start);
+      tap(acc.data(), r.rows[l], nc, taps[0].value);
+      std::copy(acc.begin(), acc.end(), r.rows[l]);
+    }
+  };
+  if (vistelmo::full_box(taps, box)) {
+    rectangle_spans(a.rows, r.rows, nl, nc, rmin, wl, cmin, wc, start, dilation);
+    lift();
+    return true;
+  }
+  // Padded rows l + rmin .. l + rmax in a ring of wl slots. A flat element runs as horizontal
+  // runs of members: each slot holds, for every run length, the reduction over that many
+  // samples from each position (by doubling), shared by all the runs of that length.
+  const int64_t len = nc + wc - 1;
+  struct Run {
+    int64_t di, dj;
+    size_t length;  // index into lengths
+  };
+  std::vector<Run> runs;
+  std::vector<int64_t> lengths;
+  if (flat) {
+    std::vector<std::pair<int64_t, int64_t>> cells;
+    for (const Tap& t : taps) cells.push_back({t.di, t.dj});
+    std::sort(cells.begin(), cells.end());
+    std::vector<std::pair<Run, int64_t>> found;  // run and its length
+    for (size_t i = 0; i < cells.size();) {
+      size_t j = i + 1;
+      while (j < cells.size() && cells[j].first == cells[i].first &&
+             cells[j].second == cells[j - 1].second + 1)
+        j++;
+      found.push_back({{cells[i].first, cells[i].second, 0}, static_cast<int64_t>(j - i)});
+      lengths.push_back(static_cast<int64_t>(j - i));
+      i = j;
+    }
+    std::sort(lengths.begin(), lengths.end());
+    lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
+    for (auto& [run, n] : found) {
+      run.length = static_cast<size_t>(std::lower_bound(lengths.begin(), lengths.end(), n) -
+                                       lengths.begin());
+      runs.push_back(run);
+    }
+  }
+  const RedKernels<uint8_t> red = red_kernels(k, uint8_t{}, dilation);
+  const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
+  const size_t per_slot = static_cast<size_t>(len) * (1 + lengths.size());
+  std::vector<uint8_t> ring(static_cast<size_t>(wl) * per_slot), levels;
+  auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * per_slot; };
+  auto load = [&](int64_t y) {
+    uint8_t* line = prow(y);
+    const int64_t iy = y + rmin;
+    if (iy >= 0 && iy < nl)
+      vistelmo::padded_line(a.rows[iy], columns, cmin, len, start, line);
+    else
+      std::fill(line, line + len, start);
+    if (lengths.empty()) return;
+    // levels[q] holds the reduction over 2^q samples.
+    levels.resize(static_cast<size_t>(len) * 64);
+    std::copy(line, line + len, levels.data());
+    int64_t p = 1, q = 0;
+    for (size_t i = 0; i < lengths.size(); i++) {
+      const int64_t L = lengths[i];
+      for (; 2 * p <= L; p *= 2, q++)
+        red.red2(&levels[q * len], &levels[q * len] + p, &levels[(q + 1) * len], len - 2 * p + 1);
+      red.red2(&levels[q * len], &levels[q * len] + (L - p), line + (i + 1) * len, len - L + 1);
+    }
+  };
+  for (int64_t y = 0; y + 1 < wl; y++) load(y);
+  for (int l = 0; l < nl; l++) {
+    load(l + wl - 1);
+    uint8_t* acc = r.rows[l];
+    std::fill(acc, acc + nc, start);
+    if (flat)
+      for (const Run& run : runs)
+        red.red_into(acc, prow(l + run.di - rmin) + (run.length + 1) * len + (run.dj - cmin), nc);
+    else
+      for (const Tap& t : taps) tap(acc, prow(l + t.di - rmin) + (t.dj - cmin), nc, t.value);
+  }
+  if (flat) lift();
+  return true;
+}
+
 template <class Visitor>
 IMGGRY by_structure(const IMGGRY& a, const IMGSHT& b, int sign) {
   IMGGRY r(a.nl, a.nc);
-  if (!core::has_pixels(a)) return r;
-  const auto taps = core::window_taps(b, sign, [](short v) { return v != minsht; });
+  if (!vistelmo::has_pixels(a)) return r;
+  const auto taps = vistelmo::window_taps(b, sign, [](short v) { return v != minsht; });
+  if (structure_fast(a, taps, sign < 0, r)) return r;
   Visitor v{r, 0};
-  core::traverse_window(a.rows, a.nl, a.nc, taps, v);
+  vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, v);
   return r;
 }
 
 }  // namespace
 
-IMGGRY erosao(IMGGRY a, int nl, int nc) {
-  a.backg = 255;
-  rectangle(a, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<unsigned char>(255),
+IMGGRY erosao(const IMGGRY& a, int nl, int nc) {
+  if (rectangle_fits(a, nl, nc, erosion_half(nl), erosion_half(nc)))
+    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), uint8_t{255},
+                          uint8_t{255}, false);
+  IMGGRY r(a);
+  r.backg = 255;
+  rectangle(r, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<unsigned char>(255),
             Smaller());
-  return a;
+  return r;
 }
 
-IMGGRY dilat(IMGGRY a, int nl, int nc) {
-  a.backg = 0;
-  rectangle(a, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<unsigned char>(0),
+IMGGRY dilat(const IMGGRY& a, int nl, int nc) {
+  if (rectangle_fits(a, nl, nc, dilation_half(nl), dilation_half(nc)))
+    return rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc), uint8_t{0}, uint8_t{0},
+                          true);
+  IMGGRY r(a);
+  r.backg = 0;
+  rectangle(r, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<unsigned char>(0),
             Greater());
-  return a;
+  return r;
 }
 
-IMGFLT erosao(IMGFLT a, int nl, int nc) {
-  rectangle(a, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<float>(infinito), Smaller());
-  return a;
+IMGFLT erosao(const IMGFLT& a, int nl, int nc) {
+  if (rectangle_fits(a, nl, nc, erosion_half(nl), erosion_half(nc)))
+    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), a.backg,
+                          static_cast<float>(infinito), false);
+  IMGFLT r(a);
+  rectangle(r, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<float>(infinito), Smaller());
+  return r;
 }
 
-IMGFLT dilat(IMGFLT a, int nl, int nc) {
-  rectangle(a, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<float>(-infinito),
+IMGFLT dilat(const IMGFLT& a, int nl, int nc) {
+  if (rectangle_fits(a, nl, nc, dilation_half(nl), dilation_half(nc)))
+    return rectangle_fast(a, nl, nc, dilation_half(nl), dilation_half(nc), a.backg,
+                          static_cast<float>(-infinito), true);
+  IMGFLT r(a);
+  rectangle(r, nl, nc, dilation_half(nl), dilation_half(nc), static_cast<float>(-infinito),
             Greater());
-  return a;
+  return r;
 }
 
 IMGGRY operator-(const IMGGRY& a, const IMGSHT& b) { return by_structure<GreyErode>(a, b, 1); }

@@ -1,13 +1,13 @@
 // Moving average (box filter): separable or direct, outside samples left out or edge-repeated.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "images/colour_internal.h"
 #include "processing/algebra/median.h"
 #include "processing/algebra/neighbourhood_internal.h"
-
-namespace core = vistelmo;
 
 namespace {
 
@@ -55,12 +55,226 @@ void prefix_sums(const std::vector<int64_t>& v, std::vector<int64_t>& p) {
 }
 
 unsigned char grey_mean(int64_t sum, int64_t count) {
-  return core::round_to_byte(static_cast<double>(sum) / static_cast<double>(count));
+  return vistelmo::round_to_byte(static_cast<double>(sum) / static_cast<double>(count));
 }
 
-IMGGRY grey_average(IMGGRY& a, int wl, int wc, bool separable, bool edge) {
+// Span forms. Rows of the window are virtual rows r - h .. r - h + size - 1: with 'x' each is
+// clamped into the image, with 'e' those outside are left out. Columns are read from lines
+// padded with the edge values ('x') or zeros ('e'); a zero adds nothing to a sum that never
+// holds -0, so the float sums keep their bits.
+bool spans_fit(int n, int size) { return size >= 1 && size <= 2 * int64_t{n} + 256; }
+
+// The window of w about each position of a line of n, under the rule of border letter 'x'
+// (edge repeated) or 'e' (zeros).
+template <class T, class U>
+void padded_line(const T* row, int n, const Window& w, bool edge, U* line) {
+  const vistelmo::AxisRule rule =
+      vistelmo::axis_rule(edge ? vistelmo::AxisRule::kClamp : vistelmo::AxisRule::kPlain, n);
+  vistelmo::padded_line(row, rule, -w.half, n + w.size - 1, U{0}, line);
+}
+
+// dst[x] = line[x] + .. + line[x + size - 1] for x < n: sums over blocks of 1, 2, 4 .. taken
+// for the bits of size (integers, so any grouping is exact).
+template <class S>
+void window_sums(const vistelmo::SumKernels<S>& k, S* line, S* spare, int64_t n, int64_t size,
+                 S* dst) {
+  std::fill(dst, dst + n, S{0});
+  int64_t offset = 0, len = n + size - 1;
+  for (int64_t p = 1; p <= size; p *= 2) {
+    if (size & p) {
+      k.add_into(dst, line + offset, n);
+      offset += p;
+    }
+    if (2 * p > size) break;
+    k.add2(line, line + p, spare, len - p);
+    len -= p;
+    std::swap(line, spare);
+  }
+}
+
+// Column counts of 'e' windows (the inside part of each).
+std::vector<int32_t> inside_counts(int n, const Window& w) {
+  std::vector<int32_t> v(n);
+  for (int i = 0; i < n; i++) v[i] = static_cast<int32_t>(w.at(i, n).inside());
+  return v;
+}
+
+template <class S>
+const vistelmo::SumKernels<S>& sums_of(const vistelmo::SpanKernels& k) {
+  if constexpr (std::is_same_v<S, uint16_t>)
+    return k.sums16;
+  else
+    return k.sums32;
+}
+
+// Divisors of a line of grey means, in the forms the mean kernels take.
+struct Divisors {
+  std::vector<double> half, rcp;
+  std::vector<float> d, rcp_small;
+  int64_t largest = 0;
+  explicit Divisors(int n) : half(n), rcp(n), d(n), rcp_small(n) {}
+  void set(int i, int64_t v) {
+    half[i] = 0.5 * static_cast<double>(v);
+    rcp[i] = vistelmo::mean_reciprocal(v);
+    d[i] = static_cast<float>(v);
+    rcp_small[i] = vistelmo::small_mean_reciprocal(v);
+    largest = i == 0 ? v : std::max(largest, v);
+  }
+  template <class S>
+  void mean(const vistelmo::SpanKernels& k, const S* s, unsigned char* dst) const {
+    const int64_t n = static_cast<int64_t>(d.size());
+    if constexpr (std::is_same_v<S, int32_t>) {
+      if (largest > 256) return k.mean_u8(s, half.data(), rcp.data(), dst, n);
+    }
+    sums_of<S>(k).mean_small(s, d.data(), rcp_small.data(), dst, n);
+  }
+};
+
+// Whether the span forms take the window (integer sums of grey stay below 2^31).
+template <class Img>
+bool spans_take(const Img& a, int wl, int wc) {
+  return vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && vistelmo::has_pixels(a) &&
+         spans_fit(a.nl, wl) && spans_fit(a.nc, wc) && int64_t{wl} * wc < (int64_t{1} << 22);
+}
+
+// A fresh result: with a's centre and outside value for the separable evaluation (whose result
+// is the operand), the size constructor's for the direct one.
+template <class Img>
+Img fresh_result(const Img& a, bool separable) {
+  Img r(a.nl, a.nc);
+  if (separable) {
+    r.lc = a.lc;
+    r.cc = a.cc;
+    r.backg = a.backg;
+  }
+  return r;
+}
+
+// What both span forms know of the window: its rows and columns, the inside count of each
+// column's window, the rule for rows off the image and the kernels.
+struct SpanWindow {
+  Window wr, wcol;
+  std::vector<int32_t> ccount;
+  vistelmo::AxisRule rows;
+  const vistelmo::SpanKernels& k;
+  SpanWindow(int nl, int nc, int wl, int wc, bool edge)
+      : wr(wl),
+        wcol(wc),
+        ccount(inside_counts(nc, wcol)),
+        rows(vistelmo::axis_rule(edge ? vistelmo::AxisRule::kClamp : vistelmo::AxisRule::kPlain,
+                                 nl)),
+        k(vistelmo::span_kernels()) {}
+};
+
+// Column sums run down the image (the row entering added, the row leaving taken away); each
+// row's vertical means (separable) or column sums (direct) then go across the row.
+// S holds the sums: 16 bits where every sum stays below 2^16 (and every divisor <= 256).
+template <class S>
+IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
+  IMGGRY r = fresh_result(a, separable);
+  const SpanWindow w(a.nl, a.nc, wl, wc, edge);
+  const int nl = a.nl, nc = a.nc;
+  const vistelmo::SumKernels<S>& sk = sums_of<S>(w.k);
+  std::vector<S> colsum(nc, 0), line(2 * (nc + wc - 1)), sums(nc);
+  std::vector<unsigned char> means(nc);
+  Divisors div(nc), across_div(nc);
+  for (int c = 0; c < nc; c++) across_div.set(c, edge ? wc : w.ccount[c]);
+  int64_t div_rows = -1;  // the row count div holds
+  auto enter = [&](int64_t y) {
+    const int iy = w.rows.resolve(y);
+    if (iy >= 0) sk.add_u8(colsum.data(), a.rows[iy], nc);
+  };
+  auto leave = [&](int64_t y) {
+    const int iy = w.rows.resolve(y);
+    if (iy >= 0) sk.sub_u8(colsum.data(), a.rows[iy], nc);
+  };
+  auto across = [&](const auto* v) {
+    padded_line(v, nc, w.wcol, edge, line.data());
+    window_sums(sk, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
+  };
+  for (int64_t y = -w.wr.half; y < wl - w.wr.half; y++) enter(y);
+  for (int l = 0; l < nl; l++) {
+    if (l > 0) {
+      leave(l - 1 - w.wr.half);
+      enter(l - 1 - w.wr.half + wl);
+    }
+    const int64_t rows_in = edge ? wl : w.wr.at(l, nl).inside();
+    if (rows_in != div_rows) {
+      for (int c = 0; c < nc; c++)
+        div.set(c, separable ? rows_in : rows_in * (edge ? wc : w.ccount[c]));
+      div_rows = rows_in;
+    }
+    if (separable) {
+      div.mean(w.k, colsum.data(), means.data());
+      across(means.data());
+      across_div.mean(w.k, sums.data(), r.rows[l]);
+    } else {
+      across(colsum.data());
+      div.mean(w.k, sums.data(), r.rows[l]);
+    }
+  }
+  return r;
+}
+
+// Each pixel's double sum in window order (rows, then columns within a row).
+IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
+  IMGFLT r = fresh_result(a, separable);
+  const SpanWindow w(a.nl, a.nc, wl, wc, edge);
+  const int nl = a.nl, nc = a.nc;
+  const int64_t len = nc + wc - 1;
+  std::vector<double> acc(nc), div(nc), across_div(nc);
+  for (int c = 0; c < nc; c++) across_div[c] = edge ? wc : w.ccount[c];
+  if (separable) {
+    std::vector<const float*> window;
+    std::vector<float> means(nc);
+    std::vector<double> line(len);
+    for (int l = 0; l < nl; l++) {
+      window.clear();
+      for (int64_t y = l - w.wr.half; y < l - w.wr.half + wl; y++)
+        if (w.rows.resolve(y) >= 0) window.push_back(a.rows[w.rows.resolve(y)]);
+      w.k.window_sum_f32(window.data(), static_cast<int64_t>(window.size()), 1, acc.data(), nc);
+      std::fill(div.begin(), div.end(), static_cast<double>(edge ? wl : w.wr.at(l, nl).inside()));
+      w.k.mean_f32(acc.data(), div.data(), means.data(), nc);
+      padded_line(means.data(), nc, w.wcol, edge, line.data());
+      const double* lines[] = {line.data()};
+      w.k.window_sum_f64(lines, 1, wc, acc.data(), nc);
+      w.k.mean_f32(acc.data(), across_div.data(), r.rows[l], nc);
+    }
+    return r;
+  }
+  // Padded lines (in double) of virtual rows l - h .. l - h + wl - 1 in a ring of wl lines.
+  std::vector<double> ring(static_cast<size_t>(wl) * len);
+  std::vector<char> present(wl);
+  std::vector<const double*> lines;
+  auto slot = [&](int64_t y) { return ((y % wl) + wl) % wl; };
+  auto load = [&](int64_t y) {
+    const int iy = w.rows.resolve(y);
+    present[slot(y)] = iy >= 0;
+    if (iy >= 0) padded_line(a.rows[iy], nc, w.wcol, edge, ring.data() + slot(y) * len);
+  };
+  for (int64_t y = -w.wr.half; y + 1 < wl - w.wr.half; y++) load(y);
+  for (int l = 0; l < nl; l++) {
+    load(l - w.wr.half + wl - 1);
+    lines.clear();
+    for (int64_t y = l - w.wr.half; y < l - w.wr.half + wl; y++)
+      if (present[slot(y)]) lines.push_back(ring.data() + slot(y) * len);
+    w.k.window_sum_f64(lines.data(), static_cast<int64_t>(lines.size()), wc, acc.data(), nc);
+    const double rows_in = static_cast<double>(edge ? wl : w.wr.at(l, nl).inside());
+    for (int c = 0; c < nc; c++) div[c] = rows_in * across_div[c];
+    w.k.mean_f32(acc.data(), div.data(), r.rows[l], nc);
+  }
+  return r;
+}
+
+IMGGRY grey_average(const IMGGRY& src, int wl, int wc, bool separable, bool edge) {
+  if (spans_take(src, wl, wc)) {
+    const bool narrow = separable ? wl <= 256 && wc <= 256 : int64_t{wl} * wc <= 256;
+    return narrow ? grey_spans<uint16_t>(src, wl, wc, separable, edge)
+                  : grey_spans<int32_t>(src, wl, wc, separable, edge);
+  }
+  IMGGRY a(src);  // the separable form finishes in it
   IMGGRY t(a.nl, a.nc);
-  if (!core::has_pixels(a)) return separable ? a : t;
+  if (!vistelmo::has_pixels(a)) return separable ? a : t;
   const int nl = a.nl, nc = a.nc;
   const Window wr(wl), wcol(wc);
   std::vector<int64_t> colsum(nc, 0), v(nc), p(nc + 1);
@@ -116,9 +330,11 @@ inline void add_line(double& acc, const float* x, int n, const Span& sp, bool ed
     for (int64_t k = 0; k < sp.after; k++) acc += x[n - 1];
 }
 
-IMGFLT float_average(IMGFLT& a, int wl, int wc, bool separable, bool edge) {
+IMGFLT float_average(const IMGFLT& src, int wl, int wc, bool separable, bool edge) {
+  if (spans_take(src, wl, wc)) return float_spans(src, wl, wc, separable, edge);
+  IMGFLT a(src);  // the separable form finishes in it
   IMGFLT t(a.nl, a.nc);
-  if (!core::has_pixels(a)) return separable ? a : t;
+  if (!vistelmo::has_pixels(a)) return separable ? a : t;
   const int nl = a.nl, nc = a.nc;
   const Window wr(wl), wcol(wc);
   std::vector<Span> cols(nc);
@@ -168,12 +384,12 @@ IMGFLT float_average(IMGFLT& a, int wl, int wc, bool separable, bool edge) {
 
 }  // namespace
 
-IMGGRY mediamov(IMGGRY a, int nl, int nc, char e1, char e2) {
+IMGGRY mediamov(const IMGGRY& a, int nl, int nc, char e1, char e2) {
   if (!known_letters(e1, e2)) return IMGGRY(a.nl, a.nc, 0);
   return grey_average(a, nl, nc, e1 == 's', e2 == 'x');
 }
 
-IMGFLT mediamov(IMGFLT a, int nl, int nc, char e1, char e2) {
+IMGFLT mediamov(const IMGFLT& a, int nl, int nc, char e1, char e2) {
   if (!known_letters(e1, e2)) return IMGFLT(a.nl, a.nc, 0.0f);
   return float_average(a, nl, nc, e1 == 's', e2 == 'x');
 }

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "images/border_internal.h"
 #include "images/image_core_internal.h"
 
 namespace vistelmo {
@@ -32,27 +34,60 @@ std::vector<Tap> window_taps(const Img& m, int sign, Keep keep) {
   return taps;
 }
 
+// The pixels (l, c) whose whole window lies inside an nl x nc grid: l0 <= l < l1 and
+// c0 <= c < c1 (possibly empty).
+struct Interior {
+  int64_t l0 = 0, l1 = 0, c0 = 0, c1 = 0;
+  bool empty() const { return l0 >= l1 || c0 >= c1; }
+  bool contains(int64_t l, int64_t c) const { return l >= l0 && l < l1 && c >= c0 && c < c1; }
+};
+
+// The bounding box of the taps' offsets (zero for none), and whether every tap has one value.
+struct TapBox {
+  int64_t rmin = 0, rmax = 0, cmin = 0, cmax = 0;
+  bool equal = true;
+  int64_t rows() const { return rmax - rmin + 1; }
+  int64_t cols() const { return cmax - cmin + 1; }
+};
+
+inline TapBox tap_box(const std::vector<Tap>& taps) {
+  TapBox b;
+  if (taps.empty()) return b;
+  b.rmin = b.rmax = taps[0].di;
+  b.cmin = b.cmax = taps[0].dj;
+  for (const Tap& t : taps) {
+    b.rmin = std::min(b.rmin, t.di), b.rmax = std::max(b.rmax, t.di);
+    b.cmin = std::min(b.cmin, t.dj), b.cmax = std::max(b.cmax, t.dj);
+    b.equal = b.equal && t.value == taps[0].value;
+  }
+  return b;
+}
+
+// Whether the taps (distinct offsets) fill their box with one value.
+inline bool full_box(const std::vector<Tap>& taps, const TapBox& b) {
+  return b.equal && static_cast<int64_t>(taps.size()) == b.rows() * b.cols();
+}
+
+inline Interior window_interior(int nl, int nc, const std::vector<Tap>& taps) {
+  const TapBox b = tap_box(taps);
+  Interior in;
+  in.l0 = std::max<int64_t>(0, -b.rmin);
+  in.l1 = std::min<int64_t>(nl, nl - b.rmax);
+  in.c0 = std::max<int64_t>(0, -b.cmin);
+  in.c1 = std::min<int64_t>(nc, nc - b.cmax);
+  return in;
+}
+
 // Visits the pixels (l, c) of an nl x nc grid in row-major order. For each: v.start(); then, for
 // every tap in order, v.in(rows[l + di][c + dj], tap) when that position lies in the grid and
 // v.out(tap) otherwise; then v.finish(l, c). Pixels whose whole window lies inside take a path
-// without bounds tests.
+// without bounds tests. With skip_interior those pixels are not visited at all (a span kernel
+// fills them). This per-pixel walk is the plain tier the span kernels are tested against.
 template <class T, class V>
-void traverse_window(T* const* rows, int nl, int nc, const std::vector<Tap>& taps, V& v) {
+void traverse_window(T* const* rows, int nl, int nc, const std::vector<Tap>& taps, V& v,
+                     bool skip_interior = false) {
   if (nl < 1 || nc < 1) return;
-  int64_t dimin = 0, dimax = 0, djmin = 0, djmax = 0;
-  if (!taps.empty()) {
-    dimin = dimax = taps[0].di;
-    djmin = djmax = taps[0].dj;
-    for (const Tap& t : taps) {
-      dimin = std::min(dimin, t.di);
-      dimax = std::max(dimax, t.di);
-      djmin = std::min(djmin, t.dj);
-      djmax = std::max(djmax, t.dj);
-    }
-  }
-  // Interior: l0 <= l < l1 and c0 <= c < c1 (possibly empty).
-  const int64_t l0 = std::max<int64_t>(0, -dimin), l1 = std::min<int64_t>(nl, nl - dimax);
-  const int64_t c0 = std::max<int64_t>(0, -djmin), c1 = std::min<int64_t>(nc, nc - djmax);
+  const Interior in = window_interior(nl, nc, taps);
   auto checked = [&](int l, int c) {
     v.start();
     for (const Tap& t : taps) {
@@ -65,19 +100,126 @@ void traverse_window(T* const* rows, int nl, int nc, const std::vector<Tap>& tap
     v.finish(l, c);
   };
   for (int l = 0; l < nl; l++) {
-    if (l < l0 || l >= l1 || c0 >= c1) {
+    if (l < in.l0 || l >= in.l1 || in.c0 >= in.c1) {
       for (int c = 0; c < nc; c++) checked(l, c);
       continue;
     }
-    for (int c = 0; c < c0; c++) checked(l, c);
-    for (int c = static_cast<int>(c0); c < c1; c++) {
-      v.start();
-      for (const Tap& t : taps) v.in(rows[l + t.di][c + t.dj], t);
-      v.finish(l, c);
-    }
-    for (int c = static_cast<int>(c1); c < nc; c++) checked(l, c);
+    for (int c = 0; c < in.c0; c++) checked(l, c);
+    if (!skip_interior)
+      for (int c = static_cast<int>(in.c0); c < in.c1; c++) {
+        v.start();
+        for (const Tap& t : taps) v.in(rows[l + t.di][c + t.dj], t);
+        v.finish(l, c);
+      }
+    for (int c = static_cast<int>(in.c1); c < nc; c++) checked(l, c);
   }
 }
+
+// The border rule of one axis of n elements read from index 0: kPlain gives the outside value
+// off the axis, kClamp the nearest edge.
+inline AxisRule axis_rule(AxisRule::Kind kind, int n) {
+  AxisRule r;
+  r.kind = n > 0 ? kind : AxisRule::kNone;
+  r.size = n;
+  return r;
+}
+
+// Positions offset .. offset + len - 1 of a row under an axis rule, into line (outside where
+// the rule gives none); the inside part in one copy.
+template <class T, class U>
+void padded_line(const T* row, const AxisRule& rule, int64_t offset, int64_t len, U outside,
+                 U* line) {
+  const int64_t lo = std::clamp<int64_t>(-offset, 0, len);
+  const int64_t hi = std::clamp<int64_t>(rule.size - offset, lo, len);
+  auto edge = [&](int64_t x) {
+    const int i = rule.resolve(offset + x);
+    line[x] = i < 0 ? outside : static_cast<U>(row[i]);
+  };
+  for (int64_t x = 0; x < lo; x++) edge(x);
+  std::copy(row + (lo + offset), row + (hi + offset), line + lo);
+  for (int64_t x = hi; x < len; x++) edge(x);
+}
+
+// Which kernels the neighbourhood filters run: the per-pixel plain tier, the span kernels built
+// for any x86-64, or the same kernels built for AVX2. The default is the best the CPU runs;
+// tests switch tiers to compare them.
+enum class Tier { plain, portable, avx2 };
+Tier neighbourhood_tier();
+// Returns false (and changes nothing) for avx2 on a CPU without it.
+bool set_neighbourhood_tier(Tier t);
+
+// Integer sums of S: acc[i] += b[i] (or -=); dst[i] = a[i] + b[i]; acc[i] += b[i]; and
+// dst[i] = round(s[i] / d[i]) (halves up) for d[i] <= 256 as (2 s[i] + d[i]) rcp[i] truncated,
+// rcp[i] = small_mean_reciprocal(d[i]).
+template <class S>
+struct SumKernels {
+  void (*add_u8)(S* acc, const uint8_t* b, int64_t n);
+  void (*sub_u8)(S* acc, const uint8_t* b, int64_t n);
+  void (*add2)(const S* a, const S* b, S* dst, int64_t n);
+  void (*add_into)(S* acc, const S* b, int64_t n);
+  void (*mean_small)(const S* s, const float* d, const float* rcp, uint8_t* dst, int64_t n);
+};
+
+// Span kernels: each works along n consecutive elements of rows given by pointers, so that
+// window filters run tap outer, output pixels inner. red(x, y) is the minimum or maximum that
+// keeps x on ties and never takes a NaN over a number (x comes first in window order).
+struct SpanKernels {
+  // dst[i] = red(a[i], b[i]); acc[i] = red(acc[i], b[i]); acc[i] = red(s, acc[i]).
+  void (*min2_u8)(const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n);
+  void (*max2_u8)(const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n);
+  void (*min2_f32)(const float* a, const float* b, float* dst, int64_t n);
+  void (*max2_f32)(const float* a, const float* b, float* dst, int64_t n);
+  void (*min_into_u8)(uint8_t* acc, const uint8_t* b, int64_t n);
+  void (*max_into_u8)(uint8_t* acc, const uint8_t* b, int64_t n);
+  void (*min_into_f32)(float* acc, const float* b, int64_t n);
+  void (*max_into_f32)(float* acc, const float* b, int64_t n);
+  void (*min_first_f32)(float s, float* acc, int64_t n);
+  void (*max_first_f32)(float s, float* acc, int64_t n);
+  // acc[i] = min(acc[i], clamp(b[i] - s)) and acc[i] = max(acc[i], clamp(b[i] + s)), 0..255.
+  void (*erode_tap_u8)(uint8_t* acc, const uint8_t* b, int64_t n, int s);
+  void (*dilate_tap_u8)(uint8_t* acc, const uint8_t* b, int64_t n, int s);
+  // Median of the 3 x 3 or 5 x 5 window whose top-left sample is rows[i][x], for x < n.
+  void (*median3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  void (*median5_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  // A binary row of n columns as bytes 1 (white) and 0, and back (any non-zero byte white; the
+  // spare bits of the last word cleared).
+  void (*unpack_bits)(const uint32_t* words, uint8_t* bytes, int64_t n);
+  void (*pack_bits)(const uint8_t* bytes, uint32_t* words, int64_t n);
+  // Weighted votes: acc[i] += w * b[i] (b[i] 0 or 1); dst[i] = acc[i] > half. Byte counts
+  // serve totals up to 255.
+  void (*add_weighted_u8)(uint8_t* acc, const uint8_t* b, int64_t n, int w);
+  void (*above_u8)(const uint8_t* acc, int half, uint8_t* dst, int64_t n);
+  void (*add_weighted_u16)(uint16_t* acc, const uint8_t* b, int64_t n, int w);
+  void (*above_u16)(const uint16_t* acc, int half, uint8_t* dst, int64_t n);
+  // Histogram counts: acc[i] += plus[i] - minus[i].
+  void (*add_sub_u16)(uint16_t* acc, const uint16_t* plus, const uint16_t* minus, int64_t n);
+  // Integer sums in 32 bits, and in 16 where they stay below 2^16.
+  SumKernels<int32_t> sums32;
+  SumKernels<uint16_t> sums16;
+  // dst[i] = round(s[i] / d) (halves up) for 0 <= s[i] <= 255 d, 0 < d < 2^22, given
+  // half[i] = d / 2 and rcp[i] = mean_reciprocal(d).
+  void (*mean_u8)(const int32_t* s, const double* half, const double* rcp, uint8_t* dst, int64_t n);
+  // dst[i] = the double sum, from 0, of lines[r][i + j] for r < rows, j < w, in that order.
+  void (*window_sum_f32)(const float* const* lines, int64_t rows, int64_t w, double* dst,
+                         int64_t n);
+  void (*window_sum_f64)(const double* const* lines, int64_t rows, int64_t w, double* dst,
+                         int64_t n);
+  // dst[i] = float(acc[i] / div[i]).
+  void (*mean_f32)(const double* acc, const double* div, float* dst, int64_t n);
+};
+
+// 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than
+// the distance from any non-integer quotient to the next integer (s <= 255 d, d < 2^22), so
+// truncation gives floor((s + d/2) / d), the quotient rounded with halves up.
+inline double mean_reciprocal(int64_t d) { return 1.0 / static_cast<double>(d) * (1.0 + 0x1p-40); }
+// 1 / 2d raised by 2^-18, as a float: for d <= 256 the same argument holds with float errors
+// (2^-23 at most) and 2s + d exact in a float.
+inline float small_mean_reciprocal(int64_t d) {
+  return static_cast<float>(0.5 / static_cast<double>(d) * (1.0 + 0x1p-18));
+}
+
+// The span kernels of the current tier (the portable ones when the tier is plain).
+const SpanKernels& span_kernels();
 
 // Binary rows as seen through a horizontal shift. Each row is held with fill words on both
 // sides and its spare bits set to the fill, so word(y, j, d) is word j of row y in which the
@@ -87,7 +229,7 @@ class ShiftedBits {
   ShiftedBits(const IMGBIN& a, bool fill)
       : wpr_(a.wpr), stride_(3 * a.wpr + 1), fill_(fill ? 0xFFFFFFFFu : 0u) {
     buf_.assign(static_cast<size_t>(a.nl) * stride_, fill_);
-    const uint32_t used = used_mask(a.nc);
+    const uint32_t used = last_word_mask(a.nc);
     for (int y = 0; y < a.nl; y++) {
       uint32_t* dst = &buf_[static_cast<size_t>(y) * stride_ + wpr_];
       std::copy(a.rows[y], a.rows[y] + wpr_, dst);
@@ -102,9 +244,6 @@ class ShiftedBits {
     return sh == 0 ? r[0] : (r[0] << sh) | (r[1] >> (32 - sh));
   }
 
-  // The used bits of the last word of a row of nc columns.
-  static uint32_t used_mask(int nc) { return last_word_mask(nc); }
-
  private:
   int wpr_;
   int stride_;
@@ -115,33 +254,32 @@ class ShiftedBits {
 // Writes the used bits of a row of words into dst, leaving its spare bits as they are.
 inline void store_bits(uint32_t* dst, const uint32_t* src, int wpr, int nc) {
   for (int j = 0; j + 1 < wpr; j++) dst[j] = src[j];
-  const uint32_t used = ShiftedBits::used_mask(nc);
+  const uint32_t used = last_word_mask(nc);
   dst[wpr - 1] = (dst[wpr - 1] & ~used) | (src[wpr - 1] & used);
 }
 
 // A binary image as bytes (1 white, 0 black), for byte-oriented window code.
+// Not cleared: the users write every byte.
 struct ByteRows {
-  std::vector<unsigned char> data;
+  std::unique_ptr<unsigned char[]> data;
   std::vector<unsigned char*> rows;
 
   ByteRows(int nl, int nc)
-      : data(static_cast<size_t>(std::max(nl, 0)) * std::max(nc, 0)), rows(std::max(nl, 0)) {
-    for (int l = 0; l < nl; l++) rows[l] = data.data() + static_cast<size_t>(l) * nc;
+      : data(new unsigned char[static_cast<size_t>(std::max(nl, 0)) * std::max(nc, 0)]),
+        rows(std::max(nl, 0)) {
+    for (int l = 0; l < nl; l++) rows[l] = data.get() + static_cast<size_t>(l) * nc;
   }
 };
 
 inline void unpack_bits(const IMGBIN& a, ByteRows& b) {
-  for (int l = 0; l < a.nl; l++)
-    for (int c = 0; c < a.nc; c++) b.rows[l][c] = (a.rows[l][c >> 5] >> (31 - (c & 31))) & 1u;
+  for (int l = 0; l < a.nl; l++) span_kernels().unpack_bits(a.rows[l], b.rows[l], a.nc);
 }
 
 // Writes the used bits of r from the bytes (non-zero white); spare bits are left alone.
 inline void pack_bits(const ByteRows& b, IMGBIN& r) {
   std::vector<uint32_t> words(r.wpr);
   for (int l = 0; l < r.nl; l++) {
-    std::fill(words.begin(), words.end(), 0u);
-    for (int c = 0; c < r.nc; c++)
-      if (b.rows[l][c]) words[c >> 5] |= 0x80000000u >> (c & 31);
+    span_kernels().pack_bits(b.rows[l], words.data(), r.nc);
     store_bits(r.rows[l], words.data(), r.wpr, r.nc);
   }
 }

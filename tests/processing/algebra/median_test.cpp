@@ -51,17 +51,24 @@ TEST(BinaryMedian, MatchesReference) {
   IMGGRY w = fixtures::random_grey(3, 5, g);
   w.lc = 2;
   masks.push_back(w);
-  for (auto [nl, nc] : shapes())
+  masks.push_back(IMGGRY(5, 5, 1));
+  masks.push_back(IMGGRY(4, 4, 1));      // even count: ties are black
+  masks.push_back(IMGGRY(16, 16, 255));  // the largest total the interior sums in 16 bits
+  masks.push_back(IMGGRY(17, 16, 255));  // beyond it
+  for (auto [nl, nc] : fixtures::span_shapes())
     for (size_t k = 0; k < masks.size(); k++) {
       SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " mask " << k);
       IMGBIN a = fixtures::random_bin(nl, nc, g, 55);
       a.lc = 9;
       a.backg = 0;
-      IMGBIN r = mediana(a, masks[k]);
-      EXPECT_TRUE(same_pixels(r, ref_majority(a, masks[k])));
-      EXPECT_EQ(r.lc, (nl - 1) / 2);
-      EXPECT_EQ(r.backg & 1u, 1u);
-      for (uint32_t s : fixtures::spare_bits(r)) EXPECT_EQ(s, 0u);
+      const IMGBIN want = ref_majority(a, masks[k]);
+      fixtures::for_each_tier([&] {
+        IMGBIN r = mediana(a, masks[k]);
+        EXPECT_TRUE(same_pixels(r, want));
+        EXPECT_EQ(r.lc, (nl - 1) / 2);
+        EXPECT_EQ(r.backg & 1u, 1u);
+        for (uint32_t s : fixtures::spare_bits(r)) EXPECT_EQ(s, 0u);
+      });
     }
 }
 
@@ -121,7 +128,15 @@ std::vector<IMGGRY> median_masks(Rng& g) {
                             mask(1, 1, 0, 0, {1}),
                             mask(3, 3, 1, 1, {2, 2, 2, 2, 3, 2, 2, 2, 2}),  // 19
                             mask(3, 3, 1, 1, {2, 2, 2, 2, 4, 2, 2, 2, 2}),  // 20
-                            mask(2, 4, 0, 3, {0, 1, 0, 2, 1, 0, 3, 1})};
+                            mask(2, 4, 0, 3, {0, 1, 0, 2, 1, 0, 3, 1}),
+                            IMGGRY(5, 5, 1),
+                            IMGGRY(5, 5, 4),
+                            mask(5, 5, 0, 4, std::vector<int>(25, 1)),
+                            IMGGRY(7, 7, 1),
+                            IMGGRY(11, 11, 1),
+                            IMGGRY(12, 13, 3),
+                            mask(3, 3, 1, 1, {0, 1, 0, 1, 1, 1, 0, 1, 0}),
+                            IMGGRY(2, 6, 1)};
   IMGGRY heavy = fixtures::random_grey(4, 3, g);
   heavy.lc = 0;
   heavy.cc = 2;
@@ -133,16 +148,19 @@ std::vector<IMGGRY> median_masks(Rng& g) {
 TEST(WeightedMedian, GreyAndDoubleMatchReference) {
   Rng g(13);
   const auto ms = median_masks(g);
-  for (auto [nl, nc] : shapes())
+  for (auto [nl, nc] : fixtures::span_shapes())
     for (size_t k = 0; k < ms.size(); k++) {
       SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " mask " << k);
       IMGGRY a = fixtures::random_grey(nl, nc, g, k % 2 ? 4 : 256);
       a.lc = -4;
       a.backg = 200;
-      IMGGRY r = mediana(a, ms[k]);
-      EXPECT_TRUE(same_pixels(r, ref_median(a, ms[k])));
-      EXPECT_EQ(r.lc, (nl - 1) / 2);
-      EXPECT_EQ(r.backg, 0);
+      const IMGGRY want = ref_median(a, ms[k]);
+      fixtures::for_each_tier([&] {
+        IMGGRY r = mediana(a, ms[k]);
+        EXPECT_TRUE(same_pixels(r, want));
+        EXPECT_EQ(r.lc, (nl - 1) / 2);
+        EXPECT_EQ(r.backg, 0);
+      });
       int weight = 0;
       for (int i = 0; i < ms[k].n; i++) weight += ms[k].data[i];
       if (weight > 100) continue;  // doubles have one method; heavy weights only cost time
@@ -248,11 +266,12 @@ const Letters kLetters[] = {{'s', 'e'}, {'s', 'x'}, {'n', 'e'}, {'n', 'x'}};
 struct Win {
   int nl, nc;
 };
-const Win kWindows[] = {{1, 1}, {3, 3}, {4, 1}, {1, 4}, {2, 2}, {5, 2}, {9, 9}, {2, 70}};
+const Win kWindows[] = {{1, 1}, {3, 3},  {4, 1},  {1, 4},   {2, 2},  {5, 2},
+                        {9, 9}, {2, 70}, {15, 7}, {3, 600}, {20, 20}};
 
 TEST(MovingAverage, GreyAndFloatMatchReference) {
   Rng g(16);
-  for (auto [nl, nc] : shapes())
+  for (auto [nl, nc] : fixtures::span_shapes())
     for (const Win& w : kWindows)
       for (const Letters& L : kLetters) {
         SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc
@@ -261,19 +280,58 @@ TEST(MovingAverage, GreyAndFloatMatchReference) {
         a.lc = -2;
         a.cc = 11;
         a.backg = 99;
-        IMGGRY r = mediamov(a, w.nl, w.nc, L.e1, L.e2);
-        EXPECT_TRUE(same_pixels(r, ref_mediamov(a, w.nl, w.nc, L.e1, L.e2)));
-        const bool sep = L.e1 == 's';
-        EXPECT_EQ(r.lc, sep ? -2 : (nl - 1) / 2);
-        EXPECT_EQ(r.cc, sep ? 11 : (nc - 1) / 2);
-        EXPECT_EQ(r.backg, sep ? 99 : 0);
-
+        const IMGGRY want = ref_mediamov(a, w.nl, w.nc, L.e1, L.e2);
         IMGFLT f = fixtures::random_float(nl, nc, g);
+        for (int k = 0; k < nl * nc / 8 + 1; k++) f(g.below(nl), g.below(nc)) = -0.0f;
         f.backg = 2.5f;
-        IMGFLT rf = mediamov(f, w.nl, w.nc, L.e1, L.e2);
-        EXPECT_TRUE(same_pixels(rf, ref_mediamov(f, w.nl, w.nc, L.e1, L.e2)));
-        EXPECT_EQ(rf.backg, sep ? 2.5f : 0.0f);
+        const IMGFLT want_f = ref_mediamov(f, w.nl, w.nc, L.e1, L.e2);
+        const bool sep = L.e1 == 's';
+        fixtures::for_each_tier([&] {
+          IMGGRY r = mediamov(a, w.nl, w.nc, L.e1, L.e2);
+          EXPECT_TRUE(same_pixels(r, want));
+          EXPECT_EQ(r.lc, sep ? -2 : (nl - 1) / 2);
+          EXPECT_EQ(r.cc, sep ? 11 : (nc - 1) / 2);
+          EXPECT_EQ(r.backg, sep ? 99 : 0);
+          IMGFLT rf = mediamov(f, w.nl, w.nc, L.e1, L.e2);
+          EXPECT_TRUE(same_pixels(rf, want_f));
+          EXPECT_EQ(rf.backg, sep ? 2.5f : 0.0f);
+        });
       }
+}
+
+// The span kernels round grey means without dividing: every sum of every divisor up to 256
+// (the float kernels, sums in 32 and 16 bits) and a spread of sums for larger divisors (the double
+// one), as round() does.
+TEST(MovingAverage, MeanKernelsRoundLikeRound) {
+  fixtures::for_each_tier([] {
+    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+    for (int d = 1; d <= 256; d++) {
+      const int n = 255 * d + 1;
+      std::vector<int32_t> s(n);
+      std::vector<uint16_t> s16(n);
+      for (int i = 0; i < n; i++) s[i] = s16[i] = static_cast<uint16_t>(i);
+      std::vector<float> dd(n, static_cast<float>(d)), rs(n, vistelmo::small_mean_reciprocal(d));
+      std::vector<double> half(n, 0.5 * d), rcp(n, vistelmo::mean_reciprocal(d));
+      std::vector<unsigned char> small(n), small16(n), big(n);
+      k.sums32.mean_small(s.data(), dd.data(), rs.data(), small.data(), n);
+      k.sums16.mean_small(s16.data(), dd.data(), rs.data(), small16.data(), n);
+      k.mean_u8(s.data(), half.data(), rcp.data(), big.data(), n);
+      for (int i = 0; i < n; i++) {
+        const int want = static_cast<int>(std::round(static_cast<double>(i) / d));
+        ASSERT_EQ(small[i], want) << i << " / " << d;
+        ASSERT_EQ(small16[i], want) << i << " / " << d;
+        ASSERT_EQ(big[i], want) << i << " / " << d;
+      }
+    }
+    for (int d : {257, 1000, 65535, (1 << 22) - 1})
+      for (int64_t i = 0; i <= 255LL * d; i += d / 64 + 1) {
+        const int32_t s = static_cast<int32_t>(i);
+        const double half = 0.5 * d, rcp = vistelmo::mean_reciprocal(d);
+        unsigned char got;
+        k.mean_u8(&s, &half, &rcp, &got, 1);
+        ASSERT_EQ(got, static_cast<int>(std::round(static_cast<double>(i) / d))) << i << " / " << d;
+      }
+  });
 }
 
 TEST(MovingAverage, DocumentedCases) {

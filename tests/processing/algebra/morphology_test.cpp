@@ -56,8 +56,9 @@ const auto greater = [](auto v, auto acc) { return v > acc; };
 struct Win {
   int nl, nc;
 };
-const Win kWindows[] = {{1, 1}, {3, 3}, {1, 4},  {4, 1},  {2, 2},  {5, 3}, {2, 7},
-                        {0, 3}, {3, 0}, {-2, 1}, {70, 1}, {1, 70}, {6, 66}};
+const Win kWindows[] = {{1, 1},  {3, 3},   {1, 4},  {4, 1},  {2, 2},  {5, 3},
+                        {2, 7},  {0, 3},   {3, 0},  {-2, 1}, {70, 1}, {1, 70},
+                        {6, 66}, {15, 15}, {16, 9}, {1, 33}, {40, 2}, {3, 600}};
 
 TEST(Rectangle, BinaryMatchesReference) {
   Rng g(1);
@@ -93,46 +94,79 @@ TEST(Rectangle, BinaryMatchesReference) {
 
 TEST(Rectangle, GreyMatchesReference) {
   Rng g(2);
-  for (auto [nl, nc] : shapes())
+  for (auto [nl, nc] : fixtures::span_shapes())
     for (const Win& w : kWindows) {
       SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc);
       IMGGRY a = fixtures::random_grey(nl, nc, g);
       a.lc = 5;
       a.backg = 77;
-      IMGGRY want = a;
-      want.backg = 255;
-      want = ref_rectangle(want, w.nl, w.nc, true, static_cast<unsigned char>(255), smaller);
-      IMGGRY er = erosao(a, w.nl, w.nc);
-      EXPECT_TRUE(same_pixels(er, want));
-      EXPECT_EQ(er.backg, 255);
-      EXPECT_EQ(er.lc, 5);
-
-      want = a;
-      want.backg = 0;
-      want = ref_rectangle(want, w.nl, w.nc, false, static_cast<unsigned char>(0), greater);
-      IMGGRY di = dilat(a, w.nl, w.nc);
-      EXPECT_TRUE(same_pixels(di, want));
-      EXPECT_EQ(di.backg, 0);
+      IMGGRY want_er = a;
+      want_er.backg = 255;
+      want_er = ref_rectangle(want_er, w.nl, w.nc, true, static_cast<unsigned char>(255), smaller);
+      IMGGRY want_di = a;
+      want_di.backg = 0;
+      want_di = ref_rectangle(want_di, w.nl, w.nc, false, static_cast<unsigned char>(0), greater);
+      fixtures::for_each_tier([&] {
+        IMGGRY er = erosao(a, w.nl, w.nc);
+        EXPECT_TRUE(same_pixels(er, want_er));
+        EXPECT_EQ(er.backg, 255);
+        EXPECT_EQ(er.lc, 5);
+        IMGGRY di = dilat(a, w.nl, w.nc);
+        EXPECT_TRUE(same_pixels(di, want_di));
+        EXPECT_EQ(di.backg, 0);
+      });
     }
 }
 
 TEST(Rectangle, FloatMatchesReferenceWithCallersOutsideAndNaN) {
   Rng g(3);
   const float big = static_cast<float>(infinito);
-  for (auto [nl, nc] : shapes())
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (auto [nl, nc] : fixtures::span_shapes())
     for (const Win& w : kWindows)
-      for (float outside : {0.0f, -5.0f, std::numeric_limits<float>::quiet_NaN()}) {
-        SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc);
+      for (float outside : {0.0f, -0.0f, -5.0f, nan}) {
+        SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc
+                                          << " outside " << outside);
         IMGFLT a = fixtures::random_float(nl, nc, g);
-        a(0, 0) = std::numeric_limits<float>::quiet_NaN();
-        if (nc > 1) a(0, 1) = -0.0f;
+        // NaNs, signed zeros and infinities, to tell apart samples of equal value.
+        for (int k = 0; k < a.nl * a.nc / 4 + 1; k++) {
+          const float special[] = {nan, 0.0f, -0.0f, std::numeric_limits<float>::infinity(), big};
+          a(g.below(nl), g.below(nc)) = special[g.below(5)];
+        }
         a.backg = outside;
-        IMGFLT er = erosao(a, w.nl, w.nc);
-        EXPECT_TRUE(same_pixels(er, ref_rectangle(a, w.nl, w.nc, true, big, smaller)));
-        EXPECT_EQ(fixtures::bits_of(er.backg), fixtures::bits_of(outside));
-        IMGFLT di = dilat(a, w.nl, w.nc);
-        EXPECT_TRUE(same_pixels(di, ref_rectangle(a, w.nl, w.nc, false, -big, greater)));
+        const IMGFLT want_er = ref_rectangle(a, w.nl, w.nc, true, big, smaller);
+        const IMGFLT want_di = ref_rectangle(a, w.nl, w.nc, false, -big, greater);
+        fixtures::for_each_tier([&] {
+          IMGFLT er = erosao(a, w.nl, w.nc);
+          EXPECT_TRUE(same_pixels(er, want_er));
+          EXPECT_EQ(fixtures::bits_of(er.backg), fixtures::bits_of(outside));
+          IMGFLT di = dilat(a, w.nl, w.nc);
+          EXPECT_TRUE(same_pixels(di, want_di));
+        });
       }
+}
+
+// Images tall enough that the span form works in several strips of columns.
+TEST(Rectangle, TallImagesInColumnStrips) {
+  Rng g(9);
+  const float big = static_cast<float>(infinito);
+  for (const Win& w : {Win{3, 3}, Win{16, 9}, Win{1, 40}}) {
+    SCOPED_TRACE(::testing::Message() << "window " << w.nl << "x" << w.nc);
+    IMGGRY a = fixtures::random_grey(4200, 300, g);
+    IMGGRY want_er = a, want_di = a;
+    want_er.backg = 255;
+    want_di.backg = 0;
+    want_er = ref_rectangle(want_er, w.nl, w.nc, true, static_cast<unsigned char>(255), smaller);
+    want_di = ref_rectangle(want_di, w.nl, w.nc, false, static_cast<unsigned char>(0), greater);
+    IMGFLT f = fixtures::random_float(1100, 300, g);
+    f.backg = -1.0f;
+    const IMGFLT want_fer = ref_rectangle(f, w.nl, w.nc, true, big, smaller);
+    fixtures::for_each_tier([&] {
+      EXPECT_TRUE(same_pixels(erosao(a, w.nl, w.nc), want_er));
+      EXPECT_TRUE(same_pixels(dilat(a, w.nl, w.nc), want_di));
+      EXPECT_TRUE(same_pixels(erosao(f, w.nl, w.nc), want_fer));
+    });
+  }
 }
 
 TEST(Rectangle, DocumentedCases) {
@@ -219,28 +253,37 @@ std::vector<IMGBIN> structuring_bins(Rng& g) {
   r.lc = 3;
   r.cc = 0;
   v.push_back(r);
+  // Full rectangles of members: off-centre, framed by non-members, wide.
+  v.push_back(make_bin(2, 3, 0, 2, {1, 1, 1, 1, 1, 1}));
+  v.push_back(make_bin(3, 4, 2, -1, {0, 0, 0, 0, 0, 1, 1, 1, 0, 1, 1, 1}));
+  v.push_back(IMGBIN(15, 15, true));
+  v.push_back(IMGBIN(1, 40, true));
   return v;
 }
 
 TEST(Structure, BinaryErosionAndDilationMatchReference) {
   Rng g(4);
   const auto bs = structuring_bins(g);
-  for (auto [nl, nc] : shapes())
+  for (auto [nl, nc] : fixtures::span_shapes())
     for (size_t k = 0; k < bs.size(); k++)
       for (int percent : {30, 85}) {
         SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " element " << k);
         IMGBIN a = fixtures::random_bin(nl, nc, g, percent);
         a.lc = 7;
         a.backg = 0;  // neither operator reads the caller's outside value
-        IMGBIN er = a - bs[k];
-        EXPECT_TRUE(same_pixels(er, ref_bin_structure(a, bs[k], true)));
-        IMGBIN di = a + bs[k];
-        EXPECT_TRUE(same_pixels(di, ref_bin_structure(a, bs[k], false)));
-        for (const IMGBIN* r : {&er, &di}) {
-          EXPECT_EQ(r->lc, (nl - 1) / 2);
-          EXPECT_EQ(r->backg & 1u, 1u);
-          for (uint32_t s : fixtures::spare_bits(*r)) EXPECT_EQ(s, 0u);
-        }
+        const IMGBIN want_er = ref_bin_structure(a, bs[k], true);
+        const IMGBIN want_di = ref_bin_structure(a, bs[k], false);
+        fixtures::for_each_tier([&] {
+          IMGBIN er = a - bs[k];
+          EXPECT_TRUE(same_pixels(er, want_er));
+          IMGBIN di = a + bs[k];
+          EXPECT_TRUE(same_pixels(di, want_di));
+          for (const IMGBIN* r : {&er, &di}) {
+            EXPECT_EQ(r->lc, (nl - 1) / 2);
+            EXPECT_EQ(r->backg & 1u, 1u);
+            for (uint32_t s : fixtures::spare_bits(*r)) EXPECT_EQ(s, 0u);
+          }
+        });
       }
 }
 
@@ -303,20 +346,42 @@ TEST(Structure, GreyErosionAndDilationMatchReference) {
     b.cc = cc;
     bs.push_back(b);
   }
-  for (auto [nl, nc] : shapes())
+  // Flat and equal-height rectangles (inside a frame of non-members), off-centre too, and a disk.
+  for (short height : {short{0}, short{7}, short{-20}}) {
+    IMGSHT b(6, 7, short{-32768});
+    for (int i = 1; i < 6; i++)
+      for (int j = 0; j < 4; j++) b(i, j) = height;
+    bs.push_back(b);
+    b.lc = 0;
+    b.cc = 6;
+    bs.push_back(b);
+  }
+  bs.push_back(IMGSHT(15, 15, short{0}));
+  IMGSHT gaps(3, 6, short{5});  // several runs a row
+  for (auto [i, j] : {std::pair{0, 2}, {1, 1}, {1, 4}, {2, 0}, {2, 3}}) gaps(i, j) = -32768;
+  gaps.cc = 4;
+  bs.push_back(gaps);
+  IMGSHT disk;
+  eecircular(9, disk);
+  bs.push_back(disk);
+  for (auto [nl, nc] : fixtures::span_shapes())
     for (size_t k = 0; k < bs.size(); k++) {
       SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " element " << k);
       IMGGRY a = fixtures::random_grey(nl, nc, g);
       a.backg = 100;
       a.lc = -1;
-      IMGGRY er = a - bs[k];
-      EXPECT_TRUE(same_pixels(er, ref_grey_structure(a, bs[k], true)));
-      IMGGRY di = a + bs[k];
-      EXPECT_TRUE(same_pixels(di, ref_grey_structure(a, bs[k], false)));
-      for (const IMGGRY* r : {&er, &di}) {
-        EXPECT_EQ(r->backg, 0);
-        EXPECT_EQ(r->lc, (nl - 1) / 2);
-      }
+      const IMGGRY want_er = ref_grey_structure(a, bs[k], true);
+      const IMGGRY want_di = ref_grey_structure(a, bs[k], false);
+      fixtures::for_each_tier([&] {
+        IMGGRY er = a - bs[k];
+        EXPECT_TRUE(same_pixels(er, want_er));
+        IMGGRY di = a + bs[k];
+        EXPECT_TRUE(same_pixels(di, want_di));
+        for (const IMGGRY* r : {&er, &di}) {
+          EXPECT_EQ(r->backg, 0);
+          EXPECT_EQ(r->lc, (nl - 1) / 2);
+        }
+      });
     }
   // Documented: no members give 255 and 0; a height of 300 saturates every dilated pixel.
   IMGGRY a = fixtures::random_grey(3, 4, g);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "images/images.h"
+#include "processing/algebra/neighbourhood_internal.h"
 #include "support/test_support.h"
 
 namespace fixtures {
@@ -32,6 +33,29 @@ inline const std::vector<std::pair<int, int>>& shapes() {
       {1, 1},  {1, 3},  {3, 1},  {2, 2},  {5, 7},  {4, 9},    {3, 31}, {2, 32},
       {3, 33}, {2, 63}, {3, 64}, {2, 65}, {7, 67}, {12, 131}, {1, 257}};
   return s;
+}
+
+// The shapes above plus one tall and wide enough for the interior of windows up to 15 x 15.
+inline std::vector<std::pair<int, int>> span_shapes() {
+  std::vector<std::pair<int, int>> s = shapes();
+  s.push_back({29, 40});
+  return s;
+}
+
+// Runs f once per kernel tier this CPU has (plain per-pixel walk, portable spans, AVX2 spans),
+// then restores the default tier.
+template <class F>
+void for_each_tier(F f) {
+  using vistelmo::Tier;
+  const Tier before = vistelmo::neighbourhood_tier();
+  for (Tier t : {Tier::plain, Tier::portable, Tier::avx2}) {
+    if (!vistelmo::set_neighbourhood_tier(t)) continue;
+    SCOPED_TRACE(t == Tier::plain      ? "plain tier"
+                 : t == Tier::portable ? "portable tier"
+                                       : "avx2 tier");
+    f();
+  }
+  vistelmo::set_neighbourhood_tier(before);
 }
 
 // Binary image with about `percent` white pixels; spare bits set, so that a result that

@@ -1,0 +1,301 @@
+// Span kernels of the neighbourhood filters. Included twice by neighbourhood_spans.cpp, once
+// plain and once under the AVX2 target, each time inside its own namespace; the includer brings
+// <algorithm>, <cstdint> and neighbourhood_internal.h. Every loop runs along output elements with
+// each element's own operations in their order, so both builds give the same bits.
+
+struct MinOf {
+  template <class T>
+  static T red(T x, T y) {
+    return y < x || x != x ? y : x;
+  }
+};
+struct MaxOf {
+  template <class T>
+  static T red(T x, T y) {
+    return y > x || x != x ? y : x;
+  }
+};
+// By value: the vectoriser takes these where std::min's references defeat it.
+inline uint8_t lo8(uint8_t x, uint8_t y) { return y < x ? y : x; }
+inline uint8_t hi8(uint8_t x, uint8_t y) { return y > x ? y : x; }
+
+template <>
+inline uint8_t MinOf::red(uint8_t x, uint8_t y) {
+  return lo8(x, y);
+}
+template <>
+inline uint8_t MaxOf::red(uint8_t x, uint8_t y) {
+  return hi8(x, y);
+}
+
+template <class Op, class T>
+void reduce2(const T* __restrict a, const T* __restrict b, T* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = Op::red(a[i], b[i]);
+}
+
+template <class Op, class T>
+void reduce_into(T* __restrict acc, const T* __restrict b, int64_t n) {
+  for (int64_t i = 0; i < n; i++) acc[i] = Op::red(acc[i], b[i]);
+}
+
+template <class Op, class T>
+void reduce_first(T s, T* __restrict acc, int64_t n) {
+  for (int64_t i = 0; i < n; i++) acc[i] = Op::red(s, acc[i]);
+}
+
+// acc[i] = red(acc[i], clamp(b[i] + s)), clamped to 0..255.
+template <class Op>
+void shifted_tap(uint8_t* __restrict acc, const uint8_t* __restrict b, int64_t n, int s) {
+  if (s >= 255 || s <= -255) {  // every value clamps to one end
+    const uint8_t v = s > 0 ? 255 : 0;
+    for (int64_t i = 0; i < n; i++) acc[i] = Op::red(acc[i], v);
+  } else if (s >= 0) {
+    const uint8_t d = static_cast<uint8_t>(s);
+    for (int64_t i = 0; i < n; i++)
+      acc[i] = Op::red(acc[i], b[i] > 255 - d ? uint8_t{255} : static_cast<uint8_t>(b[i] + d));
+  } else {
+    const uint8_t d = static_cast<uint8_t>(-s);
+    for (int64_t i = 0; i < n; i++)
+      acc[i] = Op::red(acc[i], b[i] > d ? static_cast<uint8_t>(b[i] - d) : uint8_t{0});
+  }
+}
+
+void erode_tap(uint8_t* acc, const uint8_t* b, int64_t n, int s) {
+  shifted_tap<MinOf>(acc, b, n, -s);
+}
+void dilate_tap(uint8_t* acc, const uint8_t* b, int64_t n, int s) {
+  shifted_tap<MaxOf>(acc, b, n, s);
+}
+
+inline uint8_t median_of3(uint8_t a, uint8_t b, uint8_t c) {
+  return hi8(lo8(a, b), lo8(hi8(a, b), c));
+}
+
+// 3 x 3: each column of three is sorted once and shared by the three windows over it; the
+// median is then the median of (largest low, median of middles, smallest high).
+void median3(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
+  constexpr int64_t kChunk = 256;
+  uint8_t lo[kChunk + 2], mid[kChunk + 2], hi[kChunk + 2];
+  const uint8_t *r0 = rows[0], *r1 = rows[1], *r2 = rows[2];
+  for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
+    const int64_t m = std::min(kChunk, n - x0);
+    for (int64_t i = 0; i < m + 2; i++) {
+      const uint8_t a = r0[x0 + i], b = r1[x0 + i], c = r2[x0 + i];
+      const uint8_t ab_lo = lo8(a, b), ab_hi = hi8(a, b);
+      lo[i] = lo8(ab_lo, c);
+      hi[i] = hi8(ab_hi, c);
+      mid[i] = hi8(ab_lo, lo8(ab_hi, c));
+    }
+    uint8_t* out = dst + x0;
+    for (int64_t i = 0; i < m; i++) {
+      const uint8_t l = hi8(hi8(lo[i], lo[i + 1]), lo[i + 2]);
+      const uint8_t h = lo8(lo8(hi[i], hi[i + 1]), hi[i + 2]);
+      const uint8_t md = median_of3(mid[i], mid[i + 1], mid[i + 2]);
+      out[i] = median_of3(l, md, h);
+    }
+  }
+}
+
+// Comparators of a median-of-25 network (Batcher's odd-even merge sort, pruned to the middle
+// output): x[a] takes the minimum (when bit 1 of keep is set) and x[b] the maximum (bit 2).
+struct Comparator {
+  int a, b, keep;
+};
+constexpr Comparator kMedian25[] = {
+    {0, 1, 3},   {2, 3, 3},   {0, 2, 3},   {1, 3, 3},   {1, 2, 3},   {4, 5, 3},   {6, 7, 3},
+    {4, 6, 3},   {5, 7, 3},   {5, 6, 3},   {0, 4, 3},   {2, 6, 3},   {2, 4, 3},   {1, 5, 3},
+    {3, 7, 3},   {3, 5, 3},   {1, 2, 3},   {3, 4, 3},   {5, 6, 3},   {8, 9, 3},   {10, 11, 3},
+    {8, 10, 3},  {9, 11, 3},  {9, 10, 3},  {12, 13, 3}, {14, 15, 3}, {12, 14, 3}, {13, 15, 3},
+    {13, 14, 3}, {8, 12, 3},  {10, 14, 3}, {10, 12, 3}, {9, 13, 3},  {11, 15, 3}, {11, 13, 3},
+    {9, 10, 3},  {11, 12, 3}, {13, 14, 3}, {0, 8, 3},   {4, 12, 3},  {4, 8, 3},   {2, 10, 3},
+    {6, 14, 3},  {6, 10, 3},  {2, 4, 3},   {6, 8, 3},   {10, 12, 3}, {1, 9, 3},   {5, 13, 3},
+    {5, 9, 3},   {3, 11, 3},  {7, 15, 1},  {7, 11, 3},  {3, 5, 3},   {7, 9, 3},   {11, 13, 3},
+    {1, 2, 3},   {3, 4, 3},   {5, 6, 3},   {7, 8, 3},   {9, 10, 3},  {11, 12, 3}, {13, 14, 1},
+    {16, 17, 3}, {18, 19, 3}, {16, 18, 3}, {17, 19, 3}, {17, 18, 3}, {20, 21, 3}, {22, 23, 3},
+    {20, 22, 3}, {21, 23, 3}, {21, 22, 3}, {16, 20, 3}, {18, 22, 3}, {18, 20, 3}, {17, 21, 3},
+    {19, 23, 3}, {19, 21, 3}, {17, 18, 3}, {19, 20, 3}, {21, 22, 3}, {16, 24, 3}, {20, 24, 3},
+    {18, 20, 3}, {22, 24, 3}, {19, 21, 3}, {17, 18, 3}, {19, 20, 3}, {21, 22, 3}, {23, 24, 3},
+    {0, 16, 2},  {8, 24, 1},  {8, 16, 2},  {4, 20, 2},  {12, 20, 1}, {12, 16, 1}, {2, 18, 2},
+    {10, 18, 1}, {6, 22, 1},  {6, 10, 2},  {10, 12, 2}, {1, 17, 2},  {9, 17, 2},  {5, 21, 2},
+    {13, 21, 1}, {13, 17, 1}, {3, 19, 2},  {11, 19, 1}, {7, 23, 1},  {7, 11, 2},  {11, 13, 1},
+    {11, 12, 2}};
+
+template <int A, int B, int Keep, int W>
+inline void compare(uint8_t (&x)[25][W]) {
+  for (int i = 0; i < W; i++) {
+    const uint8_t p = x[A][i], q = x[B][i];
+    if (Keep & 1) x[A][i] = lo8(p, q);
+    if (Keep & 2) x[B][i] = hi8(p, q);
+  }
+}
+
+template <int W, size_t... K>
+inline void run_network(uint8_t (&x)[25][W], std::index_sequence<K...>) {
+  (compare<kMedian25[K].a, kMedian25[K].b, kMedian25[K].keep, W>(x), ...);
+}
+
+template <int W>
+inline void median5_block(const uint8_t* const* rows, int64_t x0, uint8_t* dst) {
+  uint8_t x[25][W];
+  for (int r = 0; r < 5; r++)
+    for (int j = 0; j < 5; j++)
+      for (int i = 0; i < W; i++) x[5 * r + j][i] = rows[r][x0 + i + j];
+  run_network<W>(x, std::make_index_sequence<sizeof kMedian25 / sizeof kMedian25[0]>());
+  for (int i = 0; i < W; i++) dst[x0 + i] = x[12][i];
+}
+
+void median5(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
+  constexpr int W = 32;
+  int64_t x0 = 0;
+  for (; x0 + W <= n; x0 += W) median5_block<W>(rows, x0, dst);
+  if (x0 < n && n >= W) {
+    median5_block<W>(rows, n - W, dst);  // the last block again, overlapping
+    return;
+  }
+  for (; x0 < n; x0++) median5_block<1>(rows, x0, dst);
+}
+
+void unpack_bits(const uint32_t* __restrict words, uint8_t* __restrict bytes, int64_t n) {
+  int64_t c = 0;
+  for (; c + 32 <= n; c += 32) {
+    const uint32_t w = words[c >> 5];
+    for (int k = 0; k < 32; k++) bytes[c + k] = static_cast<uint8_t>((w >> (31 - k)) & 1u);
+  }
+  for (; c < n; c++) bytes[c] = static_cast<uint8_t>((words[c >> 5] >> (31 - (c & 31))) & 1u);
+}
+
+void pack_bits(const uint8_t* __restrict bytes, uint32_t* __restrict words, int64_t n) {
+  int64_t c = 0;
+  for (; c + 32 <= n; c += 32) {
+    uint32_t w = 0;
+    for (int k = 0; k < 32; k++) w |= static_cast<uint32_t>(bytes[c + k] != 0) << (31 - k);
+    words[c >> 5] = w;
+  }
+  if (c < n) words[c >> 5] = 0;
+  for (; c < n; c++)
+    if (bytes[c]) words[c >> 5] |= 0x80000000u >> (c & 31);
+}
+
+template <class T>
+void add_weighted(T* __restrict acc, const uint8_t* __restrict b, int64_t n, int w) {
+  const T v = static_cast<T>(w);
+  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<T>(acc[i] + (b[i] ? v : 0));
+}
+template <class T>
+void above(const T* __restrict acc, int half, uint8_t* __restrict dst, int64_t n) {
+  const T h = static_cast<T>(half);
+  for (int64_t i = 0; i < n; i++) dst[i] = acc[i] > h ? 1 : 0;
+}
+
+void add_sub_u16(uint16_t* __restrict acc, const uint16_t* __restrict plus,
+                 const uint16_t* __restrict minus, int64_t n) {
+  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<uint16_t>(acc[i] + plus[i] - minus[i]);
+}
+
+template <class S>
+void add_u8(S* __restrict acc, const uint8_t* __restrict b, int64_t n) {
+  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<S>(acc[i] + b[i]);
+}
+template <class S>
+void sub_u8(S* __restrict acc, const uint8_t* __restrict b, int64_t n) {
+  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<S>(acc[i] - b[i]);
+}
+template <class S>
+void add2(const S* __restrict a, const S* __restrict b, S* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = static_cast<S>(a[i] + b[i]);
+}
+template <class S>
+void add_into(S* __restrict acc, const S* __restrict b, int64_t n) {
+  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<S>(acc[i] + b[i]);
+}
+// 2 s + d is an integer below 2^24 here, so the float sum is exact.
+template <class S>
+void mean_small(const S* __restrict s, const float* __restrict d, const float* __restrict rcp,
+                uint8_t* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++)
+    dst[i] = static_cast<uint8_t>(
+        static_cast<int32_t>((2.0f * static_cast<float>(s[i]) + d[i]) * rcp[i]));
+}
+
+void mean_u8(const int32_t* __restrict s, const double* __restrict half,
+             const double* __restrict rcp, uint8_t* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++)
+    dst[i] = static_cast<uint8_t>(static_cast<int32_t>((s[i] + half[i]) * rcp[i]));
+}
+
+typedef double Doubles4 __attribute__((vector_size(32)));
+typedef float Floats4 __attribute__((vector_size(16)));
+
+// s += the four values at p, in double (by reference: no vector return without AVX).
+inline void add4(Doubles4& s, const double* p) {
+  Doubles4 v;
+  __builtin_memcpy(&v, p, sizeof v);
+  s += v;
+}
+inline void add4(Doubles4& s, const float* p) {
+  Floats4 v;
+  __builtin_memcpy(&v, p, sizeof v);
+  s += __builtin_convertvector(v, Doubles4);
+}
+
+// Sixteen sums at a time in four independent registers; each sum keeps its own order.
+template <class T>
+void window_sum(const T* const* lines, int64_t rows, int64_t w, double* __restrict dst, int64_t n) {
+  int64_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    Doubles4 s0 = {0, 0, 0, 0}, s1 = s0, s2 = s0, s3 = s0;
+    for (int64_t r = 0; r < rows; r++) {
+      const T* p = lines[r] + i;
+      for (int64_t j = 0; j < w; j++) {
+        add4(s0, p + j);
+        add4(s1, p + j + 4);
+        add4(s2, p + j + 8);
+        add4(s3, p + j + 12);
+      }
+    }
+    __builtin_memcpy(dst + i, &s0, sizeof s0);
+    __builtin_memcpy(dst + i + 4, &s1, sizeof s1);
+    __builtin_memcpy(dst + i + 8, &s2, sizeof s2);
+    __builtin_memcpy(dst + i + 12, &s3, sizeof s3);
+  }
+  for (; i < n; i++) {
+    double s = 0;
+    for (int64_t r = 0; r < rows; r++)
+      for (int64_t j = 0; j < w; j++) s += static_cast<double>(lines[r][i + j]);
+    dst[i] = s;
+  }
+}
+
+void mean_f32(const double* __restrict acc, const double* __restrict div, float* __restrict dst,
+              int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(acc[i] / div[i]);
+}
+
+const SpanKernels kSpans = {
+    reduce2<MinOf, uint8_t>,
+    reduce2<MaxOf, uint8_t>,
+    reduce2<MinOf, float>,
+    reduce2<MaxOf, float>,
+    reduce_into<MinOf, uint8_t>,
+    reduce_into<MaxOf, uint8_t>,
+    reduce_into<MinOf, float>,
+    reduce_into<MaxOf, float>,
+    reduce_first<MinOf, float>,
+    reduce_first<MaxOf, float>,
+    erode_tap,
+    dilate_tap,
+    median3,
+    median5,
+    unpack_bits,
+    pack_bits,
+    add_weighted<uint8_t>,
+    above<uint8_t>,
+    add_weighted<uint16_t>,
+    above<uint16_t>,
+    add_sub_u16,
+    {add_u8<int32_t>, sub_u8<int32_t>, add2<int32_t>, add_into<int32_t>, mean_small<int32_t>},
+    {add_u8<uint16_t>, sub_u8<uint16_t>, add2<uint16_t>, add_into<uint16_t>, mean_small<uint16_t>},
+    mean_u8,
+    window_sum<float>,
+    window_sum<double>,
+    mean_f32};
