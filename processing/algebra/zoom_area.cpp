@@ -359,9 +359,8 @@ IMGFLT zoomed_frame(const IMGFLT& a, int N, int M) {
   return r;
 }
 
-// The two passes from a into r (N x M), the larger factor's direction second; r's rows through
-// out.
-// The size of a destination whose rows a pass hands on (Rows) instead of storing.
+// The size of a destination whose rows a pass hands on (Rows) instead of storing; data only
+// marks it as holding pixels.
 struct PassFrame {
   IntField nl, nc;
   const void* data;
@@ -380,6 +379,8 @@ struct ThenColumns {
   }
 };
 
+// The two passes from a into r (N x M), the larger factor's direction second; r's rows through
+// out.
 template <class Src, class Img, class Rows>
 void two_pass(const Src& a, int N, int M, double fatl, double fatc, const Img& r, Rows& out) {
   if (fatl >= fatc && vistelmo::resample_fast() && vistelmo::has_pixels(a) && N >= 1 && M >= 1) {
