@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -185,6 +186,43 @@ bool pass_x_pairs(const IMGGRY& a, IMGGRY& b, double f, const vistelmo::BorderRu
   return true;
 }
 
+// The enlarging horizontal pass one destination row at a time: the source line of the row's
+// offset blended by tables of the columns.
+template <class Img>
+class BlendColumns {
+ public:
+  BlendColumns(const Img& a, const Img& b, double f, const vistelmo::BorderRule& br)
+      : lines_(a, br),
+        lc_(b.lc),
+        nc_(b.nc),
+        avx2_(vistelmo::resample_avx2()),
+        i0_(nc_),
+        i1_(nc_),
+        w0_(nc_),
+        w1_(nc_) {
+    for (int k = 0; k < nc_; k++) {
+      const double xs = (static_cast<double>(k) - b.cc) / f;
+      const int ix = vistelmo::floor_index(xs);
+      w1_[k] = xs - ix;
+      w0_[k] = 1 - w1_[k];
+      i0_[k] = lines_.slot(ix);
+      i1_[k] = lines_.slot(ix + static_cast<int64_t>(1));
+    }
+  }
+  void row(int l, typename Img::Pixel* out) {
+    const double* src = lines_.line(static_cast<int64_t>(lc_) - l);
+    vistelmo::blend_row(avx2_, out, nc_, src, i0_.data(), vistelmo::Spread{w0_.data(), 1}, src,
+                        i1_.data(), vistelmo::Spread{w1_.data(), 1});
+  }
+
+ private:
+  vistelmo::SourceLines<Img> lines_;
+  int lc_, nc_;
+  bool avx2_;
+  std::vector<int32_t> i0_, i1_;
+  std::vector<double> w0_, w1_;
+};
+
 // Fast: source lines along x, the columns resolved once into index tables.
 template <class Img>
 void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br) {
@@ -233,21 +271,8 @@ void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br)
     }
     return;
   }
-  std::vector<int32_t> i0(nc), i1(nc);
-  std::vector<double> w0(nc), w1(nc);
-  for (int k = 0; k < nc; k++) {
-    const double xs = (static_cast<double>(k) - b.cc) / f;
-    const int ix = vistelmo::floor_index(xs);
-    w1[k] = xs - ix;
-    w0[k] = 1 - w1[k];
-    i0[k] = lines.slot(ix);
-    i1[k] = lines.slot(ix + static_cast<int64_t>(1));
-  }
-  for (int l = 0; l < nl; l++) {
-    const double* src = lines.line(static_cast<int64_t>(b.lc) - l);
-    vistelmo::blend_row(avx2, b.rows[l], nc, src, i0.data(), vistelmo::Spread{w0.data(), 1}, src,
-                        i1.data(), vistelmo::Spread{w1.data(), 1});
-  }
+  BlendColumns<Img> across(a, b, f, br);
+  for (int l = 0; l < nl; l++) across.row(l, b.rows[l]);
 }
 
 // Vertical pass: every destination column x reads the source column at the same offset x.
@@ -374,23 +399,32 @@ void run_pass(Axis axis, const Img& a, Img& b, double f, char borda) {
     pass_y_fast(*src, b, f, s.rule());
 }
 
-// zoomfat's two passes when the horizontal one takes PairColumns: the vertical pass reads the
-// intermediate t's rows as they are made, four kept at a time (it needs two at once), and t's
-// pixels stay untouched. False when this does not apply.
-bool halve_then_zoomy(const IMGGRY& a, const IMGGRY& t, IMGGRY& b, double fatx, double faty,
+// zoomfat's two passes with the horizontal one first, when it enlarges or takes PairColumns: the
+// vertical pass reads the intermediate t's rows as they are made, four kept at a time (it needs
+// two at once), and t's pixels stay untouched. False when this does not apply.
+bool zoomx_then_zoomy(const IMGGRY& a, const IMGGRY& t, IMGGRY& b, double fatx, double faty,
                       char borda) {
-  if (!vistelmo::resample_fast() || !(fatx < 1) || !vistelmo::has_pixels(t) ||
-      !vistelmo::has_pixels(b))
+  if (!vistelmo::resample_fast() || !vistelmo::has_pixels(t) || !vistelmo::has_pixels(b))
     return false;
-  const PairColumns across(a, t, fatx, vistelmo::source_rule(a, borda));
-  if (!across.ok()) return false;
+  const vistelmo::BorderRule rule = vistelmo::source_rule(a, borda);
+  std::function<void(int, unsigned char*)> make;
+  std::unique_ptr<PairColumns> pairs;
+  std::unique_ptr<BlendColumns<IMGGRY>> blends;
+  if (fatx < 1) {
+    pairs = std::make_unique<PairColumns>(a, t, fatx, rule);
+    if (!pairs->ok()) return false;
+    make = [&](int l, unsigned char* row) { pairs->row(l, row); };
+  } else {
+    blends = std::make_unique<BlendColumns<IMGGRY>>(a, t, fatx, rule);
+    make = [&](int l, unsigned char* row) { blends->row(l, row); };
+  }
   constexpr int kKept = 4;
   std::vector<unsigned char> kept(static_cast<size_t>(kKept) * t.nc());
   int64_t made[kKept] = {-1, -1, -1, -1};
   const RowFetch<unsigned char> fetch = [&](int64_t o) -> const unsigned char* {
     unsigned char* row = kept.data() + (o % kKept) * t.nc();
     if (made[o % kKept] != o) {
-      across.row(static_cast<int>(o), row);
+      make(static_cast<int>(o), row);
       made[o % kKept] = o;
     }
     return row;
@@ -492,7 +526,7 @@ void zoomfat(const IMGGRY& a, IMGGRY& b, double fatx, double faty, char borda) {
     t.lc = a.lc;
     t.cc = b.cc;
     t.backg = a.backg;
-    if (halve_then_zoomy(a, t, b, fatx, faty, borda)) return;
+    if (zoomx_then_zoomy(a, t, b, fatx, faty, borda)) return;
     ZoomG::zoomx(a, t, fatx, borda);
     ZoomG::zoomy(t, b, faty, borda);
   } else {
