@@ -256,6 +256,10 @@ TEST(ResampleTiers, GreyHalvingRoundsEveryPairOfBytes) {
     across.rows[0][2 * p] = down.rows[n - 1 - 2 * p][0] = v;
   }
   across.rows[0][0] = down.rows[n - 1][0] = 77;
+  // A failed assertion leaves the test early: the next tests still run on the default tier.
+  struct DefaultTierAtExit {
+    ~DefaultTierAtExit() { vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched); }
+  } restore;
   for (vistelmo::ResampleTier t :
        {vistelmo::ResampleTier::kPlain, vistelmo::ResampleTier::kPortable,
         vistelmo::ResampleTier::kDispatched}) {
@@ -275,7 +279,6 @@ TEST(ResampleTiers, GreyHalvingRoundsEveryPairOfBytes) {
       }
     }
   }
-  vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
 }
 
 // A wide grey image halved both ways, once per tier, against the plain tier.
