@@ -27,7 +27,7 @@ inline int env_int(const char* name, int def) {
   return (v && *v) ? std::atoi(v) : def;
 }
 
-// The 2048 (base) and 4096 (large) sides, scaled by BENCH_SIZE.
+// Image sides: 2048 (base, set by BENCH_SIZE) and twice that (large).
 inline int base_size() { return std::max(16, env_int("BENCH_SIZE", 2048)); }
 inline int large_size() { return 2 * base_size(); }
 

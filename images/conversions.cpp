@@ -54,7 +54,7 @@ struct ToShort {
 template <class T>
 struct ToReal {
   T operator()(bool v) const { return v ? T(1) : T(0); }
-  T operator()(unsigned char v) const { return static_cast<T>(v / 255.0); }
+  T operator()(unsigned char v) const { return vistelmo::kByteUnits<T>.v[v]; }
   T operator()(COR c) const { return static_cast<T>((c.r + c.g + c.b) / 765.0); }
   T operator()(float v) const { return static_cast<T>(v); }
   T operator()(double v) const { return static_cast<T>(v); }

@@ -1,5 +1,5 @@
-// Connected-component size filter and blob centres: union-find over the black runs of the rows;
-// the flood fills of the walk by pixels are kept for their own callers.
+// Connected-component size filter and blob centres: union-find over the black runs of the rows.
+// The pixel-by-pixel flood fills (FILTCCB, FindCeB) serve their own callers.
 #include "processing/algebra/components.h"
 
 #include <algorithm>

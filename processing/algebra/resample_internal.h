@@ -9,6 +9,7 @@
 #include <complex>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <type_traits>
 #include <vector>
 
@@ -500,10 +501,13 @@ __attribute__((target("avx2"))) void nearest_row(const Sampler<Img>& s, int from
 // SourceLines of a source along the axis that offset a walks, as doubles, each behind one slot
 // holding the outside value and followed by a slot holding 0: line(b)[0] is the outside value,
 // line(b)[slot(a)] the sample at (a, b) and line(b)[zero()] is 0. The last two lines are kept.
+// With lines along rows, fetch (when given) makes pixel row o instead of the image.
 template <class Img>
 class SourceLines {
  public:
-  explicit SourceLines(const Img& im, const BorderRule& br) : im_(im), br_(br), n_(br.a.size) {
+  using Fetch = std::function<const typename Img::Pixel*(int64_t)>;
+  SourceLines(const Img& im, const BorderRule& br, const Fetch* fetch = nullptr)
+      : im_(im), br_(br), n_(br.a.size), fetch_(br.swapped ? fetch : nullptr) {
     for (auto& b : buf_) b.resize(n_ + 2);
   }
   int32_t slot(int64_t a) const { return static_cast<int32_t>(border_index(br_, br_.a, a) + 1); }
@@ -526,15 +530,17 @@ class SourceLines {
     v[n_ + 1] = 0;
     if (o < 0)
       std::fill(v + 1, v + n_ + 1, static_cast<double>(im_.backg));
-    else if (br_.swapped)
-      std::copy(im_.rows[o], im_.rows[o] + n_, v + 1);
-    else
+    else if (br_.swapped) {
+      const auto* row = fetch_ != nullptr ? (*fetch_)(o) : im_.rows[o];
+      std::copy(row, row + n_, v + 1);
+    } else
       for (int64_t i = 0; i < n_; i++) v[i + 1] = im_.rows[i][o];
   }
 
   const Img& im_;
   BorderRule br_;
   int64_t n_;
+  const Fetch* fetch_;
   std::vector<double> buf_[2];
   int64_t key_[2] = {0, 0};
   bool valid_[2] = {false, false};
@@ -630,6 +636,109 @@ void average_row(bool avx2, Pixel* out, int n, const double* sum, Spread count, 
     for (int k = 0; k < n; k++) store_pixel(out[k], sum[k] * inverse[k]);
   else
     for (int k = 0; k < n; k++) store_pixel(out[k], sum[k] / count[k]);
+}
+
+// Runs of destination indices k0 .. k1 - 1 whose groups (members first[k] .. first[k + 1] of
+// members) are two adjacent source indices, each group starting where the one before ended: k
+// takes j0 + 2 (k - k0) and the index after it.
+struct PairRun {
+  int k0, k1, j0;
+};
+inline std::vector<PairRun> pair_runs(const std::vector<int>& first,
+                                      const std::vector<int>& members, int to) {
+  auto pair = [&](int k) {
+    return first[k + 1] - first[k] == 2 && members[first[k] + 1] == members[first[k]] + 1;
+  };
+  std::vector<PairRun> runs;
+  for (int k = 0; k < to;) {
+    if (!pair(k)) {
+      k++;
+      continue;
+    }
+    const int k0 = k;
+    while (k + 1 < to && pair(k + 1) && members[first[k + 1]] == members[first[k]] + 2) k++;
+    runs.push_back({k0, ++k, members[first[k0]]});
+  }
+  return runs;
+}
+
+// Float pair means as the area pass sums them: ((0 + src[2k]) + src[2k + 1]) / 2 in float.
+inline void pair_means(float* out, const float* src, int n) {
+  const __m128 zero = _mm_setzero_ps(), two = _mm_set1_ps(2.0f);
+  int k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const __m128 lo = _mm_loadu_ps(src + 2 * k), hi = _mm_loadu_ps(src + 2 * k + 4);
+    const __m128 even = _mm_shuffle_ps(lo, hi, 0x88), odd = _mm_shuffle_ps(lo, hi, 0xDD);
+    _mm_storeu_ps(out + k, _mm_div_ps(_mm_add_ps(_mm_add_ps(zero, even), odd), two));
+  }
+  for (; k < n; k++) out[k] = (0.0f + src[2 * k] + src[2 * k + 1]) / 2.0f;
+}
+
+// Rounded means of byte pairs, (a + b + 1) >> 1: equal to round((a + b) / 2.0) with halves away
+// from zero, as the double average stores them. out[k] from src[2k] and src[2k + 1]; the
+// _from forms do k .. n - 1 one at a time.
+inline void pair_means_from(int k, unsigned char* out, const unsigned char* src, int n) {
+  for (; k < n; k++) out[k] = static_cast<unsigned char>((src[2 * k] + src[2 * k + 1] + 1) >> 1);
+}
+inline void row_means_from(int k, unsigned char* out, const unsigned char* a,
+                           const unsigned char* b, int n) {
+  for (; k < n; k++) out[k] = static_cast<unsigned char>((a[k] + b[k] + 1) >> 1);
+}
+
+namespace avx2 {
+
+__attribute__((target("avx2"))) inline void pair_means(unsigned char* out, const unsigned char* src,
+                                                       int n) {
+  const __m256i low = _mm256_set1_epi16(0x00FF);
+  int k = 0;
+  for (; k + 32 <= n; k += 32) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * k));
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * k + 32));
+    const __m256i mx = _mm256_avg_epu16(_mm256_and_si256(x, low), _mm256_srli_epi16(x, 8));
+    const __m256i my = _mm256_avg_epu16(_mm256_and_si256(y, low), _mm256_srli_epi16(y, 8));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
+                        _mm256_permute4x64_epi64(_mm256_packus_epi16(mx, my), 0xD8));
+  }
+  pair_means_from(k, out, src, n);
+}
+
+__attribute__((target("avx2"))) inline void row_means(unsigned char* out, const unsigned char* a,
+                                                      const unsigned char* b, int n) {
+  int k = 0;
+  for (; k + 32 <= n; k += 32)
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(out + k),
+        _mm256_avg_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + k)),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + k))));
+  row_means_from(k, out, a, b, n);
+}
+
+}  // namespace avx2
+
+inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, int n) {
+  if (avx2) return avx2::pair_means(out, src, n);
+  const __m128i low = _mm_set1_epi16(0x00FF);
+  int k = 0;
+  for (; k + 16 <= n; k += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * k));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * k + 16));
+    const __m128i mx = _mm_avg_epu16(_mm_and_si128(x, low), _mm_srli_epi16(x, 8));
+    const __m128i my = _mm_avg_epu16(_mm_and_si128(y, low), _mm_srli_epi16(y, 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(mx, my));
+  }
+  pair_means_from(k, out, src, n);
+}
+
+// out[k] = (a[k] + b[k] + 1) >> 1.
+inline void row_means(bool avx2, unsigned char* out, const unsigned char* a, const unsigned char* b,
+                      int n) {
+  if (avx2) return avx2::row_means(out, a, b, n);
+  int k = 0;
+  for (; k + 16 <= n; k += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
+                     _mm_avg_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k))));
+  row_means_from(k, out, a, b, n);
 }
 
 // 1 / c when c is a power of two (or 0, whose quotients are not used), false otherwise.

@@ -21,14 +21,15 @@ using vistelmo::kPi;
 // pixels ('a'); any other letter leaves it empty.
 template <class Img>
 Img result_frame(const Img& a, double C, double S, char frame) {
+  Img r;  // one result object, returned without a copy
   if (frame == 'm') {
-    Img r(a.nl, a.nc);
+    r.aloca(a.nl, a.nc);
     r.lc = a.lc;
     r.cc = a.cc;
     r.backg = a.backg;
     return r;
   }
-  if (frame != 'a') return Img();
+  if (frame != 'a') return r;
   const double left = -static_cast<double>(a.cc), right = static_cast<double>(a.nc) - 1 - a.cc;
   const double top = a.lc, bottom = static_cast<double>(a.lc) - a.nl + 1;
   const double xs[4] = {left, right, left, right}, ys[4] = {top, top, bottom, bottom};
@@ -45,7 +46,7 @@ Img result_frame(const Img& a, double C, double S, char frame) {
   const int64_t rows = int64_t{ymax} - ymin + 1, cols = int64_t{xmax} - xmin + 1;
   if (rows > INT32_MAX || cols > INT32_MAX)
     erro(std::string("Erro ") + vistelmo::ImageTraits<Img>::name + "::aloca - Falta memoria", "");
-  Img r(static_cast<int>(rows), static_cast<int>(cols));
+  r.aloca(static_cast<int>(rows), static_cast<int>(cols));
   r.lc = ymax;
   r.cc = -xmin;
   r.backg = a.backg;

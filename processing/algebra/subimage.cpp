@@ -74,6 +74,8 @@ void paste(Img& dst, int64_t l0, int64_t c0, const Img& from) {
 
 template <class Img>
 Img cut(const Img& a, int p1, int p2, int p3, int p4, char mode) {
+  // One result object throughout, so that it is returned without a copy.
+  Img r;
   int64_t rows, cols, l0 = p1, c0 = p2;
   switch (mode) {
     case 'i':
@@ -91,10 +93,10 @@ Img cut(const Img& a, int p1, int p2, int p3, int p4, char mode) {
       c0 = static_cast<int64_t>(p2) - p4 + 1;
       break;
     default:
-      return Img();
+      return r;
   }
   if (rows < 1 || cols < 1) erro("Erro: nl ou nc nao-positivo", "");
-  Img r(checked_size<Img>(rows), checked_size<Img>(cols));
+  r.aloca(checked_size<Img>(rows), checked_size<Img>(cols));
   read_window(r, a, l0, c0);
   return r;
 }

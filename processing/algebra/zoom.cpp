@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -102,12 +105,132 @@ void pass_x_plain(const Img& a, Img& b, double f, const vistelmo::Sampler<Img>& 
   }
 }
 
+// A grey row of the source by offset y: the pixel row, or outside (a.backg in every column).
+// Pixel row o of a source: its own row, or one that fetch makes when given.
+template <class Pixel>
+using RowFetch = std::function<const Pixel*(int64_t)>;
+
+const unsigned char* grey_row(const IMGGRY& a, const vistelmo::BorderRule& br, int64_t y,
+                              const std::vector<unsigned char>& outside,
+                              const RowFetch<unsigned char>* fetch = nullptr) {
+  const int64_t o = vistelmo::border_index(br, br.b, y);
+  return o < 0 ? outside.data() : fetch != nullptr ? (*fetch)(o) : a.rows[o];
+}
+
+// Grey horizontal shrink when most destination columns average a pair of source columns: the
+// pairs as integer means, the other columns as the plain pass computes them, one destination row
+// at a time. ok() is false when it does not apply.
+class PairColumns {
+ public:
+  PairColumns(const IMGGRY& a, const IMGGRY& b, double f, const vistelmo::BorderRule& br)
+      : a_(a), br_(br), lc_(b.lc), avx2_(vistelmo::resample_avx2()) {
+    const int nc = b.nc, anc = a.nc > 0 ? a.nc() : 0;
+    if (!br.swapped || anc == 0) return;
+    g_ = column_groups(a, b, f);
+    runs_ = vistelmo::pair_runs(g_.first, g_.members, nc);
+    int64_t paired = 0;
+    for (const vistelmo::PairRun& r : runs_) paired += r.k1 - r.k0;
+    if (2 * paired < nc) return;
+    for (int j = 0; j < anc; j++)
+      if (vistelmo::border_index(br, br.a, static_cast<int64_t>(j) - a.cc) != j) return;
+    // Other columns: the source column of an empty group (-1: outside), or -2 for a group.
+    for (size_t r = 0, k = 0; k < static_cast<size_t>(nc); k++) {
+      if (r < runs_.size() && static_cast<int>(k) == runs_[r].k0) {
+        k = runs_[r++].k1 - 1;
+        continue;
+      }
+      const int kk = static_cast<int>(k);
+      others_.emplace_back(
+          kk, g_.count(kk) > 0
+                  ? -2
+                  : vistelmo::border_index(
+                        br, br.a, vistelmo::round_index((static_cast<double>(kk) - b.cc) / f)));
+    }
+    outside_.assign(anc, a.backg);
+    ok_ = true;
+  }
+  bool ok() const { return ok_; }
+
+  // Destination row l.
+  void row(int l, unsigned char* out) const {
+    const unsigned char* src = grey_row(a_, br_, static_cast<int64_t>(lc_) - l, outside_);
+    for (const vistelmo::PairRun& r : runs_)
+      vistelmo::pair_means(avx2_, out + r.k0, src + r.j0, r.k1 - r.k0);
+    for (const auto& o : others_) {
+      const int k = o.first;
+      if (o.second != -2) {
+        out[k] = o.second < 0 ? a_.backg : src[o.second];
+        continue;
+      }
+      double sum = 0;
+      for (int m = g_.first[k]; m < g_.first[k + 1]; m++) sum += src[g_.members[m]];
+      store_pixel(out[k], sum / g_.count(k));
+    }
+  }
+
+ private:
+  const IMGGRY& a_;
+  vistelmo::BorderRule br_;
+  int lc_;
+  bool avx2_, ok_ = false;
+  Groups g_;
+  std::vector<vistelmo::PairRun> runs_;
+  std::vector<std::pair<int, int64_t>> others_;
+  std::vector<unsigned char> outside_;
+};
+
+bool pass_x_pairs(const IMGGRY& a, IMGGRY& b, double f, const vistelmo::BorderRule& br) {
+  const PairColumns pass(a, b, f, br);
+  if (!pass.ok()) return false;
+  for (int l = 0; l < b.nl; l++) pass.row(l, b.rows[l]);
+  return true;
+}
+
+// The enlarging horizontal pass one destination row at a time: the source line of the row's
+// offset blended by tables of the columns.
+template <class Img>
+class BlendColumns {
+ public:
+  BlendColumns(const Img& a, const Img& b, double f, const vistelmo::BorderRule& br)
+      : lines_(a, br),
+        lc_(b.lc),
+        nc_(b.nc),
+        avx2_(vistelmo::resample_avx2()),
+        i0_(nc_),
+        i1_(nc_),
+        w0_(nc_),
+        w1_(nc_) {
+    for (int k = 0; k < nc_; k++) {
+      const double xs = (static_cast<double>(k) - b.cc) / f;
+      const int ix = vistelmo::floor_index(xs);
+      w1_[k] = xs - ix;
+      w0_[k] = 1 - w1_[k];
+      i0_[k] = lines_.slot(ix);
+      i1_[k] = lines_.slot(ix + static_cast<int64_t>(1));
+    }
+  }
+  void row(int l, typename Img::Pixel* out) {
+    const double* src = lines_.line(static_cast<int64_t>(lc_) - l);
+    vistelmo::blend_row(avx2_, out, nc_, src, i0_.data(), vistelmo::Spread{w0_.data(), 1}, src,
+                        i1_.data(), vistelmo::Spread{w1_.data(), 1});
+  }
+
+ private:
+  vistelmo::SourceLines<Img> lines_;
+  int lc_, nc_;
+  bool avx2_;
+  std::vector<int32_t> i0_, i1_;
+  std::vector<double> w0_, w1_;
+};
+
 // Fast: source lines along x, the columns resolved once into index tables.
 template <class Img>
 void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br) {
   using Pixel = typename Img::Pixel;
   const int nl = b.nl, nc = b.nc;
   const bool avx2 = vistelmo::resample_avx2();
+  if constexpr (std::is_same_v<Pixel, unsigned char>)
+    if (f < 1 && pass_x_pairs(a, b, f, br)) return;
   vistelmo::SourceLines<Img> lines(a, br);
   if (f < 1) {
     // Rank r of every group in table r; groups with fewer members add the zero slot. When the
@@ -148,21 +271,8 @@ void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br)
     }
     return;
   }
-  std::vector<int32_t> i0(nc), i1(nc);
-  std::vector<double> w0(nc), w1(nc);
-  for (int k = 0; k < nc; k++) {
-    const double xs = (static_cast<double>(k) - b.cc) / f;
-    const int ix = vistelmo::floor_index(xs);
-    w1[k] = xs - ix;
-    w0[k] = 1 - w1[k];
-    i0[k] = lines.slot(ix);
-    i1[k] = lines.slot(ix + static_cast<int64_t>(1));
-  }
-  for (int l = 0; l < nl; l++) {
-    const double* src = lines.line(static_cast<int64_t>(b.lc) - l);
-    vistelmo::blend_row(avx2, b.rows[l], nc, src, i0.data(), vistelmo::Spread{w0.data(), 1}, src,
-                        i1.data(), vistelmo::Spread{w1.data(), 1});
-  }
+  BlendColumns<Img> across(a, b, f, br);
+  for (int l = 0; l < nl; l++) across.row(l, b.rows[l]);
 }
 
 // Vertical pass: every destination column x reads the source column at the same offset x.
@@ -203,11 +313,12 @@ void pass_y_plain(const Img& a, Img& b, double f, const vistelmo::Sampler<Img>& 
 
 // Fast: the destination row's source lines along x, the columns resolved once.
 template <class Img>
-void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br) {
+void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br,
+                 const RowFetch<typename Img::Pixel>* fetch = nullptr) {
   using Pixel = typename Img::Pixel;
   const int nl = b.nl, nc = b.nc;
   const bool avx2 = vistelmo::resample_avx2();
-  vistelmo::SourceLines<Img> lines(a, br);
+  vistelmo::SourceLines<Img> lines(a, br, fetch);
   std::vector<int32_t> at(nc);
   for (int k = 0; k < nc; k++) at[k] = lines.slot(static_cast<int64_t>(k) - b.cc);
   int32_t first;
@@ -215,6 +326,13 @@ void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br)
   if (f < 1) {
     const Groups g = row_groups(a, b, f);
     std::vector<double> sum(nc);
+    // Grey rows whose destination columns are source columns side by side, all inside: a pair of
+    // source rows averages as integers.
+    constexpr bool kGrey = std::is_same_v<Pixel, unsigned char>;
+    const int anc = a.nc > 0 ? a.nc() : 0;
+    const bool pairs =
+        kGrey && br.swapped && table == nullptr && first >= 1 && int64_t{first} - 1 + nc <= anc;
+    const std::vector<Pixel> outside(pairs ? anc : 0, a.backg);
     for (int l = 0; l < nl; l++) {
       const int64_t t = static_cast<int64_t>(b.lc) - l;
       Pixel* row = b.rows[l];
@@ -223,6 +341,13 @@ void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br)
         for (int k = 0; k < nc; k++) row[k] = static_cast<Pixel>(src[at[k]]);
         continue;
       }
+      if constexpr (kGrey)
+        if (pairs && g.count(l) == 2 && g.members[g.first[l] + 1] == g.members[g.first[l]] + 1) {
+          const int64_t y = static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[g.first[l]];
+          vistelmo::row_means(avx2, row, grey_row(a, br, y, outside, fetch) + first - 1,
+                              grey_row(a, br, y + 1, outside, fetch) + first - 1, nc);
+          continue;
+        }
       std::fill(sum.begin(), sum.end(), 0.0);
       for (int m = g.first[l]; m < g.first[l + 1]; m++) {
         const double* src = lines.line(static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
@@ -272,6 +397,40 @@ void run_pass(Axis axis, const Img& a, Img& b, double f, char borda) {
     pass_x_fast(*src, b, f, s.rule());
   else
     pass_y_fast(*src, b, f, s.rule());
+}
+
+// zoomfat's two passes with the horizontal one first, when it enlarges or takes PairColumns: the
+// vertical pass reads the intermediate t's rows as they are made, four kept at a time (it needs
+// two at once), and t's pixels stay untouched. False when this does not apply.
+bool zoomx_then_zoomy(const IMGGRY& a, const IMGGRY& t, IMGGRY& b, double fatx, double faty,
+                      char borda) {
+  if (!vistelmo::resample_fast() || !vistelmo::has_pixels(t) || !vistelmo::has_pixels(b))
+    return false;
+  const vistelmo::BorderRule rule = vistelmo::source_rule(a, borda);
+  std::function<void(int, unsigned char*)> make;
+  std::unique_ptr<PairColumns> pairs;
+  std::unique_ptr<BlendColumns<IMGGRY>> blends;
+  if (fatx < 1) {
+    pairs = std::make_unique<PairColumns>(a, t, fatx, rule);
+    if (!pairs->ok()) return false;
+    make = [&](int l, unsigned char* row) { pairs->row(l, row); };
+  } else {
+    blends = std::make_unique<BlendColumns<IMGGRY>>(a, t, fatx, rule);
+    make = [&](int l, unsigned char* row) { blends->row(l, row); };
+  }
+  constexpr int kKept = 4;
+  std::vector<unsigned char> kept(static_cast<size_t>(kKept) * t.nc());
+  int64_t made[kKept] = {-1, -1, -1, -1};
+  const RowFetch<unsigned char> fetch = [&](int64_t o) -> const unsigned char* {
+    unsigned char* row = kept.data() + (o % kKept) * t.nc();
+    if (made[o % kKept] != o) {
+      make(static_cast<int>(o), row);
+      made[o % kKept] = o;
+    }
+    return row;
+  };
+  pass_y_fast(t, b, faty, vistelmo::source_rule(t, borda), &fetch);
+  return true;
 }
 
 void check_border(char borda) {
@@ -367,6 +526,7 @@ void zoomfat(const IMGGRY& a, IMGGRY& b, double fatx, double faty, char borda) {
     t.lc = a.lc;
     t.cc = b.cc;
     t.backg = a.backg;
+    if (zoomx_then_zoomy(a, t, b, fatx, faty, borda)) return;
     ZoomG::zoomx(a, t, fatx, borda);
     ZoomG::zoomy(t, b, faty, borda);
   } else {

@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "foundation/erro.h"
+#include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 #include "processing/algebra/planes.h"
 #include "processing/algebra/resample_internal.h"
@@ -48,12 +51,12 @@ inline float blend(double t, float a0, float a1) {
 
 // The 'x' border with rows taken from argument b and columns from a, so that lines run along
 // rows.
-vistelmo::BorderRule clamped(const IMGFLT& a) {
-  vistelmo::BorderRule br = vistelmo::source_rule(a, 'x');
+vistelmo::BorderRule clamped(vistelmo::BorderRule br) {
   std::swap(br.a, br.b);
   br.swapped = true;
   return br;
 }
+vistelmo::BorderRule clamped(const IMGFLT& a) { return clamped(vistelmo::source_rule(a, 'x')); }
 
 // Source indices of each output index: first[c] .. first[c + 1] index members, ascending.
 struct Groups {
@@ -76,30 +79,131 @@ int scaled_size(double v) {
   return static_cast<int>(r);
 }
 
-// The zoomed image as a resized to N x M and filled: a fresh frame, or a's centre and outside
-// value when the size stays.
-IMGFLT two_pass(const IMGFLT& a, int N, int M, double fatl, double fatc) {
-  IMGFLT r(N, M);
-  if (a.nl == N && a.nc == M && (a.data != nullptr || N < 1 || M < 1)) {
-    r.lc = a.lc;
-    r.cc = a.cc;
-    r.backg = a.backg;
+// Destination rows of a pass: the float image's own rows, or one float row that done(l) converts
+// into row l of a grey image as IMGGRY(IMGFLT) does.
+struct FloatRows {
+  IMGFLT& b;
+  float* row(int l) { return b.rows[l]; }
+  void done(int) {}
+};
+struct GreyRows {
+  IMGGRY& b;
+  std::vector<float> buf;
+  explicit GreyRows(IMGGRY& g) : b(g), buf(vistelmo::has_pixels(g) ? g.nc() : 0) {}
+  float* row(int) { return buf.data(); }
+  void done(int l) {
+    unsigned char* dst = b.rows[l];
+    const int n = static_cast<int>(buf.size());
+    int c = 0;
+    // unit_to_byte four at a time: max(v, 0) gives 0 for NaN, v * 255 is exact in double.
+    const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), scale = _mm_set1_pd(255.0);
+    for (; c + 4 <= n; c += 4) {
+      const __m128 v = _mm_loadu_ps(&buf[c]);
+      const __m128d lo = _mm_min_pd(_mm_max_pd(_mm_cvtps_pd(v), zero), one);
+      const __m128d hi = _mm_min_pd(_mm_max_pd(_mm_cvtps_pd(_mm_movehl_ps(v, v)), zero), one);
+      const __m128i i = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_mul_pd(lo, scale)),
+                                           _mm_cvttpd_epi32(_mm_mul_pd(hi, scale)));
+      const __m128i words = _mm_packs_epi32(i, i);
+      const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+      std::memcpy(dst + c, &bytes, 4);
+    }
+    for (; c < n; c++) dst[c] = vistelmo::unit_to_byte(buf[c]);
   }
-  if (fatl < fatc) {
-    IMGFLT t(a.nl, M);
-    ZoomF::zoomc(a, t, fatc);
-    ZoomF::zooml(t, r, fatl);
-  } else {
-    IMGFLT t(N, a.nc);
-    ZoomF::zooml(a, t, fatl);
-    ZoomF::zoomc(t, r, fatc);
+};
+
+// zoomc's fast loops, one row at a time: dst (bnc floats) from src (anc floats).
+class ColumnRows {
+ public:
+  // Shrinking: k holds the output column of each source column.
+  ColumnRows(const std::vector<int>& k, int bnc)
+      : shrink_(true),
+        bnc_(bnc),
+        g_(groups(k, bnc)),
+        runs_(vistelmo::pair_runs(g_.first, g_.members, bnc)) {}
+  // Enlarging by f, the source read under the clamping rule br (anc columns, outside value
+  // backg).
+  ColumnRows(const vistelmo::BorderRule& br, int anc, float backg, int bnc, double f)
+      : shrink_(false),
+        bnc_(bnc),
+        anc_(anc),
+        backg_(backg),
+        line_(anc + 2),
+        i0_(bnc),
+        i1_(bnc),
+        w0_(bnc),
+        w1_(bnc) {
+    for (int c = 0; c < bnc; c++) {
+      const Tap tap = interp_tap(c, f);
+      i0_[c] = static_cast<int32_t>(vistelmo::border_index(br, br.a, tap.i) + 1);
+      i1_[c] = static_cast<int32_t>(vistelmo::border_index(br, br.a, tap.i + int64_t{1}) + 1);
+      w0_[c] = 1 - tap.t;
+      w1_[c] = tap.t;
+    }
   }
-  return r;
+
+  void row(const float* src, float* dst) {
+    if (!shrink_) {
+      // As SourceLines holds a line: the outside value, the samples, then 0.
+      line_[0] = backg_;
+      std::copy(src, src + anc_, line_.begin() + 1);
+      line_[anc_ + 1] = 0;
+      vistelmo::blend_row(vistelmo::resample_avx2(), dst, bnc_, line_.data(), i0_.data(),
+                          vistelmo::Spread{w0_.data(), 1}, line_.data(), i1_.data(),
+                          vistelmo::Spread{w1_.data(), 1});
+      return;
+    }
+    // The source columns of each output column, summed in ascending order; runs of pairs four
+    // columns at a time.
+    size_t r = 0;
+    for (int c = 0; c < bnc_; c++) {
+      if (r < runs_.size() && c == runs_[r].k0) {
+        vistelmo::pair_means(dst + c, src + runs_[r].j0, runs_[r].k1 - c);
+        c = runs_[r++].k1 - 1;
+        continue;
+      }
+      float sum = 0.0f;
+      for (int m = g_.first[c]; m < g_.first[c + 1]; m++) sum += src[g_.members[m]];
+      dst[c] = sum / g_.count(c);
+    }
+  }
+
+ private:
+  bool shrink_;
+  int bnc_, anc_ = 0;
+  float backg_ = 0;
+  Groups g_;
+  std::vector<vistelmo::PairRun> runs_;
+  std::vector<double> line_;
+  std::vector<int32_t> i0_, i1_;
+  std::vector<double> w0_, w1_;
+};
+
+// The plain interpolating loops, sample by sample: along the columns (zoomc) or the rows (zooml).
+void interp_plain(const IMGFLT& a, IMGFLT& b, double f, bool along_columns) {
+  const vistelmo::Sampler<IMGFLT> s(a, 'x');
+  for (int l = 0; l < b.nl(); l++) {
+    float* dst = b.rows[l];
+    for (int c = 0; c < b.nc(); c++) {
+      const Tap tap = interp_tap(along_columns ? c : l, f);
+      dst[c] = along_columns ? blend(tap.t, s(l, tap.i), s(l, tap.i + 1))
+                             : blend(tap.t, s(tap.i, c), s(tap.i + 1, c));
+    }
+  }
 }
 
-}  // namespace
+// Row l of a source as floats: a float image's own row, or a grey row converted into buf as
+// IMGFLT(IMGGRY) converts it.
+const float* float_row(const IMGFLT& a, int l, std::vector<float>&) { return a.rows[l]; }
+const float* float_row(const IMGGRY& a, int l, std::vector<float>& buf) {
+  buf.resize(a.nc());
+  for (size_t c = 0; c < buf.size(); c++) buf[c] = vistelmo::kByteUnits<float>.v[a.rows[l][c]];
+  return buf.data();
+}
 
-void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
+template <class Src, class Img, class Rows>
+void zoomc_rows(const Src& a, const Img& b, Rows& out, double f) {
+  if constexpr (!std::is_same_v<Src, IMGFLT>)
+    if (!(f < 1 && vistelmo::resample_fast())) return zoomc_rows(IMGFLT(a), b, out, f);
   const bool full = vistelmo::has_pixels(a);
   const bool fast = vistelmo::resample_fast();
   if (f < 1) {
@@ -107,125 +211,257 @@ void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
     const std::vector<int> k = shrink_targets(full ? a.nc() : 0, bnc, f);
     if (full && b.nl < a.nl) erro("Erro ZoomF::zoomc - b.nl<a.nl", "");
     if (!vistelmo::has_pixels(b)) return;
-    b.fill(0.0f);
     if (fast) {
-      // The source columns of each output column, summed in ascending order.
-      const Groups g = groups(k, bnc);
-      for (int l = 0; full && l < a.nl(); l++) {
-        const float* src = a.rows[l];
-        float* dst = b.rows[l];
-        for (int c = 0; c < bnc; c++) {
-          float sum = 0.0f;
-          for (int m = g.first[c]; m < g.first[c + 1]; m++) sum += src[g.members[m]];
-          dst[c] = sum / g.count(c);
-        }
+      // Rows past a's keep 0.
+      ColumnRows pass(k, bnc);
+      const int rows = full ? a.nl() : 0;
+      for (int l = rows; l < b.nl(); l++) {
+        std::fill(out.row(l), out.row(l) + bnc, 0.0f);
+        out.done(l);
+      }
+      std::vector<float> buf;
+      for (int l = 0; l < rows; l++) {
+        pass.row(float_row(a, l, buf), out.row(l));
+        out.done(l);
       }
       return;
     }
-    std::vector<int> count(bnc);
-    for (int l = 0; full && l < a.nl(); l++) {
-      std::fill(count.begin(), count.end(), 0);
-      const float* src = a.rows[l];
-      float* dst = b.rows[l];
-      for (int j = 0; j < a.nc(); j++) {
-        dst[k[j]] += src[j];
-        count[k[j]]++;
+    if constexpr (std::is_same_v<Rows, FloatRows> && std::is_same_v<Src, IMGFLT>) {
+      IMGFLT& b = out.b;
+      b.fill(0.0f);
+      std::vector<int> count(bnc);
+      for (int l = 0; full && l < a.nl(); l++) {
+        std::fill(count.begin(), count.end(), 0);
+        const float* src = a.rows[l];
+        float* dst = b.rows[l];
+        for (int j = 0; j < a.nc(); j++) {
+          dst[k[j]] += src[j];
+          count[k[j]]++;
+        }
+        for (int c = 0; c < bnc; c++) dst[c] = dst[c] / count[c];
       }
-      for (int c = 0; c < bnc; c++) dst[c] = dst[c] / count[c];
     }
     return;
   }
-  if (!vistelmo::has_pixels(b)) return;
-  std::vector<Tap> taps(b.nc());
-  for (int c = 0; c < b.nc(); c++) taps[c] = interp_tap(c, f);
-  if (fast) {
-    vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
-    std::vector<int32_t> i0(b.nc()), i1(b.nc());
-    std::vector<double> w0(b.nc()), w1(b.nc());
-    for (int c = 0; c < b.nc(); c++) {
-      i0[c] = lines.slot(taps[c].i);
-      i1[c] = lines.slot(taps[c].i + static_cast<int64_t>(1));
-      w0[c] = 1 - taps[c].t;
-      w1[c] = taps[c].t;
+  if constexpr (std::is_same_v<Src, IMGFLT>) {
+    if (!vistelmo::has_pixels(b)) return;
+    if (fast) {
+      // Rows past a's read its last row.
+      const vistelmo::BorderRule br = clamped(a);
+      const int anc = static_cast<int>(br.a.size);
+      ColumnRows pass(br, anc, a.backg, b.nc(), f);
+      const std::vector<float> outside(anc, a.backg);
+      for (int l = 0; l < b.nl(); l++) {
+        const int64_t o = vistelmo::border_index(br, br.b, l);
+        pass.row(o < 0 ? outside.data() : a.rows[o], out.row(l));
+        out.done(l);
+      }
+      return;
     }
-    const bool avx2 = vistelmo::resample_avx2();
-    for (int l = 0; l < b.nl(); l++) {
-      const double* src = lines.line(l);
-      vistelmo::blend_row(avx2, b.rows[l], b.nc(), src, i0.data(), vistelmo::Spread{w0.data(), 1},
-                          src, i1.data(), vistelmo::Spread{w1.data(), 1});
-    }
-    return;
-  }
-  const vistelmo::Sampler<IMGFLT> s(a, 'x');
-  for (int l = 0; l < b.nl(); l++) {
-    float* dst = b.rows[l];
-    for (int c = 0; c < b.nc(); c++)
-      dst[c] = blend(taps[c].t, s(l, taps[c].i), s(l, taps[c].i + 1));
+    if constexpr (std::is_same_v<Rows, FloatRows>) interp_plain(a, out.b, f, true);
   }
 }
 
-void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
+template <class Src, class Img, class Rows>
+void zooml_rows(const Src& a, const Img& b, Rows& out, double f) {
+  if constexpr (!std::is_same_v<Src, IMGFLT>)
+    if (!(f < 1 && vistelmo::resample_fast())) return zooml_rows(IMGFLT(a), b, out, f);
   const bool full = vistelmo::has_pixels(a);
   if (f < 1) {
     const int bnl = b.nl;
     const std::vector<int> k = shrink_targets(full ? a.nl() : 0, bnl, f);
     if (full && b.nc < a.nc) erro("Erro ZoomF::zooml - b.nc<a.nc", "");
     if (!vistelmo::has_pixels(b)) return;
-    b.fill(0.0f);
-    // Row by row of a: each output pixel still sums its source rows in ascending order.
-    std::vector<int> count(bnl, 0);
-    for (int i = 0; full && i < a.nl(); i++) {
-      const float* src = a.rows[i];
-      float* dst = b.rows[k[i]];
-      for (int j = 0; j < a.nc(); j++) dst[j] += src[j];
-      count[k[i]]++;
+    if (vistelmo::resample_fast()) {
+      // Each output row at once from its source rows, in ascending order; columns past a's keep
+      // 0.
+      const Groups g = groups(k, bnl);
+      const int cols = full ? a.nc() : 0;
+      std::vector<float> buf, buf1;
+      for (int l = 0; l < bnl; l++) {
+        float* dst = out.row(l);
+        std::fill(dst + cols, dst + b.nc(), 0.0f);
+        const int n = g.count(l);
+        const float count = static_cast<float>(n);
+        if (n == 2) {
+          // Halving by the exact inverse: the same bits as the division.
+          const float* s0 = float_row(a, g.members[g.first[l]], buf);
+          const float* s1 = float_row(a, g.members[g.first[l] + 1], buf1);
+          for (int j = 0; j < cols; j++) dst[j] = (0.0f + s0[j] + s1[j]) * 0.5f;
+          out.done(l);
+          continue;
+        }
+        if (n == 0) {
+          std::fill(dst, dst + cols, 0.0f);
+        } else {
+          const float* s0 = float_row(a, g.members[g.first[l]], buf);
+          for (int j = 0; j < cols; j++) dst[j] = 0.0f + s0[j];
+          for (int m = g.first[l] + 1; m < g.first[l + 1]; m++) {
+            const float* src = float_row(a, g.members[m], buf);
+            for (int j = 0; j < cols; j++) dst[j] += src[j];
+          }
+        }
+        for (int j = 0; j < cols; j++) dst[j] = dst[j] / count;
+        out.done(l);
+      }
+      return;
     }
-    const int cols = full ? a.nc() : 0;
-    for (int l = 0; l < bnl; l++)
-      for (int j = 0; j < cols; j++) b.rows[l][j] = b.rows[l][j] / count[l];
+    if constexpr (std::is_same_v<Rows, FloatRows> && std::is_same_v<Src, IMGFLT>) {
+      IMGFLT& b = out.b;
+      b.fill(0.0f);
+      // Row by row of a: each output pixel still sums its source rows in ascending order.
+      std::vector<int> count(bnl, 0);
+      for (int i = 0; full && i < a.nl(); i++) {
+        const float* src = a.rows[i];
+        float* dst = b.rows[k[i]];
+        for (int j = 0; j < a.nc(); j++) dst[j] += src[j];
+        count[k[i]]++;
+      }
+      const int cols = full ? a.nc() : 0;
+      for (int l = 0; l < bnl; l++)
+        for (int j = 0; j < cols; j++) b.rows[l][j] = b.rows[l][j] / count[l];
+    }
     return;
   }
-  if (!vistelmo::has_pixels(b)) return;
-  if (vistelmo::resample_fast()) {
-    vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
-    std::vector<int32_t> at(b.nc());
-    for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
-    int32_t first;
-    const int32_t* table = vistelmo::table_or_run(at, first);
-    const bool avx2 = vistelmo::resample_avx2();
-    for (int l = 0; l < b.nl(); l++) {
-      const Tap tap = interp_tap(l, f);
-      const double* s0 = lines.line(tap.i);
-      const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
-      const double w0 = 1 - tap.t;
-      vistelmo::blend_row(avx2, b.rows[l], b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
-                          s1 + first, table, vistelmo::Spread{&tap.t, 0});
+  if constexpr (std::is_same_v<Src, IMGFLT>) {
+    if (!vistelmo::has_pixels(b)) return;
+    if (vistelmo::resample_fast()) {
+      vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
+      std::vector<int32_t> at(b.nc());
+      for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
+      int32_t first;
+      const int32_t* table = vistelmo::table_or_run(at, first);
+      const bool avx2 = vistelmo::resample_avx2();
+      for (int l = 0; l < b.nl(); l++) {
+        const Tap tap = interp_tap(l, f);
+        const double* s0 = lines.line(tap.i);
+        const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
+        const double w0 = 1 - tap.t;
+        vistelmo::blend_row(avx2, out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
+                            s1 + first, table, vistelmo::Spread{&tap.t, 0});
+        out.done(l);
+      }
+      return;
     }
-    return;
-  }
-  const vistelmo::Sampler<IMGFLT> s(a, 'x');
-  for (int l = 0; l < b.nl(); l++) {
-    const Tap tap = interp_tap(l, f);
-    float* dst = b.rows[l];
-    for (int c = 0; c < b.nc(); c++) dst[c] = blend(tap.t, s(tap.i, c), s(tap.i + 1, c));
+    if constexpr (std::is_same_v<Rows, FloatRows>) interp_plain(a, out.b, f, false);
   }
 }
 
-IMGFLT zoomfat(IMGFLT a, double fatl, double fatc) {
+// The frame of a resized to N x M: a fresh one, or a's centre and outside value when the size
+// stays.
+IMGFLT zoomed_frame(const IMGFLT& a, int N, int M) {
+  IMGFLT r(N, M);
+  if (a.nl == N && a.nc == M && (a.data != nullptr || N < 1 || M < 1)) {
+    r.lc = a.lc;
+    r.cc = a.cc;
+    r.backg = a.backg;
+  }
+  return r;
+}
+
+// The size of a destination whose rows a pass hands on (Rows) instead of storing; data only
+// marks it as holding pixels.
+struct PassFrame {
+  IntField nl, nc;
+  const void* data;
+};
+
+// Rows of the row pass handed at once to the column pass: its row l into row l of out.
+template <class Rows>
+struct ThenColumns {
+  ColumnRows& pass;
+  Rows& out;
+  std::vector<float> buf;
+  float* row(int) { return buf.data(); }
+  void done(int l) {
+    pass.row(buf.data(), out.row(l));
+    out.done(l);
+  }
+};
+
+// The two passes from a into r (N x M), the larger factor's direction second; r's rows through
+// out.
+template <class Src, class Img, class Rows>
+void two_pass(const Src& a, int N, int M, double fatl, double fatc, const Img& r, Rows& out) {
+  if (fatl >= fatc && vistelmo::resample_fast() && vistelmo::has_pixels(a) && N >= 1 && M >= 1) {
+    // Without the intermediate image: nothing fails with pixels on both sides.
+    const int anc = a.nc();
+    const PassFrame frame{N, anc, &frame};  // the intermediate's size
+    if (fatc < 1) {
+      ColumnRows pass(shrink_targets(anc, M, fatc), M);
+      ThenColumns<Rows> rows{pass, out, std::vector<float>(anc)};
+      zooml_rows(a, frame, rows, fatl);
+    } else {
+      const vistelmo::BorderRule br = clamped(vistelmo::border_rule(
+          'x', N, anc, vistelmo::default_centre(N), vistelmo::default_centre(anc)));
+      ColumnRows pass(br, anc, 0.0f, M, fatc);
+      ThenColumns<Rows> rows{pass, out, std::vector<float>(anc)};
+      zooml_rows(a, frame, rows, fatl);
+    }
+    return;
+  }
+  if (fatl < fatc) {
+    IMGFLT t(a.nl, M);
+    FloatRows rows{t};
+    zoomc_rows(a, t, rows, fatc);
+    zooml_rows(t, r, out, fatl);
+  } else {
+    IMGFLT t(N, a.nc);
+    FloatRows rows{t};
+    zooml_rows(a, t, rows, fatl);
+    zoomc_rows(t, r, out, fatc);
+  }
+}
+
+IMGFLT zoomed(const IMGFLT& a, int N, int M, double fatl, double fatc) {
+  IMGFLT r = zoomed_frame(a, N, M);
+  FloatRows out{r};
+  two_pass(a, N, M, fatl, fatc, r, out);
+  return r;
+}
+
+void check_sizes(int nl, int nc) {
+  if (nl < 1) erro("Erro: b.nl<=0", "");
+  if (nc < 1) erro("Erro: b.nc<=0", "");
+}
+
+}  // namespace
+
+void ZoomF::zoomc(const IMGFLT& a, IMGFLT& b, double f) {
+  FloatRows out{b};
+  zoomc_rows(a, b, out, f);
+}
+
+void ZoomF::zooml(const IMGFLT& a, IMGFLT& b, double f) {
+  FloatRows out{b};
+  zooml_rows(a, b, out, f);
+}
+
+IMGFLT zoomfat(const IMGFLT& a, double fatl, double fatc) {
   if (!(fatl > 0)) erro("Erro: fatl<=0", "");
   if (!(fatc > 0)) erro("Erro: fatc<=0", "");
   const int N = scaled_size(a.nl * fatl), M = scaled_size(a.nc * fatc);
-  return two_pass(a, N, M, fatl, fatc);
+  return zoomed(a, N, M, fatl, fatc);
 }
 
-IMGFLT zoomnp(IMGFLT a, int nl, int nc) {
-  if (nl < 1) erro("Erro: b.nl<=0", "");
-  if (nc < 1) erro("Erro: b.nc<=0", "");
+IMGFLT zoomnp(const IMGFLT& a, int nl, int nc) {
+  check_sizes(nl, nc);
   const double fatl = static_cast<double>(nl) / a.nl, fatc = static_cast<double>(nc) / a.nc;
-  return two_pass(a, nl, nc, fatl, fatc);
+  return zoomed(a, nl, nc, fatl, fatc);
 }
 
-IMGGRY zoomnp(const IMGGRY& a, int nl, int nc) { return IMGGRY(zoomnp(IMGFLT(a), nl, nc)); }
+IMGGRY zoomnp(const IMGGRY& a, int nl, int nc) {
+  if (!vistelmo::resample_fast()) return IMGGRY(zoomnp(IMGFLT(a), nl, nc));
+  // As the float zoom of the converted image, each row converted as it is read or made.
+  check_sizes(nl, nc);
+  const double fatl = static_cast<double>(nl) / a.nl, fatc = static_cast<double>(nc) / a.nc;
+  IMGGRY r(nl, nc);
+  const bool kept = a.nl == nl && a.nc == nc && a.data != nullptr;  // as zoomed_frame
+  r.backg = kept ? a.backg : 0;
+  GreyRows out(r);
+  two_pass(a, nl, nc, fatl, fatc, r, out);
+  return r;
+}
 
 IMGCOR zoomnp(const IMGCOR& a, int nl, int nc) {
   IMGGRY r, g, b;

@@ -520,7 +520,7 @@ TEST(PolygonFill, RandomConvexPolygonsFollowTheScanLineRule) {
     SCOPED_TRACE(::testing::PrintToString(v));
     expect_fill(v, scanline_reference(v, 20, 20), 20, 20);
   }
-  // The shapes the rule handled before steps were crossed once are unchanged.
+  // The fixed shapes of this file follow the same rule.
   for (const Pts& v : {kSquare, kTriangle, kNotch, kDiamond, kVee})
     EXPECT_EQ(set_pixels(polygon_fill(v)), scanline_reference(v, 16, 16));
 }

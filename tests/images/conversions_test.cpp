@@ -1,6 +1,9 @@
 // Conversions between image classes: the value rule of every pair in its three forms.
 #include <array>
+#include <cmath>
 #include <complex>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -201,6 +204,75 @@ TEST(Conversion, ToComplex) {
 }
 
 // Words of a binary image at widths around the word size; spare bits keep what the storage held.
+// Every grey value to float, double and complex and back, against the rules written out.
+TEST(Conversion, EveryGreyValueBothWays) {
+  IMGGRY g(1, 256);
+  for (int v = 0; v < 256; v++) g(0, v) = static_cast<unsigned char>(v);
+  const IMGFLT f(g);
+  const IMGDBL d(g);
+  const IMGCPX z(g);
+  const IMGGRY back(f), back_d(d);
+  for (int v = 0; v < 256; v++) {
+    EXPECT_TRUE(testutil::same(f(0, v), static_cast<float>(v / 255.0))) << v;
+    EXPECT_TRUE(testutil::same(d(0, v), v / 255.0)) << v;
+    EXPECT_TRUE(testutil::same(z(0, v).real(), static_cast<float>(v / 255.0))) << v;
+    EXPECT_EQ(back(0, v), v);
+    EXPECT_EQ(back_d(0, v), v);
+  }
+}
+
+// Reals to grey: NaN, signs, values above 1, every k / 255 and its float and double
+// neighbours, and a sweep over float bit patterns, against clamp, times 255, truncate.
+TEST(Conversion, RealsToGreyAtTheEdges) {
+  auto want = [](double v) {
+    if (!(v > 0)) return 0;
+    if (v > 1) v = 1;
+    return static_cast<int>(v * 255.0);
+  };
+  std::vector<double> vs = {kNan,
+                            -kNan,
+                            -0.0,
+                            0.0,
+                            -1e-300,
+                            1e-300,
+                            1.0,
+                            1.0000001,
+                            2,
+                            255,
+                            1e30,
+                            -1e30,
+                            std::numeric_limits<double>::infinity(),
+                            -std::numeric_limits<double>::infinity()};
+  for (int k = 0; k <= 255; k++)
+    for (double v : {k / 255.0, static_cast<double>(static_cast<float>(k / 255.0))}) {
+      vs.push_back(v);
+      vs.push_back(std::nextafter(v, 2.0));
+      vs.push_back(std::nextafter(v, -1.0));
+      vs.push_back(std::nextafter(static_cast<float>(v), 2.0f));
+      vs.push_back(std::nextafter(static_cast<float>(v), -1.0f));
+    }
+  for (uint64_t bits = 0; bits < (uint64_t{1} << 32); bits += 4099) {
+    float v;
+    const uint32_t b = static_cast<uint32_t>(bits);
+    std::memcpy(&v, &b, 4);
+    vs.push_back(v);
+  }
+  const int n = static_cast<int>(vs.size());
+  IMGDBL d(1, n);
+  IMGFLT f(1, n);
+  for (int c = 0; c < n; c++) {
+    d(0, c) = vs[c];
+    f(0, c) = static_cast<float>(vs[c]);
+  }
+  const IMGGRY from_d(d), from_f(f);
+  const IMGCOR colour(f);
+  for (int c = 0; c < n; c++) {
+    ASSERT_EQ(from_d(0, c), want(vs[c])) << vs[c];
+    ASSERT_EQ(from_f(0, c), want(static_cast<float>(vs[c]))) << vs[c];
+    ASSERT_EQ(colour(0, c).g, want(static_cast<float>(vs[c]))) << vs[c];
+  }
+}
+
 TEST(ConversionBinary, WordEdgesAndSpareBits) {
   for (int nc : {1, 31, 32, 33, 63, 64, 65}) {
     SCOPED_TRACE(nc);

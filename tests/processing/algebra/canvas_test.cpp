@@ -35,6 +35,27 @@ TEST(Aumcanvas, OddMarginsGoBelowAndRight) {
     }
 }
 
+// Every pixel against the placement rule, on shapes with margins of every parity, none, or only
+// on one axis.
+TEST(Aumcanvas, EveryPixelOnAwkwardShapes) {
+  struct Case {
+    int nl, nc, to_nl, to_nc;
+  };
+  for (const Case& k :
+       {Case{1, 1, 1, 1}, Case{1, 1, 4, 7}, Case{7, 67, 12, 131}, Case{1, 257, 1, 260},
+        Case{12, 131, 12, 131}, Case{5, 3, 9, 3}, Case{2, 6, 3, 6}, Case{4, 4, 4, 9}}) {
+    const IMGGRY a = grid(k.nl, k.nc);
+    const IMGGRY r = aumcanvas(a, k.to_nl, k.to_nc, 99);
+    const int dl = (k.to_nl - k.nl) / 2, dc = (k.to_nc - k.nc) / 2;
+    for (int l = 0; l < k.to_nl; l++)
+      for (int c = 0; c < k.to_nc; c++) {
+        const bool in = l >= dl && l < dl + k.nl && c >= dc && c < dc + k.nc;
+        ASSERT_EQ(r.rows[l][c], in ? a.rows[l - dl][c - dc] : 99)
+            << k.nl << "x" << k.nc << " at " << l << "," << c;
+      }
+  }
+}
+
 TEST(Aumcanvas, SameSizeCopiesPixelsWithDefaultCentreAndOutsideValue) {
   const IMGGRY a = grid(3, 3);
   const IMGGRY r = aumcanvas(a, 3, 3, 99);

@@ -241,6 +241,104 @@ TEST(ResampleTiers, ZoomPassesAgreeOnEveryTier) {
   }
 }
 
+// Halving a grey line averages every byte pair (a, b) as (a + b + 1) >> 1 on every tier, across
+// and down the image: the source holds the 65536 pairs, pair p in offsets 2p - 1 and 2p.
+TEST(ResampleTiers, GreyHalvingRoundsEveryPairOfBytes) {
+  const int pairs = 65536, n = 2 * pairs + 1;
+  IMGGRY across(1, n), down(n, 1);
+  across.lc = across.cc = 0;
+  down.lc = n - 1;
+  down.cc = 0;
+  for (int p = 1; p <= pairs; p++) {
+    const unsigned char u = static_cast<unsigned char>((p - 1) >> 8),
+                        v = static_cast<unsigned char>(p - 1);
+    across.rows[0][2 * p - 1] = down.rows[n - 2 * p][0] = u;
+    across.rows[0][2 * p] = down.rows[n - 1 - 2 * p][0] = v;
+  }
+  across.rows[0][0] = down.rows[n - 1][0] = 77;
+  // A failed assertion leaves the test early: the next tests still run on the default tier.
+  struct DefaultTierAtExit {
+    ~DefaultTierAtExit() { vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched); }
+  } restore;
+  for (vistelmo::ResampleTier t :
+       {vistelmo::ResampleTier::kPlain, vistelmo::ResampleTier::kPortable,
+        vistelmo::ResampleTier::kDispatched}) {
+    vistelmo::set_resample_tier(t);
+    IMGGRY x(1, pairs + 1), y(pairs + 1, 1);
+    x.lc = x.cc = y.cc = 0;
+    y.lc = pairs;
+    for (char mode : {'C', 'X'}) {
+      ZoomG::zoomx(across, x, 0.5, mode);
+      ZoomG::zoomy(down, y, 0.5, mode);
+      ASSERT_EQ(x.rows[0][0], 77);
+      ASSERT_EQ(y.rows[pairs][0], 77);
+      for (int p = 1; p <= pairs; p++) {
+        const int want = (((p - 1) >> 8) + ((p - 1) & 255) + 1) >> 1;
+        ASSERT_EQ(x.rows[0][p], want) << p;
+        ASSERT_EQ(y.rows[pairs - p][0], want) << p;
+      }
+    }
+  }
+}
+
+// A wide grey image halved both ways, once per tier, against the plain tier.
+TEST(ResampleTiers, GreyHalvingAgreesOnEveryTier) {
+  for (const Shape& sh : {Shape{37, 301, 18, 150}, Shape{40, 260, 3, 250}, Shape{9, 130, 4, -5}}) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 16);
+    for (int wider : {0, 7})
+      for (char mode : {'C', 'X'}) {
+        SCOPED_TRACE(label(sh, wider, mode));
+        expect_tiers_agree([&] {
+          IMGGRY b(sh.nl / 2 + wider, sh.nc / 2 + wider);
+          b.lc = sh.lc / 2;
+          b.cc = sh.cc / 2;
+          zoomfat(g, b, 0.5, 0.5, mode);
+          return b;
+        });
+        expect_tiers_agree([&] {
+          IMGGRY b(sh.nl / 2 + wider, sh.nc + wider);
+          b.lc = sh.lc / 2;
+          b.cc = sh.cc;
+          ZoomG::zoomy(g, b, 0.5, mode);
+          return b;
+        });
+      }
+  }
+}
+
+// Float halving by area, with negative zeros among the pixels (0 + -0 is +0), on every tier.
+TEST(ResampleTiers, FloatHalvingAgreesOnEveryTier) {
+  for (const Shape& sh : {Shape{9, 301, 4, 150}, Shape{40, 260, 3, 250}, Shape{2, 9, 0, 4}}) {
+    IMGFLT f = shaped<IMGFLT>(sh, 17);
+    for (int l = 0; l < sh.nl; l++)
+      for (int c = 0; c < sh.nc; c++)
+        if ((l + c) % 5 < 2)
+          f.rows[l][c] = -0.0f;
+        else if (c % 7 == 0)
+          f.rows[l][c] = -f.rows[l][c];
+    for (double fac : {0.5, 0.25, 0.5001})
+      for (int wider : {0, 3}) {
+        SCOPED_TRACE(label(sh, fac, wider));
+        expect_tiers_agree([&] { return zoomfat(f, fac, fac); });
+        expect_tiers_agree([&] { return zoomfat(f, 1, fac); });
+        expect_tiers_agree([&] { return zoomfat(f, fac, 1); });
+        expect_tiers_agree([&] {
+          return zoomnp(f, std::max(1, static_cast<int>(sh.nl * fac)), std::max(1, sh.nc / 2));
+        });
+        expect_tiers_agree([&] {
+          IMGFLT b(sh.nl + wider, sh.nc / 2 + wider);
+          ZoomF::zoomc(f, b, fac);
+          return b;
+        });
+        expect_tiers_agree([&] {
+          IMGFLT b(sh.nl / 2 + 1, sh.nc + wider);
+          ZoomF::zooml(f, b, fac);
+          return b;
+        });
+      }
+  }
+}
+
 // A strong shrink into a wide destination: a few large groups among many empty columns.
 TEST(ResampleTiers, UnevenShrinkAgreesOnEveryTier) {
   for (const Shape& sh : {Shape{1, 257, 0, 128}, Shape{12, 131, 6, 0}}) {
@@ -266,6 +364,7 @@ TEST(ResampleTiers, UnevenShrinkAgreesOnEveryTier) {
 }
 
 TEST(ResampleTiers, SizedZoomsAgreeOnEveryTier) {
+  expect_tiers_agree([] { return zoomnp(IMGGRY(), 2, 3); });
   for (const Shape& sh : kShapes) {
     if (sh.nl == 0) continue;
     const IMGGRY g = shaped<IMGGRY>(sh, 12);

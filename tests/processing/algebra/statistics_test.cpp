@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "processing/algebra/pointwise_fixtures.h"
-#include "processing/filters/row_isa_internal.h"
+#include "processing/filters/row_isa_fixture.h"
 #include "support/test_support.h"
 
 namespace {
@@ -295,17 +295,7 @@ struct ThresholdCase {
 };
 
 // Runs each test on the instruction set of its parameter (skipped when the processor lacks it).
-class OnIsa : public ::testing::TestWithParam<vistelmo::RowIsa> {
- protected:
-  void SetUp() override {
-    saved_ = vistelmo::row_isa();
-    if (!vistelmo::set_row_isa(GetParam())) GTEST_SKIP() << "instruction set not available";
-  }
-  void TearDown() override { vistelmo::set_row_isa(saved_); }
-
- private:
-  vistelmo::RowIsa saved_ = vistelmo::RowIsa::kBaseline;
-};
+class OnIsa : public testutil::RowIsaTest {};
 
 // SomatoriaUm's division runs on every instruction set this processor has: each quotient as the
 // plain rule gives it, on awkward sizes (with zeros and negatives).

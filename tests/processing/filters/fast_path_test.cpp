@@ -11,6 +11,7 @@
 #include "processing/filters/convolve_internal.h"
 #include "processing/filters/gauss.h"
 #include "processing/filters/gradient.h"
+#include "processing/filters/row_isa_fixture.h"
 #include "processing/filters/separable.h"
 
 using namespace convtest;
@@ -49,17 +50,7 @@ unsigned char to_byte(double v) {
   return static_cast<unsigned char>(std::round(v < 0 ? 0 : (v > 255.0 ? 255.0 : v)));
 }
 
-class FastPath : public ::testing::TestWithParam<RowIsa> {
- protected:
-  void SetUp() override {
-    saved_ = vistelmo::row_isa();
-    if (!vistelmo::set_row_isa(GetParam())) GTEST_SKIP() << "instruction set not available";
-  }
-  void TearDown() override { vistelmo::set_row_isa(saved_); }
-
- private:
-  RowIsa saved_ = RowIsa::kBaseline;
-};
+class FastPath : public testutil::RowIsaTest {};
 
 template <class Img>
 void check_convolucao() {
