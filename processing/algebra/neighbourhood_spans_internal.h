@@ -297,7 +297,8 @@ inline void add4(Doubles4& s, const float* p) {
 }
 
 // dst[i] = float(s[i] / div[i]).
-inline void put_means(const double* s, const double* div, float* dst, int64_t n) {
+inline void put_means(const double* __restrict s, const double* __restrict div,
+                      float* __restrict dst, int64_t n) {
   for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(s[i] / div[i]);
 }
 
@@ -322,7 +323,8 @@ template <class T>
 void window_mean(const T* const* lines, int64_t rows, int64_t w, const double* div, float* dst,
                  int64_t n) {
   int64_t i = 0;
-  for (; i + 32 <= n; i += 32) window_means<8>(lines, rows, w, i, div, dst);
+  if (sizeof(T) == sizeof(double))  // the float conversions leave too few registers for 8
+    for (; i + 32 <= n; i += 32) window_means<8>(lines, rows, w, i, div, dst);
   for (; i + 16 <= n; i += 16) window_means<4>(lines, rows, w, i, div, dst);
   for (; i < n; i++) {
     double s = 0;
