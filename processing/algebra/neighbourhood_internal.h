@@ -220,6 +220,11 @@ struct SpanKernels {
                           float* dst, int64_t n);
   void (*window_mean_f64)(const double* const* lines, int64_t rows, int64_t w, const double* div,
                           float* dst, int64_t n);
+  // The same for two rows of windows: the first over lines 0 .. a_end - 1, the second over
+  // lines b_begin .. count - 1.
+  void (*window_mean_pair_f64)(const double* const* lines, int64_t count, int64_t a_end,
+                               int64_t b_begin, int64_t w, const double* div_a, const double* div_b,
+                               float* dst_a, float* dst_b, int64_t n);
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

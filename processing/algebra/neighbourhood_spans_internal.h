@@ -334,6 +334,48 @@ void window_mean(const T* const* lines, int64_t rows, int64_t w, const double* d
   }
 }
 
+// The means of two rows of windows at once from one list of lines: the first uses lines
+// 0 .. a_end - 1, the second lines b_begin .. count - 1; a line they share is loaded once for both.
+void window_mean_pair(const double* const* lines, int64_t count, int64_t a_end, int64_t b_begin,
+                      int64_t w, const double* div_a, const double* div_b, float* dst_a,
+                      float* dst_b, int64_t n) {
+  int64_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    Doubles4 a[4], b[4];
+    for (int m = 0; m < 4; m++) a[m] = b[m] = Doubles4{0, 0, 0, 0};
+    for (int64_t r = 0; r < count; r++) {
+      const double* p = lines[r] + i;
+      if (r < a_end && r >= b_begin) {
+        for (int64_t j = 0; j < w; j++)
+          for (int m = 0; m < 4; m++) {
+            Doubles4 v;
+            __builtin_memcpy(&v, p + j + 4 * m, sizeof v);
+            a[m] += v;
+            b[m] += v;
+          }
+      } else {
+        Doubles4* s = r < a_end ? a : b;
+        for (int64_t j = 0; j < w; j++)
+          for (int m = 0; m < 4; m++) add4(s[m], p + j + 4 * m);
+      }
+    }
+    double v[16];
+    __builtin_memcpy(v, a, sizeof a);
+    put_means(v, div_a + i, dst_a + i, 16);
+    __builtin_memcpy(v, b, sizeof b);
+    put_means(v, div_b + i, dst_b + i, 16);
+  }
+  for (; i < n; i++) {
+    double sa = 0, sb = 0;
+    for (int64_t r = 0; r < a_end; r++)
+      for (int64_t j = 0; j < w; j++) sa += lines[r][i + j];
+    for (int64_t r = b_begin; r < count; r++)
+      for (int64_t j = 0; j < w; j++) sb += lines[r][i + j];
+    put_means(&sa, div_a + i, dst_a + i, 1);
+    put_means(&sb, div_b + i, dst_b + i, 1);
+  }
+}
+
 const SpanKernels kSpans = {
     reduce2<MinOf, uint8_t>,
     reduce2<MaxOf, uint8_t>,
@@ -367,4 +409,5 @@ const SpanKernels kSpans = {
     {add_u8<uint16_t>, sub_u8<uint16_t>, add2<uint16_t>, add_into<uint16_t>, mean_small<uint16_t>},
     mean_u8,
     window_mean<float>,
-    window_mean<double>};
+    window_mean<double>,
+    window_mean_pair};
