@@ -260,9 +260,44 @@ void vote_interior(const vistelmo::ByteRows& src, const std::vector<Tap>& taps, 
   }
 }
 
+// A 3 x 3 window of equal weights on words: white where more present samples are white than
+// black; the interior by a bit-sliced count of 5 or more, the edge pixels one at a time.
+bool majority3x3(const IMGBIN& a, const std::vector<Tap>& taps, IMGBIN& r) {
+  const vistelmo::TapBox box = vistelmo::tap_box(taps);
+  if (taps.size() != 9 || !box.equal || box.rmin != -1 || box.rmax != 1 || box.cmin != -1 ||
+      box.cmax != 1)
+    return false;
+  const int nl = a.nl, nc = a.nc;
+  auto bit = [&](int l, int c) { return (a.rows[l][c >> 5] >> (31 - (c & 31))) & 1u; };
+  auto edge = [&](int l, int c) {
+    int white = 0, black = 0;
+    for (int i = std::max(l - 1, 0); i <= std::min(l + 1, nl - 1); i++)
+      for (int j = std::max(c - 1, 0); j <= std::min(c + 1, nc - 1); j++)
+        (bit(i, j) ? white : black)++;
+    const uint32_t mask = 1u << (31 - (c & 31));
+    uint32_t& w = r.rows[l][c >> 5];
+    w = white > black ? w | mask : w & ~mask;
+  };
+  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+  const uint32_t used = vistelmo::last_word_mask(nc);
+  for (int l = 1; l + 1 < nl; l++) {
+    const uint32_t* rows[3] = {a.rows[l - 1], a.rows[l], a.rows[l + 1]};
+    k.majority3x3_bits(rows, r.rows[l], a.wpr);
+    r.rows[l][a.wpr - 1] &= used;
+    edge(l, 0);
+    edge(l, nc - 1);
+  }
+  for (int l : {0, nl - 1})
+    for (int c = 0; c < nc; c++) edge(l, c);
+  return true;
+}
+
 IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
   IMGBIN r(a.nl, a.nc);
   if (!vistelmo::has_pixels(a)) return r;
+  if (vistelmo::neighbourhood_tier() != vistelmo::Tier::plain &&
+      majority3x3(a, weighted_taps(m), r))
+    return r;
   vistelmo::ByteRows src(a.nl, a.nc), dst(a.nl, a.nc);
   vistelmo::unpack_bits(a, src);
   const std::vector<Tap> taps = weighted_taps(m);

@@ -128,6 +128,17 @@ inline uint32_t shifted(const uint32_t* line, int64_t j, int64_t d) {
   return sh == 0 ? w[0] : (w[0] << sh) | (w[1] >> (32 - sh));
 }
 
+// f(j, shifted(line, j, d)) for j < n, the shift worked out once.
+template <class F>
+inline void for_shifted(const uint32_t* line, int64_t d, int64_t n, F f) {
+  const uint32_t* w = line + (d >> 5);
+  const int sh = static_cast<int>(d & 31);
+  if (sh == 0)
+    for (int64_t j = 0; j < n; j++) f(j, w[j]);
+  else
+    for (int64_t j = 0; j < n; j++) f(j, (w[j] << sh) | (w[j + 1] >> (32 - sh)));
+}
+
 // The reduction of a over runs of members, written into the used bits of out's rows (out may be
 // a itself when every run's rows reach no higher than the row written). Each source row is held
 // in a ring as its reductions over every (run length, column offset) in use, aligned with the
@@ -163,11 +174,10 @@ void by_runs(const IMGBIN& a, const std::vector<Run>& runs, IMGBIN& out) {
   auto slot = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * per_slot; };
   // dst[j] = red(m[j], m shifted by d) for the whole line.
   auto step = [&](const uint32_t* m, int64_t d, uint32_t* dst) {
-    for (int64_t j = 0; j < stride; j++) {
-      uint32_t v = m[j];
-      Op::apply(v, shifted(m, j, d));
+    for_shifted(m, d, stride, [&](int64_t j, uint32_t v) {
+      Op::apply(v, m[j]);
       dst[j] = v;
-    }
+    });
   };
   auto load = [&](int64_t y) {
     uint32_t* s = slot(y);
@@ -192,16 +202,29 @@ void by_runs(const IMGBIN& a, const std::vector<Run>& runs, IMGBIN& out) {
         made = L;
       }
       uint32_t* dst = s + i * wpr;
-      for (int j = 0; j < wpr; j++) dst[j] = shifted(h.data() + guard, j, keys[i].second);
+      for_shifted(h.data() + guard, keys[i].second, wpr,
+                  [&](int64_t j, uint32_t v) { dst[j] = v; });
     }
   };
   for (int64_t y = 0; y + 1 < wl; y++) load(y);
   for (int l = 0; l < nl; l++) {
     load(l + wl - 1);
     std::fill(acc.begin(), acc.end(), Op::identity);
-    for (size_t k = 0; k < runs.size(); k++) {
-      const uint32_t* line = slot(l + runs[k].di - rmin) + which[k] * wpr;
-      for (int j = 0; j < wpr; j++) Op::apply(acc[j], line[j]);
+    auto line = [&](size_t k) { return slot(l + runs[k].di - rmin) + which[k] * wpr; };
+    size_t k = 0;
+    for (; k + 4 <= runs.size(); k += 4) {  // four lines a pass over acc
+      const uint32_t *l0 = line(k), *l1 = line(k + 1), *l2 = line(k + 2), *l3 = line(k + 3);
+      for (int j = 0; j < wpr; j++) {
+        uint32_t v = l0[j];
+        Op::apply(v, l1[j]);
+        Op::apply(v, l2[j]);
+        Op::apply(v, l3[j]);
+        Op::apply(acc[j], v);
+      }
+    }
+    for (; k < runs.size(); k++) {
+      const uint32_t* l0 = line(k);
+      for (int j = 0; j < wpr; j++) Op::apply(acc[j], l0[j]);
     }
     vistelmo::store_bits(out.rows[l], acc.data(), wpr, nc);
   }

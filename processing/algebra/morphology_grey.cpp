@@ -82,15 +82,16 @@ template <class T>
 struct RedKernels {
   void (*red2)(const T*, const T*, T*, int64_t);
   void (*red_into)(T*, const T*, int64_t);
+  void (*red4)(const T*, const T*, const T*, const T*, T*, int64_t);
 };
 
 RedKernels<uint8_t> red_kernels(const vistelmo::SpanKernels& k, uint8_t, bool max) {
-  return max ? RedKernels<uint8_t>{k.max2_u8, k.max_into_u8}
-             : RedKernels<uint8_t>{k.min2_u8, k.min_into_u8};
+  return max ? RedKernels<uint8_t>{k.max2_u8, k.max_into_u8, k.max4_u8}
+             : RedKernels<uint8_t>{k.min2_u8, k.min_into_u8, k.min4_u8};
 }
 RedKernels<float> red_kernels(const vistelmo::SpanKernels& k, float, bool max) {
-  return max ? RedKernels<float>{k.max2_f32, k.max_into_f32}
-             : RedKernels<float>{k.min2_f32, k.min_into_f32};
+  return max ? RedKernels<float>{k.max2_f32, k.max_into_f32, k.max4_f32}
+             : RedKernels<float>{k.min2_f32, k.min_into_f32, k.min4_f32};
 }
 
 // Lines that the span form handles with padding of a sensible size.
@@ -109,20 +110,97 @@ template <class T>
 void window_line(const RedKernels<T>& k, T* line, T* spare, int64_t len, int64_t size, T* dst,
                  int64_t n) {
   int64_t p = 1;
-  for (; 2 * p <= size; p *= 2) {
-    k.red2(line, line + p, spare, whole_vectors(len - 2 * p + 1));
+  while (2 * p <= size) {
+    if (4 * p <= size) {  // two steps in one pass
+      k.red4(line, line + p, line + 2 * p, line + 3 * p, spare, whole_vectors(len - 4 * p + 1));
+      p *= 4;
+    } else {
+      k.red2(line, line + p, spare, whole_vectors(len - 2 * p + 1));
+      p *= 2;
+    }
     std::swap(line, spare);
   }
   k.red2(line, line + (size - p), dst, n);
 }
 
+// The centred 3 x 3 rectangle of bytes whose outside value changes nothing (255 for the
+// minimum, 0 for the maximum): in one pass, an edge row or column standing for the missing one.
+// dst apart from src.
+bool rectangle3x3(uint8_t* const* src, uint8_t* const* dst, int nl, int nc, uint8_t outside,
+                  bool max) {
+  if (outside != (max ? 0 : 255) || src[0] == dst[0]) return false;
+  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+  auto inner = max ? k.max3x3_u8 : k.min3x3_u8;
+  auto red = [max](uint8_t x, uint8_t y) { return max ? std::max(x, y) : std::min(x, y); };
+  for (int l = 0; l < nl; l++) {
+    const uint8_t* rows[3] = {src[std::max(l - 1, 0)], src[l], src[std::min(l + 1, nl - 1)]};
+    if (nc >= 3) inner(rows, dst[l] + 1, nc - 2);
+    for (int c : {0, nc - 1}) {
+      uint8_t v = outside;
+      for (int j = std::max(c - 1, 0); j <= std::min(c + 1, nc - 1); j++)
+        for (const uint8_t* r : rows) v = red(v, r[j]);
+      dst[l][c] = v;
+    }
+  }
+  return true;
+}
+template <class T>
+bool rectangle3x3(T* const*, T* const*, int, int, T, bool) {
+  return false;
+}
+
+// Row passes of whole rows, in order, each row then reduced down the columns by levels kept in
+// rings of wl rows: level j row y = red over row passes y .. y + P_j - 1, made as soon as its
+// last row pass is in. Reads the image once, front to back. False (nothing done) when the rings
+// would not stay in cache.
+template <class T>
+bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, int64_t wl,
+                    int64_t ocol, int64_t wc, T outside, const RedKernels<T>& k) {
+  std::vector<int64_t> span = {1};  // P_j
+  while (2 * span.back() <= wl) span.push_back(span.back() * (4 * span.back() <= wl ? 4 : 2));
+  const size_t levels = span.size(), width = static_cast<size_t>(whole_vectors(nc));
+  if (levels * static_cast<size_t>(wl) * width * sizeof(T) > (size_t{1} << 21)) return false;
+  std::vector<T> ring(levels * static_cast<size_t>(wl) * width);
+  auto row = [&](size_t j, int64_t y) {
+    return ring.data() + (j * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * width;
+  };
+  const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
+  const int64_t len = nc + wc - 1, p = span.back();
+  std::vector<T> line(2 * static_cast<size_t>(len + 2 * kSlack));
+  for (int64_t y = 0; y < nl + wl - 1; y++) {
+    const int64_t iy = y + orow;
+    if (iy < 0 || iy >= nl) {
+      std::fill(row(0, y), row(0, y) + nc, outside);
+    } else {
+      vistelmo::padded_line(src[iy], columns, ocol, len, outside, line.data());
+      window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, row(0, y), nc);
+    }
+    for (size_t j = 1; j < levels; j++) {
+      const int64_t q = span[j - 1], y0 = y - (span[j] - 1);
+      if (y0 < 0) break;
+      if (span[j] == 4 * q)
+        k.red4(row(j - 1, y0), row(j - 1, y0 + q), row(j - 1, y0 + 2 * q), row(j - 1, y0 + 3 * q),
+               row(j, y0), nc);
+      else
+        k.red2(row(j - 1, y0), row(j - 1, y0 + q), row(j, y0), nc);
+    }
+    const int64_t l = y - (wl - 1);
+    if (l >= 0) k.red2(row(levels - 1, l), row(levels - 1, l + wl - p), dst[l], nc);
+  }
+  return true;
+}
+
 // dst(l, c) = red over the rectangle rows l + orow .., columns c + ocol .. of src, reading the
-// outside value off the image. src and dst may be the same rows. Works in strips of columns
-// whose row-pass results stay in cache for the column pass.
+// outside value off the image. dst apart from src. Rows in order while the column levels stay
+// in cache, else in strips of columns whose row-pass results stay in cache for the column pass.
 template <class T>
 void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow, int64_t wl,
                      int64_t ocol, int64_t wc, T outside, bool max) {
+  if (orow == -1 && wl == 3 && ocol == -1 && wc == 3 &&
+      rectangle3x3(src, dst, nl, nc, outside, max))
+    return;
   const RedKernels<T> k = red_kernels(vistelmo::span_kernels(), T{}, max);
+  if (rectangle_rows(src, dst, nl, nc, orow, wl, ocol, wc, outside, k)) return;
   const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const int64_t h = nl + wl - 1;
   // Strips of whole vectors' width, so that only the last one has a tail.
@@ -146,8 +224,16 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
       vistelmo::padded_line(src[iy], columns, x0 + ocol, len, outside, line.data());
       window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, prow(y), s);
     }
-    for (int64_t q = 1; q < p; q *= 2)
-      for (int64_t y = 0; y + 2 * q <= h; y++) k.red_into(prow(y), prow(y + q), s);
+    for (int64_t q = 1; q < p;) {
+      if (4 * q <= p) {
+        for (int64_t y = 0; y + 4 * q <= h; y++)
+          k.red4(prow(y), prow(y + q), prow(y + 2 * q), prow(y + 3 * q), prow(y), s);
+        q *= 4;
+      } else {
+        for (int64_t y = 0; y + 2 * q <= h; y++) k.red_into(prow(y), prow(y + q), s);
+        q *= 2;
+      }
+    }
     for (int l = 0; l < nl; l++) k.red2(prow(l), prow(l + wl - p), dst[l] + x0, s);
   }
 }

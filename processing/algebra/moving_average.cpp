@@ -222,7 +222,7 @@ IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
   const SpanWindow w(a.nl, a.nc, wl, wc, edge);
   const int nl = a.nl, nc = a.nc;
   const int64_t len = nc + wc - 1;
-  std::vector<double> acc(nc), div(nc), across_div(nc);
+  std::vector<double> div(nc), across_div(nc);
   for (int c = 0; c < nc; c++) across_div[c] = edge ? wc : w.ccount[c];
   if (separable) {
     std::vector<const float*> window;
@@ -232,36 +232,53 @@ IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
       window.clear();
       for (int64_t y = l - w.wr.half; y < l - w.wr.half + wl; y++)
         if (w.rows.resolve(y) >= 0) window.push_back(a.rows[w.rows.resolve(y)]);
-      w.k.window_sum_f32(window.data(), static_cast<int64_t>(window.size()), 1, acc.data(), nc);
       std::fill(div.begin(), div.end(), static_cast<double>(edge ? wl : w.wr.at(l, nl).inside()));
-      w.k.mean_f32(acc.data(), div.data(), means.data(), nc);
+      w.k.window_mean_f32(window.data(), static_cast<int64_t>(window.size()), 1, div.data(),
+                          means.data(), nc);
       padded_line(means.data(), nc, w.wcol, edge, line.data());
       const double* lines[] = {line.data()};
-      w.k.window_sum_f64(lines, 1, wc, acc.data(), nc);
-      w.k.mean_f32(acc.data(), across_div.data(), r.rows[l], nc);
+      w.k.window_mean_f64(lines, 1, wc, across_div.data(), r.rows[l], nc);
     }
     return r;
   }
-  // Padded lines (in double) of virtual rows l - h .. l - h + wl - 1 in a ring of wl lines.
-  std::vector<double> ring(static_cast<size_t>(wl) * len);
-  std::vector<char> present(wl);
+  // Padded lines (in double) of virtual rows l - h .. l - h + wl in a ring of wl + 1 lines; rows
+  // of windows two at a time (they share wl - 1 lines).
+  const int64_t ring_rows = int64_t{wl} + 1;
+  std::vector<double> ring(static_cast<size_t>(ring_rows) * len), div2(nc);
+  std::vector<char> present(ring_rows);
   std::vector<const double*> lines;
-  auto slot = [&](int64_t y) { return ((y % wl) + wl) % wl; };
-  auto load = [&](int64_t y) {
-    const int iy = w.rows.resolve(y);
-    present[slot(y)] = iy >= 0;
-    if (iy >= 0) padded_line(a.rows[iy], nc, w.wcol, edge, ring.data() + slot(y) * len);
+  auto slot = [&](int64_t y) { return ((y % ring_rows) + ring_rows) % ring_rows; };
+  int64_t next = -w.wr.half;  // the next virtual row to load
+  auto load_to = [&](int64_t last) {
+    for (; next <= last; next++) {
+      const int iy = w.rows.resolve(next);
+      present[slot(next)] = iy >= 0;
+      if (iy >= 0) padded_line(a.rows[iy], nc, w.wcol, edge, ring.data() + slot(next) * len);
+    }
   };
-  for (int64_t y = -w.wr.half; y + 1 < wl - w.wr.half; y++) load(y);
-  for (int l = 0; l < nl; l++) {
-    load(l - w.wr.half + wl - 1);
-    lines.clear();
-    for (int64_t y = l - w.wr.half; y < l - w.wr.half + wl; y++)
-      if (present[slot(y)]) lines.push_back(ring.data() + slot(y) * len);
-    w.k.window_sum_f64(lines.data(), static_cast<int64_t>(lines.size()), wc, acc.data(), nc);
+  auto divisors = [&](int l, std::vector<double>& d) {
     const double rows_in = static_cast<double>(edge ? wl : w.wr.at(l, nl).inside());
-    for (int c = 0; c < nc; c++) div[c] = rows_in * across_div[c];
-    w.k.mean_f32(acc.data(), div.data(), r.rows[l], nc);
+    for (int c = 0; c < nc; c++) d[c] = rows_in * across_div[c];
+  };
+  for (int l = 0; l < nl; l += 2) {
+    const int64_t top = l - w.wr.half, pair = l + 1 < nl ? 1 : 0;
+    load_to(top + wl - 1 + pair);
+    lines.clear();
+    int64_t a_end = 0, b_begin = 0;
+    for (int64_t y = top; y < top + wl + pair; y++) {
+      if (!present[slot(y)]) continue;
+      lines.push_back(ring.data() + slot(y) * len);
+      if (y < top + wl) a_end = static_cast<int64_t>(lines.size());
+      if (y == top) b_begin = 1;
+    }
+    divisors(l, div);
+    if (pair) {
+      divisors(l + 1, div2);
+      w.k.window_mean_pair_f64(lines.data(), static_cast<int64_t>(lines.size()), a_end, b_begin, wc,
+                               div.data(), div2.data(), r.rows[l], r.rows[l + 1], nc);
+    } else {
+      w.k.window_mean_f64(lines.data(), a_end, wc, div.data(), r.rows[l], nc);
+    }
   }
   return r;
 }

@@ -175,12 +175,27 @@ struct SpanKernels {
   void (*max_into_f32)(float* acc, const float* b, int64_t n);
   void (*min_first_f32)(float s, float* acc, int64_t n);
   void (*max_first_f32)(float s, float* acc, int64_t n);
+  // dst[i] = red(red(a[i], b[i]), red(c[i], d[i])); dst may be a.
+  void (*min4_u8)(const uint8_t* a, const uint8_t* b, const uint8_t* c, const uint8_t* d,
+                  uint8_t* dst, int64_t n);
+  void (*max4_u8)(const uint8_t* a, const uint8_t* b, const uint8_t* c, const uint8_t* d,
+                  uint8_t* dst, int64_t n);
+  void (*min4_f32)(const float* a, const float* b, const float* c, const float* d, float* dst,
+                   int64_t n);
+  void (*max4_f32)(const float* a, const float* b, const float* c, const float* d, float* dst,
+                   int64_t n);
+  // dst[i] = min or max over rows[0..2][i .. i + 2] (dst apart from the rows).
+  void (*min3x3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  void (*max3x3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
   // acc[i] = min(acc[i], clamp(b[i] - s)) and acc[i] = max(acc[i], clamp(b[i] + s)), 0..255.
   void (*erode_tap_u8)(uint8_t* acc, const uint8_t* b, int64_t n, int s);
   void (*dilate_tap_u8)(uint8_t* acc, const uint8_t* b, int64_t n, int s);
   // Median of the 3 x 3 or 5 x 5 window whose top-left sample is rows[i][x], for x < n.
   void (*median3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
   void (*median5_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  // Words of a binary row of n words: where at least 5 of the 3 x 3 window around each pixel of
+  // rows[1] are white (bits outside the rows read as black).
+  void (*majority3x3_bits)(const uint32_t* const* rows, uint32_t* dst, int64_t n);
   // A binary row of n columns as bytes 1 (white) and 0, and back (any non-zero byte white; the
   // spare bits of the last word cleared).
   void (*unpack_bits)(const uint32_t* words, uint8_t* bytes, int64_t n);
@@ -199,13 +214,17 @@ struct SpanKernels {
   // dst[i] = round(s[i] / d) (halves up) for 0 <= s[i] <= 255 d, 0 < d < 2^22, given
   // half[i] = d / 2 and rcp[i] = mean_reciprocal(d).
   void (*mean_u8)(const int32_t* s, const double* half, const double* rcp, uint8_t* dst, int64_t n);
-  // dst[i] = the double sum, from 0, of lines[r][i + j] for r < rows, j < w, in that order.
-  void (*window_sum_f32)(const float* const* lines, int64_t rows, int64_t w, double* dst,
-                         int64_t n);
-  void (*window_sum_f64)(const double* const* lines, int64_t rows, int64_t w, double* dst,
-                         int64_t n);
-  // dst[i] = float(acc[i] / div[i]).
-  void (*mean_f32)(const double* acc, const double* div, float* dst, int64_t n);
+  // dst[i] = float(s / div[i]), s the double sum, from 0, of lines[r][i + j] for r < rows,
+  // j < w, in that order.
+  void (*window_mean_f32)(const float* const* lines, int64_t rows, int64_t w, const double* div,
+                          float* dst, int64_t n);
+  void (*window_mean_f64)(const double* const* lines, int64_t rows, int64_t w, const double* div,
+                          float* dst, int64_t n);
+  // The same for two rows of windows: the first over lines 0 .. a_end - 1, the second over
+  // lines b_begin .. count - 1.
+  void (*window_mean_pair_f64)(const double* const* lines, int64_t count, int64_t a_end,
+                               int64_t b_begin, int64_t w, const double* div_a, const double* div_b,
+                               float* dst_a, float* dst_b, int64_t n);
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

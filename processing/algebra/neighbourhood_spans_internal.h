@@ -33,9 +33,67 @@ void reduce2(const T* __restrict a, const T* __restrict b, T* __restrict dst, in
   for (int64_t i = 0; i < n; i++) dst[i] = Op::red(a[i], b[i]);
 }
 
+// dst[i] = red(red(a[i], b[i]), red(c[i], d[i])): two doubling steps at once (dst may be a).
+template <class Op, class T>
+void reduce4(const T* a, const T* b, const T* c, const T* d, T* dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = Op::red(Op::red(a[i], b[i]), Op::red(c[i], d[i]));
+}
+
 template <class Op, class T>
 void reduce_into(T* __restrict acc, const T* __restrict b, int64_t n) {
   for (int64_t i = 0; i < n; i++) acc[i] = Op::red(acc[i], b[i]);
+}
+
+// dst[i] = red over rows[0..2][i .. i + 2]: three rows, then three neighbours, in one pass.
+template <class Op>
+void rect3x3(const uint8_t* const* rows, uint8_t* __restrict dst, int64_t n) {
+  const uint8_t* __restrict r0 = rows[0];
+  const uint8_t* __restrict r1 = rows[1];
+  const uint8_t* __restrict r2 = rows[2];
+  for (int64_t i = 0; i < n; i++) {
+    const uint8_t v0 = Op::red(Op::red(r0[i], r1[i]), r2[i]);
+    const uint8_t v1 = Op::red(Op::red(r0[i + 1], r1[i + 1]), r2[i + 1]);
+    const uint8_t v2 = Op::red(Op::red(r0[i + 2], r1[i + 2]), r2[i + 2]);
+    dst[i] = Op::red(Op::red(v0, v1), v2);
+  }
+}
+
+// Bit-sliced: where at least 5 of the 9 bits of a 3 x 3 window are set. Each row's three
+// neighbours go through a full adder; the three sums and four carries are then counted.
+inline uint32_t majority9(uint32_t l0, uint32_t c0, uint32_t r0, uint32_t l1, uint32_t c1,
+                          uint32_t r1, uint32_t l2, uint32_t c2, uint32_t r2) {
+  auto sum = [](uint32_t a, uint32_t b, uint32_t c) { return a ^ b ^ c; };
+  auto carry = [](uint32_t a, uint32_t b, uint32_t c) { return (a & b) | (c & (a ^ b)); };
+  const uint32_t s0 = sum(l0, c0, r0), k0 = carry(l0, c0, r0);
+  const uint32_t s1 = sum(l1, c1, r1), k1 = carry(l1, c1, r1);
+  const uint32_t s2 = sum(l2, c2, r2), k2 = carry(l2, c2, r2);
+  const uint32_t ones = sum(s0, s1, s2), k3 = carry(s0, s1, s2);
+  // count = ones + 2 t, t = k0 + k1 + k2 + k3 = x + 2 y + k3.
+  const uint32_t x = sum(k0, k1, k2), y = carry(k0, k1, k2);
+  const uint32_t t3 = y & (x | k3), t2 = y | (x & k3);
+  return t3 | (ones & t2);
+}
+
+// dst[j] = majority9 of the words of rows[0..2] around bit column c, for the n words of a row,
+// columns as bits from the most significant; a row's bits beyond either end read as 0.
+void majority3x3_bits(const uint32_t* const* rows, uint32_t* __restrict dst, int64_t n) {
+  const uint32_t* __restrict a = rows[0];
+  const uint32_t* __restrict b = rows[1];
+  const uint32_t* __restrict c = rows[2];
+  auto at = [&](int64_t j, uint32_t pa, uint32_t pb, uint32_t pc, uint32_t na, uint32_t nb,
+                uint32_t nc) {
+    return majority9((a[j] >> 1) | (pa << 31), a[j], (a[j] << 1) | (na >> 31),
+                     (b[j] >> 1) | (pb << 31), b[j], (b[j] << 1) | (nb >> 31),
+                     (c[j] >> 1) | (pc << 31), c[j], (c[j] << 1) | (nc >> 31));
+  };
+  if (n == 1) {
+    dst[0] = at(0, 0, 0, 0, 0, 0, 0);
+    return;
+  }
+  dst[0] = at(0, 0, 0, 0, a[1], b[1], c[1]);
+  for (int64_t j = 1; j + 1 < n; j++)
+    dst[j] = at(j, a[j - 1], b[j - 1], c[j - 1], a[j + 1], b[j + 1], c[j + 1]);
+  dst[n - 1] = at(n - 1, a[n - 2], b[n - 2], c[n - 2], 0, 0, 0);
 }
 
 template <class Op, class T>
@@ -238,37 +296,84 @@ inline void add4(Doubles4& s, const float* p) {
   s += __builtin_convertvector(v, Doubles4);
 }
 
-// Sixteen sums at a time in four independent registers; each sum keeps its own order.
-template <class T>
-void window_sum(const T* const* lines, int64_t rows, int64_t w, double* __restrict dst, int64_t n) {
-  int64_t i = 0;
-  for (; i + 16 <= n; i += 16) {
-    Doubles4 s0 = {0, 0, 0, 0}, s1 = s0, s2 = s0, s3 = s0;
-    for (int64_t r = 0; r < rows; r++) {
-      const T* p = lines[r] + i;
-      for (int64_t j = 0; j < w; j++) {
-        add4(s0, p + j);
-        add4(s1, p + j + 4);
-        add4(s2, p + j + 8);
-        add4(s3, p + j + 12);
-      }
-    }
-    __builtin_memcpy(dst + i, &s0, sizeof s0);
-    __builtin_memcpy(dst + i + 4, &s1, sizeof s1);
-    __builtin_memcpy(dst + i + 8, &s2, sizeof s2);
-    __builtin_memcpy(dst + i + 12, &s3, sizeof s3);
+// dst[i] = float(s[i] / div[i]).
+inline void put_means(const double* __restrict s, const double* __restrict div,
+                      float* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(s[i] / div[i]);
+}
+
+// 4 k sums at a time in k independent registers (enough of them to hide the latency of the
+// additions) from column i on; each sum keeps its own order.
+template <int k, class T>
+void window_means(const T* const* lines, int64_t rows, int64_t w, int64_t i, const double* div,
+                  float* dst) {
+  Doubles4 s[k];
+  for (int m = 0; m < k; m++) s[m] = Doubles4{0, 0, 0, 0};
+  for (int64_t r = 0; r < rows; r++) {
+    const T* p = lines[r] + i;
+    for (int64_t j = 0; j < w; j++)
+      for (int m = 0; m < k; m++) add4(s[m], p + j + 4 * m);
   }
+  double v[4 * k];
+  __builtin_memcpy(v, s, sizeof s);
+  put_means(v, div + i, dst + i, 4 * k);
+}
+
+template <class T>
+void window_mean(const T* const* lines, int64_t rows, int64_t w, const double* div, float* dst,
+                 int64_t n) {
+  int64_t i = 0;
+  if (sizeof(T) == sizeof(double))  // the float conversions leave too few registers for 8
+    for (; i + 32 <= n; i += 32) window_means<8>(lines, rows, w, i, div, dst);
+  for (; i + 16 <= n; i += 16) window_means<4>(lines, rows, w, i, div, dst);
   for (; i < n; i++) {
     double s = 0;
     for (int64_t r = 0; r < rows; r++)
       for (int64_t j = 0; j < w; j++) s += static_cast<double>(lines[r][i + j]);
-    dst[i] = s;
+    put_means(&s, div + i, dst + i, 1);
   }
 }
 
-void mean_f32(const double* __restrict acc, const double* __restrict div, float* __restrict dst,
-              int64_t n) {
-  for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(acc[i] / div[i]);
+// The means of two rows of windows at once from one list of lines: the first uses lines
+// 0 .. a_end - 1, the second lines b_begin .. count - 1; a line they share is loaded once for both.
+void window_mean_pair(const double* const* lines, int64_t count, int64_t a_end, int64_t b_begin,
+                      int64_t w, const double* div_a, const double* div_b, float* dst_a,
+                      float* dst_b, int64_t n) {
+  int64_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    Doubles4 a[4], b[4];
+    for (int m = 0; m < 4; m++) a[m] = b[m] = Doubles4{0, 0, 0, 0};
+    for (int64_t r = 0; r < count; r++) {
+      const double* p = lines[r] + i;
+      if (r < a_end && r >= b_begin) {
+        for (int64_t j = 0; j < w; j++)
+          for (int m = 0; m < 4; m++) {
+            Doubles4 v;
+            __builtin_memcpy(&v, p + j + 4 * m, sizeof v);
+            a[m] += v;
+            b[m] += v;
+          }
+      } else {
+        Doubles4* s = r < a_end ? a : b;
+        for (int64_t j = 0; j < w; j++)
+          for (int m = 0; m < 4; m++) add4(s[m], p + j + 4 * m);
+      }
+    }
+    double v[16];
+    __builtin_memcpy(v, a, sizeof a);
+    put_means(v, div_a + i, dst_a + i, 16);
+    __builtin_memcpy(v, b, sizeof b);
+    put_means(v, div_b + i, dst_b + i, 16);
+  }
+  for (; i < n; i++) {
+    double sa = 0, sb = 0;
+    for (int64_t r = 0; r < a_end; r++)
+      for (int64_t j = 0; j < w; j++) sa += lines[r][i + j];
+    for (int64_t r = b_begin; r < count; r++)
+      for (int64_t j = 0; j < w; j++) sb += lines[r][i + j];
+    put_means(&sa, div_a + i, dst_a + i, 1);
+    put_means(&sb, div_b + i, dst_b + i, 1);
+  }
 }
 
 const SpanKernels kSpans = {
@@ -282,10 +387,17 @@ const SpanKernels kSpans = {
     reduce_into<MaxOf, float>,
     reduce_first<MinOf, float>,
     reduce_first<MaxOf, float>,
+    reduce4<MinOf, uint8_t>,
+    reduce4<MaxOf, uint8_t>,
+    reduce4<MinOf, float>,
+    reduce4<MaxOf, float>,
+    rect3x3<MinOf>,
+    rect3x3<MaxOf>,
     erode_tap,
     dilate_tap,
     median3,
     median5,
+    majority3x3_bits,
     unpack_bits,
     pack_bits,
     add_weighted<uint8_t>,
@@ -296,6 +408,6 @@ const SpanKernels kSpans = {
     {add_u8<int32_t>, sub_u8<int32_t>, add2<int32_t>, add_into<int32_t>, mean_small<int32_t>},
     {add_u8<uint16_t>, sub_u8<uint16_t>, add2<uint16_t>, add_into<uint16_t>, mean_small<uint16_t>},
     mean_u8,
-    window_sum<float>,
-    window_sum<double>,
-    mean_f32};
+    window_mean<float>,
+    window_mean<double>,
+    window_mean_pair};

@@ -52,6 +52,12 @@ TEST(BinaryMedian, MatchesReference) {
   w.lc = 2;
   masks.push_back(w);
   masks.push_back(IMGGRY(5, 5, 1));
+  masks.push_back(IMGGRY(3, 3, 7));  // 3 x 3 of equal weights, alone and framed by zeros
+  IMGGRY framed(5, 4, 0);
+  for (int i = 1; i < 4; i++)
+    for (int j = 0; j < 3; j++) framed(i, j) = 2;
+  framed.cc = 1;
+  masks.push_back(framed);
   masks.push_back(IMGGRY(4, 4, 1));      // even count: ties are black
   masks.push_back(IMGGRY(16, 16, 255));  // the largest total the interior sums in 16 bits
   masks.push_back(IMGGRY(17, 16, 255));  // beyond it

@@ -169,6 +169,22 @@ TEST(Rectangle, TallImagesInColumnStrips) {
   }
 }
 
+// Wide rows and tall windows: column levels too large to keep, so the columns go in strips.
+TEST(Rectangle, WideRowsTallWindows) {
+  Rng g(10);
+  IMGGRY a = fixtures::random_grey(40, 2100, g);
+  IMGGRY want_er = a;
+  want_er.backg = 255;
+  want_er = ref_rectangle(want_er, 250, 3, true, static_cast<unsigned char>(255), smaller);
+  IMGFLT f = fixtures::random_float(40, 2100, g);
+  f.backg = -1.0f;
+  const IMGFLT want_fdi = ref_rectangle(f, 64, 3, false, static_cast<float>(-infinito), greater);
+  fixtures::for_each_tier([&] {
+    EXPECT_TRUE(same_pixels(erosao(a, 250, 3), want_er));
+    EXPECT_TRUE(same_pixels(dilat(f, 64, 3), want_fdi));
+  });
+}
+
 TEST(Rectangle, DocumentedCases) {
   // Even widths: erosion takes columns c-1 .. c+2, dilation c-2 .. c+1.
   IMGBIN row(1, 8, true);
