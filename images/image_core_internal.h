@@ -191,6 +191,15 @@ void construct_move(Img& dst, Img& src) {
   src.aloca(0, 0);
 }
 
+// dst takes src's centre and outside value (its frame): the result of an operation that keeps
+// the operand's.
+template <class Img>
+void take_frame(Img& dst, const Img& src) {
+  dst.lc = src.lc;
+  dst.cc = src.cc;
+  dst.backg = src.backg;
+}
+
 template <class Img>
 void construct_copy(Img& dst, const Img& src) {
   dst.aloca(src.nl, src.nc);

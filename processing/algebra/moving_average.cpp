@@ -143,9 +143,7 @@ template <class Img>
 Img fresh_result(const Img& a, bool separable) {
   Img r(a.nl, a.nc);
   if (separable) {
-    r.lc = a.lc;
-    r.cc = a.cc;
-    r.backg = a.backg;
+    vistelmo::take_frame(r, a);
   }
   return r;
 }

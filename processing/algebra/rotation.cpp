@@ -24,9 +24,7 @@ Img result_frame(const Img& a, double C, double S, char frame) {
   Img r;  // one result object, returned without a copy
   if (frame == 'm') {
     r.aloca(a.nl, a.nc);
-    r.lc = a.lc;
-    r.cc = a.cc;
-    r.backg = a.backg;
+    vistelmo::take_frame(r, a);
     return r;
   }
   if (frame != 'a') return r;

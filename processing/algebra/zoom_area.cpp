@@ -352,9 +352,7 @@ void zooml_rows(const Src& a, const Img& b, Rows& out, double f) {
 IMGFLT zoomed_frame(const IMGFLT& a, int N, int M) {
   IMGFLT r(N, M);
   if (a.nl == N && a.nc == M && (a.data != nullptr || N < 1 || M < 1)) {
-    r.lc = a.lc;
-    r.cc = a.cc;
-    r.backg = a.backg;
+    vistelmo::take_frame(r, a);
   }
   return r;
 }

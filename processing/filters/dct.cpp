@@ -9,6 +9,7 @@
 
 #include "foundation/erro.h"
 #include "foundation/math_internal.h"
+#include "images/image_core_internal.h"
 #include "numerics/vector_ops.h"
 #include "processing/filters/fft.h"
 #include "processing/filters/fft_engine_internal.h"
@@ -154,9 +155,7 @@ const int kLineBlock = 8;
 IMGFLT rows_then_columns(const IMGFLT& a, bool inverse) {
   const int nl = a.nl(), nc = a.nc();
   IMGFLT r(nl, nc);
-  r.lc = a.lc;
-  r.cc = a.cc;
-  r.backg = a.backg;
+  vistelmo::take_frame(r, a);
   if (nl == 0 && nc == 0) return r;
   require_elements(std::min(nl, nc));
   std::vector<COMPLEX> in, out;

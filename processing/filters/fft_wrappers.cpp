@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/erro.h"
+#include "images/image_core_internal.h"
 #include "processing/filters/fft.h"
 #include "processing/filters/fft_engine_internal.h"
 
@@ -161,9 +162,7 @@ void rows_then_columns(const IMGCPX& a, IMGCPX& r, LineOf kind) {
 IMGCPX transformed(const IMGCPX& a, int nl, int nc, LineOf kind) {
   IMGCPX r(nl, nc);
   if (nl == a.nl() && nc == a.nc()) {
-    r.lc = a.lc;
-    r.cc = a.cc;
-    r.backg = a.backg;
+    vistelmo::take_frame(r, a);
   }
   rows_then_columns(a, r, kind);
   return r;

@@ -84,9 +84,7 @@ IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
   const int nl = a.nl(), nc = a.nc(), n = k.n() > 0 ? k.n() : 0, c0 = (n - 1) / 2;
   if (nl < 1 || nc < 1) return a;
   IMGCOR r = vistelmo::fresh_image<IMGCOR>(nl, nc);
-  r.lc = a.lc;
-  r.cc = a.cc;
-  r.backg = a.backg;
+  vistelmo::take_frame(r, a);
   const int w3 = 3 * nc;
   if (n < 1) {
     std::vector<double> zeros(size_t(w3), 0.0);
