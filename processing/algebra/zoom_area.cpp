@@ -14,6 +14,7 @@
 #include "images/image_core_internal.h"
 #include "processing/algebra/planes.h"
 #include "processing/algebra/resample_internal.h"
+#include "processing/algebra/zoom_area_internal.h"
 
 namespace {
 
@@ -418,6 +419,51 @@ IMGFLT zoomed(const IMGFLT& a, int N, int M, double fatl, double fatc) {
   return r;
 }
 
+// One output byte of a grey shrink with the rows averaged first, from its source rows rows[0..n)
+// and columns cols[0..m), as the row pass, the column pass and the conversion make it.
+unsigned char grey_block(const unsigned char* const* rows, int n, const int* cols, int m) {
+  const float* unit = vistelmo::kByteUnits<float>.v;
+  float sum = 0.0f;
+  for (int i = 0; i < m; i++) {
+    float v = 0.0f;
+    for (int r = 0; r < n; r++) v += unit[rows[r][cols[i]]];
+    sum += v / n;
+  }
+  return vistelmo::unit_to_byte(sum / m);
+}
+
+// a shrunk both ways into r, rows first: each output byte straight from its block of source
+// bytes, pairs of columns by the row kernels. False, with nothing written, when a group is empty.
+bool grey_shrink(const IMGGRY& a, IMGGRY& r, double fatl, double fatc) {
+  const int nl = r.nl(), nc = r.nc();
+  const Groups rows = groups(shrink_targets(a.nl(), nl, fatl), nl);
+  const Groups cols = groups(shrink_targets(a.nc(), nc, fatc), nc);
+  for (int l = 0; l < nl; l++)
+    if (rows.count(l) == 0) return false;
+  for (int c = 0; c < nc; c++)
+    if (cols.count(c) == 0) return false;
+  const std::vector<vistelmo::PairRun> runs = vistelmo::pair_runs(cols.first, cols.members, nc);
+  const bool avx512 = vistelmo::area_avx512();
+  std::vector<const unsigned char*> src;
+  for (int l = 0; l < nl; l++) {
+    src.clear();
+    for (int m = rows.first[l]; m < rows.first[l + 1]; m++) src.push_back(a.rows[rows.members[m]]);
+    const int n = rows.count(l);
+    unsigned char* dst = r.rows[l];
+    size_t i = 0;
+    for (int c = 0; c < nc;) {
+      int end = c + 1;  // the kernel's run, or one output; the run's rest one by one
+      if (i < runs.size() && c == runs[i].k0) {
+        end = runs[i].k1;
+        c += vistelmo::grey_pair_means(avx512, src.data(), n, runs[i++].j0, end - c, dst + c);
+      }
+      for (; c < end; c++)
+        dst[c] = grey_block(src.data(), n, &cols.members[cols.first[c]], cols.count(c));
+    }
+  }
+  return true;
+}
+
 void check_sizes(int nl, int nc) {
   if (nl < 1) erro("Erro: b.nl<=0", "");
   if (nc < 1) erro("Erro: b.nc<=0", "");
@@ -456,6 +502,9 @@ IMGGRY zoomnp(const IMGGRY& a, int nl, int nc) {
   IMGGRY r(nl, nc);
   const bool kept = a.nl == nl && a.nc == nc && a.data != nullptr;  // as zoomed_frame
   r.backg = kept ? a.backg : 0;
+  if (fatl < 1 && fatc < 1 && fatl >= fatc && vistelmo::has_pixels(a) && vistelmo::area_avx2() &&
+      grey_shrink(a, r, fatl, fatc))
+    return r;
   GreyRows out(r);
   two_pass(a, nl, nc, fatl, fatc, r, out);
   return r;

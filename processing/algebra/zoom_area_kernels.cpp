@@ -1,0 +1,158 @@
+// Row kernels of the grey area shrink, on AVX2 and AVX-512 behind a run-time check.
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "processing/algebra/resample_internal.h"
+#include "processing/algebra/zoom_area_internal.h"
+
+namespace vistelmo {
+
+namespace {
+
+bool avx512_allowed = true;
+
+#define VISTELMO_AVX2 __attribute__((target("avx2,fma")))
+#define VISTELMO_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+// Dividing by n is exact when n is a power of two; then it joins the final scale.
+bool exact_division(int n) { return (n & (n - 1)) == 0; }
+
+// v / 255 rounded to float, eight bytes at a time: v kA is exact (kA has 16 significant bits) and
+// kA + kB is 1 / 255 to far below the rounding of the sum, so the fused form is the separate
+// v kA + (v kB) and gives the rounded quotient for every byte.
+constexpr float kA = 32896.0f / 8388608.0f;
+constexpr float kB = static_cast<float>(1.0 / (255.0 * 65536.0));
+
+VISTELMO_AVX2 inline __m256 units8(__m128i bytes) {
+  const __m256 v = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes));
+  return _mm256_fmadd_ps(v, _mm256_set1_ps(kA), _mm256_mul_ps(v, _mm256_set1_ps(kB)));
+}
+
+template <int N>
+VISTELMO_AVX2 int pair_means_avx2(const unsigned char* const* rows, int n, int j0, int count,
+                                  unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  const bool exact = exact_division(n);
+  // 255 and the pair's halving, and the rows' division when it is exact.
+  const __m256 scale = _mm256_set1_ps(exact ? 127.5f / n : 127.5f);
+  const __m256 div = _mm256_set1_ps(static_cast<float>(n));
+  int k = 0;
+  for (; k + 8 <= count; k += 8) {
+    const unsigned char* p = rows[0] + j0 + 2 * k;
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m256 lo = units8(b), hi = units8(_mm_srli_si128(b, 8));  // columns 0-7, 8-15
+    for (int r = 1; r < n; r++) {
+      b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[r] + j0 + 2 * k));
+      lo = _mm256_add_ps(lo, units8(b));
+      hi = _mm256_add_ps(hi, units8(_mm_srli_si128(b, 8)));
+    }
+    if (!exact) {
+      lo = _mm256_div_ps(lo, div);
+      hi = _mm256_div_ps(hi, div);
+    }
+    // Outputs 0, 1, 4, 5 | 2, 3, 6, 7.
+    const __m256 x =
+        _mm256_add_ps(_mm256_shuffle_ps(lo, hi, 0x88), _mm256_shuffle_ps(lo, hi, 0xDD));
+    // x * 127.5 rounded to float never reaches an integer the exact product is below, for any
+    // float x in [0, 2] (so also with the exact powers of two), so it truncates as the double.
+    const __m256i t = _mm256_permute4x64_epi64(_mm256_cvttps_epi32(_mm256_mul_ps(x, scale)), 0xD8);
+    const __m256i w = _mm256_packus_epi32(t, t);
+    const __m256i u = _mm256_packus_epi16(w, w);
+    const __m128i bytes =
+        _mm_unpacklo_epi32(_mm256_castsi256_si128(u), _mm256_extracti128_si256(u, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), bytes);
+  }
+  return k;
+}
+
+// Byte permutations: dword i of spread(first) holds source byte first + 2 i in each of its four
+// bytes; pack takes byte 0 of each dword of two vectors, 16 from each.
+struct ByteIndex {
+  alignas(64) unsigned char spread[4][64] = {};
+  alignas(64) unsigned char pack[64] = {};
+  constexpr ByteIndex() {
+    const int first[4] = {0, 1, 32, 33};
+    for (int s = 0; s < 4; s++)
+      for (int b = 0; b < 64; b++)
+        spread[s][b] = static_cast<unsigned char>(first[s] + 2 * (b / 4));
+    for (int b = 0; b < 32; b++)
+      pack[b] = static_cast<unsigned char>(b < 16 ? 4 * b : 64 + 4 * (b - 16));
+  }
+};
+constexpr ByteIndex kIndex{};
+
+VISTELMO_AVX512 inline __m512i index(const unsigned char* idx) { return _mm512_load_si512(idx); }
+
+// 2^32 v / 255 rounded to float, for the bytes idx picks: v in each byte of a dword is
+// v (2^32 - 1) / 255, below the scaled quotient by v / 255 <= 1, never a float for v > 0 and
+// never a float boundary away from it, so rounding it up gives the quotient rounded to nearest.
+// Scaling by 2^32 commutes with every later rounding (no value comes near the float limits).
+VISTELMO_AVX512 inline __m512 scaled_units(__m512i bytes, __m512i idx) {
+  return _mm512_cvt_roundepu32_ps(_mm512_permutexvar_epi8(idx, bytes),
+                                  _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
+}
+
+template <int N>
+VISTELMO_AVX512 int pair_means_avx512(const unsigned char* const* rows, int n, int j0, int count,
+                                      unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  const bool exact = exact_division(n);
+  // 255 and the pair's halving over the 2^32 of the units, and the rows' division when exact.
+  const float s = 127.5f / 4294967296.0f;
+  const __m512 scale = _mm512_set1_ps(exact ? s / n : s);
+  const __m512 div = _mm512_set1_ps(static_cast<float>(n));
+  const __m512i even0 = index(kIndex.spread[0]), odd0 = index(kIndex.spread[1]);
+  const __m512i even1 = index(kIndex.spread[2]), odd1 = index(kIndex.spread[3]);
+  const __m512i pack = index(kIndex.pack);
+  for (int k = 0; k < count; k += 32) {
+    const int left = count - k;
+    const __mmask64 in = left >= 32 ? ~__mmask64{0} : (__mmask64{1} << (2 * left)) - 1;
+    const __mmask64 done = left >= 32 ? 0xFFFFFFFFu : (__mmask64{1} << left) - 1;
+    __m512i v = _mm512_maskz_loadu_epi8(in, rows[0] + j0 + 2 * k);
+    __m512 e0 = scaled_units(v, even0), o0 = scaled_units(v, odd0);
+    __m512 e1 = scaled_units(v, even1), o1 = scaled_units(v, odd1);
+    for (int r = 1; r < n; r++) {
+      v = _mm512_maskz_loadu_epi8(in, rows[r] + j0 + 2 * k);
+      e0 = _mm512_add_ps(e0, scaled_units(v, even0));
+      o0 = _mm512_add_ps(o0, scaled_units(v, odd0));
+      e1 = _mm512_add_ps(e1, scaled_units(v, even1));
+      o1 = _mm512_add_ps(o1, scaled_units(v, odd1));
+    }
+    if (!exact) {
+      e0 = _mm512_div_ps(e0, div);
+      o0 = _mm512_div_ps(o0, div);
+      e1 = _mm512_div_ps(e1, div);
+      o1 = _mm512_div_ps(o1, div);
+    }
+    // The product rounded towards zero truncates to the truncation of the exact product.
+    const __m512i t0 = _mm512_cvttps_epi32(
+        _mm512_mul_round_ps(_mm512_add_ps(e0, o0), scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    const __m512i t1 = _mm512_cvttps_epi32(
+        _mm512_mul_round_ps(_mm512_add_ps(e1, o1), scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    _mm512_mask_storeu_epi8(out + k, done, _mm512_permutex2var_epi8(t0, pack, t1));
+  }
+  return count;
+}
+
+}  // namespace
+
+void allow_area_avx512(bool allowed) { avx512_allowed = allowed; }
+
+bool area_avx2() { return resample_avx2() && __builtin_cpu_supports("fma"); }
+
+bool area_avx512() {
+  return avx512_allowed && area_avx2() && __builtin_cpu_supports("avx512f") &&
+         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+}
+
+int grey_pair_means(bool avx512, const unsigned char* const* rows, int n, int j0, int count,
+                    unsigned char* out) {
+  if (avx512)
+    return n == 2 ? pair_means_avx512<2>(rows, n, j0, count, out)
+                  : pair_means_avx512<0>(rows, n, j0, count, out);
+  return n == 2 ? pair_means_avx2<2>(rows, n, j0, count, out)
+                : pair_means_avx2<0>(rows, n, j0, count, out);
+}
+
+}  // namespace vistelmo
