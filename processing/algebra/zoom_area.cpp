@@ -445,20 +445,25 @@ bool grey_shrink(const IMGGRY& a, IMGGRY& r, double fatl, double fatc) {
   const std::vector<vistelmo::PairRun> runs = vistelmo::pair_runs(cols.first, cols.members, nc);
   const bool avx512 = vistelmo::area_avx512();
   std::vector<const unsigned char*> src;
+  std::vector<int> done(runs.size());
   for (int l = 0; l < nl; l++) {
     src.clear();
     for (int m = rows.first[l]; m < rows.first[l + 1]; m++) src.push_back(a.rows[rows.members[m]]);
     const int n = rows.count(l);
     unsigned char* dst = r.rows[l];
+    // The runs first (done[i]: the end of what the kernel made of run i), then the other
+    // outputs, whose rows are in cache by then.
+    for (size_t i = 0; i < runs.size(); i++)
+      done[i] = runs[i].k0 + vistelmo::grey_pair_means(avx512, src.data(), n, runs[i].j0,
+                                                       runs[i].k1 - runs[i].k0, dst + runs[i].k0);
     size_t i = 0;
     for (int c = 0; c < nc;) {
-      int end = c + 1;  // the kernel's run, or one output; the run's rest one by one
       if (i < runs.size() && c == runs[i].k0) {
-        end = runs[i].k1;
-        c += vistelmo::grey_pair_means(avx512, src.data(), n, runs[i++].j0, end - c, dst + c);
+        c = done[i++];
+        continue;
       }
-      for (; c < end; c++)
-        dst[c] = grey_block(src.data(), n, &cols.members[cols.first[c]], cols.count(c));
+      dst[c] = grey_block(src.data(), n, &cols.members[cols.first[c]], cols.count(c));
+      c++;
     }
   }
   return true;

@@ -24,46 +24,52 @@ bool exact_division(int n) { return (n & (n - 1)) == 0; }
 constexpr float kA = 32896.0f / 8388608.0f;
 constexpr float kB = static_cast<float>(1.0 / (255.0 * 65536.0));
 
-VISTELMO_AVX2 inline __m256 units8(__m128i bytes) {
-  const __m256 v = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes));
-  return _mm256_fmadd_ps(v, _mm256_set1_ps(kA), _mm256_mul_ps(v, _mm256_set1_ps(kB)));
+VISTELMO_AVX2 inline __m256 units8(const unsigned char* p) {
+  const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+  const __m256 f = _mm256_cvtepi32_ps(v);
+  return _mm256_fmadd_ps(f, _mm256_set1_ps(kA), _mm256_mul_ps(f, _mm256_set1_ps(kB)));
 }
 
+// Outputs out[0..15] from columns at .. at + 31 of the rows.
+template <int N>
+VISTELMO_AVX2 inline void pairs16_avx2(const unsigned char* const* rows, int n, int at,
+                                       __m256 scale, bool exact, unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  __m256 s[4];
+  for (int q = 0; q < 4; q++) s[q] = units8(rows[0] + at + 8 * q);
+  for (int r = 1; r < n; r++)
+    for (int q = 0; q < 4; q++) s[q] = _mm256_add_ps(s[q], units8(rows[r] + at + 8 * q));
+  if (!exact)
+    for (int q = 0; q < 4; q++) s[q] = _mm256_div_ps(s[q], _mm256_set1_ps(static_cast<float>(n)));
+  // Outputs 0, 1, 4, 5 | 2, 3, 6, 7 and 8, 9, 12, 13 | 10, 11, 14, 15.
+  const __m256 x0 =
+      _mm256_add_ps(_mm256_shuffle_ps(s[0], s[1], 0x88), _mm256_shuffle_ps(s[0], s[1], 0xDD));
+  const __m256 x1 =
+      _mm256_add_ps(_mm256_shuffle_ps(s[2], s[3], 0x88), _mm256_shuffle_ps(s[2], s[3], 0xDD));
+  // x * 127.5 rounded to float never reaches an integer the exact product is below, for any
+  // float x in [0, 2] (so also with the exact powers of two), so it truncates as the double.
+  const __m256i t0 = _mm256_cvttps_epi32(_mm256_mul_ps(x0, scale));
+  const __m256i t1 = _mm256_cvttps_epi32(_mm256_mul_ps(x1, scale));
+  const __m256i w = _mm256_packus_epi32(t0, t1);  // 0 1 4 5 8 9 12 13 | 2 3 6 7 10 11 14 15
+  const __m256i b = _mm256_packus_epi16(w, w);
+  const __m128i bytes =
+      _mm_unpacklo_epi16(_mm256_castsi256_si128(b), _mm256_extracti128_si256(b, 1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+}
+
+// Runs of 16 or more; the last block overlaps the one before when the count is not a multiple.
 template <int N>
 VISTELMO_AVX2 int pair_means_avx2(const unsigned char* const* rows, int n, int j0, int count,
                                   unsigned char* out) {
-  if constexpr (N > 0) n = N;
-  const bool exact = exact_division(n);
+  if (count < 16) return 0;
+  const bool exact = exact_division(N > 0 ? N : n);
   // 255 and the pair's halving, and the rows' division when it is exact.
   const __m256 scale = _mm256_set1_ps(exact ? 127.5f / n : 127.5f);
-  const __m256 div = _mm256_set1_ps(static_cast<float>(n));
-  int k = 0;
-  for (; k + 8 <= count; k += 8) {
-    const unsigned char* p = rows[0] + j0 + 2 * k;
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m256 lo = units8(b), hi = units8(_mm_srli_si128(b, 8));  // columns 0-7, 8-15
-    for (int r = 1; r < n; r++) {
-      b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[r] + j0 + 2 * k));
-      lo = _mm256_add_ps(lo, units8(b));
-      hi = _mm256_add_ps(hi, units8(_mm_srli_si128(b, 8)));
-    }
-    if (!exact) {
-      lo = _mm256_div_ps(lo, div);
-      hi = _mm256_div_ps(hi, div);
-    }
-    // Outputs 0, 1, 4, 5 | 2, 3, 6, 7.
-    const __m256 x =
-        _mm256_add_ps(_mm256_shuffle_ps(lo, hi, 0x88), _mm256_shuffle_ps(lo, hi, 0xDD));
-    // x * 127.5 rounded to float never reaches an integer the exact product is below, for any
-    // float x in [0, 2] (so also with the exact powers of two), so it truncates as the double.
-    const __m256i t = _mm256_permute4x64_epi64(_mm256_cvttps_epi32(_mm256_mul_ps(x, scale)), 0xD8);
-    const __m256i w = _mm256_packus_epi32(t, t);
-    const __m256i u = _mm256_packus_epi16(w, w);
-    const __m128i bytes =
-        _mm_unpacklo_epi32(_mm256_castsi256_si128(u), _mm256_extracti128_si256(u, 1));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), bytes);
+  for (int k = 0;; k += 16) {
+    if (k + 16 > count) k = count - 16;
+    pairs16_avx2<N>(rows, n, j0 + 2 * k, scale, exact, out + k);
+    if (k + 16 == count) return count;
   }
-  return k;
 }
 
 // Byte permutations: dword i of spread(first) holds source byte first + 2 i in each of its four
