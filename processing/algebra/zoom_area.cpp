@@ -419,11 +419,20 @@ IMGFLT zoomed(const IMGFLT& a, int N, int M, double fatl, double fatc) {
   return r;
 }
 
-// One output byte of a grey shrink with the rows averaged first, from its source rows rows[0..n)
-// and columns cols[0..m), as the row pass, the column pass and the conversion make it.
-unsigned char grey_block(const unsigned char* const* rows, int n, const int* cols, int m) {
+// One output byte of a grey shrink from its source rows rows[0..n) and columns cols[0..m), as the
+// row pass, the column pass (or the column pass first: pairs_first) and the conversion make it.
+unsigned char grey_block(const unsigned char* const* rows, int n, const int* cols, int m,
+                         bool pairs_first) {
   const float* unit = vistelmo::kByteUnits<float>.v;
   float sum = 0.0f;
+  if (pairs_first) {
+    for (int r = 0; r < n; r++) {
+      float h = 0.0f;
+      for (int i = 0; i < m; i++) h += unit[rows[r][cols[i]]];
+      sum += h / m;
+    }
+    return vistelmo::unit_to_byte(sum / n);
+  }
   for (int i = 0; i < m; i++) {
     float v = 0.0f;
     for (int r = 0; r < n; r++) v += unit[rows[r][cols[i]]];
@@ -432,9 +441,11 @@ unsigned char grey_block(const unsigned char* const* rows, int n, const int* col
   return vistelmo::unit_to_byte(sum / m);
 }
 
-// a shrunk both ways into r, rows first: each output byte straight from its block of source
-// bytes, pairs of columns by the row kernels. False, with nothing written, when a group is empty.
+// a shrunk both ways into r, in the passes' order (the larger factor's direction second): each
+// output byte straight from its block of source bytes, pairs of columns by the row kernels.
+// False, with nothing written, when a group is empty.
 bool grey_shrink(const IMGGRY& a, IMGGRY& r, double fatl, double fatc) {
+  const bool pairs_first = fatl < fatc;
   const int nl = r.nl(), nc = r.nc();
   const Groups rows = groups(shrink_targets(a.nl(), nl, fatl), nl);
   const Groups cols = groups(shrink_targets(a.nc(), nc, fatc), nc);
@@ -454,15 +465,16 @@ bool grey_shrink(const IMGGRY& a, IMGGRY& r, double fatl, double fatc) {
     // The runs first (done[i]: the end of what the kernel made of run i), then the other
     // outputs, whose rows are in cache by then.
     for (size_t i = 0; i < runs.size(); i++)
-      done[i] = runs[i].k0 + vistelmo::grey_pair_means(avx512, src.data(), n, runs[i].j0,
-                                                       runs[i].k1 - runs[i].k0, dst + runs[i].k0);
+      done[i] =
+          runs[i].k0 + vistelmo::grey_pair_means(avx512, pairs_first, src.data(), n, runs[i].j0,
+                                                 runs[i].k1 - runs[i].k0, dst + runs[i].k0);
     size_t i = 0;
     for (int c = 0; c < nc;) {
       if (i < runs.size() && c == runs[i].k0) {
         c = done[i++];
         continue;
       }
-      dst[c] = grey_block(src.data(), n, &cols.members[cols.first[c]], cols.count(c));
+      dst[c] = grey_block(src.data(), n, &cols.members[cols.first[c]], cols.count(c), pairs_first);
       c++;
     }
   }
@@ -507,7 +519,7 @@ IMGGRY zoomnp(const IMGGRY& a, int nl, int nc) {
   IMGGRY r(nl, nc);
   const bool kept = a.nl == nl && a.nc == nc && a.data != nullptr;  // as zoomed_frame
   r.backg = kept ? a.backg : 0;
-  if (fatl < 1 && fatc < 1 && fatl >= fatc && vistelmo::has_pixels(a) && vistelmo::area_avx2() &&
+  if (fatl < 1 && fatc < 1 && vistelmo::has_pixels(a) && vistelmo::area_avx2() &&
       grey_shrink(a, r, fatl, fatc))
     return r;
   GreyRows out(r);

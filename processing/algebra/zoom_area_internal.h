@@ -10,13 +10,13 @@ bool area_avx2();
 bool area_avx512();
 void allow_area_avx512(bool allowed);
 
-// One output row of a grey shrink whose rows are averaged first and whose output columns k, from
-// 0 to count - 1, are the pairs of source columns j0 + 2k and j0 + 2k + 1. rows: the n source rows
-// of the output row, ascending. Each byte as the float passes and the conversion make it: every
-// byte to float v / 255, the rows summed in order from 0 and divided by n, each pair summed and
-// halved, the truncation of 255 times the result. Returns how many outputs it made (the rest, at
-// the end, are left to the caller).
-int grey_pair_means(bool avx512, const unsigned char* const* rows, int n, int j0, int count,
-                    unsigned char* out);
+// One output row of a grey shrink whose output columns k, from 0 to count - 1, are the pairs of
+// source columns j0 + 2k and j0 + 2k + 1. rows: the n source rows of the output row, ascending.
+// Each byte as the float passes and the conversion make it: every byte to float v / 255; the rows
+// summed in order from 0 and divided by n, then each pair summed and halved, or (pairs_first) the
+// pairs first, then the rows; the truncation of 255 times the result. Returns how many outputs it
+// made (the rest, at the end, are left to the caller).
+int grey_pair_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n, int j0,
+                    int count, unsigned char* out);
 
 }  // namespace vistelmo

@@ -14,6 +14,10 @@ bool avx512_allowed = true;
 
 #define VISTELMO_AVX2 __attribute__((target("avx2,fma")))
 #define VISTELMO_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+// Helpers of the kernels, inlined into them.
+#define VISTELMO_AVX2_STEP __attribute__((target("avx2,fma"), always_inline)) inline
+#define VISTELMO_AVX512_STEP \
+  __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
 
 // Dividing by n is exact when n is a power of two; then it joins the final scale.
 bool exact_division(int n) { return (n & (n - 1)) == 0; }
@@ -24,32 +28,42 @@ bool exact_division(int n) { return (n & (n - 1)) == 0; }
 constexpr float kA = 32896.0f / 8388608.0f;
 constexpr float kB = static_cast<float>(1.0 / (255.0 * 65536.0));
 
-VISTELMO_AVX2 inline __m256 units8(const unsigned char* p) {
+VISTELMO_AVX2_STEP __m256 units8(const unsigned char* p) {
   const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
   const __m256 f = _mm256_cvtepi32_ps(v);
   return _mm256_fmadd_ps(f, _mm256_set1_ps(kA), _mm256_mul_ps(f, _mm256_set1_ps(kB)));
 }
 
-// Outputs out[0..15] from columns at .. at + 31 of the rows.
-template <int N>
-VISTELMO_AVX2 inline void pairs16_avx2(const unsigned char* const* rows, int n, int at,
-                                       __m256 scale, bool exact, unsigned char* out) {
+// The sums of the pairs of columns 0-7, 8-15 (s[0], s[1]) and 16-23, 24-31 (s[2], s[3]): outputs
+// 0, 1, 4, 5 | 2, 3, 6, 7 in x[0] and 8, 9, 12, 13 | 10, 11, 14, 15 in x[1].
+VISTELMO_AVX2_STEP void pair_sums(const __m256* s, __m256* x) {
+  for (int i = 0; i < 2; i++)
+    x[i] = _mm256_add_ps(_mm256_shuffle_ps(s[2 * i], s[2 * i + 1], 0x88),
+                         _mm256_shuffle_ps(s[2 * i], s[2 * i + 1], 0xDD));
+}
+
+// Outputs out[0..15] from columns at .. at + 31 of the rows: the rows summed first, or the pairs
+// (PairsFirst).
+template <int N, bool PairsFirst>
+VISTELMO_AVX2_STEP void pairs16_avx2(const unsigned char* const* rows, int n, int at, __m256 scale,
+                                     bool exact, unsigned char* out) {
   if constexpr (N > 0) n = N;
-  __m256 s[4];
-  for (int q = 0; q < 4; q++) s[q] = units8(rows[0] + at + 8 * q);
-  for (int r = 1; r < n; r++)
-    for (int q = 0; q < 4; q++) s[q] = _mm256_add_ps(s[q], units8(rows[r] + at + 8 * q));
+  constexpr int kSums = PairsFirst ? 2 : 4;
+  __m256 s[4], acc[4];
+  for (int r = 0; r < n; r++) {
+    for (int q = 0; q < 4; q++) s[q] = units8(rows[r] + at + 8 * q);
+    if constexpr (PairsFirst) pair_sums(s, s);
+    for (int q = 0; q < kSums; q++) acc[q] = r == 0 ? s[q] : _mm256_add_ps(acc[q], s[q]);
+  }
   if (!exact)
-    for (int q = 0; q < 4; q++) s[q] = _mm256_div_ps(s[q], _mm256_set1_ps(static_cast<float>(n)));
-  // Outputs 0, 1, 4, 5 | 2, 3, 6, 7 and 8, 9, 12, 13 | 10, 11, 14, 15.
-  const __m256 x0 =
-      _mm256_add_ps(_mm256_shuffle_ps(s[0], s[1], 0x88), _mm256_shuffle_ps(s[0], s[1], 0xDD));
-  const __m256 x1 =
-      _mm256_add_ps(_mm256_shuffle_ps(s[2], s[3], 0x88), _mm256_shuffle_ps(s[2], s[3], 0xDD));
+    for (int q = 0; q < kSums; q++)
+      acc[q] = _mm256_div_ps(acc[q], _mm256_set1_ps(static_cast<float>(n)));
+  __m256 x[2] = {acc[0], acc[1]};
+  if constexpr (!PairsFirst) pair_sums(acc, x);
   // x * 127.5 rounded to float never reaches an integer the exact product is below, for any
   // float x in [0, 2] (so also with the exact powers of two), so it truncates as the double.
-  const __m256i t0 = _mm256_cvttps_epi32(_mm256_mul_ps(x0, scale));
-  const __m256i t1 = _mm256_cvttps_epi32(_mm256_mul_ps(x1, scale));
+  const __m256i t0 = _mm256_cvttps_epi32(_mm256_mul_ps(x[0], scale));
+  const __m256i t1 = _mm256_cvttps_epi32(_mm256_mul_ps(x[1], scale));
   const __m256i w = _mm256_packus_epi32(t0, t1);  // 0 1 4 5 8 9 12 13 | 2 3 6 7 10 11 14 15
   const __m256i b = _mm256_packus_epi16(w, w);
   const __m128i bytes =
@@ -58,7 +72,7 @@ VISTELMO_AVX2 inline void pairs16_avx2(const unsigned char* const* rows, int n, 
 }
 
 // Runs of 16 or more; the last block overlaps the one before when the count is not a multiple.
-template <int N>
+template <int N, bool PairsFirst>
 VISTELMO_AVX2 int pair_means_avx2(const unsigned char* const* rows, int n, int j0, int count,
                                   unsigned char* out) {
   if (count < 16) return 0;
@@ -67,7 +81,7 @@ VISTELMO_AVX2 int pair_means_avx2(const unsigned char* const* rows, int n, int j
   const __m256 scale = _mm256_set1_ps(exact ? 127.5f / n : 127.5f);
   for (int k = 0;; k += 16) {
     if (k + 16 > count) k = count - 16;
-    pairs16_avx2<N>(rows, n, j0 + 2 * k, scale, exact, out + k);
+    pairs16_avx2<N, PairsFirst>(rows, n, j0 + 2 * k, scale, exact, out + k);
     if (k + 16 == count) return count;
   }
 }
@@ -88,57 +102,76 @@ struct ByteIndex {
 };
 constexpr ByteIndex kIndex{};
 
-VISTELMO_AVX512 inline __m512i index(const unsigned char* idx) { return _mm512_load_si512(idx); }
+VISTELMO_AVX512_STEP __m512i index(const unsigned char* idx) { return _mm512_load_si512(idx); }
 
 // 2^32 v / 255 rounded to float, for the bytes idx picks: v in each byte of a dword is
 // v (2^32 - 1) / 255, below the scaled quotient by v / 255 <= 1, never a float for v > 0 and
 // never a float boundary away from it, so rounding it up gives the quotient rounded to nearest.
 // Scaling by 2^32 commutes with every later rounding (no value comes near the float limits).
-VISTELMO_AVX512 inline __m512 scaled_units(__m512i bytes, __m512i idx) {
+VISTELMO_AVX512_STEP __m512 scaled_units(__m512i bytes, __m512i idx) {
   return _mm512_cvt_roundepu32_ps(_mm512_permutexvar_epi8(idx, bytes),
                                   _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
 }
 
-template <int N>
+// Source bytes p[0..63] (those in mask in) as units: the even and odd columns of the first 32,
+// then of the last 32.
+VISTELMO_AVX512_STEP void row_units(const unsigned char* p, __mmask64 in, const __m512i* idx,
+                                    __m512* u) {
+  const __m512i v = _mm512_maskz_loadu_epi8(in, p);
+  for (int i = 0; i < 4; i++) u[i] = scaled_units(v, idx[i]);
+}
+
+template <int N, bool PairsFirst>
 VISTELMO_AVX512 int pair_means_avx512(const unsigned char* const* rows, int n, int j0, int count,
                                       unsigned char* out) {
   if constexpr (N > 0) n = N;
+  constexpr int kSums = PairsFirst ? 2 : 4;
   const bool exact = exact_division(n);
   // 255 and the pair's halving over the 2^32 of the units, and the rows' division when exact.
   const float s = 127.5f / 4294967296.0f;
   const __m512 scale = _mm512_set1_ps(exact ? s / n : s);
   const __m512 div = _mm512_set1_ps(static_cast<float>(n));
-  const __m512i even0 = index(kIndex.spread[0]), odd0 = index(kIndex.spread[1]);
-  const __m512i even1 = index(kIndex.spread[2]), odd1 = index(kIndex.spread[3]);
+  const __m512i idx[4] = {index(kIndex.spread[0]), index(kIndex.spread[1]), index(kIndex.spread[2]),
+                          index(kIndex.spread[3])};
   const __m512i pack = index(kIndex.pack);
   for (int k = 0; k < count; k += 32) {
     const int left = count - k;
     const __mmask64 in = left >= 32 ? ~__mmask64{0} : (__mmask64{1} << (2 * left)) - 1;
     const __mmask64 done = left >= 32 ? 0xFFFFFFFFu : (__mmask64{1} << left) - 1;
-    __m512i v = _mm512_maskz_loadu_epi8(in, rows[0] + j0 + 2 * k);
-    __m512 e0 = scaled_units(v, even0), o0 = scaled_units(v, odd0);
-    __m512 e1 = scaled_units(v, even1), o1 = scaled_units(v, odd1);
-    for (int r = 1; r < n; r++) {
-      v = _mm512_maskz_loadu_epi8(in, rows[r] + j0 + 2 * k);
-      e0 = _mm512_add_ps(e0, scaled_units(v, even0));
-      o0 = _mm512_add_ps(o0, scaled_units(v, odd0));
-      e1 = _mm512_add_ps(e1, scaled_units(v, even1));
-      o1 = _mm512_add_ps(o1, scaled_units(v, odd1));
+    __m512 u[4], acc[4];
+    for (int r = 0; r < n; r++) {
+      row_units(rows[r] + j0 + 2 * k, in, idx, u);
+      if constexpr (PairsFirst) {
+        u[0] = _mm512_add_ps(u[0], u[1]);
+        u[1] = _mm512_add_ps(u[2], u[3]);
+      }
+      for (int i = 0; i < kSums; i++) acc[i] = r == 0 ? u[i] : _mm512_add_ps(acc[i], u[i]);
     }
-    if (!exact) {
-      e0 = _mm512_div_ps(e0, div);
-      o0 = _mm512_div_ps(o0, div);
-      e1 = _mm512_div_ps(e1, div);
-      o1 = _mm512_div_ps(o1, div);
+    if (!exact)
+      for (int i = 0; i < kSums; i++) acc[i] = _mm512_div_ps(acc[i], div);
+    if constexpr (!PairsFirst) {
+      acc[0] = _mm512_add_ps(acc[0], acc[1]);
+      acc[1] = _mm512_add_ps(acc[2], acc[3]);
     }
     // The product rounded towards zero truncates to the truncation of the exact product.
     const __m512i t0 = _mm512_cvttps_epi32(
-        _mm512_mul_round_ps(_mm512_add_ps(e0, o0), scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+        _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
     const __m512i t1 = _mm512_cvttps_epi32(
-        _mm512_mul_round_ps(_mm512_add_ps(e1, o1), scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+        _mm512_mul_round_ps(acc[1], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
     _mm512_mask_storeu_epi8(out + k, done, _mm512_permutex2var_epi8(t0, pack, t1));
   }
   return count;
+}
+
+// The kernel of an instruction set for the row count and order.
+template <bool PairsFirst>
+int pair_means(bool avx512, const unsigned char* const* rows, int n, int j0, int count,
+               unsigned char* out) {
+  if (avx512)
+    return n == 2 ? pair_means_avx512<2, PairsFirst>(rows, n, j0, count, out)
+                  : pair_means_avx512<0, PairsFirst>(rows, n, j0, count, out);
+  return n == 2 ? pair_means_avx2<2, PairsFirst>(rows, n, j0, count, out)
+                : pair_means_avx2<0, PairsFirst>(rows, n, j0, count, out);
 }
 
 }  // namespace
@@ -152,13 +185,10 @@ bool area_avx512() {
          __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
 }
 
-int grey_pair_means(bool avx512, const unsigned char* const* rows, int n, int j0, int count,
-                    unsigned char* out) {
-  if (avx512)
-    return n == 2 ? pair_means_avx512<2>(rows, n, j0, count, out)
-                  : pair_means_avx512<0>(rows, n, j0, count, out);
-  return n == 2 ? pair_means_avx2<2>(rows, n, j0, count, out)
-                : pair_means_avx2<0>(rows, n, j0, count, out);
+int grey_pair_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n, int j0,
+                    int count, unsigned char* out) {
+  return pairs_first ? pair_means<true>(avx512, rows, n, j0, count, out)
+                     : pair_means<false>(avx512, rows, n, j0, count, out);
 }
 
 }  // namespace vistelmo
