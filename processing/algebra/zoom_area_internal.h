@@ -3,9 +3,9 @@
 
 namespace vistelmo {
 
-// The AVX2 form (with FMA) runs on the dispatched tier where the processor has it; the AVX-512
-// form (with VBMI) runs instead where it is also present and allowed. Test hook: allow or forbid
-// the AVX-512 form.
+// The AVX2 form runs on the dispatched tier where the processor has it; the AVX-512 form (with
+// VBMI) runs instead where it is also present and allowed. Test hook: allow or forbid the AVX-512
+// form.
 bool area_avx2();
 bool area_avx512();
 void allow_area_avx512(bool allowed);

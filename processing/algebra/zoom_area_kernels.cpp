@@ -12,34 +12,32 @@ namespace {
 
 bool avx512_allowed = true;
 
-#define VISTELMO_AVX2 __attribute__((target("avx2,fma")))
+#define VISTELMO_AVX2 __attribute__((target("avx2")))
 #define VISTELMO_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 // Helpers of the kernels, inlined into them.
-#define VISTELMO_AVX2_STEP __attribute__((target("avx2,fma"), always_inline)) inline
+#define VISTELMO_AVX2_STEP __attribute__((target("avx2"), always_inline)) inline
 #define VISTELMO_AVX512_STEP \
   __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
 
 // Dividing by n is exact when n is a power of two; then it joins the final scale.
 bool exact_division(int n) { return (n & (n - 1)) == 0; }
 
-// v / 255 rounded to float, eight bytes at a time: v kA is exact (kA has 16 significant bits) and
-// kA + kB is 1 / 255 to far below the rounding of the sum, so the fused form is the separate
-// v kA + (v kB) and gives the rounded quotient for every byte.
-constexpr float kA = 32896.0f / 8388608.0f;
-constexpr float kB = static_cast<float>(1.0 / (255.0 * 65536.0));
-
-VISTELMO_AVX2_STEP __m256 units8(const unsigned char* p) {
-  const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
-  const __m256 f = _mm256_cvtepi32_ps(v);
-  return _mm256_fmadd_ps(f, _mm256_set1_ps(kA), _mm256_mul_ps(f, _mm256_set1_ps(kB)));
-}
-
-// The sums of the pairs of columns 0-7, 8-15 (s[0], s[1]) and 16-23, 24-31 (s[2], s[3]): outputs
-// 0, 1, 4, 5 | 2, 3, 6, 7 in x[0] and 8, 9, 12, 13 | 10, 11, 14, 15 in x[1].
-VISTELMO_AVX2_STEP void pair_sums(const __m256* s, __m256* x) {
-  for (int i = 0; i < 2; i++)
-    x[i] = _mm256_add_ps(_mm256_shuffle_ps(s[2 * i], s[2 * i + 1], 0x88),
-                         _mm256_shuffle_ps(s[2 * i], s[2 * i + 1], 0xDD));
+// 2^31 v / 255 rounded to float for the even and odd columns of the 32 bytes at p: u[0] and u[1]
+// hold columns 0, 2, 4, 6 | 16, 18, 20, 22 and the odd ones after them, u[2] and u[3] columns
+// 8 .. 15 | 24 .. 31 alike. v repeated in the four bytes of a dword is 2^32 v / 255 less v / 255;
+// with v + min(v, 2) (at most 255) in the low byte and halved, the integer rounds to nearest as
+// 2^31 v / 255 does, for every byte.
+VISTELMO_AVX2_STEP void units16(const unsigned char* p, __m256* u) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i low = _mm256_adds_epu8(v, _mm256_min_epu8(v, _mm256_set1_epi8(2)));
+  const __m256i even = _mm256_setr_epi8(8, 0, 0, 0, 10, 2, 2, 2, 12, 4, 4, 4, 14, 6, 6, 6,  //
+                                        8, 0, 0, 0, 10, 2, 2, 2, 12, 4, 4, 4, 14, 6, 6, 6);
+  const __m256i odd = _mm256_add_epi8(even, _mm256_set1_epi8(1));
+  const __m256i half[2] = {_mm256_unpacklo_epi64(v, low), _mm256_unpackhi_epi64(v, low)};
+  for (int h = 0; h < 2; h++)
+    for (int q = 0; q < 2; q++)
+      u[2 * h + q] = _mm256_cvtepi32_ps(
+          _mm256_srli_epi32(_mm256_shuffle_epi8(half[h], q == 0 ? even : odd), 1));
 }
 
 // Outputs out[0..15] from columns at .. at + 31 of the rows: the rows summed first, or the pairs
@@ -49,26 +47,29 @@ VISTELMO_AVX2_STEP void pairs16_avx2(const unsigned char* const* rows, int n, in
                                      bool exact, unsigned char* out) {
   if constexpr (N > 0) n = N;
   constexpr int kSums = PairsFirst ? 2 : 4;
-  __m256 s[4], acc[4];
+  __m256 u[4], acc[4];
   for (int r = 0; r < n; r++) {
-    for (int q = 0; q < 4; q++) s[q] = units8(rows[r] + at + 8 * q);
-    if constexpr (PairsFirst) pair_sums(s, s);
-    for (int q = 0; q < kSums; q++) acc[q] = r == 0 ? s[q] : _mm256_add_ps(acc[q], s[q]);
+    units16(rows[r] + at, u);
+    if constexpr (PairsFirst) {
+      u[0] = _mm256_add_ps(u[0], u[1]);
+      u[1] = _mm256_add_ps(u[2], u[3]);
+    }
+    for (int i = 0; i < kSums; i++) acc[i] = r == 0 ? u[i] : _mm256_add_ps(acc[i], u[i]);
   }
   if (!exact)
-    for (int q = 0; q < kSums; q++)
-      acc[q] = _mm256_div_ps(acc[q], _mm256_set1_ps(static_cast<float>(n)));
-  __m256 x[2] = {acc[0], acc[1]};
-  if constexpr (!PairsFirst) pair_sums(acc, x);
+    for (int i = 0; i < kSums; i++)
+      acc[i] = _mm256_div_ps(acc[i], _mm256_set1_ps(static_cast<float>(n)));
+  if constexpr (!PairsFirst) {
+    acc[0] = _mm256_add_ps(acc[0], acc[1]);
+    acc[1] = _mm256_add_ps(acc[2], acc[3]);
+  }
   // x * 127.5 rounded to float never reaches an integer the exact product is below, for any
   // float x in [0, 2] (so also with the exact powers of two), so it truncates as the double.
-  const __m256i t0 = _mm256_cvttps_epi32(_mm256_mul_ps(x[0], scale));
-  const __m256i t1 = _mm256_cvttps_epi32(_mm256_mul_ps(x[1], scale));
-  const __m256i w = _mm256_packus_epi32(t0, t1);  // 0 1 4 5 8 9 12 13 | 2 3 6 7 10 11 14 15
-  const __m256i b = _mm256_packus_epi16(w, w);
-  const __m128i bytes =
-      _mm_unpacklo_epi16(_mm256_castsi256_si128(b), _mm256_extracti128_si256(b, 1));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+  const __m256i t0 = _mm256_cvttps_epi32(_mm256_mul_ps(acc[0], scale));  // 0 .. 3 | 8 .. 11
+  const __m256i t1 = _mm256_cvttps_epi32(_mm256_mul_ps(acc[1], scale));  // 4 .. 7 | 12 .. 15
+  const __m256i w = _mm256_packus_epi32(t0, t1);
+  const __m256i b = _mm256_permute4x64_epi64(_mm256_packus_epi16(w, w), 0x08);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(b));
 }
 
 // Runs of 16 or more; the last block overlaps the one before when the count is not a multiple.
@@ -77,8 +78,9 @@ VISTELMO_AVX2 int pair_means_avx2(const unsigned char* const* rows, int n, int j
                                   unsigned char* out) {
   if (count < 16) return 0;
   const bool exact = exact_division(N > 0 ? N : n);
-  // 255 and the pair's halving, and the rows' division when it is exact.
-  const __m256 scale = _mm256_set1_ps(exact ? 127.5f / n : 127.5f);
+  // 255 and the pair's halving over the 2^31 of the units, and the rows' division when exact.
+  const float s = 127.5f / 2147483648.0f;
+  const __m256 scale = _mm256_set1_ps(exact ? s / n : s);
   for (int k = 0;; k += 16) {
     if (k + 16 > count) k = count - 16;
     pairs16_avx2<N, PairsFirst>(rows, n, j0 + 2 * k, scale, exact, out + k);
@@ -178,7 +180,7 @@ int pair_means(bool avx512, const unsigned char* const* rows, int n, int j0, int
 
 void allow_area_avx512(bool allowed) { avx512_allowed = allowed; }
 
-bool area_avx2() { return resample_avx2() && __builtin_cpu_supports("fma"); }
+bool area_avx2() { return resample_avx2(); }
 
 bool area_avx512() {
   return avx512_allowed && area_avx2() && __builtin_cpu_supports("avx512f") &&
