@@ -22,11 +22,11 @@ bool avx512_allowed = true;
 // Dividing by n is exact when n is a power of two; then it joins the final scale.
 bool exact_division(int n) { return (n & (n - 1)) == 0; }
 
-// 2^31 v / 255 rounded to float for the even and odd columns of the 32 bytes at p: u[0] and u[1]
-// hold columns 0, 2, 4, 6 | 16, 18, 20, 22 and the odd ones after them, u[2] and u[3] columns
-// 8 .. 15 | 24 .. 31 alike. v repeated in the four bytes of a dword is 2^32 v / 255 less v / 255;
-// with v + min(v, 2) (at most 255) in the low byte and halved, the integer rounds to nearest as
-// 2^31 v / 255 does, for every byte.
+// 2^31 v / 255 rounded to float for the 32 bytes at p: u[0] holds columns 0, 2, 4, 6 | 16, 18,
+// 20, 22, u[1] the odd column after each, u[2] and u[3] the same from columns 8 .. 15 | 24 .. 31.
+// v repeated in the four bytes of a dword is 2^32 v / 255 less v / 255; with v + min(v, 2) (at
+// most 255) in the low byte and halved, the integer rounds to nearest as 2^31 v / 255 does, for
+// every byte.
 VISTELMO_AVX2_STEP void units16(const unsigned char* p, __m256* u) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   const __m256i low = _mm256_adds_epu8(v, _mm256_min_epu8(v, _mm256_set1_epi8(2)));
@@ -106,10 +106,11 @@ constexpr ByteIndex kIndex{};
 
 VISTELMO_AVX512_STEP __m512i index(const unsigned char* idx) { return _mm512_load_si512(idx); }
 
-// 2^32 v / 255 rounded to float, for the bytes idx picks: v in each byte of a dword is
-// v (2^32 - 1) / 255, below the scaled quotient by v / 255 <= 1, never a float for v > 0 and
-// never a float boundary away from it, so rounding it up gives the quotient rounded to nearest.
-// Scaling by 2^32 commutes with every later rounding (no value comes near the float limits).
+// 2^32 v / 255 rounded to float, for the bytes idx picks. v in each byte of a dword is
+// v (2^32 - 1) / 255, the scaled quotient less v / 255 <= 1: for v > 0 not a float, and the
+// quotient lies in the same step between floats, above its middle (on its top for v = 255), so
+// rounding it up gives the quotient rounded to nearest. Scaling by 2^32 commutes with every
+// later rounding (no value comes near the float limits).
 VISTELMO_AVX512_STEP __m512 scaled_units(__m512i bytes, __m512i idx) {
   return _mm512_cvt_roundepu32_ps(_mm512_permutexvar_epi8(idx, bytes),
                                   _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
