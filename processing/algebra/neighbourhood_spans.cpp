@@ -41,6 +41,18 @@ bool cpu_has(Tier t) {
   return t == Tier::avx512 ? avx512 : t == Tier::avx2 ? avx2 : true;
 }
 
+// The AVX-512 tier: the float means of that build, the rest (byte and word kernels, as fast or
+// faster at 256 bits) of the AVX2 one.
+const SpanKernels& avx512_kernels() {
+  static const SpanKernels k = [] {
+    SpanKernels t = avx2_spans::kSpans;
+    t.rows_at_once = avx512_spans::kSpans.rows_at_once;
+    t.window_means = avx512_spans::kSpans.window_means;
+    return t;
+  }();
+  return k;
+}
+
 Tier& current_tier() {
   static Tier t = cpu_has(Tier::avx512) ? Tier::avx512
                   : cpu_has(Tier::avx2) ? Tier::avx2
@@ -61,7 +73,7 @@ bool set_neighbourhood_tier(Tier t) {
 const SpanKernels& span_kernels() {
   switch (current_tier()) {
     case Tier::avx512:
-      return avx512_spans::kSpans;
+      return avx512_kernels();
     case Tier::avx2:
       return avx2_spans::kSpans;
     default:
