@@ -2,7 +2,6 @@
 // switch. Each build sets its vector width (doubles a vector) and how many rows of windows and
 // vectors of each the float means take at a time.
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <utility>
 

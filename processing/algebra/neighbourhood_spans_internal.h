@@ -1,7 +1,8 @@
-// Span kernels of the neighbourhood filters. Included twice by neighbourhood_spans.cpp, once
-// plain and once under the AVX2 target, each time inside its own namespace; the includer brings
-// <algorithm>, <cstdint> and neighbourhood_internal.h. Every loop runs along output elements with
-// each element's own operations in their order, so both builds give the same bits.
+// Span kernels of the neighbourhood filters. Included three times by neighbourhood_spans.cpp,
+// plain and under the AVX2 and AVX-512 targets, each time inside its own namespace; the includer
+// brings <algorithm>, <cstdint>, <utility> and neighbourhood_internal.h. Every loop runs along
+// output elements with each element's own operations in their order, so every build gives the
+// same bits.
 
 struct MinOf {
   template <class T>
@@ -328,9 +329,8 @@ template <size_t... C>
 
 // Means of rows (at most kRows) rows of windows from one list of lines: dst[a][i] = float(s /
 // div[a][i]), s the double sum, from 0, of lines[r][i + j] over the lines r with lo[r] <= a <=
-// hi[r] in list order and j < w in order. A line several rows
-// share is loaded once for them all. The rows ahead[a] (where not null) are fetched into the
-// cache meanwhile.
+// hi[r] in list order and j < w in order. A line several rows share is loaded once for them
+// all. The rows ahead[a] (where not null) are fetched into the cache meanwhile.
 void window_means(const double* const* lines, const int* lo, const int* hi, int64_t count,
                   int64_t w, int rows, const double* const* div, float* const* dst,
                   const float* const* ahead, int64_t n) {
