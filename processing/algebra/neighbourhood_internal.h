@@ -217,7 +217,7 @@ struct SpanKernels {
   // Float means of up to rows_at_once rows of windows from one list of lines (in double): for
   // a < rows, dst[a][i] = float(s / div[a][i]), s the double sum, from 0, of lines[r][i + j]
   // over the lines r with lo[r] <= a <= hi[r] in list order, then j < w in order. The rows
-  // ahead[a] (where not null) are fetched into the cache meanwhile.
+  // ahead[a], a < rows (where not null), are fetched into the cache meanwhile.
   int rows_at_once;
   void (*window_means)(const double* const* lines, const int* lo, const int* hi, int64_t count,
                        int64_t w, int rows, const double* const* div, float* const* dst,

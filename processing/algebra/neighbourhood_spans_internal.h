@@ -330,13 +330,13 @@ template <size_t... C>
 // Means of rows (at most kRows) rows of windows from one list of lines: dst[a][i] = float(s /
 // div[a][i]), s the double sum, from 0, of lines[r][i + j] over the lines r with lo[r] <= a <=
 // hi[r] in list order and j < w in order. A line several rows share is loaded once for them
-// all. The rows ahead[a] (where not null) are fetched into the cache meanwhile.
+// all. The rows ahead[a], a < rows (where not null), are fetched into the cache meanwhile.
 void window_means(const double* const* lines, const int* lo, const int* hi, int64_t count,
                   int64_t w, int rows, const double* const* div, float* const* dst,
                   const float* const* ahead, int64_t n) {
   constexpr int64_t kWidth = kLanes * kBlocks;
   auto start = [&](int64_t i, Sums& acc) {
-    for (int a = 0; a < kRows; a++)
+    for (int a = 0; a < rows; a++)
       if (ahead[a])
         for (int64_t o = 0; o < kWidth; o += 16) __builtin_prefetch(ahead[a] + i + o);
 #pragma GCC unroll 8
@@ -371,12 +371,13 @@ void window_means(const double* const* lines, const int* lo, const int* hi, int6
     for (int64_t j = 0; j < w; j++)
 #pragma GCC unroll 8
       for (int a = 0; a < kRows; a++)
+        if (a < rows)
 #pragma GCC unroll 8
-        for (int b = 0; b < kBlocks; b++) {
-          Doubles v;
-          load(v, p[a] + j + b * kLanes);
-          acc[a][b] += v;
-        }
+          for (int b = 0; b < kBlocks; b++) {
+            Doubles v;
+            load(v, p[a] + j + b * kLanes);
+            acc[a][b] += v;
+          }
     finish(i, acc);
   };
   auto each_block = [&](auto&& f) {
