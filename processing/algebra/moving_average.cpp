@@ -221,8 +221,8 @@ IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
 IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
   IMGFLT r = fresh_result(a, separable);
   const SpanWindow w(a.nl, a.nc, wl, wc, edge);
-  // The separable passes (a line or a row's own line a sum) measured best four rows at a time.
   const int nl = a.nl, nc = a.nc;
+  // The separable passes (a line or a row's own line a sum) measured best four rows at a time.
   const int band = separable ? std::min(4, w.k.rows_at_once) : w.k.rows_at_once;
   const Window first_pass = separable ? Window(1) : w.wcol;
   const int64_t len = nc + first_pass.size - 1, across_len = nc + int64_t{wc} - 1;
