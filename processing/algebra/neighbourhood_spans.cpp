@@ -25,8 +25,10 @@ constexpr int kLanes = 4, kRows = 4, kBlocks = 3;
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512dq,avx512bw,avx512vl")
 namespace avx512_spans {
+namespace {  // only the float means are taken from this build; the rest is dropped
 constexpr int kLanes = 8, kRows = 8, kBlocks = 3;
 #include "processing/algebra/neighbourhood_spans_internal.h"
+}  // namespace
 }  // namespace avx512_spans
 #pragma GCC pop_options
 
