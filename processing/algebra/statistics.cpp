@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 #include "foundation/constants.h"
 #include "foundation/erro.h"
@@ -24,9 +25,13 @@ double deviation_of(const Img& a) {
   if (n < 1) return std::numeric_limits<double>::quiet_NaN();
   const double m = mean_of(a);
   double s = 0;
-  for (int64_t i = 0; i < n; i++) {
-    const double d = a.data[i] - m;
-    s += d * d;
+  if constexpr (std::is_same_v<Img, IMGFLT>) {
+    s = vistelmo::squared_deviation_sum(a.data, n, m);
+  } else {
+    for (int64_t i = 0; i < n; i++) {
+      const double d = a.data[i] - m;
+      s += d * d;
+    }
   }
   return std::sqrt(s / static_cast<double>(n - 1));
 }

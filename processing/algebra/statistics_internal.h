@@ -19,6 +19,8 @@ inline int64_t pixel_count(const Img& a) {
 
 // The sum in pixel order, in double, of a[i] (of |a[i]| when absolute), i < n.
 double float_sum(const float* a, int64_t n, bool absolute);
+// The sum in pixel order, in double, of (a[i] - m)^2, i < n.
+double squared_deviation_sum(const float* a, int64_t n, double m);
 
 // Sum of the pixels in block order, in double. Where every partial sum is exact (byte pixels
 // below 2^53 in all; see float_sum) the order cannot change the result and the sum is formed in
