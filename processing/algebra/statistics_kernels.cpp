@@ -50,6 +50,22 @@ typedef uint32_t U8 __attribute__((vector_size(32)));
 typedef float F4 __attribute__((vector_size(16)));
 typedef double D4 __attribute__((vector_size(32)));
 
+// W doubles a register.
+template <int W>
+struct Lanes {
+  typedef double D __attribute__((vector_size(8 * W)));
+  typedef int64_t L __attribute__((vector_size(8 * W)));
+  typedef float F __attribute__((vector_size(4 * W)));
+};
+
+// Target steps of grid_body (which has no target itself, so that one template serves both
+// kernels): inlined into the kernel of the same target.
+__attribute__((target("avx2"))) inline Lanes<4>::D widen(Lanes<4>::F f) {
+  return Lanes<4>::D(_mm256_cvtps_pd(__m128(f)));
+}
+__attribute__((target("avx512f"))) inline Lanes<8>::D widen(Lanes<8>::F f) {
+  return Lanes<8>::D(_mm512_maskz_cvtps_pd(0xFF, __m256(f)));
+}
 // A run of float pixels: their sum in some order, the smallest exponent of a lowest set bit
 // (INT_MAX when all are zero) and the largest biased exponent.
 struct FloatParts {
@@ -77,8 +93,8 @@ __attribute__((always_inline)) inline FloatParts float_parts_body(const float* a
     if constexpr (Abs) std::memcpy(&f, &b, sizeof f);
     F4 half[2];
     std::memcpy(half, &f, sizeof half);
-    acc0 += __builtin_convertvector(half[0], D4);
-    acc1 += __builtin_convertvector(half[1], D4);
+    acc0 += widen(half[0]);
+    acc1 += widen(half[1]);
     const U8 m = (b & 0x7FFFFF) | 0x800000;
     const F8 low = __builtin_convertvector(I8(m & -m), F8);  // 2^ctz(m), exactly
     U8 key;
@@ -156,22 +172,6 @@ __attribute__((noinline)) double ordered_sum(const float* a, int64_t n, double s
   return s;
 }
 
-// W doubles a register.
-template <int W>
-struct Lanes {
-  typedef double D __attribute__((vector_size(8 * W)));
-  typedef int64_t L __attribute__((vector_size(8 * W)));
-  typedef float F __attribute__((vector_size(4 * W)));
-};
-
-// Target steps of grid_body (which has no target itself, so that one template serves both
-// kernels): inlined into the kernel of the same target.
-__attribute__((target("avx2"))) inline Lanes<4>::D widen(Lanes<4>::F f) {
-  return __builtin_convertvector(f, Lanes<4>::D);
-}
-__attribute__((target("avx512f"))) inline Lanes<8>::D widen(Lanes<8>::F f) {
-  return __builtin_convertvector(f, Lanes<8>::D);
-}
 // Whether some lane has its sign bit clear.
 __attribute__((target("avx2"))) inline bool any_sign_clear(Lanes<4>::L m) {
   return _mm256_movemask_pd(__m256d(m)) != 0xF;
