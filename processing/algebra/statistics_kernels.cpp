@@ -261,24 +261,30 @@ __attribute__((target("avx512f"))) GridRun grid_avx512(const float* a, int64_t n
   return grid_body<8, T>(a, n, s0, m);
 }
 
-// Whether every exact sum of the run of n terms from s0 stayed in the binade 2^k of s0, so that
-// g.v is the chain's value. Each step moves the chain by at most |x| + u/2, and |x| <= |r| + u/2;
-// with A the sum of |r| (for terms never negative the spread g.v - s0), B = A + n u bounds every
-// |s(j-1) + x(j) - s0|. 2^k + 2B <= |s0| and |s0| + 2B < 2^(k+1) keep every sum in the binade
-// (twice B covers the roundings of the check) and make B < 2^(k-2); as |r| >= |x| / 2 whatever
-// x is, every |x| < 2^(k-1) then (r is x rounded).
+// Whether every exact sum s(j-1) + x(j) of the run of n terms from s0 stayed in the binade
+// [2^k, 2^(k+1)) of |s0|, so that g.v = V is the chain's value. An x >= 2^(k-1) in magnitude
+// would give |r| >= 2^(k-1); below that r is x rounded and |x - r| <= u/2.
+// Terms never negative: every step adds r >= 0 (or a chain step >= 0), so the exact sums lie in
+// [s0, V + u/2), and each r <= V - s0. V - s0 < 2^(k-1) and V < 2^(k+1) (V and s0 are
+// multiples of u, so both checks are exact; an inexact partial sum would be past 2^(k+1))
+// prove the run.
+// Terms of either sign: each step moves the chain by at most |x| + u/2 <= |r| + u, so with A
+// the sum of |r|, B = A + n u bounds every |s(j-1) + x(j) - s0|, and 2^k + B <= |s0|,
+// |s0| + B < 2^(k+1) prove the run (and give |r| <= A < 2^(k-1)). b below exceeds B by more
+// than the roundings of A, of b and of these two sums.
 template <Term T>
 bool grid_holds(const GridRun& g, int64_t n, double s0) {
   const double a0 = std::fabs(s0);
   const int k = std::ilogb(a0);
   const double p2k = std::ldexp(1.0, k), u = std::ldexp(1.0, k - 52);
-  const double b = (T == Term::kValue ? g.mag : g.v - s0) + double(n) * u;
-  return std::isfinite(g.v) && p2k + 2 * b <= a0 && a0 + 2 * b < 2 * p2k;
+  if (T != Term::kValue) return g.v - s0 < p2k / 2 && g.v < 2 * p2k;
+  const double b = g.mag * (1 + 0x1p-40) + double(n + 2) * u;
+  return std::isfinite(g.v) && p2k + b <= a0 && a0 + b < 2 * p2k;
 }
 
 // The chain from s over n terms, block by block: where the running sum is large enough the
-// proven run above, else (and where it does not hold) the chain itself. After a block that
-// fails the next ones take the chain directly, more of them after each failure in a row.
+// proven run above, else (and where it does not hold) the chain itself. After the second failure
+// in a row the next blocks take the chain directly, more of them after each further failure.
 template <Term T>
 double grid_sum(const float* a, int64_t n, double s, double m) {
   const vistelmo::RowIsa isa = vistelmo::row_isa();
@@ -300,7 +306,7 @@ double grid_sum(const float* a, int64_t n, double s, double m) {
       failures = 0;
     } else {
       s = ordered_sum<T>(a + i, len, s, m);
-      wait = (1 << std::min(failures++, 6)) - 1;
+      wait = (1 << std::clamp(++failures - 2, 0, 6)) - 1;
     }
   }
   return s;

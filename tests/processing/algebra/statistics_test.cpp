@@ -424,6 +424,11 @@ const FloatFill kFloatFills[] = {
               : j < 2048   ? 16.0f
                            : -16.0f;
      }},
+    // One pixel far off the others: its squared deviation is more than a third of the sum so far.
+    {"outlier",
+     [](int i, std::mt19937& gen) {
+       return i == 41960 ? 9.0f : (float(gen()) * 0x1p-31f - 1.0f) * 0.1f;
+     }},
     {"significands then NaN",
      [](int i, std::mt19937& gen) { return i == 90001 ? kNaNf : float(gen()) * 0x1p-32f; }},
     {"significands then infinity",
