@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include <immintrin.h>
@@ -44,6 +45,12 @@ void divide(T* a, int64_t n, double s) {
   }
 }
 
+// Asks for the line 4 KiB past p: the reductions run at memory speed only with this hint. A hint
+// never faults, so it may point past the pixels.
+__attribute__((always_inline)) inline void prefetch_ahead(const float* p) {
+  __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(p) + 4096));
+}
+
 typedef float F8 __attribute__((vector_size(32)));
 typedef int32_t I8 __attribute__((vector_size(32)));
 typedef uint32_t U8 __attribute__((vector_size(32)));
@@ -84,7 +91,7 @@ __attribute__((always_inline)) inline FloatParts float_parts_body(const float* a
   U8 key_min = U8{} - 1, b_max = U8{};
   int64_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    __builtin_prefetch(a + i + 1024);
+    prefetch_ahead(a + i);
     F8 f;
     std::memcpy(&f, a + i, sizeof f);
     U8 b;
@@ -223,7 +230,7 @@ __attribute__((always_inline)) inline GridRun grid_body(const float* a, int64_t 
     D r[4];
     // |x - r| <= u/2: its bits minus those of u/2 stay negative unless a tie (or NaN).
     L no_tie = L{} - 1;
-    for (int q = 0; q < 4 * W; q += 16) __builtin_prefetch(a + i + q + 1024);
+    for (int q = 0; q < 4 * W; q += 16) prefetch_ahead(a + i + q);
     for (int q = 0; q < 4; q++) {
       F f;
       std::memcpy(&f, a + i + q * W, sizeof f);
