@@ -106,10 +106,8 @@ double comprimento(const IMGFLT& a, double p) {
   const int64_t n = vistelmo::pixel_count(a);
   const float* v = a.data;
   double s = 0;
-  if (p == 2.0) {
-    for (int64_t i = 0; i < n; i++) s += static_cast<double>(v[i]) * v[i];
-    return std::sqrt(s);
-  }
+  // (v - 0)^2 is v * v.
+  if (p == 2.0) return std::sqrt(vistelmo::squared_deviation_sum(v, n, 0.0));
   if (p == infinito) {
     for (int64_t i = 0; i < n; i++) {
       const double m = std::fabs(static_cast<double>(v[i]));
@@ -121,10 +119,7 @@ double comprimento(const IMGFLT& a, double p) {
     for (int64_t i = 0; i < n; i++) s += std::pow(std::fabs(static_cast<double>(v[i])), p);
     return std::pow(s, 1.0 / p);
   }
-  if (p == 1.0) {
-    for (int64_t i = 0; i < n; i++) s += std::fabs(static_cast<double>(v[i]));
-    return s;
-  }
+  if (p == 1.0) return vistelmo::float_sum(v, n, true);
   erro("Erro: p<1.0", "");
 }
 

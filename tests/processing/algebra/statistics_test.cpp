@@ -356,6 +356,17 @@ void expect_ordered_deviation(const IMGFLT& a) {
   EXPECT_TRUE(same_double(got, want)) << got << " vs " << want;
 }
 
+// The L1 and L2 norms: magnitudes and squares added in pixel order.
+void expect_ordered_norms(const IMGFLT& a) {
+  double s1 = 0, s2 = 0;
+  for (int i = 0; i < a.n(); i++) {
+    s1 += std::fabs(double(a.data[i]));
+    s2 += double(a.data[i]) * a.data[i];
+  }
+  EXPECT_TRUE(same_double(comprimento(a, 1.0), s1)) << comprimento(a, 1.0) << " vs " << s1;
+  EXPECT_TRUE(same_double(comprimento(a, 2.0), std::sqrt(s2)));
+}
+
 // SomatoriaUm divides by the sum of magnitudes in pixel order, whatever order it sums in.
 void expect_ordered_abs_scale(const IMGFLT& a) {
   double s = 0;
@@ -437,8 +448,8 @@ const FloatFill kFloatFills[] = {
      [](int i, std::mt19937& gen) { return i == 70001 ? 1e30f : float(gen()) * 0x1p-32f; }},
 };
 
-// media, desvio and SomatoriaUm give the sums in pixel order whatever order they add in, on
-// every instruction set.
+// media, desvio, SomatoriaUm and the L1 and L2 norms give the sums in pixel order whatever order
+// they add in, on every instruction set.
 TEST_P(OnIsa, SumsEqualOrderedSum) {
   for (const FloatFill& f : kFloatFills)
     for (auto [nl, nc] :
@@ -450,6 +461,7 @@ TEST_P(OnIsa, SumsEqualOrderedSum) {
       expect_ordered_mean(a);
       expect_ordered_abs_scale(a);
       expect_ordered_deviation(a);
+      expect_ordered_norms(a);
       IMGGRY g(nl, nc);
       for (int i = 0; i < g.n(); i++) g.data[i] = static_cast<unsigned char>(gen());
       expect_ordered_mean(g);
@@ -479,6 +491,7 @@ TEST_P(OnIsa, MeanOfLargeImagesEqualsOrderedSum) {
   expect_ordered_mean(a);
   expect_ordered_abs_scale(a);
   expect_ordered_deviation(a);
+  expect_ordered_norms(a);
   for (int i = 0; i < a.n(); i++) a.data[i] = float(gen()) * 0x1p-32f * 1.5f - 0.5f;
   expect_ordered_mean(a);
   expect_ordered_abs_scale(a);
