@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <type_traits>
 
 #include "foundation/constants.h"
 #include "foundation/erro.h"
@@ -23,16 +22,7 @@ double deviation_of(const Img& a) {
   const int64_t n = vistelmo::pixel_count(a);
   // No pixels: no deviation (the divisor n - 1 would turn 0 into -0).
   if (n < 1) return std::numeric_limits<double>::quiet_NaN();
-  const double m = mean_of(a);
-  double s = 0;
-  if constexpr (std::is_same_v<Img, IMGFLT>) {
-    s = vistelmo::squared_deviation_sum(a.data, n, m);
-  } else {
-    for (int64_t i = 0; i < n; i++) {
-      const double d = a.data[i] - m;
-      s += d * d;
-    }
-  }
+  const double s = vistelmo::squared_deviation_sum(a.data, n, mean_of(a));
   return std::sqrt(s / static_cast<double>(n - 1));
 }
 
@@ -95,11 +85,9 @@ PONTOI2 argmin(const IMGFLT& a) {
 
 double somatoria(const IMGDBL& a) { return vistelmo::pixel_sum(a); }
 
+// (p - 0)^2 is p * p.
 double comprimento(const IMGDBL& a) {
-  const int64_t n = vistelmo::pixel_count(a);
-  double s = 0;
-  for (int64_t i = 0; i < n; i++) s += a.data[i] * a.data[i];
-  return std::sqrt(s);
+  return std::sqrt(vistelmo::squared_deviation_sum(a.data, vistelmo::pixel_count(a), 0.0));
 }
 
 double comprimento(const IMGFLT& a, double p) {

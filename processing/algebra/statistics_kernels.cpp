@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include <immintrin.h>
 
@@ -47,7 +48,7 @@ void divide(T* a, int64_t n, double s) {
 
 // Asks for the line 4 KiB past p: the reductions run at memory speed only with this hint. A hint
 // never faults, so it may point past the pixels.
-__attribute__((always_inline)) inline void prefetch_ahead(const float* p) {
+__attribute__((always_inline)) inline void prefetch_ahead(const void* p) {
   __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(p) + 4096));
 }
 
@@ -164,8 +165,8 @@ bool sums_exact(int64_t n, int lo, int e_max) {
 // What a float reduction adds for pixel p: p, |p| or (p - m)^2, each in double.
 enum class Term { kValue, kMagnitude, kSquare };
 
-template <Term T>
-__attribute__((always_inline)) inline double term(float p, double m) {
+template <Term T, class P>
+__attribute__((always_inline)) inline double term(P p, double m) {
   if constexpr (T == Term::kValue) return double(p);
   if constexpr (T == Term::kMagnitude) return std::fabs(double(p));
   const double d = double(p) - m;
@@ -173,8 +174,8 @@ __attribute__((always_inline)) inline double term(float p, double m) {
 }
 
 // s + t(a[0]) + t(a[1]) + ... in that order (kept out of line: a plain chain of adds).
-template <Term T>
-__attribute__((noinline)) double ordered_sum(const float* a, int64_t n, double s, double m) {
+template <Term T, class P>
+__attribute__((noinline)) double ordered_sum(const P* a, int64_t n, double s, double m) {
   for (int64_t i = 0; i < n; i++) s += term<T>(a[i], m);
   return s;
 }
@@ -207,8 +208,8 @@ struct GridRun {
   double v, mag;
 };
 
-template <int W, Term T>
-__attribute__((always_inline)) inline GridRun grid_body(const float* a, int64_t n, double s0,
+template <int W, Term T, class P>
+__attribute__((always_inline)) inline GridRun grid_body(const P* a, int64_t n, double s0,
                                                         double m) {
   typedef typename Lanes<W>::D D;
   typedef typename Lanes<W>::L L;
@@ -230,11 +231,16 @@ __attribute__((always_inline)) inline GridRun grid_body(const float* a, int64_t 
     D r[4];
     // |x - r| <= u/2: its bits minus those of u/2 stay negative unless a tie (or NaN).
     L no_tie = L{} - 1;
-    for (int q = 0; q < 4 * W; q += 16) prefetch_ahead(a + i + q);
+    for (int q = 0; q < 4 * W; q += 64 / int(sizeof(P))) prefetch_ahead(a + i + q);
     for (int q = 0; q < 4; q++) {
-      F f;
-      std::memcpy(&f, a + i + q * W, sizeof f);
-      D x = widen(f);
+      D x;
+      if constexpr (std::is_same_v<P, float>) {
+        F f;
+        std::memcpy(&f, a + i + q * W, sizeof f);
+        x = widen(f);
+      } else {
+        std::memcpy(&x, a + i + q * W, sizeof x);
+      }
       if constexpr (T == Term::kMagnitude) x = D(L(x) & abs_mask);
       if constexpr (T == Term::kSquare) x = (x - m) * (x - m);
       r[q] = (x + big) - big;
@@ -258,13 +264,12 @@ __attribute__((always_inline)) inline GridRun grid_body(const float* a, int64_t 
   return g;
 }
 
-template <Term T>
-__attribute__((target("avx2"))) GridRun grid_avx2(const float* a, int64_t n, double s0, double m) {
+template <Term T, class P>
+__attribute__((target("avx2"))) GridRun grid_avx2(const P* a, int64_t n, double s0, double m) {
   return grid_body<4, T>(a, n, s0, m);
 }
-template <Term T>
-__attribute__((target("avx512f"))) GridRun grid_avx512(const float* a, int64_t n, double s0,
-                                                       double m) {
+template <Term T, class P>
+__attribute__((target("avx512f"))) GridRun grid_avx512(const P* a, int64_t n, double s0, double m) {
   return grid_body<8, T>(a, n, s0, m);
 }
 
@@ -292,8 +297,8 @@ bool grid_holds(const GridRun& g, int64_t n, double s0) {
 // The chain from s over n terms, block by block: where the running sum is large enough the
 // proven run above, else (and where it does not hold) the chain itself. After the second failure
 // in a row the next blocks take the chain directly, more of them after each further failure.
-template <Term T>
-double grid_sum(const float* a, int64_t n, double s, double m) {
+template <Term T, class P>
+double grid_sum(const P* a, int64_t n, double s, double m) {
   const vistelmo::RowIsa isa = vistelmo::row_isa();
   if (isa == vistelmo::RowIsa::kBaseline) return ordered_sum<T>(a, n, s, m);
   const int64_t block = 4096;
@@ -346,7 +351,14 @@ double vistelmo::float_sum(const float* a, int64_t n, bool absolute) {
   return absolute ? ::float_sum<true>(a, n) : ::float_sum<false>(a, n);
 }
 
+double vistelmo::float_sum(const double* a, int64_t n, bool absolute) {
+  return absolute ? grid_sum<Term::kMagnitude>(a, n, 0, 0) : grid_sum<Term::kValue>(a, n, 0, 0);
+}
+
 double vistelmo::squared_deviation_sum(const float* a, int64_t n, double m) {
+  return grid_sum<Term::kSquare>(a, n, 0, m);
+}
+double vistelmo::squared_deviation_sum(const double* a, int64_t n, double m) {
   return grid_sum<Term::kSquare>(a, n, 0, m);
 }
 

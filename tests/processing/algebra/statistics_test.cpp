@@ -345,7 +345,8 @@ void expect_ordered_mean(const Img& a) {
 }
 
 // desvio: the squared deviations from the ordered mean, summed in pixel order.
-void expect_ordered_deviation(const IMGFLT& a) {
+template <class Img>
+void expect_ordered_deviation(const Img& a) {
   const double m = ordered_mean(a);
   double s = 0;
   for (int i = 0; i < a.n(); i++) {
@@ -356,7 +357,7 @@ void expect_ordered_deviation(const IMGFLT& a) {
   EXPECT_TRUE(same_double(got, want)) << got << " vs " << want;
 }
 
-// The L1 and L2 norms: magnitudes and squares added in pixel order.
+// The sums, L1 and L2 norms: pixels, magnitudes and squares added in pixel order.
 void expect_ordered_norms(const IMGFLT& a) {
   double s1 = 0, s2 = 0;
   for (int i = 0; i < a.n(); i++) {
@@ -366,17 +367,36 @@ void expect_ordered_norms(const IMGFLT& a) {
   EXPECT_TRUE(same_double(comprimento(a, 1.0), s1)) << comprimento(a, 1.0) << " vs " << s1;
   EXPECT_TRUE(same_double(comprimento(a, 2.0), std::sqrt(s2)));
 }
+void expect_ordered_norms(const IMGDBL& a) {
+  double s = 0, s2 = 0;
+  for (int i = 0; i < a.n(); i++) {
+    s += a.data[i];
+    s2 += a.data[i] * a.data[i];
+  }
+  EXPECT_TRUE(same_double(somatoria(a), s)) << somatoria(a) << " vs " << s;
+  EXPECT_TRUE(same_double(comprimento(a), std::sqrt(s2)));
+}
 
 // SomatoriaUm divides by the sum of magnitudes in pixel order, whatever order it sums in.
-void expect_ordered_abs_scale(const IMGFLT& a) {
+template <class Img>
+void expect_ordered_abs_scale(const Img& a) {
   double s = 0;
   for (int i = 0; i < a.n(); i++) s += std::fabs(double(a.data[i]));
-  IMGFLT got = a;
+  Img got = a;
   SomatoriaUm(got);
   for (int i = 0; i < a.n(); i++) {
-    const float want = static_cast<float>(a.data[i] / s);
+    const auto want = static_cast<typename Img::Pixel>(a.data[i] / s);
     ASSERT_EQ(std::memcmp(&got.data[i], &want, sizeof want), 0) << "pixel " << i;
   }
+}
+
+// Every reduction of a float or double image against its rule in pixel order.
+template <class Img>
+void expect_ordered_reductions(const Img& a) {
+  expect_ordered_mean(a);
+  expect_ordered_abs_scale(a);
+  expect_ordered_deviation(a);
+  expect_ordered_norms(a);
 }
 
 // Fillers of float test images: pixel i of n.
@@ -448,8 +468,8 @@ const FloatFill kFloatFills[] = {
      [](int i, std::mt19937& gen) { return i == 70001 ? 1e30f : float(gen()) * 0x1p-32f; }},
 };
 
-// media, desvio, SomatoriaUm and the L1 and L2 norms give the sums in pixel order whatever order
-// they add in, on every instruction set.
+// The reductions of float and double images give the sums in pixel order whatever order they
+// add in, on every instruction set.
 TEST_P(OnIsa, SumsEqualOrderedSum) {
   for (const FloatFill& f : kFloatFills)
     for (auto [nl, nc] :
@@ -457,11 +477,10 @@ TEST_P(OnIsa, SumsEqualOrderedSum) {
       SCOPED_TRACE(std::string(f.name) + " " + std::to_string(nl) + "x" + std::to_string(nc));
       std::mt19937 gen(nl * 1000 + nc);
       IMGFLT a(nl, nc);
-      for (int i = 0; i < a.n(); i++) a.data[i] = f.pixel(i, gen);
-      expect_ordered_mean(a);
-      expect_ordered_abs_scale(a);
-      expect_ordered_deviation(a);
-      expect_ordered_norms(a);
+      IMGDBL d(nl, nc);
+      for (int i = 0; i < a.n(); i++) d.data[i] = a.data[i] = f.pixel(i, gen);
+      expect_ordered_reductions(a);
+      expect_ordered_reductions(d);
       IMGGRY g(nl, nc);
       for (int i = 0; i < g.n(); i++) g.data[i] = static_cast<unsigned char>(gen());
       expect_ordered_mean(g);
@@ -488,14 +507,16 @@ TEST_P(OnIsa, MeanOfLargeImagesEqualsOrderedSum) {
   for (int i : {0, 1, a.n() - 1}) EXPECT_EQ(c.data[i], static_cast<float>(d.data[i] - m));
   // Full significands from 0 to 1.5 and from -0.5 to 1: a sum that rounds over millions of pixels.
   for (int i = 0; i < a.n(); i++) a.data[i] = float(gen()) * 0x1p-32f * (i % 2 ? 1.0f : 2.0f);
-  expect_ordered_mean(a);
-  expect_ordered_abs_scale(a);
-  expect_ordered_deviation(a);
-  expect_ordered_norms(a);
+  expect_ordered_reductions(a);
   for (int i = 0; i < a.n(); i++) a.data[i] = float(gen()) * 0x1p-32f * 1.5f - 0.5f;
-  expect_ordered_mean(a);
-  expect_ordered_abs_scale(a);
-  expect_ordered_deviation(a);
+  expect_ordered_reductions(a);
+  // Doubles with 53-bit significands, and doubles 1 + k 2^-33 (half of them ties while the sum
+  // is between 2^20 and 2^21).
+  IMGDBL w(1024, 2048);
+  for (int i = 0; i < w.n(); i++) w.data[i] = (double(gen()) + 0x1p-32 * gen()) * 0x1p-32 - 0.25;
+  expect_ordered_reductions(w);
+  for (int i = 0; i < w.n(); i++) w.data[i] = 1 + double(gen()) * 0x1p-33;
+  expect_ordered_reductions(w);
 }
 
 INSTANTIATE_TEST_SUITE_P(Isa, OnIsa,
