@@ -203,9 +203,11 @@ __attribute__((always_inline)) inline double lane_sum(D v) {
 // of 4W pixels without a tie add their r in lane accumulators; a run with a tie (or a NaN) takes
 // the chain itself from the running value. Every r and partial sum is a multiple of u far below
 // 2^(k+1), so the lane sums are exact and any order gives the chain's value; grid_holds checks
-// the binade. mag is the sum of |r| (kValue only; the tail adds |x|).
+// the binade. mag is the sum of |r| (kValue only; the tail adds |x|); chained counts the pixels
+// of the runs with a tie.
 struct GridRun {
   double v, mag;
+  int64_t chained;
 };
 
 template <int W, Term T, class P>
@@ -226,7 +228,7 @@ __attribute__((always_inline)) inline GridRun grid_body(const P* a, int64_t n, d
   const L half = L{} + h_bits, abs_mask = L{} + INT64_MAX;
   D acc[4] = {}, mag = D{};
   double v = s0;
-  int64_t i = 0;
+  int64_t i = 0, chained = 0;
   for (; i + 4 * W <= n; i += 4 * W) {
     D r[4];
     // |x - r| <= u/2: its bits minus those of u/2 stay negative unless a tie (or NaN).
@@ -251,11 +253,12 @@ __attribute__((always_inline)) inline GridRun grid_body(const P* a, int64_t n, d
       v += lane_sum((acc[0] + acc[1]) + (acc[2] + acc[3]));
       for (int q = 0; q < 4; q++) acc[q] = D{};
       for (int j = 0; j < 4 * W; j++) v += term<T>(a[i + j], m);
+      chained += 4 * W;
       continue;
     }
     for (int q = 0; q < 4; q++) acc[q] += r[q];
   }
-  GridRun g{v + lane_sum((acc[0] + acc[1]) + (acc[2] + acc[3])), lane_sum(mag)};
+  GridRun g{v + lane_sum((acc[0] + acc[1]) + (acc[2] + acc[3])), lane_sum(mag), chained};
   for (; i < n; i++) {
     const double x = term<T>(a[i], m);
     g.mag += std::fabs(x);
@@ -295,14 +298,15 @@ bool grid_holds(const GridRun& g, int64_t n, double s0) {
 }
 
 // The chain from s over n terms, block by block: where the running sum is large enough the
-// proven run above, else (and where it does not hold) the chain itself. After the second failure
-// in a row the next blocks take the chain directly, more of them after each further failure.
+// proven run above, else (and where it does not hold) the chain itself. A block that fails, or
+// whose runs with a tie hold more than a quarter of its pixels, counts as a miss: after the
+// second miss in a row the next blocks take the chain directly, more after each further miss.
 template <Term T, class P>
 double grid_sum(const P* a, int64_t n, double s, double m) {
   const vistelmo::RowIsa isa = vistelmo::row_isa();
   if (isa == vistelmo::RowIsa::kBaseline) return ordered_sum<T>(a, n, s, m);
   const int64_t block = 4096;
-  int failures = 0, wait = 0;
+  int misses = 0, wait = 0;
   for (int64_t i = 0; i < n; i += block) {
     const int64_t len = std::min(block, n - i);
     const double a0 = std::fabs(s);
@@ -313,13 +317,12 @@ double grid_sum(const P* a, int64_t n, double s, double m) {
     }
     const GridRun g = isa == vistelmo::RowIsa::kAvx512 ? grid_avx512<T>(a + i, len, s, m)
                                                        : grid_avx2<T>(a + i, len, s, m);
-    if (grid_holds<T>(g, len, s)) {
-      s = g.v;
-      failures = 0;
-    } else {
-      s = ordered_sum<T>(a + i, len, s, m);
-      wait = (1 << std::clamp(++failures - 2, 0, 6)) - 1;
-    }
+    const bool proven = grid_holds<T>(g, len, s);
+    s = proven ? g.v : ordered_sum<T>(a + i, len, s, m);
+    if (proven && g.chained * 4 <= len)
+      misses = 0;
+    else
+      wait = (1 << std::clamp(++misses - 2, 0, 6)) - 1;
   }
   return s;
 }
