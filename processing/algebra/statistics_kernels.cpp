@@ -176,7 +176,10 @@ __attribute__((always_inline)) inline double term(P p, double m) {
 // s + t(a[0]) + t(a[1]) + ... in that order (kept out of line: a plain chain of adds).
 template <Term T, class P>
 __attribute__((noinline)) double ordered_sum(const P* a, int64_t n, double s, double m) {
-  for (int64_t i = 0; i < n; i++) s += term<T>(a[i], m);
+  for (int64_t i = 0; i < n; i++) {
+    if (i % (64 / sizeof(P)) == 0) prefetch_ahead(a + i);
+    s += term<T>(a[i], m);
+  }
   return s;
 }
 
