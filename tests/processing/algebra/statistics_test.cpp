@@ -434,7 +434,7 @@ const FloatFill kFloatFills[] = {
     {"negative significands", [](int, std::mt19937& gen) { return -float(gen()) * 0x1p-32f; }},
     {"signs around 1", [](int, std::mt19937& gen) { return float(gen()) * 0x1p-30f - 1.0f; }},
     // Ones, and every third pixel an odd multiple of 2^-42 .. 2^-38: halfway between two
-    // doubles once the sum passes 2^10 .. 2^14.
+    // doubles while the sum is between 2^11 and 2^16.
     {"ties",
      [](int i, std::mt19937& gen) {
        return i % 3 ? 1.0f : std::ldexp(float(gen() % 64 * 2 + 1), -42 + int(gen() % 5));
