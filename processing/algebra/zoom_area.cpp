@@ -14,6 +14,7 @@
 #include "images/image_core_internal.h"
 #include "processing/algebra/planes.h"
 #include "processing/algebra/resample_internal.h"
+#include "processing/algebra/zoom_area_internal.h"
 
 namespace {
 
@@ -418,6 +419,68 @@ IMGFLT zoomed(const IMGFLT& a, int N, int M, double fatl, double fatc) {
   return r;
 }
 
+// One output byte of a grey shrink from its source rows rows[0..n) and columns cols[0..m), as the
+// row pass, the column pass (or the column pass first: pairs_first) and the conversion make it.
+unsigned char grey_block(const unsigned char* const* rows, int n, const int* cols, int m,
+                         bool pairs_first) {
+  const float* unit = vistelmo::kByteUnits<float>.v;
+  float sum = 0.0f;
+  if (pairs_first) {
+    for (int r = 0; r < n; r++) {
+      float h = 0.0f;
+      for (int i = 0; i < m; i++) h += unit[rows[r][cols[i]]];
+      sum += h / m;
+    }
+    return vistelmo::unit_to_byte(sum / n);
+  }
+  for (int i = 0; i < m; i++) {
+    float v = 0.0f;
+    for (int r = 0; r < n; r++) v += unit[rows[r][cols[i]]];
+    sum += v / n;
+  }
+  return vistelmo::unit_to_byte(sum / m);
+}
+
+// a shrunk both ways into r, in the passes' order (the larger factor's direction second): each
+// output byte straight from its block of source bytes, pairs of columns by the row kernels.
+// False, with nothing written, when a group is empty.
+bool grey_shrink(const IMGGRY& a, IMGGRY& r, double fatl, double fatc) {
+  const bool pairs_first = fatl < fatc;
+  const int nl = r.nl(), nc = r.nc();
+  const Groups rows = groups(shrink_targets(a.nl(), nl, fatl), nl);
+  const Groups cols = groups(shrink_targets(a.nc(), nc, fatc), nc);
+  for (int l = 0; l < nl; l++)
+    if (rows.count(l) == 0) return false;
+  for (int c = 0; c < nc; c++)
+    if (cols.count(c) == 0) return false;
+  const std::vector<vistelmo::PairRun> runs = vistelmo::pair_runs(cols.first, cols.members, nc);
+  const bool avx512 = vistelmo::area_avx512();
+  std::vector<const unsigned char*> src;
+  std::vector<int> done(runs.size());
+  for (int l = 0; l < nl; l++) {
+    src.clear();
+    for (int m = rows.first[l]; m < rows.first[l + 1]; m++) src.push_back(a.rows[rows.members[m]]);
+    const int n = rows.count(l);
+    unsigned char* dst = r.rows[l];
+    // The runs first (done[i]: the end of what the kernel made of run i), then the other
+    // outputs, whose rows are in cache by then.
+    for (size_t i = 0; i < runs.size(); i++)
+      done[i] =
+          runs[i].k0 + vistelmo::grey_pair_means(avx512, pairs_first, src.data(), n, runs[i].j0,
+                                                 runs[i].k1 - runs[i].k0, dst + runs[i].k0);
+    size_t i = 0;
+    for (int c = 0; c < nc;) {
+      if (i < runs.size() && c == runs[i].k0) {
+        c = done[i++];
+        continue;
+      }
+      dst[c] = grey_block(src.data(), n, &cols.members[cols.first[c]], cols.count(c), pairs_first);
+      c++;
+    }
+  }
+  return true;
+}
+
 void check_sizes(int nl, int nc) {
   if (nl < 1) erro("Erro: b.nl<=0", "");
   if (nc < 1) erro("Erro: b.nc<=0", "");
@@ -456,6 +519,9 @@ IMGGRY zoomnp(const IMGGRY& a, int nl, int nc) {
   IMGGRY r(nl, nc);
   const bool kept = a.nl == nl && a.nc == nc && a.data != nullptr;  // as zoomed_frame
   r.backg = kept ? a.backg : 0;
+  if (fatl < 1 && fatc < 1 && vistelmo::has_pixels(a) && vistelmo::area_avx2() &&
+      grey_shrink(a, r, fatl, fatc))
+    return r;
   GreyRows out(r);
   two_pass(a, nl, nc, fatl, fatc, r, out);
   return r;

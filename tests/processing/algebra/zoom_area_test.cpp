@@ -3,9 +3,13 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "processing/algebra/planes.h"
+#include "processing/algebra/resample_internal.h"
+#include "processing/algebra/zoom_area_internal.h"
 #include "support/test_support.h"
 
 namespace {
@@ -182,6 +186,68 @@ TEST(ZoomArea, ColourRunsOnEachChannel) {
     EXPECT_EQ(r.data[k].g, want[1].data[k]);
     EXPECT_EQ(r.data[k].b, want[2].data[k]);
   }
+}
+
+// The grey shrink on every tier (portable, AVX2, AVX-512 where the processor has them) against the
+// float zoom of the converted image, bit for bit: random bytes, bytes ramping along the rows (every
+// value in every lane), constant 0, 1 and 255; factors with rows and columns in either order, odd
+// sizes, groups of one to many.
+TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
+  struct Size {
+    int nl, nc;
+  };
+  const Size sources[] = {{1, 1}, {7, 67},  {12, 131}, {1, 257},  {2, 2},
+                          {5, 9}, {33, 29}, {64, 200}, {67, 1031}};
+  const double factors[] = {0.5, 1.0 / 3, 2.5, 1, 0.7, 0.49, 0.9, 0.26};
+  std::mt19937 gen(5);
+  auto fills = [&](int nl, int nc) {
+    std::vector<IMGGRY> v;
+    v.push_back(testutil::image<IMGGRY>(nl, nc, [&](int, int) { return gen() % 256; }));
+    v.push_back(testutil::image<IMGGRY>(nl, nc, [](int l, int c) { return (c + 37 * l) % 256; }));
+    for (int k : {0, 1, 255}) v.push_back(IMGGRY(nl, nc, static_cast<unsigned char>(k)));
+    return v;
+  };
+  struct Tier {
+    const char* name;
+    vistelmo::ResampleTier tier;
+    bool avx512;
+  };
+  const Tier tiers[] = {{"portable", vistelmo::ResampleTier::kPortable, false},
+                        {"avx2", vistelmo::ResampleTier::kDispatched, false},
+                        {"avx512", vistelmo::ResampleTier::kDispatched, true}};
+  for (const Size& s : sources)
+    for (IMGGRY& a : fills(s.nl, s.nc)) {
+      a.backg = 77;
+      a.lc = s.nl - 1;
+      std::vector<Size> targets = {{s.nl / 2 + 1, s.nc / 2 + 1}, {s.nl / 3 + 2, s.nc / 2}};
+      for (double fl : factors)
+        for (double fc : factors)
+          targets.push_back({std::max(1, static_cast<int>(std::lround(s.nl * fl))),
+                             std::max(1, static_cast<int>(std::lround(s.nc * fc)))});
+      for (const Size& t : targets) {
+        if (t.nl < 1 || t.nc < 1) continue;
+        SCOPED_TRACE(std::to_string(s.nl) + "x" + std::to_string(s.nc) + " to " +
+                     std::to_string(t.nl) + "x" + std::to_string(t.nc) + ", pixel 0 " +
+                     std::to_string(a.data[0]));
+        vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
+        const IMGGRY want = IMGGRY(zoomnp(IMGFLT(a), t.nl, t.nc));
+        for (const Tier& tier : tiers) {
+          vistelmo::set_resample_tier(tier.tier);
+          vistelmo::allow_area_avx512(tier.avx512);
+          if (tier.tier == vistelmo::ResampleTier::kDispatched &&
+              !(tier.avx512 ? vistelmo::area_avx512() : vistelmo::area_avx2()))
+            continue;
+          SCOPED_TRACE(tier.name);
+          const IMGGRY got = zoomnp(a, t.nl, t.nc);
+          EXPECT_EQ(got.lc, want.lc);
+          EXPECT_EQ(got.cc, want.cc);
+          EXPECT_EQ(got.backg, want.backg);
+          EXPECT_TRUE(testutil::same_pixels(got, want));
+        }
+      }
+    }
+  vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
+  vistelmo::allow_area_avx512(true);
 }
 
 TEST(ZoomArea, EmptySourceGivesTheRequestedSize) {

@@ -1,0 +1,197 @@
+// Row kernels of the grey area shrink, on AVX2 and AVX-512 behind a run-time check.
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "processing/algebra/resample_internal.h"
+#include "processing/algebra/zoom_area_internal.h"
+
+namespace vistelmo {
+
+namespace {
+
+bool avx512_allowed = true;
+
+#define VISTELMO_AVX2 __attribute__((target("avx2")))
+#define VISTELMO_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+// Helpers of the kernels, inlined into them.
+#define VISTELMO_AVX2_STEP __attribute__((target("avx2"), always_inline)) inline
+#define VISTELMO_AVX512_STEP \
+  __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
+
+// Dividing by n is exact when n is a power of two; then it joins the final scale.
+bool exact_division(int n) { return (n & (n - 1)) == 0; }
+
+// 2^31 v / 255 rounded to float for the 32 bytes at p: u[0] holds columns 0, 2, 4, 6 | 16, 18,
+// 20, 22, u[1] the odd column after each, u[2] and u[3] the same from columns 8 .. 15 | 24 .. 31.
+// v repeated in the four bytes of a dword is 2^32 v / 255 less v / 255; with v + min(v, 2) (at
+// most 255) in the low byte and halved, the integer rounds to nearest as 2^31 v / 255 does, for
+// every byte.
+VISTELMO_AVX2_STEP void units16(const unsigned char* p, __m256* u) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i low = _mm256_adds_epu8(v, _mm256_min_epu8(v, _mm256_set1_epi8(2)));
+  const __m256i even = _mm256_setr_epi8(8, 0, 0, 0, 10, 2, 2, 2, 12, 4, 4, 4, 14, 6, 6, 6,  //
+                                        8, 0, 0, 0, 10, 2, 2, 2, 12, 4, 4, 4, 14, 6, 6, 6);
+  const __m256i odd = _mm256_add_epi8(even, _mm256_set1_epi8(1));
+  const __m256i half[2] = {_mm256_unpacklo_epi64(v, low), _mm256_unpackhi_epi64(v, low)};
+  for (int h = 0; h < 2; h++)
+    for (int q = 0; q < 2; q++)
+      u[2 * h + q] = _mm256_cvtepi32_ps(
+          _mm256_srli_epi32(_mm256_shuffle_epi8(half[h], q == 0 ? even : odd), 1));
+}
+
+// Outputs out[0..15] from columns at .. at + 31 of the rows: the rows summed first, or the pairs
+// (PairsFirst).
+template <int N, bool PairsFirst>
+VISTELMO_AVX2_STEP void pairs16_avx2(const unsigned char* const* rows, int n, int at, __m256 scale,
+                                     bool exact, unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  constexpr int kSums = PairsFirst ? 2 : 4;
+  __m256 u[4], acc[4];
+  for (int r = 0; r < n; r++) {
+    units16(rows[r] + at, u);
+    if constexpr (PairsFirst) {
+      u[0] = _mm256_add_ps(u[0], u[1]);
+      u[1] = _mm256_add_ps(u[2], u[3]);
+    }
+    for (int i = 0; i < kSums; i++) acc[i] = r == 0 ? u[i] : _mm256_add_ps(acc[i], u[i]);
+  }
+  if (!exact)
+    for (int i = 0; i < kSums; i++)
+      acc[i] = _mm256_div_ps(acc[i], _mm256_set1_ps(static_cast<float>(n)));
+  if constexpr (!PairsFirst) {
+    acc[0] = _mm256_add_ps(acc[0], acc[1]);
+    acc[1] = _mm256_add_ps(acc[2], acc[3]);
+  }
+  // x * 127.5 rounded to float never reaches an integer the exact product is below, for any
+  // float x in [0, 2] (so also with the exact powers of two), so it truncates as the double.
+  const __m256i t0 = _mm256_cvttps_epi32(_mm256_mul_ps(acc[0], scale));  // 0 .. 3 | 8 .. 11
+  const __m256i t1 = _mm256_cvttps_epi32(_mm256_mul_ps(acc[1], scale));  // 4 .. 7 | 12 .. 15
+  const __m256i w = _mm256_packus_epi32(t0, t1);
+  const __m256i b = _mm256_permute4x64_epi64(_mm256_packus_epi16(w, w), 0x08);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(b));
+}
+
+// Runs of 16 or more; the last block overlaps the one before when the count is not a multiple.
+template <int N, bool PairsFirst>
+VISTELMO_AVX2 int pair_means_avx2(const unsigned char* const* rows, int n, int j0, int count,
+                                  unsigned char* out) {
+  if (count < 16) return 0;
+  const bool exact = exact_division(N > 0 ? N : n);
+  // 255 and the pair's halving over the 2^31 of the units, and the rows' division when exact.
+  const float s = 127.5f / 2147483648.0f;
+  const __m256 scale = _mm256_set1_ps(exact ? s / n : s);
+  for (int k = 0;; k += 16) {
+    if (k + 16 > count) k = count - 16;
+    pairs16_avx2<N, PairsFirst>(rows, n, j0 + 2 * k, scale, exact, out + k);
+    if (k + 16 == count) return count;
+  }
+}
+
+// Byte permutations: dword i of spread(first) holds source byte first + 2 i in each of its four
+// bytes; pack takes byte 0 of each dword of two vectors, 16 from each.
+struct ByteIndex {
+  alignas(64) unsigned char spread[4][64] = {};
+  alignas(64) unsigned char pack[64] = {};
+  constexpr ByteIndex() {
+    const int first[4] = {0, 1, 32, 33};
+    for (int s = 0; s < 4; s++)
+      for (int b = 0; b < 64; b++)
+        spread[s][b] = static_cast<unsigned char>(first[s] + 2 * (b / 4));
+    for (int b = 0; b < 32; b++)
+      pack[b] = static_cast<unsigned char>(b < 16 ? 4 * b : 64 + 4 * (b - 16));
+  }
+};
+constexpr ByteIndex kIndex{};
+
+VISTELMO_AVX512_STEP __m512i index(const unsigned char* idx) { return _mm512_load_si512(idx); }
+
+// 2^32 v / 255 rounded to float, for the bytes idx picks. v in each byte of a dword is
+// v (2^32 - 1) / 255, the scaled quotient less v / 255 <= 1: for v > 0 not a float, and the
+// quotient lies in the same step between floats, above its middle (on its top for v = 255), so
+// rounding it up gives the quotient rounded to nearest. Scaling by 2^32 commutes with every
+// later rounding (no value comes near the float limits).
+VISTELMO_AVX512_STEP __m512 scaled_units(__m512i bytes, __m512i idx) {
+  return _mm512_cvt_roundepu32_ps(_mm512_permutexvar_epi8(idx, bytes),
+                                  _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
+}
+
+// Source bytes p[0..63] (those in mask in) as units: the even and odd columns of the first 32,
+// then of the last 32.
+VISTELMO_AVX512_STEP void row_units(const unsigned char* p, __mmask64 in, const __m512i* idx,
+                                    __m512* u) {
+  const __m512i v = _mm512_maskz_loadu_epi8(in, p);
+  for (int i = 0; i < 4; i++) u[i] = scaled_units(v, idx[i]);
+}
+
+template <int N, bool PairsFirst>
+VISTELMO_AVX512 int pair_means_avx512(const unsigned char* const* rows, int n, int j0, int count,
+                                      unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  constexpr int kSums = PairsFirst ? 2 : 4;
+  const bool exact = exact_division(n);
+  // 255 and the pair's halving over the 2^32 of the units, and the rows' division when exact.
+  const float s = 127.5f / 4294967296.0f;
+  const __m512 scale = _mm512_set1_ps(exact ? s / n : s);
+  const __m512 div = _mm512_set1_ps(static_cast<float>(n));
+  const __m512i idx[4] = {index(kIndex.spread[0]), index(kIndex.spread[1]), index(kIndex.spread[2]),
+                          index(kIndex.spread[3])};
+  const __m512i pack = index(kIndex.pack);
+  for (int k = 0; k < count; k += 32) {
+    const int left = count - k;
+    const __mmask64 in = left >= 32 ? ~__mmask64{0} : (__mmask64{1} << (2 * left)) - 1;
+    const __mmask64 done = left >= 32 ? 0xFFFFFFFFu : (__mmask64{1} << left) - 1;
+    __m512 u[4], acc[4];
+    for (int r = 0; r < n; r++) {
+      row_units(rows[r] + j0 + 2 * k, in, idx, u);
+      if constexpr (PairsFirst) {
+        u[0] = _mm512_add_ps(u[0], u[1]);
+        u[1] = _mm512_add_ps(u[2], u[3]);
+      }
+      for (int i = 0; i < kSums; i++) acc[i] = r == 0 ? u[i] : _mm512_add_ps(acc[i], u[i]);
+    }
+    if (!exact)
+      for (int i = 0; i < kSums; i++) acc[i] = _mm512_div_ps(acc[i], div);
+    if constexpr (!PairsFirst) {
+      acc[0] = _mm512_add_ps(acc[0], acc[1]);
+      acc[1] = _mm512_add_ps(acc[2], acc[3]);
+    }
+    // The product rounded towards zero truncates to the truncation of the exact product.
+    const __m512i t0 = _mm512_cvttps_epi32(
+        _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    const __m512i t1 = _mm512_cvttps_epi32(
+        _mm512_mul_round_ps(acc[1], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    _mm512_mask_storeu_epi8(out + k, done, _mm512_permutex2var_epi8(t0, pack, t1));
+  }
+  return count;
+}
+
+// The kernel of an instruction set for the row count and order.
+template <bool PairsFirst>
+int pair_means(bool avx512, const unsigned char* const* rows, int n, int j0, int count,
+               unsigned char* out) {
+  if (avx512)
+    return n == 2 ? pair_means_avx512<2, PairsFirst>(rows, n, j0, count, out)
+                  : pair_means_avx512<0, PairsFirst>(rows, n, j0, count, out);
+  return n == 2 ? pair_means_avx2<2, PairsFirst>(rows, n, j0, count, out)
+                : pair_means_avx2<0, PairsFirst>(rows, n, j0, count, out);
+}
+
+}  // namespace
+
+void allow_area_avx512(bool allowed) { avx512_allowed = allowed; }
+
+bool area_avx2() { return resample_avx2(); }
+
+bool area_avx512() {
+  return avx512_allowed && area_avx2() && __builtin_cpu_supports("avx512f") &&
+         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+}
+
+int grey_pair_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n, int j0,
+                    int count, unsigned char* out) {
+  return pairs_first ? pair_means<true>(avx512, rows, n, j0, count, out)
+                     : pair_means<false>(avx512, rows, n, j0, count, out);
+}
+
+}  // namespace vistelmo
