@@ -23,11 +23,14 @@ namespace vistelmo {
 // Which loops run: the per-sample loops over Sampler (plain), the row loops on the baseline
 // instruction set (portable), or the row loops on the best set this processor has (the default).
 // Test hook.
-enum class ResampleTier { kPlain, kPortable, kDispatched };
+// kAvx2 is the default capped at AVX2.
+enum class ResampleTier { kPlain, kPortable, kDispatched, kAvx2 };
 void set_resample_tier(ResampleTier t);
 ResampleTier resample_tier();
 inline bool resample_fast() { return resample_tier() != ResampleTier::kPlain; }
 bool resample_avx2();
+// AVX-512 (F, BW, DQ, VL) on the default tier.
+bool resample_avx512();
 
 #define VISTELMO_INLINE inline __attribute__((always_inline))
 
@@ -199,6 +202,9 @@ auto bilinear(const Sampler<Img>& s, double xs, double ys, Fn&& fn) {
 // ys = (-x) S + q, with p and q the row's terms.
 struct RowMap {
   double cc, f, C, S, p, q;
+  // The column terms x C and (-x) S of every destination column, when worked out (ColumnTerms).
+  const double* cterm = nullptr;
+  const double* sterm = nullptr;
 
   VISTELMO_INLINE void at(int c, double& xs, double& ys) const {
     const double x = (static_cast<double>(c) - cc) / f;
@@ -497,6 +503,527 @@ __attribute__((target("avx2"))) void nearest_row(const Sampler<Img>& s, int from
 }
 
 }  // namespace avx2
+
+// Inner rows: a map with its column terms (RowMap::cterm, sterm) over a sampler whose rows form
+// one block. Columns go in groups of eight. A group whose samples all lie inside the block reads
+// them straight from it (offset (oy - iy) stride + ox + ix) with no border rule; under the
+// outside value or nearest edge rules, another group reads each sample at its row and column
+// clamped to the block, and takes the outside value where the rule gives it; under other rules
+// it takes the row loops above. Positions, floors, roundings and blends are the scalar forms'
+// operations in their order.
+
+// x = (c - cc) / f, x C and (-x) S for the columns of a destination, once for all its rows.
+struct ColumnTerms {
+  std::vector<double> cterm, sterm;
+  ColumnTerms(int nc, double cc, double f, double C, double S) : cterm(nc), sterm(nc) {
+    for (int c = 0; c < nc; c++) {
+      const double x = (static_cast<double>(c) - cc) / f;
+      cterm[c] = x * C;
+      sterm[c] = -x * S;
+    }
+  }
+  RowMap map(double cc, double f, double C, double S, double p, double q) const {
+    return {cc, f, C, S, p, q, cterm.data(), sterm.data()};
+  }
+};
+
+// The block as the inner rows see it: floored or rounded positions (ix, iy) whose rows
+// l - up .. l and columns c .. c + right lie inside have ix in [x0, x1] and iy in [y0, y1]
+// (kept within +-kFar); row oy - iy, column ox + ix; the last row and column; whether a group
+// off the inside reads clamped samples (edges) and whether those off the block give the outside
+// value (plain).
+struct InnerBounds {
+  double x0, x1, y0, y1;
+  double ox, oy, stride, last_row, last_col;
+  bool edges, plain;
+};
+template <class Img>
+InnerBounds inner_bounds(const Sampler<Img>& s, int up, int right, bool edges) {
+  const AxisRule &rows = s.rule().b, &cols = s.rule().a;
+  auto near = [](double v) { return std::min(std::max(v, 1 - kFar), kFar - 1); };
+  const double ox = static_cast<double>(cols.origin), oy = static_cast<double>(rows.origin);
+  const double nr = rows.size, nc = cols.size;
+  const bool plain = rows.kind == AxisRule::kPlain, clamp = rows.kind == AxisRule::kClamp;
+  return {near(-ox),
+          near(nc - 1 - right - ox),
+          near(oy - (nr - 1)),
+          near(oy - up),
+          ox,
+          oy,
+          double(s.stride()),
+          nr - 1,
+          nc - 1,
+          edges && (plain || clamp),
+          plain};
+}
+
+// One row chunk: fractions, offsets, and what each group of eight is: inside, edge (offsets of
+// the four samples s00, s01, s10, s11 or the one nearest, and masks of those off the block to
+// take the outside value) or other.
+constexpr int kGroup = 8;
+enum GroupKind : unsigned char { kInside, kEdge, kOther };
+struct InnerChunk {
+  alignas(64) double dx[kRowBlock];
+  alignas(64) double dy[kRowBlock];
+  alignas(64) int off[4][kRowBlock];
+  unsigned char outside[4][kRowBlock / kGroup];
+  GroupKind kind[kRowBlock / kGroup];
+};
+
+// The two horizontal neighbours of a sample as one word (and what the word reads past them).
+template <class Pixel>
+struct PairWord;
+template <>
+struct PairWord<unsigned char> {
+  using Word = uint16_t;
+  static constexpr int kRight = 1;
+  static constexpr bool kEdges = true;
+};
+template <>
+struct PairWord<COR> {
+  using Word = uint64_t;  // two pixels and two bytes of the third
+  static constexpr int kRight = 2;
+  static constexpr bool kEdges = false;
+};
+
+// 0.5 less half an ulp: for |v| <= kFar, trunc(v + copysign(kHalfDown, v)) rounds v with halves
+// away from zero (the sum is exact, or rounds up to the next integer only from a half).
+constexpr double kHalfDown = 0.49999999999999994;
+
+// Lanes: positions<kNearest> fills a chunk's groups; blend writes its inside groups from their
+// pair words, top (row l) and bottom (row l - 1), and its edge groups from their samples.
+template <class Lanes, class Img, class Store>
+void inner_bilinear_row(const Sampler<Img>& s, int from, int to, const RowMap& m,
+                        typename Img::Pixel* out, Store tail) {
+  using Pixel = typename Img::Pixel;
+  using Word = typename PairWord<Pixel>::Word;
+  const InnerBounds b = inner_bounds(s, 1, PairWord<Pixel>::kRight, PairWord<Pixel>::kEdges);
+  const Pixel* base = s.rows()[0];
+  const int64_t stride = s.stride();
+  InnerChunk k;
+  alignas(64) Word top[kRowBlock], bottom[kRowBlock];
+  alignas(64) Pixel samples[4][kRowBlock];
+  const int whole = from + (to - from) / kGroup * kGroup;
+  for (int c0 = from; c0 < whole; c0 += kRowBlock) {
+    const int groups = std::min(whole - c0, kRowBlock) / kGroup;
+    Lanes::template positions<false>(m, b, c0, groups, k);
+    for (int g = 0; g < groups; g++) {
+      const int j0 = g * kGroup;
+      if (k.kind[g] == kOther) {
+        vistelmo::bilinear_row(s, c0 + j0, c0 + j0 + kGroup, m, tail);
+      } else if (k.kind[g] == kEdge) {
+        for (int j = j0; j < j0 + kGroup; j++)
+          for (int n = 0; n < 4; n++) samples[n][j] = base[k.off[n][j]];
+      } else {
+        for (int j = j0; j < j0 + kGroup; j++) {
+          const Pixel* p = base + k.off[0][j];
+          std::memcpy(&top[j], p, sizeof(Word));
+          std::memcpy(&bottom[j], p - stride, sizeof(Word));
+        }
+      }
+    }
+    Lanes::blend(out + c0, k, top, bottom, samples, s.backg(), groups);
+  }
+  vistelmo::bilinear_row(s, whole, to, m, tail);
+}
+
+template <class Lanes, class Img>
+void inner_nearest_row(const Sampler<Img>& s, int from, int to, const RowMap& m,
+                       typename Img::Pixel* out) {
+  using Pixel = typename Img::Pixel;
+  auto put = [&](int c, Pixel v) { out[c] = v; };
+  const InnerBounds b = inner_bounds(s, 0, 0, true);
+  const Pixel* base = s.rows()[0];
+  const Pixel outside = s.backg();
+  InnerChunk k;
+  const int whole = from + (to - from) / kGroup * kGroup;
+  for (int c0 = from; c0 < whole; c0 += kRowBlock) {
+    const int groups = std::min(whole - c0, kRowBlock) / kGroup;
+    Lanes::template positions<true>(m, b, c0, groups, k);
+    for (int g = 0; g < groups; g++) {
+      const int j0 = g * kGroup;
+      if (k.kind[g] == kOther) {
+        vistelmo::nearest_row(s, c0 + j0, c0 + j0 + kGroup, m, put);
+      } else if (k.kind[g] == kEdge) {
+        for (int j = j0; j < j0 + kGroup; j++) {
+          const Pixel v = base[k.off[0][j]];
+          out[c0 + j] = k.outside[0][g] >> (j - j0) & 1 ? outside : v;
+        }
+      } else {
+        for (int j = j0; j < j0 + kGroup; j++) out[c0 + j] = base[k.off[0][j]];
+      }
+    }
+  }
+  vistelmo::nearest_row(s, whole, to, m, put);
+}
+
+namespace avx2 {
+
+#define VISTELMO_AVX2 __attribute__((target("avx2")))
+
+struct Lanes {
+  // Four lanes of v within [lo, hi].
+  VISTELMO_AVX2 static __m256d within(__m256d v, double lo, double hi) {
+    return _mm256_and_pd(_mm256_cmp_pd(v, _mm256_set1_pd(lo), _CMP_GE_OQ),
+                         _mm256_cmp_pd(v, _mm256_set1_pd(hi), _CMP_LE_OQ));
+  }
+  VISTELMO_AVX2 static __m256d clamp(__m256d v, double lo, double hi) {
+    return _mm256_min_pd(_mm256_max_pd(v, _mm256_set1_pd(lo)), _mm256_set1_pd(hi));
+  }
+  VISTELMO_AVX2 static void offset(int* to, __m256d row, __m256d col, const InnerBounds& b) {
+    const __m256d o = _mm256_add_pd(_mm256_mul_pd(row, _mm256_set1_pd(b.stride)), col);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm256_cvttpd_epi32(o));
+  }
+
+  // Floored (or rounded, kNearest) positions of a chunk's groups, four lanes at a time.
+  template <bool kNearest>
+  VISTELMO_AVX2 static void positions(const RowMap& m, const InnerBounds& b, int c0, int groups,
+                                      InnerChunk& k) {
+    const __m256d p = _mm256_set1_pd(m.p), q = _mm256_set1_pd(m.q);
+    const __m256d ox = _mm256_set1_pd(b.ox), oy = _mm256_set1_pd(b.oy);
+    const __m256d sign = _mm256_set1_pd(-0.0), half = _mm256_set1_pd(kHalfDown);
+    const __m256d one = _mm256_set1_pd(1.0);
+    for (int g = 0; g < groups; g++) {
+      __m256d ix[2], iy[2];
+      int in = 0;
+      for (int h = 0; h < 2; h++) {
+        const int j = g * kGroup + 4 * h;
+        const __m256d xs = _mm256_add_pd(_mm256_loadu_pd(m.cterm + c0 + j), p);
+        const __m256d ys = _mm256_add_pd(_mm256_loadu_pd(m.sterm + c0 + j), q);
+        const __m256d cx = clamp_far(xs), cy = clamp_far(ys);
+        if (kNearest) {
+          ix[h] = _mm256_round_pd(_mm256_add_pd(cx, _mm256_or_pd(_mm256_and_pd(cx, sign), half)),
+                                  _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+          iy[h] = _mm256_round_pd(_mm256_add_pd(cy, _mm256_or_pd(_mm256_and_pd(cy, sign), half)),
+                                  _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        } else {
+          ix[h] = _mm256_floor_pd(cx);
+          iy[h] = _mm256_floor_pd(cy);
+          _mm256_store_pd(k.dx + j, _mm256_sub_pd(xs, ix[h]));
+          _mm256_store_pd(k.dy + j, _mm256_sub_pd(ys, iy[h]));
+        }
+        in |=
+            _mm256_movemask_pd(_mm256_and_pd(within(ix[h], b.x0, b.x1), within(iy[h], b.y0, b.y1)))
+            << 4 * h;
+      }
+      k.kind[g] = in == 0xFF ? kInside : b.edges ? kEdge : kOther;
+      for (int n = 0; n < 4; n++) k.outside[n][g] = 0;
+      for (int h = 0; h < 2; h++) {
+        const int j = g * kGroup + 4 * h;
+        const __m256d row = _mm256_sub_pd(oy, iy[h]), col = _mm256_add_pd(ox, ix[h]);
+        if (k.kind[g] == kInside) {
+          offset(k.off[0] + j, row, col, b);
+        } else if (k.kind[g] == kEdge) {
+          // Rows row, row - 1 and columns col, col + 1 (nearest: row and col alone).
+          const __m256d r[2] = {row, _mm256_sub_pd(row, one)};
+          const __m256d c[2] = {col, _mm256_add_pd(col, one)};
+          for (int n = 0; n < (kNearest ? 1 : 4); n++) {
+            const __m256d rn = r[n & 1], cn = c[n >> 1];
+            offset(k.off[n] + j, clamp(rn, 0, b.last_row), clamp(cn, 0, b.last_col), b);
+            if (b.plain) {
+              const __m256d on =
+                  _mm256_and_pd(within(rn, 0, b.last_row), within(cn, 0, b.last_col));
+              k.outside[n][g] |= (~_mm256_movemask_pd(on) & 0xF) << 4 * h;
+            }
+          }
+        }
+      }
+    }
+  }
+
+  // The four weights of four positions, in SampleQuad's order.
+  VISTELMO_AVX2 static void weights(const InnerChunk& k, int j, __m256d w[4]) {
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d dx = _mm256_load_pd(k.dx + j), dy = _mm256_load_pd(k.dy + j);
+    const __m256d ex = _mm256_sub_pd(one, dx), ey = _mm256_sub_pd(one, dy);
+    w[0] = _mm256_mul_pd(ex, ey), w[1] = _mm256_mul_pd(ex, dy);
+    w[2] = _mm256_mul_pd(dx, ey), w[3] = _mm256_mul_pd(dx, dy);
+  }
+  // w0 s00 + w1 s01 + w2 s10 + w3 s11, clamped to [0, 255] and rounded, as int32.
+  VISTELMO_AVX2 static __m128i blend_bytes(const __m256d w[4], const __m256d s[4]) {
+    __m256d v = _mm256_mul_pd(w[0], s[0]);
+    for (int n = 1; n < 4; n++) v = _mm256_add_pd(v, _mm256_mul_pd(w[n], s[n]));
+    v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
+    return _mm256_cvttpd_epi32(_mm256_add_pd(v, _mm256_set1_pd(kHalfDown)));
+  }
+  // Lanes of bits (four lanes from bit 0) as a mask.
+  VISTELMO_AVX2 static __m256d lanes_of(int bits) {
+    const __m256i lane = _mm256_setr_epi64x(1, 2, 4, 8);
+    return _mm256_castsi256_pd(
+        _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(bits), lane), lane));
+  }
+
+  VISTELMO_AVX2 static void blend(unsigned char* out, const InnerChunk& k, const uint16_t* top,
+                                  const uint16_t* bottom, const unsigned char (*samples)[kRowBlock],
+                                  unsigned char outside, int groups) {
+    const __m128i low = _mm_set1_epi32(0xFF);
+    const __m256d back = _mm256_set1_pd(outside);
+    for (int g = 0; g < groups; g++) {
+      if (k.kind[g] == kOther) continue;
+      for (int h = 0; h < 2; h++) {
+        const int j = g * kGroup + 4 * h;
+        __m256d w[4], s[4];
+        weights(k, j, w);
+        if (k.kind[g] == kInside) {
+          const __m128i t =
+              _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + j)));
+          const __m128i u =
+              _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom + j)));
+          s[0] = _mm256_cvtepi32_pd(_mm_and_si128(t, low));
+          s[1] = _mm256_cvtepi32_pd(_mm_and_si128(u, low));
+          s[2] = _mm256_cvtepi32_pd(_mm_srli_epi32(t, 8));
+          s[3] = _mm256_cvtepi32_pd(_mm_srli_epi32(u, 8));
+        } else {
+          for (int n = 0; n < 4; n++) {
+            int32_t word;
+            std::memcpy(&word, samples[n] + j, 4);
+            s[n] = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(word)));
+            s[n] = _mm256_blendv_pd(s[n], back, lanes_of(k.outside[n][g] >> 4 * h));
+          }
+        }
+        const __m128i v = blend_bytes(w, s);
+        const int32_t word = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packus_epi32(v, v), v));
+        std::memcpy(out + j, &word, 4);
+      }
+    }
+  }
+
+  // Byte n of four words, as doubles.
+  VISTELMO_AVX2 static __m256d byte_of(__m256i words, int n) {
+    const __m256i magic = _mm256_set1_epi64x(0x4330000000000000);  // 2^52
+    const __m256i b = _mm256_and_si256(_mm256_srl_epi64(words, _mm_cvtsi32_si128(8 * n)),
+                                       _mm256_set1_epi64x(0xFF));
+    return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(b, magic)),
+                         _mm256_castsi256_pd(magic));
+  }
+
+  // Colour: inside groups only.
+  VISTELMO_AVX2 static void blend(COR* out, const InnerChunk& k, const uint64_t* top,
+                                  const uint64_t* bottom, const COR (*)[kRowBlock], COR,
+                                  int groups) {
+    // Each pixel's channels side by side in the low three bytes of an int, then packed.
+    const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    for (int g = 0; g < groups; g++) {
+      if (k.kind[g] != kInside) continue;
+      for (int h = 0; h < kGroup; h += 4) {
+        const int j = g * kGroup + h;
+        __m256d w[4];
+        weights(k, j, w);
+        const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + j));
+        const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + j));
+        __m128i px = _mm_setzero_si128();
+        for (int ch = 0; ch < 3; ch++) {
+          const __m256d s[4] = {byte_of(t, ch), byte_of(u, ch), byte_of(t, 3 + ch),
+                                byte_of(u, 3 + ch)};
+          px = _mm_or_si128(px, _mm_sll_epi32(blend_bytes(w, s), _mm_cvtsi32_si128(8 * ch)));
+        }
+        px = _mm_shuffle_epi8(px, pack);
+        unsigned char* o = reinterpret_cast<unsigned char*>(out + j);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), px);
+        const int32_t last = _mm_extract_epi32(px, 2);
+        std::memcpy(o + 8, &last, 4);
+      }
+    }
+  }
+};
+
+}  // namespace avx2
+
+// GCC 12 takes the intrinsics' undefined upper halves for uninitialised values.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+
+namespace avx512 {
+
+#define VISTELMO_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl")))
+
+struct Lanes {
+  VISTELMO_AVX512 static __mmask8 within(__m512d v, double lo, double hi) {
+    return _mm512_mask_cmp_pd_mask(_mm512_cmp_pd_mask(v, _mm512_set1_pd(lo), _CMP_GE_OQ), v,
+                                   _mm512_set1_pd(hi), _CMP_LE_OQ);
+  }
+  VISTELMO_AVX512 static __m512d clamp(__m512d v, double lo, double hi) {
+    return _mm512_min_pd(_mm512_max_pd(v, _mm512_set1_pd(lo)), _mm512_set1_pd(hi));
+  }
+  VISTELMO_AVX512 static void offset(int* to, __m512d row, __m512d col, const InnerBounds& b) {
+    const __m512d o = _mm512_add_pd(_mm512_mul_pd(row, _mm512_set1_pd(b.stride)), col);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(to), _mm512_cvttpd_epi32(o));
+  }
+
+  template <bool kNearest>
+  VISTELMO_AVX512 static void positions(const RowMap& m, const InnerBounds& b, int c0, int groups,
+                                        InnerChunk& k) {
+    const __m512d p = _mm512_set1_pd(m.p), q = _mm512_set1_pd(m.q);
+    const __m512d ox = _mm512_set1_pd(b.ox), oy = _mm512_set1_pd(b.oy);
+    const __m512d sign = _mm512_set1_pd(-0.0), half = _mm512_set1_pd(kHalfDown);
+    const __m512d far = _mm512_set1_pd(kFar), one = _mm512_set1_pd(1.0);
+    for (int g = 0; g < groups; g++) {
+      const int j = g * kGroup;
+      const __m512d xs = _mm512_add_pd(_mm512_loadu_pd(m.cterm + c0 + j), p);
+      const __m512d ys = _mm512_add_pd(_mm512_loadu_pd(m.sterm + c0 + j), q);
+      const __m512d cx =
+          _mm512_min_pd(_mm512_max_pd(xs, _mm512_sub_pd(_mm512_setzero_pd(), far)), far);
+      const __m512d cy =
+          _mm512_min_pd(_mm512_max_pd(ys, _mm512_sub_pd(_mm512_setzero_pd(), far)), far);
+      __m512d ix, iy;
+      if (kNearest) {
+        ix = _mm512_roundscale_pd(_mm512_add_pd(cx, _mm512_or_pd(_mm512_and_pd(cx, sign), half)),
+                                  _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        iy = _mm512_roundscale_pd(_mm512_add_pd(cy, _mm512_or_pd(_mm512_and_pd(cy, sign), half)),
+                                  _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+      } else {
+        ix = _mm512_roundscale_pd(cx, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+        iy = _mm512_roundscale_pd(cy, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+        _mm512_store_pd(k.dx + j, _mm512_sub_pd(xs, ix));
+        _mm512_store_pd(k.dy + j, _mm512_sub_pd(ys, iy));
+      }
+      const __mmask8 in = within(ix, b.x0, b.x1) & within(iy, b.y0, b.y1);
+      k.kind[g] = in == 0xFF ? kInside : b.edges ? kEdge : kOther;
+      const __m512d row = _mm512_sub_pd(oy, iy), col = _mm512_add_pd(ox, ix);
+      if (k.kind[g] == kInside) {
+        offset(k.off[0] + j, row, col, b);
+      } else if (k.kind[g] == kEdge) {
+        const __m512d r[2] = {row, _mm512_sub_pd(row, one)};
+        const __m512d c[2] = {col, _mm512_add_pd(col, one)};
+        for (int n = 0; n < (kNearest ? 1 : 4); n++) {
+          const __m512d rn = r[n & 1], cn = c[n >> 1];
+          offset(k.off[n] + j, clamp(rn, 0, b.last_row), clamp(cn, 0, b.last_col), b);
+          k.outside[n][g] = b.plain ? static_cast<unsigned char>(
+                                          ~(within(rn, 0, b.last_row) & within(cn, 0, b.last_col)))
+                                    : 0;
+        }
+      }
+    }
+  }
+
+  VISTELMO_AVX512 static void weights(const InnerChunk& k, int j, __m512d w[4]) {
+    const __m512d one = _mm512_set1_pd(1.0);
+    const __m512d dx = _mm512_load_pd(k.dx + j), dy = _mm512_load_pd(k.dy + j);
+    const __m512d ex = _mm512_sub_pd(one, dx), ey = _mm512_sub_pd(one, dy);
+    w[0] = _mm512_mul_pd(ex, ey), w[1] = _mm512_mul_pd(ex, dy);
+    w[2] = _mm512_mul_pd(dx, ey), w[3] = _mm512_mul_pd(dx, dy);
+  }
+  VISTELMO_AVX512 static __m256i blend_bytes(const __m512d w[4], const __m512d s[4]) {
+    __m512d v = _mm512_mul_pd(w[0], s[0]);
+    for (int n = 1; n < 4; n++) v = _mm512_add_pd(v, _mm512_mul_pd(w[n], s[n]));
+    v = _mm512_min_pd(_mm512_max_pd(v, _mm512_setzero_pd()), _mm512_set1_pd(255.0));
+    return _mm512_cvttpd_epi32(_mm512_add_pd(v, _mm512_set1_pd(kHalfDown)));
+  }
+
+  VISTELMO_AVX512 static void blend(unsigned char* out, const InnerChunk& k, const uint16_t* top,
+                                    const uint16_t* bottom,
+                                    const unsigned char (*samples)[kRowBlock],
+                                    unsigned char outside, int groups) {
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    const __m512d back = _mm512_set1_pd(outside);
+    for (int g = 0; g < groups; g++) {
+      if (k.kind[g] == kOther) continue;
+      const int j = g * kGroup;
+      __m512d w[4], s[4];
+      weights(k, j, w);
+      if (k.kind[g] == kInside) {
+        const __m256i t =
+            _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(top + j)));
+        const __m256i u =
+            _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(bottom + j)));
+        s[0] = _mm512_cvtepi32_pd(_mm256_and_si256(t, low));
+        s[1] = _mm512_cvtepi32_pd(_mm256_and_si256(u, low));
+        s[2] = _mm512_cvtepi32_pd(_mm256_srli_epi32(t, 8));
+        s[3] = _mm512_cvtepi32_pd(_mm256_srli_epi32(u, 8));
+      } else {
+        for (int n = 0; n < 4; n++) {
+          const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples[n] + j));
+          s[n] = _mm512_mask_blend_pd(k.outside[n][g],
+                                      _mm512_cvtepi32_pd(_mm256_cvtepu8_epi32(bytes)), back);
+        }
+      }
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j),
+                       _mm256_cvtepi32_epi8(blend_bytes(w, s)));
+    }
+  }
+
+  VISTELMO_AVX512 static __m512d byte_of(__m512i words, int n) {
+    return _mm512_cvtepi64_pd(_mm512_and_si512(_mm512_srl_epi64(words, _mm_cvtsi32_si128(8 * n)),
+                                               _mm512_set1_epi64(0xFF)));
+  }
+
+  VISTELMO_AVX512 static void blend(COR* out, const InnerChunk& k, const uint64_t* top,
+                                    const uint64_t* bottom, const COR (*)[kRowBlock], COR,
+                                    int groups) {
+    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
+                                          1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    for (int g = 0; g < groups; g++) {
+      if (k.kind[g] != kInside) continue;
+      const int j = g * kGroup;
+      __m512d w[4];
+      weights(k, j, w);
+      const __m512i t = _mm512_load_si512(top + j), u = _mm512_load_si512(bottom + j);
+      __m256i px = _mm256_setzero_si256();
+      for (int ch = 0; ch < 3; ch++) {
+        const __m512d s[4] = {byte_of(t, ch), byte_of(u, ch), byte_of(t, 3 + ch),
+                              byte_of(u, 3 + ch)};
+        px = _mm256_or_si256(px, _mm256_sll_epi32(blend_bytes(w, s), _mm_cvtsi32_si128(8 * ch)));
+      }
+      px = _mm256_shuffle_epi8(px, pack);
+      unsigned char* o = reinterpret_cast<unsigned char*>(out + j);
+      const __m128i lo = _mm256_castsi256_si128(px), hi = _mm256_extracti128_si256(px, 1);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o), lo);
+      const int32_t a = _mm_extract_epi32(lo, 2);
+      std::memcpy(o + 8, &a, 4);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 12), hi);
+      const int32_t z = _mm_extract_epi32(hi, 2);
+      std::memcpy(o + 20, &z, 4);
+    }
+  }
+};
+
+}  // namespace avx512
+
+#pragma GCC diagnostic pop
+
+// Which row loops a rotation takes: one column at a time, the AVX2 forms, or the inner rows in
+// four or eight lanes (bilinear for bytes and colour, nearest for every pixel type).
+enum class RowLoops { kPortable, kAvx2, kInnerAvx2, kInnerAvx512 };
+
+template <class Img>
+RowLoops row_loops(const Sampler<Img>& s, char interp) {
+  using Pixel = typename Img::Pixel;
+  if (!resample_avx2()) return RowLoops::kPortable;
+  const bool pairs = std::is_same_v<Pixel, unsigned char> || std::is_same_v<Pixel, COR>;
+  if (!avx2::block(s) || (interp != 'n' && !pairs)) return RowLoops::kAvx2;
+  return resample_avx512() ? RowLoops::kInnerAvx512 : RowLoops::kInnerAvx2;
+}
+inline bool inner(RowLoops l) { return l == RowLoops::kInnerAvx2 || l == RowLoops::kInnerAvx512; }
+
+// Columns [from, to) of a row by bilinear resampling through loops l (the inner ones need the
+// map's column terms, and a sampler whose rows form one block, else the AVX2 forms run); tail(c,
+// dx, dy, quad) stores what the one-column loop makes.
+template <class Img, class Store>
+void bilinear_row(RowLoops l, const Sampler<Img>& s, int from, int to, const RowMap& m,
+                  typename Img::Pixel* out, Store tail) {
+  using Pixel = typename Img::Pixel;
+  if (inner(l) && !avx2::block(s)) l = RowLoops::kAvx2;
+  if constexpr (std::is_same_v<Pixel, unsigned char> || std::is_same_v<Pixel, COR>) {
+    if (l == RowLoops::kInnerAvx512)
+      return inner_bilinear_row<avx512::Lanes>(s, from, to, m, out, tail);
+    if (l == RowLoops::kInnerAvx2)
+      return inner_bilinear_row<avx2::Lanes>(s, from, to, m, out, tail);
+  }
+  if (l == RowLoops::kPortable) return bilinear_row(s, from, to, m, tail);
+  avx2::bilinear_row(s, from, to, m, out, tail);
+}
+
+// The same by the nearest sample.
+template <class Img>
+void nearest_row(RowLoops l, const Sampler<Img>& s, int from, int to, const RowMap& m,
+                 typename Img::Pixel* out) {
+  if (inner(l) && !avx2::block(s)) l = RowLoops::kAvx2;
+  if (l == RowLoops::kInnerAvx512) return inner_nearest_row<avx512::Lanes>(s, from, to, m, out);
+  if (l == RowLoops::kInnerAvx2) return inner_nearest_row<avx2::Lanes>(s, from, to, m, out);
+  if (l == RowLoops::kAvx2) return avx2::nearest_row(s, from, to, m, out);
+  nearest_row(s, from, to, m, [&](int c, typename Img::Pixel v) { out[c] = v; });
+}
 
 // SourceLines of a source along the axis that offset a walks, as doubles, each behind one slot
 // holding the outside value and followed by a slot holding 0: line(b)[0] is the outside value,

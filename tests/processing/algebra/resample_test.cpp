@@ -64,10 +64,12 @@ template <class Op>
 void expect_tiers_agree(Op op) {
   vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
   const auto plain = op();
-  for (vistelmo::ResampleTier t :
-       {vistelmo::ResampleTier::kPortable, vistelmo::ResampleTier::kDispatched}) {
+  for (vistelmo::ResampleTier t : {vistelmo::ResampleTier::kPortable, vistelmo::ResampleTier::kAvx2,
+                                   vistelmo::ResampleTier::kDispatched}) {
     vistelmo::set_resample_tier(t);
-    SCOPED_TRACE(t == vistelmo::ResampleTier::kPortable ? "portable" : "dispatched");
+    SCOPED_TRACE(t == vistelmo::ResampleTier::kPortable ? "portable"
+                 : t == vistelmo::ResampleTier::kAvx2   ? "avx2"
+                                                        : "dispatched");
     EXPECT_TRUE(same_bits(op(), plain));
   }
   vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
@@ -147,6 +149,28 @@ TEST(ResampleTiers, RotationWithZoomAgreesOnEveryTier) {
   }
 }
 
+// Shapes wide enough for whole groups of columns inside, beside and off the source.
+const Shape kWideShapes[] = {{37, 90, 18, 45}, {70, 33, 10, 30}, {16, 200, 3, 150}};
+
+TEST(ResampleTiers, WideRotationsAgreeOnEveryTier) {
+  for (const Shape& sh : kWideShapes) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 12);
+    const IMGFLT f = shaped<IMGFLT>(sh, 13);
+    const IMGCPX x = shaped<IMGCPX>(sh, 14);
+    for (double deg : kAngles)
+      for (char frame : {'m', 'a'}) {
+        SCOPED_TRACE(label(sh, deg, 1) + frame);
+        expect_tiers_agree([&] { return rotacao(f, deg, 'n', frame); });
+        expect_tiers_agree([&] { return rotacao(x, deg, 'n', frame); });
+        for (char mode : kModes)
+          for (char interp : {'n', 'b'}) {
+            SCOPED_TRACE(std::to_string(mode) + interp);
+            expect_tiers_agree([&] { return rotacao(g, deg, interp, frame, mode); });
+          }
+      }
+  }
+}
+
 // A colour image whose channels are three unrelated grey images.
 IMGCOR colour(const Shape& sh, unsigned seed) {
   const IMGGRY r = shaped<IMGGRY>(sh, seed), g = shaped<IMGGRY>(sh, seed + 1),
@@ -192,6 +216,98 @@ TEST(ResampleTiers, ColourRotationWithZoomIsThePlanesOnEveryTier) {
             return got;
           });
         }
+  }
+}
+
+TEST(ResampleTiers, WideRotationsWithZoomAgreeOnEveryTier) {
+  for (const Shape& sh : kWideShapes) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 15);
+    const IMGCOR a = colour(sh, 16);
+    for (double deg : kAngles)
+      for (double fac : {1.0, 1.5, 2.5, 0.5, 1.0 / 3})
+        for (char mode : {'C', 'X'}) {
+          SCOPED_TRACE(label(sh, deg, fac) + mode);
+          expect_tiers_agree([&] {
+            IMGGRY r = destination<IMGGRY>(sh, 1, 1);
+            rotzoom(g, r, deg, fac, mode);
+            return r;
+          });
+          expect_tiers_agree([&] {
+            IMGCOR r = destination<IMGCOR>(sh, 1.2, 1);
+            rotzoom(a, r, deg, fac, mode);
+            return r;
+          });
+        }
+  }
+}
+
+// The row loops straight, on maps whose positions fall on halves, far off (zoom factor near 0)
+// or are not numbers (factor 0), against the one-column loops.
+TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
+  using vistelmo::RowLoops;
+  std::vector<RowLoops> loops = {RowLoops::kAvx2, RowLoops::kInnerAvx2};
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl"))
+    loops.push_back(RowLoops::kInnerAvx512);
+  if (!__builtin_cpu_supports("avx2")) loops.clear();
+  const Shape shapes[] = {{12, 131, 6, 60}, {7, 67, 3, 33}, {1, 257, 0, 128}, {1, 1, 0, 0}};
+  const double factors[] = {1, 2, 0.5, 1e-12, 0};
+  const double turns[][2] = {{1, 0}, {0, 1}, {-1, 0}, {0.6, 0.8}, {0.8660254037844387, 0.5}};
+  const double shifts[][2] = {{0, 0},       {3, -2},
+                              {0.5, 2.5},   {-0.5, 1e9},
+                              {-7.5, -3.5}, {0.49999999999999994, -2.4999999999999996}};
+  for (const Shape& sh : shapes) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 17);
+    const IMGFLT f = shaped<IMGFLT>(sh, 18);
+    const IMGCOR a = colour(sh, 19);
+    for (char mode : kModes) {
+      const vistelmo::Sampler<IMGGRY> sg(g, mode);
+      const vistelmo::Sampler<IMGFLT> sf(f, mode);
+      const vistelmo::Sampler<IMGCOR> sa(a, mode, COR{3, 4, 5});
+      for (double fac : factors)
+        for (const auto& t : turns)
+          for (const auto& pq : shifts) {
+            const int width = 2 * sh.nc + 5, cc = sh.nc;
+            const vistelmo::ColumnTerms terms(width, cc, fac, t[0], t[1]);
+            const vistelmo::RowMap m = terms.map(cc, fac, t[0], t[1], pq[0], pq[1]);
+            SCOPED_TRACE(label(sh, fac, t[0]) + " " + std::to_string(pq[0]) + " " +
+                         std::to_string(pq[1]) + " " + std::to_string(mode));
+            auto blend = [](auto& p, double dx, double dy, const auto& q) {
+              vistelmo::store_blend(p, vistelmo::bilinear_weights(dx, dy), q);
+            };
+            for (int from : {0, 3}) {
+              std::vector<unsigned char> gn(width), gb(width), wgn(width), wgb(width);
+              std::vector<float> fn(width), wfn(width);
+              std::vector<COR> ab(width), wab(width);
+              vistelmo::nearest_row(sg, from, width, m,
+                                    [&](int c, unsigned char v) { wgn[c] = v; });
+              vistelmo::nearest_row(sf, from, width, m, [&](int c, float v) { wfn[c] = v; });
+              vistelmo::bilinear_row(
+                  sg, from, width, m,
+                  [&](int c, double dx, double dy, const auto& q) { blend(wgb[c], dx, dy, q); });
+              vistelmo::bilinear_row(
+                  sa, from, width, m,
+                  [&](int c, double dx, double dy, const auto& q) { blend(wab[c], dx, dy, q); });
+              for (RowLoops l : loops) {
+                SCOPED_TRACE(static_cast<int>(l));
+                vistelmo::nearest_row(l, sg, from, width, m, gn.data());
+                vistelmo::nearest_row(l, sf, from, width, m, fn.data());
+                vistelmo::bilinear_row(
+                    l, sg, from, width, m, gb.data(),
+                    [&](int c, double dx, double dy, const auto& q) { blend(gb[c], dx, dy, q); });
+                vistelmo::bilinear_row(
+                    l, sa, from, width, m, ab.data(),
+                    [&](int c, double dx, double dy, const auto& q) { blend(ab[c], dx, dy, q); });
+                for (int c = from; c < width; c++) {
+                  ASSERT_EQ(gn[c], wgn[c]) << c;
+                  ASSERT_TRUE(testutil::same(fn[c], wfn[c])) << c;
+                  ASSERT_EQ(gb[c], wgb[c]) << c;
+                  ASSERT_TRUE(testutil::same(ab[c], wab[c])) << c;
+                }
+              }
+            }
+          }
+    }
   }
 }
 
