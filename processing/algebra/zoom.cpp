@@ -443,6 +443,10 @@ template <class Img>
 void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda,
                    typename Img::Pixel outside) {
   if (!vistelmo::has_pixels(b)) return;
+  if (&a == &b) {
+    const Img copy = a;
+    return rotate_zoomed(copy, b, graus, f, borda, outside);
+  }
   // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   const vistelmo::Sampler<Img> s(a, borda, outside);
@@ -541,9 +545,10 @@ void zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda) {
   per_plane(a, b, [&](const IMGGRY& p, IMGGRY& q) { zoomfat(p, q, fatx, faty, borda); });
 }
 
-void rotzoom(IMGFLT a, IMGFLT& b, double graus, double f, char borda) {
+void rotzoom(const IMGFLT& source, IMGFLT& b, double graus, double f, char borda) {
   if (f <= 0) erro("Erro: Fator<=0.0", "");
   if (f < 1) {
+    IMGFLT a = source;
     const int nl = vistelmo::round_index(a.nl * f), nc = vistelmo::round_index(a.nc * f);
     const int lc = vistelmo::round_index(a.lc * f), cc = vistelmo::round_index(a.cc * f);
     IMGFLT t(nl, a.nc);
@@ -554,12 +559,12 @@ void rotzoom(IMGFLT a, IMGFLT& b, double graus, double f, char borda) {
     a.lc = lc;
     a.cc = cc;
     ZoomF::zoomx(t, a, f, 'X');
-    f = 1;
+    return rotate_zoomed(a, b, graus, 1, borda, a.backg);
   }
-  rotate_zoomed(a, b, graus, f, borda, a.backg);
+  rotate_zoomed(source, b, graus, f, borda, source.backg);
 }
 
-void rotzoom(IMGGRY a, IMGGRY& b, double graus, double f, char borda) {
+void rotzoom(const IMGGRY& a, IMGGRY& b, double graus, double f, char borda) {
   check_border(borda);
   if (f <= 0) erro("Erro: Fator<=0.0", "");
   if (f < 1) {
@@ -576,8 +581,7 @@ void rotzoom(IMGGRY a, IMGGRY& b, double graus, double f, char borda) {
     s.cc = cc;
     s.backg = a.backg;
     ZoomG::zoomx(t, s, f, borda);
-    a = s;
-    f = 1;
+    return rotate_zoomed(s, b, graus, 1, borda, s.backg);
   }
   rotate_zoomed(a, b, graus, f, borda, a.backg);
 }

@@ -241,6 +241,22 @@ TEST(ResampleTiers, WideRotationsWithZoomAgreeOnEveryTier) {
   }
 }
 
+// A rotation-zoom into its own source reads the source as it was.
+TEST(ResampleTiers, RotationWithZoomIntoItsSource) {
+  const Shape sh = {37, 90, 18, 45};
+  auto check = [](auto a) {
+    for (double fac : {1.5, 0.5}) {
+      auto want = a, got = a;
+      rotzoom(a, want, 30, fac, 'X');
+      rotzoom(got, got, 30, fac, 'X');
+      EXPECT_TRUE(same_bits(got, want)) << fac;
+    }
+  };
+  check(shaped<IMGGRY>(sh, 21));
+  check(shaped<IMGFLT>(sh, 22));
+  check(colour(sh, 23));
+}
+
 // The row loops straight, on maps whose positions fall on halves, far off (zoom factor near 0)
 // or are not numbers (factor 0), against the one-column loops.
 TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
