@@ -103,11 +103,16 @@ std::string label(const Shape& sh, double u, double v) {
          std::to_string(v);
 }
 
+// Shapes wide enough for whole groups of columns inside, beside and off the source.
+const Shape kWideShapes[] = {{37, 90, 18, 45}, {70, 33, 10, 30}, {16, 200, 3, 150}};
+
 const double kAngles[] = {0, 90, 180, -45, 30, 17.3, 270};
 const double kFactors[] = {1, 0.5, 1.0 / 3, 2.5, 0.7, 4};
 
 TEST(ResampleTiers, RotationAgreesOnEveryTier) {
-  for (const Shape& sh : kShapes) {
+  std::vector<Shape> shapes(std::begin(kShapes), std::end(kShapes));
+  shapes.insert(shapes.end(), std::begin(kWideShapes), std::end(kWideShapes));
+  for (const Shape& sh : shapes) {
     const IMGGRY g = shaped<IMGGRY>(sh, 5);
     const IMGFLT f = shaped<IMGFLT>(sh, 6);
     const IMGCPX x = shaped<IMGCPX>(sh, 7);
@@ -145,28 +150,6 @@ TEST(ResampleTiers, RotationWithZoomAgreesOnEveryTier) {
             rotzoom(f, r, deg, fac, mode);
             return r;
           });
-      }
-  }
-}
-
-// Shapes wide enough for whole groups of columns inside, beside and off the source.
-const Shape kWideShapes[] = {{37, 90, 18, 45}, {70, 33, 10, 30}, {16, 200, 3, 150}};
-
-TEST(ResampleTiers, WideRotationsAgreeOnEveryTier) {
-  for (const Shape& sh : kWideShapes) {
-    const IMGGRY g = shaped<IMGGRY>(sh, 12);
-    const IMGFLT f = shaped<IMGFLT>(sh, 13);
-    const IMGCPX x = shaped<IMGCPX>(sh, 14);
-    for (double deg : kAngles)
-      for (char frame : {'m', 'a'}) {
-        SCOPED_TRACE(label(sh, deg, 1) + frame);
-        expect_tiers_agree([&] { return rotacao(f, deg, 'n', frame); });
-        expect_tiers_agree([&] { return rotacao(x, deg, 'n', frame); });
-        for (char mode : kModes)
-          for (char interp : {'n', 'b'}) {
-            SCOPED_TRACE(std::to_string(mode) + interp);
-            expect_tiers_agree([&] { return rotacao(g, deg, interp, frame, mode); });
-          }
       }
   }
 }
