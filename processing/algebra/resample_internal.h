@@ -590,8 +590,41 @@ struct PairWord<COR> {
 // away from zero (the sum is exact, or rounds up to the next integer only from a half).
 constexpr double kHalfDown = 0.49999999999999994;
 
-// Lanes: positions<kNearest> fills a chunk's groups; blend writes its inside groups from their
-// pair words, top (row l) and bottom (row l - 1), and its edge groups from their samples.
+// How far ahead (in pixels) the inner rows fetch the samples they will need four destination
+// rows on, or 0: only sources too large for the nearer caches gain from it.
+template <class Img>
+int64_t fetch_ahead(const Sampler<Img>& s, const RowMap& m) {
+  constexpr int64_t kLarge = int64_t{8} << 20;
+  const int64_t bytes = int64_t{s.rule().b.size} * s.stride() * sizeof(typename Img::Pixel);
+  return bytes > kLarge ? avx2::rows_ahead(m, s.stride()) : 0;
+}
+
+// The samples of a chunk's inside groups as pair words, top (row l) and bottom (row l - 1), and
+// those of its edge groups one by one. Kept scalar: words gathered into vector registers here
+// wait on store forwarding.
+template <class Pixel, class Word>
+__attribute__((noinline, optimize("no-tree-loop-vectorize", "no-tree-slp-vectorize"))) void
+fetch_chunk(const InnerChunk& k, int groups, const Pixel* base, int64_t stride, int64_t ahead,
+            Word* top, Word* bottom, Pixel (*samples)[kRowBlock]) {
+  for (int g = 0; g < groups; g++) {
+    const int j0 = g * kGroup;
+    if (k.kind[g] == kInside) {
+      for (int j = j0; j < j0 + kGroup; j++) {
+        const Pixel* p = base + k.off[0][j];
+        if (ahead != 0) avx2::prefetch(p, ahead);
+        std::memcpy(&top[j], p, sizeof(Word));
+        std::memcpy(&bottom[j], p - stride, sizeof(Word));
+      }
+    } else if (k.kind[g] == kEdge &&
+               // All off the block: the blend takes the outside value alone.
+               (k.outside[0][g] & k.outside[1][g] & k.outside[2][g] & k.outside[3][g]) != 0xFF) {
+      for (int j = j0; j < j0 + kGroup; j++)
+        for (int n = 0; n < 4; n++) samples[n][j] = base[k.off[n][j]];
+    }
+  }
+}
+
+// Lanes: positions<kNearest> fills a chunk's groups; blend writes its inside and edge groups.
 template <class Lanes, class Img, class Store>
 void inner_bilinear_row(const Sampler<Img>& s, int from, int to, const RowMap& m,
                         typename Img::Pixel* out, Store tail) {
@@ -599,7 +632,7 @@ void inner_bilinear_row(const Sampler<Img>& s, int from, int to, const RowMap& m
   using Word = typename PairWord<Pixel>::Word;
   const InnerBounds b = inner_bounds(s, 1, PairWord<Pixel>::kRight, PairWord<Pixel>::kEdges);
   const Pixel* base = s.rows()[0];
-  const int64_t stride = s.stride();
+  const int64_t ahead = fetch_ahead(s, m);
   InnerChunk k;
   alignas(64) Word top[kRowBlock], bottom[kRowBlock];
   alignas(64) Pixel samples[4][kRowBlock];
@@ -607,21 +640,10 @@ void inner_bilinear_row(const Sampler<Img>& s, int from, int to, const RowMap& m
   for (int c0 = from; c0 < whole; c0 += kRowBlock) {
     const int groups = std::min(whole - c0, kRowBlock) / kGroup;
     Lanes::template positions<false>(m, b, c0, groups, k);
-    for (int g = 0; g < groups; g++) {
-      const int j0 = g * kGroup;
-      if (k.kind[g] == kOther) {
-        vistelmo::bilinear_row(s, c0 + j0, c0 + j0 + kGroup, m, tail);
-      } else if (k.kind[g] == kEdge) {
-        for (int j = j0; j < j0 + kGroup; j++)
-          for (int n = 0; n < 4; n++) samples[n][j] = base[k.off[n][j]];
-      } else {
-        for (int j = j0; j < j0 + kGroup; j++) {
-          const Pixel* p = base + k.off[0][j];
-          std::memcpy(&top[j], p, sizeof(Word));
-          std::memcpy(&bottom[j], p - stride, sizeof(Word));
-        }
-      }
-    }
+    fetch_chunk(k, groups, base, s.stride(), ahead, top, bottom, samples);
+    for (int g = 0; g < groups; g++)
+      if (k.kind[g] == kOther)
+        vistelmo::bilinear_row(s, c0 + g * kGroup, c0 + (g + 1) * kGroup, m, tail);
     Lanes::blend(out + c0, k, top, bottom, samples, s.backg(), groups);
   }
   vistelmo::bilinear_row(s, whole, to, m, tail);
@@ -635,6 +657,7 @@ void inner_nearest_row(const Sampler<Img>& s, int from, int to, const RowMap& m,
   const InnerBounds b = inner_bounds(s, 0, 0, true);
   const Pixel* base = s.rows()[0];
   const Pixel outside = s.backg();
+  const int64_t ahead = fetch_ahead(s, m);
   InnerChunk k;
   const int whole = from + (to - from) / kGroup * kGroup;
   for (int c0 = from; c0 < whole; c0 += kRowBlock) {
@@ -648,6 +671,11 @@ void inner_nearest_row(const Sampler<Img>& s, int from, int to, const RowMap& m,
         for (int j = j0; j < j0 + kGroup; j++) {
           const Pixel v = base[k.off[0][j]];
           out[c0 + j] = k.outside[0][g] >> (j - j0) & 1 ? outside : v;
+        }
+      } else if (ahead != 0) {
+        for (int j = j0; j < j0 + kGroup; j++) {
+          avx2::prefetch(base + k.off[0][j], ahead);
+          out[c0 + j] = base[k.off[0][j]];
         }
       } else {
         for (int j = j0; j < j0 + kGroup; j++) out[c0 + j] = base[k.off[0][j]];

@@ -224,6 +224,19 @@ TEST(ResampleTiers, WideRotationsWithZoomAgreeOnEveryTier) {
   }
 }
 
+// Sources large enough for the inner rows to fetch ahead.
+TEST(ResampleTiers, LargeRotationsAgreeOnEveryTier) {
+  const Shape sh = {1500, 1501, 700, 760};
+  const IMGFLT f = shaped<IMGFLT>(sh, 24);
+  expect_tiers_agree([&] { return rotacao(f, 30, 'n', 'm'); });
+  const IMGCOR a = colour({1200, 1201, 600, 500}, 25);
+  expect_tiers_agree([&] {
+    IMGCOR r(1200, 1201);
+    rotzoom(a, r, -17.3, 1.5, 'C');
+    return r;
+  });
+}
+
 // A rotation-zoom into its own source reads the source as it was.
 TEST(ResampleTiers, RotationWithZoomIntoItsSource) {
   const Shape sh = {37, 90, 18, 45};
