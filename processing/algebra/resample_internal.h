@@ -705,8 +705,11 @@ struct Lanes {
 
   // Floored (or rounded, kNearest) positions of a chunk's groups, four lanes at a time.
   template <bool kNearest>
-  VISTELMO_AVX2 static void positions(const RowMap& m, const InnerBounds& b, int c0, int groups,
-                                      InnerChunk& k) {
+  VISTELMO_AVX2 static void positions(const RowMap& map, const InnerBounds& bounds, int c0,
+                                      int groups, InnerChunk& k) {
+    // Copies: the stores into k could otherwise change them.
+    const RowMap m = map;
+    const InnerBounds b = bounds;
     const __m256d p = _mm256_set1_pd(m.p), q = _mm256_set1_pd(m.q);
     const __m256d ox = _mm256_set1_pd(b.ox), oy = _mm256_set1_pd(b.oy);
     const __m256d sign = _mm256_set1_pd(-0.0), half = _mm256_set1_pd(kHalfDown);
@@ -880,8 +883,11 @@ struct Lanes {
   }
 
   template <bool kNearest>
-  VISTELMO_AVX512 static void positions(const RowMap& m, const InnerBounds& b, int c0, int groups,
-                                        InnerChunk& k) {
+  VISTELMO_AVX512 static void positions(const RowMap& map, const InnerBounds& bounds, int c0,
+                                        int groups, InnerChunk& k) {
+    // Copies: the stores into k could otherwise change them.
+    const RowMap m = map;
+    const InnerBounds b = bounds;
     const __m512d p = _mm512_set1_pd(m.p), q = _mm512_set1_pd(m.q);
     const __m512d ox = _mm512_set1_pd(b.ox), oy = _mm512_set1_pd(b.oy);
     const __m512d sign = _mm512_set1_pd(-0.0), half = _mm512_set1_pd(kHalfDown);
