@@ -580,6 +580,12 @@ struct PairWord<unsigned char> {
   static constexpr bool kEdges = true;
 };
 template <>
+struct PairWord<float> {
+  using Word = uint64_t;
+  static constexpr int kRight = 1;
+  static constexpr bool kEdges = true;
+};
+template <>
 struct PairWord<COR> {
   using Word = uint64_t;  // two pixels and two bytes of the third
   static constexpr int kRight = 2;
@@ -771,9 +777,13 @@ struct Lanes {
     w[2] = _mm256_mul_pd(dx, ey), w[3] = _mm256_mul_pd(dx, dy);
   }
   // w0 s00 + w1 s01 + w2 s10 + w3 s11, clamped to [0, 255] and rounded, as int32.
-  VISTELMO_AVX2 static __m128i blend_bytes(const __m256d w[4], const __m256d s[4]) {
+  VISTELMO_AVX2 static __m256d blend_sum(const __m256d w[4], const __m256d s[4]) {
     __m256d v = _mm256_mul_pd(w[0], s[0]);
     for (int n = 1; n < 4; n++) v = _mm256_add_pd(v, _mm256_mul_pd(w[n], s[n]));
+    return v;
+  }
+  VISTELMO_AVX2 static __m128i blend_bytes(const __m256d w[4], const __m256d s[4]) {
+    __m256d v = blend_sum(w, s);
     v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
     return _mm256_cvttpd_epi32(_mm256_add_pd(v, _mm256_set1_pd(kHalfDown)));
   }
@@ -815,6 +825,37 @@ struct Lanes {
         const __m128i v = blend_bytes(w, s);
         const int32_t word = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packus_epi32(v, v), v));
         std::memcpy(out + j, &word, 4);
+      }
+    }
+  }
+
+  // The first and the second floats of four words.
+  VISTELMO_AVX2 static void halves(const uint64_t* words, __m256d& first, __m256d& second) {
+    const __m128 lo = _mm_loadu_ps(reinterpret_cast<const float*>(words));
+    const __m128 hi = _mm_loadu_ps(reinterpret_cast<const float*>(words) + 4);
+    first = _mm256_cvtps_pd(_mm_shuffle_ps(lo, hi, 0x88));
+    second = _mm256_cvtps_pd(_mm_shuffle_ps(lo, hi, 0xDD));
+  }
+  // Floats: the blend rounded to float.
+  VISTELMO_AVX2 static void blend(float* out, const InnerChunk& k, const uint64_t* top,
+                                  const uint64_t* bottom, const float (*samples)[kRowBlock],
+                                  float outside, int groups) {
+    const __m256d back = _mm256_set1_pd(outside);
+    for (int g = 0; g < groups; g++) {
+      if (k.kind[g] == kOther) continue;
+      for (int h = 0; h < 2; h++) {
+        const int j = g * kGroup + 4 * h;
+        __m256d w[4], s[4];
+        weights(k, j, w);
+        if (k.kind[g] == kInside) {
+          halves(top + j, s[0], s[2]);
+          halves(bottom + j, s[1], s[3]);
+        } else {
+          for (int n = 0; n < 4; n++)
+            s[n] = _mm256_blendv_pd(_mm256_cvtps_pd(_mm_loadu_ps(samples[n] + j)), back,
+                                    lanes_of(k.outside[n][g] >> 4 * h));
+        }
+        _mm_storeu_ps(out + j, _mm256_cvtpd_ps(blend_sum(w, s)));
       }
     }
   }
@@ -938,9 +979,13 @@ struct Lanes {
     w[0] = _mm512_mul_pd(ex, ey), w[1] = _mm512_mul_pd(ex, dy);
     w[2] = _mm512_mul_pd(dx, ey), w[3] = _mm512_mul_pd(dx, dy);
   }
-  VISTELMO_AVX512 static __m256i blend_bytes(const __m512d w[4], const __m512d s[4]) {
+  VISTELMO_AVX512 static __m512d blend_sum(const __m512d w[4], const __m512d s[4]) {
     __m512d v = _mm512_mul_pd(w[0], s[0]);
     for (int n = 1; n < 4; n++) v = _mm512_add_pd(v, _mm512_mul_pd(w[n], s[n]));
+    return v;
+  }
+  VISTELMO_AVX512 static __m256i blend_bytes(const __m512d w[4], const __m512d s[4]) {
+    __m512d v = blend_sum(w, s);
     v = _mm512_min_pd(_mm512_max_pd(v, _mm512_setzero_pd()), _mm512_set1_pd(255.0));
     return _mm512_cvttpd_epi32(_mm512_add_pd(v, _mm512_set1_pd(kHalfDown)));
   }
@@ -974,6 +1019,33 @@ struct Lanes {
       }
       _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j),
                        _mm256_cvtepi32_epi8(blend_bytes(w, s)));
+    }
+  }
+
+  // The first and the second floats of eight words.
+  VISTELMO_AVX512 static void halves(const uint64_t* words, __m512d& first, __m512d& second) {
+    const __m512i v = _mm512_load_si512(words);
+    first = _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(v)));
+    second = _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(_mm512_srli_epi64(v, 32))));
+  }
+  VISTELMO_AVX512 static void blend(float* out, const InnerChunk& k, const uint64_t* top,
+                                    const uint64_t* bottom, const float (*samples)[kRowBlock],
+                                    float outside, int groups) {
+    const __m512d back = _mm512_set1_pd(outside);
+    for (int g = 0; g < groups; g++) {
+      if (k.kind[g] == kOther) continue;
+      const int j = g * kGroup;
+      __m512d w[4], s[4];
+      weights(k, j, w);
+      if (k.kind[g] == kInside) {
+        halves(top + j, s[0], s[2]);
+        halves(bottom + j, s[1], s[3]);
+      } else {
+        for (int n = 0; n < 4; n++)
+          s[n] = _mm512_mask_blend_pd(k.outside[n][g],
+                                      _mm512_cvtps_pd(_mm256_loadu_ps(samples[n] + j)), back);
+      }
+      _mm256_storeu_ps(out + j, _mm512_cvtpd_ps(blend_sum(w, s)));
     }
   }
 
@@ -1017,14 +1089,14 @@ struct Lanes {
 #pragma GCC diagnostic pop
 
 // Which row loops a rotation takes: one column at a time, the AVX2 forms, or the inner rows in
-// four or eight lanes (bilinear for bytes and colour, nearest for every pixel type).
+// four or eight lanes (bilinear for bytes, floats and colour, nearest for every pixel type).
 enum class RowLoops { kPortable, kAvx2, kInnerAvx2, kInnerAvx512 };
 
 template <class Img>
 RowLoops row_loops(const Sampler<Img>& s, char interp) {
   using Pixel = typename Img::Pixel;
   if (!resample_avx2()) return RowLoops::kPortable;
-  const bool pairs = std::is_same_v<Pixel, unsigned char> || std::is_same_v<Pixel, COR>;
+  const bool pairs = !std::is_same_v<Pixel, std::complex<float>>;
   if (!avx2::block(s) || (interp != 'n' && !pairs)) return RowLoops::kAvx2;
   return resample_avx512() ? RowLoops::kInnerAvx512 : RowLoops::kInnerAvx2;
 }
@@ -1038,7 +1110,7 @@ void bilinear_row(RowLoops l, const Sampler<Img>& s, int from, int to, const Row
                   typename Img::Pixel* out, Store tail) {
   using Pixel = typename Img::Pixel;
   if (inner(l) && !avx2::block(s)) l = RowLoops::kAvx2;
-  if constexpr (std::is_same_v<Pixel, unsigned char> || std::is_same_v<Pixel, COR>) {
+  if constexpr (!std::is_same_v<Pixel, std::complex<float>>) {
     if (l == RowLoops::kInnerAvx512)
       return inner_bilinear_row<avx512::Lanes>(s, from, to, m, out, tail);
     if (l == RowLoops::kInnerAvx2)

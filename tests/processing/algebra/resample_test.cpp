@@ -289,7 +289,7 @@ TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
             };
             for (int from : {0, 3}) {
               std::vector<unsigned char> gn(width), gb(width), wgn(width), wgb(width);
-              std::vector<float> fn(width), wfn(width);
+              std::vector<float> fn(width), wfn(width), fb(width), wfb(width);
               std::vector<COR> ab(width), wab(width);
               vistelmo::nearest_row(sg, from, width, m,
                                     [&](int c, unsigned char v) { wgn[c] = v; });
@@ -297,6 +297,9 @@ TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
               vistelmo::bilinear_row(
                   sg, from, width, m,
                   [&](int c, double dx, double dy, const auto& q) { blend(wgb[c], dx, dy, q); });
+              vistelmo::bilinear_row(
+                  sf, from, width, m,
+                  [&](int c, double dx, double dy, const auto& q) { blend(wfb[c], dx, dy, q); });
               vistelmo::bilinear_row(
                   sa, from, width, m,
                   [&](int c, double dx, double dy, const auto& q) { blend(wab[c], dx, dy, q); });
@@ -308,12 +311,16 @@ TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
                     l, sg, from, width, m, gb.data(),
                     [&](int c, double dx, double dy, const auto& q) { blend(gb[c], dx, dy, q); });
                 vistelmo::bilinear_row(
+                    l, sf, from, width, m, fb.data(),
+                    [&](int c, double dx, double dy, const auto& q) { blend(fb[c], dx, dy, q); });
+                vistelmo::bilinear_row(
                     l, sa, from, width, m, ab.data(),
                     [&](int c, double dx, double dy, const auto& q) { blend(ab[c], dx, dy, q); });
                 for (int c = from; c < width; c++) {
                   ASSERT_EQ(gn[c], wgn[c]) << c;
                   ASSERT_TRUE(testutil::same(fn[c], wfn[c])) << c;
                   ASSERT_EQ(gb[c], wgb[c]) << c;
+                  ASSERT_TRUE(testutil::same(fb[c], wfb[c])) << c;
                   ASSERT_TRUE(testutil::same(ab[c], wab[c])) << c;
                 }
               }
