@@ -74,7 +74,7 @@ inline const AxisRule& column_axis(const BorderRule& r) { return r.swapped ? r.a
 
 // Index of argument v on axis r of rule br, or -1 for the outside value; fails as the element
 // access does (an unknown mode, mode 'e' outside).
-inline int64_t border_index(const BorderRule& br, const AxisRule& r, int64_t v) {
+VISTELMO_INLINE int64_t border_index(const BorderRule& br, const AxisRule& r, int64_t v) {
   const int i = r.resolve(v);
   if (i >= 0) return i;
   if (!br.valid) erro("Erro: Modo de acesso invalido", "");
