@@ -586,6 +586,14 @@ struct PairWord<float> {
   static constexpr bool kEdges = true;
 };
 template <>
+struct PairWord<std::complex<float>> {
+  struct Word {
+    float part[4];  // real, imaginary, real, imaginary
+  };
+  static constexpr int kRight = 1;
+  static constexpr bool kEdges = true;
+};
+template <>
 struct PairWord<COR> {
   using Word = uint64_t;  // two pixels and two bytes of the third
   static constexpr int kRight = 2;
@@ -860,6 +868,54 @@ struct Lanes {
     }
   }
 
+  // Complex pixels: each part in single precision, the weights rounded to float, each product
+  // and sum rounded.
+  VISTELMO_AVX2 static void blend(std::complex<float>* out, const InnerChunk& k,
+                                  const PairWord<std::complex<float>>::Word* top,
+                                  const PairWord<std::complex<float>>::Word* bottom,
+                                  const std::complex<float> (*samples)[kRowBlock],
+                                  std::complex<float> outside, int groups) {
+    const __m128 back_re = _mm_set1_ps(outside.real()), back_im = _mm_set1_ps(outside.imag());
+    const __m128i lane = _mm_setr_epi32(1, 2, 4, 8);
+    for (int g = 0; g < groups; g++) {
+      if (k.kind[g] == kOther) continue;
+      for (int h = 0; h < 2; h++) {
+        const int j = g * kGroup + 4 * h;
+        __m256d w[4];
+        weights(k, j, w);
+        __m128 re[4], im[4];  // of s00, s01, s10, s11
+        if (k.kind[g] == kInside) {
+          for (int r = 0; r < 2; r++) {
+            const float* words = reinterpret_cast<const float*>((r == 0 ? top : bottom) + j);
+            __m128 a = _mm_loadu_ps(words), b = _mm_loadu_ps(words + 4);
+            __m128 c = _mm_loadu_ps(words + 8), d = _mm_loadu_ps(words + 12);
+            _MM_TRANSPOSE4_PS(a, b, c, d);
+            re[r] = a, im[r] = b, re[2 + r] = c, im[2 + r] = d;
+          }
+        } else {
+          for (int n = 0; n < 4; n++) {
+            const float* p = reinterpret_cast<const float*>(samples[n] + j);
+            const __m128 lo = _mm_loadu_ps(p), hi = _mm_loadu_ps(p + 4);
+            const __m128i bits = _mm_set1_epi32(k.outside[n][g] >> 4 * h);
+            const __m128 off = _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(bits, lane), lane));
+            re[n] = _mm_blendv_ps(_mm_shuffle_ps(lo, hi, 0x88), back_re, off);
+            im[n] = _mm_blendv_ps(_mm_shuffle_ps(lo, hi, 0xDD), back_im, off);
+          }
+        }
+        const __m128 w0 = _mm256_cvtpd_ps(w[0]);
+        __m128 vr = _mm_mul_ps(w0, re[0]), vi = _mm_mul_ps(w0, im[0]);
+        for (int n = 1; n < 4; n++) {
+          const __m128 wn = _mm256_cvtpd_ps(w[n]);
+          vr = _mm_add_ps(vr, _mm_mul_ps(wn, re[n]));
+          vi = _mm_add_ps(vi, _mm_mul_ps(wn, im[n]));
+        }
+        float* o = reinterpret_cast<float*>(out + j);
+        _mm_storeu_ps(o, _mm_unpacklo_ps(vr, vi));
+        _mm_storeu_ps(o + 4, _mm_unpackhi_ps(vr, vi));
+      }
+    }
+  }
+
   // Byte n of four words, as doubles.
   VISTELMO_AVX2 static __m256d byte_of(__m256i words, int n) {
     const __m256i magic = _mm256_set1_epi64x(0x4330000000000000);  // 2^52
@@ -1049,6 +1105,52 @@ struct Lanes {
     }
   }
 
+  // Eight weights rounded to float, twice.
+  VISTELMO_AVX512 static __m512 both(__m512d w) {
+    const __m256 f = _mm512_cvtpd_ps(w);
+    return _mm512_insertf32x8(_mm512_castps256_ps512(f), f, 1);
+  }
+  // Complex pixels: the real parts of eight in the low half, the imaginary in the high half.
+  VISTELMO_AVX512 static void blend(std::complex<float>* out, const InnerChunk& k,
+                                    const PairWord<std::complex<float>>::Word* top,
+                                    const PairWord<std::complex<float>>::Word* bottom,
+                                    const std::complex<float> (*samples)[kRowBlock],
+                                    std::complex<float> outside, int groups) {
+    const __m512 back =
+        _mm512_insertf32x8(_mm512_set1_ps(outside.real()), _mm256_set1_ps(outside.imag()), 1);
+    // Parts 0 and 1 (first) or 2 and 3 (second) of eight words in two registers.
+    const __m512i first =
+        _mm512_setr_epi32(0, 4, 8, 12, 16, 20, 24, 28, 1, 5, 9, 13, 17, 21, 25, 29);
+    const __m512i second = _mm512_add_epi32(first, _mm512_set1_epi32(2));
+    // Eight pixels' parts side by side, and back.
+    const __m512i split = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+    const __m512i join = _mm512_setr_epi32(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15);
+    for (int g = 0; g < groups; g++) {
+      if (k.kind[g] == kOther) continue;
+      const int j = g * kGroup;
+      __m512d w[4];
+      weights(k, j, w);
+      __m512 v[4];  // s00, s01, s10, s11
+      if (k.kind[g] == kInside) {
+        for (int r = 0; r < 2; r++) {
+          const float* words = reinterpret_cast<const float*>((r == 0 ? top : bottom) + j);
+          const __m512 a = _mm512_loadu_ps(words), b = _mm512_loadu_ps(words + 16);
+          v[r] = _mm512_permutex2var_ps(a, first, b);
+          v[2 + r] = _mm512_permutex2var_ps(a, second, b);
+        }
+      } else {
+        for (int n = 0; n < 4; n++) {
+          const __mmask16 off = static_cast<__mmask16>(k.outside[n][g] | k.outside[n][g] << 8);
+          const __m512 p = _mm512_loadu_ps(reinterpret_cast<const float*>(samples[n] + j));
+          v[n] = _mm512_mask_blend_ps(off, _mm512_permutexvar_ps(split, p), back);
+        }
+      }
+      __m512 sum = _mm512_mul_ps(both(w[0]), v[0]);
+      for (int n = 1; n < 4; n++) sum = _mm512_add_ps(sum, _mm512_mul_ps(both(w[n]), v[n]));
+      _mm512_storeu_ps(reinterpret_cast<float*>(out + j), _mm512_permutexvar_ps(join, sum));
+    }
+  }
+
   VISTELMO_AVX512 static __m512d byte_of(__m512i words, int n) {
     return _mm512_cvtepi64_pd(_mm512_and_si512(_mm512_srl_epi64(words, _mm_cvtsi32_si128(8 * n)),
                                                _mm512_set1_epi64(0xFF)));
@@ -1089,15 +1191,13 @@ struct Lanes {
 #pragma GCC diagnostic pop
 
 // Which row loops a rotation takes: one column at a time, the AVX2 forms, or the inner rows in
-// four or eight lanes (bilinear for bytes, floats and colour, nearest for every pixel type).
+// four or eight lanes (a sampler whose rows form one block).
 enum class RowLoops { kPortable, kAvx2, kInnerAvx2, kInnerAvx512 };
 
 template <class Img>
-RowLoops row_loops(const Sampler<Img>& s, char interp) {
-  using Pixel = typename Img::Pixel;
+RowLoops row_loops(const Sampler<Img>& s) {
   if (!resample_avx2()) return RowLoops::kPortable;
-  const bool pairs = !std::is_same_v<Pixel, std::complex<float>>;
-  if (!avx2::block(s) || (interp != 'n' && !pairs)) return RowLoops::kAvx2;
+  if (!avx2::block(s)) return RowLoops::kAvx2;
   return resample_avx512() ? RowLoops::kInnerAvx512 : RowLoops::kInnerAvx2;
 }
 inline bool inner(RowLoops l) { return l == RowLoops::kInnerAvx2 || l == RowLoops::kInnerAvx512; }
@@ -1108,14 +1208,10 @@ inline bool inner(RowLoops l) { return l == RowLoops::kInnerAvx2 || l == RowLoop
 template <class Img, class Store>
 void bilinear_row(RowLoops l, const Sampler<Img>& s, int from, int to, const RowMap& m,
                   typename Img::Pixel* out, Store tail) {
-  using Pixel = typename Img::Pixel;
   if (inner(l) && !avx2::block(s)) l = RowLoops::kAvx2;
-  if constexpr (!std::is_same_v<Pixel, std::complex<float>>) {
-    if (l == RowLoops::kInnerAvx512)
-      return inner_bilinear_row<avx512::Lanes>(s, from, to, m, out, tail);
-    if (l == RowLoops::kInnerAvx2)
-      return inner_bilinear_row<avx2::Lanes>(s, from, to, m, out, tail);
-  }
+  if (l == RowLoops::kInnerAvx512)
+    return inner_bilinear_row<avx512::Lanes>(s, from, to, m, out, tail);
+  if (l == RowLoops::kInnerAvx2) return inner_bilinear_row<avx2::Lanes>(s, from, to, m, out, tail);
   if (l == RowLoops::kPortable) return bilinear_row(s, from, to, m, tail);
   avx2::bilinear_row(s, from, to, m, out, tail);
 }

@@ -82,7 +82,7 @@ void rotate_into(Img& r, const Img& a, char borda, double C, double S, char inte
       });
     return;
   }
-  const vistelmo::RowLoops loops = vistelmo::row_loops(s, interp);
+  const vistelmo::RowLoops loops = vistelmo::row_loops(s);
   const vistelmo::ColumnTerms terms(vistelmo::inner(loops) ? r.nc() : 0, r.cc, 1.0, C, S);
   vistelmo::resample_tiles(r.nl(), r.nc(), [&](int l, int from, int to) {
     const double y = static_cast<double>(r.lc) - l;

@@ -467,7 +467,7 @@ void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda,
     }
     return;
   }
-  const vistelmo::RowLoops loops = vistelmo::row_loops(s, 'b');
+  const vistelmo::RowLoops loops = vistelmo::row_loops(s);
   const vistelmo::ColumnTerms terms(vistelmo::inner(loops) ? b.nc() : 0, b.cc, f, C, S);
   vistelmo::resample_tiles(b.nl(), b.nc(), [&](int l, int from, int to) {
     const double v = (static_cast<double>(b.lc) - l) / f;

@@ -272,10 +272,12 @@ TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
     const IMGGRY g = shaped<IMGGRY>(sh, 17);
     const IMGFLT f = shaped<IMGFLT>(sh, 18);
     const IMGCOR a = colour(sh, 19);
+    const IMGCPX z = shaped<IMGCPX>(sh, 26);
     for (char mode : kModes) {
       const vistelmo::Sampler<IMGGRY> sg(g, mode);
       const vistelmo::Sampler<IMGFLT> sf(f, mode);
       const vistelmo::Sampler<IMGCOR> sa(a, mode, COR{3, 4, 5});
+      const vistelmo::Sampler<IMGCPX> sz(z, mode);
       for (double fac : factors)
         for (const auto& t : turns)
           for (const auto& pq : shifts) {
@@ -291,6 +293,25 @@ TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
               std::vector<unsigned char> gn(width), gb(width), wgn(width), wgb(width);
               std::vector<float> fn(width), wfn(width), fb(width), wfb(width);
               std::vector<COR> ab(width), wab(width);
+              std::vector<std::complex<float>> zb(width), wzb(width);
+              // The complex blend of rotacao: weights rounded to float, float products and sums.
+              auto complex_blend = [](std::complex<float>& p, double dx, double dy,
+                                      const vistelmo::SampleQuad<std::complex<float>>& q) {
+                const float w[4] = {static_cast<float>((1 - dx) * (1 - dy)),
+                                    static_cast<float>((1 - dx) * dy),
+                                    static_cast<float>(dx * (1 - dy)), static_cast<float>(dx * dy)};
+                const std::complex<float> v[4] = {q.s00, q.s01, q.s10, q.s11};
+                float re = w[0] * v[0].real(), im = w[0] * v[0].imag();
+                for (int n = 1; n < 4; n++) {
+                  re = re + w[n] * v[n].real();
+                  im = im + w[n] * v[n].imag();
+                }
+                p = {re, im};
+              };
+              vistelmo::bilinear_row(sz, from, width, m,
+                                     [&](int c, double dx, double dy, const auto& q) {
+                                       complex_blend(wzb[c], dx, dy, q);
+                                     });
               vistelmo::nearest_row(sg, from, width, m,
                                     [&](int c, unsigned char v) { wgn[c] = v; });
               vistelmo::nearest_row(sf, from, width, m, [&](int c, float v) { wfn[c] = v; });
@@ -313,6 +334,10 @@ TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
                 vistelmo::bilinear_row(
                     l, sf, from, width, m, fb.data(),
                     [&](int c, double dx, double dy, const auto& q) { blend(fb[c], dx, dy, q); });
+                vistelmo::bilinear_row(l, sz, from, width, m, zb.data(),
+                                       [&](int c, double dx, double dy, const auto& q) {
+                                         complex_blend(zb[c], dx, dy, q);
+                                       });
                 vistelmo::bilinear_row(
                     l, sa, from, width, m, ab.data(),
                     [&](int c, double dx, double dy, const auto& q) { blend(ab[c], dx, dy, q); });
@@ -322,6 +347,7 @@ TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
                   ASSERT_EQ(gb[c], wgb[c]) << c;
                   ASSERT_TRUE(testutil::same(fb[c], wfb[c])) << c;
                   ASSERT_TRUE(testutil::same(ab[c], wab[c])) << c;
+                  ASSERT_TRUE(testutil::same(zb[c], wzb[c])) << c;
                 }
               }
             }
