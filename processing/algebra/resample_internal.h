@@ -719,11 +719,9 @@ struct Lanes {
 
   // Floored (or rounded, kNearest) positions of a chunk's groups, four lanes at a time.
   template <bool kNearest>
-  VISTELMO_AVX2 static void positions(const RowMap& map, const InnerBounds& bounds, int c0,
-                                      int groups, InnerChunk& k) {
-    // Copies: the stores into k could otherwise change them.
-    const RowMap m = map;
-    const InnerBounds b = bounds;
+  // By value: stores into k could otherwise change m and b.
+  VISTELMO_AVX2 static void positions(const RowMap m, const InnerBounds b, int c0, int groups,
+                                      InnerChunk& k) {
     const __m256d p = _mm256_set1_pd(m.p), q = _mm256_set1_pd(m.q);
     const __m256d ox = _mm256_set1_pd(b.ox), oy = _mm256_set1_pd(b.oy);
     const __m256d sign = _mm256_set1_pd(-0.0), half = _mm256_set1_pd(kHalfDown);
@@ -784,7 +782,8 @@ struct Lanes {
     w[0] = _mm256_mul_pd(ex, ey), w[1] = _mm256_mul_pd(ex, dy);
     w[2] = _mm256_mul_pd(dx, ey), w[3] = _mm256_mul_pd(dx, dy);
   }
-  // w0 s00 + w1 s01 + w2 s10 + w3 s11, clamped to [0, 255] and rounded, as int32.
+  // w0 s00 + w1 s01 + w2 s10 + w3 s11 in that order; for bytes clamped to [0, 255] and
+  // rounded, as int32.
   VISTELMO_AVX2 static __m256d blend_sum(const __m256d w[4], const __m256d s[4]) {
     __m256d v = _mm256_mul_pd(w[0], s[0]);
     for (int n = 1; n < 4; n++) v = _mm256_add_pd(v, _mm256_mul_pd(w[n], s[n]));
@@ -980,11 +979,9 @@ struct Lanes {
   }
 
   template <bool kNearest>
-  VISTELMO_AVX512 static void positions(const RowMap& map, const InnerBounds& bounds, int c0,
-                                        int groups, InnerChunk& k) {
-    // Copies: the stores into k could otherwise change them.
-    const RowMap m = map;
-    const InnerBounds b = bounds;
+  // By value: stores into k could otherwise change m and b.
+  VISTELMO_AVX512 static void positions(const RowMap m, const InnerBounds b, int c0, int groups,
+                                        InnerChunk& k) {
     const __m512d p = _mm512_set1_pd(m.p), q = _mm512_set1_pd(m.q);
     const __m512d ox = _mm512_set1_pd(b.ox), oy = _mm512_set1_pd(b.oy);
     const __m512d sign = _mm512_set1_pd(-0.0), half = _mm512_set1_pd(kHalfDown);
