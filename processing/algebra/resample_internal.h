@@ -613,6 +613,20 @@ int64_t fetch_ahead(const Sampler<Img>& s, const RowMap& m) {
   return bytes > kLarge ? avx2::rows_ahead(m, s.stride()) : 0;
 }
 
+// Whether the floored (rounded) positions of columns c0 and c1 both lie inside. Positions are
+// monotone along a row (x C + p, then the floor or the rounding), so the columns that lie inside
+// are one run: then so do all columns between.
+template <bool kNearest>
+bool ends_inside(const RowMap& m, const InnerBounds& b, int c0, int c1) {
+  for (int c : {c0, c1}) {
+    const double xs = m.cterm[c] + m.p, ys = m.sterm[c] + m.q;
+    const double ix = kNearest ? round_index(xs) : floor_index(xs);
+    const double iy = kNearest ? round_index(ys) : floor_index(ys);
+    if (!(ix >= b.x0 && ix <= b.x1 && iy >= b.y0 && iy <= b.y1)) return false;
+  }
+  return true;
+}
+
 // The samples of a chunk's inside groups as pair words, top (row l) and bottom (row l - 1), and
 // those of its edge groups one by one. Kept scalar: words gathered into vector registers here
 // wait on store forwarding.
@@ -722,6 +736,31 @@ struct Lanes {
   // By value: stores into k could otherwise change m and b.
   VISTELMO_AVX2 static void positions(const RowMap m, const InnerBounds b, int c0, int groups,
                                       InnerChunk& k) {
+    if (ends_inside<kNearest>(m, b, c0, c0 + groups * kGroup - 1)) {
+      // Every group inside: no clamps, no tests.
+      const __m256d p = _mm256_set1_pd(m.p), q = _mm256_set1_pd(m.q);
+      const __m256d ox = _mm256_set1_pd(b.ox), oy = _mm256_set1_pd(b.oy);
+      const __m256d sign = _mm256_set1_pd(-0.0), half = _mm256_set1_pd(kHalfDown);
+      for (int j = 0; j < groups * kGroup; j += 4) {
+        const __m256d xs = _mm256_add_pd(_mm256_loadu_pd(m.cterm + c0 + j), p);
+        const __m256d ys = _mm256_add_pd(_mm256_loadu_pd(m.sterm + c0 + j), q);
+        __m256d ix, iy;
+        if (kNearest) {
+          ix = _mm256_round_pd(_mm256_add_pd(xs, _mm256_or_pd(_mm256_and_pd(xs, sign), half)),
+                               _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+          iy = _mm256_round_pd(_mm256_add_pd(ys, _mm256_or_pd(_mm256_and_pd(ys, sign), half)),
+                               _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        } else {
+          ix = _mm256_floor_pd(xs);
+          iy = _mm256_floor_pd(ys);
+          _mm256_store_pd(k.dx + j, _mm256_sub_pd(xs, ix));
+          _mm256_store_pd(k.dy + j, _mm256_sub_pd(ys, iy));
+        }
+        offset(k.off[0] + j, _mm256_sub_pd(oy, iy), _mm256_add_pd(ox, ix), b);
+      }
+      for (int g = 0; g < groups; g++) k.kind[g] = kInside;
+      return;
+    }
     const __m256d p = _mm256_set1_pd(m.p), q = _mm256_set1_pd(m.q);
     const __m256d ox = _mm256_set1_pd(b.ox), oy = _mm256_set1_pd(b.oy);
     const __m256d sign = _mm256_set1_pd(-0.0), half = _mm256_set1_pd(kHalfDown);
