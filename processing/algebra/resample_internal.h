@@ -202,9 +202,11 @@ auto bilinear(const Sampler<Img>& s, double xs, double ys, Fn&& fn) {
 // ys = (-x) S + q, with p and q the row's terms.
 struct RowMap {
   double cc, f, C, S, p, q;
-  // The column terms x C and (-x) S of every destination column, when worked out (ColumnTerms).
+  // The column terms x C and (-x) S of destination columns first, first + 1, ..., when worked
+  // out (ColumnTerms): column c at cterm[c - first].
   const double* cterm = nullptr;
   const double* sterm = nullptr;
+  int first = 0;
 
   VISTELMO_INLINE void at(int c, double& xs, double& ys) const {
     const double x = (static_cast<double>(c) - cc) / f;
@@ -512,19 +514,31 @@ __attribute__((target("avx2"))) void nearest_row(const Sampler<Img>& s, int from
 // it takes the row loops above. Positions, floors, roundings and blends are the scalar forms'
 // operations in their order.
 
-// x = (c - cc) / f, x C and (-x) S for the columns of a destination, once for all its rows.
-struct ColumnTerms {
-  std::vector<double> cterm, sterm;
-  ColumnTerms(int nc, double cc, double f, double C, double S) : cterm(nc), sterm(nc) {
-    for (int c = 0; c < nc; c++) {
-      const double x = (static_cast<double>(c) - cc) / f;
-      cterm[c] = x * C;
-      sterm[c] = -x * S;
+// x = (c - cc) / f, x C and (-x) S for the destination columns of a tile, worked out once for
+// all its rows.
+class ColumnTerms {
+ public:
+  ColumnTerms(double cc, double f, double C, double S) : cc_(cc), f_(f), C_(C), S_(S) {}
+  // The map of a row over columns [from, to) with row terms p and q.
+  RowMap map(int from, int to, double p, double q) {
+    if (from != from_ || to != to_) {
+      cterm_.resize(to - from);
+      sterm_.resize(to - from);
+      for (int c = from; c < to; c++) {
+        const double x = (static_cast<double>(c) - cc_) / f_;
+        cterm_[c - from] = x * C_;
+        sterm_[c - from] = -x * S_;
+      }
+      from_ = from;
+      to_ = to;
     }
+    return {cc_, f_, C_, S_, p, q, cterm_.data(), sterm_.data(), from};
   }
-  RowMap map(double cc, double f, double C, double S, double p, double q) const {
-    return {cc, f, C, S, p, q, cterm.data(), sterm.data()};
-  }
+
+ private:
+  double cc_, f_, C_, S_;
+  int from_ = 0, to_ = -1;
+  std::vector<double> cterm_, sterm_;
 };
 
 // The block as the inner rows see it: floored or rounded positions (ix, iy) whose rows
@@ -619,7 +633,7 @@ int64_t fetch_ahead(const Sampler<Img>& s, const RowMap& m) {
 template <bool kNearest>
 bool ends_inside(const RowMap& m, const InnerBounds& b, int c0, int c1) {
   for (int c : {c0, c1}) {
-    const double xs = m.cterm[c] + m.p, ys = m.sterm[c] + m.q;
+    const double xs = m.cterm[c - m.first] + m.p, ys = m.sterm[c - m.first] + m.q;
     const double ix = kNearest ? round_index(xs) : floor_index(xs);
     const double iy = kNearest ? round_index(ys) : floor_index(ys);
     if (!(ix >= b.x0 && ix <= b.x1 && iy >= b.y0 && iy <= b.y1)) return false;
@@ -742,8 +756,8 @@ struct Lanes {
       const __m256d ox = _mm256_set1_pd(b.ox), oy = _mm256_set1_pd(b.oy);
       const __m256d sign = _mm256_set1_pd(-0.0), half = _mm256_set1_pd(kHalfDown);
       for (int j = 0; j < groups * kGroup; j += 4) {
-        const __m256d xs = _mm256_add_pd(_mm256_loadu_pd(m.cterm + c0 + j), p);
-        const __m256d ys = _mm256_add_pd(_mm256_loadu_pd(m.sterm + c0 + j), q);
+        const __m256d xs = _mm256_add_pd(_mm256_loadu_pd(m.cterm + (c0 - m.first) + j), p);
+        const __m256d ys = _mm256_add_pd(_mm256_loadu_pd(m.sterm + (c0 - m.first) + j), q);
         __m256d ix, iy;
         if (kNearest) {
           ix = _mm256_round_pd(_mm256_add_pd(xs, _mm256_or_pd(_mm256_and_pd(xs, sign), half)),
@@ -770,8 +784,8 @@ struct Lanes {
       int in = 0;
       for (int h = 0; h < 2; h++) {
         const int j = g * kGroup + 4 * h;
-        const __m256d xs = _mm256_add_pd(_mm256_loadu_pd(m.cterm + c0 + j), p);
-        const __m256d ys = _mm256_add_pd(_mm256_loadu_pd(m.sterm + c0 + j), q);
+        const __m256d xs = _mm256_add_pd(_mm256_loadu_pd(m.cterm + (c0 - m.first) + j), p);
+        const __m256d ys = _mm256_add_pd(_mm256_loadu_pd(m.sterm + (c0 - m.first) + j), q);
         const __m256d cx = clamp_far(xs), cy = clamp_far(ys);
         if (kNearest) {
           ix[h] = _mm256_round_pd(_mm256_add_pd(cx, _mm256_or_pd(_mm256_and_pd(cx, sign), half)),
@@ -1027,8 +1041,8 @@ struct Lanes {
     const __m512d far = _mm512_set1_pd(kFar), one = _mm512_set1_pd(1.0);
     for (int g = 0; g < groups; g++) {
       const int j = g * kGroup;
-      const __m512d xs = _mm512_add_pd(_mm512_loadu_pd(m.cterm + c0 + j), p);
-      const __m512d ys = _mm512_add_pd(_mm512_loadu_pd(m.sterm + c0 + j), q);
+      const __m512d xs = _mm512_add_pd(_mm512_loadu_pd(m.cterm + (c0 - m.first) + j), p);
+      const __m512d ys = _mm512_add_pd(_mm512_loadu_pd(m.sterm + (c0 - m.first) + j), q);
       const __m512d cx =
           _mm512_min_pd(_mm512_max_pd(xs, _mm512_sub_pd(_mm512_setzero_pd(), far)), far);
       const __m512d cy =

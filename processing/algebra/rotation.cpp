@@ -83,11 +83,14 @@ void rotate_into(Img& r, const Img& a, char borda, double C, double S, char inte
     return;
   }
   const vistelmo::RowLoops loops = vistelmo::row_loops(s);
-  const vistelmo::ColumnTerms terms(vistelmo::inner(loops) ? r.nc() : 0, r.cc, 1.0, C, S);
+  vistelmo::ColumnTerms terms(r.cc, 1.0, C, S);
   vistelmo::resample_tiles(r.nl(), r.nc(), [&](int l, int from, int to) {
     const double y = static_cast<double>(r.lc) - l;
     typename Img::Pixel* row = r.rows[l];
-    const vistelmo::RowMap m = terms.map(r.cc, 1.0, C, S, y * S, y * C);
+    const vistelmo::RowMap m =
+        vistelmo::inner(loops)
+            ? terms.map(from, to, y * S, y * C)
+            : vistelmo::RowMap{static_cast<double>(r.cc), 1.0, C, S, y * S, y * C};
     auto put = [&](int c, double dx, double dy, const auto& q) { row[c] = blend(dx, dy, q); };
     if (interp == 'n')
       vistelmo::nearest_row(loops, s, from, to, m, row);

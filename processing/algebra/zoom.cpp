@@ -468,11 +468,13 @@ void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda,
     return;
   }
   const vistelmo::RowLoops loops = vistelmo::row_loops(s);
-  const vistelmo::ColumnTerms terms(vistelmo::inner(loops) ? b.nc() : 0, b.cc, f, C, S);
+  vistelmo::ColumnTerms terms(b.cc, f, C, S);
   vistelmo::resample_tiles(b.nl(), b.nc(), [&](int l, int from, int to) {
     const double v = (static_cast<double>(b.lc) - l) / f;
     typename Img::Pixel* row = b.rows[l];
-    const vistelmo::RowMap m = terms.map(b.cc, f, C, S, v * S, v * C);
+    const vistelmo::RowMap m =
+        vistelmo::inner(loops) ? terms.map(from, to, v * S, v * C)
+                               : vistelmo::RowMap{static_cast<double>(b.cc), f, C, S, v * S, v * C};
     auto store = [&](int c, double dx, double dy, const auto& q) { blend(row[c], dx, dy, q); };
     vistelmo::bilinear_row(loops, s, from, to, m, row, store);
   });

@@ -282,14 +282,14 @@ TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
         for (const auto& t : turns)
           for (const auto& pq : shifts) {
             const int width = 2 * sh.nc + 5, cc = sh.nc;
-            const vistelmo::ColumnTerms terms(width, cc, fac, t[0], t[1]);
-            const vistelmo::RowMap m = terms.map(cc, fac, t[0], t[1], pq[0], pq[1]);
+            vistelmo::ColumnTerms terms(cc, fac, t[0], t[1]);
             SCOPED_TRACE(label(sh, fac, t[0]) + " " + std::to_string(pq[0]) + " " +
                          std::to_string(pq[1]) + " " + std::to_string(mode));
             auto blend = [](auto& p, double dx, double dy, const auto& q) {
               vistelmo::store_blend(p, vistelmo::bilinear_weights(dx, dy), q);
             };
             for (int from : {0, 3}) {
+              const vistelmo::RowMap m = terms.map(from, width, pq[0], pq[1]);
               std::vector<unsigned char> gn(width), gb(width), wgn(width), wgb(width);
               std::vector<float> fn(width), wfn(width), fb(width), wfb(width);
               std::vector<COR> ab(width), wab(width);
