@@ -590,12 +590,14 @@ struct PairWord;
 template <>
 struct PairWord<unsigned char> {
   using Word = uint16_t;
+  using Sample = unsigned char;
   static constexpr int kRight = 1;
   static constexpr bool kEdges = true;
 };
 template <>
 struct PairWord<float> {
   using Word = uint64_t;
+  using Sample = float;
   static constexpr int kRight = 1;
   static constexpr bool kEdges = true;
 };
@@ -604,15 +606,24 @@ struct PairWord<std::complex<float>> {
   struct Word {
     float part[4];  // real, imaginary, real, imaginary
   };
+  using Sample = std::complex<float>;
   static constexpr int kRight = 1;
   static constexpr bool kEdges = true;
 };
 template <>
 struct PairWord<COR> {
   using Word = uint64_t;  // two pixels and two bytes of the third
+  using Sample = uint32_t;  // r, g, b in the low three bytes
   static constexpr int kRight = 2;
-  static constexpr bool kEdges = false;
+  static constexpr bool kEdges = true;
 };
+
+// A sample of an edge group as the blends read it.
+template <class Pixel>
+Pixel edge_sample(Pixel p) {
+  return p;
+}
+inline uint32_t edge_sample(COR p) { return p.r | p.g << 8 | uint32_t{p.b} << 16; }
 
 // 0.5 less half an ulp: for |v| <= kFar, trunc(v + copysign(kHalfDown, v)) rounds v with halves
 // away from zero (the sum is exact, or rounds up to the next integer only from a half).
@@ -644,10 +655,10 @@ bool ends_inside(const RowMap& m, const InnerBounds& b, int c0, int c1) {
 // The samples of a chunk's inside groups as pair words, top (row l) and bottom (row l - 1), and
 // those of its edge groups one by one. Kept scalar: words gathered into vector registers here
 // wait on store forwarding.
-template <class Pixel, class Word>
+template <class Pixel, class Word, class Sample>
 __attribute__((noinline, optimize("no-tree-loop-vectorize", "no-tree-slp-vectorize"))) void
 fetch_chunk(const InnerChunk& k, int groups, const Pixel* base, int64_t stride, int64_t ahead,
-            Word* top, Word* bottom, Pixel (*samples)[kRowBlock]) {
+            Word* top, Word* bottom, Sample (*samples)[kRowBlock]) {
   for (int g = 0; g < groups; g++) {
     const int j0 = g * kGroup;
     if (k.kind[g] == kInside) {
@@ -661,7 +672,7 @@ fetch_chunk(const InnerChunk& k, int groups, const Pixel* base, int64_t stride, 
                // All off the block: the blend takes the outside value alone.
                (k.outside[0][g] & k.outside[1][g] & k.outside[2][g] & k.outside[3][g]) != 0xFF) {
       for (int j = j0; j < j0 + kGroup; j++)
-        for (int n = 0; n < 4; n++) samples[n][j] = base[k.off[n][j]];
+        for (int n = 0; n < 4; n++) samples[n][j] = edge_sample(base[k.off[n][j]]);
     }
   }
 }
@@ -677,7 +688,7 @@ void inner_bilinear_row(const Sampler<Img>& s, int from, int to, const RowMap& m
   const int64_t ahead = fetch_ahead(s, m);
   InnerChunk k;
   alignas(64) Word top[kRowBlock], bottom[kRowBlock];
-  alignas(64) Pixel samples[4][kRowBlock];
+  alignas(64) typename PairWord<Pixel>::Sample samples[4][kRowBlock];
   const int whole = from + (to - from) / kGroup * kGroup;
   for (int c0 = from; c0 < whole; c0 += kRowBlock) {
     const int groups = std::min(whole - c0, kRowBlock) / kGroup;
@@ -979,24 +990,38 @@ struct Lanes {
 
   // Colour: inside groups only.
   VISTELMO_AVX2 static void blend(COR* out, const InnerChunk& k, const uint64_t* top,
-                                  const uint64_t* bottom, const COR (*)[kRowBlock], COR,
-                                  int groups) {
+                                  const uint64_t* bottom, const uint32_t (*samples)[kRowBlock],
+                                  COR outside, int groups) {
     // Each pixel's channels side by side in the low three bytes of an int, then packed.
     const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m128i low = _mm_set1_epi32(0xFF);
+    const __m256d back[3] = {_mm256_set1_pd(outside.r), _mm256_set1_pd(outside.g),
+                             _mm256_set1_pd(outside.b)};
     for (int g = 0; g < groups; g++) {
-      if (k.kind[g] != kInside) continue;
-      for (int h = 0; h < kGroup; h += 4) {
-        const int j = g * kGroup + h;
-        __m256d w[4];
+      if (k.kind[g] == kOther) continue;
+      for (int h = 0; h < 2; h++) {
+        const int j = g * kGroup + 4 * h;
+        __m256d w[4], s[3][4];  // channel, sample
         weights(k, j, w);
-        const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + j));
-        const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + j));
-        __m128i px = _mm_setzero_si128();
-        for (int ch = 0; ch < 3; ch++) {
-          const __m256d s[4] = {byte_of(t, ch), byte_of(u, ch), byte_of(t, 3 + ch),
-                                byte_of(u, 3 + ch)};
-          px = _mm_or_si128(px, _mm_sll_epi32(blend_bytes(w, s), _mm_cvtsi32_si128(8 * ch)));
+        if (k.kind[g] == kInside) {
+          const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + j));
+          const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + j));
+          for (int ch = 0; ch < 3; ch++) {
+            s[ch][0] = byte_of(t, ch), s[ch][1] = byte_of(u, ch);
+            s[ch][2] = byte_of(t, 3 + ch), s[ch][3] = byte_of(u, 3 + ch);
+          }
+        } else {
+          for (int n = 0; n < 4; n++) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples[n] + j));
+            const __m256d off = lanes_of(k.outside[n][g] >> 4 * h);
+            for (int ch = 0; ch < 3; ch++)
+              s[ch][n] = _mm256_blendv_pd(
+                  _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(v, 8 * ch), low)), back[ch], off);
+          }
         }
+        __m128i px = _mm_setzero_si128();
+        for (int ch = 0; ch < 3; ch++)
+          px = _mm_or_si128(px, _mm_sll_epi32(blend_bytes(w, s[ch]), _mm_cvtsi32_si128(8 * ch)));
         px = _mm_shuffle_epi8(px, pack);
         unsigned char* o = reinterpret_cast<unsigned char*>(out + j);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(o), px);
@@ -1207,22 +1232,37 @@ struct Lanes {
   }
 
   VISTELMO_AVX512 static void blend(COR* out, const InnerChunk& k, const uint64_t* top,
-                                    const uint64_t* bottom, const COR (*)[kRowBlock], COR,
-                                    int groups) {
+                                    const uint64_t* bottom, const uint32_t (*samples)[kRowBlock],
+                                    COR outside, int groups) {
     const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
                                           1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    const __m512d back[3] = {_mm512_set1_pd(outside.r), _mm512_set1_pd(outside.g),
+                             _mm512_set1_pd(outside.b)};
     for (int g = 0; g < groups; g++) {
-      if (k.kind[g] != kInside) continue;
+      if (k.kind[g] == kOther) continue;
       const int j = g * kGroup;
-      __m512d w[4];
+      __m512d w[4], s[3][4];  // channel, sample
       weights(k, j, w);
-      const __m512i t = _mm512_load_si512(top + j), u = _mm512_load_si512(bottom + j);
-      __m256i px = _mm256_setzero_si256();
-      for (int ch = 0; ch < 3; ch++) {
-        const __m512d s[4] = {byte_of(t, ch), byte_of(u, ch), byte_of(t, 3 + ch),
-                              byte_of(u, 3 + ch)};
-        px = _mm256_or_si256(px, _mm256_sll_epi32(blend_bytes(w, s), _mm_cvtsi32_si128(8 * ch)));
+      if (k.kind[g] == kInside) {
+        const __m512i t = _mm512_load_si512(top + j), u = _mm512_load_si512(bottom + j);
+        for (int ch = 0; ch < 3; ch++) {
+          s[ch][0] = byte_of(t, ch), s[ch][1] = byte_of(u, ch);
+          s[ch][2] = byte_of(t, 3 + ch), s[ch][3] = byte_of(u, 3 + ch);
+        }
+      } else {
+        for (int n = 0; n < 4; n++) {
+          const __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i*>(samples[n] + j));
+          for (int ch = 0; ch < 3; ch++)
+            s[ch][n] = _mm512_mask_blend_pd(
+                k.outside[n][g],
+                _mm512_cvtepi32_pd(_mm256_and_si256(_mm256_srli_epi32(v, 8 * ch), low)), back[ch]);
+        }
       }
+      __m256i px = _mm256_setzero_si256();
+      for (int ch = 0; ch < 3; ch++)
+        px =
+            _mm256_or_si256(px, _mm256_sll_epi32(blend_bytes(w, s[ch]), _mm_cvtsi32_si128(8 * ch)));
       px = _mm256_shuffle_epi8(px, pack);
       unsigned char* o = reinterpret_cast<unsigned char*>(out + j);
       const __m128i lo = _mm256_castsi256_si128(px), hi = _mm256_extracti128_si256(px, 1);
