@@ -989,45 +989,63 @@ struct Lanes {
   }
 
   // Colour: inside groups only.
+  // Colour: the inside groups from their pair words; edge groups in colour_edge.
   VISTELMO_AVX2 static void blend(COR* out, const InnerChunk& k, const uint64_t* top,
                                   const uint64_t* bottom, const uint32_t (*samples)[kRowBlock],
-                                  COR outside, int groups) {
+                                  const COR& outside, int groups) {
     // Each pixel's channels side by side in the low three bytes of an int, then packed.
+    const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    for (int g = 0; g < groups; g++) {
+      if (k.kind[g] == kEdge) colour_edge(out, k, samples, outside, g);
+      if (k.kind[g] != kInside) continue;
+      for (int h = 0; h < kGroup; h += 4) {
+        const int j = g * kGroup + h;
+        __m256d w[4];
+        weights(k, j, w);
+        const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + j));
+        const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + j));
+        __m128i px = _mm_setzero_si128();
+        for (int ch = 0; ch < 3; ch++) {
+          const __m256d s[4] = {byte_of(t, ch), byte_of(u, ch), byte_of(t, 3 + ch),
+                                byte_of(u, 3 + ch)};
+          px = _mm_or_si128(px, _mm_sll_epi32(blend_bytes(w, s), _mm_cvtsi32_si128(8 * ch)));
+        }
+        store_colour(out + j, _mm_shuffle_epi8(px, pack));
+      }
+    }
+  }
+  // Four colour pixels from the low twelve bytes.
+  VISTELMO_AVX2 static void store_colour(COR* out, __m128i px) {
+    unsigned char* o = reinterpret_cast<unsigned char*>(out);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), px);
+    const int32_t last = _mm_extract_epi32(px, 2);
+    std::memcpy(o + 8, &last, 4);
+  }
+  // Edge group g of colour pixels: samples r, g, b in one word, the outside colour by masks.
+  __attribute__((noinline)) VISTELMO_AVX2 static void colour_edge(
+      COR* out, const InnerChunk& k, const uint32_t (*samples)[kRowBlock], const COR& outside,
+      int g) {
     const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     const __m128i low = _mm_set1_epi32(0xFF);
     const __m256d back[3] = {_mm256_set1_pd(outside.r), _mm256_set1_pd(outside.g),
                              _mm256_set1_pd(outside.b)};
-    for (int g = 0; g < groups; g++) {
-      if (k.kind[g] == kOther) continue;
-      for (int h = 0; h < 2; h++) {
-        const int j = g * kGroup + 4 * h;
-        __m256d w[4], s[3][4];  // channel, sample
-        weights(k, j, w);
-        if (k.kind[g] == kInside) {
-          const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + j));
-          const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + j));
-          for (int ch = 0; ch < 3; ch++) {
-            s[ch][0] = byte_of(t, ch), s[ch][1] = byte_of(u, ch);
-            s[ch][2] = byte_of(t, 3 + ch), s[ch][3] = byte_of(u, 3 + ch);
-          }
-        } else {
-          for (int n = 0; n < 4; n++) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples[n] + j));
-            const __m256d off = lanes_of(k.outside[n][g] >> 4 * h);
-            for (int ch = 0; ch < 3; ch++)
-              s[ch][n] = _mm256_blendv_pd(
-                  _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(v, 8 * ch), low)), back[ch], off);
-          }
-        }
-        __m128i px = _mm_setzero_si128();
-        for (int ch = 0; ch < 3; ch++)
-          px = _mm_or_si128(px, _mm_sll_epi32(blend_bytes(w, s[ch]), _mm_cvtsi32_si128(8 * ch)));
-        px = _mm_shuffle_epi8(px, pack);
-        unsigned char* o = reinterpret_cast<unsigned char*>(out + j);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), px);
-        const int32_t last = _mm_extract_epi32(px, 2);
-        std::memcpy(o + 8, &last, 4);
+    for (int h = 0; h < 2; h++) {
+      const int j = g * kGroup + 4 * h;
+      __m256d w[4];
+      weights(k, j, w);
+      __m128i v[4];
+      for (int n = 0; n < 4; n++)
+        v[n] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples[n] + j));
+      __m128i px = _mm_setzero_si128();
+      for (int ch = 0; ch < 3; ch++) {
+        __m256d s[4];
+        for (int n = 0; n < 4; n++)
+          s[n] =
+              _mm256_blendv_pd(_mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(v[n], 8 * ch), low)),
+                               back[ch], lanes_of(k.outside[n][g] >> 4 * h));
+        px = _mm_or_si128(px, _mm_sll_epi32(blend_bytes(w, s), _mm_cvtsi32_si128(8 * ch)));
       }
+      store_colour(out + j, _mm_shuffle_epi8(px, pack));
     }
   }
 };
@@ -1231,48 +1249,62 @@ struct Lanes {
                                                _mm512_set1_epi64(0xFF)));
   }
 
+  // Colour: the inside groups from their pair words; edge groups in colour_edge.
   VISTELMO_AVX512 static void blend(COR* out, const InnerChunk& k, const uint64_t* top,
                                     const uint64_t* bottom, const uint32_t (*samples)[kRowBlock],
-                                    COR outside, int groups) {
+                                    const COR& outside, int groups) {
+    for (int g = 0; g < groups; g++) {
+      if (k.kind[g] == kEdge) colour_edge(out, k, samples, outside, g);
+      if (k.kind[g] != kInside) continue;
+      const int j = g * kGroup;
+      __m512d w[4];
+      weights(k, j, w);
+      const __m512i t = _mm512_load_si512(top + j), u = _mm512_load_si512(bottom + j);
+      __m256i px = _mm256_setzero_si256();
+      for (int ch = 0; ch < 3; ch++) {
+        const __m512d s[4] = {byte_of(t, ch), byte_of(u, ch), byte_of(t, 3 + ch),
+                              byte_of(u, 3 + ch)};
+        px = _mm256_or_si256(px, _mm256_sll_epi32(blend_bytes(w, s), _mm_cvtsi32_si128(8 * ch)));
+      }
+      store_colour(out + j, px);
+    }
+  }
+  // Eight colour pixels from the low twelve bytes of each half, channels side by side in ints.
+  VISTELMO_AVX512 static void store_colour(COR* out, __m256i px) {
     const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
                                           1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    px = _mm256_shuffle_epi8(px, pack);
+    unsigned char* o = reinterpret_cast<unsigned char*>(out);
+    const __m128i lo = _mm256_castsi256_si128(px), hi = _mm256_extracti128_si256(px, 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), lo);
+    const int32_t a = _mm_extract_epi32(lo, 2);
+    std::memcpy(o + 8, &a, 4);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 12), hi);
+    const int32_t z = _mm_extract_epi32(hi, 2);
+    std::memcpy(o + 20, &z, 4);
+  }
+  __attribute__((noinline)) VISTELMO_AVX512 static void colour_edge(
+      COR* out, const InnerChunk& k, const uint32_t (*samples)[kRowBlock], const COR& outside,
+      int g) {
     const __m256i low = _mm256_set1_epi32(0xFF);
     const __m512d back[3] = {_mm512_set1_pd(outside.r), _mm512_set1_pd(outside.g),
                              _mm512_set1_pd(outside.b)};
-    for (int g = 0; g < groups; g++) {
-      if (k.kind[g] == kOther) continue;
-      const int j = g * kGroup;
-      __m512d w[4], s[3][4];  // channel, sample
-      weights(k, j, w);
-      if (k.kind[g] == kInside) {
-        const __m512i t = _mm512_load_si512(top + j), u = _mm512_load_si512(bottom + j);
-        for (int ch = 0; ch < 3; ch++) {
-          s[ch][0] = byte_of(t, ch), s[ch][1] = byte_of(u, ch);
-          s[ch][2] = byte_of(t, 3 + ch), s[ch][3] = byte_of(u, 3 + ch);
-        }
-      } else {
-        for (int n = 0; n < 4; n++) {
-          const __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i*>(samples[n] + j));
-          for (int ch = 0; ch < 3; ch++)
-            s[ch][n] = _mm512_mask_blend_pd(
-                k.outside[n][g],
-                _mm512_cvtepi32_pd(_mm256_and_si256(_mm256_srli_epi32(v, 8 * ch), low)), back[ch]);
-        }
-      }
-      __m256i px = _mm256_setzero_si256();
-      for (int ch = 0; ch < 3; ch++)
-        px =
-            _mm256_or_si256(px, _mm256_sll_epi32(blend_bytes(w, s[ch]), _mm_cvtsi32_si128(8 * ch)));
-      px = _mm256_shuffle_epi8(px, pack);
-      unsigned char* o = reinterpret_cast<unsigned char*>(out + j);
-      const __m128i lo = _mm256_castsi256_si128(px), hi = _mm256_extracti128_si256(px, 1);
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(o), lo);
-      const int32_t a = _mm_extract_epi32(lo, 2);
-      std::memcpy(o + 8, &a, 4);
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 12), hi);
-      const int32_t z = _mm_extract_epi32(hi, 2);
-      std::memcpy(o + 20, &z, 4);
+    const int j = g * kGroup;
+    __m512d w[4];
+    weights(k, j, w);
+    __m256i v[4];
+    for (int n = 0; n < 4; n++)
+      v[n] = _mm256_load_si256(reinterpret_cast<const __m256i*>(samples[n] + j));
+    __m256i px = _mm256_setzero_si256();
+    for (int ch = 0; ch < 3; ch++) {
+      __m512d s[4];
+      for (int n = 0; n < 4; n++)
+        s[n] = _mm512_mask_blend_pd(
+            k.outside[n][g],
+            _mm512_cvtepi32_pd(_mm256_and_si256(_mm256_srli_epi32(v[n], 8 * ch), low)), back[ch]);
+      px = _mm256_or_si256(px, _mm256_sll_epi32(blend_bytes(w, s), _mm_cvtsi32_si128(8 * ch)));
     }
+    store_colour(out + j, px);
   }
 };
 
