@@ -668,9 +668,12 @@ fetch_chunk(const InnerChunk& k, int groups, const Pixel* base, int64_t stride, 
         std::memcpy(&top[j], p, sizeof(Word));
         std::memcpy(&bottom[j], p - stride, sizeof(Word));
       }
-    } else if (k.kind[g] == kEdge &&
-               // All off the block: the blend takes the outside value alone.
-               (k.outside[0][g] & k.outside[1][g] & k.outside[2][g] & k.outside[3][g]) != 0xFF) {
+    } else if (k.kind[g] == kEdge) {
+      // All off the block: the blend takes the outside value alone, whatever the samples.
+      if ((k.outside[0][g] & k.outside[1][g] & k.outside[2][g] & k.outside[3][g]) == 0xFF) {
+        for (int n = 0; n < 4; n++) std::fill_n(samples[n] + j0, kGroup, Sample{});
+        continue;
+      }
       for (int j = j0; j < j0 + kGroup; j++)
         for (int n = 0; n < 4; n++) samples[n][j] = edge_sample(base[k.off[n][j]]);
     }
