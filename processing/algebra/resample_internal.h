@@ -759,9 +759,9 @@ struct Lanes {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm256_cvttpd_epi32(o));
   }
 
-  // Floored (or rounded, kNearest) positions of a chunk's groups, four lanes at a time.
+  // Floored (or rounded, kNearest) positions of a chunk's groups, four lanes at a time; m and b
+  // by value, as stores into k could otherwise change them.
   template <bool kNearest>
-  // By value: stores into k could otherwise change m and b.
   VISTELMO_AVX2 static void positions(const RowMap m, const InnerBounds b, int c0, int groups,
                                       InnerChunk& k) {
     if (ends_inside<kNearest>(m, b, c0, c0 + groups * kGroup - 1)) {
@@ -991,7 +991,6 @@ struct Lanes {
                          _mm256_castsi256_pd(magic));
   }
 
-  // Colour: inside groups only.
   // Colour: the inside groups from their pair words; edge groups in colour_edge.
   VISTELMO_AVX2 static void blend(COR* out, const InnerChunk& k, const uint64_t* top,
                                   const uint64_t* bottom, const uint32_t (*samples)[kRowBlock],
@@ -1077,8 +1076,8 @@ struct Lanes {
     _mm256_store_si256(reinterpret_cast<__m256i*>(to), _mm512_cvttpd_epi32(o));
   }
 
+  // The same, eight lanes at a time.
   template <bool kNearest>
-  // By value: stores into k could otherwise change m and b.
   VISTELMO_AVX512 static void positions(const RowMap m, const InnerBounds b, int c0, int groups,
                                         InnerChunk& k) {
     const __m512d p = _mm512_set1_pd(m.p), q = _mm512_set1_pd(m.q);
