@@ -82,20 +82,20 @@ void rotate_into(Img& r, const Img& a, char borda, double C, double S, char inte
       });
     return;
   }
-  const bool avx2 = vistelmo::resample_avx2();
+  const vistelmo::RowLoops loops = vistelmo::row_loops(s);
+  vistelmo::ColumnTerms terms(r.cc, 1.0, C, S);
   vistelmo::resample_tiles(r.nl(), r.nc(), [&](int l, int from, int to) {
     const double y = static_cast<double>(r.lc) - l;
     typename Img::Pixel* row = r.rows[l];
-    const vistelmo::RowMap m{static_cast<double>(r.cc), 1.0, C, S, y * S, y * C};
+    const vistelmo::RowMap m =
+        vistelmo::inner(loops)
+            ? terms.map(from, to, y * S, y * C)
+            : vistelmo::RowMap{static_cast<double>(r.cc), 1.0, C, S, y * S, y * C};
     auto put = [&](int c, double dx, double dy, const auto& q) { row[c] = blend(dx, dy, q); };
-    if (interp == 'n' && avx2)
-      vistelmo::avx2::nearest_row(s, from, to, m, row);
-    else if (interp == 'n')
-      vistelmo::nearest_row(s, from, to, m, [&](int c, typename Img::Pixel v) { row[c] = v; });
-    else if (avx2)
-      vistelmo::avx2::bilinear_row(s, from, to, m, row, put);
+    if (interp == 'n')
+      vistelmo::nearest_row(loops, s, from, to, m, row);
     else
-      vistelmo::bilinear_row(s, from, to, m, put);
+      vistelmo::bilinear_row(loops, s, from, to, m, row, put);
   });
 }
 

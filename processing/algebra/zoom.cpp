@@ -443,6 +443,10 @@ template <class Img>
 void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda,
                    typename Img::Pixel outside) {
   if (!vistelmo::has_pixels(b)) return;
+  if (&a == &b) {
+    const Img copy = a;
+    return rotate_zoomed(copy, b, graus, f, borda, outside);
+  }
   // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   const vistelmo::Sampler<Img> s(a, borda, outside);
@@ -463,16 +467,16 @@ void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda,
     }
     return;
   }
-  const bool avx2 = vistelmo::resample_avx2();
+  const vistelmo::RowLoops loops = vistelmo::row_loops(s);
+  vistelmo::ColumnTerms terms(b.cc, f, C, S);
   vistelmo::resample_tiles(b.nl(), b.nc(), [&](int l, int from, int to) {
     const double v = (static_cast<double>(b.lc) - l) / f;
     typename Img::Pixel* row = b.rows[l];
-    const vistelmo::RowMap m{static_cast<double>(b.cc), f, C, S, v * S, v * C};
+    const vistelmo::RowMap m =
+        vistelmo::inner(loops) ? terms.map(from, to, v * S, v * C)
+                               : vistelmo::RowMap{static_cast<double>(b.cc), f, C, S, v * S, v * C};
     auto store = [&](int c, double dx, double dy, const auto& q) { blend(row[c], dx, dy, q); };
-    if (avx2)
-      vistelmo::avx2::bilinear_row(s, from, to, m, row, store);
-    else
-      vistelmo::bilinear_row(s, from, to, m, store);
+    vistelmo::bilinear_row(loops, s, from, to, m, row, store);
   });
 }
 
@@ -543,9 +547,10 @@ void zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda) {
   per_plane(a, b, [&](const IMGGRY& p, IMGGRY& q) { zoomfat(p, q, fatx, faty, borda); });
 }
 
-void rotzoom(IMGFLT a, IMGFLT& b, double graus, double f, char borda) {
+void rotzoom(const IMGFLT& source, IMGFLT& b, double graus, double f, char borda) {
   if (f <= 0) erro("Erro: Fator<=0.0", "");
   if (f < 1) {
+    IMGFLT a = source;
     const int nl = vistelmo::round_index(a.nl * f), nc = vistelmo::round_index(a.nc * f);
     const int lc = vistelmo::round_index(a.lc * f), cc = vistelmo::round_index(a.cc * f);
     IMGFLT t(nl, a.nc);
@@ -556,12 +561,12 @@ void rotzoom(IMGFLT a, IMGFLT& b, double graus, double f, char borda) {
     a.lc = lc;
     a.cc = cc;
     ZoomF::zoomx(t, a, f, 'X');
-    f = 1;
+    return rotate_zoomed(a, b, graus, 1, borda, a.backg);
   }
-  rotate_zoomed(a, b, graus, f, borda, a.backg);
+  rotate_zoomed(source, b, graus, f, borda, source.backg);
 }
 
-void rotzoom(IMGGRY a, IMGGRY& b, double graus, double f, char borda) {
+void rotzoom(const IMGGRY& a, IMGGRY& b, double graus, double f, char borda) {
   check_border(borda);
   if (f <= 0) erro("Erro: Fator<=0.0", "");
   if (f < 1) {
@@ -578,8 +583,7 @@ void rotzoom(IMGGRY a, IMGGRY& b, double graus, double f, char borda) {
     s.cc = cc;
     s.backg = a.backg;
     ZoomG::zoomx(t, s, f, borda);
-    a = s;
-    f = 1;
+    return rotate_zoomed(s, b, graus, 1, borda, s.backg);
   }
   rotate_zoomed(a, b, graus, f, borda, a.backg);
 }

@@ -31,6 +31,6 @@ void zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda = 
 
 // Fills b with a rotated by graus (counterclockwise as displayed) and zoomed by f, bilinearly;
 // a factor below 1 first shrinks the source with the passes.
-void rotzoom(IMGFLT a, IMGFLT& b, double graus, double f, char borda = 'X');
-void rotzoom(IMGGRY a, IMGGRY& b, double graus, double f, char borda = 'X');
+void rotzoom(const IMGFLT& a, IMGFLT& b, double graus, double f, char borda = 'X');
+void rotzoom(const IMGGRY& a, IMGGRY& b, double graus, double f, char borda = 'X');
 void rotzoom(const IMGCOR& a, IMGCOR& b, double graus, double f, char borda = 'X');

@@ -64,10 +64,12 @@ template <class Op>
 void expect_tiers_agree(Op op) {
   vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
   const auto plain = op();
-  for (vistelmo::ResampleTier t :
-       {vistelmo::ResampleTier::kPortable, vistelmo::ResampleTier::kDispatched}) {
+  for (vistelmo::ResampleTier t : {vistelmo::ResampleTier::kPortable, vistelmo::ResampleTier::kAvx2,
+                                   vistelmo::ResampleTier::kDispatched}) {
     vistelmo::set_resample_tier(t);
-    SCOPED_TRACE(t == vistelmo::ResampleTier::kPortable ? "portable" : "dispatched");
+    SCOPED_TRACE(t == vistelmo::ResampleTier::kPortable ? "portable"
+                 : t == vistelmo::ResampleTier::kAvx2   ? "avx2"
+                                                        : "dispatched");
     EXPECT_TRUE(same_bits(op(), plain));
   }
   vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
@@ -101,11 +103,16 @@ std::string label(const Shape& sh, double u, double v) {
          std::to_string(v);
 }
 
+// Shapes wide enough for whole groups of columns inside, beside and off the source.
+const Shape kWideShapes[] = {{37, 90, 18, 45}, {70, 33, 10, 30}, {16, 200, 3, 150}};
+
 const double kAngles[] = {0, 90, 180, -45, 30, 17.3, 270};
 const double kFactors[] = {1, 0.5, 1.0 / 3, 2.5, 0.7, 4};
 
 TEST(ResampleTiers, RotationAgreesOnEveryTier) {
-  for (const Shape& sh : kShapes) {
+  std::vector<Shape> shapes(std::begin(kShapes), std::end(kShapes));
+  shapes.insert(shapes.end(), std::begin(kWideShapes), std::end(kWideShapes));
+  for (const Shape& sh : shapes) {
     const IMGGRY g = shaped<IMGGRY>(sh, 5);
     const IMGFLT f = shaped<IMGFLT>(sh, 6);
     const IMGCPX x = shaped<IMGCPX>(sh, 7);
@@ -192,6 +199,160 @@ TEST(ResampleTiers, ColourRotationWithZoomIsThePlanesOnEveryTier) {
             return got;
           });
         }
+  }
+}
+
+TEST(ResampleTiers, WideRotationsWithZoomAgreeOnEveryTier) {
+  for (const Shape& sh : kWideShapes) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 15);
+    const IMGCOR a = colour(sh, 16);
+    for (double deg : kAngles)
+      for (double fac : {1.0, 1.5, 2.5, 0.5, 1.0 / 3})
+        for (char mode : {'C', 'X'}) {
+          SCOPED_TRACE(label(sh, deg, fac) + mode);
+          expect_tiers_agree([&] {
+            IMGGRY r = destination<IMGGRY>(sh, 1, 1);
+            rotzoom(g, r, deg, fac, mode);
+            return r;
+          });
+          expect_tiers_agree([&] {
+            IMGCOR r = destination<IMGCOR>(sh, 1.2, 1);
+            rotzoom(a, r, deg, fac, mode);
+            return r;
+          });
+        }
+  }
+}
+
+// Sources large enough for the inner rows to fetch ahead.
+TEST(ResampleTiers, LargeRotationsAgreeOnEveryTier) {
+  const Shape sh = {1500, 1501, 700, 760};
+  const IMGFLT f = shaped<IMGFLT>(sh, 24);
+  expect_tiers_agree([&] { return rotacao(f, 30, 'n', 'm'); });
+  const IMGCOR a = colour({1200, 1201, 600, 500}, 25);
+  expect_tiers_agree([&] {
+    IMGCOR r(1200, 1201);
+    rotzoom(a, r, -17.3, 1.5, 'C');
+    return r;
+  });
+}
+
+// A rotation-zoom into its own source reads the source as it was.
+TEST(ResampleTiers, RotationWithZoomIntoItsSource) {
+  const Shape sh = {37, 90, 18, 45};
+  auto check = [](auto a) {
+    for (double fac : {1.5, 0.5}) {
+      auto want = a, got = a;
+      rotzoom(a, want, 30, fac, 'X');
+      rotzoom(got, got, 30, fac, 'X');
+      EXPECT_TRUE(same_bits(got, want)) << fac;
+    }
+  };
+  check(shaped<IMGGRY>(sh, 21));
+  check(shaped<IMGFLT>(sh, 22));
+  check(colour(sh, 23));
+}
+
+// The row loops straight, on maps whose positions fall on halves, far off (zoom factor near 0)
+// or are not numbers (factor 0), against the one-column loops.
+TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
+  using vistelmo::RowLoops;
+  std::vector<RowLoops> loops = {RowLoops::kAvx2, RowLoops::kInnerAvx2};
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl"))
+    loops.push_back(RowLoops::kInnerAvx512);
+  if (!__builtin_cpu_supports("avx2")) loops.clear();
+  const Shape shapes[] = {{12, 131, 6, 60}, {7, 67, 3, 33}, {1, 257, 0, 128}, {1, 1, 0, 0}};
+  const double factors[] = {1, 2, 0.5, 1e-12, 0};
+  const double turns[][2] = {{1, 0}, {0, 1}, {-1, 0}, {0.6, 0.8}, {0.8660254037844387, 0.5}};
+  const double shifts[][2] = {{0, 0},       {3, -2},
+                              {0.5, 2.5},   {-0.5, 1e9},
+                              {-7.5, -3.5}, {0.49999999999999994, -2.4999999999999996}};
+  for (const Shape& sh : shapes) {
+    const IMGGRY g = shaped<IMGGRY>(sh, 17);
+    const IMGFLT f = shaped<IMGFLT>(sh, 18);
+    const IMGCOR a = colour(sh, 19);
+    const IMGCPX z = shaped<IMGCPX>(sh, 26);
+    for (char mode : kModes) {
+      const vistelmo::Sampler<IMGGRY> sg(g, mode);
+      const vistelmo::Sampler<IMGFLT> sf(f, mode);
+      const vistelmo::Sampler<IMGCOR> sa(a, mode, COR{3, 4, 5});
+      const vistelmo::Sampler<IMGCPX> sz(z, mode);
+      for (double fac : factors)
+        for (const auto& t : turns)
+          for (const auto& pq : shifts) {
+            const int width = 2 * sh.nc + 5, cc = sh.nc;
+            vistelmo::ColumnTerms terms(cc, fac, t[0], t[1]);
+            SCOPED_TRACE(label(sh, fac, t[0]) + " " + std::to_string(pq[0]) + " " +
+                         std::to_string(pq[1]) + " " + std::to_string(mode));
+            auto blend = [](auto& p, double dx, double dy, const auto& q) {
+              vistelmo::store_blend(p, vistelmo::bilinear_weights(dx, dy), q);
+            };
+            for (int from : {0, 3}) {
+              const vistelmo::RowMap m = terms.map(from, width, pq[0], pq[1]);
+              std::vector<unsigned char> gn(width), gb(width), wgn(width), wgb(width);
+              std::vector<float> fn(width), wfn(width), fb(width), wfb(width);
+              std::vector<COR> ab(width), wab(width);
+              std::vector<std::complex<float>> zb(width), wzb(width);
+              // The complex blend of rotacao: weights rounded to float, float products and sums.
+              auto complex_blend = [](std::complex<float>& p, double dx, double dy,
+                                      const vistelmo::SampleQuad<std::complex<float>>& q) {
+                const float w[4] = {static_cast<float>((1 - dx) * (1 - dy)),
+                                    static_cast<float>((1 - dx) * dy),
+                                    static_cast<float>(dx * (1 - dy)), static_cast<float>(dx * dy)};
+                const std::complex<float> v[4] = {q.s00, q.s01, q.s10, q.s11};
+                float re = w[0] * v[0].real(), im = w[0] * v[0].imag();
+                for (int n = 1; n < 4; n++) {
+                  re = re + w[n] * v[n].real();
+                  im = im + w[n] * v[n].imag();
+                }
+                p = {re, im};
+              };
+              vistelmo::bilinear_row(sz, from, width, m,
+                                     [&](int c, double dx, double dy, const auto& q) {
+                                       complex_blend(wzb[c], dx, dy, q);
+                                     });
+              vistelmo::nearest_row(sg, from, width, m,
+                                    [&](int c, unsigned char v) { wgn[c] = v; });
+              vistelmo::nearest_row(sf, from, width, m, [&](int c, float v) { wfn[c] = v; });
+              vistelmo::bilinear_row(
+                  sg, from, width, m,
+                  [&](int c, double dx, double dy, const auto& q) { blend(wgb[c], dx, dy, q); });
+              vistelmo::bilinear_row(
+                  sf, from, width, m,
+                  [&](int c, double dx, double dy, const auto& q) { blend(wfb[c], dx, dy, q); });
+              vistelmo::bilinear_row(
+                  sa, from, width, m,
+                  [&](int c, double dx, double dy, const auto& q) { blend(wab[c], dx, dy, q); });
+              for (RowLoops l : loops) {
+                SCOPED_TRACE(static_cast<int>(l));
+                vistelmo::nearest_row(l, sg, from, width, m, gn.data());
+                vistelmo::nearest_row(l, sf, from, width, m, fn.data());
+                vistelmo::bilinear_row(
+                    l, sg, from, width, m, gb.data(),
+                    [&](int c, double dx, double dy, const auto& q) { blend(gb[c], dx, dy, q); });
+                vistelmo::bilinear_row(
+                    l, sf, from, width, m, fb.data(),
+                    [&](int c, double dx, double dy, const auto& q) { blend(fb[c], dx, dy, q); });
+                vistelmo::bilinear_row(l, sz, from, width, m, zb.data(),
+                                       [&](int c, double dx, double dy, const auto& q) {
+                                         complex_blend(zb[c], dx, dy, q);
+                                       });
+                vistelmo::bilinear_row(
+                    l, sa, from, width, m, ab.data(),
+                    [&](int c, double dx, double dy, const auto& q) { blend(ab[c], dx, dy, q); });
+                for (int c = from; c < width; c++) {
+                  ASSERT_EQ(gn[c], wgn[c]) << c;
+                  ASSERT_TRUE(testutil::same(fn[c], wfn[c])) << c;
+                  ASSERT_EQ(gb[c], wgb[c]) << c;
+                  ASSERT_TRUE(testutil::same(fb[c], wfb[c])) << c;
+                  ASSERT_TRUE(testutil::same(ab[c], wab[c])) << c;
+                  ASSERT_TRUE(testutil::same(zb[c], wzb[c])) << c;
+                }
+              }
+            }
+          }
+    }
   }
 }
 
