@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include <emmintrin.h>
+
 #include "foundation/erro.h"
 #include "processing/algebra/neighbourhood_internal.h"
 
@@ -60,6 +62,25 @@ VISTELMO_LANES(16)
 VISTELMO_LANES(32)
 #undef VISTELMO_LANES
 
+// prev's last lane followed by cur's lanes but its last. The generic shuffle becomes lane
+// extractions without SSSE3; whole-register byte shifts do it there.
+// By reference: no vector return without AVX.
+template <class U16>
+__attribute__((always_inline)) inline void shifted_in(const U16& prev, const U16& cur, U16& v) {
+  if constexpr (sizeof(U16) == 16) {
+    __m128i p, c;
+    __builtin_memcpy(&p, &prev, 16);
+    __builtin_memcpy(&c, &cur, 16);
+    const __m128i r = _mm_or_si128(_mm_slli_si128(c, 2), _mm_srli_si128(p, 14));
+    __builtin_memcpy(&v, &r, 16);
+  } else {
+    constexpr int W = sizeof(U16) / 2;
+    U16 shift;
+    for (int k = 0; k < W; k++) shift[k] = static_cast<uint16_t>(W - 1 + k);
+    v = __builtin_shuffle(prev, cur, shift);
+  }
+}
+
 // W outputs at a time, in 16-bit lanes: a lane read from two bytes holds an even column in its
 // low byte and the odd one after it in its high byte. The vertical means of the odd columns
 // 2i - 1 come from the previous block's odd lanes moved up by one.
@@ -71,8 +92,6 @@ __attribute__((always_inline)) inline void smooth_row_body(const Rows& r, uint8_
   int64_t i = 0;
   if (n >= W) {
     U16 prev_odd = {};
-    U16 shift;
-    for (int k = 0; k < W; k++) shift[k] = static_cast<uint16_t>(W - 1 + k);
     for (; i + W <= n; i += W) {
       U16 m, d, even, odd;
       load(m, r.mid + 2 * i);
@@ -88,7 +107,8 @@ __attribute__((always_inline)) inline void smooth_row_body(const Rows& r, uint8_
         even >>= 1;
         odd >>= 1;
       }
-      const U16 left = __builtin_shuffle(prev_odd, odd, shift);
+      U16 left;
+      shifted_in(prev_odd, odd, left);
       const U8 o = __builtin_convertvector((left + even + odd + 1) / 3, U8);
       __builtin_memcpy(out + i, &o, sizeof o);
       prev_odd = odd;
