@@ -182,20 +182,25 @@ void piramide(const IMGGRY& a_in, VETOR<IMGGRY>& v, int rmin, int cmin, char mod
   const int L = lr < lcnt ? lr : lcnt;
   if (L <= 0) erro("Erro MATRIZ::operator(l,c) - Indice invalido", "");
 
-  // The source may be one of v's own levels, which the resizes below would release.
-  const bool inside_v = v.data != nullptr && &a_in >= v.data && &a_in < v.data + v.n();
-  IMGGRY own;
-  if (inside_v) own = a_in;
-  const IMGGRY& a = inside_v ? own : a_in;
-
   // Coarsest size is an exact division by 2^(L-1); finer levels double it.
   const int rc = nla >> (L - 1), cc = nca >> (L - 1);
+
+  // The source may be one of v's own levels, which the resizes below would release. Level 0
+  // of as many levels, already of its size, stays where it is.
+  const bool inside_v = v.data != nullptr && &a_in >= v.data && &a_in < v.data + v.n();
+  const bool in_place =
+      inside_v && &a_in == v.data && v.n() == L && nla == rc << (L - 1) && nca == cc << (L - 1);
+  IMGGRY own;
+  if (inside_v && !in_place) own = a_in;
+  const IMGGRY& a = inside_v && !in_place ? own : a_in;
   v.resize(L);
   for (int k = 0; k < L; k++) v(k).resize(rc << (L - 1 - k), cc << (L - 1 - k));
   const RowKernels& kern = row_kernels();
   const bool smooth = modo == 'm';
   // Level 0 is copied two rows at a time just ahead of the halving that reads them.
-  auto copy_row = [&](int l) { std::memcpy(v(0).rows[l], a.rows[l], v(0).nc()); };
+  auto copy_row = [&](int l) {
+    if (!in_place) std::memcpy(v(0).rows[l], a.rows[l], v(0).nc());
+  };
   if (L == 1)
     for (int l = 0; l < v(0).nl(); l++) copy_row(l);
   for (int k = 1; k < L; k++) {

@@ -173,10 +173,12 @@ TEST(Pyramid, EveryTierMatchesThePlainDefinition) {
       piramide(a, sizes, k.rmin, k.cmin, modo);
       const std::vector<IMGGRY> want = reference_levels(a, sizes, modo == 'm');
       fixtures::for_each_tier([&] {
-        for (int from_v : {0, 1}) {
+        // From a; from another level of v; from level 0 of an earlier pyramid of a.
+        for (int from : {0, 1, 2}) {
           VETOR<IMGGRY> v(2);
           v(1) = a;
-          piramide(from_v ? v(1) : a, v, k.rmin, k.cmin, modo);
+          if (from == 2) piramide(a, v, k.rmin, k.cmin, modo);
+          piramide(from == 0 ? a : from == 1 ? v(1) : v(0), v, k.rmin, k.cmin, modo);
           ASSERT_EQ(v.n(), static_cast<int>(want.size()));
           for (int j = 0; j < v.n(); j++) EXPECT_EQ(pixels(v(j)), pixels(want[j])) << "level " << j;
         }
