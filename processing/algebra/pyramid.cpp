@@ -62,9 +62,8 @@ VISTELMO_LANES(16)
 VISTELMO_LANES(32)
 #undef VISTELMO_LANES
 
-// prev's last lane followed by cur's lanes but its last. The generic shuffle becomes lane
-// extractions without SSSE3; whole-register byte shifts do it there.
-// By reference: no vector return without AVX.
+// v = prev's last lane, then cur's lanes but its last (by reference: no vector return without
+// AVX). Without SSSE3 the generic shuffle becomes lane extractions; byte shifts do it there.
 template <class U16>
 __attribute__((always_inline)) inline void shifted_in(const U16& prev, const U16& cur, U16& v) {
   if constexpr (sizeof(U16) == 16) {
