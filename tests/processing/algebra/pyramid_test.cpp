@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "processing/algebra/median.h"
+#include "processing/algebra/neighbourhood_fixtures.h"
 #include "support/test_support.h"
 
 namespace {
@@ -132,6 +134,57 @@ TEST(Pyramid, SourceMayBeOneOfTheLevels) {
   piramide(v(0), v, 5, 3, 'm');
   ASSERT_EQ(v.n(), 3);
   expect_levels_follow(a, v, true);
+}
+
+// Levels by the plain definition, under the plain tier: level 0 the top-left nl x nc block of
+// a, each next level the even rows and columns of the one before, after
+// mediamov(3, 3, 's', 'e') when smoothing.
+std::vector<IMGGRY> reference_levels(const IMGGRY& a, const VETOR<IMGGRY>& sizes, bool smooth) {
+  const vistelmo::Tier before = vistelmo::neighbourhood_tier();
+  vistelmo::set_neighbourhood_tier(vistelmo::Tier::plain);
+  std::vector<IMGGRY> r;
+  for (int k = 0; k < sizes.n(); k++) {
+    IMGGRY g(sizes(k).nl, sizes(k).nc);
+    const IMGGRY src = k == 0 ? a : smooth ? mediamov(r.back(), 3, 3, 's', 'e') : r.back();
+    const int step = k == 0 ? 1 : 2;
+    for (int l = 0; l < g.nl(); l++)
+      for (int c = 0; c < g.nc(); c++) g.rows[l][c] = src.rows[step * l][step * c];
+    r.push_back(g);
+  }
+  vistelmo::set_neighbourhood_tier(before);
+  return r;
+}
+
+// Every tier against the plain definition, exactly, on awkward sizes (one level, rows shorter
+// than a vector, vectors and a tail), from a and from one of v's own levels.
+TEST(Pyramid, EveryTierMatchesThePlainDefinition) {
+  struct Case {
+    int nl, nc, rmin, cmin;
+  };
+  const Case cases[] = {{1, 1, 1, 1},    {2, 2, 1, 1},    {3, 5, 1, 1},    {7, 67, 1, 1},
+                        {12, 131, 1, 1}, {12, 131, 6, 2}, {1, 257, 1, 1},  {257, 3, 1, 1},
+                        {6, 150, 3, 1},  {64, 200, 2, 9}, {33, 1030, 4, 3}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.nl << "x" << k.nc << " min " << k.rmin << "x" << k.cmin);
+    const IMGGRY a = noise(k.nl, k.nc, k.nl * 31 + k.nc);
+    for (char modo : {'m', 'n'}) {
+      SCOPED_TRACE(modo);
+      VETOR<IMGGRY> sizes;
+      piramide(a, sizes, k.rmin, k.cmin, modo);
+      const std::vector<IMGGRY> want = reference_levels(a, sizes, modo == 'm');
+      fixtures::for_each_tier([&] {
+        // From a; from another level of v; from level 0 of an earlier pyramid of a.
+        for (int from : {0, 1, 2}) {
+          VETOR<IMGGRY> v(2);
+          v(1) = a;
+          if (from == 2) piramide(a, v, k.rmin, k.cmin, modo);
+          piramide(from == 0 ? a : from == 1 ? v(1) : v(0), v, k.rmin, k.cmin, modo);
+          ASSERT_EQ(v.n(), static_cast<int>(want.size()));
+          for (int j = 0; j < v.n(); j++) EXPECT_EQ(pixels(v(j)), pixels(want[j])) << "level " << j;
+        }
+      });
+    }
+  }
 }
 
 TEST(Pyramid, TooSmallOrBadMinimumsAreFatal) {
