@@ -56,6 +56,14 @@ struct RowOut {
 // kernel may fuse each product into its add, which then rounds once exactly as the add does.
 void correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir, int n,
                    RowOut out, bool exact = false);
+// The output rows that correlate_rows forms in one call (the kernels of the instruction set in
+// use decide it: ask before each traversal).
+int row_block();
+// correlate_row for the R = row_block() outputs out[0 .. R-1] at once, each vector loaded once
+// for all of them: output k reads src[f + p] as its row p, f = k when dir > 0 and R-1-k when
+// dir < 0 (src holds kl + R - 1 rows).
+void correlate_rows(const double* const* src, const double* taps, int kl, int kc, int dir, int n,
+                    const RowOut* out, bool exact = false);
 // d[j] = s[j] widened; d[j] = round_to_byte(s[j]).
 void widen_row(const float* s, double* d, int n);
 void widen_row(const unsigned char* s, double* d, int n);
@@ -121,6 +129,15 @@ class RowGather {
     }
   }
 
+  // Asks the cache for the source samples of padded row a (held in the map) ahead of its load.
+  void prefetch(int a) const {
+    const int ia = map_.a(a);
+    if (ia < 0 || map_.swapped()) return;
+    const char* p = reinterpret_cast<const char*>(src_.rows[ia]);
+    for (size_t o = 0, bytes = size_t(src_.nc) * sizeof(P); o < bytes; o += 64)
+      __builtin_prefetch(p + o, 0, 2);
+  }
+
   void operator()(int a, T* dst) const {
     const int ia = map_.a(a);
     if (ia < 0) {
@@ -174,11 +191,12 @@ class RowRing {
     for (int k = 0; k < kAlign && reinterpret_cast<uintptr_t>(base_) % 64 != 0; k++) base_++;
   }
 
-  // ptr[p] points off elements into padded row row0 + i + dir * p, p = 0 .. kl-1.
+  // ptr[p] points off elements into padded row row0 + i + dir * p, p = 0 .. count-1 (count at
+  // most kl; all kl rows when count < 0).
   template <class Load>
-  const T* const* rows(int i, int row0, int off, int dir, Load& load) {
-    const int kl = int(held_.size());
-    for (int p = 0; p < kl; p++) {
+  const T* const* rows(int i, int row0, int off, int dir, Load& load, int count = -1) {
+    const int kl = int(held_.size()), n = count < 0 ? kl : count;
+    for (int p = 0; p < n; p++) {
       const int a = row0 + i + dir * p, slot = (a - a0_) % kl;
       T* r = base_ + size_t(slot) * w_;
       if (held_[slot] != a) {
@@ -217,6 +235,37 @@ void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps
     correlate_row(ptr, taps, kl, kc, dir, nc, store.target(i), exact);
     store.done(i, nc);
   });
+}
+
+// Whether a row loader takes prefetch(a).
+template <class Load, class = void>
+constexpr bool kPrefetches = false;
+template <class Load>
+constexpr bool kPrefetches<Load, std::void_t<decltype(std::declval<const Load&>().prefetch(0))>> =
+    true;
+
+// traverse_real straight into result rows: with exact products, row_block() rows a kernel call
+// (the last few alone).
+template <class Load, class Out>
+void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps, int kl, int kc,
+                   int row0, int off, int dir, RowStore<Out>& store, bool exact = false) {
+  const int r = exact ? row_block() : 1;
+  RowRing<double> ring(kl + r - 1, w, a0);
+  std::vector<RowOut> out(size_t(r), RowOut(store.rows[0]));
+  int i = 0;
+  for (; r > 1 && i + r <= nl; i += r) {
+    // The rows the next block adds, asked for while this one is summed.
+    if constexpr (kPrefetches<Load>)
+      if (i + 2 * r <= nl)
+        for (int k = 1, last = row0 + i + r - 1 + std::max(0, dir * (kl - 1)); k <= r; k++)
+          load.prefetch(last + k);
+    for (int k = 0; k < r; k++) out[k] = RowOut(store.rows[i + k]);
+    const double* const* src = ring.rows(dir < 0 ? i + r - 1 : i, row0, off, dir, load);
+    correlate_rows(src, taps, kl, kc, dir, nc, out.data(), exact);
+  }
+  for (; i < nl; i++)
+    correlate_row(ring.rows(i, row0, off, dir, load, kl), taps, kl, kc, dir, nc,
+                  RowOut(store.rows[i]), exact);
 }
 
 // The first and last first arguments (a) and second arguments (b) that an nl x nc output reads.
