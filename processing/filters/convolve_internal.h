@@ -114,6 +114,14 @@ class RowGather {
     }
   }
 
+  // Where the longest run of source samples starts in a padded row (0 when there is none).
+  int lead() const {
+    int start = 0, len = 0;
+    for (const Run& r : runs_)
+      if (r.from >= 0 && r.len > len) start = r.start, len = r.len;
+    return start;
+  }
+
   // Whether row a is the source row itself, unpadded: one run reading columns 0 .. w-1.
   bool identity() const {
     return runs_.size() == 1 && runs_[0].from == 0 && runs_[0].len == src_.nc && w_ == src_.nc;
@@ -127,15 +135,6 @@ class RowGather {
       else
         std::copy(s + r.from, s + r.from + r.len, dst + r.start);
     }
-  }
-
-  // Asks the cache for the source samples of padded row a (held in the map) ahead of its load.
-  void prefetch(int a) const {
-    const int ia = map_.a(a);
-    if (ia < 0 || map_.swapped()) return;
-    const char* p = reinterpret_cast<const char*>(src_.rows[ia]);
-    for (size_t o = 0, bytes = size_t(src_.nc) * sizeof(P); o < bytes; o += 64)
-      __builtin_prefetch(p + o, 0, 2);
   }
 
   void operator()(int a, T* dst) const {
@@ -184,11 +183,13 @@ class RowGather {
 template <class T>
 class RowRing {
  public:
-  // Rows start on 64-byte boundaries, so that the kernels' whole-vector loads at offset 0 align.
-  RowRing(int kl, int w, int a0)
-      : w_(stride(w)), a0_(a0), buf_(size_t(kl) * w_ + kAlign), held_(kl, a0 - 1), ptr_(kl) {
-    base_ = buf_.data();
-    for (int k = 0; k < kAlign && reinterpret_cast<uintptr_t>(base_) % 64 != 0; k++) base_++;
+  // Element lead of every row starts on a 64-byte boundary (the whole-vector stores of a row's
+  // longest run, or the kernels' loads at offset 0, align).
+  RowRing(int kl, int w, int a0, int lead = 0)
+      : w_(stride(w)), a0_(a0), buf_(size_t(kl) * w_ + 2 * kAlign), held_(kl, a0 - 1), ptr_(kl) {
+    T* aligned = buf_.data() + kAlign;
+    for (int k = 0; k < kAlign && reinterpret_cast<uintptr_t>(aligned) % 64 != 0; k++) aligned++;
+    base_ = aligned - lead % kAlign;
   }
 
   // ptr[p] points off elements into padded row row0 + i + dir * p, p = 0 .. count-1 (count at
@@ -237,12 +238,11 @@ void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps
   });
 }
 
-// Whether a row loader takes prefetch(a).
+// Whether a row loader tells lead().
 template <class Load, class = void>
-constexpr bool kPrefetches = false;
+constexpr bool kLeads = false;
 template <class Load>
-constexpr bool kPrefetches<Load, std::void_t<decltype(std::declval<const Load&>().prefetch(0))>> =
-    true;
+constexpr bool kLeads<Load, std::void_t<decltype(std::declval<const Load&>().lead())>> = true;
 
 // traverse_real straight into result rows: with exact products, row_block() rows a kernel call
 // (the last few alone).
@@ -250,22 +250,19 @@ template <class Load, class Out>
 void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps, int kl, int kc,
                    int row0, int off, int dir, RowStore<Out>& store, bool exact = false) {
   const int r = exact ? row_block() : 1;
-  RowRing<double> ring(kl + r - 1, w, a0);
+  int lead = 0;
+  if constexpr (kLeads<Load>) lead = load.lead();
+  RowRing<double> ring(kl + r - 1, w, a0, lead);
   std::vector<RowOut> out(size_t(r), RowOut(store.rows[0]));
   int i = 0;
   for (; r > 1 && i + r <= nl; i += r) {
-    // The rows the next block adds, asked for while this one is summed.
-    if constexpr (kPrefetches<Load>)
-      if (i + 2 * r <= nl)
-        for (int k = 1, last = row0 + i + r - 1 + std::max(0, dir * (kl - 1)); k <= r; k++)
-          load.prefetch(last + k);
-    for (int k = 0; k < r; k++) out[k] = RowOut(store.rows[i + k]);
+    for (int k = 0; k < r; k++) out[k] = store.target(i + k);
     const double* const* src = ring.rows(dir < 0 ? i + r - 1 : i, row0, off, dir, load);
     correlate_rows(src, taps, kl, kc, dir, nc, out.data(), exact);
   }
   for (; i < nl; i++)
-    correlate_row(ring.rows(i, row0, off, dir, load, kl), taps, kl, kc, dir, nc,
-                  RowOut(store.rows[i]), exact);
+    correlate_row(ring.rows(i, row0, off, dir, load, kl), taps, kl, kc, dir, nc, store.target(i),
+                  exact);
 }
 
 // The first and last first arguments (a) and second arguments (b) that an nl x nc output reads.
