@@ -150,10 +150,19 @@ __attribute__((always_inline)) inline void rows_block(const double* const* src, 
 template <class V, int U, int R, vistelmo::RowOut::Kind K>
 __attribute__((always_inline)) inline void rows_body(const double* const* src, const double* taps,
                                                      int kl, int kc, int dir, int n,
-                                                     void* const* out) {
+                                                     void* const* out,
+                                                     const vistelmo::Ahead* ahead) {
   constexpr int L = sizeof(V) / sizeof(double);
   int j = 0;
-  for (; j + L * U <= n; j += L * U) rows_block<V, U, R, K>(src, taps, kl, kc, dir, j, out);
+  for (; j + L * U <= n; j += L * U) {
+    if (ahead)
+      for (int k = 0; k < ahead->count; k++) {
+        if (!ahead->rows[k]) continue;
+        const char* a = static_cast<const char*>(ahead->rows[k]) + size_t(j) * ahead->bytes;
+        for (int b = 0; b < L * U * ahead->bytes; b += 64) __builtin_prefetch(a + b, 0, 2);
+      }
+    rows_block<V, U, R, K>(src, taps, kl, kc, dir, j, out);
+  }
   for (; j + L <= n; j += L) rows_block<V, 1, R, K>(src, taps, kl, kc, dir, j, out);
   for (; j < n; j++)
     for (int k = 0; k < R; k++) {
@@ -170,14 +179,15 @@ __attribute__((always_inline)) inline void rows_body(const double* const* src, c
 template <class V, int U, int R>
 __attribute__((always_inline)) inline void rows_any(const double* const* src, const double* taps,
                                                     int kl, int kc, int dir, int n,
-                                                    const vistelmo::RowOut* out) {
+                                                    const vistelmo::RowOut* out,
+                                                    const vistelmo::Ahead* ahead = nullptr) {
   void* p[R];
   for (int k = 0; k < R; k++) p[k] = out[k].p;
   if (out[0].kind == vistelmo::RowOut::kFloat)
-    return rows_body<V, U, R, vistelmo::RowOut::kFloat>(src, taps, kl, kc, dir, n, p);
+    return rows_body<V, U, R, vistelmo::RowOut::kFloat>(src, taps, kl, kc, dir, n, p, ahead);
   if (out[0].kind == vistelmo::RowOut::kFloatWide)
-    return rows_body<V, U, R, vistelmo::RowOut::kFloatWide>(src, taps, kl, kc, dir, n, p);
-  rows_body<V, U, R, vistelmo::RowOut::kDouble>(src, taps, kl, kc, dir, n, p);
+    return rows_body<V, U, R, vistelmo::RowOut::kFloatWide>(src, taps, kl, kc, dir, n, p, ahead);
+  rows_body<V, U, R, vistelmo::RowOut::kDouble>(src, taps, kl, kc, dir, n, p, ahead);
 }
 
 // One output row: blocks of 8 vectors of sums.
@@ -230,7 +240,7 @@ __attribute__((target("avx2"))) void bytes_avx2(const double* s, unsigned char* 
 // One set of kernels per instruction set.
 using RowFn = void (*)(const double* const*, const double*, int, int, int, int, vistelmo::RowOut);
 using RowsFn = void (*)(const double* const*, const double*, int, int, int, int,
-                        const vistelmo::RowOut*);
+                        const vistelmo::RowOut*, const vistelmo::Ahead*);
 struct Kernels {
   RowFn row, exact_row;
   int block;  // output rows of one rows call
@@ -253,12 +263,13 @@ struct Kernels {
   }                                                                                              \
   constexpr int name##_block = R;                                                                \
   target void name##_rows(const double* const* src, const double* taps, int kl, int kc, int dir, \
-                          int n, const vistelmo::RowOut* out) {                                  \
-    rows_any<V, U, R>(src, taps, kl, kc, dir, n, out);                                           \
+                          int n, const vistelmo::RowOut* out, const vistelmo::Ahead* ahead) {    \
+    rows_any<V, U, R>(src, taps, kl, kc, dir, n, out, ahead);                                    \
   }                                                                                              \
   target fused void name##_exact_rows(const double* const* src, const double* taps, int kl,      \
-                                      int kc, int dir, int n, const vistelmo::RowOut* out) {     \
-    rows_any<V, U, R>(src, taps, kl, kc, dir, n, out);                                           \
+                                      int kc, int dir, int n, const vistelmo::RowOut* out,       \
+                                      const vistelmo::Ahead* ahead) {                            \
+    rows_any<V, U, R>(src, taps, kl, kc, dir, n, out, ahead);                                    \
   }                                                                                              \
   target void name##_widen(const float* s, double* d, int n) { widen_body(s, d, n); }            \
   target void name##_widen_bytes(const unsigned char* s, double* d, int n) { widen_body(s, d, n); }
@@ -350,8 +361,8 @@ void vistelmo::correlate_row(const double* const* rows, const double* taps, int 
 int vistelmo::row_block() { return active()->block; }
 
 void vistelmo::correlate_rows(const double* const* src, const double* taps, int kl, int kc, int dir,
-                              int n, const RowOut* out, bool exact) {
-  (exact ? active()->exact_rows : active()->rows)(src, taps, kl, kc, dir, n, out);
+                              int n, const RowOut* out, bool exact, const Ahead* ahead) {
+  (exact ? active()->exact_rows : active()->rows)(src, taps, kl, kc, dir, n, out, ahead);
 }
 
 void vistelmo::widen_row(const float* s, double* d, int n) { active()->widen(s, d, n); }

@@ -1,6 +1,9 @@
 // The one traversal behind the spatial correlations and convolutions. Library sources only.
 #pragma once
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <type_traits>
@@ -28,11 +31,22 @@ PlaneRef<typename Img::Pixel> plane_of(const Img& a) {
   return {a.rows, a.nl(), a.nc(), a.lc, a.cc, a.backg};
 }
 
+// Whether the page holding p is in memory. A block whose last page is has come back from the
+// allocator already mapped (mapping it again walks every page for nothing).
+inline bool page_mapped(const void* p) {
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  unsigned char in = 0;
+  void* start = reinterpret_cast<void*>(reinterpret_cast<uintptr_t>(p) & ~(page - 1));
+  return mincore(start, 1, &in) == 0 && (in & 1);
+}
+
 // A fresh nl x nc image whose pages are mapped at once: the filters overwrite every pixel.
 template <class Img>
 Img fresh_image(int nl, int nc) {
   Img r(nl, nc);
-  if (nl > 0 && nc > 0 && r.data) prefault(r.data, size_t(nl) * size_t(nc) * sizeof(*r.data));
+  const size_t bytes = nl > 0 && nc > 0 && r.data ? size_t(nl) * size_t(nc) * sizeof(*r.data) : 0;
+  if (bytes > 0 && !page_mapped(reinterpret_cast<const char*>(r.data) + bytes - 1))
+    prefault(r.data, bytes);
   return r;
 }
 
@@ -56,6 +70,14 @@ struct RowOut {
 // kernel may fuse each product into its add, which then rounds once exactly as the add does.
 void correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir, int n,
                    RowOut out, bool exact = false);
+// Source rows that the next correlate_rows call widens: the kernel asks the cache for them a
+// block of columns at a time as it goes. rows[k] (null: none) holds bytes bytes per column.
+struct Ahead {
+  static constexpr int kMax = 8;
+  const void* rows[kMax];
+  int count = 0, bytes = 0;
+};
+
 // The output rows that correlate_rows forms in one call (the kernels of the instruction set in
 // use decide it: ask before each traversal).
 int row_block();
@@ -63,7 +85,7 @@ int row_block();
 // for all of them: output k reads src[f + p] as its row p, f = k when dir > 0 and R-1-k when
 // dir < 0 (src holds kl + R - 1 rows).
 void correlate_rows(const double* const* src, const double* taps, int kl, int kc, int dir, int n,
-                    const RowOut* out, bool exact = false);
+                    const RowOut* out, bool exact = false, const Ahead* ahead = nullptr);
 // d[j] = s[j] widened; d[j] = round_to_byte(s[j]).
 void widen_row(const float* s, double* d, int n);
 void widen_row(const unsigned char* s, double* d, int n);
@@ -112,6 +134,12 @@ class RowGather {
       }
       runs_.push_back({k, 1, ib < 0 ? -1 : ib});
     }
+  }
+
+  // The source row that padded row a copies from (null when it copies none).
+  const P* source(int a) const {
+    const int ia = map_.a(a);
+    return ia < 0 || map_.swapped() ? nullptr : src_.rows[ia];
   }
 
   // Where the longest run of source samples starts in a padded row (0 when there is none).
@@ -244,6 +272,12 @@ constexpr bool kLeads = false;
 template <class Load>
 constexpr bool kLeads<Load, std::void_t<decltype(std::declval<const Load&>().lead())>> = true;
 
+// Whether a row loader tells source(a).
+template <class Load, class = void>
+constexpr bool kSources = false;
+template <class Load>
+constexpr bool kSources<Load, std::void_t<decltype(std::declval<const Load&>().source(0))>> = true;
+
 // traverse_real straight into result rows: with exact products, row_block() rows a kernel call
 // (the last few alone).
 template <class Load, class Out>
@@ -255,10 +289,18 @@ void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps
   RowRing<double> ring(kl + r - 1, w, a0, lead);
   std::vector<RowOut> out(size_t(r), RowOut(store.rows[0]));
   int i = 0;
+  Ahead ahead;
   for (; r > 1 && i + r <= nl; i += r) {
     for (int k = 0; k < r; k++) out[k] = store.target(i + k);
     const double* const* src = ring.rows(dir < 0 ? i + r - 1 : i, row0, off, dir, load);
-    correlate_rows(src, taps, kl, kc, dir, nc, out.data(), exact);
+    // The rows the next block adds.
+    if constexpr (kSources<Load>) {
+      ahead.count = i + 2 * r <= nl && r <= Ahead::kMax ? r : 0;
+      ahead.bytes = sizeof(*load.source(0));
+      for (int k = 0, last = row0 + i + r - 1 + std::max(0, dir * (kl - 1)); k < ahead.count; k++)
+        ahead.rows[k] = load.source(last + 1 + k);
+    }
+    correlate_rows(src, taps, kl, kc, dir, nc, out.data(), exact, &ahead);
   }
   for (; i < nl; i++)
     correlate_row(ring.rows(i, row0, off, dir, load, kl), taps, kl, kc, dir, nc, store.target(i),
