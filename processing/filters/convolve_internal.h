@@ -95,7 +95,8 @@ void bytes_row(const double* s, unsigned char* d, int n);
 template <class Out>
 struct RowStore {
   Out* const* rows;
-  RowOut target(int i) { return RowOut(rows[i]); }
+  int col = 0;  // the first column stored
+  RowOut target(int i) { return RowOut(rows[i] + col); }
   void done(int, int) {}
 };
 
@@ -136,10 +137,11 @@ class RowGather {
     }
   }
 
-  // The source row that padded row a copies from (null when it copies none).
+  // Where padded row a's first source column (or column 0) lies in the source row it copies
+  // from (null when it copies none).
   const P* source(int a) const {
     const int ia = map_.a(a);
-    return ia < 0 || map_.swapped() ? nullptr : src_.rows[ia];
+    return ia < 0 || map_.swapped() ? nullptr : src_.rows[ia] + std::max(0, b0_);
   }
 
   // Where the longest run of source samples starts in a padded row (0 when there is none).
@@ -328,6 +330,14 @@ void store_zeros(int nl, int nc, Store& store) {
   }
 }
 
+// The bytes of padded rows that the several-row traversal keeps in the first-level cache.
+constexpr size_t kRingBytes = 32768;
+
+template <class Store>
+constexpr bool kRowStore = false;
+template <class Out>
+constexpr bool kRowStore<RowStore<Out>> = true;
+
 // The same traversal as correlate for real samples with double sums: get(sample) widens a sample
 // to double (exactly), the kernel taps are doubles. Samples are gathered a row at a time into a
 // ring of kl rows (each source row is resolved and widened once), and the row kernel adds the taps
@@ -341,6 +351,24 @@ void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, 
   const BorderMap map(mode, src.nl, src.nc, src.lc, src.cc, r.a0, r.a1, r.b0, r.b1);
   map.require_all();
   const int w = r.b1 - r.b0 + 1;
+  if constexpr (kRowStore<Store>) {
+    // Several rows a kernel call: strips of columns, each down every row, so that the ring of
+    // padded rows stays in the first-level cache.
+    const int rows = exact ? kl + row_block() - 1 : 0, extra = w - nc;
+    const size_t bytes = size_t(rows) * w * sizeof(double);
+    const int strips = int(std::min<size_t>((bytes + kRingBytes - 1) / kRingBytes, nc / 256 + 1));
+    if (strips > 1) {
+      const int width = ((nc + strips - 1) / strips + 63) / 64 * 64;  // at least 256
+      for (int j = 0; j < nc; j += width) {
+        const int n = std::min(width, nc - j);
+        RowGather<P, Get> gather(src, get, map, r.b0 + j, n + extra);
+        Store part{store.rows, store.col + j};
+        traverse_real(gather, r.a0, n + extra, nl, n, taps, kl, kc, row0, col0 - r.b0, dir, part,
+                      exact);
+      }
+      return;
+    }
+  }
   RowGather<P, Get> gather(src, get, map, r.b0, w);
   traverse_real(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store, exact);
 }

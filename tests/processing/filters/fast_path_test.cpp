@@ -71,11 +71,11 @@ TEST_P(FastPath, ConvolucaoFloat) { check_convolucao<IMGFLT>(); }
 TEST_P(FastPath, ConvolucaoDouble) { check_convolucao<IMGDBL>(); }
 
 // Float images are summed several output rows a kernel call: heights just past a multiple of
-// the rows of a call, rows just past whole vector blocks, kernels from shorter than the rows of
-// a call to taller, centres moved to the kernel's corners, every mode; convolution and
-// correlation.
+// the rows of a call, rows just past whole vector blocks, rows wide enough to go in strips of
+// columns, kernels from shorter than the rows of a call to taller, centres moved to the
+// kernel's corners, every mode; convolution and correlation.
 TEST_P(FastPath, FloatRowBlocks) {
-  const Size image_sizes[] = {{5, 49}, {6, 100}, {8, 97}, {9, 13}};
+  const Size image_sizes[] = {{5, 49}, {6, 100}, {8, 97}, {9, 13}, {9, 600}};
   const Size kernel_sizes[] = {{2, 3}, {4, 1}, {5, 5}, {3, 7}, {10, 2}};
   unsigned seed = 500;
   for (const Size& sz : image_sizes)
