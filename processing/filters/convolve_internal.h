@@ -352,13 +352,13 @@ void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, 
   map.require_all();
   const int w = r.b1 - r.b0 + 1;
   if constexpr (kRowStore<Store>) {
-    // Several rows a kernel call: strips of columns, each down every row, so that the ring of
-    // padded rows stays in the first-level cache.
-    const int rows = exact ? kl + row_block() - 1 : 0, extra = w - nc;
-    const size_t bytes = size_t(rows) * w * sizeof(double);
-    const int strips = int(std::min<size_t>((bytes + kRingBytes - 1) / kRingBytes, nc / 256 + 1));
+    // Several rows a kernel call: strips of columns, each down every row, when the ring of
+    // padded rows of a strip at least 256 wide then fits the first-level cache.
+    const int extra = w - nc;
+    const int fit = exact ? int(kRingBytes / (sizeof(double) * (kl + row_block() - 1))) - extra : 0;
+    const int strips = fit >= 256 ? (nc + fit - 1) / fit : 1;
     if (strips > 1) {
-      const int width = ((nc + strips - 1) / strips + 63) / 64 * 64;  // at least 256
+      const int width = ((nc + strips - 1) / strips + 47) / 48 * 48;  // whole vector blocks
       for (int j = 0; j < nc; j += width) {
         const int n = std::min(width, nc - j);
         RowGather<P, Get> gather(src, get, map, r.b0 + j, n + extra);
