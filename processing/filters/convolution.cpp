@@ -19,7 +19,7 @@ Img convolve_same(const Img& a, typename Img::Pixel backg, const Img& k, char mo
   src.backg = backg;
   // Float pixels times float taps: every product is exact in double.
   vistelmo::correlate_real(src, vistelmo::Widen{}, modo, a.nl(), a.nc(), taps.data(), kl, kc, k.lc,
-                           k.cc, -1, store, std::is_same_v<Pixel, float>);
+                           k.cc, -1, store, std::is_same_v<Pixel, float>, true);
   return r;
 }
 

@@ -280,12 +280,13 @@ constexpr bool kSources = false;
 template <class Load>
 constexpr bool kSources<Load, std::void_t<decltype(std::declval<const Load&>().source(0))>> = true;
 
-// traverse_real straight into result rows: with exact products, row_block() rows a kernel call
-// (the last few alone).
+// traverse_real straight into result rows: with several, row_block() rows a kernel call (the
+// last few alone).
 template <class Load, class Out>
 void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps, int kl, int kc,
-                   int row0, int off, int dir, RowStore<Out>& store, bool exact = false) {
-  const int r = exact ? row_block() : 1;
+                   int row0, int off, int dir, RowStore<Out>& store, bool exact = false,
+                   bool several = false) {
+  const int r = several ? row_block() : 1;
   int lead = 0;
   if constexpr (kLeads<Load>) lead = load.lead();
   RowRing<double> ring(kl + r - 1, w, a0, lead);
@@ -342,9 +343,11 @@ constexpr bool kRowStore<RowStore<Out>> = true;
 // to double (exactly), the kernel taps are doubles. Samples are gathered a row at a time into a
 // ring of kl rows (each source row is resolved and widened once), and the row kernel adds the taps
 // over whole rows, so the border costs one gather per row and the inner loops see no checks.
+// several: into result rows (a RowStore), row_block() rows a kernel call.
 template <class P, class Get, class Store>
 void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, const double* taps,
-                    int kl, int kc, int row0, int col0, int dir, Store& store, bool exact = false) {
+                    int kl, int kc, int row0, int col0, int dir, Store& store, bool exact = false,
+                    bool several = false) {
   if (nl < 1 || nc < 1) return;
   if (kl < 1 || kc < 1) return store_zeros(nl, nc, store);
   const Reach r(nl, nc, kl, kc, row0, col0, dir);
@@ -355,7 +358,8 @@ void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, 
     // Several rows a kernel call: strips of columns, each down every row, when the ring of
     // padded rows of a strip at least 256 wide then fits the first-level cache.
     const int extra = w - nc;
-    const int fit = exact ? int(kRingBytes / (sizeof(double) * (kl + row_block() - 1))) - extra : 0;
+    const int fit =
+        several ? int(kRingBytes / (sizeof(double) * (kl + row_block() - 1))) - extra : 0;
     const int strips = fit >= 256 ? (nc + fit - 1) / fit : 1;
     if (strips > 1) {
       const int width = ((nc + strips - 1) / strips + 47) / 48 * 48;  // whole vector blocks
@@ -364,13 +368,17 @@ void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, 
         RowGather<P, Get> gather(src, get, map, r.b0 + j, n + extra);
         Store part{store.rows, store.col + j};
         traverse_real(gather, r.a0, n + extra, nl, n, taps, kl, kc, row0, col0 - r.b0, dir, part,
-                      exact);
+                      exact, true);
       }
       return;
     }
   }
   RowGather<P, Get> gather(src, get, map, r.b0, w);
-  traverse_real(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store, exact);
+  if constexpr (kRowStore<Store>)
+    traverse_real(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store, exact,
+                  several);
+  else
+    traverse_real(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store, exact);
 }
 
 // The rows of ConvHV(src), in order, without an intermediate image: the column pass pulls each
