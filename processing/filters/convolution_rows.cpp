@@ -250,9 +250,13 @@ struct Kernels {
   void (*bytes)(const double*, unsigned char*, int);
 };
 
+// Kernels this short (rows) sum fewer vectors a block on AVX-512: the rows that only some outputs
+// read are then most of the work, and 6 vectors a block run out of registers there.
+constexpr int kShort = 4;
+
 // The exact row (products exact in double) lets the compiler fuse each product into its add:
 // the fused add rounds once, as the separate add does after an exact product.
-#define VISTELMO_ROW_KERNELS(name, target, fused, V, U, R)                                       \
+#define VISTELMO_ROW_KERNELS(name, target, fused, V, U, Ushort, R)                               \
   target void name##_row(const double* const* rows, const double* taps, int kl, int kc, int dir, \
                          int n, vistelmo::RowOut out) {                                          \
     row_any<V>(rows, taps, kl, kc, dir, n, out);                                                 \
@@ -264,20 +268,22 @@ struct Kernels {
   constexpr int name##_block = R;                                                                \
   target void name##_rows(const double* const* src, const double* taps, int kl, int kc, int dir, \
                           int n, const vistelmo::RowOut* out, const vistelmo::Ahead* ahead) {    \
+    if (kl <= kShort) return rows_any<V, Ushort, R>(src, taps, kl, kc, dir, n, out, ahead);      \
     rows_any<V, U, R>(src, taps, kl, kc, dir, n, out, ahead);                                    \
   }                                                                                              \
   target fused void name##_exact_rows(const double* const* src, const double* taps, int kl,      \
                                       int kc, int dir, int n, const vistelmo::RowOut* out,       \
                                       const vistelmo::Ahead* ahead) {                            \
+    if (kl <= kShort) return rows_any<V, Ushort, R>(src, taps, kl, kc, dir, n, out, ahead);      \
     rows_any<V, U, R>(src, taps, kl, kc, dir, n, out, ahead);                                    \
   }                                                                                              \
   target void name##_widen(const float* s, double* d, int n) { widen_body(s, d, n); }            \
   target void name##_widen_bytes(const unsigned char* s, double* d, int n) { widen_body(s, d, n); }
 
 #define VISTELMO_FUSED __attribute__((optimize("fp-contract=fast")))
-VISTELMO_ROW_KERNELS(baseline, , , V2, 3, 4)
-VISTELMO_ROW_KERNELS(avx2, __attribute__((target("avx2,fma"))), VISTELMO_FUSED, V4, 3, 4)
-VISTELMO_ROW_KERNELS(avx512, __attribute__((target("avx512f"))), VISTELMO_FUSED, V8, 6, 4)
+VISTELMO_ROW_KERNELS(baseline, , , V2, 3, 3, 4)
+VISTELMO_ROW_KERNELS(avx2, __attribute__((target("avx2,fma"))), VISTELMO_FUSED, V4, 3, 3, 4)
+VISTELMO_ROW_KERNELS(avx512, __attribute__((target("avx512f"))), VISTELMO_FUSED, V8, 6, 4, 4)
 #undef VISTELMO_FUSED
 
 // Along a row (kc > 1, taps one sample apart) the taps read shifted, unaligned vectors: 64-byte
