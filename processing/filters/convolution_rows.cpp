@@ -281,7 +281,8 @@ constexpr int kShort = 4;
   target void name##_widen_bytes(const unsigned char* s, double* d, int n) { widen_body(s, d, n); }
 
 #define VISTELMO_FUSED __attribute__((optimize("fp-contract=fast")))
-VISTELMO_ROW_KERNELS(baseline, , , V2, 3, 3, 4)
+// Without fused products the baseline build gains nothing from several rows a call.
+VISTELMO_ROW_KERNELS(baseline, , , V2, 8, 8, 1)
 VISTELMO_ROW_KERNELS(avx2, __attribute__((target("avx2,fma"))), VISTELMO_FUSED, V4, 3, 3, 4)
 VISTELMO_ROW_KERNELS(avx512, __attribute__((target("avx512f"))), VISTELMO_FUSED, V8, 6, 4, 4)
 #undef VISTELMO_FUSED

@@ -356,10 +356,10 @@ void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, 
   const int w = r.b1 - r.b0 + 1;
   if constexpr (kRowStore<Store>) {
     // Several rows a kernel call: strips of columns, each down every row, when the ring of
-    // padded rows of a strip at least 256 wide then fits the first-level cache.
-    const int extra = w - nc;
-    const int fit =
-        several ? int(kRingBytes / (sizeof(double) * (kl + row_block() - 1))) - extra : 0;
+    // padded rows of a strip at least 256 wide then fits the first-level cache (one row a call
+    // streams faster through whole rows).
+    const int extra = w - nc, block = several ? row_block() : 1;
+    const int fit = block > 1 ? int(kRingBytes / (sizeof(double) * (kl + block - 1))) - extra : 0;
     const int strips = fit >= 256 ? (nc + fit - 1) / fit : 1;
     if (strips > 1) {
       const int width = ((nc + strips - 1) / strips + 47) / 48 * 48;  // whole vector blocks
