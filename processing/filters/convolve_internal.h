@@ -31,8 +31,8 @@ PlaneRef<typename Img::Pixel> plane_of(const Img& a) {
   return {a.rows, a.nl(), a.nc(), a.lc, a.cc, a.backg};
 }
 
-// Whether the page holding p is in memory. A block whose last page is has come back from the
-// allocator already mapped (mapping it again walks every page for nothing).
+// Whether the page holding p is in memory. A block whose last page is in memory came back from
+// the allocator already mapped (mapping it again would walk every page for nothing).
 inline bool page_mapped(const void* p) {
   const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
   unsigned char in = 0;
