@@ -567,6 +567,8 @@ void correlate(const PlaneRef<P>& src, char mode, int nl, int nc, const KernelRe
 IMGFLT convolve_outside(const IMGFLT& a, float backg, const IMGFLT& k, char modo);
 IMGDBL convolve_outside(const IMGDBL& a, double backg, const IMGDBL& k, char modo);
 IMGFLT separable_outside(const IMGFLT& a, float backg, const VETOR<double>& k, char modo);
+// Rows i0 .. i0+n-1 of convolucao(a, k, modo) into out[0 .. n-1] (nc floats each).
+void convolve_rows(const IMGFLT& a, const IMGFLT& k, char modo, int i0, int n, float* const* out);
 IMGDBL separable_outside(const IMGDBL& a, double backg, const VETOR<double>& k, char modo);
 
 }  // namespace vistelmo

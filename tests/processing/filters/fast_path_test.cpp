@@ -235,6 +235,27 @@ TEST_P(FastPath, SeparableGradients) {
     }
 }
 
+// modgrad's 2-D path (theta >= 0) of a float image, in bands of rows: the magnitude of the two
+// convolutions with the derivative kernels, as the per-pixel sums give them.
+TEST_P(FastPath, FloatMagnitude) {
+  unsigned seed = 600;
+  std::vector<Size> all = sizes();
+  all.push_back({130, 37});  // more rows than a band
+  for (const Size& sz : all)
+    for (double theta : {0.0, 0.7}) {
+      SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " theta " +
+                   std::to_string(theta));
+      const IMGFLT a = random_image<IMGFLT>(sz.nl, sz.nc, seed++, 0, 0);
+      const IMGFLT gx = naive_convolucao(a, IMGFLTgrxnormal(0.6, theta), 'x');
+      const IMGFLT gy = naive_convolucao(a, IMGFLTgrynormal(0.6, theta), 'x');
+      IMGFLT m(sz.nl, sz.nc);
+      for (int i = 0; i < m.n(); i++)
+        m.data[i] =
+            float(std::sqrt(double(gx.data[i]) * gx.data[i] + double(gy.data[i]) * gy.data[i]));
+      EXPECT_TRUE(same_pixels(modgrad(a, 0.6, theta), m));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Isa, FastPath,
                          ::testing::Values(RowIsa::kBaseline, RowIsa::kAvx2, RowIsa::kAvx512),
                          [](const ::testing::TestParamInfo<RowIsa>& i) {
