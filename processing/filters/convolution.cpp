@@ -8,18 +8,25 @@
 
 namespace {
 
+// Rows i0 .. i0+n-1 of the convolution of a (outside value backg) with k into out[0 .. n-1].
 template <class Img>
-Img convolve_same(const Img& a, typename Img::Pixel backg, const Img& k, char modo) {
+void convolve_band(const Img& a, typename Img::Pixel backg, const Img& k, char modo, int i0, int n,
+                   typename Img::Pixel* const* out) {
   using Pixel = typename Img::Pixel;
-  Img r = vistelmo::fresh_image<Img>(a.nl(), a.nc());
   const int kl = k.nl() > 0 && k.nc() > 0 && k.data ? k.nl() : 0, kc = kl > 0 ? k.nc() : 0;
   const std::vector<double> taps(k.data, k.data + size_t(kl) * kc);
-  vistelmo::RowStore<Pixel> store{r.rows};
+  vistelmo::RowStore<Pixel> store{out};
   vistelmo::PlaneRef<Pixel> src = vistelmo::plane_of(a);
   src.backg = backg;
   // Float pixels times float taps: every product is exact in double.
-  vistelmo::correlate_real(src, vistelmo::Widen{}, modo, a.nl(), a.nc(), taps.data(), kl, kc, k.lc,
-                           k.cc, -1, store, std::is_same_v<Pixel, float>);
+  vistelmo::correlate_real(src, vistelmo::Widen{}, modo, n, a.nc(), taps.data(), kl, kc, k.lc + i0,
+                           k.cc, -1, store, std::is_same_v<Pixel, float>, true);
+}
+
+template <class Img>
+Img convolve_same(const Img& a, typename Img::Pixel backg, const Img& k, char modo) {
+  Img r = vistelmo::fresh_image<Img>(a.nl(), a.nc());
+  convolve_band(a, backg, k, modo, 0, a.nl(), r.rows);
   return r;
 }
 
@@ -50,6 +57,10 @@ IMGFLT vistelmo::convolve_outside(const IMGFLT& a, float backg, const IMGFLT& k,
 }
 IMGDBL vistelmo::convolve_outside(const IMGDBL& a, double backg, const IMGDBL& k, char modo) {
   return convolve_same(a, backg, k, modo);
+}
+void vistelmo::convolve_rows(const IMGFLT& a, const IMGFLT& k, char modo, int i0, int n,
+                             float* const* out) {
+  convolve_band(a, a.backg, k, modo, i0, n, out);
 }
 
 IMGFLT laplace4() {

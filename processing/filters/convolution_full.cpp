@@ -40,7 +40,7 @@ void full_real(const vistelmo::PlaneRef<P>& a, const std::vector<double>& taps, 
   const int row0 = dir < 0 ? 0 : -(kl - 1), col0 = dir < 0 ? 0 : -(kc - 1);
   vistelmo::RowStore<Out> store{out};
   vistelmo::correlate_real(z, vistelmo::Widen{}, 'n', nl, nc, taps.data(), kl, kc, row0, col0, dir,
-                           store, std::is_same_v<P, float>);
+                           store, std::is_same_v<P, float>, true);
 }
 
 IMGFLT full_image(const IMGFLT& a, const IMGFLT& b, int dir) {

@@ -1,6 +1,9 @@
 // The one traversal behind the spatial correlations and convolutions. Library sources only.
 #pragma once
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <type_traits>
@@ -28,11 +31,22 @@ PlaneRef<typename Img::Pixel> plane_of(const Img& a) {
   return {a.rows, a.nl(), a.nc(), a.lc, a.cc, a.backg};
 }
 
+// Whether the page holding p is in memory. A block whose last page is in memory came back from
+// the allocator already mapped (mapping it again would walk every page for nothing).
+inline bool page_mapped(const void* p) {
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  unsigned char in = 0;
+  void* start = reinterpret_cast<void*>(reinterpret_cast<uintptr_t>(p) & ~(page - 1));
+  return mincore(start, 1, &in) == 0 && (in & 1);
+}
+
 // A fresh nl x nc image whose pages are mapped at once: the filters overwrite every pixel.
 template <class Img>
 Img fresh_image(int nl, int nc) {
   Img r(nl, nc);
-  if (nl > 0 && nc > 0 && r.data) prefault(r.data, size_t(nl) * size_t(nc) * sizeof(*r.data));
+  const size_t bytes = nl > 0 && nc > 0 && r.data ? size_t(nl) * size_t(nc) * sizeof(*r.data) : 0;
+  if (bytes > 0 && !page_mapped(reinterpret_cast<const char*>(r.data) + bytes - 1))
+    prefault(r.data, bytes);
   return r;
 }
 
@@ -56,6 +70,22 @@ struct RowOut {
 // kernel may fuse each product into its add, which then rounds once exactly as the add does.
 void correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir, int n,
                    RowOut out, bool exact = false);
+// Source rows that the next correlate_rows call widens: the kernel asks the cache for them a
+// block of columns at a time as it goes. rows[k] (null: none) holds bytes bytes per column.
+struct Ahead {
+  static constexpr int kMax = 8;
+  const void* rows[kMax];
+  int count = 0, bytes = 0;
+};
+
+// The output rows that correlate_rows forms in one call (the kernels of the instruction set in
+// use decide it: ask before each traversal).
+int row_block();
+// correlate_row for the R = row_block() outputs out[0 .. R-1] at once, each vector loaded once
+// for all of them: output k reads src[f + p] as its row p, f = k when dir > 0 and R-1-k when
+// dir < 0 (src holds kl + R - 1 rows).
+void correlate_rows(const double* const* src, const double* taps, int kl, int kc, int dir, int n,
+                    const RowOut* out, bool exact = false, const Ahead* ahead = nullptr);
 // d[j] = s[j] widened; d[j] = round_to_byte(s[j]).
 void widen_row(const float* s, double* d, int n);
 void widen_row(const unsigned char* s, double* d, int n);
@@ -65,7 +95,8 @@ void bytes_row(const double* s, unsigned char* d, int n);
 template <class Out>
 struct RowStore {
   Out* const* rows;
-  RowOut target(int i) { return RowOut(rows[i]); }
+  int col = 0;  // the first column stored
+  RowOut target(int i) { return RowOut(rows[i] + col); }
   void done(int, int) {}
 };
 
@@ -104,6 +135,21 @@ class RowGather {
       }
       runs_.push_back({k, 1, ib < 0 ? -1 : ib});
     }
+  }
+
+  // Where padded row a's first source column (or column 0) lies in the source row it copies
+  // from (null when it copies none).
+  const P* source(int a) const {
+    const int ia = map_.a(a);
+    return ia < 0 || map_.swapped() ? nullptr : src_.rows[ia] + std::max(0, b0_);
+  }
+
+  // Where the longest run of source samples starts in a padded row (0 when there is none).
+  int lead() const {
+    int start = 0, len = 0;
+    for (const Run& r : runs_)
+      if (r.from >= 0 && r.len > len) start = r.start, len = r.len;
+    return start;
   }
 
   // Whether row a is the source row itself, unpadded: one run reading columns 0 .. w-1.
@@ -167,18 +213,21 @@ class RowGather {
 template <class T>
 class RowRing {
  public:
-  // Rows start on 64-byte boundaries, so that the kernels' whole-vector loads at offset 0 align.
-  RowRing(int kl, int w, int a0)
-      : w_(stride(w)), a0_(a0), buf_(size_t(kl) * w_ + kAlign), held_(kl, a0 - 1), ptr_(kl) {
-    base_ = buf_.data();
-    for (int k = 0; k < kAlign && reinterpret_cast<uintptr_t>(base_) % 64 != 0; k++) base_++;
+  // Element lead of every row starts on a 64-byte boundary (the whole-vector stores of a row's
+  // longest run, or the kernels' loads at offset 0, align).
+  RowRing(int kl, int w, int a0, int lead = 0)
+      : w_(stride(w)), a0_(a0), buf_(size_t(kl) * w_ + 2 * kAlign), held_(kl, a0 - 1), ptr_(kl) {
+    T* aligned = buf_.data() + kAlign;
+    for (int k = 0; k < kAlign && reinterpret_cast<uintptr_t>(aligned) % 64 != 0; k++) aligned++;
+    base_ = aligned - lead % kAlign;
   }
 
-  // ptr[p] points off elements into padded row row0 + i + dir * p, p = 0 .. kl-1.
+  // ptr[p] points off elements into padded row row0 + i + dir * p, p = 0 .. count-1 (count at
+  // most kl; all kl rows when count < 0).
   template <class Load>
-  const T* const* rows(int i, int row0, int off, int dir, Load& load) {
-    const int kl = int(held_.size());
-    for (int p = 0; p < kl; p++) {
+  const T* const* rows(int i, int row0, int off, int dir, Load& load, int count = -1) {
+    const int kl = int(held_.size()), n = count < 0 ? kl : count;
+    for (int p = 0; p < n; p++) {
       const int a = row0 + i + dir * p, slot = (a - a0_) % kl;
       T* r = base_ + size_t(slot) * w_;
       if (held_[slot] != a) {
@@ -219,6 +268,48 @@ void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps
   });
 }
 
+// Whether a row loader tells lead().
+template <class Load, class = void>
+constexpr bool kLeads = false;
+template <class Load>
+constexpr bool kLeads<Load, std::void_t<decltype(std::declval<const Load&>().lead())>> = true;
+
+// Whether a row loader tells source(a).
+template <class Load, class = void>
+constexpr bool kSources = false;
+template <class Load>
+constexpr bool kSources<Load, std::void_t<decltype(std::declval<const Load&>().source(0))>> = true;
+
+// traverse_real straight into result rows: with several, row_block() rows a kernel call (the
+// last few alone).
+template <class Load, class Out>
+void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps, int kl, int kc,
+                   int row0, int off, int dir, RowStore<Out>& store, bool exact = false,
+                   bool several = false) {
+  const int r = several ? row_block() : 1;
+  int lead = 0;
+  if constexpr (kLeads<Load>) lead = load.lead();
+  RowRing<double> ring(kl + r - 1, w, a0, lead);
+  std::vector<RowOut> out(size_t(r), RowOut(store.rows[0]));
+  int i = 0;
+  Ahead ahead;
+  for (; r > 1 && i + r <= nl; i += r) {
+    for (int k = 0; k < r; k++) out[k] = store.target(i + k);
+    const double* const* src = ring.rows(dir < 0 ? i + r - 1 : i, row0, off, dir, load);
+    // The rows the next block adds.
+    if constexpr (kSources<Load>) {
+      ahead.count = i + 2 * r <= nl && r <= Ahead::kMax ? r : 0;
+      ahead.bytes = sizeof(*load.source(0));
+      for (int k = 0, last = row0 + i + r - 1 + std::max(0, dir * (kl - 1)); k < ahead.count; k++)
+        ahead.rows[k] = load.source(last + 1 + k);
+    }
+    correlate_rows(src, taps, kl, kc, dir, nc, out.data(), exact, &ahead);
+  }
+  for (; i < nl; i++)
+    correlate_row(ring.rows(i, row0, off, dir, load, kl), taps, kl, kc, dir, nc, store.target(i),
+                  exact);
+}
+
 // The first and last first arguments (a) and second arguments (b) that an nl x nc output reads.
 struct Reach {
   int a0, a1, b0, b1;
@@ -240,21 +331,54 @@ void store_zeros(int nl, int nc, Store& store) {
   }
 }
 
+// The bytes of padded rows that the several-row traversal keeps in the first-level cache.
+constexpr size_t kRingBytes = 32768;
+
+template <class Store>
+constexpr bool kRowStore = false;
+template <class Out>
+constexpr bool kRowStore<RowStore<Out>> = true;
+
 // The same traversal as correlate for real samples with double sums: get(sample) widens a sample
 // to double (exactly), the kernel taps are doubles. Samples are gathered a row at a time into a
 // ring of kl rows (each source row is resolved and widened once), and the row kernel adds the taps
 // over whole rows, so the border costs one gather per row and the inner loops see no checks.
+// several: into result rows (a RowStore), row_block() rows a kernel call.
 template <class P, class Get, class Store>
 void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, const double* taps,
-                    int kl, int kc, int row0, int col0, int dir, Store& store, bool exact = false) {
+                    int kl, int kc, int row0, int col0, int dir, Store& store, bool exact = false,
+                    bool several = false) {
   if (nl < 1 || nc < 1) return;
   if (kl < 1 || kc < 1) return store_zeros(nl, nc, store);
   const Reach r(nl, nc, kl, kc, row0, col0, dir);
   const BorderMap map(mode, src.nl, src.nc, src.lc, src.cc, r.a0, r.a1, r.b0, r.b1);
   map.require_all();
   const int w = r.b1 - r.b0 + 1;
+  if constexpr (kRowStore<Store>) {
+    // Several rows a kernel call: strips of columns, each down every row, when the ring of
+    // padded rows of a strip at least 256 wide then fits the first-level cache (one row a call
+    // streams faster through whole rows).
+    const int extra = w - nc, block = several ? row_block() : 1;
+    const int fit = block > 1 ? int(kRingBytes / (sizeof(double) * (kl + block - 1))) - extra : 0;
+    const int strips = fit >= 256 ? (nc + fit - 1) / fit : 1;
+    if (strips > 1) {
+      const int width = ((nc + strips - 1) / strips + 47) / 48 * 48;  // whole vector blocks
+      for (int j = 0; j < nc; j += width) {
+        const int n = std::min(width, nc - j);
+        RowGather<P, Get> gather(src, get, map, r.b0 + j, n + extra);
+        Store part{store.rows, store.col + j};
+        traverse_real(gather, r.a0, n + extra, nl, n, taps, kl, kc, row0, col0 - r.b0, dir, part,
+                      exact, true);
+      }
+      return;
+    }
+  }
   RowGather<P, Get> gather(src, get, map, r.b0, w);
-  traverse_real(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store, exact);
+  if constexpr (kRowStore<Store>)
+    traverse_real(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store, exact,
+                  several);
+  else
+    traverse_real(gather, r.a0, w, nl, nc, taps, kl, kc, row0, col0 - r.b0, dir, store, exact);
 }
 
 // The rows of ConvHV(src), in order, without an intermediate image: the column pass pulls each
@@ -443,6 +567,8 @@ void correlate(const PlaneRef<P>& src, char mode, int nl, int nc, const KernelRe
 IMGFLT convolve_outside(const IMGFLT& a, float backg, const IMGFLT& k, char modo);
 IMGDBL convolve_outside(const IMGDBL& a, double backg, const IMGDBL& k, char modo);
 IMGFLT separable_outside(const IMGFLT& a, float backg, const VETOR<double>& k, char modo);
+// Rows i0 .. i0+n-1 of convolucao(a, k, modo) into out[0 .. n-1] (nc floats each).
+void convolve_rows(const IMGFLT& a, const IMGFLT& k, char modo, int i0, int n, float* const* out);
 IMGDBL separable_outside(const IMGDBL& a, double backg, const VETOR<double>& k, char modo);
 
 }  // namespace vistelmo

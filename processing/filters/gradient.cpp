@@ -1,6 +1,7 @@
 // Derivative-of-Gaussian kernels and the gradients built on them.
 #include "processing/filters/gradient.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -180,13 +181,35 @@ class MagnitudeStore {
   IMGFLT& r_;
 };
 
+// d[j] = sqrt(x^2 + y^2) of two gradients as their pixels hold them, in double.
+template <class P>
+void magnitude_row(const P* gx, const P* gy, P* d, int n) {
+  for (int j = 0; j < n; j++) {
+    const double x = gx[j], y = gy[j];
+    d[j] = static_cast<P>(std::sqrt(x * x + y * y));
+  }
+}
+
 template <class Img>
 Img magnitude(const Img& gx, const Img& gy) {
   Img r(gx.nl(), gx.nc());
   const int n = gx.nl() >= 1 && gx.nc() >= 1 ? gx.nl() * gx.nc() : 0;
-  for (int i = 0; i < n; i++) {
-    const double x = gx.data[i], y = gy.data[i];
-    r.data[i] = static_cast<typename Img::Pixel>(std::sqrt(x * x + y * y));
+  magnitude_row(gx.data, gy.data, r.data, n);
+  return r;
+}
+
+// modgrad's 2-D path for a float image: both gradients (convolucao with either kernel, mode
+// 'x') a band of rows at a time, then their magnitude, without the two gradient images.
+IMGFLT float_magnitude(const IMGFLT& a, const IMGFLT& kx, const IMGFLT& ky) {
+  IMGFLT r = vistelmo::fresh_image<IMGFLT>(a.nl(), a.nc());
+  if (a.nl() < 1 || a.nc() < 1) return r;
+  const int band = std::min(a.nl(), 64);
+  IMGFLT gx(band, a.nc()), gy(band, a.nc());
+  for (int i0 = 0; i0 < a.nl(); i0 += band) {
+    const int n = std::min(band, a.nl() - i0);
+    vistelmo::convolve_rows(a, kx, 'x', i0, n, gx.rows);
+    vistelmo::convolve_rows(a, ky, 'x', i0, n, gy.rows);
+    for (int l = 0; l < n; l++) magnitude_row(gx.rows[l], gy.rows[l], r.rows[i0 + l], a.nc());
   }
   return r;
 }
@@ -237,9 +260,8 @@ IMGDBL modgrad(const IMGDBL& a, double sigma, double theta) {
 }
 IMGFLT modgrad(const IMGFLT& a, double sigma, double theta) {
   if (theta >= 0) {
-    const IMGFLT gx = gradientex(a, sigma, theta);
-    const IMGFLT gy = gradientey(a, sigma, theta);
-    return magnitude(gx, gy);
+    const IMGFLT kx = IMGFLTgrxnormal(sigma, theta);
+    return float_magnitude(a, kx, IMGFLTgrynormal(sigma, theta));
   }
   // Both separable gradients smooth a alike: one pass over the smoothed rows serves both.
   SmoothedRows rows(a, sigma);

@@ -70,6 +70,54 @@ void check_convolucao() {
 TEST_P(FastPath, ConvolucaoFloat) { check_convolucao<IMGFLT>(); }
 TEST_P(FastPath, ConvolucaoDouble) { check_convolucao<IMGDBL>(); }
 
+// convolucao, conv and xcorr sum several output rows a kernel call: heights just past a multiple
+// of the rows of a call, rows just past whole vector blocks, rows wide enough to go in strips of
+// columns, kernels from shorter than the rows of a call to taller, centres moved to the kernel's
+// corners, every mode.
+template <class Img>
+void check_row_blocks() {
+  const Size image_sizes[] = {{5, 49}, {6, 100}, {8, 97}, {9, 13}, {9, 600}};
+  const Size kernel_sizes[] = {{2, 3}, {4, 1}, {5, 5}, {3, 7}, {10, 2}};
+  unsigned seed = 500;
+  for (const Size& sz : image_sizes)
+    for (const Size& ks : kernel_sizes)
+      for (bool corner : {false, true}) {
+        const Img a = random_image<Img>(sz.nl, sz.nc, seed++);
+        const Img k = corner ? random_image<Img>(ks.nl, ks.nc, seed++, 0, ks.nc - 1)
+                             : random_image<Img>(ks.nl, ks.nc, seed++);
+        SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " kernel " +
+                     std::to_string(ks.nl) + "x" + std::to_string(ks.nc) +
+                     (corner ? " corner" : ""));
+        for (char m : modes()) {
+          SCOPED_TRACE(mode_name(m));
+          EXPECT_TRUE(same_pixels(convolucao(a, k, m), naive_convolucao(a, k, m)));
+        }
+        if constexpr (std::is_same_v<Img, IMGFLT>) {
+          const IMGFLT c = conv(a, k), x = xcorr(a, k);
+          bool same_sums = true;
+          for (int i = 0; i < x.nl(); i++)
+            for (int j = 0; j < x.nc(); j++) {
+              double sc = 0, sx = 0;
+              for (int p = 0; p < k.nl(); p++)
+                for (int q = 0; q < k.nc(); q++) {
+                  auto at = [&a](int l, int c) {
+                    const bool in = l >= 0 && c >= 0 && l < a.nl() && c < a.nc();
+                    return in ? double(a.rows[l][c]) : 0.0;
+                  };
+                  sc += double(k.rows[p][q]) * at(i - p, j - q);
+                  sx += double(k.rows[p][q]) * at(i - (k.nl() - 1) + p, j - (k.nc() - 1) + q);
+                }
+              same_sums =
+                  same_sums && same(c.rows[i][j], float(sc)) && same(x.rows[i][j], float(sx));
+            }
+          EXPECT_TRUE(same_sums) << "conv, xcorr";
+        }
+      }
+}
+
+TEST_P(FastPath, FloatRowBlocks) { check_row_blocks<IMGFLT>(); }
+TEST_P(FastPath, DoubleRowBlocks) { check_row_blocks<IMGDBL>(); }
+
 template <class Img>
 void check_separable() {
   unsigned seed = 100;
@@ -184,6 +232,27 @@ TEST_P(FastPath, SeparableGradients) {
         m.data[i] =
             float(std::sqrt(double(gx.data[i]) * gx.data[i] + double(gy.data[i]) * gy.data[i]));
       EXPECT_TRUE(same_pixels(modgrad(a, sigma, -1.0), m));
+    }
+}
+
+// modgrad's 2-D path (theta >= 0) of a float image, in bands of rows: the magnitude of the two
+// convolutions with the derivative kernels, as the per-pixel sums give them.
+TEST_P(FastPath, FloatMagnitude) {
+  unsigned seed = 600;
+  std::vector<Size> all = sizes();
+  all.push_back({130, 37});  // more rows than a band
+  for (const Size& sz : all)
+    for (double theta : {0.0, 0.7}) {
+      SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " theta " +
+                   std::to_string(theta));
+      const IMGFLT a = random_image<IMGFLT>(sz.nl, sz.nc, seed++, 0, 0);
+      const IMGFLT gx = naive_convolucao(a, IMGFLTgrxnormal(0.6, theta), 'x');
+      const IMGFLT gy = naive_convolucao(a, IMGFLTgrynormal(0.6, theta), 'x');
+      IMGFLT m(sz.nl, sz.nc);
+      for (int i = 0; i < m.n(); i++)
+        m.data[i] =
+            float(std::sqrt(double(gx.data[i]) * gx.data[i] + double(gy.data[i]) * gy.data[i]));
+      EXPECT_TRUE(same_pixels(modgrad(a, 0.6, theta), m));
     }
 }
 
