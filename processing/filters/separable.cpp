@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "processing/filters/convolve_internal.h"
+#include "processing/filters/separable_internal.h"
 
 namespace {
 
@@ -93,29 +94,32 @@ IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
   }
   // The channels interleaved as one row of 3 nc samples, the taps 3 samples apart: each sum
   // still adds its own channel's taps in order, the row pass rounded to float as a channel's is.
-  const vistelmo::PlaneRef<COR> src = vistelmo::plane_of(a);
   const vistelmo::Reach rh(nl, nc, 1, n, 0, c0, -1), rv(nl, nc, n, 1, c0, 0, -1);
   const vistelmo::BorderMap mh('x', nl, nc, a.lc, a.cc, rh.a0, rh.a1, rh.b0, rh.b1);
   const vistelmo::BorderMap mv('x', nl, nc, vistelmo::default_centre(nl),
                                vistelmo::default_centre(nc), rv.a0, rv.a1, rv.b0, rv.b1);
   mh.require_all();
   mv.require_all();
-  const int w = rh.b1 - rh.b0 + 1;
-  vistelmo::RowGather<COR, vistelmo::AsIs, COR> gather(src, {}, mh, rh.b0, w);
-  std::vector<COR> padded(static_cast<size_t>(w));
-  std::vector<double> wide(size_t(3) * w), sums(static_cast<size_t>(w3));
-  const double* hp = wide.data() + 3 * (c0 - rh.b0);
+  // Edges continued: the padded row holds the source row in place and copies of its edge
+  // pixels left and right of it.
+  const int left = -rh.b0, right = rh.b1 - (nc - 1);
+  std::vector<double> wide(size_t(3) * (left + nc + right));
+  double* const inner = wide.data() + 3 * left;
   auto load = [&](int row, double* dst) {
-    const int l = mv.a(row);
-    if (l < 0) return std::fill(dst, dst + w3, 0.0);
-    gather(l, padded.data());
-    vistelmo::widen_row(&padded[0].r, wide.data(), 3 * w);
-    vistelmo::correlate_row(&hp, k.data, 1, n, -3, w3, vistelmo::RowOut::float_wide(dst));
+    vistelmo::widen_row(&a.rows[mv.a(row)][0].r, inner, w3);
+    for (int c = -left; c < 0; c++) std::copy_n(inner + 3 * mh.b(c), 3, inner + 3 * c);
+    for (int c = nc; c < nc + right; c++) std::copy_n(inner + 3 * mh.b(c), 3, inner + 3 * c);
+    vistelmo::colour_row_pass(inner + 3 * c0, k.data, n, w3, dst);
   };
-  vistelmo::RowRing<double> ring(n, w3, rv.a0);
-  for (int i = 0; i < nl; i++) {
-    vistelmo::correlate_row(ring.rows(i, c0, 0, -1, load), k.data, n, 1, -1, w3, sums.data());
-    vistelmo::bytes_row(sums.data(), &r.rows[i][0].r, w3);
+  // Several output rows a pass over the column sums' rows, each row read once for all of them.
+  const int rows = std::min(vistelmo::kColourRows, nl);
+  vistelmo::RowRing<double> ring(n + rows - 1, w3, rv.a0);
+  unsigned char* out[vistelmo::kColourRows];
+  for (int i0 = 0; i0 < nl; i0 += rows) {
+    const int i = std::min(i0, nl - rows);  // the last pass may redo rows
+    for (int t = 0; t < rows; t++) out[t] = &r.rows[i + t][0].r;
+    vistelmo::colour_column_pass(ring.rows(i, c0 + rows - 1, 0, -1, load), k.data, n, rows, w3,
+                                 out);
   }
   return r;
 }

@@ -1,0 +1,22 @@
+// Row kernels of the separable colour filter. Library sources only.
+#pragma once
+
+namespace vistelmo {
+
+// Most output rows the colour column pass forms at once.
+constexpr int kColourRows = 4;
+
+// Row pass over the channels interleaved (taps three samples apart): out[j] = sum over q of
+// taps[q] * s[j - 3 q], q = 0 .. n-1 in order from the first product, each sum rounded to float
+// (stored as a double). Starting from the product instead of +0 changes at most the sign of a
+// zero sum, which the byte rounding of the column pass does not see.
+void colour_row_pass(const double* s, const double* taps, int n, int w, double* out);
+
+// Column pass of rows output rows at once (1 .. kColourRows): output row r is the sum over p of
+// taps[p] * q[rows - 1 - r + p][j], p = 0 .. n-1 in order from the first product, clamped and
+// rounded to a byte as round_to_byte does, into out[r][j], j = 0 .. w-1. q holds n + rows - 1
+// rows.
+void colour_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
+                        unsigned char* const* out);
+
+}  // namespace vistelmo

@@ -1,0 +1,239 @@
+// The separable colour filter's row kernels, built for the baseline instruction set, AVX2 and
+// AVX-512 and picked with the other row kernels (row_isa). Every build forms the same sums in
+// the same order.
+
+// GCC 12 takes the AVX-512 intrinsics' deliberately undefined vectors for uninitialised ones.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "images/colour_internal.h"
+#include "processing/filters/row_isa_internal.h"
+#include "processing/filters/separable_internal.h"
+
+namespace {
+
+typedef double V2 __attribute__((vector_size(16)));
+typedef double V4 __attribute__((vector_size(32)));
+typedef double V8 __attribute__((vector_size(64)));
+
+template <class V>
+__attribute__((always_inline)) inline V load(const double* p) {
+  V v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Blocks of U vectors of sums held in registers while the taps are added.
+template <class V, int U>
+__attribute__((always_inline)) inline void row_block(const double* s, const double* taps, int n,
+                                                     double* out) {
+  constexpr int L = sizeof(V) / sizeof(double);
+  typedef float F __attribute__((vector_size(sizeof(V) / 2)));
+  V acc[U];
+  for (int u = 0; u < U; u++) acc[u] = taps[0] * load<V>(s + u * L);
+  for (int q = 1; q < n; q++) {
+    s -= 3;
+    const double t = taps[q];
+    for (int u = 0; u < U; u++) acc[u] += t * load<V>(s + u * L);
+  }
+  for (int u = 0; u < U; u++) {
+    const V r = __builtin_convertvector(__builtin_convertvector(acc[u], F), V);
+    std::memcpy(out + u * L, &r, sizeof r);
+  }
+}
+
+template <class V, int U>
+__attribute__((always_inline)) inline void row_pass(const double* s, const double* taps, int n,
+                                                    int w, double* out) {
+  constexpr int L = sizeof(V) / sizeof(double);
+  int j = 0;
+  for (; j + L * U <= w; j += L * U) row_block<V, U>(s + j, taps, n, out + j);
+  for (; j + L <= w; j += L) row_block<V, 1>(s + j, taps, n, out + j);
+  for (; j < w; j++) {
+    double acc = taps[0] * s[j];
+    for (int q = 1; q < n; q++) acc += taps[q] * s[j - 3 * q];
+    out[j] = static_cast<float>(acc);
+  }
+}
+
+// Sums to bytes as round_to_byte gives them, one vector at a time (baseline) or by intrinsics.
+struct BytesPlain {
+  template <class V, int U>
+  static void put(const V* v, unsigned char* d) {
+    constexpr int L = sizeof(V) / sizeof(double);
+    double s[L * U];
+    std::memcpy(s, v, sizeof s);
+    for (int j = 0; j < L * U; j++) d[j] = vistelmo::round_to_byte(s[j]);
+  }
+};
+
+// Clamped to at most 255 (NaN stays), then m + 0.5 truncated: right for m >= 0.5, where the
+// sum's rounding cannot reach the next integer; below 0.5 (and for NaN) the mask gives 0.
+struct BytesAvx2 {
+  __attribute__((target("avx2"))) static __m128i four(V4 v) {
+    const __m256d top = _mm256_set1_pd(255.0), half = _mm256_set1_pd(0.5);
+    const __m256d m = _mm256_min_pd(top, v);
+    const __m256d keep = _mm256_cmp_pd(m, half, _CMP_GE_OQ);
+    return _mm256_cvttpd_epi32(_mm256_and_pd(_mm256_add_pd(m, half), keep));
+  }
+  template <class V, int U>
+  __attribute__((target("avx2"))) static void put(const V* v, unsigned char* d) {
+    if constexpr (U % 4 == 0) {
+      for (int u = 0; u < U; u += 4) {
+        const __m128i lo = _mm_packs_epi32(four(v[u]), four(v[u + 1]));
+        const __m128i hi = _mm_packs_epi32(four(v[u + 2]), four(v[u + 3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * u), _mm_packus_epi16(lo, hi));
+      }
+    } else {
+      for (int u = 0; u < U; u++) {
+        const __m128i w = four(v[u]);
+        const int b = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(w, w), w));
+        std::memcpy(d + 4 * u, &b, 4);
+      }
+    }
+  }
+};
+
+// Clamped to 0 .. 255 (NaN to 0), then m + 0.5 rounded down and truncated: the floor of the
+// exact m + 0.5.
+struct BytesAvx512 {
+  __attribute__((target("avx512f"))) static __m256i eight(V8 v) {
+    const __m512d m = _mm512_min_pd(_mm512_max_pd(v, _mm512_setzero_pd()), _mm512_set1_pd(255.0));
+    return _mm512_cvttpd_epi32(
+        _mm512_add_round_pd(m, _mm512_set1_pd(0.5), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+  }
+  template <class V, int U>
+  __attribute__((target("avx512f"))) static void put(const V* v, unsigned char* d) {
+    int u = 0;
+    for (; u + 2 <= U; u += 2) {
+      const __m512i w = _mm512_inserti64x4(_mm512_castsi256_si512(eight(v[u])), eight(v[u + 1]), 1);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8 * u), _mm512_cvtepi32_epi8(w));
+    }
+    if (u < U) {
+      const __m128i b = _mm512_cvtepi32_epi8(_mm512_castsi256_si512(eight(v[u])));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 8 * u), b);
+    }
+  }
+};
+
+// Adds row x (already loaded) to the output rows r that read it as their tap p = m - (R-1-r).
+// Checked: some rows may not read it (the first and last R - 1 rows of q).
+template <class V, int R, int U>
+__attribute__((always_inline)) inline void column_step(V (&acc)[R][U], const V (&x)[U],
+                                                       const double* taps, int n, int m) {
+  for (int r = 0; r < R; r++) {
+    const int p = m - (R - 1 - r);
+    if (p < 0 || p >= n) continue;
+    const double t = taps[p];
+    if (p == 0)
+      for (int u = 0; u < U; u++) acc[r][u] = t * x[u];
+    else
+      for (int u = 0; u < U; u++) acc[r][u] += t * x[u];
+  }
+}
+
+template <class V, int R, int U, class Bytes>
+__attribute__((always_inline)) inline void column_block(const double* const* q, const double* taps,
+                                                        int n, int j, unsigned char* const* out) {
+  constexpr int L = sizeof(V) / sizeof(double);
+  V acc[R][U] = {};
+  V x[U];
+  int m = 0;
+  // Every output row reads the rows R .. n-1 of q with a tap past its first.
+  for (; m < R; m++) {
+    for (int u = 0; u < U; u++) x[u] = load<V>(q[m] + j + u * L);
+    column_step<V, R, U>(acc, x, taps, n, m);
+  }
+#pragma GCC unroll 1
+  for (; m < n; m++) {
+    const double* t = taps + m - (R - 1);
+    for (int u = 0; u < U; u++) {
+      const V xu = load<V>(q[m] + j + u * L);
+      for (int r = 0; r < R; r++) acc[r][u] += t[r] * xu;
+    }
+  }
+  for (; m < n + R - 1; m++) {
+    for (int u = 0; u < U; u++) x[u] = load<V>(q[m] + j + u * L);
+    column_step<V, R, U>(acc, x, taps, n, m);
+  }
+  for (int r = 0; r < R; r++) Bytes::template put<V, U>(acc[r], out[r] + j);
+}
+
+template <class V, int R, int U, class Bytes>
+__attribute__((always_inline)) inline void column_rows(const double* const* q, const double* taps,
+                                                       int n, int w, unsigned char* const* out) {
+  constexpr int L = sizeof(V) / sizeof(double);
+  int j = 0;
+  for (; j + L * U <= w; j += L * U) column_block<V, R, U, Bytes>(q, taps, n, j, out);
+  for (; j + L <= w; j += L) column_block<V, R, 1, Bytes>(q, taps, n, j, out);
+  for (; j < w; j++)
+    for (int r = 0; r < R; r++) {
+      const double* const* qr = q + (R - 1 - r);
+      double acc = taps[0] * qr[0][j];
+      for (int p = 1; p < n; p++) acc += taps[p] * qr[p][j];
+      out[r][j] = vistelmo::round_to_byte(acc);
+    }
+}
+
+template <class V, int R1, int U, class Bytes>
+__attribute__((always_inline)) inline void column_any(const double* const* q, const double* taps,
+                                                      int n, int rows, int w,
+                                                      unsigned char* const* out) {
+  switch (rows) {
+    case 4:
+      return column_rows<V, 4, U / 2, Bytes>(q, taps, n, w, out);
+    case 3:
+      return column_rows<V, 3, U / 2, Bytes>(q, taps, n, w, out);
+    case 2:
+      return column_rows<V, 2, U, Bytes>(q, taps, n, w, out);
+    default:
+      return column_rows<V, 1, R1, Bytes>(q, taps, n, w, out);
+  }
+}
+
+struct Kernels {
+  void (*row)(const double*, const double*, int, int, double*);
+  void (*columns)(const double* const*, const double*, int, int, int, unsigned char* const*);
+};
+
+#define VISTELMO_COLOUR_KERNELS(name, target, V, UR, UC, Bytes)                                  \
+  target void name##_row(const double* s, const double* taps, int n, int w, double* out) {       \
+    row_pass<V, UR>(s, taps, n, w, out);                                                         \
+  }                                                                                              \
+  target void name##_columns(const double* const* q, const double* taps, int n, int rows, int w, \
+                             unsigned char* const* out) {                                        \
+    column_any<V, 8, UC, Bytes>(q, taps, n, rows, w, out);                                       \
+  }
+
+VISTELMO_COLOUR_KERNELS(baseline, , V2, 8, 4, BytesPlain)
+VISTELMO_COLOUR_KERNELS(avx2, __attribute__((target("avx2"))), V4, 8, 4, BytesAvx2)
+VISTELMO_COLOUR_KERNELS(avx512, __attribute__((target("avx512f"))), V8, 8, 8, BytesAvx512)
+#undef VISTELMO_COLOUR_KERNELS
+
+const Kernels kBaseline{baseline_row, baseline_columns};
+const Kernels kAvx2{avx2_row, avx2_columns};
+const Kernels kAvx512{avx512_row, avx512_columns};
+
+const Kernels& kernels() {
+  switch (vistelmo::row_isa()) {
+    case vistelmo::RowIsa::kAvx512:
+      return kAvx512;
+    case vistelmo::RowIsa::kAvx2:
+      return kAvx2;
+    default:
+      return kBaseline;
+  }
+}
+
+}  // namespace
+
+void vistelmo::colour_row_pass(const double* s, const double* taps, int n, int w, double* out) {
+  kernels().row(s, taps, n, w, out);
+}
+
+void vistelmo::colour_column_pass(const double* const* q, const double* taps, int n, int rows,
+                                  int w, unsigned char* const* out) {
+  kernels().columns(q, taps, n, rows, w, out);
+}
