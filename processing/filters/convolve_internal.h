@@ -287,6 +287,10 @@ class SeparableRows {
 
   bool fused() const { return !mh_.swapped(); }
 
+  // The column pass's padded row a (from first_row() on), for a caller's own column pass.
+  void source_row(int a, double* dst) { column_source(a, dst); }
+  int first_row() const { return rv_.a0; }
+
   // Row i's sums into out (nc of them), i = 0, 1, ... in order; an empty kernel gives zeros.
   void row(int i, RowOut out) {
     const double zero = 0;

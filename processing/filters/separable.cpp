@@ -2,6 +2,7 @@
 #include "processing/filters/separable.h"
 
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 #include "processing/filters/convolve_internal.h"
@@ -32,6 +33,26 @@ Img conv_1d(const Img& a, const VETOR<double>& k, char modo, bool along_rows) {
   return r;
 }
 
+// ConvHV of a float plane into r: several output rows a column pass over the row pass's rows,
+// each read once for all of them. False (nothing done) where SeparableRows does not fuse.
+bool float_rows(const vistelmo::PlaneRef<float>& src, const VETOR<double>& k, char modo,
+                IMGFLT& r) {
+  const int nl = src.nl, nc = src.nc, n = k.n(), c0 = (n - 1) / 2;
+  if (nl < 1 || nc < 1 || n < 1) return false;
+  vistelmo::SeparableRows<float, float, vistelmo::Widen> rows(src, {}, modo, k.data, n);
+  if (!rows.fused()) return false;
+  auto load = [&rows](int a, double* dst) { rows.source_row(a, dst); };
+  const int m = std::min(vistelmo::kColourRows, nl);
+  vistelmo::RowRing<double> ring(n + m - 1, nc, rows.first_row());
+  float* out[vistelmo::kColourRows];
+  for (int i0 = 0; i0 < nl; i0 += m) {
+    const int i = std::min(i0, nl - m);  // the last pass may redo rows
+    for (int t = 0; t < m; t++) out[t] = r.rows[i + t];
+    vistelmo::float_column_pass(ring.rows(i, c0 + m - 1, 0, -1, load), k.data, n, m, nc, out);
+  }
+  return true;
+}
+
 // Rows, then columns, into a result that keeps a's centre and takes backg as its outside value.
 template <class Img>
 Img conv_hv(const Img& a, typename Img::Pixel backg, const VETOR<double>& k, char modo) {
@@ -42,6 +63,8 @@ Img conv_hv(const Img& a, typename Img::Pixel backg, const VETOR<double>& k, cha
   r.lc = a.lc;
   r.cc = a.cc;
   r.backg = backg;
+  if constexpr (std::is_same_v<Pixel, float>)
+    if (float_rows(src, k, modo, r)) return r;
   vistelmo::RowStore<Pixel> store{r.rows};
   if (!vistelmo::separable_fused<Pixel>(src, vistelmo::Widen{}, modo, k.data, k.n() > 0 ? k.n() : 0,
                                         store)) {

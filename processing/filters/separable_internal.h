@@ -1,9 +1,9 @@
-// Row kernels of the separable colour filter. Library sources only.
+// Row kernels of the separable filters. Library sources only.
 #pragma once
 
 namespace vistelmo {
 
-// Most output rows the colour column pass forms at once.
+// Most output rows a column pass forms at once.
 constexpr int kColourRows = 4;
 
 // Row pass over the channels interleaved (taps three samples apart): out[j] = sum over q of
@@ -18,5 +18,9 @@ void colour_row_pass(const double* s, const double* taps, int n, int w, double* 
 // rows.
 void colour_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
                         unsigned char* const* out);
+
+// The same column pass with each sum started from +0 and rounded to float.
+void float_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
+                       float* const* out);
 
 }  // namespace vistelmo

@@ -58,8 +58,27 @@ __attribute__((always_inline)) inline void row_pass(const double* s, const doubl
   }
 }
 
-// Sums to bytes as round_to_byte gives them, one vector at a time (baseline) or by intrinsics.
+// Where the column pass puts its sums. Bytes (as round_to_byte gives them) start from the
+// first product, a zero's sign being lost in the rounding; floats start from +0.
+struct Floats {
+  using Out = float;
+  static constexpr bool kFromZero = true;
+  static float one(double v) { return static_cast<float>(v); }
+  template <class V, int U>
+  static void put(const V* v, float* d) {
+    typedef float F __attribute__((vector_size(sizeof(V) / 2)));
+    constexpr int L = sizeof(V) / sizeof(double);
+    for (int u = 0; u < U; u++) {
+      const F f = __builtin_convertvector(v[u], F);
+      std::memcpy(d + u * L, &f, sizeof f);
+    }
+  }
+};
+
 struct BytesPlain {
+  using Out = unsigned char;
+  static constexpr bool kFromZero = false;
+  static unsigned char one(double v) { return vistelmo::round_to_byte(v); }
   template <class V, int U>
   static void put(const V* v, unsigned char* d) {
     constexpr int L = sizeof(V) / sizeof(double);
@@ -71,7 +90,7 @@ struct BytesPlain {
 
 // Clamped to at most 255 (NaN stays), then m + 0.5 truncated: right for m >= 0.5, where the
 // sum's rounding cannot reach the next integer; below 0.5 (and for NaN) the mask gives 0.
-struct BytesAvx2 {
+struct BytesAvx2 : BytesPlain {
   __attribute__((target("avx2"))) static __m128i four(V4 v) {
     const __m256d top = _mm256_set1_pd(255.0), half = _mm256_set1_pd(0.5);
     const __m256d m = _mm256_min_pd(top, v);
@@ -98,7 +117,7 @@ struct BytesAvx2 {
 
 // Clamped to 0 .. 255 (NaN to 0), then m + 0.5 rounded down and truncated: the floor of the
 // exact m + 0.5.
-struct BytesAvx512 {
+struct BytesAvx512 : BytesPlain {
   __attribute__((target("avx512f"))) static __m256i eight(V8 v) {
     const __m512d m = _mm512_min_pd(_mm512_max_pd(v, _mm512_setzero_pd()), _mm512_set1_pd(255.0));
     return _mm512_cvttpd_epi32(
@@ -120,23 +139,23 @@ struct BytesAvx512 {
 
 // Adds row x (already loaded) to the output rows r that read it as their tap p = m - (R-1-r).
 // Checked: some rows may not read it (the first and last R - 1 rows of q).
-template <class V, int R, int U>
+template <class V, int R, int U, bool kFromZero>
 __attribute__((always_inline)) inline void column_step(V (&acc)[R][U], const V (&x)[U],
                                                        const double* taps, int n, int m) {
   for (int r = 0; r < R; r++) {
     const int p = m - (R - 1 - r);
     if (p < 0 || p >= n) continue;
     const double t = taps[p];
-    if (p == 0)
+    if (p == 0 && !kFromZero)
       for (int u = 0; u < U; u++) acc[r][u] = t * x[u];
     else
       for (int u = 0; u < U; u++) acc[r][u] += t * x[u];
   }
 }
 
-template <class V, int R, int U, class Bytes>
+template <class V, int R, int U, class S>
 __attribute__((always_inline)) inline void column_block(const double* const* q, const double* taps,
-                                                        int n, int j, unsigned char* const* out) {
+                                                        int n, int j, typename S::Out* const* out) {
   constexpr int L = sizeof(V) / sizeof(double);
   V acc[R][U] = {};
   V x[U];
@@ -144,7 +163,7 @@ __attribute__((always_inline)) inline void column_block(const double* const* q, 
   // Every output row reads the rows R .. n-1 of q with a tap past its first.
   for (; m < R; m++) {
     for (int u = 0; u < U; u++) x[u] = load<V>(q[m] + j + u * L);
-    column_step<V, R, U>(acc, x, taps, n, m);
+    column_step<V, R, U, S::kFromZero>(acc, x, taps, n, m);
   }
 #pragma GCC unroll 1
   for (; m < n; m++) {
@@ -156,65 +175,70 @@ __attribute__((always_inline)) inline void column_block(const double* const* q, 
   }
   for (; m < n + R - 1; m++) {
     for (int u = 0; u < U; u++) x[u] = load<V>(q[m] + j + u * L);
-    column_step<V, R, U>(acc, x, taps, n, m);
+    column_step<V, R, U, S::kFromZero>(acc, x, taps, n, m);
   }
-  for (int r = 0; r < R; r++) Bytes::template put<V, U>(acc[r], out[r] + j);
+  for (int r = 0; r < R; r++) S::template put<V, U>(acc[r], out[r] + j);
 }
 
-template <class V, int R, int U, class Bytes>
+template <class V, int R, int U, class S>
 __attribute__((always_inline)) inline void column_rows(const double* const* q, const double* taps,
-                                                       int n, int w, unsigned char* const* out) {
+                                                       int n, int w, typename S::Out* const* out) {
   constexpr int L = sizeof(V) / sizeof(double);
   int j = 0;
-  for (; j + L * U <= w; j += L * U) column_block<V, R, U, Bytes>(q, taps, n, j, out);
-  for (; j + L <= w; j += L) column_block<V, R, 1, Bytes>(q, taps, n, j, out);
+  for (; j + L * U <= w; j += L * U) column_block<V, R, U, S>(q, taps, n, j, out);
+  for (; j + L <= w; j += L) column_block<V, R, 1, S>(q, taps, n, j, out);
   for (; j < w; j++)
     for (int r = 0; r < R; r++) {
       const double* const* qr = q + (R - 1 - r);
-      double acc = taps[0] * qr[0][j];
+      double acc = S::kFromZero ? 0.0 + taps[0] * qr[0][j] : taps[0] * qr[0][j];
       for (int p = 1; p < n; p++) acc += taps[p] * qr[p][j];
-      out[r][j] = vistelmo::round_to_byte(acc);
+      out[r][j] = S::one(acc);
     }
 }
 
-template <class V, int R1, int U, class Bytes>
+template <class V, int R1, int U, class S>
 __attribute__((always_inline)) inline void column_any(const double* const* q, const double* taps,
                                                       int n, int rows, int w,
-                                                      unsigned char* const* out) {
+                                                      typename S::Out* const* out) {
   switch (rows) {
     case 4:
-      return column_rows<V, 4, U / 2, Bytes>(q, taps, n, w, out);
+      return column_rows<V, 4, U / 2, S>(q, taps, n, w, out);
     case 3:
-      return column_rows<V, 3, U / 2, Bytes>(q, taps, n, w, out);
+      return column_rows<V, 3, U / 2, S>(q, taps, n, w, out);
     case 2:
-      return column_rows<V, 2, U, Bytes>(q, taps, n, w, out);
+      return column_rows<V, 2, U, S>(q, taps, n, w, out);
     default:
-      return column_rows<V, 1, R1, Bytes>(q, taps, n, w, out);
+      return column_rows<V, 1, R1, S>(q, taps, n, w, out);
   }
 }
 
 struct Kernels {
   void (*row)(const double*, const double*, int, int, double*);
   void (*columns)(const double* const*, const double*, int, int, int, unsigned char* const*);
+  void (*float_columns)(const double* const*, const double*, int, int, int, float* const*);
 };
 
-#define VISTELMO_COLOUR_KERNELS(name, target, V, UR, UC, Bytes)                                  \
+#define VISTELMO_SEPARABLE_KERNELS(name, target, V, UR, UC, Bytes)                               \
   target void name##_row(const double* s, const double* taps, int n, int w, double* out) {       \
     row_pass<V, UR>(s, taps, n, w, out);                                                         \
   }                                                                                              \
   target void name##_columns(const double* const* q, const double* taps, int n, int rows, int w, \
                              unsigned char* const* out) {                                        \
     column_any<V, 8, UC, Bytes>(q, taps, n, rows, w, out);                                       \
+  }                                                                                              \
+  target void name##_float_columns(const double* const* q, const double* taps, int n, int rows,  \
+                                   int w, float* const* out) {                                   \
+    column_any<V, 8, UC, Floats>(q, taps, n, rows, w, out);                                      \
   }
 
-VISTELMO_COLOUR_KERNELS(baseline, , V2, 8, 4, BytesPlain)
-VISTELMO_COLOUR_KERNELS(avx2, __attribute__((target("avx2"))), V4, 8, 4, BytesAvx2)
-VISTELMO_COLOUR_KERNELS(avx512, __attribute__((target("avx512f"))), V8, 8, 8, BytesAvx512)
-#undef VISTELMO_COLOUR_KERNELS
+VISTELMO_SEPARABLE_KERNELS(baseline, , V2, 8, 4, BytesPlain)
+VISTELMO_SEPARABLE_KERNELS(avx2, __attribute__((target("avx2"))), V4, 8, 4, BytesAvx2)
+VISTELMO_SEPARABLE_KERNELS(avx512, __attribute__((target("avx512f"))), V8, 8, 8, BytesAvx512)
+#undef VISTELMO_SEPARABLE_KERNELS
 
-const Kernels kBaseline{baseline_row, baseline_columns};
-const Kernels kAvx2{avx2_row, avx2_columns};
-const Kernels kAvx512{avx512_row, avx512_columns};
+const Kernels kBaseline{baseline_row, baseline_columns, baseline_float_columns};
+const Kernels kAvx2{avx2_row, avx2_columns, avx2_float_columns};
+const Kernels kAvx512{avx512_row, avx512_columns, avx512_float_columns};
 
 const Kernels& kernels() {
   switch (vistelmo::row_isa()) {
@@ -236,4 +260,9 @@ void vistelmo::colour_row_pass(const double* s, const double* taps, int n, int w
 void vistelmo::colour_column_pass(const double* const* q, const double* taps, int n, int rows,
                                   int w, unsigned char* const* out) {
   kernels().columns(q, taps, n, rows, w, out);
+}
+
+void vistelmo::float_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
+                                 float* const* out) {
+  kernels().float_columns(q, taps, n, rows, w, out);
 }
