@@ -2,6 +2,7 @@
 #include "processing/filters/separable.h"
 
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 #include <vector>
 
@@ -126,13 +127,14 @@ IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
   // Edges continued: the padded row holds the source row in place and copies of its edge
   // pixels left and right of it.
   const int left = -rh.b0, right = rh.b1 - (nc - 1);
-  std::vector<double> wide(size_t(3) * (left + nc + right));
-  double* const inner = wide.data() + 3 * left;
+  std::vector<unsigned char> padded(size_t(3) * (left + nc + right));
+  unsigned char* const inner = padded.data() + 3 * left;
+  std::vector<double> scratch(size_t(vistelmo::kColourStretch + 3 * (n - 1)));
   auto load = [&](int row, double* dst) {
-    vistelmo::widen_row(&a.rows[mv.a(row)][0].r, inner, w3);
-    for (int c = -left; c < 0; c++) std::copy_n(inner + 3 * mh.b(c), 3, inner + 3 * c);
-    for (int c = nc; c < nc + right; c++) std::copy_n(inner + 3 * mh.b(c), 3, inner + 3 * c);
-    vistelmo::colour_row_pass(inner + 3 * c0, k.data, n, w3, dst);
+    std::memcpy(inner, &a.rows[mv.a(row)][0].r, size_t(w3));
+    for (int c = -left; c < 0; c++) std::memcpy(inner + 3 * c, inner + 3 * mh.b(c), 3);
+    for (int c = nc; c < nc + right; c++) std::memcpy(inner + 3 * c, inner + 3 * mh.b(c), 3);
+    vistelmo::colour_row_pass(inner + 3 * c0, k.data, n, w3, scratch.data(), dst);
   };
   // Several output rows a pass over the column sums' rows, each row read once for all of them.
   const int rows = std::min(vistelmo::kColourRows, nl);

@@ -6,11 +6,16 @@ namespace vistelmo {
 // Most output rows a column pass forms at once.
 constexpr int kColourRows = 4;
 
+// Samples the colour row pass widens at a time.
+constexpr int kColourStretch = 768;
+
 // Row pass over the channels interleaved (taps three samples apart): out[j] = sum over q of
 // taps[q] * s[j - 3 q], q = 0 .. n-1 in order from the first product, each sum rounded to float
-// (stored as a double). Starting from the product instead of +0 changes at most the sign of a
-// zero sum, which the byte rounding of the column pass does not see.
-void colour_row_pass(const double* s, const double* taps, int n, int w, double* out);
+// (stored as a double). scratch holds kColourStretch + 3 (n-1) doubles. Starting from the
+// product instead of +0 changes at most the sign of a zero sum, which the byte rounding of the
+// column pass does not see.
+void colour_row_pass(const unsigned char* s, const double* taps, int n, int w, double* scratch,
+                     double* out);
 
 // Column pass of rows output rows at once (1 .. kColourRows): output row r is the sum over p of
 // taps[p] * q[rows - 1 - r + p][j], p = 0 .. n-1 in order from the first product, clamped and

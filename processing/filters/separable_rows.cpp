@@ -25,12 +25,20 @@ __attribute__((always_inline)) inline V load(const double* p) {
   return v;
 }
 
+// Sums rounded to float and widened back.
+inline V2 float_rounded(V2 v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); }
+__attribute__((target("avx"))) inline V4 float_rounded(V4 v) {
+  return _mm256_cvtps_pd(_mm256_cvtpd_ps(v));
+}
+__attribute__((target("avx512f"))) inline V8 float_rounded(V8 v) {
+  return _mm512_cvtps_pd(_mm512_cvtpd_ps(v));
+}
+
 // Blocks of U vectors of sums held in registers while the taps are added.
 template <class V, int U>
 __attribute__((always_inline)) inline void row_block(const double* s, const double* taps, int n,
                                                      double* out) {
   constexpr int L = sizeof(V) / sizeof(double);
-  typedef float F __attribute__((vector_size(sizeof(V) / 2)));
   V acc[U];
   for (int u = 0; u < U; u++) acc[u] = taps[0] * load<V>(s + u * L);
   for (int q = 1; q < n; q++) {
@@ -39,7 +47,7 @@ __attribute__((always_inline)) inline void row_block(const double* s, const doub
     for (int u = 0; u < U; u++) acc[u] += t * load<V>(s + u * L);
   }
   for (int u = 0; u < U; u++) {
-    const V r = __builtin_convertvector(__builtin_convertvector(acc[u], F), V);
+    const V r = float_rounded(acc[u]);
     std::memcpy(out + u * L, &r, sizeof r);
   }
 }
@@ -55,6 +63,45 @@ __attribute__((always_inline)) inline void row_pass(const double* s, const doubl
     double acc = taps[0] * s[j];
     for (int q = 1; q < n; q++) acc += taps[q] * s[j - 3 * q];
     out[j] = static_cast<float>(acc);
+  }
+}
+
+// Bytes widened to doubles (the vector type picks the instruction set).
+inline void widen(const unsigned char* s, double* d, int n, V2) {
+  for (int j = 0; j < n; j++) d[j] = s[j];
+}
+__attribute__((target("avx2"))) inline void widen(const unsigned char* s, double* d, int n, V4) {
+  int j = 0;
+  for (; j + 8 <= n; j += 8) {
+    const __m256i x =
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + j)));
+    _mm256_storeu_pd(d + j, _mm256_cvtepi32_pd(_mm256_castsi256_si128(x)));
+    _mm256_storeu_pd(d + j + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(x, 1)));
+  }
+  for (; j < n; j++) d[j] = s[j];
+}
+__attribute__((target("avx512f"))) inline void widen(const unsigned char* s, double* d, int n, V8) {
+  int j = 0;
+  for (; j + 16 <= n; j += 16) {
+    const __m512i x =
+        _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j)));
+    _mm512_storeu_pd(d + j, _mm512_cvtepi32_pd(_mm512_castsi512_si256(x)));
+    _mm512_storeu_pd(d + j + 8, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(x, 1)));
+  }
+  for (; j < n; j++) d[j] = s[j];
+}
+
+// The row pass over bytes: a stretch of them widened at a time, with the samples its sums reach
+// back to, so that the doubles stay in the first-level cache.
+template <class V, int U>
+__attribute__((always_inline)) inline void byte_row_pass(const unsigned char* s, const double* taps,
+                                                         int n, int w, double* scratch,
+                                                         double* out) {
+  const int reach = 3 * (n - 1);
+  for (int j = 0; j < w; j += vistelmo::kColourStretch) {
+    const int m = w - j < vistelmo::kColourStretch ? w - j : vistelmo::kColourStretch;
+    widen(s + j - reach, scratch, m + reach, V{});
+    row_pass<V, U>(scratch + reach, taps, n, m, out + j);
   }
 }
 
@@ -213,14 +260,15 @@ __attribute__((always_inline)) inline void column_any(const double* const* q, co
 }
 
 struct Kernels {
-  void (*row)(const double*, const double*, int, int, double*);
+  void (*row)(const unsigned char*, const double*, int, int, double*, double*);
   void (*columns)(const double* const*, const double*, int, int, int, unsigned char* const*);
   void (*float_columns)(const double* const*, const double*, int, int, int, float* const*);
 };
 
 #define VISTELMO_SEPARABLE_KERNELS(name, target, V, UR, UC, Bytes)                               \
-  target void name##_row(const double* s, const double* taps, int n, int w, double* out) {       \
-    row_pass<V, UR>(s, taps, n, w, out);                                                         \
+  target void name##_row(const unsigned char* s, const double* taps, int n, int w,               \
+                         double* scratch, double* out) {                                         \
+    byte_row_pass<V, UR>(s, taps, n, w, scratch, out);                                           \
   }                                                                                              \
   target void name##_columns(const double* const* q, const double* taps, int n, int rows, int w, \
                              unsigned char* const* out) {                                        \
@@ -253,8 +301,9 @@ const Kernels& kernels() {
 
 }  // namespace
 
-void vistelmo::colour_row_pass(const double* s, const double* taps, int n, int w, double* out) {
-  kernels().row(s, taps, n, w, out);
+void vistelmo::colour_row_pass(const unsigned char* s, const double* taps, int n, int w,
+                               double* scratch, double* out) {
+  kernels().row(s, taps, n, w, scratch, out);
 }
 
 void vistelmo::colour_column_pass(const double* const* q, const double* taps, int n, int rows,
