@@ -183,7 +183,7 @@ TEST_P(SeparableIsa, ColourMatchesReference) {
   std::mt19937 gen(17);
   std::uniform_real_distribution<double> u(-0.4, 1.0);
   std::vector<Size> ss = sizes();
-  ss.insert(ss.end(), {{5, 9}, {6, 2}, {9, 40}, {13, 5}});
+  ss.insert(ss.end(), {{5, 9}, {6, 2}, {9, 40}, {13, 5}, {3, 601}});
   for (const Size& sz : ss)
     for (int n : {1, 2, 3, 4, 5, 8, 13, 17, 20}) {
       IMGCOR a(sz.nl, sz.nc);
