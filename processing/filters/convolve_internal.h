@@ -12,6 +12,7 @@
 #include "images/image_core_internal.h"
 #include "images/images.h"
 #include "processing/filters/row_isa_internal.h"
+#include "processing/filters/separable_internal.h"
 
 namespace vistelmo {
 
@@ -306,7 +307,7 @@ class SeparableRows {
     gather_h_(l, padded_.data());
     const double* hp = padded_.data() + (c0_ - rh_.b0);
     if constexpr (std::is_same_v<Mid, float>) {
-      correlate_row(&hp, taps_, 1, n_, -1, nc_, RowOut::float_wide(dst));
+      float_row_pass(hp, taps_, n_, nc_, dst);
     } else {
       correlate_row(&hp, taps_, 1, n_, -1, nc_, dst);
     }

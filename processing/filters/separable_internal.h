@@ -24,6 +24,12 @@ void colour_row_pass(const unsigned char* s, const double* taps, int n, int w, d
 void colour_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
                         unsigned char* const* out);
 
+// Row pass of the float separable filters: out[j] = sum over q of taps[q] * s[j - q], q = 0 .. n-1
+// in order from the first product, rounded to float (stored as a double). Only for rows a column
+// pass sums from +0: there the sign of a zero sample, all that starting from the product instead
+// of +0 can change, does not reach any sum.
+void float_row_pass(const double* s, const double* taps, int n, int w, double* out);
+
 // The same column pass with each sum started from +0 and rounded to float.
 void float_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
                        float* const* out);

@@ -34,15 +34,16 @@ __attribute__((target("avx512f"))) inline V8 float_rounded(V8 v) {
   return _mm512_cvtps_pd(_mm512_cvtpd_ps(v));
 }
 
-// Blocks of U vectors of sums held in registers while the taps are added.
-template <class V, int U>
+// Blocks of U vectors of sums held in registers while the taps are added; the taps D samples
+// apart.
+template <class V, int U, int D>
 __attribute__((always_inline)) inline void row_block(const double* s, const double* taps, int n,
                                                      double* out) {
   constexpr int L = sizeof(V) / sizeof(double);
   V acc[U];
   for (int u = 0; u < U; u++) acc[u] = taps[0] * load<V>(s + u * L);
   for (int q = 1; q < n; q++) {
-    s -= 3;
+    s -= D;
     const double t = taps[q];
     for (int u = 0; u < U; u++) acc[u] += t * load<V>(s + u * L);
   }
@@ -52,16 +53,16 @@ __attribute__((always_inline)) inline void row_block(const double* s, const doub
   }
 }
 
-template <class V, int U>
+template <class V, int U, int D>
 __attribute__((always_inline)) inline void row_pass(const double* s, const double* taps, int n,
                                                     int w, double* out) {
   constexpr int L = sizeof(V) / sizeof(double);
   int j = 0;
-  for (; j + L * U <= w; j += L * U) row_block<V, U>(s + j, taps, n, out + j);
-  for (; j + L <= w; j += L) row_block<V, 1>(s + j, taps, n, out + j);
+  for (; j + L * U <= w; j += L * U) row_block<V, U, D>(s + j, taps, n, out + j);
+  for (; j + L <= w; j += L) row_block<V, 1, D>(s + j, taps, n, out + j);
   for (; j < w; j++) {
     double acc = taps[0] * s[j];
-    for (int q = 1; q < n; q++) acc += taps[q] * s[j - 3 * q];
+    for (int q = 1; q < n; q++) acc += taps[q] * s[j - D * q];
     out[j] = static_cast<float>(acc);
   }
 }
@@ -101,7 +102,7 @@ __attribute__((always_inline)) inline void byte_row_pass(const unsigned char* s,
   for (int j = 0; j < w; j += vistelmo::kColourStretch) {
     const int m = w - j < vistelmo::kColourStretch ? w - j : vistelmo::kColourStretch;
     widen(s + j - reach, scratch, m + reach, V{});
-    row_pass<V, U>(scratch + reach, taps, n, m, out + j);
+    row_pass<V, U, 3>(scratch + reach, taps, n, m, out + j);
   }
 }
 
@@ -263,9 +264,13 @@ struct Kernels {
   void (*row)(const unsigned char*, const double*, int, int, double*, double*);
   void (*columns)(const double* const*, const double*, int, int, int, unsigned char* const*);
   void (*float_columns)(const double* const*, const double*, int, int, int, float* const*);
+  void (*float_row)(const double*, const double*, int, int, double*);
 };
 
-#define VISTELMO_SEPARABLE_KERNELS(name, target, V, UR, UC, Bytes)                               \
+#define VISTELMO_SEPARABLE_KERNELS(name, target, V, UR, UC, Bytes, VF)                           \
+  target void name##_float_row(const double* s, const double* taps, int n, int w, double* out) { \
+    row_pass<VF, 8, 1>(s, taps, n, w, out);                                                      \
+  }                                                                                              \
   target void name##_row(const unsigned char* s, const double* taps, int n, int w,               \
                          double* scratch, double* out) {                                         \
     byte_row_pass<V, UR>(s, taps, n, w, scratch, out);                                           \
@@ -279,14 +284,14 @@ struct Kernels {
     column_any<V, 8, UC, Floats>(q, taps, n, rows, w, out);                                      \
   }
 
-VISTELMO_SEPARABLE_KERNELS(baseline, , V2, 8, 4, BytesPlain)
-VISTELMO_SEPARABLE_KERNELS(avx2, __attribute__((target("avx2"))), V4, 8, 4, BytesAvx2)
-VISTELMO_SEPARABLE_KERNELS(avx512, __attribute__((target("avx512f"))), V8, 8, 8, BytesAvx512)
+VISTELMO_SEPARABLE_KERNELS(baseline, , V2, 8, 4, BytesPlain, V2)
+VISTELMO_SEPARABLE_KERNELS(avx2, __attribute__((target("avx2"))), V4, 8, 4, BytesAvx2, V4)
+VISTELMO_SEPARABLE_KERNELS(avx512, __attribute__((target("avx512f"))), V8, 8, 8, BytesAvx512, V8)
 #undef VISTELMO_SEPARABLE_KERNELS
 
-const Kernels kBaseline{baseline_row, baseline_columns, baseline_float_columns};
-const Kernels kAvx2{avx2_row, avx2_columns, avx2_float_columns};
-const Kernels kAvx512{avx512_row, avx512_columns, avx512_float_columns};
+const Kernels kBaseline{baseline_row, baseline_columns, baseline_float_columns, baseline_float_row};
+const Kernels kAvx2{avx2_row, avx2_columns, avx2_float_columns, avx2_float_row};
+const Kernels kAvx512{avx512_row, avx512_columns, avx512_float_columns, avx512_float_row};
 
 const Kernels& kernels() {
   switch (vistelmo::row_isa()) {
@@ -314,4 +319,8 @@ void vistelmo::colour_column_pass(const double* const* q, const double* taps, in
 void vistelmo::float_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
                                  float* const* out) {
   kernels().float_columns(q, taps, n, rows, w, out);
+}
+
+void vistelmo::float_row_pass(const double* s, const double* taps, int n, int w, double* out) {
+  kernels().float_row(s, taps, n, w, out);
 }

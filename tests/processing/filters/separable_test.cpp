@@ -252,7 +252,8 @@ TEST_P(SeparableIsa, ColumnPassRoundsAsRoundToByte) {
 }
 
 // Float rows through the several-rows column pass: every mode, tall and short images, kernels
-// longer than the image; zeros with negative taps check that each sum starts from +0.
+// longer than the image. Negative zeros: the column sums start from +0, and the row pass's zero
+// signs do not reach them.
 TEST_P(SeparableIsa, FloatMatchesReference) {
   std::vector<Size> ss = sizes();
   ss.insert(ss.end(), {{5, 9}, {6, 2}, {9, 40}, {13, 5}});
@@ -269,10 +270,12 @@ TEST_P(SeparableIsa, FloatMatchesReference) {
         EXPECT_TRUE(
             same_pixels(ConvHV(a, k, m), naive_pass(naive_pass(a, k, m, true), k, m, false)));
       }
-      IMGFLT z(sz.nl, sz.nc, -0.0f);
-      for (int t = 0; t < n; t++) k.data[t] = -1.0 - t;
-      EXPECT_TRUE(
-          same_pixels(ConvHV(z, k, 'x'), naive_pass(naive_pass(z, k, 'x', true), k, 'x', false)));
+      for (double sign : {-1.0, 1.0}) {
+        IMGFLT z(sz.nl, sz.nc, -0.0f);
+        for (int t = 0; t < n; t++) k.data[t] = sign * (1.0 + t);
+        EXPECT_TRUE(
+            same_pixels(ConvHV(z, k, 'x'), naive_pass(naive_pass(z, k, 'x', true), k, 'x', false)));
+      }
     }
   const IMGFLT a = sample<IMGFLT>(12, 131, 9);
   EXPECT_TRUE(same_pixels(
