@@ -111,9 +111,8 @@ IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
   IMGCOR r = vistelmo::fresh_image<IMGCOR>(nl, nc);
   vistelmo::take_frame(r, a);
   const int w3 = 3 * nc;
-  if (n < 1) {
-    std::vector<double> zeros(size_t(w3), 0.0);
-    for (int i = 0; i < nl; i++) vistelmo::bytes_row(zeros.data(), &r.rows[i][0].r, w3);
+  if (n < 1) {  // every sum 0
+    std::memset(r.data, 0, size_t(nl) * size_t(w3));
     return r;
   }
   // The channels interleaved as one row of 3 nc samples, the taps 3 samples apart: each sum
