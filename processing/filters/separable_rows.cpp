@@ -41,12 +41,15 @@ __attribute__((always_inline)) inline void row_block(const double* s, const doub
                                                      double* out) {
   constexpr int L = sizeof(V) / sizeof(double);
   V acc[U];
+#pragma GCC unroll 16
   for (int u = 0; u < U; u++) acc[u] = taps[0] * load<V>(s + u * L);
   for (int q = 1; q < n; q++) {
     s -= D;
     const double t = taps[q];
+#pragma GCC unroll 16
     for (int u = 0; u < U; u++) acc[u] += t * load<V>(s + u * L);
   }
+#pragma GCC unroll 16
   for (int u = 0; u < U; u++) {
     const V r = float_rounded(acc[u]);
     std::memcpy(out + u * L, &r, sizeof r);
@@ -116,6 +119,7 @@ struct Floats {
   static void put(const V* v, float* d) {
     typedef float F __attribute__((vector_size(sizeof(V) / 2)));
     constexpr int L = sizeof(V) / sizeof(double);
+#pragma GCC unroll 16
     for (int u = 0; u < U; u++) {
       const F f = __builtin_convertvector(v[u], F);
       std::memcpy(d + u * L, &f, sizeof f);
@@ -148,12 +152,14 @@ struct BytesAvx2 : BytesPlain {
   template <class V, int U>
   __attribute__((target("avx2"))) static void put(const V* v, unsigned char* d) {
     if constexpr (U % 4 == 0) {
+#pragma GCC unroll 16
       for (int u = 0; u < U; u += 4) {
         const __m128i lo = _mm_packs_epi32(four(v[u]), four(v[u + 1]));
         const __m128i hi = _mm_packs_epi32(four(v[u + 2]), four(v[u + 3]));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * u), _mm_packus_epi16(lo, hi));
       }
     } else {
+#pragma GCC unroll 16
       for (int u = 0; u < U; u++) {
         const __m128i w = four(v[u]);
         const int b = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(w, w), w));
@@ -174,6 +180,7 @@ struct BytesAvx512 : BytesPlain {
   template <class V, int U>
   __attribute__((target("avx512f"))) static void put(const V* v, unsigned char* d) {
     int u = 0;
+#pragma GCC unroll 16
     for (; u + 2 <= U; u += 2) {
       const __m512i w = _mm512_inserti64x4(_mm512_castsi256_si512(eight(v[u])), eight(v[u + 1]), 1);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8 * u), _mm512_cvtepi32_epi8(w));
@@ -190,13 +197,16 @@ struct BytesAvx512 : BytesPlain {
 template <class V, int R, int U, bool kFromZero>
 __attribute__((always_inline)) inline void column_step(V (&acc)[R][U], const V (&x)[U],
                                                        const double* taps, int n, int m) {
+#pragma GCC unroll 16
   for (int r = 0; r < R; r++) {
     const int p = m - (R - 1 - r);
     if (p < 0 || p >= n) continue;
     const double t = taps[p];
     if (p == 0 && !kFromZero)
+#pragma GCC unroll 16
       for (int u = 0; u < U; u++) acc[r][u] = t * x[u];
     else
+#pragma GCC unroll 16
       for (int u = 0; u < U; u++) acc[r][u] += t * x[u];
   }
 }
@@ -210,21 +220,26 @@ __attribute__((always_inline)) inline void column_block(const double* const* q, 
   int m = 0;
   // Every output row reads the rows R .. n-1 of q with a tap past its first.
   for (; m < R; m++) {
+#pragma GCC unroll 16
     for (int u = 0; u < U; u++) x[u] = load<V>(q[m] + j + u * L);
     column_step<V, R, U, S::kFromZero>(acc, x, taps, n, m);
   }
 #pragma GCC unroll 1
   for (; m < n; m++) {
     const double* t = taps + m - (R - 1);
+#pragma GCC unroll 16
     for (int u = 0; u < U; u++) {
       const V xu = load<V>(q[m] + j + u * L);
+#pragma GCC unroll 16
       for (int r = 0; r < R; r++) acc[r][u] += t[r] * xu;
     }
   }
   for (; m < n + R - 1; m++) {
+#pragma GCC unroll 16
     for (int u = 0; u < U; u++) x[u] = load<V>(q[m] + j + u * L);
     column_step<V, R, U, S::kFromZero>(acc, x, taps, n, m);
   }
+#pragma GCC unroll 16
   for (int r = 0; r < R; r++) S::template put<V, U>(acc[r], out[r] + j);
 }
 
@@ -236,6 +251,7 @@ __attribute__((always_inline)) inline void column_rows(const double* const* q, c
   for (; j + L * U <= w; j += L * U) column_block<V, R, U, S>(q, taps, n, j, out);
   for (; j + L <= w; j += L) column_block<V, R, 1, S>(q, taps, n, j, out);
   for (; j < w; j++)
+#pragma GCC unroll 16
     for (int r = 0; r < R; r++) {
       const double* const* qr = q + (R - 1 - r);
       double acc = S::kFromZero ? 0.0 + taps[0] * qr[0][j] : taps[0] * qr[0][j];
