@@ -49,7 +49,14 @@ bool float_rows(const vistelmo::PlaneRef<float>& src, const VETOR<double>& k, ch
   for (int i0 = 0; i0 < nl; i0 += m) {
     const int i = std::min(i0, nl - m);  // the last pass may redo rows
     for (int t = 0; t < m; t++) out[t] = r.rows[i + t];
-    vistelmo::float_column_pass(ring.rows(i, c0 + m - 1, 0, -1, load), k.data, n, m, nc, out);
+    const double* const* q = ring.rows(i, c0 + m - 1, 0, -1, load);
+    // The next pass's new rows, where the edges continue the image (elsewhere a hint only).
+    vistelmo::RowsAhead ahead;
+    ahead.size = sizeof(float);
+    for (int t = 0; t < m && i + m < nl; t++)
+      ahead.rows[ahead.count++] =
+          reinterpret_cast<const char*>(src.rows[std::min(std::max(i + c0 + m + t, 0), nl - 1)]);
+    vistelmo::float_column_pass(q, k.data, n, m, nc, out, ahead);
   }
   return true;
 }
@@ -142,8 +149,12 @@ IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
   for (int i0 = 0; i0 < nl; i0 += rows) {
     const int i = std::min(i0, nl - rows);  // the last pass may redo rows
     for (int t = 0; t < rows; t++) out[t] = &r.rows[i + t][0].r;
-    vistelmo::colour_column_pass(ring.rows(i, c0 + rows - 1, 0, -1, load), k.data, n, rows, w3,
-                                 out);
+    const double* const* q = ring.rows(i, c0 + rows - 1, 0, -1, load);
+    vistelmo::RowsAhead ahead;
+    for (int t = 0; t < rows && i + rows < nl; t++)
+      ahead.rows[ahead.count++] =
+          reinterpret_cast<const char*>(&a.rows[mv.a(std::min(i + c0 + rows + t, rv.a1))][0].r);
+    vistelmo::colour_column_pass(q, k.data, n, rows, w3, out, ahead);
   }
   return r;
 }

@@ -17,12 +17,20 @@ constexpr int kColourStretch = 768;
 void colour_row_pass(const unsigned char* s, const double* taps, int n, int w, double* scratch,
                      double* out);
 
+// Source rows the next pass reads (count of them, size bytes a sample): a column pass asks the
+// cache for them a block of columns at a time as it goes, the hardware's own prefetch stopping at
+// page ends.
+struct RowsAhead {
+  const char* rows[kColourRows] = {};
+  int count = 0, size = 1;
+};
+
 // Column pass of rows output rows at once (1 .. kColourRows): output row r is the sum over p of
 // taps[p] * q[rows - 1 - r + p][j], p = 0 .. n-1 in order from the first product, clamped and
 // rounded to a byte as round_to_byte does, into out[r][j], j = 0 .. w-1. q holds n + rows - 1
 // rows.
 void colour_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
-                        unsigned char* const* out);
+                        unsigned char* const* out, const RowsAhead& ahead = {});
 
 // Row pass of the float separable filters: out[j] = sum over q of taps[q] * s[j - q], q = 0 .. n-1
 // in order from the first product, rounded to float (stored as a double). Only for rows a column
@@ -32,6 +40,6 @@ void float_row_pass(const double* s, const double* taps, int n, int w, double* o
 
 // The same column pass with each sum started from +0 and rounded to float.
 void float_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
-                       float* const* out);
+                       float* const* out, const RowsAhead& ahead = {});
 
 }  // namespace vistelmo

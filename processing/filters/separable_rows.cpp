@@ -243,12 +243,24 @@ __attribute__((always_inline)) inline void column_block(const double* const* q, 
   for (int r = 0; r < R; r++) S::template put<V, U>(acc[r], out[r] + j);
 }
 
+// Asks the cache for the lines of the rows ahead that columns j .. j+b-1 cover.
+inline void ask(const vistelmo::RowsAhead& a, int j, int b) {
+  const int from = j * a.size, to = (j + b) * a.size;
+  for (int k = 0; k < a.count; k++)
+    for (int o = (from + 63) & ~63; o < to; o += 64) __builtin_prefetch(a.rows[k] + o);
+}
+
 template <class V, int R, int U, class S>
 __attribute__((always_inline)) inline void column_rows(const double* const* q, const double* taps,
-                                                       int n, int w, typename S::Out* const* out) {
+                                                       int n, int w, typename S::Out* const* out,
+                                                       const vistelmo::RowsAhead& ahead) {
   constexpr int L = sizeof(V) / sizeof(double);
   int j = 0;
-  for (; j + L * U <= w; j += L * U) column_block<V, R, U, S>(q, taps, n, j, out);
+  for (; j + L * U <= w; j += L * U) {
+    ask(ahead, j, L * U);
+    column_block<V, R, U, S>(q, taps, n, j, out);
+  }
+  ask(ahead, j, w - j);
   for (; j + L <= w; j += L) column_block<V, R, 1, S>(q, taps, n, j, out);
   for (; j < w; j++)
 #pragma GCC unroll 16
@@ -263,23 +275,26 @@ __attribute__((always_inline)) inline void column_rows(const double* const* q, c
 template <class V, int R1, int U, class S>
 __attribute__((always_inline)) inline void column_any(const double* const* q, const double* taps,
                                                       int n, int rows, int w,
-                                                      typename S::Out* const* out) {
+                                                      typename S::Out* const* out,
+                                                      const vistelmo::RowsAhead& ahead) {
   switch (rows) {
     case 4:
-      return column_rows<V, 4, U / 2, S>(q, taps, n, w, out);
+      return column_rows<V, 4, U / 2, S>(q, taps, n, w, out, ahead);
     case 3:
-      return column_rows<V, 3, U / 2, S>(q, taps, n, w, out);
+      return column_rows<V, 3, U / 2, S>(q, taps, n, w, out, ahead);
     case 2:
-      return column_rows<V, 2, U, S>(q, taps, n, w, out);
+      return column_rows<V, 2, U, S>(q, taps, n, w, out, ahead);
     default:
-      return column_rows<V, 1, R1, S>(q, taps, n, w, out);
+      return column_rows<V, 1, R1, S>(q, taps, n, w, out, ahead);
   }
 }
 
 struct Kernels {
   void (*row)(const unsigned char*, const double*, int, int, double*, double*);
-  void (*columns)(const double* const*, const double*, int, int, int, unsigned char* const*);
-  void (*float_columns)(const double* const*, const double*, int, int, int, float* const*);
+  void (*columns)(const double* const*, const double*, int, int, int, unsigned char* const*,
+                  const vistelmo::RowsAhead&);
+  void (*float_columns)(const double* const*, const double*, int, int, int, float* const*,
+                        const vistelmo::RowsAhead&);
   void (*float_row)(const double*, const double*, int, int, double*);
 };
 
@@ -292,12 +307,12 @@ struct Kernels {
     byte_row_pass<V, UR>(s, taps, n, w, scratch, out);                                           \
   }                                                                                              \
   target void name##_columns(const double* const* q, const double* taps, int n, int rows, int w, \
-                             unsigned char* const* out) {                                        \
-    column_any<V, 8, UC, Bytes>(q, taps, n, rows, w, out);                                       \
+                             unsigned char* const* out, const vistelmo::RowsAhead& ahead) {      \
+    column_any<V, 8, UC, Bytes>(q, taps, n, rows, w, out, ahead);                                \
   }                                                                                              \
   target void name##_float_columns(const double* const* q, const double* taps, int n, int rows,  \
-                                   int w, float* const* out) {                                   \
-    column_any<V, 8, UC, Floats>(q, taps, n, rows, w, out);                                      \
+                                   int w, float* const* out, const vistelmo::RowsAhead& ahead) { \
+    column_any<V, 8, UC, Floats>(q, taps, n, rows, w, out, ahead);                               \
   }
 
 VISTELMO_SEPARABLE_KERNELS(baseline, , V2, 8, 4, BytesPlain, V2)
@@ -328,13 +343,13 @@ void vistelmo::colour_row_pass(const unsigned char* s, const double* taps, int n
 }
 
 void vistelmo::colour_column_pass(const double* const* q, const double* taps, int n, int rows,
-                                  int w, unsigned char* const* out) {
-  kernels().columns(q, taps, n, rows, w, out);
+                                  int w, unsigned char* const* out, const RowsAhead& ahead) {
+  kernels().columns(q, taps, n, rows, w, out, ahead);
 }
 
 void vistelmo::float_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
-                                 float* const* out) {
-  kernels().float_columns(q, taps, n, rows, w, out);
+                                 float* const* out, const RowsAhead& ahead) {
+  kernels().float_columns(q, taps, n, rows, w, out, ahead);
 }
 
 void vistelmo::float_row_pass(const double* s, const double* taps, int n, int w, double* out) {
