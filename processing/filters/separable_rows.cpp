@@ -140,14 +140,14 @@ struct BytesPlain {
   }
 };
 
-// Clamped to at most 255 (NaN stays), then m + 0.5 truncated: right for m >= 0.5, where the
-// sum's rounding cannot reach the next integer; below 0.5 (and for NaN) the mask gives 0.
+// Clamped to at most 255 (NaN stays), then m + (0.5 - 2^-54) truncated: for 0 <= m <= 255 the
+// rounded sum lies in [floor(m + 0.5), floor(m + 0.5) + 1) (a tie k - 0.5 gives k - 2^-54, which
+// rounds to k), so halves go up and nothing below rounds across. Below 0, NaN and -inf give 0 or
+// less (the packing clamps at 0).
 struct BytesAvx2 : BytesPlain {
   __attribute__((target("avx2"))) static __m128i four(V4 v) {
-    const __m256d top = _mm256_set1_pd(255.0), half = _mm256_set1_pd(0.5);
-    const __m256d m = _mm256_min_pd(top, v);
-    const __m256d keep = _mm256_cmp_pd(m, half, _CMP_GE_OQ);
-    return _mm256_cvttpd_epi32(_mm256_and_pd(_mm256_add_pd(m, half), keep));
+    const __m256d top = _mm256_set1_pd(255.0), half = _mm256_set1_pd(0.49999999999999994);
+    return _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_min_pd(top, v), half));
   }
   template <class V, int U>
   __attribute__((target("avx2"))) static void put(const V* v, unsigned char* d) {

@@ -225,7 +225,17 @@ TEST_P(SeparableIsa, ColumnPassRoundsAsRoundToByte) {
                                        4.9e-324,
                                        std::nextafter(1.0, 0.0),
                                        0.49999999999999994 + 3,
-                                       127.49999999999999};
+                                       127.49999999999999,
+                                       std::nextafter(1.5, 0.0),
+                                       std::nextafter(1.5, 2.0),
+                                       std::nextafter(255.5, 0.0),
+                                       std::nextafter(0.25, 0.0),
+                                       0.25,
+                                       std::nextafter(-0.5, 0.0),
+                                       -0.49999999999999994,
+                                       std::nextafter(1.0, 2.0),
+                                       std::nextafter(128.5, 0.0),
+                                       128.5};
   std::mt19937 gen(3);
   std::uniform_real_distribution<double> u(-2, 258);
   const double one = 1.0;
