@@ -43,9 +43,9 @@ bool float_rows(const vistelmo::PlaneRef<float>& src, const VETOR<double>& k, ch
   vistelmo::SeparableRows<float, float, vistelmo::Widen> rows(src, {}, modo, k.data, n);
   if (!rows.fused()) return false;
   auto load = [&rows](int a, double* dst) { rows.source_row(a, dst); };
-  const int m = std::min(vistelmo::kColourRows, nl);
+  const int m = std::min(vistelmo::kColumnRows, nl);
   vistelmo::RowRing<double> ring(n + m - 1, nc, rows.first_row());
-  float* out[vistelmo::kColourRows];
+  float* out[vistelmo::kColumnRows];
   for (int i0 = 0; i0 < nl; i0 += m) {
     const int i = std::min(i0, nl - m);  // the last pass may redo rows
     for (int t = 0; t < m; t++) out[t] = r.rows[i + t];
@@ -143,9 +143,9 @@ IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
     vistelmo::colour_row_pass(inner + 3 * c0, k.data, n, w3, scratch.data(), dst);
   };
   // Several output rows a pass over the column sums' rows, each row read once for all of them.
-  const int rows = std::min(vistelmo::kColourRows, nl);
+  const int rows = std::min(vistelmo::kColumnRows, nl);
   vistelmo::RowRing<double> ring(n + rows - 1, w3, rv.a0);
-  unsigned char* out[vistelmo::kColourRows];
+  unsigned char* out[vistelmo::kColumnRows];
   for (int i0 = 0; i0 < nl; i0 += rows) {
     const int i = std::min(i0, nl - rows);  // the last pass may redo rows
     for (int t = 0; t < rows; t++) out[t] = &r.rows[i + t][0].r;

@@ -4,7 +4,7 @@
 namespace vistelmo {
 
 // Most output rows a column pass forms at once.
-constexpr int kColourRows = 4;
+constexpr int kColumnRows = 4;
 
 // Samples the colour row pass widens at a time.
 constexpr int kColourStretch = 768;
@@ -21,11 +21,11 @@ void colour_row_pass(const unsigned char* s, const double* taps, int n, int w, d
 // cache for them a block of columns at a time as it goes, the hardware's own prefetch stopping at
 // page ends.
 struct RowsAhead {
-  const char* rows[kColourRows] = {};
+  const char* rows[kColumnRows] = {};
   int count = 0, size = 1;
 };
 
-// Column pass of rows output rows at once (1 .. kColourRows): output row r is the sum over p of
+// Column pass of rows output rows at once (1 .. kColumnRows): output row r is the sum over p of
 // taps[p] * q[rows - 1 - r + p][j], p = 0 .. n-1 in order from the first product, clamped and
 // rounded to a byte as round_to_byte does, into out[r][j], j = 0 .. w-1. q holds n + rows - 1
 // rows.

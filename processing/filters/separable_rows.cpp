@@ -1,4 +1,4 @@
-// The separable colour filter's row kernels, built for the baseline instruction set, AVX2 and
+// The separable filters' row kernels, built for the baseline instruction set, AVX2 and
 // AVX-512 and picked with the other row kernels (row_isa). Every build forms the same sums in
 // the same order.
 

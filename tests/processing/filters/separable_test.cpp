@@ -239,7 +239,7 @@ TEST_P(SeparableIsa, ColumnPassRoundsAsRoundToByte) {
   std::mt19937 gen(3);
   std::uniform_real_distribution<double> u(-2, 258);
   const double one = 1.0;
-  for (int rows = 1; rows <= vistelmo::kColourRows; rows++)
+  for (int rows = 1; rows <= vistelmo::kColumnRows; rows++)
     for (int w : {1, 3, 4, 7, 8, 15, 16, 17, 31, 33, 64, 70}) {
       std::vector<std::vector<double>> q(rows, std::vector<double>(w));
       for (int r = 0; r < rows; r++)
