@@ -214,69 +214,86 @@ IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
   return r;
 }
 
-// Each pixel's double sum in window order (rows, then columns within a row).
+// Each pixel's double sum in window order (rows, then columns within a row). Rows of windows go
+// rows_at_once at a time over a ring of the lines (in double) they need: for 'n' the rows
+// padded for the whole window, for 's' the rows as they are, whose vertical means are then
+// padded and summed across.
 IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
   IMGFLT r = fresh_result(a, separable);
   const SpanWindow w(a.nl, a.nc, wl, wc, edge);
   const int nl = a.nl, nc = a.nc;
-  const int64_t len = nc + wc - 1;
-  std::vector<double> div(nc), across_div(nc);
-  for (int c = 0; c < nc; c++) across_div[c] = edge ? wc : w.ccount[c];
-  if (separable) {
-    std::vector<const float*> window;
-    std::vector<float> means(nc);
-    std::vector<double> line(len);
-    for (int l = 0; l < nl; l++) {
-      window.clear();
-      for (int64_t y = l - w.wr.half; y < l - w.wr.half + wl; y++)
-        if (w.rows.resolve(y) >= 0) window.push_back(a.rows[w.rows.resolve(y)]);
-      std::fill(div.begin(), div.end(), static_cast<double>(edge ? wl : w.wr.at(l, nl).inside()));
-      w.k.window_mean_f32(window.data(), static_cast<int64_t>(window.size()), 1, div.data(),
-                          means.data(), nc);
-      padded_line(means.data(), nc, w.wcol, edge, line.data());
-      const double* lines[] = {line.data()};
-      w.k.window_mean_f64(lines, 1, wc, across_div.data(), r.rows[l], nc);
-    }
-    return r;
-  }
-  // Padded lines (in double) of virtual rows l - h .. l - h + wl in a ring of wl + 1 lines; rows
-  // of windows two at a time (they share wl - 1 lines).
-  const int64_t ring_rows = int64_t{wl} + 1;
-  std::vector<double> ring(static_cast<size_t>(ring_rows) * len), div2(nc);
+  // The separable passes (a line or a row's own line a sum) measured best four rows at a time.
+  const int band = separable ? std::min(4, w.k.rows_at_once) : w.k.rows_at_once;
+  const Window first_pass = separable ? Window(1) : w.wcol;
+  const int64_t len = nc + first_pass.size - 1, across_len = nc + int64_t{wc} - 1;
+  const int64_t ring_rows = int64_t{wl} + band - 1;
+  std::vector<double> ring(static_cast<size_t>(ring_rows) * len);
   std::vector<char> present(ring_rows);
-  std::vector<const double*> lines;
   auto slot = [&](int64_t y) { return ((y % ring_rows) + ring_rows) % ring_rows; };
   int64_t next = -w.wr.half;  // the next virtual row to load
   auto load_to = [&](int64_t last) {
     for (; next <= last; next++) {
       const int iy = w.rows.resolve(next);
       present[slot(next)] = iy >= 0;
-      if (iy >= 0) padded_line(a.rows[iy], nc, w.wcol, edge, ring.data() + slot(next) * len);
+      if (iy >= 0) padded_line(a.rows[iy], nc, first_pass, edge, ring.data() + slot(next) * len);
     }
   };
-  auto divisors = [&](int l, std::vector<double>& d) {
-    const double rows_in = static_cast<double>(edge ? wl : w.wr.at(l, nl).inside());
-    for (int c = 0; c < nc; c++) d[c] = rows_in * across_div[c];
+  // Divisors of the first pass, one line per row of the band, remade when the row's count of
+  // window rows changes.
+  struct RowDivisors {
+    std::vector<double> d;
+    int64_t rows_in = -1;
   };
-  for (int l = 0; l < nl; l += 2) {
-    const int64_t top = l - w.wr.half, pair = l + 1 < nl ? 1 : 0;
-    load_to(top + wl - 1 + pair);
+  std::vector<RowDivisors> divs(band);
+  std::vector<double> across_div(nc);
+  for (int c = 0; c < nc; c++) across_div[c] = edge ? wc : w.ccount[c];
+  auto divisors = [&](RowDivisors& v, int64_t rows_in) {
+    if (v.rows_in == rows_in) return;
+    v.rows_in = rows_in;
+    v.d.resize(nc);
+    for (int c = 0; c < nc; c++)
+      v.d[c] = static_cast<double>(rows_in) * (separable ? 1.0 : across_div[c]);
+  };
+  std::vector<const double*> lines, div(band), hlines(band), hdiv(band, across_div.data());
+  std::vector<int> lo, hi, own(band);
+  std::vector<float*> dst(band), hdst(band);
+  std::vector<const float*> ahead(band), none(band, nullptr);
+  std::vector<float> means(separable ? static_cast<size_t>(band) * nc : 0);
+  std::vector<double> across(separable ? static_cast<size_t>(band) * across_len : 0);
+  for (int k = 0; k < band; k++) own[k] = k;
+  for (int l = 0; l < nl; l += band) {
+    const int rows = std::min(band, nl - l);
+    const int64_t top = l - w.wr.half;  // virtual row of the first window's first line
+    load_to(top + wl + rows - 2);
     lines.clear();
-    int64_t a_end = 0, b_begin = 0;
-    for (int64_t y = top; y < top + wl + pair; y++) {
+    lo.clear();
+    hi.clear();
+    for (int64_t y = top; y < top + wl + rows - 1; y++) {
       if (!present[slot(y)]) continue;
       lines.push_back(ring.data() + slot(y) * len);
-      if (y < top + wl) a_end = static_cast<int64_t>(lines.size());
-      if (y == top) b_begin = 1;
+      lo.push_back(static_cast<int>(std::max<int64_t>(0, y - top - wl + 1)));
+      hi.push_back(static_cast<int>(std::min<int64_t>(rows - 1, y - top)));
     }
-    divisors(l, div);
-    if (pair) {
-      divisors(l + 1, div2);
-      w.k.window_mean_pair_f64(lines.data(), static_cast<int64_t>(lines.size()), a_end, b_begin, wc,
-                               div.data(), div2.data(), r.rows[l], r.rows[l + 1], nc);
-    } else {
-      w.k.window_mean_f64(lines.data(), a_end, wc, div.data(), r.rows[l], nc);
+    for (int k = 0; k < rows; k++) {
+      divisors(divs[k], edge ? wl : w.wr.at(l + k, nl).inside());
+      div[k] = divs[k].d.data();
+      dst[k] = separable ? means.data() + static_cast<size_t>(k) * nc : r.rows[l + k];
     }
+    for (int k = 0; k < band; k++) {  // the rows the next band loads
+      const int iy = w.rows.resolve(next + k);
+      ahead[k] = l + band < nl && iy >= 0 ? a.rows[iy] : nullptr;
+    }
+    w.k.window_means(lines.data(), lo.data(), hi.data(), static_cast<int64_t>(lines.size()),
+                     separable ? 1 : wc, rows, div.data(), dst.data(), ahead.data(), nc);
+    if (!separable) continue;
+    for (int k = 0; k < rows; k++) {
+      double* line = across.data() + static_cast<size_t>(k) * across_len;
+      padded_line(dst[k], nc, w.wcol, edge, line);
+      hlines[k] = line;
+      hdst[k] = r.rows[l + k];
+    }
+    w.k.window_means(hlines.data(), own.data(), own.data(), rows, wc, rows, hdiv.data(),
+                     hdst.data(), none.data(), nc);
   }
   return r;
 }

@@ -141,11 +141,11 @@ void padded_line(const T* row, const AxisRule& rule, int64_t offset, int64_t len
 }
 
 // Which kernels the neighbourhood filters run: the per-pixel plain tier, the span kernels built
-// for any x86-64, or the same kernels built for AVX2. The default is the best the CPU runs;
-// tests switch tiers to compare them.
-enum class Tier { plain, portable, avx2 };
+// for any x86-64, or the same kernels built for AVX2 or AVX-512. The default is the best the CPU
+// runs; tests switch tiers to compare them.
+enum class Tier { plain, portable, avx2, avx512 };
 Tier neighbourhood_tier();
-// Returns false (and changes nothing) for avx2 on a CPU without it.
+// Returns false (and changes nothing) for a tier the CPU lacks.
 bool set_neighbourhood_tier(Tier t);
 
 // Integer sums of S: acc[i] += b[i] (or -=); dst[i] = a[i] + b[i]; acc[i] += b[i]; and
@@ -214,17 +214,14 @@ struct SpanKernels {
   // dst[i] = round(s[i] / d) (halves up) for 0 <= s[i] <= 255 d, 0 < d < 2^22, given
   // half[i] = d / 2 and rcp[i] = mean_reciprocal(d).
   void (*mean_u8)(const int32_t* s, const double* half, const double* rcp, uint8_t* dst, int64_t n);
-  // dst[i] = float(s / div[i]), s the double sum, from 0, of lines[r][i + j] for r < rows,
-  // j < w, in that order.
-  void (*window_mean_f32)(const float* const* lines, int64_t rows, int64_t w, const double* div,
-                          float* dst, int64_t n);
-  void (*window_mean_f64)(const double* const* lines, int64_t rows, int64_t w, const double* div,
-                          float* dst, int64_t n);
-  // The same for two rows of windows: the first over lines 0 .. a_end - 1, the second over
-  // lines b_begin .. count - 1.
-  void (*window_mean_pair_f64)(const double* const* lines, int64_t count, int64_t a_end,
-                               int64_t b_begin, int64_t w, const double* div_a, const double* div_b,
-                               float* dst_a, float* dst_b, int64_t n);
+  // Float means of up to rows_at_once rows of windows from one list of lines (in double): for
+  // a < rows, dst[a][i] = float(s / div[a][i]), s the double sum, from 0, of lines[r][i + j]
+  // over the lines r with lo[r] <= a <= hi[r] in list order, then j < w in order. The rows
+  // ahead[a], a < rows (where not null), are fetched into the cache meanwhile.
+  int rows_at_once;
+  void (*window_means)(const double* const* lines, const int* lo, const int* hi, int64_t count,
+                       int64_t w, int rows, const double* const* div, float* const* dst,
+                       const float* const* ahead, int64_t n);
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

@@ -1,7 +1,8 @@
-// Span kernels of the neighbourhood filters. Included twice by neighbourhood_spans.cpp, once
-// plain and once under the AVX2 target, each time inside its own namespace; the includer brings
-// <algorithm>, <cstdint> and neighbourhood_internal.h. Every loop runs along output elements with
-// each element's own operations in their order, so both builds give the same bits.
+// Span kernels of the neighbourhood filters. Included three times by neighbourhood_spans.cpp,
+// plain and under the AVX2 and AVX-512 targets, each time inside its own namespace; the includer
+// brings <algorithm>, <cstdint>, <utility> and neighbourhood_internal.h. Every loop runs along
+// output elements with each element's own operations in their order, so every build gives the
+// same bits.
 
 struct MinOf {
   template <class T>
@@ -281,99 +282,122 @@ void mean_u8(const int32_t* __restrict s, const double* __restrict half,
     dst[i] = static_cast<uint8_t>(static_cast<int32_t>((s[i] + half[i]) * rcp[i]));
 }
 
-typedef double Doubles4 __attribute__((vector_size(32)));
-typedef float Floats4 __attribute__((vector_size(16)));
+// Float means, in vectors of kLanes doubles; kRows rows of windows and kBlocks vectors of each
+// at a time (the includer sets the three).
+typedef double Doubles __attribute__((vector_size(8 * kLanes)));
+typedef float Floats __attribute__((vector_size(4 * kLanes)));
 
-// s += the four values at p, in double (by reference: no vector return without AVX).
-inline void add4(Doubles4& s, const double* p) {
-  Doubles4 v;
-  __builtin_memcpy(&v, p, sizeof v);
-  s += v;
-}
-inline void add4(Doubles4& s, const float* p) {
-  Floats4 v;
-  __builtin_memcpy(&v, p, sizeof v);
-  s += __builtin_convertvector(v, Doubles4);
-}
+// By reference: no vector return without AVX.
+inline void load(Doubles& v, const double* p) { __builtin_memcpy(&v, p, sizeof v); }
 
-// dst[i] = float(s[i] / div[i]).
-inline void put_means(const double* __restrict s, const double* __restrict div,
-                      float* __restrict dst, int64_t n) {
-  for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(s[i] / div[i]);
+// dst = float(s / div) for a vector.
+inline void store_mean(const Doubles& s, const double* div, float* dst) {
+  Doubles d;
+  load(d, div);
+  const Floats f = __builtin_convertvector(s / d, Floats);
+  __builtin_memcpy(dst, &f, sizeof f);
 }
 
-// 4 k sums at a time in k independent registers (enough of them to hide the latency of the
-// additions) from column i on; each sum keeps its own order.
-template <int k, class T>
-void window_means(const T* const* lines, int64_t rows, int64_t w, int64_t i, const double* div,
-                  float* dst) {
-  Doubles4 s[k];
-  for (int m = 0; m < k; m++) s[m] = Doubles4{0, 0, 0, 0};
-  for (int64_t r = 0; r < rows; r++) {
-    const T* p = lines[r] + i;
+using Sums = Doubles[kRows][kBlocks];
+
+// Adds taps 0 .. w - 1 of a line from p to the sums of rows Lo .. Hi, each vector loaded once.
+template <int Lo, int Hi>
+[[gnu::always_inline]] inline void add_line(const double* p, int64_t w, Sums& acc) {
+  for (int64_t j = 0; j < w; j++) {
+    Doubles v[kBlocks];
+#pragma GCC unroll 8
+    for (int b = 0; b < kBlocks; b++) load(v[b], p + j + b * kLanes);
+#pragma GCC unroll 8
+    for (int a = Lo; a <= Hi; a++)
+#pragma GCC unroll 8
+      for (int b = 0; b < kBlocks; b++) acc[a][b] += v[b];
+  }
+}
+
+template <int C>
+[[gnu::always_inline]] inline void add_line_coded(const double* p, int64_t w, Sums& acc) {
+  if constexpr (C < kRows * kRows && C / kRows <= C % kRows)
+    add_line<C / kRows, C % kRows>(p, w, acc);
+}
+
+// add_line for the rows code / kRows .. code % kRows.
+template <size_t... C>
+[[gnu::always_inline]] inline void add_line_to(int code, const double* p, int64_t w, Sums& acc,
+                                               std::index_sequence<C...>) {
+  (void)((code == static_cast<int>(C) && (add_line_coded<C>(p, w, acc), true)) || ...);
+}
+
+// Means of rows (at most kRows) rows of windows from one list of lines: dst[a][i] = float(s /
+// div[a][i]), s the double sum, from 0, of lines[r][i + j] over the lines r with lo[r] <= a <=
+// hi[r] in list order and j < w in order. A line several rows share is loaded once for them
+// all. The rows ahead[a], a < rows (where not null), are fetched into the cache meanwhile.
+void window_means(const double* const* lines, const int* lo, const int* hi, int64_t count,
+                  int64_t w, int rows, const double* const* div, float* const* dst,
+                  const float* const* ahead, int64_t n) {
+  constexpr int64_t kWidth = kLanes * kBlocks;
+  auto start = [&](int64_t i, Sums& acc) {
+    for (int a = 0; a < rows; a++)
+      if (ahead[a])
+        for (int64_t o = 0; o < kWidth; o += 16) __builtin_prefetch(ahead[a] + i + o);
+#pragma GCC unroll 8
+    for (int a = 0; a < kRows; a++)
+#pragma GCC unroll 8
+      for (int b = 0; b < kBlocks; b++) acc[a][b] = Doubles{};
+  };
+  auto finish = [&](int64_t i, const Sums& acc) {
+#pragma GCC unroll 8
+    for (int a = 0; a < kRows; a++)
+#pragma GCC unroll 8
+      for (int b = 0; b < kBlocks; b++)
+        if (a < rows) store_mean(acc[a][b], div[a] + i + b * kLanes, dst[a] + i + b * kLanes);
+  };
+  auto block = [&](int64_t i) {
+    Sums acc;
+    start(i, acc);
+    for (int64_t r = 0; r < count; r++)
+      add_line_to(lo[r] * kRows + hi[r], lines[r] + i, w, acc,
+                  std::make_index_sequence<kRows * kRows>());
+    finish(i, acc);
+  };
+  // Each row its own line (as the second pass of the separable form has it): the taps go
+  // outside, so that the rows' sums advance together.
+  bool own = count == rows;
+  for (int64_t r = 0; r < count && own; r++) own = lo[r] == r && hi[r] == r;
+  auto own_block = [&](int64_t i) {
+    Sums acc;
+    start(i, acc);
+    const double* p[kRows];
+    for (int a = 0; a < kRows; a++) p[a] = lines[a < rows ? a : 0] + i;
     for (int64_t j = 0; j < w; j++)
-      for (int m = 0; m < k; m++) add4(s[m], p + j + 4 * m);
-  }
-  double v[4 * k];
-  __builtin_memcpy(v, s, sizeof s);
-  put_means(v, div + i, dst + i, 4 * k);
-}
-
-template <class T>
-void window_mean(const T* const* lines, int64_t rows, int64_t w, const double* div, float* dst,
-                 int64_t n) {
-  int64_t i = 0;
-  if (sizeof(T) == sizeof(double))  // the float conversions leave too few registers for 8
-    for (; i + 32 <= n; i += 32) window_means<8>(lines, rows, w, i, div, dst);
-  for (; i + 16 <= n; i += 16) window_means<4>(lines, rows, w, i, div, dst);
-  for (; i < n; i++) {
-    double s = 0;
-    for (int64_t r = 0; r < rows; r++)
-      for (int64_t j = 0; j < w; j++) s += static_cast<double>(lines[r][i + j]);
-    put_means(&s, div + i, dst + i, 1);
-  }
-}
-
-// The means of two rows of windows at once from one list of lines: the first uses lines
-// 0 .. a_end - 1, the second lines b_begin .. count - 1; a line they share is loaded once for both.
-void window_mean_pair(const double* const* lines, int64_t count, int64_t a_end, int64_t b_begin,
-                      int64_t w, const double* div_a, const double* div_b, float* dst_a,
-                      float* dst_b, int64_t n) {
-  int64_t i = 0;
-  for (; i + 16 <= n; i += 16) {
-    Doubles4 a[4], b[4];
-    for (int m = 0; m < 4; m++) a[m] = b[m] = Doubles4{0, 0, 0, 0};
-    for (int64_t r = 0; r < count; r++) {
-      const double* p = lines[r] + i;
-      if (r < a_end && r >= b_begin) {
-        for (int64_t j = 0; j < w; j++)
-          for (int m = 0; m < 4; m++) {
-            Doubles4 v;
-            __builtin_memcpy(&v, p + j + 4 * m, sizeof v);
-            a[m] += v;
-            b[m] += v;
+#pragma GCC unroll 8
+      for (int a = 0; a < kRows; a++)
+        if (a < rows)
+#pragma GCC unroll 8
+          for (int b = 0; b < kBlocks; b++) {
+            Doubles v;
+            load(v, p[a] + j + b * kLanes);
+            acc[a][b] += v;
           }
-      } else {
-        Doubles4* s = r < a_end ? a : b;
-        for (int64_t j = 0; j < w; j++)
-          for (int m = 0; m < 4; m++) add4(s[m], p + j + 4 * m);
-      }
+    finish(i, acc);
+  };
+  auto each_block = [&](auto&& f) {
+    int64_t i = 0;
+    for (; i + kWidth <= n; i += kWidth) f(i);
+    if (i < n && n >= kWidth) f(n - kWidth);  // the last block again, overlapping
+  };
+  if (own)
+    each_block(own_block);
+  else
+    each_block(block);
+  if (n >= kWidth) return;
+  for (int64_t i = 0; i < n; i++)
+    for (int a = 0; a < rows; a++) {
+      double s = 0;
+      for (int64_t r = 0; r < count; r++)
+        if (lo[r] <= a && a <= hi[r])
+          for (int64_t j = 0; j < w; j++) s += lines[r][i + j];
+      dst[a][i] = static_cast<float>(s / div[a][i]);
     }
-    double v[16];
-    __builtin_memcpy(v, a, sizeof a);
-    put_means(v, div_a + i, dst_a + i, 16);
-    __builtin_memcpy(v, b, sizeof b);
-    put_means(v, div_b + i, dst_b + i, 16);
-  }
-  for (; i < n; i++) {
-    double sa = 0, sb = 0;
-    for (int64_t r = 0; r < a_end; r++)
-      for (int64_t j = 0; j < w; j++) sa += lines[r][i + j];
-    for (int64_t r = b_begin; r < count; r++)
-      for (int64_t j = 0; j < w; j++) sb += lines[r][i + j];
-    put_means(&sa, div_a + i, dst_a + i, 1);
-    put_means(&sb, div_b + i, dst_b + i, 1);
-  }
 }
 
 const SpanKernels kSpans = {
@@ -408,6 +432,5 @@ const SpanKernels kSpans = {
     {add_u8<int32_t>, sub_u8<int32_t>, add2<int32_t>, add_into<int32_t>, mean_small<int32_t>},
     {add_u8<uint16_t>, sub_u8<uint16_t>, add2<uint16_t>, add_into<uint16_t>, mean_small<uint16_t>},
     mean_u8,
-    window_mean<float>,
-    window_mean<double>,
-    window_mean_pair};
+    kRows,
+    window_means};

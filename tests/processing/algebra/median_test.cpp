@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 #include "neighbourhood_fixtures.h"
@@ -291,6 +293,8 @@ TEST(MovingAverage, GreyAndFloatMatchReference) {
         for (int k = 0; k < nl * nc / 8 + 1; k++) f(g.below(nl), g.below(nc)) = -0.0f;
         f.backg = 2.5f;
         const IMGFLT want_f = ref_mediamov(f, w.nl, w.nc, L.e1, L.e2);
+        const IMGFLT wide = fixtures::random_float_cancelling(nl, nc, g);
+        const IMGFLT want_wide = ref_mediamov(wide, w.nl, w.nc, L.e1, L.e2);
         const bool sep = L.e1 == 's';
         fixtures::for_each_tier([&] {
           IMGGRY r = mediamov(a, w.nl, w.nc, L.e1, L.e2);
@@ -301,7 +305,34 @@ TEST(MovingAverage, GreyAndFloatMatchReference) {
           IMGFLT rf = mediamov(f, w.nl, w.nc, L.e1, L.e2);
           EXPECT_TRUE(same_pixels(rf, want_f));
           EXPECT_EQ(rf.backg, sep ? 2.5f : 0.0f);
+          EXPECT_TRUE(same_pixels(mediamov(wide, w.nl, w.nc, L.e1, L.e2), want_wide));
         });
+      }
+}
+
+// Infinities of both signs, NaNs, the largest float and subnormals among the samples: every
+// tier gives the bits of the literal order. One NaN, the one inf - inf makes: which of two NaNs
+// a sum keeps is the compiler's choice of operand order, not the window's.
+TEST(MovingAverage, FloatSpecialValuesMatchReference) {
+  Rng g(17);
+  const uint32_t nan_bits = 0xFFC00000u;
+  float nan;
+  std::memcpy(&nan, &nan_bits, sizeof nan);
+  const float inf = std::numeric_limits<float>::infinity();
+  const float specials[] = {inf, -inf, nan, -0.0f, std::numeric_limits<float>::max(), 1e-40f};
+  const std::pair<int, int> shapes[] = {{9, 37}, {12, 131}, {1, 257}};
+  const Win windows[] = {{3, 3}, {7, 7}, {2, 70}};
+  for (auto [nl, nc] : shapes)
+    for (const Win& w : windows)
+      for (const Letters& L : kLetters) {
+        SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc
+                                          << " " << L.e1 << L.e2);
+        IMGFLT f = fixtures::random_float_cancelling(nl, nc, g);
+        for (int k = 0; k < nl * nc / 16 + 1; k++)
+          f(g.below(nl), g.below(nc)) = specials[g.below(6)];
+        const IMGFLT want = ref_mediamov(f, w.nl, w.nc, L.e1, L.e2);
+        fixtures::for_each_tier(
+            [&] { EXPECT_TRUE(same_pixels(mediamov(f, w.nl, w.nc, L.e1, L.e2), want)); });
       }
 }
 

@@ -1,6 +1,7 @@
 // Fixtures shared by the morphology and median tests: seeded images and pixel comparisons.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -42,17 +43,18 @@ inline std::vector<std::pair<int, int>> span_shapes() {
   return s;
 }
 
-// Runs f once per kernel tier this CPU has (plain per-pixel walk, portable spans, AVX2 spans),
-// then restores the default tier.
+// Runs f once per kernel tier this CPU has (plain per-pixel walk, portable, AVX2 and AVX-512
+// spans), then restores the default tier.
 template <class F>
 void for_each_tier(F f) {
   using vistelmo::Tier;
   const Tier before = vistelmo::neighbourhood_tier();
-  for (Tier t : {Tier::plain, Tier::portable, Tier::avx2}) {
+  for (Tier t : {Tier::plain, Tier::portable, Tier::avx2, Tier::avx512}) {
     if (!vistelmo::set_neighbourhood_tier(t)) continue;
     SCOPED_TRACE(t == Tier::plain      ? "plain tier"
                  : t == Tier::portable ? "portable tier"
-                                       : "avx2 tier");
+                 : t == Tier::avx2     ? "avx2 tier"
+                                       : "avx512 tier");
     f();
   }
   vistelmo::set_neighbourhood_tier(before);
@@ -79,6 +81,22 @@ inline IMGFLT random_float(int nl, int nc, Rng& g) {
   IMGFLT a(nl, nc);
   for (int l = 0; l < nl; l++)
     for (int c = 0; c < nc; c++) a(l, c) = static_cast<float>(g.below(20001) - 10000) / 37.0f;
+  return a;
+}
+
+// Floats of both signs among which 2^40 and -2^40 come often: a double sum holding one of them
+// rounds the small ones away until the other cancels it, so the order of a window's sum shows
+// in its mean.
+inline IMGFLT random_float_cancelling(int nl, int nc, Rng& g) {
+  IMGFLT a(nl, nc);
+  for (int l = 0; l < nl; l++)
+    for (int c = 0; c < nc; c++) {
+      const float sign = g.below(2) ? 1.0f : -1.0f;
+      a(l, c) = g.below(4) == 0
+                    ? sign * 0x1p40f
+                    : sign * std::ldexp(1.0f + static_cast<float>(g.below(1 << 23)) * 0x1p-23f,
+                                        g.below(8) - 4);
+    }
   return a;
 }
 
