@@ -34,30 +34,44 @@ Img conv_1d(const Img& a, const VETOR<double>& k, char modo, bool along_rows) {
   return r;
 }
 
-// ConvHV of a float plane into r: several output rows a column pass over the row pass's rows,
-// each read once for all of them. False (nothing done) where SeparableRows does not fuse.
+// The column pass of nl output rows, m = min(kColumnRows, nl) a call, each ring row read once
+// for all of them (the last call may redo rows): ring rows from load(a, dst), first argument a0
+// on; the source row that padded row a comes from is source(a) (size bytes a sample), asked for a
+// pass ahead; column(i, m, q, ahead) forms rows i .. i+m-1.
+template <class Load, class Source, class Column>
+void column_passes(int nl, int n, int w, int a0, Load& load, Source source, int size,
+                   Column column) {
+  const int c0 = (n - 1) / 2, m = std::min(vistelmo::kColumnRows, nl);
+  vistelmo::RowRing<double> ring(n + m - 1, w, a0);
+  for (int i0 = 0; i0 < nl; i0 += m) {
+    const int i = std::min(i0, nl - m);
+    const double* const* q = ring.rows(i, c0 + m - 1, 0, -1, load);
+    vistelmo::RowsAhead ahead;
+    ahead.size = size;
+    for (int t = 0; t < m && i + m < nl; t++) ahead.rows[ahead.count++] = source(i + c0 + m + t);
+    column(i, m, q, ahead);
+  }
+}
+
+// ConvHV of a float plane into r through the row pass's rows as SeparableRows makes them. False
+// (nothing done) where SeparableRows does not fuse.
 bool float_rows(const vistelmo::PlaneRef<float>& src, const VETOR<double>& k, char modo,
                 IMGFLT& r) {
-  const int nl = src.nl, nc = src.nc, n = k.n(), c0 = (n - 1) / 2;
+  const int nl = src.nl, nc = src.nc, n = k.n();
   if (nl < 1 || nc < 1 || n < 1) return false;
   vistelmo::SeparableRows<float, float, vistelmo::Widen> rows(src, {}, modo, k.data, n);
   if (!rows.fused()) return false;
   auto load = [&rows](int a, double* dst) { rows.source_row(a, dst); };
-  const int m = std::min(vistelmo::kColumnRows, nl);
-  vistelmo::RowRing<double> ring(n + m - 1, nc, rows.first_row());
-  float* out[vistelmo::kColumnRows];
-  for (int i0 = 0; i0 < nl; i0 += m) {
-    const int i = std::min(i0, nl - m);  // the last pass may redo rows
-    for (int t = 0; t < m; t++) out[t] = r.rows[i + t];
-    const double* const* q = ring.rows(i, c0 + m - 1, 0, -1, load);
-    // The next pass's new rows, where the edges continue the image (elsewhere a hint only).
-    vistelmo::RowsAhead ahead;
-    ahead.size = sizeof(float);
-    for (int t = 0; t < m && i + m < nl; t++)
-      ahead.rows[ahead.count++] =
-          reinterpret_cast<const char*>(src.rows[std::min(std::max(i + c0 + m + t, 0), nl - 1)]);
-    vistelmo::float_column_pass(q, k.data, n, m, nc, out, ahead);
-  }
+  // Where the edges continue the image (elsewhere a hint only).
+  auto source = [&src, nl](int a) {
+    return reinterpret_cast<const char*>(src.rows[std::min(std::max(a, 0), nl - 1)]);
+  };
+  column_passes(nl, n, nc, rows.first_row(), load, source, sizeof(float),
+                [&](int i, int m, const double* const* q, const vistelmo::RowsAhead& ahead) {
+                  float* out[vistelmo::kColumnRows];
+                  for (int t = 0; t < m; t++) out[t] = r.rows[i + t];
+                  vistelmo::float_column_pass(q, k.data, n, m, nc, out, ahead);
+                });
   return true;
 }
 
@@ -142,19 +156,14 @@ IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
     for (int c = nc; c < nc + right; c++) std::memcpy(inner + 3 * c, inner + 3 * mh.b(c), 3);
     vistelmo::colour_row_pass(inner + 3 * c0, k.data, n, w3, scratch.data(), dst);
   };
-  // Several output rows a pass over the column sums' rows, each row read once for all of them.
-  const int rows = std::min(vistelmo::kColumnRows, nl);
-  vistelmo::RowRing<double> ring(n + rows - 1, w3, rv.a0);
-  unsigned char* out[vistelmo::kColumnRows];
-  for (int i0 = 0; i0 < nl; i0 += rows) {
-    const int i = std::min(i0, nl - rows);  // the last pass may redo rows
-    for (int t = 0; t < rows; t++) out[t] = &r.rows[i + t][0].r;
-    const double* const* q = ring.rows(i, c0 + rows - 1, 0, -1, load);
-    vistelmo::RowsAhead ahead;
-    for (int t = 0; t < rows && i + rows < nl; t++)
-      ahead.rows[ahead.count++] =
-          reinterpret_cast<const char*>(&a.rows[mv.a(std::min(i + c0 + rows + t, rv.a1))][0].r);
-    vistelmo::colour_column_pass(q, k.data, n, rows, w3, out, ahead);
-  }
+  auto source = [&](int row) {
+    return reinterpret_cast<const char*>(&a.rows[mv.a(std::min(row, rv.a1))][0].r);
+  };
+  column_passes(nl, n, w3, rv.a0, load, source, 1,
+                [&](int i, int m, const double* const* q, const vistelmo::RowsAhead& ahead) {
+                  unsigned char* out[vistelmo::kColumnRows];
+                  for (int t = 0; t < m; t++) out[t] = &r.rows[i + t][0].r;
+                  vistelmo::colour_column_pass(q, k.data, n, m, w3, out, ahead);
+                });
   return r;
 }
