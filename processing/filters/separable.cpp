@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <type_traits>
 #include <vector>
 
 #include "processing/filters/convolve_internal.h"
@@ -53,24 +52,23 @@ void column_passes(int nl, int n, int w, int a0, Load& load, Source source, int 
   }
 }
 
-// ConvHV of a float plane into r through the row pass's rows as SeparableRows makes them. False
-// (nothing done) where SeparableRows does not fuse.
-bool float_rows(const vistelmo::PlaneRef<float>& src, const VETOR<double>& k, char modo,
-                IMGFLT& r) {
+// ConvHV of src into r through the row pass's rows as SeparableRows makes them (rounded to the
+// pixel type). False (nothing done) where SeparableRows does not fuse.
+template <class P>
+bool fused_rows(const vistelmo::PlaneRef<P>& src, const VETOR<double>& k, char modo,
+                P* const* result) {
   const int nl = src.nl, nc = src.nc, n = k.n();
   if (nl < 1 || nc < 1 || n < 1) return false;
-  vistelmo::SeparableRows<float, float, vistelmo::Widen> rows(src, {}, modo, k.data, n);
+  vistelmo::SeparableRows<P, P, vistelmo::Widen> rows(src, {}, modo, k.data, n);
   if (!rows.fused()) return false;
   auto load = [&rows](int a, double* dst) { rows.source_row(a, dst); };
   // Where the edges continue the image (elsewhere a hint only).
   auto source = [&src, nl](int a) {
     return reinterpret_cast<const char*>(src.rows[std::min(std::max(a, 0), nl - 1)]);
   };
-  column_passes(nl, n, nc, rows.first_row(), load, source, sizeof(float),
+  column_passes(nl, n, nc, rows.first_row(), load, source, sizeof(P),
                 [&](int i, int m, const double* const* q, const vistelmo::RowsAhead& ahead) {
-                  float* out[vistelmo::kColumnRows];
-                  for (int t = 0; t < m; t++) out[t] = r.rows[i + t];
-                  vistelmo::float_column_pass(q, k.data, n, m, nc, out, ahead);
+                  vistelmo::column_pass(q, k.data, n, m, nc, result + i, ahead);
                 });
   return true;
 }
@@ -85,8 +83,7 @@ Img conv_hv(const Img& a, typename Img::Pixel backg, const VETOR<double>& k, cha
   r.lc = a.lc;
   r.cc = a.cc;
   r.backg = backg;
-  if constexpr (std::is_same_v<Pixel, float>)
-    if (float_rows(src, k, modo, r)) return r;
+  if (fused_rows(src, k, modo, r.rows)) return r;
   vistelmo::RowStore<Pixel> store{r.rows};
   if (!vistelmo::separable_fused<Pixel>(src, vistelmo::Widen{}, modo, k.data, k.n() > 0 ? k.n() : 0,
                                         store)) {

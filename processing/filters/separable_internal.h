@@ -38,8 +38,10 @@ void colour_column_pass(const double* const* q, const double* taps, int n, int r
 // of +0 can change, does not reach any sum.
 void float_row_pass(const double* s, const double* taps, int n, int w, double* out);
 
-// The same column pass with each sum started from +0 and rounded to float.
-void float_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
-                       float* const* out, const RowsAhead& ahead = {});
+// The same column pass with each sum started from +0, stored as a float or a double.
+void column_pass(const double* const* q, const double* taps, int n, int rows, int w,
+                 float* const* out, const RowsAhead& ahead = {});
+void column_pass(const double* const* q, const double* taps, int n, int rows, int w,
+                 double* const* out, const RowsAhead& ahead = {});
 
 }  // namespace vistelmo

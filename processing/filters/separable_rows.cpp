@@ -110,7 +110,17 @@ __attribute__((always_inline)) inline void byte_row_pass(const unsigned char* s,
 }
 
 // Where the column pass puts its sums. Bytes (as round_to_byte gives them) start from the
-// first product, a zero's sign being lost in the rounding; floats start from +0.
+// first product, a zero's sign being lost in the rounding; doubles and floats start from +0.
+struct Doubles {
+  using Out = double;
+  static constexpr bool kFromZero = true;
+  static double one(double v) { return v; }
+  template <class V, int U>
+  static void put(const V* v, double* d) {
+    std::memcpy(d, v, U * sizeof(V));
+  }
+};
+
 struct Floats {
   using Out = float;
   static constexpr bool kFromZero = true;
@@ -295,24 +305,30 @@ struct Kernels {
                   const vistelmo::RowsAhead&);
   void (*float_columns)(const double* const*, const double*, int, int, int, float* const*,
                         const vistelmo::RowsAhead&);
+  void (*double_columns)(const double* const*, const double*, int, int, int, double* const*,
+                         const vistelmo::RowsAhead&);
   void (*float_row)(const double*, const double*, int, int, double*);
 };
 
-#define VISTELMO_SEPARABLE_KERNELS(name, target, V, UR, UC, Bytes, VF)                           \
-  target void name##_float_row(const double* s, const double* taps, int n, int w, double* out) { \
-    row_pass<VF, 8, 1>(s, taps, n, w, out);                                                      \
-  }                                                                                              \
-  target void name##_row(const unsigned char* s, const double* taps, int n, int w,               \
-                         double* scratch, double* out) {                                         \
-    byte_row_pass<V, UR>(s, taps, n, w, scratch, out);                                           \
-  }                                                                                              \
-  target void name##_columns(const double* const* q, const double* taps, int n, int rows, int w, \
-                             unsigned char* const* out, const vistelmo::RowsAhead& ahead) {      \
-    column_any<V, 8, UC, Bytes>(q, taps, n, rows, w, out, ahead);                                \
-  }                                                                                              \
-  target void name##_float_columns(const double* const* q, const double* taps, int n, int rows,  \
-                                   int w, float* const* out, const vistelmo::RowsAhead& ahead) { \
-    column_any<V, 8, UC, Floats>(q, taps, n, rows, w, out, ahead);                               \
+#define VISTELMO_SEPARABLE_KERNELS(name, target, V, UR, UC, Bytes, VF)                             \
+  target void name##_float_row(const double* s, const double* taps, int n, int w, double* out) {   \
+    row_pass<VF, 8, 1>(s, taps, n, w, out);                                                        \
+  }                                                                                                \
+  target void name##_row(const unsigned char* s, const double* taps, int n, int w,                 \
+                         double* scratch, double* out) {                                           \
+    byte_row_pass<V, UR>(s, taps, n, w, scratch, out);                                             \
+  }                                                                                                \
+  target void name##_columns(const double* const* q, const double* taps, int n, int rows, int w,   \
+                             unsigned char* const* out, const vistelmo::RowsAhead& ahead) {        \
+    column_any<V, 8, UC, Bytes>(q, taps, n, rows, w, out, ahead);                                  \
+  }                                                                                                \
+  target void name##_float_columns(const double* const* q, const double* taps, int n, int rows,    \
+                                   int w, float* const* out, const vistelmo::RowsAhead& ahead) {   \
+    column_any<V, 8, UC, Floats>(q, taps, n, rows, w, out, ahead);                                 \
+  }                                                                                                \
+  target void name##_double_columns(const double* const* q, const double* taps, int n, int rows,   \
+                                    int w, double* const* out, const vistelmo::RowsAhead& ahead) { \
+    column_any<V, 8, UC, Doubles>(q, taps, n, rows, w, out, ahead);                                \
   }
 
 VISTELMO_SEPARABLE_KERNELS(baseline, , V2, 8, 4, BytesPlain, V2)
@@ -320,9 +336,12 @@ VISTELMO_SEPARABLE_KERNELS(avx2, __attribute__((target("avx2"))), V4, 8, 4, Byte
 VISTELMO_SEPARABLE_KERNELS(avx512, __attribute__((target("avx512f"))), V8, 8, 8, BytesAvx512, V8)
 #undef VISTELMO_SEPARABLE_KERNELS
 
-const Kernels kBaseline{baseline_row, baseline_columns, baseline_float_columns, baseline_float_row};
-const Kernels kAvx2{avx2_row, avx2_columns, avx2_float_columns, avx2_float_row};
-const Kernels kAvx512{avx512_row, avx512_columns, avx512_float_columns, avx512_float_row};
+const Kernels kBaseline{baseline_row, baseline_columns, baseline_float_columns,
+                        baseline_double_columns, baseline_float_row};
+const Kernels kAvx2{avx2_row, avx2_columns, avx2_float_columns, avx2_double_columns,
+                    avx2_float_row};
+const Kernels kAvx512{avx512_row, avx512_columns, avx512_float_columns, avx512_double_columns,
+                      avx512_float_row};
 
 const Kernels& kernels() {
   switch (vistelmo::row_isa()) {
@@ -347,9 +366,14 @@ void vistelmo::colour_column_pass(const double* const* q, const double* taps, in
   kernels().columns(q, taps, n, rows, w, out, ahead);
 }
 
-void vistelmo::float_column_pass(const double* const* q, const double* taps, int n, int rows, int w,
-                                 float* const* out, const RowsAhead& ahead) {
+void vistelmo::column_pass(const double* const* q, const double* taps, int n, int rows, int w,
+                           float* const* out, const RowsAhead& ahead) {
   kernels().float_columns(q, taps, n, rows, w, out, ahead);
+}
+
+void vistelmo::column_pass(const double* const* q, const double* taps, int n, int rows, int w,
+                           double* const* out, const RowsAhead& ahead) {
+  kernels().double_columns(q, taps, n, rows, w, out, ahead);
 }
 
 void vistelmo::float_row_pass(const double* s, const double* taps, int n, int w, double* out) {

@@ -261,10 +261,12 @@ TEST_P(SeparableIsa, ColumnPassRoundsAsRoundToByte) {
     }
 }
 
-// Float rows through the several-rows column pass: every mode, tall and short images, kernels
-// longer than the image. Negative zeros: the column sums start from +0, and the row pass's zero
-// signs do not reach them.
-TEST_P(SeparableIsa, FloatMatchesReference) {
+// Float and double rows through the several-rows column pass: every mode, tall and short
+// images, kernels longer than the image. Negative zeros: the column sums start from +0, and the
+// row pass's zero signs do not reach them.
+template <class Img>
+void check_rows() {
+  using Pixel = typename Img::Pixel;
   std::vector<Size> ss = sizes();
   ss.insert(ss.end(), {{5, 9}, {6, 2}, {9, 40}, {13, 5}});
   int seed = 1;
@@ -273,7 +275,7 @@ TEST_P(SeparableIsa, FloatMatchesReference) {
       VETOR<double> k(n);
       for (int t = 0; t < n; t++)
         k.data[t] = (t * 0.37 + seed * 0.11) - std::floor(t * 0.37 + seed * 0.11) - 0.3;
-      IMGFLT a = sample<IMGFLT>(sz.nl, sz.nc, seed++, -2.5, sz.nl / 2, sz.nc - 1);
+      Img a = sample<Img>(sz.nl, sz.nc, seed++, -2.5, sz.nl / 2, sz.nc - 1);
       for (char m : modes()) {
         SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " taps " +
                      std::to_string(n) + " mode " + mode_name(m));
@@ -281,17 +283,20 @@ TEST_P(SeparableIsa, FloatMatchesReference) {
             same_pixels(ConvHV(a, k, m), naive_pass(naive_pass(a, k, m, true), k, m, false)));
       }
       for (double sign : {-1.0, 1.0}) {
-        IMGFLT z(sz.nl, sz.nc, -0.0f);
+        Img z(sz.nl, sz.nc, Pixel(-0.0));
         for (int t = 0; t < n; t++) k.data[t] = sign * (1.0 + t);
         EXPECT_TRUE(
             same_pixels(ConvHV(z, k, 'x'), naive_pass(naive_pass(z, k, 'x', true), k, 'x', false)));
       }
     }
-  const IMGFLT a = sample<IMGFLT>(12, 131, 9);
+  const Img a = sample<Img>(12, 131, 9);
   EXPECT_TRUE(same_pixels(
       ConvGaussHV(a, 1.0, 'x'),
       naive_pass(naive_pass(a, VETORnormal(1.0), 'x', true), VETORnormal(1.0), 'x', false)));
 }
+
+TEST_P(SeparableIsa, FloatMatchesReference) { check_rows<IMGFLT>(); }
+TEST_P(SeparableIsa, DoubleMatchesReference) { check_rows<IMGDBL>(); }
 
 INSTANTIATE_TEST_SUITE_P(Isa, SeparableIsa,
                          ::testing::Values(vistelmo::RowIsa::kBaseline, vistelmo::RowIsa::kAvx2,
