@@ -22,12 +22,7 @@ double deviation_of(const Img& a) {
   const int64_t n = vistelmo::pixel_count(a);
   // No pixels: no deviation (the divisor n - 1 would turn 0 into -0).
   if (n < 1) return std::numeric_limits<double>::quiet_NaN();
-  const double m = mean_of(a);
-  double s = 0;
-  for (int64_t i = 0; i < n; i++) {
-    const double d = a.data[i] - m;
-    s += d * d;
-  }
+  const double s = vistelmo::squared_deviation_sum(a.data, n, mean_of(a));
   return std::sqrt(s / static_cast<double>(n - 1));
 }
 
@@ -90,21 +85,17 @@ PONTOI2 argmin(const IMGFLT& a) {
 
 double somatoria(const IMGDBL& a) { return vistelmo::pixel_sum(a); }
 
+// (p - 0)^2 is p * p.
 double comprimento(const IMGDBL& a) {
-  const int64_t n = vistelmo::pixel_count(a);
-  double s = 0;
-  for (int64_t i = 0; i < n; i++) s += a.data[i] * a.data[i];
-  return std::sqrt(s);
+  return std::sqrt(vistelmo::squared_deviation_sum(a.data, vistelmo::pixel_count(a), 0.0));
 }
 
 double comprimento(const IMGFLT& a, double p) {
   const int64_t n = vistelmo::pixel_count(a);
   const float* v = a.data;
   double s = 0;
-  if (p == 2.0) {
-    for (int64_t i = 0; i < n; i++) s += static_cast<double>(v[i]) * v[i];
-    return std::sqrt(s);
-  }
+  // (v - 0)^2 is v * v.
+  if (p == 2.0) return std::sqrt(vistelmo::squared_deviation_sum(v, n, 0.0));
   if (p == infinito) {
     for (int64_t i = 0; i < n; i++) {
       const double m = std::fabs(static_cast<double>(v[i]));
@@ -116,10 +107,7 @@ double comprimento(const IMGFLT& a, double p) {
     for (int64_t i = 0; i < n; i++) s += std::pow(std::fabs(static_cast<double>(v[i])), p);
     return std::pow(s, 1.0 / p);
   }
-  if (p == 1.0) {
-    for (int64_t i = 0; i < n; i++) s += std::fabs(static_cast<double>(v[i]));
-    return s;
-  }
+  if (p == 1.0) return vistelmo::float_sum(v, n, true);
   erro("Erro: p<1.0", "");
 }
 

@@ -19,10 +19,13 @@ inline int64_t pixel_count(const Img& a) {
 
 // The sum in pixel order, in double, of a[i] (of |a[i]| when absolute), i < n.
 double float_sum(const float* a, int64_t n, bool absolute);
+double float_sum(const double* a, int64_t n, bool absolute);
+// The sum in pixel order, in double, of (a[i] - m)^2, i < n.
+double squared_deviation_sum(const float* a, int64_t n, double m);
+double squared_deviation_sum(const double* a, int64_t n, double m);
 
-// Sum of the pixels in block order, in double. Where every partial sum is exact (byte pixels
-// below 2^53 in all; see float_sum) the order cannot change the result and the sum is formed in
-// any order.
+// Sum of the pixels in block order, in double. Byte pixels: every partial sum is exact (below
+// 2^53 in all), so the order cannot change the result and an integer sum gives it.
 template <class Img>
 double pixel_sum(const Img& a) {
   using Pixel = std::remove_cv_t<std::remove_reference_t<decltype(*a.data)>>;
@@ -35,7 +38,7 @@ double pixel_sum(const Img& a) {
       for (; i < n; i++) t += a.data[i];
       return double(t);
     }
-  } else if constexpr (std::is_same_v<Pixel, float>) {
+  } else if constexpr (std::is_same_v<Pixel, float> || std::is_same_v<Pixel, double>) {
     return float_sum(a.data, n, false);
   }
   for (; i < n; i++) s += a.data[i];

@@ -2,7 +2,14 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
+
+#include <immintrin.h>
+
+// 256- and 512-bit vectors pass between the inlined steps of the dispatched kernels only.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 #include "processing/algebra/statistics_internal.h"
 #include "processing/filters/row_isa_internal.h"
@@ -39,12 +46,34 @@ void divide(T* a, int64_t n, double s) {
   }
 }
 
+// Asks for the line 4 KiB past p: the reductions run at memory speed only with this hint. A hint
+// never faults, so it may point past the pixels.
+__attribute__((always_inline)) inline void prefetch_ahead(const void* p) {
+  __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(p) + 4096));
+}
+
 typedef float F8 __attribute__((vector_size(32)));
 typedef int32_t I8 __attribute__((vector_size(32)));
 typedef uint32_t U8 __attribute__((vector_size(32)));
 typedef float F4 __attribute__((vector_size(16)));
 typedef double D4 __attribute__((vector_size(32)));
 
+// W doubles a register.
+template <int W>
+struct Lanes {
+  typedef double D __attribute__((vector_size(8 * W)));
+  typedef int64_t L __attribute__((vector_size(8 * W)));
+  typedef float F __attribute__((vector_size(4 * W)));
+};
+
+// Target steps of grid_body (which has no target itself, so that one template serves both
+// kernels): inlined into the kernel of the same target.
+__attribute__((target("avx2"))) inline Lanes<4>::D widen(Lanes<4>::F f) {
+  return Lanes<4>::D(_mm256_cvtps_pd(__m128(f)));
+}
+__attribute__((target("avx512f"))) inline Lanes<8>::D widen(Lanes<8>::F f) {
+  return Lanes<8>::D(_mm512_maskz_cvtps_pd(0xFF, __m256(f)));
+}
 // A run of float pixels: their sum in some order, the smallest exponent of a lowest set bit
 // (INT_MAX when all are zero) and the largest biased exponent.
 struct FloatParts {
@@ -63,6 +92,7 @@ __attribute__((always_inline)) inline FloatParts float_parts_body(const float* a
   U8 key_min = U8{} - 1, b_max = U8{};
   int64_t i = 0;
   for (; i + 8 <= n; i += 8) {
+    prefetch_ahead(a + i);
     F8 f;
     std::memcpy(&f, a + i, sizeof f);
     U8 b;
@@ -71,8 +101,8 @@ __attribute__((always_inline)) inline FloatParts float_parts_body(const float* a
     if constexpr (Abs) std::memcpy(&f, &b, sizeof f);
     F4 half[2];
     std::memcpy(half, &f, sizeof half);
-    acc0 += __builtin_convertvector(half[0], D4);
-    acc1 += __builtin_convertvector(half[1], D4);
+    acc0 += widen(half[0]);
+    acc1 += widen(half[1]);
     const U8 m = (b & 0x7FFFFF) | 0x800000;
     const F8 low = __builtin_convertvector(I8(m & -m), F8);  // 2^ctz(m), exactly
     U8 key;
@@ -132,23 +162,185 @@ bool sums_exact(int64_t n, int lo, int e_max) {
   return int64_t(bits) + (e_max - 126) <= int64_t(lo) + 53;
 }
 
-// s + a[0] + a[1] + ... in that order (kept out of line: a plain chain of adds).
-template <bool Abs>
-__attribute__((noinline)) double ordered_sum(const float* a, int64_t n, double s) {
-  for (int64_t i = 0; i < n; i++) s += Abs ? std::fabs(double(a[i])) : double(a[i]);
+// What a float reduction adds for pixel p: p, |p| or (p - m)^2, each in double.
+enum class Term { kValue, kMagnitude, kSquare };
+
+template <Term T, class P>
+__attribute__((always_inline)) inline double term(P p, double m) {
+  if constexpr (T == Term::kValue) return double(p);
+  if constexpr (T == Term::kMagnitude) return std::fabs(double(p));
+  const double d = double(p) - m;
+  return d * d;
+}
+
+// s + t(a[0]) + t(a[1]) + ... in that order (kept out of line: a plain chain of adds).
+template <Term T, class P>
+__attribute__((noinline)) double ordered_sum(const P* a, int64_t n, double s, double m) {
+  for (int64_t i = 0; i < n; i++) {
+    if (i % (64 / sizeof(P)) == 0) prefetch_ahead(a + i);
+    s += term<T>(a[i], m);
+  }
+  return s;
+}
+
+// Whether some lane has its sign bit clear.
+__attribute__((target("avx2"))) inline bool any_sign_clear(Lanes<4>::L m) {
+  return _mm256_movemask_pd(__m256d(m)) != 0xF;
+}
+__attribute__((target("avx512f"))) inline bool any_sign_clear(Lanes<8>::L m) {
+  return _mm512_cmpge_epi64_mask(__m512i(m), _mm512_setzero_si512()) != 0;
+}
+
+template <class D>
+__attribute__((always_inline)) inline double lane_sum(D v) {
+  double s = 0;
+  for (int k = 0; k < int(sizeof v / sizeof v[0]); k++) s += v[k];
+  return s;
+}
+
+// The ordered chain s(j) = s(j-1) + x(j) from s(0) = s0, without its latency. Let 2^k be the
+// binade of |s0| and u = 2^(k-52) the spacing of the doubles there. While every exact sum
+// s(j-1) + x(j) stays in that binade (2^k <= |.| < 2^(k+1), sign of s0), rounding it is rounding
+// x(j) to a multiple of u: s(j) = s(j-1) + r(j), r = (x + M) - M with M = 1.5 2^k (|x| < 2^(k-1)),
+// unless x - r is exactly +-u/2 (a tie: the chain then rounds to even after adding s(j-1)). Runs
+// of 4W pixels without a tie add their r in lane accumulators; a run with a tie (or a NaN) takes
+// the chain itself from the running value. Every r and partial sum is a multiple of u far below
+// 2^(k+1), so the lane sums are exact and any order gives the chain's value; grid_holds checks
+// the binade. mag is the sum of |r| (kValue only; the tail adds |x|); chained counts the pixels
+// of the runs with a tie.
+struct GridRun {
+  double v, mag;
+  int64_t chained;
+};
+
+template <int W, Term T, class P>
+__attribute__((always_inline)) inline GridRun grid_body(const P* a, int64_t n, double s0,
+                                                        double m) {
+  typedef typename Lanes<W>::D D;
+  typedef typename Lanes<W>::L L;
+  typedef typename Lanes<W>::F F;
+  uint64_t bits;
+  std::memcpy(&bits, &s0, sizeof bits);
+  bits &= uint64_t(0x7FF) << 52;
+  double p2k;  // 2^k
+  std::memcpy(&p2k, &bits, sizeof p2k);
+  const double h = p2k * 0x1p-53;  // u / 2
+  int64_t h_bits;
+  std::memcpy(&h_bits, &h, sizeof h_bits);
+  const D big = D{} + 1.5 * p2k;
+  const L half = L{} + h_bits, abs_mask = L{} + INT64_MAX;
+  D acc[4] = {}, mag = D{};
+  double v = s0;
+  int64_t i = 0, chained = 0;
+  for (; i + 4 * W <= n; i += 4 * W) {
+    D r[4];
+    // |x - r| <= u/2: its bits minus those of u/2 stay negative unless a tie (or NaN).
+    L no_tie = L{} - 1;
+    for (int q = 0; q < 4 * W; q += 64 / int(sizeof(P))) prefetch_ahead(a + i + q);
+    for (int q = 0; q < 4; q++) {
+      D x;
+      if constexpr (std::is_same_v<P, float>) {
+        F f;
+        std::memcpy(&f, a + i + q * W, sizeof f);
+        x = widen(f);
+      } else {
+        std::memcpy(&x, a + i + q * W, sizeof x);
+      }
+      if constexpr (T == Term::kMagnitude) x = D(L(x) & abs_mask);
+      if constexpr (T == Term::kSquare) x = (x - m) * (x - m);
+      r[q] = (x + big) - big;
+      if constexpr (T == Term::kValue) mag += D(L(r[q]) & abs_mask);
+      no_tie &= (L(x - r[q]) & abs_mask) - half;
+    }
+    if (any_sign_clear(no_tie)) {
+      v += lane_sum((acc[0] + acc[1]) + (acc[2] + acc[3]));
+      for (int q = 0; q < 4; q++) acc[q] = D{};
+      for (int j = 0; j < 4 * W; j++) v += term<T>(a[i + j], m);
+      chained += 4 * W;
+      continue;
+    }
+    for (int q = 0; q < 4; q++) acc[q] += r[q];
+  }
+  GridRun g{v + lane_sum((acc[0] + acc[1]) + (acc[2] + acc[3])), lane_sum(mag), chained};
+  for (; i < n; i++) {
+    const double x = term<T>(a[i], m);
+    g.mag += std::fabs(x);
+    g.v += x;
+  }
+  return g;
+}
+
+template <Term T, class P>
+__attribute__((target("avx2"))) GridRun grid_avx2(const P* a, int64_t n, double s0, double m) {
+  return grid_body<4, T>(a, n, s0, m);
+}
+template <Term T, class P>
+__attribute__((target("avx512f"))) GridRun grid_avx512(const P* a, int64_t n, double s0, double m) {
+  return grid_body<8, T>(a, n, s0, m);
+}
+
+// Whether every exact sum s(j-1) + x(j) of the run of n terms from s0 stayed in the binade
+// [2^k, 2^(k+1)) of |s0|, so that g.v = V is the chain's value. An x >= 2^(k-1) in magnitude
+// would give |r| >= 2^(k-1); below that r is x rounded and |x - r| <= u/2.
+// Terms never negative: every step adds r >= 0 (or a chain step >= 0), so the exact sums lie in
+// [s0, V + u/2), and each r <= V - s0. V - s0 < 2^(k-1) and V < 2^(k+1) (V and s0 are
+// multiples of u, so both checks are exact; an inexact partial sum would be past 2^(k+1))
+// prove the run.
+// Terms of either sign: each step moves the chain by at most |x| + u/2 <= |r| + u, so with A
+// the sum of |r|, B = A + n u bounds every |s(j-1) + x(j) - s0|, and 2^k + B <= |s0|,
+// |s0| + B < 2^(k+1) prove the run (and give |r| <= A < 2^(k-1)). b below exceeds B by more
+// than the roundings of A, of b and of these two sums.
+template <Term T>
+bool grid_holds(const GridRun& g, int64_t n, double s0) {
+  const double a0 = std::fabs(s0);
+  const int k = std::ilogb(a0);
+  const double p2k = std::ldexp(1.0, k), u = std::ldexp(1.0, k - 52);
+  if (T != Term::kValue) return g.v - s0 < p2k / 2 && g.v < 2 * p2k;
+  const double b = g.mag * (1 + 0x1p-40) + double(n + 2) * u;
+  return std::isfinite(g.v) && p2k + b <= a0 && a0 + b < 2 * p2k;
+}
+
+// The chain from s over n terms, block by block: where the running sum is large enough the
+// proven run above, else (and where it does not hold) the chain itself. A block that fails, or
+// whose runs with a tie hold more than a quarter of its pixels, counts as a miss: after the
+// second miss in a row the next blocks take the chain directly, more after each further miss.
+template <Term T, class P>
+double grid_sum(const P* a, int64_t n, double s, double m) {
+  const vistelmo::RowIsa isa = vistelmo::row_isa();
+  if (isa == vistelmo::RowIsa::kBaseline) return ordered_sum<T>(a, n, s, m);
+  const int64_t block = 4096;
+  int misses = 0, wait = 0;
+  for (int64_t i = 0; i < n; i += block) {
+    const int64_t len = std::min(block, n - i);
+    const double a0 = std::fabs(s);
+    if (wait > 0 || !(a0 >= 0x1p-1000 && a0 < 0x1p1000)) {
+      wait -= wait > 0;
+      s = ordered_sum<T>(a + i, len, s, m);
+      continue;
+    }
+    const GridRun g = isa == vistelmo::RowIsa::kAvx512 ? grid_avx512<T>(a + i, len, s, m)
+                                                       : grid_avx2<T>(a + i, len, s, m);
+    const bool proven = grid_holds<T>(g, len, s);
+    s = proven ? g.v : ordered_sum<T>(a + i, len, s, m);
+    if (proven && g.chained * 4 <= len)
+      misses = 0;
+    else
+      wait = (1 << std::clamp(++misses - 2, 0, 6)) - 1;
+  }
   return s;
 }
 
 // Block by block while the pixels so far are proven exact (any order gives the ordered sum), the
-// ordered chain from the first block that is not on.
+// proven runs of grid_sum from the first block that is not.
 template <bool Abs>
 double float_sum(const float* a, int64_t n) {
+  constexpr Term T = Abs ? Term::kMagnitude : Term::kValue;
   const int64_t block = 4096;
   int64_t i = 0;
   int lo = INT_MAX, e_max = 0;
   double s = 0;
   // Without AVX2 the checks cost more than the ordered chain saves.
-  if (vistelmo::row_isa() == vistelmo::RowIsa::kBaseline) return ordered_sum<Abs>(a, n, s);
+  if (vistelmo::row_isa() == vistelmo::RowIsa::kBaseline) return ordered_sum<T>(a, n, s, 0);
   for (; i < n; i += block) {
     const FloatParts p = float_parts<Abs>(a + i, std::min(block, n - i));
     lo = std::min(lo, p.lo);
@@ -156,13 +348,24 @@ double float_sum(const float* a, int64_t n) {
     if (!sums_exact(std::min(i + block, n), lo, e_max)) break;
     s += p.sum;
   }
-  return ordered_sum<Abs>(a + i, n - i, s);
+  return grid_sum<T>(a + i, n - i, s, 0);
 }
 
 }  // namespace
 
 double vistelmo::float_sum(const float* a, int64_t n, bool absolute) {
   return absolute ? ::float_sum<true>(a, n) : ::float_sum<false>(a, n);
+}
+
+double vistelmo::float_sum(const double* a, int64_t n, bool absolute) {
+  return absolute ? grid_sum<Term::kMagnitude>(a, n, 0, 0) : grid_sum<Term::kValue>(a, n, 0, 0);
+}
+
+double vistelmo::squared_deviation_sum(const float* a, int64_t n, double m) {
+  return grid_sum<Term::kSquare>(a, n, 0, m);
+}
+double vistelmo::squared_deviation_sum(const double* a, int64_t n, double m) {
+  return grid_sum<Term::kSquare>(a, n, 0, m);
 }
 
 void vistelmo::divide_row(float* a, int64_t n, double s) { divide(a, n, s); }

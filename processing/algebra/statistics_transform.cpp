@@ -19,13 +19,7 @@ void transform_pixels(Img& a, F f) {
 template <class Img>
 void divide_by_abs_sum(Img& a) {
   const int64_t n = vistelmo::pixel_count(a);
-  double s = 0;
-  if constexpr (std::is_same_v<Img, IMGFLT>) {
-    s = vistelmo::float_sum(a.data, n, true);
-  } else {
-    for (int64_t i = 0; i < n; i++) s += std::fabs(static_cast<double>(a.data[i]));
-  }
-  vistelmo::divide_row(a.data, n, s);
+  vistelmo::divide_row(a.data, n, vistelmo::float_sum(a.data, n, true));
 }
 
 }  // namespace

@@ -344,16 +344,59 @@ void expect_ordered_mean(const Img& a) {
   EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << got << " vs " << want;
 }
 
+// desvio: the squared deviations from the ordered mean, summed in pixel order.
+template <class Img>
+void expect_ordered_deviation(const Img& a) {
+  const double m = ordered_mean(a);
+  double s = 0;
+  for (int i = 0; i < a.n(); i++) {
+    const double d = a.data[i] - m;
+    s += d * d;
+  }
+  const double got = desvio(a), want = std::sqrt(s / static_cast<double>(a.n() - 1));
+  EXPECT_TRUE(same_double(got, want)) << got << " vs " << want;
+}
+
+// The sums, L1 and L2 norms: pixels, magnitudes and squares added in pixel order.
+void expect_ordered_norms(const IMGFLT& a) {
+  double s1 = 0, s2 = 0;
+  for (int i = 0; i < a.n(); i++) {
+    s1 += std::fabs(double(a.data[i]));
+    s2 += double(a.data[i]) * a.data[i];
+  }
+  EXPECT_TRUE(same_double(comprimento(a, 1.0), s1)) << comprimento(a, 1.0) << " vs " << s1;
+  EXPECT_TRUE(same_double(comprimento(a, 2.0), std::sqrt(s2)));
+}
+void expect_ordered_norms(const IMGDBL& a) {
+  double s = 0, s2 = 0;
+  for (int i = 0; i < a.n(); i++) {
+    s += a.data[i];
+    s2 += a.data[i] * a.data[i];
+  }
+  EXPECT_TRUE(same_double(somatoria(a), s)) << somatoria(a) << " vs " << s;
+  EXPECT_TRUE(same_double(comprimento(a), std::sqrt(s2)));
+}
+
 // SomatoriaUm divides by the sum of magnitudes in pixel order, whatever order it sums in.
-void expect_ordered_abs_scale(const IMGFLT& a) {
+template <class Img>
+void expect_ordered_abs_scale(const Img& a) {
   double s = 0;
   for (int i = 0; i < a.n(); i++) s += std::fabs(double(a.data[i]));
-  IMGFLT got = a;
+  Img got = a;
   SomatoriaUm(got);
   for (int i = 0; i < a.n(); i++) {
-    const float want = static_cast<float>(a.data[i] / s);
+    const auto want = static_cast<typename Img::Pixel>(a.data[i] / s);
     ASSERT_EQ(std::memcmp(&got.data[i], &want, sizeof want), 0) << "pixel " << i;
   }
+}
+
+// Every reduction of a float or double image against its rule in pixel order.
+template <class Img>
+void expect_ordered_reductions(const Img& a) {
+  expect_ordered_mean(a);
+  expect_ordered_abs_scale(a);
+  expect_ordered_deviation(a);
+  expect_ordered_norms(a);
 }
 
 // Fillers of float test images: pixel i of n.
@@ -386,19 +429,58 @@ const FloatFill kFloatFills[] = {
     {"late huge", [](int i, std::mt19937&) { return i == 12290 ? 3e38f : float(i % 3); }},
     {"late infinity", [](int i, std::mt19937&) { return i == 8200 ? INFINITY : 1.0f; }},
     {"late NaN", [](int i, std::mt19937&) { return i == 4100 ? kNaNf : 2.0f; }},
+    // Full significands under a growing sum: each addition rounds, ties included.
+    {"random significands", [](int, std::mt19937& gen) { return float(gen()) * 0x1p-32f; }},
+    {"negative significands", [](int, std::mt19937& gen) { return -float(gen()) * 0x1p-32f; }},
+    {"signs around 1", [](int, std::mt19937& gen) { return float(gen()) * 0x1p-30f - 1.0f; }},
+    // Ones, and every third pixel an odd multiple of 2^-42 .. 2^-38: halfway between two
+    // doubles while the sum is between 2^11 and 2^16.
+    {"ties",
+     [](int i, std::mt19937& gen) {
+       return i % 3 ? 1.0f : std::ldexp(float(gen() % 64 * 2 + 1), -42 + int(gen() % 5));
+     }},
+    {"ties and denormals",
+     [](int i, std::mt19937& gen) {
+       return i % 3 == 0   ? std::ldexp(float(gen() % 8 * 2 + 1), -41)
+              : i % 3 == 1 ? std::ldexp(float(gen() % 1000), -149)
+                           : float(gen() % 4096) * 0x1p-11f;
+     }},
+    // After 4 blocks of 1.2 (a sum near 2^14.3), swings of +16 then -16 within 4096 pixels that
+    // take the sum past 2^15 and back, between odd multiples of 2^-38 (rounded above 2^15).
+    {"swings",
+     [](int i, std::mt19937& gen) {
+       const int j = i % 4096;
+       return i < 4 * 4096 ? 1.2f
+              : j % 2      ? std::ldexp(float(gen() % 4 * 2 + 1), -38)
+              : j < 2048   ? 16.0f
+                           : -16.0f;
+     }},
+    // One pixel far off the others: its squared deviation is more than a third of the sum so far.
+    {"outlier",
+     [](int i, std::mt19937& gen) {
+       return i == 41960 ? 9.0f : (float(gen()) * 0x1p-31f - 1.0f) * 0.1f;
+     }},
+    {"significands then NaN",
+     [](int i, std::mt19937& gen) { return i == 90001 ? kNaNf : float(gen()) * 0x1p-32f; }},
+    {"significands then infinity",
+     [](int i, std::mt19937& gen) { return i == 60001 ? -INFINITY : float(gen()) * 0x1p-32f; }},
+    {"significands then huge",
+     [](int i, std::mt19937& gen) { return i == 70001 ? 1e30f : float(gen()) * 0x1p-32f; }},
 };
 
-// media and SomatoriaUm sum in any order only where no order could change the sum; the result
-// is always the ordered sum's, on every instruction set.
+// The reductions of float and double images give the sums in pixel order whatever order they
+// add in, on every instruction set.
 TEST_P(OnIsa, SumsEqualOrderedSum) {
   for (const FloatFill& f : kFloatFills)
-    for (auto [nl, nc] : {std::pair{1, 1}, {7, 67}, {12, 131}, {1, 257}, {130, 131}, {1, 12291}}) {
+    for (auto [nl, nc] :
+         {std::pair{1, 1}, {7, 67}, {12, 131}, {1, 257}, {130, 131}, {1, 12291}, {311, 401}}) {
       SCOPED_TRACE(std::string(f.name) + " " + std::to_string(nl) + "x" + std::to_string(nc));
       std::mt19937 gen(nl * 1000 + nc);
       IMGFLT a(nl, nc);
-      for (int i = 0; i < a.n(); i++) a.data[i] = f.pixel(i, gen);
-      expect_ordered_mean(a);
-      expect_ordered_abs_scale(a);
+      IMGDBL d(nl, nc);
+      for (int i = 0; i < a.n(); i++) d.data[i] = a.data[i] = f.pixel(i, gen);
+      expect_ordered_reductions(a);
+      expect_ordered_reductions(d);
       IMGGRY g(nl, nc);
       for (int i = 0; i < g.n(); i++) g.data[i] = static_cast<unsigned char>(gen());
       expect_ordered_mean(g);
@@ -415,13 +497,26 @@ TEST_P(OnIsa, MeanOfLargeImagesEqualsOrderedSum) {
   for (int i = 0; i < a.n(); i++) a.data[i] = float(gen() % (1u << 24));
   expect_ordered_mean(a);
   expect_ordered_abs_scale(a);
-  // Past 2^53 in all: the bound fails part way and the chain takes over.
+  // Past 2^53 in all: the exactness bound fails part way, later additions round.
   for (int i = 0; i < a.n(); i++) a.data[i] = std::ldexp(float(gen() % (1u << 24) | 1), 30);
   expect_ordered_mean(a);
+  expect_ordered_deviation(a);
   const IMGFLT d = a;  // dcreject centres on the same mean
   const IMGFLT c = dcreject(d);
   const double m = ordered_mean(d);
   for (int i : {0, 1, a.n() - 1}) EXPECT_EQ(c.data[i], static_cast<float>(d.data[i] - m));
+  // Full significands from 0 to 1.5 and from -0.5 to 1: a sum that rounds over millions of pixels.
+  for (int i = 0; i < a.n(); i++) a.data[i] = float(gen()) * 0x1p-32f * (i % 2 ? 1.0f : 2.0f);
+  expect_ordered_reductions(a);
+  for (int i = 0; i < a.n(); i++) a.data[i] = float(gen()) * 0x1p-32f * 1.5f - 0.5f;
+  expect_ordered_reductions(a);
+  // Doubles with 53-bit significands, and doubles 1 + k 2^-33 (half of them ties while the sum
+  // is between 2^20 and 2^21).
+  IMGDBL w(1024, 2048);
+  for (int i = 0; i < w.n(); i++) w.data[i] = (double(gen()) + 0x1p-32 * gen()) * 0x1p-32 - 0.25;
+  expect_ordered_reductions(w);
+  for (int i = 0; i < w.n(); i++) w.data[i] = 1 + double(gen()) * 0x1p-33;
+  expect_ordered_reductions(w);
 }
 
 INSTANTIATE_TEST_SUITE_P(Isa, OnIsa,
