@@ -15,6 +15,7 @@
 #include "images/image_core_internal.h"
 #include "images/images.h"
 #include "processing/filters/row_isa_internal.h"
+#include "processing/filters/separable_internal.h"
 
 namespace vistelmo {
 
@@ -411,6 +412,10 @@ class SeparableRows {
 
   bool fused() const { return !mh_.swapped(); }
 
+  // The column pass's padded row a (from first_row() on), for a caller's own column pass.
+  void source_row(int a, double* dst) { column_source(a, dst); }
+  int first_row() const { return rv_.a0; }
+
   // Row i's sums into out (nc of them), i = 0, 1, ... in order; an empty kernel gives zeros.
   void row(int i, RowOut out) {
     const double zero = 0;
@@ -426,7 +431,7 @@ class SeparableRows {
     gather_h_(l, padded_.data());
     const double* hp = padded_.data() + (c0_ - rh_.b0);
     if constexpr (std::is_same_v<Mid, float>) {
-      correlate_row(&hp, taps_, 1, n_, -1, nc_, RowOut::float_wide(dst));
+      float_row_pass(hp, taps_, n_, nc_, dst);
     } else {
       correlate_row(&hp, taps_, 1, n_, -1, nc_, dst);
     }

@@ -2,7 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <random>
+
 #include "conv_fixtures.h"
+#include "images/colour_internal.h"
+#include "processing/filters/gauss.h"
+#include "processing/filters/row_isa_fixture.h"
+#include "processing/filters/separable_internal.h"
 #include "support/test_support.h"
 
 using namespace convtest;
@@ -120,7 +128,7 @@ IMGCOR naive_colour(const IMGCOR& a, const VETOR<double>& k) {
   auto byte = [](double v) {
     if (v < 0) v = 0;
     if (v > 255.0) v = 255;
-    return static_cast<unsigned char>(std::floor(v + 0.5));
+    return static_cast<unsigned char>(std::round(v));
   };
   for (int i = 0; i < nl; i++)
     for (int j = 0; j < nc; j++) {
@@ -167,5 +175,136 @@ TEST(SeparableColour, RoundingClampingAndEdges) {
   const IMGCOR e = ConvHV(c, VETOR<double>());
   for (int i = 0; i < e.n(); i++) EXPECT_TRUE(same(e.data[i], COR{0, 0, 0}));
 }
+
+// Every instruction set of the row kernels this processor has.
+class SeparableIsa : public testutil::RowIsaTest {};
+
+TEST_P(SeparableIsa, ColourMatchesReference) {
+  std::mt19937 gen(17);
+  std::uniform_real_distribution<double> u(-0.4, 1.0);
+  std::vector<Size> ss = sizes();
+  ss.insert(ss.end(), {{5, 9}, {6, 2}, {9, 40}, {13, 5}, {3, 601}});
+  for (const Size& sz : ss)
+    for (int n : {1, 2, 3, 4, 5, 8, 13, 17, 20}) {
+      IMGCOR a(sz.nl, sz.nc);
+      for (int i = 0; i < a.n(); i++)
+        a.data[i] = COR{static_cast<unsigned char>(gen()), static_cast<unsigned char>(gen()),
+                        static_cast<unsigned char>(gen())};
+      // Sums below 0 and above 255 as well.
+      VETOR<double> k(n);
+      for (int t = 0; t < n; t++) k.data[t] = u(gen) * 2.2 / n;
+      SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " taps " +
+                   std::to_string(n));
+      EXPECT_TRUE(same_pixels(ConvHV(a, k), naive_colour(a, k)));
+    }
+  const IMGCOR a = colour(12, 131, 5);
+  EXPECT_TRUE(same_pixels(ConvGaussHV(a, 2.0), naive_colour(a, VETORnormal(2.0))));
+}
+
+// One tap of 1: each output is its row's sample itself, rounded to a byte.
+TEST_P(SeparableIsa, ColumnPassRoundsAsRoundToByte) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<double> special = {0.5,
+                                       std::nextafter(0.5, 0.0),
+                                       std::nextafter(0.5, 1.0),
+                                       1.5,
+                                       2.5,
+                                       254.5,
+                                       std::nextafter(254.5, 0.0),
+                                       255.0,
+                                       255.5,
+                                       256.0,
+                                       1e300,
+                                       inf,
+                                       -inf,
+                                       std::numeric_limits<double>::quiet_NaN(),
+                                       -0.0,
+                                       0.0,
+                                       -0.5,
+                                       -1e300,
+                                       4.9e-324,
+                                       std::nextafter(1.0, 0.0),
+                                       0.49999999999999994 + 3,
+                                       127.49999999999999,
+                                       std::nextafter(1.5, 0.0),
+                                       std::nextafter(1.5, 2.0),
+                                       std::nextafter(255.5, 0.0),
+                                       std::nextafter(0.25, 0.0),
+                                       0.25,
+                                       std::nextafter(-0.5, 0.0),
+                                       -0.49999999999999994,
+                                       std::nextafter(1.0, 2.0),
+                                       std::nextafter(128.5, 0.0),
+                                       128.5};
+  std::mt19937 gen(3);
+  std::uniform_real_distribution<double> u(-2, 258);
+  const double one = 1.0;
+  for (int rows = 1; rows <= vistelmo::kColumnRows; rows++)
+    for (int w : {1, 3, 4, 7, 8, 15, 16, 17, 31, 33, 64, 70}) {
+      std::vector<std::vector<double>> q(rows, std::vector<double>(w));
+      for (int r = 0; r < rows; r++)
+        for (int j = 0; j < w; j++) {
+          const size_t pick = size_t(r * w + j);
+          q[r][j] = pick < special.size() ? special[pick]
+                                          : (gen() % 4 ? u(gen) : std::floor(u(gen)) + 0.5);
+        }
+      std::vector<const double*> qp;
+      for (const auto& row : q) qp.push_back(row.data());
+      std::vector<std::vector<unsigned char>> out(rows, std::vector<unsigned char>(w, 7));
+      std::vector<unsigned char*> op;
+      for (auto& row : out) op.push_back(row.data());
+      vistelmo::colour_column_pass(qp.data(), &one, 1, rows, w, op.data());
+      for (int r = 0; r < rows; r++)
+        for (int j = 0; j < w; j++)
+          ASSERT_EQ(out[r][j], vistelmo::round_to_byte(q[rows - 1 - r][j]))
+              << "rows " << rows << " width " << w << " value " << q[rows - 1 - r][j];
+    }
+}
+
+// Float and double rows through the several-rows column pass: every mode, tall and short
+// images, kernels longer than the image. Negative zeros: the column sums start from +0, and the
+// row pass's zero signs do not reach them.
+template <class Img>
+void check_rows() {
+  using Pixel = typename Img::Pixel;
+  std::vector<Size> ss = sizes();
+  ss.insert(ss.end(), {{5, 9}, {6, 2}, {9, 40}, {13, 5}});
+  int seed = 1;
+  for (const Size& sz : ss)
+    for (int n : {1, 2, 3, 4, 5, 9, 17}) {
+      VETOR<double> k(n);
+      for (int t = 0; t < n; t++)
+        k.data[t] = (t * 0.37 + seed * 0.11) - std::floor(t * 0.37 + seed * 0.11) - 0.3;
+      Img a = sample<Img>(sz.nl, sz.nc, seed++, -2.5, sz.nl / 2, sz.nc - 1);
+      for (char m : modes()) {
+        SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " taps " +
+                     std::to_string(n) + " mode " + mode_name(m));
+        EXPECT_TRUE(
+            same_pixels(ConvHV(a, k, m), naive_pass(naive_pass(a, k, m, true), k, m, false)));
+      }
+      for (double sign : {-1.0, 1.0}) {
+        Img z(sz.nl, sz.nc, Pixel(-0.0));
+        for (int t = 0; t < n; t++) k.data[t] = sign * (1.0 + t);
+        EXPECT_TRUE(
+            same_pixels(ConvHV(z, k, 'x'), naive_pass(naive_pass(z, k, 'x', true), k, 'x', false)));
+      }
+    }
+  const Img a = sample<Img>(12, 131, 9);
+  EXPECT_TRUE(same_pixels(
+      ConvGaussHV(a, 1.0, 'x'),
+      naive_pass(naive_pass(a, VETORnormal(1.0), 'x', true), VETORnormal(1.0), 'x', false)));
+}
+
+TEST_P(SeparableIsa, FloatMatchesReference) { check_rows<IMGFLT>(); }
+TEST_P(SeparableIsa, DoubleMatchesReference) { check_rows<IMGDBL>(); }
+
+INSTANTIATE_TEST_SUITE_P(Isa, SeparableIsa,
+                         ::testing::Values(vistelmo::RowIsa::kBaseline, vistelmo::RowIsa::kAvx2,
+                                           vistelmo::RowIsa::kAvx512),
+                         [](const ::testing::TestParamInfo<vistelmo::RowIsa>& i) {
+                           return i.param == vistelmo::RowIsa::kBaseline ? std::string("Baseline")
+                                  : i.param == vistelmo::RowIsa::kAvx2   ? std::string("Avx2")
+                                                                         : std::string("Avx512");
+                         });
 
 }  // namespace

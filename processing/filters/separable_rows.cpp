@@ -1,0 +1,381 @@
+// The separable filters' row kernels, built for the baseline instruction set, AVX2 and
+// AVX-512 and picked with the other row kernels (row_isa). Every build forms the same sums in
+// the same order.
+
+// GCC 12 takes the AVX-512 intrinsics' deliberately undefined vectors for uninitialised ones.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "images/colour_internal.h"
+#include "processing/filters/row_isa_internal.h"
+#include "processing/filters/separable_internal.h"
+
+namespace {
+
+typedef double V2 __attribute__((vector_size(16)));
+typedef double V4 __attribute__((vector_size(32)));
+typedef double V8 __attribute__((vector_size(64)));
+
+template <class V>
+__attribute__((always_inline)) inline V load(const double* p) {
+  V v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Sums rounded to float and widened back.
+inline V2 float_rounded(V2 v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); }
+__attribute__((target("avx"))) inline V4 float_rounded(V4 v) {
+  return _mm256_cvtps_pd(_mm256_cvtpd_ps(v));
+}
+__attribute__((target("avx512f"))) inline V8 float_rounded(V8 v) {
+  return _mm512_cvtps_pd(_mm512_cvtpd_ps(v));
+}
+
+// Blocks of U vectors of sums held in registers while the taps are added; the taps D samples
+// apart.
+template <class V, int U, int D>
+__attribute__((always_inline)) inline void row_block(const double* s, const double* taps, int n,
+                                                     double* out) {
+  constexpr int L = sizeof(V) / sizeof(double);
+  V acc[U];
+#pragma GCC unroll 16
+  for (int u = 0; u < U; u++) acc[u] = taps[0] * load<V>(s + u * L);
+  for (int q = 1; q < n; q++) {
+    s -= D;
+    const double t = taps[q];
+#pragma GCC unroll 16
+    for (int u = 0; u < U; u++) acc[u] += t * load<V>(s + u * L);
+  }
+#pragma GCC unroll 16
+  for (int u = 0; u < U; u++) {
+    const V r = float_rounded(acc[u]);
+    std::memcpy(out + u * L, &r, sizeof r);
+  }
+}
+
+template <class V, int U, int D>
+__attribute__((always_inline)) inline void row_pass(const double* s, const double* taps, int n,
+                                                    int w, double* out) {
+  constexpr int L = sizeof(V) / sizeof(double);
+  int j = 0;
+  for (; j + L * U <= w; j += L * U) row_block<V, U, D>(s + j, taps, n, out + j);
+  for (; j + L <= w; j += L) row_block<V, 1, D>(s + j, taps, n, out + j);
+  for (; j < w; j++) {
+    double acc = taps[0] * s[j];
+    for (int q = 1; q < n; q++) acc += taps[q] * s[j - D * q];
+    out[j] = static_cast<float>(acc);
+  }
+}
+
+// Bytes widened to doubles (the vector type picks the instruction set).
+inline void widen(const unsigned char* s, double* d, int n, V2) {
+  for (int j = 0; j < n; j++) d[j] = s[j];
+}
+__attribute__((target("avx2"))) inline void widen(const unsigned char* s, double* d, int n, V4) {
+  int j = 0;
+  for (; j + 8 <= n; j += 8) {
+    const __m256i x =
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + j)));
+    _mm256_storeu_pd(d + j, _mm256_cvtepi32_pd(_mm256_castsi256_si128(x)));
+    _mm256_storeu_pd(d + j + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(x, 1)));
+  }
+  for (; j < n; j++) d[j] = s[j];
+}
+__attribute__((target("avx512f"))) inline void widen(const unsigned char* s, double* d, int n, V8) {
+  int j = 0;
+  for (; j + 16 <= n; j += 16) {
+    const __m512i x =
+        _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j)));
+    _mm512_storeu_pd(d + j, _mm512_cvtepi32_pd(_mm512_castsi512_si256(x)));
+    _mm512_storeu_pd(d + j + 8, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(x, 1)));
+  }
+  for (; j < n; j++) d[j] = s[j];
+}
+
+// The row pass over bytes: a stretch of them widened at a time, with the samples its sums reach
+// back to, so that the doubles stay in the first-level cache.
+template <class V, int U>
+__attribute__((always_inline)) inline void byte_row_pass(const unsigned char* s, const double* taps,
+                                                         int n, int w, double* scratch,
+                                                         double* out) {
+  const int reach = 3 * (n - 1);
+  for (int j = 0; j < w; j += vistelmo::kColourStretch) {
+    const int m = w - j < vistelmo::kColourStretch ? w - j : vistelmo::kColourStretch;
+    widen(s + j - reach, scratch, m + reach, V{});
+    row_pass<V, U, 3>(scratch + reach, taps, n, m, out + j);
+  }
+}
+
+// Where the column pass puts its sums. Bytes (as round_to_byte gives them) start from the
+// first product, a zero's sign being lost in the rounding; doubles and floats start from +0.
+struct Doubles {
+  using Out = double;
+  static constexpr bool kFromZero = true;
+  static double one(double v) { return v; }
+  template <class V, int U>
+  static void put(const V* v, double* d) {
+    std::memcpy(d, v, U * sizeof(V));
+  }
+};
+
+struct Floats {
+  using Out = float;
+  static constexpr bool kFromZero = true;
+  static float one(double v) { return static_cast<float>(v); }
+  template <class V, int U>
+  static void put(const V* v, float* d) {
+    typedef float F __attribute__((vector_size(sizeof(V) / 2)));
+    constexpr int L = sizeof(V) / sizeof(double);
+#pragma GCC unroll 16
+    for (int u = 0; u < U; u++) {
+      const F f = __builtin_convertvector(v[u], F);
+      std::memcpy(d + u * L, &f, sizeof f);
+    }
+  }
+};
+
+struct BytesPlain {
+  using Out = unsigned char;
+  static constexpr bool kFromZero = false;
+  static unsigned char one(double v) { return vistelmo::round_to_byte(v); }
+  template <class V, int U>
+  static void put(const V* v, unsigned char* d) {
+    constexpr int L = sizeof(V) / sizeof(double);
+    double s[L * U];
+    std::memcpy(s, v, sizeof s);
+    for (int j = 0; j < L * U; j++) d[j] = vistelmo::round_to_byte(s[j]);
+  }
+};
+
+// Clamped to at most 255 (NaN stays), then m + (0.5 - 2^-54) truncated: for 0 <= m <= 255 the
+// rounded sum lies in [floor(m + 0.5), floor(m + 0.5) + 1) (a tie k - 0.5 gives k - 2^-54, which
+// rounds to k), so halves go up and nothing below rounds across. Below 0, NaN and -inf give 0 or
+// less (the packing clamps at 0).
+struct BytesAvx2 : BytesPlain {
+  __attribute__((target("avx2"))) static __m128i four(V4 v) {
+    const __m256d top = _mm256_set1_pd(255.0), half = _mm256_set1_pd(0.49999999999999994);
+    return _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_min_pd(top, v), half));
+  }
+  template <class V, int U>
+  __attribute__((target("avx2"))) static void put(const V* v, unsigned char* d) {
+    if constexpr (U % 4 == 0) {
+#pragma GCC unroll 16
+      for (int u = 0; u < U; u += 4) {
+        const __m128i lo = _mm_packs_epi32(four(v[u]), four(v[u + 1]));
+        const __m128i hi = _mm_packs_epi32(four(v[u + 2]), four(v[u + 3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * u), _mm_packus_epi16(lo, hi));
+      }
+    } else {
+#pragma GCC unroll 16
+      for (int u = 0; u < U; u++) {
+        const __m128i w = four(v[u]);
+        const int b = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(w, w), w));
+        std::memcpy(d + 4 * u, &b, 4);
+      }
+    }
+  }
+};
+
+// Clamped to 0 .. 255 (NaN to 0), then m + 0.5 rounded down and truncated: the floor of the
+// exact m + 0.5.
+struct BytesAvx512 : BytesPlain {
+  __attribute__((target("avx512f"))) static __m256i eight(V8 v) {
+    const __m512d m = _mm512_min_pd(_mm512_max_pd(v, _mm512_setzero_pd()), _mm512_set1_pd(255.0));
+    return _mm512_cvttpd_epi32(
+        _mm512_add_round_pd(m, _mm512_set1_pd(0.5), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+  }
+  template <class V, int U>
+  __attribute__((target("avx512f"))) static void put(const V* v, unsigned char* d) {
+    int u = 0;
+#pragma GCC unroll 16
+    for (; u + 2 <= U; u += 2) {
+      const __m512i w = _mm512_inserti64x4(_mm512_castsi256_si512(eight(v[u])), eight(v[u + 1]), 1);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8 * u), _mm512_cvtepi32_epi8(w));
+    }
+    if (u < U) {
+      const __m128i b = _mm512_cvtepi32_epi8(_mm512_castsi256_si512(eight(v[u])));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 8 * u), b);
+    }
+  }
+};
+
+// Adds row x (already loaded) to the output rows r that read it as their tap p = m - (R-1-r).
+// Checked: some rows may not read it (the first and last R - 1 rows of q).
+template <class V, int R, int U, bool kFromZero>
+__attribute__((always_inline)) inline void column_step(V (&acc)[R][U], const V (&x)[U],
+                                                       const double* taps, int n, int m) {
+#pragma GCC unroll 16
+  for (int r = 0; r < R; r++) {
+    const int p = m - (R - 1 - r);
+    if (p < 0 || p >= n) continue;
+    const double t = taps[p];
+    if (p == 0 && !kFromZero)
+#pragma GCC unroll 16
+      for (int u = 0; u < U; u++) acc[r][u] = t * x[u];
+    else
+#pragma GCC unroll 16
+      for (int u = 0; u < U; u++) acc[r][u] += t * x[u];
+  }
+}
+
+template <class V, int R, int U, class S>
+__attribute__((always_inline)) inline void column_block(const double* const* q, const double* taps,
+                                                        int n, int j, typename S::Out* const* out) {
+  constexpr int L = sizeof(V) / sizeof(double);
+  V acc[R][U] = {};
+  V x[U];
+  int m = 0;
+  // Every output row reads the rows R .. n-1 of q with a tap past its first.
+  for (; m < R; m++) {
+#pragma GCC unroll 16
+    for (int u = 0; u < U; u++) x[u] = load<V>(q[m] + j + u * L);
+    column_step<V, R, U, S::kFromZero>(acc, x, taps, n, m);
+  }
+#pragma GCC unroll 1
+  for (; m < n; m++) {
+    const double* t = taps + m - (R - 1);
+#pragma GCC unroll 16
+    for (int u = 0; u < U; u++) {
+      const V xu = load<V>(q[m] + j + u * L);
+#pragma GCC unroll 16
+      for (int r = 0; r < R; r++) acc[r][u] += t[r] * xu;
+    }
+  }
+  for (; m < n + R - 1; m++) {
+#pragma GCC unroll 16
+    for (int u = 0; u < U; u++) x[u] = load<V>(q[m] + j + u * L);
+    column_step<V, R, U, S::kFromZero>(acc, x, taps, n, m);
+  }
+#pragma GCC unroll 16
+  for (int r = 0; r < R; r++) S::template put<V, U>(acc[r], out[r] + j);
+}
+
+// Asks the cache for the lines of the rows ahead that columns j .. j+b-1 cover.
+inline void ask(const vistelmo::RowsAhead& a, int j, int b) {
+  const int from = j * a.size, to = (j + b) * a.size;
+  for (int k = 0; k < a.count; k++)
+    for (int o = (from + 63) & ~63; o < to; o += 64) __builtin_prefetch(a.rows[k] + o);
+}
+
+template <class V, int R, int U, class S>
+__attribute__((always_inline)) inline void column_rows(const double* const* q, const double* taps,
+                                                       int n, int w, typename S::Out* const* out,
+                                                       const vistelmo::RowsAhead& ahead) {
+  constexpr int L = sizeof(V) / sizeof(double);
+  int j = 0;
+  for (; j + L * U <= w; j += L * U) {
+    ask(ahead, j, L * U);
+    column_block<V, R, U, S>(q, taps, n, j, out);
+  }
+  ask(ahead, j, w - j);
+  for (; j + L <= w; j += L) column_block<V, R, 1, S>(q, taps, n, j, out);
+  for (; j < w; j++)
+#pragma GCC unroll 16
+    for (int r = 0; r < R; r++) {
+      const double* const* qr = q + (R - 1 - r);
+      double acc = S::kFromZero ? 0.0 + taps[0] * qr[0][j] : taps[0] * qr[0][j];
+      for (int p = 1; p < n; p++) acc += taps[p] * qr[p][j];
+      out[r][j] = S::one(acc);
+    }
+}
+
+template <class V, int R1, int U, class S>
+__attribute__((always_inline)) inline void column_any(const double* const* q, const double* taps,
+                                                      int n, int rows, int w,
+                                                      typename S::Out* const* out,
+                                                      const vistelmo::RowsAhead& ahead) {
+  switch (rows) {
+    case 4:
+      return column_rows<V, 4, U / 2, S>(q, taps, n, w, out, ahead);
+    case 3:
+      return column_rows<V, 3, U / 2, S>(q, taps, n, w, out, ahead);
+    case 2:
+      return column_rows<V, 2, U, S>(q, taps, n, w, out, ahead);
+    default:
+      return column_rows<V, 1, R1, S>(q, taps, n, w, out, ahead);
+  }
+}
+
+struct Kernels {
+  void (*row)(const unsigned char*, const double*, int, int, double*, double*);
+  void (*columns)(const double* const*, const double*, int, int, int, unsigned char* const*,
+                  const vistelmo::RowsAhead&);
+  void (*float_columns)(const double* const*, const double*, int, int, int, float* const*,
+                        const vistelmo::RowsAhead&);
+  void (*double_columns)(const double* const*, const double*, int, int, int, double* const*,
+                         const vistelmo::RowsAhead&);
+  void (*float_row)(const double*, const double*, int, int, double*);
+};
+
+#define VISTELMO_SEPARABLE_KERNELS(name, target, V, UR, UC, Bytes, VF)                             \
+  target void name##_float_row(const double* s, const double* taps, int n, int w, double* out) {   \
+    row_pass<VF, 8, 1>(s, taps, n, w, out);                                                        \
+  }                                                                                                \
+  target void name##_row(const unsigned char* s, const double* taps, int n, int w,                 \
+                         double* scratch, double* out) {                                           \
+    byte_row_pass<V, UR>(s, taps, n, w, scratch, out);                                             \
+  }                                                                                                \
+  target void name##_columns(const double* const* q, const double* taps, int n, int rows, int w,   \
+                             unsigned char* const* out, const vistelmo::RowsAhead& ahead) {        \
+    column_any<V, 8, UC, Bytes>(q, taps, n, rows, w, out, ahead);                                  \
+  }                                                                                                \
+  target void name##_float_columns(const double* const* q, const double* taps, int n, int rows,    \
+                                   int w, float* const* out, const vistelmo::RowsAhead& ahead) {   \
+    column_any<V, 8, UC, Floats>(q, taps, n, rows, w, out, ahead);                                 \
+  }                                                                                                \
+  target void name##_double_columns(const double* const* q, const double* taps, int n, int rows,   \
+                                    int w, double* const* out, const vistelmo::RowsAhead& ahead) { \
+    column_any<V, 8, UC, Doubles>(q, taps, n, rows, w, out, ahead);                                \
+  }
+
+VISTELMO_SEPARABLE_KERNELS(baseline, , V2, 8, 4, BytesPlain, V2)
+VISTELMO_SEPARABLE_KERNELS(avx2, __attribute__((target("avx2"))), V4, 8, 4, BytesAvx2, V4)
+VISTELMO_SEPARABLE_KERNELS(avx512, __attribute__((target("avx512f"))), V8, 8, 8, BytesAvx512, V8)
+#undef VISTELMO_SEPARABLE_KERNELS
+
+const Kernels kBaseline{baseline_row, baseline_columns, baseline_float_columns,
+                        baseline_double_columns, baseline_float_row};
+const Kernels kAvx2{avx2_row, avx2_columns, avx2_float_columns, avx2_double_columns,
+                    avx2_float_row};
+const Kernels kAvx512{avx512_row, avx512_columns, avx512_float_columns, avx512_double_columns,
+                      avx512_float_row};
+
+const Kernels& kernels() {
+  switch (vistelmo::row_isa()) {
+    case vistelmo::RowIsa::kAvx512:
+      return kAvx512;
+    case vistelmo::RowIsa::kAvx2:
+      return kAvx2;
+    default:
+      return kBaseline;
+  }
+}
+
+}  // namespace
+
+void vistelmo::colour_row_pass(const unsigned char* s, const double* taps, int n, int w,
+                               double* scratch, double* out) {
+  kernels().row(s, taps, n, w, scratch, out);
+}
+
+void vistelmo::colour_column_pass(const double* const* q, const double* taps, int n, int rows,
+                                  int w, unsigned char* const* out, const RowsAhead& ahead) {
+  kernels().columns(q, taps, n, rows, w, out, ahead);
+}
+
+void vistelmo::column_pass(const double* const* q, const double* taps, int n, int rows, int w,
+                           float* const* out, const RowsAhead& ahead) {
+  kernels().float_columns(q, taps, n, rows, w, out, ahead);
+}
+
+void vistelmo::column_pass(const double* const* q, const double* taps, int n, int rows, int w,
+                           double* const* out, const RowsAhead& ahead) {
+  kernels().double_columns(q, taps, n, rows, w, out, ahead);
+}
+
+void vistelmo::float_row_pass(const double* s, const double* taps, int n, int w, double* out) {
+  kernels().float_row(s, taps, n, w, out);
+}
