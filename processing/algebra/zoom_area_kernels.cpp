@@ -12,11 +12,11 @@ namespace {
 
 bool avx512_allowed = true;
 
-#define VISTELMO_AVX2 __attribute__((target("avx2")))
-#define VISTELMO_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#define VISTELMO_AREA_AVX2 __attribute__((target("avx2")))
+#define VISTELMO_AREA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 // Helpers of the kernels, inlined into them.
-#define VISTELMO_AVX2_STEP __attribute__((target("avx2"), always_inline)) inline
-#define VISTELMO_AVX512_STEP \
+#define VISTELMO_AREA_AVX2_STEP __attribute__((target("avx2"), always_inline)) inline
+#define VISTELMO_AREA_AVX512_STEP \
   __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
 
 // Dividing by n is exact when n is a power of two; then it joins the final scale.
@@ -27,7 +27,7 @@ bool exact_division(int n) { return (n & (n - 1)) == 0; }
 // v repeated in the four bytes of a dword is 2^32 v / 255 less v / 255; with v + min(v, 2) (at
 // most 255) in the low byte and halved, the integer rounds to nearest as 2^31 v / 255 does, for
 // every byte.
-VISTELMO_AVX2_STEP void units16(const unsigned char* p, __m256* u) {
+VISTELMO_AREA_AVX2_STEP void units16(const unsigned char* p, __m256* u) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   const __m256i low = _mm256_adds_epu8(v, _mm256_min_epu8(v, _mm256_set1_epi8(2)));
   const __m256i even = _mm256_setr_epi8(8, 0, 0, 0, 10, 2, 2, 2, 12, 4, 4, 4, 14, 6, 6, 6,  //
@@ -43,8 +43,8 @@ VISTELMO_AVX2_STEP void units16(const unsigned char* p, __m256* u) {
 // Outputs out[0..15] from columns at .. at + 31 of the rows: the rows summed first, or the pairs
 // (PairsFirst).
 template <int N, bool PairsFirst>
-VISTELMO_AVX2_STEP void pairs16_avx2(const unsigned char* const* rows, int n, int at, __m256 scale,
-                                     bool exact, unsigned char* out) {
+VISTELMO_AREA_AVX2_STEP void pairs16_avx2(const unsigned char* const* rows, int n, int at,
+                                          __m256 scale, bool exact, unsigned char* out) {
   if constexpr (N > 0) n = N;
   constexpr int kSums = PairsFirst ? 2 : 4;
   __m256 u[4], acc[4];
@@ -74,8 +74,8 @@ VISTELMO_AVX2_STEP void pairs16_avx2(const unsigned char* const* rows, int n, in
 
 // Runs of 16 or more; the last block overlaps the one before when the count is not a multiple.
 template <int N, bool PairsFirst>
-VISTELMO_AVX2 int pair_means_avx2(const unsigned char* const* rows, int n, int j0, int count,
-                                  unsigned char* out) {
+VISTELMO_AREA_AVX2 int pair_means_avx2(const unsigned char* const* rows, int n, int j0, int count,
+                                       unsigned char* out) {
   if (count < 16) return 0;
   const bool exact = exact_division(N > 0 ? N : n);
   // 255 and the pair's halving over the 2^31 of the units, and the rows' division when exact.
@@ -104,29 +104,29 @@ struct ByteIndex {
 };
 constexpr ByteIndex kIndex{};
 
-VISTELMO_AVX512_STEP __m512i index(const unsigned char* idx) { return _mm512_load_si512(idx); }
+VISTELMO_AREA_AVX512_STEP __m512i index(const unsigned char* idx) { return _mm512_load_si512(idx); }
 
 // 2^32 v / 255 rounded to float, for the bytes idx picks. v in each byte of a dword is
 // v (2^32 - 1) / 255, the scaled quotient less v / 255 <= 1: for v > 0 not a float, and the
 // quotient lies in the same step between floats, above its middle (on its top for v = 255), so
 // rounding it up gives the quotient rounded to nearest. Scaling by 2^32 commutes with every
 // later rounding (no value comes near the float limits).
-VISTELMO_AVX512_STEP __m512 scaled_units(__m512i bytes, __m512i idx) {
+VISTELMO_AREA_AVX512_STEP __m512 scaled_units(__m512i bytes, __m512i idx) {
   return _mm512_cvt_roundepu32_ps(_mm512_permutexvar_epi8(idx, bytes),
                                   _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
 }
 
 // Source bytes p[0..63] (those in mask in) as units: the even and odd columns of the first 32,
 // then of the last 32.
-VISTELMO_AVX512_STEP void row_units(const unsigned char* p, __mmask64 in, const __m512i* idx,
-                                    __m512* u) {
+VISTELMO_AREA_AVX512_STEP void row_units(const unsigned char* p, __mmask64 in, const __m512i* idx,
+                                         __m512* u) {
   const __m512i v = _mm512_maskz_loadu_epi8(in, p);
   for (int i = 0; i < 4; i++) u[i] = scaled_units(v, idx[i]);
 }
 
 template <int N, bool PairsFirst>
-VISTELMO_AVX512 int pair_means_avx512(const unsigned char* const* rows, int n, int j0, int count,
-                                      unsigned char* out) {
+VISTELMO_AREA_AVX512 int pair_means_avx512(const unsigned char* const* rows, int n, int j0,
+                                           int count, unsigned char* out) {
   if constexpr (N > 0) n = N;
   constexpr int kSums = PairsFirst ? 2 : 4;
   const bool exact = exact_division(n);
