@@ -105,7 +105,6 @@ void rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMGCOR& 
   }
 }
 
-
 // Variants of the rotation family: other frames, interpolations, borders, angles and types.
 void more_rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMGCOR& rgb) {
   cv::Size size(a.nc, a.nl);
@@ -249,8 +248,7 @@ void more_zooms(const IMGGRY& a, const IMGFLT& f, const IMGCOR& rgb) {
     IMGCOR shape(nl, nc);
     int border = u.borda == 'X' ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT;
     row(
-        fmt("zoomfat IMGCOR x%g,x%g '", u.fx, u.fy) + u.borda + "' vs warpAffine LINEAR 8UC3",
-        1.5,
+        fmt("zoomfat IMGCOR x%g,x%g '", u.fx, u.fy) + u.borda + "' vs warpAffine LINEAR 8UC3", 1.5,
         [&] {
           IMGCOR b(nl, nc);
           zoomfat(rgb, b, u.fx, u.fy, u.borda);
@@ -289,7 +287,8 @@ void more_zooms(const IMGGRY& a, const IMGFLT& f, const IMGCOR& rgb) {
     return r;
   };
   for (double fz : {1.0 / 3, 0.37, 0.75, 0.25}) {
-    int nl = static_cast<int>(std::lround(a.nl * fz)), nc = static_cast<int>(std::lround(a.nc * fz));
+    int nl = static_cast<int>(std::lround(a.nl * fz)),
+        nc = static_cast<int>(std::lround(a.nc * fz));
     row(
         fmt("zoomfat IMGGRY x%.3g vs resize AREA", fz), 1.5,
         [&] {
@@ -524,7 +523,6 @@ void turns(const IMGGRY& a, const IMGFLT& f) {
       [&] { return view(a)(cv::Rect(q, q, h, h)).clone(); }, same());
 }
 
-
 // Turns, flips, cut-outs and canvas for the other pixel types and modes.
 void more_turns(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMGCOR& rgb) {
   IMGSHT sh(a);
@@ -571,9 +569,12 @@ void more_turns(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMGCOR&
       rot(z, cv::ROTATE_90_CLOCKWISE), same());
   row(
       "~ IMGCPX vs flip both axes 32FC2", 1.2, [&] { return ~z; }, flip(z, -1), same());
-  row("~ IMGGRY vs flip both axes", 1.2, [&] { return ~a; }, flip(a, -1), same());
-  row("~ IMGFLT vs flip both axes", 1.2, [&] { return ~f; }, flip(f, -1), same());
-  row("virah IMGSHT vs flip upside down 16S", 1.2, [&] { return virah(sh); }, flip(sh, 0), same());
+  row(
+      "~ IMGGRY vs flip both axes", 1.2, [&] { return ~a; }, flip(a, -1), same());
+  row(
+      "~ IMGFLT vs flip both axes", 1.2, [&] { return ~f; }, flip(f, -1), same());
+  row(
+      "virah IMGSHT vs flip upside down 16S", 1.2, [&] { return virah(sh); }, flip(sh, 0), same());
   {
     // Binary images: 32 pixels to a word against OpenCV on 0/255 bytes (8 times the memory).
     IMGBIN b(a);
@@ -619,7 +620,9 @@ void more_turns(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMGCOR&
   int e = a.nl / 8;
   row(
       fmt("aumcanvas IMGCOR +%g each side vs copyMakeBorder 8UC3", e), 1.2,
-      [&] { return aumcanvas(rgb, rgb.nl + 2 * e, rgb.nc + 2 * e, COR{7, 8, 9}); },
+      [&] {
+        return aumcanvas(rgb, rgb.nl + 2 * e, rgb.nc + 2 * e, COR{7, 8, 9});
+      },
       [&] {
         cv::Mat r;
         cv::copyMakeBorder(view(rgb), r, e, e, e, e, cv::BORDER_CONSTANT, cv::Scalar(7, 8, 9));
@@ -684,7 +687,9 @@ void more_turns(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMGCOR&
       same());
   row(
       "grudav IMGCOR gap 4 vs Mat setTo + two ROI copies 8UC3", 1.2,
-      [&] { return grudav(rgb, rgb, 4, COR{9, 9, 9}); },
+      [&] {
+        return grudav(rgb, rgb, 4, COR{9, 9, 9});
+      },
       [&] {
         cv::Mat r(2 * rgb.nl + 4, rgb.nc, CV_8UC3, cv::Scalar(9, 9, 9));
         view(rgb).copyTo(r(cv::Rect(0, 0, rgb.nc, rgb.nl)));
@@ -731,7 +736,8 @@ void more_pyramids(const IMGGRY& a) {
   };
   for (char modo : {'m', 'n'})
     row(
-        std::string("piramide '") + modo + fmt("' %gx%g vs per level (blur 3x3) + NEAREST", odd.nl, odd.nc),
+        std::string("piramide '") + modo +
+            fmt("' %gx%g vs per level (blur 3x3) + NEAREST", odd.nl, odd.nc),
         1.5,
         [&] {
           VETOR<IMGGRY> v;
