@@ -509,6 +509,13 @@ void more_convolutions(const IMGFLT& a, const IMGDBL& d, const IMGCOR& rgb) {
         [&] { return ConvGauss(d, 1.0, 'x'); }, [&] { return filter(d, ker, CV_64F); }, same());
   }
   {
+    IMGFLT ker = IMGFLTnormal(3.0);
+    row(
+        "ConvGauss IMGDBL sigma 3 (25x25) vs filter2D same kernel", 1.5,
+        [&] { return ConvGauss(d, 3.0, 'x'); }, [&] { return filter(d, ker, CV_64F); },
+        [](const IMGDBL&, const cv::Mat&) { return std::string("float kernel: no check"); });
+  }
+  {
     IMGFLT ker = IMGFLTlapnormal(1.0);
     row(
         fmt("laplace IMGFLT sigma 1 (%gx%g) vs filter2D same kernel", ker.nl, ker.nc), 1.5,
@@ -560,6 +567,23 @@ void more_gradients(const IMGFLT& a, const IMGDBL& d) {
           cv::Mat g, r;
           cv::GaussianBlur(view(a), g, ks, s, s, cv::BORDER_REPLICATE);
           cv::filter2D(g, r, CV_32F, dy, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
+          return r;
+        },
+        same());
+  }
+  {
+    IMGDBL kd = IMGDBLgrxnormal(2.0, 0.0);
+    IMGFLT kf(kd);
+    row(
+        fmt("gradientex IMGDBL s2 t0 vs filter2D %gx%g", kd.nl, kd.nc), 2.0,
+        [&] { return gradientex(d, 2.0, 0.0); }, [&] { return filter(d, kf, CV_64F); }, nocheck);
+    IMGFLT kx = IMGFLTgrxnormal(1.0, 0.5), ky = IMGFLTgrynormal(1.0, 0.5);
+    row(
+        "modgrad IMGFLT s1 t0.5 (rotated) vs 2x filter2D 11x11 + magnitude", 2.0,
+        [&] { return modgrad(a, 1.0, 0.5); },
+        [&] {
+          cv::Mat gx = filter(a, kx, CV_32F), gy = filter(a, ky, CV_32F), r;
+          cv::magnitude(gx, gy, r);
           return r;
         },
         same());
@@ -639,6 +663,37 @@ void more_diffusion(const IMGDBL& in) {
           return out;
         },
         [&] { return chain('1', cv::BORDER_REPLICATE); }, nocheck);
+  {
+    // Gaussian flux: gradients by the 11x11 derivative kernels, conductance of the magnitude,
+    // divergence by two 1-D filters.
+    const double sg = 1.0;
+    cv::Mat kx, ky;
+    cv::flip(view(IMGDBLgrxnormal(sg, 0.0)), kx, -1);
+    cv::flip(view(IMGDBLgrynormal(sg, 0.0)), ky, -1);
+    cv::Mat t = reversed_taps(DivergenteD::normal1(sg)), one = cv::Mat::ones(1, 1, CV_64F);
+    row(
+        "xonepassgausdif IMGDBL '1' s1 vs 2 filter2D 11x11 + conductance + 2 sepFilter2D", 2.0,
+        [&] {
+          IMGDBL out;
+          xonepassgausdif(in, out, K, '1', dt, sg);
+          return out;
+        },
+        [&] {
+          cv::Mat gx, gy, m2, c, fx, fy, h, v, out;
+          cv::filter2D(view(in), gx, CV_64F, kx, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
+          cv::filter2D(view(in), gy, CV_64F, ky, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
+          m2 = gx.mul(gx) + gy.mul(gy);
+          m2.convertTo(c, CV_64F, 1 / (K * K), 1.0);
+          cv::divide(1.0, c, c);
+          cv::multiply(gx, c, fx);
+          cv::multiply(gy, c, fy);
+          cv::sepFilter2D(fx, h, CV_64F, t, one, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
+          cv::sepFilter2D(fy, v, CV_64F, one, t, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
+          cv::scaleAdd(h - v, dt, view(in), out);
+          return out;
+        },
+        nocheck);
+  }
   for (char mode : {'1', '2'})
     row(
         std::string("onepassdifusao IMGDBL '") + mode + "' vs the chain (constant border)", 2.0,
@@ -856,6 +911,23 @@ void more_pointwise(int n) {
           return cv::countNonZero(ge) == 0;
         },
         [](bool x, bool y) { return fmt("ours %g, peer %g", x, y); });
+  }
+  {
+    IMGCOR c(n / 2, n);
+    IMGGRY g = grey_image(n / 2, n, 5);
+    for (int64_t i = 0; i < static_cast<int64_t>(n / 2) * n; i++)
+      c.data[i] = COR{g.data[i], static_cast<unsigned char>(g.data[i] ^ 0x5a), 7};
+    row(
+        fmt("-a (colour negative) IMGCOR %gx%g vs bitwise_not 8UC3 into a fresh Mat", n / 2, n),
+        1.2, [&] { return -c; }, fresh([&](cv::Mat& r) { cv::bitwise_not(view(c), r); }), same());
+  }
+  {
+    IMGFLT a = float_image(n, n, 21);
+    cv::Mat A = view(a);
+    row(
+        fmt("dcreject IMGFLT %gx%g vs mean + subtract into a fresh Mat", n, n), 1.5,
+        [&] { return dcreject(a); }, fresh([&](cv::Mat& r) { cv::subtract(A, cv::mean(A), r); }),
+        same());
   }
   {
     IMGCPX a(float_image(n / 2, n, 21), float_image(n / 2, n, 23));

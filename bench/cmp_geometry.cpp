@@ -145,6 +145,18 @@ void more_rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMG
         [&] { return rotacao(z, 30, 'n', 'a'); },
         [&] { return warp(z, mf, sf, cv::INTER_NEAREST, cv::BORDER_CONSTANT); }, same());
   }
+  {
+    IMGFLT fshape = rotacao(f, 30, 'n', 'a');
+    cv::Mat mf = grid_map(f, fshape, 30, 1);
+    row(
+        "rotacao IMGFLT 30 'n','a' vs warpAffine NEAREST bounding frame", 1.5,
+        [&] { return rotacao(f, 30, 'n', 'a'); },
+        [&] {
+          return warp(f, mf, cv::Size(fshape.nc, fshape.nl), cv::INTER_NEAREST,
+                      cv::BORDER_CONSTANT);
+        },
+        same());
+  }
   row(
       "rotacao IMGCPX 30 'n','m' vs warpAffine NEAREST 32FC2", 1.5,
       [&] { return rotacao(z, 30, 'n', 'm'); },
@@ -194,7 +206,7 @@ void more_rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMG
         },
         [&] { return warp(f, mz, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT); }, same());
   }
-  for (double fz : {1.0, 0.7}) {
+  for (double fz : {1.0, 0.7, 3.0}) {
     cv::Mat mz = grid_map(a, shape, 30, fz);
     row(
         fmt("rotzoom IMGCOR 30 x%g 'X' vs warpAffine LINEAR replicate 8UC3", fz), 1.5,
@@ -229,8 +241,8 @@ void more_zooms(const IMGGRY& a, const IMGFLT& f, const IMGCOR& rgb) {
     double fx, fy;
     char borda;
   };
-  for (Up u : {Up{3, 3, 'X'}, Up{2.5, 2.5, 'X'}, Up{1.5, 1.5, 'C'}, Up{2, 1, 'X'}, Up{1, 2, 'X'},
-               Up{1.1, 1.1, 'X'}}) {
+  for (Up u : {Up{3, 3, 'X'}, Up{2.5, 2.5, 'X'}, Up{1.5, 1.5, 'C'}, Up{2, 2, 'C'}, Up{2, 1, 'X'},
+               Up{1, 2, 'X'}, Up{1.1, 1.1, 'X'}}) {
     int nl = static_cast<int>(a.nl * u.fy), nc = static_cast<int>(a.nc * u.fx);
     IMGGRY shape(nl, nc);
     int border = u.borda == 'X' ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT;
