@@ -135,6 +135,26 @@ void convolutions(const IMGFLT& a, const IMGDBL& d, const IMGCOR& rgb) {
   }
 }
 
+// divergente = ConvH(entx, k, 'x') - ConvV(enty, k, 'x'): two sepFilter2D and a subtract.
+template <class Img>
+void divergence_row(const Img& ex, const Img& ey, double sigma, const VETOR<double>& k,
+                    const char* type) {
+  cv::Mat t = reversed_taps(k), one = cv::Mat::ones(1, 1, CV_64F);
+  int depth = view(ex).depth();
+  row(
+      std::string("divergente ") + type +
+          fmt(" s%g vs 2 sepFilter2D %g taps + subtract", sigma, k.n),
+      2.0, [&] { return divergente(ex, ey, sigma); },
+      [&] {
+        cv::Mat h, v, r;
+        cv::sepFilter2D(view(ex), h, depth, t, one, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
+        cv::sepFilter2D(view(ey), v, depth, one, t, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
+        cv::subtract(h, v, r);
+        return r;
+      },
+      same());
+}
+
 void gradients(const IMGFLT& a, const IMGDBL& d) {
   // 2-D path (theta 0): convolucao with the 11x11 derivative kernel = filter2D with it flipped.
   IMGFLT kx = IMGFLTgrxnormal(1.0, 0.0), ky = IMGFLTgrynormal(1.0, 0.0);
@@ -192,23 +212,7 @@ void gradients(const IMGFLT& a, const IMGDBL& d) {
         return r;
       },
       same());
-  {
-    // divergente = ConvH(entx, k, 'x') - ConvV(enty, k, 'x'): two sepFilter2D and a subtract.
-    IMGFLT ex = a, ey = float_image(a.nl, a.nc, 9);
-    VETOR<double> k = DivergenteF::normal1(1.0);
-    cv::Mat t = reversed_taps(k), one = cv::Mat::ones(1, 1, CV_64F);
-    row(
-        "divergente IMGFLT s1 vs 2 sepFilter2D 11 taps + subtract", 2.0,
-        [&] { return divergente(ex, ey, 1.0); },
-        [&] {
-          cv::Mat h, v, r;
-          cv::sepFilter2D(view(ex), h, CV_32F, t, one, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
-          cv::sepFilter2D(view(ey), v, CV_32F, one, t, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
-          cv::subtract(h, v, r);
-          return r;
-        },
-        same());
-  }
+  divergence_row(a, float_image(a.nl, a.nc, 9), 1.0, DivergenteF::normal1(1.0), "IMGFLT");
 }
 
 // One xonepassdifusao step, conductance '1' (1/(1 + d^2/K^2)): per neighbour a filter2D
@@ -253,30 +257,65 @@ void total_variation(const IMGDBL& f) {
     cv::add(x, y, r, cv::noArray(), CV_64F);
     return r;
   };
+  // The peer chain of one iteration with projection step `step`.
+  auto chain = [&](float step) {
+    cv::Mat px = cv::Mat::zeros(nl, nc, CV_32F), py = cv::Mat::zeros(nl, nc, CV_32F);
+    cv::Mat g, qx, qy, u;
+    cv::scaleAdd(view(f), -1.0 / lambda, div(px, py), g);
+    cv::filter2D(g, qx, CV_64F, fwd_x, cv::Point(0, 0), 0, cv::BORDER_CONSTANT);  // g(c+1)-g(c)
+    cv::filter2D(g, qy, CV_64F, fwd_y, cv::Point(0, 1), 0, cv::BORDER_CONSTANT);  // g(r-1)-g(r)
+    for (cv::Mat* q : {&qx, &qy}) {
+      q->convertTo(*q, CV_32F);
+      q->row(0).setTo(0);
+      q->col(nc - 1).setTo(0);
+    }
+    cv::scaleAdd(qx, step, px, px);
+    cv::scaleAdd(qy, step, py, py);
+    for (cv::Mat* p : {&px, &py}) {
+      cv::max(*p, -1.0, *p);
+      cv::min(*p, 1.0, *p);
+    }
+    cv::scaleAdd(div(px, py), -lambda, view(f), u);
+    return u;
+  };
   row(
       "tv_lambda IMGDBL 1 iteration vs filter2D/scaleAdd/max/min chain", 2.0,
-      [&] { return tv_lambda(f, lambda, 1, false); },
-      [&] {
-        cv::Mat px = cv::Mat::zeros(nl, nc, CV_32F), py = cv::Mat::zeros(nl, nc, CV_32F);
-        cv::Mat g, qx, qy, u;
-        cv::scaleAdd(view(f), -1.0 / lambda, div(px, py), g);
-        cv::filter2D(g, qx, CV_64F, fwd_x, cv::Point(0, 0), 0, cv::BORDER_CONSTANT);  // g(c+1)-g(c)
-        cv::filter2D(g, qy, CV_64F, fwd_y, cv::Point(0, 1), 0, cv::BORDER_CONSTANT);  // g(r-1)-g(r)
-        for (cv::Mat* q : {&qx, &qy}) {
-          q->convertTo(*q, CV_32F);
-          q->row(0).setTo(0);
-          q->col(nc - 1).setTo(0);
-        }
-        cv::scaleAdd(qx, 0.225f, px, px);
-        cv::scaleAdd(qy, 0.225f, py, py);
-        for (cv::Mat* p : {&px, &py}) {
-          cv::max(*p, -1.0, *p);
-          cv::min(*p, 1.0, *p);
-        }
-        cv::scaleAdd(div(px, py), -lambda, view(f), u);
-        return u;
-      },
-      same());
+      [&] { return tv_lambda(f, lambda, 1, false); }, [&] { return chain(0.225f); }, same());
+  // tv_lambda2: the other step.
+  row(
+      "tv_lambda2 IMGDBL 1 iteration vs filter2D/scaleAdd/max/min chain", 2.0,
+      [&] { return tv_lambda2(f, lambda, 1, false); }, [&] { return chain(0.125f); }, same());
+  {
+    // The operators alone.
+    IMGCPX p(float_image(nl, nc, 3), float_image(nl, nc, 4));
+    cv::Mat planes[2];
+    cv::split(view(p), planes);
+    row(
+        "TV::div IMGCPX vs 2 filter2D + add", 2.0, [&] { return TV::div(p); },
+        [&] { return div(planes[0], planes[1]); },
+        [](const IMGDBL&, const cv::Mat&) { return std::string("no check"); });
+    row(
+        "TV::grad IMGDBL vs 2 filter2D + merge", 2.0, [&] { return TV::grad(f); },
+        [&] {
+          cv::Mat qx, qy, r;
+          cv::filter2D(view(f), qx, CV_64F, fwd_x, cv::Point(0, 0), 0, cv::BORDER_CONSTANT);
+          cv::filter2D(view(f), qy, CV_64F, fwd_y, cv::Point(0, 1), 0, cv::BORDER_CONSTANT);
+          qx.convertTo(qx, CV_32F);
+          qy.convertTo(qy, CV_32F);
+          cv::Mat pl[2] = {qx, qy};
+          cv::merge(pl, 2, r);
+          return r;
+        },
+        [](const IMGCPX&, const cv::Mat&) { return std::string("no check"); });
+  }
+}
+
+// meanStdDev's deviation with the n - 1 divisor.
+double sample_deviation(const cv::Mat& m) {
+  cv::Scalar mean, sd;
+  cv::meanStdDev(m, mean, sd);
+  double cnt = static_cast<double>(m.total());
+  return sd[0] * std::sqrt(cnt / (cnt - 1));
 }
 
 void pointwise(int n) {
@@ -324,14 +363,7 @@ void pointwise(int n) {
       [&] { return cv::mean(A)[0]; }, close);
   row(
       fmt("desvio IMGFLT %gx%g vs meanStdDev (n-1 divisor applied)", n, n), 1.5,
-      [&] { return desvio(a); },
-      [&] {
-        cv::Scalar m, s;
-        cv::meanStdDev(A, m, s);
-        double cnt = static_cast<double>(A.total());
-        return s[0] * std::sqrt(cnt / (cnt - 1));
-      },
-      close);
+      [&] { return desvio(a); }, [&] { return sample_deviation(A); }, close);
   // In place on work copies: the L1 norm, then every pixel scaled.
   IMGFLT wa = a;
   cv::Mat wp = view(a).clone();
@@ -588,38 +620,8 @@ void more_gradients(const IMGFLT& a, const IMGDBL& d) {
         },
         same());
   }
-  for (double sg : {2.0}) {
-    IMGFLT ex = a, ey = float_image(a.nl, a.nc, 9);
-    VETOR<double> k = DivergenteF::normal1(sg);
-    cv::Mat t = reversed_taps(k), one = cv::Mat::ones(1, 1, CV_64F);
-    row(
-        fmt("divergente IMGFLT s%g vs 2 sepFilter2D %g taps + subtract", sg, k.n), 2.0,
-        [&] { return divergente(ex, ey, sg); },
-        [&] {
-          cv::Mat h, v, r;
-          cv::sepFilter2D(view(ex), h, CV_32F, t, one, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
-          cv::sepFilter2D(view(ey), v, CV_32F, one, t, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
-          cv::subtract(h, v, r);
-          return r;
-        },
-        same());
-  }
-  {
-    IMGDBL ex = d, ey = double_image(d.nl, d.nc, 9);
-    VETOR<double> k = DivergenteD::normal1(1.0);
-    cv::Mat t = reversed_taps(k), one = cv::Mat::ones(1, 1, CV_64F);
-    row(
-        "divergente IMGDBL s1 vs 2 sepFilter2D 11 taps + subtract", 2.0,
-        [&] { return divergente(ex, ey, 1.0); },
-        [&] {
-          cv::Mat h, v, r;
-          cv::sepFilter2D(view(ex), h, CV_64F, t, one, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
-          cv::sepFilter2D(view(ey), v, CV_64F, one, t, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
-          cv::subtract(h, v, r);
-          return r;
-        },
-        same());
-  }
+  divergence_row(a, float_image(a.nl, a.nc, 9), 2.0, DivergenteF::normal1(2.0), "IMGFLT");
+  divergence_row(d, double_image(d.nl, d.nc, 9), 1.0, DivergenteD::normal1(1.0), "IMGDBL");
 }
 
 // Other conductances and the step that leaves outside neighbours out, against the same chain.
@@ -703,67 +705,6 @@ void more_diffusion(const IMGDBL& in) {
           return out;
         },
         [&] { return chain(mode, cv::BORDER_CONSTANT); }, nocheck);
-}
-
-// One tv_lambda2 iteration (the other step) against the tv_lambda chain's cost.
-void more_total_variation(const IMGDBL& f) {
-  const double lambda = 0.1;
-  int nl = f.nl, nc = f.nc;
-  cv::Mat fwd_x = (cv::Mat_<double>(1, 2) << -1, 1), fwd_y = (cv::Mat_<double>(2, 1) << 1, -1);
-  auto div = [&](const cv::Mat& px, const cv::Mat& py) {
-    cv::Mat x, y, r;
-    cv::filter2D(px, x, CV_32F, fwd_x, cv::Point(1, 0), 0, cv::BORDER_CONSTANT);
-    cv::filter2D(py, y, CV_32F, fwd_y, cv::Point(0, 0), 0, cv::BORDER_CONSTANT);
-    cv::add(x, y, r, cv::noArray(), CV_64F);
-    return r;
-  };
-  row(
-      "tv_lambda2 IMGDBL 1 iteration vs filter2D/scaleAdd/max/min chain", 2.0,
-      [&] { return tv_lambda2(f, lambda, 1, false); },
-      [&] {
-        cv::Mat px = cv::Mat::zeros(nl, nc, CV_32F), py = cv::Mat::zeros(nl, nc, CV_32F);
-        cv::Mat g, qx, qy, u;
-        cv::scaleAdd(view(f), -1.0 / lambda, div(px, py), g);
-        cv::filter2D(g, qx, CV_64F, fwd_x, cv::Point(0, 0), 0, cv::BORDER_CONSTANT);
-        cv::filter2D(g, qy, CV_64F, fwd_y, cv::Point(0, 1), 0, cv::BORDER_CONSTANT);
-        for (cv::Mat* q : {&qx, &qy}) {
-          q->convertTo(*q, CV_32F);
-          q->row(0).setTo(0);
-          q->col(nc - 1).setTo(0);
-        }
-        cv::scaleAdd(qx, 0.125f, px, px);
-        cv::scaleAdd(qy, 0.125f, py, py);
-        for (cv::Mat* p : {&px, &py}) {
-          cv::max(*p, -1.0, *p);
-          cv::min(*p, 1.0, *p);
-        }
-        cv::scaleAdd(div(px, py), -lambda, view(f), u);
-        return u;
-      },
-      [](const IMGDBL&, const cv::Mat&) { return std::string("no check"); });
-  {
-    // The operators alone.
-    IMGCPX p(float_image(nl, nc, 3), float_image(nl, nc, 4));
-    cv::Mat planes[2];
-    cv::split(view(p), planes);
-    row(
-        "TV::div IMGCPX vs 2 filter2D + add", 2.0, [&] { return TV::div(p); },
-        [&] { return div(planes[0], planes[1]); },
-        [](const IMGDBL&, const cv::Mat&) { return std::string("no check"); });
-    row(
-        "TV::grad IMGDBL vs 2 filter2D + merge", 2.0, [&] { return TV::grad(f); },
-        [&] {
-          cv::Mat qx, qy, r;
-          cv::filter2D(view(f), qx, CV_64F, fwd_x, cv::Point(0, 0), 0, cv::BORDER_CONSTANT);
-          cv::filter2D(view(f), qy, CV_64F, fwd_y, cv::Point(0, 1), 0, cv::BORDER_CONSTANT);
-          qx.convertTo(qx, CV_32F);
-          qy.convertTo(qy, CV_32F);
-          cv::Mat pl[2] = {qx, qy};
-          cv::merge(pl, 2, r);
-          return r;
-        },
-        [](const IMGCPX&, const cv::Mat&) { return std::string("no check"); });
-  }
 }
 
 // Pointwise operators of the other types, with scalars, comparisons and reductions.
@@ -968,14 +909,7 @@ void more_reductions(int n) {
       [&] { return cv::sum(D)[0]; }, close);
   row(
       fmt("desvio IMGDBL %gx%g vs meanStdDev (n-1 divisor applied)", n, n), 1.5,
-      [&] { return desvio(d); },
-      [&] {
-        cv::Scalar m, s;
-        cv::meanStdDev(D, m, s);
-        double cnt = static_cast<double>(D.total());
-        return s[0] * std::sqrt(cnt / (cnt - 1));
-      },
-      close);
+      [&] { return desvio(d); }, [&] { return sample_deviation(D); }, close);
   row(
       fmt("comprimento IMGDBL %gx%g vs norm L2", n, n), 1.5, [&] { return comprimento(d); },
       [&] { return cv::norm(D, cv::NORM_L2); }, close);
@@ -1056,7 +990,6 @@ int main() {
   diffusion(d);
   more_diffusion(d);
   total_variation(d);
-  more_total_variation(d);
   pointwise(large_size());
   more_pointwise(large_size());
   more_reductions(large_size());

@@ -48,6 +48,30 @@ cv::Mat warp(const Img& a, const cv::Mat& map, cv::Size size, int interp, int bo
   return r;
 }
 
+// a turned 30 degrees and zoomed by fz into an image of its size, border 'X' (replicate) or
+// 'C' (outside value, constant 0).
+template <class Img>
+void rotzoom_row(const Img& a, const char* type, double fz, char borda) {
+  Img shape(a.nl, a.nc);
+  cv::Mat m = grid_map(a, shape, 30, fz);
+  bool x = borda == 'X';
+  std::string label = std::string("rotzoom ") + type + fmt(" 30 x%g '", fz) + borda +
+                      "' vs warpAffine LINEAR " + (x ? "replicate" : "constant") +
+                      (std::is_same_v<Img, IMGCOR> ? " 8UC3" : "");
+  row(
+      label, 1.5,
+      [&] {
+        Img b(a.nl, a.nc);
+        rotzoom(a, b, 30, fz, borda);
+        return b;
+      },
+      [&] {
+        return warp(a, m, cv::Size(a.nc, a.nl), cv::INTER_LINEAR,
+                    x ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT);
+      },
+      checked(fz >= 1));
+}
+
 void rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMGCOR& rgb) {
   cv::Size size(a.nc, a.nl);
   cv::Mat m = grid_map(a, a, 30, 1);
@@ -75,34 +99,9 @@ void rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMGCOR& 
       "rotacao IMGCPX 30 'b','m' vs warpAffine LINEAR 32FC2", 1.5,
       [&] { return rotacao(z, 30, 'b', 'm'); },
       [&] { return warp(z, m, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT); }, same());
-  {
-    IMGGRY shape(a.nl, a.nc);
-    cv::Mat mz = grid_map(a, shape, 30, 1.5);
-    row(
-        "rotzoom IMGGRY 30 x1.5 'X' vs warpAffine LINEAR replicate", 1.5,
-        [&] {
-          IMGGRY b(a.nl, a.nc);
-          rotzoom(a, b, 30, 1.5, 'X');
-          return b;
-        },
-        [&] { return warp(a, mz, size, cv::INTER_LINEAR, cv::BORDER_REPLICATE); }, same());
-    row(
-        "rotzoom IMGCOR 30 x1.5 'X' vs warpAffine LINEAR replicate 8UC3", 1.5,
-        [&] {
-          IMGCOR b(rgb.nl, rgb.nc);
-          rotzoom(rgb, b, 30, 1.5, 'X');
-          return b;
-        },
-        [&] { return warp(rgb, mz, size, cv::INTER_LINEAR, cv::BORDER_REPLICATE); }, same());
-    row(
-        "rotzoom IMGFLT 30 x1.5 'X' vs warpAffine LINEAR replicate", 1.5,
-        [&] {
-          IMGFLT b(f.nl, f.nc);
-          rotzoom(f, b, 30, 1.5, 'X');
-          return b;
-        },
-        [&] { return warp(f, mz, size, cv::INTER_LINEAR, cv::BORDER_REPLICATE); }, same());
-  }
+  rotzoom_row(a, "IMGGRY", 1.5, 'X');
+  rotzoom_row(rgb, "IMGCOR", 1.5, 'X');
+  rotzoom_row(f, "IMGFLT", 1.5, 'X');
 }
 
 // Variants of the rotation family: other frames, interpolations, borders, angles and types.
@@ -165,68 +164,15 @@ void more_rotations(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMG
       "rotacao IMGFLT 7 'b','m' vs warpAffine LINEAR", 1.5, [&] { return rotacao(f, 7, 'b', 'm'); },
       [&] { return warp(f, grid_map(f, f, 7, 1), size, cv::INTER_LINEAR, cv::BORDER_CONSTANT); },
       same());
-  // Rotation-zoom: outside value, factors 1 and below 1 (the source shrunk first).
-  IMGGRY shape(a.nl, a.nc);
-  for (double fz : {1.0, 0.7, 0.37, 3.0}) {
-    cv::Mat mz = grid_map(a, shape, 30, fz);
-    row(
-        fmt("rotzoom IMGGRY 30 x%g 'X' vs warpAffine LINEAR replicate", fz), 1.5,
-        [&] {
-          IMGGRY b(a.nl, a.nc);
-          rotzoom(a, b, 30, fz, 'X');
-          return b;
-        },
-        [&] { return warp(a, mz, size, cv::INTER_LINEAR, cv::BORDER_REPLICATE); },
-        checked(fz >= 1));
-  }
-  {
-    cv::Mat mz = grid_map(a, shape, 30, 1.5);
-    row(
-        "rotzoom IMGGRY 30 x1.5 'C' vs warpAffine LINEAR constant", 1.5,
-        [&] {
-          IMGGRY b(a.nl, a.nc);
-          rotzoom(a, b, 30, 1.5, 'C');
-          return b;
-        },
-        [&] { return warp(a, mz, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT); }, same());
-    row(
-        "rotzoom IMGCOR 30 x1.5 'C' vs warpAffine LINEAR constant 8UC3", 1.5,
-        [&] {
-          IMGCOR b(rgb.nl, rgb.nc);
-          rotzoom(rgb, b, 30, 1.5, 'C');
-          return b;
-        },
-        [&] { return warp(rgb, mz, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT); }, same());
-    row(
-        "rotzoom IMGFLT 30 x1.5 'C' vs warpAffine LINEAR constant", 1.5,
-        [&] {
-          IMGFLT b(f.nl, f.nc);
-          rotzoom(f, b, 30, 1.5, 'C');
-          return b;
-        },
-        [&] { return warp(f, mz, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT); }, same());
-  }
+  // Rotation-zoom: outside value, factors 1 and below 1 (the source shrunk first), above 1.
+  for (double fz : {1.0, 0.7, 0.37, 3.0}) rotzoom_row(a, "IMGGRY", fz, 'X');
   for (double fz : {1.0, 0.7, 3.0}) {
-    cv::Mat mz = grid_map(a, shape, 30, fz);
-    row(
-        fmt("rotzoom IMGCOR 30 x%g 'X' vs warpAffine LINEAR replicate 8UC3", fz), 1.5,
-        [&] {
-          IMGCOR b(rgb.nl, rgb.nc);
-          rotzoom(rgb, b, 30, fz, 'X');
-          return b;
-        },
-        [&] { return warp(rgb, mz, size, cv::INTER_LINEAR, cv::BORDER_REPLICATE); },
-        checked(fz >= 1));
-    row(
-        fmt("rotzoom IMGFLT 30 x%g 'X' vs warpAffine LINEAR replicate", fz), 1.5,
-        [&] {
-          IMGFLT b(f.nl, f.nc);
-          rotzoom(f, b, 30, fz, 'X');
-          return b;
-        },
-        [&] { return warp(f, mz, size, cv::INTER_LINEAR, cv::BORDER_REPLICATE); },
-        checked(fz >= 1));
+    rotzoom_row(rgb, "IMGCOR", fz, 'X');
+    rotzoom_row(f, "IMGFLT", fz, 'X');
   }
+  rotzoom_row(a, "IMGGRY", 1.5, 'C');
+  rotzoom_row(rgb, "IMGCOR", 1.5, 'C');
+  rotzoom_row(f, "IMGFLT", 1.5, 'C');
 }
 
 // Variants of the zoom family: other factors (integer, not integer, unequal), outside value,
@@ -241,33 +187,27 @@ void more_zooms(const IMGGRY& a, const IMGFLT& f, const IMGCOR& rgb) {
     double fx, fy;
     char borda;
   };
+  // zoomfat of src by (fx, fy) into a fresh image of the zoomed size.
+  auto zoom_up = [&](const auto& src, const char* type, const char* suffix, Up u) {
+    using Img = std::decay_t<decltype(src)>;
+    int nl = static_cast<int>(src.nl * u.fy), nc = static_cast<int>(src.nc * u.fx);
+    Img shape(nl, nc);
+    int border = u.borda == 'X' ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT;
+    row(
+        std::string("zoomfat ") + type + fmt(" x%g,x%g '", u.fx, u.fy) + u.borda +
+            "' vs warpAffine LINEAR" + suffix,
+        1.5,
+        [&] {
+          Img b(nl, nc);
+          zoomfat(src, b, u.fx, u.fy, u.borda);
+          return b;
+        },
+        [&] { return up(src, shape, u.fx, u.fy, border); }, same());
+  };
   for (Up u : {Up{3, 3, 'X'}, Up{2.5, 2.5, 'X'}, Up{1.5, 1.5, 'C'}, Up{2, 2, 'C'}, Up{2, 1, 'X'},
-               Up{1, 2, 'X'}, Up{1.1, 1.1, 'X'}}) {
-    int nl = static_cast<int>(a.nl * u.fy), nc = static_cast<int>(a.nc * u.fx);
-    IMGGRY shape(nl, nc);
-    int border = u.borda == 'X' ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT;
-    row(
-        fmt("zoomfat IMGGRY x%g,x%g '", u.fx, u.fy) + u.borda + "' vs warpAffine LINEAR", 1.5,
-        [&] {
-          IMGGRY b(nl, nc);
-          zoomfat(a, b, u.fx, u.fy, u.borda);
-          return b;
-        },
-        [&] { return up(a, shape, u.fx, u.fy, border); }, same());
-  }
-  for (Up u : {Up{1.5, 1.5, 'X'}, Up{3, 3, 'X'}, Up{2, 2, 'C'}}) {
-    int nl = static_cast<int>(a.nl * u.fy), nc = static_cast<int>(a.nc * u.fx);
-    IMGCOR shape(nl, nc);
-    int border = u.borda == 'X' ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT;
-    row(
-        fmt("zoomfat IMGCOR x%g,x%g '", u.fx, u.fy) + u.borda + "' vs warpAffine LINEAR 8UC3", 1.5,
-        [&] {
-          IMGCOR b(nl, nc);
-          zoomfat(rgb, b, u.fx, u.fy, u.borda);
-          return b;
-        },
-        [&] { return up(rgb, shape, u.fx, u.fy, border); }, same());
-  }
+               Up{1, 2, 'X'}, Up{1.1, 1.1, 'X'}})
+    zoom_up(a, "IMGGRY", "", u);
+  for (Up u : {Up{1.5, 1.5, 'X'}, Up{3, 3, 'X'}, Up{2, 2, 'C'}}) zoom_up(rgb, "IMGCOR", " 8UC3", u);
   // Aligned at the first row and column (zoomnp) and the float zoomfat (round(n f) sides).
   auto aligned = [](const auto& src, int nl, int nc) {
     cv::Mat m = (cv::Mat_<double>(2, 3) << static_cast<double>(src.nc) / nc, 0, 0, 0,
@@ -481,34 +421,44 @@ void pyramids(const IMGGRY& a) {
       });
 }
 
-void turns(const IMGGRY& a, const IMGFLT& f) {
-  auto rot = [](const auto& img, int code) {
-    return [&img, code] {
-      cv::Mat r;
-      cv::rotate(view(img), r, code);
-      return r;
-    };
+// OpenCV's rotate and flip of img, as peers.
+template <class Img>
+auto rot(const Img& img, int code) {
+  return [&img, code] {
+    cv::Mat r;
+    cv::rotate(view(img), r, code);
+    return r;
   };
+}
+template <class Img>
+auto flip(const Img& img, int code) {
+  return [&img, code] {
+    cv::Mat r;
+    cv::flip(view(img), r, code);
+    return r;
+  };
+}
+
+// The three quarter turns of img against rotate; suffix names the peer's pixel type.
+template <class Img>
+void three_turns(const Img& img, const char* type, const char* suffix) {
+  std::string t = std::string(" ") + type + " vs rotate ";
   row(
-      "rot90 IMGGRY vs rotate 90 counterclockwise", 1.2, [&] { return rot90(a); },
-      rot(a, cv::ROTATE_90_COUNTERCLOCKWISE), same());
+      "rot90" + t + "90 counterclockwise" + suffix, 1.2, [&] { return rot90(img); },
+      rot(img, cv::ROTATE_90_COUNTERCLOCKWISE), same());
   row(
-      "rot180 IMGGRY vs rotate 180", 1.2, [&] { return rot180(a); }, rot(a, cv::ROTATE_180),
+      "rot180" + t + "180" + suffix, 1.2, [&] { return rot180(img); }, rot(img, cv::ROTATE_180),
       same());
   row(
-      "rot270 IMGGRY vs rotate 90 clockwise", 1.2, [&] { return rot270(a); },
-      rot(a, cv::ROTATE_90_CLOCKWISE), same());
+      "rot270" + t + "90 clockwise" + suffix, 1.2, [&] { return rot270(img); },
+      rot(img, cv::ROTATE_90_CLOCKWISE), same());
+}
+
+void turns(const IMGGRY& a, const IMGFLT& f) {
+  three_turns(a, "IMGGRY", "");
+  three_turns(f, "IMGFLT", "");
   row(
-      "rot90 IMGFLT vs rotate 90 counterclockwise", 1.2, [&] { return rot90(f); },
-      rot(f, cv::ROTATE_90_COUNTERCLOCKWISE), same());
-  row(
-      "virah IMGGRY vs flip upside down", 1.2, [&] { return virah(a); },
-      [&] {
-        cv::Mat r;
-        cv::flip(view(a), r, 0);
-        return r;
-      },
-      same());
+      "virah IMGGRY vs flip upside down", 1.2, [&] { return virah(a); }, flip(a, 0), same());
   int b = a.nl / 8;
   row(
       fmt("aumcanvas IMGGRY +%g each side vs copyMakeBorder", b), 1.2,
@@ -538,47 +488,11 @@ void turns(const IMGGRY& a, const IMGFLT& f) {
 // Turns, flips, cut-outs and canvas for the other pixel types and modes.
 void more_turns(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMGCOR& rgb) {
   IMGSHT sh(a);
-  auto rot = [](const auto& img, int code) {
-    return [&img, code] {
-      cv::Mat r;
-      cv::rotate(view(img), r, code);
-      return r;
-    };
-  };
-  auto flip = [](const auto& img, int code) {
-    return [&img, code] {
-      cv::Mat r;
-      cv::flip(view(img), r, code);
-      return r;
-    };
-  };
-  row(
-      "rot90 IMGCOR vs rotate 90 counterclockwise 8UC3", 1.2, [&] { return rot90(rgb); },
-      rot(rgb, cv::ROTATE_90_COUNTERCLOCKWISE), same());
-  row(
-      "rot180 IMGCOR vs rotate 180 8UC3", 1.2, [&] { return rot180(rgb); },
-      rot(rgb, cv::ROTATE_180), same());
-  row(
-      "rot270 IMGCOR vs rotate 90 clockwise 8UC3", 1.2, [&] { return rot270(rgb); },
-      rot(rgb, cv::ROTATE_90_CLOCKWISE), same());
+  three_turns(rgb, "IMGCOR", " 8UC3");
+  three_turns(z, "IMGCPX", " 32FC2");
   row(
       "rot90 IMGSHT vs rotate 90 counterclockwise 16S", 1.2, [&] { return rot90(sh); },
       rot(sh, cv::ROTATE_90_COUNTERCLOCKWISE), same());
-  row(
-      "rot180 IMGFLT vs rotate 180", 1.2, [&] { return rot180(f); }, rot(f, cv::ROTATE_180),
-      same());
-  row(
-      "rot270 IMGFLT vs rotate 90 clockwise", 1.2, [&] { return rot270(f); },
-      rot(f, cv::ROTATE_90_CLOCKWISE), same());
-  row(
-      "rot90 IMGCPX vs rotate 90 counterclockwise 32FC2", 1.2, [&] { return rot90(z); },
-      rot(z, cv::ROTATE_90_COUNTERCLOCKWISE), same());
-  row(
-      "rot180 IMGCPX vs rotate 180 32FC2", 1.2, [&] { return rot180(z); }, rot(z, cv::ROTATE_180),
-      same());
-  row(
-      "rot270 IMGCPX vs rotate 90 clockwise 32FC2", 1.2, [&] { return rot270(z); },
-      rot(z, cv::ROTATE_90_CLOCKWISE), same());
   row(
       "~ IMGCPX vs flip both axes 32FC2", 1.2, [&] { return ~z; }, flip(z, -1), same());
   row(
@@ -596,27 +510,12 @@ void more_turns(const IMGGRY& a, const IMGFLT& f, const IMGCPX& z, const IMGCOR&
     };
     row(
         "rot90 IMGBIN vs rotate 90 counterclockwise on 0/255", 1.2, [&] { return rot90(b); },
-        [&] {
-          cv::Mat r;
-          cv::rotate(bb, r, cv::ROTATE_90_COUNTERCLOCKWISE);
-          return r;
-        },
-        bin);
+        rot(bb, cv::ROTATE_90_COUNTERCLOCKWISE), bin);
     row(
         "rot180 IMGBIN vs rotate 180 on 0/255", 1.2, [&] { return rot180(b); },
-        [&] {
-          cv::Mat r;
-          cv::rotate(bb, r, cv::ROTATE_180);
-          return r;
-        },
-        bin);
+        rot(bb, cv::ROTATE_180), bin);
     row(
-        "virah IMGBIN vs flip upside down on 0/255", 1.2, [&] { return virah(b); },
-        [&] {
-          cv::Mat r;
-          cv::flip(bb, r, 0);
-          return r;
-        },
+        "virah IMGBIN vs flip upside down on 0/255", 1.2, [&] { return virah(b); }, flip(bb, 0),
         bin);
     int e = a.nl / 8;
     row(

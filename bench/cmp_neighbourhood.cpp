@@ -353,10 +353,22 @@ auto anchored(bool odd) {
   };
 }
 
-void more_morphology(const IMGGRY& a, const IMGFLT& f) {
-  auto rect = [](int nl, int nc) {
-    return cv::getStructuringElement(cv::MORPH_RECT, cv::Size(nc, nl));
+// OpenCV's erosion (erode true) or dilation of src by ker with its anchor at `at`.
+auto morph_peer(const cv::Mat& src, bool erode, const cv::Mat& ker,
+                cv::Point at = cv::Point(-1, -1)) {
+  return [src, erode, ker, at] {
+    cv::Mat r;
+    if (erode)
+      cv::erode(src, r, ker, at);
+    else
+      cv::dilate(src, r, ker, at);
+    return r;
   };
+}
+cv::Mat rect(int nl, int nc) { return cv::getStructuringElement(cv::MORPH_RECT, cv::Size(nc, nl)); }
+
+void more_morphology(const IMGGRY& a, const IMGFLT& f) {
+  cv::Mat va = view(a), vf = view(f);
   struct W {
     int nl, nc;
   };
@@ -364,174 +376,104 @@ void more_morphology(const IMGGRY& a, const IMGFLT& f) {
     cv::Mat ker = rect(w.nl, w.nc);
     row(
         fmt("erosao IMGGRY rect %gx%g vs erode", w.nl, w.nc), 1.5,
-        [&] { return erosao(a, w.nl, w.nc); },
-        [&] {
-          cv::Mat r;
-          cv::erode(view(a), r, ker);
-          return r;
-        },
+        [&] { return erosao(a, w.nl, w.nc); }, morph_peer(va, true, ker),
         anchored(w.nl % 2 && w.nc % 2));
     row(
         fmt("dilat IMGGRY rect %gx%g vs dilate", w.nl, w.nc), 1.5,
-        [&] { return dilat(a, w.nl, w.nc); },
-        [&] {
-          cv::Mat r;
-          cv::dilate(view(a), r, ker);
-          return r;
-        },
+        [&] { return dilat(a, w.nl, w.nc); }, morph_peer(va, false, ker),
         anchored(w.nl % 2 && w.nc % 2));
   }
   // IMGFLT reads its outside value (0) beyond the edges: interior compared.
   for (int k : {3, 15, 31}) {
-    cv::Mat ker = rect(k, k);
     row(
         fmt("erosao IMGFLT rect %gx%g vs erode 32F", k, k), 1.5, [&] { return erosao(f, k, k); },
-        [&] {
-          cv::Mat r;
-          cv::erode(view(f), r, ker);
-          return r;
-        },
-        same(k / 2));
+        morph_peer(vf, true, rect(k, k)), same(k / 2));
     row(
         fmt("dilat IMGFLT rect %gx%g vs dilate 32F", k, k), 1.5, [&] { return dilat(f, k, k); },
-        [&] {
-          cv::Mat r;
-          cv::dilate(view(f), r, ker);
-          return r;
-        },
-        same(k / 2));
+        morph_peer(vf, false, rect(k, k)), same(k / 2));
   }
   // Grey morphology by structuring images: flat rectangles, flat disks, and heights.
   for (int k : {3, 31}) {
     IMGSHT s(k, k, static_cast<short>(0));
-    cv::Mat ker = rect(k, k);
     row(
         fmt("grey erosion a - IMGSHT flat %gx%g vs erode rect", k, k), 1.5, [&] { return a - s; },
-        [&] {
-          cv::Mat r;
-          cv::erode(view(a), r, ker);
-          return r;
-        },
-        same());
+        morph_peer(va, true, rect(k, k)), same());
     row(
         fmt("grey dilation a + IMGSHT flat %gx%g vs dilate rect", k, k), 1.5, [&] { return a + s; },
-        [&] {
-          cv::Mat r;
-          cv::dilate(view(a), r, ker);
-          return r;
-        },
-        same());
+        morph_peer(va, false, rect(k, k)), same());
   }
   for (int k : {5, 15, 31}) {
     IMGSHT s;
     eecircular(k, s);
-    cv::Mat mask = members(s);
+    cv::Point at(s.cc, s.lc);
     row(
         fmt("grey dilation a + IMGSHT disk %g vs dilate same mask", k), 2.0, [&] { return a + s; },
-        [&] {
-          cv::Mat r;
-          cv::dilate(view(a), r, mask, cv::Point(s.cc, s.lc));
-          return r;
-        },
-        same());
+        morph_peer(va, false, members(s), at), same());
     if (k != 15)
       row(
           fmt("grey erosion a - IMGSHT disk %g vs erode same mask", k), 2.0, [&] { return a - s; },
-          [&] {
-            cv::Mat r;
-            cv::erode(view(a), r, mask, cv::Point(s.cc, s.lc));
-            return r;
-          },
-          same());
+          morph_peer(va, true, members(s), at), same());
   }
   auto heights = [](const IMGGRY&, const cv::Mat&) { return std::string("heights: no check"); };
   for (int k : {3, 7, 15}) {
     IMGSHT s = ball(k, 12);
-    cv::Mat mask = members(s);
+    cv::Point at(s.cc, s.lc);
     row(
         fmt("grey erosion a - IMGSHT ball %g (heights) vs erode same mask", k), 2.0,
-        [&] { return a - s; },
-        [&] {
-          cv::Mat r;
-          cv::erode(view(a), r, mask, cv::Point(s.cc, s.lc));
-          return r;
-        },
-        heights);
+        [&] { return a - s; }, morph_peer(va, true, members(s), at), heights);
     row(
         fmt("grey dilation a + IMGSHT ball %g (heights) vs dilate same mask", k), 2.0,
-        [&] { return a + s; },
-        [&] {
-          cv::Mat r;
-          cv::dilate(view(a), r, mask, cv::Point(s.cc, s.lc));
-          return r;
-        },
-        heights);
+        [&] { return a + s; }, morph_peer(va, false, members(s), at), heights);
   }
   {
     // Heights on a full 7x7 square.
     IMGSHT s(7, 7);
     for (int l = 0; l < 7; l++)
       for (int c = 0; c < 7; c++) s.rows[l][c] = static_cast<short>((l * 3 + c * 5) % 9);
-    cv::Mat ker = rect(7, 7);
     row(
         "grey erosion a - IMGSHT 7x7 heights vs erode rect", 2.0, [&] { return a - s; },
-        [&] {
-          cv::Mat r;
-          cv::erode(view(a), r, ker);
-          return r;
-        },
-        heights);
+        morph_peer(va, true, rect(7, 7)), heights);
   }
   // Binary morphology on packed bits against 0/255 bytes.
   IMGBIN b = speckled(a.nl, a.nc, 5);
   cv::Mat bb = bytes(b);
-  auto peer = [&](bool erode, const cv::Mat& ker, cv::Point anchor = cv::Point(-1, -1)) {
-    return [&bb, erode, ker, anchor] {
-      cv::Mat r;
-      if (erode)
-        cv::erode(bb, r, ker, anchor);
-      else
-        cv::dilate(bb, r, ker, anchor);
-      return r;
-    };
-  };
   for (int k : {3, 31}) {
     IMGBIN s(k, k, true);
     row(
         fmt("IMGBIN - IMGBIN %gx%g white vs erode on 0/255", k, k), 1.0, [&] { return b - s; },
-        peer(true, rect(k, k)), same_bin());
+        morph_peer(bb, true, rect(k, k)), same_bin());
   }
   for (int k : {3, 15}) {
     IMGBIN s(k, k, true);
     row(
         fmt("IMGBIN + IMGBIN %gx%g white vs dilate on 0/255", k, k), 1.0, [&] { return b + s; },
-        peer(false, rect(k, k)), same_bin());
+        morph_peer(bb, false, rect(k, k)), same_bin());
   }
   for (int k : {5, 15}) {
     IMGBIN s;
     eecircular(k, s);
-    cv::Mat mask = members(s);
+    cv::Point at(s.cc, s.lc);
     row(
         fmt("IMGBIN - IMGBIN disk %g vs erode same mask on 0/255", k), 1.0, [&] { return b - s; },
-        peer(true, mask, cv::Point(s.cc, s.lc)), same_bin());
+        morph_peer(bb, true, members(s), at), same_bin());
     row(
         fmt("IMGBIN + IMGBIN disk %g vs dilate same mask on 0/255", k), 1.0, [&] { return b + s; },
-        peer(false, mask, cv::Point(s.cc, s.lc)), same_bin());
+        morph_peer(bb, false, members(s), at), same_bin());
   }
   {
     IMGBIN s(3, 3, false);
     for (int i = 0; i < 3; i++) s(1, i) = s(i, 1) = true;
     row(
         "IMGBIN - IMGBIN cross 3 vs erode same mask on 0/255", 1.0, [&] { return b - s; },
-        peer(true, members(s), cv::Point(s.cc, s.lc)), same_bin());
+        morph_peer(bb, true, members(s), cv::Point(s.cc, s.lc)), same_bin());
   }
   for (int k : {3, 31}) {
     row(
         fmt("erosao IMGBIN rect %gx%g vs erode on 0/255", k, k), 1.5,
-        [&] { return erosao(b, k, k); }, peer(true, rect(k, k)), same_bin());
+        [&] { return erosao(b, k, k); }, morph_peer(bb, true, rect(k, k)), same_bin());
     row(
         fmt("dilat IMGBIN rect %gx%g vs dilate on 0/255", k, k), 1.5,
-        [&] { return dilat(b, k, k); }, peer(false, rect(k, k)), same_bin());
+        [&] { return dilat(b, k, k); }, morph_peer(bb, false, rect(k, k)), same_bin());
   }
 }
 
