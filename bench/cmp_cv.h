@@ -18,6 +18,8 @@ inline cv::Mat view(const IMGFLT& a) { return cv::Mat(a.nl, a.nc, CV_32F, a.data
 inline cv::Mat view(const IMGDBL& a) { return cv::Mat(a.nl, a.nc, CV_64F, a.data); }
 inline cv::Mat view(const IMGCOR& a) { return cv::Mat(a.nl, a.nc, CV_8UC3, a.data); }
 inline cv::Mat view(const IMGCPX& a) { return cv::Mat(a.nl, a.nc, CV_32FC2, a.data); }
+// A Mat is its own view (peers written once for images and Mats).
+inline cv::Mat view(const cv::Mat& m) { return m; }
 
 // 0/255 bytes of a binary image (255 white) and back.
 inline cv::Mat bytes(const IMGBIN& a) {
