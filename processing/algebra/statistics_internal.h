@@ -1,6 +1,8 @@
 // Helpers shared by the image statistics sources. Library sources only.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -34,7 +36,15 @@ double pixel_sum(const Img& a) {
   double s = 0;
   if constexpr (std::is_same_v<Pixel, unsigned char>) {
     if (n < (int64_t(1) << 45)) {
-      uint64_t t = 0;
+      // Sixteen bytes a step summed into two 64-bit lanes (SSE2 is the baseline).
+      const __m128i zero = _mm_setzero_si128();
+      __m128i acc = zero;
+      for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data + i));
+        acc = _mm_add_epi64(acc, _mm_sad_epu8(v, zero));
+      }
+      uint64_t t = uint64_t(_mm_cvtsi128_si64(acc)) +
+                   uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(acc, acc)));
       for (; i < n; i++) t += a.data[i];
       return double(t);
     }

@@ -101,6 +101,22 @@ TEST(Statistics, MeanAndSampleDeviation) {
   EXPECT_TRUE(std::isnan(media(IMGGRY(0, 3))));
 }
 
+TEST(Statistics, GreyMeanIsThePlainSum) {
+  // Sizes around the 16-byte steps and a very wide row, bytes up to 255.
+  std::mt19937 gen(7);
+  for (const auto& [nl, nc] : std::vector<std::pair<int, int>>{
+           {1, 1}, {1, 15}, {1, 16}, {1, 17}, {7, 67}, {12, 131}, {1, 257}, {3, 4099}}) {
+    IMGGRY g(nl, nc);
+    double want = 0;
+    for (int l = 0; l < nl; l++)
+      for (int c = 0; c < nc; c++) {
+        g(l, c) = static_cast<unsigned char>(c % 5 == 0 ? 255 : gen() % 256);
+        want += g(l, c);
+      }
+    EXPECT_EQ(media(g), want / (double(nl) * nc)) << nl << "x" << nc;
+  }
+}
+
 TEST(Statistics, DeviationAccumulatesInDouble) {
   // Float accumulation would lose the small spread on top of the large offset.
   const IMGFLT a = make<IMGFLT>({16777216.0f, 16777218.0f, 16777216.0f, 16777218.0f});
