@@ -204,39 +204,6 @@ __attribute__((always_inline)) inline void widen_body(const S* s, double* d, int
   for (int j = 0; j < n; j++) d[j] = s[j];
 }
 
-// Sums to bytes as round_to_byte gives them: NaN and v <= 0 give 0, v > 255 gives 255, others
-// round half away from zero (v - trunc(v) is exact).
-void bytes_baseline(const double* s, unsigned char* d, int n) {
-  for (int j = 0; j < n; j++) d[j] = vistelmo::round_to_byte(s[j]);
-}
-
-// Four sums rounded as round_to_byte does, as 32-bit integers.
-__attribute__((target("avx2"))) inline __m128i round_four(const double* s) {
-  const __m256d zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255.0);
-  const __m256d half = _mm256_set1_pd(0.5), one = _mm256_set1_pd(1.0);
-  // max takes its second operand for a NaN (and for -0.0): 0.
-  const __m256d v = _mm256_min_pd(_mm256_max_pd(_mm256_loadu_pd(s), zero), top);
-  __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-  t = _mm256_add_pd(t, _mm256_and_pd(_mm256_cmp_pd(_mm256_sub_pd(v, t), half, _CMP_GE_OQ), one));
-  return _mm256_cvttpd_epi32(t);
-}
-
-__attribute__((target("avx2"))) void bytes_avx2(const double* s, unsigned char* d, int n) {
-  int j = 0;
-  for (; j + 16 <= n; j += 16) {
-    const __m128i lo = _mm_packs_epi32(round_four(s + j), round_four(s + j + 4));
-    const __m128i hi = _mm_packs_epi32(round_four(s + j + 8), round_four(s + j + 12));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + j), _mm_packus_epi16(lo, hi));
-  }
-  for (; j + 4 <= n; j += 4) {
-    const __m128i w = round_four(s + j);
-    const __m128i b = _mm_packus_epi16(_mm_packs_epi32(w, w), _mm_setzero_si128());
-    const int four = _mm_cvtsi128_si32(b);
-    std::memcpy(d + j, &four, 4);
-  }
-  for (; j < n; j++) d[j] = vistelmo::round_to_byte(s[j]);
-}
-
 // One set of kernels per instruction set.
 using RowFn = void (*)(const double* const*, const double*, int, int, int, int, vistelmo::RowOut);
 using RowsFn = void (*)(const double* const*, const double*, int, int, int, int,
@@ -247,7 +214,6 @@ struct Kernels {
   RowsFn rows, exact_rows;
   void (*widen)(const float*, double*, int);
   void (*widen_bytes)(const unsigned char*, double*, int);
-  void (*bytes)(const double*, unsigned char*, int);
 };
 
 // Kernels this short (rows) sum fewer vectors a block on AVX-512: the rows that only some outputs
@@ -300,14 +266,13 @@ void avx512_or_avx2_exact_row(const double* const* rows, const double* taps, int
                                                                           n, out);
 }
 
-const Kernels baseline{baseline_row,         baseline_exact_row,  baseline_block,
-                       baseline_rows,        baseline_exact_rows, baseline_widen,
-                       baseline_widen_bytes, bytes_baseline};
-const Kernels avx2{avx2_row,        avx2_exact_row, avx2_block,       avx2_rows,
-                   avx2_exact_rows, avx2_widen,     avx2_widen_bytes, bytes_avx2};
-const Kernels avx512{
-    avx512_or_avx2_row, avx512_or_avx2_exact_row, avx512_block, avx512_rows, avx512_exact_rows,
-    avx512_widen,       avx512_widen_bytes,       bytes_avx2};
+const Kernels baseline{baseline_row,        baseline_exact_row, baseline_block,      baseline_rows,
+                       baseline_exact_rows, baseline_widen,     baseline_widen_bytes};
+const Kernels avx2{avx2_row,        avx2_exact_row, avx2_block,      avx2_rows,
+                   avx2_exact_rows, avx2_widen,     avx2_widen_bytes};
+const Kernels avx512{avx512_or_avx2_row, avx512_or_avx2_exact_row, avx512_block,
+                     avx512_rows,        avx512_exact_rows,        avx512_widen,
+                     avx512_widen_bytes};
 
 #undef VISTELMO_ROW_KERNELS
 
@@ -376,4 +341,3 @@ void vistelmo::widen_row(const float* s, double* d, int n) { active()->widen(s, 
 void vistelmo::widen_row(const unsigned char* s, double* d, int n) {
   active()->widen_bytes(s, d, n);
 }
-void vistelmo::bytes_row(const double* s, unsigned char* d, int n) { active()->bytes(s, d, n); }

@@ -87,10 +87,9 @@ int row_block();
 // dir < 0 (src holds kl + R - 1 rows).
 void correlate_rows(const double* const* src, const double* taps, int kl, int kc, int dir, int n,
                     const RowOut* out, bool exact = false, const Ahead* ahead = nullptr);
-// d[j] = s[j] widened; d[j] = round_to_byte(s[j]).
+// d[j] = s[j] widened.
 void widen_row(const float* s, double* d, int n);
 void widen_row(const unsigned char* s, double* d, int n);
-void bytes_row(const double* s, unsigned char* d, int n);
 
 // Where the real traversal puts row i's sums: straight into the result row.
 template <class Out>
