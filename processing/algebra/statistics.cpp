@@ -1,5 +1,4 @@
 // Reductions of an image to a number or a position.
-#include <bitset>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -26,21 +25,24 @@ double deviation_of(const Img& a) {
   return std::sqrt(s / static_cast<double>(n - 1));
 }
 
-// Keeps the first pixel for which better(p, best) holds, scanning from pixel (0, 0).
-template <class Better>
-PONTOI2 position_of(const IMGFLT& a, Better better) {
-  PONTOI2 pos(0, 0);
-  if (!vistelmo::has_pixels(a)) return pos;
-  float best = a.rows[0][0];
-  for (int l = 0; l < a.nl; l++) {
-    const float* row = a.rows[l];
-    for (int c = 0; c < a.nc; c++)
-      if (better(row[c], best)) {
-        best = row[c];
-        pos = PONTOI2(l, c);
-      }
-  }
-  return pos;
+// The first pixel for which a scan from pixel (0, 0) keeping the better one stops moving.
+PONTOI2 position_of(const IMGFLT& a, bool largest) {
+  const int64_t i = vistelmo::first_extreme_at(a.data, vistelmo::pixel_count(a), largest);
+  return vistelmo::has_pixels(a) ? PONTOI2(int(i / a.nc), int(i % a.nc)) : PONTOI2(0, 0);
+}
+
+// The first pixel p in block order for which p < infinito (p > -infinito when largest) and no
+// later pixel is below (above) it, as a scan keeping the better one gives: only the sign of a
+// zero depends on which pixel.
+double extreme_of(const IMGFLT& a, bool largest) {
+  const int64_t n = vistelmo::pixel_count(a);
+  const double start = largest ? -infinito : infinito;
+  const float m = vistelmo::float_extreme(a.data, n, largest);
+  if (!(largest ? m > start : m < start)) return start;
+  if (m != 0) return m;
+  int64_t i = 0;
+  while (a.data[i] != 0) i++;
+  return a.data[i];
 }
 
 }  // namespace
@@ -51,21 +53,8 @@ double media(const IMGDBL& a) { return mean_of(a); }
 double desvio(const IMGFLT& a) { return deviation_of(a); }
 double desvio(const IMGDBL& a) { return deviation_of(a); }
 
-double minimo(const IMGFLT& a) {
-  const int64_t n = vistelmo::pixel_count(a);
-  double best = infinito;
-  for (int64_t i = 0; i < n; i++)
-    if (a.data[i] < best) best = a.data[i];
-  return best;
-}
-
-double maximo(const IMGFLT& a) {
-  const int64_t n = vistelmo::pixel_count(a);
-  double best = -infinito;
-  for (int64_t i = 0; i < n; i++)
-    if (a.data[i] > best) best = a.data[i];
-  return best;
-}
+double minimo(const IMGFLT& a) { return extreme_of(a, false); }
+double maximo(const IMGFLT& a) { return extreme_of(a, true); }
 
 short maximo(const IMGSHT& a) {
   const int64_t n = vistelmo::pixel_count(a);
@@ -75,13 +64,8 @@ short maximo(const IMGSHT& a) {
   return best;
 }
 
-PONTOI2 argmax(const IMGFLT& a) {
-  return position_of(a, [](float p, float best) { return p > best; });
-}
-
-PONTOI2 argmin(const IMGFLT& a) {
-  return position_of(a, [](float p, float best) { return p < best; });
-}
+PONTOI2 argmax(const IMGFLT& a) { return position_of(a, true); }
+PONTOI2 argmin(const IMGFLT& a) { return position_of(a, false); }
 
 double somatoria(const IMGDBL& a) { return vistelmo::pixel_sum(a); }
 
@@ -114,12 +98,6 @@ double comprimento(const IMGFLT& a, double p) {
 int contapreto(const IMGBIN& a) {
   if (!vistelmo::has_pixels(a)) return 0;
   // White pixels are set bits; the spare bits past the last column are masked off.
-  const uint32_t last = vistelmo::last_word_mask(a.nc);
-  int64_t white = 0;
-  for (int l = 0; l < a.nl; l++) {
-    const uint32_t* row = a.rows[l];
-    for (int j = 0; j + 1 < a.wpr; j++) white += std::bitset<32>(row[j]).count();
-    white += std::bitset<32>(row[a.wpr - 1] & last).count();
-  }
+  const int64_t white = vistelmo::set_bits(a.rows, a.nl, a.wpr, vistelmo::last_word_mask(a.nc));
   return static_cast<int>(vistelmo::pixel_count(a) - white);
 }

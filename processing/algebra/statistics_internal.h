@@ -66,6 +66,16 @@ inline double scaled_magnitude(std::complex<float> z) {
   return s * std::sqrt(x * x + y * y);
 }
 
+// The smallest (largest when largest) of a[i], i < n, leaving NaNs out: +inf (-inf) when none
+// is left. Of zeros of both signs either may come back.
+float float_extreme(const float* a, int64_t n, bool largest);
+// The first i at which the scan best = a[0]; if (a[i] < best) best = a[i] (> when largest) moves
+// best for the last time: 0 when a[0] is NaN or n < 1.
+int64_t first_extreme_at(const float* a, int64_t n, bool largest);
+
+// Set bits of the nl rows of wpr words, each row's last word masked by last.
+int64_t set_bits(const uint32_t* const* rows, int nl, int wpr, uint32_t last);
+
 // a[i] = a[i] / s for i < n, each quotient in double (stored as float for float pixels), on the
 // instruction set of row_isa().
 void divide_row(float* a, int64_t n, double s);

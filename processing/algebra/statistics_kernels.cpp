@@ -1,5 +1,6 @@
 // Dispatched loops of the image statistics.
 #include <algorithm>
+#include <bitset>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -351,6 +352,113 @@ double float_sum(const float* a, int64_t n) {
   return grid_sum<T>(a + i, n - i, s, 0);
 }
 
+// Smallest (Largest: largest) of a[0..n) leaving NaNs out; +inf (-inf) when there is none. A NaN
+// never passes the comparison, so the lanes keep their value.
+template <bool Largest>
+__attribute__((always_inline)) inline bool beats(float x, float best) {
+  return Largest ? x > best : x < best;
+}
+
+template <bool Largest, int W>
+__attribute__((always_inline)) inline float extreme_body(const float* a, int64_t n) {
+  typedef typename Lanes<W>::F F;  // W floats
+  const float start = Largest ? -HUGE_VALF : HUGE_VALF;
+  F acc[4];
+  for (F& v : acc) v = F{} + start;
+  int64_t i = 0;
+  for (; i + 4 * W <= n; i += 4 * W) {
+    for (int q = 0; q < 4 * W; q += 16) prefetch_ahead(a + i + q);
+    for (int q = 0; q < 4; q++) {
+      F x;
+      std::memcpy(&x, a + i + q * W, sizeof x);
+      acc[q] = (Largest ? x > acc[q] : x < acc[q]) ? x : acc[q];
+    }
+  }
+  float best = start;
+  for (int q = 0; q < 4; q++)
+    for (int k = 0; k < W; k++)
+      if (beats<Largest>(acc[q][k], best)) best = acc[q][k];
+  for (; i < n; i++)
+    if (beats<Largest>(a[i], best)) best = a[i];
+  return best;
+}
+
+template <bool Largest>
+float extreme_baseline(const float* a, int64_t n) {
+  return extreme_body<Largest, 4>(a, n);
+}
+template <bool Largest>
+__attribute__((target("avx2"))) float extreme_avx2(const float* a, int64_t n) {
+  return extreme_body<Largest, 8>(a, n);
+}
+template <bool Largest>
+__attribute__((target("avx512f"))) float extreme_avx512(const float* a, int64_t n) {
+  return extreme_body<Largest, 16>(a, n);
+}
+
+template <bool Largest>
+float extreme(const float* a, int64_t n) {
+  switch (vistelmo::row_isa()) {
+    case vistelmo::RowIsa::kAvx512:
+      return extreme_avx512<Largest>(a, n);
+    case vistelmo::RowIsa::kAvx2:
+      return extreme_avx2<Largest>(a, n);
+    default:
+      return extreme_baseline<Largest>(a, n);
+  }
+}
+
+// The first i at which the scan best = a[0]; if (beats(a[i], best)) best = a[i] last moved.
+// Block by block: the first block whose extreme beats the running one holds it, at the first
+// pixel equal to the final extreme (everything before compares below it).
+template <bool Largest>
+int64_t first_extreme(const float* a, int64_t n) {
+  if (n < 1 || std::isnan(a[0])) return 0;
+  const int64_t block = 2048;
+  float best = a[0];
+  int64_t from = 0;
+  for (int64_t i = 0; i < n; i += block) {
+    const float m = extreme<Largest>(a + i, std::min(block, n - i));
+    if (beats<Largest>(m, best)) {
+      best = m;
+      from = i;
+    }
+  }
+  while (!(a[from] == best)) from++;
+  return from;
+}
+
+// Set bits of rows[l][0..wpr), the last word of each row masked by last.
+template <int (*Count)(uint64_t)>
+__attribute__((always_inline)) inline int64_t set_bits_body(const uint32_t* const* rows, int nl,
+                                                            int wpr, uint32_t last) {
+  int64_t s = 0;
+  for (int l = 0; l < nl; l++) {
+    const uint32_t* row = rows[l];
+    int j = 0;
+    for (; j + 2 < wpr; j += 2) {
+      uint64_t w;
+      std::memcpy(&w, row + j, sizeof w);
+      s += Count(w);
+    }
+    for (; j + 1 < wpr; j++) s += Count(row[j]);
+    s += Count(row[wpr - 1] & last);
+  }
+  return s;
+}
+
+inline int count_plain(uint64_t w) { return int(std::bitset<64>(w).count()); }
+__attribute__((target("popcnt"))) inline int count_popcnt(uint64_t w) {
+  return __builtin_popcountll(w);
+}
+
+int64_t set_bits_baseline(const uint32_t* const* rows, int nl, int wpr, uint32_t last) {
+  return set_bits_body<count_plain>(rows, nl, wpr, last);
+}
+__attribute__((target("popcnt"))) int64_t set_bits_popcnt(const uint32_t* const* rows, int nl,
+                                                          int wpr, uint32_t last) {
+  return set_bits_body<count_popcnt>(rows, nl, wpr, last);
+}
 }  // namespace
 
 double vistelmo::float_sum(const float* a, int64_t n, bool absolute) {
@@ -370,3 +478,18 @@ double vistelmo::squared_deviation_sum(const double* a, int64_t n, double m) {
 
 void vistelmo::divide_row(float* a, int64_t n, double s) { divide(a, n, s); }
 void vistelmo::divide_row(double* a, int64_t n, double s) { divide(a, n, s); }
+
+float vistelmo::float_extreme(const float* a, int64_t n, bool largest) {
+  return largest ? extreme<true>(a, n) : extreme<false>(a, n);
+}
+
+int64_t vistelmo::first_extreme_at(const float* a, int64_t n, bool largest) {
+  return largest ? first_extreme<true>(a, n) : first_extreme<false>(a, n);
+}
+
+int64_t vistelmo::set_bits(const uint32_t* const* rows, int nl, int wpr, uint32_t last) {
+  // Every processor with AVX2 counts bits in one instruction.
+  const bool popcnt =
+      vistelmo::row_isa() != vistelmo::RowIsa::kBaseline && __builtin_cpu_supports("popcnt");
+  return (popcnt ? set_bits_popcnt : set_bits_baseline)(rows, nl, wpr, last);
+}

@@ -535,6 +535,60 @@ TEST_P(OnIsa, MeanOfLargeImagesEqualsOrderedSum) {
   expect_ordered_reductions(w);
 }
 
+// The extremes as a scan in pixel order keeping the better pixel gives them: from +-infinito for
+// the values, from the first pixel for the positions.
+void expect_scanned_extremes(const IMGFLT& a) {
+  double lo = 1e30, hi = -1e30;
+  int at_lo = 0, at_hi = 0;
+  for (int i = 0; i < a.n(); i++) {
+    if (a.data[i] < lo) lo = a.data[i];
+    if (a.data[i] > hi) hi = a.data[i];
+    if (a.data[i] < a.data[at_lo]) at_lo = i;
+    if (a.data[i] > a.data[at_hi]) at_hi = i;
+  }
+  const double got_lo = minimo(a), got_hi = maximo(a);
+  EXPECT_EQ(std::memcmp(&got_lo, &lo, sizeof lo), 0) << got_lo << " vs " << lo;
+  EXPECT_EQ(std::memcmp(&got_hi, &hi, sizeof hi), 0) << got_hi << " vs " << hi;
+  const PONTOI2 pl = argmin(a), ph = argmax(a);
+  EXPECT_EQ(pl.lin * a.nc() + pl.col, at_lo);
+  EXPECT_EQ(ph.lin * a.nc() + ph.col, at_hi);
+}
+
+TEST_P(OnIsa, ExtremesAndCountsEqualScan) {
+  std::vector<FloatFill> fills(std::begin(kFloatFills), std::end(kFloatFills));
+  fills.push_back({"zero signs late", [](int i, std::mt19937& gen) {
+                     return i < 5000 ? float(gen() % 100 + 1) : i % 3 ? 0.0f : -0.0f;
+                   }});
+  fills.push_back(
+      {"negative zero first", [](int i, std::mt19937&) { return i % 2 ? 0.0f : -0.0f; }});
+  fills.push_back(
+      {"NaN first", [](int i, std::mt19937& gen) { return i == 0 ? kNaNf : float(gen() % 1000); }});
+  fills.push_back({"peak in a later block", [](int i, std::mt19937& gen) {
+                     return i % 9000 == 8999 ? 5e3f : i % 4100 == 17 ? -5e3f : float(gen() % 1000);
+                   }});
+  fills.push_back({"beyond infinito", [](int i, std::mt19937&) {
+                     return i % 2 ? 2e30f : i % 3 ? -INFINITY : kNaNf;
+                   }});
+  for (const FloatFill& f : fills)
+    for (auto [nl, nc] :
+         {std::pair{1, 1}, {7, 67}, {12, 131}, {1, 257}, {130, 131}, {1, 12291}, {311, 401}}) {
+      SCOPED_TRACE(std::string(f.name) + " " + std::to_string(nl) + "x" + std::to_string(nc));
+      std::mt19937 gen(nl * 1000 + nc);
+      IMGFLT a(nl, nc);
+      for (int i = 0; i < a.n(); i++) a.data[i] = f.pixel(i, gen);
+      expect_scanned_extremes(a);
+      IMGBIN b(nl, nc);
+      int black = 0;
+      for (int l = 0; l < nl; l++)
+        for (int c = 0; c < nc; c++) {
+          b(l, c) = gen() % 3 != 0;
+          black += !b(l, c);
+        }
+      pwtest::soil_spare_bits(b);
+      EXPECT_EQ(contapreto(b), black);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Isa, OnIsa,
                          ::testing::Values(vistelmo::RowIsa::kBaseline, vistelmo::RowIsa::kAvx2,
                                            vistelmo::RowIsa::kAvx512));
