@@ -83,8 +83,14 @@ void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg)
   rows = nullptr;
   int64_t count = nl * stride;
   if (count > INT32_MAX) erro(msg, "");
-  data = new (std::nothrow) T[count];
-  if (data == nullptr) erro(msg, "");
+  // The pixels are constructed (or left unset, as by new T[count]) after the hint, so that a
+  // large block is first touched under it. Trivial destructors: delete[] data takes the block back.
+  static_assert(std::is_trivially_destructible_v<T>);
+  const size_t bytes = static_cast<size_t>(count) * sizeof(T);
+  void* block = ::operator new[](bytes, std::nothrow);
+  if (block == nullptr) erro(msg, "");
+  advise_large_pages(block, bytes);
+  data = new (block) T[count];
   rows = new (std::nothrow) T*[nl];
   if (rows == nullptr) {
     delete[] data;
