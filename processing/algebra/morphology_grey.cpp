@@ -373,16 +373,43 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
       red.red2(&levels[q * len], &levels[q * len] + (L - p), line + (i + 1) * len, len - L + 1);
     }
   };
+  // Other elements: the members raising the sample first, then those lowering it, each part
+  // by its clamped amount (so that equal amounts sit together).
+  struct Shift {
+    Tap t;
+    bool raise;
+    uint8_t amount;
+  };
+  std::vector<Shift> order;
+  std::vector<uint8_t> amount;
+  std::vector<const uint8_t*> from;
+  int64_t adds = 0;
+  if (!flat) {
+    for (const Tap& t : taps) {
+      const int64_t s = dilation ? t.value : -int64_t{t.value};
+      order.push_back({t, s >= 0, static_cast<uint8_t>(std::min<int64_t>(s >= 0 ? s : -s, 255))});
+      adds += s >= 0;
+    }
+    std::stable_sort(order.begin(), order.end(), [](const Shift& x, const Shift& y) {
+      return x.raise != y.raise ? x.raise : x.amount < y.amount;
+    });
+    for (const Shift& o : order) amount.push_back(o.amount);
+    from.resize(order.size());
+  }
+  auto taps_kernel = dilation ? k.max_taps_u8 : k.min_taps_u8;
   for (int64_t y = 0; y + 1 < wl; y++) load(y);
   for (int l = 0; l < nl; l++) {
     load(l + wl - 1);
     uint8_t* acc = r.rows[l];
+    if (!flat) {
+      for (size_t i = 0; i < order.size(); i++)
+        from[i] = prow(l + order[i].t.di - rmin) + (order[i].t.dj - cmin);
+      taps_kernel(from.data(), amount.data(), adds, static_cast<int64_t>(from.size()), acc, nc);
+      continue;
+    }
     std::fill(acc, acc + nc, start);
-    if (flat)
-      for (const Run& run : runs)
-        red.red_into(acc, prow(l + run.di - rmin) + (run.length + 1) * len + (run.dj - cmin), nc);
-    else
-      for (const Tap& t : taps) tap(acc, prow(l + t.di - rmin) + (t.dj - cmin), nc, t.value);
+    for (const Run& run : runs)
+      red.red_into(acc, prow(l + run.di - rmin) + (run.length + 1) * len + (run.dj - cmin), nc);
   }
   if (flat) lift();
   return true;
@@ -403,8 +430,8 @@ IMGGRY by_structure(const IMGGRY& a, const IMGSHT& b, int sign) {
 
 IMGGRY erosao(const IMGGRY& a, int nl, int nc) {
   if (rectangle_fits(a, nl, nc, erosion_half(nl), erosion_half(nc)))
-    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), uint8_t{255},
-                          uint8_t{255}, false);
+    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), uint8_t{255}, uint8_t{255},
+                          false);
   IMGGRY r(a);
   r.backg = 255;
   rectangle(r, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<unsigned char>(255),

@@ -380,7 +380,18 @@ TEST(Structure, GreyErosionAndDilationMatchReference) {
   IMGSHT disk;
   eecircular(9, disk);
   bs.push_back(disk);
-  for (auto [nl, nc] : fixtures::span_shapes())
+  // Heights that repeat, of both signs and past the byte range, on a square and on a disk.
+  IMGSHT square(7, 7);
+  for (int i = 0; i < 7; i++)
+    for (int j = 0; j < 7; j++) square(i, j) = static_cast<short>(((i * 3 + j * 5) % 9 - 4) * 70);
+  bs.push_back(square);
+  for (int i = 0; i < disk.nl; i++)
+    for (int j = 0; j < disk.nc; j++)
+      if (disk(i, j) != -32768) disk(i, j) = static_cast<short>(12 - (i - 4) * (i - 4) - j / 3);
+  bs.push_back(disk);
+  auto sizes = fixtures::span_shapes();
+  sizes.push_back({6, 1100});
+  for (auto [nl, nc] : sizes)
     for (size_t k = 0; k < bs.size(); k++) {
       SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " element " << k);
       IMGGRY a = fixtures::random_grey(nl, nc, g);
