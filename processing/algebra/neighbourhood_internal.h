@@ -228,6 +228,10 @@ struct SpanKernels {
                       int64_t count, uint8_t* dst, int64_t n);
   void (*max_taps_u8)(const uint8_t* const* rows, const uint8_t* amount, int64_t adds,
                       int64_t count, uint8_t* dst, int64_t n);
+  // Whether every |x[i]| * scale is a whole number <= bound (false for NaN); and
+  // dst[i] = float(s[i] / d[i]).
+  bool (*whole_scaled_f32)(const float* x, int64_t n, double scale, double bound);
+  void (*quotients_f32)(const double* s, const double* d, float* dst, int64_t n);
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

@@ -25,8 +25,8 @@ constexpr int kLanes = 4, kRows = 4, kBlocks = 3;
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512dq,avx512bw,avx512vl")
 namespace avx512_spans {
-namespace {  // only the float means and the byte taps are taken from this build; the rest is
-             // dropped
+namespace {  // only the float means, byte taps and float checks are taken from this build; the rest
+             // is dropped
 constexpr int kLanes = 8, kRows = 8, kBlocks = 3;
 #include "processing/algebra/neighbourhood_spans_internal.h"
 }  // namespace
@@ -43,8 +43,8 @@ bool cpu_has(Tier t) {
   return t == Tier::avx512 ? avx512 : t == Tier::avx2 ? avx2 : true;
 }
 
-// The AVX-512 tier: the float means and byte taps of that build, the rest (byte and word kernels,
-// as fast or faster at 256 bits) of the AVX2 one.
+// The AVX-512 tier: the float means, byte taps and float checks of that build, the rest (byte and
+// word kernels, as fast or faster at 256 bits) of the AVX2 one.
 const SpanKernels& avx512_kernels() {
   static const SpanKernels k = [] {
     SpanKernels t = avx2_spans::kSpans;
@@ -52,6 +52,8 @@ const SpanKernels& avx512_kernels() {
     t.window_means = avx512_spans::kSpans.window_means;
     t.min_taps_u8 = avx512_spans::kSpans.min_taps_u8;
     t.max_taps_u8 = avx512_spans::kSpans.max_taps_u8;
+    t.whole_scaled_f32 = avx512_spans::kSpans.whole_scaled_f32;
+    t.quotients_f32 = avx512_spans::kSpans.quotients_f32;
     return t;
   }();
   return k;

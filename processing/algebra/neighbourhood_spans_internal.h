@@ -190,6 +190,11 @@ void shifted_taps(const uint8_t* const* rows, const uint8_t* amount, int64_t add
   }
 }
 
+void quotients(const double* __restrict s, const double* __restrict d, float* __restrict dst,
+               int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(s[i] / d[i]);
+}
+
 inline uint8_t median_of3(uint8_t a, uint8_t b, uint8_t c) {
   return hi8(lo8(a, b), lo8(hi8(a, b), c));
 }
@@ -354,6 +359,28 @@ typedef float Floats __attribute__((vector_size(4 * kLanes)));
 // By reference: no vector return without AVX.
 inline void load(Doubles& v, const double* p) { __builtin_memcpy(&v, p, sizeof v); }
 
+// a = |x| * scale is whole when (a + 2^52) - 2^52 gives a back (a <= bound < 2^52).
+bool whole_scaled(const float* x, int64_t n, double scale, double bound) {
+  typedef int64_t Masks __attribute__((vector_size(8 * kLanes)));
+  const Doubles big = Doubles{} + 0x1p52, top = Doubles{} + bound;
+  Masks ok = Masks{} - 1;
+  int64_t i = 0;
+  for (; i + kLanes <= n; i += kLanes) {
+    Floats f;
+    __builtin_memcpy(&f, x + i, sizeof f);
+    Doubles a = __builtin_convertvector(f, Doubles) * scale;
+    a = a < 0 ? -a : a;
+    ok &= (a <= top) & ((a + big) - big == a);
+  }
+  bool whole = true;
+  for (int j = 0; j < kLanes; j++) whole = whole && ok[j] != 0;
+  for (; i < n; i++) {
+    const double a = __builtin_fabs(static_cast<double>(x[i])) * scale;
+    whole = whole && a <= bound && (a + 0x1p52) - 0x1p52 == a;
+  }
+  return whole;
+}
+
 // dst = float(s / div) for a vector.
 inline void store_mean(const Doubles& s, const double* div, float* dst) {
   Doubles d;
@@ -499,4 +526,6 @@ const SpanKernels kSpans = {
     kRows,
     window_means,
     shifted_taps<false>,
-    shifted_taps<true>};
+    shifted_taps<true>,
+    whole_scaled,
+    quotients};
