@@ -1,6 +1,7 @@
 // Grey and float morphology: separable rectangles and structuring images with heights.
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <type_traits>
 #include <vector>
 
@@ -89,9 +90,26 @@ RedKernels<uint8_t> red_kernels(const vistelmo::SpanKernels& k, uint8_t, bool ma
   return max ? RedKernels<uint8_t>{k.max2_u8, k.max_into_u8, k.max4_u8}
              : RedKernels<uint8_t>{k.min2_u8, k.min_into_u8, k.min4_u8};
 }
+// Float lines pass through calm first, so their kernels meet no NaN.
 RedKernels<float> red_kernels(const vistelmo::SpanKernels& k, float, bool max) {
-  return max ? RedKernels<float>{k.max2_f32, k.max_into_f32, k.max4_f32}
-             : RedKernels<float>{k.min2_f32, k.min_into_f32, k.min4_f32};
+  return max ? RedKernels<float>{k.max2_num_f32, k.max_into_num_f32, k.max4_num_f32}
+             : RedKernels<float>{k.min2_num_f32, k.min_into_num_f32, k.min4_num_f32};
+}
+
+// A NaN sample stands as the value that never wins (+inf for the minimum, -inf for the
+// maximum). red never takes a NaN over a number, and +inf standing for a NaN gives the bits of
+// any +inf it meets, so the result changes only where every sample was NaN: there it is that
+// infinity, which the start value then replaces as it did the NaN.
+inline void calm(uint8_t*, int64_t, bool) {}
+inline void calm(float* v, int64_t n, bool max) {
+  const float never =
+      max ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
+  for (int64_t i = 0; i < n; i++) v[i] = v[i] != v[i] ? never : v[i];
+}
+template <class T>
+T calm(T v, bool max) {
+  calm(&v, 1, max);
+  return v;
 }
 
 // Lines that the span form handles with padding of a sensible size.
@@ -152,10 +170,21 @@ bool rectangle3x3(T* const*, T* const*, int, int, T, bool) {
 // Row passes of whole rows, in order, each row then reduced down the columns by levels kept in
 // rings of wl rows: level j row y = red over row passes y .. y + P_j - 1, made as soon as its
 // last row pass is in. Reads the image once, front to back. False (nothing done) when the rings
+// What runs on each stretch of result row as soon as it is made (while it is in cache).
+template <class T>
+struct Finish {
+  void (*first)(T, T*, int64_t) = nullptr;  // red(start, v) when set
+  T start{};
+  void operator()(T* v, int64_t n) const {
+    if (first) first(start, v, n);
+  }
+};
+
 // would not stay in cache.
 template <class T>
 bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, int64_t wl,
-                    int64_t ocol, int64_t wc, T outside, const RedKernels<T>& k) {
+                    int64_t ocol, int64_t wc, T outside, const RedKernels<T>& k, bool max,
+                    const Finish<T>& finish) {
   std::vector<int64_t> span = {1};  // P_j
   while (2 * span.back() <= wl) span.push_back(span.back() * (4 * span.back() <= wl ? 4 : 2));
   const size_t levels = span.size(), width = static_cast<size_t>(whole_vectors(nc));
@@ -173,6 +202,7 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
       std::fill(row(0, y), row(0, y) + nc, outside);
     } else {
       vistelmo::padded_line(src[iy], columns, ocol, len, outside, line.data());
+      calm(line.data(), len, max);
       window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, row(0, y), nc);
     }
     for (size_t j = 1; j < levels; j++) {
@@ -185,7 +215,9 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
         k.red2(row(j - 1, y0), row(j - 1, y0 + q), row(j, y0), nc);
     }
     const int64_t l = y - (wl - 1);
-    if (l >= 0) k.red2(row(levels - 1, l), row(levels - 1, l + wl - p), dst[l], nc);
+    if (l < 0) continue;
+    k.red2(row(levels - 1, l), row(levels - 1, l + wl - p), dst[l], nc);
+    finish(dst[l], nc);
   }
   return true;
 }
@@ -195,12 +227,14 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
 // in cache, else in strips of columns whose row-pass results stay in cache for the column pass.
 template <class T>
 void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow, int64_t wl,
-                     int64_t ocol, int64_t wc, T outside, bool max) {
+                     int64_t ocol, int64_t wc, T outside, bool max,
+                     const Finish<T>& finish = Finish<T>()) {
   if (orow == -1 && wl == 3 && ocol == -1 && wc == 3 &&
       rectangle3x3(src, dst, nl, nc, outside, max))
     return;
   const RedKernels<T> k = red_kernels(vistelmo::span_kernels(), T{}, max);
-  if (rectangle_rows(src, dst, nl, nc, orow, wl, ocol, wc, outside, k)) return;
+  outside = calm(outside, max);
+  if (rectangle_rows(src, dst, nl, nc, orow, wl, ocol, wc, outside, k, max, finish)) return;
   const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const int64_t h = nl + wl - 1;
   // Strips of whole vectors' width, so that only the last one has a tail.
@@ -222,6 +256,7 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
         continue;
       }
       vistelmo::padded_line(src[iy], columns, x0 + ocol, len, outside, line.data());
+      calm(line.data(), len, max);
       window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, prow(y), s);
     }
     for (int64_t q = 1; q < p;) {
@@ -234,7 +269,10 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
         q *= 2;
       }
     }
-    for (int l = 0; l < nl; l++) k.red2(prow(l), prow(l + wl - p), dst[l] + x0, s);
+    for (int l = 0; l < nl; l++) {
+      k.red2(prow(l), prow(l + wl - p), dst[l] + x0, s);
+      finish(dst[l] + x0, s);
+    }
   }
 }
 
@@ -255,12 +293,13 @@ Img rectangle_fast(const Img& a, int wl, int wc, int64_t hr, int64_t hc,
   r.lc = a.lc;
   r.cc = a.cc;
   r.backg = outside;
-  rectangle_spans(a.rows, r.rows, a.nl, a.nc, -hr, wl, -hc, wc, outside, max);
+  Finish<typename Img::Pixel> finish;
   if constexpr (std::is_floating_point_v<typename Img::Pixel>) {
     const vistelmo::SpanKernels& k = vistelmo::span_kernels();
-    for (int l = 0; l < a.nl; l++)
-      (max ? k.max_first_f32 : k.min_first_f32)(start, r.rows[l], a.nc);
+    finish.first = max ? k.max_first_f32 : k.min_first_f32;
+    finish.start = start;
   }
+  rectangle_spans(a.rows, r.rows, a.nl, a.nc, -hr, wl, -hc, wc, outside, max, finish);
   return r;
 }
 

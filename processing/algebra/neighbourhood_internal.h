@@ -232,6 +232,15 @@ struct SpanKernels {
   // dst[i] = float(s[i] / d[i]).
   bool (*whole_scaled_f32)(const float* x, int64_t n, double scale, double bound);
   void (*quotients_f32)(const double* s, const double* d, float* dst, int64_t n);
+  // min2_f32 .. max4_f32 for samples that hold no NaN.
+  void (*min2_num_f32)(const float* a, const float* b, float* dst, int64_t n);
+  void (*max2_num_f32)(const float* a, const float* b, float* dst, int64_t n);
+  void (*min_into_num_f32)(float* acc, const float* b, int64_t n);
+  void (*max_into_num_f32)(float* acc, const float* b, int64_t n);
+  void (*min4_num_f32)(const float* a, const float* b, const float* c, const float* d, float* dst,
+                       int64_t n);
+  void (*max4_num_f32)(const float* a, const float* b, const float* c, const float* d, float* dst,
+                       int64_t n);
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

@@ -16,6 +16,19 @@ struct MaxOf {
     return y > x || x != x ? y : x;
   }
 };
+// The same for samples that hold no NaN (one vector minimum or maximum each).
+struct MinNum {
+  template <class T>
+  static T red(T x, T y) {
+    return y < x ? y : x;
+  }
+};
+struct MaxNum {
+  template <class T>
+  static T red(T x, T y) {
+    return y > x ? y : x;
+  }
+};
 // By value: the vectoriser takes these where std::min's references defeat it.
 inline uint8_t lo8(uint8_t x, uint8_t y) { return y < x ? y : x; }
 inline uint8_t hi8(uint8_t x, uint8_t y) { return y > x ? y : x; }
@@ -528,4 +541,10 @@ const SpanKernels kSpans = {
     shifted_taps<false>,
     shifted_taps<true>,
     whole_scaled,
-    quotients};
+    quotients,
+    reduce2<MinNum, float>,
+    reduce2<MaxNum, float>,
+    reduce_into<MinNum, float>,
+    reduce_into<MaxNum, float>,
+    reduce4<MinNum, float>,
+    reduce4<MaxNum, float>};

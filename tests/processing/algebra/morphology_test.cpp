@@ -159,6 +159,8 @@ TEST(Rectangle, TallImagesInColumnStrips) {
     want_er = ref_rectangle(want_er, w.nl, w.nc, true, static_cast<unsigned char>(255), smaller);
     want_di = ref_rectangle(want_di, w.nl, w.nc, false, static_cast<unsigned char>(0), greater);
     IMGFLT f = fixtures::random_float(1100, 300, g);
+    for (int k = 0; k < 20000; k++)
+      f(g.below(f.nl), g.below(f.nc)) = k % 2 ? -0.0f : std::numeric_limits<float>::quiet_NaN();
     f.backg = -1.0f;
     const IMGFLT want_fer = ref_rectangle(f, w.nl, w.nc, true, big, smaller);
     fixtures::for_each_tier([&] {
@@ -177,6 +179,8 @@ TEST(Rectangle, WideRowsTallWindows) {
   want_er.backg = 255;
   want_er = ref_rectangle(want_er, 250, 3, true, static_cast<unsigned char>(255), smaller);
   IMGFLT f = fixtures::random_float(40, 2100, g);
+  for (int k = 0; k < 8000; k++)
+    f(g.below(f.nl), g.below(f.nc)) = k % 2 ? -0.0f : std::numeric_limits<float>::quiet_NaN();
   f.backg = -1.0f;
   const IMGFLT want_fdi = ref_rectangle(f, 64, 3, false, static_cast<float>(-infinito), greater);
   fixtures::for_each_tier([&] {
