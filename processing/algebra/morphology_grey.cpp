@@ -127,6 +127,10 @@ inline int64_t whole_vectors(int64_t n) { return (n + 31) & ~int64_t{31}; }
 template <class T>
 void window_line(const RedKernels<T>& k, T* line, T* spare, int64_t len, int64_t size, T* dst,
                  int64_t n) {
+  if (size == 3) {  // red(red(x0, x1), red(x2, x2)) in one pass
+    k.red4(line, line + 1, line + 2, line + 2, dst, n);
+    return;
+  }
   int64_t p = 1;
   while (2 * p <= size) {
     if (4 * p <= size) {  // two steps in one pass
@@ -185,8 +189,9 @@ template <class T>
 bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, int64_t wl,
                     int64_t ocol, int64_t wc, T outside, const RedKernels<T>& k, bool max,
                     const Finish<T>& finish) {
-  std::vector<int64_t> span = {1};  // P_j
-  while (2 * span.back() <= wl) span.push_back(span.back() * (4 * span.back() <= wl ? 4 : 2));
+  std::vector<int64_t> span = {1};  // P_j; three rows in one last pass
+  while (wl != 3 && 2 * span.back() <= wl)
+    span.push_back(span.back() * (4 * span.back() <= wl ? 4 : 2));
   const size_t levels = span.size(), width = static_cast<size_t>(whole_vectors(nc));
   if (levels * static_cast<size_t>(wl) * width * sizeof(T) > (size_t{1} << 21)) return false;
   std::vector<T> ring(levels * static_cast<size_t>(wl) * width);
@@ -216,7 +221,10 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
     }
     const int64_t l = y - (wl - 1);
     if (l < 0) continue;
-    k.red2(row(levels - 1, l), row(levels - 1, l + wl - p), dst[l], nc);
+    if (wl == 3)
+      k.red4(row(0, l), row(0, l + 1), row(0, l + 2), row(0, l + 2), dst[l], nc);
+    else
+      k.red2(row(levels - 1, l), row(levels - 1, l + wl - p), dst[l], nc);
     finish(dst[l], nc);
   }
   return true;
