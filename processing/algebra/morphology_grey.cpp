@@ -444,10 +444,64 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     from.resize(order.size());
   }
   auto taps_kernel = dilation ? k.max_taps_u8 : k.min_taps_u8;
-  for (int64_t y = 0; y + 1 < wl; y++) load(y);
+  // Element rows alike (the same members and shifts) give the same row result: when that saves
+  // taps, each distinct row runs once per image row into a ring, and the rows are then reduced
+  // down.
+  struct Profile {
+    std::vector<int64_t> dj;
+    std::vector<uint8_t> amount;
+    int64_t adds = 0;
+    bool operator==(const Profile& o) const {
+      return dj == o.dj && amount == o.amount && adds == o.adds;
+    }
+  };
+  std::vector<Profile> profiles;
+  std::vector<int> row_profile(static_cast<size_t>(wl), -1);
+  int used_rows = 0;
+  if (!flat) {
+    for (int64_t i = 0; i < wl; i++) {
+      Profile pr;
+      for (const Shift& o : order)
+        if (o.t.di == rmin + i) {
+          pr.dj.push_back(o.t.dj - cmin);
+          pr.amount.push_back(o.amount);
+          pr.adds += o.raise;
+        }
+      if (pr.dj.empty()) continue;
+      used_rows++;
+      const auto at = std::find(profiles.begin(), profiles.end(), pr);
+      row_profile[i] = static_cast<int>(at - profiles.begin());
+      if (at == profiles.end()) profiles.push_back(pr);
+    }
+  }
+  size_t shared_taps = static_cast<size_t>(used_rows);  // the taps down, then across
+  for (const Profile& pr : profiles) shared_taps += pr.dj.size();
+  const bool shared = !flat && 5 * shared_taps < 4 * order.size();
+  std::vector<uint8_t> results(shared ? profiles.size() * static_cast<size_t>(wl) * nc : 0),
+      zeros(static_cast<size_t>(wl), 0);
+  auto result = [&](size_t pi, int64_t y) {
+    return results.data() + (pi * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * nc;
+  };
+  auto load_row = [&](int64_t y) {
+    load(y);
+    for (size_t pi = 0; shared && pi < profiles.size(); pi++) {
+      const Profile& pr = profiles[pi];
+      for (size_t i = 0; i < pr.dj.size(); i++) from[i] = prow(y) + pr.dj[i];
+      taps_kernel(from.data(), pr.amount.data(), pr.adds, static_cast<int64_t>(pr.dj.size()),
+                  result(pi, y), nc);
+    }
+  };
+  for (int64_t y = 0; y + 1 < wl; y++) load_row(y);
   for (int l = 0; l < nl; l++) {
-    load(l + wl - 1);
+    load_row(l + wl - 1);
     uint8_t* acc = r.rows[l];
+    if (shared) {
+      int64_t count = 0;
+      for (int64_t i = 0; i < wl; i++)
+        if (row_profile[i] >= 0) from[count++] = result(static_cast<size_t>(row_profile[i]), l + i);
+      taps_kernel(from.data(), zeros.data(), count, count, acc, nc);
+      continue;
+    }
     if (!flat) {
       for (size_t i = 0; i < order.size(); i++)
         from[i] = prow(l + order[i].t.di - rmin) + (order[i].t.dj - cmin);

