@@ -478,9 +478,11 @@ inline void add_line(double& acc, const float* x, int n, const Span& sp, bool ed
 
 IMGFLT float_average(const IMGFLT& src, int wl, int wc, bool separable, bool edge) {
   if (spans_take(src, wl, wc)) {
-    const float top = largest(src.rows[0], src.nc);
-    if (exact_sums(vistelmo::span_kernels(), src.rows, src.nl, src.nc,
-                   (int64_t{wl} + 1) * (int64_t{wc} + 1), top))
+    // Running sums pay for their checks once windows hold some dozens of samples a pixel.
+    const bool wide = separable ? wl + wc >= 30 : int64_t{wl} * wc >= 32;
+    const float top = wide ? largest(src.rows[0], src.nc) : 0.0f;
+    if (wide && exact_sums(vistelmo::span_kernels(), src.rows, src.nl, src.nc,
+                           (int64_t{wl} + 1) * (int64_t{wc} + 1), top))
       return float_exact(src, wl, wc, separable, edge, top);
     return float_spans(src, wl, wc, separable, edge);
   }
