@@ -1,6 +1,7 @@
 // Grey and float morphology: separable rectangles and structuring images with heights.
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <type_traits>
 #include <vector>
 
@@ -89,9 +90,26 @@ RedKernels<uint8_t> red_kernels(const vistelmo::SpanKernels& k, uint8_t, bool ma
   return max ? RedKernels<uint8_t>{k.max2_u8, k.max_into_u8, k.max4_u8}
              : RedKernels<uint8_t>{k.min2_u8, k.min_into_u8, k.min4_u8};
 }
+// Float lines pass through calm first, so their kernels meet no NaN.
 RedKernels<float> red_kernels(const vistelmo::SpanKernels& k, float, bool max) {
-  return max ? RedKernels<float>{k.max2_f32, k.max_into_f32, k.max4_f32}
-             : RedKernels<float>{k.min2_f32, k.min_into_f32, k.min4_f32};
+  return max ? RedKernels<float>{k.max2_num_f32, k.max_into_num_f32, k.max4_num_f32}
+             : RedKernels<float>{k.min2_num_f32, k.min_into_num_f32, k.min4_num_f32};
+}
+
+// A NaN sample stands as the value that never wins (+inf for the minimum, -inf for the
+// maximum). red never takes a NaN over a number, and +inf standing for a NaN gives the bits of
+// any +inf it meets, so the result changes only where every sample was NaN: there it is that
+// infinity, which the start value then replaces as it did the NaN.
+inline void calm(uint8_t*, int64_t, bool) {}
+inline void calm(float* v, int64_t n, bool max) {
+  const float never =
+      max ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
+  for (int64_t i = 0; i < n; i++) v[i] = v[i] != v[i] ? never : v[i];
+}
+template <class T>
+T calm(T v, bool max) {
+  calm(&v, 1, max);
+  return v;
 }
 
 // Lines that the span form handles with padding of a sensible size.
@@ -109,6 +127,10 @@ inline int64_t whole_vectors(int64_t n) { return (n + 31) & ~int64_t{31}; }
 template <class T>
 void window_line(const RedKernels<T>& k, T* line, T* spare, int64_t len, int64_t size, T* dst,
                  int64_t n) {
+  if (size == 3) {  // red(red(x0, x1), red(x2, x2)) in one pass
+    k.red4(line, line + 1, line + 2, line + 2, dst, n);
+    return;
+  }
   int64_t p = 1;
   while (2 * p <= size) {
     if (4 * p <= size) {  // two steps in one pass
@@ -152,12 +174,24 @@ bool rectangle3x3(T* const*, T* const*, int, int, T, bool) {
 // Row passes of whole rows, in order, each row then reduced down the columns by levels kept in
 // rings of wl rows: level j row y = red over row passes y .. y + P_j - 1, made as soon as its
 // last row pass is in. Reads the image once, front to back. False (nothing done) when the rings
+// What runs on each stretch of result row as soon as it is made (while it is in cache).
+template <class T>
+struct Finish {
+  void (*first)(T, T*, int64_t) = nullptr;  // red(start, v) when set
+  T start{};
+  void operator()(T* v, int64_t n) const {
+    if (first) first(start, v, n);
+  }
+};
+
 // would not stay in cache.
 template <class T>
 bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, int64_t wl,
-                    int64_t ocol, int64_t wc, T outside, const RedKernels<T>& k) {
-  std::vector<int64_t> span = {1};  // P_j
-  while (2 * span.back() <= wl) span.push_back(span.back() * (4 * span.back() <= wl ? 4 : 2));
+                    int64_t ocol, int64_t wc, T outside, const RedKernels<T>& k, bool max,
+                    const Finish<T>& finish) {
+  std::vector<int64_t> span = {1};  // P_j; three rows in one last pass
+  while (wl != 3 && 2 * span.back() <= wl)
+    span.push_back(span.back() * (4 * span.back() <= wl ? 4 : 2));
   const size_t levels = span.size(), width = static_cast<size_t>(whole_vectors(nc));
   if (levels * static_cast<size_t>(wl) * width * sizeof(T) > (size_t{1} << 21)) return false;
   std::vector<T> ring(levels * static_cast<size_t>(wl) * width);
@@ -173,6 +207,7 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
       std::fill(row(0, y), row(0, y) + nc, outside);
     } else {
       vistelmo::padded_line(src[iy], columns, ocol, len, outside, line.data());
+      calm(line.data(), len, max);
       window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, row(0, y), nc);
     }
     for (size_t j = 1; j < levels; j++) {
@@ -185,7 +220,12 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
         k.red2(row(j - 1, y0), row(j - 1, y0 + q), row(j, y0), nc);
     }
     const int64_t l = y - (wl - 1);
-    if (l >= 0) k.red2(row(levels - 1, l), row(levels - 1, l + wl - p), dst[l], nc);
+    if (l < 0) continue;
+    if (wl == 3)
+      k.red4(row(0, l), row(0, l + 1), row(0, l + 2), row(0, l + 2), dst[l], nc);
+    else
+      k.red2(row(levels - 1, l), row(levels - 1, l + wl - p), dst[l], nc);
+    finish(dst[l], nc);
   }
   return true;
 }
@@ -195,12 +235,14 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
 // in cache, else in strips of columns whose row-pass results stay in cache for the column pass.
 template <class T>
 void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow, int64_t wl,
-                     int64_t ocol, int64_t wc, T outside, bool max) {
+                     int64_t ocol, int64_t wc, T outside, bool max,
+                     const Finish<T>& finish = Finish<T>()) {
   if (orow == -1 && wl == 3 && ocol == -1 && wc == 3 &&
       rectangle3x3(src, dst, nl, nc, outside, max))
     return;
   const RedKernels<T> k = red_kernels(vistelmo::span_kernels(), T{}, max);
-  if (rectangle_rows(src, dst, nl, nc, orow, wl, ocol, wc, outside, k)) return;
+  outside = calm(outside, max);
+  if (rectangle_rows(src, dst, nl, nc, orow, wl, ocol, wc, outside, k, max, finish)) return;
   const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const int64_t h = nl + wl - 1;
   // Strips of whole vectors' width, so that only the last one has a tail.
@@ -222,6 +264,7 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
         continue;
       }
       vistelmo::padded_line(src[iy], columns, x0 + ocol, len, outside, line.data());
+      calm(line.data(), len, max);
       window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, prow(y), s);
     }
     for (int64_t q = 1; q < p;) {
@@ -234,7 +277,10 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
         q *= 2;
       }
     }
-    for (int l = 0; l < nl; l++) k.red2(prow(l), prow(l + wl - p), dst[l] + x0, s);
+    for (int l = 0; l < nl; l++) {
+      k.red2(prow(l), prow(l + wl - p), dst[l] + x0, s);
+      finish(dst[l] + x0, s);
+    }
   }
 }
 
@@ -255,12 +301,13 @@ Img rectangle_fast(const Img& a, int wl, int wc, int64_t hr, int64_t hc,
   r.lc = a.lc;
   r.cc = a.cc;
   r.backg = outside;
-  rectangle_spans(a.rows, r.rows, a.nl, a.nc, -hr, wl, -hc, wc, outside, max);
+  Finish<typename Img::Pixel> finish;
   if constexpr (std::is_floating_point_v<typename Img::Pixel>) {
     const vistelmo::SpanKernels& k = vistelmo::span_kernels();
-    for (int l = 0; l < a.nl; l++)
-      (max ? k.max_first_f32 : k.min_first_f32)(start, r.rows[l], a.nc);
+    finish.first = max ? k.max_first_f32 : k.min_first_f32;
+    finish.start = start;
   }
+  rectangle_spans(a.rows, r.rows, a.nl, a.nc, -hr, wl, -hc, wc, outside, max, finish);
   return r;
 }
 
@@ -373,16 +420,97 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
       red.red2(&levels[q * len], &levels[q * len] + (L - p), line + (i + 1) * len, len - L + 1);
     }
   };
-  for (int64_t y = 0; y + 1 < wl; y++) load(y);
+  // Other elements: the members raising the sample first, then those lowering it, each part
+  // by its clamped amount (so that equal amounts sit together).
+  struct Shift {
+    Tap t;
+    bool raise;
+    uint8_t amount;
+  };
+  std::vector<Shift> order;
+  std::vector<uint8_t> amount;
+  std::vector<const uint8_t*> from;
+  int64_t adds = 0;
+  if (!flat) {
+    for (const Tap& t : taps) {
+      const int64_t s = dilation ? t.value : -int64_t{t.value};
+      order.push_back({t, s >= 0, static_cast<uint8_t>(std::min<int64_t>(s >= 0 ? s : -s, 255))});
+      adds += s >= 0;
+    }
+    std::stable_sort(order.begin(), order.end(), [](const Shift& x, const Shift& y) {
+      return x.raise != y.raise ? x.raise : x.amount < y.amount;
+    });
+    for (const Shift& o : order) amount.push_back(o.amount);
+    from.resize(order.size());
+  }
+  auto taps_kernel = dilation ? k.max_taps_u8 : k.min_taps_u8;
+  // Element rows alike (the same members and shifts) give the same row result: when that saves
+  // taps, each distinct row runs once per image row into a ring, and the rows are then reduced
+  // down.
+  struct Profile {
+    std::vector<int64_t> dj;
+    std::vector<uint8_t> amount;
+    int64_t adds = 0;
+    bool operator==(const Profile& o) const {
+      return dj == o.dj && amount == o.amount && adds == o.adds;
+    }
+  };
+  std::vector<Profile> profiles;
+  std::vector<int> row_profile(static_cast<size_t>(wl), -1);
+  int used_rows = 0;
+  if (!flat) {
+    for (int64_t i = 0; i < wl; i++) {
+      Profile pr;
+      for (const Shift& o : order)
+        if (o.t.di == rmin + i) {
+          pr.dj.push_back(o.t.dj - cmin);
+          pr.amount.push_back(o.amount);
+          pr.adds += o.raise;
+        }
+      if (pr.dj.empty()) continue;
+      used_rows++;
+      const auto at = std::find(profiles.begin(), profiles.end(), pr);
+      row_profile[i] = static_cast<int>(at - profiles.begin());
+      if (at == profiles.end()) profiles.push_back(pr);
+    }
+  }
+  size_t shared_taps = static_cast<size_t>(used_rows);  // the taps down, then across
+  for (const Profile& pr : profiles) shared_taps += pr.dj.size();
+  const bool shared = !flat && 5 * shared_taps < 4 * order.size();
+  std::vector<uint8_t> results(shared ? profiles.size() * static_cast<size_t>(wl) * nc : 0),
+      zeros(static_cast<size_t>(wl), 0);
+  auto result = [&](size_t pi, int64_t y) {
+    return results.data() + (pi * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * nc;
+  };
+  auto load_row = [&](int64_t y) {
+    load(y);
+    for (size_t pi = 0; shared && pi < profiles.size(); pi++) {
+      const Profile& pr = profiles[pi];
+      for (size_t i = 0; i < pr.dj.size(); i++) from[i] = prow(y) + pr.dj[i];
+      taps_kernel(from.data(), pr.amount.data(), pr.adds, static_cast<int64_t>(pr.dj.size()),
+                  result(pi, y), nc);
+    }
+  };
+  for (int64_t y = 0; y + 1 < wl; y++) load_row(y);
   for (int l = 0; l < nl; l++) {
-    load(l + wl - 1);
+    load_row(l + wl - 1);
     uint8_t* acc = r.rows[l];
+    if (shared) {
+      int64_t count = 0;
+      for (int64_t i = 0; i < wl; i++)
+        if (row_profile[i] >= 0) from[count++] = result(static_cast<size_t>(row_profile[i]), l + i);
+      taps_kernel(from.data(), zeros.data(), count, count, acc, nc);
+      continue;
+    }
+    if (!flat) {
+      for (size_t i = 0; i < order.size(); i++)
+        from[i] = prow(l + order[i].t.di - rmin) + (order[i].t.dj - cmin);
+      taps_kernel(from.data(), amount.data(), adds, static_cast<int64_t>(from.size()), acc, nc);
+      continue;
+    }
     std::fill(acc, acc + nc, start);
-    if (flat)
-      for (const Run& run : runs)
-        red.red_into(acc, prow(l + run.di - rmin) + (run.length + 1) * len + (run.dj - cmin), nc);
-    else
-      for (const Tap& t : taps) tap(acc, prow(l + t.di - rmin) + (t.dj - cmin), nc, t.value);
+    for (const Run& run : runs)
+      red.red_into(acc, prow(l + run.di - rmin) + (run.length + 1) * len + (run.dj - cmin), nc);
   }
   if (flat) lift();
   return true;
@@ -403,8 +531,8 @@ IMGGRY by_structure(const IMGGRY& a, const IMGSHT& b, int sign) {
 
 IMGGRY erosao(const IMGGRY& a, int nl, int nc) {
   if (rectangle_fits(a, nl, nc, erosion_half(nl), erosion_half(nc)))
-    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), uint8_t{255},
-                          uint8_t{255}, false);
+    return rectangle_fast(a, nl, nc, erosion_half(nl), erosion_half(nc), uint8_t{255}, uint8_t{255},
+                          false);
   IMGGRY r(a);
   r.backg = 255;
   rectangle(r, nl, nc, erosion_half(nl), erosion_half(nc), static_cast<unsigned char>(255),

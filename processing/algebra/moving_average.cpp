@@ -1,6 +1,8 @@
 // Moving average (box filter): separable or direct, outside samples left out or edge-repeated.
 #include <algorithm>
+#include <cfloat>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <type_traits>
 #include <vector>
@@ -298,6 +300,118 @@ IMGFLT float_spans(const IMGFLT& a, int wl, int wc, bool separable, bool edge) {
   return r;
 }
 
+// Float sums that no order can change: when the samples are finite multiples of 2^-k and
+// terms * max|x| stays below 2^(52 - k), every sum of up to terms of them is exact in a double,
+// so running sums give the bits of the sum taken in window order. k comes from top (the first
+// row's largest sample), with room for samples up to four times larger (false otherwise).
+bool exact_sums(const vistelmo::SpanKernels& k, const float* const* rows, int nl, int64_t nc,
+                int64_t terms, float top) {
+  if (!(top <= FLT_MAX)) return false;
+  int t = 0;
+  while ((int64_t{1} << t) < terms) t++;
+  // top < 2^(e + 1); samples up to 2^(e + 3), scaled by 2^(49 - e - t), stay below 2^(52 - t).
+  const int e = top == 0 ? 0 : std::ilogb(top);
+  const double scale = std::ldexp(1.0, 49 - e - t), bound = std::ldexp(1.0, 52 - t);
+  for (int l = 0; l < nl; l++)
+    if (!k.whole_scaled_f32(rows[l], nc, scale, bound)) return false;
+  return true;
+}
+
+float largest(const float* row, int64_t n) {
+  float top = 0;
+  for (int64_t c = 0; c < n; c++) top = std::max(top, std::fabs(row[c]));
+  return top;
+}
+
+// dst[x] = line[x] + .. + line[x + w - 1] as a running sum, for sums exact in any order; four
+// lines at a time so that their chains overlap.
+void running_sums(const double* const* lines, double* const* dst, int count, int64_t n, int64_t w) {
+  double s[4] = {0, 0, 0, 0};
+  for (int r = 0; r < count; r++)
+    for (int64_t j = 0; j < w; j++) s[r] += lines[r][j];
+  for (int r = 0; r < count; r++) dst[r][0] = s[r];
+  for (int64_t x = 1; x < n; x++)
+#pragma GCC unroll 4
+    for (int r = 0; r < 4; r++)
+      if (r < count) {
+        s[r] += lines[r][x + w - 1] - lines[r][x - 1];
+        dst[r][x] = s[r];
+      }
+}
+
+// The float means when exact_sums holds: column sums run down the image, then running sums go
+// across (for 's', across the vertical means, which are checked row by row and otherwise summed
+// in order).
+IMGFLT float_exact(const IMGFLT& a, int wl, int wc, bool separable, bool edge, float top) {
+  IMGFLT r = fresh_result(a, separable);
+  const SpanWindow w(a.nl, a.nc, wl, wc, edge);
+  const int nl = a.nl, nc = a.nc;
+  const int64_t len = nc + int64_t{wc} - 1;
+  constexpr int kBand = 4;
+  std::vector<double> colsum(nc, 0.0), lines(kBand * static_cast<size_t>(len)),
+      sums(kBand * static_cast<size_t>(nc));
+  std::vector<float> means(nc);
+  std::vector<double> div(nc);
+  int64_t div_rows = -1;  // the row count div holds
+  std::vector<double> mean_div(separable ? nc : 0);
+  double mean_rows = -1;
+  auto enter = [&](int64_t y, double sign) {
+    const int iy = w.rows.resolve(y);
+    if (iy < 0) return;
+    const float* row = a.rows[iy];
+    for (int c = 0; c < nc; c++) colsum[c] += sign * static_cast<double>(row[c]);
+  };
+  for (int64_t y = -w.wr.half; y < wl - w.wr.half; y++) enter(y, 1.0);
+  for (int l0 = 0; l0 < nl; l0 += kBand) {
+    const int rows = std::min(kBand, nl - l0);
+    const double* from[kBand];
+    double* to[kBand];
+    int exact[kBand];
+    for (int k = 0; k < rows; k++) {
+      const int l = l0 + k;
+      if (l > 0) {
+        enter(l - 1 - w.wr.half, -1.0);
+        enter(l - 1 - w.wr.half + wl, 1.0);
+      }
+      const double rows_in = static_cast<double>(edge ? wl : w.wr.at(l, nl).inside());
+      double* line = lines.data() + static_cast<size_t>(k) * len;
+      exact[k] = 1;
+      if (separable) {
+        if (rows_in != mean_rows) {
+          std::fill(mean_div.begin(), mean_div.end(), rows_in);
+          mean_rows = rows_in;
+        }
+        w.k.quotients_f32(colsum.data(), mean_div.data(), means.data(), nc);
+        const float* m = means.data();
+        exact[k] = exact_sums(w.k, &m, 1, nc, int64_t{wc} + 1, top);
+        padded_line(means.data(), nc, w.wcol, edge, line);
+        if (!exact[k])  // in window order
+          for (int c = 0; c < nc; c++) {
+            double s = 0;
+            for (int64_t j = 0; j < wc; j++) s += line[c + j];
+            r.rows[l][c] = static_cast<float>(s / static_cast<double>(edge ? wc : w.ccount[c]));
+          }
+      } else {
+        padded_line(colsum.data(), nc, w.wcol, edge, line);
+      }
+      from[k] = line;
+      to[k] = sums.data() + static_cast<size_t>(k) * nc;
+    }
+    running_sums(from, to, rows, nc, wc);
+    for (int k = 0; k < rows; k++) {
+      if (!exact[k]) continue;
+      const int64_t rows_in = separable ? 1 : edge ? wl : w.wr.at(l0 + k, nl).inside();
+      if (rows_in != div_rows) {
+        for (int c = 0; c < nc; c++)
+          div[c] = static_cast<double>(rows_in * (edge ? wc : w.ccount[c]));
+        div_rows = rows_in;
+      }
+      w.k.quotients_f32(to[k], div.data(), r.rows[l0 + k], nc);
+    }
+  }
+  return r;
+}
+
 IMGGRY grey_average(const IMGGRY& src, int wl, int wc, bool separable, bool edge) {
   if (spans_take(src, wl, wc)) {
     const bool narrow = separable ? wl <= 256 && wc <= 256 : int64_t{wl} * wc <= 256;
@@ -363,7 +477,15 @@ inline void add_line(double& acc, const float* x, int n, const Span& sp, bool ed
 }
 
 IMGFLT float_average(const IMGFLT& src, int wl, int wc, bool separable, bool edge) {
-  if (spans_take(src, wl, wc)) return float_spans(src, wl, wc, separable, edge);
+  if (spans_take(src, wl, wc)) {
+    // Running sums pay for their checks once windows hold some dozens of samples a pixel.
+    const bool wide = separable ? wl + wc >= 30 : int64_t{wl} * wc >= 32;
+    const float top = wide ? largest(src.rows[0], src.nc) : 0.0f;
+    if (wide && exact_sums(vistelmo::span_kernels(), src.rows, src.nl, src.nc,
+                           (int64_t{wl} + 1) * (int64_t{wc} + 1), top))
+      return float_exact(src, wl, wc, separable, edge, top);
+    return float_spans(src, wl, wc, separable, edge);
+  }
   IMGFLT a(src);  // the separable form finishes in it
   IMGFLT t(a.nl, a.nc);
   if (!vistelmo::has_pixels(a)) return separable ? a : t;

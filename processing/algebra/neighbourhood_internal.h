@@ -222,6 +222,25 @@ struct SpanKernels {
   void (*window_means)(const double* const* lines, const int* lo, const int* hi, int64_t count,
                        int64_t w, int rows, const double* const* div, float* const* dst,
                        const float* const* ahead, int64_t n);
+  // dst[i] = min (from 255) or max (from 0) over k < count of clamp(rows[k][i] + s_k) to
+  // 0..255, s_k = amount[k] for k < adds and -amount[k] after (dst apart from the rows).
+  void (*min_taps_u8)(const uint8_t* const* rows, const uint8_t* amount, int64_t adds,
+                      int64_t count, uint8_t* dst, int64_t n);
+  void (*max_taps_u8)(const uint8_t* const* rows, const uint8_t* amount, int64_t adds,
+                      int64_t count, uint8_t* dst, int64_t n);
+  // Whether every |x[i]| * scale is a whole number <= bound (false for NaN); and
+  // dst[i] = float(s[i] / d[i]).
+  bool (*whole_scaled_f32)(const float* x, int64_t n, double scale, double bound);
+  void (*quotients_f32)(const double* s, const double* d, float* dst, int64_t n);
+  // min2_f32 .. max4_f32 for samples that hold no NaN.
+  void (*min2_num_f32)(const float* a, const float* b, float* dst, int64_t n);
+  void (*max2_num_f32)(const float* a, const float* b, float* dst, int64_t n);
+  void (*min_into_num_f32)(float* acc, const float* b, int64_t n);
+  void (*max_into_num_f32)(float* acc, const float* b, int64_t n);
+  void (*min4_num_f32)(const float* a, const float* b, const float* c, const float* d, float* dst,
+                       int64_t n);
+  void (*max4_num_f32)(const float* a, const float* b, const float* c, const float* d, float* dst,
+                       int64_t n);
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

@@ -25,7 +25,7 @@ constexpr int kLanes = 4, kRows = 4, kBlocks = 3;
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512dq,avx512bw,avx512vl")
 namespace avx512_spans {
-namespace {  // only the float means are taken from this build; the rest is dropped
+namespace {  // only some kernels are taken from this build (see avx512_kernels)
 constexpr int kLanes = 8, kRows = 8, kBlocks = 3;
 #include "processing/algebra/neighbourhood_spans_internal.h"
 }  // namespace
@@ -42,13 +42,19 @@ bool cpu_has(Tier t) {
   return t == Tier::avx512 ? avx512 : t == Tier::avx2 ? avx2 : true;
 }
 
-// The AVX-512 tier: the float means of that build, the rest (byte and word kernels, as fast or
-// faster at 256 bits) of the AVX2 one.
+// The AVX-512 tier: the float means, byte taps, float checks and 32-bit sums of that build, the
+// rest (byte and word kernels, as fast or faster at 256 bits) of the AVX2 one.
 const SpanKernels& avx512_kernels() {
   static const SpanKernels k = [] {
     SpanKernels t = avx2_spans::kSpans;
     t.rows_at_once = avx512_spans::kSpans.rows_at_once;
     t.window_means = avx512_spans::kSpans.window_means;
+    t.min_taps_u8 = avx512_spans::kSpans.min_taps_u8;
+    t.max_taps_u8 = avx512_spans::kSpans.max_taps_u8;
+    t.whole_scaled_f32 = avx512_spans::kSpans.whole_scaled_f32;
+    t.quotients_f32 = avx512_spans::kSpans.quotients_f32;
+    t.sums32 = avx512_spans::kSpans.sums32;
+    t.mean_u8 = avx512_spans::kSpans.mean_u8;
     return t;
   }();
   return k;

@@ -16,6 +16,19 @@ struct MaxOf {
     return y > x || x != x ? y : x;
   }
 };
+// The same for samples that hold no NaN (one vector minimum or maximum each).
+struct MinNum {
+  template <class T>
+  static T red(T x, T y) {
+    return y < x ? y : x;
+  }
+};
+struct MaxNum {
+  template <class T>
+  static T red(T x, T y) {
+    return y > x ? y : x;
+  }
+};
 // By value: the vectoriser takes these where std::min's references defeat it.
 inline uint8_t lo8(uint8_t x, uint8_t y) { return y < x ? y : x; }
 inline uint8_t hi8(uint8_t x, uint8_t y) { return y > x ? y : x; }
@@ -108,10 +121,10 @@ void shifted_tap(uint8_t* __restrict acc, const uint8_t* __restrict b, int64_t n
   if (s >= 255 || s <= -255) {  // every value clamps to one end
     const uint8_t v = s > 0 ? 255 : 0;
     for (int64_t i = 0; i < n; i++) acc[i] = Op::red(acc[i], v);
-  } else if (s >= 0) {
-    const uint8_t d = static_cast<uint8_t>(s);
+  } else if (s >= 0) {  // min(b, 255 - d) + d: no wrap, and a pattern the vectoriser takes
+    const uint8_t d = static_cast<uint8_t>(s), top = static_cast<uint8_t>(255 - s);
     for (int64_t i = 0; i < n; i++)
-      acc[i] = Op::red(acc[i], b[i] > 255 - d ? uint8_t{255} : static_cast<uint8_t>(b[i] + d));
+      acc[i] = Op::red(acc[i], static_cast<uint8_t>(lo8(b[i], top) + d));
   } else {
     const uint8_t d = static_cast<uint8_t>(-s);
     for (int64_t i = 0; i < n; i++)
@@ -124,6 +137,75 @@ void erode_tap(uint8_t* acc, const uint8_t* b, int64_t n, int s) {
 }
 void dilate_tap(uint8_t* acc, const uint8_t* b, int64_t n, int s) {
   shifted_tap<MaxOf>(acc, b, n, s);
+}
+
+// Grey morphology by many taps: dst[i] = red over k < count of clamp(rows[k][i] + s_k), 0..255,
+// from 255 (minimum) or 0 (maximum), where s_k = amount[k] for k < adds and -amount[k] after.
+// The clamped shift is monotone, so taps of one amount next to each other are reduced first and
+// shifted once. Blocks of 64 outputs keep their running value in registers across all the taps.
+typedef uint8_t Bytes __attribute__((vector_size(64)));
+// In place (no vector return without AVX-512): x = min(x, y) or max(x, y).
+inline void lower(Bytes& x, const Bytes& y) { x = y < x ? y : x; }
+inline void raise(Bytes& x, const Bytes& y) { x = y > x ? y : x; }
+
+// B vectors of outputs from x.
+template <bool Max, int B>
+[[gnu::always_inline]] inline void shifted_block(const uint8_t* const* rows, const uint8_t* amount,
+                                                 int64_t adds, int64_t count, uint8_t* dst,
+                                                 int64_t x) {
+  constexpr int64_t kW = sizeof(Bytes);
+  Bytes acc[B], g[B];
+  for (int j = 0; j < B; j++) acc[j] = Bytes{} + static_cast<uint8_t>(Max ? 0 : 255);
+  for (int64_t k = 0; k < count;) {
+    const int64_t end = k < adds ? adds : count;
+    const uint8_t u = amount[k];
+    for (int j = 0; j < B; j++) __builtin_memcpy(&g[j], rows[k] + x + j * kW, kW);
+    for (k++; k < end && amount[k] == u; k++)
+      for (int j = 0; j < B; j++) {
+        Bytes b;
+        __builtin_memcpy(&b, rows[k] + x + j * kW, kW);
+        Max ? raise(g[j], b) : lower(g[j], b);
+      }
+    // clamp(g + u) = min(g, 255 - u) + u; clamp(g - u) = max(g, u) - u.
+    const Bytes top = Bytes{} + static_cast<uint8_t>(255 - u), low = Bytes{} + u;
+    for (int j = 0; j < B; j++) {
+      if (u != 0 && end == adds) {
+        lower(g[j], top);
+        g[j] += u;
+      } else if (u != 0) {
+        raise(g[j], low);
+        g[j] -= u;
+      }
+      Max ? raise(acc[j], g[j]) : lower(acc[j], g[j]);
+    }
+  }
+  for (int j = 0; j < B; j++) __builtin_memcpy(dst + x + j * kW, &acc[j], kW);
+}
+
+template <bool Max>
+void shifted_taps(const uint8_t* const* rows, const uint8_t* amount, int64_t adds, int64_t count,
+                  uint8_t* dst, int64_t n) {
+  constexpr int64_t kW = sizeof(Bytes);
+  int64_t x = 0;
+  for (; x + 8 * kW <= n; x += 8 * kW) shifted_block<Max, 8>(rows, amount, adds, count, dst, x);
+  for (; x + kW <= n; x += kW) shifted_block<Max, 1>(rows, amount, adds, count, dst, x);
+  if (x < n && n >= kW) {  // the last block again, overlapping
+    shifted_block<Max, 1>(rows, amount, adds, count, dst, n - kW);
+    return;
+  }
+  for (; x < n; x++) {
+    int acc = Max ? 0 : 255;
+    for (int64_t k = 0; k < count; k++) {
+      const int v = std::min(255, std::max(0, rows[k][x] + (k < adds ? amount[k] : -amount[k])));
+      acc = Max ? std::max(acc, v) : std::min(acc, v);
+    }
+    dst[x] = static_cast<uint8_t>(acc);
+  }
+}
+
+void quotients(const double* __restrict s, const double* __restrict d, float* __restrict dst,
+               int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(s[i] / d[i]);
 }
 
 inline uint8_t median_of3(uint8_t a, uint8_t b, uint8_t c) {
@@ -290,6 +372,28 @@ typedef float Floats __attribute__((vector_size(4 * kLanes)));
 // By reference: no vector return without AVX.
 inline void load(Doubles& v, const double* p) { __builtin_memcpy(&v, p, sizeof v); }
 
+// a = |x| * scale is whole when (a + 2^52) - 2^52 gives a back (a <= bound < 2^52).
+bool whole_scaled(const float* x, int64_t n, double scale, double bound) {
+  typedef int64_t Masks __attribute__((vector_size(8 * kLanes)));
+  const Doubles big = Doubles{} + 0x1p52, top = Doubles{} + bound;
+  Masks ok = Masks{} - 1;
+  int64_t i = 0;
+  for (; i + kLanes <= n; i += kLanes) {
+    Floats f;
+    __builtin_memcpy(&f, x + i, sizeof f);
+    Doubles a = __builtin_convertvector(f, Doubles) * scale;
+    a = a < 0 ? -a : a;
+    ok &= (a <= top) & ((a + big) - big == a);
+  }
+  bool whole = true;
+  for (int j = 0; j < kLanes; j++) whole = whole && ok[j] != 0;
+  for (; i < n; i++) {
+    const double a = __builtin_fabs(static_cast<double>(x[i])) * scale;
+    whole = whole && a <= bound && (a + 0x1p52) - 0x1p52 == a;
+  }
+  return whole;
+}
+
 // dst = float(s / div) for a vector.
 inline void store_mean(const Doubles& s, const double* div, float* dst) {
   Doubles d;
@@ -433,4 +537,14 @@ const SpanKernels kSpans = {
     {add_u8<uint16_t>, sub_u8<uint16_t>, add2<uint16_t>, add_into<uint16_t>, mean_small<uint16_t>},
     mean_u8,
     kRows,
-    window_means};
+    window_means,
+    shifted_taps<false>,
+    shifted_taps<true>,
+    whole_scaled,
+    quotients,
+    reduce2<MinNum, float>,
+    reduce2<MaxNum, float>,
+    reduce_into<MinNum, float>,
+    reduce_into<MaxNum, float>,
+    reduce4<MinNum, float>,
+    reduce4<MaxNum, float>};

@@ -336,6 +336,32 @@ TEST(MovingAverage, FloatSpecialValuesMatchReference) {
       }
 }
 
+// Samples on a grid of 2^-20 (their sums exact in a double in any order), then with a later
+// sample too large or too fine for that, and integers under a large first sample (vertical means
+// too fine for it). Signed zeros among them.
+TEST(MovingAverage, FloatSumsExactInAnyOrder) {
+  Rng g(18);
+  const std::pair<int, int> shapes[] = {{1, 1}, {5, 7}, {12, 131}, {29, 40}, {2, 600}};
+  for (auto [nl, nc] : shapes)
+    for (int kind = 0; kind < 4; kind++)
+      for (const Win& w : kWindows)
+        for (const Letters& L : kLetters) {
+          SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc
+                                            << " " << L.e1 << L.e2 << " kind " << kind);
+          IMGFLT f(nl, nc);
+          const float unit = kind == 3 ? 1.0f : 0x1p-20f;
+          for (int l = 0; l < nl; l++)
+            for (int c = 0; c < nc; c++)
+              f(l, c) = g.below(8) == 0 ? -0.0f : static_cast<float>(g.below(2001) - 1000) * unit;
+          if (kind == 1) f(nl - 1, nc / 2) = 0x1p30f;
+          if (kind == 2) f(nl - 1, 0) = 0x1.000002p-30f;
+          if (kind == 3) f(0, nc - 1) = 0x1p24f;
+          const IMGFLT want = ref_mediamov(f, w.nl, w.nc, L.e1, L.e2);
+          fixtures::for_each_tier(
+              [&] { EXPECT_TRUE(same_pixels(mediamov(f, w.nl, w.nc, L.e1, L.e2), want)); });
+        }
+}
+
 // The span kernels round grey means without dividing: every sum of every divisor up to 256
 // (the float kernels, sums in 32 and 16 bits) and a spread of sums for larger divisors (the double
 // one), as round() does.

@@ -159,6 +159,8 @@ TEST(Rectangle, TallImagesInColumnStrips) {
     want_er = ref_rectangle(want_er, w.nl, w.nc, true, static_cast<unsigned char>(255), smaller);
     want_di = ref_rectangle(want_di, w.nl, w.nc, false, static_cast<unsigned char>(0), greater);
     IMGFLT f = fixtures::random_float(1100, 300, g);
+    for (int k = 0; k < 20000; k++)
+      f(g.below(f.nl), g.below(f.nc)) = k % 2 ? -0.0f : std::numeric_limits<float>::quiet_NaN();
     f.backg = -1.0f;
     const IMGFLT want_fer = ref_rectangle(f, w.nl, w.nc, true, big, smaller);
     fixtures::for_each_tier([&] {
@@ -177,6 +179,8 @@ TEST(Rectangle, WideRowsTallWindows) {
   want_er.backg = 255;
   want_er = ref_rectangle(want_er, 250, 3, true, static_cast<unsigned char>(255), smaller);
   IMGFLT f = fixtures::random_float(40, 2100, g);
+  for (int k = 0; k < 8000; k++)
+    f(g.below(f.nl), g.below(f.nc)) = k % 2 ? -0.0f : std::numeric_limits<float>::quiet_NaN();
   f.backg = -1.0f;
   const IMGFLT want_fdi = ref_rectangle(f, 64, 3, false, static_cast<float>(-infinito), greater);
   fixtures::for_each_tier([&] {
@@ -380,7 +384,18 @@ TEST(Structure, GreyErosionAndDilationMatchReference) {
   IMGSHT disk;
   eecircular(9, disk);
   bs.push_back(disk);
-  for (auto [nl, nc] : fixtures::span_shapes())
+  // Heights that repeat, of both signs, on a square and on a disk.
+  IMGSHT square(7, 7);
+  for (int i = 0; i < 7; i++)
+    for (int j = 0; j < 7; j++) square(i, j) = static_cast<short>(((i * 3 + j * 5) % 9 - 4) * 9);
+  bs.push_back(square);
+  for (int i = 0; i < disk.nl; i++)
+    for (int j = 0; j < disk.nc; j++)
+      if (disk(i, j) != -32768) disk(i, j) = static_cast<short>(12 - (i - 4) * (i - 4) - j / 3);
+  bs.push_back(disk);
+  auto sizes = fixtures::span_shapes();
+  sizes.push_back({6, 1100});
+  for (auto [nl, nc] : sizes)
     for (size_t k = 0; k < bs.size(); k++) {
       SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " element " << k);
       IMGGRY a = fixtures::random_grey(nl, nc, g);
