@@ -2,13 +2,18 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <map>
+#include <numeric>
+#include <utility>
 #include <vector>
 
 #include "foundation/erro.h"
 #include "foundation/vetor.h"
 #include "numerics/kth.h"
 #include "processing/algebra/median.h"
+#include "processing/algebra/median_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
+#include "processing/algebra/planes.h"
 
 namespace {
 
@@ -83,6 +88,78 @@ struct Histogram {
     if (hi >= lo) std::fill(count + lo, count + hi + 1, 0);
   }
 };
+
+// A selection network for the weighted median of a full window: each tap's weight (divided by
+// the weights' common factor, which keeps the rank) gives it that many wires, and wire (n-1)/2
+// of Batcher's odd-even merge sort of the n wires is taken (comparators past wire n dropped, as
+// if those wires held +inf). Comparators meeting two copies of one value are left out, and so
+// is every comparator the output does not depend on.
+struct Network {
+  std::vector<int> tap;  // per wire
+  std::vector<int32_t> pairs;
+  int out = 0;
+  int wires() const { return static_cast<int>(tap.size()); }
+};
+
+// Empty when the network would take more than max_wires wires.
+Network selection_network(const std::vector<Tap>& taps, int max_wires) {
+  Network net;
+  int g = 0;
+  int64_t n = 0;
+  for (const Tap& t : taps) g = std::gcd(g, t.value);
+  for (const Tap& t : taps) n += t.value / g;
+  if (taps.empty() || n > max_wires) return net;
+  for (size_t i = 0; i < taps.size(); i++) net.tap.insert(net.tap.end(), taps[i].value / g, i);
+  const int wires = net.wires();
+  std::vector<std::pair<int, int>> all;
+  for (int p = 1; p < wires; p <<= 1)
+    for (int k = p; k >= 1; k >>= 1)
+      for (int j = k % p; j + k < wires; j += 2 * k)
+        for (int i = 0; i < std::min(k, wires - j - k); i++)
+          if ((i + j) / (2 * p) == (i + j + k) / (2 * p)) all.push_back({i + j, i + j + k});
+  // Forward: the expression each wire holds, equal expressions one number.
+  std::vector<int> expr(net.tap.begin(), net.tap.end());
+  std::map<std::pair<int, int>, std::pair<int, int>> made;
+  int next = static_cast<int>(taps.size());
+  std::vector<char> live(all.size(), 1);
+  for (size_t c = 0; c < all.size(); c++) {
+    int &x = expr[all[c].first], &y = expr[all[c].second];
+    if (x == y) {
+      live[c] = 0;
+      continue;
+    }
+    auto it = made.find({std::min(x, y), std::max(x, y)});
+    if (it == made.end())
+      it = made.insert({{std::min(x, y), std::max(x, y)}, {next, next + 1}}).first, next += 2;
+    x = it->second.first;
+    y = it->second.second;
+  }
+  // Backward: what the output depends on.
+  net.out = (wires - 1) / 2;
+  std::vector<char> need(wires, 0);
+  need[net.out] = 1;
+  for (size_t c = all.size(); c-- > 0;) {
+    const auto [x, y] = all[c];
+    if (!live[c] || (!need[x] && !need[y])) {
+      live[c] = 0;
+      continue;
+    }
+    need[x] = need[y] = 1;
+  }
+  for (size_t c = 0; c < all.size(); c++)
+    if (live[c]) net.pairs.insert(net.pairs.end(), {all[c].first, all[c].second});
+  return net;
+}
+
+// The wires' rows for output row l from column c0.
+template <class T>
+void network_sources(T* const* rows, const std::vector<Tap>& taps, const Network& net, int64_t l,
+                     int64_t c0, std::vector<const T*>& src) {
+  for (int w = 0; w < net.wires(); w++) {
+    const Tap& t = taps[net.tap[w]];
+    src[w] = rows[l + t.di] + c0 + t.dj;
+  }
+}
 
 // A sliding histogram (Huang) over one row of interior pixels: built whole at the first pixel,
 // then moved right by the weight changes at the window's column edges. The median level moves
@@ -205,9 +282,15 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
   }
 }
 
+// Windows of up to this many samples (weights over their common factor) go through a selection
+// network; larger ones through histograms.
+constexpr int kNetworkWires = 100;
+static_assert(kNetworkWires <= vistelmo::kMaxNetworkWires, "network too wide for the kernels");
+
 // The pixels whose whole window lies inside, by span kernels: a sorting network for a full 3 x 3
-// or 5 x 5 window of equal weights (equal weights select the same rank as weights of one), else
-// the sliding histogram. False when the plain tier is to do everything.
+// or 5 x 5 window of equal weights (equal weights select the same rank as weights of one), a
+// selection network for other small windows, else histograms. False when the plain tier is to
+// do everything.
 bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
                      const vistelmo::Interior& in, IMGGRY& r) {
   if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
@@ -225,23 +308,88 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
     }
     return true;
   }
-  if (rectangle && hl >= 11 && hl * hc < 65536)
+  const Network net = selection_network(taps, kNetworkWires);
+  if (net.wires() > 0) {
+    std::vector<const unsigned char*> src(net.wires());
+    for (int64_t l = in.l0; l < in.l1; l++) {
+      network_sources(a.rows, taps, net, l, in.c0, src);
+      vistelmo::network_kernels().u8(src.data(), net.wires(), net.pairs.data(),
+                                     static_cast<int>(net.pairs.size() / 2), net.out,
+                                     r.rows[l] + in.c0, in.c1 - in.c0);
+    }
+  } else if (rectangle && hl >= 11 && hl * hc < 65536) {
     column_histograms(a, dimin, hl, djmin, hc, in, r);
-  else
+  } else {
     sliding_histogram(a, taps, w, in, r);
+  }
   return true;
 }
 
-template <class Img>
-Img select_median(const Img& a, const IMGGRY& m, int64_t w) {
-  using T = typename Img::Pixel;
-  Img r(a.nl, a.nc);
+// Doubles: the interior through a selection network, except rows whose window meets a NaN
+// and pixels whose median is a zero (the network may keep the other zero than the selection);
+// those and the border band by selection.
+IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
+  const int64_t w = total_weight(m);
+  IMGDBL r(a.nl, a.nc);
   if (!vistelmo::has_pixels(a)) return r;
   if (w > INT_MAX) erro("Erro VETOR::aloca - Falta memoria", "");
-  VETOR<T> v(static_cast<int>(w));
-  Selection<T> sel{v, r.rows, 0};
-  vistelmo::traverse_window(a.rows, a.nl, a.nc, weighted_taps(m), sel);
+  VETOR<double> v(static_cast<int>(w));
+  Selection<double> sel{v, r.rows, 0};
+  const std::vector<Tap> taps = weighted_taps(m);
+  const vistelmo::Interior in = vistelmo::window_interior(a.nl, a.nc, taps);
+  const Network net = vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && !in.empty()
+                          ? selection_network(taps, kNetworkWires)
+                          : Network{};
+  const bool fast = net.wires() > 0;
+  if (fast) {
+    auto one = [&](int64_t l, int64_t c) {
+      sel.start();
+      for (const Tap& t : taps) sel.in(a.rows[l + t.di][c + t.dj], t);
+      sel.finish(static_cast<int>(l), static_cast<int>(c));
+    };
+    std::vector<signed char> nan(a.nl, -1);  // per row, -1 not looked at yet
+    auto has_nan = [&](int64_t y) {
+      if (nan[y] < 0) {
+        const double* p = a.rows[y];
+        nan[y] = std::any_of(p, p + a.nc, [](double x) { return x != x; });
+      }
+      return nan[y] == 1;
+    };
+    const vistelmo::TapBox box = vistelmo::tap_box(taps);
+    std::vector<const double*> src(net.wires());
+    for (int64_t l = in.l0; l < in.l1; l++) {
+      bool clean = true;
+      for (int64_t y = l + box.rmin; y <= l + box.rmax; y++) clean = clean && !has_nan(y);
+      double* out = r.rows[l];
+      if (clean) {
+        network_sources(a.rows, taps, net, l, in.c0, src);
+        vistelmo::network_kernels().f64(src.data(), net.wires(), net.pairs.data(),
+                                        static_cast<int>(net.pairs.size() / 2), net.out,
+                                        out + in.c0, in.c1 - in.c0);
+      }
+      for (int64_t c = in.c0; c < in.c1; c++)
+        if (!clean || out[c] == 0) one(l, c);
+    }
+  }
+  vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);
   return r;
+}
+
+// Grey median of r's size into r; empty windows give 0 (else selection makes them fatal for
+// totals up to 19).
+void grey_median(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w, bool empty_zero,
+                 IMGGRY& r) {
+  const bool fast = median_interior(a, taps, w, vistelmo::window_interior(a.nl, a.nc, taps), r);
+  // The plain walk: everything, or the border band with fewer samples.
+  if (w <= 19 && !empty_zero) {
+    VETOR<unsigned char> v(static_cast<int>(w));
+    Selection<unsigned char> sel{v, r.rows, 0};
+    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);
+  } else {
+    Histogram h{};
+    h.dst = r.rows;
+    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, h, fast);
+  }
 }
 
 }  // namespace
@@ -321,22 +469,30 @@ IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
 }
 
 IMGGRY mediana(const IMGGRY& a, const IMGGRY& m) {
-  const int64_t w = total_weight(m);
   IMGGRY r(a.nl, a.nc);
-  if (!vistelmo::has_pixels(a)) return r;
-  const std::vector<Tap> taps = weighted_taps(m);
-  const bool fast = median_interior(a, taps, w, vistelmo::window_interior(a.nl, a.nc, taps), r);
-  // The plain walk: everything, or the border band with fewer samples.
-  if (w <= 19) {
-    VETOR<unsigned char> v(static_cast<int>(w));
-    Selection<unsigned char> sel{v, r.rows, 0};
-    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);
-  } else {
-    Histogram h{};
-    h.dst = r.rows;
-    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, h, fast);
-  }
+  if (vistelmo::has_pixels(a)) grey_median(a, weighted_taps(m), total_weight(m), false, r);
   return r;
 }
 
-IMGDBL mediana(const IMGDBL& a, const IMGGRY& m) { return select_median(a, m, total_weight(m)); }
+IMGDBL mediana(const IMGDBL& a, const IMGGRY& m) { return double_median(a, m); }
+
+// Each channel as a grey image.
+IMGCOR mediana(const IMGCOR& a, const IMGGRY& m) {
+  IMGCOR r(a.nl, a.nc);
+  if (!vistelmo::has_pixels(r)) return r;
+  const std::vector<Tap> taps = weighted_taps(m);
+  const int64_t w = total_weight(m);
+  IMGGRY plane(a.nl, a.nc), out(a.nl, a.nc);
+  for (int ch = 0; ch < 3; ch++) {
+    for (int l = 0; l < a.nl; l++) {
+      const unsigned char* p = reinterpret_cast<const unsigned char*>(a.rows[l]) + ch;
+      for (int c = 0; c < a.nc; c++) plane.rows[l][c] = p[3 * c];
+    }
+    grey_median(plane, taps, w, true, out);
+    for (int l = 0; l < a.nl; l++) {
+      unsigned char* q = reinterpret_cast<unsigned char*>(r.rows[l]) + ch;
+      for (int c = 0; c < a.nc; c++) q[3 * c] = out.rows[l][c];
+    }
+  }
+  return r;
+}
