@@ -93,7 +93,9 @@ struct Histogram {
 // the weights' common factor, which keeps the rank) gives it that many wires, and wire (n-1)/2
 // of Batcher's odd-even merge sort of the n wires is taken (comparators past wire n dropped, as
 // if those wires held +inf). Comparators meeting two copies of one value are left out, and so
-// is every comparator the output does not depend on.
+// is every comparator the outputs do not depend on. One tap of weight k among m taps of weight
+// 1 takes m + 1 wires instead: the singles' elements s(r-k) and s(r) (r the rank), then the
+// heavy sample clamped between them, which is the element of rank r of all.
 struct Network {
   std::vector<int> tap;  // per wire
   std::vector<int32_t> pairs;
@@ -101,16 +103,10 @@ struct Network {
   int wires() const { return static_cast<int>(tap.size()); }
 };
 
-// Empty when the network would take more than max_wires wires.
-Network selection_network(const std::vector<Tap>& taps, int max_wires) {
-  Network net;
-  int g = 0;
-  int64_t n = 0;
-  for (const Tap& t : taps) g = std::gcd(g, t.value);
-  for (const Tap& t : taps) n += t.value / g;
-  if (taps.empty() || n > max_wires) return net;
-  for (size_t i = 0; i < taps.size(); i++) net.tap.insert(net.tap.end(), taps[i].value / g, i);
-  const int wires = net.wires();
+// Comparators of Batcher's sort of the wires, pruned to those the wires `outputs` need; wire w
+// starts as sample tap[w].
+std::vector<int32_t> pruned_sort(const std::vector<int>& tap, const std::vector<int>& outputs) {
+  const int wires = static_cast<int>(tap.size());
   std::vector<std::pair<int, int>> all;
   for (int p = 1; p < wires; p <<= 1)
     for (int k = p; k >= 1; k >>= 1)
@@ -118,9 +114,9 @@ Network selection_network(const std::vector<Tap>& taps, int max_wires) {
         for (int i = 0; i < std::min(k, wires - j - k); i++)
           if ((i + j) / (2 * p) == (i + j + k) / (2 * p)) all.push_back({i + j, i + j + k});
   // Forward: the expression each wire holds, equal expressions one number.
-  std::vector<int> expr(net.tap.begin(), net.tap.end());
+  std::vector<int> expr(tap);
   std::map<std::pair<int, int>, std::pair<int, int>> made;
-  int next = static_cast<int>(taps.size());
+  int next = *std::max_element(tap.begin(), tap.end()) + 1;
   std::vector<char> live(all.size(), 1);
   for (size_t c = 0; c < all.size(); c++) {
     int &x = expr[all[c].first], &y = expr[all[c].second];
@@ -134,10 +130,9 @@ Network selection_network(const std::vector<Tap>& taps, int max_wires) {
     x = it->second.first;
     y = it->second.second;
   }
-  // Backward: what the output depends on.
-  net.out = (wires - 1) / 2;
+  // Backward: what the outputs depend on.
   std::vector<char> need(wires, 0);
-  need[net.out] = 1;
+  for (int o : outputs) need[o] = 1;
   for (size_t c = all.size(); c-- > 0;) {
     const auto [x, y] = all[c];
     if (!live[c] || (!need[x] && !need[y])) {
@@ -146,8 +141,41 @@ Network selection_network(const std::vector<Tap>& taps, int max_wires) {
     }
     need[x] = need[y] = 1;
   }
+  std::vector<int32_t> pairs;
   for (size_t c = 0; c < all.size(); c++)
-    if (live[c]) net.pairs.insert(net.pairs.end(), {all[c].first, all[c].second});
+    if (live[c]) pairs.insert(pairs.end(), {all[c].first, all[c].second});
+  return pairs;
+}
+
+// Empty when the network would take more than max_wires wires.
+Network selection_network(const std::vector<Tap>& taps, int max_wires) {
+  Network net;
+  int g = 0, heavy = -1, heavies = 0;
+  int64_t n = 0;
+  for (const Tap& t : taps) g = std::gcd(g, t.value);
+  for (size_t i = 0; i < taps.size(); i++) {
+    n += taps[i].value / g;
+    if (taps[i].value != g) heavy = static_cast<int>(i), heavies++;
+  }
+  if (taps.empty()) return net;
+  if (heavies == 1 && static_cast<int>(taps.size()) <= max_wires) {
+    const int m = static_cast<int>(taps.size()) - 1, k = taps[heavy].value / g,
+              r = static_cast<int>((n - 1) / 2);
+    for (int i = 0; i < m + 1; i++) net.tap.push_back(i < heavy ? i : i + 1);
+    net.tap.back() = heavy;
+    std::vector<int> singles(net.tap.begin(), net.tap.end() - 1), outputs;
+    if (r - k >= 0) outputs.push_back(r - k);
+    if (r < m) outputs.push_back(r);
+    if (m > 0) net.pairs = pruned_sort(singles, outputs);
+    if (r < m) net.pairs.insert(net.pairs.end(), {m, r});           // min(heavy, s(r))
+    if (r - k >= 0) net.pairs.insert(net.pairs.end(), {r - k, m});  // max(s(r-k), that)
+    net.out = m;
+    return net;
+  }
+  if (n > max_wires) return net;
+  for (size_t i = 0; i < taps.size(); i++) net.tap.insert(net.tap.end(), taps[i].value / g, i);
+  net.out = (net.wires() - 1) / 2;
+  net.pairs = pruned_sort(net.tap, {net.out});
   return net;
 }
 
