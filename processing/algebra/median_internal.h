@@ -6,7 +6,7 @@
 namespace vistelmo {
 
 // Largest number of wires a selection network runs on.
-constexpr int kMaxNetworkWires = 128;
+constexpr int kMaxNetworkWires = 100;
 
 // Selection networks run along rows: for x < n, wire w starts as src[w][x]; each pair (a, b) of
 // pairs[0 .. 2 npairs) puts the smaller of wires a and b on a and the other on b (a permutation

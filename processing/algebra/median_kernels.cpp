@@ -67,11 +67,11 @@ VISTELMO_NET_STEP void network_row(const T* const* src, int wires, const int32_t
 #define VISTELMO_NETWORKS(suffix, attr)                                                     \
   attr void network_u8_##suffix(const uint8_t* const* src, int wires, const int32_t* pairs, \
                                 int npairs, int out, uint8_t* dst, int64_t n) {             \
-    network_row<uint8_t, 4>(src, wires, pairs, npairs, out, dst, n);                        \
+    network_row<uint8_t, 8>(src, wires, pairs, npairs, out, dst, n);                        \
   }                                                                                         \
   attr void network_f64_##suffix(const double* const* src, int wires, const int32_t* pairs, \
                                  int npairs, int out, double* dst, int64_t n) {             \
-    network_row<double, 4>(src, wires, pairs, npairs, out, dst, n);                         \
+    network_row<double, 8>(src, wires, pairs, npairs, out, dst, n);                         \
   }
 
 VISTELMO_NETWORKS(portable, )
