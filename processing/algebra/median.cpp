@@ -74,19 +74,38 @@ struct Histogram {
     hi = std::max(hi, int{p});
   }
   void out(const Tap&) {}
-  void finish(int l, int c) {
-    dst[l][c] = 0;  // a window without samples
+  // The level, the counts cleared.
+  unsigned char level() {
+    unsigned char v = 0;  // a window without samples
     const int64_t target = (n - 1) / 2 + 1;
     int64_t run = 0;
     for (int g = lo; g <= hi; g++) {
       run += count[g];
       if (run >= target) {
-        dst[l][c] = static_cast<unsigned char>(g);
+        v = static_cast<unsigned char>(g);
         break;
       }
     }
     if (hi >= lo) std::fill(count + lo, count + hi + 1, 0);
+    return v;
   }
+  void finish(int l, int c) { dst[l][c] = level(); }
+};
+
+// Each channel of a colour sample in its own histogram.
+struct ColourHistogram {
+  COR* const* dst;
+  Histogram h[3];
+  void start() {
+    for (Histogram& x : h) x.start();
+  }
+  void in(COR p, const Tap& t) {
+    h[0].in(p.r, t);
+    h[1].in(p.g, t);
+    h[2].in(p.b, t);
+  }
+  void out(const Tap&) {}
+  void finish(int l, int c) { dst[l][c] = COR{h[0].level(), h[1].level(), h[2].level()}; }
 };
 
 // A selection network for the weighted median of a full window: each tap's weight (divided by
@@ -504,12 +523,54 @@ IMGGRY mediana(const IMGGRY& a, const IMGGRY& m) {
 
 IMGDBL mediana(const IMGDBL& a, const IMGGRY& m) { return double_median(a, m); }
 
-// Each channel as a grey image.
+// The interior of a colour median on the bytes of its rows, channel by channel: the 3 x 3 and
+// 5 x 5 kernels of three channels, or a selection network whose taps lie 3 bytes a column apart.
+// False where neither serves.
+bool colour_interior(const IMGCOR& a, const std::vector<Tap>& taps, int64_t w,
+                     const vistelmo::Interior& in, IMGCOR& r) {
+  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
+      in.empty())
+    return false;
+  auto bytes = [](COR* p) { return reinterpret_cast<unsigned char*>(p); };
+  const vistelmo::TapBox box = vistelmo::tap_box(taps);
+  const int64_t hl = box.rows(), n = 3 * (in.c1 - in.c0);
+  if (vistelmo::full_box(taps, box) && hl == box.cols() && (hl == 3 || hl == 5)) {
+    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+    const unsigned char* rows[5];
+    for (int64_t l = in.l0; l < in.l1; l++) {
+      for (int64_t i = 0; i < hl; i++) rows[i] = bytes(a.rows[l + box.rmin + i] + in.c0 + box.cmin);
+      (hl == 3 ? k.median3_c3_u8 : k.median5_c3_u8)(rows, bytes(r.rows[l] + in.c0), n);
+    }
+    return true;
+  }
+  const Network net = selection_network(taps, kNetworkWires);
+  if (net.wires() == 0) return false;
+  std::vector<const unsigned char*> src(net.wires());
+  for (int64_t l = in.l0; l < in.l1; l++) {
+    for (int i = 0; i < net.wires(); i++) {
+      const Tap& t = taps[net.tap[i]];
+      src[i] = bytes(a.rows[l + t.di] + in.c0 + t.dj);
+    }
+    vistelmo::network_kernels().u8(src.data(), net.wires(), net.pairs.data(),
+                                   static_cast<int>(net.pairs.size() / 2), net.out,
+                                   bytes(r.rows[l] + in.c0), n);
+  }
+  return true;
+}
+
+// Each channel its own median: on the interleaved bytes where a kernel serves, else as grey
+// images.
 IMGCOR mediana(const IMGCOR& a, const IMGGRY& m) {
   IMGCOR r(a.nl, a.nc);
   if (!vistelmo::has_pixels(r)) return r;
   const std::vector<Tap> taps = weighted_taps(m);
   const int64_t w = total_weight(m);
+  if (colour_interior(a, taps, w, vistelmo::window_interior(a.nl, a.nc, taps), r)) {
+    ColourHistogram h{};
+    h.dst = r.rows;
+    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, h, true);
+    return r;
+  }
   IMGGRY plane(a.nl, a.nc), out(a.nl, a.nc);
   for (int ch = 0; ch < 3; ch++) {
     for (int l = 0; l < a.nl; l++) {
