@@ -308,21 +308,30 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
         move_row(l - 1 + dimin, -1);
         move_row(l + dimin + hl - 1, 1);
       }
-      std::fill(wf, wf + 256, 0);
       std::fill(wc, wc + 16, 0);
-      for (int64_t x = 0; x < hc; x++) {
-        k.add_sub_u16(wf, &fine[x * 256], zeros, 256);
-        k.add_sub_u16(wc, &coarse[x * 16], zeros, 16);
-      }
+      for (int64_t x = 0; x < hc; x++) k.add_sub_u16(wc, &coarse[x * 16], zeros, 16);
+      int64_t at[16];  // the window start each 16 levels of wf stand for
+      std::fill(at, at + 16, -hc);
       unsigned char* out = r.rows[l];
       for (int64_t c = s0;; c++) {
         const int b = first_reaching(wc, target);
         int32_t before = 0;
         for (int i = 0; i < 16; i++) before += i < b ? wc[i] : 0;
-        out[c] = static_cast<unsigned char>(16 * b + first_reaching(wf + 16 * b, target - before));
+        // Levels 16 b .. 16 b + 15 of the window brought to start x, column by column or afresh.
+        const int64_t x = c - s0;
+        uint16_t* seg = wf + 16 * b;
+        if (x - at[b] >= hc) {
+          std::fill(seg, seg + 16, 0);
+          for (int64_t y = x; y < x + hc; y++)
+            k.add_sub_u16(seg, &fine[y * 256 + 16 * b], zeros, 16);
+        } else {
+          for (int64_t y = at[b]; y < x; y++)
+            k.add_sub_u16(seg, &fine[(y + hc) * 256 + 16 * b], &fine[y * 256 + 16 * b], 16);
+        }
+        at[b] = x;
+        out[c] = static_cast<unsigned char>(16 * b + first_reaching(seg, target - before));
         if (c + 1 >= s1) break;
         const int64_t add = c + 1 - s0 + hc - 1, sub = c - s0;
-        k.add_sub_u16(wf, &fine[add * 256], &fine[sub * 256], 256);
         k.add_sub_u16(wc, &coarse[add * 16], &coarse[sub * 16], 16);
       }
     }
