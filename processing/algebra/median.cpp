@@ -2,13 +2,18 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <map>
+#include <numeric>
+#include <utility>
 #include <vector>
 
 #include "foundation/erro.h"
 #include "foundation/vetor.h"
 #include "numerics/kth.h"
 #include "processing/algebra/median.h"
+#include "processing/algebra/median_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
+#include "processing/algebra/planes.h"
 
 namespace {
 
@@ -69,20 +74,139 @@ struct Histogram {
     hi = std::max(hi, int{p});
   }
   void out(const Tap&) {}
-  void finish(int l, int c) {
-    dst[l][c] = 0;  // a window without samples
+  // The level, the counts cleared.
+  unsigned char level() {
+    unsigned char v = 0;  // a window without samples
     const int64_t target = (n - 1) / 2 + 1;
     int64_t run = 0;
     for (int g = lo; g <= hi; g++) {
       run += count[g];
       if (run >= target) {
-        dst[l][c] = static_cast<unsigned char>(g);
+        v = static_cast<unsigned char>(g);
         break;
       }
     }
     if (hi >= lo) std::fill(count + lo, count + hi + 1, 0);
+    return v;
   }
+  void finish(int l, int c) { dst[l][c] = level(); }
 };
+
+// Each channel of a colour sample in its own histogram.
+struct ColourHistogram {
+  COR* const* dst;
+  Histogram h[3];
+  void start() {
+    for (Histogram& x : h) x.start();
+  }
+  void in(COR p, const Tap& t) {
+    h[0].in(p.r, t);
+    h[1].in(p.g, t);
+    h[2].in(p.b, t);
+  }
+  void out(const Tap&) {}
+  void finish(int l, int c) { dst[l][c] = COR{h[0].level(), h[1].level(), h[2].level()}; }
+};
+
+// A selection network for the weighted median of a full window: each tap's weight (divided by
+// the weights' common factor, which keeps the rank) gives it that many wires, and wire (n-1)/2
+// of Batcher's odd-even merge sort of the n wires is taken (comparators past wire n dropped, as
+// if those wires held +inf). Comparators meeting two copies of one value are left out, and so
+// is every comparator the outputs do not depend on. One tap of weight k among m taps of weight
+// 1 takes m + 1 wires instead: the singles' elements s(r-k) and s(r) (r the rank), then the
+// heavy sample clamped between them, which is the element of rank r of all.
+struct Network {
+  std::vector<int> tap;  // per wire
+  std::vector<int32_t> pairs;
+  int out = 0;
+  int wires() const { return static_cast<int>(tap.size()); }
+};
+
+// Comparators of Batcher's sort of the wires, pruned to those the wires `outputs` need; wire w
+// starts as sample tap[w].
+std::vector<int32_t> pruned_sort(const std::vector<int>& tap, const std::vector<int>& outputs) {
+  const int wires = static_cast<int>(tap.size());
+  std::vector<std::pair<int, int>> all;
+  for (int p = 1; p < wires; p <<= 1)
+    for (int k = p; k >= 1; k >>= 1)
+      for (int j = k % p; j + k < wires; j += 2 * k)
+        for (int i = 0; i < std::min(k, wires - j - k); i++)
+          if ((i + j) / (2 * p) == (i + j + k) / (2 * p)) all.push_back({i + j, i + j + k});
+  // Forward: the expression each wire holds, equal expressions one number.
+  std::vector<int> expr(tap);
+  std::map<std::pair<int, int>, std::pair<int, int>> made;
+  int next = *std::max_element(tap.begin(), tap.end()) + 1;
+  std::vector<char> live(all.size(), 1);
+  for (size_t c = 0; c < all.size(); c++) {
+    int &x = expr[all[c].first], &y = expr[all[c].second];
+    if (x == y) {
+      live[c] = 0;
+      continue;
+    }
+    auto it = made.find({std::min(x, y), std::max(x, y)});
+    if (it == made.end())
+      it = made.insert({{std::min(x, y), std::max(x, y)}, {next, next + 1}}).first, next += 2;
+    x = it->second.first;
+    y = it->second.second;
+  }
+  // Backward: what the outputs depend on.
+  std::vector<char> need(wires, 0);
+  for (int o : outputs) need[o] = 1;
+  for (size_t c = all.size(); c-- > 0;) {
+    const auto [x, y] = all[c];
+    if (!live[c] || (!need[x] && !need[y])) {
+      live[c] = 0;
+      continue;
+    }
+    need[x] = need[y] = 1;
+  }
+  std::vector<int32_t> pairs;
+  for (size_t c = 0; c < all.size(); c++)
+    if (live[c]) pairs.insert(pairs.end(), {all[c].first, all[c].second});
+  return pairs;
+}
+
+// Empty when the network would take more than max_wires wires.
+Network selection_network(const std::vector<Tap>& taps, int max_wires) {
+  Network net;
+  int g = 0, heavy = -1, heavies = 0;
+  int64_t n = 0;
+  for (const Tap& t : taps) g = std::gcd(g, t.value);
+  for (size_t i = 0; i < taps.size(); i++) {
+    n += taps[i].value / g;
+    if (taps[i].value != g) heavy = static_cast<int>(i), heavies++;
+  }
+  if (taps.empty()) return net;
+  if (heavies == 1 && static_cast<int>(taps.size()) <= max_wires) {
+    const int m = static_cast<int>(taps.size()) - 1, k = taps[heavy].value / g,
+              r = static_cast<int>((n - 1) / 2);
+    for (int i = 0; i < m + 1; i++) net.tap.push_back(i < heavy ? i : i + 1);
+    net.tap.back() = heavy;
+    std::vector<int> singles(net.tap.begin(), net.tap.end() - 1), outputs;
+    if (r - k >= 0) outputs.push_back(r - k);
+    if (r < m) outputs.push_back(r);
+    if (m > 0) net.pairs = pruned_sort(singles, outputs);
+    if (r < m) net.pairs.insert(net.pairs.end(), {m, r});           // min(heavy, s(r))
+    if (r - k >= 0) net.pairs.insert(net.pairs.end(), {r - k, m});  // max(s(r-k), that)
+    net.out = m;
+    return net;
+  }
+  if (n > max_wires) return net;
+  for (size_t i = 0; i < taps.size(); i++) net.tap.insert(net.tap.end(), taps[i].value / g, i);
+  net.out = (net.wires() - 1) / 2;
+  net.pairs = pruned_sort(net.tap, {net.out});
+  return net;
+}
+
+// The wires' rows for output row l from column c0.
+template <class T>
+void network_sources(T* const* rows, const std::vector<Tap>& taps, const Network& net, int64_t l,
+                     int64_t c0, std::vector<const T*>& src) {
+  for (int w = 0; w < net.wires(); w++) {
+    const Tap& t = taps[net.tap[w]];
+    src[w] = rows[l + t.di] + c0 + t.dj;
+  }
+}
 
 // A sliding histogram (Huang) over one row of interior pixels: built whole at the first pixel,
 // then moved right by the weight changes at the window's column edges. The median level moves
@@ -184,30 +308,45 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
         move_row(l - 1 + dimin, -1);
         move_row(l + dimin + hl - 1, 1);
       }
-      std::fill(wf, wf + 256, 0);
       std::fill(wc, wc + 16, 0);
-      for (int64_t x = 0; x < hc; x++) {
-        k.add_sub_u16(wf, &fine[x * 256], zeros, 256);
-        k.add_sub_u16(wc, &coarse[x * 16], zeros, 16);
-      }
+      for (int64_t x = 0; x < hc; x++) k.add_sub_u16(wc, &coarse[x * 16], zeros, 16);
+      int64_t at[16];  // the window start each 16 levels of wf stand for
+      std::fill(at, at + 16, -hc);
       unsigned char* out = r.rows[l];
       for (int64_t c = s0;; c++) {
         const int b = first_reaching(wc, target);
         int32_t before = 0;
         for (int i = 0; i < 16; i++) before += i < b ? wc[i] : 0;
-        out[c] = static_cast<unsigned char>(16 * b + first_reaching(wf + 16 * b, target - before));
+        // Levels 16 b .. 16 b + 15 of the window brought to start x, column by column or afresh.
+        const int64_t x = c - s0;
+        uint16_t* seg = wf + 16 * b;
+        if (x - at[b] >= hc) {
+          std::fill(seg, seg + 16, 0);
+          for (int64_t y = x; y < x + hc; y++)
+            k.add_sub_u16(seg, &fine[y * 256 + 16 * b], zeros, 16);
+        } else {
+          for (int64_t y = at[b]; y < x; y++)
+            k.add_sub_u16(seg, &fine[(y + hc) * 256 + 16 * b], &fine[y * 256 + 16 * b], 16);
+        }
+        at[b] = x;
+        out[c] = static_cast<unsigned char>(16 * b + first_reaching(seg, target - before));
         if (c + 1 >= s1) break;
         const int64_t add = c + 1 - s0 + hc - 1, sub = c - s0;
-        k.add_sub_u16(wf, &fine[add * 256], &fine[sub * 256], 256);
         k.add_sub_u16(wc, &coarse[add * 16], &coarse[sub * 16], 16);
       }
     }
   }
 }
 
+// Windows of up to this many samples (weights over their common factor) go through a selection
+// network; larger ones through histograms.
+constexpr int kNetworkWires = 100;
+static_assert(kNetworkWires <= vistelmo::kMaxNetworkWires, "network too wide for the kernels");
+
 // The pixels whose whole window lies inside, by span kernels: a sorting network for a full 3 x 3
-// or 5 x 5 window of equal weights (equal weights select the same rank as weights of one), else
-// the sliding histogram. False when the plain tier is to do everything.
+// or 5 x 5 window of equal weights (equal weights select the same rank as weights of one), a
+// selection network for other small windows, else histograms. False when the plain tier is to
+// do everything.
 bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
                      const vistelmo::Interior& in, IMGGRY& r) {
   if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
@@ -225,23 +364,88 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
     }
     return true;
   }
-  if (rectangle && hl >= 11 && hl * hc < 65536)
+  const Network net = selection_network(taps, kNetworkWires);
+  if (net.wires() > 0) {
+    std::vector<const unsigned char*> src(net.wires());
+    for (int64_t l = in.l0; l < in.l1; l++) {
+      network_sources(a.rows, taps, net, l, in.c0, src);
+      vistelmo::network_kernels().u8(src.data(), net.wires(), net.pairs.data(),
+                                     static_cast<int>(net.pairs.size() / 2), net.out,
+                                     r.rows[l] + in.c0, in.c1 - in.c0);
+    }
+  } else if (rectangle && hl >= 11 && hl * hc < 65536) {
     column_histograms(a, dimin, hl, djmin, hc, in, r);
-  else
+  } else {
     sliding_histogram(a, taps, w, in, r);
+  }
   return true;
 }
 
-template <class Img>
-Img select_median(const Img& a, const IMGGRY& m, int64_t w) {
-  using T = typename Img::Pixel;
-  Img r(a.nl, a.nc);
+// Doubles: the interior through a selection network, except rows whose window meets a NaN
+// and pixels whose median is a zero (the network may keep the other zero than the selection);
+// those and the border band by selection.
+IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
+  const int64_t w = total_weight(m);
+  IMGDBL r(a.nl, a.nc);
   if (!vistelmo::has_pixels(a)) return r;
   if (w > INT_MAX) erro("Erro VETOR::aloca - Falta memoria", "");
-  VETOR<T> v(static_cast<int>(w));
-  Selection<T> sel{v, r.rows, 0};
-  vistelmo::traverse_window(a.rows, a.nl, a.nc, weighted_taps(m), sel);
+  VETOR<double> v(static_cast<int>(w));
+  Selection<double> sel{v, r.rows, 0};
+  const std::vector<Tap> taps = weighted_taps(m);
+  const vistelmo::Interior in = vistelmo::window_interior(a.nl, a.nc, taps);
+  const Network net = vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && !in.empty()
+                          ? selection_network(taps, kNetworkWires)
+                          : Network{};
+  const bool fast = net.wires() > 0;
+  if (fast) {
+    auto one = [&](int64_t l, int64_t c) {
+      sel.start();
+      for (const Tap& t : taps) sel.in(a.rows[l + t.di][c + t.dj], t);
+      sel.finish(static_cast<int>(l), static_cast<int>(c));
+    };
+    std::vector<signed char> nan(a.nl, -1);  // per row, -1 not looked at yet
+    auto has_nan = [&](int64_t y) {
+      if (nan[y] < 0) {
+        const double* p = a.rows[y];
+        nan[y] = std::any_of(p, p + a.nc, [](double x) { return x != x; });
+      }
+      return nan[y] == 1;
+    };
+    const vistelmo::TapBox box = vistelmo::tap_box(taps);
+    std::vector<const double*> src(net.wires());
+    for (int64_t l = in.l0; l < in.l1; l++) {
+      bool clean = true;
+      for (int64_t y = l + box.rmin; y <= l + box.rmax; y++) clean = clean && !has_nan(y);
+      double* out = r.rows[l];
+      if (clean) {
+        network_sources(a.rows, taps, net, l, in.c0, src);
+        vistelmo::network_kernels().f64(src.data(), net.wires(), net.pairs.data(),
+                                        static_cast<int>(net.pairs.size() / 2), net.out,
+                                        out + in.c0, in.c1 - in.c0);
+      }
+      for (int64_t c = in.c0; c < in.c1; c++)
+        if (!clean || out[c] == 0) one(l, c);
+    }
+  }
+  vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);
   return r;
+}
+
+// Grey median of r's size into r; empty windows give 0 (else selection makes them fatal for
+// totals up to 19).
+void grey_median(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w, bool empty_zero,
+                 IMGGRY& r) {
+  const bool fast = median_interior(a, taps, w, vistelmo::window_interior(a.nl, a.nc, taps), r);
+  // The plain walk: everything, or the border band with fewer samples.
+  if (w <= 19 && !empty_zero) {
+    VETOR<unsigned char> v(static_cast<int>(w));
+    Selection<unsigned char> sel{v, r.rows, 0};
+    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);
+  } else {
+    Histogram h{};
+    h.dst = r.rows;
+    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, h, fast);
+  }
 }
 
 }  // namespace
@@ -321,22 +525,72 @@ IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
 }
 
 IMGGRY mediana(const IMGGRY& a, const IMGGRY& m) {
-  const int64_t w = total_weight(m);
   IMGGRY r(a.nl, a.nc);
-  if (!vistelmo::has_pixels(a)) return r;
-  const std::vector<Tap> taps = weighted_taps(m);
-  const bool fast = median_interior(a, taps, w, vistelmo::window_interior(a.nl, a.nc, taps), r);
-  // The plain walk: everything, or the border band with fewer samples.
-  if (w <= 19) {
-    VETOR<unsigned char> v(static_cast<int>(w));
-    Selection<unsigned char> sel{v, r.rows, 0};
-    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);
-  } else {
-    Histogram h{};
-    h.dst = r.rows;
-    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, h, fast);
-  }
+  if (vistelmo::has_pixels(a)) grey_median(a, weighted_taps(m), total_weight(m), false, r);
   return r;
 }
 
-IMGDBL mediana(const IMGDBL& a, const IMGGRY& m) { return select_median(a, m, total_weight(m)); }
+IMGDBL mediana(const IMGDBL& a, const IMGGRY& m) { return double_median(a, m); }
+
+// The interior of a colour median on the bytes of its rows, channel by channel: the 3 x 3 and
+// 5 x 5 kernels of three channels, or a selection network whose taps lie 3 bytes a column apart.
+// False where neither serves.
+bool colour_interior(const IMGCOR& a, const std::vector<Tap>& taps, int64_t w,
+                     const vistelmo::Interior& in, IMGCOR& r) {
+  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
+      in.empty())
+    return false;
+  auto bytes = [](COR* p) { return reinterpret_cast<unsigned char*>(p); };
+  const vistelmo::TapBox box = vistelmo::tap_box(taps);
+  const int64_t hl = box.rows(), n = 3 * (in.c1 - in.c0);
+  if (vistelmo::full_box(taps, box) && hl == box.cols() && (hl == 3 || hl == 5)) {
+    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+    const unsigned char* rows[5];
+    for (int64_t l = in.l0; l < in.l1; l++) {
+      for (int64_t i = 0; i < hl; i++) rows[i] = bytes(a.rows[l + box.rmin + i] + in.c0 + box.cmin);
+      (hl == 3 ? k.median3_c3_u8 : k.median5_c3_u8)(rows, bytes(r.rows[l] + in.c0), n);
+    }
+    return true;
+  }
+  const Network net = selection_network(taps, kNetworkWires);
+  if (net.wires() == 0) return false;
+  std::vector<const unsigned char*> src(net.wires());
+  for (int64_t l = in.l0; l < in.l1; l++) {
+    for (int i = 0; i < net.wires(); i++) {
+      const Tap& t = taps[net.tap[i]];
+      src[i] = bytes(a.rows[l + t.di] + in.c0 + t.dj);
+    }
+    vistelmo::network_kernels().u8(src.data(), net.wires(), net.pairs.data(),
+                                   static_cast<int>(net.pairs.size() / 2), net.out,
+                                   bytes(r.rows[l] + in.c0), n);
+  }
+  return true;
+}
+
+// Each channel its own median: on the interleaved bytes where a kernel serves, else as grey
+// images.
+IMGCOR mediana(const IMGCOR& a, const IMGGRY& m) {
+  IMGCOR r(a.nl, a.nc);
+  if (!vistelmo::has_pixels(r)) return r;
+  const std::vector<Tap> taps = weighted_taps(m);
+  const int64_t w = total_weight(m);
+  if (colour_interior(a, taps, w, vistelmo::window_interior(a.nl, a.nc, taps), r)) {
+    ColourHistogram h{};
+    h.dst = r.rows;
+    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, h, true);
+    return r;
+  }
+  IMGGRY plane(a.nl, a.nc), out(a.nl, a.nc);
+  for (int ch = 0; ch < 3; ch++) {
+    for (int l = 0; l < a.nl; l++) {
+      const unsigned char* p = reinterpret_cast<const unsigned char*>(a.rows[l]) + ch;
+      for (int c = 0; c < a.nc; c++) plane.rows[l][c] = p[3 * c];
+    }
+    grey_median(plane, taps, w, true, out);
+    for (int l = 0; l < a.nl; l++) {
+      unsigned char* q = reinterpret_cast<unsigned char*>(r.rows[l]) + ch;
+      for (int c = 0; c < a.nc; c++) q[3 * c] = out.rows[l][c];
+    }
+  }
+  return r;
+}

@@ -193,6 +193,9 @@ struct SpanKernels {
   // Median of the 3 x 3 or 5 x 5 window whose top-left sample is rows[i][x], for x < n.
   void (*median3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
   void (*median5_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  // The same over rows of three interleaved channels, each channel's own median (n bytes).
+  void (*median3_c3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
+  void (*median5_c3_u8)(const uint8_t* const* rows, uint8_t* dst, int64_t n);
   // Words of a binary row of n words: where at least 5 of the 3 x 3 window around each pixel of
   // rows[1] are white (bits outside the rows read as black).
   void (*majority3x3_bits)(const uint32_t* const* rows, uint32_t* dst, int64_t n);

@@ -213,14 +213,16 @@ inline uint8_t median_of3(uint8_t a, uint8_t b, uint8_t c) {
 }
 
 // 3 x 3: each column of three is sorted once and shared by the three windows over it; the
-// median is then the median of (largest low, median of middles, smallest high).
+// median is then the median of (largest low, median of middles, smallest high). Neighbours lie
+// S elements apart (S channels interleaved).
+template <int S>
 void median3(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
   constexpr int64_t kChunk = 256;
-  uint8_t lo[kChunk + 2], mid[kChunk + 2], hi[kChunk + 2];
+  uint8_t lo[kChunk + 2 * S], mid[kChunk + 2 * S], hi[kChunk + 2 * S];
   const uint8_t *r0 = rows[0], *r1 = rows[1], *r2 = rows[2];
   for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
     const int64_t m = std::min(kChunk, n - x0);
-    for (int64_t i = 0; i < m + 2; i++) {
+    for (int64_t i = 0; i < m + 2 * S; i++) {
       const uint8_t a = r0[x0 + i], b = r1[x0 + i], c = r2[x0 + i];
       const uint8_t ab_lo = lo8(a, b), ab_hi = hi8(a, b);
       lo[i] = lo8(ab_lo, c);
@@ -229,9 +231,9 @@ void median3(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
     }
     uint8_t* out = dst + x0;
     for (int64_t i = 0; i < m; i++) {
-      const uint8_t l = hi8(hi8(lo[i], lo[i + 1]), lo[i + 2]);
-      const uint8_t h = lo8(lo8(hi[i], hi[i + 1]), hi[i + 2]);
-      const uint8_t md = median_of3(mid[i], mid[i + 1], mid[i + 2]);
+      const uint8_t l = hi8(hi8(lo[i], lo[i + S]), lo[i + 2 * S]);
+      const uint8_t h = lo8(lo8(hi[i], hi[i + S]), hi[i + 2 * S]);
+      const uint8_t md = median_of3(mid[i], mid[i + S], mid[i + 2 * S]);
       out[i] = median_of3(l, md, h);
     }
   }
@@ -275,25 +277,26 @@ inline void run_network(uint8_t (&x)[25][W], std::index_sequence<K...>) {
   (compare<kMedian25[K].a, kMedian25[K].b, kMedian25[K].keep, W>(x), ...);
 }
 
-template <int W>
+template <int S, int W>
 inline void median5_block(const uint8_t* const* rows, int64_t x0, uint8_t* dst) {
   uint8_t x[25][W];
   for (int r = 0; r < 5; r++)
     for (int j = 0; j < 5; j++)
-      for (int i = 0; i < W; i++) x[5 * r + j][i] = rows[r][x0 + i + j];
+      for (int i = 0; i < W; i++) x[5 * r + j][i] = rows[r][x0 + i + j * S];
   run_network<W>(x, std::make_index_sequence<sizeof kMedian25 / sizeof kMedian25[0]>());
   for (int i = 0; i < W; i++) dst[x0 + i] = x[12][i];
 }
 
+template <int S>
 void median5(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
   constexpr int W = 32;
   int64_t x0 = 0;
-  for (; x0 + W <= n; x0 += W) median5_block<W>(rows, x0, dst);
+  for (; x0 + W <= n; x0 += W) median5_block<S, W>(rows, x0, dst);
   if (x0 < n && n >= W) {
-    median5_block<W>(rows, n - W, dst);  // the last block again, overlapping
+    median5_block<S, W>(rows, n - W, dst);  // the last block again, overlapping
     return;
   }
-  for (; x0 < n; x0++) median5_block<1>(rows, x0, dst);
+  for (; x0 < n; x0++) median5_block<S, 1>(rows, x0, dst);
 }
 
 void unpack_bits(const uint32_t* __restrict words, uint8_t* __restrict bytes, int64_t n) {
@@ -523,8 +526,10 @@ const SpanKernels kSpans = {
     rect3x3<MaxOf>,
     erode_tap,
     dilate_tap,
-    median3,
-    median5,
+    median3<1>,
+    median5<1>,
+    median3<3>,
+    median5<3>,
     majority3x3_bits,
     unpack_bits,
     pack_bits,

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "neighbourhood_fixtures.h"
+#include "numerics/kth.h"
+#include "processing/algebra/planes.h"
 
 namespace {
 
@@ -129,22 +131,26 @@ IMGDBL random_double(int nl, int nc, Rng& g) {
 
 // Masks whose centre element is weighted, so every window holds a sample.
 std::vector<IMGGRY> median_masks(Rng& g) {
-  std::vector<IMGGRY> ms = {IMGGRY(3, 3, 1),
-                            IMGGRY(3, 3, 255),
-                            mask(1, 3, 0, 1, {1, 2, 1}),
-                            IMGGRY(2, 2, 1),
-                            mask(1, 1, 0, 0, {1}),
-                            mask(3, 3, 1, 1, {2, 2, 2, 2, 3, 2, 2, 2, 2}),  // 19
-                            mask(3, 3, 1, 1, {2, 2, 2, 2, 4, 2, 2, 2, 2}),  // 20
-                            mask(2, 4, 0, 3, {0, 1, 0, 2, 1, 0, 3, 1}),
-                            IMGGRY(5, 5, 1),
-                            IMGGRY(5, 5, 4),
-                            mask(5, 5, 0, 4, std::vector<int>(25, 1)),
-                            IMGGRY(7, 7, 1),
-                            IMGGRY(11, 11, 1),
-                            IMGGRY(12, 13, 3),
-                            mask(3, 3, 1, 1, {0, 1, 0, 1, 1, 1, 0, 1, 0}),
-                            IMGGRY(2, 6, 1)};
+  std::vector<IMGGRY> ms = {
+      IMGGRY(3, 3, 1),
+      IMGGRY(3, 3, 255),
+      mask(1, 3, 0, 1, {1, 2, 1}),
+      IMGGRY(2, 2, 1),
+      mask(1, 1, 0, 0, {1}),
+      mask(3, 3, 1, 1, {2, 2, 2, 2, 3, 2, 2, 2, 2}),  // 19
+      mask(3, 3, 1, 1, {2, 2, 2, 2, 4, 2, 2, 2, 2}),  // 20
+      mask(2, 4, 0, 3, {0, 1, 0, 2, 1, 0, 3, 1}),
+      IMGGRY(5, 5, 1),
+      IMGGRY(5, 5, 4),
+      mask(5, 5, 0, 4, std::vector<int>(25, 1)),
+      IMGGRY(7, 7, 1),
+      IMGGRY(11, 11, 1),
+      IMGGRY(12, 13, 3),
+      mask(3, 3, 1, 1, {0, 1, 0, 1, 1, 1, 0, 1, 0}),
+      IMGGRY(2, 6, 1),
+      mask(5, 5, 2, 2, {0, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 0}),
+      IMGGRY(10, 10, 1),
+      IMGGRY(9, 12, 1)};
   IMGGRY heavy = fixtures::random_grey(4, 3, g);
   heavy.lc = 0;
   heavy.cc = 2;
@@ -163,20 +169,78 @@ TEST(WeightedMedian, GreyAndDoubleMatchReference) {
       a.lc = -4;
       a.backg = 200;
       const IMGGRY want = ref_median(a, ms[k]);
+      IMGDBL d = random_double(nl, nc, g);
+      d.backg = 3.5;
+      const IMGDBL want_d = ref_median(d, ms[k]);
       fixtures::for_each_tier([&] {
         IMGGRY r = mediana(a, ms[k]);
         EXPECT_TRUE(same_pixels(r, want));
         EXPECT_EQ(r.lc, (nl - 1) / 2);
         EXPECT_EQ(r.backg, 0);
+        IMGDBL rd = mediana(d, ms[k]);
+        EXPECT_TRUE(same_pixels(rd, want_d));
+        EXPECT_EQ(rd.backg, 0.0);
       });
-      int weight = 0;
-      for (int i = 0; i < ms[k].n; i++) weight += ms[k].data[i];
-      if (weight > 100) continue;  // doubles have one method; heavy weights only cost time
-      IMGDBL d = random_double(nl, nc, g);
-      d.backg = 3.5;
-      IMGDBL rd = mediana(d, ms[k]);
-      EXPECT_TRUE(same_pixels(rd, ref_median(d, ms[k])));
-      EXPECT_EQ(rd.backg, 0.0);
+    }
+}
+
+// Zeros of both signs and NaNs: the sample the selection keeps, bit for bit, on every tier.
+TEST(WeightedMedian, DoubleZerosAndNaNsMatchSelection) {
+  Rng g(19);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double values[] = {0.0, -0.0, 0.0, -0.0, 1.5, -2.0, 3.0, nan};
+  const std::vector<IMGGRY> ms = {IMGGRY(3, 3, 1), mask(3, 3, 1, 1, {0, 1, 0, 1, 3, 1, 0, 1, 0}),
+                                  IMGGRY(2, 5, 1)};
+  for (auto [nl, nc] : fixtures::span_shapes())
+    for (size_t k = 0; k < ms.size(); k++) {
+      SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " mask " << k);
+      IMGDBL d(nl, nc);
+      for (int l = 0; l < nl; l++)
+        for (int c = 0; c < nc; c++) d(l, c) = values[g.below(nl * nc > 200 ? 7 : 8)];
+      if (nl * nc > 200) d(g.below(nl), g.below(nc)) = nan;  // one row with a NaN
+      // Literal: each window's samples in mask order, repeated by weight, then kth_element.
+      IMGDBL want(nl, nc);
+      const IMGGRY& m = ms[k];
+      for (int l = 0; l < nl; l++)
+        for (int c = 0; c < nc; c++) {
+          VETOR<double> v(100);
+          int n = 0;
+          for (int i = 0; i < m.nl; i++)
+            for (int j = 0; j < m.nc; j++) {
+              const int y = l + i - m.lc, x = c + j - m.cc;
+              if (y < 0 || y >= nl || x < 0 || x >= nc) continue;
+              for (int r = 0; r < m(i, j); r++) v.data[n++] = d(y, x);
+            }
+          want(l, c) = kth_element(v, 0, n - 1, (n - 1) / 2);
+        }
+      fixtures::for_each_tier([&] { EXPECT_TRUE(same_pixels(mediana(d, m), want)); });
+    }
+}
+
+// Colour medians channel by channel; windows without samples give 0.
+TEST(WeightedMedian, ColourMatchesReference) {
+  Rng g(20);
+  auto ms = median_masks(g);
+  ms.push_back(IMGGRY(3, 3, 0));
+  ms.push_back(mask(1, 1, 0, 9, {5}));
+  for (auto [nl, nc] : fixtures::span_shapes())
+    for (size_t k = 0; k < ms.size(); k++) {
+      SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " mask " << k);
+      IMGCOR a(nl, nc);
+      IMGGRY want[3];
+      for (IMGGRY& p : want) p = fixtures::random_grey(nl, nc, g, k % 2 ? 4 : 256);
+      for (int l = 0; l < nl; l++)
+        for (int c = 0; c < nc; c++) a(l, c) = COR{want[0](l, c), want[1](l, c), want[2](l, c)};
+      for (IMGGRY& p : want) p = ref_median(p, ms[k]);
+      fixtures::for_each_tier([&] {
+        IMGCOR r = mediana(a, ms[k]);
+        for (int l = 0; l < nl; l++)
+          for (int c = 0; c < nc; c++) {
+            const COR p = r(l, c);
+            ASSERT_TRUE(p.r == want[0](l, c) && p.g == want[1](l, c) && p.b == want[2](l, c))
+                << "pixel (" << l << ", " << c << ")";
+          }
+      });
     }
 }
 

@@ -1,0 +1,25 @@
+// Kernels of the median filters. Library sources only.
+#pragma once
+
+#include <cstdint>
+
+namespace vistelmo {
+
+// Largest number of wires a selection network runs on.
+constexpr int kMaxNetworkWires = 100;
+
+// Selection networks run along rows: for x < n, wire w starts as src[w][x]; each pair (a, b) of
+// pairs[0 .. 2 npairs) puts the smaller of wires a and b on a and the other on b (a permutation
+// of the two, so every wire keeps one of the samples); dst[x] is then wire out. At most
+// kMaxNetworkWires wires.
+struct NetworkKernels {
+  void (*u8)(const uint8_t* const* src, int wires, const int32_t* pairs, int npairs, int out,
+             uint8_t* dst, int64_t n);
+  void (*f64)(const double* const* src, int wires, const int32_t* pairs, int npairs, int out,
+              double* dst, int64_t n);
+};
+
+// The kernels of the current neighbourhood tier (the portable ones when it is plain).
+const NetworkKernels& network_kernels();
+
+}  // namespace vistelmo
