@@ -612,7 +612,7 @@ struct PairWord<std::complex<float>> {
 };
 template <>
 struct PairWord<COR> {
-  using Word = uint64_t;  // two pixels and two bytes of the third
+  using Word = uint64_t;    // two pixels and two bytes of the third
   using Sample = uint32_t;  // r, g, b in the low three bytes
   static constexpr int kRight = 2;
   static constexpr bool kEdges = true;
@@ -1397,6 +1397,39 @@ class SourceLines {
   std::vector<double> buf_[2];
   int64_t key_[2] = {0, 0};
   bool valid_[2] = {false, false};
+};
+
+// The bytes of a colour image as a grey image three times as wide sharing its pixels: column
+// 3 c + ch is channel ch of column c; centre 3 cc on the columns, outside value 0. fits() is false
+// when the bytes are too many for one image.
+class WideGrey {
+ public:
+  explicit WideGrey(const IMGCOR& c) : rows_(has_pixels(c) ? c.nl() : 0) {
+    for (size_t l = 0; l < rows_.size(); l++)
+      rows_[l] = reinterpret_cast<unsigned char*>(c.rows[l]);
+    fits_ = 3 * int64_t{c.nc} * c.nl <= INT32_MAX;
+    if (!fits_) return;
+    g_.nl = c.nl;
+    g_.nc = 3 * c.nc;
+    g_.n = wrapped_product(g_.nl, g_.nc);
+    g_.lc = c.lc;
+    g_.cc = 3 * c.cc;
+    g_.data = rows_.empty() ? nullptr : reinterpret_cast<unsigned char*>(c.data);
+    g_.rows = rows_.data();
+  }
+  ~WideGrey() {
+    g_.data = nullptr;
+    g_.rows = nullptr;
+  }
+  WideGrey(const WideGrey&) = delete;
+  WideGrey& operator=(const WideGrey&) = delete;
+  bool fits() const { return fits_; }
+  IMGGRY& image() { return g_; }
+
+ private:
+  std::vector<unsigned char*> rows_;
+  bool fits_;
+  IMGGRY g_;
 };
 
 // Row loops over lines, out[k] = w0[k] l0[i0[k]] + w1[k] l1[i1[k]], sum[k] += line[i[k]] and

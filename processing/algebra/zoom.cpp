@@ -501,6 +501,18 @@ void per_plane(const IMGCOR& a, IMGCOR& b, GreyOp op) {
       b.rows[l][c] = COR{br.rows[l][c], bg.rows[l][c], bb.rows[l][c]};
 }
 
+// The frame of rotzoom's shrunk source for a factor f below 1.
+template <class Img>
+Img shrink_frame(const Img& a, double f) {
+  Img s(vistelmo::to_index(std::ceil(a.nl * f)), vistelmo::to_index(std::ceil(a.nc * f)));
+  s.lc = vistelmo::round_index(a.lc * f);
+  s.cc = vistelmo::round_index(a.cc * f);
+  return s;
+}
+
+// a shrunk by f < 1 into s's frame, rows first; s takes a's outside value.
+void shrink(const IMGGRY& a, IMGGRY& s, double f, char borda);
+
 }  // namespace
 
 void ZoomF::zoomx(const IMGFLT& a, IMGFLT& b, double f, char borda) {
@@ -520,6 +532,20 @@ void ZoomG::zoomy(const IMGGRY& a, IMGGRY& b, double f, char borda) {
   check_border(borda);
   run_pass(Axis::kY, a, b, f, borda);
 }
+
+namespace {
+
+void shrink(const IMGGRY& a, IMGGRY& s, double f, char borda) {
+  IMGGRY t(s.nl, a.nc);
+  t.lc = s.lc;
+  t.cc = a.cc;
+  ZoomG::zoomy(a, t, f, borda);
+  t.backg = a.backg;
+  s.backg = a.backg;
+  ZoomG::zoomx(t, s, f, borda);
+}
+
+}  // namespace
 
 void zoomfat(const IMGGRY& a, IMGGRY& b, double fatx, double faty, char borda) {
   check_border(borda);
@@ -570,32 +596,28 @@ void rotzoom(const IMGGRY& a, IMGGRY& b, double graus, double f, char borda) {
   check_border(borda);
   if (f <= 0) erro("Erro: Fator<=0.0", "");
   if (f < 1) {
-    const int nl = vistelmo::to_index(std::ceil(a.nl * f)),
-              nc = vistelmo::to_index(std::ceil(a.nc * f));
-    const int lc = vistelmo::round_index(a.lc * f), cc = vistelmo::round_index(a.cc * f);
-    IMGGRY t(nl, a.nc);
-    t.lc = lc;
-    t.cc = a.cc;
-    ZoomG::zoomy(a, t, f, borda);
-    t.backg = a.backg;
-    IMGGRY s(nl, nc);
-    s.lc = lc;
-    s.cc = cc;
-    s.backg = a.backg;
-    ZoomG::zoomx(t, s, f, borda);
+    IMGGRY s = shrink_frame(a, f);
+    shrink(a, s, f, borda);
     return rotate_zoomed(s, b, graus, 1, borda, s.backg);
   }
   rotate_zoomed(a, b, graus, f, borda, a.backg);
 }
 
 void rotzoom(const IMGCOR& a, IMGCOR& b, double graus, double f, char borda) {
-  if (!(f >= 1)) {
+  if (!(f >= 1) && !vistelmo::resample_fast()) {
     per_plane(a, b, [&](const IMGGRY& p, IMGGRY& q) { rotzoom(p, q, graus, f, borda); });
     return;
   }
-  // Without the zoom passes, the planes in one go: each channel as its own plane would be, with
-  // a plane's outside value 0; the merged planes leave b's outside value 0.
+  // The planes in one go: each channel as its own plane would be, with a plane's outside value
+  // 0; the merged planes leave b's outside value 0.
   check_border(borda);
-  rotate_zoomed(a, b, graus, f, borda, COR{0, 0, 0});
+  if (!(f >= 1)) {
+    if (f <= 0) erro("Erro: Fator<=0.0", "");
+    IMGCOR s = shrink_frame(a, f);
+    per_plane(a, s, [&](const IMGGRY& p, IMGGRY& q) { shrink(p, q, f, borda); });
+    rotate_zoomed(s, b, graus, 1, borda, COR{0, 0, 0});
+  } else {
+    rotate_zoomed(a, b, graus, f, borda, COR{0, 0, 0});
+  }
   b.backg = COR{0, 0, 0};
 }

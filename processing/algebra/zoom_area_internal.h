@@ -19,4 +19,8 @@ void allow_area_avx512(bool allowed);
 int grey_pair_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n, int j0,
                     int count, unsigned char* out);
 
+// The three channels of n colour pixels (bytes r, g, b each) into three rows, and back.
+void split_channels(const unsigned char* src, int n, unsigned char* const* planes);
+void merge_channels(const unsigned char* const* planes, int n, unsigned char* dst);
+
 }  // namespace vistelmo
