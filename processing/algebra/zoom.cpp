@@ -16,6 +16,7 @@
 #include "images/image_core_internal.h"
 #include "processing/algebra/planes.h"
 #include "processing/algebra/resample_internal.h"
+#include "processing/algebra/zoom_area_internal.h"
 
 namespace {
 
@@ -122,8 +123,9 @@ const unsigned char* grey_row(const IMGGRY& a, const vistelmo::BorderRule& br, i
 // at a time. ok() is false when it does not apply.
 class PairColumns {
  public:
-  PairColumns(const IMGGRY& a, const IMGGRY& b, double f, const vistelmo::BorderRule& br)
-      : a_(a), br_(br), lc_(b.lc), avx2_(vistelmo::resample_avx2()) {
+  PairColumns(const IMGGRY& a, const IMGGRY& b, double f, const vistelmo::BorderRule& br,
+              const RowFetch<unsigned char>* fetch = nullptr)
+      : a_(a), br_(br), fetch_(fetch), lc_(b.lc), avx2_(vistelmo::resample_avx2()) {
     const int nc = b.nc, anc = a.nc > 0 ? a.nc() : 0;
     if (!br.swapped || anc == 0) return;
     g_ = column_groups(a, b, f);
@@ -153,7 +155,7 @@ class PairColumns {
 
   // Destination row l.
   void row(int l, unsigned char* out) const {
-    const unsigned char* src = grey_row(a_, br_, static_cast<int64_t>(lc_) - l, outside_);
+    const unsigned char* src = grey_row(a_, br_, static_cast<int64_t>(lc_) - l, outside_, fetch_);
     for (const vistelmo::PairRun& r : runs_)
       vistelmo::pair_means(avx2_, out + r.k0, src + r.j0, r.k1 - r.k0);
     for (const auto& o : others_) {
@@ -171,6 +173,7 @@ class PairColumns {
  private:
   const IMGGRY& a_;
   vistelmo::BorderRule br_;
+  const RowFetch<unsigned char>* fetch_;
   int lc_;
   bool avx2_, ok_ = false;
   Groups g_;
@@ -191,8 +194,9 @@ bool pass_x_pairs(const IMGGRY& a, IMGGRY& b, double f, const vistelmo::BorderRu
 template <class Img>
 class BlendColumns {
  public:
-  BlendColumns(const Img& a, const Img& b, double f, const vistelmo::BorderRule& br)
-      : lines_(a, br),
+  BlendColumns(const Img& a, const Img& b, double f, const vistelmo::BorderRule& br,
+               const RowFetch<typename Img::Pixel>* fetch = nullptr)
+      : lines_(a, br, fetch),
         lc_(b.lc),
         nc_(b.nc),
         avx2_(vistelmo::resample_avx2()),
@@ -501,6 +505,142 @@ void per_plane(const IMGCOR& a, IMGCOR& b, GreyOp op) {
       b.rows[l][c] = COR{br.rows[l][c], bg.rows[l][c], bb.rows[l][c]};
 }
 
+// A grey image of a's frame without pixels, outside value 0: a plane's shape for passes that
+// fetch its rows.
+IMGGRY plane_shape(const IMGCOR& a) {
+  IMGGRY s;
+  s.nl = a.nl;
+  s.nc = a.nc;
+  s.lc = a.lc;
+  s.cc = a.cc;
+  return s;
+}
+
+// Rows of the planes of a colour image for the passes' fetch: each pixel row split into its
+// three channels when first asked for, the last four kept.
+class PlaneRows {
+ public:
+  explicit PlaneRows(const IMGCOR& a) : a_(a), n_(a.nc()), buf_(size_t{3} * kKept * n_) {
+    for (int ch = 0; ch < 3; ch++) fetch_[ch] = [this, ch](int64_t o) { return row(ch, o); };
+  }
+  PlaneRows(const PlaneRows&) = delete;
+  PlaneRows& operator=(const PlaneRows&) = delete;
+  const RowFetch<unsigned char>* fetch(int ch) const { return &fetch_[ch]; }
+
+ private:
+  static constexpr int kKept = 4;
+  const unsigned char* row(int ch, int64_t o) {
+    const int k = static_cast<int>(o % kKept);
+    unsigned char* p = &buf_[size_t{3} * k * n_];
+    if (made_[k] != o) {
+      unsigned char* const planes[3] = {p, p + n_, p + 2 * n_};
+      vistelmo::split_channels(reinterpret_cast<const unsigned char*>(a_.rows[o]), n_, planes);
+      made_[k] = o;
+    }
+    return p + ch * n_;
+  }
+
+  const IMGCOR& a_;
+  int n_;
+  std::vector<unsigned char> buf_;
+  int64_t made_[kKept] = {-1, -1, -1, -1};
+  RowFetch<unsigned char> fetch_[3];
+};
+
+// The horizontal pass of a's channels into b's rows, as on the planes (outside value 0): each
+// plane's row as the grey pass makes it, the three merged. ok() is false when the pass neither
+// enlarges nor takes PairColumns.
+class ColourColumns {
+ public:
+  ColourColumns(const IMGCOR& a, const IMGCOR& b, double f, char borda)
+      : rows_(a), pa_(plane_shape(a)), pb_(plane_shape(b)), nc_(b.nc()), out_(size_t{3} * nc_) {
+    const vistelmo::BorderRule br = vistelmo::source_rule(a, borda);
+    for (int ch = 0; ch < 3; ch++) {
+      if (f >= 1) {
+        blends_[ch] = std::make_unique<BlendColumns<IMGGRY>>(pa_, pb_, f, br, rows_.fetch(ch));
+        continue;
+      }
+      pairs_[ch] = std::make_unique<PairColumns>(pa_, pb_, f, br, rows_.fetch(ch));
+      if (!pairs_[ch]->ok()) return;
+    }
+    ok_ = true;
+  }
+  bool ok() const { return ok_; }
+  // Destination row l into out (3 b.nc bytes).
+  void row(int l, unsigned char* out) {
+    unsigned char* const planes[3] = {out_.data(), out_.data() + nc_, out_.data() + 2 * nc_};
+    for (int ch = 0; ch < 3; ch++)
+      if (pairs_[ch])
+        pairs_[ch]->row(l, planes[ch]);
+      else
+        blends_[ch]->row(l, planes[ch]);
+    vistelmo::merge_channels(planes, nc_, out);
+  }
+
+ private:
+  PlaneRows rows_;
+  IMGGRY pa_, pb_;
+  int nc_;
+  std::vector<unsigned char> out_;
+  std::unique_ptr<PairColumns> pairs_[3];
+  std::unique_ptr<BlendColumns<IMGGRY>> blends_[3];
+  bool ok_ = false;
+};
+
+// The bytes of a colour row.
+unsigned char* bytes(COR* row) { return reinterpret_cast<unsigned char*>(row); }
+
+// The colour passes with the vertical one first, a and b distinct: the vertical pass on the bytes
+// as a wide grey image, the horizontal one through ColourColumns. False, with nothing written,
+// when they do not apply.
+bool colour_rows_first(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda) {
+  if (!vistelmo::has_pixels(a) || !vistelmo::has_pixels(b)) return false;
+  IMGCOR t(b.nl, a.nc);
+  t.lc = b.lc;
+  t.cc = a.cc;
+  ColourColumns across(t, b, fatx, borda);
+  vistelmo::WideGrey wa(a), wt(t);
+  if (!across.ok() || !wa.fits() || !wt.fits()) return false;
+  run_pass(Axis::kY, wa.image(), wt.image(), faty, borda);
+  for (int l = 0; l < b.nl(); l++) across.row(l, bytes(b.rows[l]));
+  return true;
+}
+
+// zoomfat of a colour image on the fast tiers, in the grey one's order; with the horizontal pass
+// first, its rows made as the vertical pass reads them. False, with nothing written, when this does
+// not apply.
+bool colour_zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda) {
+  if (!vistelmo::resample_fast() || !vistelmo::has_pixels(a) || !vistelmo::has_pixels(b))
+    return false;
+  if (&a == &b) {
+    const IMGCOR copy = a;
+    return colour_zoomfat(copy, b, fatx, faty, borda);
+  }
+  if (fatx >= faty) {
+    IMGCOR t(a.nl, b.nc);
+    t.lc = a.lc;
+    t.cc = b.cc;
+    ColourColumns across(a, t, fatx, borda);
+    vistelmo::WideGrey wt(t), wb(b);
+    if (!across.ok() || !wt.fits() || !wb.fits()) return false;
+    constexpr int kKept = 4;
+    const int n = wt.image().nc();
+    std::vector<unsigned char> kept(size_t{kKept} * n);
+    int64_t made[kKept] = {-1, -1, -1, -1};
+    const RowFetch<unsigned char> fetch = [&](int64_t o) -> const unsigned char* {
+      unsigned char* row = kept.data() + (o % kKept) * n;
+      if (made[o % kKept] != o) {
+        across.row(static_cast<int>(o), row);
+        made[o % kKept] = o;
+      }
+      return row;
+    };
+    pass_y_fast(wt.image(), wb.image(), faty, vistelmo::source_rule(wt.image(), borda), &fetch);
+    return true;
+  }
+  return colour_rows_first(a, b, fatx, faty, borda);
+}
+
 // The frame of rotzoom's shrunk source for a factor f below 1.
 template <class Img>
 Img shrink_frame(const Img& a, double f) {
@@ -570,6 +710,13 @@ void zoomfat(const IMGGRY& a, IMGGRY& b, double fatx, double faty, char borda) {
 }
 
 void zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda) {
+  check_border(borda);
+  if (fatx <= 0) erro("Erro: fatx<=0", "");
+  if (faty <= 0) erro("Erro: faty<=0", "");
+  if (colour_zoomfat(a, b, fatx, faty, borda)) {
+    b.backg = COR{0, 0, 0};
+    return;
+  }
   per_plane(a, b, [&](const IMGGRY& p, IMGGRY& q) { zoomfat(p, q, fatx, faty, borda); });
 }
 
@@ -614,7 +761,8 @@ void rotzoom(const IMGCOR& a, IMGCOR& b, double graus, double f, char borda) {
   if (!(f >= 1)) {
     if (f <= 0) erro("Erro: Fator<=0.0", "");
     IMGCOR s = shrink_frame(a, f);
-    per_plane(a, s, [&](const IMGGRY& p, IMGGRY& q) { shrink(p, q, f, borda); });
+    if (!colour_rows_first(a, s, f, f, borda))
+      per_plane(a, s, [&](const IMGGRY& p, IMGGRY& q) { shrink(p, q, f, borda); });
     rotate_zoomed(s, b, graus, 1, borda, COR{0, 0, 0});
   } else {
     rotate_zoomed(a, b, graus, f, borda, COR{0, 0, 0});

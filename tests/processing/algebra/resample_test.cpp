@@ -356,19 +356,25 @@ TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
   }
 }
 
-// Colour zoom is the grey one on each plane, merged (its outside value 0).
-TEST(ResampleTiers, ColourZoomIsThePlanes) {
+// Colour zoom is the grey one on each plane, merged (its outside value 0), on every tier.
+TEST(ResampleTiers, ColourZoomIsThePlanesOnEveryTier) {
   for (const Shape& sh : kShapes) {
     const IMGCOR a = colour(sh, 30);
     for (double fx : kFactors)
-      for (double fy : kFactors) {
-        SCOPED_TRACE(label(sh, fx, fy));
-        IMGCOR got = destination<IMGCOR>(sh, fx, fy);
-        zoomfat(a, got, fx, fy, 'X');
-        EXPECT_TRUE(same_bits(got, by_planes(a, got, [&](const IMGGRY& p, IMGGRY& q) {
-                                zoomfat(p, q, fx, fy, 'X');
-                              })));
-      }
+      for (double fy : kFactors)
+        for (char mode : {'C', 'X'}) {
+          SCOPED_TRACE(label(sh, fx, fy) + mode);
+          vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
+          const IMGCOR want =
+              by_planes(a, destination<IMGCOR>(sh, fx, fy),
+                        [&](const IMGGRY& p, IMGGRY& q) { zoomfat(p, q, fx, fy, mode); });
+          expect_tiers_agree([&] {
+            IMGCOR got = destination<IMGCOR>(sh, fx, fy);
+            zoomfat(a, got, fx, fy, mode);
+            EXPECT_TRUE(same_bits(got, want));
+            return got;
+          });
+        }
   }
 }
 
