@@ -1525,24 +1525,27 @@ void average_row(bool avx2, Pixel* out, int n, const double* sum, Spread count, 
 }
 
 // Runs of destination indices k0 .. k1 - 1 whose groups (members first[k] .. first[k + 1] of
-// members) are two adjacent source indices, each group starting where the one before ended: k
-// takes j0 + 2 (k - k0) and the index after it.
+// members) are size adjacent source indices (pairs by default), each group starting where the one
+// before ended: k takes j0 + size (k - k0) and the size - 1 indices after it.
 struct PairRun {
   int k0, k1, j0;
 };
 inline std::vector<PairRun> pair_runs(const std::vector<int>& first,
-                                      const std::vector<int>& members, int to) {
-  auto pair = [&](int k) {
-    return first[k + 1] - first[k] == 2 && members[first[k] + 1] == members[first[k]] + 1;
+                                      const std::vector<int>& members, int to, int size = 2) {
+  auto whole = [&](int k) {
+    if (first[k + 1] - first[k] != size) return false;
+    for (int i = 1; i < size; i++)
+      if (members[first[k] + i] != members[first[k]] + i) return false;
+    return true;
   };
   std::vector<PairRun> runs;
   for (int k = 0; k < to;) {
-    if (!pair(k)) {
+    if (!whole(k)) {
       k++;
       continue;
     }
     const int k0 = k;
-    while (k + 1 < to && pair(k + 1) && members[first[k + 1]] == members[first[k]] + 2) k++;
+    while (k + 1 < to && whole(k + 1) && members[first[k + 1]] == members[first[k]] + size) k++;
     runs.push_back({k0, ++k, members[first[k0]]});
   }
   return runs;

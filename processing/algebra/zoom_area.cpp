@@ -467,8 +467,8 @@ unsigned char grey_block(const unsigned char* const* rows, int n, const int* col
 }
 
 // A shrink both ways from anl x anc to nl x nc, in the passes' order (the larger factor's
-// direction second): each output byte straight from its block of source bytes, pairs of columns
-// by the row kernels.
+// direction second): each output byte straight from its block of source bytes, pairs and groups
+// of four columns by the row kernels.
 class GreyShrink {
  public:
   GreyShrink(int anl, int anc, int nl, int nc, double fatl, double fatc)
@@ -476,9 +476,17 @@ class GreyShrink {
         nc_(nc),
         rows_(groups(shrink_targets(anl, nl, fatl), nl)),
         cols_(groups(shrink_targets(anc, nc, fatc), nc)),
-        runs_(vistelmo::pair_runs(cols_.first, cols_.members, nc)),
-        avx512_(vistelmo::area_avx512()),
-        done_(runs_.size()) {}
+        avx512_(vistelmo::area_avx512()) {
+    for (const vistelmo::PairRun& r : vistelmo::pair_runs(cols_.first, cols_.members, nc))
+      runs_.push_back({r, 2});
+    // Groups of four on the AVX-512 form.
+    if (avx512_)
+      for (const vistelmo::PairRun& r : vistelmo::pair_runs(cols_.first, cols_.members, nc, 4))
+        runs_.push_back({r, 4});
+    std::sort(runs_.begin(), runs_.end(),
+              [](const Run& x, const Run& y) { return x.run.k0 < y.run.k0; });
+    done_.resize(runs_.size());
+  }
   // False when a group is empty.
   bool ok() const {
     for (size_t l = 0; l + 1 < rows_.first.size(); l++)
@@ -494,13 +502,15 @@ class GreyShrink {
   void row(const unsigned char* const* src, int n, unsigned char* dst) {
     // The runs first (done_[i]: the end of what the kernel made of run i), then the other
     // outputs, whose rows are in cache by then.
-    for (size_t i = 0; i < runs_.size(); i++)
+    for (size_t i = 0; i < runs_.size(); i++) {
+      const vistelmo::PairRun& r = runs_[i].run;
       done_[i] =
-          runs_[i].k0 + vistelmo::grey_pair_means(avx512_, pairs_first_, src, n, runs_[i].j0,
-                                                  runs_[i].k1 - runs_[i].k0, dst + runs_[i].k0);
+          r.k0 + (runs_[i].size == 2 ? vistelmo::grey_pair_means : vistelmo::grey_quad_means)(
+                     avx512_, pairs_first_, src, n, r.j0, r.k1 - r.k0, dst + r.k0);
+    }
     size_t i = 0;
     for (int c = 0; c < nc_;) {
-      if (i < runs_.size() && c == runs_[i].k0) {
+      if (i < runs_.size() && c == runs_[i].run.k0) {
         c = done_[i++];
         continue;
       }
@@ -513,8 +523,13 @@ class GreyShrink {
   bool pairs_first_;
   int nc_;
   Groups rows_, cols_;
-  std::vector<vistelmo::PairRun> runs_;
   bool avx512_;
+  // Runs of pairs and of groups of four, by their first output.
+  struct Run {
+    vistelmo::PairRun run;
+    int size;
+  };
+  std::vector<Run> runs_;
   std::vector<int> done_;
 };
 

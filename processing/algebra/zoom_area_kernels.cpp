@@ -166,6 +166,51 @@ VISTELMO_AREA_AVX512 int pair_means_avx512(const unsigned char* const* rows, int
   return count;
 }
 
+// Dword d of quad[i] holds source byte 4 d + i in each of its four bytes.
+struct QuadIndex {
+  alignas(64) unsigned char quad[4][64] = {};
+  constexpr QuadIndex() {
+    for (int i = 0; i < 4; i++)
+      for (int b = 0; b < 64; b++) quad[i][b] = static_cast<unsigned char>(4 * (b / 4) + i);
+  }
+};
+constexpr QuadIndex kQuads{};
+
+// Sixteen outputs a step from 64 source bytes of each row, as pair_means_avx512 makes pairs: the
+// four columns of a group summed in order, the division by four (exact) in the final scale.
+template <int N, bool PairsFirst>
+VISTELMO_AREA_AVX512 int quad_means_avx512(const unsigned char* const* rows, int n, int j0,
+                                           int count, unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  constexpr int kSums = PairsFirst ? 1 : 4;
+  const bool exact = exact_division(n);
+  const float s = 63.75f / 4294967296.0f;
+  const __m512 scale = _mm512_set1_ps(exact ? s / n : s);
+  const __m512 div = _mm512_set1_ps(static_cast<float>(n));
+  const __m512i idx[4] = {index(kQuads.quad[0]), index(kQuads.quad[1]), index(kQuads.quad[2]),
+                          index(kQuads.quad[3])};
+  for (int k = 0; k < count; k += 16) {
+    const int left = count - k;
+    const __mmask64 in = left >= 16 ? ~__mmask64{0} : (__mmask64{1} << (4 * left)) - 1;
+    const __mmask16 done = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
+    __m512 u[4], acc[4];
+    for (int r = 0; r < n; r++) {
+      row_units(rows[r] + j0 + 4 * k, in, idx, u);
+      if constexpr (PairsFirst)
+        u[0] = _mm512_add_ps(_mm512_add_ps(_mm512_add_ps(u[0], u[1]), u[2]), u[3]);
+      for (int i = 0; i < kSums; i++) acc[i] = r == 0 ? u[i] : _mm512_add_ps(acc[i], u[i]);
+    }
+    if (!exact)
+      for (int i = 0; i < kSums; i++) acc[i] = _mm512_div_ps(acc[i], div);
+    if constexpr (!PairsFirst)
+      acc[0] = _mm512_add_ps(_mm512_add_ps(_mm512_add_ps(acc[0], acc[1]), acc[2]), acc[3]);
+    const __m512i t = _mm512_cvttps_epi32(
+        _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    _mm512_mask_cvtepi32_storeu_epi8(out + k, done, t);
+  }
+  return count;
+}
+
 // The kernel of an instruction set for the row count and order.
 template <bool PairsFirst>
 int pair_means(bool avx512, const unsigned char* const* rows, int n, int j0, int count,
@@ -246,7 +291,20 @@ VISTELMO_AREA_AVX2 void merge_avx2(const unsigned char* const* planes, int n, un
   merge_from(i, planes, n, dst);
 }
 
+template <bool PairsFirst>
+int quad_means(const unsigned char* const* rows, int n, int j0, int count, unsigned char* out) {
+  return n == 4 ? quad_means_avx512<4, PairsFirst>(rows, n, j0, count, out)
+                : quad_means_avx512<0, PairsFirst>(rows, n, j0, count, out);
+}
+
 }  // namespace
+
+int grey_quad_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n, int j0,
+                    int count, unsigned char* out) {
+  if (!avx512) return 0;
+  return pairs_first ? quad_means<true>(rows, n, j0, count, out)
+                     : quad_means<false>(rows, n, j0, count, out);
+}
 
 void split_channels(const unsigned char* src, int n, unsigned char* const* planes) {
   if (area_avx2()) return split_avx2(src, n, planes);
