@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -280,10 +281,41 @@ void zoomc_rows(const Src& a, const Img& b, Rows& out, double f) {
   }
 }
 
+// zooml's fast interpolating loop over the source lines.
+template <class Img, class Rows>
+void interp_rows(vistelmo::SourceLines<IMGFLT>& lines, const Img& b, Rows& out, double f) {
+  std::vector<int32_t> at(b.nc());
+  for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
+  int32_t first;
+  const int32_t* table = vistelmo::table_or_run(at, first);
+  const bool avx2 = vistelmo::resample_avx2();
+  for (int l = 0; l < b.nl(); l++) {
+    const Tap tap = interp_tap(l, f);
+    const double* s0 = lines.line(tap.i);
+    const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
+    const double w0 = 1 - tap.t;
+    vistelmo::blend_row(avx2, out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
+                        s1 + first, table, vistelmo::Spread{&tap.t, 0});
+    out.done(l);
+  }
+}
+
 template <class Src, class Img, class Rows>
 void zooml_rows(const Src& a, const Img& b, Rows& out, double f) {
-  if constexpr (!std::is_same_v<Src, IMGFLT>)
+  if constexpr (!std::is_same_v<Src, IMGFLT>) {
+    if (f >= 1 && vistelmo::resample_fast() && vistelmo::has_pixels(a) && vistelmo::has_pixels(b)) {
+      // The lines of the converted image, each row converted as they read it (the clamp never
+      // reads the outside value).
+      std::vector<float> buf;
+      const std::function<const float*(int64_t)> fetch = [&](int64_t o) {
+        return float_row(a, static_cast<int>(o), buf);
+      };
+      const IMGFLT shape;
+      vistelmo::SourceLines<IMGFLT> lines(shape, clamped(vistelmo::source_rule(a, 'x')), &fetch);
+      return interp_rows(lines, b, out, f);
+    }
     if (!(f < 1 && vistelmo::resample_fast())) return zooml_rows(IMGFLT(a), b, out, f);
+  }
   const bool full = vistelmo::has_pixels(a);
   if (f < 1) {
     const int bnl = b.nl;
@@ -345,21 +377,7 @@ void zooml_rows(const Src& a, const Img& b, Rows& out, double f) {
     if (!vistelmo::has_pixels(b)) return;
     if (vistelmo::resample_fast()) {
       vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
-      std::vector<int32_t> at(b.nc());
-      for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
-      int32_t first;
-      const int32_t* table = vistelmo::table_or_run(at, first);
-      const bool avx2 = vistelmo::resample_avx2();
-      for (int l = 0; l < b.nl(); l++) {
-        const Tap tap = interp_tap(l, f);
-        const double* s0 = lines.line(tap.i);
-        const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
-        const double w0 = 1 - tap.t;
-        vistelmo::blend_row(avx2, out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
-                            s1 + first, table, vistelmo::Spread{&tap.t, 0});
-        out.done(l);
-      }
-      return;
+      return interp_rows(lines, b, out, f);
     }
     if constexpr (std::is_same_v<Rows, FloatRows>) interp_plain(a, out.b, f, false);
   }
