@@ -227,56 +227,76 @@ class BlendColumns {
   std::vector<double> w0_, w1_;
 };
 
+// The shrinking horizontal pass one destination row at a time: rank r of every group in table r;
+// groups with fewer members add the zero slot. When the groups differ much in size, each group is
+// summed on its own instead.
+template <class Img>
+class SumColumns {
+ public:
+  using Pixel = typename Img::Pixel;
+  SumColumns(const Img& a, const Img& b, double f, const vistelmo::BorderRule& br,
+             const RowFetch<Pixel>* fetch = nullptr)
+      : lines_(a, br, fetch),
+        lc_(b.lc),
+        nc_(b.nc),
+        avx2_(vistelmo::resample_avx2()),
+        g_(column_groups(a, b, f)),
+        count_(nc_),
+        sum_(nc_),
+        inverse_(nc_) {
+    for (int k = 0; k < nc_; k++) ranks_ = std::max(ranks_, g_.count(k));
+    const int64_t members = static_cast<int64_t>(g_.members.size());
+    by_rank_ = int64_t{ranks_} * nc_ <= 2 * (members + nc_);
+    at_.assign(by_rank_ ? static_cast<size_t>(ranks_) * nc_ : members, lines_.zero());
+    for (int k = 0; k < nc_; k++) {
+      count_[k] = g_.count(k);
+      exact_ = vistelmo::exact_inverse(count_[k], inverse_[k]) && exact_;
+      for (int m = g_.first[k]; m < g_.first[k + 1]; m++)
+        at_[by_rank_ ? static_cast<size_t>(m - g_.first[k]) * nc_ + k : m] =
+            lines_.slot(static_cast<int64_t>(g_.members[m]) - a.cc);
+      if (g_.count(k) == 0)
+        empty_.emplace_back(
+            k, lines_.slot(vistelmo::round_index((static_cast<double>(k) - b.cc) / f)));
+    }
+  }
+  void row(int l, Pixel* out) {
+    const double* src = lines_.line(static_cast<int64_t>(lc_) - l);
+    std::fill(sum_.begin(), sum_.end(), 0.0);
+    if (by_rank_)
+      for (int r = 0; r < ranks_; r++)
+        vistelmo::add_row(avx2_, sum_.data(), nc_, src, &at_[size_t{1} * r * nc_]);
+    else
+      for (int k = 0; k < nc_; k++)
+        for (int m = g_.first[k]; m < g_.first[k + 1]; m++) sum_[k] += src[at_[m]];
+    vistelmo::average_row(avx2_, out, nc_, sum_.data(), vistelmo::Spread{count_.data(), 1},
+                          vistelmo::Spread{exact_ ? inverse_.data() : nullptr, 1});
+    for (const auto& e : empty_) out[e.first] = static_cast<Pixel>(src[e.second]);
+  }
+
+ private:
+  vistelmo::SourceLines<Img> lines_;
+  int lc_, nc_;
+  bool avx2_;
+  Groups g_;
+  int ranks_ = 0;
+  bool by_rank_ = false, exact_ = true;
+  std::vector<int32_t> at_;
+  std::vector<double> count_, sum_, inverse_;
+  std::vector<std::pair<int, int32_t>> empty_;
+};
+
 // Fast: source lines along x, the columns resolved once into index tables.
 template <class Img>
 void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br) {
-  using Pixel = typename Img::Pixel;
-  const int nl = b.nl, nc = b.nc;
-  const bool avx2 = vistelmo::resample_avx2();
-  if constexpr (std::is_same_v<Pixel, unsigned char>)
+  if constexpr (std::is_same_v<typename Img::Pixel, unsigned char>)
     if (f < 1 && pass_x_pairs(a, b, f, br)) return;
-  vistelmo::SourceLines<Img> lines(a, br);
   if (f < 1) {
-    // Rank r of every group in table r; groups with fewer members add the zero slot. When the
-    // groups differ much in size, each group is summed on its own instead.
-    const Groups g = column_groups(a, b, f);
-    int ranks = 0;
-    for (int k = 0; k < nc; k++) ranks = std::max(ranks, g.count(k));
-    const int64_t members = static_cast<int64_t>(g.members.size());
-    const bool by_rank = int64_t{ranks} * nc <= 2 * (members + nc);
-    std::vector<int32_t> at(by_rank ? static_cast<size_t>(ranks) * nc : members, lines.zero());
-    std::vector<double> count(nc), sum(nc);
-    std::vector<std::pair<int, int32_t>> empty;
-    std::vector<double> inverse(nc);
-    bool exact = true;
-    for (int k = 0; k < nc; k++) {
-      count[k] = g.count(k);
-      exact = vistelmo::exact_inverse(count[k], inverse[k]) && exact;
-      for (int m = g.first[k]; m < g.first[k + 1]; m++)
-        at[by_rank ? static_cast<size_t>(m - g.first[k]) * nc + k : m] =
-            lines.slot(static_cast<int64_t>(g.members[m]) - a.cc);
-      if (g.count(k) == 0)
-        empty.emplace_back(k,
-                           lines.slot(vistelmo::round_index((static_cast<double>(k) - b.cc) / f)));
-    }
-    for (int l = 0; l < nl; l++) {
-      const double* src = lines.line(static_cast<int64_t>(b.lc) - l);
-      Pixel* row = b.rows[l];
-      std::fill(sum.begin(), sum.end(), 0.0);
-      if (by_rank)
-        for (int r = 0; r < ranks; r++)
-          vistelmo::add_row(avx2, sum.data(), nc, src, &at[size_t{1} * r * nc]);
-      else
-        for (int k = 0; k < nc; k++)
-          for (int m = g.first[k]; m < g.first[k + 1]; m++) sum[k] += src[at[m]];
-      vistelmo::average_row(avx2, row, nc, sum.data(), vistelmo::Spread{count.data(), 1},
-                            vistelmo::Spread{exact ? inverse.data() : nullptr, 1});
-      for (const auto& e : empty) row[e.first] = static_cast<Pixel>(src[e.second]);
-    }
+    SumColumns<Img> sums(a, b, f, br);
+    for (int l = 0; l < b.nl; l++) sums.row(l, b.rows[l]);
     return;
   }
   BlendColumns<Img> across(a, b, f, br);
-  for (int l = 0; l < nl; l++) across.row(l, b.rows[l]);
+  for (int l = 0; l < b.nl; l++) across.row(l, b.rows[l]);
 }
 
 // Vertical pass: every destination column x reads the source column at the same offset x.
@@ -403,9 +423,9 @@ void run_pass(Axis axis, const Img& a, Img& b, double f, char borda) {
     pass_y_fast(*src, b, f, s.rule());
 }
 
-// zoomfat's two passes with the horizontal one first, when it enlarges or takes PairColumns: the
-// vertical pass reads the intermediate t's rows as they are made, four kept at a time (it needs
-// two at once), and t's pixels stay untouched. False when this does not apply.
+// zoomfat's two passes with the horizontal one first: the vertical pass reads the intermediate t's
+// rows as they are made, four kept at a time (it needs two at once), and t's pixels stay
+// untouched. False when this does not apply.
 bool zoomx_then_zoomy(const IMGGRY& a, const IMGGRY& t, IMGGRY& b, double fatx, double faty,
                       char borda) {
   if (!vistelmo::resample_fast() || !vistelmo::has_pixels(t) || !vistelmo::has_pixels(b))
@@ -413,11 +433,16 @@ bool zoomx_then_zoomy(const IMGGRY& a, const IMGGRY& t, IMGGRY& b, double fatx, 
   const vistelmo::BorderRule rule = vistelmo::source_rule(a, borda);
   std::function<void(int, unsigned char*)> make;
   std::unique_ptr<PairColumns> pairs;
+  std::unique_ptr<SumColumns<IMGGRY>> sums;
   std::unique_ptr<BlendColumns<IMGGRY>> blends;
   if (fatx < 1) {
     pairs = std::make_unique<PairColumns>(a, t, fatx, rule);
-    if (!pairs->ok()) return false;
-    make = [&](int l, unsigned char* row) { pairs->row(l, row); };
+    if (pairs->ok()) {
+      make = [&](int l, unsigned char* row) { pairs->row(l, row); };
+    } else {
+      sums = std::make_unique<SumColumns<IMGGRY>>(a, t, fatx, rule);
+      make = [&](int l, unsigned char* row) { sums->row(l, row); };
+    }
   } else {
     blends = std::make_unique<BlendColumns<IMGGRY>>(a, t, fatx, rule);
     make = [&](int l, unsigned char* row) { blends->row(l, row); };
@@ -548,8 +573,7 @@ class PlaneRows {
 };
 
 // The horizontal pass of a's channels into b's rows, as on the planes (outside value 0): each
-// plane's row as the grey pass makes it, the three merged. ok() is false when the pass neither
-// enlarges nor takes PairColumns.
+// plane's row as the grey pass makes it, the three merged.
 class ColourColumns {
  public:
   ColourColumns(const IMGCOR& a, const IMGCOR& b, double f, char borda)
@@ -561,17 +585,20 @@ class ColourColumns {
         continue;
       }
       pairs_[ch] = std::make_unique<PairColumns>(pa_, pb_, f, br, rows_.fetch(ch));
-      if (!pairs_[ch]->ok()) return;
+      if (!pairs_[ch]->ok()) {
+        pairs_[ch].reset();
+        sums_[ch] = std::make_unique<SumColumns<IMGGRY>>(pa_, pb_, f, br, rows_.fetch(ch));
+      }
     }
-    ok_ = true;
   }
-  bool ok() const { return ok_; }
   // Destination row l into out (3 b.nc bytes).
   void row(int l, unsigned char* out) {
     unsigned char* const planes[3] = {out_.data(), out_.data() + nc_, out_.data() + 2 * nc_};
     for (int ch = 0; ch < 3; ch++)
       if (pairs_[ch])
         pairs_[ch]->row(l, planes[ch]);
+      else if (sums_[ch])
+        sums_[ch]->row(l, planes[ch]);
       else
         blends_[ch]->row(l, planes[ch]);
     vistelmo::merge_channels(planes, nc_, out);
@@ -583,8 +610,8 @@ class ColourColumns {
   int nc_;
   std::vector<unsigned char> out_;
   std::unique_ptr<PairColumns> pairs_[3];
+  std::unique_ptr<SumColumns<IMGGRY>> sums_[3];
   std::unique_ptr<BlendColumns<IMGGRY>> blends_[3];
-  bool ok_ = false;
 };
 
 // The bytes of a colour row.
@@ -600,7 +627,7 @@ bool colour_rows_first(const IMGCOR& a, IMGCOR& b, double fatx, double faty, cha
   t.cc = a.cc;
   ColourColumns across(t, b, fatx, borda);
   vistelmo::WideGrey wa(a), wt(t);
-  if (!across.ok() || !wa.fits() || !wt.fits()) return false;
+  if (!wa.fits() || !wt.fits()) return false;
   run_pass(Axis::kY, wa.image(), wt.image(), faty, borda);
   for (int l = 0; l < b.nl(); l++) across.row(l, bytes(b.rows[l]));
   return true;
@@ -622,7 +649,7 @@ bool colour_zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char b
     t.cc = b.cc;
     ColourColumns across(a, t, fatx, borda);
     vistelmo::WideGrey wt(t), wb(b);
-    if (!across.ok() || !wt.fits() || !wb.fits()) return false;
+    if (!wt.fits() || !wb.fits()) return false;
     constexpr int kKept = 4;
     const int n = wt.image().nc();
     std::vector<unsigned char> kept(size_t{kKept} * n);
