@@ -118,6 +118,29 @@ const unsigned char* grey_row(const IMGGRY& a, const vistelmo::BorderRule& br, i
   return o < 0 ? outside.data() : fetch != nullptr ? (*fetch)(o) : a.rows[o];
 }
 
+// Rows of n bytes made by make(o, row) when first asked for, the last four kept (a pass needs
+// two at once).
+class KeptRows {
+ public:
+  KeptRows(size_t n, std::function<void(int64_t, unsigned char*)> make)
+      : n_(n), buf_(kKept * n), make_(std::move(make)) {}
+  unsigned char* row(int64_t o) {
+    unsigned char* r = &buf_[(o % kKept) * n_];
+    if (made_[o % kKept] != o) {
+      make_(o, r);
+      made_[o % kKept] = o;
+    }
+    return r;
+  }
+
+ private:
+  static constexpr int kKept = 4;
+  size_t n_;
+  std::vector<unsigned char> buf_;
+  std::function<void(int64_t, unsigned char*)> make_;
+  int64_t made_[kKept] = {-1, -1, -1, -1};
+};
+
 // Grey horizontal shrink when most destination columns average a pair of source columns: the
 // pairs as integer means, the other columns as the plain pass computes them, one destination row
 // at a time. ok() is false when it does not apply.
@@ -447,17 +470,8 @@ bool zoomx_then_zoomy(const IMGGRY& a, const IMGGRY& t, IMGGRY& b, double fatx, 
     blends = std::make_unique<BlendColumns<IMGGRY>>(a, t, fatx, rule);
     make = [&](int l, unsigned char* row) { blends->row(l, row); };
   }
-  constexpr int kKept = 4;
-  std::vector<unsigned char> kept(static_cast<size_t>(kKept) * t.nc());
-  int64_t made[kKept] = {-1, -1, -1, -1};
-  const RowFetch<unsigned char> fetch = [&](int64_t o) -> const unsigned char* {
-    unsigned char* row = kept.data() + (o % kKept) * t.nc();
-    if (made[o % kKept] != o) {
-      make(static_cast<int>(o), row);
-      made[o % kKept] = o;
-    }
-    return row;
-  };
+  KeptRows kept(t.nc(), [&](int64_t o, unsigned char* row) { make(static_cast<int>(o), row); });
+  const RowFetch<unsigned char> fetch = [&](int64_t o) { return kept.row(o); };
   pass_y_fast(t, b, faty, vistelmo::source_rule(t, borda), &fetch);
   return true;
 }
@@ -542,33 +556,24 @@ IMGGRY plane_shape(const IMGCOR& a) {
 }
 
 // Rows of the planes of a colour image for the passes' fetch: each pixel row split into its
-// three channels when first asked for, the last four kept.
+// three channels when first asked for.
 class PlaneRows {
  public:
-  explicit PlaneRows(const IMGCOR& a) : a_(a), n_(a.nc()), buf_(size_t{3} * kKept * n_) {
-    for (int ch = 0; ch < 3; ch++) fetch_[ch] = [this, ch](int64_t o) { return row(ch, o); };
+  explicit PlaneRows(const IMGCOR& a)
+      : n_(a.nc()), kept_(size_t{3} * n_, [&a, n = n_](int64_t o, unsigned char* p) {
+          unsigned char* const planes[3] = {p, p + n, p + 2 * n};
+          vistelmo::split_channels(reinterpret_cast<const unsigned char*>(a.rows[o]), n, planes);
+        }) {
+    for (int ch = 0; ch < 3; ch++)
+      fetch_[ch] = [this, ch](int64_t o) -> const unsigned char* { return kept_.row(o) + ch * n_; };
   }
   PlaneRows(const PlaneRows&) = delete;
   PlaneRows& operator=(const PlaneRows&) = delete;
   const RowFetch<unsigned char>* fetch(int ch) const { return &fetch_[ch]; }
 
  private:
-  static constexpr int kKept = 4;
-  const unsigned char* row(int ch, int64_t o) {
-    const int k = static_cast<int>(o % kKept);
-    unsigned char* p = &buf_[size_t{3} * k * n_];
-    if (made_[k] != o) {
-      unsigned char* const planes[3] = {p, p + n_, p + 2 * n_};
-      vistelmo::split_channels(reinterpret_cast<const unsigned char*>(a_.rows[o]), n_, planes);
-      made_[k] = o;
-    }
-    return p + ch * n_;
-  }
-
-  const IMGCOR& a_;
   int n_;
-  std::vector<unsigned char> buf_;
-  int64_t made_[kKept] = {-1, -1, -1, -1};
+  KeptRows kept_;
   RowFetch<unsigned char> fetch_[3];
 };
 
@@ -650,18 +655,9 @@ bool colour_zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char b
     ColourColumns across(a, t, fatx, borda);
     vistelmo::WideGrey wt(t), wb(b);
     if (!wt.fits() || !wb.fits()) return false;
-    constexpr int kKept = 4;
-    const int n = wt.image().nc();
-    std::vector<unsigned char> kept(size_t{kKept} * n);
-    int64_t made[kKept] = {-1, -1, -1, -1};
-    const RowFetch<unsigned char> fetch = [&](int64_t o) -> const unsigned char* {
-      unsigned char* row = kept.data() + (o % kKept) * n;
-      if (made[o % kKept] != o) {
-        across.row(static_cast<int>(o), row);
-        made[o % kKept] = o;
-      }
-      return row;
-    };
+    KeptRows kept(wt.image().nc(),
+                  [&](int64_t o, unsigned char* row) { across.row(static_cast<int>(o), row); });
+    const RowFetch<unsigned char> fetch = [&](int64_t o) { return kept.row(o); };
     pass_y_fast(wt.image(), wb.image(), faty, vistelmo::source_rule(wt.image(), borda), &fetch);
     return true;
   }
