@@ -1569,6 +1569,12 @@ inline void pair_means(float* out, const float* src, int n) {
 inline void pair_means_from(int k, unsigned char* out, const unsigned char* src, int n) {
   for (; k < n; k++) out[k] = static_cast<unsigned char>((src[2 * k] + src[2 * k + 1] + 1) >> 1);
 }
+// The same for four bytes, (a + b + c + d + 2) >> 2, out[k] from src[4k .. 4k + 3].
+inline void quad_means_from(int k, unsigned char* out, const unsigned char* src, int n) {
+  for (; k < n; k++)
+    out[k] = static_cast<unsigned char>(
+        (src[4 * k] + src[4 * k + 1] + src[4 * k + 2] + src[4 * k + 3] + 2) >> 2);
+}
 inline void row_means_from(int k, unsigned char* out, const unsigned char* a,
                            const unsigned char* b, int n) {
   for (; k < n; k++) out[k] = static_cast<unsigned char>((a[k] + b[k] + 1) >> 1);
@@ -1589,6 +1595,27 @@ __attribute__((target("avx2"))) inline void pair_means(unsigned char* out, const
                         _mm256_permute4x64_epi64(_mm256_packus_epi16(mx, my), 0xD8));
   }
   pair_means_from(k, out, src, n);
+}
+
+// Sixteen outputs a step: byte pairs summed into words, word pairs into dwords.
+__attribute__((target("avx2"))) inline void quad_means(unsigned char* out, const unsigned char* src,
+                                                       int n) {
+  const __m256i ones8 = _mm256_set1_epi8(1), ones16 = _mm256_set1_epi16(1),
+                two = _mm256_set1_epi32(2);
+  int k = 0;
+  for (; k + 16 <= n; k += 16) {
+    __m256i q[2];
+    for (int h = 0; h < 2; h++) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * k + 32 * h));
+      const __m256i sums = _mm256_madd_epi16(_mm256_maddubs_epi16(x, ones8), ones16);
+      q[h] = _mm256_srli_epi32(_mm256_add_epi32(sums, two), 2);  // outputs 8h .. 8h + 7
+    }
+    // Words 0 .. 3, 8 .. 11 | 4 .. 7, 12 .. 15, put in order, then bytes.
+    const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(q[0], q[1]), 0xD8);
+    const __m256i b = _mm256_permute4x64_epi64(_mm256_packus_epi16(w, w), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm256_castsi256_si128(b));
+  }
+  quad_means_from(k, out, src, n);
 }
 
 __attribute__((target("avx2"))) inline void row_means(unsigned char* out, const unsigned char* a,
@@ -1616,6 +1643,11 @@ inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(mx, my));
   }
   pair_means_from(k, out, src, n);
+}
+
+inline void quad_means(bool avx2, unsigned char* out, const unsigned char* src, int n) {
+  if (avx2) return avx2::quad_means(out, src, n);
+  quad_means_from(0, out, src, n);
 }
 
 // out[k] = (a[k] + b[k] + 1) >> 1.

@@ -141,9 +141,9 @@ class KeptRows {
   int64_t made_[kKept] = {-1, -1, -1, -1};
 };
 
-// Grey horizontal shrink when most destination columns average a pair of source columns: the
-// pairs as integer means, the other columns as the plain pass computes them, one destination row
-// at a time. ok() is false when it does not apply.
+// Grey horizontal shrink when most destination columns average a pair (or four) of source
+// columns: those as integer means, the other columns as the plain pass computes them, one
+// destination row at a time. ok() is false when it does not apply.
 class PairColumns {
  public:
   PairColumns(const IMGGRY& a, const IMGGRY& b, double f, const vistelmo::BorderRule& br,
@@ -152,16 +152,20 @@ class PairColumns {
     const int nc = b.nc, anc = a.nc > 0 ? a.nc() : 0;
     if (!br.swapped || anc == 0) return;
     g_ = column_groups(a, b, f);
-    runs_ = vistelmo::pair_runs(g_.first, g_.members, nc);
+    for (int size : {2, 4})
+      for (const vistelmo::PairRun& r : vistelmo::pair_runs(g_.first, g_.members, nc, size))
+        runs_.push_back({r, size});
+    std::sort(runs_.begin(), runs_.end(),
+              [](const Run& x, const Run& y) { return x.run.k0 < y.run.k0; });
     int64_t paired = 0;
-    for (const vistelmo::PairRun& r : runs_) paired += r.k1 - r.k0;
+    for (const Run& r : runs_) paired += r.run.k1 - r.run.k0;
     if (2 * paired < nc) return;
     for (int j = 0; j < anc; j++)
       if (vistelmo::border_index(br, br.a, static_cast<int64_t>(j) - a.cc) != j) return;
     // Other columns: the source column of an empty group (-1: outside), or -2 for a group.
     for (size_t r = 0, k = 0; k < static_cast<size_t>(nc); k++) {
-      if (r < runs_.size() && static_cast<int>(k) == runs_[r].k0) {
-        k = runs_[r++].k1 - 1;
+      if (r < runs_.size() && static_cast<int>(k) == runs_[r].run.k0) {
+        k = runs_[r++].run.k1 - 1;
         continue;
       }
       const int kk = static_cast<int>(k);
@@ -179,8 +183,11 @@ class PairColumns {
   // Destination row l.
   void row(int l, unsigned char* out) const {
     const unsigned char* src = grey_row(a_, br_, static_cast<int64_t>(lc_) - l, outside_, fetch_);
-    for (const vistelmo::PairRun& r : runs_)
-      vistelmo::pair_means(avx2_, out + r.k0, src + r.j0, r.k1 - r.k0);
+    for (const Run& r : runs_)
+      if (r.size == 2)
+        vistelmo::pair_means(avx2_, out + r.run.k0, src + r.run.j0, r.run.k1 - r.run.k0);
+      else
+        vistelmo::quad_means(avx2_, out + r.run.k0, src + r.run.j0, r.run.k1 - r.run.k0);
     for (const auto& o : others_) {
       const int k = o.first;
       if (o.second != -2) {
@@ -200,7 +207,12 @@ class PairColumns {
   int lc_;
   bool avx2_, ok_ = false;
   Groups g_;
-  std::vector<vistelmo::PairRun> runs_;
+  // Runs of pairs and of groups of four, by their first destination column.
+  struct Run {
+    vistelmo::PairRun run;
+    int size;
+  };
+  std::vector<Run> runs_;
   std::vector<std::pair<int, int64_t>> others_;
   std::vector<unsigned char> outside_;
 };
