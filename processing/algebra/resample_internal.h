@@ -612,7 +612,7 @@ struct PairWord<std::complex<float>> {
 };
 template <>
 struct PairWord<COR> {
-  using Word = uint64_t;  // two pixels and two bytes of the third
+  using Word = uint64_t;    // two pixels and two bytes of the third
   using Sample = uint32_t;  // r, g, b in the low three bytes
   static constexpr int kRight = 2;
   static constexpr bool kEdges = true;
@@ -1399,6 +1399,39 @@ class SourceLines {
   bool valid_[2] = {false, false};
 };
 
+// The bytes of a colour image as a grey image three times as wide sharing its pixels: column
+// 3 c + ch is channel ch of column c; centre 3 cc on the columns, outside value 0. fits() is false
+// when the bytes are too many for one image.
+class WideGrey {
+ public:
+  explicit WideGrey(const IMGCOR& c) : rows_(has_pixels(c) ? c.nl() : 0) {
+    for (size_t l = 0; l < rows_.size(); l++)
+      rows_[l] = reinterpret_cast<unsigned char*>(c.rows[l]);
+    fits_ = 3 * int64_t{c.nc} * c.nl <= INT32_MAX;
+    if (!fits_) return;
+    g_.nl = c.nl;
+    g_.nc = 3 * c.nc;
+    g_.n = wrapped_product(g_.nl, g_.nc);
+    g_.lc = c.lc;
+    g_.cc = 3 * c.cc;
+    g_.data = rows_.empty() ? nullptr : reinterpret_cast<unsigned char*>(c.data);
+    g_.rows = rows_.data();
+  }
+  ~WideGrey() {
+    g_.data = nullptr;
+    g_.rows = nullptr;
+  }
+  WideGrey(const WideGrey&) = delete;
+  WideGrey& operator=(const WideGrey&) = delete;
+  bool fits() const { return fits_; }
+  IMGGRY& image() { return g_; }
+
+ private:
+  std::vector<unsigned char*> rows_;
+  bool fits_;
+  IMGGRY g_;
+};
+
 // Row loops over lines, out[k] = w0[k] l0[i0[k]] + w1[k] l1[i1[k]], sum[k] += line[i[k]] and
 // out[k] = sum[k] / count[k], where a null index table reads line[k] and a Spread of step 0
 // repeats its first value. The AVX2 forms take four k at a time with the same operations.
@@ -1492,24 +1525,27 @@ void average_row(bool avx2, Pixel* out, int n, const double* sum, Spread count, 
 }
 
 // Runs of destination indices k0 .. k1 - 1 whose groups (members first[k] .. first[k + 1] of
-// members) are two adjacent source indices, each group starting where the one before ended: k
-// takes j0 + 2 (k - k0) and the index after it.
+// members) are size adjacent source indices (pairs by default), each group starting where the one
+// before ended: k takes j0 + size (k - k0) and the size - 1 indices after it.
 struct PairRun {
   int k0, k1, j0;
 };
 inline std::vector<PairRun> pair_runs(const std::vector<int>& first,
-                                      const std::vector<int>& members, int to) {
-  auto pair = [&](int k) {
-    return first[k + 1] - first[k] == 2 && members[first[k] + 1] == members[first[k]] + 1;
+                                      const std::vector<int>& members, int to, int size = 2) {
+  auto whole = [&](int k) {
+    if (first[k + 1] - first[k] != size) return false;
+    for (int i = 1; i < size; i++)
+      if (members[first[k] + i] != members[first[k]] + i) return false;
+    return true;
   };
   std::vector<PairRun> runs;
   for (int k = 0; k < to;) {
-    if (!pair(k)) {
+    if (!whole(k)) {
       k++;
       continue;
     }
     const int k0 = k;
-    while (k + 1 < to && pair(k + 1) && members[first[k + 1]] == members[first[k]] + 2) k++;
+    while (k + 1 < to && whole(k + 1) && members[first[k + 1]] == members[first[k]] + size) k++;
     runs.push_back({k0, ++k, members[first[k0]]});
   }
   return runs;
@@ -1533,6 +1569,12 @@ inline void pair_means(float* out, const float* src, int n) {
 inline void pair_means_from(int k, unsigned char* out, const unsigned char* src, int n) {
   for (; k < n; k++) out[k] = static_cast<unsigned char>((src[2 * k] + src[2 * k + 1] + 1) >> 1);
 }
+// The same for four bytes, (a + b + c + d + 2) >> 2, out[k] from src[4k .. 4k + 3].
+inline void quad_means_from(int k, unsigned char* out, const unsigned char* src, int n) {
+  for (; k < n; k++)
+    out[k] = static_cast<unsigned char>(
+        (src[4 * k] + src[4 * k + 1] + src[4 * k + 2] + src[4 * k + 3] + 2) >> 2);
+}
 inline void row_means_from(int k, unsigned char* out, const unsigned char* a,
                            const unsigned char* b, int n) {
   for (; k < n; k++) out[k] = static_cast<unsigned char>((a[k] + b[k] + 1) >> 1);
@@ -1553,6 +1595,27 @@ __attribute__((target("avx2"))) inline void pair_means(unsigned char* out, const
                         _mm256_permute4x64_epi64(_mm256_packus_epi16(mx, my), 0xD8));
   }
   pair_means_from(k, out, src, n);
+}
+
+// Sixteen outputs a step: byte pairs summed into words, word pairs into dwords.
+__attribute__((target("avx2"))) inline void quad_means(unsigned char* out, const unsigned char* src,
+                                                       int n) {
+  const __m256i ones8 = _mm256_set1_epi8(1), ones16 = _mm256_set1_epi16(1),
+                two = _mm256_set1_epi32(2);
+  int k = 0;
+  for (; k + 16 <= n; k += 16) {
+    __m256i q[2];
+    for (int h = 0; h < 2; h++) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * k + 32 * h));
+      const __m256i sums = _mm256_madd_epi16(_mm256_maddubs_epi16(x, ones8), ones16);
+      q[h] = _mm256_srli_epi32(_mm256_add_epi32(sums, two), 2);  // outputs 8h .. 8h + 7
+    }
+    // Words 0 .. 3, 8 .. 11 | 4 .. 7, 12 .. 15, put in order, then bytes.
+    const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(q[0], q[1]), 0xD8);
+    const __m256i b = _mm256_permute4x64_epi64(_mm256_packus_epi16(w, w), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm256_castsi256_si128(b));
+  }
+  quad_means_from(k, out, src, n);
 }
 
 __attribute__((target("avx2"))) inline void row_means(unsigned char* out, const unsigned char* a,
@@ -1580,6 +1643,11 @@ inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(mx, my));
   }
   pair_means_from(k, out, src, n);
+}
+
+inline void quad_means(bool avx2, unsigned char* out, const unsigned char* src, int n) {
+  if (avx2) return avx2::quad_means(out, src, n);
+  quad_means_from(0, out, src, n);
 }
 
 // out[k] = (a[k] + b[k] + 1) >> 1.

@@ -16,6 +16,7 @@
 #include "images/image_core_internal.h"
 #include "processing/algebra/planes.h"
 #include "processing/algebra/resample_internal.h"
+#include "processing/algebra/zoom_area_internal.h"
 
 namespace {
 
@@ -117,26 +118,54 @@ const unsigned char* grey_row(const IMGGRY& a, const vistelmo::BorderRule& br, i
   return o < 0 ? outside.data() : fetch != nullptr ? (*fetch)(o) : a.rows[o];
 }
 
-// Grey horizontal shrink when most destination columns average a pair of source columns: the
-// pairs as integer means, the other columns as the plain pass computes them, one destination row
-// at a time. ok() is false when it does not apply.
+// Rows of n bytes made by make(o, row) when first asked for, the last four kept (a pass needs
+// two at once).
+class KeptRows {
+ public:
+  KeptRows(size_t n, std::function<void(int64_t, unsigned char*)> make)
+      : n_(n), buf_(kKept * n), make_(std::move(make)) {}
+  unsigned char* row(int64_t o) {
+    unsigned char* r = &buf_[(o % kKept) * n_];
+    if (made_[o % kKept] != o) {
+      make_(o, r);
+      made_[o % kKept] = o;
+    }
+    return r;
+  }
+
+ private:
+  static constexpr int kKept = 4;
+  size_t n_;
+  std::vector<unsigned char> buf_;
+  std::function<void(int64_t, unsigned char*)> make_;
+  int64_t made_[kKept] = {-1, -1, -1, -1};
+};
+
+// Grey horizontal shrink when most destination columns average a pair (or four) of source
+// columns: those as integer means, the other columns as the plain pass computes them, one
+// destination row at a time. ok() is false when it does not apply.
 class PairColumns {
  public:
-  PairColumns(const IMGGRY& a, const IMGGRY& b, double f, const vistelmo::BorderRule& br)
-      : a_(a), br_(br), lc_(b.lc), avx2_(vistelmo::resample_avx2()) {
+  PairColumns(const IMGGRY& a, const IMGGRY& b, double f, const vistelmo::BorderRule& br,
+              const RowFetch<unsigned char>* fetch = nullptr)
+      : a_(a), br_(br), fetch_(fetch), lc_(b.lc), avx2_(vistelmo::resample_avx2()) {
     const int nc = b.nc, anc = a.nc > 0 ? a.nc() : 0;
     if (!br.swapped || anc == 0) return;
     g_ = column_groups(a, b, f);
-    runs_ = vistelmo::pair_runs(g_.first, g_.members, nc);
+    for (int size : {2, 4})
+      for (const vistelmo::PairRun& r : vistelmo::pair_runs(g_.first, g_.members, nc, size))
+        runs_.push_back({r, size});
+    std::sort(runs_.begin(), runs_.end(),
+              [](const Run& x, const Run& y) { return x.run.k0 < y.run.k0; });
     int64_t paired = 0;
-    for (const vistelmo::PairRun& r : runs_) paired += r.k1 - r.k0;
+    for (const Run& r : runs_) paired += r.run.k1 - r.run.k0;
     if (2 * paired < nc) return;
     for (int j = 0; j < anc; j++)
       if (vistelmo::border_index(br, br.a, static_cast<int64_t>(j) - a.cc) != j) return;
     // Other columns: the source column of an empty group (-1: outside), or -2 for a group.
     for (size_t r = 0, k = 0; k < static_cast<size_t>(nc); k++) {
-      if (r < runs_.size() && static_cast<int>(k) == runs_[r].k0) {
-        k = runs_[r++].k1 - 1;
+      if (r < runs_.size() && static_cast<int>(k) == runs_[r].run.k0) {
+        k = runs_[r++].run.k1 - 1;
         continue;
       }
       const int kk = static_cast<int>(k);
@@ -153,9 +182,12 @@ class PairColumns {
 
   // Destination row l.
   void row(int l, unsigned char* out) const {
-    const unsigned char* src = grey_row(a_, br_, static_cast<int64_t>(lc_) - l, outside_);
-    for (const vistelmo::PairRun& r : runs_)
-      vistelmo::pair_means(avx2_, out + r.k0, src + r.j0, r.k1 - r.k0);
+    const unsigned char* src = grey_row(a_, br_, static_cast<int64_t>(lc_) - l, outside_, fetch_);
+    for (const Run& r : runs_)
+      if (r.size == 2)
+        vistelmo::pair_means(avx2_, out + r.run.k0, src + r.run.j0, r.run.k1 - r.run.k0);
+      else
+        vistelmo::quad_means(avx2_, out + r.run.k0, src + r.run.j0, r.run.k1 - r.run.k0);
     for (const auto& o : others_) {
       const int k = o.first;
       if (o.second != -2) {
@@ -171,10 +203,16 @@ class PairColumns {
  private:
   const IMGGRY& a_;
   vistelmo::BorderRule br_;
+  const RowFetch<unsigned char>* fetch_;
   int lc_;
   bool avx2_, ok_ = false;
   Groups g_;
-  std::vector<vistelmo::PairRun> runs_;
+  // Runs of pairs and of groups of four, by their first destination column.
+  struct Run {
+    vistelmo::PairRun run;
+    int size;
+  };
+  std::vector<Run> runs_;
   std::vector<std::pair<int, int64_t>> others_;
   std::vector<unsigned char> outside_;
 };
@@ -191,8 +229,9 @@ bool pass_x_pairs(const IMGGRY& a, IMGGRY& b, double f, const vistelmo::BorderRu
 template <class Img>
 class BlendColumns {
  public:
-  BlendColumns(const Img& a, const Img& b, double f, const vistelmo::BorderRule& br)
-      : lines_(a, br),
+  BlendColumns(const Img& a, const Img& b, double f, const vistelmo::BorderRule& br,
+               const RowFetch<typename Img::Pixel>* fetch = nullptr)
+      : lines_(a, br, fetch),
         lc_(b.lc),
         nc_(b.nc),
         avx2_(vistelmo::resample_avx2()),
@@ -223,56 +262,76 @@ class BlendColumns {
   std::vector<double> w0_, w1_;
 };
 
+// The shrinking horizontal pass one destination row at a time: rank r of every group in table r;
+// groups with fewer members add the zero slot. When the groups differ much in size, each group is
+// summed on its own instead.
+template <class Img>
+class SumColumns {
+ public:
+  using Pixel = typename Img::Pixel;
+  SumColumns(const Img& a, const Img& b, double f, const vistelmo::BorderRule& br,
+             const RowFetch<Pixel>* fetch = nullptr)
+      : lines_(a, br, fetch),
+        lc_(b.lc),
+        nc_(b.nc),
+        avx2_(vistelmo::resample_avx2()),
+        g_(column_groups(a, b, f)),
+        count_(nc_),
+        sum_(nc_),
+        inverse_(nc_) {
+    for (int k = 0; k < nc_; k++) ranks_ = std::max(ranks_, g_.count(k));
+    const int64_t members = static_cast<int64_t>(g_.members.size());
+    by_rank_ = int64_t{ranks_} * nc_ <= 2 * (members + nc_);
+    at_.assign(by_rank_ ? static_cast<size_t>(ranks_) * nc_ : members, lines_.zero());
+    for (int k = 0; k < nc_; k++) {
+      count_[k] = g_.count(k);
+      exact_ = vistelmo::exact_inverse(count_[k], inverse_[k]) && exact_;
+      for (int m = g_.first[k]; m < g_.first[k + 1]; m++)
+        at_[by_rank_ ? static_cast<size_t>(m - g_.first[k]) * nc_ + k : m] =
+            lines_.slot(static_cast<int64_t>(g_.members[m]) - a.cc);
+      if (g_.count(k) == 0)
+        empty_.emplace_back(
+            k, lines_.slot(vistelmo::round_index((static_cast<double>(k) - b.cc) / f)));
+    }
+  }
+  void row(int l, Pixel* out) {
+    const double* src = lines_.line(static_cast<int64_t>(lc_) - l);
+    std::fill(sum_.begin(), sum_.end(), 0.0);
+    if (by_rank_)
+      for (int r = 0; r < ranks_; r++)
+        vistelmo::add_row(avx2_, sum_.data(), nc_, src, &at_[size_t{1} * r * nc_]);
+    else
+      for (int k = 0; k < nc_; k++)
+        for (int m = g_.first[k]; m < g_.first[k + 1]; m++) sum_[k] += src[at_[m]];
+    vistelmo::average_row(avx2_, out, nc_, sum_.data(), vistelmo::Spread{count_.data(), 1},
+                          vistelmo::Spread{exact_ ? inverse_.data() : nullptr, 1});
+    for (const auto& e : empty_) out[e.first] = static_cast<Pixel>(src[e.second]);
+  }
+
+ private:
+  vistelmo::SourceLines<Img> lines_;
+  int lc_, nc_;
+  bool avx2_;
+  Groups g_;
+  int ranks_ = 0;
+  bool by_rank_ = false, exact_ = true;
+  std::vector<int32_t> at_;
+  std::vector<double> count_, sum_, inverse_;
+  std::vector<std::pair<int, int32_t>> empty_;
+};
+
 // Fast: source lines along x, the columns resolved once into index tables.
 template <class Img>
 void pass_x_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br) {
-  using Pixel = typename Img::Pixel;
-  const int nl = b.nl, nc = b.nc;
-  const bool avx2 = vistelmo::resample_avx2();
-  if constexpr (std::is_same_v<Pixel, unsigned char>)
+  if constexpr (std::is_same_v<typename Img::Pixel, unsigned char>)
     if (f < 1 && pass_x_pairs(a, b, f, br)) return;
-  vistelmo::SourceLines<Img> lines(a, br);
   if (f < 1) {
-    // Rank r of every group in table r; groups with fewer members add the zero slot. When the
-    // groups differ much in size, each group is summed on its own instead.
-    const Groups g = column_groups(a, b, f);
-    int ranks = 0;
-    for (int k = 0; k < nc; k++) ranks = std::max(ranks, g.count(k));
-    const int64_t members = static_cast<int64_t>(g.members.size());
-    const bool by_rank = int64_t{ranks} * nc <= 2 * (members + nc);
-    std::vector<int32_t> at(by_rank ? static_cast<size_t>(ranks) * nc : members, lines.zero());
-    std::vector<double> count(nc), sum(nc);
-    std::vector<std::pair<int, int32_t>> empty;
-    std::vector<double> inverse(nc);
-    bool exact = true;
-    for (int k = 0; k < nc; k++) {
-      count[k] = g.count(k);
-      exact = vistelmo::exact_inverse(count[k], inverse[k]) && exact;
-      for (int m = g.first[k]; m < g.first[k + 1]; m++)
-        at[by_rank ? static_cast<size_t>(m - g.first[k]) * nc + k : m] =
-            lines.slot(static_cast<int64_t>(g.members[m]) - a.cc);
-      if (g.count(k) == 0)
-        empty.emplace_back(k,
-                           lines.slot(vistelmo::round_index((static_cast<double>(k) - b.cc) / f)));
-    }
-    for (int l = 0; l < nl; l++) {
-      const double* src = lines.line(static_cast<int64_t>(b.lc) - l);
-      Pixel* row = b.rows[l];
-      std::fill(sum.begin(), sum.end(), 0.0);
-      if (by_rank)
-        for (int r = 0; r < ranks; r++)
-          vistelmo::add_row(avx2, sum.data(), nc, src, &at[size_t{1} * r * nc]);
-      else
-        for (int k = 0; k < nc; k++)
-          for (int m = g.first[k]; m < g.first[k + 1]; m++) sum[k] += src[at[m]];
-      vistelmo::average_row(avx2, row, nc, sum.data(), vistelmo::Spread{count.data(), 1},
-                            vistelmo::Spread{exact ? inverse.data() : nullptr, 1});
-      for (const auto& e : empty) row[e.first] = static_cast<Pixel>(src[e.second]);
-    }
+    SumColumns<Img> sums(a, b, f, br);
+    for (int l = 0; l < b.nl; l++) sums.row(l, b.rows[l]);
     return;
   }
   BlendColumns<Img> across(a, b, f, br);
-  for (int l = 0; l < nl; l++) across.row(l, b.rows[l]);
+  for (int l = 0; l < b.nl; l++) across.row(l, b.rows[l]);
 }
 
 // Vertical pass: every destination column x reads the source column at the same offset x.
@@ -399,9 +458,9 @@ void run_pass(Axis axis, const Img& a, Img& b, double f, char borda) {
     pass_y_fast(*src, b, f, s.rule());
 }
 
-// zoomfat's two passes with the horizontal one first, when it enlarges or takes PairColumns: the
-// vertical pass reads the intermediate t's rows as they are made, four kept at a time (it needs
-// two at once), and t's pixels stay untouched. False when this does not apply.
+// zoomfat's two passes with the horizontal one first: the vertical pass reads the intermediate t's
+// rows as they are made, four kept at a time (it needs two at once), and t's pixels stay
+// untouched. False when this does not apply.
 bool zoomx_then_zoomy(const IMGGRY& a, const IMGGRY& t, IMGGRY& b, double fatx, double faty,
                       char borda) {
   if (!vistelmo::resample_fast() || !vistelmo::has_pixels(t) || !vistelmo::has_pixels(b))
@@ -409,26 +468,22 @@ bool zoomx_then_zoomy(const IMGGRY& a, const IMGGRY& t, IMGGRY& b, double fatx, 
   const vistelmo::BorderRule rule = vistelmo::source_rule(a, borda);
   std::function<void(int, unsigned char*)> make;
   std::unique_ptr<PairColumns> pairs;
+  std::unique_ptr<SumColumns<IMGGRY>> sums;
   std::unique_ptr<BlendColumns<IMGGRY>> blends;
   if (fatx < 1) {
     pairs = std::make_unique<PairColumns>(a, t, fatx, rule);
-    if (!pairs->ok()) return false;
-    make = [&](int l, unsigned char* row) { pairs->row(l, row); };
+    if (pairs->ok()) {
+      make = [&](int l, unsigned char* row) { pairs->row(l, row); };
+    } else {
+      sums = std::make_unique<SumColumns<IMGGRY>>(a, t, fatx, rule);
+      make = [&](int l, unsigned char* row) { sums->row(l, row); };
+    }
   } else {
     blends = std::make_unique<BlendColumns<IMGGRY>>(a, t, fatx, rule);
     make = [&](int l, unsigned char* row) { blends->row(l, row); };
   }
-  constexpr int kKept = 4;
-  std::vector<unsigned char> kept(static_cast<size_t>(kKept) * t.nc());
-  int64_t made[kKept] = {-1, -1, -1, -1};
-  const RowFetch<unsigned char> fetch = [&](int64_t o) -> const unsigned char* {
-    unsigned char* row = kept.data() + (o % kKept) * t.nc();
-    if (made[o % kKept] != o) {
-      make(static_cast<int>(o), row);
-      made[o % kKept] = o;
-    }
-    return row;
-  };
+  KeptRows kept(t.nc(), [&](int64_t o, unsigned char* row) { make(static_cast<int>(o), row); });
+  const RowFetch<unsigned char> fetch = [&](int64_t o) { return kept.row(o); };
   pass_y_fast(t, b, faty, vistelmo::source_rule(t, borda), &fetch);
   return true;
 }
@@ -501,6 +556,138 @@ void per_plane(const IMGCOR& a, IMGCOR& b, GreyOp op) {
       b.rows[l][c] = COR{br.rows[l][c], bg.rows[l][c], bb.rows[l][c]};
 }
 
+// A grey image of a's frame without pixels, outside value 0: a plane's shape for passes that
+// fetch its rows.
+IMGGRY plane_shape(const IMGCOR& a) {
+  IMGGRY s;
+  s.nl = a.nl;
+  s.nc = a.nc;
+  s.lc = a.lc;
+  s.cc = a.cc;
+  return s;
+}
+
+// Rows of the planes of a colour image for the passes' fetch: each pixel row split into its
+// three channels when first asked for.
+class PlaneRows {
+ public:
+  explicit PlaneRows(const IMGCOR& a)
+      : n_(a.nc()), kept_(size_t{3} * n_, [&a, n = n_](int64_t o, unsigned char* p) {
+          unsigned char* const planes[3] = {p, p + n, p + 2 * n};
+          vistelmo::split_channels(reinterpret_cast<const unsigned char*>(a.rows[o]), n, planes);
+        }) {
+    for (int ch = 0; ch < 3; ch++)
+      fetch_[ch] = [this, ch](int64_t o) -> const unsigned char* { return kept_.row(o) + ch * n_; };
+  }
+  PlaneRows(const PlaneRows&) = delete;
+  PlaneRows& operator=(const PlaneRows&) = delete;
+  const RowFetch<unsigned char>* fetch(int ch) const { return &fetch_[ch]; }
+
+ private:
+  int n_;
+  KeptRows kept_;
+  RowFetch<unsigned char> fetch_[3];
+};
+
+// The horizontal pass of a's channels into b's rows, as on the planes (outside value 0): each
+// plane's row as the grey pass makes it, the three merged.
+class ColourColumns {
+ public:
+  ColourColumns(const IMGCOR& a, const IMGCOR& b, double f, char borda)
+      : rows_(a), pa_(plane_shape(a)), pb_(plane_shape(b)), nc_(b.nc()), out_(size_t{3} * nc_) {
+    const vistelmo::BorderRule br = vistelmo::source_rule(a, borda);
+    for (int ch = 0; ch < 3; ch++) {
+      if (f >= 1) {
+        blends_[ch] = std::make_unique<BlendColumns<IMGGRY>>(pa_, pb_, f, br, rows_.fetch(ch));
+        continue;
+      }
+      pairs_[ch] = std::make_unique<PairColumns>(pa_, pb_, f, br, rows_.fetch(ch));
+      if (!pairs_[ch]->ok()) {
+        pairs_[ch].reset();
+        sums_[ch] = std::make_unique<SumColumns<IMGGRY>>(pa_, pb_, f, br, rows_.fetch(ch));
+      }
+    }
+  }
+  // Destination row l into out (3 b.nc bytes).
+  void row(int l, unsigned char* out) {
+    unsigned char* const planes[3] = {out_.data(), out_.data() + nc_, out_.data() + 2 * nc_};
+    for (int ch = 0; ch < 3; ch++)
+      if (pairs_[ch])
+        pairs_[ch]->row(l, planes[ch]);
+      else if (sums_[ch])
+        sums_[ch]->row(l, planes[ch]);
+      else
+        blends_[ch]->row(l, planes[ch]);
+    vistelmo::merge_channels(planes, nc_, out);
+  }
+
+ private:
+  PlaneRows rows_;
+  IMGGRY pa_, pb_;
+  int nc_;
+  std::vector<unsigned char> out_;
+  std::unique_ptr<PairColumns> pairs_[3];
+  std::unique_ptr<SumColumns<IMGGRY>> sums_[3];
+  std::unique_ptr<BlendColumns<IMGGRY>> blends_[3];
+};
+
+// The bytes of a colour row.
+unsigned char* bytes(COR* row) { return reinterpret_cast<unsigned char*>(row); }
+
+// The colour passes with the vertical one first, a and b distinct: the vertical pass on the bytes
+// as a wide grey image, the horizontal one through ColourColumns. False, with nothing written,
+// when they do not apply.
+bool colour_rows_first(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda) {
+  if (!vistelmo::has_pixels(a) || !vistelmo::has_pixels(b)) return false;
+  IMGCOR t(b.nl, a.nc);
+  t.lc = b.lc;
+  t.cc = a.cc;
+  ColourColumns across(t, b, fatx, borda);
+  vistelmo::WideGrey wa(a), wt(t);
+  if (!wa.fits() || !wt.fits()) return false;
+  run_pass(Axis::kY, wa.image(), wt.image(), faty, borda);
+  for (int l = 0; l < b.nl(); l++) across.row(l, bytes(b.rows[l]));
+  return true;
+}
+
+// zoomfat of a colour image on the fast tiers, in the grey one's order; with the horizontal pass
+// first, its rows made as the vertical pass reads them. False, with nothing written, when this does
+// not apply.
+bool colour_zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda) {
+  if (!vistelmo::resample_fast() || !vistelmo::has_pixels(a) || !vistelmo::has_pixels(b))
+    return false;
+  if (&a == &b) {
+    const IMGCOR copy = a;
+    return colour_zoomfat(copy, b, fatx, faty, borda);
+  }
+  if (fatx >= faty) {
+    IMGCOR t(a.nl, b.nc);
+    t.lc = a.lc;
+    t.cc = b.cc;
+    ColourColumns across(a, t, fatx, borda);
+    vistelmo::WideGrey wt(t), wb(b);
+    if (!wt.fits() || !wb.fits()) return false;
+    KeptRows kept(wt.image().nc(),
+                  [&](int64_t o, unsigned char* row) { across.row(static_cast<int>(o), row); });
+    const RowFetch<unsigned char> fetch = [&](int64_t o) { return kept.row(o); };
+    pass_y_fast(wt.image(), wb.image(), faty, vistelmo::source_rule(wt.image(), borda), &fetch);
+    return true;
+  }
+  return colour_rows_first(a, b, fatx, faty, borda);
+}
+
+// The frame of rotzoom's shrunk source for a factor f below 1.
+template <class Img>
+Img shrink_frame(const Img& a, double f) {
+  Img s(vistelmo::to_index(std::ceil(a.nl * f)), vistelmo::to_index(std::ceil(a.nc * f)));
+  s.lc = vistelmo::round_index(a.lc * f);
+  s.cc = vistelmo::round_index(a.cc * f);
+  return s;
+}
+
+// a shrunk by f < 1 into s's frame, rows first; s takes a's outside value.
+void shrink(const IMGGRY& a, IMGGRY& s, double f, char borda);
+
 }  // namespace
 
 void ZoomF::zoomx(const IMGFLT& a, IMGFLT& b, double f, char borda) {
@@ -520,6 +707,20 @@ void ZoomG::zoomy(const IMGGRY& a, IMGGRY& b, double f, char borda) {
   check_border(borda);
   run_pass(Axis::kY, a, b, f, borda);
 }
+
+namespace {
+
+void shrink(const IMGGRY& a, IMGGRY& s, double f, char borda) {
+  IMGGRY t(s.nl, a.nc);
+  t.lc = s.lc;
+  t.cc = a.cc;
+  ZoomG::zoomy(a, t, f, borda);
+  t.backg = a.backg;
+  s.backg = a.backg;
+  ZoomG::zoomx(t, s, f, borda);
+}
+
+}  // namespace
 
 void zoomfat(const IMGGRY& a, IMGGRY& b, double fatx, double faty, char borda) {
   check_border(borda);
@@ -544,6 +745,13 @@ void zoomfat(const IMGGRY& a, IMGGRY& b, double fatx, double faty, char borda) {
 }
 
 void zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda) {
+  check_border(borda);
+  if (fatx <= 0) erro("Erro: fatx<=0", "");
+  if (faty <= 0) erro("Erro: faty<=0", "");
+  if (colour_zoomfat(a, b, fatx, faty, borda)) {
+    b.backg = COR{0, 0, 0};
+    return;
+  }
   per_plane(a, b, [&](const IMGGRY& p, IMGGRY& q) { zoomfat(p, q, fatx, faty, borda); });
 }
 
@@ -570,32 +778,29 @@ void rotzoom(const IMGGRY& a, IMGGRY& b, double graus, double f, char borda) {
   check_border(borda);
   if (f <= 0) erro("Erro: Fator<=0.0", "");
   if (f < 1) {
-    const int nl = vistelmo::to_index(std::ceil(a.nl * f)),
-              nc = vistelmo::to_index(std::ceil(a.nc * f));
-    const int lc = vistelmo::round_index(a.lc * f), cc = vistelmo::round_index(a.cc * f);
-    IMGGRY t(nl, a.nc);
-    t.lc = lc;
-    t.cc = a.cc;
-    ZoomG::zoomy(a, t, f, borda);
-    t.backg = a.backg;
-    IMGGRY s(nl, nc);
-    s.lc = lc;
-    s.cc = cc;
-    s.backg = a.backg;
-    ZoomG::zoomx(t, s, f, borda);
+    IMGGRY s = shrink_frame(a, f);
+    shrink(a, s, f, borda);
     return rotate_zoomed(s, b, graus, 1, borda, s.backg);
   }
   rotate_zoomed(a, b, graus, f, borda, a.backg);
 }
 
 void rotzoom(const IMGCOR& a, IMGCOR& b, double graus, double f, char borda) {
-  if (!(f >= 1)) {
+  if (!(f >= 1) && !vistelmo::resample_fast()) {
     per_plane(a, b, [&](const IMGGRY& p, IMGGRY& q) { rotzoom(p, q, graus, f, borda); });
     return;
   }
-  // Without the zoom passes, the planes in one go: each channel as its own plane would be, with
-  // a plane's outside value 0; the merged planes leave b's outside value 0.
+  // The planes in one go: each channel as its own plane would be, with a plane's outside value
+  // 0; the merged planes leave b's outside value 0.
   check_border(borda);
-  rotate_zoomed(a, b, graus, f, borda, COR{0, 0, 0});
+  if (!(f >= 1)) {
+    if (f <= 0) erro("Erro: Fator<=0.0", "");
+    IMGCOR s = shrink_frame(a, f);
+    if (!colour_rows_first(a, s, f, f, borda))
+      per_plane(a, s, [&](const IMGGRY& p, IMGGRY& q) { shrink(p, q, f, borda); });
+    rotate_zoomed(s, b, graus, 1, borda, COR{0, 0, 0});
+  } else {
+    rotate_zoomed(a, b, graus, f, borda, COR{0, 0, 0});
+  }
   b.backg = COR{0, 0, 0};
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -112,33 +113,50 @@ struct GreyRows {
   }
 };
 
-// zoomc's fast loops, one row at a time: dst (bnc floats) from src (anc floats).
+// Output index of each of n source indices of C channels: source C j + ch goes where channel ch
+// of j's output goes.
+std::vector<int> spread(const std::vector<int>& k, int C) {
+  std::vector<int> r(k.size() * C);
+  for (size_t j = 0; j < k.size(); j++)
+    for (int ch = 0; ch < C; ch++) r[C * j + ch] = C * k[j] + ch;
+  return r;
+}
+
+// zoomc's fast loops, one row at a time: dst (bnc floats) from src (anc floats). With C channels
+// the rows hold C floats per column, each channel as its own image's row.
 class ColumnRows {
  public:
   // Shrinking: k holds the output column of each source column.
-  ColumnRows(const std::vector<int>& k, int bnc)
+  ColumnRows(const std::vector<int>& k, int bnc, int C = 1)
       : shrink_(true),
-        bnc_(bnc),
-        g_(groups(k, bnc)),
-        runs_(vistelmo::pair_runs(g_.first, g_.members, bnc)) {}
+        bnc_(C * bnc),
+        g_(groups(spread(k, C), C * bnc)),
+        runs_(vistelmo::pair_runs(g_.first, g_.members, C * bnc)) {}
   // Enlarging by f, the source read under the clamping rule br (anc columns, outside value
   // backg).
-  ColumnRows(const vistelmo::BorderRule& br, int anc, float backg, int bnc, double f)
+  ColumnRows(const vistelmo::BorderRule& br, int anc, float backg, int bnc, double f, int C = 1)
       : shrink_(false),
-        bnc_(bnc),
-        anc_(anc),
+        bnc_(C * bnc),
+        anc_(C * anc),
         backg_(backg),
-        line_(anc + 2),
-        i0_(bnc),
-        i1_(bnc),
-        w0_(bnc),
-        w1_(bnc) {
+        line_(C * anc + 2),
+        i0_(C * bnc),
+        i1_(C * bnc),
+        w0_(C * bnc),
+        w1_(C * bnc) {
+    // Slot 0 is the outside value, C j + ch + 1 channel ch of column j.
+    auto slot = [&](int64_t i, int ch) {
+      const int64_t j = vistelmo::border_index(br, br.a, i);
+      return static_cast<int32_t>(j < 0 ? 0 : C * j + ch + 1);
+    };
     for (int c = 0; c < bnc; c++) {
       const Tap tap = interp_tap(c, f);
-      i0_[c] = static_cast<int32_t>(vistelmo::border_index(br, br.a, tap.i) + 1);
-      i1_[c] = static_cast<int32_t>(vistelmo::border_index(br, br.a, tap.i + int64_t{1}) + 1);
-      w0_[c] = 1 - tap.t;
-      w1_[c] = tap.t;
+      for (int ch = 0; ch < C; ch++) {
+        i0_[C * c + ch] = slot(tap.i, ch);
+        i1_[C * c + ch] = slot(tap.i + int64_t{1}, ch);
+        w0_[C * c + ch] = 1 - tap.t;
+        w1_[C * c + ch] = tap.t;
+      }
     }
   }
 
@@ -263,10 +281,41 @@ void zoomc_rows(const Src& a, const Img& b, Rows& out, double f) {
   }
 }
 
+// zooml's fast interpolating loop over the source lines.
+template <class Img, class Rows>
+void interp_rows(vistelmo::SourceLines<IMGFLT>& lines, const Img& b, Rows& out, double f) {
+  std::vector<int32_t> at(b.nc());
+  for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
+  int32_t first;
+  const int32_t* table = vistelmo::table_or_run(at, first);
+  const bool avx2 = vistelmo::resample_avx2();
+  for (int l = 0; l < b.nl(); l++) {
+    const Tap tap = interp_tap(l, f);
+    const double* s0 = lines.line(tap.i);
+    const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
+    const double w0 = 1 - tap.t;
+    vistelmo::blend_row(avx2, out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
+                        s1 + first, table, vistelmo::Spread{&tap.t, 0});
+    out.done(l);
+  }
+}
+
 template <class Src, class Img, class Rows>
 void zooml_rows(const Src& a, const Img& b, Rows& out, double f) {
-  if constexpr (!std::is_same_v<Src, IMGFLT>)
+  if constexpr (!std::is_same_v<Src, IMGFLT>) {
+    if (f >= 1 && vistelmo::resample_fast() && vistelmo::has_pixels(a) && vistelmo::has_pixels(b)) {
+      // The lines of the converted image, each row converted as they read it (the clamp never
+      // reads the outside value).
+      std::vector<float> buf;
+      const std::function<const float*(int64_t)> fetch = [&](int64_t o) {
+        return float_row(a, static_cast<int>(o), buf);
+      };
+      const IMGFLT shape;
+      vistelmo::SourceLines<IMGFLT> lines(shape, clamped(vistelmo::source_rule(a, 'x')), &fetch);
+      return interp_rows(lines, b, out, f);
+    }
     if (!(f < 1 && vistelmo::resample_fast())) return zooml_rows(IMGFLT(a), b, out, f);
+  }
   const bool full = vistelmo::has_pixels(a);
   if (f < 1) {
     const int bnl = b.nl;
@@ -328,21 +377,7 @@ void zooml_rows(const Src& a, const Img& b, Rows& out, double f) {
     if (!vistelmo::has_pixels(b)) return;
     if (vistelmo::resample_fast()) {
       vistelmo::SourceLines<IMGFLT> lines(a, clamped(a));
-      std::vector<int32_t> at(b.nc());
-      for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
-      int32_t first;
-      const int32_t* table = vistelmo::table_or_run(at, first);
-      const bool avx2 = vistelmo::resample_avx2();
-      for (int l = 0; l < b.nl(); l++) {
-        const Tap tap = interp_tap(l, f);
-        const double* s0 = lines.line(tap.i);
-        const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
-        const double w0 = 1 - tap.t;
-        vistelmo::blend_row(avx2, out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
-                            s1 + first, table, vistelmo::Spread{&tap.t, 0});
-        out.done(l);
-      }
-      return;
+      return interp_rows(lines, b, out, f);
     }
     if constexpr (std::is_same_v<Rows, FloatRows>) interp_plain(a, out.b, f, false);
   }
@@ -380,25 +415,33 @@ struct ThenColumns {
 
 // The two passes from a into r (N x M), the larger factor's direction second; r's rows through
 // out.
+// Whether two_pass goes without the intermediate image: nothing fails with pixels on both sides.
+template <class Src>
+bool one_go(const Src& a, int N, int M, double fatl, double fatc) {
+  return fatl >= fatc && vistelmo::resample_fast() && vistelmo::has_pixels(a) && N >= 1 && M >= 1;
+}
+
+// That form for a source of C channels per column (a.nc() / C columns) into M columns.
+template <class Src, class Rows>
+void two_pass_one_go(const Src& a, int N, int M, double fatl, double fatc, Rows& out, int C = 1) {
+  const int wide = a.nc(), anc = wide / C;
+  const PassFrame frame{N, wide, &frame};  // the intermediate's size
+  if (fatc < 1) {
+    ColumnRows pass(shrink_targets(anc, M, fatc), M, C);
+    ThenColumns<Rows> rows{pass, out, std::vector<float>(wide)};
+    zooml_rows(a, frame, rows, fatl);
+  } else {
+    const vistelmo::BorderRule br = clamped(vistelmo::border_rule(
+        'x', N, anc, vistelmo::default_centre(N), vistelmo::default_centre(anc)));
+    ColumnRows pass(br, anc, 0.0f, M, fatc, C);
+    ThenColumns<Rows> rows{pass, out, std::vector<float>(wide)};
+    zooml_rows(a, frame, rows, fatl);
+  }
+}
+
 template <class Src, class Img, class Rows>
 void two_pass(const Src& a, int N, int M, double fatl, double fatc, const Img& r, Rows& out) {
-  if (fatl >= fatc && vistelmo::resample_fast() && vistelmo::has_pixels(a) && N >= 1 && M >= 1) {
-    // Without the intermediate image: nothing fails with pixels on both sides.
-    const int anc = a.nc();
-    const PassFrame frame{N, anc, &frame};  // the intermediate's size
-    if (fatc < 1) {
-      ColumnRows pass(shrink_targets(anc, M, fatc), M);
-      ThenColumns<Rows> rows{pass, out, std::vector<float>(anc)};
-      zooml_rows(a, frame, rows, fatl);
-    } else {
-      const vistelmo::BorderRule br = clamped(vistelmo::border_rule(
-          'x', N, anc, vistelmo::default_centre(N), vistelmo::default_centre(anc)));
-      ColumnRows pass(br, anc, 0.0f, M, fatc);
-      ThenColumns<Rows> rows{pass, out, std::vector<float>(anc)};
-      zooml_rows(a, frame, rows, fatl);
-    }
-    return;
-  }
+  if (one_go(a, N, M, fatl, fatc)) return two_pass_one_go(a, N, M, fatl, fatc, out);
   if (fatl < fatc) {
     IMGFLT t(a.nl, M);
     FloatRows rows{t};
@@ -441,42 +484,113 @@ unsigned char grey_block(const unsigned char* const* rows, int n, const int* col
   return vistelmo::unit_to_byte(sum / m);
 }
 
-// a shrunk both ways into r, in the passes' order (the larger factor's direction second): each
-// output byte straight from its block of source bytes, pairs of columns by the row kernels.
-// False, with nothing written, when a group is empty.
-bool grey_shrink(const IMGGRY& a, IMGGRY& r, double fatl, double fatc) {
-  const bool pairs_first = fatl < fatc;
-  const int nl = r.nl(), nc = r.nc();
-  const Groups rows = groups(shrink_targets(a.nl(), nl, fatl), nl);
-  const Groups cols = groups(shrink_targets(a.nc(), nc, fatc), nc);
-  for (int l = 0; l < nl; l++)
-    if (rows.count(l) == 0) return false;
-  for (int c = 0; c < nc; c++)
-    if (cols.count(c) == 0) return false;
-  const std::vector<vistelmo::PairRun> runs = vistelmo::pair_runs(cols.first, cols.members, nc);
-  const bool avx512 = vistelmo::area_avx512();
-  std::vector<const unsigned char*> src;
-  std::vector<int> done(runs.size());
-  for (int l = 0; l < nl; l++) {
-    src.clear();
-    for (int m = rows.first[l]; m < rows.first[l + 1]; m++) src.push_back(a.rows[rows.members[m]]);
-    const int n = rows.count(l);
-    unsigned char* dst = r.rows[l];
-    // The runs first (done[i]: the end of what the kernel made of run i), then the other
+// A shrink both ways from anl x anc to nl x nc, in the passes' order (the larger factor's
+// direction second): each output byte straight from its block of source bytes, pairs and groups
+// of four columns by the row kernels.
+class GreyShrink {
+ public:
+  GreyShrink(int anl, int anc, int nl, int nc, double fatl, double fatc)
+      : pairs_first_(fatl < fatc),
+        nc_(nc),
+        rows_(groups(shrink_targets(anl, nl, fatl), nl)),
+        cols_(groups(shrink_targets(anc, nc, fatc), nc)),
+        avx512_(vistelmo::area_avx512()) {
+    for (const vistelmo::PairRun& r : vistelmo::pair_runs(cols_.first, cols_.members, nc))
+      runs_.push_back({r, 2});
+    // Groups of four on the AVX-512 form.
+    if (avx512_)
+      for (const vistelmo::PairRun& r : vistelmo::pair_runs(cols_.first, cols_.members, nc, 4))
+        runs_.push_back({r, 4});
+    std::sort(runs_.begin(), runs_.end(),
+              [](const Run& x, const Run& y) { return x.run.k0 < y.run.k0; });
+    done_.resize(runs_.size());
+  }
+  // False when a group is empty.
+  bool ok() const {
+    for (size_t l = 0; l + 1 < rows_.first.size(); l++)
+      if (rows_.count(static_cast<int>(l)) == 0) return false;
+    for (int c = 0; c < nc_; c++)
+      if (cols_.count(c) == 0) return false;
+    return true;
+  }
+  // Source rows of each output row.
+  const Groups& rows() const { return rows_; }
+
+  // One output row from its n source rows src.
+  void row(const unsigned char* const* src, int n, unsigned char* dst) {
+    // The runs first (done_[i]: the end of what the kernel made of run i), then the other
     // outputs, whose rows are in cache by then.
-    for (size_t i = 0; i < runs.size(); i++)
-      done[i] =
-          runs[i].k0 + vistelmo::grey_pair_means(avx512, pairs_first, src.data(), n, runs[i].j0,
-                                                 runs[i].k1 - runs[i].k0, dst + runs[i].k0);
+    for (size_t i = 0; i < runs_.size(); i++) {
+      const vistelmo::PairRun& r = runs_[i].run;
+      done_[i] =
+          r.k0 + (runs_[i].size == 2 ? vistelmo::grey_pair_means : vistelmo::grey_quad_means)(
+                     avx512_, pairs_first_, src, n, r.j0, r.k1 - r.k0, dst + r.k0);
+    }
     size_t i = 0;
-    for (int c = 0; c < nc;) {
-      if (i < runs.size() && c == runs[i].k0) {
-        c = done[i++];
+    for (int c = 0; c < nc_;) {
+      if (i < runs_.size() && c == runs_[i].run.k0) {
+        c = done_[i++];
         continue;
       }
-      dst[c] = grey_block(src.data(), n, &cols.members[cols.first[c]], cols.count(c), pairs_first);
+      dst[c] = grey_block(src, n, &cols_.members[cols_.first[c]], cols_.count(c), pairs_first_);
       c++;
     }
+  }
+
+ private:
+  bool pairs_first_;
+  int nc_;
+  Groups rows_, cols_;
+  bool avx512_;
+  // Runs of pairs and of groups of four, by their first output.
+  struct Run {
+    vistelmo::PairRun run;
+    int size;
+  };
+  std::vector<Run> runs_;
+  std::vector<int> done_;
+};
+
+// a shrunk both ways into r. False, with nothing written, when a group is empty.
+bool grey_shrink(const IMGGRY& a, IMGGRY& r, double fatl, double fatc) {
+  GreyShrink shrink(a.nl(), a.nc(), r.nl(), r.nc(), fatl, fatc);
+  if (!shrink.ok()) return false;
+  const Groups& rows = shrink.rows();
+  std::vector<const unsigned char*> src;
+  for (int l = 0; l < r.nl(); l++) {
+    src.clear();
+    for (int m = rows.first[l]; m < rows.first[l + 1]; m++) src.push_back(a.rows[rows.members[m]]);
+    shrink.row(src.data(), rows.count(l), r.rows[l]);
+  }
+  return true;
+}
+
+// The same on each channel of a colour image, as on its planes: the source rows of an output row
+// split into channel rows, the three output rows merged.
+bool colour_shrink(const IMGCOR& a, IMGCOR& r, double fatl, double fatc) {
+  GreyShrink shrink(a.nl(), a.nc(), r.nl(), r.nc(), fatl, fatc);
+  if (!shrink.ok()) return false;
+  const Groups& rows = shrink.rows();
+  const int anc = a.nc(), nc = r.nc();
+  int most = 0;
+  for (int l = 0; l < r.nl(); l++) most = std::max(most, rows.count(l));
+  std::vector<unsigned char> planes(size_t{3} * most * anc), out(size_t{3} * nc);
+  std::vector<const unsigned char*> src(size_t{3} * most);
+  unsigned char* const made[3] = {out.data(), out.data() + nc, out.data() + 2 * nc};
+  for (int l = 0; l < r.nl(); l++) {
+    const int n = rows.count(l);
+    for (int k = 0; k < n; k++) {
+      unsigned char* channel[3];
+      for (int ch = 0; ch < 3; ch++) {
+        channel[ch] = &planes[(size_t{1} * ch * most + k) * anc];
+        src[ch * most + k] = channel[ch];
+      }
+      vistelmo::split_channels(
+          reinterpret_cast<const unsigned char*>(a.rows[rows.members[rows.first[l] + k]]), anc,
+          channel);
+    }
+    for (int ch = 0; ch < 3; ch++) shrink.row(&src[ch * most], n, made[ch]);
+    vistelmo::merge_channels(made, nc, reinterpret_cast<unsigned char*>(r.rows[l]));
   }
   return true;
 }
@@ -528,6 +642,20 @@ IMGGRY zoomnp(const IMGGRY& a, int nl, int nc) {
 }
 
 IMGCOR zoomnp(const IMGCOR& a, int nl, int nc) {
+  if (vistelmo::resample_fast() && vistelmo::has_pixels(a)) {
+    // As the grey zoom on each plane (whose outside value is 0, as r's).
+    check_sizes(nl, nc);
+    const double fatl = static_cast<double>(nl) / a.nl, fatc = static_cast<double>(nc) / a.nc;
+    IMGCOR r(nl, nc);
+    if (fatl < 1 && fatc < 1 && vistelmo::area_avx2() && colour_shrink(a, r, fatl, fatc)) return r;
+    // The bytes as a grey image of three times the columns, each channel's columns resampled.
+    vistelmo::WideGrey src(a), dst(r);
+    if (one_go(a, nl, nc, fatl, fatc) && src.fits() && dst.fits()) {
+      GreyRows out(dst.image());
+      two_pass_one_go(src.image(), nl, nc, fatl, fatc, out, 3);
+      return r;
+    }
+  }
   IMGGRY r, g, b;
   prisma(a, r, g, b);
   return iprisma(zoomnp(r, nl, nc), zoomnp(g, nl, nc), zoomnp(b, nl, nc));

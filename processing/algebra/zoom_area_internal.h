@@ -18,5 +18,13 @@ void allow_area_avx512(bool allowed);
 // made (the rest, at the end, are left to the caller).
 int grey_pair_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n, int j0,
                     int count, unsigned char* out);
+// The same with groups of four source columns j0 + 4k .. j0 + 4k + 3 (summed in that order), on
+// the AVX-512 form only (0 made otherwise).
+int grey_quad_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n, int j0,
+                    int count, unsigned char* out);
+
+// The three channels of n colour pixels (bytes r, g, b each) into three rows, and back.
+void split_channels(const unsigned char* src, int n, unsigned char* const* planes);
+void merge_channels(const unsigned char* const* planes, int n, unsigned char* dst);
 
 }  // namespace vistelmo

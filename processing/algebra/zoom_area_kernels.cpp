@@ -166,6 +166,51 @@ VISTELMO_AREA_AVX512 int pair_means_avx512(const unsigned char* const* rows, int
   return count;
 }
 
+// Dword d of quad[i] holds source byte 4 d + i in each of its four bytes.
+struct QuadIndex {
+  alignas(64) unsigned char quad[4][64] = {};
+  constexpr QuadIndex() {
+    for (int i = 0; i < 4; i++)
+      for (int b = 0; b < 64; b++) quad[i][b] = static_cast<unsigned char>(4 * (b / 4) + i);
+  }
+};
+constexpr QuadIndex kQuads{};
+
+// Sixteen outputs a step from 64 source bytes of each row, as pair_means_avx512 makes pairs: the
+// four columns of a group summed in order, the division by four (exact) in the final scale.
+template <int N, bool PairsFirst>
+VISTELMO_AREA_AVX512 int quad_means_avx512(const unsigned char* const* rows, int n, int j0,
+                                           int count, unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  constexpr int kSums = PairsFirst ? 1 : 4;
+  const bool exact = exact_division(n);
+  const float s = 63.75f / 4294967296.0f;
+  const __m512 scale = _mm512_set1_ps(exact ? s / n : s);
+  const __m512 div = _mm512_set1_ps(static_cast<float>(n));
+  const __m512i idx[4] = {index(kQuads.quad[0]), index(kQuads.quad[1]), index(kQuads.quad[2]),
+                          index(kQuads.quad[3])};
+  for (int k = 0; k < count; k += 16) {
+    const int left = count - k;
+    const __mmask64 in = left >= 16 ? ~__mmask64{0} : (__mmask64{1} << (4 * left)) - 1;
+    const __mmask16 done = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
+    __m512 u[4], acc[4];
+    for (int r = 0; r < n; r++) {
+      row_units(rows[r] + j0 + 4 * k, in, idx, u);
+      if constexpr (PairsFirst)
+        u[0] = _mm512_add_ps(_mm512_add_ps(_mm512_add_ps(u[0], u[1]), u[2]), u[3]);
+      for (int i = 0; i < kSums; i++) acc[i] = r == 0 ? u[i] : _mm512_add_ps(acc[i], u[i]);
+    }
+    if (!exact)
+      for (int i = 0; i < kSums; i++) acc[i] = _mm512_div_ps(acc[i], div);
+    if constexpr (!PairsFirst)
+      acc[0] = _mm512_add_ps(_mm512_add_ps(_mm512_add_ps(acc[0], acc[1]), acc[2]), acc[3]);
+    const __m512i t = _mm512_cvttps_epi32(
+        _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    _mm512_mask_cvtepi32_storeu_epi8(out + k, done, t);
+  }
+  return count;
+}
+
 // The kernel of an instruction set for the row count and order.
 template <bool PairsFirst>
 int pair_means(bool avx512, const unsigned char* const* rows, int n, int j0, int count,
@@ -177,7 +222,99 @@ int pair_means(bool avx512, const unsigned char* const* rows, int n, int j0, int
                 : pair_means_avx2<0, PairsFirst>(rows, n, j0, count, out);
 }
 
+// Byte shuffles between 48 interleaved bytes (16 pixels) and three rows of 16: split[v][ch] picks
+// channel ch's bytes of source vector v into their places, merge[w][ch] places channel ch's bytes
+// into output vector w; 0x80 leaves a zero.
+struct ChannelIndex {
+  alignas(16) unsigned char split[3][3][16] = {};
+  alignas(16) unsigned char merge[3][3][16] = {};
+  constexpr ChannelIndex() {
+    for (int v = 0; v < 3; v++)
+      for (int ch = 0; ch < 3; ch++)
+        for (int i = 0; i < 16; i++) {
+          const int s = 3 * i + ch, o = 16 * v + i;
+          split[v][ch][i] = static_cast<unsigned char>(s / 16 == v ? s % 16 : 0x80);
+          merge[v][ch][i] = static_cast<unsigned char>(o % 3 == ch ? o / 3 : 0x80);
+        }
+  }
+};
+constexpr ChannelIndex kChannels{};
+
+// Pixels i .. n - 1 one at a time.
+void split_from(int i, const unsigned char* src, int n, unsigned char* const* planes) {
+  for (; i < n; i++)
+    for (int ch = 0; ch < 3; ch++) planes[ch][i] = src[3 * i + ch];
+}
+void merge_from(int i, const unsigned char* const* planes, int n, unsigned char* dst) {
+  for (; i < n; i++)
+    for (int ch = 0; ch < 3; ch++) dst[3 * i + ch] = planes[ch][i];
+}
+
+VISTELMO_AREA_AVX2_STEP __m256i twice(const unsigned char* idx) {
+  return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(idx)));
+}
+
+// 32 pixels a step: the first 16 in the low lanes, the next 16 in the high ones.
+VISTELMO_AREA_AVX2 void split_avx2(const unsigned char* src, int n, unsigned char* const* planes) {
+  int i = 0;
+  for (; i + 32 <= n; i += 32) {
+    const unsigned char* p = src + 3 * i;
+    __m256i v[3];
+    for (int k = 0; k < 3; k++)
+      v[k] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 48 + 16 * k),
+                                 reinterpret_cast<const __m128i*>(p + 16 * k));
+    for (int ch = 0; ch < 3; ch++) {
+      __m256i r = _mm256_shuffle_epi8(v[0], twice(kChannels.split[0][ch]));
+      r = _mm256_or_si256(r, _mm256_shuffle_epi8(v[1], twice(kChannels.split[1][ch])));
+      r = _mm256_or_si256(r, _mm256_shuffle_epi8(v[2], twice(kChannels.split[2][ch])));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(planes[ch] + i), r);
+    }
+  }
+  split_from(i, src, n, planes);
+}
+
+VISTELMO_AREA_AVX2 void merge_avx2(const unsigned char* const* planes, int n, unsigned char* dst) {
+  int i = 0;
+  for (; i + 32 <= n; i += 32) {
+    __m256i c[3];
+    for (int ch = 0; ch < 3; ch++)
+      c[ch] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(planes[ch] + i));
+    unsigned char* p = dst + 3 * i;
+    for (int w = 0; w < 3; w++) {
+      __m256i o = _mm256_shuffle_epi8(c[0], twice(kChannels.merge[w][0]));
+      o = _mm256_or_si256(o, _mm256_shuffle_epi8(c[1], twice(kChannels.merge[w][1])));
+      o = _mm256_or_si256(o, _mm256_shuffle_epi8(c[2], twice(kChannels.merge[w][2])));
+      _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(p + 48 + 16 * w),
+                           reinterpret_cast<__m128i*>(p + 16 * w), o);
+    }
+  }
+  merge_from(i, planes, n, dst);
+}
+
+template <bool PairsFirst>
+int quad_means(const unsigned char* const* rows, int n, int j0, int count, unsigned char* out) {
+  return n == 4 ? quad_means_avx512<4, PairsFirst>(rows, n, j0, count, out)
+                : quad_means_avx512<0, PairsFirst>(rows, n, j0, count, out);
+}
+
 }  // namespace
+
+int grey_quad_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n, int j0,
+                    int count, unsigned char* out) {
+  if (!avx512) return 0;
+  return pairs_first ? quad_means<true>(rows, n, j0, count, out)
+                     : quad_means<false>(rows, n, j0, count, out);
+}
+
+void split_channels(const unsigned char* src, int n, unsigned char* const* planes) {
+  if (area_avx2()) return split_avx2(src, n, planes);
+  split_from(0, src, n, planes);
+}
+
+void merge_channels(const unsigned char* const* planes, int n, unsigned char* dst) {
+  if (area_avx2()) return merge_avx2(planes, n, dst);
+  merge_from(0, planes, n, dst);
+}
 
 void allow_area_avx512(bool allowed) { avx512_allowed = allowed; }
 

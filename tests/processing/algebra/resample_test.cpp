@@ -107,7 +107,7 @@ std::string label(const Shape& sh, double u, double v) {
 const Shape kWideShapes[] = {{37, 90, 18, 45}, {70, 33, 10, 30}, {16, 200, 3, 150}};
 
 const double kAngles[] = {0, 90, 180, -45, 30, 17.3, 270};
-const double kFactors[] = {1, 0.5, 1.0 / 3, 2.5, 0.7, 4};
+const double kFactors[] = {1, 0.5, 1.0 / 3, 2.5, 0.7, 4, 0.25};
 
 TEST(ResampleTiers, RotationAgreesOnEveryTier) {
   std::vector<Shape> shapes(std::begin(kShapes), std::end(kShapes));
@@ -356,19 +356,25 @@ TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
   }
 }
 
-// Colour zoom is the grey one on each plane, merged (its outside value 0).
-TEST(ResampleTiers, ColourZoomIsThePlanes) {
+// Colour zoom is the grey one on each plane, merged (its outside value 0), on every tier.
+TEST(ResampleTiers, ColourZoomIsThePlanesOnEveryTier) {
   for (const Shape& sh : kShapes) {
     const IMGCOR a = colour(sh, 30);
     for (double fx : kFactors)
-      for (double fy : kFactors) {
-        SCOPED_TRACE(label(sh, fx, fy));
-        IMGCOR got = destination<IMGCOR>(sh, fx, fy);
-        zoomfat(a, got, fx, fy, 'X');
-        EXPECT_TRUE(same_bits(got, by_planes(a, got, [&](const IMGGRY& p, IMGGRY& q) {
-                                zoomfat(p, q, fx, fy, 'X');
-                              })));
-      }
+      for (double fy : kFactors)
+        for (char mode : {'C', 'X'}) {
+          SCOPED_TRACE(label(sh, fx, fy) + mode);
+          vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
+          const IMGCOR want =
+              by_planes(a, destination<IMGCOR>(sh, fx, fy),
+                        [&](const IMGGRY& p, IMGGRY& q) { zoomfat(p, q, fx, fy, mode); });
+          expect_tiers_agree([&] {
+            IMGCOR got = destination<IMGCOR>(sh, fx, fy);
+            zoomfat(a, got, fx, fy, mode);
+            EXPECT_TRUE(same_bits(got, want));
+            return got;
+          });
+        }
   }
 }
 
@@ -442,28 +448,30 @@ TEST(ResampleTiers, GreyHalvingRoundsEveryPairOfBytes) {
   }
 }
 
-// A wide grey image halved both ways, once per tier, against the plain tier.
+// A wide grey image halved and quartered both ways, once per tier, against the plain tier.
 TEST(ResampleTiers, GreyHalvingAgreesOnEveryTier) {
   for (const Shape& sh : {Shape{37, 301, 18, 150}, Shape{40, 260, 3, 250}, Shape{9, 130, 4, -5}}) {
     const IMGGRY g = shaped<IMGGRY>(sh, 16);
-    for (int wider : {0, 7})
-      for (char mode : {'C', 'X'}) {
-        SCOPED_TRACE(label(sh, wider, mode));
-        expect_tiers_agree([&] {
-          IMGGRY b(sh.nl / 2 + wider, sh.nc / 2 + wider);
-          b.lc = sh.lc / 2;
-          b.cc = sh.cc / 2;
-          zoomfat(g, b, 0.5, 0.5, mode);
-          return b;
-        });
-        expect_tiers_agree([&] {
-          IMGGRY b(sh.nl / 2 + wider, sh.nc + wider);
-          b.lc = sh.lc / 2;
-          b.cc = sh.cc;
-          ZoomG::zoomy(g, b, 0.5, mode);
-          return b;
-        });
-      }
+    for (int part : {2, 4})
+      for (int wider : {0, 7})
+        for (char mode : {'C', 'X'}) {
+          SCOPED_TRACE(label(sh, part, wider) + mode);
+          const double fac = 1.0 / part;
+          expect_tiers_agree([&] {
+            IMGGRY b(sh.nl / part + wider, sh.nc / part + wider);
+            b.lc = sh.lc / part;
+            b.cc = sh.cc / part;
+            zoomfat(g, b, fac, fac, mode);
+            return b;
+          });
+          expect_tiers_agree([&] {
+            IMGGRY b(sh.nl / part + wider, sh.nc + wider);
+            b.lc = sh.lc / part;
+            b.cc = sh.cc;
+            ZoomG::zoomy(g, b, fac, mode);
+            return b;
+          });
+        }
   }
 }
 

@@ -191,20 +191,24 @@ TEST(ZoomArea, ColourRunsOnEachChannel) {
 // The grey shrink on every tier (portable, AVX2, AVX-512 where the processor has them) against the
 // float zoom of the converted image, bit for bit: random bytes, bytes ramping along the rows (every
 // value in every lane), constant 0, 1 and 255; factors with rows and columns in either order, odd
-// sizes, groups of one to many.
+// sizes, groups of one to many. The colour zoom of three of them as planes is those planes' zooms.
 TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
   struct Size {
     int nl, nc;
   };
   const Size sources[] = {{1, 1}, {7, 67},  {12, 131}, {1, 257},  {2, 2},
                           {5, 9}, {33, 29}, {64, 200}, {67, 1031}};
-  const double factors[] = {0.5, 1.0 / 3, 2.5, 1, 0.7, 0.49, 0.9, 0.26};
+  const double factors[] = {0.5, 1.0 / 3, 2.5, 1, 0.7, 0.49, 0.9, 0.26, 0.37, 0.25};
   std::mt19937 gen(5);
   auto fills = [&](int nl, int nc) {
     std::vector<IMGGRY> v;
     v.push_back(testutil::image<IMGGRY>(nl, nc, [&](int, int) { return gen() % 256; }));
     v.push_back(testutil::image<IMGGRY>(nl, nc, [](int l, int c) { return (c + 37 * l) % 256; }));
     for (int k : {0, 1, 255}) v.push_back(IMGGRY(nl, nc, static_cast<unsigned char>(k)));
+    for (IMGGRY& a : v) {
+      a.backg = 77;
+      a.lc = nl - 1;
+    }
     return v;
   };
   struct Tier {
@@ -215,37 +219,49 @@ TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
   const Tier tiers[] = {{"portable", vistelmo::ResampleTier::kPortable, false},
                         {"avx2", vistelmo::ResampleTier::kDispatched, false},
                         {"avx512", vistelmo::ResampleTier::kDispatched, true}};
-  for (const Size& s : sources)
-    for (IMGGRY& a : fills(s.nl, s.nc)) {
-      a.backg = 77;
-      a.lc = s.nl - 1;
-      std::vector<Size> targets = {{s.nl / 2 + 1, s.nc / 2 + 1}, {s.nl / 3 + 2, s.nc / 2}};
-      for (double fl : factors)
-        for (double fc : factors)
-          targets.push_back({std::max(1, static_cast<int>(std::lround(s.nl * fl))),
-                             std::max(1, static_cast<int>(std::lround(s.nc * fc)))});
-      for (const Size& t : targets) {
-        if (t.nl < 1 || t.nc < 1) continue;
-        SCOPED_TRACE(std::to_string(s.nl) + "x" + std::to_string(s.nc) + " to " +
-                     std::to_string(t.nl) + "x" + std::to_string(t.nc) + ", pixel 0 " +
-                     std::to_string(a.data[0]));
-        vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
-        const IMGGRY want = IMGGRY(zoomnp(IMGFLT(a), t.nl, t.nc));
-        for (const Tier& tier : tiers) {
-          vistelmo::set_resample_tier(tier.tier);
-          vistelmo::allow_area_avx512(tier.avx512);
-          if (tier.tier == vistelmo::ResampleTier::kDispatched &&
-              !(tier.avx512 ? vistelmo::area_avx512() : vistelmo::area_avx2()))
-            continue;
-          SCOPED_TRACE(tier.name);
-          const IMGGRY got = zoomnp(a, t.nl, t.nc);
-          EXPECT_EQ(got.lc, want.lc);
-          EXPECT_EQ(got.cc, want.cc);
-          EXPECT_EQ(got.backg, want.backg);
-          EXPECT_TRUE(testutil::same_pixels(got, want));
+  // Planes of the colour image: random, ramp, 255.
+  const int kRgb[3] = {0, 1, 4};
+  for (const Size& s : sources) {
+    const std::vector<IMGGRY> planes = fills(s.nl, s.nc);
+    IMGCOR colour = iprisma(planes[kRgb[0]], planes[kRgb[1]], planes[kRgb[2]]);
+    colour.lc = s.nl - 1;
+    colour.backg = COR{77, 78, 79};
+    std::vector<Size> targets = {{s.nl / 2 + 1, s.nc / 2 + 1}, {s.nl / 3 + 2, s.nc / 2}};
+    for (double fl : factors)
+      for (double fc : factors)
+        targets.push_back({std::max(1, static_cast<int>(std::lround(s.nl * fl))),
+                           std::max(1, static_cast<int>(std::lround(s.nc * fc)))});
+    for (const Size& t : targets) {
+      if (t.nl < 1 || t.nc < 1) continue;
+      SCOPED_TRACE(std::to_string(s.nl) + "x" + std::to_string(s.nc) + " to " +
+                   std::to_string(t.nl) + "x" + std::to_string(t.nc));
+      vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
+      std::vector<IMGGRY> want;
+      for (const IMGGRY& a : planes) want.push_back(IMGGRY(zoomnp(IMGFLT(a), t.nl, t.nc)));
+      const IMGCOR want_colour = iprisma(want[kRgb[0]], want[kRgb[1]], want[kRgb[2]]);
+      for (const Tier& tier : tiers) {
+        vistelmo::set_resample_tier(tier.tier);
+        vistelmo::allow_area_avx512(tier.avx512);
+        if (tier.tier == vistelmo::ResampleTier::kDispatched &&
+            !(tier.avx512 ? vistelmo::area_avx512() : vistelmo::area_avx2()))
+          continue;
+        SCOPED_TRACE(tier.name);
+        for (size_t k = 0; k < planes.size(); k++) {
+          SCOPED_TRACE("plane " + std::to_string(k));
+          const IMGGRY got = zoomnp(planes[k], t.nl, t.nc);
+          EXPECT_EQ(got.lc, want[k].lc);
+          EXPECT_EQ(got.cc, want[k].cc);
+          EXPECT_EQ(got.backg, want[k].backg);
+          EXPECT_TRUE(testutil::same_pixels(got, want[k]));
         }
+        const IMGCOR got = zoomnp(colour, t.nl, t.nc);
+        EXPECT_EQ(got.lc, want_colour.lc);
+        EXPECT_EQ(got.cc, want_colour.cc);
+        EXPECT_EQ(got.backg, want_colour.backg);
+        EXPECT_TRUE(testutil::same_pixels(got, want_colour));
       }
     }
+  }
   vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
   vistelmo::allow_area_avx512(true);
 }
