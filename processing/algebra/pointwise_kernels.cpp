@@ -23,6 +23,16 @@ struct Kernels {
   void (*complex_scale)(float, const float*, float*, int64_t);
 };
 
+// The table of one tier, from the kernels of its namespace (each tier names them alike).
+#define VISTELMO_POINT_KERNELS                                                 \
+  {                                                                            \
+    {zip<ByteOp::add_sat>, zip<ByteOp::sub_sat>, zip<ByteOp::min>,             \
+     zip<ByteOp::max>,     zip<ByteOp::absdiff>, zip<ByteOp::bit_xor>},        \
+        {with<ByteOp::add_sat>, with<ByteOp::sub_sat>, with<ByteOp::min>,      \
+         with<ByteOp::max>,     with<ByteOp::absdiff>, with<ByteOp::bit_xor>}, \
+        lookup, at_least, sqrt_f, abs_f, scale_f, add_f, sub_f, complex_scale  \
+  }
+
 namespace point_plain {
 
 template <ByteOp op>
@@ -68,20 +78,7 @@ void complex_scale(float k, const float* a, float* dst, int64_t n) {
   }
 }
 
-const Kernels kKernels = {
-    {zip<ByteOp::add_sat>, zip<ByteOp::sub_sat>, zip<ByteOp::min>, zip<ByteOp::max>,
-     zip<ByteOp::absdiff>, zip<ByteOp::bit_xor>},
-    {with<ByteOp::add_sat>, with<ByteOp::sub_sat>, with<ByteOp::min>, with<ByteOp::max>,
-     with<ByteOp::absdiff>, with<ByteOp::bit_xor>},
-    lookup,
-    at_least,
-    sqrt_f,
-    abs_f,
-    scale_f,
-    add_f,
-    sub_f,
-    complex_scale,
-};
+const Kernels kKernels = VISTELMO_POINT_KERNELS;
 
 }  // namespace point_plain
 

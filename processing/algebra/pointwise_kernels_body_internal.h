@@ -94,17 +94,4 @@ void complex_scale(float k, const float* a, float* dst, int64_t n) {
   point_plain::complex_scale(k, a + i, dst + i, (m - i) / 2);
 }
 
-const Kernels kKernels = {
-    {zip<ByteOp::add_sat>, zip<ByteOp::sub_sat>, zip<ByteOp::min>, zip<ByteOp::max>,
-     zip<ByteOp::absdiff>, zip<ByteOp::bit_xor>},
-    {with<ByteOp::add_sat>, with<ByteOp::sub_sat>, with<ByteOp::min>, with<ByteOp::max>,
-     with<ByteOp::absdiff>, with<ByteOp::bit_xor>},
-    lookup,
-    at_least,
-    sqrt_f,
-    abs_f,
-    scale_f,
-    add_f,
-    sub_f,
-    complex_scale,
-};
+const Kernels kKernels = VISTELMO_POINT_KERNELS;
