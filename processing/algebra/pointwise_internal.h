@@ -71,7 +71,8 @@ Img zip_pixels(const Img& a, const Img& b, const char* msg, F f) {
 // through kernel(src, dst, count).
 template <class Img, class K>
 Img map_block(const Img& a, typename Img::Pixel backg, K kernel) {
-  Img r(a.nl, a.nc);
+  Img r;
+  aloca(r, a.nl, a.nc, false);  // every pixel written below
   r.backg = backg;
   if (has_pixels(a) && has_pixels(r)) kernel(a.data, r.data, block_count(a));
   return r;
@@ -82,7 +83,8 @@ Img map_block(const Img& a, typename Img::Pixel backg, K kernel) {
 template <class Img, class K>
 Img zip_block(const Img& a, const Img& b, const char* msg, typename Img::Pixel backg, K kernel) {
   require_same_size(a, b, msg);
-  Img r(a.nl, a.nc);
+  Img r;
+  aloca(r, a.nl, a.nc, false);  // every pixel written below
   r.backg = backg;
   if (has_pixels(a) && has_pixels(b) && has_pixels(r))
     kernel(a.data, b.data, r.data, block_count(a));
