@@ -4,10 +4,12 @@
 
 using vistelmo::ByteOp;
 
+// The outside value stays the constructor's 0.
 IMGGRY difabs(const IMGGRY& a, const IMGGRY& b) {
-  IMGGRY r = vistelmo::zip_bytes<ByteOp::absdiff>(a, b, "Erro difabs: dimensoes diferentes");
-  r.backg = 0;  // the constructor's outside value
-  return r;
+  return vistelmo::zip_block(a, b, "Erro difabs: dimensoes diferentes", 0,
+                             [](const uint8_t* x, const uint8_t* y, uint8_t* d, int64_t n) {
+                               vistelmo::bytes_zip(ByteOp::absdiff, x, y, d, n);
+                             });
 }
 IMGGRY operator+(const IMGGRY& a, const IMGGRY& b) {
   return vistelmo::zip_bytes<ByteOp::add_sat>(

@@ -204,7 +204,7 @@ struct V {
     if constexpr (op == ByteOp::min) return _mm512_min_epu8(x, y);
     if constexpr (op == ByteOp::max) return _mm512_max_epu8(x, y);
     if constexpr (op == ByteOp::absdiff)
-      return _mm512_or_si512(_mm512_subs_epu8(x, y), _mm512_subs_epu8(y, x));
+      return _mm512_sub_epi8(_mm512_max_epu8(x, y), _mm512_min_epu8(x, y));
     if constexpr (op == ByteOp::bit_xor) return _mm512_xor_si512(x, y);
   }
   // Each half of 32 columns reversed, so that each half of the mask reads as a word.

@@ -9,8 +9,11 @@
 template <ByteOp op>
 void zip(const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n) {
   int64_t i = 0;
-  for (; i + V::kBytes <= n; i += V::kBytes)
-    V::store(dst + i, V::template apply<op>(V::load(a + i), V::load(b + i)));
+  for (; i + V::kBytes <= n; i += V::kBytes) {
+    typename V::B x = V::load(a + i);
+    __asm__("" : "+v"(x));  // one load: absdiff reads x twice, and a second load costs time
+    V::store(dst + i, V::template apply<op>(x, V::load(b + i)));
+  }
   point_plain::zip<op>(a + i, b + i, dst + i, n - i);
 }
 
