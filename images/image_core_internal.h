@@ -1,6 +1,10 @@
 // Storage rules shared by the byte-addressed image classes. Library sources only.
 #pragma once
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
@@ -70,30 +74,37 @@ inline int default_centre(int size) {
   return static_cast<int>((static_cast<int64_t>(size) - 1) / 2);
 }
 
+// Whether the page holding p is in memory (a block from the allocator's own pool already is).
+inline bool page_mapped(const void* p) {
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  unsigned char in = 0;
+  void* start = reinterpret_cast<void*>(reinterpret_cast<uintptr_t>(p) & ~(page - 1));
+  return mincore(start, 1, &in) == 0 && (in & 1);
+}
+
 // Product of two sizes in 32-bit wrapping arithmetic, as the element count is kept.
 inline int wrapped_product(int a, int b) {
   return static_cast<int>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
 
-// Allocates count elements and a table of nl row starts, each stride elements apart.
+// Allocates count elements, left uninitialised (every pixel type is trivially copyable and
+// destructible), and a table of nl row starts, each stride elements apart. A large block fresh
+// from the system has its pages mapped in one call: its pixels are about to be written.
 // Fails with msg when the sizes overflow or memory runs out.
 template <class T>
 void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg) {
+  static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
   data = nullptr;
   rows = nullptr;
   int64_t count = nl * stride;
   if (count > INT32_MAX) erro(msg, "");
-  // The pixels are constructed (or left unset, as by new T[count]) after the hint, so that a
-  // large block is first touched under it. Trivial destructors: delete[] data takes the block back.
-  static_assert(std::is_trivially_destructible_v<T>);
   const size_t bytes = static_cast<size_t>(count) * sizeof(T);
-  void* block = ::operator new[](bytes, std::nothrow);
-  if (block == nullptr) erro(msg, "");
-  advise_large_pages(block, bytes);
-  data = new (block) T[count];
+  data = static_cast<T*>(::operator new[](bytes, std::nothrow));
+  if (data == nullptr) erro(msg, "");
+  if (!page_mapped(reinterpret_cast<const char*>(data) + bytes - 1)) prefault(data, bytes);
   rows = new (std::nothrow) T*[nl];
   if (rows == nullptr) {
-    delete[] data;
+    ::operator delete[](data);
     data = nullptr;
     erro(msg, "");
   }
@@ -120,8 +131,9 @@ void allocate_zeroed_rows(T*& data, T**& rows, int nl, int64_t stride, const cha
   for (int l = 0; l < nl; l++) rows[l] = data + l * stride;
 }
 
+// IMGCPX pixels start at 0 unless the caller overwrites them all (zero false).
 template <class Img>
-void aloca(Img& im, int nl, int nc) {
+void aloca(Img& im, int nl, int nc, bool zero = true) {
   im.nl = nl;
   im.nc = nc;
   im.n = wrapped_product(nl, nc);
@@ -134,6 +146,8 @@ void aloca(Img& im, int nl, int nc) {
     static const std::string msg =
         std::string("Erro ") + ImageTraits<Img>::name + "::aloca - Falta memoria";
     allocate_rows(im.data, im.rows, nl, nc, msg.c_str());
+    if constexpr (std::is_same_v<Img, IMGCPX>)
+      if (zero) std::fill_n(im.data, static_cast<int64_t>(nl) * nc, std::complex<float>());
   }
 }
 
@@ -143,7 +157,7 @@ void desaloca(Img& im) {
   if constexpr (std::is_same_v<Img, IMGBIN>)
     std::free(im.data);  // from allocate_zeroed_rows
   else
-    delete[] im.data;
+    ::operator delete[](im.data);  // from allocate_rows
   delete[] im.rows;
   im.data = nullptr;
   im.rows = nullptr;
@@ -208,7 +222,10 @@ void take_frame(Img& dst, const Img& src) {
 
 template <class Img>
 void construct_copy(Img& dst, const Img& src) {
-  dst.aloca(src.nl, src.nc);
+  if constexpr (std::is_same_v<Img, IMGBIN>)
+    dst.aloca(src.nl, src.nc);
+  else
+    aloca(dst, src.nl, src.nc, false);  // every pixel copied below
   dst.backg = src.backg;
   dst.lc = src.lc;
   dst.cc = src.cc;

@@ -2,54 +2,28 @@
 #include "processing/algebra/grey_ops.h"
 #include "processing/algebra/pointwise_internal.h"
 
-namespace {
+using vistelmo::ByteOp;
 
-using Byte = unsigned char;
-
-struct AbsDiff {
-  Byte operator()(Byte x, Byte y) const { return static_cast<Byte>(x > y ? x - y : y - x); }
-};
-// The outside value of the absolute difference is the constructor's 0.
-struct Zero {
-  Byte operator()(Byte, Byte) const { return 0; }
-};
-struct SatSum {
-  Byte operator()(Byte x, Byte y) const {
-    const int s = x + y;
-    return static_cast<Byte>(s > 255 ? 255 : s);
-  }
-};
-struct SatDiff {
-  Byte operator()(Byte x, Byte y) const {
-    const int d = x - y;
-    return static_cast<Byte>(d < 0 ? 0 : d);
-  }
-};
-struct Min {
-  Byte operator()(Byte x, Byte y) const { return x < y ? x : y; }
-};
-struct Max {
-  Byte operator()(Byte x, Byte y) const { return x > y ? x : y; }
-};
-
-}  // namespace
-
+// The outside value stays the constructor's 0.
 IMGGRY difabs(const IMGGRY& a, const IMGGRY& b) {
-  return vistelmo::zip_pixels(a, b, "Erro difabs: dimensoes diferentes", AbsDiff{}, Zero{});
+  return vistelmo::zip_block(a, b, "Erro difabs: dimensoes diferentes", 0,
+                             [](const uint8_t* x, const uint8_t* y, uint8_t* d, int64_t n) {
+                               vistelmo::bytes_zip(ByteOp::absdiff, x, y, d, n);
+                             });
 }
 IMGGRY operator+(const IMGGRY& a, const IMGGRY& b) {
-  return vistelmo::zip_pixels(a, b, "Erro IMGGRY::add - As imagens nao tem o mesmo tamanho",
-                              SatSum{});
+  return vistelmo::zip_bytes<ByteOp::add_sat>(
+      a, b, "Erro IMGGRY::add - As imagens nao tem o mesmo tamanho");
 }
 IMGGRY operator-(const IMGGRY& a, const IMGGRY& b) {
-  return vistelmo::zip_pixels(a, b, "Erro IMGGRY::sub - As imagens nao tem o mesmo tamanho",
-                              SatDiff{});
+  return vistelmo::zip_bytes<ByteOp::sub_sat>(
+      a, b, "Erro IMGGRY::sub - As imagens nao tem o mesmo tamanho");
 }
 IMGGRY operator&&(const IMGGRY& a, const IMGGRY& b) {
-  return vistelmo::zip_pixels(a, b, "Erro IMGGRY::operator&& - As imagens nao tem o mesmo tamanho",
-                              Min{});
+  return vistelmo::zip_bytes<ByteOp::min>(
+      a, b, "Erro IMGGRY::operator&& - As imagens nao tem o mesmo tamanho");
 }
 IMGGRY operator||(const IMGGRY& a, const IMGGRY& b) {
-  return vistelmo::zip_pixels(a, b, "Erro IMGGRY::operator|| - As imagens nao tem o mesmo tamanho",
-                              Max{});
+  return vistelmo::zip_bytes<ByteOp::max>(
+      a, b, "Erro IMGGRY::operator|| - As imagens nao tem o mesmo tamanho");
 }

@@ -8,6 +8,7 @@
 #include "foundation/erro.h"
 #include "images/colour_internal.h"
 #include "images/image_core_internal.h"
+#include "processing/algebra/pointwise_internal.h"
 
 namespace {
 
@@ -153,12 +154,14 @@ IMGCOR IMY2IMC(const IMGYUV& y) {
   return r;
 }
 
+// 255 - v on every channel is v ^ 255 on every byte of the block.
 IMGCOR operator-(const IMGCOR& a) {
-  return map_fresh(a, [](COR c) { return -c; });
+  return vistelmo::map_block(a, -a.backg, [](const COR* x, COR* d, int64_t n) {
+    vistelmo::bytes_with(vistelmo::ByteOp::bit_xor, reinterpret_cast<const uint8_t*>(x), 255,
+                         reinterpret_cast<uint8_t*>(d), 3 * n);
+  });
 }
-IMGCOR operator!(const IMGCOR& a) {
-  return map_fresh(a, [](COR c) { return !c; });
-}
+IMGCOR operator!(const IMGCOR& a) { return -a; }
 
 IMGCOR RGB2HSI(const IMGCOR& a, int k) {
   return map_fresh(a, [k](COR c) { return RGB2HSI(c, k); });

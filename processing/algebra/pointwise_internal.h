@@ -9,6 +9,7 @@
 
 #include "foundation/erro.h"
 #include "images/image_core_internal.h"
+#include "processing/algebra/pointwise_kernels_internal.h"
 
 namespace vistelmo {
 
@@ -64,6 +65,38 @@ Img zip_pixels(const Img& a, const Img& b, const char* msg, F f, G g) {
 template <class Img, class F>
 Img zip_pixels(const Img& a, const Img& b, const char* msg, F f) {
   return zip_pixels(a, b, msg, f, f);
+}
+
+// Fresh result of a's size with outside value backg: the whole block (rows have no padding)
+// through kernel(src, dst, count).
+template <class Img, class K>
+Img map_block(const Img& a, typename Img::Pixel backg, K kernel) {
+  Img r;
+  aloca(r, a.nl, a.nc, false);  // every pixel written below
+  r.backg = backg;
+  if (has_pixels(a) && has_pixels(r)) kernel(a.data, r.data, block_count(a));
+  return r;
+}
+
+// Fresh result from two images of one size (else erro(msg, "")) with outside value backg:
+// kernel(a block, b block, dst, count).
+template <class Img, class K>
+Img zip_block(const Img& a, const Img& b, const char* msg, typename Img::Pixel backg, K kernel) {
+  require_same_size(a, b, msg);
+  Img r;
+  aloca(r, a.nl, a.nc, false);  // every pixel written below
+  r.backg = backg;
+  if (has_pixels(a) && has_pixels(b) && has_pixels(r))
+    kernel(a.data, b.data, r.data, block_count(a));
+  return r;
+}
+
+// Two grey images through the byte kernel of op; the outside value by the same rule.
+template <ByteOp op>
+IMGGRY zip_bytes(const IMGGRY& a, const IMGGRY& b, const char* msg) {
+  return zip_block(
+      a, b, msg, byte_op<op>(a.backg, b.backg),
+      [](const uint8_t* x, const uint8_t* y, uint8_t* d, int64_t n) { bytes_zip(op, x, y, d, n); });
 }
 
 // False for different sizes; otherwise whether p(a(l, c), b(l, c)) holds at every pixel,

@@ -30,6 +30,13 @@ IMGBIN complement(const IMGBIN& a) {
   return r;
 }
 
+// 255 - p is p ^ 255.
+IMGGRY grey_complement(const IMGGRY& a) {
+  return vistelmo::map_block(a, GreyNot{}(a.backg), [](const uint8_t* x, uint8_t* d, int64_t n) {
+    vistelmo::bytes_with(vistelmo::ByteOp::bit_xor, x, 255, d, n);
+  });
+}
+
 // Row-major blocks have no padding, so reversing the block turns the image by 180 degrees.
 template <class Img>
 Img reflect(const Img& a) {
@@ -47,8 +54,8 @@ Img reflect(const Img& a) {
 
 IMGBIN operator-(const IMGBIN& a) { return complement(a); }
 IMGBIN operator!(const IMGBIN& a) { return complement(a); }
-IMGGRY operator-(const IMGGRY& a) { return vistelmo::map_pixels(a, GreyNot{}); }
-IMGGRY operator!(const IMGGRY& a) { return vistelmo::map_pixels(a, GreyNot{}); }
+IMGGRY operator-(const IMGGRY& a) { return grey_complement(a); }
+IMGGRY operator!(const IMGGRY& a) { return grey_complement(a); }
 IMGFLT operator-(const IMGFLT& a) { return vistelmo::map_pixels(a, Negate{}); }
 IMGFLT operator!(const IMGFLT& a) { return vistelmo::map_pixels(a, OneMinus{}); }
 IMGDBL operator-(const IMGDBL& a) { return vistelmo::map_pixels(a, Negate{}); }

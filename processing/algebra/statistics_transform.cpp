@@ -25,7 +25,7 @@ void divide_by_abs_sum(Img& a) {
 }  // namespace
 
 IMGFLT abs(IMGFLT a) {
-  transform_pixels(a, [](float p) { return std::fabs(p); });
+  if (vistelmo::has_pixels(a)) vistelmo::floats_abs(a.data, a.data, vistelmo::pixel_count(a));
   return a;
 }
 
@@ -35,8 +35,7 @@ IMGDBL abs(IMGDBL a) {
 }
 
 IMGFLT sqrt(IMGFLT a) {
-  transform_pixels(a,
-                   [](float p) { return static_cast<float>(std::sqrt(static_cast<double>(p))); });
+  if (vistelmo::has_pixels(a)) vistelmo::floats_sqrt(a.data, a.data, vistelmo::pixel_count(a));
   return a;
 }
 
@@ -61,15 +60,11 @@ IMGFLT dcreject(IMGFLT a) {
 void SomatoriaUm(IMGFLT& a) { divide_by_abs_sum(a); }
 void SomatoriaUm(IMGDBL& a) { divide_by_abs_sum(a); }
 
+// The result comes zeroed: nothing to do above 255, and below 1 every pixel passes as at 0.
 IMGBIN limiariza(const IMGGRY& a, int t) {
   IMGBIN r(a.nl, a.nc);
-  if (!vistelmo::has_pixels(a) || !vistelmo::has_pixels(r)) return r;
-  for (int l = 0; l < a.nl; l++) {
-    const unsigned char* src = a.rows[l];
-    uint32_t* dst = r.rows[l];
-    for (int j = 0; j < r.wpr; j++) dst[j] = 0;
-    for (int c = 0; c < a.nc; c++)
-      if (static_cast<int>(src[c]) >= t) dst[c >> 5] |= 0x80000000u >> (c & 31);
-  }
+  if (!vistelmo::has_pixels(a) || !vistelmo::has_pixels(r) || t > 255) return r;
+  const auto u = static_cast<uint8_t>(t < 0 ? 0 : t);
+  for (int l = 0; l < a.nl; l++) vistelmo::bytes_at_least(a.rows[l], u, r.rows[l], a.nc);
   return r;
 }

@@ -32,15 +32,6 @@ PlaneRef<typename Img::Pixel> plane_of(const Img& a) {
   return {a.rows, a.nl(), a.nc(), a.lc, a.cc, a.backg};
 }
 
-// Whether the page holding p is in memory. A block whose last page is in memory came back from
-// the allocator already mapped (mapping it again would walk every page for nothing).
-inline bool page_mapped(const void* p) {
-  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  unsigned char in = 0;
-  void* start = reinterpret_cast<void*>(reinterpret_cast<uintptr_t>(p) & ~(page - 1));
-  return mincore(start, 1, &in) == 0 && (in & 1);
-}
-
 // A fresh nl x nc image whose pages are mapped at once: the filters overwrite every pixel.
 template <class Img>
 Img fresh_image(int nl, int nc) {

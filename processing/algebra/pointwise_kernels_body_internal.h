@@ -1,0 +1,100 @@
+// Vector loops of the pointwise kernels. Included by pointwise_kernels.cpp once per
+// instruction set, inside a namespace that first defines V, the vectors of that set:
+//   B (bytes), F (floats), D (doubles, half as many); kBytes, kFloats, kRun (columns per
+//   at_least_words step); load/store/set1 and apply<op> on B; at_least_words; lookup;
+//   loadf/storef, lo/hi (float halves widened), narrow, sqrtd, muld, setd, addf, subf, absf,
+//   swap_pairs and cross (p - q on even lanes, p + q on odd ones) on D.
+// The tails past the last whole vector run the per-element loops.
+
+template <ByteOp op>
+void zip(const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n) {
+  int64_t i = 0;
+  for (; i + V::kBytes <= n; i += V::kBytes) {
+    typename V::B x = V::load(a + i);
+    __asm__("" : "+v"(x));  // one load: absdiff reads x twice, and a second load costs time
+    V::store(dst + i, V::template apply<op>(x, V::load(b + i)));
+  }
+  point_plain::zip<op>(a + i, b + i, dst + i, n - i);
+}
+
+template <ByteOp op>
+void with(const uint8_t* a, uint8_t k, uint8_t* dst, int64_t n) {
+  const typename V::B kv = V::set1(k);
+  int64_t i = 0;
+  for (; i + V::kBytes <= n; i += V::kBytes)
+    V::store(dst + i, V::template apply<op>(V::load(a + i), kv));
+  point_plain::with<op>(a + i, k, dst + i, n - i);
+}
+
+void lookup(const uint8_t* table, const uint8_t* a, uint8_t* dst, int64_t n) {
+  const int64_t done = V::lookup(table, a, dst, n);
+  point_plain::lookup(table, a + done, dst + done, n - done);
+}
+
+void at_least(const uint8_t* src, uint8_t t, uint32_t* dst, int64_t n) {
+  const typename V::B tv = V::set1(t);
+  int64_t c = 0;
+  for (; c + V::kRun <= n; c += V::kRun) V::at_least_words(src + c, tv, dst + c / 32);
+  point_plain::at_least(src + c, t, dst + c / 32, n - c);
+}
+
+// dst[i] = narrow(g(lo), g(hi)) of each float vector; the tail through point_plain::floats_map.
+template <class G, class S>
+void floats_via_double(const float* a, float* dst, int64_t n, G g, S one) {
+  int64_t i = 0;
+  for (; i + V::kFloats <= n; i += V::kFloats) {
+    const typename V::F f = V::loadf(a + i);
+    V::storef(dst + i, V::narrow(g(V::lo(f)), g(V::hi(f))));
+  }
+  for (; i < n; i++) dst[i] = one(a[i]);
+}
+
+void sqrt_f(const float* a, float* dst, int64_t n) {
+  floats_via_double(
+      a, dst, n, [](typename V::D d) { return V::sqrtd(d); }, point_plain::sqrt_one);
+}
+
+void scale_f(double k, const float* a, float* dst, int64_t n) {
+  const typename V::D kv = V::setd(k);
+  floats_via_double(
+      a, dst, n, [kv](typename V::D d) { return V::muld(kv, d); },
+      [k](float p) { return point_plain::scale_one(k, p); });
+}
+
+void abs_f(const float* a, float* dst, int64_t n) {
+  int64_t i = 0;
+  for (; i + V::kFloats <= n; i += V::kFloats) V::storef(dst + i, V::absf(V::loadf(a + i)));
+  point_plain::abs_f(a + i, dst + i, n - i);
+}
+
+void add_f(const float* a, const float* b, float* dst, int64_t n) {
+  int64_t i = 0;
+  for (; i + V::kFloats <= n; i += V::kFloats)
+    V::storef(dst + i, V::addf(V::loadf(a + i), V::loadf(b + i)));
+  point_plain::add_f(a + i, b + i, dst + i, n - i);
+}
+
+void sub_f(const float* a, const float* b, float* dst, int64_t n) {
+  int64_t i = 0;
+  for (; i + V::kFloats <= n; i += V::kFloats)
+    V::storef(dst + i, V::subf(V::loadf(a + i), V::loadf(b + i)));
+  point_plain::sub_f(a + i, b + i, dst + i, n - i);
+}
+
+// Pairs (re, im) widened: p = (re k, im k), q = (re 0, im 0) swapped to (im 0, re 0), then
+// (re k - im 0, im k + re 0).
+void complex_scale(float k, const float* a, float* dst, int64_t n) {
+  const typename V::D kv = V::setd(k), zero = V::setd(0.0);
+  const int64_t m = 2 * n;
+  int64_t i = 0;
+  auto g = [kv, zero](typename V::D d) {
+    return V::cross(V::muld(d, kv), V::swap_pairs(V::muld(d, zero)));
+  };
+  for (; i + V::kFloats <= m; i += V::kFloats) {
+    const typename V::F f = V::loadf(a + i);
+    V::storef(dst + i, V::narrow(g(V::lo(f)), g(V::hi(f))));
+  }
+  point_plain::complex_scale(k, a + i, dst + i, (m - i) / 2);
+}
+
+const Kernels kKernels = VISTELMO_POINT_KERNELS;
