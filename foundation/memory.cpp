@@ -9,9 +9,9 @@ namespace {
 
 constexpr size_t kLarge = size_t(1) << 20;
 
-}  // namespace
-
-void vistelmo::advise_large_pages(void* p, size_t bytes) {
+// Large pages over the 2 MiB-aligned middle of a block not yet mapped: its first writes then
+// fault once a large page instead of once a 4 KiB page.
+void advise_large_pages(void* p, size_t bytes) {
 #ifdef MADV_HUGEPAGE
   constexpr size_t kHuge = size_t(2) << 20;
   if (bytes < 2 * kHuge) return;
@@ -23,6 +23,8 @@ void vistelmo::advise_large_pages(void* p, size_t bytes) {
   (void)bytes;
 #endif
 }
+
+}  // namespace
 
 void vistelmo::prefault(void* p, size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
