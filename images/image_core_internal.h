@@ -1,10 +1,12 @@
 // Storage rules shared by the byte-addressed image classes. Library sources only.
 #pragma once
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <type_traits>
 
@@ -75,19 +77,24 @@ inline int wrapped_product(int a, int b) {
   return static_cast<int>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
 
-// Allocates count elements and a table of nl row starts, each stride elements apart.
-// Fails with msg when the sizes overflow or memory runs out.
+// Allocates count elements and a table of nl row starts, each stride elements apart; the
+// elements are default-initialised (complex ones read as zero) unless construct is false, for a
+// block the caller overwrites whole. Fails with msg when the sizes overflow or memory runs out.
+// Release the block with ::operator delete[] (desaloca does).
 template <class T>
-void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg) {
+void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg,
+                   bool construct = true) {
+  static_assert(std::is_trivially_destructible_v<T>, "pixels are released without destructors");
   data = nullptr;
   rows = nullptr;
   int64_t count = nl * stride;
   if (count > INT32_MAX) erro(msg, "");
-  data = new (std::nothrow) T[count];
+  data = static_cast<T*>(::operator new[](static_cast<size_t>(count) * sizeof(T), std::nothrow));
   if (data == nullptr) erro(msg, "");
+  if (construct) std::uninitialized_default_construct_n(data, count);
   rows = new (std::nothrow) T*[nl];
   if (rows == nullptr) {
-    delete[] data;
+    ::operator delete[](data);
     data = nullptr;
     erro(msg, "");
   }
@@ -114,8 +121,10 @@ void allocate_zeroed_rows(T*& data, T**& rows, int nl, int64_t stride, const cha
   for (int l = 0; l < nl; l++) rows[l] = data + l * stride;
 }
 
+// Sizes im to nl x nc with the default centre and outside value of its class; the pixels are
+// left unset when construct is false (for a result whose every pixel is written next).
 template <class Img>
-void aloca(Img& im, int nl, int nc) {
+void aloca(Img& im, int nl, int nc, bool construct = true) {
   im.nl = nl;
   im.nc = nc;
   im.n = wrapped_product(nl, nc);
@@ -127,7 +136,7 @@ void aloca(Img& im, int nl, int nc) {
   if (nl >= 1 && nc >= 1) {
     static const std::string msg =
         std::string("Erro ") + ImageTraits<Img>::name + "::aloca - Falta memoria";
-    allocate_rows(im.data, im.rows, nl, nc, msg.c_str());
+    allocate_rows(im.data, im.rows, nl, nc, msg.c_str(), construct);
   }
 }
 
@@ -137,10 +146,37 @@ void desaloca(Img& im) {
   if constexpr (std::is_same_v<Img, IMGBIN>)
     std::free(im.data);  // from allocate_zeroed_rows
   else
-    delete[] im.data;
+    ::operator delete[](im.data);
   delete[] im.rows;
   im.data = nullptr;
   im.rows = nullptr;
+}
+
+// p[0, n) = v. Three-byte pixels go sixteen at a time from a prepared block (wide stores).
+template <class T>
+void fill_pixels(T* p, int64_t n, T v) {
+  if constexpr (sizeof(T) == 3) {
+    constexpr int kBlock = 16;
+    T block[kBlock];
+    for (T& b : block) b = v;
+    int64_t k = 0;
+    for (; k + kBlock <= n; k += kBlock) std::memcpy(p + k, block, sizeof block);
+    if (k < n) std::memcpy(p + k, block, static_cast<size_t>(n - k) * sizeof(T));
+  } else {
+    std::fill(p, p + n, v);
+  }
+}
+
+// An nl x nc image of Img's defaults whose pixels are left unset: only for a result that is
+// overwritten whole. Binary images come clear (their block is cheap to clear).
+template <class Img>
+Img unset_image(int nl, int nc) {
+  Img r;
+  if constexpr (std::is_same_v<Img, IMGBIN>)
+    r.aloca(nl, nc);
+  else
+    aloca(r, nl, nc, false);
+  return r;
 }
 
 // Number of elements (words for IMGBIN) held in the block.

@@ -26,10 +26,10 @@ void centre270(Img& r, const Img& a) {
   r.cc = mirrored(a.nl(), a.lc);
 }
 
-// A fresh image of nl x nc with a's outside value.
+// A fresh image of nl x nc with a's outside value; the caller writes all its pixels.
 template <class Img>
 Img fresh(int nl, int nc, const Img& a) {
-  Img r(nl, nc);
+  Img r = vistelmo::unset_image<Img>(nl, nc);
   r.backg = a.backg;
   return r;
 }
