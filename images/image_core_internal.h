@@ -91,7 +91,10 @@ void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg,
   if (count > INT32_MAX) erro(msg, "");
   data = static_cast<T*>(::operator new[](static_cast<size_t>(count) * sizeof(T), std::nothrow));
   if (data == nullptr) erro(msg, "");
-  if (construct) std::uninitialized_default_construct_n(data, count);
+  if (construct)
+    std::uninitialized_default_construct_n(data, count);
+  else
+    prefault(data, static_cast<size_t>(count) * sizeof(T));  // about to be written whole
   rows = new (std::nothrow) T*[nl];
   if (rows == nullptr) {
     ::operator delete[](data);
