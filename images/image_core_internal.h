@@ -93,8 +93,10 @@ void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg,
   if (data == nullptr) erro(msg, "");
   if (construct)
     std::uninitialized_default_construct_n(data, count);
-  else
-    prefault(data, static_cast<size_t>(count) * sizeof(T));  // about to be written whole
+  else if (static_cast<size_t>(count) * sizeof(T) >= (size_t(32) << 20))
+    // Blocks this large come freshly mapped from the system each time: their pages go in one
+    // call rather than a fault each. Smaller ones are mostly reused memory.
+    prefault(data, static_cast<size_t>(count) * sizeof(T));
   rows = new (std::nothrow) T*[nl];
   if (rows == nullptr) {
     ::operator delete[](data);
