@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <type_traits>
 
@@ -101,7 +102,8 @@ void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg)
   const size_t bytes = static_cast<size_t>(count) * sizeof(T);
   data = static_cast<T*>(::operator new[](bytes, std::nothrow));
   if (data == nullptr) erro(msg, "");
-  if (!page_mapped(reinterpret_cast<const char*>(data) + bytes - 1)) prefault(data, bytes);
+  if (bytes >= (size_t(1) << 20) && !page_mapped(reinterpret_cast<const char*>(data) + bytes - 1))
+    prefault(data, bytes);
   rows = new (std::nothrow) T*[nl];
   if (rows == nullptr) {
     ::operator delete[](data);
@@ -161,6 +163,33 @@ void desaloca(Img& im) {
   delete[] im.rows;
   im.data = nullptr;
   im.rows = nullptr;
+}
+
+// p[0, n) = v. Three-byte pixels go sixteen at a time from a prepared block (wide stores).
+template <class T>
+void fill_pixels(T* p, int64_t n, T v) {
+  if constexpr (sizeof(T) == 3) {
+    constexpr int kBlock = 16;
+    T block[kBlock];
+    for (T& b : block) b = v;
+    int64_t k = 0;
+    for (; k + kBlock <= n; k += kBlock) std::memcpy(p + k, block, sizeof block);
+    if (k < n) std::memcpy(p + k, block, static_cast<size_t>(n - k) * sizeof(T));
+  } else {
+    std::fill(p, p + n, v);
+  }
+}
+
+// An nl x nc image of Img's defaults whose pixels are left unset: only for a result that is
+// overwritten whole. Binary images come clear (their block is cheap to clear).
+template <class Img>
+Img unset_image(int nl, int nc) {
+  Img r;
+  if constexpr (std::is_same_v<Img, IMGBIN>)
+    r.aloca(nl, nc);
+  else
+    aloca(r, nl, nc, false);
+  return r;
 }
 
 // Number of elements (words for IMGBIN) held in the block.

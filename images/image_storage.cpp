@@ -5,30 +5,30 @@
 
 #include "images/image_core_internal.h"
 
-#define VISTELMO_DEFINE_STORAGE(IMG)                                                             \
-  IMG::IMG(int nl, int nc) { aloca(nl, nc); }                                                    \
-  IMG::IMG(int nl, int nc, Pixel v) {                                                            \
-    aloca(nl, nc);                                                                               \
-    fill(v);                                                                                     \
-  }                                                                                              \
-  IMG::IMG(const IMG& a) { vistelmo::construct_copy(*this, a); }                                 \
-  IMG::IMG(IMG&& a) noexcept { vistelmo::construct_move(*this, a); }                             \
-  IMG::~IMG() { desaloca(); }                                                                    \
-  void IMG::aloca(int nl, int nc) { vistelmo::aloca(*this, nl, nc); }                            \
-  void IMG::desaloca() { vistelmo::desaloca(*this); }                                            \
-  void IMG::copia(const IMG& a) { vistelmo::copia(*this, a); }                                   \
-  void IMG::fill(Pixel v) {                                                                      \
-    if (vistelmo::has_pixels(*this)) std::fill(data, data + vistelmo::block_count(*this), v);    \
-  }                                                                                              \
-  void IMG::fill(const Pixel* a) {                                                               \
-    if (a && vistelmo::has_pixels(*this)) std::copy(a, a + vistelmo::block_count(*this), data);  \
-  }                                                                                              \
-  void IMG::resize(int nl, int nc) { vistelmo::resize(*this, nl, nc); }                          \
-  IMG& IMG::operator=(const IMG& a) { return vistelmo::assign(*this, a); }                       \
-  IMG::Pixel& IMG::operator()(int a, int b, char mode) {                                         \
-    int l, c;                                                                                    \
-    if (vistelmo::resolve_position(a, b, mode, nl, nc, lc, cc, l, c) && rows) return rows[l][c]; \
-    return backg;                                                                                \
+#define VISTELMO_DEFINE_STORAGE(IMG)                                                               \
+  IMG::IMG(int nl, int nc) { aloca(nl, nc); }                                                      \
+  IMG::IMG(int nl, int nc, Pixel v) {                                                              \
+    aloca(nl, nc);                                                                                 \
+    fill(v);                                                                                       \
+  }                                                                                                \
+  IMG::IMG(const IMG& a) { vistelmo::construct_copy(*this, a); }                                   \
+  IMG::IMG(IMG&& a) noexcept { vistelmo::construct_move(*this, a); }                               \
+  IMG::~IMG() { desaloca(); }                                                                      \
+  void IMG::aloca(int nl, int nc) { vistelmo::aloca(*this, nl, nc); }                              \
+  void IMG::desaloca() { vistelmo::desaloca(*this); }                                              \
+  void IMG::copia(const IMG& a) { vistelmo::copia(*this, a); }                                     \
+  void IMG::fill(Pixel v) {                                                                        \
+    if (vistelmo::has_pixels(*this)) vistelmo::fill_pixels(data, vistelmo::block_count(*this), v); \
+  }                                                                                                \
+  void IMG::fill(const Pixel* a) {                                                                 \
+    if (a && vistelmo::has_pixels(*this)) std::copy(a, a + vistelmo::block_count(*this), data);    \
+  }                                                                                                \
+  void IMG::resize(int nl, int nc) { vistelmo::resize(*this, nl, nc); }                            \
+  IMG& IMG::operator=(const IMG& a) { return vistelmo::assign(*this, a); }                         \
+  IMG::Pixel& IMG::operator()(int a, int b, char mode) {                                           \
+    int l, c;                                                                                      \
+    if (vistelmo::resolve_position(a, b, mode, nl, nc, lc, cc, l, c) && rows) return rows[l][c];   \
+    return backg;                                                                                  \
   }
 
 VISTELMO_DEFINE_STORAGE(IMGGRY)

@@ -16,22 +16,22 @@ template <class Img>
 Img enlarge(const Img& a, int nl, int nc, typename Img::Pixel v) {
   check_fits(a.nl(), a.nc(), nl, nc);
   // Every pixel written once: fill rows above and below, fill, copy, fill in between.
-  Img r(nl, nc);
+  Img r = vistelmo::unset_image<Img>(nl, nc);
+  if (!vistelmo::has_pixels(r)) return r;
   if (!vistelmo::has_pixels(a)) {
-    r.fill(v);
+    vistelmo::fill_pixels(r.data, vistelmo::block_count(r), v);
     return r;
   }
   const int dl = (nl - a.nl()) / 2, dc = (nc - a.nc()) / 2, right = nc - dc - a.nc();
-  auto* const data = r.rows[0];
-  std::fill(data, data + static_cast<int64_t>(dl) * nc, v);
+  vistelmo::fill_pixels(r.rows[0], static_cast<int64_t>(dl) * nc, v);
   for (int i = 0; i < a.nl(); i++) {
     auto* row = r.rows[i + dl];
-    std::fill(row, row + dc, v);
+    vistelmo::fill_pixels(row, dc, v);
     std::copy(a.rows[i], a.rows[i] + a.nc(), row + dc);
-    std::fill(row + dc + a.nc(), row + dc + a.nc() + right, v);
+    vistelmo::fill_pixels(row + dc + a.nc(), right, v);
   }
-  auto* const below = r.rows[dl + a.nl() - 1] + nc;
-  std::fill(below, below + static_cast<int64_t>(nl - dl - a.nl()) * nc, v);
+  vistelmo::fill_pixels(r.rows[dl + a.nl() - 1] + nc, static_cast<int64_t>(nl - dl - a.nl()) * nc,
+                        v);
   return r;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "images/image_core_internal.h"
 
@@ -26,12 +27,27 @@ void centre270(Img& r, const Img& a) {
   r.cc = mirrored(a.nl(), a.lc);
 }
 
-// A fresh image of nl x nc with a's outside value.
+// A fresh image of nl x nc with a's outside value; the caller writes all its pixels.
 template <class Img>
 Img fresh(int nl, int nc, const Img& a) {
-  Img r(nl, nc);
+  Img r = vistelmo::unset_image<Img>(nl, nc);
   r.backg = a.backg;
   return r;
+}
+
+// The column run of quarter_turn for three-byte pixels: four-byte moves in rising address
+// order, each spilling one byte onto the next target, and the last target of the run exact.
+// Reads one byte past a.rows[l][c], so c must not be the last column.
+template <bool kCounter, class Img, class T>
+void wide_column(const Img& a, int c, int l0, int l1, T* dst) {
+  auto move4 = [&](int l, T* to) { std::memcpy(to, a.rows[l] + c, 4); };
+  if (kCounter) {
+    for (int l = l0; l < l1 - 1; l++) move4(l, dst + l);
+    dst[l1 - 1] = a.rows[l1 - 1][c];
+  } else {
+    for (int l = l1 - 1; l > l0; l--) move4(l, dst - l);
+    dst[-l0] = a.rows[l0][c];
+  }
 }
 
 // r.rows[nc - 1 - c][l] (kCounter) or r.rows[c][nl - 1 - l] = a.rows[l][c], in square blocks
@@ -45,6 +61,12 @@ void quarter_turn(const Img& a, Img& r) {
       const int l1 = std::min(nl, l0 + kSide), c1 = std::min(nc, c0 + kSide);
       for (int c = c0; c < c1; c++) {
         auto* dst = kCounter ? r.rows[nc - 1 - c] : r.rows[c] + (nl - 1);
+        if constexpr (sizeof(*dst) == 3) {
+          if (c + 1 < nc) {  // a fourth byte is there to read
+            wide_column<kCounter>(a, c, l0, l1, dst);
+            continue;
+          }
+        }
         for (int l = l0; l < l1; l++) {
           if (kCounter)
             dst[l] = a.rows[l][c];

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 #include "images/image_core_internal.h"
 
@@ -101,16 +102,50 @@ Img cut(const Img& a, int p1, int p2, int p3, int p4, char mode) {
   return r;
 }
 
+// dst[0, cols) = fill, except the runs [at, at + count) taken from the rows src (null: none);
+// the runs come in column order without overlap.
+template <class T>
+void compose_row(T* dst, int64_t cols, T fill, const T* src1, int64_t at1, int64_t count1,
+                 const T* src2, int64_t at2, int64_t count2) {
+  int64_t done = 0;
+  for (auto [src, at, count] : {std::tuple{src1, at1, count1}, std::tuple{src2, at2, count2}}) {
+    if (src == nullptr) continue;
+    vistelmo::fill_pixels(dst + done, at - done, fill);
+    std::copy(src, src + count, dst + at);
+    done = at + count;
+  }
+  vistelmo::fill_pixels(dst + done, cols - done, fill);
+}
+
 template <class Img>
 Img glue(const Img& a, const Img& b, int gap, typename Img::Pixel fill, bool beside) {
   const int64_t rows = beside ? std::max(a.nl(), b.nl()) : int64_t{gap} + a.nl() + b.nl();
   const int64_t cols = beside ? int64_t{gap} + a.nc() + b.nc() : std::max(a.nc(), b.nc());
-  Img r(checked_size<Img>(rows), checked_size<Img>(cols), fill);
-  paste(r, 0, 0, a);
-  if (beside)
-    paste(r, 0, int64_t{a.nc()} + gap, b);
-  else
-    paste(r, int64_t{a.nl()} + gap, 0, b);
+  if (gap < 0 || std::min({a.nl(), a.nc(), b.nl(), b.nc()}) < 0) {
+    // Overlapping parts (or negative sizes): fill, then paste in order.
+    Img r(checked_size<Img>(rows), checked_size<Img>(cols), fill);
+    paste(r, 0, 0, a);
+    if (beside)
+      paste(r, 0, int64_t{a.nc()} + gap, b);
+    else
+      paste(r, int64_t{a.nl()} + gap, 0, b);
+    return r;
+  }
+  // Apart: each row composed once from fill and the rows of a and b that land on it.
+  Img r = vistelmo::unset_image<Img>(checked_size<Img>(rows), checked_size<Img>(cols));
+  if (!vistelmo::has_pixels(r)) return r;
+  const bool has_a = vistelmo::has_pixels(a), has_b = vistelmo::has_pixels(b);
+  for (int i = 0; i < r.nl(); i++) {
+    const auto* ra = has_a && i < a.nl() ? a.rows[i] : nullptr;
+    if (beside) {
+      const auto* rb = has_b && i < b.nl() ? b.rows[i] : nullptr;
+      compose_row(r.rows[i], cols, fill, ra, 0, a.nc(), rb, int64_t{a.nc()} + gap, b.nc());
+    } else {
+      const int64_t ib = i - (int64_t{a.nl()} + gap);
+      const auto* rb = has_b && ib >= 0 ? b.rows[ib] : nullptr;
+      compose_row(r.rows[i], cols, fill, ra, 0, a.nc(), rb, 0, b.nc());
+    }
+  }
   return r;
 }
 

@@ -36,24 +36,40 @@ TEST(Aumcanvas, OddMarginsGoBelowAndRight) {
 }
 
 // Every pixel against the placement rule, on shapes with margins of every parity, none, or only
-// on one axis.
-TEST(Aumcanvas, EveryPixelOnAwkwardShapes) {
+// on one axis; grey, float and colour.
+template <class Img, class Px>
+void check_placement(Px (*px)(int), Px fill) {
   struct Case {
     int nl, nc, to_nl, to_nc;
   };
-  for (const Case& k :
-       {Case{1, 1, 1, 1}, Case{1, 1, 4, 7}, Case{7, 67, 12, 131}, Case{1, 257, 1, 260},
-        Case{12, 131, 12, 131}, Case{5, 3, 9, 3}, Case{2, 6, 3, 6}, Case{4, 4, 4, 9}}) {
-    const IMGGRY a = grid(k.nl, k.nc);
-    const IMGGRY r = aumcanvas(a, k.to_nl, k.to_nc, 99);
+  for (const Case& k : {Case{1, 1, 1, 1}, Case{1, 1, 4, 7}, Case{7, 67, 12, 131},
+                        Case{1, 257, 1, 260}, Case{12, 131, 12, 131}, Case{5, 3, 9, 3},
+                        Case{2, 6, 3, 6}, Case{4, 4, 4, 9}, Case{3, 40, 70, 91}}) {
+    Img a(k.nl, k.nc);
+    for (int l = 0; l < k.nl; l++)
+      for (int c = 0; c < k.nc; c++) a.rows[l][c] = px(l * k.nc + c);
+    const Img r = aumcanvas(a, k.to_nl, k.to_nc, fill);
     const int dl = (k.to_nl - k.nl) / 2, dc = (k.to_nc - k.nc) / 2;
     for (int l = 0; l < k.to_nl; l++)
       for (int c = 0; c < k.to_nc; c++) {
         const bool in = l >= dl && l < dl + k.nl && c >= dc && c < dc + k.nc;
-        ASSERT_EQ(r.rows[l][c], in ? a.rows[l - dl][c - dc] : 99)
+        ASSERT_TRUE(same(r.rows[l][c], in ? a.rows[l - dl][c - dc] : fill))
             << k.nl << "x" << k.nc << " at " << l << "," << c;
       }
   }
+}
+
+unsigned char grey_px(int k) { return static_cast<unsigned char>(k % 97); }
+float float_px(int k) { return 0.5f * k - 3.0f; }
+COR colour_px(int k) {
+  return COR{static_cast<unsigned char>(k), static_cast<unsigned char>(k >> 3),
+             static_cast<unsigned char>(255 - k)};
+}
+
+TEST(Aumcanvas, EveryPixelOnAwkwardShapes) {
+  check_placement<IMGGRY>(grey_px, static_cast<unsigned char>(99));
+  check_placement<IMGFLT>(float_px, -7.5f);
+  check_placement<IMGCOR>(colour_px, COR{200, 100, 50});
 }
 
 TEST(Aumcanvas, SameSizeCopiesPixelsWithDefaultCentreAndOutsideValue) {

@@ -1,6 +1,7 @@
 // Cut-outs, gluing and pasting.
 #include "processing/algebra/subimage.h"
 
+#include <algorithm>
 #include <climits>
 #include <string>
 
@@ -178,6 +179,52 @@ TEST(Grudah, ColourImagesBeside) {
   EXPECT_TRUE(same(r.rows[0][0], a.rows[0][0]));
   EXPECT_TRUE(same(r.rows[1][0], cor(5)));
   EXPECT_TRUE(same(r.rows[1][2], b.rows[1][1]));
+}
+
+// Every pixel of both glues against the placement rule: shapes of unequal sizes, one side empty,
+// single pixels and very wide rows, grey and colour.
+template <class Img, class Make, class Px, class Glue>
+void check_glue(Make make, Px fill, Glue glue, bool beside) {
+  struct Pair {
+    int anl, anc, bnl, bnc;
+  };
+  const Pair kPairs[] = {{1, 1, 1, 1},   {7, 67, 12, 131}, {12, 131, 7, 67},
+                         {1, 257, 3, 5}, {3, 5, 1, 257},   {0, 0, 4, 9},
+                         {4, 9, 0, 0},   {2, 0, 3, 3},     {5, 3, 5, 3}};
+  for (const Pair& p : kPairs)
+    for (int gap : {0, 1, 5}) {
+      SCOPED_TRACE(testing::Message() << p.anl << "x" << p.anc << " + " << p.bnl << "x" << p.bnc
+                                      << " gap " << gap << (beside ? " beside" : " below"));
+      const Img a = make(p.anl, p.anc), b = make(p.bnl, p.bnc);
+      const Img r = glue(a, b, gap, fill);
+      const int bl = beside ? 0 : p.anl + gap, bc = beside ? p.anc + gap : 0;
+      ASSERT_EQ(r.nl(), beside ? std::max(p.anl, p.bnl) : bl + p.bnl);
+      ASSERT_EQ(r.nc(), beside ? bc + p.bnc : std::max(p.anc, p.bnc));
+      int wrong = 0;
+      for (int l = 0; l < r.nl(); l++)
+        for (int c = 0; c < r.nc(); c++) {
+          Px want = fill;
+          if (l < p.anl && c < p.anc) want = a.rows[l][c];
+          if (l >= bl && l < bl + p.bnl && c >= bc && c < bc + p.bnc) want = b.rows[l - bl][c - bc];
+          if (!same(r.rows[l][c], want)) wrong++;
+        }
+      EXPECT_EQ(wrong, 0);
+    }
+}
+
+TEST(Glue, EveryPixelOnAwkwardShapes) {
+  const auto h = [](const auto& a, const auto& b, int gap, auto fill) {
+    return grudah(a, b, gap, fill);
+  };
+  const auto v = [](const auto& a, const auto& b, int gap, auto fill) {
+    return grudav(a, b, gap, fill);
+  };
+  const auto grey = [](int nl, int nc) { return grid(nl, nc); };
+  const unsigned char gfill = 250;
+  check_glue<IMGGRY>(grey, gfill, h, true);
+  check_glue<IMGGRY>(grey, gfill, v, false);
+  check_glue<IMGCOR>(cgrid, cor(77), h, true);
+  check_glue<IMGCOR>(cgrid, cor(77), v, false);
 }
 
 // A negative gap overlaps: the second image overwrites the first; what falls off the result
