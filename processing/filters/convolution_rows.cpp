@@ -58,13 +58,17 @@ __attribute__((always_inline)) inline int first_row(int k, int dir) {
 }
 
 // The taps of source row s (at p) for the outputs KLO .. KHI, those that read it.
+// Tap columns q < 64 with bit q of skip set are left out: zero in every tap row, and every sample
+// finite, they add +0 or -0 to a sum that never holds -0 (it starts from +0).
 template <class V, int U, int R, int KLO, int KHI>
 __attribute__((always_inline)) inline void rows_step(V (&acc)[R][U], const double* p,
-                                                     const double* taps, int s, int kc, int dir) {
+                                                     const double* taps, int s, int kc, int dir,
+                                                     uint64_t skip) {
   constexpr int L = sizeof(V) / sizeof(double);
   const double* tk[R];
   for (int k = KLO; k <= KHI; k++) tk[k] = taps + (s - first_row<R>(k, dir)) * kc;
   for (int q = 0; q < kc; q++, p += dir) {
+    if (q < 64 && (skip >> q & 1)) continue;
     V x[U];
     for (int u = 0; u < U; u++) x[u] = load<V>(p + u * L, KHI > KLO);
     for (int k = KLO; k <= KHI; k++) {
@@ -78,13 +82,14 @@ __attribute__((always_inline)) inline void rows_step(V (&acc)[R][U], const doubl
 template <class V, int U, int R, int KLO = 0, int KHI = 0>
 __attribute__((always_inline)) inline void rows_pick(int klo, int khi, V (&acc)[R][U],
                                                      const double* p, const double* taps, int s,
-                                                     int kc, int dir) {
+                                                     int kc, int dir, uint64_t skip) {
   if constexpr (KLO < R) {
     if constexpr (KHI < R) {
-      if (klo == KLO && khi == KHI) return rows_step<V, U, R, KLO, KHI>(acc, p, taps, s, kc, dir);
-      return rows_pick<V, U, R, KLO, KHI + 1>(klo, khi, acc, p, taps, s, kc, dir);
+      if (klo == KLO && khi == KHI)
+        return rows_step<V, U, R, KLO, KHI>(acc, p, taps, s, kc, dir, skip);
+      return rows_pick<V, U, R, KLO, KHI + 1>(klo, khi, acc, p, taps, s, kc, dir, skip);
     } else {
-      return rows_pick<V, U, R, KLO + 1, KLO + 1>(klo, khi, acc, p, taps, s, kc, dir);
+      return rows_pick<V, U, R, KLO + 1, KLO + 1>(klo, khi, acc, p, taps, s, kc, dir, skip);
     }
   }
 }
@@ -93,21 +98,24 @@ __attribute__((always_inline)) inline void rows_pick(int klo, int khi, V (&acc)[
 // kl .. kl+R-2 (kl-1+M) serve some of them, the rows between all of them.
 template <class V, int U, int R, bool Conv, int M = 0>
 __attribute__((always_inline)) inline void rows_head(V (&acc)[R][U], const double* const* src,
-                                                     int j, const double* taps, int kc, int dir) {
+                                                     int j, const double* taps, int kc, int dir,
+                                                     uint64_t skip) {
   if constexpr (M < R - 1) {
-    rows_step<V, U, R, Conv ? R - 1 - M : 0, Conv ? R - 1 : M>(acc, src[M] + j, taps, M, kc, dir);
-    rows_head<V, U, R, Conv, M + 1>(acc, src, j, taps, kc, dir);
+    rows_step<V, U, R, Conv ? R - 1 - M : 0, Conv ? R - 1 : M>(acc, src[M] + j, taps, M, kc, dir,
+                                                               skip);
+    rows_head<V, U, R, Conv, M + 1>(acc, src, j, taps, kc, dir, skip);
   }
 }
 
 template <class V, int U, int R, bool Conv, int M = 1>
 __attribute__((always_inline)) inline void rows_tail(V (&acc)[R][U], const double* const* src,
                                                      int j, const double* taps, int kl, int kc,
-                                                     int dir) {
+                                                     int dir, uint64_t skip) {
   if constexpr (M < R) {
     const int s = kl - 1 + M;
-    rows_step<V, U, R, Conv ? 0 : M, Conv ? R - 1 - M : R - 1>(acc, src[s] + j, taps, s, kc, dir);
-    rows_tail<V, U, R, Conv, M + 1>(acc, src, j, taps, kl, kc, dir);
+    rows_step<V, U, R, Conv ? 0 : M, Conv ? R - 1 - M : R - 1>(acc, src[s] + j, taps, s, kc, dir,
+                                                               skip);
+    rows_tail<V, U, R, Conv, M + 1>(acc, src, j, taps, kl, kc, dir, skip);
   }
 }
 
@@ -115,22 +123,22 @@ __attribute__((always_inline)) inline void rows_tail(V (&acc)[R][U], const doubl
 template <class V, int U, int R, vistelmo::RowOut::Kind K>
 __attribute__((always_inline)) inline void rows_block(const double* const* src, const double* taps,
                                                       int kl, int kc, int dir, int j,
-                                                      void* const* out) {
+                                                      void* const* out, uint64_t skip = 0) {
   constexpr int L = sizeof(V) / sizeof(double);
   V acc[R][U];
   for (int k = 0; k < R; k++)
     for (int u = 0; u < U; u++) acc[k][u] = V{};
   if (kl >= R - 1) {
     if (dir < 0)
-      rows_head<V, U, R, true>(acc, src, j, taps, kc, dir);
+      rows_head<V, U, R, true>(acc, src, j, taps, kc, dir, skip);
     else
-      rows_head<V, U, R, false>(acc, src, j, taps, kc, dir);
+      rows_head<V, U, R, false>(acc, src, j, taps, kc, dir, skip);
     for (int s = R - 1; s < kl; s++)
-      rows_step<V, U, R, 0, R - 1>(acc, src[s] + j, taps, s, kc, dir);
+      rows_step<V, U, R, 0, R - 1>(acc, src[s] + j, taps, s, kc, dir, skip);
     if (dir < 0)
-      rows_tail<V, U, R, true>(acc, src, j, taps, kl, kc, dir);
+      rows_tail<V, U, R, true>(acc, src, j, taps, kl, kc, dir, skip);
     else
-      rows_tail<V, U, R, false>(acc, src, j, taps, kl, kc, dir);
+      rows_tail<V, U, R, false>(acc, src, j, taps, kl, kc, dir, skip);
   } else {
     for (int s = 0; s < kl + R - 1; s++) {
       int klo = R, khi = -1;
@@ -140,7 +148,7 @@ __attribute__((always_inline)) inline void rows_block(const double* const* src, 
         klo = std::min(klo, k);
         khi = std::max(khi, k);
       }
-      rows_pick<V, U, R>(klo, khi, acc, src[s] + j, taps, s, kc, dir);
+      rows_pick<V, U, R>(klo, khi, acc, src[s] + j, taps, s, kc, dir, skip);
     }
   }
   for (int k = 0; k < R; k++)
@@ -150,8 +158,8 @@ __attribute__((always_inline)) inline void rows_block(const double* const* src, 
 template <class V, int U, int R, vistelmo::RowOut::Kind K>
 __attribute__((always_inline)) inline void rows_body(const double* const* src, const double* taps,
                                                      int kl, int kc, int dir, int n,
-                                                     void* const* out,
-                                                     const vistelmo::Ahead* ahead) {
+                                                     void* const* out, const vistelmo::Ahead* ahead,
+                                                     uint64_t skip) {
   constexpr int L = sizeof(V) / sizeof(double);
   int j = 0;
   for (; j + L * U <= n; j += L * U) {
@@ -161,9 +169,9 @@ __attribute__((always_inline)) inline void rows_body(const double* const* src, c
         const char* a = static_cast<const char*>(ahead->rows[k]) + size_t(j) * ahead->bytes;
         for (int b = 0; b < L * U * ahead->bytes; b += 64) __builtin_prefetch(a + b, 0, 2);
       }
-    rows_block<V, U, R, K>(src, taps, kl, kc, dir, j, out);
+    rows_block<V, U, R, K>(src, taps, kl, kc, dir, j, out, skip);
   }
-  for (; j + L <= n; j += L) rows_block<V, 1, R, K>(src, taps, kl, kc, dir, j, out);
+  for (; j + L <= n; j += L) rows_block<V, 1, R, K>(src, taps, kl, kc, dir, j, out, skip);
   for (; j < n; j++)
     for (int k = 0; k < R; k++) {
       double acc = 0;
@@ -180,14 +188,16 @@ template <class V, int U, int R>
 __attribute__((always_inline)) inline void rows_any(const double* const* src, const double* taps,
                                                     int kl, int kc, int dir, int n,
                                                     const vistelmo::RowOut* out,
-                                                    const vistelmo::Ahead* ahead = nullptr) {
+                                                    const vistelmo::Ahead* ahead = nullptr,
+                                                    uint64_t skip = 0) {
   void* p[R];
   for (int k = 0; k < R; k++) p[k] = out[k].p;
   if (out[0].kind == vistelmo::RowOut::kFloat)
-    return rows_body<V, U, R, vistelmo::RowOut::kFloat>(src, taps, kl, kc, dir, n, p, ahead);
+    return rows_body<V, U, R, vistelmo::RowOut::kFloat>(src, taps, kl, kc, dir, n, p, ahead, skip);
   if (out[0].kind == vistelmo::RowOut::kFloatWide)
-    return rows_body<V, U, R, vistelmo::RowOut::kFloatWide>(src, taps, kl, kc, dir, n, p, ahead);
-  rows_body<V, U, R, vistelmo::RowOut::kDouble>(src, taps, kl, kc, dir, n, p, ahead);
+    return rows_body<V, U, R, vistelmo::RowOut::kFloatWide>(src, taps, kl, kc, dir, n, p, ahead,
+                                                            skip);
+  rows_body<V, U, R, vistelmo::RowOut::kDouble>(src, taps, kl, kc, dir, n, p, ahead, skip);
 }
 
 // One output row: blocks of 8 vectors of sums.
@@ -204,15 +214,27 @@ __attribute__((always_inline)) inline void widen_body(const S* s, double* d, int
   for (int j = 0; j < n; j++) d[j] = s[j];
 }
 
+// Float rows widened; whether every sample is finite (its exponent bits not all set).
+__attribute__((always_inline)) inline bool widen_finite(const float* s, double* d, int n) {
+  uint32_t bad = 0;
+  for (int j = 0; j < n; j++) {
+    uint32_t b;
+    std::memcpy(&b, s + j, sizeof b);
+    bad |= ~b & 0x7f800000u ? 0 : 1;
+    d[j] = s[j];
+  }
+  return bad == 0;
+}
+
 // One set of kernels per instruction set.
 using RowFn = void (*)(const double* const*, const double*, int, int, int, int, vistelmo::RowOut);
 using RowsFn = void (*)(const double* const*, const double*, int, int, int, int,
-                        const vistelmo::RowOut*, const vistelmo::Ahead*);
+                        const vistelmo::RowOut*, const vistelmo::Ahead*, uint64_t);
 struct Kernels {
   RowFn row, exact_row;
   int block;  // output rows of one rows call
   RowsFn rows, exact_rows;
-  void (*widen)(const float*, double*, int);
+  bool (*widen)(const float*, double*, int);
   void (*widen_bytes)(const unsigned char*, double*, int);
 };
 
@@ -222,28 +244,29 @@ constexpr int kShort = 4;
 
 // The exact row (products exact in double) lets the compiler fuse each product into its add:
 // the fused add rounds once, as the separate add does after an exact product.
-#define VISTELMO_ROW_KERNELS(name, target, fused, V, U, Ushort, R)                               \
-  target void name##_row(const double* const* rows, const double* taps, int kl, int kc, int dir, \
-                         int n, vistelmo::RowOut out) {                                          \
-    row_any<V>(rows, taps, kl, kc, dir, n, out);                                                 \
-  }                                                                                              \
-  target fused void name##_exact_row(const double* const* rows, const double* taps, int kl,      \
-                                     int kc, int dir, int n, vistelmo::RowOut out) {             \
-    row_any<V>(rows, taps, kl, kc, dir, n, out);                                                 \
-  }                                                                                              \
-  constexpr int name##_block = R;                                                                \
-  target void name##_rows(const double* const* src, const double* taps, int kl, int kc, int dir, \
-                          int n, const vistelmo::RowOut* out, const vistelmo::Ahead* ahead) {    \
-    if (kl <= kShort) return rows_any<V, Ushort, R>(src, taps, kl, kc, dir, n, out, ahead);      \
-    rows_any<V, U, R>(src, taps, kl, kc, dir, n, out, ahead);                                    \
-  }                                                                                              \
-  target fused void name##_exact_rows(const double* const* src, const double* taps, int kl,      \
-                                      int kc, int dir, int n, const vistelmo::RowOut* out,       \
-                                      const vistelmo::Ahead* ahead) {                            \
-    if (kl <= kShort) return rows_any<V, Ushort, R>(src, taps, kl, kc, dir, n, out, ahead);      \
-    rows_any<V, U, R>(src, taps, kl, kc, dir, n, out, ahead);                                    \
-  }                                                                                              \
-  target void name##_widen(const float* s, double* d, int n) { widen_body(s, d, n); }            \
+#define VISTELMO_ROW_KERNELS(name, target, fused, V, U, Ushort, R)                                \
+  target void name##_row(const double* const* rows, const double* taps, int kl, int kc, int dir,  \
+                         int n, vistelmo::RowOut out) {                                           \
+    row_any<V>(rows, taps, kl, kc, dir, n, out);                                                  \
+  }                                                                                               \
+  target fused void name##_exact_row(const double* const* rows, const double* taps, int kl,       \
+                                     int kc, int dir, int n, vistelmo::RowOut out) {              \
+    row_any<V>(rows, taps, kl, kc, dir, n, out);                                                  \
+  }                                                                                               \
+  constexpr int name##_block = R;                                                                 \
+  target void name##_rows(const double* const* src, const double* taps, int kl, int kc, int dir,  \
+                          int n, const vistelmo::RowOut* out, const vistelmo::Ahead* ahead,       \
+                          uint64_t skip) {                                                        \
+    if (kl <= kShort) return rows_any<V, Ushort, R>(src, taps, kl, kc, dir, n, out, ahead, skip); \
+    rows_any<V, U, R>(src, taps, kl, kc, dir, n, out, ahead, skip);                               \
+  }                                                                                               \
+  target fused void name##_exact_rows(const double* const* src, const double* taps, int kl,       \
+                                      int kc, int dir, int n, const vistelmo::RowOut* out,        \
+                                      const vistelmo::Ahead* ahead, uint64_t skip) {              \
+    if (kl <= kShort) return rows_any<V, Ushort, R>(src, taps, kl, kc, dir, n, out, ahead, skip); \
+    rows_any<V, U, R>(src, taps, kl, kc, dir, n, out, ahead, skip);                               \
+  }                                                                                               \
+  target bool name##_widen(const float* s, double* d, int n) { return widen_finite(s, d, n); }    \
   target void name##_widen_bytes(const unsigned char* s, double* d, int n) { widen_body(s, d, n); }
 
 #define VISTELMO_FUSED __attribute__((optimize("fp-contract=fast")))
@@ -333,11 +356,12 @@ void vistelmo::correlate_row(const double* const* rows, const double* taps, int 
 int vistelmo::row_block() { return active()->block; }
 
 void vistelmo::correlate_rows(const double* const* src, const double* taps, int kl, int kc, int dir,
-                              int n, const RowOut* out, bool exact, const Ahead* ahead) {
-  (exact ? active()->exact_rows : active()->rows)(src, taps, kl, kc, dir, n, out, ahead);
+                              int n, const RowOut* out, bool exact, const Ahead* ahead,
+                              uint64_t skip) {
+  (exact ? active()->exact_rows : active()->rows)(src, taps, kl, kc, dir, n, out, ahead, skip);
 }
 
-void vistelmo::widen_row(const float* s, double* d, int n) { active()->widen(s, d, n); }
+bool vistelmo::widen_row(const float* s, double* d, int n) { return active()->widen(s, d, n); }
 void vistelmo::widen_row(const unsigned char* s, double* d, int n) {
   active()->widen_bytes(s, d, n);
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <type_traits>
 #include <vector>
@@ -75,11 +76,14 @@ struct Ahead {
 int row_block();
 // correlate_row for the R = row_block() outputs out[0 .. R-1] at once, each vector loaded once
 // for all of them: output k reads src[f + p] as its row p, f = k when dir > 0 and R-1-k when
-// dir < 0 (src holds kl + R - 1 rows).
+// dir < 0 (src holds kl + R - 1 rows). The tap columns q < 64 set in skip are left out: only
+// for columns whose taps are all zero, over rows whose samples are all finite (the sums are the
+// same).
 void correlate_rows(const double* const* src, const double* taps, int kl, int kc, int dir, int n,
-                    const RowOut* out, bool exact = false, const Ahead* ahead = nullptr);
-// d[j] = s[j] widened.
-void widen_row(const float* s, double* d, int n);
+                    const RowOut* out, bool exact = false, const Ahead* ahead = nullptr,
+                    uint64_t skip = 0);
+// d[j] = s[j] widened; for floats, whether every sample is finite.
+bool widen_row(const float* s, double* d, int n);
 void widen_row(const unsigned char* s, double* d, int n);
 
 // Where the real traversal puts row i's sums: straight into the result row.
@@ -158,24 +162,36 @@ class RowGather {
     }
   }
 
+  // Whether the last row gathered holds finite samples only (known for float sources; false
+  // for the others).
+  bool finite() const { return finite_; }
+
   void operator()(int a, T* dst) const {
     const int ia = map_.a(a);
+    constexpr bool kFloats = std::is_same_v<P, float> && std::is_same_v<T, double>;
+    bool outside_finite = false;
+    if constexpr (kFloats) outside_finite = std::isfinite(outside_);
+    finite_ = false;
     if (ia < 0) {
       std::fill(dst, dst + w_, outside_);
+      finite_ = outside_finite;
     } else if (!map_.swapped()) {
       const P* s = src_.rows[ia];
+      bool finite = kFloats;
       for (const Run& r : runs_) {
         T* d = dst + r.start;
         if (r.from < 0) {
           std::fill(d, d + r.len, outside_);
+          finite = finite && outside_finite;
         } else {
           const P* f = s + r.from;
-          if constexpr (std::is_same_v<P, float> && std::is_same_v<T, double>)
-            widen_row(f, d, r.len);
+          if constexpr (kFloats)
+            finite = widen_row(f, d, r.len) && finite;
           else
             for (int t = 0; t < r.len; t++) d[t] = get_(f[t]);
         }
       }
+      finite_ = finite;
     } else {
       // The first argument selects a column: the padded row runs down that column.
       for (int k = 0; k < w_; k++) {
@@ -197,6 +213,7 @@ class RowGather {
   int b0_, w_;
   T outside_;
   std::vector<Run> runs_;
+  mutable bool finite_ = false;
 };
 
 // The kl padded rows that output row i reads, a ring of kl rows of width w: row a (first
@@ -271,8 +288,25 @@ constexpr bool kSources = false;
 template <class Load>
 constexpr bool kSources<Load, std::void_t<decltype(std::declval<const Load&>().source(0))>> = true;
 
+// Whether a row loader tells finite().
+template <class Load, class = void>
+constexpr bool kFinites = false;
+template <class Load>
+constexpr bool kFinites<Load, std::void_t<decltype(std::declval<const Load&>().finite())>> = true;
+
+// The tap columns q < 64 of a kl x kc kernel whose taps are all zero, as bits.
+inline uint64_t zero_columns(const double* taps, int kl, int kc) {
+  uint64_t z = 0;
+  for (int q = 0; q < kc && q < 64; q++) {
+    bool zero = true;
+    for (int p = 0; p < kl; p++) zero = zero && taps[size_t(p) * kc + q] == 0;
+    if (zero) z |= uint64_t(1) << q;
+  }
+  return z;
+}
+
 // traverse_real straight into result rows: with several, row_block() rows a kernel call (the
-// last few alone).
+// last few alone). Blocks over finite rows leave out the kernel's zero columns.
 template <class Load, class Out>
 void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps, int kl, int kc,
                    int row0, int off, int dir, RowStore<Out>& store, bool exact = false,
@@ -284,9 +318,27 @@ void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps
   std::vector<RowOut> out(size_t(r), RowOut(store.rows[0]));
   int i = 0;
   Ahead ahead;
+  uint64_t zeros = 0;
+  if constexpr (kFinites<Load>) zeros = r > 1 ? zero_columns(taps, kl, kc) : 0;
+  // finite[a - a0]: padded row a holds finite samples only.
+  std::vector<char> finite(zeros ? size_t(nl + kl + r) : 0);
+  auto checked = [&](int a, double* dst) {
+    load(a, dst);
+    if constexpr (kFinites<Load>) finite[size_t(a - a0)] = load.finite();
+  };
   for (; r > 1 && i + r <= nl; i += r) {
     for (int k = 0; k < r; k++) out[k] = store.target(i + k);
-    const double* const* src = ring.rows(dir < 0 ? i + r - 1 : i, row0, off, dir, load);
+    const int first = dir < 0 ? i + r - 1 : i;
+    const double* const* src;
+    uint64_t skip = 0;
+    if (zeros) {
+      src = ring.rows(first, row0, off, dir, checked);
+      skip = zeros;
+      for (int p = 0; p < kl + r - 1; p++)
+        if (!finite[size_t(row0 + first + dir * p - a0)]) skip = 0;
+    } else {
+      src = ring.rows(first, row0, off, dir, load);
+    }
     // The rows the next block adds.
     if constexpr (kSources<Load>) {
       ahead.count = i + 2 * r <= nl && r <= Ahead::kMax ? r : 0;
@@ -294,7 +346,7 @@ void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps
       for (int k = 0, last = row0 + i + r - 1 + std::max(0, dir * (kl - 1)); k < ahead.count; k++)
         ahead.rows[k] = load.source(last + 1 + k);
     }
-    correlate_rows(src, taps, kl, kc, dir, nc, out.data(), exact, &ahead);
+    correlate_rows(src, taps, kl, kc, dir, nc, out.data(), exact, &ahead, skip);
   }
   for (; i < nl; i++)
     correlate_row(ring.rows(i, row0, off, dir, load, kl), taps, kl, kc, dir, nc, store.target(i),

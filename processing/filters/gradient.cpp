@@ -112,8 +112,10 @@ class SmoothedRows {
 
   // Row l of the smoothed image as its float pixels hold it.
   void operator()(int l, double* dst) {
-    if (!smooth_) return vistelmo::widen_row(a_.rows[l], dst, a_.nc());
-    rows_.row(l, vistelmo::RowOut::float_wide(dst));
+    if (smooth_)
+      rows_.row(l, vistelmo::RowOut::float_wide(dst));
+    else
+      vistelmo::widen_row(a_.rows[l], dst, a_.nc());
   }
 
  private:

@@ -118,6 +118,48 @@ void check_row_blocks() {
 TEST_P(FastPath, FloatRowBlocks) { check_row_blocks<IMGFLT>(); }
 TEST_P(FastPath, DoubleRowBlocks) { check_row_blocks<IMGDBL>(); }
 
+// Kernels with columns of zero taps (+0 and -0), which the row kernels may leave out over finite
+// rows: images without and with infinities and NaNs (in one row, at the edges and inside), an
+// infinite outside value, and a kernel too wide for the columns to be tracked past the 64th.
+TEST_P(FastPath, ZeroTapColumns) {
+  auto zeroed = [](int nl, int nc, unsigned seed, std::vector<int> cols) {
+    IMGFLT k = random_image<IMGFLT>(nl, nc, seed);
+    for (int c : cols)
+      for (int p = 0; p < nl; p++) k.rows[p][c] = p % 2 ? -0.0f : 0.0f;
+    return k;
+  };
+  const IMGFLT kernels[] = {sobel('x'), zeroed(5, 7, 3, {0, 3}), zeroed(2, 3, 4, {0, 1, 2}),
+                            zeroed(1, 3, 5, {1}), zeroed(3, 70, 6, {10, 65})};
+  const Size extra[] = {{9, 97}, {13, 600}};
+  std::vector<Size> image_sizes = sizes();
+  image_sizes.insert(image_sizes.end(), std::begin(extra), std::end(extra));
+  const float odd[] = {INFINITY, -INFINITY, NAN};
+  unsigned seed = 900;
+  for (const Size& sz : image_sizes)
+    for (const IMGFLT& k : kernels)
+      for (int variant = 0; variant < 3; variant++) {
+        IMGFLT a = random_image<IMGFLT>(sz.nl, sz.nc, seed++);
+        if (variant == 1) {
+          const int l = sz.nl / 2;
+          for (int t = 0; t < 3; t++) a.rows[l][(t * (sz.nc - 1)) / 2] = odd[t];
+        }
+        if (variant == 2) a.backg = INFINITY;
+        SCOPED_TRACE(std::to_string(sz.nl) + "x" + std::to_string(sz.nc) + " kernel " +
+                     std::to_string(k.nl()) + "x" + std::to_string(k.nc()) + " variant " +
+                     std::to_string(variant));
+        for (char m : modes()) {
+          SCOPED_TRACE(mode_name(m));
+          const IMGFLT r = convolucao(a, k, m), e = naive_convolucao(a, k, m);
+          bool ok = true;
+          for (int i = 0; i < a.nl(); i++)
+            for (int j = 0; j < a.nc(); j++)
+              ok = ok && (same(r.rows[i][j], e.rows[i][j]) ||
+                          (std::isnan(r.rows[i][j]) && std::isnan(e.rows[i][j])));
+          EXPECT_TRUE(ok);
+        }
+      }
+}
+
 template <class Img>
 void check_separable() {
   unsigned seed = 100;
