@@ -166,6 +166,21 @@ struct SpanWindow {
         k(vistelmo::span_kernels()) {}
 };
 
+// The rows in order, each with its window's rows entered (and the rows it no longer holds left)
+// first: row(l, rows_in), rows_in the count of window rows the divisors take.
+template <class Enter, class Leave, class Row>
+void down_rows(const SpanWindow& w, int nl, bool edge, Enter enter, Leave leave, Row row) {
+  const int64_t wl = w.wr.size;
+  for (int64_t y = -w.wr.half; y < wl - w.wr.half; y++) enter(y);
+  for (int l = 0; l < nl; l++) {
+    if (l > 0) {
+      leave(l - 1 - w.wr.half);
+      enter(l - 1 - w.wr.half + wl);
+    }
+    row(l, edge ? wl : w.wr.at(l, nl).inside());
+  }
+}
+
 // Column sums run down the image (the row entering added, the row leaving taken away); each
 // row's vertical means (separable) or column sums (direct) then go across the row.
 // S holds the sums: 16 bits where every sum stays below 2^16 (and every divisor <= 256).
@@ -192,13 +207,7 @@ IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
     padded_line(v, nc, w.wcol, edge, line.data());
     window_sums(sk, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
   };
-  for (int64_t y = -w.wr.half; y < wl - w.wr.half; y++) enter(y);
-  for (int l = 0; l < nl; l++) {
-    if (l > 0) {
-      leave(l - 1 - w.wr.half);
-      enter(l - 1 - w.wr.half + wl);
-    }
-    const int64_t rows_in = edge ? wl : w.wr.at(l, nl).inside();
+  down_rows(w, nl, edge, enter, leave, [&](int l, int64_t rows_in) {
     if (rows_in != div_rows) {
       for (int c = 0; c < nc; c++)
         div.set(c, separable ? rows_in : rows_in * (edge ? wc : w.ccount[c]));
@@ -212,7 +221,7 @@ IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
       across(colsum.data());
       div.mean(w.k, sums.data(), r.rows[l]);
     }
-  }
+  });
   return r;
 }
 
@@ -248,19 +257,13 @@ IMGGRY grey_rows_first(const IMGGRY& a, int wl, int wc, bool edge) {
   };
   Divisors div(nc);
   int64_t div_rows = -1;  // the row count div holds
-  for (int64_t y = -w.wr.half; y < wl - w.wr.half; y++) enter(y);
-  for (int l = 0; l < nl; l++) {
-    if (l > 0) {
-      leave(l - 1 - w.wr.half);
-      enter(l - 1 - w.wr.half + wl);
-    }
-    const int64_t rows_in = edge ? wl : w.wr.at(l, nl).inside();
+  down_rows(w, nl, edge, enter, leave, [&](int l, int64_t rows_in) {
     if (rows_in != div_rows) {
       for (int c = 0; c < nc; c++) div.set(c, rows_in * (edge ? wc : w.ccount[c]));
       div_rows = rows_in;
     }
     div.mean(w.k, colsum.data(), r.rows[l]);
-  }
+  });
   return r;
 }
 
