@@ -1656,19 +1656,7 @@ __attribute__((target("avx2"))) inline void row_quads(unsigned char* out,
 
 inline void row_quads(bool avx2, unsigned char* out, const unsigned char* const* r, int n) {
   if (avx2) return avx2::row_quads(out, r, n);
-  const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
-  int k = 0;
-  for (; k + 16 <= n; k += 16) {
-    __m128i lo = two, hi = two;
-    for (int i = 0; i < 4; i++) {
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r[i] + k));
-      lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(x, zero));
-      hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(x, zero));
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
-                     _mm_packus_epi16(_mm_srli_epi16(lo, 2), _mm_srli_epi16(hi, 2)));
-  }
-  row_quads_from(k, out, r, n);
+  row_quads_from(0, out, r, n);
 }
 
 inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, int n) {
