@@ -1575,6 +1575,11 @@ inline void quad_means_from(int k, unsigned char* out, const unsigned char* src,
     out[k] = static_cast<unsigned char>(
         (src[4 * k] + src[4 * k + 1] + src[4 * k + 2] + src[4 * k + 3] + 2) >> 2);
 }
+// Four rows: out[k] = (r[0][k] + r[1][k] + r[2][k] + r[3][k] + 2) >> 2.
+inline void row_quads_from(int k, unsigned char* out, const unsigned char* const* r, int n) {
+  for (; k < n; k++)
+    out[k] = static_cast<unsigned char>((r[0][k] + r[1][k] + r[2][k] + r[3][k] + 2) >> 2);
+}
 inline void row_means_from(int k, unsigned char* out, const unsigned char* a,
                            const unsigned char* b, int n) {
   for (; k < n; k++) out[k] = static_cast<unsigned char>((a[k] + b[k] + 1) >> 1);
@@ -1629,7 +1634,30 @@ __attribute__((target("avx2"))) inline void row_means(unsigned char* out, const 
   row_means_from(k, out, a, b, n);
 }
 
+// 32 a step: the bytes widened to words in each lane and packed back in place.
+__attribute__((target("avx2"))) inline void row_quads(unsigned char* out,
+                                                      const unsigned char* const* r, int n) {
+  const __m256i zero = _mm256_setzero_si256(), two = _mm256_set1_epi16(2);
+  int k = 0;
+  for (; k + 32 <= n; k += 32) {
+    __m256i lo = two, hi = two;
+    for (int i = 0; i < 4; i++) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r[i] + k));
+      lo = _mm256_add_epi16(lo, _mm256_unpacklo_epi8(x, zero));
+      hi = _mm256_add_epi16(hi, _mm256_unpackhi_epi8(x, zero));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
+                        _mm256_packus_epi16(_mm256_srli_epi16(lo, 2), _mm256_srli_epi16(hi, 2)));
+  }
+  row_quads_from(k, out, r, n);
+}
+
 }  // namespace avx2
+
+inline void row_quads(bool avx2, unsigned char* out, const unsigned char* const* r, int n) {
+  if (avx2) return avx2::row_quads(out, r, n);
+  row_quads_from(0, out, r, n);
+}
 
 inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, int n) {
   if (avx2) return avx2::pair_means(out, src, n);

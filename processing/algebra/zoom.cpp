@@ -386,7 +386,7 @@ void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br,
     const Groups g = row_groups(a, b, f);
     std::vector<double> sum(nc);
     // Grey rows whose destination columns are source columns side by side, all inside: a pair of
-    // source rows averages as integers.
+    // source rows, or four rows inside the source, averages as integers.
     constexpr bool kGrey = std::is_same_v<Pixel, unsigned char>;
     const int anc = a.nc > 0 ? a.nc() : 0;
     const bool pairs =
@@ -406,6 +406,22 @@ void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br,
           vistelmo::row_means(avx2, row, grey_row(a, br, y, outside, fetch) + first - 1,
                               grey_row(a, br, y + 1, outside, fetch) + first - 1, nc);
           continue;
+        }
+      if constexpr (kGrey)
+        if (pairs && g.count(l) == 4 && g.members[g.first[l] + 3] == g.members[g.first[l]] + 3) {
+          // Four source rows side by side (distinct among the four rows kept).
+          const int64_t y = static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[g.first[l]];
+          const int64_t o = vistelmo::border_index(br, br.b, y);
+          const int64_t step = vistelmo::border_index(br, br.b, y + 1) - o;
+          bool inside = o >= 0 && o + 3 * step >= 0 && (step == 1 || step == -1);
+          for (int i = 2; i < 4; i++)
+            inside = inside && vistelmo::border_index(br, br.b, y + i) == o + i * step;
+          if (inside) {
+            const unsigned char* r[4];
+            for (int i = 0; i < 4; i++) r[i] = grey_row(a, br, y + i, outside, fetch) + first - 1;
+            vistelmo::row_quads(avx2, row, r, nc);
+            continue;
+          }
         }
       std::fill(sum.begin(), sum.end(), 0.0);
       for (int m = g.first[l]; m < g.first[l + 1]; m++) {

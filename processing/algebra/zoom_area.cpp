@@ -485,22 +485,32 @@ unsigned char grey_block(const unsigned char* const* rows, int n, const int* col
 }
 
 // A shrink both ways from anl x anc to nl x nc, in the passes' order (the larger factor's
-// direction second): each output byte straight from its block of source bytes, pairs and groups
-// of four columns by the row kernels.
+// direction second): each output byte straight from its block of source bytes, long runs of pairs
+// and groups of four columns by the row kernels, the outputs between them in blocks of mixed
+// groups.
 class GreyShrink {
  public:
   GreyShrink(int anl, int anc, int nl, int nc, double fatl, double fatc)
       : pairs_first_(fatl < fatc),
         nc_(nc),
+        anc_(anc),
         rows_(groups(shrink_targets(anl, nl, fatl), nl)),
         cols_(groups(shrink_targets(anc, nc, fatc), nc)),
         avx512_(vistelmo::area_avx512()) {
-    for (const vistelmo::PairRun& r : vistelmo::pair_runs(cols_.first, cols_.members, nc))
-      runs_.push_back({r, 2});
-    // Groups of four on the AVX-512 form.
-    if (avx512_)
-      for (const vistelmo::PairRun& r : vistelmo::pair_runs(cols_.first, cols_.members, nc, 4))
-        runs_.push_back({r, 4});
+    const int kLeast = 16;
+    for (int size : {2, 4}) {
+      if (size == 4 && !avx512_) break;
+      for (const vistelmo::PairRun& r : vistelmo::pair_runs(cols_.first, cols_.members, nc, size))
+        if (r.k1 - r.k0 >= kLeast) runs_.push_back({r, size, 0, 0});
+    }
+    std::sort(runs_.begin(), runs_.end(),
+              [](const Run& x, const Run& y) { return x.run.k0 < y.run.k0; });
+    const size_t long_runs = runs_.size();
+    int c = 0;
+    for (size_t i = 0; i <= long_runs; i++) {
+      add_mixed(c, i < long_runs ? runs_[i].run.k0 : nc);
+      if (i < long_runs) c = runs_[i].run.k1;
+    }
     std::sort(runs_.begin(), runs_.end(),
               [](const Run& x, const Run& y) { return x.run.k0 < y.run.k0; });
     done_.resize(runs_.size());
@@ -522,6 +532,12 @@ class GreyShrink {
     // outputs, whose rows are in cache by then.
     for (size_t i = 0; i < runs_.size(); i++) {
       const vistelmo::PairRun& r = runs_[i].run;
+      if (runs_[i].size == 0) {
+        vistelmo::grey_mixed_means(avx512_, pairs_first_, src, n, &blocks_[runs_[i].b0],
+                                   runs_[i].b1 - runs_[i].b0, dst + r.k0);
+        done_[i] = r.k1;
+        continue;
+      }
       done_[i] =
           r.k0 + (runs_[i].size == 2 ? vistelmo::grey_pair_means : vistelmo::grey_quad_means)(
                      avx512_, pairs_first_, src, n, r.j0, r.k1 - r.k0, dst + r.k0);
@@ -539,16 +555,76 @@ class GreyShrink {
 
  private:
   bool pairs_first_;
-  int nc_;
+  int nc_, anc_;
   Groups rows_, cols_;
   bool avx512_;
-  // Runs of pairs and of groups of four, by their first output.
+  // Runs of pairs and of groups of four (size), or of mixed blocks b0 .. b1 - 1 (size 0), by their
+  // first output.
   struct Run {
     vistelmo::PairRun run;
-    int size;
+    int size, b0, b1;
   };
   std::vector<Run> runs_;
   std::vector<int> done_;
+  std::vector<vistelmo::MixedBlock> blocks_;
+
+  // The block of the outputs from k (at most most of them) that fit one: 0 outputs when k's group
+  // does not. The AVX2 form also needs each quarter's columns in 16 bytes of the row.
+  vistelmo::MixedBlock mixed_block(int k, int most) const {
+    vistelmo::MixedBlock b{};
+    b.k0 = k;
+    b.j0 = cols_.members[cols_.first[k]];
+    bool pow2 = true;
+    for (int d = 0; d < most && d < 16; d++) {
+      const int m = cols_.count(k + d);
+      const int* cols = &cols_.members[cols_.first[k + d]];
+      if (d % 4 == 0) {
+        // The quarter's 16 bytes start at its first column, or end at the row's end.
+        const int start = m >= 1 ? std::min(cols[0], anc_ - 16) : -1;
+        if (start < 0 && !avx512_) break;
+        b.quarter[d / 4] = start - b.j0;
+      }
+      bool fits = m >= 1 && m <= 4;
+      for (int i = 0; fits && i < m; i++) {
+        const int near = cols[i] - b.j0 - b.quarter[d / 4];
+        fits = cols[i] >= b.j0 && cols[i] - b.j0 < 64 && (avx512_ || (near >= 0 && near < 16));
+      }
+      if (!fits) break;
+      for (int i = 0; i < 4; i++) {
+        const int j = cols[i < m ? i : 0] - b.j0;
+        b.at[4 * d + i] = static_cast<unsigned char>(j);
+        b.near[4 * d + i] = static_cast<unsigned char>(j - b.quarter[d / 4]);
+      }
+      for (int i = 0; i < m; i++) b.span = std::max(b.span, cols[i] - b.j0 + 1);
+      b.size[d] = static_cast<float>(m);
+      b.members = std::max(b.members, m);
+      pow2 = pow2 && (m & (m - 1)) == 0;
+      b.count = d + 1;
+    }
+    for (int q = 0; q < 4; q++)
+      if (4 * q >= b.count) b.quarter[q] = b.quarter[0];
+    for (int d = 0; d < 16; d++) {
+      if (d >= b.count) b.size[d] = 1;
+      b.fold[d] = pow2 ? 1 / b.size[d] : 1;
+    }
+    b.divide = !pow2;
+    return b;
+  }
+  // Outputs a .. b - 1 in runs of mixed blocks; those that fit none are left to grey_block.
+  void add_mixed(int a, int b) {
+    for (int c = a; c < b;) {
+      const int b0 = static_cast<int>(blocks_.size()), k0 = c;
+      while (c < b) {
+        const vistelmo::MixedBlock block = mixed_block(c, b - c);
+        if (block.count == 0) break;
+        blocks_.push_back(block);
+        c += block.count;
+      }
+      const int b1 = static_cast<int>(blocks_.size());
+      if (b1 > b0) runs_.push_back({{k0, c, 0}, 0, b0, b1});
+      if (c < b && c == k0) c++;
+    }
+  }
 };
 
 // a shrunk both ways into r. False, with nothing written, when a group is empty.

@@ -23,6 +23,25 @@ int grey_pair_means(bool avx512, bool pairs_first, const unsigned char* const* r
 int grey_quad_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n, int j0,
                     int count, unsigned char* out);
 
+// Up to 16 outputs k0 .. k0 + count - 1 whose groups hold one to four source columns, all within
+// the span bytes from column j0: byte 4 d + i of at is the offset from j0 of column i of output
+// k0 + d (members: the most columns of a group). size holds each group's column count; fold is
+// 1 / size when every size is a power of two (divide false), 1 otherwise. For the AVX2 form, the
+// columns of outputs 4 q .. 4 q + 3 lie in the 16 bytes from column j0 + quarter[q] (inside the
+// row), and near holds the offsets from there.
+struct alignas(64) MixedBlock {
+  unsigned char at[64], near[64];
+  float size[16], fold[16];
+  int quarter[4];
+  int k0, count, j0, span, members;
+  bool divide;
+};
+
+// The outputs of blocks b[0..nb) (out at output k0 of the first) with the float order of the
+// pair means for groups of any of those sizes.
+void grey_mixed_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n,
+                      const MixedBlock* b, int nb, unsigned char* out);
+
 // The three channels of n colour pixels (bytes r, g, b each) into three rows, and back.
 void split_channels(const unsigned char* src, int n, unsigned char* const* planes);
 void merge_channels(const unsigned char* const* planes, int n, unsigned char* dst);

@@ -211,6 +211,179 @@ VISTELMO_AREA_AVX512 int quad_means_avx512(const unsigned char* const* rows, int
   return count;
 }
 
+// One block of mixed groups: M columns at most per group, each column's units gathered by the
+// offsets in b.at, the missing ones left out by masks.
+template <int M, int N, bool PairsFirst>
+VISTELMO_AREA_AVX512_STEP void mixed_block_avx512(const unsigned char* const* rows, int n,
+                                                  const MixedBlock& b, __m512 div, float s,
+                                                  unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  const __m512i at = _mm512_load_si512(b.at);
+  const __m512 size = _mm512_load_ps(b.size);
+  const __mmask64 in = b.span >= 64 ? ~__mmask64{0} : (__mmask64{1} << b.span) - 1;
+  __m512i idx[M];
+  __mmask16 has[M];
+  // Byte i of each dword into all four of its bytes.
+  const __m512i dwords = _mm512_set4_epi32(0x0C0C0C0C, 0x08080808, 0x04040404, 0);
+  for (int i = 0; i < M; i++) {
+    idx[i] = _mm512_shuffle_epi8(at, _mm512_add_epi32(dwords, _mm512_set1_epi32(0x01010101 * i)));
+    has[i] = _mm512_cmp_ps_mask(size, _mm512_set1_ps(static_cast<float>(i)), _CMP_GT_OQ);
+  }
+  constexpr int kSums = PairsFirst ? 1 : M;
+  __m512 acc[kSums];
+  for (int r = 0; r < n; r++) {
+    const __m512i v = _mm512_maskz_loadu_epi8(in, rows[r] + b.j0);
+    __m512 u[M];
+    for (int i = 0; i < M; i++) u[i] = scaled_units(v, idx[i]);
+    if constexpr (PairsFirst) {
+      for (int i = 1; i < M; i++) u[0] = _mm512_mask_add_ps(u[0], has[i], u[0], u[i]);
+      if (b.divide) u[0] = _mm512_div_ps(u[0], size);
+    }
+    for (int i = 0; i < kSums; i++) acc[i] = r == 0 ? u[i] : _mm512_add_ps(acc[i], u[i]);
+  }
+  if (N == 0 && !exact_division(n))
+    for (int i = 0; i < kSums; i++) acc[i] = _mm512_div_ps(acc[i], div);
+  if constexpr (!PairsFirst) {
+    for (int i = 1; i < M; i++) acc[0] = _mm512_mask_add_ps(acc[0], has[i], acc[0], acc[i]);
+    if (b.divide) acc[0] = _mm512_div_ps(acc[0], size);
+  }
+  // The powers of two folded into the scale keep it exact.
+  const __m512 scale = _mm512_mul_ps(_mm512_set1_ps(s), _mm512_load_ps(b.fold));
+  const __m512i t = _mm512_cvttps_epi32(
+      _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+  _mm512_mask_cvtepi32_storeu_epi8(out, static_cast<__mmask16>((1u << b.count) - 1), t);
+}
+
+template <int N, bool PairsFirst>
+VISTELMO_AREA_AVX512 void mixed_means_avx512(const unsigned char* const* rows, int n,
+                                             const MixedBlock* b, int nb, unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  // 255 over the 2^32 of the units, and the rows' division when exact.
+  const float s = exact_division(n) ? 255.0f / 4294967296.0f / n : 255.0f / 4294967296.0f;
+  const __m512 div = _mm512_set1_ps(static_cast<float>(n));
+  const int k0 = b[0].k0;
+  for (int i = 0; i < nb; i++) {
+    unsigned char* o = out + (b[i].k0 - k0);
+    switch (b[i].members) {
+      case 1:
+        mixed_block_avx512<1, N, PairsFirst>(rows, n, b[i], div, s, o);
+        break;
+      case 2:
+        mixed_block_avx512<2, N, PairsFirst>(rows, n, b[i], div, s, o);
+        break;
+      case 3:
+        mixed_block_avx512<3, N, PairsFirst>(rows, n, b[i], div, s, o);
+        break;
+      default:
+        mixed_block_avx512<4, N, PairsFirst>(rows, n, b[i], div, s, o);
+        break;
+    }
+  }
+}
+
+// The same with eight outputs a step as units16 makes units (2^31 v / 255), each half of the
+// step reading its 16 bytes; the scale in double, where the product is exact.
+template <int M, int N, bool PairsFirst>
+VISTELMO_AREA_AVX2_STEP void mixed_block_avx2(const unsigned char* const* rows, int n,
+                                              const MixedBlock& b, float s, unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  const __m256i dwords = _mm256_setr_epi32(0, 0x04040404, 0x08080808, 0x0C0C0C0C,  //
+                                           0, 0x04040404, 0x08080808, 0x0C0C0C0C);
+  for (int h = 0; h < 2 && 8 * h < b.count; h++) {
+    const __m256i at = _mm256_load_si256(reinterpret_cast<const __m256i*>(b.near + 32 * h));
+    const __m256 size = _mm256_load_ps(b.size + 8 * h);
+    // Byte i of each dword: into bytes 1 .. 3 of v's dword and byte 0 of low's.
+    __m256i high[M], low[M];
+    __m256 has[M];
+    for (int i = 0; i < M; i++) {
+      const __m256i idx =
+          _mm256_shuffle_epi8(at, _mm256_add_epi32(dwords, _mm256_set1_epi32(0x01010101 * i)));
+      high[i] = _mm256_or_si256(idx, _mm256_set1_epi32(0x80));
+      low[i] = _mm256_or_si256(idx, _mm256_set1_epi32(static_cast<int>(0x80808000u)));
+      has[i] = _mm256_cmp_ps(size, _mm256_set1_ps(static_cast<float>(i)), _CMP_GT_OQ);
+    }
+    const int q0 = b.j0 + b.quarter[2 * h], q1 = b.j0 + b.quarter[2 * h + 1];
+    constexpr int kSums = PairsFirst ? 1 : M;
+    __m256 acc[kSums];
+    for (int r = 0; r < n; r++) {
+      const __m256i v = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(rows[r] + q1),
+                                            reinterpret_cast<const __m128i*>(rows[r] + q0));
+      const __m256i v2 = _mm256_adds_epu8(v, _mm256_min_epu8(v, _mm256_set1_epi8(2)));
+      __m256 u[M];
+      for (int i = 0; i < M; i++)
+        u[i] = _mm256_cvtepi32_ps(_mm256_srli_epi32(
+            _mm256_or_si256(_mm256_shuffle_epi8(v, high[i]), _mm256_shuffle_epi8(v2, low[i])), 1));
+      if constexpr (PairsFirst) {
+        for (int i = 1; i < M; i++) u[0] = _mm256_add_ps(u[0], _mm256_and_ps(u[i], has[i]));
+        if (b.divide) u[0] = _mm256_div_ps(u[0], size);
+      }
+      for (int i = 0; i < kSums; i++) acc[i] = r == 0 ? u[i] : _mm256_add_ps(acc[i], u[i]);
+    }
+    if (N == 0 && !exact_division(n))
+      for (int i = 0; i < kSums; i++)
+        acc[i] = _mm256_div_ps(acc[i], _mm256_set1_ps(static_cast<float>(n)));
+    if constexpr (!PairsFirst) {
+      for (int i = 1; i < M; i++) acc[0] = _mm256_add_ps(acc[0], _mm256_and_ps(acc[i], has[i]));
+      if (b.divide) acc[0] = _mm256_div_ps(acc[0], size);
+    }
+    const __m256 scale = _mm256_mul_ps(_mm256_set1_ps(s), _mm256_load_ps(b.fold + 8 * h));
+    const __m128i t0 =
+        _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(acc[0])),
+                                          _mm256_cvtps_pd(_mm256_castps256_ps128(scale))));
+    const __m128i t1 =
+        _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(acc[0], 1)),
+                                          _mm256_cvtps_pd(_mm256_extractf128_ps(scale, 1))));
+    const __m128i w = _mm_packs_epi32(t0, t1);
+    const __m128i bytes = _mm_packus_epi16(w, w);
+    const int left = b.count - 8 * h;
+    if (left >= 8) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 8 * h), bytes);
+    } else {
+      alignas(16) unsigned char tmp[16];
+      _mm_store_si128(reinterpret_cast<__m128i*>(tmp), bytes);
+      for (int k = 0; k < left; k++) out[8 * h + k] = tmp[k];
+    }
+  }
+}
+
+template <int N, bool PairsFirst>
+VISTELMO_AREA_AVX2 void mixed_means_avx2(const unsigned char* const* rows, int n,
+                                         const MixedBlock* b, int nb, unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  const float s = exact_division(n) ? 255.0f / 2147483648.0f / n : 255.0f / 2147483648.0f;
+  const int k0 = b[0].k0;
+  for (int i = 0; i < nb; i++) {
+    unsigned char* o = out + (b[i].k0 - k0);
+    switch (b[i].members) {
+      case 1:
+        mixed_block_avx2<1, N, PairsFirst>(rows, n, b[i], s, o);
+        break;
+      case 2:
+        mixed_block_avx2<2, N, PairsFirst>(rows, n, b[i], s, o);
+        break;
+      case 3:
+        mixed_block_avx2<3, N, PairsFirst>(rows, n, b[i], s, o);
+        break;
+      default:
+        mixed_block_avx2<4, N, PairsFirst>(rows, n, b[i], s, o);
+        break;
+    }
+  }
+}
+
+template <bool PairsFirst>
+void mixed_means(bool avx512, const unsigned char* const* rows, int n, const MixedBlock* b, int nb,
+                 unsigned char* out) {
+  if (avx512) {
+    if (n == 2) return mixed_means_avx512<2, PairsFirst>(rows, n, b, nb, out);
+    if (n == 1) return mixed_means_avx512<1, PairsFirst>(rows, n, b, nb, out);
+    return mixed_means_avx512<0, PairsFirst>(rows, n, b, nb, out);
+  }
+  if (n == 2) return mixed_means_avx2<2, PairsFirst>(rows, n, b, nb, out);
+  if (n == 1) return mixed_means_avx2<1, PairsFirst>(rows, n, b, nb, out);
+  mixed_means_avx2<0, PairsFirst>(rows, n, b, nb, out);
+}
+
 // The kernel of an instruction set for the row count and order.
 template <bool PairsFirst>
 int pair_means(bool avx512, const unsigned char* const* rows, int n, int j0, int count,
@@ -304,6 +477,14 @@ int grey_quad_means(bool avx512, bool pairs_first, const unsigned char* const* r
   if (!avx512) return 0;
   return pairs_first ? quad_means<true>(rows, n, j0, count, out)
                      : quad_means<false>(rows, n, j0, count, out);
+}
+
+void grey_mixed_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n,
+                      const MixedBlock* b, int nb, unsigned char* out) {
+  if (pairs_first)
+    mixed_means<true>(avx512, rows, n, b, nb, out);
+  else
+    mixed_means<false>(avx512, rows, n, b, nb, out);
 }
 
 void split_channels(const unsigned char* src, int n, unsigned char* const* planes) {

@@ -198,7 +198,7 @@ TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
   };
   const Size sources[] = {{1, 1}, {7, 67},  {12, 131}, {1, 257},  {2, 2},
                           {5, 9}, {33, 29}, {64, 200}, {67, 1031}};
-  const double factors[] = {0.5, 1.0 / 3, 2.5, 1, 0.7, 0.49, 0.9, 0.26, 0.37, 0.25};
+  const double factors[] = {0.5, 1.0 / 3, 2.5, 1, 0.7, 0.49, 0.9, 0.26, 0.37, 0.25, 0.75, 0.6};
   std::mt19937 gen(5);
   auto fills = [&](int nl, int nc) {
     std::vector<IMGGRY> v;
