@@ -109,8 +109,17 @@ using vistelmo::fft_engine::COMPLEX;
 using vistelmo::fft_engine::kLineBlock;
 using vistelmo::fft_engine::transform_lines;
 
-// Work space of the real products, kept between calls.
+// Work space of the real products, kept between calls: fresh pages cost more than the
+// transforms.
 std::vector<CF> work;
+std::vector<COMPLEX> lines_in, lines_out, columns, mirrors;
+
+// v sized to at least n.
+template <class T>
+std::vector<T>& at_least(std::vector<T>& v, size_t n) {
+  if (v.size() < n) v.resize(n);
+  return v;
+}
 
 // The full-size block of the spectral product of two real operands, transformed back, with the
 // circular lags taken from (dl, dc) on: out(i, j) = p((i + dl) mod nl, (j + dc) mod nc).
@@ -131,11 +140,13 @@ IMGFLT real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, b
   const double down = std::ldexp(1.0, -shift);
   const int nl = s.nl, nc = s.nc, half = nc / 2;
   const size_t size = static_cast<size_t>(nl) * nc;
-  if (work.size() < size) work.resize(size);
-  CF* const w = work.data();
+  CF* const w = at_least(work, size).data();
   auto at = [w, nc](int l, int c) -> CF& { return w[static_cast<size_t>(l) * nc + c]; };
-  std::vector<COMPLEX> in((kLineBlock + 1) * static_cast<size_t>(std::max(nl, nc))), out(in.size());
-  std::vector<COMPLEX> zk(static_cast<size_t>(nl) * kLineBlock), zm(zk.size());
+  const size_t line_size = (kLineBlock + 1) * static_cast<size_t>(std::max(nl, nc));
+  std::vector<COMPLEX>& in = at_least(lines_in, line_size);
+  std::vector<COMPLEX>& out = at_least(lines_out, line_size);
+  std::vector<COMPLEX>& zk = at_least(columns, static_cast<size_t>(nl) * kLineBlock);
+  std::vector<COMPLEX>& zm = at_least(mirrors, static_cast<size_t>(nl) * kLineBlock);
 
   // Rows of Z that hold pixels, transformed into the first rows of the work space.
   const int rows = std::max(a.nl(), b.nl());
