@@ -150,7 +150,6 @@ IMGFLT real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, b
 
   // Rows of Z that hold pixels, transformed into the first rows of the work space.
   const int rows = std::max(a.nl(), b.nl());
-  Quorvan::W_init(nc);
   const vistelmo::fft_engine::Line row_in = vistelmo::fft_engine::fft_line(nc);
   for (int i0 = 0; i0 < rows; i0 += kLineBlock) {
     const int nb = std::min(kLineBlock, rows - i0);
@@ -169,7 +168,6 @@ IMGFLT real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, b
 
   // Columns v up to nc/2 with their mirrors nc - v: both read, the products formed, transformed
   // back and written over columns v.
-  Quorvan::W_init(nl);
   const vistelmo::fft_engine::Line column_in = vistelmo::fft_engine::fft_line(nl);
   const vistelmo::fft_engine::Line column_back = vistelmo::fft_engine::ifft_line(nl);
   auto spectral = [&](COMPLEX p, COMPLEX q) {
@@ -208,10 +206,9 @@ IMGFLT real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, b
         column_back, in, out);
   }
 
-  // Rows of the result in pairs: row r's columns past nc/2 are the conjugates of its first
+  // Rows of the result in pairs: each row's columns past nc/2 are the conjugates of its first
   // ones, and its columns 0 and nc/2 are real.
   IMGFLT r = vistelmo::unset_image<IMGFLT>(s.nlf, s.ncf);
-  Quorvan::W_init(nc);
   const vistelmo::fft_engine::Line row_back = vistelmo::fft_engine::ifft_line(nc);
   auto spectrum = [&at, nc, half](int l, int c) {
     if (c == 0 || 2 * c == nc) return CF(at(l, c).real(), 0);
@@ -225,7 +222,7 @@ IMGFLT real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, b
           const int i = i0 + 2 * k;
           const CF h = spectrum((i + dl) % nl, c);
           const CF g = i + 1 < s.nlf ? spectrum((i + 1 + dl) % nl, c) : CF(0, 0);
-          return CF(h.real() - g.imag(), h.imag() + g.real());
+          return CPXD(double(h.real()) - g.imag(), double(h.imag()) + g.real());
         },
         [&, i0](int k, int c, double re, double im) {
           const int j = (c + nc - dc) % nc, i = i0 + 2 * k;
@@ -235,7 +232,7 @@ IMGFLT real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, b
         },
         row_back, in, out);
   }
-  Quorvan::W_init(nl);
+  Quorvan::W_init(nl);  // the table as the last column pass of ifft leaves it
   return r;
 }
 
