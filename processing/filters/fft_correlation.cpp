@@ -5,9 +5,12 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
+#include <vector>
 
 #include "foundation/erro.h"
+#include "images/image_core_internal.h"
 #include "processing/algebra/statistics.h"
+#include "processing/filters/fft_lines_internal.h"
 #include "processing/filters/fft_wrappers.h"
 
 namespace {
@@ -102,10 +105,32 @@ double energy(const IMGFLT& a) {
   return e;
 }
 
-// The spectral product of two real operands from one transform: a as the real part and b,
-// scaled by a power of two to a's energy, as the imaginary part of one image Z, whose spectrum
-// gives A(k) = (Z(k) + conj Z(-k)) / 2 and B(k) = (Z(k) - conj Z(-k)) / 2i. Transformed back.
-IMGCPX real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, bool conjugate) {
+using vistelmo::fft_engine::COMPLEX;
+using vistelmo::fft_engine::kLineBlock;
+using vistelmo::fft_engine::transform_lines;
+
+// Work space of the real products, kept between calls: fresh pages cost more than the
+// transforms.
+std::vector<CF> work;
+std::vector<COMPLEX> lines_in, lines_out, columns, mirrors;
+
+// v sized to at least n.
+template <class T>
+std::vector<T>& at_least(std::vector<T>& v, size_t n) {
+  if (v.size() < n) v.resize(n);
+  return v;
+}
+
+// The full-size block of the spectral product of two real operands, transformed back, with the
+// circular lags taken from (dl, dc) on: out(i, j) = p((i + dl) mod nl, (j + dc) mod nc).
+//
+// a is the real part and b, scaled by a power of two to a's energy, the imaginary part of one
+// image Z, whose spectrum gives A(k) = (Z(k) + conj Z(-k)) / 2 and B(k) = (Z(k) - conj Z(-k)) /
+// 2i. The product is Hermitian: only the columns up to nc/2 are formed, each column transformed
+// back as soon as it is formed; then pairs of rows go back through one complex transform, the
+// first row as its real part and the second as its imaginary part.
+IMGFLT real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, bool conjugate,
+                             int dl, int dc) {
   const double ea = energy(a), eb = energy(b);
   const int e = ea > 0 && eb > 0 && std::isfinite(ea) && std::isfinite(eb)
                     ? static_cast<int>(std::lround(0.5 * std::log2(ea / eb)))
@@ -113,36 +138,102 @@ IMGCPX real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, b
   const int shift = std::max(-100, std::min(100, e));
   const float up = std::ldexp(1.0f, shift);
   const double down = std::ldexp(1.0, -shift);
-  IMGCPX z(std::min(std::max(a.nl(), b.nl()), s.nl), std::min(std::max(a.nc(), b.nc()), s.nc));
-  for (int l = 0; l < std::min(a.nl(), z.nl()); l++)
-    for (int c = 0; c < std::min(a.nc(), z.nc()); c++) z.rows[l][c].real(a.rows[l][c]);
-  for (int l = 0; l < std::min(b.nl(), z.nl()); l++)
-    for (int c = 0; c < std::min(b.nc(), z.nc()); c++) z.rows[l][c].imag(up * b.rows[l][c]);
-  IMGCPX f = fft(z, s.nl, s.nc);
-  z.resize(0, 0);
-  // Each pair of mirrored coefficients is read, then both are replaced by their products.
-  auto spectral = [&](CF zk, CF zm) {
-    const CPXD x(0.5 * (double(zk.real()) + zm.real()), 0.5 * (double(zk.imag()) - zm.imag()));
-    CPXD y(down * (0.5 * (double(zk.imag()) + zm.imag())),
-           down * (0.5 * (double(zm.real()) - zk.real())));
-    if (conjugate) y = std::conj(y);
-    const CPXD q = product(x, y);
-    return CF(static_cast<float>(q.real()), static_cast<float>(q.imag()));
-  };
-  for (int u = 0; u < s.nl; u++) {
-    const int mu = u == 0 ? 0 : s.nl - u;
-    if (mu < u) continue;
-    CF* row = f.rows[u];
-    CF* mirror = f.rows[mu];
-    for (int v = 0; v < s.nc; v++) {
-      const int mv = v == 0 ? 0 : s.nc - v;
-      if (mu == u && mv < v) continue;
-      const CF zk = row[v], zm = mirror[mv];
-      row[v] = spectral(zk, zm);
-      mirror[mv] = spectral(zm, zk);
-    }
+  const int nl = s.nl, nc = s.nc, half = nc / 2;
+  const size_t size = static_cast<size_t>(nl) * nc;
+  CF* const w = at_least(work, size).data();
+  auto at = [w, nc](int l, int c) -> CF& { return w[static_cast<size_t>(l) * nc + c]; };
+  const size_t line_size = (kLineBlock + 1) * static_cast<size_t>(std::max(nl, nc));
+  std::vector<COMPLEX>& in = at_least(lines_in, line_size);
+  std::vector<COMPLEX>& out = at_least(lines_out, line_size);
+  std::vector<COMPLEX>& zk = at_least(columns, static_cast<size_t>(nl) * kLineBlock);
+  std::vector<COMPLEX>& zm = at_least(mirrors, static_cast<size_t>(nl) * kLineBlock);
+
+  // Rows of Z that hold pixels, transformed into the first rows of the work space.
+  const int rows = std::max(a.nl(), b.nl());
+  const vistelmo::fft_engine::Line row_in = vistelmo::fft_engine::fft_line(nc);
+  for (int i0 = 0; i0 < rows; i0 += kLineBlock) {
+    const int nb = std::min(kLineBlock, rows - i0);
+    transform_lines(
+        nc, nb,
+        [&a, &b, i0, up](int k, int c) {
+          const int l = i0 + k;
+          return CF(l < a.nl() && c < a.nc() ? a.rows[l][c] : 0.0f,
+                    l < b.nl() && c < b.nc() ? up * b.rows[l][c] : 0.0f);
+        },
+        [&at, i0](int k, int c, double re, double im) {
+          at(i0 + k, c) = CF(static_cast<float>(re), static_cast<float>(im));
+        },
+        row_in, in, out);
   }
-  return ifft(f);
+
+  // Columns v up to nc/2 with their mirrors nc - v: both read, the products formed, transformed
+  // back and written over columns v.
+  const vistelmo::fft_engine::Line column_in = vistelmo::fft_engine::fft_line(nl);
+  const vistelmo::fft_engine::Line column_back = vistelmo::fft_engine::ifft_line(nl);
+  auto spectral = [&](COMPLEX p, COMPLEX q) {
+    const CPXD x(0.5 * (p.re + q.re), 0.5 * (p.im - q.im));
+    CPXD y(down * (0.5 * (p.im + q.im)), down * (0.5 * (q.re - p.re)));
+    if (conjugate) y = std::conj(y);
+    const CPXD r = product(x, y);
+    return COMPLEX{r.real(), r.imag()};
+  };
+  for (int v0 = 0; v0 <= half; v0 += kLineBlock) {
+    const int nb = std::min(kLineBlock, half + 1 - v0);
+    auto column_of = [&](auto v, std::vector<COMPLEX>& z) {
+      transform_lines(
+          nl, nb, [&at, rows, v](int k, int l) { return l < rows ? at(l, v(k)) : CF(0, 0); },
+          [&z](int k, int l, double re, double im) {
+            z[static_cast<size_t>(l) * kLineBlock + k] = {re, im};
+          },
+          column_in, in, out);
+    };
+    column_of([v0](int k) { return v0 + k; }, zk);
+    column_of([v0, nc](int k) { return (nc - v0 - k) % nc; }, zm);
+    for (int u = 0; u < nl; u++) {
+      COMPLEX* p = zk.data() + static_cast<size_t>(u) * kLineBlock;
+      const COMPLEX* q = zm.data() + static_cast<size_t>(u == 0 ? 0 : nl - u) * kLineBlock;
+      for (int k = 0; k < nb; k++) p[k] = spectral(p[k], q[k]);
+    }
+    transform_lines(
+        nl, nb,
+        [&zk](int k, int l) {
+          const COMPLEX z = zk[static_cast<size_t>(l) * kLineBlock + k];
+          return CPXD(z.re, z.im);
+        },
+        [&at, v0](int k, int l, double re, double im) {
+          at(l, v0 + k) = CF(static_cast<float>(re), static_cast<float>(im));
+        },
+        column_back, in, out);
+  }
+
+  // Rows of the result in pairs: each row's columns past nc/2 are the conjugates of its first
+  // ones, and its columns 0 and nc/2 are real.
+  IMGFLT r = vistelmo::unset_image<IMGFLT>(s.nlf, s.ncf);
+  const vistelmo::fft_engine::Line row_back = vistelmo::fft_engine::ifft_line(nc);
+  auto spectrum = [&at, nc, half](int l, int c) {
+    if (c == 0 || 2 * c == nc) return CF(at(l, c).real(), 0);
+    return c <= half ? at(l, c) : std::conj(at(l, nc - c));
+  };
+  for (int i0 = 0; i0 < s.nlf; i0 += 2 * kLineBlock) {
+    const int pairs = std::min(kLineBlock, (s.nlf - i0 + 1) / 2);
+    transform_lines(
+        nc, pairs,
+        [&, i0](int k, int c) {
+          const int i = i0 + 2 * k;
+          const CF h = spectrum((i + dl) % nl, c);
+          const CF g = i + 1 < s.nlf ? spectrum((i + 1 + dl) % nl, c) : CF(0, 0);
+          return CPXD(double(h.real()) - g.imag(), double(h.imag()) + g.real());
+        },
+        [&, i0](int k, int c, double re, double im) {
+          const int j = (c + nc - dc) % nc, i = i0 + 2 * k;
+          if (j >= s.ncf) return;
+          r.rows[i][j] = static_cast<float>(re);
+          if (i + 1 < s.nlf) r.rows[i + 1][j] = static_cast<float>(im);
+        },
+        row_back, in, out);
+  }
+  Quorvan::W_init(nl);  // the table as the last column pass of ifft leaves it
+  return r;
 }
 
 }  // namespace
@@ -153,7 +244,7 @@ IMGCPX convf(const IMGCPX& a, const IMGCPX& b) { return convolve(a, b); }
 IMGFLT xcorrf(const IMGFLT& a, const IMGFLT& b) {
   const Sizes s(a.nl(), a.nc(), b.nl(), b.nc());
   if (s.empty()) return IMGFLT(s.rows(), s.cols());
-  return real(xcorrshift(real_spectral_product(a, b, s, true), a.nl(), a.nc(), b.nl(), b.nc()));
+  return real_spectral_product(a, b, s, true, s.nl - b.nl() + 1, s.nc - b.nc() + 1);
 }
 
 // The leading full-size block; b's outside value survives when b already had the padded size
@@ -161,10 +252,7 @@ IMGFLT xcorrf(const IMGFLT& a, const IMGFLT& b) {
 IMGFLT convf(const IMGFLT& a, const IMGFLT& b) {
   const Sizes s(a.nl(), a.nc(), b.nl(), b.nc());
   if (s.empty()) return IMGFLT(s.rows(), s.cols());
-  const IMGCPX p = real_spectral_product(a, b, s, false);
-  IMGFLT r(s.nlf, s.ncf);
-  for (int l = 0; l < s.nlf; l++)
-    for (int c = 0; c < s.ncf; c++) r.rows[l][c] = p.rows[l][c].real();
+  IMGFLT r = real_spectral_product(a, b, s, false, 0, 0);
   if (b.nl() == s.nl && b.nc() == s.nc && s.nlf == s.nl && s.ncf == s.nc) r.backg = b.backg;
   return r;
 }

@@ -236,8 +236,8 @@ template <int R, bool Strided = false>
 FORCE_INLINE void run_pass(const Pass& ps, const COMPLEX* __restrict cc, COMPLEX* __restrict ch,
                            int stride = 1, bool conj = false) {
   const int ido = ps.ido, l1 = ps.l1;
-  COMPLEX x[R] = {}, y[R] = {};
-  C2 x2[R] = {}, y2[R] = {};
+  COMPLEX x[R], y[R];
+  C2 x2[R], y2[R];
   const size_t step = Strided ? static_cast<size_t>(stride) : 1;
   const bool flip = Strided && conj;
   const V4 sign = {1.0, flip ? -1.0 : 1.0, 1.0, flip ? -1.0 : 1.0};
@@ -306,7 +306,7 @@ template <int R>
 FORCE_INLINE void run_pass_lines(const Pass& ps, const COMPLEX* __restrict cc,
                                  COMPLEX* __restrict ch, int count) {
   const int ido = ps.ido, l1 = ps.l1;
-  C2 x2[R] = {}, y2[R] = {};
+  C2 x2[R], y2[R];
   C2 w[R] = {};
   for (int k = 0; k < l1; k++)
     for (int i = 0; i < ido; i++) {

@@ -8,6 +8,7 @@
 #include "images/image_core_internal.h"
 #include "processing/filters/fft.h"
 #include "processing/filters/fft_engine_internal.h"
+#include "processing/filters/fft_lines_internal.h"
 
 namespace {
 
@@ -85,37 +86,15 @@ VETOR<CPXD> transform(VETOR<CPXD>& a, LineOf kind) {
   return r;
 }
 
-// Lines transformed together: a whole cache line of float pixels across columns.
-const int kLineBlock = 8;
+using vistelmo::fft_engine::kLineBlock;
+using vistelmo::fft_engine::transform_lines;
 
-// Transforms nb lines of n pixels, read(b, e) giving element e of line b and write(b, e) the
-// pixel it goes to: widened to double, interleaved, transformed together, finished and rounded
-// back to float. Every line is read before any is written.
-template <class Read, class Write>
-void transform_lines(int n, int nb, Read read, Write write, const Line& line,
-                     std::vector<COMPLEX>& in, std::vector<COMPLEX>& out) {
-  const int width = nb + nb % 2;  // an even count of lines; a spare one of zeros
-  const double sign = line.forward ? -1.0 : 1.0;
-  for (int e = 0; e < n; e++) {
-    COMPLEX* dst = in.data() + static_cast<size_t>(e) * width;
-    for (int b = 0; b < nb; b++) {
-      const std::complex<float> p = read(b, e);
-      dst[b] = {p.real(), sign * p.imag()};
-    }
-    if (width > nb) dst[nb] = {0, 0};
-  }
-  vistelmo::fft_engine::dft_lines(in.data(), n, width, out.data());
-  // Conjugating is a product by -1 and exact; the division only when there is one.
-  const double d = line.divisor;
-  for (int e = 0; e < n; e++) {
-    const COMPLEX* src = out.data() + static_cast<size_t>(e) * width;
-    if (d == 1.0)
-      for (int b = 0; b < nb; b++)
-        write(b, e) = {static_cast<float>(src[b].re), static_cast<float>(sign * src[b].im)};
-    else
-      for (int b = 0; b < nb; b++)
-        write(b, e) = {static_cast<float>(src[b].re / d), static_cast<float>(sign * src[b].im / d)};
-  }
+// store for transform_lines into the float pixel write(b, e).
+template <class Write>
+auto to_float(Write write) {
+  return [write](int b, int e, double re, double im) {
+    write(b, e) = {static_cast<float>(re), static_cast<float>(im)};
+  };
 }
 
 // The rows of a, zero-padded or cut to the size of r, transformed into r; then the columns of r
@@ -147,14 +126,15 @@ void rows_then_columns(const IMGCPX& a, IMGCPX& r, LineOf kind) {
         [&a, i0, al, ac, &zero](int b, int e) {
           return i0 + b < al && e < ac ? a.rows[i0 + b][e] : zero;
         },
-        [&r, i0](int b, int e) -> std::complex<float>& { return r.rows[i0 + b][e]; }, row_line, in,
-        out);
+        to_float([&r, i0](int b, int e) -> std::complex<float>& { return r.rows[i0 + b][e]; }),
+        row_line, in, out);
   }
   Quorvan::W_init(nl);
   const Line column_line = kind(nl);
   for (int j0 = 0; j0 < nc; j0 += kLineBlock) {
     auto pixel = [&r, j0](int b, int e) -> std::complex<float>& { return r.rows[e][j0 + b]; };
-    transform_lines(nl, std::min(kLineBlock, nc - j0), pixel, pixel, column_line, in, out);
+    transform_lines(nl, std::min(kLineBlock, nc - j0), pixel, to_float(pixel), column_line, in,
+                    out);
   }
 }
 

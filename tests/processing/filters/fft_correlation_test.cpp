@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <vector>
 
 #include "processing/filters/fft.h"
+#include "processing/filters/fft_engine_internal.h"
 #include "support/test_support.h"
 
 namespace {
@@ -52,6 +54,13 @@ std::vector<CD> direct(const IMGCPX& a, const IMGCPX& b, bool corr) {
   return r;
 }
 
+// Smallest power of two not below n.
+int padded(int n) {
+  int p = 1;
+  while (p < n) p *= 2;
+  return p;
+}
+
 struct Shape {
   int nla, nca, nlb, ncb;
 };
@@ -88,6 +97,41 @@ TEST(FftCorrelation, FloatImagesTakeTheRealPart) {
       EXPECT_EQ(r.cc, (nc - 1) / 2);
       const std::vector<CD> want = direct(ca, cb, corr);
       for (int k = 0; k < nl * nc; k++) EXPECT_NEAR(r.data[k], want[k].real(), 1e-5);
+    }
+  }
+}
+
+TEST(FftCorrelation, FloatImagesOfAwkwardSizesOnEveryInstructionSet) {
+  const Shape shapes[] = {{7, 67, 12, 131}, {12, 131, 7, 67}, {1, 257, 1, 3}, {1, 1, 1, 1},
+                          {33, 17, 2, 40},  {5, 1, 64, 1},    {3, 2, 31, 33}, {1, 1, 16, 8}};
+  std::vector<int> isas = {1};
+  if (vistelmo::fft_engine::have_avx2()) isas.push_back(2);
+  for (const Shape& s : shapes) {
+    const IMGFLT a = sample_flt(s.nla, s.nca, 0.4f), b = sample_flt(s.nlb, s.ncb, 1.9f);
+    for (bool corr : {true, false}) {
+      const std::vector<CD> want = direct(IMGCPX(a), IMGCPX(b), corr);
+      double top = 0;
+      for (const CD& w : want) top = std::max(top, std::abs(w));
+      std::vector<IMGFLT> got;
+      for (int isa : isas) {
+        vistelmo::fft_engine::set_isa(isa);
+        got.push_back(corr ? xcorrf(a, b) : convf(a, b));
+        const IMGFLT& r = got.back();
+        const int nl = s.nla + s.nlb - 1, nc = s.nca + s.ncb - 1;
+        ASSERT_EQ(r.nl(), nl);
+        ASSERT_EQ(r.nc(), nc);
+        EXPECT_EQ(r.lc, (nl - 1) / 2);
+        EXPECT_EQ(r.cc, (nc - 1) / 2);
+        // b's outside value survives a convolution by a single pixel at b's padded size.
+        const bool kept = !corr && s.nla == 1 && s.nca == 1 && nl == padded(nl) && nc == padded(nc);
+        EXPECT_EQ(r.backg, kept ? b.backg : 0.0f);
+        EXPECT_EQ(Quorvan::nW, padded(nl));
+        for (int k = 0; k < nl * nc; k++)
+          EXPECT_NEAR(r.data[k], want[k].real(), 1e-6 * top)
+              << corr << " " << s.nla << "x" << s.nca << " isa " << isa;
+        EXPECT_EQ(std::memcmp(r.data, got[0].data, sizeof(float) * nl * nc), 0);
+      }
+      vistelmo::fft_engine::set_isa(0);
     }
   }
 }
