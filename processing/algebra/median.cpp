@@ -381,7 +381,8 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
   return true;
 }
 
-// Doubles: the interior through a selection network, except rows whose window meets a NaN
+// Doubles: the interior through a selection network (a full 3 x 3 of equal weights through
+// sorted columns), except rows whose window meets a NaN
 // and pixels whose median is a zero (the network may keep the other zero than the selection);
 // those and the border band by selection.
 IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
@@ -412,17 +413,24 @@ IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
       return nan[y] == 1;
     };
     const vistelmo::TapBox box = vistelmo::tap_box(taps);
+    const bool square3 = vistelmo::full_box(taps, box) && box.rows() == 3 && box.cols() == 3;
     std::vector<const double*> src(net.wires());
     for (int64_t l = in.l0; l < in.l1; l++) {
+      double* out = r.rows[l];
+      bool odd;
+      if (square3) {
+        const double* rows[3];
+        for (int64_t i = 0; i < 3; i++) rows[i] = a.rows[l + box.rmin + i] + in.c0 + box.cmin;
+        odd = vistelmo::network_kernels().median3_f64(rows, out + in.c0, in.c1 - in.c0);
+      } else {
+        network_sources(a.rows, taps, net, l, in.c0, src);
+        odd = vistelmo::network_kernels().f64(src.data(), net.wires(), net.pairs.data(),
+                                              static_cast<int>(net.pairs.size() / 2), net.out,
+                                              out + in.c0, in.c1 - in.c0);
+      }
+      if (!odd) continue;
       bool clean = true;
       for (int64_t y = l + box.rmin; y <= l + box.rmax; y++) clean = clean && !has_nan(y);
-      double* out = r.rows[l];
-      if (clean) {
-        network_sources(a.rows, taps, net, l, in.c0, src);
-        vistelmo::network_kernels().f64(src.data(), net.wires(), net.pairs.data(),
-                                        static_cast<int>(net.pairs.size() / 2), net.out,
-                                        out + in.c0, in.c1 - in.c0);
-      }
       for (int64_t c = in.c0; c < in.c1; c++)
         if (!clean || out[c] == 0) one(l, c);
     }

@@ -1,8 +1,10 @@
 // Selection networks along rows, built for any x86-64 and, behind a run-time check, for AVX2
 // and AVX-512. Each lane runs its own comparisons in the network's order: every build gives the
 // same bits.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "processing/algebra/median_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
@@ -32,36 +34,161 @@ struct Lanes<T, 0> {
   using type = T;
 };
 
+// Floating samples: whether a sample was NaN (or infinite: x - x has bits set) or an output a
+// zero, to say when the selection must redo a row. Other types: never.
+template <class T, class V>
+struct Odd {
+  static constexpr bool kFloat = std::is_floating_point_v<T>;
+  typedef int64_t Lanes64 __attribute__((vector_size(64)));
+  using Bits = std::conditional_t<sizeof(V) == 64, Lanes64, int64_t>;
+  using M = decltype(V{} == V{});
+  Bits nonfinite{};
+  M zero{};
+  VISTELMO_NET_STEP void sample(const V& v) {
+    if constexpr (kFloat) {
+      const V d = v - v;
+      Bits b;
+      std::memcpy(&b, &d, sizeof b);
+      nonfinite |= b;
+    }
+  }
+  VISTELMO_NET_STEP void output(const V& v) {
+    if constexpr (kFloat) zero |= v == V{};
+  }
+  VISTELMO_NET_STEP bool any() const {
+    if constexpr (!kFloat) {
+      return false;
+    } else if constexpr (std::is_same_v<M, bool>) {
+      return nonfinite != 0 || zero;
+    } else {
+      bool r = false;
+      for (size_t i = 0; i < sizeof zero / sizeof zero[0]; i++)
+        r |= nonfinite[i] != 0 || zero[i] != 0;
+      return r;
+    }
+  }
+};
+
 // Outputs x0 .. x0 + K L - 1 in K vectors of L lanes (K L = 1: scalar).
 template <class T, int K>
-VISTELMO_NET_STEP void network_block(const T* const* src, int wires, const int32_t* pairs,
+VISTELMO_NET_STEP bool network_block(const T* const* src, int wires, const int32_t* pairs,
                                      int npairs, int out, int64_t x0, T* dst) {
   using V = typename Lanes<T, K>::type;
   constexpr int L = sizeof(V) / sizeof(T);
   constexpr int N = K == 0 ? 1 : K;
   V x[kMaxNetworkWires * N];
+  Odd<T, V> odd;
   for (int w = 0; w < wires; w++)
-    for (int k = 0; k < N; k++) std::memcpy(&x[w * N + k], src[w] + x0 + k * L, sizeof(V));
+    for (int k = 0; k < N; k++) {
+      std::memcpy(&x[w * N + k], src[w] + x0 + k * L, sizeof(V));
+      odd.sample(x[w * N + k]);
+    }
   for (int c = 0; c < npairs; c++) {
     V* p = x + pairs[2 * c] * N;
     V* q = x + pairs[2 * c + 1] * N;
     for (int k = 0; k < N; k++) exchange(p[k], q[k]);
   }
+  for (int k = 0; k < N; k++) odd.output(x[out * N + k]);
   std::memcpy(dst + x0, &x[out * N], N * sizeof(V));
+  return odd.any();
 }
 
 // Blocks of K vectors, the last one overlapping the one before; rows shorter than a block one
-// element at a time.
+// element at a time. True when a sample was NaN or an output is a zero (floating types).
 template <class T, int K>
-VISTELMO_NET_STEP void network_row(const T* const* src, int wires, const int32_t* pairs, int npairs,
+VISTELMO_NET_STEP bool network_row(const T* const* src, int wires, const int32_t* pairs, int npairs,
                                    int out, T* dst, int64_t n) {
   constexpr int64_t W = K * 64 / sizeof(T);
   int64_t x0 = 0;
-  for (; x0 + W <= n; x0 += W) network_block<T, K>(src, wires, pairs, npairs, out, x0, dst);
+  bool odd = false;
+  for (; x0 + W <= n; x0 += W) odd |= network_block<T, K>(src, wires, pairs, npairs, out, x0, dst);
   if (x0 < n && n >= W)
-    network_block<T, K>(src, wires, pairs, npairs, out, n - W, dst);
+    odd |= network_block<T, K>(src, wires, pairs, npairs, out, n - W, dst);
   else
-    for (; x0 < n; x0++) network_block<T, 0>(src, wires, pairs, npairs, out, x0, dst);
+    for (; x0 < n; x0++) odd |= network_block<T, 0>(src, wires, pairs, npairs, out, x0, dst);
+  return odd;
+}
+
+template <class V>
+VISTELMO_NET_STEP V lower(V a, V b) {
+  return b < a ? b : a;
+}
+template <class V>
+VISTELMO_NET_STEP V upper(V a, V b) {
+  return b < a ? a : b;
+}
+template <class V>
+VISTELMO_NET_STEP V middle(V a, V b, V c) {
+  return upper(lower(a, b), lower(upper(a, b), c));
+}
+
+template <class V, class T>
+VISTELMO_NET_STEP V load(const T* p) {
+  V v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Columns i0 .. i1 - 1 of three rows sorted into lo, mid, hi, K vectors at a time (K = 0: one
+// element).
+template <class T, int K>
+VISTELMO_NET_STEP int64_t sort_columns(const T* r0, const T* r1, const T* r2, int64_t i0,
+                                       int64_t i1, T* lo, T* mid, T* hi,
+                                       Odd<T, typename Lanes<T, K>::type>& odd) {
+  using V = typename Lanes<T, K>::type;
+  constexpr int64_t L = sizeof(V) / sizeof(T);
+  int64_t i = i0;
+  for (; i + L <= i1; i += L) {
+    const V a = load<V>(r0 + i), b = load<V>(r1 + i), c = load<V>(r2 + i);
+    odd.sample(a);
+    odd.sample(b);
+    odd.sample(c);
+    const V ab_lo = lower(a, b), ab_hi = upper(a, b);
+    const V l = lower(ab_lo, c), h = upper(ab_hi, c), m = upper(ab_lo, lower(ab_hi, c));
+    std::memcpy(lo + i, &l, sizeof l);
+    std::memcpy(mid + i, &m, sizeof m);
+    std::memcpy(hi + i, &h, sizeof h);
+  }
+  return i;
+}
+
+// Outputs i0 .. i1 - 1 from the sorted columns i, i + 1, i + 2: the median of (largest low,
+// median of middles, smallest high).
+template <class T, int K>
+VISTELMO_NET_STEP int64_t join_columns(const T* lo, const T* mid, const T* hi, int64_t i0,
+                                       int64_t i1, T* out,
+                                       Odd<T, typename Lanes<T, K>::type>& odd) {
+  using V = typename Lanes<T, K>::type;
+  constexpr int64_t L = sizeof(V) / sizeof(T);
+  int64_t i = i0;
+  for (; i + L <= i1; i += L) {
+    const V l = upper(upper(load<V>(lo + i), load<V>(lo + i + 1)), load<V>(lo + i + 2));
+    const V h = lower(lower(load<V>(hi + i), load<V>(hi + i + 1)), load<V>(hi + i + 2));
+    const V m = middle(load<V>(mid + i), load<V>(mid + i + 1), load<V>(mid + i + 2));
+    const V v = middle(l, m, h);
+    odd.output(v);
+    std::memcpy(out + i, &v, sizeof v);
+  }
+  return i;
+}
+
+// The median of each 3 x 3 window, rows[k] + x .. + 2 the window's row k of output x: each
+// column of three sorted once, shared by the three windows over it. True as network_row.
+template <class T>
+VISTELMO_NET_STEP bool median3_row(const T* const* rows, T* dst, int64_t n) {
+  constexpr int64_t kChunk = 256;
+  T lo[kChunk + 2], mid[kChunk + 2], hi[kChunk + 2];
+  Odd<T, typename Lanes<T, 1>::type> odd;
+  Odd<T, T> odd1;
+  for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
+    const int64_t m = std::min(kChunk, n - x0);
+    const T *r0 = rows[0] + x0, *r1 = rows[1] + x0, *r2 = rows[2] + x0;
+    const int64_t i = sort_columns<T, 1>(r0, r1, r2, 0, m + 2, lo, mid, hi, odd);
+    sort_columns<T, 0>(r0, r1, r2, i, m + 2, lo, mid, hi, odd1);
+    const int64_t j = join_columns<T, 1>(lo, mid, hi, 0, m, dst + x0, odd);
+    join_columns<T, 0>(lo, mid, hi, j, m, dst + x0, odd1);
+  }
+  return odd.any() || odd1.any();
 }
 
 #define VISTELMO_NETWORKS(suffix, attr)                                                     \
@@ -69,18 +196,21 @@ VISTELMO_NET_STEP void network_row(const T* const* src, int wires, const int32_t
                                 int npairs, int out, uint8_t* dst, int64_t n) {             \
     network_row<uint8_t, 8>(src, wires, pairs, npairs, out, dst, n);                        \
   }                                                                                         \
-  attr void network_f64_##suffix(const double* const* src, int wires, const int32_t* pairs, \
+  attr bool network_f64_##suffix(const double* const* src, int wires, const int32_t* pairs, \
                                  int npairs, int out, double* dst, int64_t n) {             \
-    network_row<double, 8>(src, wires, pairs, npairs, out, dst, n);                         \
+    return network_row<double, 8>(src, wires, pairs, npairs, out, dst, n);                  \
+  }                                                                                         \
+  attr bool median3_f64_##suffix(const double* const* rows, double* dst, int64_t n) {       \
+    return median3_row<double>(rows, dst, n);                                               \
   }
 
 VISTELMO_NETWORKS(portable, )
 VISTELMO_NETWORKS(avx2, __attribute__((target("avx2"))))
 VISTELMO_NETWORKS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))))
 
-const NetworkKernels kPortable = {network_u8_portable, network_f64_portable};
-const NetworkKernels kAvx2 = {network_u8_avx2, network_f64_avx2};
-const NetworkKernels kAvx512 = {network_u8_avx512, network_f64_avx512};
+const NetworkKernels kPortable = {network_u8_portable, network_f64_portable, median3_f64_portable};
+const NetworkKernels kAvx2 = {network_u8_avx2, network_f64_avx2, median3_f64_avx2};
+const NetworkKernels kAvx512 = {network_u8_avx512, network_f64_avx512, median3_f64_avx512};
 
 }  // namespace
 
