@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "processing/algebra/median_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
@@ -191,26 +192,102 @@ VISTELMO_NET_STEP bool median3_row(const T* const* rows, T* dst, int64_t n) {
   return odd.any() || odd1.any();
 }
 
-#define VISTELMO_NETWORKS(suffix, attr)                                                     \
-  attr void network_u8_##suffix(const uint8_t* const* src, int wires, const int32_t* pairs, \
-                                int npairs, int out, uint8_t* dst, int64_t n) {             \
-    network_row<uint8_t, 8>(src, wires, pairs, npairs, out, dst, n);                        \
-  }                                                                                         \
-  attr bool network_f64_##suffix(const double* const* src, int wires, const int32_t* pairs, \
-                                 int npairs, int out, double* dst, int64_t n) {             \
-    return network_row<double, 8>(src, wires, pairs, npairs, out, dst, n);                  \
-  }                                                                                         \
-  attr bool median3_f64_##suffix(const double* const* rows, double* dst, int64_t n) {       \
-    return median3_row<double>(rows, dst, n);                                               \
+// Batcher's odd-even merge sort of n wires (comparators past wire n dropped), pruned to those
+// the middle wire (n - 1) / 2 depends on; known when compiling.
+template <int n>
+struct MiddleNetwork {
+  static constexpr int kMax = 512;
+  int a[kMax] = {}, b[kMax] = {};
+  int count = 0;
+  constexpr MiddleNetwork() {
+    int all_a[kMax] = {}, all_b[kMax] = {}, total = 0;
+    for (int p = 1; p < n; p <<= 1)
+      for (int k = p; k >= 1; k >>= 1)
+        for (int j = k % p; j + k < n; j += 2 * k)
+          for (int i = 0; i < (k < n - j - k ? k : n - j - k); i++)
+            if ((i + j) / (2 * p) == (i + j + k) / (2 * p)) {
+              all_a[total] = i + j;
+              all_b[total] = i + j + k;
+              total++;
+            }
+    bool need[n] = {}, live[kMax] = {};
+    need[(n - 1) / 2] = true;
+    for (int c = total; c-- > 0;)
+      if (need[all_a[c]] || need[all_b[c]]) live[c] = need[all_a[c]] = need[all_b[c]] = true;
+    for (int c = 0; c < total; c++)
+      if (live[c]) {
+        a[count] = all_a[c];
+        b[count] = all_b[c];
+        count++;
+      }
+  }
+};
+
+template <int n>
+constexpr MiddleNetwork<n> kMiddle{};
+
+template <int n, class V, size_t... C>
+VISTELMO_NET_STEP void run_middle(V* x, std::index_sequence<C...>) {
+  (exchange(x[kMiddle<n>.a[C]], x[kMiddle<n>.b[C]]), ...);
+}
+
+// Outputs x0 .. x0 + L - 1 of the middle of n equal samples, every wire in a register.
+template <int n, class T, int K>
+VISTELMO_NET_STEP void middle_block(const T* const* src, int64_t x0, T* dst,
+                                    Odd<T, typename Lanes<T, K>::type>& odd) {
+  using V = typename Lanes<T, K>::type;
+  V x[n];
+  for (int w = 0; w < n; w++) {
+    std::memcpy(&x[w], src[w] + x0, sizeof(V));
+    odd.sample(x[w]);
+  }
+  run_middle<n>(x, std::make_index_sequence<kMiddle<n>.count>());
+  odd.output(x[(n - 1) / 2]);
+  std::memcpy(dst + x0, &x[(n - 1) / 2], sizeof(V));
+}
+
+template <int n, class T>
+VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
+  using V = typename Lanes<T, 1>::type;
+  constexpr int64_t L = sizeof(V) / sizeof(T);
+  Odd<T, V> odd;
+  Odd<T, T> odd1;
+  int64_t x0 = 0;
+  for (; x0 + L <= len; x0 += L) middle_block<n, T, 1>(src, x0, dst, odd);
+  if (x0 < len && len >= L)
+    middle_block<n, T, 1>(src, len - L, dst, odd);
+  else
+    for (; x0 < len; x0++) middle_block<n, T, 0>(src, x0, dst, odd1);
+  return odd.any() || odd1.any();
+}
+
+#define VISTELMO_NETWORKS(suffix, attr)                                                        \
+  attr void network_u8_##suffix(const uint8_t* const* src, int wires, const int32_t* pairs,    \
+                                int npairs, int out, uint8_t* dst, int64_t n) {                \
+    network_row<uint8_t, 8>(src, wires, pairs, npairs, out, dst, n);                           \
+  }                                                                                            \
+  attr bool network_f64_##suffix(const double* const* src, int wires, const int32_t* pairs,    \
+                                 int npairs, int out, double* dst, int64_t n) {                \
+    return network_row<double, 8>(src, wires, pairs, npairs, out, dst, n);                     \
+  }                                                                                            \
+  attr bool median3_f64_##suffix(const double* const* rows, double* dst, int64_t n) {          \
+    return median3_row<double>(rows, dst, n);                                                  \
+  }                                                                                            \
+  attr bool middle_f64_##suffix(const double* const* src, int wires, double* dst, int64_t n) { \
+    return wires == 13   ? middle_row<13>(src, dst, n)                                         \
+           : wires == 21 ? middle_row<21>(src, dst, n)                                         \
+                         : middle_row<25>(src, dst, n);                                        \
   }
 
 VISTELMO_NETWORKS(portable, )
 VISTELMO_NETWORKS(avx2, __attribute__((target("avx2"))))
 VISTELMO_NETWORKS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))))
 
-const NetworkKernels kPortable = {network_u8_portable, network_f64_portable, median3_f64_portable};
-const NetworkKernels kAvx2 = {network_u8_avx2, network_f64_avx2, median3_f64_avx2};
-const NetworkKernels kAvx512 = {network_u8_avx512, network_f64_avx512, median3_f64_avx512};
+const NetworkKernels kPortable = {network_u8_portable, network_f64_portable, median3_f64_portable,
+                                  middle_f64_portable};
+const NetworkKernels kAvx2 = {network_u8_avx2, network_f64_avx2, median3_f64_avx2, middle_f64_avx2};
+const NetworkKernels kAvx512 = {network_u8_avx512, network_f64_avx512, median3_f64_avx512,
+                                middle_f64_avx512};
 
 }  // namespace
 
