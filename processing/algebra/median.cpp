@@ -119,6 +119,7 @@ struct Network {
   std::vector<int> tap;  // per wire
   std::vector<int32_t> pairs;
   int out = 0;
+  int lo = -1, hi = -1;  // one heavy tap: the ranks it is clamped between (-1, m: no bound)
   int wires() const { return static_cast<int>(tap.size()); }
 };
 
@@ -189,6 +190,8 @@ Network selection_network(const std::vector<Tap>& taps, int max_wires) {
     if (r < m) net.pairs.insert(net.pairs.end(), {m, r});           // min(heavy, s(r))
     if (r - k >= 0) net.pairs.insert(net.pairs.end(), {r - k, m});  // max(s(r-k), that)
     net.out = m;
+    net.lo = r - k >= 0 ? r - k : -1;
+    net.hi = r < m ? r : m;
     return net;
   }
   if (n > max_wires) return net;
@@ -196,6 +199,17 @@ Network selection_network(const std::vector<Tap>& taps, int max_wires) {
   net.out = (net.wires() - 1) / 2;
   net.pairs = pruned_sort(net.tap, {net.out});
   return net;
+}
+
+// A byte network over n outputs; eight singles and a heavy tap by the kernel fixed for them.
+void run_network(const Network& net, const unsigned char* const* src, unsigned char* dst,
+                 int64_t n) {
+  const vistelmo::NetworkKernels& k = vistelmo::network_kernels();
+  if (net.wires() == 9 && net.hi >= 0)
+    k.heavy8_u8(src, net.lo, net.hi, dst, n);
+  else
+    k.u8(src, net.wires(), net.pairs.data(), static_cast<int>(net.pairs.size() / 2), net.out, dst,
+         n);
 }
 
 // The wires' rows for output row l from column c0.
@@ -369,9 +383,7 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
     std::vector<const unsigned char*> src(net.wires());
     for (int64_t l = in.l0; l < in.l1; l++) {
       network_sources(a.rows, taps, net, l, in.c0, src);
-      vistelmo::network_kernels().u8(src.data(), net.wires(), net.pairs.data(),
-                                     static_cast<int>(net.pairs.size() / 2), net.out,
-                                     r.rows[l] + in.c0, in.c1 - in.c0);
+      run_network(net, src.data(), r.rows[l] + in.c0, in.c1 - in.c0);
     }
   } else if (rectangle && hl >= 11 && hl * hc < 65536) {
     column_histograms(a, dimin, hl, djmin, hc, in, r);
@@ -574,9 +586,7 @@ bool colour_interior(const IMGCOR& a, const std::vector<Tap>& taps, int64_t w,
       const Tap& t = taps[net.tap[i]];
       src[i] = bytes(a.rows[l + t.di] + in.c0 + t.dj);
     }
-    vistelmo::network_kernels().u8(src.data(), net.wires(), net.pairs.data(),
-                                   static_cast<int>(net.pairs.size() / 2), net.out,
-                                   bytes(r.rows[l] + in.c0), n);
+    run_network(net, src.data(), bytes(r.rows[l] + in.c0), n);
   }
   return true;
 }

@@ -25,6 +25,9 @@ struct NetworkKernels {
   bool (*median3_f64)(const double* const* rows, double* dst, int64_t n);
   // The middle of n equal samples, wire w from src[w][x], middle_wires(wires).
   bool (*middle_f64)(const double* const* src, int wires, double* dst, int64_t n);
+  // Eight samples of weight one, src[0 .. 7], and a heavy one, src[8]: the heavy sample clamped
+  // between the eight's elements of ranks lo and hi (-1 and 8: no bound).
+  void (*heavy8_u8)(const uint8_t* const* src, int lo, int hi, uint8_t* dst, int64_t n);
 };
 
 // The kernels of the current neighbourhood tier (the portable ones when it is plain).

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 #include <utility>
 
@@ -89,8 +90,12 @@ VISTELMO_NET_STEP bool network_block(const T* const* src, int wires, const int32
     V* q = x + pairs[2 * c + 1] * N;
     for (int k = 0; k < N; k++) exchange(p[k], q[k]);
   }
-  for (int k = 0; k < N; k++) odd.output(x[out * N + k]);
   std::memcpy(dst + x0, &x[out * N], N * sizeof(V));
+  for (int k = 0; k < N; k++) {
+    V v;
+    std::memcpy(&v, dst + x0 + k * L, sizeof v);
+    odd.output(v);
+  }
   return odd.any();
 }
 
@@ -193,8 +198,8 @@ VISTELMO_NET_STEP bool median3_row(const T* const* rows, T* dst, int64_t n) {
 }
 
 // Batcher's odd-even merge sort of n wires (comparators past wire n dropped), pruned to those
-// the middle wire (n - 1) / 2 depends on; known when compiling.
-template <int n>
+// the middle wire (n - 1) / 2 depends on (all of them when Whole); known when compiling.
+template <int n, bool Whole = false>
 struct MiddleNetwork {
   static constexpr int kMax = 512;
   int a[kMax] = {}, b[kMax] = {};
@@ -211,7 +216,7 @@ struct MiddleNetwork {
               total++;
             }
     bool need[n] = {}, live[kMax] = {};
-    need[(n - 1) / 2] = true;
+    for (int w = 0; w < n; w++) need[w] = Whole || w == (n - 1) / 2;
     for (int c = total; c-- > 0;)
       if (need[all_a[c]] || need[all_b[c]]) live[c] = need[all_a[c]] = need[all_b[c]] = true;
     for (int c = 0; c < total; c++)
@@ -223,12 +228,39 @@ struct MiddleNetwork {
   }
 };
 
-template <int n>
-constexpr MiddleNetwork<n> kMiddle{};
+template <int n, bool Whole = false>
+constexpr MiddleNetwork<n, Whole> kMiddle{};
 
-template <int n, class V, size_t... C>
+template <int n, bool Whole = false, class V, size_t... C>
 VISTELMO_NET_STEP void run_middle(V* x, std::index_sequence<C...>) {
-  (exchange(x[kMiddle<n>.a[C]], x[kMiddle<n>.b[C]]), ...);
+  (exchange(x[kMiddle<n, Whole>.a[C]], x[kMiddle<n, Whole>.b[C]]), ...);
+}
+
+// Eight samples of weight one and a heavy one (wire 8): the eight sorted, then the heavy sample
+// clamped between sorted[lo] and sorted[hi] (-1 and 8 standing for no bound).
+template <class T, int K>
+VISTELMO_NET_STEP void heavy8_block(const T* const* src, int lo, int hi, int64_t x0, T* dst) {
+  using V = typename Lanes<T, K>::type;
+  V x[9], y[10];
+  for (int w = 0; w < 9; w++) std::memcpy(&x[w], src[w] + x0, sizeof(V));
+  run_middle<8, true>(x, std::make_index_sequence<kMiddle<8, true>.count>());
+  y[0] = V{} + std::numeric_limits<T>::lowest();
+  y[9] = V{} + std::numeric_limits<T>::max();
+  for (int w = 0; w < 8; w++) y[w + 1] = x[w];
+  const V v = upper(y[lo + 1], lower(x[8], y[hi + 1]));
+  std::memcpy(dst + x0, &v, sizeof v);
+}
+
+template <class T>
+VISTELMO_NET_STEP void heavy8_row(const T* const* src, int lo, int hi, T* dst, int64_t n) {
+  using V = typename Lanes<T, 1>::type;
+  constexpr int64_t L = sizeof(V) / sizeof(T);
+  int64_t x0 = 0;
+  for (; x0 + L <= n; x0 += L) heavy8_block<T, 1>(src, lo, hi, x0, dst);
+  if (x0 < n && n >= L)
+    heavy8_block<T, 1>(src, lo, hi, n - L, dst);
+  else
+    for (; x0 < n; x0++) heavy8_block<T, 0>(src, lo, hi, x0, dst);
 }
 
 // Outputs x0 .. x0 + L - 1 of the middle of n equal samples, every wire in a register.
@@ -273,6 +305,10 @@ VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
   attr bool median3_f64_##suffix(const double* const* rows, double* dst, int64_t n) {          \
     return median3_row<double>(rows, dst, n);                                                  \
   }                                                                                            \
+  attr void heavy8_u8_##suffix(const uint8_t* const* src, int lo, int hi, uint8_t* dst,        \
+                               int64_t n) {                                                    \
+    heavy8_row<uint8_t>(src, lo, hi, dst, n);                                                  \
+  }                                                                                            \
   attr bool middle_f64_##suffix(const double* const* src, int wires, double* dst, int64_t n) { \
     return wires == 13   ? middle_row<13>(src, dst, n)                                         \
            : wires == 21 ? middle_row<21>(src, dst, n)                                         \
@@ -284,10 +320,11 @@ VISTELMO_NETWORKS(avx2, __attribute__((target("avx2"))))
 VISTELMO_NETWORKS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))))
 
 const NetworkKernels kPortable = {network_u8_portable, network_f64_portable, median3_f64_portable,
-                                  middle_f64_portable};
-const NetworkKernels kAvx2 = {network_u8_avx2, network_f64_avx2, median3_f64_avx2, middle_f64_avx2};
+                                  middle_f64_portable, heavy8_u8_portable};
+const NetworkKernels kAvx2 = {network_u8_avx2, network_f64_avx2, median3_f64_avx2, middle_f64_avx2,
+                              heavy8_u8_avx2};
 const NetworkKernels kAvx512 = {network_u8_avx512, network_f64_avx512, median3_f64_avx512,
-                                middle_f64_avx512};
+                                middle_f64_avx512, heavy8_u8_avx512};
 
 }  // namespace
 
