@@ -280,15 +280,18 @@ void sliding_histogram(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
   }
 }
 
-// The first of 16 bins at which the running count reaches target (counted without branches,
-// which a median's data would mispredict).
-inline int first_reaching(const uint16_t* h, int32_t target) {
-  int32_t run = 0;
+// The first of 16 bins at which the running count reaches target, and the count in the bins
+// before it (counted without branches, which a median's data would mispredict).
+inline int first_reaching(const uint16_t* h, int32_t target, int32_t* before = nullptr) {
+  int32_t run = 0, under = 0;
   int below = 0;
   for (int i = 0; i < 16; i++) {
     run += h[i];
-    below += run < target ? 1 : 0;
+    const bool b = run < target;
+    below += b ? 1 : 0;
+    under = b ? run : under;
   }
+  if (before) *before = under;
   return below;
 }
 
@@ -328,9 +331,8 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
       std::fill(at, at + 16, -hc);
       unsigned char* out = r.rows[l];
       for (int64_t c = s0;; c++) {
-        const int b = first_reaching(wc, target);
-        int32_t before = 0;
-        for (int i = 0; i < 16; i++) before += i < b ? wc[i] : 0;
+        int32_t before;
+        const int b = first_reaching(wc, target, &before);
         // Levels 16 b .. 16 b + 15 of the window brought to start x, column by column or afresh.
         const int64_t x = c - s0;
         uint16_t* seg = wf + 16 * b;
