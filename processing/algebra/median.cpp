@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <utility>
@@ -295,13 +296,25 @@ inline int first_reaching(const uint16_t* h, int32_t target, int32_t* before = n
   return below;
 }
 
+// h += add - sub over 16 counts, in place (two 16-byte vectors on any x86-64).
+inline void add_sub16(uint16_t* h, const uint16_t* add, const uint16_t* sub) {
+  typedef uint16_t V __attribute__((vector_size(16)));
+  for (int i = 0; i < 16; i += 8) {
+    V x, a, b;
+    std::memcpy(&x, h + i, sizeof x);
+    std::memcpy(&a, add + i, sizeof a);
+    std::memcpy(&b, sub + i, sizeof b);
+    x += a - b;
+    std::memcpy(h + i, &x, sizeof x);
+  }
+}
+
 // Equal weights on a full rectangle of hl x hc (fewer than 2^16 members): one histogram per
 // column over the window's rows, moved down a row at a time; the window's histogram moves
 // right by adding one column's and taking away another's. A coarse histogram of 16 levels a bin
 // finds the median's bin, the fine one its level.
 void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin, int64_t hc,
                        const vistelmo::Interior& in, IMGGRY& r) {
-  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
   constexpr int64_t kStrip = 192;  // output columns whose histograms stay in cache
   std::vector<uint16_t> fine(static_cast<size_t>(kStrip + hc - 1) * 256),
       coarse((kStrip + hc - 1) * 16);
@@ -326,7 +339,7 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
         move_row(l + dimin + hl - 1, 1);
       }
       std::fill(wc, wc + 16, 0);
-      for (int64_t x = 0; x < hc; x++) k.add_sub_u16(wc, &coarse[x * 16], zeros, 16);
+      for (int64_t x = 0; x < hc; x++) add_sub16(wc, &coarse[x * 16], zeros);
       int64_t at[16];  // the window start each 16 levels of wf stand for
       std::fill(at, at + 16, -hc);
       unsigned char* out = r.rows[l];
@@ -338,17 +351,16 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
         uint16_t* seg = wf + 16 * b;
         if (x - at[b] >= hc) {
           std::fill(seg, seg + 16, 0);
-          for (int64_t y = x; y < x + hc; y++)
-            k.add_sub_u16(seg, &fine[y * 256 + 16 * b], zeros, 16);
+          for (int64_t y = x; y < x + hc; y++) add_sub16(seg, &fine[y * 256 + 16 * b], zeros);
         } else {
           for (int64_t y = at[b]; y < x; y++)
-            k.add_sub_u16(seg, &fine[(y + hc) * 256 + 16 * b], &fine[y * 256 + 16 * b], 16);
+            add_sub16(seg, &fine[(y + hc) * 256 + 16 * b], &fine[y * 256 + 16 * b]);
         }
         at[b] = x;
         out[c] = static_cast<unsigned char>(16 * b + first_reaching(seg, target - before));
         if (c + 1 >= s1) break;
         const int64_t add = c + 1 - s0 + hc - 1, sub = c - s0;
-        k.add_sub_u16(wc, &coarse[add * 16], &coarse[sub * 16], 16);
+        add_sub16(wc, &coarse[add * 16], &coarse[sub * 16]);
       }
     }
   }
