@@ -166,6 +166,21 @@ struct SpanWindow {
         k(vistelmo::span_kernels()) {}
 };
 
+// The rows in order, each with its window's rows entered (and the rows it no longer holds left)
+// first: row(l, rows_in), rows_in the count of window rows the divisors take.
+template <class Enter, class Leave, class Row>
+void down_rows(const SpanWindow& w, int nl, bool edge, Enter enter, Leave leave, Row row) {
+  const int64_t wl = w.wr.size;
+  for (int64_t y = -w.wr.half; y < wl - w.wr.half; y++) enter(y);
+  for (int l = 0; l < nl; l++) {
+    if (l > 0) {
+      leave(l - 1 - w.wr.half);
+      enter(l - 1 - w.wr.half + wl);
+    }
+    row(l, edge ? wl : w.wr.at(l, nl).inside());
+  }
+}
+
 // Column sums run down the image (the row entering added, the row leaving taken away); each
 // row's vertical means (separable) or column sums (direct) then go across the row.
 // S holds the sums: 16 bits where every sum stays below 2^16 (and every divisor <= 256).
@@ -192,13 +207,7 @@ IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
     padded_line(v, nc, w.wcol, edge, line.data());
     window_sums(sk, line.data(), line.data() + (nc + wc - 1), nc, wc, sums.data());
   };
-  for (int64_t y = -w.wr.half; y < wl - w.wr.half; y++) enter(y);
-  for (int l = 0; l < nl; l++) {
-    if (l > 0) {
-      leave(l - 1 - w.wr.half);
-      enter(l - 1 - w.wr.half + wl);
-    }
-    const int64_t rows_in = edge ? wl : w.wr.at(l, nl).inside();
+  down_rows(w, nl, edge, enter, leave, [&](int l, int64_t rows_in) {
     if (rows_in != div_rows) {
       for (int c = 0; c < nc; c++)
         div.set(c, separable ? rows_in : rows_in * (edge ? wc : w.ccount[c]));
@@ -212,7 +221,49 @@ IMGGRY grey_spans(const IMGGRY& a, int wl, int wc, bool separable, bool edge) {
       across(colsum.data());
       div.mean(w.k, sums.data(), r.rows[l]);
     }
-  }
+  });
+  return r;
+}
+
+// The direct form when column windows of bytes fit 16 bits: each row's window sums across
+// (16-bit lanes) go into a ring as the row enters, and 32-bit column sums of those run down the
+// image. The integer sums are the same in any order.
+IMGGRY grey_rows_first(const IMGGRY& a, int wl, int wc, bool edge) {
+  IMGGRY r = fresh_result(a, false);
+  const SpanWindow w(a.nl, a.nc, wl, wc, edge);
+  const int nl = a.nl, nc = a.nc;
+  const vistelmo::SumKernels<uint16_t>& sk = w.k.sums16;
+  const int64_t slots = int64_t{wl} + 1;
+  std::vector<uint16_t> ring(static_cast<size_t>(slots) * nc), line(2 * (nc + int64_t{wc} - 1)),
+      zeros(nc, 0);
+  std::vector<char> present(slots, 0);
+  std::vector<int32_t> colsum(nc, 0);
+  auto slot = [&](int64_t y) { return ((y % slots) + slots) % slots; };
+  auto sums_of_row = [&](int64_t y) -> const uint16_t* {
+    return present[slot(y)] ? ring.data() + slot(y) * nc : zeros.data();
+  };
+  // Row y's window sums into its slot, and into the column sums in place of row y - wl's.
+  auto enter = [&](int64_t y) {
+    const int iy = w.rows.resolve(y);
+    present[slot(y)] = iy >= 0;
+    if (iy >= 0) {
+      padded_line(a.rows[iy], nc, w.wcol, edge, line.data());
+      window_sums(sk, line.data(), line.data() + (nc + wc - 1), nc, wc, ring.data() + slot(y) * nc);
+    }
+    w.k.add_sub_u16_i32(colsum.data(), sums_of_row(y), zeros.data(), nc);
+  };
+  auto leave = [&](int64_t y) {
+    if (present[slot(y)]) w.k.add_sub_u16_i32(colsum.data(), zeros.data(), sums_of_row(y), nc);
+  };
+  Divisors div(nc);
+  int64_t div_rows = -1;  // the row count div holds
+  down_rows(w, nl, edge, enter, leave, [&](int l, int64_t rows_in) {
+    if (rows_in != div_rows) {
+      for (int c = 0; c < nc; c++) div.set(c, rows_in * (edge ? wc : w.ccount[c]));
+      div_rows = rows_in;
+    }
+    div.mean(w.k, colsum.data(), r.rows[l]);
+  });
   return r;
 }
 
@@ -415,6 +466,7 @@ IMGFLT float_exact(const IMGFLT& a, int wl, int wc, bool separable, bool edge, f
 IMGGRY grey_average(const IMGGRY& src, int wl, int wc, bool separable, bool edge) {
   if (spans_take(src, wl, wc)) {
     const bool narrow = separable ? wl <= 256 && wc <= 256 : int64_t{wl} * wc <= 256;
+    if (!narrow && !separable && wc <= 257) return grey_rows_first(src, wl, wc, edge);
     return narrow ? grey_spans<uint16_t>(src, wl, wc, separable, edge)
                   : grey_spans<int32_t>(src, wl, wc, separable, edge);
   }

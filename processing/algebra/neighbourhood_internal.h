@@ -244,6 +244,8 @@ struct SpanKernels {
                        int64_t n);
   void (*max4_num_f32)(const float* a, const float* b, const float* c, const float* d, float* dst,
                        int64_t n);
+  // acc[i] += plus[i] - minus[i], 16-bit terms into 32-bit sums.
+  void (*add_sub_u16_i32)(int32_t* acc, const uint16_t* plus, const uint16_t* minus, int64_t n);
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

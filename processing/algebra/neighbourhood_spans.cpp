@@ -55,6 +55,7 @@ const SpanKernels& avx512_kernels() {
     t.quotients_f32 = avx512_spans::kSpans.quotients_f32;
     t.sums32 = avx512_spans::kSpans.sums32;
     t.mean_u8 = avx512_spans::kSpans.mean_u8;
+    t.add_sub_u16_i32 = avx512_spans::kSpans.add_sub_u16_i32;
     return t;
   }();
   return k;

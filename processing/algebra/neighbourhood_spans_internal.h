@@ -336,6 +336,11 @@ void add_sub_u16(uint16_t* __restrict acc, const uint16_t* __restrict plus,
   for (int64_t i = 0; i < n; i++) acc[i] = static_cast<uint16_t>(acc[i] + plus[i] - minus[i]);
 }
 
+void add_sub_u16_i32(int32_t* __restrict acc, const uint16_t* __restrict plus,
+                     const uint16_t* __restrict minus, int64_t n) {
+  for (int64_t i = 0; i < n; i++) acc[i] += int32_t{plus[i]} - int32_t{minus[i]};
+}
+
 template <class S>
 void add_u8(S* __restrict acc, const uint8_t* __restrict b, int64_t n) {
   for (int64_t i = 0; i < n; i++) acc[i] = static_cast<S>(acc[i] + b[i]);
@@ -552,4 +557,5 @@ const SpanKernels kSpans = {
     reduce_into<MinNum, float>,
     reduce_into<MaxNum, float>,
     reduce4<MinNum, float>,
-    reduce4<MaxNum, float>};
+    reduce4<MaxNum, float>,
+    add_sub_u16_i32};

@@ -1,8 +1,6 @@
 // Helpers shared by the image statistics sources. Library sources only.
 #pragma once
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -26,6 +24,9 @@ double float_sum(const double* a, int64_t n, bool absolute);
 double squared_deviation_sum(const float* a, int64_t n, double m);
 double squared_deviation_sum(const double* a, int64_t n, double m);
 
+// a[0] + ... + a[n - 1] (exact below 2^56 bytes).
+uint64_t byte_sum(const unsigned char* a, int64_t n);
+
 // Sum of the pixels in block order, in double. Byte pixels: every partial sum is exact (below
 // 2^53 in all), so the order cannot change the result and an integer sum gives it.
 template <class Img>
@@ -35,19 +36,7 @@ double pixel_sum(const Img& a) {
   int64_t i = 0;
   double s = 0;
   if constexpr (std::is_same_v<Pixel, unsigned char>) {
-    if (n < (int64_t(1) << 45)) {
-      // Sixteen bytes a step summed into two 64-bit lanes (SSE2 is the baseline).
-      const __m128i zero = _mm_setzero_si128();
-      __m128i acc = zero;
-      for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data + i));
-        acc = _mm_add_epi64(acc, _mm_sad_epu8(v, zero));
-      }
-      uint64_t t = uint64_t(_mm_cvtsi128_si64(acc)) +
-                   uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(acc, acc)));
-      for (; i < n; i++) t += a.data[i];
-      return double(t);
-    }
+    if (n < (int64_t(1) << 45)) return double(byte_sum(a.data, n));
   } else if constexpr (std::is_same_v<Pixel, float> || std::is_same_v<Pixel, double>) {
     return float_sum(a.data, n, false);
   }

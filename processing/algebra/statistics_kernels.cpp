@@ -459,6 +459,45 @@ __attribute__((target("popcnt"))) int64_t set_bits_popcnt(const uint32_t* const*
                                                           int wpr, uint32_t last) {
   return set_bits_body<count_popcnt>(rows, nl, wpr, last);
 }
+
+// Byte sums: 16, 32 or 64 bytes a step summed into 64-bit lanes by SAD against zero.
+inline __m128i sad_zero(__m128i v) { return _mm_sad_epu8(v, _mm_setzero_si128()); }
+__attribute__((target("avx2"))) inline __m256i sad_zero(__m256i v) {
+  return _mm256_sad_epu8(v, _mm256_setzero_si256());
+}
+__attribute__((target("avx512bw"))) inline __m512i sad_zero(__m512i v) {
+  return _mm512_sad_epu8(v, _mm512_setzero_si512());
+}
+
+template <class V>
+__attribute__((always_inline)) inline uint64_t byte_sum_body(const unsigned char* a, int64_t n) {
+  typedef typename Lanes<sizeof(V) / 8>::L L;
+  L acc[4] = {};
+  int64_t i = 0;
+  for (; i + 4 * int64_t(sizeof(V)) <= n; i += 4 * sizeof(V)) {
+    for (int q = 0; q < 4 * int(sizeof(V)); q += 64) prefetch_ahead(a + i + q);
+    for (int q = 0; q < 4; q++) {
+      V v;
+      std::memcpy(&v, a + i + q * sizeof(V), sizeof v);
+      acc[q] += L(sad_zero(v));
+    }
+  }
+  uint64_t t = 0;
+  for (const L& v : acc)
+    for (int k = 0; k < int(sizeof(V) / 8); k++) t += uint64_t(v[k]);
+  for (; i < n; i++) t += a[i];
+  return t;
+}
+
+uint64_t byte_sum_baseline(const unsigned char* a, int64_t n) {
+  return byte_sum_body<__m128i>(a, n);
+}
+__attribute__((target("avx2"))) uint64_t byte_sum_avx2(const unsigned char* a, int64_t n) {
+  return byte_sum_body<__m256i>(a, n);
+}
+__attribute__((target("avx512bw"))) uint64_t byte_sum_avx512(const unsigned char* a, int64_t n) {
+  return byte_sum_body<__m512i>(a, n);
+}
 }  // namespace
 
 double vistelmo::float_sum(const float* a, int64_t n, bool absolute) {
@@ -492,4 +531,16 @@ int64_t vistelmo::set_bits(const uint32_t* const* rows, int nl, int wpr, uint32_
   const bool popcnt =
       vistelmo::row_isa() != vistelmo::RowIsa::kBaseline && __builtin_cpu_supports("popcnt");
   return (popcnt ? set_bits_popcnt : set_bits_baseline)(rows, nl, wpr, last);
+}
+
+uint64_t vistelmo::byte_sum(const unsigned char* a, int64_t n) {
+  switch (vistelmo::row_isa()) {
+    case vistelmo::RowIsa::kAvx512:
+      if (__builtin_cpu_supports("avx512bw")) return byte_sum_avx512(a, n);
+      return byte_sum_avx2(a, n);
+    case vistelmo::RowIsa::kAvx2:
+      return byte_sum_avx2(a, n);
+    default:
+      return byte_sum_baseline(a, n);
+  }
 }

@@ -430,6 +430,26 @@ TEST(MovingAverage, FloatSumsExactInAnyOrder) {
         }
 }
 
+// Bright grey samples under direct windows whose row sums just fit 16 bits (257 columns) or not.
+TEST(MovingAverage, GreyBrightWideRows) {
+  Rng g(19);
+  const std::pair<int, int> shapes[] = {{1, 1}, {7, 67}, {12, 300}, {40, 9}};
+  const Win windows[] = {{2, 257}, {9, 257}, {3, 258}, {33, 31}};
+  for (auto [nl, nc] : shapes)
+    for (const Win& w : windows)
+      for (const Letters& L : kLetters) {
+        if (L.e1 != 'n') continue;
+        SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc
+                                          << " " << L.e1 << L.e2);
+        IMGGRY a(nl, nc);
+        for (int l = 0; l < nl; l++)
+          for (int c = 0; c < nc; c++) a(l, c) = static_cast<unsigned char>(250 + g.below(6));
+        const IMGGRY want = ref_mediamov(a, w.nl, w.nc, L.e1, L.e2);
+        fixtures::for_each_tier(
+            [&] { EXPECT_TRUE(same_pixels(mediamov(a, w.nl, w.nc, L.e1, L.e2), want)); });
+      }
+}
+
 // The span kernels round grey means without dividing: every sum of every divisor up to 256
 // (the float kernels, sums in 32 and 16 bits) and a spread of sums for larger divisors (the double
 // one), as round() does.
