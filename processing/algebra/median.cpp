@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <utility>
@@ -119,6 +120,7 @@ struct Network {
   std::vector<int> tap;  // per wire
   std::vector<int32_t> pairs;
   int out = 0;
+  int lo = -1, hi = -1;  // one heavy tap: the ranks it is clamped between (-1, m: no bound)
   int wires() const { return static_cast<int>(tap.size()); }
 };
 
@@ -189,6 +191,8 @@ Network selection_network(const std::vector<Tap>& taps, int max_wires) {
     if (r < m) net.pairs.insert(net.pairs.end(), {m, r});           // min(heavy, s(r))
     if (r - k >= 0) net.pairs.insert(net.pairs.end(), {r - k, m});  // max(s(r-k), that)
     net.out = m;
+    net.lo = r - k >= 0 ? r - k : -1;
+    net.hi = r < m ? r : m;
     return net;
   }
   if (n > max_wires) return net;
@@ -196,6 +200,17 @@ Network selection_network(const std::vector<Tap>& taps, int max_wires) {
   net.out = (net.wires() - 1) / 2;
   net.pairs = pruned_sort(net.tap, {net.out});
   return net;
+}
+
+// A byte network over n outputs; eight singles and a heavy tap by the kernel fixed for them.
+void run_network(const Network& net, const unsigned char* const* src, unsigned char* dst,
+                 int64_t n) {
+  const vistelmo::NetworkKernels& k = vistelmo::network_kernels();
+  if (net.wires() == 9 && net.hi >= 0)
+    k.heavy8_u8(src, net.lo, net.hi, dst, n);
+  else
+    k.u8(src, net.wires(), net.pairs.data(), static_cast<int>(net.pairs.size() / 2), net.out, dst,
+         n);
 }
 
 // The wires' rows for output row l from column c0.
@@ -266,16 +281,32 @@ void sliding_histogram(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
   }
 }
 
-// The first of 16 bins at which the running count reaches target (counted without branches,
-// which a median's data would mispredict).
-inline int first_reaching(const uint16_t* h, int32_t target) {
-  int32_t run = 0;
+// The first of 16 bins at which the running count reaches target, and the count in the bins
+// before it (counted without branches, which a median's data would mispredict).
+inline int first_reaching(const uint16_t* h, int32_t target, int32_t* before = nullptr) {
+  int32_t run = 0, under = 0;
   int below = 0;
   for (int i = 0; i < 16; i++) {
     run += h[i];
-    below += run < target ? 1 : 0;
+    const bool b = run < target;
+    below += b ? 1 : 0;
+    under = b ? run : under;
   }
+  if (before) *before = under;
   return below;
+}
+
+// h += add - sub over 16 counts, in place (two 16-byte vectors on any x86-64).
+inline void add_sub16(uint16_t* h, const uint16_t* add, const uint16_t* sub) {
+  typedef uint16_t V __attribute__((vector_size(16)));
+  for (int i = 0; i < 16; i += 8) {
+    V x, a, b;
+    std::memcpy(&x, h + i, sizeof x);
+    std::memcpy(&a, add + i, sizeof a);
+    std::memcpy(&b, sub + i, sizeof b);
+    x += a - b;
+    std::memcpy(h + i, &x, sizeof x);
+  }
 }
 
 // Equal weights on a full rectangle of hl x hc (fewer than 2^16 members): one histogram per
@@ -284,7 +315,6 @@ inline int first_reaching(const uint16_t* h, int32_t target) {
 // finds the median's bin, the fine one its level.
 void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin, int64_t hc,
                        const vistelmo::Interior& in, IMGGRY& r) {
-  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
   constexpr int64_t kStrip = 192;  // output columns whose histograms stay in cache
   std::vector<uint16_t> fine(static_cast<size_t>(kStrip + hc - 1) * 256),
       coarse((kStrip + hc - 1) * 16);
@@ -309,30 +339,28 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
         move_row(l + dimin + hl - 1, 1);
       }
       std::fill(wc, wc + 16, 0);
-      for (int64_t x = 0; x < hc; x++) k.add_sub_u16(wc, &coarse[x * 16], zeros, 16);
+      for (int64_t x = 0; x < hc; x++) add_sub16(wc, &coarse[x * 16], zeros);
       int64_t at[16];  // the window start each 16 levels of wf stand for
       std::fill(at, at + 16, -hc);
       unsigned char* out = r.rows[l];
       for (int64_t c = s0;; c++) {
-        const int b = first_reaching(wc, target);
-        int32_t before = 0;
-        for (int i = 0; i < 16; i++) before += i < b ? wc[i] : 0;
+        int32_t before;
+        const int b = first_reaching(wc, target, &before);
         // Levels 16 b .. 16 b + 15 of the window brought to start x, column by column or afresh.
         const int64_t x = c - s0;
         uint16_t* seg = wf + 16 * b;
         if (x - at[b] >= hc) {
           std::fill(seg, seg + 16, 0);
-          for (int64_t y = x; y < x + hc; y++)
-            k.add_sub_u16(seg, &fine[y * 256 + 16 * b], zeros, 16);
+          for (int64_t y = x; y < x + hc; y++) add_sub16(seg, &fine[y * 256 + 16 * b], zeros);
         } else {
           for (int64_t y = at[b]; y < x; y++)
-            k.add_sub_u16(seg, &fine[(y + hc) * 256 + 16 * b], &fine[y * 256 + 16 * b], 16);
+            add_sub16(seg, &fine[(y + hc) * 256 + 16 * b], &fine[y * 256 + 16 * b]);
         }
         at[b] = x;
         out[c] = static_cast<unsigned char>(16 * b + first_reaching(seg, target - before));
         if (c + 1 >= s1) break;
         const int64_t add = c + 1 - s0 + hc - 1, sub = c - s0;
-        k.add_sub_u16(wc, &coarse[add * 16], &coarse[sub * 16], 16);
+        add_sub16(wc, &coarse[add * 16], &coarse[sub * 16]);
       }
     }
   }
@@ -369,9 +397,7 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
     std::vector<const unsigned char*> src(net.wires());
     for (int64_t l = in.l0; l < in.l1; l++) {
       network_sources(a.rows, taps, net, l, in.c0, src);
-      vistelmo::network_kernels().u8(src.data(), net.wires(), net.pairs.data(),
-                                     static_cast<int>(net.pairs.size() / 2), net.out,
-                                     r.rows[l] + in.c0, in.c1 - in.c0);
+      run_network(net, src.data(), r.rows[l] + in.c0, in.c1 - in.c0);
     }
   } else if (rectangle && hl >= 11 && hl * hc < 65536) {
     column_histograms(a, dimin, hl, djmin, hc, in, r);
@@ -381,7 +407,9 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
   return true;
 }
 
-// Doubles: the interior through a selection network, except rows whose window meets a NaN
+// Doubles: the interior through a selection network (a full 3 x 3 of equal weights through
+// sorted columns, some counts of equal weights through networks fixed when compiling), except
+// rows whose window meets a NaN
 // and pixels whose median is a zero (the network may keep the other zero than the selection);
 // those and the border band by selection.
 IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
@@ -412,17 +440,29 @@ IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
       return nan[y] == 1;
     };
     const vistelmo::TapBox box = vistelmo::tap_box(taps);
+    const bool square3 = vistelmo::full_box(taps, box) && box.rows() == 3 && box.cols() == 3;
+    const bool middle = box.equal && vistelmo::middle_wires(static_cast<int>(taps.size()));
     std::vector<const double*> src(net.wires());
     for (int64_t l = in.l0; l < in.l1; l++) {
+      double* out = r.rows[l];
+      bool odd;
+      if (square3) {
+        const double* rows[3];
+        for (int64_t i = 0; i < 3; i++) rows[i] = a.rows[l + box.rmin + i] + in.c0 + box.cmin;
+        odd = vistelmo::network_kernels().median3_f64(rows, out + in.c0, in.c1 - in.c0);
+      } else if (middle) {
+        network_sources(a.rows, taps, net, l, in.c0, src);
+        odd = vistelmo::network_kernels().middle_f64(src.data(), net.wires(), out + in.c0,
+                                                     in.c1 - in.c0);
+      } else {
+        network_sources(a.rows, taps, net, l, in.c0, src);
+        odd = vistelmo::network_kernels().f64(src.data(), net.wires(), net.pairs.data(),
+                                              static_cast<int>(net.pairs.size() / 2), net.out,
+                                              out + in.c0, in.c1 - in.c0);
+      }
+      if (!odd) continue;
       bool clean = true;
       for (int64_t y = l + box.rmin; y <= l + box.rmax; y++) clean = clean && !has_nan(y);
-      double* out = r.rows[l];
-      if (clean) {
-        network_sources(a.rows, taps, net, l, in.c0, src);
-        vistelmo::network_kernels().f64(src.data(), net.wires(), net.pairs.data(),
-                                        static_cast<int>(net.pairs.size() / 2), net.out,
-                                        out + in.c0, in.c1 - in.c0);
-      }
       for (int64_t c = in.c0; c < in.c1; c++)
         if (!clean || out[c] == 0) one(l, c);
     }
@@ -560,9 +600,7 @@ bool colour_interior(const IMGCOR& a, const std::vector<Tap>& taps, int64_t w,
       const Tap& t = taps[net.tap[i]];
       src[i] = bytes(a.rows[l + t.di] + in.c0 + t.dj);
     }
-    vistelmo::network_kernels().u8(src.data(), net.wires(), net.pairs.data(),
-                                   static_cast<int>(net.pairs.size() / 2), net.out,
-                                   bytes(r.rows[l] + in.c0), n);
+    run_network(net, src.data(), bytes(r.rows[l] + in.c0), n);
   }
   return true;
 }

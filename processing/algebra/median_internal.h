@@ -8,15 +8,26 @@ namespace vistelmo {
 // Largest number of wires a selection network runs on.
 constexpr int kMaxNetworkWires = 100;
 
+// Sample counts of equal weights the middle_f64 kernel serves.
+constexpr bool middle_wires(int wires) { return wires == 13 || wires == 21 || wires == 25; }
+
 // Selection networks run along rows: for x < n, wire w starts as src[w][x]; each pair (a, b) of
 // pairs[0 .. 2 npairs) puts the smaller of wires a and b on a and the other on b (a permutation
 // of the two, so every wire keeps one of the samples); dst[x] is then wire out. At most
-// kMaxNetworkWires wires.
+// kMaxNetworkWires wires. The double kernels say whether a sample was NaN or an output is a zero.
 struct NetworkKernels {
   void (*u8)(const uint8_t* const* src, int wires, const int32_t* pairs, int npairs, int out,
              uint8_t* dst, int64_t n);
-  void (*f64)(const double* const* src, int wires, const int32_t* pairs, int npairs, int out,
+  bool (*f64)(const double* const* src, int wires, const int32_t* pairs, int npairs, int out,
               double* dst, int64_t n);
+  // The median of each 3 x 3 window: dst[x] from rows[k][x .. x + 2], k < 3 (x < n). Any
+  // order of equal samples may be kept.
+  bool (*median3_f64)(const double* const* rows, double* dst, int64_t n);
+  // The middle of n equal samples, wire w from src[w][x], middle_wires(wires).
+  bool (*middle_f64)(const double* const* src, int wires, double* dst, int64_t n);
+  // Eight samples of weight one, src[0 .. 7], and a heavy one, src[8]: the heavy sample clamped
+  // between the eight's elements of ranks lo and hi (-1 and 8: no bound).
+  void (*heavy8_u8)(const uint8_t* const* src, int lo, int hi, uint8_t* dst, int64_t n);
 };
 
 // The kernels of the current neighbourhood tier (the portable ones when it is plain).

@@ -1,8 +1,12 @@
 // Selection networks along rows, built for any x86-64 and, behind a run-time check, for AVX2
 // and AVX-512. Each lane runs its own comparisons in the network's order: every build gives the
 // same bits.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <type_traits>
+#include <utility>
 
 #include "processing/algebra/median_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
@@ -32,55 +36,295 @@ struct Lanes<T, 0> {
   using type = T;
 };
 
+// Floating samples: whether a sample was NaN (or infinite: x - x has bits set) or an output a
+// zero, to say when the selection must redo a row. Other types: never.
+template <class T, class V>
+struct Odd {
+  static constexpr bool kFloat = std::is_floating_point_v<T>;
+  typedef int64_t Lanes64 __attribute__((vector_size(64)));
+  using Bits = std::conditional_t<sizeof(V) == 64, Lanes64, int64_t>;
+  using M = decltype(V{} == V{});
+  Bits nonfinite{};
+  M zero{};
+  VISTELMO_NET_STEP void sample(const V& v) {
+    if constexpr (kFloat) {
+      const V d = v - v;
+      Bits b;
+      std::memcpy(&b, &d, sizeof b);
+      nonfinite |= b;
+    }
+  }
+  VISTELMO_NET_STEP void output(const V& v) {
+    if constexpr (kFloat) zero |= v == V{};
+  }
+  VISTELMO_NET_STEP bool any() const {
+    if constexpr (!kFloat) {
+      return false;
+    } else if constexpr (std::is_same_v<M, bool>) {
+      return nonfinite != 0 || zero;
+    } else {
+      bool r = false;
+      for (size_t i = 0; i < sizeof zero / sizeof zero[0]; i++)
+        r |= nonfinite[i] != 0 || zero[i] != 0;
+      return r;
+    }
+  }
+};
+
 // Outputs x0 .. x0 + K L - 1 in K vectors of L lanes (K L = 1: scalar).
 template <class T, int K>
-VISTELMO_NET_STEP void network_block(const T* const* src, int wires, const int32_t* pairs,
+VISTELMO_NET_STEP bool network_block(const T* const* src, int wires, const int32_t* pairs,
                                      int npairs, int out, int64_t x0, T* dst) {
   using V = typename Lanes<T, K>::type;
   constexpr int L = sizeof(V) / sizeof(T);
   constexpr int N = K == 0 ? 1 : K;
   V x[kMaxNetworkWires * N];
+  Odd<T, V> odd;
   for (int w = 0; w < wires; w++)
-    for (int k = 0; k < N; k++) std::memcpy(&x[w * N + k], src[w] + x0 + k * L, sizeof(V));
+    for (int k = 0; k < N; k++) {
+      std::memcpy(&x[w * N + k], src[w] + x0 + k * L, sizeof(V));
+      odd.sample(x[w * N + k]);
+    }
   for (int c = 0; c < npairs; c++) {
     V* p = x + pairs[2 * c] * N;
     V* q = x + pairs[2 * c + 1] * N;
     for (int k = 0; k < N; k++) exchange(p[k], q[k]);
   }
   std::memcpy(dst + x0, &x[out * N], N * sizeof(V));
+  for (int k = 0; k < N; k++) {
+    V v;
+    std::memcpy(&v, dst + x0 + k * L, sizeof v);
+    odd.output(v);
+  }
+  return odd.any();
 }
 
 // Blocks of K vectors, the last one overlapping the one before; rows shorter than a block one
-// element at a time.
+// element at a time. True when a sample was NaN or an output is a zero (floating types).
 template <class T, int K>
-VISTELMO_NET_STEP void network_row(const T* const* src, int wires, const int32_t* pairs, int npairs,
+VISTELMO_NET_STEP bool network_row(const T* const* src, int wires, const int32_t* pairs, int npairs,
                                    int out, T* dst, int64_t n) {
   constexpr int64_t W = K * 64 / sizeof(T);
   int64_t x0 = 0;
-  for (; x0 + W <= n; x0 += W) network_block<T, K>(src, wires, pairs, npairs, out, x0, dst);
+  bool odd = false;
+  for (; x0 + W <= n; x0 += W) odd |= network_block<T, K>(src, wires, pairs, npairs, out, x0, dst);
   if (x0 < n && n >= W)
-    network_block<T, K>(src, wires, pairs, npairs, out, n - W, dst);
+    odd |= network_block<T, K>(src, wires, pairs, npairs, out, n - W, dst);
   else
-    for (; x0 < n; x0++) network_block<T, 0>(src, wires, pairs, npairs, out, x0, dst);
+    for (; x0 < n; x0++) odd |= network_block<T, 0>(src, wires, pairs, npairs, out, x0, dst);
+  return odd;
 }
 
-#define VISTELMO_NETWORKS(suffix, attr)                                                     \
-  attr void network_u8_##suffix(const uint8_t* const* src, int wires, const int32_t* pairs, \
-                                int npairs, int out, uint8_t* dst, int64_t n) {             \
-    network_row<uint8_t, 8>(src, wires, pairs, npairs, out, dst, n);                        \
-  }                                                                                         \
-  attr void network_f64_##suffix(const double* const* src, int wires, const int32_t* pairs, \
-                                 int npairs, int out, double* dst, int64_t n) {             \
-    network_row<double, 8>(src, wires, pairs, npairs, out, dst, n);                         \
+template <class V>
+VISTELMO_NET_STEP V lower(V a, V b) {
+  return b < a ? b : a;
+}
+template <class V>
+VISTELMO_NET_STEP V upper(V a, V b) {
+  return b < a ? a : b;
+}
+template <class V>
+VISTELMO_NET_STEP V middle(V a, V b, V c) {
+  return upper(lower(a, b), lower(upper(a, b), c));
+}
+
+template <class V, class T>
+VISTELMO_NET_STEP V load(const T* p) {
+  V v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Columns i0 .. i1 - 1 of three rows sorted into lo, mid, hi, K vectors at a time (K = 0: one
+// element).
+template <class T, int K>
+VISTELMO_NET_STEP int64_t sort_columns(const T* r0, const T* r1, const T* r2, int64_t i0,
+                                       int64_t i1, T* lo, T* mid, T* hi,
+                                       Odd<T, typename Lanes<T, K>::type>& odd) {
+  using V = typename Lanes<T, K>::type;
+  constexpr int64_t L = sizeof(V) / sizeof(T);
+  int64_t i = i0;
+  for (; i + L <= i1; i += L) {
+    const V a = load<V>(r0 + i), b = load<V>(r1 + i), c = load<V>(r2 + i);
+    odd.sample(a);
+    odd.sample(b);
+    odd.sample(c);
+    const V ab_lo = lower(a, b), ab_hi = upper(a, b);
+    const V l = lower(ab_lo, c), h = upper(ab_hi, c), m = upper(ab_lo, lower(ab_hi, c));
+    std::memcpy(lo + i, &l, sizeof l);
+    std::memcpy(mid + i, &m, sizeof m);
+    std::memcpy(hi + i, &h, sizeof h);
+  }
+  return i;
+}
+
+// Outputs i0 .. i1 - 1 from the sorted columns i, i + 1, i + 2: the median of (largest low,
+// median of middles, smallest high).
+template <class T, int K>
+VISTELMO_NET_STEP int64_t join_columns(const T* lo, const T* mid, const T* hi, int64_t i0,
+                                       int64_t i1, T* out,
+                                       Odd<T, typename Lanes<T, K>::type>& odd) {
+  using V = typename Lanes<T, K>::type;
+  constexpr int64_t L = sizeof(V) / sizeof(T);
+  int64_t i = i0;
+  for (; i + L <= i1; i += L) {
+    const V l = upper(upper(load<V>(lo + i), load<V>(lo + i + 1)), load<V>(lo + i + 2));
+    const V h = lower(lower(load<V>(hi + i), load<V>(hi + i + 1)), load<V>(hi + i + 2));
+    const V m = middle(load<V>(mid + i), load<V>(mid + i + 1), load<V>(mid + i + 2));
+    const V v = middle(l, m, h);
+    odd.output(v);
+    std::memcpy(out + i, &v, sizeof v);
+  }
+  return i;
+}
+
+// The median of each 3 x 3 window, rows[k] + x .. + 2 the window's row k of output x: each
+// column of three sorted once, shared by the three windows over it. True as network_row.
+template <class T>
+VISTELMO_NET_STEP bool median3_row(const T* const* rows, T* dst, int64_t n) {
+  constexpr int64_t kChunk = 256;
+  T lo[kChunk + 2], mid[kChunk + 2], hi[kChunk + 2];
+  Odd<T, typename Lanes<T, 1>::type> odd;
+  Odd<T, T> odd1;
+  for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
+    const int64_t m = std::min(kChunk, n - x0);
+    const T *r0 = rows[0] + x0, *r1 = rows[1] + x0, *r2 = rows[2] + x0;
+    const int64_t i = sort_columns<T, 1>(r0, r1, r2, 0, m + 2, lo, mid, hi, odd);
+    sort_columns<T, 0>(r0, r1, r2, i, m + 2, lo, mid, hi, odd1);
+    const int64_t j = join_columns<T, 1>(lo, mid, hi, 0, m, dst + x0, odd);
+    join_columns<T, 0>(lo, mid, hi, j, m, dst + x0, odd1);
+  }
+  return odd.any() || odd1.any();
+}
+
+// Batcher's odd-even merge sort of n wires (comparators past wire n dropped), pruned to those
+// the middle wire (n - 1) / 2 depends on (all of them when Whole); known when compiling.
+template <int n, bool Whole = false>
+struct MiddleNetwork {
+  static constexpr int kMax = 512;
+  int a[kMax] = {}, b[kMax] = {};
+  int count = 0;
+  constexpr MiddleNetwork() {
+    int all_a[kMax] = {}, all_b[kMax] = {}, total = 0;
+    for (int p = 1; p < n; p <<= 1)
+      for (int k = p; k >= 1; k >>= 1)
+        for (int j = k % p; j + k < n; j += 2 * k)
+          for (int i = 0; i < (k < n - j - k ? k : n - j - k); i++)
+            if ((i + j) / (2 * p) == (i + j + k) / (2 * p)) {
+              all_a[total] = i + j;
+              all_b[total] = i + j + k;
+              total++;
+            }
+    bool need[n] = {}, live[kMax] = {};
+    for (int w = 0; w < n; w++) need[w] = Whole || w == (n - 1) / 2;
+    for (int c = total; c-- > 0;)
+      if (need[all_a[c]] || need[all_b[c]]) live[c] = need[all_a[c]] = need[all_b[c]] = true;
+    for (int c = 0; c < total; c++)
+      if (live[c]) {
+        a[count] = all_a[c];
+        b[count] = all_b[c];
+        count++;
+      }
+  }
+};
+
+template <int n, bool Whole = false>
+constexpr MiddleNetwork<n, Whole> kMiddle{};
+
+template <int n, bool Whole = false, class V, size_t... C>
+VISTELMO_NET_STEP void run_middle(V* x, std::index_sequence<C...>) {
+  (exchange(x[kMiddle<n, Whole>.a[C]], x[kMiddle<n, Whole>.b[C]]), ...);
+}
+
+// Eight samples of weight one and a heavy one (wire 8): the eight sorted, then the heavy sample
+// clamped between sorted[lo] and sorted[hi] (-1 and 8 standing for no bound).
+template <class T, int K>
+VISTELMO_NET_STEP void heavy8_block(const T* const* src, int lo, int hi, int64_t x0, T* dst) {
+  using V = typename Lanes<T, K>::type;
+  V x[9], y[10];
+  for (int w = 0; w < 9; w++) std::memcpy(&x[w], src[w] + x0, sizeof(V));
+  run_middle<8, true>(x, std::make_index_sequence<kMiddle<8, true>.count>());
+  y[0] = V{} + std::numeric_limits<T>::lowest();
+  y[9] = V{} + std::numeric_limits<T>::max();
+  for (int w = 0; w < 8; w++) y[w + 1] = x[w];
+  const V v = upper(y[lo + 1], lower(x[8], y[hi + 1]));
+  std::memcpy(dst + x0, &v, sizeof v);
+}
+
+template <class T>
+VISTELMO_NET_STEP void heavy8_row(const T* const* src, int lo, int hi, T* dst, int64_t n) {
+  using V = typename Lanes<T, 1>::type;
+  constexpr int64_t L = sizeof(V) / sizeof(T);
+  int64_t x0 = 0;
+  for (; x0 + L <= n; x0 += L) heavy8_block<T, 1>(src, lo, hi, x0, dst);
+  if (x0 < n && n >= L)
+    heavy8_block<T, 1>(src, lo, hi, n - L, dst);
+  else
+    for (; x0 < n; x0++) heavy8_block<T, 0>(src, lo, hi, x0, dst);
+}
+
+// Outputs x0 .. x0 + L - 1 of the middle of n equal samples, every wire in a register.
+template <int n, class T, int K>
+VISTELMO_NET_STEP void middle_block(const T* const* src, int64_t x0, T* dst,
+                                    Odd<T, typename Lanes<T, K>::type>& odd) {
+  using V = typename Lanes<T, K>::type;
+  V x[n];
+  for (int w = 0; w < n; w++) {
+    std::memcpy(&x[w], src[w] + x0, sizeof(V));
+    odd.sample(x[w]);
+  }
+  run_middle<n>(x, std::make_index_sequence<kMiddle<n>.count>());
+  odd.output(x[(n - 1) / 2]);
+  std::memcpy(dst + x0, &x[(n - 1) / 2], sizeof(V));
+}
+
+template <int n, class T>
+VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
+  using V = typename Lanes<T, 1>::type;
+  constexpr int64_t L = sizeof(V) / sizeof(T);
+  Odd<T, V> odd;
+  Odd<T, T> odd1;
+  int64_t x0 = 0;
+  for (; x0 + L <= len; x0 += L) middle_block<n, T, 1>(src, x0, dst, odd);
+  if (x0 < len && len >= L)
+    middle_block<n, T, 1>(src, len - L, dst, odd);
+  else
+    for (; x0 < len; x0++) middle_block<n, T, 0>(src, x0, dst, odd1);
+  return odd.any() || odd1.any();
+}
+
+#define VISTELMO_NETWORKS(suffix, attr)                                                        \
+  attr void network_u8_##suffix(const uint8_t* const* src, int wires, const int32_t* pairs,    \
+                                int npairs, int out, uint8_t* dst, int64_t n) {                \
+    network_row<uint8_t, 8>(src, wires, pairs, npairs, out, dst, n);                           \
+  }                                                                                            \
+  attr bool network_f64_##suffix(const double* const* src, int wires, const int32_t* pairs,    \
+                                 int npairs, int out, double* dst, int64_t n) {                \
+    return network_row<double, 8>(src, wires, pairs, npairs, out, dst, n);                     \
+  }                                                                                            \
+  attr bool median3_f64_##suffix(const double* const* rows, double* dst, int64_t n) {          \
+    return median3_row<double>(rows, dst, n);                                                  \
+  }                                                                                            \
+  attr void heavy8_u8_##suffix(const uint8_t* const* src, int lo, int hi, uint8_t* dst,        \
+                               int64_t n) {                                                    \
+    heavy8_row<uint8_t>(src, lo, hi, dst, n);                                                  \
+  }                                                                                            \
+  attr bool middle_f64_##suffix(const double* const* src, int wires, double* dst, int64_t n) { \
+    return wires == 13   ? middle_row<13>(src, dst, n)                                         \
+           : wires == 21 ? middle_row<21>(src, dst, n)                                         \
+                         : middle_row<25>(src, dst, n);                                        \
   }
 
 VISTELMO_NETWORKS(portable, )
 VISTELMO_NETWORKS(avx2, __attribute__((target("avx2"))))
 VISTELMO_NETWORKS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))))
 
-const NetworkKernels kPortable = {network_u8_portable, network_f64_portable};
-const NetworkKernels kAvx2 = {network_u8_avx2, network_f64_avx2};
-const NetworkKernels kAvx512 = {network_u8_avx512, network_f64_avx512};
+const NetworkKernels kPortable = {network_u8_portable, network_f64_portable, median3_f64_portable,
+                                  middle_f64_portable, heavy8_u8_portable};
+const NetworkKernels kAvx2 = {network_u8_avx2, network_f64_avx2, median3_f64_avx2, middle_f64_avx2,
+                              heavy8_u8_avx2};
+const NetworkKernels kAvx512 = {network_u8_avx512, network_f64_avx512, median3_f64_avx512,
+                                middle_f64_avx512, heavy8_u8_avx512};
 
 }  // namespace
 

@@ -150,7 +150,11 @@ std::vector<IMGGRY> median_masks(Rng& g) {
       IMGGRY(2, 6, 1),
       mask(5, 5, 2, 2, {0, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 0}),
       IMGGRY(10, 10, 1),
-      IMGGRY(9, 12, 1)};
+      IMGGRY(9, 12, 1),
+      mask(5, 5, 2, 2, {0, 0, 1, 0, 0, 0, 1, 1, 1, 0, 1, 1, 1, 1, 1, 0, 1, 1, 1, 0, 0, 0, 1, 0, 0}),
+      mask(3, 3, 1, 1, {1, 1, 1, 1, 3, 1, 1, 1, 1}),  // one heavy tap among eight
+      mask(3, 3, 1, 1, {1, 1, 7, 1, 1, 1, 1, 1, 1}),
+      mask(3, 3, 1, 1, {1, 1, 1, 1, 12, 1, 1, 1, 1})};
   IMGGRY heavy = fixtures::random_grey(4, 3, g);
   heavy.lc = 0;
   heavy.cc = 2;
@@ -190,7 +194,7 @@ TEST(WeightedMedian, DoubleZerosAndNaNsMatchSelection) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double values[] = {0.0, -0.0, 0.0, -0.0, 1.5, -2.0, 3.0, nan};
   const std::vector<IMGGRY> ms = {IMGGRY(3, 3, 1), mask(3, 3, 1, 1, {0, 1, 0, 1, 3, 1, 0, 1, 0}),
-                                  IMGGRY(2, 5, 1)};
+                                  IMGGRY(2, 5, 1), IMGGRY(5, 5, 1)};
   for (auto [nl, nc] : fixtures::span_shapes())
     for (size_t k = 0; k < ms.size(); k++) {
       SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " mask " << k);
