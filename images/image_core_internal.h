@@ -90,7 +90,7 @@ inline int wrapped_product(int a, int b) {
 
 // Allocates count elements, left uninitialised (every pixel type is trivially copyable and
 // destructible), and a table of nl row starts, each stride elements apart. A large block fresh
-// from the system (4 MiB or more) has its pages mapped in one call: its pixels are about to be
+// from the system (over 4 MiB) has its pages mapped in one call: its pixels are about to be
 // written. Fails with msg when the sizes overflow or memory runs out.
 template <class T>
 void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg) {
@@ -102,7 +102,7 @@ void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg)
   const size_t bytes = static_cast<size_t>(count) * sizeof(T);
   data = static_cast<T*>(::operator new[](bytes, std::nothrow));
   if (data == nullptr) erro(msg, "");
-  if (bytes >= (size_t(4) << 20) && !page_mapped(reinterpret_cast<const char*>(data) + bytes - 1))
+  if (bytes > (size_t(4) << 20) && !page_mapped(reinterpret_cast<const char*>(data) + bytes - 1))
     prefault(data, bytes);
   rows = new (std::nothrow) T*[nl];
   if (rows == nullptr) {
