@@ -9,19 +9,11 @@ namespace {
 
 constexpr size_t kLarge = size_t(1) << 20;
 
-// Large pages over the 2 MiB-aligned middle of a block not yet mapped: its first writes then
-// fault once a large page instead of once a 4 KiB page.
-void advise_large_pages(void* p, size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr size_t kHuge = size_t(2) << 20;
-  if (bytes < 2 * kHuge) return;
-  const uintptr_t a = (reinterpret_cast<uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
-  const uintptr_t b = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(kHuge - 1);
-  if (b > a) madvise(reinterpret_cast<void*>(a), b - a, MADV_HUGEPAGE);
-#else
-  (void)p;
-  (void)bytes;
-#endif
+// Gives advice to the whole units of size unit (a power of two) inside [p, p + bytes).
+void advise_units(void* p, size_t bytes, uintptr_t unit, int advice) {
+  const uintptr_t a = (reinterpret_cast<uintptr_t>(p) + unit - 1) & ~(unit - 1);
+  const uintptr_t b = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(unit - 1);
+  if (b > a) madvise(reinterpret_cast<void*>(a), b - a, advice);
 }
 
 }  // namespace
@@ -29,11 +21,13 @@ void advise_large_pages(void* p, size_t bytes) {
 void vistelmo::prefault(void* p, size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
   if (bytes < kLarge) return;
-  advise_large_pages(p, bytes);
-  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t a = (reinterpret_cast<uintptr_t>(p) + page - 1) & ~(page - 1);
-  const uintptr_t b = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(page - 1);
-  if (b > a) madvise(reinterpret_cast<void*>(a), b - a, MADV_POPULATE_WRITE);
+#ifdef MADV_HUGEPAGE
+  // Large pages over the 2 MiB-aligned middle first: the mapping then takes one fault a large
+  // page instead of one a 4 KiB page.
+  constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+  if (bytes >= 2 * kHuge) advise_units(p, bytes, kHuge, MADV_HUGEPAGE);
+#endif
+  advise_units(p, bytes, static_cast<uintptr_t>(sysconf(_SC_PAGESIZE)), MADV_POPULATE_WRITE);
 #else
   (void)p;
   (void)bytes;
