@@ -89,9 +89,10 @@ inline int wrapped_product(int a, int b) {
 }
 
 // Allocates count elements, left uninitialised (every pixel type is trivially copyable and
-// destructible), and a table of nl row starts, each stride elements apart. A large block fresh
-// from the system (over 4 MiB) has its pages mapped in one call: its pixels are about to be
-// written. Fails with msg when the sizes overflow or memory runs out.
+// destructible), and a table of nl row starts, each stride elements apart. A large block (over
+// 4 MiB) starts on a 2 MiB boundary, so that large pages can cover all of it, and when it is
+// fresh from the system its pages are mapped in one call: its pixels are about to be written.
+// Release the block with std::free. Fails with msg when the sizes overflow or memory runs out.
 template <class T>
 void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg) {
   static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
@@ -100,13 +101,19 @@ void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg)
   int64_t count = nl * stride;
   if (count > INT32_MAX) erro(msg, "");
   const size_t bytes = static_cast<size_t>(count) * sizeof(T);
-  data = static_cast<T*>(::operator new[](bytes, std::nothrow));
-  if (data == nullptr) erro(msg, "");
-  if (bytes > (size_t(4) << 20) && !page_mapped(reinterpret_cast<const char*>(data) + bytes - 1))
-    prefault(data, bytes);
+  constexpr size_t kLargeBlock = size_t(4) << 20;
+  if (bytes > kLargeBlock) {
+    void* p = nullptr;
+    if (posix_memalign(&p, size_t(2) << 20, bytes) != 0) erro(msg, "");
+    data = static_cast<T*>(p);
+    if (!page_mapped(reinterpret_cast<const char*>(data) + bytes - 1)) prefault(data, bytes);
+  } else {
+    data = static_cast<T*>(std::malloc(bytes > 0 ? bytes : 1));
+    if (data == nullptr) erro(msg, "");
+  }
   rows = new (std::nothrow) T*[nl];
   if (rows == nullptr) {
-    ::operator delete[](data);
+    std::free(data);
     data = nullptr;
     erro(msg, "");
   }
@@ -156,10 +163,7 @@ void aloca(Img& im, int nl, int nc, bool zero = true) {
 template <class Img>
 void desaloca(Img& im) {
   if (im.data == nullptr) return;
-  if constexpr (std::is_same_v<Img, IMGBIN>)
-    std::free(im.data);  // from allocate_zeroed_rows
-  else
-    ::operator delete[](im.data);  // from allocate_rows
+  std::free(im.data);  // from allocate_rows or allocate_zeroed_rows
   delete[] im.rows;
   im.data = nullptr;
   im.rows = nullptr;
