@@ -89,10 +89,12 @@ inline int wrapped_product(int a, int b) {
 }
 
 // Allocates count elements, left uninitialised (every pixel type is trivially copyable and
-// destructible), and a table of nl row starts, each stride elements apart. A large block (over
-// 4 MiB) starts on a 2 MiB boundary, so that large pages can cover all of it, and when it is
-// fresh from the system its pages are mapped in one call: its pixels are about to be written.
-// Release the block with std::free. Fails with msg when the sizes overflow or memory runs out.
+// destructible), and a table of nl row starts, each stride elements apart. A block fresh from
+// the system (over 4 MiB) has its pages mapped in one call: its pixels are about to be written.
+// From 32 MiB, where the C library maps every block anew, the block starts on a 2 MiB boundary
+// so that large pages cover all of it (below, an aligned request would miss the blocks the
+// library keeps for reuse). Release it with std::free. Fails with msg when the sizes overflow
+// or memory runs out.
 template <class T>
 void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg) {
   static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
@@ -101,16 +103,16 @@ void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg)
   int64_t count = nl * stride;
   if (count > INT32_MAX) erro(msg, "");
   const size_t bytes = static_cast<size_t>(count) * sizeof(T);
-  constexpr size_t kLargeBlock = size_t(4) << 20;
-  if (bytes > kLargeBlock) {
+  if (bytes >= (size_t(32) << 20)) {
     void* p = nullptr;
     if (posix_memalign(&p, size_t(2) << 20, bytes) != 0) erro(msg, "");
     data = static_cast<T*>(p);
-    if (!page_mapped(reinterpret_cast<const char*>(data) + bytes - 1)) prefault(data, bytes);
   } else {
     data = static_cast<T*>(std::malloc(bytes > 0 ? bytes : 1));
     if (data == nullptr) erro(msg, "");
   }
+  if (bytes > (size_t(4) << 20) && !page_mapped(reinterpret_cast<const char*>(data) + bytes - 1))
+    prefault(data, bytes);
   rows = new (std::nothrow) T*[nl];
   if (rows == nullptr) {
     std::free(data);
