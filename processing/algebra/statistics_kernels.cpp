@@ -53,12 +53,6 @@ __attribute__((always_inline)) inline void prefetch_ahead(const void* p) {
   __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(p) + 4096));
 }
 
-typedef float F8 __attribute__((vector_size(32)));
-typedef int32_t I8 __attribute__((vector_size(32)));
-typedef uint32_t U8 __attribute__((vector_size(32)));
-typedef float F4 __attribute__((vector_size(16)));
-typedef double D4 __attribute__((vector_size(32)));
-
 // W doubles a register.
 template <int W>
 struct Lanes {
