@@ -2,6 +2,7 @@
 // AVX2 and for AVX-512 (with VBMI), with the tier switch.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -11,8 +12,9 @@ namespace vistelmo {
 namespace {
 
 struct Kernels {
-  void (*zip[kByteOps])(const uint8_t*, const uint8_t*, uint8_t*, int64_t);
-  void (*with[kByteOps])(const uint8_t*, uint8_t, uint8_t*, int64_t);
+  // [streaming][op]: the second row stores past the caches (large blocks).
+  void (*zip[2][kByteOps])(const uint8_t*, const uint8_t*, uint8_t*, int64_t);
+  void (*with[2][kByteOps])(const uint8_t*, uint8_t, uint8_t*, int64_t);
   void (*lookup)(const uint8_t*, const uint8_t*, uint8_t*, int64_t);
   void (*at_least)(const uint8_t*, uint8_t, uint32_t*, int64_t);
   void (*sqrt_f)(const float*, float*, int64_t);
@@ -24,22 +26,25 @@ struct Kernels {
 };
 
 // The table of one tier, from the kernels of its namespace (each tier names them alike).
-#define VISTELMO_POINT_KERNELS                                                 \
-  {                                                                            \
-    {zip<ByteOp::add_sat>, zip<ByteOp::sub_sat>, zip<ByteOp::min>,             \
-     zip<ByteOp::max>,     zip<ByteOp::absdiff>, zip<ByteOp::bit_xor>},        \
-        {with<ByteOp::add_sat>, with<ByteOp::sub_sat>, with<ByteOp::min>,      \
-         with<ByteOp::max>,     with<ByteOp::absdiff>, with<ByteOp::bit_xor>}, \
-        lookup, at_least, sqrt_f, abs_f, scale_f, add_f, sub_f, complex_scale  \
+#define VISTELMO_POINT_BYTE_OPS(kernel, far)                                                 \
+  {                                                                                          \
+    kernel<ByteOp::add_sat, far>, kernel<ByteOp::sub_sat, far>, kernel<ByteOp::min, far>,    \
+        kernel<ByteOp::max, far>, kernel<ByteOp::absdiff, far>, kernel<ByteOp::bit_xor, far> \
+  }
+#define VISTELMO_POINT_KERNELS                                                               \
+  {                                                                                          \
+    {VISTELMO_POINT_BYTE_OPS(zip, false), VISTELMO_POINT_BYTE_OPS(zip, true)},               \
+        {VISTELMO_POINT_BYTE_OPS(with, false), VISTELMO_POINT_BYTE_OPS(with, true)}, lookup, \
+        at_least, sqrt_f, abs_f, scale_f, add_f, sub_f, complex_scale                        \
   }
 
 namespace point_plain {
 
-template <ByteOp op>
+template <ByteOp op, bool = false>
 void zip(const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n) {
   for (int64_t i = 0; i < n; i++) dst[i] = byte_op<op>(a[i], b[i]);
 }
-template <ByteOp op>
+template <ByteOp op, bool = false>
 void with(const uint8_t* a, uint8_t k, uint8_t* dst, int64_t n) {
   for (int64_t i = 0; i < n; i++) dst[i] = byte_op<op>(a[i], k);
 }
@@ -91,6 +96,7 @@ struct V {
   static constexpr int kBytes = 16, kFloats = 4, kRun = 32;
   static B load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const B*>(p)); }
   static void store(uint8_t* p, B v) { _mm_storeu_si128(reinterpret_cast<B*>(p), v); }
+  static void stream(uint8_t* p, B v) { _mm_stream_si128(reinterpret_cast<B*>(p), v); }
   static B set1(uint8_t k) { return _mm_set1_epi8(static_cast<char>(k)); }
   template <ByteOp op>
   static B apply(B x, B y) {
@@ -142,6 +148,7 @@ struct V {
   static constexpr int kBytes = 32, kFloats = 8, kRun = 32;
   static B load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const B*>(p)); }
   static void store(uint8_t* p, B v) { _mm256_storeu_si256(reinterpret_cast<B*>(p), v); }
+  static void stream(uint8_t* p, B v) { _mm256_stream_si256(reinterpret_cast<B*>(p), v); }
   static B set1(uint8_t k) { return _mm256_set1_epi8(static_cast<char>(k)); }
   template <ByteOp op>
   static B apply(B x, B y) {
@@ -196,6 +203,7 @@ struct V {
   static constexpr int kBytes = 64, kFloats = 16, kRun = 64;
   static B load(const uint8_t* p) { return _mm512_loadu_si512(p); }
   static void store(uint8_t* p, B v) { _mm512_storeu_si512(p, v); }
+  static void stream(uint8_t* p, B v) { _mm512_stream_si512(reinterpret_cast<B*>(p), v); }
   static B set1(uint8_t k) { return _mm512_set1_epi8(static_cast<char>(k)); }
   template <ByteOp op>
   static B apply(B x, B y) {
@@ -293,10 +301,10 @@ bool set_pointwise_tier(PointTier t) {
 }
 
 void bytes_zip(ByteOp op, const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n) {
-  kernels().zip[static_cast<int>(op)](a, b, dst, n);
+  kernels().zip[n >= kStreamBytes][static_cast<int>(op)](a, b, dst, n);
 }
 void bytes_with(ByteOp op, const uint8_t* a, uint8_t k, uint8_t* dst, int64_t n) {
-  kernels().with[static_cast<int>(op)](a, k, dst, n);
+  kernels().with[n >= kStreamBytes][static_cast<int>(op)](a, k, dst, n);
 }
 void bytes_lookup(const uint8_t* table, const uint8_t* a, uint8_t* dst, int64_t n) {
   kernels().lookup(table, a, dst, n);

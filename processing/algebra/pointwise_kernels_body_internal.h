@@ -1,29 +1,47 @@
 // Vector loops of the pointwise kernels. Included by pointwise_kernels.cpp once per
 // instruction set, inside a namespace that first defines V, the vectors of that set:
 //   B (bytes), F (floats), D (doubles, half as many); kBytes, kFloats, kRun (columns per
-//   at_least_words step); load/store/set1 and apply<op> on B; at_least_words; lookup;
-//   loadf/storef, lo/hi (float halves widened), narrow, sqrtd, muld, setd, addf, subf, absf,
-//   swap_pairs and cross (p - q on even lanes, p + q on odd ones) on D.
-// The tails past the last whole vector run the per-element loops.
+//   at_least_words step); load/store/stream (aligned, past the caches)/set1 and apply<op> on B;
+//   at_least_words; lookup; loadf/storef, lo/hi (float halves widened), narrow, sqrtd, muld,
+//   setd, addf, subf, absf, swap_pairs and cross (p - q on even lanes, p + q on odd ones) on D.
+// The tails past the last whole vector run the per-element rules.
 
-template <ByteOp op>
-void zip(const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n) {
+// dst[i] = one(i) for i < n, whole vectors through vec(i). Far: dst aligned to a vector first
+// (one by one), then stored past the caches, which a block larger than they are would only
+// evict (and every store read the line first).
+template <bool Far, class Vec, class One>
+void byte_run(uint8_t* dst, int64_t n, Vec vec, One one) {
   int64_t i = 0;
-  for (; i + V::kBytes <= n; i += V::kBytes) {
-    typename V::B x = V::load(a + i);
-    __asm__("" : "+v"(x));  // one load: absdiff reads x twice, and a second load costs time
-    V::store(dst + i, V::template apply<op>(x, V::load(b + i)));
+  if constexpr (Far) {
+    const auto misaligned = reinterpret_cast<uintptr_t>(dst) & (V::kBytes - 1);
+    const int64_t head = std::min<int64_t>(n, misaligned ? V::kBytes - misaligned : 0);
+    for (; i < head; i++) dst[i] = one(i);
+    for (; i + V::kBytes <= n; i += V::kBytes) V::stream(dst + i, vec(i));
+    _mm_sfence();
+  } else {
+    for (; i + V::kBytes <= n; i += V::kBytes) V::store(dst + i, vec(i));
   }
-  point_plain::zip<op>(a + i, b + i, dst + i, n - i);
+  for (; i < n; i++) dst[i] = one(i);
 }
 
-template <ByteOp op>
+template <ByteOp op, bool Far>
+void zip(const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n) {
+  byte_run<Far>(
+      dst, n,
+      [a, b](int64_t i) {
+        typename V::B x = V::load(a + i);
+        __asm__("" : "+v"(x));  // one load: absdiff reads x twice, and a second load costs time
+        return V::template apply<op>(x, V::load(b + i));
+      },
+      [a, b](int64_t i) { return byte_op<op>(a[i], b[i]); });
+}
+
+template <ByteOp op, bool Far>
 void with(const uint8_t* a, uint8_t k, uint8_t* dst, int64_t n) {
   const typename V::B kv = V::set1(k);
-  int64_t i = 0;
-  for (; i + V::kBytes <= n; i += V::kBytes)
-    V::store(dst + i, V::template apply<op>(V::load(a + i), kv));
-  point_plain::with<op>(a + i, k, dst + i, n - i);
+  byte_run<Far>(
+      dst, n, [a, kv](int64_t i) { return V::template apply<op>(V::load(a + i), kv); },
+      [a, k](int64_t i) { return byte_op<op>(a[i], k); });
 }
 
 void lookup(const uint8_t* table, const uint8_t* a, uint8_t* dst, int64_t n) {

@@ -40,6 +40,9 @@ PointTier pointwise_tier();
 // Test hook: false (and nothing changes) for a tier the processor lacks.
 bool set_pointwise_tier(PointTier t);
 
+// Blocks of at least this many bytes are stored past the caches (larger than a core's share).
+constexpr int64_t kStreamBytes = int64_t(8) << 20;
+
 // dst[i] = op(a[i], b[i]).
 void bytes_zip(ByteOp op, const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n);
 // dst[i] = op(a[i], k).

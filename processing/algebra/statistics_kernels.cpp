@@ -53,18 +53,16 @@ __attribute__((always_inline)) inline void prefetch_ahead(const void* p) {
   __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(p) + 4096));
 }
 
-typedef float F8 __attribute__((vector_size(32)));
-typedef int32_t I8 __attribute__((vector_size(32)));
-typedef uint32_t U8 __attribute__((vector_size(32)));
-typedef float F4 __attribute__((vector_size(16)));
-typedef double D4 __attribute__((vector_size(32)));
-
 // W doubles a register.
 template <int W>
 struct Lanes {
   typedef double D __attribute__((vector_size(8 * W)));
   typedef int64_t L __attribute__((vector_size(8 * W)));
   typedef float F __attribute__((vector_size(4 * W)));
+  // Twice W 32-bit lanes: a register of float pixels, their bits and integers.
+  typedef float G __attribute__((vector_size(8 * W)));
+  typedef uint32_t U __attribute__((vector_size(8 * W)));
+  typedef int32_t I __attribute__((vector_size(8 * W)));
 };
 
 // Target steps of grid_body (which has no target itself, so that one template serves both
@@ -75,46 +73,69 @@ __attribute__((target("avx2"))) inline Lanes<4>::D widen(Lanes<4>::F f) {
 __attribute__((target("avx512f"))) inline Lanes<8>::D widen(Lanes<8>::F f) {
   return Lanes<8>::D(_mm512_maskz_cvtps_pd(0xFF, __m256(f)));
 }
-// A run of float pixels: their sum in some order, the smallest exponent of a lowest set bit
-// (INT_MAX when all are zero) and the largest biased exponent.
+template <class D>
+__attribute__((always_inline)) inline double lane_sum(D v) {
+  double s = 0;
+  for (int k = 0; k < int(sizeof v / sizeof v[0]); k++) s += v[k];
+  return s;
+}
+
+// A run of float pixels: their sum in some order, a lower bound on the exponent of a lowest set
+// bit (INT_MAX when all are zero) and the largest biased exponent.
 struct FloatParts {
   double sum;
   int lo, e_max;
 };
 
-// Per pixel: the biased exponent e, and the exponent of the lowest set bit of its value (the value
-// is a multiple of 2 to that power; zeros left out). Eight pixels at a time, the sum (of the
-// magnitudes when Abs) in eight double lanes. In the vector loop a pixel's key
-// (127 + ctz(significand) + e) << 23 gives the exponent key - 277; denormals count e as 0
-// instead of 1 (one lower: still a power the value is a multiple of), zeros have the largest key.
-template <bool Abs>
+// Per pixel: the biased exponent e and, when Precise, the exponent of the lowest set bit of its
+// value (the value is a multiple of 2 to that power; zeros left out); otherwise the bound
+// max(e, 1) - 150 of it, from the smallest nonzero magnitude. 2W pixels a vector, two vectors a
+// step, the sum (of the magnitudes when Abs) in four accumulators of W double lanes. In the
+// precise loop a pixel's key (127 + ctz(significand) + e) << 23 gives the exponent key - 277;
+// denormals count e as 0 instead of 1 (one lower: still a power the value is a multiple of),
+// zeros have the largest key. In the bound's loop the key is the magnitude's bits minus one.
+template <int W, bool Abs, bool Precise>
 __attribute__((always_inline)) inline FloatParts float_parts_body(const float* a, int64_t n) {
-  D4 acc0 = D4{}, acc1 = D4{};
-  U8 key_min = U8{} - 1, b_max = U8{};
+  typedef typename Lanes<W>::D D;
+  typedef typename Lanes<W>::F F;
+  typedef typename Lanes<W>::G G;
+  typedef typename Lanes<W>::U U;
+  typedef typename Lanes<W>::I I;
+  D acc[4] = {};
+  U key_min = U{} - 1, b_max = U{};
   int64_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    prefetch_ahead(a + i);
-    F8 f;
-    std::memcpy(&f, a + i, sizeof f);
-    U8 b;
-    std::memcpy(&b, &f, sizeof b);
-    b &= 0x7FFFFFFF;
-    if constexpr (Abs) std::memcpy(&f, &b, sizeof f);
-    F4 half[2];
-    std::memcpy(half, &f, sizeof half);
-    acc0 += widen(half[0]);
-    acc1 += widen(half[1]);
-    const U8 m = (b & 0x7FFFFF) | 0x800000;
-    const F8 low = __builtin_convertvector(I8(m & -m), F8);  // 2^ctz(m), exactly
-    U8 key;
-    std::memcpy(&key, &low, sizeof key);
-    key = (key + (b & 0x7F800000)) | U8(b == 0);
-    key_min = key < key_min ? key : key_min;
-    b_max = b > b_max ? b : b_max;
+  for (; i + 4 * W <= n; i += 4 * W) {
+    for (int q = 0; q < 4 * W; q += 16) prefetch_ahead(a + i + q);
+    for (int h = 0; h < 2; h++) {
+      U b;
+      std::memcpy(&b, a + i + 2 * W * h, sizeof b);
+      b &= 0x7FFFFFFF;
+      F half[2];
+      if constexpr (Abs) {
+        std::memcpy(half, &b, sizeof half);
+      } else {
+        std::memcpy(&half[0], a + i + 2 * W * h, sizeof half[0]);
+        std::memcpy(&half[1], a + i + 2 * W * h + W, sizeof half[1]);
+      }
+      acc[2 * h] += widen(half[0]);
+      acc[2 * h + 1] += widen(half[1]);
+      U key = b - 1;
+      if constexpr (Precise) {
+        const U m = (b & 0x7FFFFF) | 0x800000;
+        const G low = __builtin_convertvector(I(m & -m), G);  // 2^ctz(m), exactly
+        std::memcpy(&key, &low, sizeof key);
+        key = (key + (b & 0x7F800000)) | U(b == 0);
+      }
+      key_min = key < key_min ? key : key_min;
+      b_max = b > b_max ? b : b_max;
+    }
   }
   FloatParts r{0, INT_MAX, 0};
-  for (int k = 0; k < 8; k++) {
-    if (key_min[k] != UINT32_MAX) r.lo = std::min(r.lo, int(key_min[k] >> 23) - 277);
+  for (int k = 0; k < 2 * W; k++) {
+    if (key_min[k] != UINT32_MAX) {
+      const int e = int((key_min[k] + !Precise) >> 23);
+      r.lo = std::min(r.lo, Precise ? e - 277 : std::max(e, 1) - 150);
+    }
     r.e_max = std::max(r.e_max, int(b_max[k] >> 23));
   }
   double tail = 0;
@@ -131,25 +152,15 @@ __attribute__((always_inline)) inline FloatParts float_parts_body(const float* a
     }
     tail += Abs ? std::fabs(double(a[i])) : double(a[i]);
   }
-  r.sum = tail;
-  for (int k = 0; k < 4; k++) r.sum += acc0[k] + acc1[k];
+  r.sum = tail + lane_sum((acc[0] + acc[1]) + (acc[2] + acc[3]));
   return r;
 }
 
-template <bool Abs>
-__attribute__((target("avx2"))) FloatParts float_parts_avx2(const float* a, int64_t n) {
-  return float_parts_body<Abs>(a, n);
-}
-template <bool Abs>
-__attribute__((target("avx512f"))) FloatParts float_parts_avx512(const float* a, int64_t n) {
-  return float_parts_body<Abs>(a, n);
-}
-
-// AVX2 or better only (float_sum takes the ordered chain on the baseline).
-template <bool Abs>
-FloatParts float_parts(const float* a, int64_t n) {
-  return vistelmo::row_isa() == vistelmo::RowIsa::kAvx512 ? float_parts_avx512<Abs>(a, n)
-                                                          : float_parts_avx2<Abs>(a, n);
+// AVX2 or better only (float_sum takes the ordered chain on the baseline). AVX-512 runs the same
+// 256-bit loop: with 512-bit conversions it ran slower on a Zen 4.
+template <bool Abs, bool Precise>
+__attribute__((target("avx2"))) FloatParts float_parts(const float* a, int64_t n) {
+  return float_parts_body<4, Abs, Precise>(a, n);
 }
 
 // Whether every sum of a subset of n floats whose values are multiples of 2^lo and below
@@ -190,13 +201,6 @@ __attribute__((target("avx2"))) inline bool any_sign_clear(Lanes<4>::L m) {
 }
 __attribute__((target("avx512f"))) inline bool any_sign_clear(Lanes<8>::L m) {
   return _mm512_cmpge_epi64_mask(__m512i(m), _mm512_setzero_si512()) != 0;
-}
-
-template <class D>
-__attribute__((always_inline)) inline double lane_sum(D v) {
-  double s = 0;
-  for (int k = 0; k < int(sizeof v / sizeof v[0]); k++) s += v[k];
-  return s;
 }
 
 // The ordered chain s(j) = s(j-1) + x(j) from s(0) = s0, without its latency. Let 2^k be the
@@ -343,10 +347,14 @@ double float_sum(const float* a, int64_t n) {
   // Without AVX2 the checks cost more than the ordered chain saves.
   if (vistelmo::row_isa() == vistelmo::RowIsa::kBaseline) return ordered_sum<T>(a, n, s, 0);
   for (; i < n; i += block) {
-    const FloatParts p = float_parts<Abs>(a + i, std::min(block, n - i));
+    const int64_t len = std::min(block, n - i);
+    // The cheap bound where it would hold for the whole image, else the precise exponents.
+    FloatParts p = float_parts<Abs, false>(a + i, len);
+    if (!sums_exact(n, std::min(lo, p.lo), std::max(e_max, p.e_max)))
+      p = float_parts<Abs, true>(a + i, len);
     lo = std::min(lo, p.lo);
     e_max = std::max(e_max, p.e_max);
-    if (!sums_exact(std::min(i + block, n), lo, e_max)) break;
+    if (!sums_exact(i + len, lo, e_max)) break;
     s += p.sum;
   }
   return grid_sum<T>(a + i, n - i, s, 0);

@@ -1,5 +1,6 @@
 // The pointwise operators on every kernel tier the processor has, against per-pixel rules
 // written here, on random images of awkward sizes (vector bodies and tails of every length).
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <complex>
@@ -9,6 +10,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "processing/algebra/grey_ops.h"
 #include "processing/algebra/planes.h"
@@ -191,6 +193,71 @@ TEST(PointwiseKernels, ColourNegative) {
       EXPECT_TRUE(same_image(!a, want));
     });
   }
+}
+
+// Blocks past kStreamBytes take the streaming stores: every rule and tier, destinations at
+// every offset from a vector boundary, against the rule applied byte by byte.
+TEST(PointwiseKernels, LargeBlocksStoredPastTheCaches) {
+  using vistelmo::ByteOp;
+  const int64_t n = vistelmo::kStreamBytes + 77;
+  std::mt19937 g(7);
+  std::vector<uint8_t> a(n + 64), b(n + 64), got(n + 64), want(n);
+  for (auto& v : a) v = static_cast<uint8_t>(g());
+  for (auto& v : b) v = static_cast<uint8_t>(g());
+  const std::pair<ByteOp, int (*)(int, int)> rules[] = {
+      {ByteOp::add_sat, [](int x, int y) { return std::min(x + y, 255); }},
+      {ByteOp::sub_sat, [](int x, int y) { return std::max(x - y, 0); }},
+      {ByteOp::min, [](int x, int y) { return std::min(x, y); }},
+      {ByteOp::max, [](int x, int y) { return std::max(x, y); }},
+      {ByteOp::absdiff, [](int x, int y) { return std::abs(x - y); }},
+      {ByteOp::bit_xor, [](int x, int y) { return x ^ y; }}};
+  const int offsets[] = {0, 1, 13, 31, 33, 63};
+  for (auto [op, rule] : rules)
+    for (int off : offsets) {
+      SCOPED_TRACE("rule " + std::to_string(static_cast<int>(op)) + ", offset " +
+                   std::to_string(off));
+      const uint8_t* x = a.data() + (off * 7) % 64;
+      const uint8_t* y = b.data() + (off * 3) % 64;
+      const uint8_t k = static_cast<uint8_t>(off * 37 + 5);
+      for (int64_t i = 0; i < n; i++) want[i] = static_cast<uint8_t>(rule(x[i], y[i]));
+      for_each_tier([&] {
+        std::fill(got.begin(), got.end(), 0);
+        vistelmo::bytes_zip(op, x, y, got.data() + off, n);
+        EXPECT_EQ(std::memcmp(got.data() + off, want.data(), n), 0) << "pair";
+      });
+      for (int64_t i = 0; i < n; i++) want[i] = static_cast<uint8_t>(rule(x[i], k));
+      for_each_tier([&] {
+        std::fill(got.begin(), got.end(), 0);
+        vistelmo::bytes_with(op, x, k, got.data() + off, n);
+        EXPECT_EQ(std::memcmp(got.data() + off, want.data(), n), 0) << "with k " << int(k);
+      });
+    }
+}
+
+// The image operators on blocks past kStreamBytes: grey pairs, a scalar, and the colour negative.
+TEST(PointwiseKernels, LargeImages) {
+  const int nl = 3, nc = static_cast<int>(vistelmo::kStreamBytes / 3) + 131;
+  std::mt19937 g(8);
+  const IMGGRY a = random_image<IMGGRY>(nl, nc, g), b = random_image<IMGGRY>(nl, nc, g);
+  const IMGCOR c = random_image<IMGCOR>(nl, nc / 3 + 5, g);
+  const IMGCOR negative = mapped(c, [](COR p) {
+    return COR{static_cast<Byte>(255 - p.r), static_cast<Byte>(255 - p.g),
+               static_cast<Byte>(255 - p.b)};
+  });
+  for_each_tier([&] {
+    for (const GreyPairCase& k : kGreyPairs) {
+      IMGGRY want(nl, nc);
+      for (int64_t i = 0; i < static_cast<int64_t>(nl) * nc; i++)
+        want.data[i] = static_cast<Byte>(k.pixel(a.data[i], b.data[i]));
+      want.backg = k.zero_outside ? 0 : static_cast<Byte>(k.pixel(a.backg, b.backg));
+      EXPECT_TRUE(same_image(k.op(a, b), want)) << k.name;
+    }
+    for (int k : {-17, 17})
+      EXPECT_TRUE(same_image(k + a, mapped(a, [k](Byte p) { return clamp_byte(int64_t{k} + p); })))
+          << "k + a, k = " << k;
+    EXPECT_TRUE(same_image(-a, mapped(a, [](Byte p) { return static_cast<Byte>(255 - p); })));
+    EXPECT_TRUE(same_image(-c, negative));
+  });
 }
 
 // sqrt and abs keep the outside value; k * a maps it too.

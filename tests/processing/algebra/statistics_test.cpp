@@ -429,6 +429,9 @@ const FloatFill kFloatFills[] = {
     {"eighths", [](int, std::mt19937& gen) { return float(int(gen() % 4096) - 2000) / 8; }},
     {"denormals", [](int, std::mt19937& gen) { return std::ldexp(float(gen() % 1000), -149); }},
     {"large integers", [](int, std::mt19937& gen) { return float(gen() % (1u << 24)) * 64; }},
+    // Full significands in [1/16, 1): exact by the smallest exponent alone.
+    {"fractions above 1/16",
+     [](int, std::mt19937& gen) { return 0.0625f + float(gen() >> 8) * 0x1p-24f * 0.9f; }},
     // Not provably exact: the ordered chain (here the order changes the sum).
     {"mixed scales",
      [](int, std::mt19937& gen) {
