@@ -7,6 +7,53 @@
 #include <cstring>
 
 #include "images/image_core_internal.h"
+#include "processing/algebra/flips_internal.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+
+namespace vistelmo {
+
+namespace portable_turns {
+#include "processing/algebra/flips_kernels_internal.h"
+}  // namespace portable_turns
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2_turns {
+#include "processing/algebra/flips_kernels_internal.h"
+
+// Two 16-byte lanes: tiles of two squares each way.
+struct Avx2 {
+  using V = __m256i;
+  static constexpr int kBytes = 32, kLanes = 2;
+  static V load(const unsigned char* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const V*>(p));
+  }
+  static void store_pair(V x, V y, unsigned char* p, unsigned char* q) {
+    _mm256_storeu_si256(reinterpret_cast<V*>(p), _mm256_permute2x128_si256(x, y, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<V*>(q), _mm256_permute2x128_si256(x, y, 0x31));
+  }
+  template <int G>
+  static V lo(V a, V b) {
+    if constexpr (G == 1) return _mm256_unpacklo_epi8(a, b);
+    if constexpr (G == 2) return _mm256_unpacklo_epi16(a, b);
+    if constexpr (G == 4) return _mm256_unpacklo_epi32(a, b);
+    if constexpr (G == 8) return _mm256_unpacklo_epi64(a, b);
+  }
+  template <int G>
+  static V hi(V a, V b) {
+    if constexpr (G == 1) return _mm256_unpackhi_epi8(a, b);
+    if constexpr (G == 2) return _mm256_unpackhi_epi16(a, b);
+    if constexpr (G == 4) return _mm256_unpackhi_epi32(a, b);
+    if constexpr (G == 8) return _mm256_unpackhi_epi64(a, b);
+  }
+};
+}  // namespace avx2_turns
+#pragma GCC pop_options
+
+}  // namespace vistelmo
+#endif
 
 namespace {
 
@@ -50,15 +97,16 @@ void wide_column(const Img& a, int c, int l0, int l1, T* dst) {
   }
 }
 
-// r.rows[nc - 1 - c][l] (kCounter) or r.rows[c][nl - 1 - l] = a.rows[l][c], in square blocks
-// so that reads and writes both stay within a few cache lines per row.
+// r.rows[nc - 1 - c][l] (kCounter) or r.rows[c][nl - 1 - l] = a.rows[l][c] over source rows
+// [l_begin, l_end) and columns [c_begin, c_end), pixel by pixel in square blocks so that reads
+// and writes both stay within a few cache lines per row.
 template <bool kCounter, class Img>
-void quarter_turn(const Img& a, Img& r) {
+void quarter_turn(const Img& a, Img& r, int l_begin, int l_end, int c_begin, int c_end) {
   constexpr int kSide = 32;
   const int nl = a.nl(), nc = a.nc();
-  for (int l0 = 0; l0 < nl; l0 += kSide)
-    for (int c0 = 0; c0 < nc; c0 += kSide) {
-      const int l1 = std::min(nl, l0 + kSide), c1 = std::min(nc, c0 + kSide);
+  for (int l0 = l_begin; l0 < l_end; l0 += kSide)
+    for (int c0 = c_begin; c0 < c_end; c0 += kSide) {
+      const int l1 = std::min(l_end, l0 + kSide), c1 = std::min(c_end, c0 + kSide);
       for (int c = c0; c < c1; c++) {
         auto* dst = kCounter ? r.rows[nc - 1 - c] : r.rows[c] + (nl - 1);
         if constexpr (sizeof(*dst) == 3) {
@@ -75,6 +123,49 @@ void quarter_turn(const Img& a, Img& r) {
         }
       }
     }
+}
+
+bool cpu_has(vistelmo::TurnTier t) {
+#if defined(__x86_64__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+#else
+  constexpr bool avx2 = false;
+#endif
+  return t == vistelmo::TurnTier::avx2 ? avx2 : true;
+}
+
+vistelmo::TurnTier& current_tier() {
+  static vistelmo::TurnTier t =
+      cpu_has(vistelmo::TurnTier::avx2) ? vistelmo::TurnTier::avx2 : vistelmo::TurnTier::portable;
+  return t;
+}
+
+// The whole quarter turn: register-transposed tiles where the pixel size allows, the edges
+// and three-byte pixels per pixel.
+template <bool kCounter, class Img>
+void quarter_turn(const Img& a, Img& r) {
+  const int nl = a.nl(), nc = a.nc();
+#if defined(__x86_64__)
+  constexpr int kSize = sizeof(**a.rows);
+  if constexpr (kSize == 1 || kSize == 2 || kSize == 4 || kSize == 8) {
+    auto rest = [&](int l0, int l1, int c0, int c1) {
+      quarter_turn<kCounter>(a, r, l0, l1, c0, c1);
+    };
+    switch (current_tier()) {
+      case vistelmo::TurnTier::avx2:
+        vistelmo::avx2_turns::turn_tiles<vistelmo::avx2_turns::Avx2, kCounter>(a.rows, r.rows, nl,
+                                                                               nc, rest);
+        return;
+      case vistelmo::TurnTier::portable:
+        vistelmo::portable_turns::turn_tiles<vistelmo::portable_turns::Sse, kCounter>(
+            a.rows, r.rows, nl, nc, rest);
+        return;
+      default:
+        break;
+    }
+  }
+#endif
+  quarter_turn<kCounter>(a, r, 0, nl, 0, nc);
 }
 
 template <class Img>
@@ -184,6 +275,18 @@ IMGBIN bin_turn180(const IMGBIN& a) {
 }
 
 }  // namespace
+
+namespace vistelmo {
+
+TurnTier turn_tier() { return current_tier(); }
+
+bool set_turn_tier(TurnTier t) {
+  if (!cpu_has(t)) return false;
+  current_tier() = t;
+  return true;
+}
+
+}  // namespace vistelmo
 
 // rot90 = upside down of the transpose; rot270 = transpose of the upside down.
 IMGBIN rot90(const IMGBIN& a) {
