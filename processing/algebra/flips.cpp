@@ -34,19 +34,13 @@ struct Avx2 {
     _mm256_storeu_si256(reinterpret_cast<V*>(p), _mm256_permute2x128_si256(x, y, 0x20));
     _mm256_storeu_si256(reinterpret_cast<V*>(q), _mm256_permute2x128_si256(x, y, 0x31));
   }
-  template <int G>
-  static V lo(V a, V b) {
-    if constexpr (G == 1) return _mm256_unpacklo_epi8(a, b);
-    if constexpr (G == 2) return _mm256_unpacklo_epi16(a, b);
-    if constexpr (G == 4) return _mm256_unpacklo_epi32(a, b);
-    if constexpr (G == 8) return _mm256_unpacklo_epi64(a, b);
-  }
-  template <int G>
-  static V hi(V a, V b) {
-    if constexpr (G == 1) return _mm256_unpackhi_epi8(a, b);
-    if constexpr (G == 2) return _mm256_unpackhi_epi16(a, b);
-    if constexpr (G == 4) return _mm256_unpackhi_epi32(a, b);
-    if constexpr (G == 8) return _mm256_unpackhi_epi64(a, b);
+  // Interleave of G-byte elements within each lane: the low halves, or the high ones.
+  template <int G, bool kHigh>
+  static V interleave(V a, V b) {
+    if constexpr (G == 1) return kHigh ? _mm256_unpackhi_epi8(a, b) : _mm256_unpacklo_epi8(a, b);
+    if constexpr (G == 2) return kHigh ? _mm256_unpackhi_epi16(a, b) : _mm256_unpacklo_epi16(a, b);
+    if constexpr (G == 4) return kHigh ? _mm256_unpackhi_epi32(a, b) : _mm256_unpacklo_epi32(a, b);
+    if constexpr (G == 8) return kHigh ? _mm256_unpackhi_epi64(a, b) : _mm256_unpacklo_epi64(a, b);
   }
 };
 }  // namespace avx2_turns

@@ -1,8 +1,8 @@
 // The tiled quarter turn, built once per instruction set inside the includer's namespace. A
-// vector type has V, kBytes, kLanes (of 16 bytes), load, lo<G>/hi<G> (the interleaves of G-byte
-// elements within each lane) and a store: store(v, p) for one lane, store_pair(x, y, p, q) for
-// two (p gets the low lanes of x and y, q the high ones). Sse is the one-lane type; an includer
-// may add a wider one.
+// vector type has V, kBytes, kLanes (of 16 bytes), load, interleave<G, kHigh> (of G-byte elements
+// within each lane) and a store: store(v, p) for one lane, store_pair(x, y, p, q) for two (p gets
+// the low lanes of x and y, q the high ones). Sse is the one-lane type; an includer may add a wider
+// one.
 //
 // A tile is 16/S source rows of one vector each (S = pixel bytes); per 16-byte lane it is a
 // square of pixels, which log2(16/S) interleave rounds transpose in registers. Each column of
@@ -13,19 +13,13 @@ struct Sse {
   static constexpr int kBytes = 16, kLanes = 1;
   static V load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
   static void store(V v, unsigned char* p) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
-  template <int G>
-  static V lo(V a, V b) {
-    if constexpr (G == 1) return _mm_unpacklo_epi8(a, b);
-    if constexpr (G == 2) return _mm_unpacklo_epi16(a, b);
-    if constexpr (G == 4) return _mm_unpacklo_epi32(a, b);
-    if constexpr (G == 8) return _mm_unpacklo_epi64(a, b);
-  }
-  template <int G>
-  static V hi(V a, V b) {
-    if constexpr (G == 1) return _mm_unpackhi_epi8(a, b);
-    if constexpr (G == 2) return _mm_unpackhi_epi16(a, b);
-    if constexpr (G == 4) return _mm_unpackhi_epi32(a, b);
-    if constexpr (G == 8) return _mm_unpackhi_epi64(a, b);
+  // Interleave of G-byte elements within each lane: the low halves, or the high ones.
+  template <int G, bool kHigh>
+  static V interleave(V a, V b) {
+    if constexpr (G == 1) return kHigh ? _mm_unpackhi_epi8(a, b) : _mm_unpacklo_epi8(a, b);
+    if constexpr (G == 2) return kHigh ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b);
+    if constexpr (G == 4) return kHigh ? _mm_unpackhi_epi32(a, b) : _mm_unpacklo_epi32(a, b);
+    if constexpr (G == 8) return kHigh ? _mm_unpackhi_epi64(a, b) : _mm_unpacklo_epi64(a, b);
   }
 };
 
@@ -45,8 +39,8 @@ inline void interleave_round(typename L::V* v) {
   typename L::V t[K];
 #pragma GCC unroll 16
   for (int i = 0; i < K / 2; i++) {
-    t[i] = L::template lo<G>(v[2 * i], v[2 * i + 1]);
-    t[i + K / 2] = L::template hi<G>(v[2 * i], v[2 * i + 1]);
+    t[i] = L::template interleave<G, false>(v[2 * i], v[2 * i + 1]);
+    t[i + K / 2] = L::template interleave<G, true>(v[2 * i], v[2 * i + 1]);
   }
 #pragma GCC unroll 16
   for (int i = 0; i < K; i++) v[i] = t[i];
