@@ -23,16 +23,44 @@ namespace portable_turns {
 namespace avx2_turns {
 #include "processing/algebra/flips_kernels_internal.h"
 
-// Two 16-byte lanes: tiles of two squares each way.
+// Two 16-byte lanes: tiles of two squares each way. Three-byte pixels go four to a lane, widened
+// to four bytes on the way in and narrowed back on the way out.
 struct Avx2 {
   using V = __m256i;
   static constexpr int kBytes = 32, kLanes = 2;
+  static constexpr bool kThreeBytes = true;
+  template <int S>
   static V load(const unsigned char* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const V*>(p));
+    if constexpr (S == 3) {
+      const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+      const V widen = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
+                                       4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
+      return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1), widen);
+    } else {
+      return _mm256_loadu_si256(reinterpret_cast<const V*>(p));
+    }
   }
+  template <int S>
   static void store_pair(V x, V y, unsigned char* p, unsigned char* q) {
-    _mm256_storeu_si256(reinterpret_cast<V*>(p), _mm256_permute2x128_si256(x, y, 0x20));
-    _mm256_storeu_si256(reinterpret_cast<V*>(q), _mm256_permute2x128_si256(x, y, 0x31));
+    const V lows = _mm256_permute2x128_si256(x, y, 0x20),
+            highs = _mm256_permute2x128_si256(x, y, 0x31);
+    if constexpr (S == 3) {
+      store_narrowed(lows, p);
+      store_narrowed(highs, q);
+    } else {
+      _mm256_storeu_si256(reinterpret_cast<V*>(p), lows);
+      _mm256_storeu_si256(reinterpret_cast<V*>(q), highs);
+    }
+  }
+  // The eight four-byte pixels of v as 24 bytes at p.
+  static void store_narrowed(V v, unsigned char* p) {
+    const V narrow = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                                      0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const V packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, narrow),
+                                                 _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(packed));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(packed, 1));
   }
   // Interleave of G-byte elements within each lane: the low halves, or the high ones.
   template <int G, bool kHigh>
@@ -141,7 +169,7 @@ void quarter_turn(const Img& a, Img& r) {
   const int nl = a.nl(), nc = a.nc();
 #if defined(__x86_64__)
   constexpr int kSize = sizeof(**a.rows);
-  if constexpr (kSize == 1 || kSize == 2 || kSize == 4 || kSize == 8) {
+  if constexpr (kSize <= 4 || kSize == 8) {
     auto rest = [&](int l0, int l1, int c0, int c1) {
       quarter_turn<kCounter>(a, r, l0, l1, c0, c1);
     };
@@ -151,6 +179,7 @@ void quarter_turn(const Img& a, Img& r) {
                                                                                nc, rest);
         return;
       case vistelmo::TurnTier::portable:
+        if constexpr (kSize == 3) break;  // three-byte tiles need AVX2's byte shuffles
         vistelmo::portable_turns::turn_tiles<vistelmo::portable_turns::Sse, kCounter>(
             a.rows, r.rows, nl, nc, rest);
         return;

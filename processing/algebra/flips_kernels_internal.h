@@ -1,18 +1,25 @@
 // The tiled quarter turn, built once per instruction set inside the includer's namespace. A
-// vector type has V, kBytes, kLanes (of 16 bytes), load, interleave<G, kHigh> (of G-byte elements
-// within each lane) and a store: store(v, p) for one lane, store_pair(x, y, p, q) for two (p gets
-// the low lanes of x and y, q the high ones). Sse is the one-lane type; an includer may add a wider
-// one.
+// vector type has V, kBytes, kLanes (of 16 bytes), kThreeBytes (whether it takes three-byte
+// pixels), load<S>, interleave<G, kHigh> (of G-byte elements within each lane) and a store:
+// store<S>(v, p) for one lane, store_pair<S>(x, y, p, q) for two (p gets the low lanes of x and y,
+// q the high ones). Sse is the one-lane type; an includer may add a wider one.
 //
-// A tile is 16/S source rows of one vector each (S = pixel bytes); per 16-byte lane it is a
-// square of pixels, which log2(16/S) interleave rounds transpose in registers. Each column of
-// the tile then goes out as one contiguous run of a result row.
+// A tile is lane_pixels(S) source rows of one vector each (S = pixel bytes); per 16-byte lane it
+// is a square of pixels, which the interleave rounds transpose in registers. Each column of the
+// tile then goes out as one contiguous run of a result row.
 
 struct Sse {
   using V = __m128i;
   static constexpr int kBytes = 16, kLanes = 1;
-  static V load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
-  static void store(V v, unsigned char* p) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
+  static constexpr bool kThreeBytes = false;
+  template <int S>
+  static V load(const unsigned char* p) {
+    return _mm_loadu_si128(reinterpret_cast<const V*>(p));
+  }
+  template <int S>
+  static void store(V v, unsigned char* p) {
+    _mm_storeu_si128(reinterpret_cast<V*>(p), v);
+  }
   // Interleave of G-byte elements within each lane: the low halves, or the high ones.
   template <int G, bool kHigh>
   static V interleave(V a, V b) {
@@ -29,6 +36,9 @@ constexpr int reversed_index(int j, int bits) {
   for (int b = 0; b < bits; b++) r |= ((j >> b) & 1) << (bits - 1 - b);
   return r;
 }
+
+// Pixels per 16-byte lane; three-byte pixels are widened to four in registers.
+constexpr int lane_pixels(int s) { return s == 3 ? 4 : 16 / s; }
 
 constexpr int log2_of(int k) { return k <= 1 ? 0 : 1 + log2_of(k / 2); }
 
@@ -48,19 +58,20 @@ inline void interleave_round(typename L::V* v) {
 
 template <class L, int S>
 inline void transpose_lanes(typename L::V* v) {
-  constexpr int K = 16 / S;
-  if constexpr (S <= 1) interleave_round<L, 1, K>(v);
+  constexpr int K = lane_pixels(S);
+  if constexpr (S == 1) interleave_round<L, 1, K>(v);
   if constexpr (S <= 2) interleave_round<L, 2, K>(v);
   if constexpr (S <= 4) interleave_round<L, 4, K>(v);
   interleave_round<L, 8, K>(v);
 }
 
-// Tile rows l0 + row(i), i < 16/S, loaded from column c0 and transposed.
+// Tile rows l0 + row(i), i < lane_pixels(S), loaded from column c0 and transposed.
 template <class L, int S, class T, class Row>
 inline void load_transposed(T* const* in, int c0, Row row, typename L::V* v) {
+  constexpr int K = lane_pixels(S);
 #pragma GCC unroll 16
-  for (int i = 0; i < 16 / S; i++)
-    v[i] = L::load(reinterpret_cast<const unsigned char*>(in[row(i)] + c0));
+  for (int i = 0; i < K; i++)
+    v[i] = L::template load<S>(reinterpret_cast<const unsigned char*>(in[row(i)] + c0));
   transpose_lanes<L, S>(v);
 }
 
@@ -72,7 +83,7 @@ inline void load_transposed(T* const* in, int c0, Row row, typename L::V* v) {
 template <class L, bool kCounter, class T>
 void turn_column_tiles(T* const* in, T* const* out, int nl, int nc, int l_begin, int l_end,
                        int c0) {
-  constexpr int S = sizeof(T), K = 16 / S, kCols = L::kBytes / S, kRows = K * L::kLanes;
+  constexpr int S = sizeof(T), K = lane_pixels(S), kCols = K * L::kLanes, kRows = kCols;
   constexpr int kBits = log2_of(K);
   // Both ways the result rows fill upwards in memory: clockwise walks the source bottom-up.
   const int steps = (l_end - l_begin) / kRows;
@@ -87,7 +98,7 @@ void turn_column_tiles(T* const* in, T* const* out, int nl, int nc, int l_begin,
         in, c0, [&](int i) { return kCounter ? l0 + i : l0 + kRows - 1 - i; }, x);
     if constexpr (L::kLanes == 1) {
 #pragma GCC unroll 16
-      for (int j = 0; j < K; j++) L::store(x[j], bytes(d[reversed_index(j, kBits)]));
+      for (int j = 0; j < K; j++) L::template store<S>(x[j], bytes(d[reversed_index(j, kBits)]));
     } else {
       typename L::V y[K];
       load_transposed<L, S>(
@@ -95,7 +106,7 @@ void turn_column_tiles(T* const* in, T* const* out, int nl, int nc, int l_begin,
 #pragma GCC unroll 16
       for (int j = 0; j < K; j++) {
         const int col = reversed_index(j, kBits);
-        L::store_pair(x[j], y[j], bytes(d[col]), bytes(d[K + col]));
+        L::template store_pair<S>(x[j], y[j], bytes(d[col]), bytes(d[K + col]));
       }
     }
     for (int j = 0; j < kCols; j++) d[j] += kRows;
@@ -106,8 +117,8 @@ void turn_column_tiles(T* const* in, T* const* out, int nl, int nc, int l_begin,
 // by L tiles, then Sse ones; the columns left over go to `rest` (per pixel).
 template <class L, bool kCounter, class T, class Rest>
 void turn_band(T* const* in, T* const* out, int nl, int nc, int r0, int r1, Rest& rest) {
-  constexpr int S = sizeof(T), kWide = L::kBytes / S, kNarrow = Sse::kBytes / S;
-  constexpr int kBlockRows = 512 / S, kBlockCols = 256 / S;  // multiples of the tile sides
+  constexpr int S = sizeof(T), kNarrow = lane_pixels(S), kWide = kNarrow * L::kLanes;
+  constexpr int kBlockRows = 512 / S / kWide * kWide, kBlockCols = 256 / S / kWide * kWide;
   for (int b0 = r0; b0 < r1; b0 += kBlockRows) {
     const int b1 = std::min(r1, b0 + kBlockRows);
     for (int cb = 0; cb < nc; cb += kBlockCols) {
@@ -115,7 +126,7 @@ void turn_band(T* const* in, T* const* out, int nl, int nc, int r0, int r1, Rest
       int c0 = cb;
       for (; c0 + kWide <= ce; c0 += kWide)
         turn_column_tiles<L, kCounter>(in, out, nl, nc, b0, b1, c0);
-      if constexpr (kNarrow < kWide)
+      if constexpr (kNarrow < kWide && (S != 3 || Sse::kThreeBytes))
         for (; c0 + kNarrow <= ce; c0 += kNarrow)
           turn_column_tiles<Sse, kCounter>(in, out, nl, nc, b0, b1, c0);
       if (c0 < ce) rest(b0, b1, c0, ce);
@@ -124,11 +135,12 @@ void turn_band(T* const* in, T* const* out, int nl, int nc, int r0, int r1, Rest
 }
 
 // The whole turn: Wide tiles over as many rows as they cover, Sse tiles over the next rows, the
-// last nl % (16/S) rows per pixel.
+// last rows per pixel.
 template <class Wide, bool kCounter, class T, class Rest>
 void turn_tiles(T* const* in, T* const* out, int nl, int nc, Rest rest) {
-  constexpr int K = 16 / sizeof(T), kWideRows = K * Wide::kLanes;
-  const int wide_rows = nl - nl % kWideRows, sse_rows = nl - nl % K;
+  constexpr int S = sizeof(T), K = lane_pixels(S), kWideRows = K * Wide::kLanes;
+  constexpr bool kSseToo = S != 3 || Sse::kThreeBytes;
+  const int wide_rows = nl - nl % kWideRows, sse_rows = kSseToo ? nl - nl % K : wide_rows;
   turn_band<Wide, kCounter>(in, out, nl, nc, 0, wide_rows, rest);
   if (wide_rows < sse_rows) turn_band<Sse, kCounter>(in, out, nl, nc, wide_rows, sse_rows, rest);
   if (sse_rows < nl) rest(sse_rows, nl, 0, nc);
