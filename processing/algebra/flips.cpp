@@ -211,7 +211,18 @@ Img turn270(const Img& a) {
 template <class Img>
 Img turn180(const Img& a) {
   Img r = fresh(a.nl(), a.nc(), a);
-  if (vistelmo::has_pixels(a)) std::reverse_copy(a.data, a.data + vistelmo::block_count(a), r.data);
+  if (vistelmo::has_pixels(a)) {
+    const int64_t n = vistelmo::block_count(a);
+    switch (current_tier()) {  // below AVX2 bytes do not reverse in vectors
+#if defined(__x86_64__)
+      case vistelmo::TurnTier::avx2:
+        vistelmo::avx2_turns::reverse_block(a.data, r.data, n);
+        break;
+#endif
+      default:
+        std::reverse_copy(a.data, a.data + n, r.data);
+    }
+  }
   r.lc = mirrored(a.nl(), a.lc);
   r.cc = mirrored(a.nc(), a.cc);
   return r;

@@ -145,3 +145,10 @@ void turn_tiles(T* const* in, T* const* out, int nl, int nc, Rest rest) {
   if (wide_rows < sse_rows) turn_band<Sse, kCounter>(in, out, nl, nc, wide_rows, sse_rows, rest);
   if (sse_rows < nl) rest(sse_rows, nl, 0, nc);
 }
+
+// The half turn of a block of n pixels: r[i] = a[n-1-i], a loop the vectoriser turns into whole
+// reversed vectors.
+template <class T>
+void reverse_block(const T* __restrict a, T* __restrict r, int64_t n) {
+  for (int64_t i = 0; i < n; i++) r[i] = a[n - 1 - i];
+}

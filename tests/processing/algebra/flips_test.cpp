@@ -159,12 +159,18 @@ void check_tiled_turns(uint32_t seed) {
                    *rl = s.nc - 1 - c;
                    *rc = l;
                  });
-    if constexpr (!std::is_same_v<Img, IMGSHT>)  // no rot270 for this type
+    if constexpr (!std::is_same_v<Img, IMGSHT>) {  // no rot270 or rot180 for this type
       expect_moved(a, rot270(a), s.nc, s.nl, a.cc, s.nl - 1 - a.lc,
                    [&](int l, int c, int* rl, int* rc) {
                      *rl = c;
                      *rc = s.nl - 1 - l;
                    });
+      expect_moved(a, rot180(a), s.nl, s.nc, s.nl - 1 - a.lc, s.nc - 1 - a.cc,
+                   [&](int l, int c, int* rl, int* rc) {
+                     *rl = s.nl - 1 - l;
+                     *rc = s.nc - 1 - c;
+                   });
+    }
   }
 }
 TEST(Turns, EveryTierFollowsThePixelMapOnRandomImages) {
