@@ -178,8 +178,8 @@ vistelmo::TurnTier& current_tier() {
   return t;
 }
 
-// The whole quarter turn: register-transposed tiles where the pixel size allows, the edges
-// and three-byte pixels per pixel.
+// The whole quarter turn: register-transposed tiles on the dispatched tier (three-byte pixels
+// only with AVX2), the edges and the plain tier per pixel.
 template <bool kCounter, class Img>
 void quarter_turn(const Img& a, Img& r) {
   const int nl = a.nl(), nc = a.nc();
