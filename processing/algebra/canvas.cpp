@@ -15,23 +15,24 @@ void check_fits(int a_nl, int a_nc, int nl, int nc) {
 template <class Img>
 Img enlarge(const Img& a, int nl, int nc, typename Img::Pixel v) {
   check_fits(a.nl(), a.nc(), nl, nc);
-  // Every pixel written once: fill rows above and below, fill, copy, fill in between.
+  // Every pixel written once.
   Img r = vistelmo::unset_image<Img>(nl, nc);
   if (!vistelmo::has_pixels(r)) return r;
   if (!vistelmo::has_pixels(a)) {
     vistelmo::fill_pixels(r.data, vistelmo::block_count(r), v);
     return r;
   }
-  const int dl = (nl - a.nl()) / 2, dc = (nc - a.nc()) / 2, right = nc - dc - a.nc();
-  vistelmo::fill_pixels(r.rows[0], static_cast<int64_t>(dl) * nc, v);
-  for (int i = 0; i < a.nl(); i++) {
-    auto* row = r.rows[i + dl];
-    vistelmo::fill_pixels(row, dc, v);
-    std::copy(a.rows[i], a.rows[i] + a.nc(), row + dc);
-    vistelmo::fill_pixels(row + dc + a.nc(), right, v);
+  // The block is one run of rows: the fill between two copies (the right border of one row and
+  // the left border of the next) is one run too, as are the rows above with the first left
+  // border and the last right border with the rows below.
+  const int dl = (nl - a.nl()) / 2, dc = (nc - a.nc()) / 2, an = a.nc();
+  const int64_t between = nc - an, below = static_cast<int64_t>(nl - dl - a.nl()) * nc;
+  auto* p = r.rows[dl] + dc;
+  vistelmo::fill_pixels(r.data, p - r.data, v);
+  for (int i = 0; i < a.nl(); i++, p += nc) {
+    std::copy(a.rows[i], a.rows[i] + an, p);
+    vistelmo::fill_pixels(p + an, i + 1 < a.nl() ? between : between - dc + below, v);
   }
-  vistelmo::fill_pixels(r.rows[dl + a.nl() - 1] + nc, static_cast<int64_t>(nl - dl - a.nl()) * nc,
-                        v);
   return r;
 }
 

@@ -7,6 +7,91 @@
 #include <cstring>
 
 #include "images/image_core_internal.h"
+#include "processing/algebra/flips_internal.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+
+namespace vistelmo {
+
+namespace portable_turns {
+#include "processing/algebra/flips_kernels_internal.h"
+}  // namespace portable_turns
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2_turns {
+#include "processing/algebra/flips_kernels_internal.h"
+
+// Two 16-byte lanes: tiles of two squares each way. Three-byte pixels go four to a lane, widened
+// to four bytes on the way in and narrowed back on the way out.
+struct Avx2 {
+  using V = __m256i;
+  static constexpr int kBytes = 32, kLanes = 2;
+  static constexpr bool kThreeBytes = true;
+  template <int S>
+  static V load(const unsigned char* p) {
+    if constexpr (S == 3) {
+      const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+      const V widen = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
+                                       4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
+      return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1), widen);
+    } else {
+      return _mm256_loadu_si256(reinterpret_cast<const V*>(p));
+    }
+  }
+  template <int S>
+  static void store_pair(V x, V y, unsigned char* p, unsigned char* q) {
+    const V lows = _mm256_permute2x128_si256(x, y, 0x20),
+            highs = _mm256_permute2x128_si256(x, y, 0x31);
+    if constexpr (S == 3) {
+      store_narrowed(lows, p);
+      store_narrowed(highs, q);
+    } else {
+      _mm256_storeu_si256(reinterpret_cast<V*>(p), lows);
+      _mm256_storeu_si256(reinterpret_cast<V*>(q), highs);
+    }
+  }
+  // The eight four-byte pixels of v as 24 bytes at p.
+  static void store_narrowed(V v, unsigned char* p) {
+    const V narrow = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                                      0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const V packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, narrow),
+                                                 _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(packed));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(packed, 1));
+  }
+  // Interleave of G-byte elements within each lane: the low halves, or the high ones.
+  template <int G, bool kHigh>
+  static V interleave(V a, V b) {
+    if constexpr (G == 1) return kHigh ? _mm256_unpackhi_epi8(a, b) : _mm256_unpacklo_epi8(a, b);
+    if constexpr (G == 2) return kHigh ? _mm256_unpackhi_epi16(a, b) : _mm256_unpacklo_epi16(a, b);
+    if constexpr (G == 4) return kHigh ? _mm256_unpackhi_epi32(a, b) : _mm256_unpacklo_epi32(a, b);
+    if constexpr (G == 8) return kHigh ? _mm256_unpackhi_epi64(a, b) : _mm256_unpacklo_epi64(a, b);
+  }
+};
+
+// The half turn of three-byte pixels, four at a time: a 16-byte load holds four pixels whose order
+// one byte shuffle reverses; the four bytes past them are written over by the next store. The
+// first two pixels (whose load would start before the block) and the last few go one by one.
+inline void reverse_block(const COR* a, COR* r, int64_t n) {
+  const auto* src = reinterpret_cast<const unsigned char*>(a);
+  auto* dst = reinterpret_cast<unsigned char*>(r);
+  const __m128i reverse4 = _mm_setr_epi8(9, 10, 11, 6, 7, 8, 3, 4, 5, 0, 1, 2, 12, 13, 14, 15);
+  int64_t i = 0;
+  for (; i < std::min<int64_t>(n, 2); i++) r[i] = a[n - 1 - i];
+  for (; i + 6 <= n; i += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * (n - 4 - i)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * i), _mm_shuffle_epi8(v, reverse4));
+  }
+  for (; i < n; i++) r[i] = a[n - 1 - i];
+}
+}  // namespace avx2_turns
+#pragma GCC pop_options
+
+}  // namespace vistelmo
+#endif
 
 namespace {
 
@@ -50,15 +135,16 @@ void wide_column(const Img& a, int c, int l0, int l1, T* dst) {
   }
 }
 
-// r.rows[nc - 1 - c][l] (kCounter) or r.rows[c][nl - 1 - l] = a.rows[l][c], in square blocks
-// so that reads and writes both stay within a few cache lines per row.
+// r.rows[nc - 1 - c][l] (kCounter) or r.rows[c][nl - 1 - l] = a.rows[l][c] over source rows
+// [l_begin, l_end) and columns [c_begin, c_end), pixel by pixel in square blocks so that reads
+// and writes both stay within a few cache lines per row.
 template <bool kCounter, class Img>
-void quarter_turn(const Img& a, Img& r) {
+void quarter_turn(const Img& a, Img& r, int l_begin, int l_end, int c_begin, int c_end) {
   constexpr int kSide = 32;
   const int nl = a.nl(), nc = a.nc();
-  for (int l0 = 0; l0 < nl; l0 += kSide)
-    for (int c0 = 0; c0 < nc; c0 += kSide) {
-      const int l1 = std::min(nl, l0 + kSide), c1 = std::min(nc, c0 + kSide);
+  for (int l0 = l_begin; l0 < l_end; l0 += kSide)
+    for (int c0 = c_begin; c0 < c_end; c0 += kSide) {
+      const int l1 = std::min(l_end, l0 + kSide), c1 = std::min(c_end, c0 + kSide);
       for (int c = c0; c < c1; c++) {
         auto* dst = kCounter ? r.rows[nc - 1 - c] : r.rows[c] + (nl - 1);
         if constexpr (sizeof(*dst) == 3) {
@@ -75,6 +161,50 @@ void quarter_turn(const Img& a, Img& r) {
         }
       }
     }
+}
+
+bool cpu_has(vistelmo::TurnTier t) {
+#if defined(__x86_64__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+#else
+  constexpr bool avx2 = false;
+#endif
+  return t == vistelmo::TurnTier::avx2 ? avx2 : true;
+}
+
+vistelmo::TurnTier& current_tier() {
+  static vistelmo::TurnTier t =
+      cpu_has(vistelmo::TurnTier::avx2) ? vistelmo::TurnTier::avx2 : vistelmo::TurnTier::portable;
+  return t;
+}
+
+// The whole quarter turn: register-transposed tiles on the dispatched tier (three-byte pixels
+// only with AVX2), the edges and the plain tier per pixel.
+template <bool kCounter, class Img>
+void quarter_turn(const Img& a, Img& r) {
+  const int nl = a.nl(), nc = a.nc();
+#if defined(__x86_64__)
+  constexpr int kSize = sizeof(**a.rows);
+  if constexpr (kSize <= 4 || kSize == 8) {
+    auto rest = [&](int l0, int l1, int c0, int c1) {
+      quarter_turn<kCounter>(a, r, l0, l1, c0, c1);
+    };
+    switch (current_tier()) {
+      case vistelmo::TurnTier::avx2:
+        vistelmo::avx2_turns::turn_tiles<vistelmo::avx2_turns::Avx2, kCounter>(a.rows, r.rows, nl,
+                                                                               nc, rest);
+        return;
+      case vistelmo::TurnTier::portable:
+        if constexpr (kSize == 3) break;  // three-byte tiles need AVX2's byte shuffles
+        vistelmo::portable_turns::turn_tiles<vistelmo::portable_turns::Sse, kCounter>(
+            a.rows, r.rows, nl, nc, rest);
+        return;
+      default:
+        break;
+    }
+  }
+#endif
+  quarter_turn<kCounter>(a, r, 0, nl, 0, nc);
 }
 
 template <class Img>
@@ -97,7 +227,16 @@ Img turn270(const Img& a) {
 template <class Img>
 Img turn180(const Img& a) {
   Img r = fresh(a.nl(), a.nc(), a);
-  if (vistelmo::has_pixels(a)) std::reverse_copy(a.data, a.data + vistelmo::block_count(a), r.data);
+  if (vistelmo::has_pixels(a)) {
+    const int64_t n = vistelmo::block_count(a);
+    // Reversed in vectors by AVX2's byte shuffles.
+#if defined(__x86_64__)
+    if (current_tier() == vistelmo::TurnTier::avx2)
+      vistelmo::avx2_turns::reverse_block(a.data, r.data, n);
+    else
+#endif
+      std::reverse_copy(a.data, a.data + n, r.data);
+  }
   r.lc = mirrored(a.nl(), a.lc);
   r.cc = mirrored(a.nc(), a.cc);
   return r;
@@ -184,6 +323,18 @@ IMGBIN bin_turn180(const IMGBIN& a) {
 }
 
 }  // namespace
+
+namespace vistelmo {
+
+TurnTier turn_tier() { return current_tier(); }
+
+bool set_turn_tier(TurnTier t) {
+  if (!cpu_has(t)) return false;
+  current_tier() = t;
+  return true;
+}
+
+}  // namespace vistelmo
 
 // rot90 = upside down of the transpose; rot270 = transpose of the upside down.
 IMGBIN rot90(const IMGBIN& a) {

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <type_traits>
 
+#include "processing/algebra/flips_internal.h"
 #include "support/test_support.h"
 
 namespace {
@@ -128,6 +130,62 @@ TEST(Rot180, EveryTypeAndTheReflectionReverseThePixelSequence) {
 TEST(Virah, ReversesRowsAndKeepsTheCentre) {
   check_virah<IMGGRY>(virah);
   check_virah<IMGSHT>(virah);
+}
+
+// Random pixels of every type (the px values of random indices), for the tiled turns.
+template <class Img>
+Img random_fixture(int nl, int nc, uint32_t seed) {
+  std::mt19937 gen(seed);
+  Img a = fixture<Img>(nl, nc, nl / 2, nc / 3);
+  for (int l = 0; l < nl; l++)
+    for (int c = 0; c < nc; c++)
+      a.rows[l][c] = px(static_cast<Img*>(nullptr), static_cast<int>(gen() % 30000));
+  return a;
+}
+
+// Around the 16-byte tiles and the blocks of a few hundred bytes, and thinner than one tile.
+const Shape kTiledShapes[] = {{1, 1, 0, 0},    {7, 67, 0, 0},  {12, 131, 0, 0}, {1, 257, 0, 0},
+                              {131, 12, 0, 0}, {257, 1, 0, 0}, {16, 16, 0, 0},  {32, 48, 0, 0},
+                              {33, 47, 0, 0},  {50, 70, 0, 0}, {17, 600, 0, 0}, {600, 17, 0, 0},
+                              {300, 270, 0, 0}};
+
+template <class Img>
+void check_tiled_turns(uint32_t seed) {
+  for (const Shape& s : kTiledShapes) {
+    SCOPED_TRACE(testing::Message() << s.nl << "x" << s.nc);
+    const Img a = random_fixture<Img>(s.nl, s.nc, seed++);
+    expect_moved(a, rot90(a), s.nc, s.nl, s.nc - 1 - a.cc, a.lc,
+                 [&](int l, int c, int* rl, int* rc) {
+                   *rl = s.nc - 1 - c;
+                   *rc = l;
+                 });
+    if constexpr (!std::is_same_v<Img, IMGSHT>) {  // no rot270 or rot180 for this type
+      expect_moved(a, rot270(a), s.nc, s.nl, a.cc, s.nl - 1 - a.lc,
+                   [&](int l, int c, int* rl, int* rc) {
+                     *rl = c;
+                     *rc = s.nl - 1 - l;
+                   });
+      expect_moved(a, rot180(a), s.nl, s.nc, s.nl - 1 - a.lc, s.nc - 1 - a.cc,
+                   [&](int l, int c, int* rl, int* rc) {
+                     *rl = s.nl - 1 - l;
+                     *rc = s.nc - 1 - c;
+                   });
+    }
+  }
+}
+TEST(Turns, EveryTierFollowsThePixelMapOnRandomImages) {
+  using vistelmo::TurnTier;
+  const TurnTier before = vistelmo::turn_tier();
+  for (TurnTier t : {TurnTier::plain, TurnTier::portable, TurnTier::avx2}) {
+    if (!vistelmo::set_turn_tier(t)) continue;  // not on this processor
+    SCOPED_TRACE(static_cast<int>(t));
+    check_tiled_turns<IMGGRY>(1);
+    check_tiled_turns<IMGSHT>(2);
+    check_tiled_turns<IMGFLT>(3);
+    check_tiled_turns<IMGCPX>(4);
+    check_tiled_turns<IMGCOR>(5);
+  }
+  vistelmo::set_turn_tier(before);
 }
 
 TEST(Rot90, TwoByThreeExample) {
