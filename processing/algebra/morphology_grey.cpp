@@ -336,6 +336,59 @@ struct GreyDilate {
   void finish(int l, int c) { r.rows[l][c] = static_cast<unsigned char>(acc); }
 };
 
+// Horizontal runs of members, and how each slot makes the reduction over every run length L:
+// buffer i + 1 (0 being the padded row) from buffer `from` (over M samples) as red over the
+// reads at at[0..3], M <= L <= 4 M, through lengths 4 M, 16 M .. where the next length is
+// further.
+struct Run {
+  int64_t di, dj;
+  size_t buffer;
+};
+struct RunStep {
+  size_t from;
+  int64_t length;
+  int64_t at[4];
+};
+struct RunPlan {
+  std::vector<Run> runs;
+  std::vector<RunStep> steps;
+};
+
+RunPlan run_plan(const std::vector<Tap>& taps) {
+  RunPlan plan;
+  std::vector<std::pair<int64_t, int64_t>> cells;
+  for (const Tap& t : taps) cells.push_back({t.di, t.dj});
+  std::sort(cells.begin(), cells.end());
+  std::vector<int64_t> run_length;
+  for (size_t i = 0; i < cells.size();) {
+    size_t j = i + 1;
+    while (j < cells.size() && cells[j].first == cells[i].first &&
+           cells[j].second == cells[j - 1].second + 1)
+      j++;
+    plan.runs.push_back({cells[i].first, cells[i].second, 0});
+    run_length.push_back(static_cast<int64_t>(j - i));
+    i = j;
+  }
+  std::vector<int64_t> lengths = run_length;
+  std::sort(lengths.begin(), lengths.end());
+  lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
+  std::vector<int64_t> made = {1};  // length of each buffer
+  auto step = [&](size_t from, int64_t L) {
+    const int64_t m = made[from];
+    plan.steps.push_back({from, L, {0, std::min(m, L - m), std::min(2 * m, L - m), L - m}});
+    made.push_back(L);
+  };
+  for (int64_t L : lengths) {
+    if (L == 1) continue;
+    while (4 * made.back() < L) step(made.size() - 1, 4 * made.back());
+    step(made.size() - 1, L);
+  }
+  for (size_t i = 0; i < plan.runs.size(); i++)
+    plan.runs[i].buffer =
+        static_cast<size_t>(std::find(made.begin(), made.end(), run_length[i]) - made.begin());
+  return plan;
+}
+
 // Members all of one height s: clamp(red(p) -/+ s), by the separable rectangle when they fill
 // their bounding box, else by runs of members along rows. Other elements: one saturating span
 // per member over rows padded with the outside value.
@@ -365,41 +418,15 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     return true;
   }
   // Padded rows l + rmin .. l + rmax in a ring of wl slots. A flat element runs as horizontal
-  // runs of members: each slot holds, for every run length, the reduction over that many
-  // samples from each position (by doubling), shared by all the runs of that length.
+  // runs of members: each slot also holds, for every run length L, the reduction over L samples
+  // from each position, made from a shorter one in one pass of two or four overlapping reads
+  // (so one pass per distinct length), shared by all the runs of that length.
   const int64_t len = nc + wc - 1;
-  struct Run {
-    int64_t di, dj;
-    size_t length;  // index into lengths
-  };
-  std::vector<Run> runs;
-  std::vector<int64_t> lengths;
-  if (flat) {
-    std::vector<std::pair<int64_t, int64_t>> cells;
-    for (const Tap& t : taps) cells.push_back({t.di, t.dj});
-    std::sort(cells.begin(), cells.end());
-    std::vector<std::pair<Run, int64_t>> found;  // run and its length
-    for (size_t i = 0; i < cells.size();) {
-      size_t j = i + 1;
-      while (j < cells.size() && cells[j].first == cells[i].first &&
-             cells[j].second == cells[j - 1].second + 1)
-        j++;
-      found.push_back({{cells[i].first, cells[i].second, 0}, static_cast<int64_t>(j - i)});
-      lengths.push_back(static_cast<int64_t>(j - i));
-      i = j;
-    }
-    std::sort(lengths.begin(), lengths.end());
-    lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
-    for (auto& [run, n] : found) {
-      run.length = static_cast<size_t>(std::lower_bound(lengths.begin(), lengths.end(), n) -
-                                       lengths.begin());
-      runs.push_back(run);
-    }
-  }
+  const RunPlan plan = flat ? run_plan(taps) : RunPlan();
   const RedKernels<uint8_t> red = red_kernels(k, uint8_t{}, dilation);
   const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
-  const size_t per_slot = static_cast<size_t>(len) * (1 + lengths.size());
-  std::vector<uint8_t> ring(static_cast<size_t>(wl) * per_slot), levels;
+  const size_t per_slot = static_cast<size_t>(len) * (1 + plan.steps.size());
+  std::vector<uint8_t> ring(static_cast<size_t>(wl) * per_slot);
   auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * per_slot; };
   auto load = [&](int64_t y) {
     uint8_t* line = prow(y);
@@ -408,20 +435,19 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
       vistelmo::padded_line(a.rows[iy], columns, cmin, len, start, line);
     else
       std::fill(line, line + len, start);
-    if (lengths.empty()) return;
-    // levels[q] holds the reduction over 2^q samples.
-    levels.resize(static_cast<size_t>(len) * 64);
-    std::copy(line, line + len, levels.data());
-    int64_t p = 1, q = 0;
-    for (size_t i = 0; i < lengths.size(); i++) {
-      const int64_t L = lengths[i];
-      for (; 2 * p <= L; p *= 2, q++)
-        red.red2(&levels[q * len], &levels[q * len] + p, &levels[(q + 1) * len], len - 2 * p + 1);
-      red.red2(&levels[q * len], &levels[q * len] + (L - p), line + (i + 1) * len, len - L + 1);
+    for (size_t i = 0; i < plan.steps.size(); i++) {
+      const RunStep& st = plan.steps[i];
+      const uint8_t* src = line + st.from * len;
+      uint8_t* dst = line + (i + 1) * len;
+      const int64_t n = len - st.length + 1;
+      if (st.at[1] == st.at[3])
+        red.red2(src, src + st.at[3], dst, n);
+      else
+        red.red4(src, src + st.at[1], src + st.at[2], src + st.at[3], dst, n);
     }
   };
-  // Other elements: the members raising the sample first, then those lowering it, each part
-  // by its clamped amount (so that equal amounts sit together).
+  // The members (or, for a flat element, the runs) raising the sample first, then those lowering
+  // it, each part by its clamped amount (so that equal amounts sit together).
   struct Shift {
     Tap t;
     bool raise;
@@ -431,18 +457,22 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
   std::vector<uint8_t> amount;
   std::vector<const uint8_t*> from;
   int64_t adds = 0;
-  if (!flat) {
-    for (const Tap& t : taps) {
-      const int64_t s = dilation ? t.value : -int64_t{t.value};
-      order.push_back({t, s >= 0, static_cast<uint8_t>(std::min<int64_t>(s >= 0 ? s : -s, 255))});
-      adds += s >= 0;
-    }
-    std::stable_sort(order.begin(), order.end(), [](const Shift& x, const Shift& y) {
-      return x.raise != y.raise ? x.raise : x.amount < y.amount;
-    });
-    for (const Shift& o : order) amount.push_back(o.amount);
-    from.resize(order.size());
+  auto shift = [&](const Tap& t) {
+    const int64_t s = dilation ? t.value : -int64_t{t.value};
+    return Shift{t, s >= 0, static_cast<uint8_t>(std::min<int64_t>(s >= 0 ? s : -s, 255))};
+  };
+  if (flat)
+    for (const Run& run : plan.runs) order.push_back(shift({run.di, run.dj, taps[0].value}));
+  else
+    for (const Tap& t : taps) order.push_back(shift(t));
+  std::stable_sort(order.begin(), order.end(), [](const Shift& x, const Shift& y) {
+    return x.raise != y.raise ? x.raise : x.amount < y.amount;
+  });
+  for (const Shift& o : order) {
+    amount.push_back(o.amount);
+    adds += o.raise;
   }
+  from.resize(order.size());
   auto taps_kernel = dilation ? k.max_taps_u8 : k.min_taps_u8;
   // Element rows alike (the same members and shifts) give the same row result: when that saves
   // taps, each distinct row runs once per image row into a ring, and the rows are then reduced
@@ -502,17 +532,14 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
       taps_kernel(from.data(), zeros.data(), count, count, acc, nc);
       continue;
     }
-    if (!flat) {
-      for (size_t i = 0; i < order.size(); i++)
-        from[i] = prow(l + order[i].t.di - rmin) + (order[i].t.dj - cmin);
-      taps_kernel(from.data(), amount.data(), adds, static_cast<int64_t>(from.size()), acc, nc);
-      continue;
+    // A flat element's shifts are all equal, so order keeps the runs' order: run i's tap reads
+    // the reduction over its length from its first member.
+    for (size_t i = 0; i < order.size(); i++) {
+      const Tap& t = order[i].t;
+      from[i] = prow(l + t.di - rmin) + (flat ? plan.runs[i].buffer * len : 0) + (t.dj - cmin);
     }
-    std::fill(acc, acc + nc, start);
-    for (const Run& run : runs)
-      red.red_into(acc, prow(l + run.di - rmin) + (run.length + 1) * len + (run.dj - cmin), nc);
+    taps_kernel(from.data(), amount.data(), adds, static_cast<int64_t>(from.size()), acc, nc);
   }
-  if (flat) lift();
   return true;
 }
 

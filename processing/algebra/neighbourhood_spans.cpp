@@ -1,6 +1,7 @@
 // The span kernels built three times, for any x86-64, for AVX2 and for AVX-512, and the tier
-// switch. Each build sets its vector width (doubles a vector) and how many rows of windows and
-// vectors of each the float means take at a time.
+// switch. Each build sets its vector width (doubles a vector, and bytes), and how many rows of
+// windows and vectors of each the float means take at a time.
+#include <immintrin.h>
 #include <algorithm>
 #include <cstdint>
 #include <utility>
@@ -10,14 +11,14 @@
 namespace vistelmo {
 
 namespace portable_spans {
-constexpr int kLanes = 4, kRows = 2, kBlocks = 2;
+constexpr int kLanes = 4, kRows = 2, kBlocks = 2, kBytes = 16;
 #include "processing/algebra/neighbourhood_spans_internal.h"
 }  // namespace portable_spans
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
 namespace avx2_spans {
-constexpr int kLanes = 4, kRows = 4, kBlocks = 3;
+constexpr int kLanes = 4, kRows = 4, kBlocks = 3, kBytes = 32;
 #include "processing/algebra/neighbourhood_spans_internal.h"
 }  // namespace avx2_spans
 #pragma GCC pop_options
@@ -26,7 +27,7 @@ constexpr int kLanes = 4, kRows = 4, kBlocks = 3;
 #pragma GCC target("avx512f,avx512dq,avx512bw,avx512vl")
 namespace avx512_spans {
 namespace {  // only some kernels are taken from this build (see avx512_kernels)
-constexpr int kLanes = 8, kRows = 8, kBlocks = 3;
+constexpr int kLanes = 8, kRows = 8, kBlocks = 3, kBytes = 64;
 #include "processing/algebra/neighbourhood_spans_internal.h"
 }  // namespace
 }  // namespace avx512_spans

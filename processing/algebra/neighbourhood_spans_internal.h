@@ -1,8 +1,8 @@
 // Span kernels of the neighbourhood filters. Included three times by neighbourhood_spans.cpp,
 // plain and under the AVX2 and AVX-512 targets, each time inside its own namespace; the includer
-// brings <algorithm>, <cstdint>, <utility> and neighbourhood_internal.h. Every loop runs along
-// output elements with each element's own operations in their order, so every build gives the
-// same bits.
+// brings <algorithm>, <cstdint>, <utility>, <immintrin.h> and neighbourhood_internal.h. Every loop
+// runs along output elements with each element's own operations in their order, so every build
+// gives the same bits.
 
 struct MinOf {
   template <class T>
@@ -148,6 +148,33 @@ typedef uint8_t Bytes __attribute__((vector_size(64)));
 inline void lower(Bytes& x, const Bytes& y) { x = y < x ? y : x; }
 inline void raise(Bytes& x, const Bytes& y) { x = y > x ? y : x; }
 
+// x = clamp(x + y) or clamp(x - y) to 0..255, in the build's widest byte instruction (kBytes
+// bytes, which the includer sets).
+template <bool Add, int W = kBytes>
+[[gnu::always_inline]] inline void saturate(Bytes& x, const Bytes& y) {
+  for (int o = 0; o < static_cast<int>(sizeof(Bytes)); o += W) {
+    if constexpr (W == 64) {
+      __m512i a, b;
+      __builtin_memcpy(&a, reinterpret_cast<char*>(&x) + o, W);
+      __builtin_memcpy(&b, reinterpret_cast<const char*>(&y) + o, W);
+      a = Add ? _mm512_adds_epu8(a, b) : _mm512_subs_epu8(a, b);
+      __builtin_memcpy(reinterpret_cast<char*>(&x) + o, &a, W);
+    } else if constexpr (W == 32) {
+      __m256i a, b;
+      __builtin_memcpy(&a, reinterpret_cast<char*>(&x) + o, W);
+      __builtin_memcpy(&b, reinterpret_cast<const char*>(&y) + o, W);
+      a = Add ? _mm256_adds_epu8(a, b) : _mm256_subs_epu8(a, b);
+      __builtin_memcpy(reinterpret_cast<char*>(&x) + o, &a, W);
+    } else {
+      __m128i a, b;
+      __builtin_memcpy(&a, reinterpret_cast<char*>(&x) + o, W);
+      __builtin_memcpy(&b, reinterpret_cast<const char*>(&y) + o, W);
+      a = Add ? _mm_adds_epu8(a, b) : _mm_subs_epu8(a, b);
+      __builtin_memcpy(reinterpret_cast<char*>(&x) + o, &a, W);
+    }
+  }
+}
+
 // B vectors of outputs from x.
 template <bool Max, int B>
 [[gnu::always_inline]] inline void shifted_block(const uint8_t* const* rows, const uint8_t* amount,
@@ -166,16 +193,12 @@ template <bool Max, int B>
         __builtin_memcpy(&b, rows[k] + x + j * kW, kW);
         Max ? raise(g[j], b) : lower(g[j], b);
       }
-    // clamp(g + u) = min(g, 255 - u) + u; clamp(g - u) = max(g, u) - u.
-    const Bytes top = Bytes{} + static_cast<uint8_t>(255 - u), low = Bytes{} + u;
+    const Bytes by = Bytes{} + u;
     for (int j = 0; j < B; j++) {
-      if (u != 0 && end == adds) {
-        lower(g[j], top);
-        g[j] += u;
-      } else if (u != 0) {
-        raise(g[j], low);
-        g[j] -= u;
-      }
+      if (u != 0 && end == adds)
+        saturate<true>(g[j], by);
+      else if (u != 0)
+        saturate<false>(g[j], by);
       Max ? raise(acc[j], g[j]) : lower(acc[j], g[j]);
     }
   }
