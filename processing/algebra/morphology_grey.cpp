@@ -507,18 +507,57 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
   size_t shared_taps = static_cast<size_t>(used_rows);  // the taps down, then across
   for (const Profile& pr : profiles) shared_taps += pr.dj.size();
   const bool shared = !flat && 5 * shared_taps < 4 * order.size();
-  std::vector<uint8_t> results(shared ? profiles.size() * static_cast<size_t>(wl) * nc : 0),
-      zeros(static_cast<size_t>(wl), 0);
-  auto result = [&](size_t pi, int64_t y) {
-    return results.data() + (pi * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * nc;
+  // Distinct rows with the same columns of members form a group: one pass over a line makes all
+  // their results, by a table of each row's raise and lowering (64 bytes each) of each column.
+  struct Group {
+    std::vector<size_t> rows;  // indices into profiles
+    std::vector<int64_t> at;   // the columns, in order
+    std::vector<uint8_t> table;
   };
+  std::vector<Group> groups;
+  for (size_t pi = 0; shared && pi < profiles.size(); pi++) {
+    std::vector<int64_t> cols = profiles[pi].dj;
+    std::sort(cols.begin(), cols.end());
+    auto g = std::find_if(groups.begin(), groups.end(),
+                          [&](const Group& x) { return x.at == cols && x.rows.size() < 4; });
+    if (g == groups.end()) g = groups.insert(groups.end(), Group{{}, cols, {}});
+    g->rows.push_back(pi);
+  }
+  for (Group& g : groups) {
+    g.table.assign(g.rows.size() * g.at.size() * 128, 0);
+    for (size_t p = 0; p < g.rows.size(); p++) {
+      const Profile& pr = profiles[g.rows[p]];
+      for (size_t i = 0; i < pr.dj.size(); i++) {
+        const auto j = std::lower_bound(g.at.begin(), g.at.end(), pr.dj[i]) - g.at.begin();
+        std::fill_n(&g.table[(p * g.at.size() + static_cast<size_t>(j)) * 128] +
+                        (static_cast<int64_t>(i) < pr.adds ? 0 : 64),
+                    64, pr.amount[i]);
+      }
+    }
+  }
+  std::vector<uint8_t*> row_results(4);
+  const size_t stride = static_cast<size_t>(whole_vectors(nc));
+  std::vector<uint8_t> results(shared ? profiles.size() * static_cast<size_t>(wl) * stride + 64
+                                      : 0),
+      zeros(static_cast<size_t>(wl), 0);
+  uint8_t* const results0 = results.data() + (-reinterpret_cast<uintptr_t>(results.data()) & 63);
+  auto result = [&](size_t pi, int64_t y) {
+    return results0 + (pi * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * stride;
+  };
+  auto rows_kernel = dilation ? k.max_rows_u8 : k.min_rows_u8;
   auto load_row = [&](int64_t y) {
     load(y);
-    for (size_t pi = 0; shared && pi < profiles.size(); pi++) {
-      const Profile& pr = profiles[pi];
-      for (size_t i = 0; i < pr.dj.size(); i++) from[i] = prow(y) + pr.dj[i];
-      taps_kernel(from.data(), pr.amount.data(), pr.adds, static_cast<int64_t>(pr.dj.size()),
-                  result(pi, y), nc);
+    for (const Group& g : groups) {
+      if (g.rows.size() == 1) {  // by equal amounts, as every row apart
+        const Profile& pr = profiles[g.rows[0]];
+        for (size_t i = 0; i < pr.dj.size(); i++) from[i] = prow(y) + pr.dj[i];
+        taps_kernel(from.data(), pr.amount.data(), pr.adds, static_cast<int64_t>(pr.dj.size()),
+                    result(g.rows[0], y), nc);
+        continue;
+      }
+      for (size_t p = 0; p < g.rows.size(); p++) row_results[p] = result(g.rows[p], y);
+      rows_kernel(prow(y), g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
+                  static_cast<int64_t>(g.rows.size()), row_results.data(), nc);
     }
   };
   for (int64_t y = 0; y + 1 < wl; y++) load_row(y);

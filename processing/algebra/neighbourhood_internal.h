@@ -246,6 +246,15 @@ struct SpanKernels {
                        int64_t n);
   // acc[i] += plus[i] - minus[i], 16-bit terms into 32-bit sums.
   void (*add_sub_u16_i32)(int32_t* acc, const uint16_t* plus, const uint16_t* minus, int64_t n);
+  // Several rows of results from one line, each sample loaded once: for p < rows, dst[p][i] =
+  // min (from 255) or max (from 0) over j < count of clamp(clamp(line[i + at[j]] + up) - down),
+  // clamps to 0..255, up and down every byte of blocks 2 (p count + j) and 2 (p count + j) + 1 of
+  // 64 bytes of table (dst apart from the line). A tap left out of a row takes up 255 (minimum)
+  // or down 255 (maximum).
+  void (*min_rows_u8)(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
+                      int64_t rows, uint8_t* const* dst, int64_t n);
+  void (*max_rows_u8)(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
+                      int64_t rows, uint8_t* const* dst, int64_t n);
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

@@ -43,8 +43,8 @@ bool cpu_has(Tier t) {
   return t == Tier::avx512 ? avx512 : t == Tier::avx2 ? avx2 : true;
 }
 
-// The AVX-512 tier: the float means, byte taps, float checks and 32-bit sums of that build, the
-// rest (byte and word kernels, as fast or faster at 256 bits) of the AVX2 one.
+// The AVX-512 tier: the float means, byte taps and rows, float checks and 32-bit sums of that
+// build, the rest (byte and word kernels, as fast or faster at 256 bits) of the AVX2 one.
 const SpanKernels& avx512_kernels() {
   static const SpanKernels k = [] {
     SpanKernels t = avx2_spans::kSpans;
@@ -57,6 +57,8 @@ const SpanKernels& avx512_kernels() {
     t.sums32 = avx512_spans::kSpans.sums32;
     t.mean_u8 = avx512_spans::kSpans.mean_u8;
     t.add_sub_u16_i32 = avx512_spans::kSpans.add_sub_u16_i32;
+    t.min_rows_u8 = avx512_spans::kSpans.min_rows_u8;
+    t.max_rows_u8 = avx512_spans::kSpans.max_rows_u8;
     return t;
   }();
   return k;

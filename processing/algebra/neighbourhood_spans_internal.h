@@ -226,6 +226,97 @@ void shifted_taps(const uint8_t* const* rows, const uint8_t* amount, int64_t add
   }
 }
 
+// Rows of results from one line, each sample loaded once for them all: dst[p][i] = min (from
+// 255) or max (from 0) over j < count of clamp(clamp(line[i + at[j]] + up) - down), up and down
+// the bytes of vectors 2 (p count + j) and 2 (p count + j) + 1 of table. With Up or Down false
+// every vector of that kind is zero and its step is left out. P rows and B vectors from x.
+template <bool Max, bool Up, bool Down, int P, int B>
+[[gnu::always_inline]] inline void rows_block(const uint8_t* line, const int64_t* at, int64_t count,
+                                              const Bytes* table, uint8_t* const* dst, int64_t x) {
+  constexpr int64_t kW = sizeof(Bytes);
+  Bytes acc[P][B];
+  for (int p = 0; p < P; p++)
+    for (int b = 0; b < B; b++) acc[p][b] = Bytes{} + static_cast<uint8_t>(Max ? 0 : 255);
+  for (int64_t j = 0; j < count; j++) {
+    Bytes v[B];
+    for (int b = 0; b < B; b++) __builtin_memcpy(&v[b], line + at[j] + x + b * kW, kW);
+    for (int p = 0; p < P; p++) {
+      const Bytes* t = table + 2 * (p * count + j);
+      for (int b = 0; b < B; b++) {
+        Bytes g = v[b];
+        if (Up) saturate<true>(g, t[0]);
+        if (Down) saturate<false>(g, t[1]);
+        Max ? raise(acc[p][b], g) : lower(acc[p][b], g);
+      }
+    }
+  }
+  for (int p = 0; p < P; p++)
+    for (int b = 0; b < B; b++) __builtin_memcpy(dst[p] + x + b * kW, &acc[p][b], kW);
+}
+
+template <bool Max, bool Up, bool Down, int P>
+void shifted_rows_of(const uint8_t* line, const int64_t* at, int64_t count, const Bytes* table,
+                     uint8_t* const* dst, int64_t n) {
+  constexpr int64_t kW = sizeof(Bytes);
+  constexpr int B = P == 1 ? 8 : kBytes == 64 ? 4 : 2;
+  int64_t x = 0;
+  for (; x + B * kW <= n; x += B * kW)
+    rows_block<Max, Up, Down, P, B>(line, at, count, table, dst, x);
+  for (; x + kW <= n; x += kW) rows_block<Max, Up, Down, P, 1>(line, at, count, table, dst, x);
+  if (x < n && n >= kW) {  // the last block again, overlapping
+    rows_block<Max, Up, Down, P, 1>(line, at, count, table, dst, n - kW);
+    return;
+  }
+  for (; x < n; x++)
+    for (int p = 0; p < P; p++) {
+      int acc = Max ? 0 : 255;
+      for (int64_t j = 0; j < count; j++) {
+        const Bytes* t = table + 2 * (p * count + j);
+        const int v = std::max(0, std::min(255, line[at[j] + x] + t[0][0]) - t[1][0]);
+        acc = Max ? std::max(acc, v) : std::min(acc, v);
+      }
+      dst[p][x] = static_cast<uint8_t>(acc);
+    }
+}
+
+template <bool Max, bool Up, bool Down>
+void shifted_rows_by(const uint8_t* line, const int64_t* at, int64_t count, const Bytes* table,
+                     int64_t rows, uint8_t* const* dst, int64_t n) {
+  for (int64_t p = 0; p < rows; p += 4) {
+    const Bytes* t = table + 2 * p * count;
+    switch (std::min<int64_t>(rows - p, 4)) {
+      case 1:
+        shifted_rows_of<Max, Up, Down, 1>(line, at, count, t, dst + p, n);
+        break;
+      case 2:
+        shifted_rows_of<Max, Up, Down, 2>(line, at, count, t, dst + p, n);
+        break;
+      case 3:
+        shifted_rows_of<Max, Up, Down, 3>(line, at, count, t, dst + p, n);
+        break;
+      default:
+        shifted_rows_of<Max, Up, Down, 4>(line, at, count, t, dst + p, n);
+    }
+  }
+}
+
+template <bool Max>
+void shifted_rows(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
+                  int64_t rows, uint8_t* const* dst, int64_t n) {
+  const Bytes* t = reinterpret_cast<const Bytes*>(table);
+  bool up = false, down = false;
+  for (int64_t i = 0; i < rows * count; i++) {
+    up = up || t[2 * i][0] != 0;
+    down = down || t[2 * i + 1][0] != 0;
+  }
+  if (up && down)
+    shifted_rows_by<Max, true, true>(line, at, count, t, rows, dst, n);
+  else if (up)
+    shifted_rows_by<Max, true, false>(line, at, count, t, rows, dst, n);
+  else
+    shifted_rows_by<Max, false, true>(line, at, count, t, rows, dst, n);
+}
+
 void quotients(const double* __restrict s, const double* __restrict d, float* __restrict dst,
                int64_t n) {
   for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(s[i] / d[i]);
@@ -581,4 +672,6 @@ const SpanKernels kSpans = {
     reduce_into<MaxNum, float>,
     reduce4<MinNum, float>,
     reduce4<MaxNum, float>,
-    add_sub_u16_i32};
+    add_sub_u16_i32,
+    shifted_rows<false>,
+    shifted_rows<true>};
