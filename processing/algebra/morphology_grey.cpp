@@ -340,36 +340,22 @@ struct GreyDilate {
 // buffer i + 1 (0 being the padded row) from buffer `from` (over M samples) as red over the
 // reads at at[0..3], M <= L <= 4 M, through lengths 4 M, 16 M .. where the next length is
 // further.
-struct Run {
-  int64_t di, dj;
-  size_t buffer;
-};
 struct RunStep {
   size_t from;
   int64_t length;
   int64_t at[4];
 };
 struct RunPlan {
-  std::vector<Run> runs;
+  std::vector<vistelmo::Run> runs;
+  std::vector<size_t> buffer;  // of each run
   std::vector<RunStep> steps;
 };
 
 RunPlan run_plan(const std::vector<Tap>& taps) {
   RunPlan plan;
-  std::vector<std::pair<int64_t, int64_t>> cells;
-  for (const Tap& t : taps) cells.push_back({t.di, t.dj});
-  std::sort(cells.begin(), cells.end());
-  std::vector<int64_t> run_length;
-  for (size_t i = 0; i < cells.size();) {
-    size_t j = i + 1;
-    while (j < cells.size() && cells[j].first == cells[i].first &&
-           cells[j].second == cells[j - 1].second + 1)
-      j++;
-    plan.runs.push_back({cells[i].first, cells[i].second, 0});
-    run_length.push_back(static_cast<int64_t>(j - i));
-    i = j;
-  }
-  std::vector<int64_t> lengths = run_length;
+  plan.runs = vistelmo::member_runs(taps);
+  std::vector<int64_t> lengths;
+  for (const vistelmo::Run& run : plan.runs) lengths.push_back(run.length);
   std::sort(lengths.begin(), lengths.end());
   lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
   std::vector<int64_t> made = {1};  // length of each buffer
@@ -383,9 +369,9 @@ RunPlan run_plan(const std::vector<Tap>& taps) {
     while (4 * made.back() < L) step(made.size() - 1, 4 * made.back());
     step(made.size() - 1, L);
   }
-  for (size_t i = 0; i < plan.runs.size(); i++)
-    plan.runs[i].buffer =
-        static_cast<size_t>(std::find(made.begin(), made.end(), run_length[i]) - made.begin());
+  for (const vistelmo::Run& run : plan.runs)
+    plan.buffer.push_back(
+        static_cast<size_t>(std::find(made.begin(), made.end(), run.length) - made.begin()));
   return plan;
 }
 
@@ -462,7 +448,8 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     return Shift{t, s >= 0, static_cast<uint8_t>(std::min<int64_t>(s >= 0 ? s : -s, 255))};
   };
   if (flat)
-    for (const Run& run : plan.runs) order.push_back(shift({run.di, run.dj, taps[0].value}));
+    for (const vistelmo::Run& run : plan.runs)
+      order.push_back(shift({run.di, run.dj, taps[0].value}));
   else
     for (const Tap& t : taps) order.push_back(shift(t));
   std::stable_sort(order.begin(), order.end(), [](const Shift& x, const Shift& y) {
@@ -575,7 +562,7 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     // the reduction over its length from its first member.
     for (size_t i = 0; i < order.size(); i++) {
       const Tap& t = order[i].t;
-      from[i] = prow(l + t.di - rmin) + (flat ? plan.runs[i].buffer * len : 0) + (t.dj - cmin);
+      from[i] = prow(l + t.di - rmin) + (flat ? plan.buffer[i] * len : 0) + (t.dj - cmin);
     }
     taps_kernel(from.data(), amount.data(), adds, static_cast<int64_t>(from.size()), acc, nc);
   }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "images/border_internal.h"
@@ -61,6 +62,27 @@ inline TapBox tap_box(const std::vector<Tap>& taps) {
     b.equal = b.equal && t.value == taps[0].value;
   }
   return b;
+}
+
+// Horizontal runs of members (row offset di, first column offset dj, length), row by row.
+struct Run {
+  int64_t di, dj, length;
+};
+
+inline std::vector<Run> member_runs(const std::vector<Tap>& taps) {
+  std::vector<std::pair<int64_t, int64_t>> cells;
+  for (const Tap& t : taps) cells.push_back({t.di, t.dj});
+  std::sort(cells.begin(), cells.end());
+  std::vector<Run> runs;
+  for (size_t i = 0; i < cells.size();) {
+    size_t j = i + 1;
+    while (j < cells.size() && cells[j].first == cells[i].first &&
+           cells[j].second == cells[j - 1].second + 1)
+      j++;
+    runs.push_back({cells[i].first, cells[i].second, static_cast<int64_t>(j - i)});
+    i = j;
+  }
+  return runs;
 }
 
 // Whether the taps (distinct offsets) fill their box with one value.
