@@ -142,36 +142,34 @@ void dilate_tap(uint8_t* acc, const uint8_t* b, int64_t n, int s) {
 // Grey morphology by many taps: dst[i] = red over k < count of clamp(rows[k][i] + s_k), 0..255,
 // from 255 (minimum) or 0 (maximum), where s_k = amount[k] for k < adds and -amount[k] after.
 // The clamped shift is monotone, so taps of one amount next to each other are reduced first and
-// shifted once. Blocks of 64 outputs keep their running value in registers across all the taps.
-typedef uint8_t Bytes __attribute__((vector_size(64)));
-// In place (no vector return without AVX-512): x = min(x, y) or max(x, y).
+// shifted once. Blocks of vectors of outputs (kBytes each, the build's width) keep their running
+// value in registers across all the taps.
+typedef uint8_t Bytes __attribute__((vector_size(kBytes)));
+// In place: x = min(x, y) or max(x, y).
 inline void lower(Bytes& x, const Bytes& y) { x = y < x ? y : x; }
 inline void raise(Bytes& x, const Bytes& y) { x = y > x ? y : x; }
 
-// x = clamp(x + y) or clamp(x - y) to 0..255, in the build's widest byte instruction (kBytes
-// bytes, which the includer sets).
-template <bool Add, int W = kBytes>
+// x = clamp(x + y) or clamp(x - y) to 0..255.
+template <bool Add>
 [[gnu::always_inline]] inline void saturate(Bytes& x, const Bytes& y) {
-  for (int o = 0; o < static_cast<int>(sizeof(Bytes)); o += W) {
-    if constexpr (W == 64) {
-      __m512i a, b;
-      __builtin_memcpy(&a, reinterpret_cast<char*>(&x) + o, W);
-      __builtin_memcpy(&b, reinterpret_cast<const char*>(&y) + o, W);
-      a = Add ? _mm512_adds_epu8(a, b) : _mm512_subs_epu8(a, b);
-      __builtin_memcpy(reinterpret_cast<char*>(&x) + o, &a, W);
-    } else if constexpr (W == 32) {
-      __m256i a, b;
-      __builtin_memcpy(&a, reinterpret_cast<char*>(&x) + o, W);
-      __builtin_memcpy(&b, reinterpret_cast<const char*>(&y) + o, W);
-      a = Add ? _mm256_adds_epu8(a, b) : _mm256_subs_epu8(a, b);
-      __builtin_memcpy(reinterpret_cast<char*>(&x) + o, &a, W);
-    } else {
-      __m128i a, b;
-      __builtin_memcpy(&a, reinterpret_cast<char*>(&x) + o, W);
-      __builtin_memcpy(&b, reinterpret_cast<const char*>(&y) + o, W);
-      a = Add ? _mm_adds_epu8(a, b) : _mm_subs_epu8(a, b);
-      __builtin_memcpy(reinterpret_cast<char*>(&x) + o, &a, W);
-    }
+  if constexpr (sizeof(Bytes) == 64) {
+    __m512i a, b;
+    __builtin_memcpy(&a, &x, 64);
+    __builtin_memcpy(&b, &y, 64);
+    a = Add ? _mm512_adds_epu8(a, b) : _mm512_subs_epu8(a, b);
+    __builtin_memcpy(&x, &a, 64);
+  } else if constexpr (sizeof(Bytes) == 32) {
+    __m256i a, b;
+    __builtin_memcpy(&a, &x, 32);
+    __builtin_memcpy(&b, &y, 32);
+    a = Add ? _mm256_adds_epu8(a, b) : _mm256_subs_epu8(a, b);
+    __builtin_memcpy(&x, &a, 32);
+  } else {
+    __m128i a, b;
+    __builtin_memcpy(&a, &x, 16);
+    __builtin_memcpy(&b, &y, 16);
+    a = Add ? _mm_adds_epu8(a, b) : _mm_subs_epu8(a, b);
+    __builtin_memcpy(&x, &a, 16);
   }
 }
 
@@ -210,7 +208,8 @@ void shifted_taps(const uint8_t* const* rows, const uint8_t* amount, int64_t add
                   uint8_t* dst, int64_t n) {
   constexpr int64_t kW = sizeof(Bytes);
   int64_t x = 0;
-  for (; x + 8 * kW <= n; x += 8 * kW) shifted_block<Max, 8>(rows, amount, adds, count, dst, x);
+  constexpr int B = 8;
+  for (; x + B * kW <= n; x += B * kW) shifted_block<Max, B>(rows, amount, adds, count, dst, x);
   for (; x + kW <= n; x += kW) shifted_block<Max, 1>(rows, amount, adds, count, dst, x);
   if (x < n && n >= kW) {  // the last block again, overlapping
     shifted_block<Max, 1>(rows, amount, adds, count, dst, n - kW);
@@ -232,7 +231,8 @@ void shifted_taps(const uint8_t* const* rows, const uint8_t* amount, int64_t add
 // every vector of that kind is zero and its step is left out. P rows and B vectors from x.
 template <bool Max, bool Up, bool Down, int P, int B>
 [[gnu::always_inline]] inline void rows_block(const uint8_t* line, const int64_t* at, int64_t count,
-                                              const Bytes* table, uint8_t* const* dst, int64_t x) {
+                                              const uint8_t* table, uint8_t* const* dst,
+                                              int64_t x) {
   constexpr int64_t kW = sizeof(Bytes);
   Bytes acc[P][B];
   for (int p = 0; p < P; p++)
@@ -241,11 +241,14 @@ template <bool Max, bool Up, bool Down, int P, int B>
     Bytes v[B];
     for (int b = 0; b < B; b++) __builtin_memcpy(&v[b], line + at[j] + x + b * kW, kW);
     for (int p = 0; p < P; p++) {
-      const Bytes* t = table + 2 * (p * count + j);
+      const uint8_t* t = table + 128 * (p * count + j);
+      Bytes up, down;
+      __builtin_memcpy(&up, t, kW);
+      __builtin_memcpy(&down, t + 64, kW);
       for (int b = 0; b < B; b++) {
         Bytes g = v[b];
-        if (Up) saturate<true>(g, t[0]);
-        if (Down) saturate<false>(g, t[1]);
+        if (Up) saturate<true>(g, up);
+        if (Down) saturate<false>(g, down);
         Max ? raise(acc[p][b], g) : lower(acc[p][b], g);
       }
     }
@@ -255,10 +258,10 @@ template <bool Max, bool Up, bool Down, int P, int B>
 }
 
 template <bool Max, bool Up, bool Down, int P>
-void shifted_rows_of(const uint8_t* line, const int64_t* at, int64_t count, const Bytes* table,
+void shifted_rows_of(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
                      uint8_t* const* dst, int64_t n) {
   constexpr int64_t kW = sizeof(Bytes);
-  constexpr int B = P == 1 ? 8 : kBytes == 64 ? 4 : 2;
+  constexpr int B = P == 1 ? 8 : 4;
   int64_t x = 0;
   for (; x + B * kW <= n; x += B * kW)
     rows_block<Max, Up, Down, P, B>(line, at, count, table, dst, x);
@@ -271,8 +274,8 @@ void shifted_rows_of(const uint8_t* line, const int64_t* at, int64_t count, cons
     for (int p = 0; p < P; p++) {
       int acc = Max ? 0 : 255;
       for (int64_t j = 0; j < count; j++) {
-        const Bytes* t = table + 2 * (p * count + j);
-        const int v = std::max(0, std::min(255, line[at[j] + x] + t[0][0]) - t[1][0]);
+        const uint8_t* t = table + 128 * (p * count + j);
+        const int v = std::max(0, std::min(255, line[at[j] + x] + t[0]) - t[64]);
         acc = Max ? std::max(acc, v) : std::min(acc, v);
       }
       dst[p][x] = static_cast<uint8_t>(acc);
@@ -280,10 +283,10 @@ void shifted_rows_of(const uint8_t* line, const int64_t* at, int64_t count, cons
 }
 
 template <bool Max, bool Up, bool Down>
-void shifted_rows_by(const uint8_t* line, const int64_t* at, int64_t count, const Bytes* table,
+void shifted_rows_by(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
                      int64_t rows, uint8_t* const* dst, int64_t n) {
   for (int64_t p = 0; p < rows; p += 4) {
-    const Bytes* t = table + 2 * p * count;
+    const uint8_t* t = table + 128 * p * count;
     switch (std::min<int64_t>(rows - p, 4)) {
       case 1:
         shifted_rows_of<Max, Up, Down, 1>(line, at, count, t, dst + p, n);
@@ -303,11 +306,11 @@ void shifted_rows_by(const uint8_t* line, const int64_t* at, int64_t count, cons
 template <bool Max>
 void shifted_rows(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
                   int64_t rows, uint8_t* const* dst, int64_t n) {
-  const Bytes* t = reinterpret_cast<const Bytes*>(table);
+  const uint8_t* t = table;
   bool up = false, down = false;
   for (int64_t i = 0; i < rows * count; i++) {
-    up = up || t[2 * i][0] != 0;
-    down = down || t[2 * i + 1][0] != 0;
+    up = up || t[128 * i] != 0;
+    down = down || t[128 * i + 64] != 0;
   }
   if (up && down)
     shifted_rows_by<Max, true, true>(line, at, count, t, rows, dst, n);
