@@ -171,6 +171,34 @@ bool rectangle3x3(T* const*, T* const*, int, int, T, bool) {
   return false;
 }
 
+// Small rectangles of bytes whose outside value changes nothing, about offsets -(w - 1) .. 0:
+// the window's rows reduced down in one pass (rows off the image left out) into a line whose
+// ends hold the outside value, then that line reduced across in another, both by the taps
+// kernel. dst apart from src.
+bool rectangle_small(uint8_t* const* src, uint8_t* const* dst, int nl, int nc, int64_t orow,
+                     int64_t wl, int64_t ocol, int64_t wc, uint8_t outside, bool max) {
+  if (outside != (max ? 0 : 255) || wl < 1 || wl > 8 || wc < 1 || wc > 8 || orow > 0 ||
+      orow <= -wl || ocol > 0 || ocol <= -wc)
+    return false;
+  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+  auto taps = max ? k.max_taps_u8 : k.min_taps_u8;
+  std::vector<uint8_t> line(static_cast<size_t>(nc + wc - 1), outside), zeros(8, 0);
+  const uint8_t* from[8];
+  for (int l = 0; l < nl; l++) {
+    int64_t count = 0;
+    for (int64_t y = std::max<int64_t>(l + orow, 0); y < std::min<int64_t>(l + orow + wl, nl); y++)
+      from[count++] = src[y];
+    taps(from, zeros.data(), count, count, line.data() - ocol, nc);
+    for (int64_t j = 0; j < wc; j++) from[j] = line.data() + j;
+    taps(from, zeros.data(), wc, wc, dst[l], nc);
+  }
+  return true;
+}
+template <class T>
+bool rectangle_small(T* const*, T* const*, int, int, int64_t, int64_t, int64_t, int64_t, T, bool) {
+  return false;
+}
+
 // Row passes of whole rows, in order, each row then reduced down the columns by levels kept in
 // rings of wl rows: level j row y = red over row passes y .. y + P_j - 1, made as soon as its
 // last row pass is in. Reads the image once, front to back. False (nothing done) when the rings
@@ -240,6 +268,7 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
   if (orow == -1 && wl == 3 && ocol == -1 && wc == 3 &&
       rectangle3x3(src, dst, nl, nc, outside, max))
     return;
+  if (rectangle_small(src, dst, nl, nc, orow, wl, ocol, wc, outside, max)) return;
   const RedKernels<T> k = red_kernels(vistelmo::span_kernels(), T{}, max);
   outside = calm(outside, max);
   if (rectangle_rows(src, dst, nl, nc, orow, wl, ocol, wc, outside, k, max, finish)) return;
