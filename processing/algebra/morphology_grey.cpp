@@ -552,7 +552,7 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     }
   }
   std::vector<uint8_t*> row_results(4);
-  const size_t stride = static_cast<size_t>(whole_vectors(nc));
+  const size_t stride = (static_cast<size_t>(nc) + 63) & ~size_t{63};  // rows on 64 bytes
   std::vector<uint8_t> results(shared ? profiles.size() * static_cast<size_t>(wl) * stride + 64
                                       : 0),
       zeros(static_cast<size_t>(wl), 0);
@@ -564,7 +564,7 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
   auto load_row = [&](int64_t y) {
     load(y);
     for (const Group& g : groups) {
-      if (g.rows.size() == 1) {  // by equal amounts, as every row apart
+      if (g.rows.size() == 1) {  // the taps kernel, which shifts equal amounts once
         const Profile& pr = profiles[g.rows[0]];
         for (size_t i = 0; i < pr.dj.size(); i++) from[i] = prow(y) + pr.dj[i];
         taps_kernel(from.data(), pr.amount.data(), pr.adds, static_cast<int64_t>(pr.dj.size()),
