@@ -98,26 +98,8 @@ std::vector<Tap> white_members(const IMGBIN& b, int sign) {
   return vistelmo::window_taps(b, sign, [](bool v) { return v; });
 }
 
-// Horizontal runs of members (row offset di, first column offset dj, length).
-struct Run {
-  int64_t di, dj, length;
-};
-
-std::vector<Run> member_runs(const std::vector<Tap>& taps) {
-  std::vector<std::pair<int64_t, int64_t>> cells;
-  for (const Tap& t : taps) cells.push_back({t.di, t.dj});
-  std::sort(cells.begin(), cells.end());
-  std::vector<Run> runs;
-  for (size_t i = 0; i < cells.size();) {
-    size_t j = i + 1;
-    while (j < cells.size() && cells[j].first == cells[i].first &&
-           cells[j].second == cells[j - 1].second + 1)
-      j++;
-    runs.push_back({cells[i].first, cells[i].second, static_cast<int64_t>(j - i)});
-    i = j;
-  }
-  return runs;
-}
+using vistelmo::member_runs;
+using vistelmo::Run;
 
 // Word j of a bit line (data at word 0, fill words on both sides) in which the bit of column c
 // holds column c + d.

@@ -171,6 +171,34 @@ bool rectangle3x3(T* const*, T* const*, int, int, T, bool) {
   return false;
 }
 
+// Small rectangles of bytes whose outside value changes nothing, about offsets -(w - 1) .. 0:
+// the window's rows reduced down in one pass (rows off the image left out) into a line whose
+// ends hold the outside value, then that line reduced across in another, both by the taps
+// kernel. dst apart from src.
+bool rectangle_small(uint8_t* const* src, uint8_t* const* dst, int nl, int nc, int64_t orow,
+                     int64_t wl, int64_t ocol, int64_t wc, uint8_t outside, bool max) {
+  if (outside != (max ? 0 : 255) || wl < 1 || wl > 8 || wc < 1 || wc > 8 || orow > 0 ||
+      orow <= -wl || ocol > 0 || ocol <= -wc)
+    return false;
+  const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+  auto taps = max ? k.max_taps_u8 : k.min_taps_u8;
+  std::vector<uint8_t> line(static_cast<size_t>(nc + wc - 1), outside), zeros(8, 0);
+  const uint8_t* from[8];
+  for (int l = 0; l < nl; l++) {
+    int64_t count = 0;
+    for (int64_t y = std::max<int64_t>(l + orow, 0); y < std::min<int64_t>(l + orow + wl, nl); y++)
+      from[count++] = src[y];
+    taps(from, zeros.data(), count, count, line.data() - ocol, nc);
+    for (int64_t j = 0; j < wc; j++) from[j] = line.data() + j;
+    taps(from, zeros.data(), wc, wc, dst[l], nc);
+  }
+  return true;
+}
+template <class T>
+bool rectangle_small(T* const*, T* const*, int, int, int64_t, int64_t, int64_t, int64_t, T, bool) {
+  return false;
+}
+
 // Row passes of whole rows, in order, each row then reduced down the columns by levels kept in
 // rings of wl rows: level j row y = red over row passes y .. y + P_j - 1, made as soon as its
 // last row pass is in. Reads the image once, front to back. False (nothing done) when the rings
@@ -240,6 +268,7 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
   if (orow == -1 && wl == 3 && ocol == -1 && wc == 3 &&
       rectangle3x3(src, dst, nl, nc, outside, max))
     return;
+  if (rectangle_small(src, dst, nl, nc, orow, wl, ocol, wc, outside, max)) return;
   const RedKernels<T> k = red_kernels(vistelmo::span_kernels(), T{}, max);
   outside = calm(outside, max);
   if (rectangle_rows(src, dst, nl, nc, orow, wl, ocol, wc, outside, k, max, finish)) return;
@@ -336,6 +365,45 @@ struct GreyDilate {
   void finish(int l, int c) { r.rows[l][c] = static_cast<unsigned char>(acc); }
 };
 
+// Horizontal runs of members, and how each slot makes the reduction over every run length L:
+// buffer i + 1 (0 being the padded row) from buffer `from` (over M samples) as red over the
+// reads at at[0..3], M <= L <= 4 M, through lengths 4 M, 16 M .. where the next length is
+// further.
+struct RunStep {
+  size_t from;
+  int64_t length;
+  int64_t at[4];
+};
+struct RunPlan {
+  std::vector<vistelmo::Run> runs;
+  std::vector<size_t> buffer;  // of each run
+  std::vector<RunStep> steps;
+};
+
+RunPlan run_plan(const std::vector<Tap>& taps) {
+  RunPlan plan;
+  plan.runs = vistelmo::member_runs(taps);
+  std::vector<int64_t> lengths;
+  for (const vistelmo::Run& run : plan.runs) lengths.push_back(run.length);
+  std::sort(lengths.begin(), lengths.end());
+  lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
+  std::vector<int64_t> made = {1};  // length of each buffer
+  auto step = [&](size_t from, int64_t L) {
+    const int64_t m = made[from];
+    plan.steps.push_back({from, L, {0, std::min(m, L - m), std::min(2 * m, L - m), L - m}});
+    made.push_back(L);
+  };
+  for (int64_t L : lengths) {
+    if (L == 1) continue;
+    while (4 * made.back() < L) step(made.size() - 1, 4 * made.back());
+    step(made.size() - 1, L);
+  }
+  for (const vistelmo::Run& run : plan.runs)
+    plan.buffer.push_back(
+        static_cast<size_t>(std::find(made.begin(), made.end(), run.length) - made.begin()));
+  return plan;
+}
+
 // Members all of one height s: clamp(red(p) -/+ s), by the separable rectangle when they fill
 // their bounding box, else by runs of members along rows. Other elements: one saturating span
 // per member over rows padded with the outside value.
@@ -365,41 +433,15 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     return true;
   }
   // Padded rows l + rmin .. l + rmax in a ring of wl slots. A flat element runs as horizontal
-  // runs of members: each slot holds, for every run length, the reduction over that many
-  // samples from each position (by doubling), shared by all the runs of that length.
+  // runs of members: each slot also holds, for every run length L, the reduction over L samples
+  // from each position, made from a shorter one in one pass of two or four overlapping reads
+  // (so one pass per distinct length), shared by all the runs of that length.
   const int64_t len = nc + wc - 1;
-  struct Run {
-    int64_t di, dj;
-    size_t length;  // index into lengths
-  };
-  std::vector<Run> runs;
-  std::vector<int64_t> lengths;
-  if (flat) {
-    std::vector<std::pair<int64_t, int64_t>> cells;
-    for (const Tap& t : taps) cells.push_back({t.di, t.dj});
-    std::sort(cells.begin(), cells.end());
-    std::vector<std::pair<Run, int64_t>> found;  // run and its length
-    for (size_t i = 0; i < cells.size();) {
-      size_t j = i + 1;
-      while (j < cells.size() && cells[j].first == cells[i].first &&
-             cells[j].second == cells[j - 1].second + 1)
-        j++;
-      found.push_back({{cells[i].first, cells[i].second, 0}, static_cast<int64_t>(j - i)});
-      lengths.push_back(static_cast<int64_t>(j - i));
-      i = j;
-    }
-    std::sort(lengths.begin(), lengths.end());
-    lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
-    for (auto& [run, n] : found) {
-      run.length = static_cast<size_t>(std::lower_bound(lengths.begin(), lengths.end(), n) -
-                                       lengths.begin());
-      runs.push_back(run);
-    }
-  }
+  const RunPlan plan = flat ? run_plan(taps) : RunPlan();
   const RedKernels<uint8_t> red = red_kernels(k, uint8_t{}, dilation);
   const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
-  const size_t per_slot = static_cast<size_t>(len) * (1 + lengths.size());
-  std::vector<uint8_t> ring(static_cast<size_t>(wl) * per_slot), levels;
+  const size_t per_slot = static_cast<size_t>(len) * (1 + plan.steps.size());
+  std::vector<uint8_t> ring(static_cast<size_t>(wl) * per_slot);
   auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * per_slot; };
   auto load = [&](int64_t y) {
     uint8_t* line = prow(y);
@@ -408,20 +450,19 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
       vistelmo::padded_line(a.rows[iy], columns, cmin, len, start, line);
     else
       std::fill(line, line + len, start);
-    if (lengths.empty()) return;
-    // levels[q] holds the reduction over 2^q samples.
-    levels.resize(static_cast<size_t>(len) * 64);
-    std::copy(line, line + len, levels.data());
-    int64_t p = 1, q = 0;
-    for (size_t i = 0; i < lengths.size(); i++) {
-      const int64_t L = lengths[i];
-      for (; 2 * p <= L; p *= 2, q++)
-        red.red2(&levels[q * len], &levels[q * len] + p, &levels[(q + 1) * len], len - 2 * p + 1);
-      red.red2(&levels[q * len], &levels[q * len] + (L - p), line + (i + 1) * len, len - L + 1);
+    for (size_t i = 0; i < plan.steps.size(); i++) {
+      const RunStep& st = plan.steps[i];
+      const uint8_t* src = line + st.from * len;
+      uint8_t* dst = line + (i + 1) * len;
+      const int64_t n = len - st.length + 1;
+      if (st.at[1] == st.at[3])
+        red.red2(src, src + st.at[3], dst, n);
+      else
+        red.red4(src, src + st.at[1], src + st.at[2], src + st.at[3], dst, n);
     }
   };
-  // Other elements: the members raising the sample first, then those lowering it, each part
-  // by its clamped amount (so that equal amounts sit together).
+  // The members (or, for a flat element, the runs) raising the sample first, then those lowering
+  // it, each part by its clamped amount (so that equal amounts sit together).
   struct Shift {
     Tap t;
     bool raise;
@@ -431,18 +472,23 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
   std::vector<uint8_t> amount;
   std::vector<const uint8_t*> from;
   int64_t adds = 0;
-  if (!flat) {
-    for (const Tap& t : taps) {
-      const int64_t s = dilation ? t.value : -int64_t{t.value};
-      order.push_back({t, s >= 0, static_cast<uint8_t>(std::min<int64_t>(s >= 0 ? s : -s, 255))});
-      adds += s >= 0;
-    }
-    std::stable_sort(order.begin(), order.end(), [](const Shift& x, const Shift& y) {
-      return x.raise != y.raise ? x.raise : x.amount < y.amount;
-    });
-    for (const Shift& o : order) amount.push_back(o.amount);
-    from.resize(order.size());
+  auto shift = [&](const Tap& t) {
+    const int64_t s = dilation ? t.value : -int64_t{t.value};
+    return Shift{t, s >= 0, static_cast<uint8_t>(std::min<int64_t>(s >= 0 ? s : -s, 255))};
+  };
+  if (flat)
+    for (const vistelmo::Run& run : plan.runs)
+      order.push_back(shift({run.di, run.dj, taps[0].value}));
+  else
+    for (const Tap& t : taps) order.push_back(shift(t));
+  std::stable_sort(order.begin(), order.end(), [](const Shift& x, const Shift& y) {
+    return x.raise != y.raise ? x.raise : x.amount < y.amount;
+  });
+  for (const Shift& o : order) {
+    amount.push_back(o.amount);
+    adds += o.raise;
   }
+  from.resize(order.size());
   auto taps_kernel = dilation ? k.max_taps_u8 : k.min_taps_u8;
   // Element rows alike (the same members and shifts) give the same row result: when that saves
   // taps, each distinct row runs once per image row into a ring, and the rows are then reduced
@@ -477,18 +523,57 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
   size_t shared_taps = static_cast<size_t>(used_rows);  // the taps down, then across
   for (const Profile& pr : profiles) shared_taps += pr.dj.size();
   const bool shared = !flat && 5 * shared_taps < 4 * order.size();
-  std::vector<uint8_t> results(shared ? profiles.size() * static_cast<size_t>(wl) * nc : 0),
-      zeros(static_cast<size_t>(wl), 0);
-  auto result = [&](size_t pi, int64_t y) {
-    return results.data() + (pi * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * nc;
+  // Distinct rows with the same columns of members form a group: one pass over a line makes all
+  // their results, by a table of each row's raise and lowering (64 bytes each) of each column.
+  struct Group {
+    std::vector<size_t> rows;  // indices into profiles
+    std::vector<int64_t> at;   // the columns, in order
+    std::vector<uint8_t> table;
   };
+  std::vector<Group> groups;
+  for (size_t pi = 0; shared && pi < profiles.size(); pi++) {
+    std::vector<int64_t> cols = profiles[pi].dj;
+    std::sort(cols.begin(), cols.end());
+    auto g = std::find_if(groups.begin(), groups.end(),
+                          [&](const Group& x) { return x.at == cols && x.rows.size() < 4; });
+    if (g == groups.end()) g = groups.insert(groups.end(), Group{{}, cols, {}});
+    g->rows.push_back(pi);
+  }
+  for (Group& g : groups) {
+    g.table.assign(g.rows.size() * g.at.size() * 128, 0);
+    for (size_t p = 0; p < g.rows.size(); p++) {
+      const Profile& pr = profiles[g.rows[p]];
+      for (size_t i = 0; i < pr.dj.size(); i++) {
+        const auto j = std::lower_bound(g.at.begin(), g.at.end(), pr.dj[i]) - g.at.begin();
+        std::fill_n(&g.table[(p * g.at.size() + static_cast<size_t>(j)) * 128] +
+                        (static_cast<int64_t>(i) < pr.adds ? 0 : 64),
+                    64, pr.amount[i]);
+      }
+    }
+  }
+  std::vector<uint8_t*> row_results(4);
+  const size_t stride = (static_cast<size_t>(nc) + 63) & ~size_t{63};  // rows on 64 bytes
+  std::vector<uint8_t> results(shared ? profiles.size() * static_cast<size_t>(wl) * stride + 64
+                                      : 0),
+      zeros(static_cast<size_t>(wl), 0);
+  uint8_t* const results0 = results.data() + (-reinterpret_cast<uintptr_t>(results.data()) & 63);
+  auto result = [&](size_t pi, int64_t y) {
+    return results0 + (pi * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * stride;
+  };
+  auto rows_kernel = dilation ? k.max_rows_u8 : k.min_rows_u8;
   auto load_row = [&](int64_t y) {
     load(y);
-    for (size_t pi = 0; shared && pi < profiles.size(); pi++) {
-      const Profile& pr = profiles[pi];
-      for (size_t i = 0; i < pr.dj.size(); i++) from[i] = prow(y) + pr.dj[i];
-      taps_kernel(from.data(), pr.amount.data(), pr.adds, static_cast<int64_t>(pr.dj.size()),
-                  result(pi, y), nc);
+    for (const Group& g : groups) {
+      if (g.rows.size() == 1) {  // the taps kernel, which shifts equal amounts once
+        const Profile& pr = profiles[g.rows[0]];
+        for (size_t i = 0; i < pr.dj.size(); i++) from[i] = prow(y) + pr.dj[i];
+        taps_kernel(from.data(), pr.amount.data(), pr.adds, static_cast<int64_t>(pr.dj.size()),
+                    result(g.rows[0], y), nc);
+        continue;
+      }
+      for (size_t p = 0; p < g.rows.size(); p++) row_results[p] = result(g.rows[p], y);
+      rows_kernel(prow(y), g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
+                  static_cast<int64_t>(g.rows.size()), row_results.data(), nc);
     }
   };
   for (int64_t y = 0; y + 1 < wl; y++) load_row(y);
@@ -502,17 +587,14 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
       taps_kernel(from.data(), zeros.data(), count, count, acc, nc);
       continue;
     }
-    if (!flat) {
-      for (size_t i = 0; i < order.size(); i++)
-        from[i] = prow(l + order[i].t.di - rmin) + (order[i].t.dj - cmin);
-      taps_kernel(from.data(), amount.data(), adds, static_cast<int64_t>(from.size()), acc, nc);
-      continue;
+    // A flat element's shifts are all equal, so order keeps the runs' order: run i's tap reads
+    // the reduction over its length from its first member.
+    for (size_t i = 0; i < order.size(); i++) {
+      const Tap& t = order[i].t;
+      from[i] = prow(l + t.di - rmin) + (flat ? plan.buffer[i] * len : 0) + (t.dj - cmin);
     }
-    std::fill(acc, acc + nc, start);
-    for (const Run& run : runs)
-      red.red_into(acc, prow(l + run.di - rmin) + (run.length + 1) * len + (run.dj - cmin), nc);
+    taps_kernel(from.data(), amount.data(), adds, static_cast<int64_t>(from.size()), acc, nc);
   }
-  if (flat) lift();
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "images/border_internal.h"
@@ -61,6 +62,27 @@ inline TapBox tap_box(const std::vector<Tap>& taps) {
     b.equal = b.equal && t.value == taps[0].value;
   }
   return b;
+}
+
+// Horizontal runs of members (row offset di, first column offset dj, length), row by row.
+struct Run {
+  int64_t di, dj, length;
+};
+
+inline std::vector<Run> member_runs(const std::vector<Tap>& taps) {
+  std::vector<std::pair<int64_t, int64_t>> cells;
+  for (const Tap& t : taps) cells.push_back({t.di, t.dj});
+  std::sort(cells.begin(), cells.end());
+  std::vector<Run> runs;
+  for (size_t i = 0; i < cells.size();) {
+    size_t j = i + 1;
+    while (j < cells.size() && cells[j].first == cells[i].first &&
+           cells[j].second == cells[j - 1].second + 1)
+      j++;
+    runs.push_back({cells[i].first, cells[i].second, static_cast<int64_t>(j - i)});
+    i = j;
+  }
+  return runs;
 }
 
 // Whether the taps (distinct offsets) fill their box with one value.
@@ -246,6 +268,15 @@ struct SpanKernels {
                        int64_t n);
   // acc[i] += plus[i] - minus[i], 16-bit terms into 32-bit sums.
   void (*add_sub_u16_i32)(int32_t* acc, const uint16_t* plus, const uint16_t* minus, int64_t n);
+  // Several rows of results from one line, each sample loaded once: for p < rows, dst[p][i] =
+  // min (from 255) or max (from 0) over j < count of clamp(clamp(line[i + at[j]] + up) - down),
+  // clamps to 0..255, up and down every byte of blocks 2 (p count + j) and 2 (p count + j) + 1 of
+  // 64 bytes of table (dst apart from the line). A tap left out of a row takes up 255 (minimum)
+  // or down 255 (maximum).
+  void (*min_rows_u8)(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
+                      int64_t rows, uint8_t* const* dst, int64_t n);
+  void (*max_rows_u8)(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
+                      int64_t rows, uint8_t* const* dst, int64_t n);
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

@@ -1,6 +1,7 @@
 // The span kernels built three times, for any x86-64, for AVX2 and for AVX-512, and the tier
-// switch. Each build sets its vector width (doubles a vector) and how many rows of windows and
-// vectors of each the float means take at a time.
+// switch. Each build sets its vector width (doubles a vector, and bytes), and how many rows of
+// windows and vectors of each the float means take at a time.
+#include <immintrin.h>
 #include <algorithm>
 #include <cstdint>
 #include <utility>
@@ -10,14 +11,14 @@
 namespace vistelmo {
 
 namespace portable_spans {
-constexpr int kLanes = 4, kRows = 2, kBlocks = 2;
+constexpr int kLanes = 4, kRows = 2, kBlocks = 2, kBytes = 16;
 #include "processing/algebra/neighbourhood_spans_internal.h"
 }  // namespace portable_spans
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
 namespace avx2_spans {
-constexpr int kLanes = 4, kRows = 4, kBlocks = 3;
+constexpr int kLanes = 4, kRows = 4, kBlocks = 3, kBytes = 32;
 #include "processing/algebra/neighbourhood_spans_internal.h"
 }  // namespace avx2_spans
 #pragma GCC pop_options
@@ -26,7 +27,7 @@ constexpr int kLanes = 4, kRows = 4, kBlocks = 3;
 #pragma GCC target("avx512f,avx512dq,avx512bw,avx512vl")
 namespace avx512_spans {
 namespace {  // only some kernels are taken from this build (see avx512_kernels)
-constexpr int kLanes = 8, kRows = 8, kBlocks = 3;
+constexpr int kLanes = 8, kRows = 8, kBlocks = 3, kBytes = 64;
 #include "processing/algebra/neighbourhood_spans_internal.h"
 }  // namespace
 }  // namespace avx512_spans
@@ -42,8 +43,8 @@ bool cpu_has(Tier t) {
   return t == Tier::avx512 ? avx512 : t == Tier::avx2 ? avx2 : true;
 }
 
-// The AVX-512 tier: the float means, byte taps, float checks and 32-bit sums of that build, the
-// rest (byte and word kernels, as fast or faster at 256 bits) of the AVX2 one.
+// The AVX-512 tier: the float means, byte taps and rows, float checks and 32-bit sums of that
+// build, the rest (byte and word kernels, as fast or faster at 256 bits) of the AVX2 one.
 const SpanKernels& avx512_kernels() {
   static const SpanKernels k = [] {
     SpanKernels t = avx2_spans::kSpans;
@@ -56,6 +57,8 @@ const SpanKernels& avx512_kernels() {
     t.sums32 = avx512_spans::kSpans.sums32;
     t.mean_u8 = avx512_spans::kSpans.mean_u8;
     t.add_sub_u16_i32 = avx512_spans::kSpans.add_sub_u16_i32;
+    t.min_rows_u8 = avx512_spans::kSpans.min_rows_u8;
+    t.max_rows_u8 = avx512_spans::kSpans.max_rows_u8;
     return t;
   }();
   return k;

@@ -1,8 +1,8 @@
 // Span kernels of the neighbourhood filters. Included three times by neighbourhood_spans.cpp,
 // plain and under the AVX2 and AVX-512 targets, each time inside its own namespace; the includer
-// brings <algorithm>, <cstdint>, <utility> and neighbourhood_internal.h. Every loop runs along
-// output elements with each element's own operations in their order, so every build gives the
-// same bits.
+// brings <algorithm>, <cstdint>, <utility>, <immintrin.h> and neighbourhood_internal.h. Every loop
+// runs along output elements with each element's own operations in their order, so every build
+// gives the same bits.
 
 struct MinOf {
   template <class T>
@@ -142,11 +142,36 @@ void dilate_tap(uint8_t* acc, const uint8_t* b, int64_t n, int s) {
 // Grey morphology by many taps: dst[i] = red over k < count of clamp(rows[k][i] + s_k), 0..255,
 // from 255 (minimum) or 0 (maximum), where s_k = amount[k] for k < adds and -amount[k] after.
 // The clamped shift is monotone, so taps of one amount next to each other are reduced first and
-// shifted once. Blocks of 64 outputs keep their running value in registers across all the taps.
-typedef uint8_t Bytes __attribute__((vector_size(64)));
-// In place (no vector return without AVX-512): x = min(x, y) or max(x, y).
+// shifted once. Blocks of vectors of outputs (kBytes each, the build's width) keep their running
+// value in registers across all the taps.
+typedef uint8_t Bytes __attribute__((vector_size(kBytes)));
+// In place: x = min(x, y) or max(x, y).
 inline void lower(Bytes& x, const Bytes& y) { x = y < x ? y : x; }
 inline void raise(Bytes& x, const Bytes& y) { x = y > x ? y : x; }
+
+// x = clamp(x + y) or clamp(x - y) to 0..255.
+template <bool Add>
+[[gnu::always_inline]] inline void saturate(Bytes& x, const Bytes& y) {
+  if constexpr (sizeof(Bytes) == 64) {
+    __m512i a, b;
+    __builtin_memcpy(&a, &x, 64);
+    __builtin_memcpy(&b, &y, 64);
+    a = Add ? _mm512_adds_epu8(a, b) : _mm512_subs_epu8(a, b);
+    __builtin_memcpy(&x, &a, 64);
+  } else if constexpr (sizeof(Bytes) == 32) {
+    __m256i a, b;
+    __builtin_memcpy(&a, &x, 32);
+    __builtin_memcpy(&b, &y, 32);
+    a = Add ? _mm256_adds_epu8(a, b) : _mm256_subs_epu8(a, b);
+    __builtin_memcpy(&x, &a, 32);
+  } else {
+    __m128i a, b;
+    __builtin_memcpy(&a, &x, 16);
+    __builtin_memcpy(&b, &y, 16);
+    a = Add ? _mm_adds_epu8(a, b) : _mm_subs_epu8(a, b);
+    __builtin_memcpy(&x, &a, 16);
+  }
+}
 
 // B vectors of outputs from x.
 template <bool Max, int B>
@@ -166,16 +191,12 @@ template <bool Max, int B>
         __builtin_memcpy(&b, rows[k] + x + j * kW, kW);
         Max ? raise(g[j], b) : lower(g[j], b);
       }
-    // clamp(g + u) = min(g, 255 - u) + u; clamp(g - u) = max(g, u) - u.
-    const Bytes top = Bytes{} + static_cast<uint8_t>(255 - u), low = Bytes{} + u;
+    const Bytes by = Bytes{} + u;
     for (int j = 0; j < B; j++) {
-      if (u != 0 && end == adds) {
-        lower(g[j], top);
-        g[j] += u;
-      } else if (u != 0) {
-        raise(g[j], low);
-        g[j] -= u;
-      }
+      if (u != 0 && end == adds)
+        saturate<true>(g[j], by);
+      else if (u != 0)
+        saturate<false>(g[j], by);
       Max ? raise(acc[j], g[j]) : lower(acc[j], g[j]);
     }
   }
@@ -187,7 +208,8 @@ void shifted_taps(const uint8_t* const* rows, const uint8_t* amount, int64_t add
                   uint8_t* dst, int64_t n) {
   constexpr int64_t kW = sizeof(Bytes);
   int64_t x = 0;
-  for (; x + 8 * kW <= n; x += 8 * kW) shifted_block<Max, 8>(rows, amount, adds, count, dst, x);
+  constexpr int B = 8;
+  for (; x + B * kW <= n; x += B * kW) shifted_block<Max, B>(rows, amount, adds, count, dst, x);
   for (; x + kW <= n; x += kW) shifted_block<Max, 1>(rows, amount, adds, count, dst, x);
   if (x < n && n >= kW) {  // the last block again, overlapping
     shifted_block<Max, 1>(rows, amount, adds, count, dst, n - kW);
@@ -201,6 +223,101 @@ void shifted_taps(const uint8_t* const* rows, const uint8_t* amount, int64_t add
     }
     dst[x] = static_cast<uint8_t>(acc);
   }
+}
+
+// Rows of results from one line, each sample loaded once for them all: dst[p][i] = min (from
+// 255) or max (from 0) over j < count of clamp(clamp(line[i + at[j]] + up) - down), up and down
+// the bytes of vectors 2 (p count + j) and 2 (p count + j) + 1 of table. With Up or Down false
+// every vector of that kind is zero and its step is left out. P rows and B vectors from x.
+template <bool Max, bool Up, bool Down, int P, int B>
+[[gnu::always_inline]] inline void rows_block(const uint8_t* line, const int64_t* at, int64_t count,
+                                              const uint8_t* table, uint8_t* const* dst,
+                                              int64_t x) {
+  constexpr int64_t kW = sizeof(Bytes);
+  Bytes acc[P][B];
+  for (int p = 0; p < P; p++)
+    for (int b = 0; b < B; b++) acc[p][b] = Bytes{} + static_cast<uint8_t>(Max ? 0 : 255);
+  for (int64_t j = 0; j < count; j++) {
+    Bytes v[B];
+    for (int b = 0; b < B; b++) __builtin_memcpy(&v[b], line + at[j] + x + b * kW, kW);
+    for (int p = 0; p < P; p++) {
+      const uint8_t* t = table + 128 * (p * count + j);
+      Bytes up, down;
+      __builtin_memcpy(&up, t, kW);
+      __builtin_memcpy(&down, t + 64, kW);
+      for (int b = 0; b < B; b++) {
+        Bytes g = v[b];
+        if (Up) saturate<true>(g, up);
+        if (Down) saturate<false>(g, down);
+        Max ? raise(acc[p][b], g) : lower(acc[p][b], g);
+      }
+    }
+  }
+  for (int p = 0; p < P; p++)
+    for (int b = 0; b < B; b++) __builtin_memcpy(dst[p] + x + b * kW, &acc[p][b], kW);
+}
+
+template <bool Max, bool Up, bool Down, int P>
+void shifted_rows_of(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
+                     uint8_t* const* dst, int64_t n) {
+  constexpr int64_t kW = sizeof(Bytes);
+  constexpr int B = P == 1 ? 8 : 4;
+  int64_t x = 0;
+  for (; x + B * kW <= n; x += B * kW)
+    rows_block<Max, Up, Down, P, B>(line, at, count, table, dst, x);
+  for (; x + kW <= n; x += kW) rows_block<Max, Up, Down, P, 1>(line, at, count, table, dst, x);
+  if (x < n && n >= kW) {  // the last block again, overlapping
+    rows_block<Max, Up, Down, P, 1>(line, at, count, table, dst, n - kW);
+    return;
+  }
+  for (; x < n; x++)
+    for (int p = 0; p < P; p++) {
+      int acc = Max ? 0 : 255;
+      for (int64_t j = 0; j < count; j++) {
+        const uint8_t* t = table + 128 * (p * count + j);
+        const int v = std::max(0, std::min(255, line[at[j] + x] + t[0]) - t[64]);
+        acc = Max ? std::max(acc, v) : std::min(acc, v);
+      }
+      dst[p][x] = static_cast<uint8_t>(acc);
+    }
+}
+
+template <bool Max, bool Up, bool Down>
+void shifted_rows_by(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
+                     int64_t rows, uint8_t* const* dst, int64_t n) {
+  for (int64_t p = 0; p < rows; p += 4) {
+    const uint8_t* t = table + 128 * p * count;
+    switch (std::min<int64_t>(rows - p, 4)) {
+      case 1:
+        shifted_rows_of<Max, Up, Down, 1>(line, at, count, t, dst + p, n);
+        break;
+      case 2:
+        shifted_rows_of<Max, Up, Down, 2>(line, at, count, t, dst + p, n);
+        break;
+      case 3:
+        shifted_rows_of<Max, Up, Down, 3>(line, at, count, t, dst + p, n);
+        break;
+      default:
+        shifted_rows_of<Max, Up, Down, 4>(line, at, count, t, dst + p, n);
+    }
+  }
+}
+
+template <bool Max>
+void shifted_rows(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
+                  int64_t rows, uint8_t* const* dst, int64_t n) {
+  const uint8_t* t = table;
+  bool up = false, down = false;
+  for (int64_t i = 0; i < rows * count; i++) {
+    up = up || t[128 * i] != 0;
+    down = down || t[128 * i + 64] != 0;
+  }
+  if (up && down)
+    shifted_rows_by<Max, true, true>(line, at, count, t, rows, dst, n);
+  else if (up)
+    shifted_rows_by<Max, true, false>(line, at, count, t, rows, dst, n);
+  else
+    shifted_rows_by<Max, false, true>(line, at, count, t, rows, dst, n);
 }
 
 void quotients(const double* __restrict s, const double* __restrict d, float* __restrict dst,
@@ -558,4 +675,6 @@ const SpanKernels kSpans = {
     reduce_into<MaxNum, float>,
     reduce4<MinNum, float>,
     reduce4<MaxNum, float>,
-    add_sub_u16_i32};
+    add_sub_u16_i32,
+    shifted_rows<false>,
+    shifted_rows<true>};

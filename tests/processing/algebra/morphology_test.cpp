@@ -56,9 +56,9 @@ const auto greater = [](auto v, auto acc) { return v > acc; };
 struct Win {
   int nl, nc;
 };
-const Win kWindows[] = {{1, 1},  {3, 3},   {1, 4},  {4, 1},  {2, 2},  {5, 3},
-                        {2, 7},  {0, 3},   {3, 0},  {-2, 1}, {70, 1}, {1, 70},
-                        {6, 66}, {15, 15}, {16, 9}, {1, 33}, {40, 2}, {3, 600}};
+const Win kWindows[] = {{1, 1},  {3, 3},  {1, 4},  {4, 1},   {2, 2},  {5, 3},  {2, 7},
+                        {0, 3},  {3, 0},  {-2, 1}, {70, 1},  {1, 70}, {6, 66}, {15, 15},
+                        {16, 9}, {1, 33}, {40, 2}, {3, 600}, {8, 8},  {6, 5},  {8, 9}};
 
 TEST(Rectangle, BinaryMatchesReference) {
   Rng g(1);
@@ -384,6 +384,23 @@ TEST(Structure, GreyErosionAndDilationMatchReference) {
   IMGSHT disk;
   eecircular(9, disk);
   bs.push_back(disk);
+  // A flat cross of height 30: runs of lengths 1 and 17, 17 made through 4 and 16.
+  IMGSHT cross(5, 17, short{-32768});
+  for (int j = 0; j < 17; j++) cross(2, j) = 30;
+  for (int i = 0; i < 5; i++) cross(i, 8) = 30;
+  bs.push_back(cross);
+  // Rows that repeat, their results made together: five distinct rows of heights of one sign,
+  // and two distinct rows with the same gaps and heights past either clamp.
+  IMGSHT bands(9, 5);
+  for (int i = 0; i < 9; i++)
+    for (int j = 0; j < 5; j++) bands(i, j) = static_cast<short>((i % 5) * 7 + j * 3);
+  bs.push_back(bands);
+  IMGSHT gapped(4, 5, short{-32768});
+  const short rows[2][5] = {{300, -20, 0, 0, -300}, {9, 0, 0, 40, -1}};
+  for (int i = 0; i < 4; i++)
+    for (int j : {0, 1, 3, 4}) gapped(i, j) = rows[i % 2][j];
+  gapped.cc = 1;
+  bs.push_back(gapped);
   // Heights that repeat, of both signs, on a square and on a disk.
   IMGSHT square(7, 7);
   for (int i = 0; i < 7; i++)
