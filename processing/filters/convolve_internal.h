@@ -306,12 +306,14 @@ inline uint64_t zero_columns(const double* taps, int kl, int kc) {
 }
 
 // traverse_real straight into result rows: with several, row_block() rows a kernel call (the
-// last few alone). Blocks over finite rows leave out the kernel's zero columns.
+// last few alone), unless the kernel has a single row (no loads to share between the outputs,
+// and the one-row kernel keeps more sums in flight). Blocks over finite rows leave out the
+// kernel's zero columns.
 template <class Load, class Out>
 void traverse_real(Load& load, int a0, int w, int nl, int nc, const double* taps, int kl, int kc,
                    int row0, int off, int dir, RowStore<Out>& store, bool exact = false,
                    bool several = false) {
-  const int r = several ? row_block() : 1;
+  const int r = several && kl > 1 ? row_block() : 1;
   int lead = 0;
   if constexpr (kLeads<Load>) lead = load.lead();
   RowRing<double> ring(kl + r - 1, w, a0, lead);
@@ -374,8 +376,10 @@ void store_zeros(int nl, int nc, Store& store) {
   }
 }
 
-// The bytes of padded rows that the several-row traversal keeps in the first-level cache.
-constexpr size_t kRingBytes = 32768;
+// The bytes of padded rows that the several-row traversal keeps in the second-level cache (a
+// ring sized for the first level cut the rows into strips, and the source and result streamed
+// slower a strip at a time).
+constexpr size_t kRingBytes = 262144;
 
 template <class Store>
 constexpr bool kRowStore = false;
@@ -398,9 +402,9 @@ void correlate_real(const PlaneRef<P>& src, Get get, char mode, int nl, int nc, 
   map.require_all();
   const int w = r.b1 - r.b0 + 1;
   if constexpr (kRowStore<Store>) {
-    // Several rows a kernel call: strips of columns, each down every row, when the ring of
-    // padded rows of a strip at least 256 wide then fits the first-level cache (one row a call
-    // streams faster through whole rows).
+    // Several rows a kernel call: whole rows while their ring fits kRingBytes, else strips of
+    // columns, each down every row, when the ring of a strip at least 256 wide then fits (one
+    // row a call streams faster through whole rows).
     const int extra = w - nc, block = several ? row_block() : 1;
     const int fit = block > 1 ? int(kRingBytes / (sizeof(double) * (kl + block - 1))) - extra : 0;
     const int strips = fit >= 256 ? (nc + fit - 1) / fit : 1;

@@ -71,13 +71,13 @@ TEST_P(FastPath, ConvolucaoFloat) { check_convolucao<IMGFLT>(); }
 TEST_P(FastPath, ConvolucaoDouble) { check_convolucao<IMGDBL>(); }
 
 // convolucao, conv and xcorr sum several output rows a kernel call: heights just past a multiple
-// of the rows of a call, rows just past whole vector blocks, rows wide enough to go in strips of
-// columns, kernels from shorter than the rows of a call to taller, centres moved to the kernel's
-// corners, every mode.
+// of the rows of a call, rows just past whole vector blocks, kernels from shorter than the rows
+// of a call to taller, one tall enough that the 600-wide rows go in strips of columns, centres
+// moved to the kernel's corners, every mode.
 template <class Img>
 void check_row_blocks() {
   const Size image_sizes[] = {{5, 49}, {6, 100}, {8, 97}, {9, 13}, {9, 600}};
-  const Size kernel_sizes[] = {{2, 3}, {4, 1}, {5, 5}, {3, 7}, {10, 2}};
+  const Size kernel_sizes[] = {{2, 3}, {4, 1}, {5, 5}, {3, 7}, {10, 2}, {60, 3}};
   unsigned seed = 500;
   for (const Size& sz : image_sizes)
     for (const Size& ks : kernel_sizes)
