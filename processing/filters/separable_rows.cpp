@@ -95,16 +95,36 @@ __attribute__((target("avx512f"))) inline void widen(const unsigned char* s, dou
   for (; j < n; j++) d[j] = s[j];
 }
 
+// Samples i .. i+m-1 of s widened into d, each piece from where it lies.
+template <class V>
+__attribute__((always_inline)) inline void widen(const vistelmo::EdgedBytes& s, int i, int m,
+                                                 double* d) {
+  const int end = i + m;
+  if (i < 0) {
+    const int e = end < 0 ? end : 0;
+    widen(s.before + i, d, e - i, V{});
+    d += e - i;
+    i = e;
+  }
+  if (i < end && i < s.w) {
+    const int e = end < s.w ? end : s.w;
+    widen(s.row + i, d, e - i, V{});
+    d += e - i;
+    i = e;
+  }
+  if (i < end) widen(s.after + (i - s.w), d, end - i, V{});
+}
+
 // The row pass over bytes: a stretch of them widened at a time, with the samples its sums reach
 // back to, so that the doubles stay in the first-level cache.
 template <class V, int U>
-__attribute__((always_inline)) inline void byte_row_pass(const unsigned char* s, const double* taps,
-                                                         int n, int w, double* scratch,
+__attribute__((always_inline)) inline void byte_row_pass(const vistelmo::EdgedBytes& s, int shift,
+                                                         const double* taps, int n, double* scratch,
                                                          double* out) {
-  const int reach = 3 * (n - 1);
+  const int reach = 3 * (n - 1), w = s.w;
   for (int j = 0; j < w; j += vistelmo::kColourStretch) {
     const int m = w - j < vistelmo::kColourStretch ? w - j : vistelmo::kColourStretch;
-    widen(s + j - reach, scratch, m + reach, V{});
+    widen<V>(s, j + shift - reach, m + reach, scratch);
     row_pass<V, U, 3>(scratch + reach, taps, n, m, out + j);
   }
 }
@@ -300,7 +320,7 @@ __attribute__((always_inline)) inline void column_any(const double* const* q, co
 }
 
 struct Kernels {
-  void (*row)(const unsigned char*, const double*, int, int, double*, double*);
+  void (*row)(const vistelmo::EdgedBytes&, int, const double*, int, double*, double*);
   void (*columns)(const double* const*, const double*, int, int, int, unsigned char* const*,
                   const vistelmo::RowsAhead&);
   void (*float_columns)(const double* const*, const double*, int, int, int, float* const*,
@@ -314,9 +334,9 @@ struct Kernels {
   target void name##_float_row(const double* s, const double* taps, int n, int w, double* out) {   \
     row_pass<VF, 8, 1>(s, taps, n, w, out);                                                        \
   }                                                                                                \
-  target void name##_row(const unsigned char* s, const double* taps, int n, int w,                 \
+  target void name##_row(const vistelmo::EdgedBytes& s, int shift, const double* taps, int n,      \
                          double* scratch, double* out) {                                           \
-    byte_row_pass<V, UR>(s, taps, n, w, scratch, out);                                             \
+    byte_row_pass<V, UR>(s, shift, taps, n, scratch, out);                                         \
   }                                                                                                \
   target void name##_columns(const double* const* q, const double* taps, int n, int rows, int w,   \
                              unsigned char* const* out, const vistelmo::RowsAhead& ahead) {        \
@@ -356,9 +376,9 @@ const Kernels& kernels() {
 
 }  // namespace
 
-void vistelmo::colour_row_pass(const unsigned char* s, const double* taps, int n, int w,
+void vistelmo::colour_row_pass(const EdgedBytes& s, int shift, const double* taps, int n,
                                double* scratch, double* out) {
-  kernels().row(s, taps, n, w, scratch, out);
+  kernels().row(s, shift, taps, n, scratch, out);
 }
 
 void vistelmo::colour_column_pass(const double* const* q, const double* taps, int n, int rows,
