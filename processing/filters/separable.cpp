@@ -141,17 +141,17 @@ IMGCOR ConvHV(const IMGCOR& a, const VETOR<double>& k) {
                                vistelmo::default_centre(nc), rv.a0, rv.a1, rv.b0, rv.b1);
   mh.require_all();
   mv.require_all();
-  // Edges continued: the padded row holds the source row in place and copies of its edge
-  // pixels left and right of it.
+  // Edges continued: the row pass reads the source row in place and copies of its edge pixels
+  // left and right of it.
   const int left = -rh.b0, right = rh.b1 - (nc - 1);
-  std::vector<unsigned char> padded(size_t(3) * (left + nc + right));
-  unsigned char* const inner = padded.data() + 3 * left;
+  std::vector<unsigned char> before(size_t(3) * left), after(size_t(3) * right);
   std::vector<double> scratch(size_t(vistelmo::kColourStretch + 3 * (n - 1)));
   auto load = [&](int row, double* dst) {
-    std::memcpy(inner, &a.rows[mv.a(row)][0].r, size_t(w3));
-    for (int c = -left; c < 0; c++) std::memcpy(inner + 3 * c, inner + 3 * mh.b(c), 3);
-    for (int c = nc; c < nc + right; c++) std::memcpy(inner + 3 * c, inner + 3 * mh.b(c), 3);
-    vistelmo::colour_row_pass(inner + 3 * c0, k.data, n, w3, scratch.data(), dst);
+    const unsigned char* src = &a.rows[mv.a(row)][0].r;
+    for (int c = -left; c < 0; c++) std::memcpy(&before[3 * (c + left)], src + 3 * mh.b(c), 3);
+    for (int c = nc; c < nc + right; c++) std::memcpy(&after[3 * (c - nc)], src + 3 * mh.b(c), 3);
+    const vistelmo::EdgedBytes s{before.data() + 3 * left, src, after.data(), w3};
+    vistelmo::colour_row_pass(s, 3 * c0, k.data, n, scratch.data(), dst);
   };
   auto source = [&](int row) {
     return reinterpret_cast<const char*>(&a.rows[mv.a(std::min(row, rv.a1))][0].r);

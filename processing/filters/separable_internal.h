@@ -9,12 +9,21 @@ constexpr int kColumnRows = 4;
 // Samples the colour row pass widens at a time.
 constexpr int kColourStretch = 768;
 
+// A row of w bytes continued past its ends: sample i is before[i] for i < 0, row[i] for
+// 0 <= i < w, after[i - w] from w on.
+struct EdgedBytes {
+  const unsigned char* before;
+  const unsigned char* row;
+  const unsigned char* after;
+  int w;
+};
+
 // Row pass over the channels interleaved (taps three samples apart): out[j] = sum over q of
-// taps[q] * s[j - 3 q], q = 0 .. n-1 in order from the first product, each sum rounded to float
-// (stored as a double). scratch holds kColourStretch + 3 (n-1) doubles. Starting from the
-// product instead of +0 changes at most the sign of a zero sum, which the byte rounding of the
-// column pass does not see.
-void colour_row_pass(const unsigned char* s, const double* taps, int n, int w, double* scratch,
+// taps[q] * s[j + shift - 3 q], q = 0 .. n-1 in order from the first product, each sum rounded to
+// float (stored as a double), j = 0 .. s.w-1. scratch holds kColourStretch + 3 (n-1) doubles.
+// Starting from the product instead of +0 changes at most the sign of a zero sum, which the byte
+// rounding of the column pass does not see.
+void colour_row_pass(const EdgedBytes& s, int shift, const double* taps, int n, double* scratch,
                      double* out);
 
 // Source rows the next pass reads (count of them, size bytes a sample): a column pass asks the

@@ -95,16 +95,36 @@ __attribute__((target("avx512f"))) inline void widen(const unsigned char* s, dou
   for (; j < n; j++) d[j] = s[j];
 }
 
+// Samples i .. i+m-1 of s widened into d, each piece from where it lies.
+template <class V>
+__attribute__((always_inline)) inline void widen(const vistelmo::EdgedBytes& s, int i, int m,
+                                                 double* d) {
+  const int end = i + m;
+  if (i < 0) {
+    const int e = end < 0 ? end : 0;
+    widen(s.before + i, d, e - i, V{});
+    d += e - i;
+    i = e;
+  }
+  if (i < end && i < s.w) {
+    const int e = end < s.w ? end : s.w;
+    widen(s.row + i, d, e - i, V{});
+    d += e - i;
+    i = e;
+  }
+  if (i < end) widen(s.after + (i - s.w), d, end - i, V{});
+}
+
 // The row pass over bytes: a stretch of them widened at a time, with the samples its sums reach
 // back to, so that the doubles stay in the first-level cache.
 template <class V, int U>
-__attribute__((always_inline)) inline void byte_row_pass(const unsigned char* s, const double* taps,
-                                                         int n, int w, double* scratch,
+__attribute__((always_inline)) inline void byte_row_pass(const vistelmo::EdgedBytes& s, int shift,
+                                                         const double* taps, int n, double* scratch,
                                                          double* out) {
-  const int reach = 3 * (n - 1);
+  const int reach = 3 * (n - 1), w = s.w;
   for (int j = 0; j < w; j += vistelmo::kColourStretch) {
     const int m = w - j < vistelmo::kColourStretch ? w - j : vistelmo::kColourStretch;
-    widen(s + j - reach, scratch, m + reach, V{});
+    widen<V>(s, j + shift - reach, m + reach, scratch);
     row_pass<V, U, 3>(scratch + reach, taps, n, m, out + j);
   }
 }
@@ -179,25 +199,32 @@ struct BytesAvx2 : BytesPlain {
   }
 };
 
-// Clamped to 0 .. 255 (NaN to 0), then m + 0.5 rounded down and truncated: the floor of the
-// exact m + 0.5.
+// As BytesAvx2, eight sums at a time; the packing puts four vectors' bytes in order with one
+// permute.
 struct BytesAvx512 : BytesPlain {
   __attribute__((target("avx512f"))) static __m256i eight(V8 v) {
-    const __m512d m = _mm512_min_pd(_mm512_max_pd(v, _mm512_setzero_pd()), _mm512_set1_pd(255.0));
-    return _mm512_cvttpd_epi32(
-        _mm512_add_round_pd(m, _mm512_set1_pd(0.5), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+    const __m512d top = _mm512_set1_pd(255.0), half = _mm512_set1_pd(0.49999999999999994);
+    return _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_min_pd(top, v), half));
+  }
+  // Bytes of each 128-bit lane: a0-3 b0-3 c0-3 d0-3, then a4-7 b4-7 c4-7 d4-7.
+  __attribute__((target("avx512f"))) static __m256i ordered(__m256i packed) {
+    return _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
   }
   template <class V, int U>
   __attribute__((target("avx512f"))) static void put(const V* v, unsigned char* d) {
     int u = 0;
 #pragma GCC unroll 16
-    for (; u + 2 <= U; u += 2) {
-      const __m512i w = _mm512_inserti64x4(_mm512_castsi256_si512(eight(v[u])), eight(v[u + 1]), 1);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8 * u), _mm512_cvtepi32_epi8(w));
+    for (; u + 4 <= U; u += 4) {
+      const __m256i ab = _mm256_packs_epi32(eight(v[u]), eight(v[u + 1]));
+      const __m256i cd = _mm256_packs_epi32(eight(v[u + 2]), eight(v[u + 3]));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 8 * u),
+                          ordered(_mm256_packus_epi16(ab, cd)));
     }
-    if (u < U) {
-      const __m128i b = _mm512_cvtepi32_epi8(_mm512_castsi256_si512(eight(v[u])));
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 8 * u), b);
+#pragma GCC unroll 16
+    for (; u < U; u++) {
+      const __m256i w = _mm256_packs_epi32(eight(v[u]), eight(v[u]));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 8 * u),
+                       _mm256_castsi256_si128(ordered(_mm256_packus_epi16(w, w))));
     }
   }
 };
@@ -221,21 +248,32 @@ __attribute__((always_inline)) inline void column_step(V (&acc)[R][U], const V (
   }
 }
 
+// The same with at least R taps: the head rows (m < R) and the tail rows (m = n + k) fully
+// unrolled, which rows read them known at compile time.
 template <class V, int R, int U, class S>
-__attribute__((always_inline)) inline void column_block(const double* const* q, const double* taps,
-                                                        int n, int j, typename S::Out* const* out) {
+__attribute__((always_inline)) inline void column_block_long(const double* const* q,
+                                                             const double* taps, int n, int j,
+                                                             V (&acc)[R][U]) {
   constexpr int L = sizeof(V) / sizeof(double);
-  V acc[R][U] = {};
   V x[U];
-  int m = 0;
-  // Every output row reads the rows R .. n-1 of q with a tap past its first.
-  for (; m < R; m++) {
+#pragma GCC unroll 16
+  for (int m = 0; m < R; m++) {
 #pragma GCC unroll 16
     for (int u = 0; u < U; u++) x[u] = load<V>(q[m] + j + u * L);
-    column_step<V, R, U, S::kFromZero>(acc, x, taps, n, m);
+#pragma GCC unroll 16
+    for (int r = R - 1 - m; r < R; r++) {
+      const int p = m - (R - 1 - r);
+      const double t = taps[p];
+      if (p == 0 && !S::kFromZero)
+#pragma GCC unroll 16
+        for (int u = 0; u < U; u++) acc[r][u] = t * x[u];
+      else
+#pragma GCC unroll 16
+        for (int u = 0; u < U; u++) acc[r][u] += t * x[u];
+    }
   }
 #pragma GCC unroll 1
-  for (; m < n; m++) {
+  for (int m = R; m < n; m++) {
     const double* t = taps + m - (R - 1);
 #pragma GCC unroll 16
     for (int u = 0; u < U; u++) {
@@ -244,10 +282,33 @@ __attribute__((always_inline)) inline void column_block(const double* const* q, 
       for (int r = 0; r < R; r++) acc[r][u] += t[r] * xu;
     }
   }
-  for (; m < n + R - 1; m++) {
 #pragma GCC unroll 16
-    for (int u = 0; u < U; u++) x[u] = load<V>(q[m] + j + u * L);
-    column_step<V, R, U, S::kFromZero>(acc, x, taps, n, m);
+  for (int k = 0; k < R - 1; k++) {
+    const double* row = q[n + k] + j;
+#pragma GCC unroll 16
+    for (int u = 0; u < U; u++) x[u] = load<V>(row + u * L);
+    const double* t = taps + n + k - (R - 1);
+#pragma GCC unroll 16
+    for (int r = 0; r < R - 1 - k; r++)
+#pragma GCC unroll 16
+      for (int u = 0; u < U; u++) acc[r][u] += t[r] * x[u];
+  }
+}
+
+template <class V, int R, int U, class S>
+__attribute__((always_inline)) inline void column_block(const double* const* q, const double* taps,
+                                                        int n, int j, typename S::Out* const* out) {
+  constexpr int L = sizeof(V) / sizeof(double);
+  V acc[R][U] = {};
+  if (n >= R) {
+    column_block_long<V, R, U, S>(q, taps, n, j, acc);
+  } else {
+    V x[U];
+    for (int m = 0; m < n + R - 1; m++) {
+#pragma GCC unroll 16
+      for (int u = 0; u < U; u++) x[u] = load<V>(q[m] + j + u * L);
+      column_step<V, R, U, S::kFromZero>(acc, x, taps, n, m);
+    }
   }
 #pragma GCC unroll 16
   for (int r = 0; r < R; r++) S::template put<V, U>(acc[r], out[r] + j);
@@ -300,7 +361,7 @@ __attribute__((always_inline)) inline void column_any(const double* const* q, co
 }
 
 struct Kernels {
-  void (*row)(const unsigned char*, const double*, int, int, double*, double*);
+  void (*row)(const vistelmo::EdgedBytes&, int, const double*, int, double*, double*);
   void (*columns)(const double* const*, const double*, int, int, int, unsigned char* const*,
                   const vistelmo::RowsAhead&);
   void (*float_columns)(const double* const*, const double*, int, int, int, float* const*,
@@ -314,9 +375,9 @@ struct Kernels {
   target void name##_float_row(const double* s, const double* taps, int n, int w, double* out) {   \
     row_pass<VF, 8, 1>(s, taps, n, w, out);                                                        \
   }                                                                                                \
-  target void name##_row(const unsigned char* s, const double* taps, int n, int w,                 \
+  target void name##_row(const vistelmo::EdgedBytes& s, int shift, const double* taps, int n,      \
                          double* scratch, double* out) {                                           \
-    byte_row_pass<V, UR>(s, taps, n, w, scratch, out);                                             \
+    byte_row_pass<V, UR>(s, shift, taps, n, scratch, out);                                         \
   }                                                                                                \
   target void name##_columns(const double* const* q, const double* taps, int n, int rows, int w,   \
                              unsigned char* const* out, const vistelmo::RowsAhead& ahead) {        \
@@ -356,9 +417,9 @@ const Kernels& kernels() {
 
 }  // namespace
 
-void vistelmo::colour_row_pass(const unsigned char* s, const double* taps, int n, int w,
+void vistelmo::colour_row_pass(const EdgedBytes& s, int shift, const double* taps, int n,
                                double* scratch, double* out) {
-  kernels().row(s, taps, n, w, scratch, out);
+  kernels().row(s, shift, taps, n, scratch, out);
 }
 
 void vistelmo::colour_column_pass(const double* const* q, const double* taps, int n, int rows,

@@ -261,6 +261,53 @@ TEST_P(SeparableIsa, ColumnPassRoundsAsRoundToByte) {
     }
 }
 
+// The column passes on their own, every count of rows they form at once, tap counts below and
+// above it, widths with partial blocks: output row r sums taps[p] * q[rows - 1 - r + p] in order
+// of p, bytes from the first product, floats and doubles from +0.
+TEST_P(SeparableIsa, ColumnPassesMatchPerSampleSums) {
+  std::mt19937 gen(29);
+  std::uniform_real_distribution<double> u(-40, 300), t(-0.3, 0.9);
+  for (int rows = 1; rows <= vistelmo::kColumnRows; rows++)
+    for (int n : {1, 2, 3, 4, 5, 9, 17})
+      for (int w : {1, 7, 8, 31, 32, 33, 64, 65, 131}) {
+        std::vector<double> taps(n);
+        for (double& x : taps) x = t(gen);
+        std::vector<std::vector<double>> q(n + rows - 1, std::vector<double>(w));
+        for (auto& row : q)
+          for (double& x : row) x = gen() % 5 ? u(gen) : -0.0;
+        std::vector<const double*> qp;
+        for (const auto& row : q) qp.push_back(row.data());
+        std::vector<std::vector<unsigned char>> b(rows, std::vector<unsigned char>(w));
+        std::vector<std::vector<float>> f(rows, std::vector<float>(w));
+        std::vector<std::vector<double>> d(rows, std::vector<double>(w));
+        std::vector<unsigned char*> bp;
+        std::vector<float*> fp;
+        std::vector<double*> dp;
+        for (int r = 0; r < rows; r++) {
+          bp.push_back(b[r].data());
+          fp.push_back(f[r].data());
+          dp.push_back(d[r].data());
+        }
+        vistelmo::colour_column_pass(qp.data(), taps.data(), n, rows, w, bp.data());
+        vistelmo::column_pass(qp.data(), taps.data(), n, rows, w, fp.data());
+        vistelmo::column_pass(qp.data(), taps.data(), n, rows, w, dp.data());
+        for (int r = 0; r < rows; r++)
+          for (int j = 0; j < w; j++) {
+            double first = taps[0] * q[rows - 1 - r][j], zero = 0.0 + taps[0] * q[rows - 1 - r][j];
+            for (int p = 1; p < n; p++) {
+              first += taps[p] * q[rows - 1 - r + p][j];
+              zero += taps[p] * q[rows - 1 - r + p][j];
+            }
+            ASSERT_EQ(b[r][j], vistelmo::round_to_byte(first))
+                << "rows " << rows << " taps " << n << " width " << w << " at " << r << "," << j;
+            ASSERT_TRUE(same(f[r][j], static_cast<float>(zero)))
+                << "rows " << rows << " taps " << n << " width " << w << " at " << r << "," << j;
+            ASSERT_TRUE(same(d[r][j], zero))
+                << "rows " << rows << " taps " << n << " width " << w << " at " << r << "," << j;
+          }
+      }
+}
+
 // Float and double rows through the several-rows column pass: every mode, tall and short
 // images, kernels longer than the image. Negative zeros: the column sums start from +0, and the
 // row pass's zero signs do not reach them.
