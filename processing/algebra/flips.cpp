@@ -223,20 +223,21 @@ Img turn270(const Img& a) {
   return r;
 }
 
+// r[n-1-k] = a[k]; reversed in vectors by AVX2's byte shuffles.
+template <class T>
+void reverse_block(const T* a, T* r, int64_t n) {
+#if defined(__x86_64__)
+  if (current_tier() == vistelmo::TurnTier::avx2)
+    return vistelmo::avx2_turns::reverse_block(a, r, n);
+#endif
+  std::reverse_copy(a, a + n, r);
+}
+
 // Element k of a goes to element n-1-k of r.
 template <class Img>
 Img turn180(const Img& a) {
   Img r = fresh(a.nl(), a.nc(), a);
-  if (vistelmo::has_pixels(a)) {
-    const int64_t n = vistelmo::block_count(a);
-    // Reversed in vectors by AVX2's byte shuffles.
-#if defined(__x86_64__)
-    if (current_tier() == vistelmo::TurnTier::avx2)
-      vistelmo::avx2_turns::reverse_block(a.data, r.data, n);
-    else
-#endif
-      std::reverse_copy(a.data, a.data + n, r.data);
-  }
+  if (vistelmo::has_pixels(a)) reverse_block(a.data, r.data, vistelmo::block_count(a));
   r.lc = mirrored(a.nl(), a.lc);
   r.cc = mirrored(a.nc(), a.cc);
   return r;
@@ -333,6 +334,9 @@ bool set_turn_tier(TurnTier t) {
   current_tier() = t;
   return true;
 }
+
+void reverse_pixels(const uint8_t* a, uint8_t* r, int64_t n) { reverse_block(a, r, n); }
+void reverse_pixels(const float* a, float* r, int64_t n) { reverse_block(a, r, n); }
 
 }  // namespace vistelmo
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "processing/algebra/flips_internal.h"
 #include "processing/algebra/pointwise.h"
 #include "processing/algebra/pointwise_internal.h"
 
@@ -43,7 +44,7 @@ Img reflect(const Img& a) {
   Img r(a.nl, a.nc);
   r.backg = a.backg;
   if (vistelmo::has_pixels(a) && vistelmo::has_pixels(r))
-    std::reverse_copy(a.data, a.data + vistelmo::block_count(a), r.data);
+    vistelmo::reverse_pixels(a.data, r.data, vistelmo::block_count(a));
   // Formed in 64 bits: any stored centre mirrors without overflow (kept in int as it wraps).
   r.lc = static_cast<int>(int64_t{a.nl} - 1 - a.lc);
   r.cc = static_cast<int>(int64_t{a.nc} - 1 - a.cc);

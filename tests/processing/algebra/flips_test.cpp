@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "processing/algebra/flips_internal.h"
+#include "processing/algebra/pointwise.h"
 #include "support/test_support.h"
 
 namespace {
@@ -165,11 +166,13 @@ void check_tiled_turns(uint32_t seed) {
                      *rl = c;
                      *rc = s.nl - 1 - l;
                    });
-      expect_moved(a, rot180(a), s.nl, s.nc, s.nl - 1 - a.lc, s.nc - 1 - a.cc,
-                   [&](int l, int c, int* rl, int* rc) {
-                     *rl = s.nl - 1 - l;
-                     *rc = s.nc - 1 - c;
-                   });
+      const auto half_turn = [&](int l, int c, int* rl, int* rc) {
+        *rl = s.nl - 1 - l;
+        *rc = s.nc - 1 - c;
+      };
+      expect_moved(a, rot180(a), s.nl, s.nc, s.nl - 1 - a.lc, s.nc - 1 - a.cc, half_turn);
+      if constexpr (std::is_same_v<Img, IMGGRY> || std::is_same_v<Img, IMGFLT>)  // ~ reflects
+        expect_moved(a, ~a, s.nl, s.nc, s.nl - 1 - a.lc, s.nc - 1 - a.cc, half_turn);
     }
   }
 }
