@@ -407,11 +407,10 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
   return true;
 }
 
-// Doubles: the interior through a selection network (a full 3 x 3 of equal weights through
-// sorted columns, some counts of equal weights through networks fixed when compiling), except
-// rows whose window meets a NaN
-// and pixels whose median is a zero (the network may keep the other zero than the selection);
-// those and the border band by selection.
+// Doubles: the interior through a selection network (a full 3 x 3 or 5 x 5 of equal weights
+// through sorted columns, some counts of equal weights through networks fixed when compiling),
+// except rows whose window meets a NaN and pixels whose median is a zero (the network may keep
+// the other zero than the selection); those and the border band by selection.
 IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
   const int64_t w = total_weight(m);
   IMGDBL r(a.nl, a.nc);
@@ -440,16 +439,19 @@ IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
       return nan[y] == 1;
     };
     const vistelmo::TapBox box = vistelmo::tap_box(taps);
-    const bool square3 = vistelmo::full_box(taps, box) && box.rows() == 3 && box.cols() == 3;
+    const bool full = vistelmo::full_box(taps, box) && box.rows() == box.cols();
+    const bool square3 = full && box.rows() == 3, square5 = full && box.rows() == 5;
     const bool middle = box.equal && vistelmo::middle_wires(static_cast<int>(taps.size()));
     std::vector<const double*> src(net.wires());
     for (int64_t l = in.l0; l < in.l1; l++) {
       double* out = r.rows[l];
       bool odd;
-      if (square3) {
-        const double* rows[3];
-        for (int64_t i = 0; i < 3; i++) rows[i] = a.rows[l + box.rmin + i] + in.c0 + box.cmin;
-        odd = vistelmo::network_kernels().median3_f64(rows, out + in.c0, in.c1 - in.c0);
+      if (square3 || square5) {
+        const double* rows[5];
+        for (int64_t i = 0; i < box.rows(); i++)
+          rows[i] = a.rows[l + box.rmin + i] + in.c0 + box.cmin;
+        const vistelmo::NetworkKernels& k = vistelmo::network_kernels();
+        odd = (square3 ? k.median3_f64 : k.median5_f64)(rows, out + in.c0, in.c1 - in.c0);
       } else if (middle) {
         network_sources(a.rows, taps, net, l, in.c0, src);
         odd = vistelmo::network_kernels().middle_f64(src.data(), net.wires(), out + in.c0,

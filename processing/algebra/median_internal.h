@@ -23,6 +23,8 @@ struct NetworkKernels {
   // The median of each 3 x 3 window: dst[x] from rows[k][x .. x + 2], k < 3 (x < n). Any
   // order of equal samples may be kept.
   bool (*median3_f64)(const double* const* rows, double* dst, int64_t n);
+  // The same for each 5 x 5 window, rows[k][x .. x + 4], k < 5.
+  bool (*median5_f64)(const double* const* rows, double* dst, int64_t n);
   // The middle of n equal samples, wire w from src[w][x], middle_wires(wires).
   bool (*middle_f64)(const double* const* src, int wires, double* dst, int64_t n);
   // Eight samples of weight one, src[0 .. 7], and a heavy one, src[8]: the heavy sample clamped

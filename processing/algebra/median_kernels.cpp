@@ -38,11 +38,16 @@ struct Lanes<T, 0> {
 
 // Floating samples: whether a sample was NaN (or infinite: x - x has bits set) or an output a
 // zero, to say when the selection must redo a row. Other types: never.
+template <size_t Bytes>
+struct Words {
+  typedef int64_t type __attribute__((vector_size(Bytes)));
+};
+
 template <class T, class V>
 struct Odd {
   static constexpr bool kFloat = std::is_floating_point_v<T>;
-  typedef int64_t Lanes64 __attribute__((vector_size(64)));
-  using Bits = std::conditional_t<sizeof(V) == 64, Lanes64, int64_t>;
+  using Bits = std::conditional_t<sizeof(V) >= 16,
+                                  typename Words<sizeof(V) >= 16 ? sizeof(V) : 16>::type, int64_t>;
   using M = decltype(V{} == V{});
   Bits nonfinite{};
   M zero{};
@@ -293,7 +298,159 @@ VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
   return odd.any() || odd1.any();
 }
 
-#define VISTELMO_NETWORKS(suffix, attr)                                                        \
+// Batcher's last merge stage on 2 B wires: sorted lists of A wires at 0 .. A - 1 and of Bn
+// wires at B .. B + Bn - 1, the empty wires +inf, so comparators meeting them are dropped or
+// become renamings when compiling. Variable v starts as wire v; op c puts the smaller of
+// variables a[c] and b[c] on a[c] (kind bit 1) and the larger on b[c] (kind bit 2), only the
+// halves ranks Lo .. Hi need; rank r ends on variable out[r].
+template <int A, int Bn, int B, int Lo, int Hi>
+struct MergeNetwork {
+  static constexpr int kMax = 128;
+  int a[kMax] = {}, b[kMax] = {}, kind[kMax] = {}, out[2 * B] = {};
+  int count = 0;
+  constexpr MergeNetwork() {
+    int slot[2 * B] = {}, ca[kMax] = {}, cb[kMax] = {}, total = 0;
+    bool inf[2 * B] = {}, need[2 * B] = {};
+    for (int w = 0; w < 2 * B; w++) {
+      slot[w] = w;
+      inf[w] = w < B ? w >= A : w - B >= Bn;
+    }
+    for (int k = B; k >= 1; k >>= 1)
+      for (int j = k % B; j + k < 2 * B; j += 2 * k)
+        for (int i = 0; i < k; i++) {
+          const int p = i + j, q = i + j + k;
+          if (p / (2 * B) != q / (2 * B) || inf[q]) continue;
+          if (inf[p]) {
+            const int s = slot[p];
+            slot[p] = slot[q];
+            slot[q] = s;
+            inf[p] = false;
+            inf[q] = true;
+            continue;
+          }
+          ca[total] = slot[p];
+          cb[total] = slot[q];
+          total++;
+        }
+    for (int r = Lo; r <= Hi; r++) need[slot[r]] = true;
+    int kinds[kMax] = {};
+    for (int c = total; c-- > 0;) {
+      kinds[c] = (need[ca[c]] ? 1 : 0) + (need[cb[c]] ? 2 : 0);
+      if (kinds[c]) need[ca[c]] = need[cb[c]] = true;
+    }
+    for (int c = 0; c < total; c++)
+      if (kinds[c]) {
+        a[count] = ca[c];
+        b[count] = cb[c];
+        kind[count] = kinds[c];
+        count++;
+      }
+    for (int r = 0; r < 2 * B; r++) out[r] = slot[r];
+  }
+};
+
+template <int A, int Bn, int B, int Lo, int Hi>
+constexpr MergeNetwork<A, Bn, B, Lo, Hi> kMerge{};
+
+// Two sorted columns of five merged whole; two sorted tens as far as ranks 7 .. 12.
+constexpr const auto& kMerge55 = kMerge<5, 5, 8, 0, 9>;
+constexpr const auto& kMerge1010 = kMerge<10, 10, 16, 7, 12>;
+
+template <class Net, class V>
+VISTELMO_NET_STEP void merge_op(const Net& net, int c, V* x) {
+  V& u = x[net.a[c]];
+  V& v = x[net.b[c]];
+  const V lo = lower(u, v), hi = upper(u, v);
+  if (net.kind[c] & 1) u = lo;
+  if (net.kind[c] & 2) v = hi;
+}
+
+template <const auto& Net, class V, size_t... C>
+VISTELMO_NET_STEP void run_merge(V* x, std::index_sequence<C...>) {
+  (merge_op(Net, C, x), ...);
+}
+
+// Runs f(i, std::integral_constant<int, K>) over i0 .. i1 - 1 in vectors of L elements (K = 1),
+// the last one overlapping the one before, or one element at a time (K = 0) when shorter.
+template <int64_t L, class F>
+VISTELMO_NET_STEP void each_vector(int64_t i0, int64_t i1, F&& f) {
+  if (i1 - i0 < L) {
+    for (int64_t i = i0; i < i1; i++) f(i, std::integral_constant<int, 0>());
+    return;
+  }
+  int64_t i = i0;
+  for (; i + L <= i1; i += L) f(i, std::integral_constant<int, 1>());
+  if (i < i1) f(i1 - L, std::integral_constant<int, 1>());
+}
+
+// Vectors of Bytes bytes of T, or one T for K = 0.
+template <class T, int Bytes, int K>
+struct Wide {
+  typedef T type __attribute__((vector_size(Bytes)));
+};
+template <class T, int Bytes>
+struct Wide<T, Bytes, 0> {
+  using type = T;
+};
+
+// The median of each 5 x 5 window, rows[k] + x .. + 4 the window's row k of output x. Each
+// column of five is sorted once; R(j) merges columns j and j + 1 (ten sorted); window x merges
+// R(x) and R(x + 2) as far as ranks 7 .. 12 (the only ones the 13th of all can be) and takes the
+// 13th of those and column x + 4 as the least of max(S(12 - i), c(i - 1)), i = 0 .. 5.
+template <class T, int Bytes>
+VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
+  constexpr int64_t kChunk = 128, L = Bytes / sizeof(T);
+  alignas(64) T col[5][kChunk + 8];
+  alignas(64) T pair[10][kChunk + 8];
+  Odd<T, typename Wide<T, Bytes, 1>::type> odd;
+  Odd<T, T> odd1;
+  auto pick = [&](auto k) -> auto& {
+    if constexpr (decltype(k)::value == 0)
+      return odd1;
+    else
+      return odd;
+  };
+  for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
+    const int64_t m = std::min(kChunk, n - x0);
+    each_vector<L>(0, m + 4, [&](int64_t i, auto k) {
+      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
+      V x[5];
+      for (int w = 0; w < 5; w++) {
+        x[w] = load<V>(rows[w] + x0 + i);
+        pick(k).sample(x[w]);
+      }
+      run_middle<5, true>(x, std::make_index_sequence<kMiddle<5, true>.count>());
+      for (int w = 0; w < 5; w++) std::memcpy(&col[w][i], &x[w], sizeof(V));
+    });
+    each_vector<L>(0, m + 2, [&](int64_t i, auto k) {
+      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
+      V x[16];
+      for (int w = 0; w < 5; w++) {
+        x[w] = load<V>(&col[w][i]);
+        x[8 + w] = load<V>(&col[w][i + 1]);
+      }
+      run_merge<kMerge55>(x, std::make_index_sequence<kMerge55.count>());
+      for (int r = 0; r < 10; r++) std::memcpy(&pair[r][i], &x[kMerge55.out[r]], sizeof(V));
+    });
+    each_vector<L>(0, m, [&](int64_t i, auto k) {
+      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
+      V x[32];
+      for (int w = 0; w < 10; w++) {
+        x[w] = load<V>(&pair[w][i]);
+        x[16 + w] = load<V>(&pair[w][i + 2]);
+      }
+      run_merge<kMerge1010>(x, std::make_index_sequence<kMerge1010.count>());
+      V v = x[kMerge1010.out[12]];
+      for (int j = 0; j < 5; j++)
+        v = lower(v, upper(x[kMerge1010.out[11 - j]], load<V>(&col[j][i + 4])));
+      pick(k).output(v);
+      std::memcpy(dst + x0 + i, &v, sizeof v);
+    });
+  }
+  return odd.any() || odd1.any();
+}
+
+#define VISTELMO_NETWORKS(suffix, attr, bytes)                                                 \
   attr void network_u8_##suffix(const uint8_t* const* src, int wires, const int32_t* pairs,    \
                                 int npairs, int out, uint8_t* dst, int64_t n) {                \
     network_row<uint8_t, 8>(src, wires, pairs, npairs, out, dst, n);                           \
@@ -309,22 +466,25 @@ VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
                                int64_t n) {                                                    \
     heavy8_row<uint8_t>(src, lo, hi, dst, n);                                                  \
   }                                                                                            \
+  attr bool median5_f64_##suffix(const double* const* rows, double* dst, int64_t n) {          \
+    return median5_row<double, bytes>(rows, dst, n);                                           \
+  }                                                                                            \
   attr bool middle_f64_##suffix(const double* const* src, int wires, double* dst, int64_t n) { \
     return wires == 13   ? middle_row<13>(src, dst, n)                                         \
            : wires == 21 ? middle_row<21>(src, dst, n)                                         \
                          : middle_row<25>(src, dst, n);                                        \
   }
 
-VISTELMO_NETWORKS(portable, )
-VISTELMO_NETWORKS(avx2, __attribute__((target("avx2"))))
-VISTELMO_NETWORKS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))))
+VISTELMO_NETWORKS(portable, , 16)
+VISTELMO_NETWORKS(avx2, __attribute__((target("avx2"))), 32)
+VISTELMO_NETWORKS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))), 64)
 
-const NetworkKernels kPortable = {network_u8_portable, network_f64_portable, median3_f64_portable,
-                                  middle_f64_portable, heavy8_u8_portable};
-const NetworkKernels kAvx2 = {network_u8_avx2, network_f64_avx2, median3_f64_avx2, middle_f64_avx2,
-                              heavy8_u8_avx2};
-const NetworkKernels kAvx512 = {network_u8_avx512, network_f64_avx512, median3_f64_avx512,
-                                middle_f64_avx512, heavy8_u8_avx512};
+const NetworkKernels kPortable = {network_u8_portable,  network_f64_portable, median3_f64_portable,
+                                  median5_f64_portable, middle_f64_portable,  heavy8_u8_portable};
+const NetworkKernels kAvx2 = {network_u8_avx2,  network_f64_avx2, median3_f64_avx2,
+                              median5_f64_avx2, middle_f64_avx2,  heavy8_u8_avx2};
+const NetworkKernels kAvx512 = {network_u8_avx512,  network_f64_avx512, median3_f64_avx512,
+                                median5_f64_avx512, middle_f64_avx512,  heavy8_u8_avx512};
 
 }  // namespace
 
