@@ -7,6 +7,7 @@
 #include <limits>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "processing/algebra/median_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
@@ -450,6 +451,89 @@ VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
   return odd.any() || odd1.any();
 }
 
+// 16 counts of a histogram in prefix form: count b of samples in bins 0 .. b.
+typedef uint16_t Bins __attribute__((vector_size(32)));
+typedef char Bytes16 __attribute__((vector_size(16)));
+
+VISTELMO_NET_STEP Bins load_bins(const uint16_t* p) { return load<Bins>(p); }
+VISTELMO_NET_STEP void store_bins(uint16_t* p, Bins v) { std::memcpy(p, &v, sizeof v); }
+
+// How many of the 16 counts lie below t (a prefix of them, the counts never falling).
+VISTELMO_NET_STEP int count_below(Bins v, int t) {
+  const Bytes16 m = __builtin_convertvector(v < static_cast<uint16_t>(t), Bytes16);
+  return __builtin_popcount(__builtin_ia32_pmovmskb128(m));
+}
+
+// The median of each full hl x hc window of equal weights (hl hc < 2^16): dst[i][x0 + j] for
+// i < ny, j < nx from src[i .. i + hl - 1][j .. j + hc - 1]. One histogram per column over the
+// window's rows, moved down a row at a time: 16 coarse bins of 16 levels and 16 fine ones in
+// each coarse bin, all in prefix form, so a sample adds one to a suffix of 16 counts and the
+// bin a rank falls in is a count of the counts below it. The window's coarse histogram moves
+// right by one column's in and another's out; its fine ones are brought up to date only for
+// the bin the median falls in.
+VISTELMO_NET_STEP void box_median(const uint8_t* const* src, int64_t hl, int64_t hc,
+                                  uint8_t* const* dst, int64_t x0, int64_t ny, int64_t nx) {
+  constexpr int64_t kStrip = 192;  // output columns whose histograms stay in cache
+  const Bins iota = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  std::vector<uint16_t> fine(static_cast<size_t>(kStrip + hc - 1) * 256),
+      coarse((kStrip + hc - 1) * 16);
+  uint16_t wf[256], wc[17] = {};  // wc[1 + b]: the window's coarse counts; wc[0] stays 0
+  const int target = static_cast<int>((hl * hc - 1) / 2 + 1);
+  for (int64_t s0 = 0; s0 < nx; s0 += kStrip) {
+    const int64_t s1 = std::min(nx, s0 + kStrip), cols = s1 - s0 + hc - 1;
+    std::fill(fine.begin(), fine.begin() + cols * 256, 0);
+    std::fill(coarse.begin(), coarse.begin() + cols * 16, 0);
+    // Samples of row p in (step 1) or out (step 0xffff).
+    auto move_row = [&](const uint8_t* p, uint16_t step) {
+      p += s0;
+      for (int64_t x = 0; x < cols; x++) {
+        const int v = p[x];
+        uint16_t* c = &coarse[x * 16];
+        uint16_t* f = &fine[x * 256 + (v & 0xf0)];
+        const Bins mc = reinterpret_cast<Bins>(iota >= static_cast<uint16_t>(v >> 4)) & step;
+        const Bins mf = reinterpret_cast<Bins>(iota >= static_cast<uint16_t>(v & 15)) & step;
+        store_bins(c, load_bins(c) + mc);
+        store_bins(f, load_bins(f) + mf);
+      }
+    };
+    for (int64_t i = 0; i < ny; i++) {
+      if (i == 0) {
+        for (int64_t y = 0; y < hl; y++) move_row(src[y], 1);
+      } else {
+        move_row(src[i - 1], 0xffff);
+        move_row(src[i + hl - 1], 1);
+      }
+      Bins w{};
+      for (int64_t x = 0; x < hc; x++) w += load_bins(&coarse[x * 16]);
+      store_bins(wc + 1, w);
+      int64_t at[16];  // the window start each 16 counts of wf stand for
+      std::fill(at, at + 16, -hc);
+      uint8_t* out = dst[i] + x0;
+      for (int64_t j = s0;; j++) {
+        const int b = count_below(load_bins(wc + 1), target);
+        const int before = wc[b];
+        const int64_t x = j - s0;
+        uint16_t* seg = wf + 16 * b;
+        Bins v;
+        if (x - at[b] >= hc) {
+          v = Bins{};
+          for (int64_t y = x; y < x + hc; y++) v += load_bins(&fine[y * 256 + 16 * b]);
+        } else {
+          v = load_bins(seg);
+          for (int64_t y = at[b]; y < x; y++)
+            v += load_bins(&fine[(y + hc) * 256 + 16 * b]) - load_bins(&fine[y * 256 + 16 * b]);
+        }
+        store_bins(seg, v);
+        at[b] = x;
+        out[j] = static_cast<uint8_t>(16 * b + count_below(v, target - before));
+        if (j + 1 >= s1) break;
+        store_bins(wc + 1, load_bins(wc + 1) + load_bins(&coarse[(x + hc) * 16]) -
+                               load_bins(&coarse[x * 16]));
+      }
+    }
+  }
+}
+
 #define VISTELMO_NETWORKS(suffix, attr, bytes)                                                 \
   attr void network_u8_##suffix(const uint8_t* const* src, int wires, const int32_t* pairs,    \
                                 int npairs, int out, uint8_t* dst, int64_t n) {                \
@@ -466,6 +550,10 @@ VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
                                int64_t n) {                                                    \
     heavy8_row<uint8_t>(src, lo, hi, dst, n);                                                  \
   }                                                                                            \
+  attr void box_median_u8_##suffix(const uint8_t* const* src, int64_t hl, int64_t hc,          \
+                                   uint8_t* const* dst, int64_t x0, int64_t ny, int64_t nx) {  \
+    box_median(src, hl, hc, dst, x0, ny, nx);                                                  \
+  }                                                                                            \
   attr bool median5_f64_##suffix(const double* const* rows, double* dst, int64_t n) {          \
     return median5_row<double, bytes>(rows, dst, n);                                           \
   }                                                                                            \
@@ -479,12 +567,15 @@ VISTELMO_NETWORKS(portable, , 16)
 VISTELMO_NETWORKS(avx2, __attribute__((target("avx2"))), 32)
 VISTELMO_NETWORKS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))), 64)
 
-const NetworkKernels kPortable = {network_u8_portable,  network_f64_portable, median3_f64_portable,
-                                  median5_f64_portable, middle_f64_portable,  heavy8_u8_portable};
-const NetworkKernels kAvx2 = {network_u8_avx2,  network_f64_avx2, median3_f64_avx2,
-                              median5_f64_avx2, middle_f64_avx2,  heavy8_u8_avx2};
-const NetworkKernels kAvx512 = {network_u8_avx512,  network_f64_avx512, median3_f64_avx512,
-                                median5_f64_avx512, middle_f64_avx512,  heavy8_u8_avx512};
+const NetworkKernels kPortable = {network_u8_portable,   network_f64_portable, median3_f64_portable,
+                                  median5_f64_portable,  middle_f64_portable,  heavy8_u8_portable,
+                                  box_median_u8_portable};
+const NetworkKernels kAvx2 = {network_u8_avx2,   network_f64_avx2, median3_f64_avx2,
+                              median5_f64_avx2,  middle_f64_avx2,  heavy8_u8_avx2,
+                              box_median_u8_avx2};
+const NetworkKernels kAvx512 = {network_u8_avx512,   network_f64_avx512, median3_f64_avx512,
+                                median5_f64_avx512,  middle_f64_avx512,  heavy8_u8_avx512,
+                                box_median_u8_avx512};
 
 }  // namespace
 
