@@ -141,68 +141,6 @@ VISTELMO_NET_STEP V load(const T* p) {
   return v;
 }
 
-// Columns i0 .. i1 - 1 of three rows sorted into lo, mid, hi, K vectors at a time (K = 0: one
-// element).
-template <class T, int K>
-VISTELMO_NET_STEP int64_t sort_columns(const T* r0, const T* r1, const T* r2, int64_t i0,
-                                       int64_t i1, T* lo, T* mid, T* hi,
-                                       Odd<T, typename Lanes<T, K>::type>& odd) {
-  using V = typename Lanes<T, K>::type;
-  constexpr int64_t L = sizeof(V) / sizeof(T);
-  int64_t i = i0;
-  for (; i + L <= i1; i += L) {
-    const V a = load<V>(r0 + i), b = load<V>(r1 + i), c = load<V>(r2 + i);
-    odd.sample(a);
-    odd.sample(b);
-    odd.sample(c);
-    const V ab_lo = lower(a, b), ab_hi = upper(a, b);
-    const V l = lower(ab_lo, c), h = upper(ab_hi, c), m = upper(ab_lo, lower(ab_hi, c));
-    std::memcpy(lo + i, &l, sizeof l);
-    std::memcpy(mid + i, &m, sizeof m);
-    std::memcpy(hi + i, &h, sizeof h);
-  }
-  return i;
-}
-
-// Outputs i0 .. i1 - 1 from the sorted columns i, i + 1, i + 2: the median of (largest low,
-// median of middles, smallest high).
-template <class T, int K>
-VISTELMO_NET_STEP int64_t join_columns(const T* lo, const T* mid, const T* hi, int64_t i0,
-                                       int64_t i1, T* out,
-                                       Odd<T, typename Lanes<T, K>::type>& odd) {
-  using V = typename Lanes<T, K>::type;
-  constexpr int64_t L = sizeof(V) / sizeof(T);
-  int64_t i = i0;
-  for (; i + L <= i1; i += L) {
-    const V l = upper(upper(load<V>(lo + i), load<V>(lo + i + 1)), load<V>(lo + i + 2));
-    const V h = lower(lower(load<V>(hi + i), load<V>(hi + i + 1)), load<V>(hi + i + 2));
-    const V m = middle(load<V>(mid + i), load<V>(mid + i + 1), load<V>(mid + i + 2));
-    const V v = middle(l, m, h);
-    odd.output(v);
-    std::memcpy(out + i, &v, sizeof v);
-  }
-  return i;
-}
-
-// The median of each 3 x 3 window, rows[k] + x .. + 2 the window's row k of output x: each
-// column of three sorted once, shared by the three windows over it. True as network_row.
-template <class T>
-VISTELMO_NET_STEP bool median3_row(const T* const* rows, T* dst, int64_t n) {
-  constexpr int64_t kChunk = 256;
-  T lo[kChunk + 2], mid[kChunk + 2], hi[kChunk + 2];
-  Odd<T, typename Lanes<T, 1>::type> odd;
-  Odd<T, T> odd1;
-  for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
-    const int64_t m = std::min(kChunk, n - x0);
-    const T *r0 = rows[0] + x0, *r1 = rows[1] + x0, *r2 = rows[2] + x0;
-    const int64_t i = sort_columns<T, 1>(r0, r1, r2, 0, m + 2, lo, mid, hi, odd);
-    sort_columns<T, 0>(r0, r1, r2, i, m + 2, lo, mid, hi, odd1);
-    const int64_t j = join_columns<T, 1>(lo, mid, hi, 0, m, dst + x0, odd);
-    join_columns<T, 0>(lo, mid, hi, j, m, dst + x0, odd1);
-  }
-  return odd.any() || odd1.any();
-}
-
 // Batcher's odd-even merge sort of n wires (comparators past wire n dropped), pruned to those
 // the middle wire (n - 1) / 2 depends on (all of them when Whole); known when compiling.
 template <int n, bool Whole = false>
@@ -451,6 +389,49 @@ VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
   return odd.any() || odd1.any();
 }
 
+// The median of each 3 x 3 window, rows[k] + x .. + 2 the window's row k of output x: each
+// column of three sorted once, shared by the three windows over it; a window's median is that
+// of the largest low, the middle middle and the smallest high. True as network_row.
+template <class T, int Bytes>
+VISTELMO_NET_STEP bool median3_row(const T* const* rows, T* dst, int64_t n) {
+  constexpr int64_t kChunk = 256, L = Bytes / sizeof(T);
+  alignas(64) T col[3][kChunk + 8];
+  Odd<T, typename Wide<T, Bytes, 1>::type> odd;
+  Odd<T, T> odd1;
+  auto pick = [&](auto k) -> auto& {
+    if constexpr (decltype(k)::value == 0)
+      return odd1;
+    else
+      return odd;
+  };
+  for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
+    const int64_t m = std::min(kChunk, n - x0);
+    each_vector<L>(0, m + 2, [&](int64_t i, auto k) {
+      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
+      const V a = load<V>(rows[0] + x0 + i), b = load<V>(rows[1] + x0 + i),
+              c = load<V>(rows[2] + x0 + i);
+      pick(k).sample(a);
+      pick(k).sample(b);
+      pick(k).sample(c);
+      const V ab_lo = lower(a, b), ab_hi = upper(a, b);
+      const V lo = lower(ab_lo, c), hi = upper(ab_hi, c), mid = upper(ab_lo, lower(ab_hi, c));
+      std::memcpy(&col[0][i], &lo, sizeof lo);
+      std::memcpy(&col[1][i], &mid, sizeof mid);
+      std::memcpy(&col[2][i], &hi, sizeof hi);
+    });
+    each_vector<L>(0, m, [&](int64_t i, auto k) {
+      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
+      auto at = [&](int r, int j) { return load<V>(&col[r][i + j]); };
+      const V lo = upper(upper(at(0, 0), at(0, 1)), at(0, 2));
+      const V hi = lower(lower(at(2, 0), at(2, 1)), at(2, 2));
+      const V v = middle(lo, middle(at(1, 0), at(1, 1), at(1, 2)), hi);
+      pick(k).output(v);
+      std::memcpy(dst + x0 + i, &v, sizeof v);
+    });
+  }
+  return odd.any() || odd1.any();
+}
+
 // 16 counts of a histogram in prefix form: count b of samples in bins 0 .. b.
 typedef uint16_t Bins __attribute__((vector_size(32)));
 typedef char Bytes16 __attribute__((vector_size(16)));
@@ -544,7 +525,7 @@ VISTELMO_NET_STEP void box_median(const uint8_t* const* src, int64_t hl, int64_t
     return network_row<double, 8>(src, wires, pairs, npairs, out, dst, n);                     \
   }                                                                                            \
   attr bool median3_f64_##suffix(const double* const* rows, double* dst, int64_t n) {          \
-    return median3_row<double>(rows, dst, n);                                                  \
+    return median3_row<double, bytes>(rows, dst, n);                                           \
   }                                                                                            \
   attr void heavy8_u8_##suffix(const uint8_t* const* src, int lo, int hi, uint8_t* dst,        \
                                int64_t n) {                                                    \
