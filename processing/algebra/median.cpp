@@ -296,10 +296,13 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
 constexpr int kNetworkWires = 100;
 static_assert(kNetworkWires <= vistelmo::kMaxNetworkWires, "network too wide for the kernels");
 
+// Full rectangles of equal weights from this many members go through column histograms.
+constexpr int64_t kBoxHistogram = 81;
+
 // The pixels whose whole window lies inside, by span kernels: a sorting network for a full 3 x 3
-// or 5 x 5 window of equal weights (equal weights select the same rank as weights of one), a
-// selection network for other small windows, else histograms. False when the plain tier is to
-// do everything.
+// or 5 x 5 window of equal weights (equal weights select the same rank as weights of one),
+// column histograms for full rectangles from 9 x 9, a selection network for other small
+// windows, else a sliding histogram. False when the plain tier is to do everything.
 bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
                      const vistelmo::Interior& in, IMGGRY& r) {
   if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
@@ -317,6 +320,10 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
     }
     return true;
   }
+  if (rectangle && hl * hc >= kBoxHistogram && hl * hc < 65536) {
+    column_histograms(a, dimin, hl, djmin, hc, in, r);
+    return true;
+  }
   const Network net = selection_network(taps, kNetworkWires);
   if (net.wires() > 0) {
     std::vector<const unsigned char*> src(net.wires());
@@ -324,8 +331,6 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
       network_sources(a.rows, taps, net, l, in.c0, src);
       run_network(net, src.data(), r.rows[l] + in.c0, in.c1 - in.c0);
     }
-  } else if (rectangle && hl >= 11 && hl * hc < 65536) {
-    column_histograms(a, dimin, hl, djmin, hc, in, r);
   } else {
     sliding_histogram(a, taps, w, in, r);
   }
