@@ -244,7 +244,7 @@ VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
 // halves ranks Lo .. Hi need; rank r ends on variable out[r].
 template <int A, int Bn, int B, int Lo, int Hi>
 struct MergeNetwork {
-  static constexpr int kMax = 128;
+  static constexpr int kMax = 128, kLength = A, kSecond = B;
   int a[kMax] = {}, b[kMax] = {}, kind[kMax] = {}, out[2 * B] = {};
   int count = 0;
   constexpr MergeNetwork() {
@@ -309,6 +309,16 @@ VISTELMO_NET_STEP void run_merge(V* x, std::index_sequence<C...>) {
   (merge_op(Net, C, x), ...);
 }
 
+// Net on rows src[w][i] and src[w][i + gap], w < the lists' length, into x.
+template <const auto& Net, class V, class T, size_t S>
+VISTELMO_NET_STEP void merge_rows(const T (*src)[S], int64_t i, int64_t gap, V* x) {
+  for (int w = 0; w < Net.kLength; w++) {
+    x[w] = load<V>(&src[w][i]);
+    x[Net.kSecond + w] = load<V>(&src[w][i + gap]);
+  }
+  run_merge<Net>(x, std::make_index_sequence<Net.count>());
+}
+
 // Runs f(i, std::integral_constant<int, K>) over i0 .. i1 - 1 in vectors of L elements (K = 1),
 // the last one overlapping the one before, or one element at a time (K = 0) when shorter.
 template <int64_t L, class F>
@@ -332,6 +342,37 @@ struct Wide<T, Bytes, 0> {
   using type = T;
 };
 
+// The Odd of vectors (K = 1) and of single elements (K = 0).
+template <class T, int Bytes>
+struct OddWidths {
+  Odd<T, typename Wide<T, Bytes, 1>::type> wide;
+  Odd<T, T> one;
+  template <class K>
+  VISTELMO_NET_STEP auto& operator()(K) {
+    if constexpr (K::value == 0)
+      return one;
+    else
+      return wide;
+  }
+  VISTELMO_NET_STEP bool any() const { return wide.any() || one.any(); }
+};
+
+// Columns x0 .. x0 + n - 1 of R rows, each sorted, into col[0 .. R - 1] from 0.
+template <int R, class T, int Bytes, size_t S>
+VISTELMO_NET_STEP void sort_columns(const T* const* rows, int64_t x0, int64_t n, T (*col)[S],
+                                    OddWidths<T, Bytes>& odd) {
+  each_vector<Bytes / sizeof(T)>(0, n, [&](int64_t i, auto k) {
+    using V = typename Wide<T, Bytes, decltype(k)::value>::type;
+    V x[R];
+    for (int w = 0; w < R; w++) {
+      x[w] = load<V>(rows[w] + x0 + i);
+      odd(k).sample(x[w]);
+    }
+    run_middle<R, true>(x, std::make_index_sequence<kMiddle<R, true>.count>());
+    for (int w = 0; w < R; w++) std::memcpy(&col[w][i], &x[w], sizeof(V));
+  });
+}
+
 // The median of each 5 x 5 window, rows[k] + x .. + 4 the window's row k of output x. Each
 // column of five is sorted once; R(j) merges columns j and j + 1 (ten sorted); window x merges
 // R(x) and R(x + 2) as far as ranks 7 .. 12 (the only ones the 13th of all can be) and takes the
@@ -341,52 +382,28 @@ VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
   constexpr int64_t kChunk = 128, L = Bytes / sizeof(T);
   alignas(64) T col[5][kChunk + 8];
   alignas(64) T pair[10][kChunk + 8];
-  Odd<T, typename Wide<T, Bytes, 1>::type> odd;
-  Odd<T, T> odd1;
-  auto pick = [&](auto k) -> auto& {
-    if constexpr (decltype(k)::value == 0)
-      return odd1;
-    else
-      return odd;
-  };
+  OddWidths<T, Bytes> odd;
   for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
     const int64_t m = std::min(kChunk, n - x0);
-    each_vector<L>(0, m + 4, [&](int64_t i, auto k) {
-      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
-      V x[5];
-      for (int w = 0; w < 5; w++) {
-        x[w] = load<V>(rows[w] + x0 + i);
-        pick(k).sample(x[w]);
-      }
-      run_middle<5, true>(x, std::make_index_sequence<kMiddle<5, true>.count>());
-      for (int w = 0; w < 5; w++) std::memcpy(&col[w][i], &x[w], sizeof(V));
-    });
+    sort_columns<5>(rows, x0, m + 4, col, odd);
     each_vector<L>(0, m + 2, [&](int64_t i, auto k) {
       using V = typename Wide<T, Bytes, decltype(k)::value>::type;
       V x[16];
-      for (int w = 0; w < 5; w++) {
-        x[w] = load<V>(&col[w][i]);
-        x[8 + w] = load<V>(&col[w][i + 1]);
-      }
-      run_merge<kMerge55>(x, std::make_index_sequence<kMerge55.count>());
+      merge_rows<kMerge55>(col, i, 1, x);
       for (int r = 0; r < 10; r++) std::memcpy(&pair[r][i], &x[kMerge55.out[r]], sizeof(V));
     });
     each_vector<L>(0, m, [&](int64_t i, auto k) {
       using V = typename Wide<T, Bytes, decltype(k)::value>::type;
       V x[32];
-      for (int w = 0; w < 10; w++) {
-        x[w] = load<V>(&pair[w][i]);
-        x[16 + w] = load<V>(&pair[w][i + 2]);
-      }
-      run_merge<kMerge1010>(x, std::make_index_sequence<kMerge1010.count>());
+      merge_rows<kMerge1010>(pair, i, 2, x);
       V v = x[kMerge1010.out[12]];
       for (int j = 0; j < 5; j++)
         v = lower(v, upper(x[kMerge1010.out[11 - j]], load<V>(&col[j][i + 4])));
-      pick(k).output(v);
+      odd(k).output(v);
       std::memcpy(dst + x0 + i, &v, sizeof v);
     });
   }
-  return odd.any() || odd1.any();
+  return odd.any();
 }
 
 // The median of each 3 x 3 window, rows[k] + x .. + 2 the window's row k of output x: each
@@ -396,40 +413,21 @@ template <class T, int Bytes>
 VISTELMO_NET_STEP bool median3_row(const T* const* rows, T* dst, int64_t n) {
   constexpr int64_t kChunk = 256, L = Bytes / sizeof(T);
   alignas(64) T col[3][kChunk + 8];
-  Odd<T, typename Wide<T, Bytes, 1>::type> odd;
-  Odd<T, T> odd1;
-  auto pick = [&](auto k) -> auto& {
-    if constexpr (decltype(k)::value == 0)
-      return odd1;
-    else
-      return odd;
-  };
+  OddWidths<T, Bytes> odd;
   for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
     const int64_t m = std::min(kChunk, n - x0);
-    each_vector<L>(0, m + 2, [&](int64_t i, auto k) {
-      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
-      const V a = load<V>(rows[0] + x0 + i), b = load<V>(rows[1] + x0 + i),
-              c = load<V>(rows[2] + x0 + i);
-      pick(k).sample(a);
-      pick(k).sample(b);
-      pick(k).sample(c);
-      const V ab_lo = lower(a, b), ab_hi = upper(a, b);
-      const V lo = lower(ab_lo, c), hi = upper(ab_hi, c), mid = upper(ab_lo, lower(ab_hi, c));
-      std::memcpy(&col[0][i], &lo, sizeof lo);
-      std::memcpy(&col[1][i], &mid, sizeof mid);
-      std::memcpy(&col[2][i], &hi, sizeof hi);
-    });
+    sort_columns<3>(rows, x0, m + 2, col, odd);
     each_vector<L>(0, m, [&](int64_t i, auto k) {
       using V = typename Wide<T, Bytes, decltype(k)::value>::type;
       auto at = [&](int r, int j) { return load<V>(&col[r][i + j]); };
       const V lo = upper(upper(at(0, 0), at(0, 1)), at(0, 2));
       const V hi = lower(lower(at(2, 0), at(2, 1)), at(2, 2));
       const V v = middle(lo, middle(at(1, 0), at(1, 1), at(1, 2)), hi);
-      pick(k).output(v);
+      odd(k).output(v);
       std::memcpy(dst + x0 + i, &v, sizeof v);
     });
   }
-  return odd.any() || odd1.any();
+  return odd.any();
 }
 
 // 16 counts of a histogram in prefix form: count b of samples in bins 0 .. b.
