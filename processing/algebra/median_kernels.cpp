@@ -241,7 +241,7 @@ VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
 // wires at B .. B + Bn - 1, the empty wires +inf, so comparators meeting them are dropped or
 // become renamings when compiling. Variable v starts as wire v; op c puts the smaller of
 // variables a[c] and b[c] on a[c] (kind bit 1) and the larger on b[c] (kind bit 2), only the
-// halves ranks Lo .. Hi need; rank r ends on variable out[r].
+// halves that ranks Lo .. Hi need; rank r ends on variable out[r].
 template <int A, int Bn, int B, int Lo, int Hi>
 struct MergeNetwork {
   static constexpr int kMax = 128, kLength = A, kSecond = B;
