@@ -251,8 +251,11 @@ std::vector<EdgeTap> edge_taps(const std::vector<Tap>& taps) {
   return e;
 }
 
-void sliding_histogram(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
-                       const vistelmo::Interior& in, IMGGRY& r) {
+// Out of line: inlined into grey_median its row pointers spill to the stack (disk 15: 143 ->
+// 162 ms).
+__attribute__((noinline)) void sliding_histogram(const IMGGRY& a, const std::vector<Tap>& taps,
+                                                 int64_t w, const vistelmo::Interior& in,
+                                                 IMGGRY& r) {
   const std::vector<EdgeTap> edges = edge_taps(taps);
   const size_t ne = edges.size();
   std::vector<const unsigned char*> from(ne);
@@ -281,89 +284,14 @@ void sliding_histogram(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
   }
 }
 
-// The first of 16 bins at which the running count reaches target, and the count in the bins
-// before it (counted without branches, which a median's data would mispredict).
-inline int first_reaching(const uint16_t* h, int32_t target, int32_t* before = nullptr) {
-  int32_t run = 0, under = 0;
-  int below = 0;
-  for (int i = 0; i < 16; i++) {
-    run += h[i];
-    const bool b = run < target;
-    below += b ? 1 : 0;
-    under = b ? run : under;
-  }
-  if (before) *before = under;
-  return below;
-}
-
-// h += add - sub over 16 counts, in place (two 16-byte vectors on any x86-64).
-inline void add_sub16(uint16_t* h, const uint16_t* add, const uint16_t* sub) {
-  typedef uint16_t V __attribute__((vector_size(16)));
-  for (int i = 0; i < 16; i += 8) {
-    V x, a, b;
-    std::memcpy(&x, h + i, sizeof x);
-    std::memcpy(&a, add + i, sizeof a);
-    std::memcpy(&b, sub + i, sizeof b);
-    x += a - b;
-    std::memcpy(h + i, &x, sizeof x);
-  }
-}
-
-// Equal weights on a full rectangle of hl x hc (fewer than 2^16 members): one histogram per
-// column over the window's rows, moved down a row at a time; the window's histogram moves
-// right by adding one column's and taking away another's. A coarse histogram of 16 levels a bin
-// finds the median's bin, the fine one its level.
+// Equal weights on a full rectangle of hl x hc (fewer than 2^16 members): column histograms
+// of the current tier.
 void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin, int64_t hc,
                        const vistelmo::Interior& in, IMGGRY& r) {
-  constexpr int64_t kStrip = 192;  // output columns whose histograms stay in cache
-  std::vector<uint16_t> fine(static_cast<size_t>(kStrip + hc - 1) * 256),
-      coarse((kStrip + hc - 1) * 16);
-  const uint16_t zeros[256] = {};
-  uint16_t wf[256], wc[16];
-  const int32_t target = static_cast<int32_t>((hl * hc - 1) / 2 + 1);
-  for (int64_t s0 = in.c0; s0 < in.c1; s0 += kStrip) {
-    const int64_t s1 = std::min(in.c1, s0 + kStrip), xs = s0 + djmin, cols = s1 - s0 + hc - 1;
-    std::fill(fine.begin(), fine.end(), 0);
-    std::fill(coarse.begin(), coarse.end(), 0);
-    auto move_row = [&](int64_t y, int d) {
-      const unsigned char* p = a.rows[y] + xs;
-      for (int64_t x = 0; x < cols; x++) {
-        fine[x * 256 + p[x]] += d;
-        coarse[x * 16 + (p[x] >> 4)] += d;
-      }
-    };
-    for (int64_t y = in.l0 + dimin; y < in.l0 + dimin + hl; y++) move_row(y, 1);
-    for (int64_t l = in.l0; l < in.l1; l++) {
-      if (l > in.l0) {
-        move_row(l - 1 + dimin, -1);
-        move_row(l + dimin + hl - 1, 1);
-      }
-      std::fill(wc, wc + 16, 0);
-      for (int64_t x = 0; x < hc; x++) add_sub16(wc, &coarse[x * 16], zeros);
-      int64_t at[16];  // the window start each 16 levels of wf stand for
-      std::fill(at, at + 16, -hc);
-      unsigned char* out = r.rows[l];
-      for (int64_t c = s0;; c++) {
-        int32_t before;
-        const int b = first_reaching(wc, target, &before);
-        // Levels 16 b .. 16 b + 15 of the window brought to start x, column by column or afresh.
-        const int64_t x = c - s0;
-        uint16_t* seg = wf + 16 * b;
-        if (x - at[b] >= hc) {
-          std::fill(seg, seg + 16, 0);
-          for (int64_t y = x; y < x + hc; y++) add_sub16(seg, &fine[y * 256 + 16 * b], zeros);
-        } else {
-          for (int64_t y = at[b]; y < x; y++)
-            add_sub16(seg, &fine[(y + hc) * 256 + 16 * b], &fine[y * 256 + 16 * b]);
-        }
-        at[b] = x;
-        out[c] = static_cast<unsigned char>(16 * b + first_reaching(seg, target - before));
-        if (c + 1 >= s1) break;
-        const int64_t add = c + 1 - s0 + hc - 1, sub = c - s0;
-        add_sub16(wc, &coarse[add * 16], &coarse[sub * 16]);
-      }
-    }
-  }
+  std::vector<const unsigned char*> src(in.l1 - in.l0 + hl - 1);
+  for (size_t i = 0; i < src.size(); i++) src[i] = a.rows[in.l0 + dimin + i] + in.c0 + djmin;
+  vistelmo::network_kernels().box_median_u8(src.data(), hl, hc, r.rows + in.l0, in.c0,
+                                            in.l1 - in.l0, in.c1 - in.c0);
 }
 
 // Windows of up to this many samples (weights over their common factor) go through a selection
@@ -371,10 +299,13 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
 constexpr int kNetworkWires = 100;
 static_assert(kNetworkWires <= vistelmo::kMaxNetworkWires, "network too wide for the kernels");
 
+// Full rectangles of equal weights from this many members go through column histograms.
+constexpr int64_t kBoxHistogram = 81;
+
 // The pixels whose whole window lies inside, by span kernels: a sorting network for a full 3 x 3
-// or 5 x 5 window of equal weights (equal weights select the same rank as weights of one), a
-// selection network for other small windows, else histograms. False when the plain tier is to
-// do everything.
+// or 5 x 5 window of equal weights (equal weights select the same rank as weights of one),
+// column histograms for full rectangles from 9 x 9, a selection network for other small
+// windows, else a sliding histogram. False when the plain tier is to do everything.
 bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
                      const vistelmo::Interior& in, IMGGRY& r) {
   if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
@@ -392,6 +323,10 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
     }
     return true;
   }
+  if (rectangle && hl * hc >= kBoxHistogram && hl * hc < 65536) {
+    column_histograms(a, dimin, hl, djmin, hc, in, r);
+    return true;
+  }
   const Network net = selection_network(taps, kNetworkWires);
   if (net.wires() > 0) {
     std::vector<const unsigned char*> src(net.wires());
@@ -399,19 +334,16 @@ bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
       network_sources(a.rows, taps, net, l, in.c0, src);
       run_network(net, src.data(), r.rows[l] + in.c0, in.c1 - in.c0);
     }
-  } else if (rectangle && hl >= 11 && hl * hc < 65536) {
-    column_histograms(a, dimin, hl, djmin, hc, in, r);
   } else {
     sliding_histogram(a, taps, w, in, r);
   }
   return true;
 }
 
-// Doubles: the interior through a selection network (a full 3 x 3 of equal weights through
-// sorted columns, some counts of equal weights through networks fixed when compiling), except
-// rows whose window meets a NaN
-// and pixels whose median is a zero (the network may keep the other zero than the selection);
-// those and the border band by selection.
+// Doubles: the interior through a selection network (a full 3 x 3 or 5 x 5 of equal weights
+// through sorted columns, some counts of equal weights through networks fixed when compiling),
+// except rows whose window meets a NaN and pixels whose median is a zero (the network may keep
+// the other zero than the selection); those and the border band by selection.
 IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
   const int64_t w = total_weight(m);
   IMGDBL r(a.nl, a.nc);
@@ -440,16 +372,19 @@ IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
       return nan[y] == 1;
     };
     const vistelmo::TapBox box = vistelmo::tap_box(taps);
-    const bool square3 = vistelmo::full_box(taps, box) && box.rows() == 3 && box.cols() == 3;
+    const bool full = vistelmo::full_box(taps, box) && box.rows() == box.cols();
+    const bool square3 = full && box.rows() == 3, square5 = full && box.rows() == 5;
     const bool middle = box.equal && vistelmo::middle_wires(static_cast<int>(taps.size()));
     std::vector<const double*> src(net.wires());
     for (int64_t l = in.l0; l < in.l1; l++) {
       double* out = r.rows[l];
       bool odd;
-      if (square3) {
-        const double* rows[3];
-        for (int64_t i = 0; i < 3; i++) rows[i] = a.rows[l + box.rmin + i] + in.c0 + box.cmin;
-        odd = vistelmo::network_kernels().median3_f64(rows, out + in.c0, in.c1 - in.c0);
+      if (square3 || square5) {
+        const double* rows[5];
+        for (int64_t i = 0; i < box.rows(); i++)
+          rows[i] = a.rows[l + box.rmin + i] + in.c0 + box.cmin;
+        const vistelmo::NetworkKernels& k = vistelmo::network_kernels();
+        odd = (square3 ? k.median3_f64 : k.median5_f64)(rows, out + in.c0, in.c1 - in.c0);
       } else if (middle) {
         network_sources(a.rows, taps, net, l, in.c0, src);
         odd = vistelmo::network_kernels().middle_f64(src.data(), net.wires(), out + in.c0,

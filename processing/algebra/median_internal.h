@@ -23,11 +23,17 @@ struct NetworkKernels {
   // The median of each 3 x 3 window: dst[x] from rows[k][x .. x + 2], k < 3 (x < n). Any
   // order of equal samples may be kept.
   bool (*median3_f64)(const double* const* rows, double* dst, int64_t n);
+  // The same for each 5 x 5 window, rows[k][x .. x + 4], k < 5.
+  bool (*median5_f64)(const double* const* rows, double* dst, int64_t n);
   // The middle of n equal samples, wire w from src[w][x], middle_wires(wires).
   bool (*middle_f64)(const double* const* src, int wires, double* dst, int64_t n);
   // Eight samples of weight one, src[0 .. 7], and a heavy one, src[8]: the heavy sample clamped
   // between the eight's elements of ranks lo and hi (-1 and 8: no bound).
   void (*heavy8_u8)(const uint8_t* const* src, int lo, int hi, uint8_t* dst, int64_t n);
+  // The median of each full hl x hc window of equal weights (hl hc < 2^16): dst[i][x0 + j],
+  // i < ny, j < nx, from src[i .. i + hl - 1][j .. j + hc - 1].
+  void (*box_median_u8)(const uint8_t* const* src, int64_t hl, int64_t hc, uint8_t* const* dst,
+                        int64_t x0, int64_t ny, int64_t nx);
 };
 
 // The kernels of the current neighbourhood tier (the portable ones when it is plain).

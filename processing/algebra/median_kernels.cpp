@@ -7,6 +7,7 @@
 #include <limits>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "processing/algebra/median_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
@@ -38,11 +39,16 @@ struct Lanes<T, 0> {
 
 // Floating samples: whether a sample was NaN (or infinite: x - x has bits set) or an output a
 // zero, to say when the selection must redo a row. Other types: never.
+template <size_t Bytes>
+struct Words {
+  typedef int64_t type __attribute__((vector_size(Bytes)));
+};
+
 template <class T, class V>
 struct Odd {
   static constexpr bool kFloat = std::is_floating_point_v<T>;
-  typedef int64_t Lanes64 __attribute__((vector_size(64)));
-  using Bits = std::conditional_t<sizeof(V) == 64, Lanes64, int64_t>;
+  using Bits = std::conditional_t<sizeof(V) >= 16,
+                                  typename Words<sizeof(V) >= 16 ? sizeof(V) : 16>::type, int64_t>;
   using M = decltype(V{} == V{});
   Bits nonfinite{};
   M zero{};
@@ -133,68 +139,6 @@ VISTELMO_NET_STEP V load(const T* p) {
   V v;
   std::memcpy(&v, p, sizeof v);
   return v;
-}
-
-// Columns i0 .. i1 - 1 of three rows sorted into lo, mid, hi, K vectors at a time (K = 0: one
-// element).
-template <class T, int K>
-VISTELMO_NET_STEP int64_t sort_columns(const T* r0, const T* r1, const T* r2, int64_t i0,
-                                       int64_t i1, T* lo, T* mid, T* hi,
-                                       Odd<T, typename Lanes<T, K>::type>& odd) {
-  using V = typename Lanes<T, K>::type;
-  constexpr int64_t L = sizeof(V) / sizeof(T);
-  int64_t i = i0;
-  for (; i + L <= i1; i += L) {
-    const V a = load<V>(r0 + i), b = load<V>(r1 + i), c = load<V>(r2 + i);
-    odd.sample(a);
-    odd.sample(b);
-    odd.sample(c);
-    const V ab_lo = lower(a, b), ab_hi = upper(a, b);
-    const V l = lower(ab_lo, c), h = upper(ab_hi, c), m = upper(ab_lo, lower(ab_hi, c));
-    std::memcpy(lo + i, &l, sizeof l);
-    std::memcpy(mid + i, &m, sizeof m);
-    std::memcpy(hi + i, &h, sizeof h);
-  }
-  return i;
-}
-
-// Outputs i0 .. i1 - 1 from the sorted columns i, i + 1, i + 2: the median of (largest low,
-// median of middles, smallest high).
-template <class T, int K>
-VISTELMO_NET_STEP int64_t join_columns(const T* lo, const T* mid, const T* hi, int64_t i0,
-                                       int64_t i1, T* out,
-                                       Odd<T, typename Lanes<T, K>::type>& odd) {
-  using V = typename Lanes<T, K>::type;
-  constexpr int64_t L = sizeof(V) / sizeof(T);
-  int64_t i = i0;
-  for (; i + L <= i1; i += L) {
-    const V l = upper(upper(load<V>(lo + i), load<V>(lo + i + 1)), load<V>(lo + i + 2));
-    const V h = lower(lower(load<V>(hi + i), load<V>(hi + i + 1)), load<V>(hi + i + 2));
-    const V m = middle(load<V>(mid + i), load<V>(mid + i + 1), load<V>(mid + i + 2));
-    const V v = middle(l, m, h);
-    odd.output(v);
-    std::memcpy(out + i, &v, sizeof v);
-  }
-  return i;
-}
-
-// The median of each 3 x 3 window, rows[k] + x .. + 2 the window's row k of output x: each
-// column of three sorted once, shared by the three windows over it. True as network_row.
-template <class T>
-VISTELMO_NET_STEP bool median3_row(const T* const* rows, T* dst, int64_t n) {
-  constexpr int64_t kChunk = 256;
-  T lo[kChunk + 2], mid[kChunk + 2], hi[kChunk + 2];
-  Odd<T, typename Lanes<T, 1>::type> odd;
-  Odd<T, T> odd1;
-  for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
-    const int64_t m = std::min(kChunk, n - x0);
-    const T *r0 = rows[0] + x0, *r1 = rows[1] + x0, *r2 = rows[2] + x0;
-    const int64_t i = sort_columns<T, 1>(r0, r1, r2, 0, m + 2, lo, mid, hi, odd);
-    sort_columns<T, 0>(r0, r1, r2, i, m + 2, lo, mid, hi, odd1);
-    const int64_t j = join_columns<T, 1>(lo, mid, hi, 0, m, dst + x0, odd);
-    join_columns<T, 0>(lo, mid, hi, j, m, dst + x0, odd1);
-  }
-  return odd.any() || odd1.any();
 }
 
 // Batcher's odd-even merge sort of n wires (comparators past wire n dropped), pruned to those
@@ -293,7 +237,283 @@ VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
   return odd.any() || odd1.any();
 }
 
-#define VISTELMO_NETWORKS(suffix, attr)                                                        \
+// Batcher's last merge stage on 2 B wires: sorted lists of A wires at 0 .. A - 1 and of Bn
+// wires at B .. B + Bn - 1, the empty wires +inf, so comparators meeting them are dropped or
+// become renamings when compiling. Variable v starts as wire v; op c puts the smaller of
+// variables a[c] and b[c] on a[c] (kind bit 1) and the larger on b[c] (kind bit 2), only the
+// halves that ranks Lo .. Hi need; rank r ends on variable out[r].
+template <int A, int Bn, int B, int Lo, int Hi>
+struct MergeNetwork {
+  static constexpr int kMax = 128, kLength = A, kSecond = B;
+  int a[kMax] = {}, b[kMax] = {}, kind[kMax] = {}, out[2 * B] = {};
+  int count = 0;
+  constexpr MergeNetwork() {
+    int slot[2 * B] = {}, ca[kMax] = {}, cb[kMax] = {}, total = 0;
+    bool inf[2 * B] = {}, need[2 * B] = {};
+    for (int w = 0; w < 2 * B; w++) {
+      slot[w] = w;
+      inf[w] = w < B ? w >= A : w - B >= Bn;
+    }
+    for (int k = B; k >= 1; k >>= 1)
+      for (int j = k % B; j + k < 2 * B; j += 2 * k)
+        for (int i = 0; i < k; i++) {
+          const int p = i + j, q = i + j + k;
+          if (p / (2 * B) != q / (2 * B) || inf[q]) continue;
+          if (inf[p]) {
+            const int s = slot[p];
+            slot[p] = slot[q];
+            slot[q] = s;
+            inf[p] = false;
+            inf[q] = true;
+            continue;
+          }
+          ca[total] = slot[p];
+          cb[total] = slot[q];
+          total++;
+        }
+    for (int r = Lo; r <= Hi; r++) need[slot[r]] = true;
+    int kinds[kMax] = {};
+    for (int c = total; c-- > 0;) {
+      kinds[c] = (need[ca[c]] ? 1 : 0) + (need[cb[c]] ? 2 : 0);
+      if (kinds[c]) need[ca[c]] = need[cb[c]] = true;
+    }
+    for (int c = 0; c < total; c++)
+      if (kinds[c]) {
+        a[count] = ca[c];
+        b[count] = cb[c];
+        kind[count] = kinds[c];
+        count++;
+      }
+    for (int r = 0; r < 2 * B; r++) out[r] = slot[r];
+  }
+};
+
+template <int A, int Bn, int B, int Lo, int Hi>
+constexpr MergeNetwork<A, Bn, B, Lo, Hi> kMerge{};
+
+// Two sorted columns of five merged whole; two sorted tens as far as ranks 7 .. 12.
+constexpr const auto& kMerge55 = kMerge<5, 5, 8, 0, 9>;
+constexpr const auto& kMerge1010 = kMerge<10, 10, 16, 7, 12>;
+
+template <class Net, class V>
+VISTELMO_NET_STEP void merge_op(const Net& net, int c, V* x) {
+  V& u = x[net.a[c]];
+  V& v = x[net.b[c]];
+  const V lo = lower(u, v), hi = upper(u, v);
+  if (net.kind[c] & 1) u = lo;
+  if (net.kind[c] & 2) v = hi;
+}
+
+template <const auto& Net, class V, size_t... C>
+VISTELMO_NET_STEP void run_merge(V* x, std::index_sequence<C...>) {
+  (merge_op(Net, C, x), ...);
+}
+
+// Net on rows src[w][i] and src[w][i + gap], w < the lists' length, into x.
+template <const auto& Net, class V, class T, size_t S>
+VISTELMO_NET_STEP void merge_rows(const T (*src)[S], int64_t i, int64_t gap, V* x) {
+  for (int w = 0; w < Net.kLength; w++) {
+    x[w] = load<V>(&src[w][i]);
+    x[Net.kSecond + w] = load<V>(&src[w][i + gap]);
+  }
+  run_merge<Net>(x, std::make_index_sequence<Net.count>());
+}
+
+// Runs f(i, std::integral_constant<int, K>) over i0 .. i1 - 1 in vectors of L elements (K = 1),
+// the last one overlapping the one before, or one element at a time (K = 0) when shorter.
+template <int64_t L, class F>
+VISTELMO_NET_STEP void each_vector(int64_t i0, int64_t i1, F&& f) {
+  if (i1 - i0 < L) {
+    for (int64_t i = i0; i < i1; i++) f(i, std::integral_constant<int, 0>());
+    return;
+  }
+  int64_t i = i0;
+  for (; i + L <= i1; i += L) f(i, std::integral_constant<int, 1>());
+  if (i < i1) f(i1 - L, std::integral_constant<int, 1>());
+}
+
+// Vectors of Bytes bytes of T, or one T for K = 0.
+template <class T, int Bytes, int K>
+struct Wide {
+  typedef T type __attribute__((vector_size(Bytes)));
+};
+template <class T, int Bytes>
+struct Wide<T, Bytes, 0> {
+  using type = T;
+};
+
+// The Odd of vectors (K = 1) and of single elements (K = 0).
+template <class T, int Bytes>
+struct OddWidths {
+  Odd<T, typename Wide<T, Bytes, 1>::type> wide;
+  Odd<T, T> one;
+  template <class K>
+  VISTELMO_NET_STEP auto& operator()(K) {
+    if constexpr (K::value == 0)
+      return one;
+    else
+      return wide;
+  }
+  VISTELMO_NET_STEP bool any() const { return wide.any() || one.any(); }
+};
+
+// Columns x0 .. x0 + n - 1 of R rows, each sorted, into col[0 .. R - 1] from 0.
+template <int R, class T, int Bytes, size_t S>
+VISTELMO_NET_STEP void sort_columns(const T* const* rows, int64_t x0, int64_t n, T (*col)[S],
+                                    OddWidths<T, Bytes>& odd) {
+  each_vector<Bytes / sizeof(T)>(0, n, [&](int64_t i, auto k) {
+    using V = typename Wide<T, Bytes, decltype(k)::value>::type;
+    V x[R];
+    for (int w = 0; w < R; w++) {
+      x[w] = load<V>(rows[w] + x0 + i);
+      odd(k).sample(x[w]);
+    }
+    run_middle<R, true>(x, std::make_index_sequence<kMiddle<R, true>.count>());
+    for (int w = 0; w < R; w++) std::memcpy(&col[w][i], &x[w], sizeof(V));
+  });
+}
+
+// The median of each 5 x 5 window, rows[k] + x .. + 4 the window's row k of output x. Each
+// column of five is sorted once; R(j) merges columns j and j + 1 (ten sorted); window x merges
+// R(x) and R(x + 2) as far as ranks 7 .. 12 (the only ones the 13th of all can be) and takes the
+// 13th of those and column x + 4 as the least of max(S(12 - i), c(i - 1)), i = 0 .. 5.
+template <class T, int Bytes>
+VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
+  constexpr int64_t kChunk = 128, L = Bytes / sizeof(T);
+  alignas(64) T col[5][kChunk + 8];
+  alignas(64) T pair[10][kChunk + 8];
+  OddWidths<T, Bytes> odd;
+  for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
+    const int64_t m = std::min(kChunk, n - x0);
+    sort_columns<5>(rows, x0, m + 4, col, odd);
+    each_vector<L>(0, m + 2, [&](int64_t i, auto k) {
+      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
+      V x[16];
+      merge_rows<kMerge55>(col, i, 1, x);
+      for (int r = 0; r < 10; r++) std::memcpy(&pair[r][i], &x[kMerge55.out[r]], sizeof(V));
+    });
+    each_vector<L>(0, m, [&](int64_t i, auto k) {
+      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
+      V x[32];
+      merge_rows<kMerge1010>(pair, i, 2, x);
+      V v = x[kMerge1010.out[12]];
+      for (int j = 0; j < 5; j++)
+        v = lower(v, upper(x[kMerge1010.out[11 - j]], load<V>(&col[j][i + 4])));
+      odd(k).output(v);
+      std::memcpy(dst + x0 + i, &v, sizeof v);
+    });
+  }
+  return odd.any();
+}
+
+// The median of each 3 x 3 window, rows[k] + x .. + 2 the window's row k of output x: each
+// column of three sorted once, shared by the three windows over it; a window's median is that
+// of the largest low, the middle middle and the smallest high. True as network_row.
+template <class T, int Bytes>
+VISTELMO_NET_STEP bool median3_row(const T* const* rows, T* dst, int64_t n) {
+  constexpr int64_t kChunk = 256, L = Bytes / sizeof(T);
+  alignas(64) T col[3][kChunk + 8];
+  OddWidths<T, Bytes> odd;
+  for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
+    const int64_t m = std::min(kChunk, n - x0);
+    sort_columns<3>(rows, x0, m + 2, col, odd);
+    each_vector<L>(0, m, [&](int64_t i, auto k) {
+      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
+      auto at = [&](int r, int j) { return load<V>(&col[r][i + j]); };
+      const V lo = upper(upper(at(0, 0), at(0, 1)), at(0, 2));
+      const V hi = lower(lower(at(2, 0), at(2, 1)), at(2, 2));
+      const V v = middle(lo, middle(at(1, 0), at(1, 1), at(1, 2)), hi);
+      odd(k).output(v);
+      std::memcpy(dst + x0 + i, &v, sizeof v);
+    });
+  }
+  return odd.any();
+}
+
+// 16 counts of a histogram in prefix form: count b of samples in bins 0 .. b.
+typedef uint16_t Bins __attribute__((vector_size(32)));
+typedef char Bytes16 __attribute__((vector_size(16)));
+
+VISTELMO_NET_STEP Bins load_bins(const uint16_t* p) { return load<Bins>(p); }
+VISTELMO_NET_STEP void store_bins(uint16_t* p, Bins v) { std::memcpy(p, &v, sizeof v); }
+
+// How many of the 16 counts lie below t (a prefix of them, the counts never falling).
+VISTELMO_NET_STEP int count_below(Bins v, int t) {
+  const Bytes16 m = __builtin_convertvector(v < static_cast<uint16_t>(t), Bytes16);
+  return __builtin_popcount(__builtin_ia32_pmovmskb128(m));
+}
+
+// The median of each full hl x hc window of equal weights (hl hc < 2^16): dst[i][x0 + j] for
+// i < ny, j < nx from src[i .. i + hl - 1][j .. j + hc - 1]. One histogram per column over the
+// window's rows, moved down a row at a time: 16 coarse bins of 16 levels and 16 fine ones in
+// each coarse bin, all in prefix form, so a sample adds one to a suffix of 16 counts and the
+// bin a rank falls in is a count of the counts below it. The window's coarse histogram moves
+// right by one column's in and another's out; its fine ones are brought up to date only for
+// the bin the median falls in.
+VISTELMO_NET_STEP void box_median(const uint8_t* const* src, int64_t hl, int64_t hc,
+                                  uint8_t* const* dst, int64_t x0, int64_t ny, int64_t nx) {
+  constexpr int64_t kStrip = 192;  // output columns whose histograms stay in cache
+  const Bins iota = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  std::vector<uint16_t> fine(static_cast<size_t>(kStrip + hc - 1) * 256),
+      coarse((kStrip + hc - 1) * 16);
+  uint16_t wf[256], wc[17] = {};  // wc[1 + b]: the window's coarse counts; wc[0] stays 0
+  const int target = static_cast<int>((hl * hc - 1) / 2 + 1);
+  for (int64_t s0 = 0; s0 < nx; s0 += kStrip) {
+    const int64_t s1 = std::min(nx, s0 + kStrip), cols = s1 - s0 + hc - 1;
+    std::fill(fine.begin(), fine.begin() + cols * 256, 0);
+    std::fill(coarse.begin(), coarse.begin() + cols * 16, 0);
+    // Samples of row p in (step 1) or out (step 0xffff).
+    auto move_row = [&](const uint8_t* p, uint16_t step) {
+      p += s0;
+      for (int64_t x = 0; x < cols; x++) {
+        const int v = p[x];
+        uint16_t* c = &coarse[x * 16];
+        uint16_t* f = &fine[x * 256 + (v & 0xf0)];
+        const Bins mc = reinterpret_cast<Bins>(iota >= static_cast<uint16_t>(v >> 4)) & step;
+        const Bins mf = reinterpret_cast<Bins>(iota >= static_cast<uint16_t>(v & 15)) & step;
+        store_bins(c, load_bins(c) + mc);
+        store_bins(f, load_bins(f) + mf);
+      }
+    };
+    for (int64_t i = 0; i < ny; i++) {
+      if (i == 0) {
+        for (int64_t y = 0; y < hl; y++) move_row(src[y], 1);
+      } else {
+        move_row(src[i - 1], 0xffff);
+        move_row(src[i + hl - 1], 1);
+      }
+      Bins w{};
+      for (int64_t x = 0; x < hc; x++) w += load_bins(&coarse[x * 16]);
+      store_bins(wc + 1, w);
+      int64_t at[16];  // the window start each 16 counts of wf stand for
+      std::fill(at, at + 16, -hc);
+      uint8_t* out = dst[i] + x0;
+      for (int64_t j = s0;; j++) {
+        const int b = count_below(load_bins(wc + 1), target);
+        const int before = wc[b];
+        const int64_t x = j - s0;
+        uint16_t* seg = wf + 16 * b;
+        Bins v;
+        if (x - at[b] >= hc) {
+          v = Bins{};
+          for (int64_t y = x; y < x + hc; y++) v += load_bins(&fine[y * 256 + 16 * b]);
+        } else {
+          v = load_bins(seg);
+          for (int64_t y = at[b]; y < x; y++)
+            v += load_bins(&fine[(y + hc) * 256 + 16 * b]) - load_bins(&fine[y * 256 + 16 * b]);
+        }
+        store_bins(seg, v);
+        at[b] = x;
+        out[j] = static_cast<uint8_t>(16 * b + count_below(v, target - before));
+        if (j + 1 >= s1) break;
+        store_bins(wc + 1, load_bins(wc + 1) + load_bins(&coarse[(x + hc) * 16]) -
+                               load_bins(&coarse[x * 16]));
+      }
+    }
+  }
+}
+
+#define VISTELMO_NETWORKS(suffix, attr, bytes)                                                 \
   attr void network_u8_##suffix(const uint8_t* const* src, int wires, const int32_t* pairs,    \
                                 int npairs, int out, uint8_t* dst, int64_t n) {                \
     network_row<uint8_t, 8>(src, wires, pairs, npairs, out, dst, n);                           \
@@ -303,11 +523,18 @@ VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
     return network_row<double, 8>(src, wires, pairs, npairs, out, dst, n);                     \
   }                                                                                            \
   attr bool median3_f64_##suffix(const double* const* rows, double* dst, int64_t n) {          \
-    return median3_row<double>(rows, dst, n);                                                  \
+    return median3_row<double, bytes>(rows, dst, n);                                           \
   }                                                                                            \
   attr void heavy8_u8_##suffix(const uint8_t* const* src, int lo, int hi, uint8_t* dst,        \
                                int64_t n) {                                                    \
     heavy8_row<uint8_t>(src, lo, hi, dst, n);                                                  \
+  }                                                                                            \
+  attr void box_median_u8_##suffix(const uint8_t* const* src, int64_t hl, int64_t hc,          \
+                                   uint8_t* const* dst, int64_t x0, int64_t ny, int64_t nx) {  \
+    box_median(src, hl, hc, dst, x0, ny, nx);                                                  \
+  }                                                                                            \
+  attr bool median5_f64_##suffix(const double* const* rows, double* dst, int64_t n) {          \
+    return median5_row<double, bytes>(rows, dst, n);                                           \
   }                                                                                            \
   attr bool middle_f64_##suffix(const double* const* src, int wires, double* dst, int64_t n) { \
     return wires == 13   ? middle_row<13>(src, dst, n)                                         \
@@ -315,16 +542,19 @@ VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
                          : middle_row<25>(src, dst, n);                                        \
   }
 
-VISTELMO_NETWORKS(portable, )
-VISTELMO_NETWORKS(avx2, __attribute__((target("avx2"))))
-VISTELMO_NETWORKS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))))
+VISTELMO_NETWORKS(portable, , 16)
+VISTELMO_NETWORKS(avx2, __attribute__((target("avx2"))), 32)
+VISTELMO_NETWORKS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))), 64)
 
-const NetworkKernels kPortable = {network_u8_portable, network_f64_portable, median3_f64_portable,
-                                  middle_f64_portable, heavy8_u8_portable};
-const NetworkKernels kAvx2 = {network_u8_avx2, network_f64_avx2, median3_f64_avx2, middle_f64_avx2,
-                              heavy8_u8_avx2};
-const NetworkKernels kAvx512 = {network_u8_avx512, network_f64_avx512, median3_f64_avx512,
-                                middle_f64_avx512, heavy8_u8_avx512};
+const NetworkKernels kPortable = {network_u8_portable,   network_f64_portable, median3_f64_portable,
+                                  median5_f64_portable,  middle_f64_portable,  heavy8_u8_portable,
+                                  box_median_u8_portable};
+const NetworkKernels kAvx2 = {network_u8_avx2,   network_f64_avx2, median3_f64_avx2,
+                              median5_f64_avx2,  middle_f64_avx2,  heavy8_u8_avx2,
+                              box_median_u8_avx2};
+const NetworkKernels kAvx512 = {network_u8_avx512,   network_f64_avx512, median3_f64_avx512,
+                                median5_f64_avx512,  middle_f64_avx512,  heavy8_u8_avx512,
+                                box_median_u8_avx512};
 
 }  // namespace
 

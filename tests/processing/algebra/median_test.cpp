@@ -188,6 +188,29 @@ TEST(WeightedMedian, GreyAndDoubleMatchReference) {
     }
 }
 
+// Wide windows over images wider than the column strips the histograms keep, and two-level
+// doubles, whose windows reach every pattern of sorted columns a network could get wrong.
+TEST(WeightedMedian, WideImagesMatchReference) {
+  Rng g(29);
+  const std::vector<IMGGRY> ms = {IMGGRY(15, 15, 1), IMGGRY(11, 13, 2), IMGGRY(16, 12, 1),
+                                  IMGGRY(5, 5, 1), IMGGRY(3, 3, 1)};
+  for (auto [nl, nc] : std::vector<std::pair<int, int>>{{40, 300}, {23, 451}, {17, 16}})
+    for (size_t k = 0; k < ms.size(); k++) {
+      SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " mask " << k);
+      const IMGGRY a = fixtures::random_grey(nl, nc, g, k % 2 ? 256 : 3);
+      const IMGGRY want = ref_median(a, ms[k]);
+      IMGDBL d(nl, nc);
+      for (int l = 0; l < nl; l++)
+        for (int c = 0; c < nc; c++)
+          d(l, c) = k % 2 ? (g.below(2001) - 1000) / 7.0 : 1.0 + g.below(2);
+      const IMGDBL want_d = ref_median(d, ms[k]);
+      fixtures::for_each_tier([&] {
+        EXPECT_TRUE(same_pixels(mediana(a, ms[k]), want));
+        EXPECT_TRUE(same_pixels(mediana(d, ms[k]), want_d));
+      });
+    }
+}
+
 // Zeros of both signs and NaNs: the sample the selection keeps, bit for bit, on every tier.
 TEST(WeightedMedian, DoubleZerosAndNaNsMatchSelection) {
   Rng g(19);
