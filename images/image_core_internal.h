@@ -91,10 +91,7 @@ inline int wrapped_product(int a, int b) {
 // Allocates count elements, left uninitialised (every pixel type is trivially copyable and
 // destructible), and a table of nl row starts, each stride elements apart. A block fresh from
 // the system (over 4 MiB) has its pages mapped in one call: its pixels are about to be written.
-// From 32 MiB, where the C library maps every block anew, the block starts on a 2 MiB boundary
-// so that large pages cover all of it (below, an aligned request would miss the blocks the
-// library keeps for reuse). Release it with std::free. Fails with msg when the sizes overflow
-// or memory runs out.
+// Release it with release_block. Fails with msg when the sizes overflow or memory runs out.
 template <class T>
 void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg) {
   static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
@@ -103,19 +100,13 @@ void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg)
   int64_t count = nl * stride;
   if (count > INT32_MAX) erro(msg, "");
   const size_t bytes = static_cast<size_t>(count) * sizeof(T);
-  if (bytes >= (size_t(32) << 20)) {
-    void* p = nullptr;
-    if (posix_memalign(&p, size_t(2) << 20, bytes) != 0) erro(msg, "");
-    data = static_cast<T*>(p);
-  } else {
-    data = static_cast<T*>(std::malloc(bytes > 0 ? bytes : 1));
-    if (data == nullptr) erro(msg, "");
-  }
+  data = static_cast<T*>(allocate_block(bytes));
+  if (data == nullptr) erro(msg, "");
   if (bytes > (size_t(4) << 20) && !page_mapped(reinterpret_cast<const char*>(data) + bytes - 1))
     prefault(data, bytes);
   rows = new (std::nothrow) T*[nl];
   if (rows == nullptr) {
-    std::free(data);
+    release_block(data);
     data = nullptr;
     erro(msg, "");
   }
@@ -123,7 +114,7 @@ void allocate_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg)
 }
 
 // As allocate_rows, with the block from calloc: it reads as zero, and fresh pages are not
-// written twice. Release it with std::free (desaloca does for IMGBIN).
+// written twice. Release it with release_block.
 template <class T>
 void allocate_zeroed_rows(T*& data, T**& rows, int nl, int64_t stride, const char* msg) {
   data = nullptr;
@@ -165,7 +156,7 @@ void aloca(Img& im, int nl, int nc, bool zero = true) {
 template <class Img>
 void desaloca(Img& im) {
   if (im.data == nullptr) return;
-  std::free(im.data);  // from allocate_rows or allocate_zeroed_rows
+  release_block(im.data);  // from allocate_rows or allocate_zeroed_rows
   delete[] im.rows;
   im.data = nullptr;
   im.rows = nullptr;
