@@ -722,9 +722,11 @@ bool colour_shrink(const IMGCOR& a, IMGCOR& r, double fatl, double fatc) {
         channel[ch] = &planes[(size_t{1} * ch * most + k) * anc];
         src[ch * most + k] = channel[ch];
       }
-      vistelmo::split_channels(
-          reinterpret_cast<const unsigned char*>(a.rows[rows.members[rows.first[l] + k]]), anc,
-          channel);
+      // The source rows go in order: the one after is fetched early.
+      const int m = rows.first[l] + k;
+      const COR* next = m + 1 < rows.first[r.nl()] ? a.rows[rows.members[m + 1]] : nullptr;
+      vistelmo::split_channels(reinterpret_cast<const unsigned char*>(a.rows[rows.members[m]]), anc,
+                               channel, reinterpret_cast<const unsigned char*>(next));
     }
     for (int ch = 0; ch < 3; ch++) shrink.row(&src[ch * most], n, made[ch]);
     vistelmo::merge_channels(made, nc, reinterpret_cast<unsigned char*>(r.rows[l]));

@@ -58,7 +58,9 @@ void window_blend_row(const float* src, int anc, const WindowBlock* b, int nb, c
 int units_to_bytes(const float* v, int n, unsigned char* out);
 
 // The three channels of n colour pixels (bytes r, g, b each) into three rows, and back.
-void split_channels(const unsigned char* src, int n, unsigned char* const* planes);
+// ahead, when given, is the row that comes next: fetched early as the row goes.
+void split_channels(const unsigned char* src, int n, unsigned char* const* planes,
+                    const unsigned char* ahead = nullptr);
 void merge_channels(const unsigned char* const* planes, int n, unsigned char* dst);
 
 }  // namespace vistelmo

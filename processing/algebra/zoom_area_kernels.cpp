@@ -437,10 +437,14 @@ VISTELMO_AREA_AVX2_STEP __m256i twice(const unsigned char* idx) {
 }
 
 // 32 pixels a step: the first 16 in the low lanes, the next 16 in the high ones.
-VISTELMO_AREA_AVX2 void split_avx2(const unsigned char* src, int n, unsigned char* const* planes) {
+VISTELMO_AREA_AVX2 void split_avx2(const unsigned char* src, int n, unsigned char* const* planes,
+                                   const unsigned char* ahead) {
   int i = 0;
   for (; i + 32 <= n; i += 32) {
     const unsigned char* p = src + 3 * i;
+    if (ahead != nullptr)
+      for (int b = 0; b < 96; b += 48)
+        _mm_prefetch(reinterpret_cast<const char*>(ahead + 3 * i + b), _MM_HINT_T0);
     __m256i v[3];
     for (int k = 0; k < 3; k++)
       v[k] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 48 + 16 * k),
@@ -496,8 +500,9 @@ void grey_mixed_means(bool avx512, bool pairs_first, const unsigned char* const*
     mixed_means<false>(avx512, rows, n, b, nb, out);
 }
 
-void split_channels(const unsigned char* src, int n, unsigned char* const* planes) {
-  if (area_avx2()) return split_avx2(src, n, planes);
+void split_channels(const unsigned char* src, int n, unsigned char* const* planes,
+                    const unsigned char* ahead) {
+  if (area_avx2()) return split_avx2(src, n, planes, ahead);
   split_from(0, src, n, planes);
 }
 
