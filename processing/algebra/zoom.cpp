@@ -590,9 +590,7 @@ class PlaneRows {
   explicit PlaneRows(const IMGCOR& a)
       : n_(a.nc()), kept_(size_t{3} * n_, [&a, n = n_](int64_t o, unsigned char* p) {
           unsigned char* const planes[3] = {p, p + n, p + 2 * n};
-          const COR* next = o + 1 < a.nl() ? a.rows[o + 1] : nullptr;
-          vistelmo::split_channels(reinterpret_cast<const unsigned char*>(a.rows[o]), n, planes,
-                                   reinterpret_cast<const unsigned char*>(next));
+          vistelmo::split_channels(reinterpret_cast<const unsigned char*>(a.rows[o]), n, planes);
         }) {
     for (int ch = 0; ch < 3; ch++)
       fetch_[ch] = [this, ch](int64_t o) -> const unsigned char* { return kept_.row(o) + ch * n_; };
