@@ -18,5 +18,9 @@ bool resample_avx512() {
                           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
   return current == ResampleTier::kDispatched && has;
 }
+bool resample_vbmi() {
+  static const bool has = __builtin_cpu_supports("avx512vbmi");
+  return resample_avx512() && has;
+}
 
 }  // namespace vistelmo

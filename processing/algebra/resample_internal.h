@@ -31,6 +31,8 @@ inline bool resample_fast() { return resample_tier() != ResampleTier::kPlain; }
 bool resample_avx2();
 // AVX-512 (F, BW, DQ, VL) on the default tier.
 bool resample_avx512();
+// That and AVX-512 VBMI.
+bool resample_vbmi();
 
 #define VISTELMO_INLINE inline __attribute__((always_inline))
 
@@ -1659,7 +1661,43 @@ inline void row_quads(bool avx2, unsigned char* out, const unsigned char* const*
   row_quads_from(0, out, r, n);
 }
 
+namespace avx512 {
+
+// Byte b of even (odd) is 2 b (2 b + 1): the first (second) bytes of 64 pairs in two vectors.
+struct PairIndex {
+  alignas(64) unsigned char even[64] = {};
+  alignas(64) unsigned char odd[64] = {};
+  constexpr PairIndex() {
+    for (int b = 0; b < 64; b++) {
+      even[b] = static_cast<unsigned char>(2 * b);
+      odd[b] = static_cast<unsigned char>(2 * b + 1);
+    }
+  }
+};
+inline constexpr PairIndex kPairIndex{};
+
+// 64 a step: the pairs' bytes gathered apart, then averaged; the last step under masks.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void pair_means(
+    unsigned char* out, const unsigned char* src, int n) {
+  const __m512i even = _mm512_load_si512(kPairIndex.even), odd = _mm512_load_si512(kPairIndex.odd);
+  const __mmask64 all = ~__mmask64{0};
+  for (int k = 0; k < n; k += 64) {
+    const int left = n - k;
+    const __mmask64 lo = left >= 32 ? all : (__mmask64{1} << 2 * left) - 1;
+    const __mmask64 hi = left >= 64 ? all : left <= 32 ? 0 : (__mmask64{1} << (2 * left - 64)) - 1;
+    const __mmask64 done = left >= 64 ? all : (__mmask64{1} << left) - 1;
+    const __m512i x = _mm512_maskz_loadu_epi8(lo, src + 2 * k);
+    const __m512i y = _mm512_maskz_loadu_epi8(hi, src + 2 * k + 64);
+    _mm512_mask_storeu_epi8(
+        out + k, done,
+        _mm512_avg_epu8(_mm512_permutex2var_epi8(x, even, y), _mm512_permutex2var_epi8(x, odd, y)));
+  }
+}
+
+}  // namespace avx512
+
 inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, int n) {
+  if (avx2 && resample_vbmi()) return avx512::pair_means(out, src, n);
   if (avx2) return avx2::pair_means(out, src, n);
   const __m128i low = _mm_set1_epi16(0x00FF);
   int k = 0;

@@ -25,7 +25,15 @@ namespace {
 std::vector<int> shrink_targets(int from, int to, double f) {
   std::vector<int> k(from > 0 ? from : 0);
   for (int j = 0; j < from; j++) {
-    double t = std::round(j * f);
+    // std::round without the call for the usual positions: halves go up.
+    const double x = j * f;
+    double t;
+    if (x >= 0 && x < 2147483648.0) {
+      t = static_cast<double>(static_cast<int>(x));
+      t += x - t >= 0.5 ? 1 : 0;
+    } else {
+      t = std::round(x);
+    }
     if (t >= to) t = to - 1;
     if (!(t >= 0)) erro("Erro VETOR::operator() - Indice invalido", "");
     k[j] = static_cast<int>(t);
@@ -96,7 +104,7 @@ struct GreyRows {
   void done(int l) {
     unsigned char* dst = b.rows[l];
     const int n = static_cast<int>(buf.size());
-    int c = 0;
+    int c = vistelmo::units_to_bytes(buf.data(), n, dst);
     // unit_to_byte four at a time: max(v, 0) gives 0 for NaN, v * 255 is exact in double.
     const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), scale = _mm_set1_pd(255.0);
     for (; c + 4 <= n; c += 4) {
@@ -158,9 +166,25 @@ class ColumnRows {
         w1_[C * c + ch] = tap.t;
       }
     }
+    if (vistelmo::area_avx512()) windows();
   }
 
   void row(const float* src, float* dst) {
+    if (!shrink_ && !blocks_.empty()) {
+      // Straight from the source row: the blocks in windows of it, the others one at a time.
+      vistelmo::window_blend_row(src, anc_, blocks_.data(), static_cast<int>(blocks_.size()),
+                                 w0_.data(), w1_.data(), dst);
+      auto at = [&](int32_t i) -> double { return i == 0 ? backg_ : i > anc_ ? 0.0f : src[i - 1]; };
+      for (int k = 0; k < bnc_; k++) {
+        const size_t b = k / 16;
+        if (b < blocks_.size() && blocks_[b].base >= 0) {
+          k += 15;
+          continue;
+        }
+        vistelmo::store_pixel(dst[k], w0_[k] * at(i0_[k]) + w1_[k] * at(i1_[k]));
+      }
+      return;
+    }
     if (!shrink_) {
       // As SourceLines holds a line: the outside value, the samples, then 0.
       line_[0] = backg_;
@@ -187,6 +211,25 @@ class ColumnRows {
   }
 
  private:
+  // Blocks of 16 outputs whose samples lie inside the source, within 32 columns of the first.
+  void windows() {
+    for (int k0 = 0; k0 + 16 <= bnc_; k0 += 16) {
+      vistelmo::WindowBlock b{};
+      const int32_t* slots[2] = {&i0_[k0], &i1_[k0]};
+      int32_t lo = slots[0][0], hi = lo;
+      for (const int32_t* s : slots)
+        for (int d = 0; d < 16; d++) {
+          lo = std::min(lo, s[d]);
+          hi = std::max(hi, s[d]);
+        }
+      b.base = lo >= 1 && hi <= anc_ && hi - lo < 32 ? lo - 1 : -1;
+      for (int n = 0; n < 2 && b.base >= 0; n++)
+        for (int d = 0; d < 16; d++)
+          b.rel[n][d] = static_cast<unsigned char>(slots[n][d] - 1 - b.base);
+      blocks_.push_back(b);
+    }
+  }
+
   bool shrink_;
   int bnc_, anc_ = 0;
   float backg_ = 0;
@@ -195,6 +238,7 @@ class ColumnRows {
   std::vector<double> line_;
   std::vector<int32_t> i0_, i1_;
   std::vector<double> w0_, w1_;
+  std::vector<vistelmo::WindowBlock> blocks_;
 };
 
 // The plain interpolating loops, sample by sample: along the columns (zoomc) or the rows (zooml).
@@ -337,7 +381,17 @@ void zooml_rows(const Src& a, const Img& b, Rows& out, double f) {
           // Halving by the exact inverse: the same bits as the division.
           const float* s0 = float_row(a, g.members[g.first[l]], buf);
           const float* s1 = float_row(a, g.members[g.first[l] + 1], buf1);
-          for (int j = 0; j < cols; j++) dst[j] = (0.0f + s0[j] + s1[j]) * 0.5f;
+          // The next output row's source rows fetched as this one goes: the streams jump there.
+          const float* next[2] = {s0, s1};
+          if constexpr (std::is_same_v<Src, IMGFLT>)
+            if (l + 1 < bnl && g.count(l + 1) == 2)
+              for (int i = 0; i < 2; i++) next[i] = a.rows[g.members[g.first[l + 1] + i]];
+          for (int j0 = 0; j0 < cols; j0 += 16) {
+            for (const float* p : next)
+              _mm_prefetch(reinterpret_cast<const char*>(p + j0), _MM_HINT_T0);
+            const int j1 = std::min(cols, j0 + 16);
+            for (int j = j0; j < j1; j++) dst[j] = (0.0f + s0[j] + s1[j]) * 0.5f;
+          }
           out.done(l);
           continue;
         }
@@ -633,9 +687,16 @@ bool grey_shrink(const IMGGRY& a, IMGGRY& r, double fatl, double fatc) {
   if (!shrink.ok()) return false;
   const Groups& rows = shrink.rows();
   std::vector<const unsigned char*> src;
+  const int anc = a.nc();
   for (int l = 0; l < r.nl(); l++) {
     src.clear();
     for (int m = rows.first[l]; m < rows.first[l + 1]; m++) src.push_back(a.rows[rows.members[m]]);
+    // The first lines of the next output row's source rows fetched while this one is made (the
+    // row starts wait on memory otherwise).
+    if (l + 1 < r.nl())
+      for (int m = rows.first[l + 1]; m < rows.first[l + 2]; m++)
+        for (int c = 0; c < std::min(anc, 256); c += 64)
+          _mm_prefetch(reinterpret_cast<const char*>(a.rows[rows.members[m]] + c), _MM_HINT_T0);
     shrink.row(src.data(), rows.count(l), r.rows[l]);
   }
   return true;
@@ -661,9 +722,11 @@ bool colour_shrink(const IMGCOR& a, IMGCOR& r, double fatl, double fatc) {
         channel[ch] = &planes[(size_t{1} * ch * most + k) * anc];
         src[ch * most + k] = channel[ch];
       }
-      vistelmo::split_channels(
-          reinterpret_cast<const unsigned char*>(a.rows[rows.members[rows.first[l] + k]]), anc,
-          channel);
+      // The source rows go in order: the one after is fetched early.
+      const int m = rows.first[l] + k;
+      const COR* next = m + 1 < rows.first[r.nl()] ? a.rows[rows.members[m + 1]] : nullptr;
+      vistelmo::split_channels(reinterpret_cast<const unsigned char*>(a.rows[rows.members[m]]), anc,
+                               channel, reinterpret_cast<const unsigned char*>(next));
     }
     for (int ch = 0; ch < 3; ch++) shrink.row(&src[ch * most], n, made[ch]);
     vistelmo::merge_channels(made, nc, reinterpret_cast<unsigned char*>(r.rows[l]));

@@ -42,8 +42,25 @@ struct alignas(64) MixedBlock {
 void grey_mixed_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n,
                       const MixedBlock* b, int nb, unsigned char* out);
 
+// Outputs 16 b .. 16 b + 15 of an enlarging column pass: source indices base + rel[0][d] and
+// base + rel[1][d] for output 16 b + d; base < 0 marks a block left to the caller.
+struct WindowBlock {
+  int base;
+  unsigned char rel[2][16];
+};
+// out[k] = w0[k] src[i0] + w1[k] src[i1] in double (the floats widened exactly), rounded to
+// float, for the outputs of the blocks b[0..nb) whose base is not negative; src holds anc floats.
+// AVX-512 form only.
+void window_blend_row(const float* src, int anc, const WindowBlock* b, int nb, const double* w0,
+                      const double* w1, float* out);
+// unit_to_byte of floats v[0..n) into out, 16 at a time on the AVX-512 form; returns how many it
+// made (the rest, at the end, are left to the caller).
+int units_to_bytes(const float* v, int n, unsigned char* out);
+
 // The three channels of n colour pixels (bytes r, g, b each) into three rows, and back.
-void split_channels(const unsigned char* src, int n, unsigned char* const* planes);
+// ahead, when given, is the row that comes next: fetched early as the row goes.
+void split_channels(const unsigned char* src, int n, unsigned char* const* planes,
+                    const unsigned char* ahead = nullptr);
 void merge_channels(const unsigned char* const* planes, int n, unsigned char* dst);
 
 }  // namespace vistelmo

@@ -88,18 +88,19 @@ VISTELMO_AREA_AVX2 int pair_means_avx2(const unsigned char* const* rows, int n, 
   }
 }
 
-// Byte permutations: dword i of spread(first) holds source byte first + 2 i in each of its four
-// bytes; pack takes byte 0 of each dword of two vectors, 16 from each.
+// Byte shuffles within each 16-byte lane (pairs 8 i .. 8 i + 7 in lane i): dword j of lane i of
+// spread[s] holds byte first[s] + 2 j of the lane in each of its four bytes; pack puts byte 0
+// of each dword of two vectors back in the pairs' order.
 struct ByteIndex {
   alignas(64) unsigned char spread[4][64] = {};
   alignas(64) unsigned char pack[64] = {};
   constexpr ByteIndex() {
-    const int first[4] = {0, 1, 32, 33};
+    const int first[4] = {0, 1, 8, 9};
     for (int s = 0; s < 4; s++)
       for (int b = 0; b < 64; b++)
-        spread[s][b] = static_cast<unsigned char>(first[s] + 2 * (b / 4));
+        spread[s][b] = static_cast<unsigned char>(first[s] + 2 * (b % 16 / 4));
     for (int b = 0; b < 32; b++)
-      pack[b] = static_cast<unsigned char>(b < 16 ? 4 * b : 64 + 4 * (b - 16));
+      pack[b] = static_cast<unsigned char>((b % 8 < 4 ? 0 : 64) + 16 * (b / 8) + 4 * (b % 4));
   }
 };
 constexpr ByteIndex kIndex{};
@@ -110,18 +111,22 @@ VISTELMO_AREA_AVX512_STEP __m512i index(const unsigned char* idx) { return _mm51
 // v (2^32 - 1) / 255, the scaled quotient less v / 255 <= 1: for v > 0 not a float, and the
 // quotient lies in the same step between floats, above its middle (on its top for v = 255), so
 // rounding it up gives the quotient rounded to nearest. Scaling by 2^32 commutes with every
-// later rounding (no value comes near the float limits).
+// later rounding (no value comes near the float limits). InLane: idx picks within each 16-byte
+// lane (a cheaper shuffle).
+template <bool InLane = false>
 VISTELMO_AREA_AVX512_STEP __m512 scaled_units(__m512i bytes, __m512i idx) {
-  return _mm512_cvt_roundepu32_ps(_mm512_permutexvar_epi8(idx, bytes),
-                                  _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
+  const __m512i spread =
+      InLane ? _mm512_shuffle_epi8(bytes, idx) : _mm512_permutexvar_epi8(idx, bytes);
+  return _mm512_cvt_roundepu32_ps(spread, _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
 }
 
 // Source bytes p[0..63] (those in mask in) as units: the even and odd columns of the first 32,
-// then of the last 32.
+// then of the last 32 (InLane: of each lane's first and last 8, as ByteIndex orders them).
+template <bool InLane = false>
 VISTELMO_AREA_AVX512_STEP void row_units(const unsigned char* p, __mmask64 in, const __m512i* idx,
                                          __m512* u) {
   const __m512i v = _mm512_maskz_loadu_epi8(in, p);
-  for (int i = 0; i < 4; i++) u[i] = scaled_units(v, idx[i]);
+  for (int i = 0; i < 4; i++) u[i] = scaled_units<InLane>(v, idx[i]);
 }
 
 template <int N, bool PairsFirst>
@@ -143,7 +148,7 @@ VISTELMO_AREA_AVX512 int pair_means_avx512(const unsigned char* const* rows, int
     const __mmask64 done = left >= 32 ? 0xFFFFFFFFu : (__mmask64{1} << left) - 1;
     __m512 u[4], acc[4];
     for (int r = 0; r < n; r++) {
-      row_units(rows[r] + j0 + 2 * k, in, idx, u);
+      row_units<true>(rows[r] + j0 + 2 * k, in, idx, u);
       if constexpr (PairsFirst) {
         u[0] = _mm512_add_ps(u[0], u[1]);
         u[1] = _mm512_add_ps(u[2], u[3]);
@@ -161,7 +166,11 @@ VISTELMO_AREA_AVX512 int pair_means_avx512(const unsigned char* const* rows, int
         _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
     const __m512i t1 = _mm512_cvttps_epi32(
         _mm512_mul_round_ps(acc[1], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
-    _mm512_mask_storeu_epi8(out + k, done, _mm512_permutex2var_epi8(t0, pack, t1));
+    const __m512i bytes = _mm512_permutex2var_epi8(t0, pack, t1);
+    if (left >= 32)
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), _mm512_castsi512_si256(bytes));
+    else
+      _mm512_mask_storeu_epi8(out + k, done, bytes);
   }
   return count;
 }
@@ -428,10 +437,14 @@ VISTELMO_AREA_AVX2_STEP __m256i twice(const unsigned char* idx) {
 }
 
 // 32 pixels a step: the first 16 in the low lanes, the next 16 in the high ones.
-VISTELMO_AREA_AVX2 void split_avx2(const unsigned char* src, int n, unsigned char* const* planes) {
+VISTELMO_AREA_AVX2 void split_avx2(const unsigned char* src, int n, unsigned char* const* planes,
+                                   const unsigned char* ahead) {
   int i = 0;
   for (; i + 32 <= n; i += 32) {
     const unsigned char* p = src + 3 * i;
+    if (ahead != nullptr)
+      for (int b = 0; b < 96; b += 48)
+        _mm_prefetch(reinterpret_cast<const char*>(ahead + 3 * i + b), _MM_HINT_T0);
     __m256i v[3];
     for (int k = 0; k < 3; k++)
       v[k] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 48 + 16 * k),
@@ -487,14 +500,71 @@ void grey_mixed_means(bool avx512, bool pairs_first, const unsigned char* const*
     mixed_means<false>(avx512, rows, n, b, nb, out);
 }
 
-void split_channels(const unsigned char* src, int n, unsigned char* const* planes) {
-  if (area_avx2()) return split_avx2(src, n, planes);
+void split_channels(const unsigned char* src, int n, unsigned char* const* planes,
+                    const unsigned char* ahead) {
+  if (area_avx2()) return split_avx2(src, n, planes, ahead);
   split_from(0, src, n, planes);
 }
 
 void merge_channels(const unsigned char* const* planes, int n, unsigned char* dst) {
   if (area_avx2()) return merge_avx2(planes, n, dst);
   merge_from(0, planes, n, dst);
+}
+
+// Half h of 16 floats as doubles.
+VISTELMO_AREA_AVX512_STEP __m512d widen_half(__m512 x, int h) {
+  const __m256 f = h == 0 ? _mm512_castps512_ps256(x)
+                          : _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(x), 1));
+  return _mm512_cvtps_pd(f);
+}
+
+VISTELMO_AREA_AVX512 void window_blend_row(const float* src, int anc, const WindowBlock* b, int nb,
+                                           const double* w0, const double* w1, float* out) {
+  for (int i = 0; i < nb; i++) {
+    if (b[i].base < 0) continue;
+    const int left = anc - b[i].base;
+    const __mmask16 lo_in = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
+    const __mmask16 hi_in = left >= 32   ? 0xFFFF
+                            : left <= 16 ? 0
+                                         : static_cast<__mmask16>((1u << (left - 16)) - 1);
+    const __m512 lo = _mm512_maskz_loadu_ps(lo_in, src + b[i].base);
+    const __m512 hi = _mm512_maskz_loadu_ps(hi_in, src + b[i].base + 16);
+    __m512 v[2];
+    for (int s = 0; s < 2; s++) {
+      const __m512i rel =
+          _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b[i].rel[s])));
+      v[s] = _mm512_permutex2var_ps(lo, rel, hi);
+    }
+    for (int h = 0; h < 2; h++) {
+      const int k = 16 * i + 8 * h;
+      const __m512d a = _mm512_mul_pd(_mm512_loadu_pd(w0 + k), widen_half(v[0], h));
+      const __m512d c = _mm512_mul_pd(_mm512_loadu_pd(w1 + k), widen_half(v[1], h));
+      _mm256_storeu_ps(out + k, _mm512_cvtpd_ps(_mm512_add_pd(a, c)));
+    }
+  }
+}
+
+VISTELMO_AREA_AVX512 int units_to_bytes_avx512(const float* v, int n, unsigned char* out) {
+  // As unit_to_byte: max(x, 0) gives 0 for NaN, x * 255 is exact in double.
+  const __m512d zero = _mm512_setzero_pd(), one = _mm512_set1_pd(1.0),
+                scale = _mm512_set1_pd(255.0);
+  int c = 0;
+  for (; c + 16 <= n; c += 16) {
+    const __m512 x = _mm512_loadu_ps(v + c);
+    __m256i t[2];
+    for (int h = 0; h < 2; h++) {
+      const __m512d d = widen_half(x, h);
+      t[h] = _mm512_cvttpd_epi32(_mm512_mul_pd(_mm512_min_pd(_mm512_max_pd(d, zero), one), scale));
+    }
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(out + c),
+        _mm512_cvtepi32_epi8(_mm512_inserti64x4(_mm512_castsi256_si512(t[0]), t[1], 1)));
+  }
+  return c;
+}
+
+int units_to_bytes(const float* v, int n, unsigned char* out) {
+  return area_avx512() ? units_to_bytes_avx512(v, n, out) : 0;
 }
 
 void allow_area_avx512(bool allowed) { avx512_allowed = allowed; }

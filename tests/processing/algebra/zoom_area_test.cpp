@@ -1,6 +1,7 @@
 // Zoom to a new size by area averaging and interpolation, aligned at the first row and column.
 #include "processing/algebra/zoom_area.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -198,7 +199,7 @@ TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
   };
   const Size sources[] = {{1, 1}, {7, 67},  {12, 131}, {1, 257},  {2, 2},
                           {5, 9}, {33, 29}, {64, 200}, {67, 1031}};
-  const double factors[] = {0.5, 1.0 / 3, 2.5, 1, 0.7, 0.49, 0.9, 0.26, 0.37, 0.25, 0.75, 0.6};
+  const double factors[] = {0.5, 1.0 / 3, 2.5, 1, 0.7, 0.49, 0.9, 0.26, 0.37, 0.25, 0.75, 0.6, 1.5};
   std::mt19937 gen(5);
   auto fills = [&](int nl, int nc) {
     std::vector<IMGGRY> v;
@@ -218,6 +219,7 @@ TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
   };
   const Tier tiers[] = {{"portable", vistelmo::ResampleTier::kPortable, false},
                         {"avx2", vistelmo::ResampleTier::kDispatched, false},
+                        {"avx2 capped", vistelmo::ResampleTier::kAvx2, false},
                         {"avx512", vistelmo::ResampleTier::kDispatched, true}};
   // Planes of the colour image: random, ramp, 255.
   const int kRgb[3] = {0, 1, 4};
@@ -264,6 +266,40 @@ TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
   }
   vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
   vistelmo::allow_area_avx512(true);
+}
+
+// The float zoom on every tier is the plain tier's, bit for bit (signed zeros and NaN too).
+TEST(ZoomArea, FloatZoomIsThePlainOneOnEveryTier) {
+  struct Size {
+    int nl, nc;
+  };
+  const Size sources[] = {{1, 1}, {7, 67}, {12, 131}, {1, 257}, {40, 1031}};
+  const double factors[] = {0.5, 1.0 / 3, 2.5, 1, 0.7, 1.5};
+  std::mt19937 gen(9);
+  std::uniform_real_distribution<float> value(-2, 2);
+  struct DefaultTierAtExit {
+    ~DefaultTierAtExit() { vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched); }
+  } restore;
+  for (const Size& s : sources) {
+    IMGFLT a = testutil::image<IMGFLT>(s.nl, s.nc, [&](int, int) { return value(gen); });
+    a.rows[0][0] = -0.0f;
+    a.rows[s.nl - 1][s.nc / 2] = std::numeric_limits<float>::quiet_NaN();
+    for (double fl : factors)
+      for (double fc : factors) {
+        const int nl = std::max(1, static_cast<int>(std::lround(s.nl * fl))),
+                  nc = std::max(1, static_cast<int>(std::lround(s.nc * fc)));
+        SCOPED_TRACE(std::to_string(s.nl) + "x" + std::to_string(s.nc) + " to " +
+                     std::to_string(nl) + "x" + std::to_string(nc));
+        vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
+        const IMGFLT want = zoomnp(a, nl, nc);
+        for (vistelmo::ResampleTier t :
+             {vistelmo::ResampleTier::kPortable, vistelmo::ResampleTier::kAvx2,
+              vistelmo::ResampleTier::kDispatched}) {
+          vistelmo::set_resample_tier(t);
+          ASSERT_TRUE(testutil::same_pixels(zoomnp(a, nl, nc), want)) << static_cast<int>(t);
+        }
+      }
+  }
 }
 
 TEST(ZoomArea, EmptySourceGivesTheRequestedSize) {
