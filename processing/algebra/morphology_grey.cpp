@@ -84,6 +84,10 @@ struct RedKernels {
   void (*red2)(const T*, const T*, T*, int64_t);
   void (*red_into)(T*, const T*, int64_t);
   void (*red4)(const T*, const T*, const T*, const T*, T*, int64_t);
+  // Three samples across straight from a row, false where it holds a NaN; three rows down then
+  // red(start, ..) (the float kernels only).
+  bool (*red3)(const T*, T*, int64_t) = nullptr;
+  void (*red3_first)(T, const T*, const T*, const T*, T*, int64_t) = nullptr;
 };
 
 RedKernels<uint8_t> red_kernels(const vistelmo::SpanKernels& k, uint8_t, bool max) {
@@ -92,8 +96,10 @@ RedKernels<uint8_t> red_kernels(const vistelmo::SpanKernels& k, uint8_t, bool ma
 }
 // Float lines pass through calm first, so their kernels meet no NaN.
 RedKernels<float> red_kernels(const vistelmo::SpanKernels& k, float, bool max) {
-  return max ? RedKernels<float>{k.max2_num_f32, k.max_into_num_f32, k.max4_num_f32}
-             : RedKernels<float>{k.min2_num_f32, k.min_into_num_f32, k.min4_num_f32};
+  return max ? RedKernels<float>{k.max2_num_f32, k.max_into_num_f32, k.max4_num_f32, k.max3_num_f32,
+                                 k.max3_first_num_f32}
+             : RedKernels<float>{k.min2_num_f32, k.min_into_num_f32, k.min4_num_f32, k.min3_num_f32,
+                                 k.min3_first_num_f32};
 }
 
 // A NaN sample stands as the value that never wins (+inf for the minimum, -inf for the
@@ -123,6 +129,17 @@ bool spans_fit(int n, int64_t offset, int64_t size) {
 // so that the kernels run without a scalar tail.
 constexpr int64_t kSlack = 64;
 inline int64_t whole_vectors(int64_t n) { return (n + 31) & ~int64_t{31}; }
+
+// The centred window of three across a row, the outside value (calm) at both ends, straight
+// from the row: false (nothing kept) where the row holds a NaN or the kernels have no red3.
+template <class T>
+bool window3_row(const RedKernels<T>& k, const T* src, int64_t nc, T outside, bool max, T* dst) {
+  if (!k.red3 || nc < 3 || !k.red3(src, dst + 1, nc - 2)) return false;
+  auto red = [max](T x, T y) { return (max ? y > x : y < x) ? y : x; };
+  dst[0] = red(red(outside, src[0]), src[1]);
+  dst[nc - 1] = red(red(src[nc - 2], src[nc - 1]), outside);
+  return true;
+}
 
 template <class T>
 void window_line(const RedKernels<T>& k, T* line, T* spare, int64_t len, int64_t size, T* dst,
@@ -233,7 +250,7 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
     const int64_t iy = y + orow;
     if (iy < 0 || iy >= nl) {
       std::fill(row(0, y), row(0, y) + nc, outside);
-    } else {
+    } else if (wc != 3 || ocol != -1 || !window3_row(k, src[iy], nc, outside, max, row(0, y))) {
       vistelmo::padded_line(src[iy], columns, ocol, len, outside, line.data());
       calm(line.data(), len, max);
       window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, row(0, y), nc);
@@ -249,6 +266,10 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
     }
     const int64_t l = y - (wl - 1);
     if (l < 0) continue;
+    if (wl == 3 && finish.first && k.red3_first) {
+      k.red3_first(finish.start, row(0, l), row(0, l + 1), row(0, l + 2), dst[l], nc);
+      continue;
+    }
     if (wl == 3)
       k.red4(row(0, l), row(0, l + 1), row(0, l + 2), row(0, l + 2), dst[l], nc);
     else

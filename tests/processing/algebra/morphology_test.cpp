@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -122,28 +123,31 @@ TEST(Rectangle, FloatMatchesReferenceWithCallersOutsideAndNaN) {
   Rng g(3);
   const float big = static_cast<float>(infinito);
   const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const float tiny = std::numeric_limits<float>::denorm_min();
+  // NaNs, signed zeros, infinities and denormals, to tell apart samples of equal value.
+  const float special[] = {nan, 0.0f, -0.0f, inf, -inf, big, -big, tiny, -tiny, 1e-40f};
+  const int kinds = static_cast<int>(std::size(special));
   for (auto [nl, nc] : fixtures::span_shapes())
     for (const Win& w : kWindows)
-      for (float outside : {0.0f, -0.0f, -5.0f, nan}) {
-        SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc
-                                          << " outside " << outside);
-        IMGFLT a = fixtures::random_float(nl, nc, g);
-        // NaNs, signed zeros and infinities, to tell apart samples of equal value.
-        for (int k = 0; k < a.nl * a.nc / 4 + 1; k++) {
-          const float special[] = {nan, 0.0f, -0.0f, std::numeric_limits<float>::infinity(), big};
-          a(g.below(nl), g.below(nc)) = special[g.below(5)];
+      for (float outside : {0.0f, -0.0f, -5.0f, nan, inf, -inf})
+        for (int sparse : {4, 1}) {  // a quarter of the pixels, or most of them
+          SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc
+                                            << " outside " << outside << " sparse " << sparse);
+          IMGFLT a = fixtures::random_float(nl, nc, g);
+          for (int k = 0; k < a.nl * a.nc / sparse + 1; k++)
+            a(g.below(nl), g.below(nc)) = special[g.below(kinds)];
+          a.backg = outside;
+          const IMGFLT want_er = ref_rectangle(a, w.nl, w.nc, true, big, smaller);
+          const IMGFLT want_di = ref_rectangle(a, w.nl, w.nc, false, -big, greater);
+          fixtures::for_each_tier([&] {
+            IMGFLT er = erosao(a, w.nl, w.nc);
+            EXPECT_TRUE(same_pixels(er, want_er));
+            EXPECT_EQ(fixtures::bits_of(er.backg), fixtures::bits_of(outside));
+            IMGFLT di = dilat(a, w.nl, w.nc);
+            EXPECT_TRUE(same_pixels(di, want_di));
+          });
         }
-        a.backg = outside;
-        const IMGFLT want_er = ref_rectangle(a, w.nl, w.nc, true, big, smaller);
-        const IMGFLT want_di = ref_rectangle(a, w.nl, w.nc, false, -big, greater);
-        fixtures::for_each_tier([&] {
-          IMGFLT er = erosao(a, w.nl, w.nc);
-          EXPECT_TRUE(same_pixels(er, want_er));
-          EXPECT_EQ(fixtures::bits_of(er.backg), fixtures::bits_of(outside));
-          IMGFLT di = dilat(a, w.nl, w.nc);
-          EXPECT_TRUE(same_pixels(di, want_di));
-        });
-      }
 }
 
 // Images tall enough that the span form works in several strips of columns.
