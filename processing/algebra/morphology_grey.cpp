@@ -118,6 +118,21 @@ T calm(T v, bool max) {
   return v;
 }
 
+// Columns offset .. offset + len - 1 of a row of n into line, calm, the outside value (calm)
+// off the row.
+template <class T>
+void calm_line(const T* row, int64_t n, int64_t offset, int64_t len, T outside, bool max, T* line) {
+  const int64_t lo = std::clamp<int64_t>(-offset, 0, len);
+  const int64_t hi = std::clamp<int64_t>(n - offset, lo, len);
+  std::fill(line, line + lo, outside);
+  if constexpr (std::is_floating_point_v<T>)
+    vistelmo::span_kernels().calm_copy_f32(
+        row + lo + offset, calm(std::numeric_limits<T>::quiet_NaN(), max), line + lo, hi - lo);
+  else
+    std::copy(row + lo + offset, row + hi + offset, line + lo);
+  std::fill(line + hi, line + len, outside);
+}
+
 // Lines that the span form handles with padding of a sensible size.
 bool spans_fit(int n, int64_t offset, int64_t size) {
   return size >= 1 && size <= 2 * int64_t{n} + 256 && offset >= -size - n && offset <= n;
@@ -243,7 +258,6 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
   auto row = [&](size_t j, int64_t y) {
     return ring.data() + (j * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * width;
   };
-  const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const int64_t len = nc + wc - 1, p = span.back();
   std::vector<T> line(2 * static_cast<size_t>(len + 2 * kSlack));
   for (int64_t y = 0; y < nl + wl - 1; y++) {
@@ -251,8 +265,7 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
     if (iy < 0 || iy >= nl) {
       std::fill(row(0, y), row(0, y) + nc, outside);
     } else if (wc != 3 || ocol != -1 || !window3_row(k, src[iy], nc, outside, max, row(0, y))) {
-      vistelmo::padded_line(src[iy], columns, ocol, len, outside, line.data());
-      calm(line.data(), len, max);
+      calm_line(src[iy], nc, ocol, len, outside, max, line.data());
       window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, row(0, y), nc);
     }
     for (size_t j = 1; j < levels; j++) {
@@ -293,7 +306,6 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
   const RedKernels<T> k = red_kernels(vistelmo::span_kernels(), T{}, max);
   outside = calm(outside, max);
   if (rectangle_rows(src, dst, nl, nc, orow, wl, ocol, wc, outside, k, max, finish)) return;
-  const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const int64_t h = nl + wl - 1;
   // Strips of whole vectors' width, so that only the last one has a tail.
   const int64_t strip = std::min<int64_t>(
@@ -313,8 +325,7 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
         std::fill(prow(y), prow(y) + s, outside);
         continue;
       }
-      vistelmo::padded_line(src[iy], columns, x0 + ocol, len, outside, line.data());
-      calm(line.data(), len, max);
+      calm_line(src[iy], nc, x0 + ocol, len, outside, max, line.data());
       window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, prow(y), s);
     }
     for (int64_t q = 1; q < p;) {

@@ -275,6 +275,8 @@ struct SpanKernels {
                              int64_t n);
   void (*max3_first_num_f32)(float v, const float* a, const float* b, const float* c, float* dst,
                              int64_t n);
+  // dst[i] = s[i], never where s[i] is a NaN (dst apart from s).
+  void (*calm_copy_f32)(const float* s, float never, float* dst, int64_t n);
   // acc[i] += plus[i] - minus[i], 16-bit terms into 32-bit sums.
   void (*add_sub_u16_i32)(int32_t* acc, const uint16_t* plus, const uint16_t* minus, int64_t n);
   // Several rows of results from one line, each sample loaded once: for p < rows, dst[p][i] =

@@ -65,6 +65,12 @@ bool reduce3_num(const T* __restrict s, T* __restrict dst, int64_t n) {
   return !(nan | (s[n] != s[n]) | (s[n + 1] != s[n + 1]));
 }
 
+// dst[i] = s[i], never where s[i] is a NaN.
+template <class T>
+void calm_copy(const T* __restrict s, T never, T* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = s[i] != s[i] ? never : s[i];
+}
+
 // dst[i] = red(v, red(red(a[i], b[i]), c[i])).
 template <class Op, class T>
 void reduce3_first(T v, const T* a, const T* b, const T* c, T* __restrict dst, int64_t n) {
@@ -697,6 +703,7 @@ const SpanKernels kSpans = {
     reduce3_num<MaxNum, float>,
     reduce3_first<MinNum, float>,
     reduce3_first<MaxNum, float>,
+    calm_copy<float>,
     add_sub_u16_i32,
     shifted_rows<false>,
     shifted_rows<true>};
