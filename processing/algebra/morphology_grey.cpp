@@ -84,6 +84,10 @@ struct RedKernels {
   void (*red2)(const T*, const T*, T*, int64_t);
   void (*red_into)(T*, const T*, int64_t);
   void (*red4)(const T*, const T*, const T*, const T*, T*, int64_t);
+  // Three samples across straight from a row, false where it holds a NaN; three rows down then
+  // red(start, ..) (the float kernels only).
+  bool (*red3)(const T*, T*, int64_t) = nullptr;
+  void (*red3_first)(T, const T*, const T*, const T*, T*, int64_t) = nullptr;
 };
 
 RedKernels<uint8_t> red_kernels(const vistelmo::SpanKernels& k, uint8_t, bool max) {
@@ -92,8 +96,10 @@ RedKernels<uint8_t> red_kernels(const vistelmo::SpanKernels& k, uint8_t, bool ma
 }
 // Float lines pass through calm first, so their kernels meet no NaN.
 RedKernels<float> red_kernels(const vistelmo::SpanKernels& k, float, bool max) {
-  return max ? RedKernels<float>{k.max2_num_f32, k.max_into_num_f32, k.max4_num_f32}
-             : RedKernels<float>{k.min2_num_f32, k.min_into_num_f32, k.min4_num_f32};
+  return max ? RedKernels<float>{k.max2_num_f32, k.max_into_num_f32, k.max4_num_f32, k.max3_num_f32,
+                                 k.max3_first_num_f32}
+             : RedKernels<float>{k.min2_num_f32, k.min_into_num_f32, k.min4_num_f32, k.min3_num_f32,
+                                 k.min3_first_num_f32};
 }
 
 // A NaN sample stands as the value that never wins (+inf for the minimum, -inf for the
@@ -112,6 +118,21 @@ T calm(T v, bool max) {
   return v;
 }
 
+// Columns offset .. offset + len - 1 of a row of n into line, calm, the outside value (calm)
+// off the row.
+template <class T>
+void calm_line(const T* row, int64_t n, int64_t offset, int64_t len, T outside, bool max, T* line) {
+  const int64_t lo = std::clamp<int64_t>(-offset, 0, len);
+  const int64_t hi = std::clamp<int64_t>(n - offset, lo, len);
+  std::fill(line, line + lo, outside);
+  if constexpr (std::is_floating_point_v<T>)
+    vistelmo::span_kernels().calm_copy_f32(
+        row + lo + offset, calm(std::numeric_limits<T>::quiet_NaN(), max), line + lo, hi - lo);
+  else
+    std::copy(row + lo + offset, row + hi + offset, line + lo);
+  std::fill(line + hi, line + len, outside);
+}
+
 // Lines that the span form handles with padding of a sensible size.
 bool spans_fit(int n, int64_t offset, int64_t size) {
   return size >= 1 && size <= 2 * int64_t{n} + 256 && offset >= -size - n && offset <= n;
@@ -123,6 +144,17 @@ bool spans_fit(int n, int64_t offset, int64_t size) {
 // so that the kernels run without a scalar tail.
 constexpr int64_t kSlack = 64;
 inline int64_t whole_vectors(int64_t n) { return (n + 31) & ~int64_t{31}; }
+
+// The centred window of three across a row, the outside value (calm) at both ends, straight
+// from the row: false (nothing kept) where the row holds a NaN or the kernels have no red3.
+template <class T>
+bool window3_row(const RedKernels<T>& k, const T* src, int64_t nc, T outside, bool max, T* dst) {
+  if (!k.red3 || nc < 3 || !k.red3(src, dst + 1, nc - 2)) return false;
+  auto red = [max](T x, T y) { return (max ? y > x : y < x) ? y : x; };
+  dst[0] = red(red(outside, src[0]), src[1]);
+  dst[nc - 1] = red(red(src[nc - 2], src[nc - 1]), outside);
+  return true;
+}
 
 template <class T>
 void window_line(const RedKernels<T>& k, T* line, T* spare, int64_t len, int64_t size, T* dst,
@@ -226,16 +258,14 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
   auto row = [&](size_t j, int64_t y) {
     return ring.data() + (j * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * width;
   };
-  const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const int64_t len = nc + wc - 1, p = span.back();
   std::vector<T> line(2 * static_cast<size_t>(len + 2 * kSlack));
   for (int64_t y = 0; y < nl + wl - 1; y++) {
     const int64_t iy = y + orow;
     if (iy < 0 || iy >= nl) {
       std::fill(row(0, y), row(0, y) + nc, outside);
-    } else {
-      vistelmo::padded_line(src[iy], columns, ocol, len, outside, line.data());
-      calm(line.data(), len, max);
+    } else if (wc != 3 || ocol != -1 || !window3_row(k, src[iy], nc, outside, max, row(0, y))) {
+      calm_line(src[iy], nc, ocol, len, outside, max, line.data());
       window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, row(0, y), nc);
     }
     for (size_t j = 1; j < levels; j++) {
@@ -249,6 +279,10 @@ bool rectangle_rows(T* const* src, T* const* dst, int nl, int nc, int64_t orow, 
     }
     const int64_t l = y - (wl - 1);
     if (l < 0) continue;
+    if (wl == 3 && finish.first && k.red3_first) {
+      k.red3_first(finish.start, row(0, l), row(0, l + 1), row(0, l + 2), dst[l], nc);
+      continue;
+    }
     if (wl == 3)
       k.red4(row(0, l), row(0, l + 1), row(0, l + 2), row(0, l + 2), dst[l], nc);
     else
@@ -272,7 +306,6 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
   const RedKernels<T> k = red_kernels(vistelmo::span_kernels(), T{}, max);
   outside = calm(outside, max);
   if (rectangle_rows(src, dst, nl, nc, orow, wl, ocol, wc, outside, k, max, finish)) return;
-  const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const int64_t h = nl + wl - 1;
   // Strips of whole vectors' width, so that only the last one has a tail.
   const int64_t strip = std::min<int64_t>(
@@ -292,8 +325,7 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
         std::fill(prow(y), prow(y) + s, outside);
         continue;
       }
-      vistelmo::padded_line(src[iy], columns, x0 + ocol, len, outside, line.data());
-      calm(line.data(), len, max);
+      calm_line(src[iy], nc, x0 + ocol, len, outside, max, line.data());
       window_line(k, line.data(), line.data() + len + 2 * kSlack, len, wc, prow(y), s);
     }
     for (int64_t q = 1; q < p;) {

@@ -266,6 +266,17 @@ struct SpanKernels {
                        int64_t n);
   void (*max4_num_f32)(const float* a, const float* b, const float* c, const float* d, float* dst,
                        int64_t n);
+  // dst[i] = red(red(s[i], s[i + 1]), s[i + 2]), false (dst unspecified) when one of
+  // s[0 .. n + 1] is a NaN; and dst[i] = red(v, red(red(a[i], b[i]), c[i])) for samples that
+  // hold no NaN (dst apart from the others).
+  bool (*min3_num_f32)(const float* s, float* dst, int64_t n);
+  bool (*max3_num_f32)(const float* s, float* dst, int64_t n);
+  void (*min3_first_num_f32)(float v, const float* a, const float* b, const float* c, float* dst,
+                             int64_t n);
+  void (*max3_first_num_f32)(float v, const float* a, const float* b, const float* c, float* dst,
+                             int64_t n);
+  // dst[i] = s[i], never where s[i] is a NaN (dst apart from s).
+  void (*calm_copy_f32)(const float* s, float never, float* dst, int64_t n);
   // acc[i] += plus[i] - minus[i], 16-bit terms into 32-bit sums.
   void (*add_sub_u16_i32)(int32_t* acc, const uint16_t* plus, const uint16_t* minus, int64_t n);
   // Several rows of results from one line, each sample loaded once: for p < rows, dst[p][i] =

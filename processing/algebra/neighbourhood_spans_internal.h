@@ -53,6 +53,30 @@ void reduce4(const T* a, const T* b, const T* c, const T* d, T* dst, int64_t n) 
   for (int64_t i = 0; i < n; i++) dst[i] = Op::red(Op::red(a[i], b[i]), Op::red(c[i], d[i]));
 }
 
+// dst[i] = red(red(s[i], s[i + 1]), s[i + 2]) for samples that hold no NaN; false (dst then
+// unspecified) when one of s[0 .. n + 1] is a NaN.
+template <class Op, class T>
+bool reduce3_num(const T* __restrict s, T* __restrict dst, int64_t n) {
+  int nan = 0;
+  for (int64_t i = 0; i < n; i++) {
+    dst[i] = Op::red(Op::red(s[i], s[i + 1]), s[i + 2]);
+    nan |= s[i] != s[i];
+  }
+  return !(nan | (s[n] != s[n]) | (s[n + 1] != s[n + 1]));
+}
+
+// dst[i] = s[i], never where s[i] is a NaN.
+template <class T>
+void calm_copy(const T* __restrict s, T never, T* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = s[i] != s[i] ? never : s[i];
+}
+
+// dst[i] = red(v, red(red(a[i], b[i]), c[i])).
+template <class Op, class T>
+void reduce3_first(T v, const T* a, const T* b, const T* c, T* __restrict dst, int64_t n) {
+  for (int64_t i = 0; i < n; i++) dst[i] = Op::red(v, Op::red(Op::red(a[i], b[i]), c[i]));
+}
+
 template <class Op, class T>
 void reduce_into(T* __restrict acc, const T* __restrict b, int64_t n) {
   for (int64_t i = 0; i < n; i++) acc[i] = Op::red(acc[i], b[i]);
@@ -675,6 +699,11 @@ const SpanKernels kSpans = {
     reduce_into<MaxNum, float>,
     reduce4<MinNum, float>,
     reduce4<MaxNum, float>,
+    reduce3_num<MinNum, float>,
+    reduce3_num<MaxNum, float>,
+    reduce3_first<MinNum, float>,
+    reduce3_first<MaxNum, float>,
+    calm_copy<float>,
     add_sub_u16_i32,
     shifted_rows<false>,
     shifted_rows<true>};

@@ -122,28 +122,43 @@ TEST(Rectangle, FloatMatchesReferenceWithCallersOutsideAndNaN) {
   Rng g(3);
   const float big = static_cast<float>(infinito);
   const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const float tiny = std::numeric_limits<float>::denorm_min();
+  // NaNs, signed zeros, infinities and denormals, to tell apart samples of equal value: a
+  // quarter of the pixels from all of them, or every pixel from those of one sign and zeros (so
+  // that signed zeros tie at the minimum or the maximum, borders included; NaN in even rows only).
+  struct Fill {
+    std::vector<float> kinds;
+    bool every;
+  };
+  const Fill fills[] = {{{nan, 0.0f, -0.0f, inf, -inf, big, -big, tiny, -tiny, 1e-40f}, false},
+                        {{nan, 0.0f, -0.0f, inf, big, tiny, 1e-40f}, true},
+                        {{nan, 0.0f, -0.0f, -inf, -big, -tiny, -1e-40f}, true}};
   for (auto [nl, nc] : fixtures::span_shapes())
     for (const Win& w : kWindows)
-      for (float outside : {0.0f, -0.0f, -5.0f, nan}) {
-        SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc
-                                          << " outside " << outside);
-        IMGFLT a = fixtures::random_float(nl, nc, g);
-        // NaNs, signed zeros and infinities, to tell apart samples of equal value.
-        for (int k = 0; k < a.nl * a.nc / 4 + 1; k++) {
-          const float special[] = {nan, 0.0f, -0.0f, std::numeric_limits<float>::infinity(), big};
-          a(g.below(nl), g.below(nc)) = special[g.below(5)];
+      for (float outside : {0.0f, -0.0f, -5.0f, nan, inf, -inf})
+        for (const Fill& fill : fills) {
+          SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " window " << w.nl << "x" << w.nc
+                                            << " outside " << outside << " fill " << &fill - fills);
+          IMGFLT a = fixtures::random_float(nl, nc, g);
+          const int kinds = static_cast<int>(fill.kinds.size());
+          if (fill.every)
+            for (int l = 0; l < nl; l++)
+              for (int c = 0; c < nc; c++) a(l, c) = fill.kinds[l % 2 + g.below(kinds - l % 2)];
+          else
+            for (int k = 0; k < a.nl * a.nc / 4 + 1; k++)
+              a(g.below(nl), g.below(nc)) = fill.kinds[g.below(kinds)];
+          a.backg = outside;
+          const IMGFLT want_er = ref_rectangle(a, w.nl, w.nc, true, big, smaller);
+          const IMGFLT want_di = ref_rectangle(a, w.nl, w.nc, false, -big, greater);
+          fixtures::for_each_tier([&] {
+            IMGFLT er = erosao(a, w.nl, w.nc);
+            EXPECT_TRUE(same_pixels(er, want_er));
+            EXPECT_EQ(fixtures::bits_of(er.backg), fixtures::bits_of(outside));
+            IMGFLT di = dilat(a, w.nl, w.nc);
+            EXPECT_TRUE(same_pixels(di, want_di));
+          });
         }
-        a.backg = outside;
-        const IMGFLT want_er = ref_rectangle(a, w.nl, w.nc, true, big, smaller);
-        const IMGFLT want_di = ref_rectangle(a, w.nl, w.nc, false, -big, greater);
-        fixtures::for_each_tier([&] {
-          IMGFLT er = erosao(a, w.nl, w.nc);
-          EXPECT_TRUE(same_pixels(er, want_er));
-          EXPECT_EQ(fixtures::bits_of(er.backg), fixtures::bits_of(outside));
-          IMGFLT di = dilat(a, w.nl, w.nc);
-          EXPECT_TRUE(same_pixels(di, want_di));
-        });
-      }
 }
 
 // Images tall enough that the span form works in several strips of columns.
