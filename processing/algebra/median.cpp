@@ -375,31 +375,58 @@ IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
     const bool full = vistelmo::full_box(taps, box) && box.rows() == box.cols();
     const bool square3 = full && box.rows() == 3, square5 = full && box.rows() == 5;
     const bool middle = box.equal && vistelmo::middle_wires(static_cast<int>(taps.size()));
-    std::vector<const double*> src(net.wires());
-    for (int64_t l = in.l0; l < in.l1; l++) {
-      double* out = r.rows[l];
-      bool odd;
-      if (square3 || square5) {
-        const double* rows[5];
-        for (int64_t i = 0; i < box.rows(); i++)
-          rows[i] = a.rows[l + box.rmin + i] + in.c0 + box.cmin;
-        const vistelmo::NetworkKernels& k = vistelmo::network_kernels();
-        odd = (square3 ? k.median3_f64 : k.median5_f64)(rows, out + in.c0, in.c1 - in.c0);
-      } else if (middle) {
-        network_sources(a.rows, taps, net, l, in.c0, src);
-        odd = vistelmo::network_kernels().middle_f64(src.data(), net.wires(), out + in.c0,
-                                                     in.c1 - in.c0);
-      } else {
-        network_sources(a.rows, taps, net, l, in.c0, src);
-        odd = vistelmo::network_kernels().f64(src.data(), net.wires(), net.pairs.data(),
-                                              static_cast<int>(net.pairs.size() / 2), net.out,
-                                              out + in.c0, in.c1 - in.c0);
+    std::vector<char> redo(a.nl, 0);  // interior rows the selection may have to redo in part
+    const int64_t n = in.c1 - in.c0;
+    if (square3) {
+      // Output rows two at a time (the last pair moved up to end on the last row), a single
+      // row with a spare second. A kernel looks at its two middle input rows for samples that
+      // are not finite; the other rows stay suspect.
+      std::vector<char> suspect(a.nl, 1), zero(a.nl, 0);
+      const bool two = in.l1 - in.l0 >= 2;
+      std::vector<double> spare(two ? 0 : n);
+      for (int64_t l = in.l0; l < in.l1; l += 2) {
+        const int64_t t = two ? std::min(l, in.l1 - 2) : l, y = t + box.rmin;
+        const int64_t u = two ? std::min(t + 2, in.l1 - 2) : t;  // the next pair
+        const double* rows[6];
+        for (int64_t i = 0; i < 4; i++)
+          rows[i] = a.rows[y + std::min<int64_t>(i, two ? 3 : 2)] + in.c0 + box.cmin;
+        rows[4] = a.rows[u + box.rmin + (two ? 2 : 1)] + in.c0 + box.cmin;
+        rows[5] = a.rows[u + box.rmin + (two ? 3 : 2)] + in.c0 + box.cmin;
+        double* dst[4] = {r.rows[t] + in.c0, two ? r.rows[t + 1] + in.c0 : spare.data(),
+                          r.rows[u] + in.c0, two ? r.rows[u + 1] + in.c0 : spare.data()};
+        const int bits = vistelmo::network_kernels().median3_f64(rows, dst, n);
+        zero[t] |= bits & 1;
+        if (two) zero[t + 1] |= (bits >> 1) & 1;
+        suspect[y + 1] = suspect[y + 2] = (bits >> 2) & 1;
       }
-      if (!odd) continue;
+      for (int64_t l = in.l0; l < in.l1; l++)
+        redo[l] = zero[l] || suspect[l + box.rmin] || suspect[l + box.rmin + 1] ||
+                  suspect[l + box.rmin + 2];
+    } else {
+      std::vector<const double*> src(net.wires());
+      for (int64_t l = in.l0; l < in.l1; l++) {
+        double* out = r.rows[l] + in.c0;
+        if (square5) {
+          const double* rows[5];
+          for (int64_t i = 0; i < 5; i++) rows[i] = a.rows[l + box.rmin + i] + in.c0 + box.cmin;
+          redo[l] = vistelmo::network_kernels().median5_f64(rows, out, n);
+        } else if (middle) {
+          network_sources(a.rows, taps, net, l, in.c0, src);
+          redo[l] = vistelmo::network_kernels().middle_f64(src.data(), net.wires(), out, n);
+        } else {
+          network_sources(a.rows, taps, net, l, in.c0, src);
+          redo[l] = vistelmo::network_kernels().f64(src.data(), net.wires(), net.pairs.data(),
+                                                    static_cast<int>(net.pairs.size() / 2), net.out,
+                                                    out, n);
+        }
+      }
+    }
+    for (int64_t l = in.l0; l < in.l1; l++) {
+      if (!redo[l]) continue;
       bool clean = true;
       for (int64_t y = l + box.rmin; y <= l + box.rmax; y++) clean = clean && !has_nan(y);
       for (int64_t c = in.c0; c < in.c1; c++)
-        if (!clean || out[c] == 0) one(l, c);
+        if (!clean || r.rows[l][c] == 0) one(l, c);
     }
   }
   vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);

@@ -20,9 +20,10 @@ struct NetworkKernels {
              uint8_t* dst, int64_t n);
   bool (*f64)(const double* const* src, int wires, const int32_t* pairs, int npairs, int out,
               double* dst, int64_t n);
-  // The median of each 3 x 3 window: dst[x] from rows[k][x .. x + 2], k < 3 (x < n). Any
-  // order of equal samples may be kept.
-  bool (*median3_f64)(const double* const* rows, double* dst, int64_t n);
+  // The median of each 3 x 3 window of two output rows: dst[s][x] from rows[s + k][x .. x + 2],
+  // k < 3, s < 2, x < n. Any order of equal samples may be kept. Bit s (s < 2) set when an
+  // output of dst[s] is a zero, bit 2 when a sample of rows[1] or rows[2] may not be finite.
+  int (*median3_f64)(const double* const* rows, double* const* dst, int64_t n);
   // The same for each 5 x 5 window, rows[k][x .. x + 4], k < 5.
   bool (*median5_f64)(const double* const* rows, double* dst, int64_t n);
   // The middle of n equal samples, wire w from src[w][x], middle_wires(wires).

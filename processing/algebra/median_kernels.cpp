@@ -406,28 +406,56 @@ VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
   return odd.any();
 }
 
-// The median of each 3 x 3 window, rows[k] + x .. + 2 the window's row k of output x: each
-// column of three sorted once, shared by the three windows over it; a window's median is that
-// of the largest low, the middle middle and the smallest high. True as network_row.
+// The medians of the 3 x 3 windows of two output rows: dst[s][x] from rows[s + k][x .. x + 2],
+// k < 3, s < 2. The pair rows[1], rows[2] is sorted once for both columns of three; a window's
+// median is that of the largest low, the middle middle and the smallest high. Chunks start where
+// dst[0] is aligned. Bits as median3_f64.
 template <class T, int Bytes>
-VISTELMO_NET_STEP bool median3_row(const T* const* rows, T* dst, int64_t n) {
+VISTELMO_NET_STEP int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
   constexpr int64_t kChunk = 256, L = Bytes / sizeof(T);
-  alignas(64) T col[3][kChunk + 8];
-  OddWidths<T, Bytes> odd;
-  for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
-    const int64_t m = std::min(kChunk, n - x0);
-    sort_columns<3>(rows, x0, m + 2, col, odd);
-    each_vector<L>(0, m, [&](int64_t i, auto k) {
+  alignas(64) T col[6][kChunk + 8];
+  using V1 = typename Wide<T, Bytes, 1>::type;
+  V1 spread{};  // sums of high - low of the middle pair: not finite once a sample is not
+  T spread1 = 0;
+  OddWidths<T, Bytes> zero[2];
+  const int64_t head = static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(dst[0])) % Bytes) /
+                       static_cast<int64_t>(sizeof(T));
+  for (int64_t x0 = 0; x0 < n;) {
+    const int64_t m = std::min(x0 == 0 && head > 0 ? head : kChunk, n - x0);
+    each_vector<L>(0, m + 2, [&](int64_t i, auto k) {
       using V = typename Wide<T, Bytes, decltype(k)::value>::type;
-      auto at = [&](int r, int j) { return load<V>(&col[r][i + j]); };
-      const V lo = upper(upper(at(0, 0), at(0, 1)), at(0, 2));
-      const V hi = lower(lower(at(2, 0), at(2, 1)), at(2, 2));
-      const V v = middle(lo, middle(at(1, 0), at(1, 1), at(1, 2)), hi);
-      odd(k).output(v);
-      std::memcpy(dst + x0 + i, &v, sizeof v);
+      const V a = load<V>(rows[0] + x0 + i), b = load<V>(rows[1] + x0 + i),
+              c = load<V>(rows[2] + x0 + i), d = load<V>(rows[3] + x0 + i);
+      if constexpr (decltype(k)::value == 1 && Bytes == 64) {
+        __builtin_prefetch(rows[4] + x0 + i, 0, 2);
+        __builtin_prefetch(rows[5] + x0 + i, 0, 2);
+      }
+      const V lo = lower(b, c), hi = upper(b, c);
+      if constexpr (decltype(k)::value == 0)
+        spread1 += hi - lo;
+      else
+        spread += hi - lo;
+      const V s[6] = {lower(a, lo), upper(lo, lower(a, hi)), upper(a, hi),
+                      lower(d, lo), upper(lo, lower(d, hi)), upper(d, hi)};
+      for (int r = 0; r < 6; r++) std::memcpy(&col[r][i], &s[r], sizeof(V));
     });
+    for (int h = 0; h < 2; h++)
+      each_vector<L>(0, m, [&](int64_t i, auto k) {
+        using V = typename Wide<T, Bytes, decltype(k)::value>::type;
+        auto at = [&](int r, int j) { return load<V>(&col[3 * h + r][i + j]); };
+        const V lo = upper(upper(at(0, 0), at(0, 1)), at(0, 2));
+        const V hi = lower(lower(at(2, 0), at(2, 1)), at(2, 2));
+        const V v = middle(lo, middle(at(1, 0), at(1, 1), at(1, 2)), hi);
+        zero[h](k).output(v);
+        if constexpr (decltype(k)::value == 1 && Bytes == 64)
+          __builtin_prefetch(dst[2 + h] + x0 + i, 1, 2);
+        std::memcpy(dst[h] + x0 + i, &v, sizeof v);
+      });
+    x0 += m;
   }
-  return odd.any();
+  bool finite = spread1 - spread1 == 0;
+  for (int64_t j = 0; j < L; j++) finite = finite && spread[j] - spread[j] == 0;
+  return (zero[0].any() ? 1 : 0) | (zero[1].any() ? 2 : 0) | (finite ? 0 : 4);
 }
 
 // 16 counts of a histogram in prefix form: count b of samples in bins 0 .. b.
@@ -522,8 +550,8 @@ VISTELMO_NET_STEP void box_median(const uint8_t* const* src, int64_t hl, int64_t
                                  int npairs, int out, double* dst, int64_t n) {                \
     return network_row<double, 8>(src, wires, pairs, npairs, out, dst, n);                     \
   }                                                                                            \
-  attr bool median3_f64_##suffix(const double* const* rows, double* dst, int64_t n) {          \
-    return median3_row<double, bytes>(rows, dst, n);                                           \
+  attr int median3_f64_##suffix(const double* const* rows, double* const* dst, int64_t n) {    \
+    return median3_rows<double, bytes>(rows, dst, n);                                          \
   }                                                                                            \
   attr void heavy8_u8_##suffix(const uint8_t* const* src, int lo, int hi, uint8_t* dst,        \
                                int64_t n) {                                                    \

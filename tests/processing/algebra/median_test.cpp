@@ -211,6 +211,24 @@ TEST(WeightedMedian, WideImagesMatchReference) {
     }
 }
 
+// Literal: each window's samples in mask order, repeated by weight, then kth_element.
+IMGDBL selected_median(const IMGDBL& d, const IMGGRY& m) {
+  IMGDBL want(d.nl, d.nc);
+  for (int l = 0; l < d.nl; l++)
+    for (int c = 0; c < d.nc; c++) {
+      VETOR<double> v(100);
+      int n = 0;
+      for (int i = 0; i < m.nl; i++)
+        for (int j = 0; j < m.nc; j++) {
+          const int y = l + i - m.lc, x = c + j - m.cc;
+          if (y < 0 || y >= d.nl || x < 0 || x >= d.nc) continue;
+          for (int r = 0; r < m(i, j); r++) v.data[n++] = d(y, x);
+        }
+      want(l, c) = kth_element(v, 0, n - 1, (n - 1) / 2);
+    }
+  return want;
+}
+
 // Zeros of both signs and NaNs: the sample the selection keeps, bit for bit, on every tier.
 TEST(WeightedMedian, DoubleZerosAndNaNsMatchSelection) {
   Rng g(19);
@@ -225,23 +243,48 @@ TEST(WeightedMedian, DoubleZerosAndNaNsMatchSelection) {
       for (int l = 0; l < nl; l++)
         for (int c = 0; c < nc; c++) d(l, c) = values[g.below(nl * nc > 200 ? 7 : 8)];
       if (nl * nc > 200) d(g.below(nl), g.below(nc)) = nan;  // one row with a NaN
-      // Literal: each window's samples in mask order, repeated by weight, then kth_element.
-      IMGDBL want(nl, nc);
-      const IMGGRY& m = ms[k];
-      for (int l = 0; l < nl; l++)
-        for (int c = 0; c < nc; c++) {
-          VETOR<double> v(100);
-          int n = 0;
-          for (int i = 0; i < m.nl; i++)
-            for (int j = 0; j < m.nc; j++) {
-              const int y = l + i - m.lc, x = c + j - m.cc;
-              if (y < 0 || y >= nl || x < 0 || x >= nc) continue;
-              for (int r = 0; r < m(i, j); r++) v.data[n++] = d(y, x);
-            }
-          want(l, c) = kth_element(v, 0, n - 1, (n - 1) / 2);
-        }
-      fixtures::for_each_tier([&] { EXPECT_TRUE(same_pixels(mediana(d, m), want)); });
+      const IMGDBL want = selected_median(d, ms[k]);
+      fixtures::for_each_tier([&] { EXPECT_TRUE(same_pixels(mediana(d, ms[k]), want)); });
     }
+}
+
+// 3 x 3 windows of doubles, two output rows at a time: odd and even counts of inner rows, a
+// single one, none; a NaN, an infinity or a zero on the first, middle or last input row of the
+// inner band; sums of large samples that overflow.
+TEST(WeightedMedian, Double3x3SpecialRowsMatchSelection) {
+  Rng g(31);
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<IMGGRY> ms = {IMGGRY(3, 3, 1), IMGGRY(3, 3, 2),
+                                  mask(3, 3, 0, 2, std::vector<int>(9, 1))};
+  const double specials[] = {nan, inf, -inf, 0.0, -0.0, 1e308, -1e308};
+  for (auto [nl, nc] : std::vector<std::pair<int, int>>{{1, 1},
+                                                        {2, 2},
+                                                        {3, 3},
+                                                        {3, 67},
+                                                        {4, 9},
+                                                        {5, 131},
+                                                        {6, 257},
+                                                        {7, 67},
+                                                        {12, 131},
+                                                        {1, 257}})
+    for (size_t k = 0; k < ms.size(); k++)
+      for (int where = 0; where < 4; where++)  // none, first, middle, last row
+        for (double special : specials) {
+          SCOPED_TRACE(::testing::Message()
+                       << nl << "x" << nc << " mask " << k << " row " << where << " " << special);
+          IMGDBL d(nl, nc);
+          for (int l = 0; l < nl; l++)
+            for (int c = 0; c < nc; c++)
+              d(l, c) = special > 1e300 || special < -1e300 ? special * (g.below(2) ? 1 : -0.5)
+                                                            : (g.below(2001) - 1000) / 7.0;
+          if (where > 0) {
+            const int y = where == 1 ? 0 : where == 2 ? nl / 2 : nl - 1;
+            for (int n = 0; n < 3; n++) d(y, g.below(nc)) = special;
+          }
+          const IMGDBL want = selected_median(d, ms[k]);
+          fixtures::for_each_tier([&] { EXPECT_TRUE(same_pixels(mediana(d, ms[k]), want)); });
+        }
 }
 
 // Colour medians channel by channel; windows without samples give 0.
