@@ -593,40 +593,20 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     return results0 + (pi * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * stride;
   };
   auto rows_kernel = dilation ? k.max_rows_u8 : k.min_rows_u8;
-  // Result columns x0 .. x1 - 1 read only inside the source row, so they read it in place; the
-  // padded line holds the columns before and after (x0 on 64 bytes, as the result rows).
-  const int64_t x0 = std::min<int64_t>((std::max<int64_t>(-cmin, 0) + 63) & ~int64_t{63}, nc);
-  const int64_t x1 = std::max<int64_t>(x0, std::min<int64_t>(nc, nc - wc + 1 - cmin));
-  // The results of image row y's groups for columns x .. x + n - 1, line[i] standing for the
-  // padded line's x + i.
-  auto results_of = [&](int64_t y, const uint8_t* line, int64_t x, int64_t n) {
-    if (n <= 0) return;
+  auto load_row = [&](int64_t y) {
+    load(y);
     for (const Group& g : groups) {
       if (g.rows.size() == 1) {  // the taps kernel, which shifts equal amounts once
         const Profile& pr = profiles[g.rows[0]];
-        for (size_t i = 0; i < pr.dj.size(); i++) from[i] = line + pr.dj[i];
+        for (size_t i = 0; i < pr.dj.size(); i++) from[i] = prow(y) + pr.dj[i];
         taps_kernel(from.data(), pr.amount.data(), pr.adds, static_cast<int64_t>(pr.dj.size()),
-                    result(g.rows[0], y) + x, n);
+                    result(g.rows[0], y), nc);
         continue;
       }
-      for (size_t p = 0; p < g.rows.size(); p++) row_results[p] = result(g.rows[p], y) + x;
-      rows_kernel(line, g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
-                  static_cast<int64_t>(g.rows.size()), row_results.data(), n);
+      for (size_t p = 0; p < g.rows.size(); p++) row_results[p] = result(g.rows[p], y);
+      rows_kernel(prow(y), g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
+                  static_cast<int64_t>(g.rows.size()), row_results.data(), nc);
     }
-  };
-  auto load_row = [&](int64_t y) {
-    const int64_t iy = y + rmin;
-    if (!shared || iy < 0 || iy >= nl || x1 == x0) {
-      load(y);
-      results_of(y, prow(y), 0, nc);
-      return;
-    }
-    uint8_t* line = prow(y);
-    vistelmo::padded_line(a.rows[iy], columns, cmin, x0 + wc - 1, start, line);
-    vistelmo::padded_line(a.rows[iy], columns, cmin + x1, len - x1, start, line + x1);
-    results_of(y, line, 0, x0);
-    results_of(y, a.rows[iy] + (x0 + cmin), x0, x1 - x0);
-    results_of(y, line + x1, x1, nc - x1);
   };
   for (int64_t y = 0; y + 1 < wl; y++) load_row(y);
   for (int l = 0; l < nl; l++) {
