@@ -410,6 +410,16 @@ TEST(Structure, GreyErosionAndDilationMatchReference) {
   for (int i = 0; i < 9; i++)
     for (int j = 0; j < 5; j++) bands(i, j) = static_cast<short>((i % 5) * 7 + j * 3);
   bs.push_back(bands);
+  // The same rows off-centre, members all on one side, and rows wider than most images: the
+  // columns that read the source row in place move or vanish.
+  bands.cc = -3;
+  bs.push_back(bands);
+  IMGSHT wide(4, 70);
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 70; j++) wide(i, j) = static_cast<short>((i % 2) * 5 + j % 3 - 1);
+  wide.lc = 1;
+  wide.cc = 66;
+  bs.push_back(wide);
   IMGSHT gapped(4, 5, short{-32768});
   const short rows[2][5] = {{300, -20, 0, 0, -300}, {9, 0, 0, 40, -1}};
   for (int i = 0; i < 4; i++)
