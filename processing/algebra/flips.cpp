@@ -8,6 +8,7 @@
 
 #include "images/image_core_internal.h"
 #include "processing/algebra/flips_internal.h"
+#include "processing/algebra/neighbourhood_internal.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -163,19 +164,10 @@ void quarter_turn(const Img& a, Img& r, int l_begin, int l_end, int c_begin, int
     }
 }
 
-bool cpu_has(vistelmo::TurnTier t) {
-#if defined(__x86_64__)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-#else
-  constexpr bool avx2 = false;
-#endif
-  return t == vistelmo::TurnTier::avx2 ? avx2 : true;
-}
-
-vistelmo::TurnTier& current_tier() {
-  static vistelmo::TurnTier t =
-      cpu_has(vistelmo::TurnTier::avx2) ? vistelmo::TurnTier::avx2 : vistelmo::TurnTier::portable;
-  return t;
+// The AVX2 kernels serve the AVX-512 tier too.
+bool avx2_tier() {
+  const vistelmo::Tier t = vistelmo::neighbourhood_tier();
+  return t == vistelmo::Tier::avx2 || t == vistelmo::Tier::avx512;
 }
 
 // The whole quarter turn: register-transposed tiles on the dispatched tier (three-byte pixels
@@ -189,18 +181,17 @@ void quarter_turn(const Img& a, Img& r) {
     auto rest = [&](int l0, int l1, int c0, int c1) {
       quarter_turn<kCounter>(a, r, l0, l1, c0, c1);
     };
-    switch (current_tier()) {
-      case vistelmo::TurnTier::avx2:
-        vistelmo::avx2_turns::turn_tiles<vistelmo::avx2_turns::Avx2, kCounter>(a.rows, r.rows, nl,
-                                                                               nc, rest);
-        return;
-      case vistelmo::TurnTier::portable:
-        if constexpr (kSize == 3) break;  // three-byte tiles need AVX2's byte shuffles
+    if (avx2_tier()) {
+      vistelmo::avx2_turns::turn_tiles<vistelmo::avx2_turns::Avx2, kCounter>(a.rows, r.rows, nl, nc,
+                                                                             rest);
+      return;
+    }
+    if constexpr (kSize != 3) {  // three-byte tiles need AVX2's byte shuffles
+      if (vistelmo::neighbourhood_tier() == vistelmo::Tier::portable) {
         vistelmo::portable_turns::turn_tiles<vistelmo::portable_turns::Sse, kCounter>(
             a.rows, r.rows, nl, nc, rest);
         return;
-      default:
-        break;
+      }
     }
   }
 #endif
@@ -227,8 +218,7 @@ Img turn270(const Img& a) {
 template <class T>
 void reverse_block(const T* a, T* r, int64_t n) {
 #if defined(__x86_64__)
-  if (current_tier() == vistelmo::TurnTier::avx2)
-    return vistelmo::avx2_turns::reverse_block(a, r, n);
+  if (avx2_tier()) return vistelmo::avx2_turns::reverse_block(a, r, n);
 #endif
   std::reverse_copy(a, a + n, r);
 }
@@ -326,14 +316,6 @@ IMGBIN bin_turn180(const IMGBIN& a) {
 }  // namespace
 
 namespace vistelmo {
-
-TurnTier turn_tier() { return current_tier(); }
-
-bool set_turn_tier(TurnTier t) {
-  if (!cpu_has(t)) return false;
-  current_tier() = t;
-  return true;
-}
 
 void reverse_pixels(const uint8_t* a, uint8_t* r, int64_t n) { reverse_block(a, r, n); }
 void reverse_pixels(const float* a, float* r, int64_t n) { reverse_block(a, r, n); }

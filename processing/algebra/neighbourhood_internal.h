@@ -162,9 +162,9 @@ void padded_line(const T* row, const AxisRule& rule, int64_t offset, int64_t len
   for (int64_t x = hi; x < len; x++) edge(x);
 }
 
-// Which kernels the neighbourhood filters run: the per-pixel plain tier, the span kernels built
-// for any x86-64, or the same kernels built for AVX2 or AVX-512. The default is the best the CPU
-// runs; tests switch tiers to compare them.
+// Which kernels the neighbourhood filters (and the turns) run: the per-pixel plain tier, the span
+// kernels built for any x86-64, or the same kernels built for AVX2 or AVX-512. The default is the
+// best the CPU runs; tests switch tiers to compare them.
 enum class Tier { plain, portable, avx2, avx512 };
 Tier neighbourhood_tier();
 // Returns false (and changes nothing) for a tier the CPU lacks.

@@ -7,7 +7,7 @@
 #include <random>
 #include <type_traits>
 
-#include "processing/algebra/flips_internal.h"
+#include "processing/algebra/neighbourhood_internal.h"
 #include "processing/algebra/pointwise.h"
 #include "support/test_support.h"
 
@@ -177,10 +177,10 @@ void check_tiled_turns(uint32_t seed) {
   }
 }
 TEST(Turns, EveryTierFollowsThePixelMapOnRandomImages) {
-  using vistelmo::TurnTier;
-  const TurnTier before = vistelmo::turn_tier();
-  for (TurnTier t : {TurnTier::plain, TurnTier::portable, TurnTier::avx2}) {
-    if (!vistelmo::set_turn_tier(t)) continue;  // not on this processor
+  using vistelmo::Tier;
+  const Tier before = vistelmo::neighbourhood_tier();
+  for (Tier t : {Tier::plain, Tier::portable, Tier::avx2}) {
+    if (!vistelmo::set_neighbourhood_tier(t)) continue;  // not on this processor
     SCOPED_TRACE(static_cast<int>(t));
     check_tiled_turns<IMGGRY>(1);
     check_tiled_turns<IMGSHT>(2);
@@ -188,7 +188,7 @@ TEST(Turns, EveryTierFollowsThePixelMapOnRandomImages) {
     check_tiled_turns<IMGCPX>(4);
     check_tiled_turns<IMGCOR>(5);
   }
-  vistelmo::set_turn_tier(before);
+  vistelmo::set_neighbourhood_tier(before);
 }
 
 TEST(Rot90, TwoByThreeExample) {
