@@ -406,56 +406,103 @@ VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
   return odd.any();
 }
 
+// Lanes S .. S + L - 1 of a followed by b (L lanes each).
+template <int S, class V, size_t... I>
+VISTELMO_NET_STEP V lanes_from(V a, V b, std::index_sequence<I...>) {
+  return __builtin_shufflevector(a, b, (I + S)...);
+}
+
+// The columns of three of rows[0 .. 2] and of rows[1 .. 3] from x, sorted: s[0 .. 2] and s[3 .. 5]
+// low to high. The pair rows[1], rows[2] is sorted once for both; spread gathers its high - low,
+// which is not finite once one of them is not.
+template <class V, class T>
+VISTELMO_NET_STEP void sort_column_pair(const T* const* rows, int64_t x, V* s, V& spread) {
+  const V a = load<V>(rows[0] + x), b = load<V>(rows[1] + x), c = load<V>(rows[2] + x),
+          d = load<V>(rows[3] + x);
+  const V lo = lower(b, c), hi = upper(b, c);
+  spread += hi - lo;
+  s[0] = lower(a, lo), s[1] = upper(lo, lower(a, hi)), s[2] = upper(a, hi);
+  s[3] = lower(d, lo), s[4] = upper(lo, lower(d, hi)), s[5] = upper(d, hi);
+}
+
+// Outputs x .. of both rows from the sorted columns at x (s0), x + 1 (s1) and x + 2 (s2): the
+// median of the largest low, the middle middle and the smallest high.
+template <class V, class T, class Odd2>
+VISTELMO_NET_STEP void median3_out(const V* s0, const V* s1, const V* s2, T* const* dst, int64_t x,
+                                   Odd2& zero) {
+  for (int h = 0; h < 2; h++) {
+    const V* a = s0 + 3 * h;
+    const V* b = s1 + 3 * h;
+    const V* c = s2 + 3 * h;
+    const V v = middle(upper(upper(a[0], b[0]), c[0]), middle(a[1], b[1], c[1]),
+                       lower(lower(a[2], b[2]), c[2]));
+    zero[h].output(v);
+    std::memcpy(dst[h] + x, &v, sizeof v);
+  }
+}
+
 // The medians of the 3 x 3 windows of two output rows: dst[s][x] from rows[s + k][x .. x + 2],
-// k < 3, s < 2. The pair rows[1], rows[2] is sorted once for both columns of three; a window's
-// median is that of the largest low, the middle middle and the smallest high. Chunks start where
-// dst[0] is aligned. Bits as median3_f64.
+// k < 3, s < 2. Along aligned blocks of dst[0] the columns are sorted once, at the block's centre
+// x + 1, and moved a lane either way for x and x + 2; the blocks before and after, and rows
+// shorter than a vector, sort the three columns themselves. Bits as median3_f64.
 template <class T, int Bytes>
 VISTELMO_NET_STEP int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
-  constexpr int64_t kChunk = 256, L = Bytes / sizeof(T);
-  alignas(64) T col[6][kChunk + 8];
-  using V1 = typename Wide<T, Bytes, 1>::type;
-  V1 spread{};  // sums of high - low of the middle pair: not finite once a sample is not
+  constexpr int64_t L = Bytes / sizeof(T);
+  using V = typename Wide<T, Bytes, 1>::type;
+  using Lane = std::make_index_sequence<L>;
+  V spread{};  // not finite once a sample of rows[1] or rows[2] is not
   T spread1 = 0;
-  OddWidths<T, Bytes> zero[2];
-  const int64_t head = static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(dst[0])) % Bytes) /
-                       static_cast<int64_t>(sizeof(T));
-  for (int64_t x0 = 0; x0 < n;) {
-    const int64_t m = std::min(x0 == 0 && head > 0 ? head : kChunk, n - x0);
-    each_vector<L>(0, m + 2, [&](int64_t i, auto k) {
-      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
-      const V a = load<V>(rows[0] + x0 + i), b = load<V>(rows[1] + x0 + i),
-              c = load<V>(rows[2] + x0 + i), d = load<V>(rows[3] + x0 + i);
-      if constexpr (decltype(k)::value == 1 && Bytes == 64) {
-        __builtin_prefetch(rows[4] + x0 + i, 0, 2);
-        __builtin_prefetch(rows[5] + x0 + i, 0, 2);
+  Odd<T, V> zero[2];
+  Odd<T, T> zero1[2];
+  auto direct = [&](int64_t x, auto k) {
+    using U = typename Wide<T, Bytes, decltype(k)::value>::type;
+    U s[3][6];
+    if constexpr (decltype(k)::value == 0) {
+      for (int j = 0; j < 3; j++) sort_column_pair(rows, x + j, s[j], spread1);
+      median3_out(s[0], s[1], s[2], dst, x, zero1);
+    } else {
+      for (int j = 0; j < 3; j++) sort_column_pair(rows, x + j, s[j], spread);
+      median3_out(s[0], s[1], s[2], dst, x, zero);
+    }
+  };
+  if (n < L) {
+    for (int64_t x = 0; x < n; x++) direct(x, std::integral_constant<int, 0>());
+  } else {
+    const int64_t head = static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(dst[0])) % Bytes) /
+                         static_cast<int64_t>(sizeof(T));
+    if (head > 0) direct(0, std::integral_constant<int, 1>());
+    int64_t x = head;
+    if (x + L <= n) {
+      V s0[6], s1[6], s2[6], next[6];
+      sort_column_pair(rows, x, s0, spread);
+      sort_column_pair(rows, x + 1, s1, spread);
+      for (;; x += L) {
+        const bool more = x + 2 * L <= n;
+        if (more) {
+          sort_column_pair(rows, x + 1 + L, next, spread);
+          if constexpr (Bytes == 64)
+            for (int r = 4; r < 6; r++) __builtin_prefetch(rows[r] + x + 1, 0, 2);
+          for (int r = 0; r < 6; r++) s2[r] = lanes_from<1>(s1[r], next[r], Lane());
+        } else {
+          sort_column_pair(rows, x + 2, s2, spread);
+        }
+        if constexpr (Bytes == 64)
+          for (int h = 0; h < 2; h++) __builtin_prefetch(dst[2 + h] + x, 1, 2);
+        median3_out(s0, s1, s2, dst, x, zero);
+        if (!more) break;
+        for (int r = 0; r < 6; r++) {
+          s0[r] = lanes_from<L - 1>(s1[r], next[r], Lane());
+          s1[r] = next[r];
+        }
       }
-      const V lo = lower(b, c), hi = upper(b, c);
-      if constexpr (decltype(k)::value == 0)
-        spread1 += hi - lo;
-      else
-        spread += hi - lo;
-      const V s[6] = {lower(a, lo), upper(lo, lower(a, hi)), upper(a, hi),
-                      lower(d, lo), upper(lo, lower(d, hi)), upper(d, hi)};
-      for (int r = 0; r < 6; r++) std::memcpy(&col[r][i], &s[r], sizeof(V));
-    });
-    for (int h = 0; h < 2; h++)
-      each_vector<L>(0, m, [&](int64_t i, auto k) {
-        using V = typename Wide<T, Bytes, decltype(k)::value>::type;
-        auto at = [&](int r, int j) { return load<V>(&col[3 * h + r][i + j]); };
-        const V lo = upper(upper(at(0, 0), at(0, 1)), at(0, 2));
-        const V hi = lower(lower(at(2, 0), at(2, 1)), at(2, 2));
-        const V v = middle(lo, middle(at(1, 0), at(1, 1), at(1, 2)), hi);
-        zero[h](k).output(v);
-        if constexpr (decltype(k)::value == 1 && Bytes == 64)
-          __builtin_prefetch(dst[2 + h] + x0 + i, 1, 2);
-        std::memcpy(dst[h] + x0 + i, &v, sizeof v);
-      });
-    x0 += m;
+      x += L;
+    }
+    if (x < n) direct(n - L, std::integral_constant<int, 1>());
   }
   bool finite = spread1 - spread1 == 0;
   for (int64_t j = 0; j < L; j++) finite = finite && spread[j] - spread[j] == 0;
-  return (zero[0].any() ? 1 : 0) | (zero[1].any() ? 2 : 0) | (finite ? 0 : 4);
+  return (zero[0].any() || zero1[0].any() ? 1 : 0) | (zero[1].any() || zero1[1].any() ? 2 : 0) |
+         (finite ? 0 : 4);
 }
 
 // 16 counts of a histogram in prefix form: count b of samples in bins 0 .. b.
