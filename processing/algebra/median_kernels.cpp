@@ -442,9 +442,9 @@ VISTELMO_NET_STEP void median3_out(const V* s0, const V* s1, const V* s2, T* con
 }
 
 // The medians of the 3 x 3 windows of two output rows: dst[s][x] from rows[s + k][x .. x + 2],
-// k < 3, s < 2. Along aligned blocks of dst[0] the columns are sorted once, at the block's centre
-// x + 1, and moved a lane either way for x and x + 2; the blocks before and after, and rows
-// shorter than a vector, sort the three columns themselves. Bits as median3_f64.
+// k < 3, s < 2. Along blocks where rows[0] is aligned, each vector of columns is sorted once and
+// the columns from x + 1 and x + 2 are taken from it and the next one; the blocks before and
+// after, and rows shorter than a vector, sort the three columns themselves. Bits as median3_f64.
 template <class T, int Bytes>
 VISTELMO_NET_STEP int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
   constexpr int64_t L = Bytes / sizeof(T);
@@ -468,35 +468,29 @@ VISTELMO_NET_STEP int median3_rows(const T* const* rows, T* const* dst, int64_t 
   if (n < L) {
     for (int64_t x = 0; x < n; x++) direct(x, std::integral_constant<int, 0>());
   } else {
-    const int64_t head = static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(dst[0])) % Bytes) /
+    const int64_t head = static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(rows[0])) % Bytes) /
                          static_cast<int64_t>(sizeof(T));
     if (head > 0) direct(0, std::integral_constant<int, 1>());
     int64_t x = head;
-    if (x + L <= n) {
-      V s0[6], s1[6], s2[6], next[6];
-      sort_column_pair(rows, x, s0, spread);
-      sort_column_pair(rows, x + 1, s1, spread);
-      for (;; x += L) {
-        const bool more = x + 2 * L <= n;
-        if (more) {
-          sort_column_pair(rows, x + 1 + L, next, spread);
-          if constexpr (Bytes == 64)
-            for (int r = 4; r < 6; r++) __builtin_prefetch(rows[r] + x + 1, 0, 2);
-          for (int r = 0; r < 6; r++) s2[r] = lanes_from<1>(s1[r], next[r], Lane());
-        } else {
-          sort_column_pair(rows, x + 2, s2, spread);
-        }
-        if constexpr (Bytes == 64)
+    if (x + 2 * L <= n + 2) {
+      V a[6];
+      sort_column_pair(rows, x, a, spread);
+      for (; x + 2 * L <= n + 2; x += L) {
+        V b[6], s1[6], s2[6];
+        sort_column_pair(rows, x + L, b, spread);
+        if constexpr (Bytes == 64) {
+          for (int r = 4; r < 6; r++) __builtin_prefetch(rows[r] + x + L, 0, 2);
           for (int h = 0; h < 2; h++) __builtin_prefetch(dst[2 + h] + x, 1, 2);
-        median3_out(s0, s1, s2, dst, x, zero);
-        if (!more) break;
-        for (int r = 0; r < 6; r++) {
-          s0[r] = lanes_from<L - 1>(s1[r], next[r], Lane());
-          s1[r] = next[r];
         }
+        for (int r = 0; r < 6; r++) {
+          s1[r] = lanes_from<1>(a[r], b[r], Lane());
+          s2[r] = lanes_from<2>(a[r], b[r], Lane());
+        }
+        median3_out(a, s1, s2, dst, x, zero);
+        for (int r = 0; r < 6; r++) a[r] = b[r];
       }
-      x += L;
     }
+    for (; x + L <= n; x += L) direct(x, std::integral_constant<int, 1>());
     if (x < n) direct(n - L, std::integral_constant<int, 1>());
   }
   bool finite = spread1 - spread1 == 0;
