@@ -425,20 +425,15 @@ VISTELMO_NET_STEP void sort_column_pair(const T* const* rows, int64_t x, V* s, V
   s[3] = lower(d, lo), s[4] = upper(lo, lower(d, hi)), s[5] = upper(d, hi);
 }
 
-// Outputs x .. of both rows from the sorted columns at x (s0), x + 1 (s1) and x + 2 (s2): the
+// Outputs dst + x .. from the sorted columns of three at x (a), x + 1 (b) and x + 2 (c): the
 // median of the largest low, the middle middle and the smallest high.
-template <class V, class T, class Odd2>
-VISTELMO_NET_STEP void median3_out(const V* s0, const V* s1, const V* s2, T* const* dst, int64_t x,
-                                   Odd2& zero) {
-  for (int h = 0; h < 2; h++) {
-    const V* a = s0 + 3 * h;
-    const V* b = s1 + 3 * h;
-    const V* c = s2 + 3 * h;
-    const V v = middle(upper(upper(a[0], b[0]), c[0]), middle(a[1], b[1], c[1]),
-                       lower(lower(a[2], b[2]), c[2]));
-    zero[h].output(v);
-    std::memcpy(dst[h] + x, &v, sizeof v);
-  }
+template <class V, class T, class Odd1>
+VISTELMO_NET_STEP void median3_out(const V* a, const V* b, const V* c, T* dst, int64_t x,
+                                   Odd1& zero) {
+  const V v = middle(upper(upper(a[0], b[0]), c[0]), middle(a[1], b[1], c[1]),
+                     lower(lower(a[2], b[2]), c[2]));
+  zero.output(v);
+  std::memcpy(dst + x, &v, sizeof v);
 }
 
 // The medians of the 3 x 3 windows of two output rows: dst[s][x] from rows[s + k][x .. x + 2],
@@ -457,13 +452,16 @@ VISTELMO_NET_STEP int median3_rows(const T* const* rows, T* const* dst, int64_t 
   auto direct = [&](int64_t x, auto k) {
     using U = typename Wide<T, Bytes, decltype(k)::value>::type;
     U s[3][6];
-    if constexpr (decltype(k)::value == 0) {
-      for (int j = 0; j < 3; j++) sort_column_pair(rows, x + j, s[j], spread1);
-      median3_out(s[0], s[1], s[2], dst, x, zero1);
-    } else {
-      for (int j = 0; j < 3; j++) sort_column_pair(rows, x + j, s[j], spread);
-      median3_out(s[0], s[1], s[2], dst, x, zero);
-    }
+    for (int j = 0; j < 3; j++)
+      if constexpr (decltype(k)::value == 0)
+        sort_column_pair(rows, x + j, s[j], spread1);
+      else
+        sort_column_pair(rows, x + j, s[j], spread);
+    for (int h = 0; h < 2; h++)
+      if constexpr (decltype(k)::value == 0)
+        median3_out(s[0] + 3 * h, s[1] + 3 * h, s[2] + 3 * h, dst[h], x, zero1[h]);
+      else
+        median3_out(s[0] + 3 * h, s[1] + 3 * h, s[2] + 3 * h, dst[h], x, zero[h]);
   };
   if (n < L) {
     for (int64_t x = 0; x < n; x++) direct(x, std::integral_constant<int, 0>());
@@ -476,17 +474,20 @@ VISTELMO_NET_STEP int median3_rows(const T* const* rows, T* const* dst, int64_t 
       V a[6];
       sort_column_pair(rows, x, a, spread);
       for (; x + 2 * L <= n + 2; x += L) {
-        V b[6], s1[6], s2[6];
+        V b[6];
         sort_column_pair(rows, x + L, b, spread);
         if constexpr (Bytes == 64) {
           for (int r = 4; r < 6; r++) __builtin_prefetch(rows[r] + x + L, 0, 2);
           for (int h = 0; h < 2; h++) __builtin_prefetch(dst[2 + h] + x, 1, 2);
         }
-        for (int r = 0; r < 6; r++) {
-          s1[r] = lanes_from<1>(a[r], b[r], Lane());
-          s2[r] = lanes_from<2>(a[r], b[r], Lane());
+        for (int h = 0; h < 2; h++) {  // one row at a time: fewer vectors live
+          V s1[3], s2[3];
+          for (int r = 0; r < 3; r++) {
+            s1[r] = lanes_from<1>(a[3 * h + r], b[3 * h + r], Lane());
+            s2[r] = lanes_from<2>(a[3 * h + r], b[3 * h + r], Lane());
+          }
+          median3_out(a + 3 * h, s1, s2, dst[h], x, zero[h]);
         }
-        median3_out(a, s1, s2, dst, x, zero);
         for (int r = 0; r < 6; r++) a[r] = b[r];
       }
     }
