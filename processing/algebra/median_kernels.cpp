@@ -406,56 +406,98 @@ VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
   return odd.any();
 }
 
+// Lanes S .. S + L - 1 of a followed by b (L lanes each).
+template <int S, class V, size_t... I>
+VISTELMO_NET_STEP V lanes_from(V a, V b, std::index_sequence<I...>) {
+  return __builtin_shufflevector(a, b, (I + S)...);
+}
+
+// The columns of three of rows[0 .. 2] and of rows[1 .. 3] from x, sorted: s[0 .. 2] and s[3 .. 5]
+// low to high. The pair rows[1], rows[2] is sorted once for both; spread gathers its high - low,
+// which is not finite once one of them is not.
+template <class V, class T>
+VISTELMO_NET_STEP void sort_column_pair(const T* const* rows, int64_t x, V* s, V& spread) {
+  const V a = load<V>(rows[0] + x), b = load<V>(rows[1] + x), c = load<V>(rows[2] + x),
+          d = load<V>(rows[3] + x);
+  const V lo = lower(b, c), hi = upper(b, c);
+  spread += hi - lo;
+  s[0] = lower(a, lo), s[1] = upper(lo, lower(a, hi)), s[2] = upper(a, hi);
+  s[3] = lower(d, lo), s[4] = upper(lo, lower(d, hi)), s[5] = upper(d, hi);
+}
+
+// Outputs dst + x .. from the sorted columns of three at x (a), x + 1 (b) and x + 2 (c): the
+// median of the largest low, the middle middle and the smallest high.
+template <class V, class T, class Odd1>
+VISTELMO_NET_STEP void median3_out(const V* a, const V* b, const V* c, T* dst, int64_t x,
+                                   Odd1& zero) {
+  const V v = middle(upper(upper(a[0], b[0]), c[0]), middle(a[1], b[1], c[1]),
+                     lower(lower(a[2], b[2]), c[2]));
+  zero.output(v);
+  std::memcpy(dst + x, &v, sizeof v);
+}
+
 // The medians of the 3 x 3 windows of two output rows: dst[s][x] from rows[s + k][x .. x + 2],
-// k < 3, s < 2. The pair rows[1], rows[2] is sorted once for both columns of three; a window's
-// median is that of the largest low, the middle middle and the smallest high. Chunks start where
-// dst[0] is aligned. Bits as median3_f64.
+// k < 3, s < 2. Along blocks where rows[0] is aligned, each vector of columns is sorted once and
+// the columns from x + 1 and x + 2 are taken from it and the next one; the blocks before and
+// after, and rows shorter than a vector, sort the three columns themselves. Bits as median3_f64.
 template <class T, int Bytes>
 VISTELMO_NET_STEP int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
-  constexpr int64_t kChunk = 256, L = Bytes / sizeof(T);
-  alignas(64) T col[6][kChunk + 8];
-  using V1 = typename Wide<T, Bytes, 1>::type;
-  V1 spread{};  // sums of high - low of the middle pair: not finite once a sample is not
+  constexpr int64_t L = Bytes / sizeof(T);
+  using V = typename Wide<T, Bytes, 1>::type;
+  using Lane = std::make_index_sequence<L>;
+  V spread{};  // not finite once a sample of rows[1] or rows[2] is not
   T spread1 = 0;
-  OddWidths<T, Bytes> zero[2];
-  const int64_t head = static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(dst[0])) % Bytes) /
-                       static_cast<int64_t>(sizeof(T));
-  for (int64_t x0 = 0; x0 < n;) {
-    const int64_t m = std::min(x0 == 0 && head > 0 ? head : kChunk, n - x0);
-    each_vector<L>(0, m + 2, [&](int64_t i, auto k) {
-      using V = typename Wide<T, Bytes, decltype(k)::value>::type;
-      const V a = load<V>(rows[0] + x0 + i), b = load<V>(rows[1] + x0 + i),
-              c = load<V>(rows[2] + x0 + i), d = load<V>(rows[3] + x0 + i);
-      if constexpr (decltype(k)::value == 1 && Bytes == 64) {
-        __builtin_prefetch(rows[4] + x0 + i, 0, 2);
-        __builtin_prefetch(rows[5] + x0 + i, 0, 2);
-      }
-      const V lo = lower(b, c), hi = upper(b, c);
+  Odd<T, V> zero[2];
+  Odd<T, T> zero1[2];
+  auto direct = [&](int64_t x, auto k) {
+    using U = typename Wide<T, Bytes, decltype(k)::value>::type;
+    U s[3][6];
+    for (int j = 0; j < 3; j++)
       if constexpr (decltype(k)::value == 0)
-        spread1 += hi - lo;
+        sort_column_pair(rows, x + j, s[j], spread1);
       else
-        spread += hi - lo;
-      const V s[6] = {lower(a, lo), upper(lo, lower(a, hi)), upper(a, hi),
-                      lower(d, lo), upper(lo, lower(d, hi)), upper(d, hi)};
-      for (int r = 0; r < 6; r++) std::memcpy(&col[r][i], &s[r], sizeof(V));
-    });
+        sort_column_pair(rows, x + j, s[j], spread);
     for (int h = 0; h < 2; h++)
-      each_vector<L>(0, m, [&](int64_t i, auto k) {
-        using V = typename Wide<T, Bytes, decltype(k)::value>::type;
-        auto at = [&](int r, int j) { return load<V>(&col[3 * h + r][i + j]); };
-        const V lo = upper(upper(at(0, 0), at(0, 1)), at(0, 2));
-        const V hi = lower(lower(at(2, 0), at(2, 1)), at(2, 2));
-        const V v = middle(lo, middle(at(1, 0), at(1, 1), at(1, 2)), hi);
-        zero[h](k).output(v);
-        if constexpr (decltype(k)::value == 1 && Bytes == 64)
-          __builtin_prefetch(dst[2 + h] + x0 + i, 1, 2);
-        std::memcpy(dst[h] + x0 + i, &v, sizeof v);
-      });
-    x0 += m;
+      if constexpr (decltype(k)::value == 0)
+        median3_out(s[0] + 3 * h, s[1] + 3 * h, s[2] + 3 * h, dst[h], x, zero1[h]);
+      else
+        median3_out(s[0] + 3 * h, s[1] + 3 * h, s[2] + 3 * h, dst[h], x, zero[h]);
+  };
+  if (n < L) {
+    for (int64_t x = 0; x < n; x++) direct(x, std::integral_constant<int, 0>());
+  } else {
+    const int64_t head = static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(rows[0])) % Bytes) /
+                         static_cast<int64_t>(sizeof(T));
+    if (head > 0) direct(0, std::integral_constant<int, 1>());
+    int64_t x = head;
+    if (x + 2 * L <= n + 2) {
+      V a[6];
+      sort_column_pair(rows, x, a, spread);
+      for (; x + 2 * L <= n + 2; x += L) {
+        V b[6];
+        sort_column_pair(rows, x + L, b, spread);
+        if constexpr (Bytes == 64) {
+          for (int r = 4; r < 6; r++) __builtin_prefetch(rows[r] + x + L, 0, 2);
+          for (int h = 0; h < 2; h++) __builtin_prefetch(dst[2 + h] + x, 1, 2);
+        }
+        for (int h = 0; h < 2; h++) {  // one row at a time: fewer vectors live
+          V s1[3], s2[3];
+          for (int r = 0; r < 3; r++) {
+            s1[r] = lanes_from<1>(a[3 * h + r], b[3 * h + r], Lane());
+            s2[r] = lanes_from<2>(a[3 * h + r], b[3 * h + r], Lane());
+          }
+          median3_out(a + 3 * h, s1, s2, dst[h], x, zero[h]);
+        }
+        for (int r = 0; r < 6; r++) a[r] = b[r];
+      }
+    }
+    for (; x + L <= n; x += L) direct(x, std::integral_constant<int, 1>());
+    if (x < n) direct(n - L, std::integral_constant<int, 1>());
   }
   bool finite = spread1 - spread1 == 0;
   for (int64_t j = 0; j < L; j++) finite = finite && spread[j] - spread[j] == 0;
-  return (zero[0].any() ? 1 : 0) | (zero[1].any() ? 2 : 0) | (finite ? 0 : 4);
+  return (zero[0].any() || zero1[0].any() ? 1 : 0) | (zero[1].any() || zero1[1].any() ? 2 : 0) |
+         (finite ? 0 : 4);
 }
 
 // 16 counts of a histogram in prefix form: count b of samples in bins 0 .. b.

@@ -250,7 +250,8 @@ TEST(WeightedMedian, DoubleZerosAndNaNsMatchSelection) {
 
 // 3 x 3 windows of doubles, two output rows at a time: odd and even counts of inner rows, a
 // single one, none; a NaN, an infinity or a zero on the first, middle or last input row of the
-// inner band; sums of large samples that overflow.
+// inner band, in random columns or only in the first or the last one; sums of large samples
+// that overflow.
 TEST(WeightedMedian, Double3x3SpecialRowsMatchSelection) {
   Rng g(31);
   const double inf = std::numeric_limits<double>::infinity();
@@ -270,21 +271,23 @@ TEST(WeightedMedian, Double3x3SpecialRowsMatchSelection) {
                                                         {1, 257}})
     for (size_t k = 0; k < ms.size(); k++)
       for (int where = 0; where < 4; where++)  // none, first, middle, last row
-        for (double special : specials) {
-          SCOPED_TRACE(::testing::Message()
-                       << nl << "x" << nc << " mask " << k << " row " << where << " " << special);
-          IMGDBL d(nl, nc);
-          for (int l = 0; l < nl; l++)
-            for (int c = 0; c < nc; c++)
-              d(l, c) = special > 1e300 || special < -1e300 ? special * (g.below(2) ? 1 : -0.5)
-                                                            : (g.below(2001) - 1000) / 7.0;
-          if (where > 0) {
-            const int y = where == 1 ? 0 : where == 2 ? nl / 2 : nl - 1;
-            for (int n = 0; n < 3; n++) d(y, g.below(nc)) = special;
+        for (int column = 0; column < (where > 0 ? 3 : 1); column++)  // random, first, last
+          for (double special : specials) {
+            SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " mask " << k << " row "
+                                              << where << " column " << column << " " << special);
+            IMGDBL d(nl, nc);
+            for (int l = 0; l < nl; l++)
+              for (int c = 0; c < nc; c++)
+                d(l, c) = special > 1e300 || special < -1e300 ? special * (g.below(2) ? 1 : -0.5)
+                                                              : (g.below(2001) - 1000) / 7.0;
+            if (where > 0) {
+              const int y = where == 1 ? 0 : where == 2 ? nl / 2 : nl - 1;
+              for (int n = 0; n < 3; n++)
+                d(y, column == 0 ? g.below(nc) : column == 1 ? 0 : nc - 1) = special;
+            }
+            const IMGDBL want = selected_median(d, ms[k]);
+            fixtures::for_each_tier([&] { EXPECT_TRUE(same_pixels(mediana(d, ms[k]), want)); });
           }
-          const IMGDBL want = selected_median(d, ms[k]);
-          fixtures::for_each_tier([&] { EXPECT_TRUE(same_pixels(mediana(d, ms[k]), want)); });
-        }
 }
 
 // Colour medians channel by channel; windows without samples give 0.
