@@ -24,6 +24,16 @@ namespace {
 // so does a position that is not a number (an infinite factor times 0).
 std::vector<int> shrink_targets(int from, int to, double f) {
   std::vector<int> k(from > 0 ? from : 0);
+  // Every position in [0, 2^31) and an output to clamp to: the same steps without the checks.
+  if (from > 0 && to > 0 && f >= 0 && (from - 1) * f < 2147483648.0) {
+    for (int j = 0; j < from; j++) {
+      const double x = j * f;
+      double t = static_cast<double>(static_cast<int>(x));
+      t += x - t >= 0.5 ? 1 : 0;
+      k[j] = static_cast<int>(t >= to ? to - 1 : t);
+    }
+    return k;
+  }
   for (int j = 0; j < from; j++) {
     // std::round without the call for the usual positions: halves go up.
     const double x = j * f;
@@ -75,6 +85,18 @@ struct Groups {
 };
 Groups groups(const std::vector<int>& target, int to) {
   Groups g{std::vector<int>(to + 1, 0), std::vector<int>(target.size())};
+  // Ascending targets (a shrink's): the members in order, each group starting where the last ended.
+  const int n = static_cast<int>(target.size());
+  if (n > 0 && target[0] >= 0 && target[n - 1] < to &&
+      std::is_sorted(target.begin(), target.end())) {
+    int c = 0;
+    for (int j = 0; j < n; j++) {
+      g.members[j] = j;
+      while (c < target[j]) g.first[++c] = j;
+    }
+    while (c < to) g.first[++c] = n;
+    return g;
+  }
   for (int t : target) g.first[t + 1]++;
   for (int c = 0; c < to; c++) g.first[c + 1] += g.first[c];
   std::vector<int> fill(g.first.begin(), g.first.end() - 1);
@@ -666,6 +688,8 @@ class GreyShrink {
   }
   // Outputs a .. b - 1 in runs of mixed blocks; those that fit none are left to grey_block.
   void add_mixed(int a, int b) {
+    // A few outputs (the ends of a row of pairs) cost less one at a time than as a block.
+    if (b - a < 4) return;
     for (int c = a; c < b;) {
       const int b0 = static_cast<int>(blocks_.size()), k0 = c;
       while (c < b) {
