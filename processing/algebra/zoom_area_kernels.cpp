@@ -154,6 +154,13 @@ VISTELMO_AREA_AVX512_STEP __m512 add_on_fma(__m512 a, __m512 b) {
   return _mm512_fmadd_ps(a, _mm512_set1_ps(1.0f), b);
 }
 
+// The truncation of the exact product x s (from 0 to 255) in the low byte of each dword: 2^23 plus
+// the product, rounded down, on the multiply units.
+VISTELMO_AREA_AVX512_STEP __m512i truncated(__m512 x, __m512 s) {
+  return _mm512_castps_si512(_mm512_fmadd_round_ps(x, s, _mm512_set1_ps(8388608.0f),
+                                                   _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+}
+
 // Outputs out[0..31] (those in done) from columns at .. at + 63 of the rows (those in in).
 template <int N, bool PairsFirst, bool Whole>
 VISTELMO_AREA_AVX512_STEP void pairs32_avx512(const unsigned char* const* rows, int n, int at,
@@ -178,12 +185,8 @@ VISTELMO_AREA_AVX512_STEP void pairs32_avx512(const unsigned char* const* rows, 
     acc[0] = add_on_fma(acc[0], acc[1]);
     acc[1] = add_on_fma(acc[2], acc[3]);
   }
-  // The product rounded towards zero truncates to the truncation of the exact product.
-  const __m512i t0 = _mm512_cvttps_epi32(
-      _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
-  const __m512i t1 = _mm512_cvttps_epi32(
-      _mm512_mul_round_ps(acc[1], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
-  const __m512i bytes = _mm512_permutex2var_epi8(t0, pack, t1);
+  const __m512i bytes =
+      _mm512_permutex2var_epi8(truncated(acc[0], scale), pack, truncated(acc[1], scale));
   if (Whole)
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm512_castsi512_si256(bytes));
   else
@@ -250,9 +253,7 @@ VISTELMO_AREA_AVX512 int quad_means_avx512(const unsigned char* const* rows, int
       for (int i = 0; i < kSums; i++) acc[i] = _mm512_div_ps(acc[i], div);
     if constexpr (!PairsFirst)
       acc[0] = _mm512_add_ps(_mm512_add_ps(_mm512_add_ps(acc[0], acc[1]), acc[2]), acc[3]);
-    const __m512i t = _mm512_cvttps_epi32(
-        _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
-    _mm512_mask_cvtepi32_storeu_epi8(out + k, done, t);
+    _mm512_mask_cvtepi32_storeu_epi8(out + k, done, truncated(acc[0], scale));
   }
   return count;
 }
@@ -295,9 +296,8 @@ VISTELMO_AREA_AVX512_STEP void mixed_block_avx512(const unsigned char* const* ro
   }
   // The powers of two folded into the scale keep it exact.
   const __m512 scale = _mm512_mul_ps(_mm512_set1_ps(s), _mm512_load_ps(b.fold));
-  const __m512i t = _mm512_cvttps_epi32(
-      _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
-  _mm512_mask_cvtepi32_storeu_epi8(out, static_cast<__mmask16>((1u << b.count) - 1), t);
+  _mm512_mask_cvtepi32_storeu_epi8(out, static_cast<__mmask16>((1u << b.count) - 1),
+                                   truncated(acc[0], scale));
 }
 
 template <int N, bool PairsFirst>
