@@ -168,19 +168,20 @@ VISTELMO_AREA_AVX512_STEP void pairs32_avx512(const unsigned char* const* rows, 
                                               __m512i pack, __m512 scale, bool exact,
                                               unsigned char* out) {
   if constexpr (N > 0) n = N;
-  constexpr int kSums = PairsFirst ? 2 : 4;
-  __m512 u[4], acc[4];
+  __m512 acc[4];
   for (int r = 0; r < n; r++) {
+    __m512 u[4];
     column_units<Whole>(rows[r] + at, in, spread, u);
+    // Each row's pairs first, or the columns of the rows.
     if constexpr (PairsFirst) {
       u[0] = _mm512_add_ps(u[0], u[1]);
       u[1] = _mm512_add_ps(u[2], u[3]);
     }
-    for (int i = 0; i < kSums; i++) acc[i] = r == 0 ? u[i] : _mm512_add_ps(acc[i], u[i]);
+    for (int i = 0; i < (PairsFirst ? 2 : 4); i++)
+      acc[i] = r > 0 ? _mm512_add_ps(acc[i], u[i]) : u[i];
   }
-  if (!exact)
-    for (int i = 0; i < kSums; i++)
-      acc[i] = _mm512_div_ps(acc[i], _mm512_set1_ps(static_cast<float>(n)));
+  for (int i = 0; i < (PairsFirst ? 2 : 4) && !exact; i++)
+    acc[i] = _mm512_div_ps(acc[i], _mm512_set1_ps(static_cast<float>(n)));
   if constexpr (!PairsFirst) {
     acc[0] = add_on_fma(acc[0], acc[1]);
     acc[1] = add_on_fma(acc[2], acc[3]);
