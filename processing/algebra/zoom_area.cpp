@@ -89,12 +89,12 @@ Groups groups(const std::vector<int>& target, int to) {
   const int n = static_cast<int>(target.size());
   if (n > 0 && target[0] >= 0 && target[n - 1] < to &&
       std::is_sorted(target.begin(), target.end())) {
-    int c = 0;
+    // first[c + 1]: one past the last member of group c, or of the last group before it.
     for (int j = 0; j < n; j++) {
       g.members[j] = j;
-      while (c < target[j]) g.first[++c] = j;
+      g.first[target[j] + 1] = j + 1;
     }
-    while (c < to) g.first[++c] = n;
+    for (int c = 0; c < to; c++) g.first[c + 1] = std::max(g.first[c + 1], g.first[c]);
     return g;
   }
   for (int t : target) g.first[t + 1]++;
