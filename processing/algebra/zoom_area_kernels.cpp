@@ -135,8 +135,8 @@ VISTELMO_AREA_AVX512_STEP void row_units(const unsigned char* p, __mmask64 in, c
 }
 
 // Source bytes p[0..63] (those in mask in; all of them when Whole) as units, u[i] holding columns
-// 4 d + i: columns 4 d and 4 d + 1 spread and converted, columns 4 d + 2 and 4 d + 3 loaded alone
-// into the low bytes of 2^23 and made on the multiply units.
+// 4 d + i, d = 0 .. 15: columns 4 d and 4 d + 1 spread and converted, columns 4 d + 2 and 4 d + 3
+// loaded alone into the low bytes of 2^23 and made on the multiply units.
 template <bool Whole>
 VISTELMO_AREA_AVX512_STEP void column_units(const unsigned char* p, __mmask64 in,
                                             const __m512i* spread, __m512* u) {
@@ -155,7 +155,7 @@ VISTELMO_AREA_AVX512_STEP __m512 add_on_fma(__m512 a, __m512 b) {
 }
 
 // The truncation of the exact product x s (from 0 to 255) in the low byte of each dword: 2^23 plus
-// the product, rounded down, on the multiply units.
+// the product, rounded down to the floats' unit steps there, on the multiply units.
 VISTELMO_AREA_AVX512_STEP __m512i truncated(__m512 x, __m512 s) {
   return _mm512_castps_si512(_mm512_fmadd_round_ps(x, s, _mm512_set1_ps(8388608.0f),
                                                    _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
