@@ -540,24 +540,32 @@ IMGFLT zoomed(const IMGFLT& a, int N, int M, double fatl, double fatc) {
 
 // One output byte of a grey shrink from its source rows rows[0..n) and columns cols[0..m), as the
 // row pass, the column pass (or the column pass first: pairs_first) and the conversion make it.
+// x / d, as the product by 1 / d when d is a power of two (the same value).
+inline float divided(float x, int d) {
+  return (d & (d - 1)) == 0 ? x * (1.0f / static_cast<float>(d)) : x / static_cast<float>(d);
+}
+
+// N: the row count when known (0: n).
+template <int N>
 unsigned char grey_block(const unsigned char* const* rows, int n, const int* cols, int m,
                          bool pairs_first) {
+  if constexpr (N > 0) n = N;
   const float* unit = vistelmo::kByteUnits<float>.v;
   float sum = 0.0f;
   if (pairs_first) {
     for (int r = 0; r < n; r++) {
       float h = 0.0f;
       for (int i = 0; i < m; i++) h += unit[rows[r][cols[i]]];
-      sum += h / m;
+      sum += divided(h, m);
     }
-    return vistelmo::unit_to_byte(sum / n);
+    return vistelmo::unit_to_byte(divided(sum, n));
   }
   for (int i = 0; i < m; i++) {
     float v = 0.0f;
     for (int r = 0; r < n; r++) v += unit[rows[r][cols[i]]];
-    sum += v / n;
+    sum += divided(v, n);
   }
-  return vistelmo::unit_to_byte(sum / m);
+  return vistelmo::unit_to_byte(divided(sum, m));
 }
 
 // A shrink both ways from anl x anc to nl x nc, in the passes' order (the larger factor's
@@ -624,7 +632,9 @@ class GreyShrink {
         c = done_[i++];
         continue;
       }
-      dst[c] = grey_block(src, n, &cols_.members[cols_.first[c]], cols_.count(c), pairs_first_);
+      const int* cols = &cols_.members[cols_.first[c]];
+      dst[c] = n == 2 ? grey_block<2>(src, n, cols, cols_.count(c), pairs_first_)
+                      : grey_block<0>(src, n, cols, cols_.count(c), pairs_first_);
       c++;
     }
   }
