@@ -24,6 +24,16 @@ namespace {
 // so does a position that is not a number (an infinite factor times 0).
 std::vector<int> shrink_targets(int from, int to, double f) {
   std::vector<int> k(from > 0 ? from : 0);
+  // Every position in [0, 2^31) and an output to clamp to: the same steps without the checks.
+  if (from > 0 && to > 0 && f >= 0 && (from - 1) * f < 2147483648.0) {
+    for (int j = 0; j < from; j++) {
+      const double x = j * f;
+      double t = static_cast<double>(static_cast<int>(x));
+      t += x - t >= 0.5 ? 1 : 0;
+      k[j] = static_cast<int>(t >= to ? to - 1 : t);
+    }
+    return k;
+  }
   for (int j = 0; j < from; j++) {
     // std::round without the call for the usual positions: halves go up.
     const double x = j * f;
@@ -75,6 +85,18 @@ struct Groups {
 };
 Groups groups(const std::vector<int>& target, int to) {
   Groups g{std::vector<int>(to + 1, 0), std::vector<int>(target.size())};
+  // Ascending targets (a shrink's): the members in order, each group starting where the last ended.
+  const int n = static_cast<int>(target.size());
+  if (n > 0 && target[0] >= 0 && target[n - 1] < to &&
+      std::is_sorted(target.begin(), target.end())) {
+    // first[c + 1]: one past the last member of group c, or of the last group before it.
+    for (int j = 0; j < n; j++) {
+      g.members[j] = j;
+      g.first[target[j] + 1] = j + 1;
+    }
+    for (int c = 0; c < to; c++) g.first[c + 1] = std::max(g.first[c + 1], g.first[c]);
+    return g;
+  }
   for (int t : target) g.first[t + 1]++;
   for (int c = 0; c < to; c++) g.first[c + 1] += g.first[c];
   std::vector<int> fill(g.first.begin(), g.first.end() - 1);
@@ -518,24 +540,32 @@ IMGFLT zoomed(const IMGFLT& a, int N, int M, double fatl, double fatc) {
 
 // One output byte of a grey shrink from its source rows rows[0..n) and columns cols[0..m), as the
 // row pass, the column pass (or the column pass first: pairs_first) and the conversion make it.
+// x / d, as the product by 1 / d when d is a power of two (the same value).
+inline float divided(float x, int d) {
+  return (d & (d - 1)) == 0 ? x * (1.0f / static_cast<float>(d)) : x / static_cast<float>(d);
+}
+
+// N: the row count when known (0: n).
+template <int N>
 unsigned char grey_block(const unsigned char* const* rows, int n, const int* cols, int m,
                          bool pairs_first) {
+  if constexpr (N > 0) n = N;
   const float* unit = vistelmo::kByteUnits<float>.v;
   float sum = 0.0f;
   if (pairs_first) {
     for (int r = 0; r < n; r++) {
       float h = 0.0f;
       for (int i = 0; i < m; i++) h += unit[rows[r][cols[i]]];
-      sum += h / m;
+      sum += divided(h, m);
     }
-    return vistelmo::unit_to_byte(sum / n);
+    return vistelmo::unit_to_byte(divided(sum, n));
   }
   for (int i = 0; i < m; i++) {
     float v = 0.0f;
     for (int r = 0; r < n; r++) v += unit[rows[r][cols[i]]];
-    sum += v / n;
+    sum += divided(v, n);
   }
-  return vistelmo::unit_to_byte(sum / m);
+  return vistelmo::unit_to_byte(divided(sum, m));
 }
 
 // A shrink both ways from anl x anc to nl x nc, in the passes' order (the larger factor's
@@ -602,7 +632,9 @@ class GreyShrink {
         c = done_[i++];
         continue;
       }
-      dst[c] = grey_block(src, n, &cols_.members[cols_.first[c]], cols_.count(c), pairs_first_);
+      const int* cols = &cols_.members[cols_.first[c]];
+      dst[c] = n == 2 ? grey_block<2>(src, n, cols, cols_.count(c), pairs_first_)
+                      : grey_block<0>(src, n, cols, cols_.count(c), pairs_first_);
       c++;
     }
   }
@@ -666,6 +698,8 @@ class GreyShrink {
   }
   // Outputs a .. b - 1 in runs of mixed blocks; those that fit none are left to grey_block.
   void add_mixed(int a, int b) {
+    // A few outputs (the ends of a row of pairs) cost less one at a time than as a block.
+    if (b - a < 4) return;
     for (int c = a; c < b;) {
       const int b0 = static_cast<int>(blocks_.size()), k0 = c;
       while (c < b) {

@@ -88,19 +88,16 @@ VISTELMO_AREA_AVX2 int pair_means_avx2(const unsigned char* const* rows, int n, 
   }
 }
 
-// Byte shuffles within each 16-byte lane (pairs 8 i .. 8 i + 7 in lane i): dword j of lane i of
-// spread[s] holds byte first[s] + 2 j of the lane in each of its four bytes; pack puts byte 0
-// of each dword of two vectors back in the pairs' order.
+// Byte shuffles within each 16-byte lane: dword d of spread[i] holds byte 4 d + i of the vector
+// in each of its four bytes; pack puts byte 0 of dword d of two vectors at bytes 2 d and 2 d + 1.
 struct ByteIndex {
-  alignas(64) unsigned char spread[4][64] = {};
+  alignas(64) unsigned char spread[2][64] = {};
   alignas(64) unsigned char pack[64] = {};
   constexpr ByteIndex() {
-    const int first[4] = {0, 1, 8, 9};
-    for (int s = 0; s < 4; s++)
-      for (int b = 0; b < 64; b++)
-        spread[s][b] = static_cast<unsigned char>(first[s] + 2 * (b % 16 / 4));
+    for (int i = 0; i < 2; i++)
+      for (int b = 0; b < 64; b++) spread[i][b] = static_cast<unsigned char>(4 * (b % 16 / 4) + i);
     for (int b = 0; b < 32; b++)
-      pack[b] = static_cast<unsigned char>((b % 8 < 4 ? 0 : 64) + 16 * (b / 8) + 4 * (b % 4));
+      pack[b] = static_cast<unsigned char>((b % 2 == 0 ? 0 : 64) + 4 * (b / 2));
   }
 };
 constexpr ByteIndex kIndex{};
@@ -120,13 +117,35 @@ VISTELMO_AREA_AVX512_STEP __m512 scaled_units(__m512i bytes, __m512i idx) {
   return _mm512_cvt_roundepu32_ps(spread, _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
 }
 
-// Source bytes p[0..63] (those in mask in) as units: the even and odd columns of the first 32,
-// then of the last 32 (InLane: of each lane's first and last 8, as ByteIndex orders them).
-template <bool InLane = false>
+// The same units from the floats 2^23 + v, on the multiply units instead of the conversion's:
+// the product by 0x01010102 less 2^23 0x01010102 is v 0x01010102 exactly, which lies between the
+// unit and the float after it, so rounding it down gives the unit.
+VISTELMO_AREA_AVX512_STEP __m512 units_from_floats(__m512i bits) {
+  const float q = 16843010.0f;
+  return _mm512_fmadd_round_ps(_mm512_castsi512_ps(bits), _mm512_set1_ps(q),
+                               _mm512_set1_ps(-8388608.0f * q),
+                               _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+}
+
+// Source bytes p[0..63] (those in mask in) as units, the bytes idx[i] picks in u[i].
 VISTELMO_AREA_AVX512_STEP void row_units(const unsigned char* p, __mmask64 in, const __m512i* idx,
                                          __m512* u) {
   const __m512i v = _mm512_maskz_loadu_epi8(in, p);
-  for (int i = 0; i < 4; i++) u[i] = scaled_units<InLane>(v, idx[i]);
+  for (int i = 0; i < 4; i++) u[i] = scaled_units(v, idx[i]);
+}
+
+// Source bytes p[0..63] (those in mask in; all of them when Whole) as units, u[i] holding columns
+// 4 d + i, d = 0 .. 15: columns 4 d and 4 d + 1 spread and converted, columns 4 d + 2 and 4 d + 3
+// loaded alone into the low bytes of 2^23 and made on the multiply units.
+template <bool Whole>
+VISTELMO_AREA_AVX512_STEP void column_units(const unsigned char* p, __mmask64 in,
+                                            const __m512i* spread, __m512* u) {
+  const __m512i v = Whole ? _mm512_loadu_si512(p) : _mm512_maskz_loadu_epi8(in, p);
+  for (int i = 0; i < 2; i++) u[i] = scaled_units<true>(v, spread[i]);
+  const __mmask64 low = 0x1111111111111111u;
+  for (int i = 2; i < 4; i++)
+    u[i] = units_from_floats(_mm512_mask_loadu_epi8(_mm512_set1_epi32(0x4B000000),
+                                                    Whole ? low : low & (in >> i), p + i));
 }
 
 // a + b, rounded once as the sum: a * 1 + b on the multiply units, which the conversions and
@@ -135,49 +154,65 @@ VISTELMO_AREA_AVX512_STEP __m512 add_on_fma(__m512 a, __m512 b) {
   return _mm512_fmadd_ps(a, _mm512_set1_ps(1.0f), b);
 }
 
+// The truncation of the exact product x s (from 0 to 255) in the low byte of each dword: 2^23 plus
+// the product, rounded down to the floats' unit steps there, on the multiply units.
+VISTELMO_AREA_AVX512_STEP __m512i truncated(__m512 x, __m512 s) {
+  return _mm512_castps_si512(_mm512_fmadd_round_ps(x, s, _mm512_set1_ps(8388608.0f),
+                                                   _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+}
+
+// Outputs out[0..31] (those in done) from columns at .. at + 63 of the rows (those in in).
+template <int N, bool PairsFirst, bool Whole>
+VISTELMO_AREA_AVX512_STEP void pairs32_avx512(const unsigned char* const* rows, int n, int at,
+                                              __mmask64 in, __mmask32 done, const __m512i* spread,
+                                              __m512i pack, __m512 scale, bool exact,
+                                              unsigned char* out) {
+  if constexpr (N > 0) n = N;
+  __m512 acc[4];
+  for (int r = 0; r < n; r++) {
+    __m512 u[4];
+    column_units<Whole>(rows[r] + at, in, spread, u);
+    // Each row's pairs first, or the columns of the rows.
+    if constexpr (PairsFirst) {
+      u[0] = _mm512_add_ps(u[0], u[1]);
+      u[1] = _mm512_add_ps(u[2], u[3]);
+    }
+    for (int i = 0; i < (PairsFirst ? 2 : 4); i++)
+      acc[i] = r > 0 ? _mm512_add_ps(acc[i], u[i]) : u[i];
+  }
+  for (int i = 0; i < (PairsFirst ? 2 : 4) && !exact; i++)
+    acc[i] = _mm512_div_ps(acc[i], _mm512_set1_ps(static_cast<float>(n)));
+  if constexpr (!PairsFirst) {
+    acc[0] = add_on_fma(acc[0], acc[1]);
+    acc[1] = add_on_fma(acc[2], acc[3]);
+  }
+  const __m512i bytes =
+      _mm512_permutex2var_epi8(truncated(acc[0], scale), pack, truncated(acc[1], scale));
+  if (Whole)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm512_castsi512_si256(bytes));
+  else
+    _mm512_mask_storeu_epi8(out, done, bytes);
+}
+
 template <int N, bool PairsFirst>
 VISTELMO_AREA_AVX512 int pair_means_avx512(const unsigned char* const* rows, int n, int j0,
                                            int count, unsigned char* out) {
   if constexpr (N > 0) n = N;
-  constexpr int kSums = PairsFirst ? 2 : 4;
   const bool exact = exact_division(n);
   // 255 and the pair's halving over the 2^32 of the units, and the rows' division when exact.
   const float s = 127.5f / 4294967296.0f;
   const __m512 scale = _mm512_set1_ps(exact ? s / n : s);
-  const __m512 div = _mm512_set1_ps(static_cast<float>(n));
-  const __m512i idx[4] = {index(kIndex.spread[0]), index(kIndex.spread[1]), index(kIndex.spread[2]),
-                          index(kIndex.spread[3])};
+  const __m512i spread[2] = {index(kIndex.spread[0]), index(kIndex.spread[1])};
   const __m512i pack = index(kIndex.pack);
-  for (int k = 0; k < count; k += 32) {
-    const int left = count - k;
-    const __mmask64 in = left >= 32 ? ~__mmask64{0} : (__mmask64{1} << (2 * left)) - 1;
-    const __mmask64 done = left >= 32 ? 0xFFFFFFFFu : (__mmask64{1} << left) - 1;
-    __m512 u[4], acc[4];
-    for (int r = 0; r < n; r++) {
-      row_units<true>(rows[r] + j0 + 2 * k, in, idx, u);
-      if constexpr (PairsFirst) {
-        u[0] = add_on_fma(u[0], u[1]);
-        u[1] = add_on_fma(u[2], u[3]);
-      }
-      for (int i = 0; i < kSums; i++) acc[i] = r == 0 ? u[i] : add_on_fma(acc[i], u[i]);
-    }
-    if (!exact)
-      for (int i = 0; i < kSums; i++) acc[i] = _mm512_div_ps(acc[i], div);
-    if constexpr (!PairsFirst) {
-      acc[0] = add_on_fma(acc[0], acc[1]);
-      acc[1] = add_on_fma(acc[2], acc[3]);
-    }
-    // The product rounded towards zero truncates to the truncation of the exact product.
-    const __m512i t0 = _mm512_cvttps_epi32(
-        _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
-    const __m512i t1 = _mm512_cvttps_epi32(
-        _mm512_mul_round_ps(acc[1], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
-    const __m512i bytes = _mm512_permutex2var_epi8(t0, pack, t1);
-    if (left >= 32)
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), _mm512_castsi512_si256(bytes));
-    else
-      _mm512_mask_storeu_epi8(out + k, done, bytes);
-  }
+  int k = 0;
+  for (; k + 32 <= count; k += 32)
+    pairs32_avx512<N, PairsFirst, true>(rows, n, j0 + 2 * k, 0, 0, spread, pack, scale, exact,
+                                        out + k);
+  const int left = count - k;
+  if (left > 0)
+    pairs32_avx512<N, PairsFirst, false>(rows, n, j0 + 2 * k, (__mmask64{1} << (2 * left)) - 1,
+                                         (__mmask32{1} << left) - 1, spread, pack, scale, exact,
+                                         out + k);
   return count;
 }
 
@@ -219,9 +254,7 @@ VISTELMO_AREA_AVX512 int quad_means_avx512(const unsigned char* const* rows, int
       for (int i = 0; i < kSums; i++) acc[i] = _mm512_div_ps(acc[i], div);
     if constexpr (!PairsFirst)
       acc[0] = _mm512_add_ps(_mm512_add_ps(_mm512_add_ps(acc[0], acc[1]), acc[2]), acc[3]);
-    const __m512i t = _mm512_cvttps_epi32(
-        _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
-    _mm512_mask_cvtepi32_storeu_epi8(out + k, done, t);
+    _mm512_mask_cvtepi32_storeu_epi8(out + k, done, truncated(acc[0], scale));
   }
   return count;
 }
@@ -264,9 +297,8 @@ VISTELMO_AREA_AVX512_STEP void mixed_block_avx512(const unsigned char* const* ro
   }
   // The powers of two folded into the scale keep it exact.
   const __m512 scale = _mm512_mul_ps(_mm512_set1_ps(s), _mm512_load_ps(b.fold));
-  const __m512i t = _mm512_cvttps_epi32(
-      _mm512_mul_round_ps(acc[0], scale, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
-  _mm512_mask_cvtepi32_storeu_epi8(out, static_cast<__mmask16>((1u << b.count) - 1), t);
+  _mm512_mask_cvtepi32_storeu_epi8(out, static_cast<__mmask16>((1u << b.count) - 1),
+                                   truncated(acc[0], scale));
 }
 
 template <int N, bool PairsFirst>

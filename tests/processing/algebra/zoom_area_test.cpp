@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "images/colour_internal.h"
 #include "processing/algebra/planes.h"
 #include "processing/algebra/resample_internal.h"
 #include "processing/algebra/zoom_area_internal.h"
@@ -266,6 +267,56 @@ TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
   }
   vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
   vistelmo::allow_area_avx512(true);
+}
+
+// The row kernel of pairs on each instruction set against the float means written out here:
+// every pair of values of the first two rows (column 4 q + p holds q % 256 and q / 256 for every
+// p), random further rows, both orders, one to four rows, an odd start and a short last step.
+TEST(ZoomArea, GreyPairKernelTakesEveryPairOfRowValues) {
+  const float* unit = vistelmo::kByteUnits<float>.v;
+  const int kCols = 4 * 65536 + 10, kCount = kCols / 2;
+  std::mt19937 gen(11);
+  std::vector<std::vector<unsigned char>> data(4, std::vector<unsigned char>(kCols + 1));
+  for (int j = 0; j < kCols + 1; j++) {
+    const int q = j / 4 % 65536;
+    data[0][j] = static_cast<unsigned char>(j < 4 * 65536 ? q % 256 : gen() % 256);
+    data[1][j] = static_cast<unsigned char>(j < 4 * 65536 ? q / 256 : gen() % 256);
+    data[2][j] = static_cast<unsigned char>(gen() % 256);
+    data[3][j] = static_cast<unsigned char>(gen() % 256);
+  }
+  std::vector<unsigned char> got(kCount), want(kCount);
+  for (bool avx512 : {false, true}) {
+    if (!(avx512 ? vistelmo::area_avx512() : vistelmo::area_avx2())) continue;
+    for (bool pairs_first : {false, true})
+      for (int n = 1; n <= 4; n++)
+        for (int j0 : {0, 1}) {
+          SCOPED_TRACE(std::string(avx512 ? "avx512" : "avx2") +
+                       (pairs_first ? " pairs" : " rows") + " n " + std::to_string(n) + " j0 " +
+                       std::to_string(j0));
+          const unsigned char* rows[4] = {data[0].data(), data[1].data(), data[2].data(),
+                                          data[3].data()};
+          for (int k = 0; k < kCount; k++) {
+            const int c[2] = {j0 + 2 * k, j0 + 2 * k + 1};
+            float sum = 0.0f;
+            if (pairs_first) {
+              for (int r = 0; r < n; r++)
+                sum += (0.0f + unit[rows[r][c[0]]] + unit[rows[r][c[1]]]) / 2;
+              want[k] = vistelmo::unit_to_byte(sum / n);
+            } else {
+              for (int i = 0; i < 2; i++) {
+                float v = 0.0f;
+                for (int r = 0; r < n; r++) v += unit[rows[r][c[i]]];
+                sum += v / n;
+              }
+              want[k] = vistelmo::unit_to_byte(sum / 2);
+            }
+          }
+          std::fill(got.begin(), got.end(), 0);
+          ASSERT_EQ(vistelmo::grey_pair_means(avx512, pairs_first, rows, n, j0, kCount, got.data()),
+                    kCount);
+          EXPECT_TRUE(got == want);
+        }
+  }
 }
 
 // The float zoom on every tier is the plain tier's, bit for bit (signed zeros and NaN too).
