@@ -474,7 +474,8 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
   const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const size_t per_slot = static_cast<size_t>(len) * (1 + plan.steps.size());
   std::vector<uint8_t> ring(static_cast<size_t>(wl) * per_slot);
-  auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * per_slot; };
+  int64_t slots = wl;  // 1 when only the current row is read
+  auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % slots) * per_slot; };
   auto load = [&](int64_t y) {
     uint8_t* line = prow(y);
     const int64_t iy = y + rmin;
@@ -593,6 +594,37 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     return results0 + (pi * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * stride;
   };
   auto rows_kernel = dilation ? k.max_rows_u8 : k.min_rows_u8;
+  // One group of several profiles: its rows pass takes each result straight down into the
+  // output rows it goes to, output row y - i (a ring of wl rows) taking element row i's result
+  // (pick: its place in the group), and output row y - (wl - 1) coming out done.
+  if (groups.size() == 1 && groups[0].rows.size() > 1) {
+    const Group& g = groups[0];
+    slots = 1;
+    std::vector<int> pick;
+    std::vector<int64_t> at_row;
+    for (int64_t i = 0; i < wl; i++) {
+      if (row_profile[i] < 0) continue;
+      const auto p = std::find(g.rows.begin(), g.rows.end(), static_cast<size_t>(row_profile[i]));
+      pick.push_back(static_cast<int>(p - g.rows.begin()));
+      at_row.push_back(i);
+    }
+    std::vector<uint8_t*> to(pick.size());
+    std::vector<uint8_t> spare(static_cast<size_t>(nc));
+    for (int64_t y = 0, ys = 0; y < nl + wl - 1; y++, ys = ys + 1 < wl ? ys + 1 : 0) {
+      load(y);
+      if (y + rmin + 1 >= 0 && y + rmin + 1 < nl)  // the next row meanwhile
+        for (int64_t c = 0; c < nc; c += 64) __builtin_prefetch(a.rows[y + rmin + 1] + c);
+      for (size_t q = 0; q < pick.size(); q++) {
+        const int64_t s = ys - at_row[q];
+        to[q] = results0 + static_cast<size_t>(s < 0 ? s + wl : s) * stride;
+      }
+      rows_kernel(prow(y), g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
+                  static_cast<int64_t>(g.rows.size()), to.data(), pick.data(),
+                  static_cast<int64_t>(pick.size()),
+                  y + 1 < wl ? spare.data() : r.rows[y - (wl - 1)], nc);
+    }
+    return true;
+  }
   auto load_row = [&](int64_t y) {
     load(y);
     for (const Group& g : groups) {
@@ -605,7 +637,7 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
       }
       for (size_t p = 0; p < g.rows.size(); p++) row_results[p] = result(g.rows[p], y);
       rows_kernel(prow(y), g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
-                  static_cast<int64_t>(g.rows.size()), row_results.data(), nc);
+                  static_cast<int64_t>(g.rows.size()), row_results.data(), nullptr, 0, nullptr, nc);
     }
   };
   for (int64_t y = 0; y + 1 < wl; y++) load_row(y);

@@ -283,11 +283,15 @@ struct SpanKernels {
   // min (from 255) or max (from 0) over j < count of clamp(clamp(line[i + at[j]] + up) - down),
   // clamps to 0..255, up and down every byte of blocks 2 (p count + j) and 2 (p count + j) + 1 of
   // 64 bytes of table (dst apart from the line). A tap left out of a row takes up 255 (minimum)
-  // or down 255 (maximum).
+  // or down 255 (maximum). With pick not null (rows <= 4), the results r[p] go down instead: for
+  // k < picks, dst[k][i] = r[pick[k]][i] for k = 0, else min or max of dst[k][i] and it, the
+  // last one into out (out apart from the rest).
   void (*min_rows_u8)(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
-                      int64_t rows, uint8_t* const* dst, int64_t n);
+                      int64_t rows, uint8_t* const* dst, const int* pick, int64_t picks,
+                      uint8_t* out, int64_t n);
   void (*max_rows_u8)(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
-                      int64_t rows, uint8_t* const* dst, int64_t n);
+                      int64_t rows, uint8_t* const* dst, const int* pick, int64_t picks,
+                      uint8_t* out, int64_t n);
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

@@ -249,13 +249,16 @@ void shifted_taps(const uint8_t* const* rows, const uint8_t* amount, int64_t add
   }
 }
 
-// Rows of results from one line, each sample loaded once for them all: dst[p][i] = min (from
-// 255) or max (from 0) over j < count of clamp(clamp(line[i + at[j]] + up) - down), up and down
-// the bytes of vectors 2 (p count + j) and 2 (p count + j) + 1 of table. With Up or Down false
-// every vector of that kind is zero and its step is left out. P rows and B vectors from x.
-template <bool Max, bool Up, bool Down, int P, int B>
+// Rows of results from one line, each sample loaded once for them all: r[p][i] = min (from 255)
+// or max (from 0) over j < count of clamp(clamp(line[i + at[j]] + up) - down), up and down the
+// bytes of vectors 2 (p count + j) and 2 (p count + j) + 1 of table. With Up or Down false every
+// vector of that kind is zero and its step is left out. Without Fold, dst[p] = r[p]. With Fold,
+// for k < picks: dst[k] = r[pick[k]] (k = 0), red(dst[k], r[pick[k]]) (k > 0), the last one
+// into out instead (so a block done twice gives the same). P rows and B vectors from x.
+template <bool Max, bool Up, bool Down, bool Fold, int P, int B>
 [[gnu::always_inline]] inline void rows_block(const uint8_t* line, const int64_t* at, int64_t count,
                                               const uint8_t* table, uint8_t* const* dst,
+                                              const int* pick, int64_t picks, uint8_t* out,
                                               int64_t x) {
   constexpr int64_t kW = sizeof(Bytes);
   Bytes acc[P][B];
@@ -277,24 +280,44 @@ template <bool Max, bool Up, bool Down, int P, int B>
       }
     }
   }
-  for (int p = 0; p < P; p++)
-    for (int b = 0; b < B; b++) __builtin_memcpy(dst[p] + x + b * kW, &acc[p][b], kW);
+  if (!Fold) {
+    for (int p = 0; p < P; p++)
+      for (int b = 0; b < B; b++) __builtin_memcpy(dst[p] + x + b * kW, &acc[p][b], kW);
+    return;
+  }
+  for (int64_t k = 0; k < picks; k++) {
+    uint8_t* to = k + 1 < picks ? dst[k] : out;
+    for (int p = 0; p < P; p++) {
+      if (p != pick[k]) continue;
+      for (int b = 0; b < B; b++) {
+        Bytes r = acc[p][b];
+        if (k > 0) {
+          Bytes f;
+          __builtin_memcpy(&f, dst[k] + x + b * kW, kW);
+          Max ? raise(r, f) : lower(r, f);
+        }
+        __builtin_memcpy(to + x + b * kW, &r, kW);
+      }
+    }
+  }
 }
 
-template <bool Max, bool Up, bool Down, int P>
+template <bool Max, bool Up, bool Down, bool Fold, int P>
 void shifted_rows_of(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
-                     uint8_t* const* dst, int64_t n) {
+                     uint8_t* const* dst, const int* pick, int64_t picks, uint8_t* out, int64_t n) {
   constexpr int64_t kW = sizeof(Bytes);
   constexpr int B = P == 1 ? 8 : 4;
   int64_t x = 0;
   for (; x + B * kW <= n; x += B * kW)
-    rows_block<Max, Up, Down, P, B>(line, at, count, table, dst, x);
-  for (; x + kW <= n; x += kW) rows_block<Max, Up, Down, P, 1>(line, at, count, table, dst, x);
+    rows_block<Max, Up, Down, Fold, P, B>(line, at, count, table, dst, pick, picks, out, x);
+  for (; x + kW <= n; x += kW)
+    rows_block<Max, Up, Down, Fold, P, 1>(line, at, count, table, dst, pick, picks, out, x);
   if (x < n && n >= kW) {  // the last block again, overlapping
-    rows_block<Max, Up, Down, P, 1>(line, at, count, table, dst, n - kW);
+    rows_block<Max, Up, Down, Fold, P, 1>(line, at, count, table, dst, pick, picks, out, n - kW);
     return;
   }
-  for (; x < n; x++)
+  for (; x < n; x++) {
+    int r[P];
     for (int p = 0; p < P; p++) {
       int acc = Max ? 0 : 255;
       for (int64_t j = 0; j < count; j++) {
@@ -302,34 +325,51 @@ void shifted_rows_of(const uint8_t* line, const int64_t* at, int64_t count, cons
         const int v = std::max(0, std::min(255, line[at[j] + x] + t[0]) - t[64]);
         acc = Max ? std::max(acc, v) : std::min(acc, v);
       }
-      dst[p][x] = static_cast<uint8_t>(acc);
+      r[p] = acc;
+      if (!Fold) dst[p][x] = static_cast<uint8_t>(acc);
     }
-}
-
-template <bool Max, bool Up, bool Down>
-void shifted_rows_by(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
-                     int64_t rows, uint8_t* const* dst, int64_t n) {
-  for (int64_t p = 0; p < rows; p += 4) {
-    const uint8_t* t = table + 128 * p * count;
-    switch (std::min<int64_t>(rows - p, 4)) {
-      case 1:
-        shifted_rows_of<Max, Up, Down, 1>(line, at, count, t, dst + p, n);
-        break;
-      case 2:
-        shifted_rows_of<Max, Up, Down, 2>(line, at, count, t, dst + p, n);
-        break;
-      case 3:
-        shifted_rows_of<Max, Up, Down, 3>(line, at, count, t, dst + p, n);
-        break;
-      default:
-        shifted_rows_of<Max, Up, Down, 4>(line, at, count, t, dst + p, n);
+    for (int64_t k = 0; Fold && k < picks; k++) {
+      int v = r[pick[k]];
+      if (k > 0) v = Max ? std::max<int>(v, dst[k][x]) : std::min<int>(v, dst[k][x]);
+      (k + 1 < picks ? dst[k] : out)[x] = static_cast<uint8_t>(v);
     }
   }
 }
 
+template <bool Max, bool Up, bool Down>
+void shifted_rows_by(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
+                     int64_t rows, uint8_t* const* dst, const int* pick, int64_t picks,
+                     uint8_t* out, int64_t n) {
+  auto of = [&](auto fold) {
+    constexpr bool F = decltype(fold)::value;
+    for (int64_t p = 0; p < rows; p += 4) {
+      const uint8_t* t = table + 128 * p * count;
+      uint8_t* const* d = F ? dst : dst + p;
+      switch (std::min<int64_t>(rows - p, 4)) {
+        case 1:
+          shifted_rows_of<Max, Up, Down, F, 1>(line, at, count, t, d, pick, picks, out, n);
+          break;
+        case 2:
+          shifted_rows_of<Max, Up, Down, F, 2>(line, at, count, t, d, pick, picks, out, n);
+          break;
+        case 3:
+          shifted_rows_of<Max, Up, Down, F, 3>(line, at, count, t, d, pick, picks, out, n);
+          break;
+        default:
+          shifted_rows_of<Max, Up, Down, F, 4>(line, at, count, t, d, pick, picks, out, n);
+      }
+    }
+  };
+  if (pick)
+    of(std::true_type{});
+  else
+    of(std::false_type{});
+}
+
 template <bool Max>
 void shifted_rows(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
-                  int64_t rows, uint8_t* const* dst, int64_t n) {
+                  int64_t rows, uint8_t* const* dst, const int* pick, int64_t picks, uint8_t* out,
+                  int64_t n) {
   const uint8_t* t = table;
   bool up = false, down = false;
   for (int64_t i = 0; i < rows * count; i++) {
@@ -337,11 +377,11 @@ void shifted_rows(const uint8_t* line, const int64_t* at, int64_t count, const u
     down = down || t[128 * i + 64] != 0;
   }
   if (up && down)
-    shifted_rows_by<Max, true, true>(line, at, count, t, rows, dst, n);
+    shifted_rows_by<Max, true, true>(line, at, count, t, rows, dst, pick, picks, out, n);
   else if (up)
-    shifted_rows_by<Max, true, false>(line, at, count, t, rows, dst, n);
+    shifted_rows_by<Max, true, false>(line, at, count, t, rows, dst, pick, picks, out, n);
   else
-    shifted_rows_by<Max, false, true>(line, at, count, t, rows, dst, n);
+    shifted_rows_by<Max, false, true>(line, at, count, t, rows, dst, pick, picks, out, n);
 }
 
 void quotients(const double* __restrict s, const double* __restrict d, float* __restrict dst,
