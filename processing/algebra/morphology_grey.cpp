@@ -594,34 +594,55 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     return results0 + (pi * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * stride;
   };
   auto rows_kernel = dilation ? k.max_rows_u8 : k.min_rows_u8;
-  // One group of several profiles: its rows pass takes each result straight down into the
-  // output rows it goes to, output row y - i (a ring of wl rows) taking element row i's result
-  // (pick: its place in the group), and output row y - (wl - 1) coming out done.
+  // One group of several profiles: its rows pass takes the results of two rows at a time
+  // straight down into the output rows they go to, output row l taking element row i's result
+  // from row l + i, in a ring of wl + 1 rows (l in y - (wl - 1) .. y + 1) from which two rows
+  // come out done.
   if (groups.size() == 1 && groups[0].rows.size() > 1) {
     const Group& g = groups[0];
-    slots = 1;
-    std::vector<int> pick;
-    std::vector<int64_t> at_row;
-    for (int64_t i = 0; i < wl; i++) {
-      if (row_profile[i] < 0) continue;
-      const auto p = std::find(g.rows.begin(), g.rows.end(), static_cast<size_t>(row_profile[i]));
-      pick.push_back(static_cast<int>(p - g.rows.begin()));
-      at_row.push_back(i);
+    slots = 2;
+    const int64_t ring_rows = wl + 1;
+    std::vector<int> place(static_cast<size_t>(wl), -1);  // element row's place in the group
+    for (int64_t i = 0; i < wl; i++)
+      if (row_profile[i] >= 0)
+        place[i] = static_cast<int>(
+            std::find(g.rows.begin(), g.rows.end(), static_cast<size_t>(row_profile[i])) -
+            g.rows.begin());
+    auto elem = [&](int64_t i) { return i >= 0 && i < wl ? place[i] : -1; };
+    std::vector<int> pick1(static_cast<size_t>(wl)), pick2(2 * static_cast<size_t>(wl + 1));
+    for (int64_t u = 0; u <= wl; u++) {
+      if (u < wl) pick1[u] = elem(u);
+      pick2[2 * u] = elem(u - 1);
+      pick2[2 * u + 1] = elem(u);
     }
-    std::vector<uint8_t*> to(pick.size());
+    std::vector<uint8_t*> from(static_cast<size_t>(wl + 1)), to(static_cast<size_t>(wl + 1));
     std::vector<uint8_t> spare(static_cast<size_t>(nc));
-    for (int64_t y = 0, ys = 0; y < nl + wl - 1; y++, ys = ys + 1 < wl ? ys + 1 : 0) {
-      load(y);
-      if (y + rmin + 1 >= 0 && y + rmin + 1 < nl)  // the next row meanwhile
-        for (int64_t c = 0; c < nc; c += 64) __builtin_prefetch(a.rows[y + rmin + 1] + c);
-      for (size_t q = 0; q < pick.size(); q++) {
-        const int64_t s = ys - at_row[q];
-        to[q] = results0 + static_cast<size_t>(s < 0 ? s + wl : s) * stride;
+    const int64_t rows = nl + wl - 1;  // source rows; output row l done at row l + wl - 1
+    int64_t ys = 0;                    // y in the ring
+    for (int64_t y = 0; y < rows;) {
+      const int64_t lines = y + 1 < rows ? 2 : 1, top = y + lines - 1;
+      for (int64_t q = 0; q < lines; q++) {
+        load(y + q);
+        const int64_t next = y + q + rmin + 1;
+        if (next >= 0 && next < nl)  // the next source row comes in meanwhile
+          for (int64_t c = 0; c < nc; c += 64) __builtin_prefetch(a.rows[next] + c);
       }
-      rows_kernel(prow(y), g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
-                  static_cast<int64_t>(g.rows.size()), to.data(), pick.data(),
-                  static_cast<int64_t>(pick.size()),
-                  y + 1 < wl ? spare.data() : r.rows[y - (wl - 1)], nc);
+      // u: output row top - u, in ring slot ys + lines - 1 - u.
+      const int64_t picks = wl + lines - 1;
+      for (int64_t u = 0; u < picks; u++) {
+        int64_t slot = ys + lines - 1 - u;
+        slot += slot < 0 ? ring_rows : slot >= ring_rows ? -ring_rows : 0;
+        from[u] = results0 + static_cast<size_t>(slot) * stride;
+        const int64_t l = top - u;
+        to[u] = l + wl - 1 > top ? from[u] : l >= 0 ? r.rows[l] : spare.data();
+      }
+      const uint8_t* lp[2] = {prow(y), prow(y + 1)};
+      const vistelmo::RowsDown down{lines, lines == 2 ? pick2.data() : pick1.data(), picks, lines,
+                                    from.data()};
+      rows_kernel(lp, g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
+                  static_cast<int64_t>(g.rows.size()), to.data(), &down, nc);
+      y += lines;
+      ys = (ys + lines) % ring_rows;
     }
     return true;
   }
@@ -636,8 +657,9 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
         continue;
       }
       for (size_t p = 0; p < g.rows.size(); p++) row_results[p] = result(g.rows[p], y);
-      rows_kernel(prow(y), g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
-                  static_cast<int64_t>(g.rows.size()), row_results.data(), nullptr, 0, nullptr, nc);
+      const uint8_t* line = prow(y);
+      rows_kernel(&line, g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
+                  static_cast<int64_t>(g.rows.size()), row_results.data(), nullptr, nc);
     }
   };
   for (int64_t y = 0; y + 1 < wl; y++) load_row(y);
