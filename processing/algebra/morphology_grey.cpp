@@ -585,7 +585,10 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     }
   }
   std::vector<uint8_t*> row_results(4);
-  const size_t stride = (static_cast<size_t>(nc) + 63) & ~size_t{63};  // rows on 64 bytes
+  // Rows on 64 bytes, 3 mod 8 lines of 64 apart, so that nearby rows do not meet at the same
+  // place in a 4 KiB page (loads there wait for stores to the other).
+  const size_t lines64 = (static_cast<size_t>(nc) + 63) / 64,
+               stride = 64 * (lines64 + (11 - lines64 % 8) % 8);
   std::vector<uint8_t> results(shared ? profiles.size() * static_cast<size_t>(wl) * stride + 64
                                       : 0),
       zeros(static_cast<size_t>(wl), 0);

@@ -288,15 +288,18 @@ template <bool Max, bool Up, bool Down, int K, int P, int B>
       for (int b = 0; b < B; b++) __builtin_memcpy(dst[p] + x + b * kW, &acc[0][p][b], kW);
     return;
   }
-  for (int64_t u = 0; u < d->picks; u++) {
+  const int* const pick = d->pick;  // held apart from the stores below
+  const uint8_t* const* const from = d->from;
+  const int64_t picks = d->picks, fresh = d->fresh;
+  for (int64_t u = 0; u < picks; u++) {
     Bytes r[B];
     for (int b = 0; b < B; b++) r[b] = Bytes{} + static_cast<uint8_t>(Max ? 0 : 255);
-    bool some = u >= d->fresh;
+    bool some = u >= fresh;
     if (some)
-      for (int b = 0; b < B; b++) __builtin_memcpy(&r[b], d->from[u] + x + b * kW, kW);
+      for (int b = 0; b < B; b++) __builtin_memcpy(&r[b], from[u] + x + b * kW, kW);
     for (int q = 0; q < K; q++)
       for (int p = 0; p < P; p++) {
-        if (p != d->pick[u * K + q]) continue;
+        if (p != pick[u * K + q]) continue;
         for (int b = 0; b < B; b++) {
           if (!some)
             r[b] = acc[q][p][b];
