@@ -597,11 +597,11 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     return results0 + (pi * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * stride;
   };
   auto rows_kernel = dilation ? k.max_rows_u8 : k.min_rows_u8;
-  // One group of several profiles: its rows pass takes the results of two rows at a time
-  // straight down into the output rows they go to, output row l taking element row i's result
-  // from row l + i, in a ring of wl + 1 rows (l in y - (wl - 1) .. y + 1) from which two rows
-  // come out done.
-  if (groups.size() == 1 && groups[0].rows.size() > 1) {
+  // One group of several profiles, where the kernels hold two lines at a time: its rows pass
+  // takes the results of two rows (the last one alone) straight down into the output rows they
+  // go to, output row l taking element row i's result from row l + i, in a ring of wl + 1 rows
+  // (l in y - (wl - 1) .. y + 1) from which as many rows come out done.
+  if (groups.size() == 1 && groups[0].rows.size() > 1 && k.rows_lines > 1) {
     const Group& g = groups[0];
     slots = 2;
     const int64_t ring_rows = wl + 1;
@@ -623,13 +623,11 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     const int64_t rows = nl + wl - 1;  // source rows; output row l done at row l + wl - 1
     int64_t ys = 0;                    // y in the ring
     for (int64_t y = 0; y < rows;) {
-      const int64_t lines = y + 1 < rows ? 2 : 1, top = y + lines - 1;
-      for (int64_t q = 0; q < lines; q++) {
-        load(y + q);
-        const int64_t next = y + q + rmin + 1;
-        if (next >= 0 && next < nl)  // the next source row comes in meanwhile
+      const int64_t lines = std::min(k.rows_lines, rows - y), top = y + lines - 1;
+      for (int64_t q = 0; q < lines; q++) load(y + q);
+      for (int64_t next = top + 1 + rmin; next < top + 3 + rmin; next++)
+        if (next >= 0 && next < nl)  // the next pass's source rows come in meanwhile
           for (int64_t c = 0; c < nc; c += 64) __builtin_prefetch(a.rows[next] + c);
-      }
       // u: output row top - u, in ring slot ys + lines - 1 - u.
       const int64_t picks = wl + lines - 1;
       for (int64_t u = 0; u < picks; u++) {

@@ -189,7 +189,7 @@ struct SumKernels {
 // over the lines q of r[q][pick[u lines + q]][i] (where that is >= 0) and, for u >= fresh, of
 // from[u][i] (dst[u] equal to from[u] or apart from everything).
 struct RowsDown {
-  int64_t lines;  // 1 or 2
+  int64_t lines;  // 1 .. rows_lines
   const int* pick;
   int64_t picks, fresh;
   const uint8_t* const* from;
@@ -301,6 +301,8 @@ struct SpanKernels {
   void (*max_rows_u8)(const uint8_t* const* lines, const int64_t* at, int64_t count,
                       const uint8_t* table, int64_t rows, uint8_t* const* dst, const RowsDown* down,
                       int64_t n);
+  // The most lines a RowsDown may give the rows kernels (2 where the registers hold both).
+  int64_t rows_lines;
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

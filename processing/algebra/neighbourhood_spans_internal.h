@@ -354,16 +354,17 @@ template <bool Max, bool Up, bool Down>
 void shifted_rows_by(const uint8_t* const* lines, const int64_t* at, int64_t count,
                      const uint8_t* table, int64_t rows, uint8_t* const* dst, const RowsDown* d,
                      int64_t n) {
-  if (d && d->lines == 2) {
-    switch (rows) {
-      case 2:
-        return shifted_rows_of<Max, Up, Down, 2, 2>(lines, at, count, table, dst, d, n);
-      case 3:
-        return shifted_rows_of<Max, Up, Down, 2, 3>(lines, at, count, table, dst, d, n);
-      default:
-        return shifted_rows_of<Max, Up, Down, 2, 4>(lines, at, count, table, dst, d, n);
+  if constexpr (kBytes == 64)
+    if (d && d->lines == 2) {
+      switch (rows) {
+        case 2:
+          return shifted_rows_of<Max, Up, Down, 2, 2>(lines, at, count, table, dst, d, n);
+        case 3:
+          return shifted_rows_of<Max, Up, Down, 2, 3>(lines, at, count, table, dst, d, n);
+        default:
+          return shifted_rows_of<Max, Up, Down, 2, 4>(lines, at, count, table, dst, d, n);
+      }
     }
-  }
   for (int64_t p = 0; p < rows; p += 4) {
     const uint8_t* t = table + 128 * p * count;
     uint8_t* const* to = d ? dst : dst + p;
@@ -763,4 +764,5 @@ const SpanKernels kSpans = {
     calm_copy<float>,
     add_sub_u16_i32,
     shifted_rows<false>,
-    shifted_rows<true>};
+    shifted_rows<true>,
+    kBytes == 64 ? 2 : 1};
