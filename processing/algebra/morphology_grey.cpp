@@ -474,7 +474,8 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
   const vistelmo::AxisRule columns = vistelmo::axis_rule(vistelmo::AxisRule::kPlain, nc);
   const size_t per_slot = static_cast<size_t>(len) * (1 + plan.steps.size());
   std::vector<uint8_t> ring(static_cast<size_t>(wl) * per_slot);
-  auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % wl) * per_slot; };
+  int64_t slots = wl;  // 1 when only the current row is read
+  auto prow = [&](int64_t y) { return ring.data() + static_cast<size_t>(y % slots) * per_slot; };
   auto load = [&](int64_t y) {
     uint8_t* line = prow(y);
     const int64_t iy = y + rmin;
@@ -584,7 +585,10 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     }
   }
   std::vector<uint8_t*> row_results(4);
-  const size_t stride = (static_cast<size_t>(nc) + 63) & ~size_t{63};  // rows on 64 bytes
+  // Rows on 64 bytes, 3 mod 8 lines of 64 apart, so that nearby rows do not meet at the same
+  // place in a 4 KiB page (loads there wait for stores to the other).
+  const size_t lines64 = (static_cast<size_t>(nc) + 63) / 64,
+               stride = 64 * (lines64 + (11 - lines64 % 8) % 8);
   std::vector<uint8_t> results(shared ? profiles.size() * static_cast<size_t>(wl) * stride + 64
                                       : 0),
       zeros(static_cast<size_t>(wl), 0);
@@ -593,6 +597,56 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
     return results0 + (pi * static_cast<size_t>(wl) + static_cast<size_t>(y % wl)) * stride;
   };
   auto rows_kernel = dilation ? k.max_rows_u8 : k.min_rows_u8;
+  // One group of several profiles, where the kernels hold two lines at a time: its rows pass
+  // takes the results of two rows (the last one alone) straight down into the output rows they
+  // go to, output row l taking element row i's result from row l + i, in a ring of wl + 1 rows
+  // (l in y - (wl - 1) .. y + 1) from which as many rows come out done.
+  if (groups.size() == 1 && groups[0].rows.size() > 1 && k.rows_lines > 1) {
+    const Group& g = groups[0];
+    slots = 2;
+    const int64_t ring_rows = wl + 1;
+    std::vector<int> place(static_cast<size_t>(wl), -1);  // element row's place in the group
+    for (int64_t i = 0; i < wl; i++)
+      if (row_profile[i] >= 0)
+        place[i] = static_cast<int>(
+            std::find(g.rows.begin(), g.rows.end(), static_cast<size_t>(row_profile[i])) -
+            g.rows.begin());
+    auto elem = [&](int64_t i) { return i >= 0 && i < wl ? place[i] : -1; };
+    std::vector<int> pick1(static_cast<size_t>(wl)), pick2(2 * static_cast<size_t>(wl + 1));
+    for (int64_t u = 0; u <= wl; u++) {
+      if (u < wl) pick1[u] = elem(u);
+      pick2[2 * u] = elem(u - 1);
+      pick2[2 * u + 1] = elem(u);
+    }
+    std::vector<uint8_t*> from(static_cast<size_t>(wl + 1)), to(static_cast<size_t>(wl + 1));
+    std::vector<uint8_t> spare(static_cast<size_t>(nc));
+    const int64_t rows = nl + wl - 1;  // source rows; output row l done at row l + wl - 1
+    int64_t ys = 0;                    // y in the ring
+    for (int64_t y = 0; y < rows;) {
+      const int64_t lines = std::min(k.rows_lines, rows - y), top = y + lines - 1;
+      for (int64_t q = 0; q < lines; q++) load(y + q);
+      for (int64_t next = top + 1 + rmin; next < top + 3 + rmin; next++)
+        if (next >= 0 && next < nl)  // the next pass's source rows come in meanwhile
+          for (int64_t c = 0; c < nc; c += 64) __builtin_prefetch(a.rows[next] + c);
+      // u: output row top - u, in ring slot ys + lines - 1 - u.
+      const int64_t picks = wl + lines - 1;
+      for (int64_t u = 0; u < picks; u++) {
+        int64_t slot = ys + lines - 1 - u;
+        slot += slot < 0 ? ring_rows : slot >= ring_rows ? -ring_rows : 0;
+        from[u] = results0 + static_cast<size_t>(slot) * stride;
+        const int64_t l = top - u;
+        to[u] = l + wl - 1 > top ? from[u] : l >= 0 ? r.rows[l] : spare.data();
+      }
+      const uint8_t* lp[2] = {prow(y), prow(y + 1)};
+      const vistelmo::RowsDown down{lines, lines == 2 ? pick2.data() : pick1.data(), picks, lines,
+                                    from.data()};
+      rows_kernel(lp, g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
+                  static_cast<int64_t>(g.rows.size()), to.data(), &down, nc);
+      y += lines;
+      ys = (ys + lines) % ring_rows;
+    }
+    return true;
+  }
   auto load_row = [&](int64_t y) {
     load(y);
     for (const Group& g : groups) {
@@ -604,8 +658,9 @@ bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation
         continue;
       }
       for (size_t p = 0; p < g.rows.size(); p++) row_results[p] = result(g.rows[p], y);
-      rows_kernel(prow(y), g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
-                  static_cast<int64_t>(g.rows.size()), row_results.data(), nc);
+      const uint8_t* line = prow(y);
+      rows_kernel(&line, g.at.data(), static_cast<int64_t>(g.at.size()), g.table.data(),
+                  static_cast<int64_t>(g.rows.size()), row_results.data(), nullptr, nc);
     }
   };
   for (int64_t y = 0; y + 1 < wl; y++) load_row(y);

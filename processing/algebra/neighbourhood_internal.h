@@ -185,6 +185,16 @@ struct SumKernels {
 // Span kernels: each works along n consecutive elements of rows given by pointers, so that
 // window filters run tap outer, output pixels inner. red(x, y) is the minimum or maximum that
 // keeps x on ties and never takes a NaN over a number (x comes first in window order).
+// The row results of the rows kernels taken straight down: for u < picks, dst[u][i] = min or max
+// over the lines q of r[q][pick[u lines + q]][i] (where that is >= 0) and, for u >= fresh, of
+// from[u][i] (dst[u] equal to from[u] or apart from everything).
+struct RowsDown {
+  int64_t lines;  // 1 .. rows_lines
+  const int* pick;
+  int64_t picks, fresh;
+  const uint8_t* const* from;
+};
+
 struct SpanKernels {
   // dst[i] = red(a[i], b[i]); acc[i] = red(acc[i], b[i]); acc[i] = red(s, acc[i]).
   void (*min2_u8)(const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n);
@@ -279,15 +289,20 @@ struct SpanKernels {
   void (*calm_copy_f32)(const float* s, float never, float* dst, int64_t n);
   // acc[i] += plus[i] - minus[i], 16-bit terms into 32-bit sums.
   void (*add_sub_u16_i32)(int32_t* acc, const uint16_t* plus, const uint16_t* minus, int64_t n);
-  // Several rows of results from one line, each sample loaded once: for p < rows, dst[p][i] =
-  // min (from 255) or max (from 0) over j < count of clamp(clamp(line[i + at[j]] + up) - down),
-  // clamps to 0..255, up and down every byte of blocks 2 (p count + j) and 2 (p count + j) + 1 of
-  // 64 bytes of table (dst apart from the line). A tap left out of a row takes up 255 (minimum)
-  // or down 255 (maximum).
-  void (*min_rows_u8)(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
-                      int64_t rows, uint8_t* const* dst, int64_t n);
-  void (*max_rows_u8)(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
-                      int64_t rows, uint8_t* const* dst, int64_t n);
+  // Several rows of results from one line (or two), each sample loaded once: for p < rows,
+  // r[q][p][i] = min (from 255) or max (from 0) over j < count of
+  // clamp(clamp(lines[q][i + at[j]] + up) - down), clamps to 0..255, up and down every byte of
+  // blocks 2 (p count + j) and 2 (p count + j) + 1 of 64 bytes of table (dst apart from the
+  // lines). A tap left out of a row takes up 255 (minimum) or down 255 (maximum). Without down
+  // (one line), dst[p] = r[0][p]; with it (rows <= 4), see RowsDown.
+  void (*min_rows_u8)(const uint8_t* const* lines, const int64_t* at, int64_t count,
+                      const uint8_t* table, int64_t rows, uint8_t* const* dst, const RowsDown* down,
+                      int64_t n);
+  void (*max_rows_u8)(const uint8_t* const* lines, const int64_t* at, int64_t count,
+                      const uint8_t* table, int64_t rows, uint8_t* const* dst, const RowsDown* down,
+                      int64_t n);
+  // The most lines a RowsDown may give the rows kernels (2 where the registers hold both).
+  int64_t rows_lines;
 };
 
 // 1 / d raised by 2^-40 of itself: (s + d/2) times it lies above the exact quotient by less than

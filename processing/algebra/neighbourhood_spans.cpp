@@ -59,6 +59,7 @@ const SpanKernels& avx512_kernels() {
     t.add_sub_u16_i32 = avx512_spans::kSpans.add_sub_u16_i32;
     t.min_rows_u8 = avx512_spans::kSpans.min_rows_u8;
     t.max_rows_u8 = avx512_spans::kSpans.max_rows_u8;
+    t.rows_lines = avx512_spans::kSpans.rows_lines;
     return t;
   }();
   return k;

@@ -249,87 +249,145 @@ void shifted_taps(const uint8_t* const* rows, const uint8_t* amount, int64_t add
   }
 }
 
-// Rows of results from one line, each sample loaded once for them all: dst[p][i] = min (from
-// 255) or max (from 0) over j < count of clamp(clamp(line[i + at[j]] + up) - down), up and down
-// the bytes of vectors 2 (p count + j) and 2 (p count + j) + 1 of table. With Up or Down false
-// every vector of that kind is zero and its step is left out. P rows and B vectors from x.
-template <bool Max, bool Up, bool Down, int P, int B>
-[[gnu::always_inline]] inline void rows_block(const uint8_t* line, const int64_t* at, int64_t count,
-                                              const uint8_t* table, uint8_t* const* dst,
-                                              int64_t x) {
+// Rows of results from K lines, each sample loaded once for them all: r[q][p][i] = min (from
+// 255) or max (from 0) over j < count of clamp(clamp(line q [i + at[j]] + up) - down), up and
+// down the bytes of vectors 2 (p count + j) and 2 (p count + j) + 1 of table. With Up or Down
+// false every vector of that kind is zero and its step is left out. Without a RowsDown,
+// dst[p] = r[0][p]. With one (d), for u < d.picks: dst[u] = red over q of r[q][d.pick[u K + q]]
+// (where >= 0) and, from u = d.fresh on, d.from[u] (so a block done twice gives the same).
+// P rows and B vectors from x.
+template <bool Max, bool Up, bool Down, int K, int P, int B>
+[[gnu::always_inline]] inline void rows_block(const uint8_t* const* lines, const int64_t* at,
+                                              int64_t count, const uint8_t* table,
+                                              uint8_t* const* dst, const RowsDown* d, int64_t x) {
   constexpr int64_t kW = sizeof(Bytes);
-  Bytes acc[P][B];
-  for (int p = 0; p < P; p++)
-    for (int b = 0; b < B; b++) acc[p][b] = Bytes{} + static_cast<uint8_t>(Max ? 0 : 255);
+  Bytes acc[K][P][B];
+  for (int q = 0; q < K; q++)
+    for (int p = 0; p < P; p++)
+      for (int b = 0; b < B; b++) acc[q][p][b] = Bytes{} + static_cast<uint8_t>(Max ? 0 : 255);
   for (int64_t j = 0; j < count; j++) {
-    Bytes v[B];
-    for (int b = 0; b < B; b++) __builtin_memcpy(&v[b], line + at[j] + x + b * kW, kW);
+    Bytes v[K][B];
+    for (int q = 0; q < K; q++)
+      for (int b = 0; b < B; b++) __builtin_memcpy(&v[q][b], lines[q] + at[j] + x + b * kW, kW);
     for (int p = 0; p < P; p++) {
       const uint8_t* t = table + 128 * (p * count + j);
       Bytes up, down;
       __builtin_memcpy(&up, t, kW);
       __builtin_memcpy(&down, t + 64, kW);
-      for (int b = 0; b < B; b++) {
-        Bytes g = v[b];
-        if (Up) saturate<true>(g, up);
-        if (Down) saturate<false>(g, down);
-        Max ? raise(acc[p][b], g) : lower(acc[p][b], g);
-      }
+      for (int q = 0; q < K; q++)
+        for (int b = 0; b < B; b++) {
+          Bytes g = v[q][b];
+          if (Up) saturate<true>(g, up);
+          if (Down) saturate<false>(g, down);
+          Max ? raise(acc[q][p][b], g) : lower(acc[q][p][b], g);
+        }
     }
   }
-  for (int p = 0; p < P; p++)
-    for (int b = 0; b < B; b++) __builtin_memcpy(dst[p] + x + b * kW, &acc[p][b], kW);
-}
-
-template <bool Max, bool Up, bool Down, int P>
-void shifted_rows_of(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
-                     uint8_t* const* dst, int64_t n) {
-  constexpr int64_t kW = sizeof(Bytes);
-  constexpr int B = P == 1 ? 8 : 4;
-  int64_t x = 0;
-  for (; x + B * kW <= n; x += B * kW)
-    rows_block<Max, Up, Down, P, B>(line, at, count, table, dst, x);
-  for (; x + kW <= n; x += kW) rows_block<Max, Up, Down, P, 1>(line, at, count, table, dst, x);
-  if (x < n && n >= kW) {  // the last block again, overlapping
-    rows_block<Max, Up, Down, P, 1>(line, at, count, table, dst, n - kW);
+  if (!d) {
+    for (int p = 0; p < P; p++)
+      for (int b = 0; b < B; b++) __builtin_memcpy(dst[p] + x + b * kW, &acc[0][p][b], kW);
     return;
   }
-  for (; x < n; x++)
-    for (int p = 0; p < P; p++) {
-      int acc = Max ? 0 : 255;
-      for (int64_t j = 0; j < count; j++) {
-        const uint8_t* t = table + 128 * (p * count + j);
-        const int v = std::max(0, std::min(255, line[at[j] + x] + t[0]) - t[64]);
-        acc = Max ? std::max(acc, v) : std::min(acc, v);
+  const int* const pick = d->pick;  // held apart from the stores below
+  const uint8_t* const* const from = d->from;
+  const int64_t picks = d->picks, fresh = d->fresh;
+  for (int64_t u = 0; u < picks; u++) {
+    Bytes r[B];
+    for (int b = 0; b < B; b++) r[b] = Bytes{} + static_cast<uint8_t>(Max ? 0 : 255);
+    bool some = u >= fresh;
+    if (some)
+      for (int b = 0; b < B; b++) __builtin_memcpy(&r[b], from[u] + x + b * kW, kW);
+    for (int q = 0; q < K; q++)
+      for (int p = 0; p < P; p++) {
+        if (p != pick[u * K + q]) continue;
+        for (int b = 0; b < B; b++) {
+          if (!some)
+            r[b] = acc[q][p][b];
+          else
+            Max ? raise(r[b], acc[q][p][b]) : lower(r[b], acc[q][p][b]);
+        }
+        some = true;
       }
-      dst[p][x] = static_cast<uint8_t>(acc);
+    for (int b = 0; b < B; b++) __builtin_memcpy(dst[u] + x + b * kW, &r[b], kW);
+  }
+}
+
+template <bool Max, bool Up, bool Down, int K, int P>
+void shifted_rows_of(const uint8_t* const* lines, const int64_t* at, int64_t count,
+                     const uint8_t* table, uint8_t* const* dst, const RowsDown* d, int64_t n) {
+  constexpr int64_t kW = sizeof(Bytes);
+  constexpr int B = K * P == 1 ? 8 : K * P <= 4 ? 4 : 2;
+  int64_t x = 0;
+  for (; x + B * kW <= n; x += B * kW)
+    rows_block<Max, Up, Down, K, P, B>(lines, at, count, table, dst, d, x);
+  for (; x + kW <= n; x += kW)
+    rows_block<Max, Up, Down, K, P, 1>(lines, at, count, table, dst, d, x);
+  if (x < n && n >= kW) {  // the last block again, overlapping
+    rows_block<Max, Up, Down, K, P, 1>(lines, at, count, table, dst, d, n - kW);
+    return;
+  }
+  for (; x < n; x++) {
+    int r[K][P];
+    for (int q = 0; q < K; q++)
+      for (int p = 0; p < P; p++) {
+        int acc = Max ? 0 : 255;
+        for (int64_t j = 0; j < count; j++) {
+          const uint8_t* t = table + 128 * (p * count + j);
+          const int v = std::max(0, std::min(255, lines[q][at[j] + x] + t[0]) - t[64]);
+          acc = Max ? std::max(acc, v) : std::min(acc, v);
+        }
+        r[q][p] = acc;
+        if (!d) dst[p][x] = static_cast<uint8_t>(acc);
+      }
+    for (int64_t u = 0; d && u < d->picks; u++) {
+      int v = u >= d->fresh ? d->from[u][x] : Max ? 0 : 255;
+      for (int q = 0; q < K; q++) {
+        const int p = d->pick[u * K + q];
+        if (p >= 0) v = Max ? std::max(v, r[q][p]) : std::min(v, r[q][p]);
+      }
+      dst[u][x] = static_cast<uint8_t>(v);
     }
+  }
 }
 
 template <bool Max, bool Up, bool Down>
-void shifted_rows_by(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
-                     int64_t rows, uint8_t* const* dst, int64_t n) {
+void shifted_rows_by(const uint8_t* const* lines, const int64_t* at, int64_t count,
+                     const uint8_t* table, int64_t rows, uint8_t* const* dst, const RowsDown* d,
+                     int64_t n) {
+  if constexpr (kBytes == 64)
+    if (d && d->lines == 2) {
+      switch (rows) {
+        case 2:
+          return shifted_rows_of<Max, Up, Down, 2, 2>(lines, at, count, table, dst, d, n);
+        case 3:
+          return shifted_rows_of<Max, Up, Down, 2, 3>(lines, at, count, table, dst, d, n);
+        default:
+          return shifted_rows_of<Max, Up, Down, 2, 4>(lines, at, count, table, dst, d, n);
+      }
+    }
   for (int64_t p = 0; p < rows; p += 4) {
     const uint8_t* t = table + 128 * p * count;
+    uint8_t* const* to = d ? dst : dst + p;
     switch (std::min<int64_t>(rows - p, 4)) {
       case 1:
-        shifted_rows_of<Max, Up, Down, 1>(line, at, count, t, dst + p, n);
+        shifted_rows_of<Max, Up, Down, 1, 1>(lines, at, count, t, to, d, n);
         break;
       case 2:
-        shifted_rows_of<Max, Up, Down, 2>(line, at, count, t, dst + p, n);
+        shifted_rows_of<Max, Up, Down, 1, 2>(lines, at, count, t, to, d, n);
         break;
       case 3:
-        shifted_rows_of<Max, Up, Down, 3>(line, at, count, t, dst + p, n);
+        shifted_rows_of<Max, Up, Down, 1, 3>(lines, at, count, t, to, d, n);
         break;
       default:
-        shifted_rows_of<Max, Up, Down, 4>(line, at, count, t, dst + p, n);
+        shifted_rows_of<Max, Up, Down, 1, 4>(lines, at, count, t, to, d, n);
     }
   }
 }
 
 template <bool Max>
-void shifted_rows(const uint8_t* line, const int64_t* at, int64_t count, const uint8_t* table,
-                  int64_t rows, uint8_t* const* dst, int64_t n) {
+void shifted_rows(const uint8_t* const* lines, const int64_t* at, int64_t count,
+                  const uint8_t* table, int64_t rows, uint8_t* const* dst, const RowsDown* d,
+                  int64_t n) {
   const uint8_t* t = table;
   bool up = false, down = false;
   for (int64_t i = 0; i < rows * count; i++) {
@@ -337,11 +395,11 @@ void shifted_rows(const uint8_t* line, const int64_t* at, int64_t count, const u
     down = down || t[128 * i + 64] != 0;
   }
   if (up && down)
-    shifted_rows_by<Max, true, true>(line, at, count, t, rows, dst, n);
+    shifted_rows_by<Max, true, true>(lines, at, count, t, rows, dst, d, n);
   else if (up)
-    shifted_rows_by<Max, true, false>(line, at, count, t, rows, dst, n);
+    shifted_rows_by<Max, true, false>(lines, at, count, t, rows, dst, d, n);
   else
-    shifted_rows_by<Max, false, true>(line, at, count, t, rows, dst, n);
+    shifted_rows_by<Max, false, true>(lines, at, count, t, rows, dst, d, n);
 }
 
 void quotients(const double* __restrict s, const double* __restrict d, float* __restrict dst,
@@ -706,4 +764,5 @@ const SpanKernels kSpans = {
     calm_copy<float>,
     add_sub_u16_i32,
     shifted_rows<false>,
-    shifted_rows<true>};
+    shifted_rows<true>,
+    kBytes == 64 ? 2 : 1};

@@ -426,6 +426,12 @@ TEST(Structure, GreyErosionAndDilationMatchReference) {
     for (int j : {0, 1, 3, 4}) gapped(i, j) = rows[i % 2][j];
   gapped.cc = 1;
   bs.push_back(gapped);
+  // Two distinct rows of one sign sharing their columns, about a row of no members, off-centre.
+  IMGSHT hollow(5, 4, short{-32768});
+  for (int i : {0, 1, 3, 4})
+    for (int j = 0; j < 4; j++) hollow(i, j) = static_cast<short>((i % 3) * 4 + j * 2);
+  hollow.lc = 3;
+  bs.push_back(hollow);
   // Heights that repeat, of both signs, on a square and on a disk.
   IMGSHT square(7, 7);
   for (int i = 0; i < 7; i++)
