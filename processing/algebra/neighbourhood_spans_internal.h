@@ -169,6 +169,27 @@ void dilate_tap(uint8_t* acc, const uint8_t* b, int64_t n, int s) {
 // shifted once. Blocks of vectors of outputs (kBytes each, the build's width) keep their running
 // value in registers across all the taps.
 typedef uint8_t Bytes __attribute__((vector_size(kBytes)));
+// One vector from p or to p, as a single move (a copy of the bytes may go in 16-byte pieces
+// through memory, and a wide load of them then waits for both).
+template <class V = Bytes>
+[[gnu::always_inline]] inline V load_bytes(const uint8_t* p) {
+  if constexpr (sizeof(V) == 64)
+    return reinterpret_cast<V>(_mm512_loadu_si512(p));
+  else if constexpr (sizeof(V) == 32)
+    return reinterpret_cast<V>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+  else
+    return reinterpret_cast<V>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+template <class V = Bytes>
+[[gnu::always_inline]] inline void store_bytes(uint8_t* p, V v) {
+  if constexpr (sizeof(V) == 64)
+    _mm512_storeu_si512(p, reinterpret_cast<__m512i>(v));
+  else if constexpr (sizeof(V) == 32)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), reinterpret_cast<__m256i>(v));
+  else
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), reinterpret_cast<__m128i>(v));
+}
+
 // In place: x = min(x, y) or max(x, y).
 inline void lower(Bytes& x, const Bytes& y) { x = y < x ? y : x; }
 inline void raise(Bytes& x, const Bytes& y) { x = y > x ? y : x; }
@@ -208,12 +229,11 @@ template <bool Max, int B>
   for (int64_t k = 0; k < count;) {
     const int64_t end = k < adds ? adds : count;
     const uint8_t u = amount[k];
-    for (int j = 0; j < B; j++) __builtin_memcpy(&g[j], rows[k] + x + j * kW, kW);
+    for (int j = 0; j < B; j++) g[j] = load_bytes(rows[k] + x + j * kW);
     for (k++; k < end && amount[k] == u; k++)
       for (int j = 0; j < B; j++) {
-        Bytes b;
-        __builtin_memcpy(&b, rows[k] + x + j * kW, kW);
-        Max ? raise(g[j], b) : lower(g[j], b);
+        Max ? raise(g[j], load_bytes(rows[k] + x + j * kW))
+            : lower(g[j], load_bytes(rows[k] + x + j * kW));
       }
     const Bytes by = Bytes{} + u;
     for (int j = 0; j < B; j++) {
@@ -224,7 +244,7 @@ template <bool Max, int B>
       Max ? raise(acc[j], g[j]) : lower(acc[j], g[j]);
     }
   }
-  for (int j = 0; j < B; j++) __builtin_memcpy(dst + x + j * kW, &acc[j], kW);
+  for (int j = 0; j < B; j++) store_bytes(dst + x + j * kW, acc[j]);
 }
 
 template <bool Max>
@@ -268,12 +288,10 @@ template <bool Max, bool Up, bool Down, int K, int P, int B>
   for (int64_t j = 0; j < count; j++) {
     Bytes v[K][B];
     for (int q = 0; q < K; q++)
-      for (int b = 0; b < B; b++) __builtin_memcpy(&v[q][b], lines[q] + at[j] + x + b * kW, kW);
+      for (int b = 0; b < B; b++) v[q][b] = load_bytes(lines[q] + at[j] + x + b * kW);
     for (int p = 0; p < P; p++) {
       const uint8_t* t = table + 128 * (p * count + j);
-      Bytes up, down;
-      __builtin_memcpy(&up, t, kW);
-      __builtin_memcpy(&down, t + 64, kW);
+      const Bytes up = load_bytes(t), down = load_bytes(t + 64);
       for (int q = 0; q < K; q++)
         for (int b = 0; b < B; b++) {
           Bytes g = v[q][b];
@@ -285,7 +303,7 @@ template <bool Max, bool Up, bool Down, int K, int P, int B>
   }
   if (!d) {
     for (int p = 0; p < P; p++)
-      for (int b = 0; b < B; b++) __builtin_memcpy(dst[p] + x + b * kW, &acc[0][p][b], kW);
+      for (int b = 0; b < B; b++) store_bytes(dst[p] + x + b * kW, acc[0][p][b]);
     return;
   }
   const int* const pick = d->pick;  // held apart from the stores below
@@ -296,7 +314,7 @@ template <bool Max, bool Up, bool Down, int K, int P, int B>
     for (int b = 0; b < B; b++) r[b] = Bytes{} + static_cast<uint8_t>(Max ? 0 : 255);
     bool some = u >= fresh;
     if (some)
-      for (int b = 0; b < B; b++) __builtin_memcpy(&r[b], from[u] + x + b * kW, kW);
+      for (int b = 0; b < B; b++) r[b] = load_bytes(from[u] + x + b * kW);
     for (int q = 0; q < K; q++)
       for (int p = 0; p < P; p++) {
         if (p != pick[u * K + q]) continue;
@@ -308,7 +326,7 @@ template <bool Max, bool Up, bool Down, int K, int P, int B>
         }
         some = true;
       }
-    for (int b = 0; b < B; b++) __builtin_memcpy(dst[u] + x + b * kW, &r[b], kW);
+    for (int b = 0; b < B; b++) store_bytes(dst[u] + x + b * kW, r[b]);
   }
 }
 
