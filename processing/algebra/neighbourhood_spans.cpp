@@ -59,6 +59,8 @@ const SpanKernels& avx512_kernels() {
     t.add_sub_u16_i32 = avx512_spans::kSpans.add_sub_u16_i32;
     t.min_rows_u8 = avx512_spans::kSpans.min_rows_u8;
     t.max_rows_u8 = avx512_spans::kSpans.max_rows_u8;
+    t.median5_u8 = avx512_spans::kSpans.median5_u8;
+    t.median5_c3_u8 = avx512_spans::kSpans.median5_c3_u8;
     return t;
   }();
   return k;
