@@ -372,9 +372,14 @@ inline Column3 sorted_column(const uint8_t* a, const uint8_t* b, const uint8_t* 
   return {lo, m > xy_lo ? m : xy_lo, hi};
 }
 
+// Lanes S .. S + L - 1 of a followed by b (L lanes each); SSE2 has whole-register byte shifts
+// only (a shuffle there goes byte by byte).
 template <int S, size_t... I>
 inline Bytes lanes_from(Bytes a, Bytes b, std::index_sequence<I...>) {
-  return __builtin_shufflevector(a, b, (I + S)...);
+  if constexpr (sizeof(Bytes) == 16)
+    return (Bytes)_mm_or_si128(_mm_srli_si128((__m128i)a, S), _mm_slli_si128((__m128i)b, 16 - S));
+  else
+    return __builtin_shufflevector(a, b, (I + S)...);
 }
 
 inline Bytes max8(Bytes a, Bytes b) { return b > a ? b : a; }
