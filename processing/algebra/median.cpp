@@ -139,6 +139,43 @@ struct ColourSelection {
   }
 };
 
+// Windows of fewer than 256 samples (weights counted): byte counts per level, the level of rank
+// (n-1)/2 found eight levels at a time (the bytes of a word summed by one multiplication: the
+// sum stays below 256); a window without samples gives 0.
+constexpr int64_t kByteCounts = 255;
+struct ColourCounts {
+  COR* const* dst;
+  uint64_t count[3][32];
+  int n;
+  void start() {
+    std::memset(count, 0, sizeof count);
+    n = 0;
+  }
+  void in(COR p, const Tap& t) {
+    auto* c = reinterpret_cast<unsigned char*>(count);
+    c[p.r] += t.value;
+    c[256 + p.g] += t.value;
+    c[512 + p.b] += t.value;
+    n += t.value;
+  }
+  void out(const Tap&) {}
+  unsigned char level(const uint64_t* words) const {
+    if (n == 0) return 0;
+    const int target = (n - 1) / 2 + 1;
+    int run = 0, k = 0;
+    for (;; k++) {
+      const int sum = static_cast<int>((words[k] * 0x0101010101010101ull) >> 56);
+      if (run + sum >= target) break;
+      run += sum;
+    }
+    const unsigned char* c = reinterpret_cast<const unsigned char*>(words + k);
+    int j = 0;
+    while ((run += c[j]) < target) j++;
+    return static_cast<unsigned char>(8 * k + j);
+  }
+  void finish(int l, int c) { dst[l][c] = COR{level(count[0]), level(count[1]), level(count[2])}; }
+};
+
 // A selection network for the weighted median of a full window: each tap's weight (divided by
 // the weights' common factor, which keeps the rank) gives it that many wires, and wire (n-1)/2
 // of Batcher's odd-even merge sort of the n wires is taken (comparators past wire n dropped, as
@@ -608,6 +645,10 @@ IMGCOR mediana(const IMGCOR& a, const IMGGRY& m) {
     // The border band: few samples sorted, more counted.
     if (w <= kSmallWindow) {
       ColourSelection s{};
+      s.dst = r.rows;
+      vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, s, true);
+    } else if (w <= kByteCounts) {
+      ColourCounts s{};
       s.dst = r.rows;
       vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, s, true);
     } else {
