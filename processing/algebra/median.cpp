@@ -109,6 +109,73 @@ struct ColourHistogram {
   void finish(int l, int c) { dst[l][c] = COR{h[0].level(), h[1].level(), h[2].level()}; }
 };
 
+// Windows of at most kSmallWindow samples (weights counted): the samples repeated by their
+// weight, the three channels side by side in one vector, sorted by odd-even transposition; the
+// element of rank (n-1)/2 of each channel (0 for a window without samples).
+constexpr int64_t kSmallWindow = 19;
+struct ColourSelection {
+  typedef unsigned char Channels __attribute__((vector_size(4)));
+  COR* const* dst;
+  Channels v[kSmallWindow];
+  int n;
+  void start() { n = 0; }
+  void in(COR p, const Tap& t) {
+    for (int k = 0; k < t.value; k++) v[n++] = Channels{p.r, p.g, p.b, 0};
+  }
+  void out(const Tap&) {}
+  void finish(int l, int c) {
+    if (n == 0) {
+      dst[l][c] = COR{0, 0, 0};
+      return;
+    }
+    for (int round = 0; round < n; round++)
+      for (int j = round & 1; j + 1 < n; j += 2) {
+        const Channels a = v[j], b = v[j + 1];
+        v[j] = a < b ? a : b;
+        v[j + 1] = a < b ? b : a;
+      }
+    const Channels m = v[(n - 1) / 2];
+    dst[l][c] = COR{m[0], m[1], m[2]};
+  }
+};
+
+// Windows of fewer than 256 samples (weights counted): byte counts per level, the level of rank
+// (n-1)/2 found eight levels at a time (the bytes of a word summed by one multiplication: the
+// sum stays below 256); a window without samples gives 0.
+constexpr int64_t kByteCounts = 255;
+struct ColourCounts {
+  COR* const* dst;
+  uint64_t count[3][32];
+  int n;
+  void start() {
+    std::memset(count, 0, sizeof count);
+    n = 0;
+  }
+  void in(COR p, const Tap& t) {
+    auto* c = reinterpret_cast<unsigned char*>(count);
+    c[p.r] += t.value;
+    c[256 + p.g] += t.value;
+    c[512 + p.b] += t.value;
+    n += t.value;
+  }
+  void out(const Tap&) {}
+  unsigned char level(const uint64_t* words) const {
+    if (n == 0) return 0;
+    const int target = (n - 1) / 2 + 1;
+    int run = 0, k = 0;
+    for (;; k++) {
+      const int sum = static_cast<int>((words[k] * 0x0101010101010101ull) >> 56);
+      if (run + sum >= target) break;
+      run += sum;
+    }
+    const unsigned char* c = reinterpret_cast<const unsigned char*>(words + k);
+    int j = 0;
+    while ((run += c[j]) < target) j++;
+    return static_cast<unsigned char>(8 * k + j);
+  }
+  void finish(int l, int c) { dst[l][c] = COR{level(count[0]), level(count[1]), level(count[2])}; }
+};
+
 // A selection network for the weighted median of a full window: each tap's weight (divided by
 // the weights' common factor, which keeps the rank) gives it that many wires, and wire (n-1)/2
 // of Batcher's odd-even merge sort of the n wires is taken (comparators past wire n dropped, as
@@ -439,7 +506,7 @@ void grey_median(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w, bool 
                  IMGGRY& r) {
   const bool fast = median_interior(a, taps, w, vistelmo::window_interior(a.nl, a.nc, taps), r);
   // The plain walk: everything, or the border band with fewer samples.
-  if (w <= 19 && !empty_zero) {
+  if (w <= kSmallWindow && !empty_zero) {
     VETOR<unsigned char> v(static_cast<int>(w));
     Selection<unsigned char> sel{v, r.rows, 0};
     vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, sel, fast);
@@ -575,9 +642,20 @@ IMGCOR mediana(const IMGCOR& a, const IMGGRY& m) {
   const std::vector<Tap> taps = weighted_taps(m);
   const int64_t w = total_weight(m);
   if (colour_interior(a, taps, w, vistelmo::window_interior(a.nl, a.nc, taps), r)) {
-    ColourHistogram h{};
-    h.dst = r.rows;
-    vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, h, true);
+    // The border band: few samples sorted, more counted.
+    if (w <= kSmallWindow) {
+      ColourSelection s{};
+      s.dst = r.rows;
+      vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, s, true);
+    } else if (w <= kByteCounts) {
+      ColourCounts s{};
+      s.dst = r.rows;
+      vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, s, true);
+    } else {
+      ColourHistogram h{};
+      h.dst = r.rows;
+      vistelmo::traverse_window(a.rows, a.nl, a.nc, taps, h, true);
+    }
     return r;
   }
   IMGGRY plane(a.nl, a.nc), out(a.nl, a.nc);

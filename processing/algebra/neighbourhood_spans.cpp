@@ -4,6 +4,7 @@
 #include <immintrin.h>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "processing/algebra/neighbourhood_internal.h"
@@ -60,6 +61,8 @@ const SpanKernels& avx512_kernels() {
     t.min_rows_u8 = avx512_spans::kSpans.min_rows_u8;
     t.max_rows_u8 = avx512_spans::kSpans.max_rows_u8;
     t.rows_lines = avx512_spans::kSpans.rows_lines;
+    t.median5_u8 = avx512_spans::kSpans.median5_u8;
+    t.median5_c3_u8 = avx512_spans::kSpans.median5_c3_u8;
     return t;
   }();
   return k;

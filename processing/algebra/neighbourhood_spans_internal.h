@@ -1,8 +1,8 @@
 // Span kernels of the neighbourhood filters. Included three times by neighbourhood_spans.cpp,
 // plain and under the AVX2 and AVX-512 targets, each time inside its own namespace; the includer
-// brings <algorithm>, <cstdint>, <utility>, <immintrin.h> and neighbourhood_internal.h. Every loop
-// runs along output elements with each element's own operations in their order, so every build
-// gives the same bits.
+// brings <algorithm>, <cstdint>, <cstring>, <utility>, <immintrin.h> and neighbourhood_internal.h.
+// Every loop runs along output elements with each element's own operations in their order, so every
+// build gives the same bits.
 
 struct MinOf {
   template <class T>
@@ -431,28 +431,84 @@ inline uint8_t median_of3(uint8_t a, uint8_t b, uint8_t c) {
 
 // 3 x 3: each column of three is sorted once and shared by the three windows over it; the
 // median is then the median of (largest low, median of middles, smallest high). Neighbours lie
-// S elements apart (S channels interleaved).
+// S elements apart (S channels interleaved). A vector of columns is sorted in registers and the
+// columns S and 2 S further on are taken from it and the next vector by lane shifts.
+struct Column3 {
+  Bytes lo, mid, hi;
+};
+
+inline Column3 sorted_column(const uint8_t* a, const uint8_t* b, const uint8_t* c) {
+  Bytes x, y, z;
+  std::memcpy(&x, a, sizeof x);
+  std::memcpy(&y, b, sizeof y);
+  std::memcpy(&z, c, sizeof z);
+  const Bytes xy_lo = y < x ? y : x, xy_hi = y < x ? x : y;
+  const Bytes lo = z < xy_lo ? z : xy_lo, hi = z > xy_hi ? z : xy_hi;
+  const Bytes m = z < xy_hi ? z : xy_hi;
+  return {lo, m > xy_lo ? m : xy_lo, hi};
+}
+
+// Lanes S .. S + L - 1 of a followed by b (L lanes each); SSE2 has whole-register byte shifts
+// only (a shuffle there goes byte by byte).
+template <int S, size_t... I>
+inline Bytes lanes_from(Bytes a, Bytes b, std::index_sequence<I...>) {
+  if constexpr (sizeof(Bytes) == 16)
+    return (Bytes)_mm_or_si128(_mm_srli_si128((__m128i)a, S), _mm_slli_si128((__m128i)b, 16 - S));
+  else
+    return __builtin_shufflevector(a, b, (I + S)...);
+}
+
+inline Bytes max8(Bytes a, Bytes b) { return b > a ? b : a; }
+inline Bytes min8(Bytes a, Bytes b) { return b < a ? b : a; }
+inline Bytes median8(Bytes a, Bytes b, Bytes c) { return max8(min8(a, b), min8(max8(a, b), c)); }
+
+// The medians of the windows over columns c0, c1, c2 (each sorted).
+inline Bytes median_of_columns(const Column3& c0, const Column3& c1, const Column3& c2) {
+  const Bytes l = max8(max8(c0.lo, c1.lo), c2.lo);
+  const Bytes h = min8(min8(c0.hi, c1.hi), c2.hi);
+  return median8(l, median8(c0.mid, c1.mid, c2.mid), h);
+}
+
 template <int S>
 void median3(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
-  constexpr int64_t kChunk = 256;
-  uint8_t lo[kChunk + 2 * S], mid[kChunk + 2 * S], hi[kChunk + 2 * S];
+  constexpr int64_t L = sizeof(Bytes);
   const uint8_t *r0 = rows[0], *r1 = rows[1], *r2 = rows[2];
-  for (int64_t x0 = 0; x0 < n; x0 += kChunk) {
-    const int64_t m = std::min(kChunk, n - x0);
-    for (int64_t i = 0; i < m + 2 * S; i++) {
-      const uint8_t a = r0[x0 + i], b = r1[x0 + i], c = r2[x0 + i];
-      const uint8_t ab_lo = lo8(a, b), ab_hi = hi8(a, b);
-      lo[i] = lo8(ab_lo, c);
-      hi[i] = hi8(ab_hi, c);
-      mid[i] = hi8(ab_lo, lo8(ab_hi, c));
+  auto column = [&](int64_t x) { return sorted_column(r0 + x, r1 + x, r2 + x); };
+  auto store = [&](int64_t x, Bytes v) { std::memcpy(dst + x, &v, sizeof v); };
+  int64_t x = 0;
+  if (n + 2 * S >= 2 * L) {
+    using Lanes = std::make_index_sequence<L>;
+    Column3 cur = column(0);
+    for (; x + 2 * L <= n + 2 * S; x += L) {  // the next vector lies inside the rows
+      const Column3 next = column(x + L);
+      const Column3 c1 = {lanes_from<S>(cur.lo, next.lo, Lanes()),
+                          lanes_from<S>(cur.mid, next.mid, Lanes()),
+                          lanes_from<S>(cur.hi, next.hi, Lanes())};
+      const Column3 c2 = {lanes_from<2 * S>(cur.lo, next.lo, Lanes()),
+                          lanes_from<2 * S>(cur.mid, next.mid, Lanes()),
+                          lanes_from<2 * S>(cur.hi, next.hi, Lanes())};
+      store(x, median_of_columns(cur, c1, c2));
+      cur = next;
     }
-    uint8_t* out = dst + x0;
-    for (int64_t i = 0; i < m; i++) {
-      const uint8_t l = hi8(hi8(lo[i], lo[i + S]), lo[i + 2 * S]);
-      const uint8_t h = lo8(lo8(hi[i], hi[i + S]), hi[i + 2 * S]);
-      const uint8_t md = median_of3(mid[i], mid[i + S], mid[i + 2 * S]);
-      out[i] = median_of3(l, md, h);
+  }
+  auto apart = [&](int64_t t) {  // the columns loaded apart
+    store(t, median_of_columns(column(t), column(t + S), column(t + 2 * S)));
+  };
+  for (; x + L <= n; x += L) apart(x);
+  if (x < n && n >= L) {
+    apart(n - L);  // the last vector again, overlapping
+    return;
+  }
+  for (; x < n; x++) {
+    uint8_t lo[3], mid[3], hi[3];
+    for (int k = 0; k < 3; k++) {
+      const uint8_t a = r0[x + k * S], b = r1[x + k * S], c = r2[x + k * S];
+      lo[k] = lo8(lo8(a, b), c);
+      mid[k] = median_of3(a, b, c);
+      hi[k] = hi8(hi8(a, b), c);
     }
+    const uint8_t l = hi8(hi8(lo[0], lo[1]), lo[2]), h = lo8(lo8(hi[0], hi[1]), hi[2]);
+    dst[x] = median_of3(l, median_of3(mid[0], mid[1], mid[2]), h);
   }
 }
 

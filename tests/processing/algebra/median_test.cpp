@@ -296,6 +296,7 @@ TEST(WeightedMedian, ColourMatchesReference) {
   auto ms = median_masks(g);
   ms.push_back(IMGGRY(3, 3, 0));
   ms.push_back(mask(1, 1, 0, 9, {5}));
+  ms.push_back(mask(1, 2, 0, 9, {30, 1}));
   for (auto [nl, nc] : fixtures::span_shapes())
     for (size_t k = 0; k < ms.size(); k++) {
       SCOPED_TRACE(::testing::Message() << nl << "x" << nc << " mask " << k);

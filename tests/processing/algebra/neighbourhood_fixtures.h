@@ -36,10 +36,12 @@ inline const std::vector<std::pair<int, int>>& shapes() {
   return s;
 }
 
-// The shapes above plus one tall and wide enough for the interior of windows up to 15 x 15.
+// The shapes above plus one tall and wide enough for the interior of windows up to 15 x 15, and
+// one interior row of 3 x 3 windows longer than two vectors.
 inline std::vector<std::pair<int, int>> span_shapes() {
   std::vector<std::pair<int, int>> s = shapes();
   s.push_back({29, 40});
+  s.push_back({3, 67});
   return s;
 }
 
