@@ -4,7 +4,6 @@
 #include <immintrin.h>
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 #include "processing/algebra/neighbourhood_internal.h"

@@ -1,8 +1,8 @@
 // Span kernels of the neighbourhood filters. Included three times by neighbourhood_spans.cpp,
 // plain and under the AVX2 and AVX-512 targets, each time inside its own namespace; the includer
-// brings <algorithm>, <cstdint>, <cstring>, <utility>, <immintrin.h> and neighbourhood_internal.h.
-// Every loop runs along output elements with each element's own operations in their order, so every
-// build gives the same bits.
+// brings <algorithm>, <cstdint>, <utility>, <immintrin.h> and neighbourhood_internal.h. Every loop
+// runs along output elements with each element's own operations in their order, so every build
+// gives the same bits.
 
 struct MinOf {
   template <class T>
@@ -438,10 +438,7 @@ struct Column3 {
 };
 
 inline Column3 sorted_column(const uint8_t* a, const uint8_t* b, const uint8_t* c) {
-  Bytes x, y, z;
-  std::memcpy(&x, a, sizeof x);
-  std::memcpy(&y, b, sizeof y);
-  std::memcpy(&z, c, sizeof z);
+  const Bytes x = load_bytes(a), y = load_bytes(b), z = load_bytes(c);
   const Bytes xy_lo = y < x ? y : x, xy_hi = y < x ? x : y;
   const Bytes lo = z < xy_lo ? z : xy_lo, hi = z > xy_hi ? z : xy_hi;
   const Bytes m = z < xy_hi ? z : xy_hi;
@@ -474,7 +471,7 @@ void median3(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
   constexpr int64_t L = sizeof(Bytes);
   const uint8_t *r0 = rows[0], *r1 = rows[1], *r2 = rows[2];
   auto column = [&](int64_t x) { return sorted_column(r0 + x, r1 + x, r2 + x); };
-  auto store = [&](int64_t x, Bytes v) { std::memcpy(dst + x, &v, sizeof v); };
+  auto store = [&](int64_t x, Bytes v) { store_bytes(dst + x, v); };
   int64_t x = 0;
   if (n + 2 * S >= 2 * L) {
     using Lanes = std::make_index_sequence<L>;
