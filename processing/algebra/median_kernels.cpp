@@ -37,6 +37,27 @@ struct Lanes<T, 0> {
   using type = T;
 };
 
+// Vectors of Bytes bytes of T, or one T for K = 0.
+template <class T, int Bytes, int K>
+struct Wide {
+  typedef T type __attribute__((vector_size(Bytes)));
+};
+template <class T, int Bytes>
+struct Wide<T, Bytes, 0> {
+  using type = T;
+};
+
+// One V from p as a single move (a copy into a vector held in memory may go in 16-byte
+// pieces, and a wide load of it then waits for both).
+template <class V>
+struct Unaligned {
+  typedef V type __attribute__((aligned(1), may_alias));
+};
+template <class V, class T>
+VISTELMO_NET_STEP V load(const T* p) {
+  return *reinterpret_cast<const typename Unaligned<V>::type*>(p);
+}
+
 // Floating samples: whether a sample was NaN (or infinite: x - x has bits set) or an output a
 // zero, to say when the selection must redo a row. Other types: never.
 template <size_t Bytes>
@@ -77,18 +98,18 @@ struct Odd {
   }
 };
 
-// Outputs x0 .. x0 + K L - 1 in K vectors of L lanes (K L = 1: scalar).
-template <class T, int K>
+// Outputs x0 .. x0 + K L - 1 in K vectors of L lanes, Bytes each (K = 0: one element).
+template <class T, int Bytes, int K>
 VISTELMO_NET_STEP bool network_block(const T* const* src, int wires, const int32_t* pairs,
                                      int npairs, int out, int64_t x0, T* dst) {
-  using V = typename Lanes<T, K>::type;
+  using V = typename Wide<T, Bytes, K>::type;
   constexpr int L = sizeof(V) / sizeof(T);
   constexpr int N = K == 0 ? 1 : K;
   V x[kMaxNetworkWires * N];
   Odd<T, V> odd;
   for (int w = 0; w < wires; w++)
     for (int k = 0; k < N; k++) {
-      std::memcpy(&x[w * N + k], src[w] + x0 + k * L, sizeof(V));
+      x[w * N + k] = load<V>(src[w] + x0 + k * L);
       odd.sample(x[w * N + k]);
     }
   for (int c = 0; c < npairs; c++) {
@@ -97,27 +118,24 @@ VISTELMO_NET_STEP bool network_block(const T* const* src, int wires, const int32
     for (int k = 0; k < N; k++) exchange(p[k], q[k]);
   }
   std::memcpy(dst + x0, &x[out * N], N * sizeof(V));
-  for (int k = 0; k < N; k++) {
-    V v;
-    std::memcpy(&v, dst + x0 + k * L, sizeof v);
-    odd.output(v);
-  }
+  for (int k = 0; k < N; k++) odd.output(x[out * N + k]);
   return odd.any();
 }
 
 // Blocks of K vectors, the last one overlapping the one before; rows shorter than a block one
 // element at a time. True when a sample was NaN or an output is a zero (floating types).
-template <class T, int K>
+template <class T, int Bytes, int K>
 VISTELMO_NET_STEP bool network_row(const T* const* src, int wires, const int32_t* pairs, int npairs,
                                    int out, T* dst, int64_t n) {
-  constexpr int64_t W = K * 64 / sizeof(T);
+  constexpr int64_t W = K * Bytes / sizeof(T);
   int64_t x0 = 0;
   bool odd = false;
-  for (; x0 + W <= n; x0 += W) odd |= network_block<T, K>(src, wires, pairs, npairs, out, x0, dst);
+  for (; x0 + W <= n; x0 += W)
+    odd |= network_block<T, Bytes, K>(src, wires, pairs, npairs, out, x0, dst);
   if (x0 < n && n >= W)
-    odd |= network_block<T, K>(src, wires, pairs, npairs, out, n - W, dst);
+    odd |= network_block<T, Bytes, K>(src, wires, pairs, npairs, out, n - W, dst);
   else
-    for (; x0 < n; x0++) odd |= network_block<T, 0>(src, wires, pairs, npairs, out, x0, dst);
+    for (; x0 < n; x0++) odd |= network_block<T, Bytes, 0>(src, wires, pairs, npairs, out, x0, dst);
   return odd;
 }
 
@@ -132,13 +150,6 @@ VISTELMO_NET_STEP V upper(V a, V b) {
 template <class V>
 VISTELMO_NET_STEP V middle(V a, V b, V c) {
   return upper(lower(a, b), lower(upper(a, b), c));
-}
-
-template <class V, class T>
-VISTELMO_NET_STEP V load(const T* p) {
-  V v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
 }
 
 // Batcher's odd-even merge sort of n wires (comparators past wire n dropped), pruned to those
@@ -331,16 +342,6 @@ VISTELMO_NET_STEP void each_vector(int64_t i0, int64_t i1, F&& f) {
   for (; i + L <= i1; i += L) f(i, std::integral_constant<int, 1>());
   if (i < i1) f(i1 - L, std::integral_constant<int, 1>());
 }
-
-// Vectors of Bytes bytes of T, or one T for K = 0.
-template <class T, int Bytes, int K>
-struct Wide {
-  typedef T type __attribute__((vector_size(Bytes)));
-};
-template <class T, int Bytes>
-struct Wide<T, Bytes, 0> {
-  using type = T;
-};
 
 // The Odd of vectors (K = 1) and of single elements (K = 0).
 template <class T, int Bytes>
@@ -586,11 +587,11 @@ VISTELMO_NET_STEP void box_median(const uint8_t* const* src, int64_t hl, int64_t
 #define VISTELMO_NETWORKS(suffix, attr, bytes)                                                 \
   attr void network_u8_##suffix(const uint8_t* const* src, int wires, const int32_t* pairs,    \
                                 int npairs, int out, uint8_t* dst, int64_t n) {                \
-    network_row<uint8_t, 8>(src, wires, pairs, npairs, out, dst, n);                           \
+    network_row<uint8_t, 64, 8>(src, wires, pairs, npairs, out, dst, n);                       \
   }                                                                                            \
   attr bool network_f64_##suffix(const double* const* src, int wires, const int32_t* pairs,    \
                                  int npairs, int out, double* dst, int64_t n) {                \
-    return network_row<double, 8>(src, wires, pairs, npairs, out, dst, n);                     \
+    return network_row<double, bytes, 512 / bytes>(src, wires, pairs, npairs, out, dst, n);    \
   }                                                                                            \
   attr int median3_f64_##suffix(const double* const* rows, double* const* dst, int64_t n) {    \
     return median3_rows<double, bytes>(rows, dst, n);                                          \

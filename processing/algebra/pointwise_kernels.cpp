@@ -168,7 +168,25 @@ struct V {
     dst[0] =
         static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_max_epu8(v, t), v)));
   }
-  static int64_t lookup(const uint8_t*, const uint8_t*, uint8_t*, int64_t) { return 0; }
+  // Sixteen 16-entry shuffles by the low nibble, each kept where the high nibble is its own.
+  static int64_t lookup(const uint8_t* table, const uint8_t* a, uint8_t* dst, int64_t n) {
+    const B nibble = _mm256_set1_epi8(0x0F);
+    int64_t i = 0;
+    for (; i + kBytes <= n; i += kBytes) {
+      const B x = load(a + i);
+      const B low = _mm256_and_si256(x, nibble);
+      const B high = _mm256_and_si256(_mm256_srli_epi16(x, 4), nibble);
+      B r = _mm256_setzero_si256();
+      for (int h = 0; h < 16; h++) {
+        const B part = _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * h)));
+        const B mine = _mm256_cmpeq_epi8(high, _mm256_set1_epi8(static_cast<char>(h)));
+        r = _mm256_or_si256(r, _mm256_and_si256(_mm256_shuffle_epi8(part, low), mine));
+      }
+      store(dst + i, r);
+    }
+    return i;
+  }
   static F loadf(const float* p) { return _mm256_loadu_ps(p); }
   static void storef(float* p, F v) { _mm256_storeu_ps(p, v); }
   static D lo(F f) { return _mm256_cvtps_pd(_mm256_castps256_ps128(f)); }

@@ -1696,9 +1696,11 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void pair_means(
 
 }  // namespace avx512
 
+// Runs shorter than an AVX2 step stay here: a call per short run (and the check) cost more than
+// the run.
 inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, int n) {
-  if (avx2 && resample_vbmi()) return avx512::pair_means(out, src, n);
-  if (avx2) return avx2::pair_means(out, src, n);
+  if (avx2 && n >= 32)
+    return resample_vbmi() ? avx512::pair_means(out, src, n) : avx2::pair_means(out, src, n);
   const __m128i low = _mm_set1_epi16(0x00FF);
   int k = 0;
   for (; k + 16 <= n; k += 16) {
@@ -1712,7 +1714,7 @@ inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, 
 }
 
 inline void quad_means(bool avx2, unsigned char* out, const unsigned char* src, int n) {
-  if (avx2) return avx2::quad_means(out, src, n);
+  if (avx2 && n >= 16) return avx2::quad_means(out, src, n);
   quad_means_from(0, out, src, n);
 }
 
