@@ -180,6 +180,33 @@ class PairColumns {
   }
   bool ok() const { return ok_; }
 
+  // Destination row l of the three channels of colour, from its interleaved rows into out (three
+  // bytes a pixel), as row makes each channel's from the planes. False, with nothing written,
+  // where this form does not apply (groups of four, a row outside, no AVX-512 VBMI).
+  bool colour_row(const IMGCOR& colour, int l, unsigned char* out) const {
+    if (!vistelmo::resample_vbmi()) return false;
+    for (const Run& r : runs_)
+      if (r.size != 2) return false;
+    const int64_t o = vistelmo::border_index(br_, br_.b, static_cast<int64_t>(lc_) - l);
+    if (o < 0) return false;
+    const unsigned char* src = reinterpret_cast<const unsigned char*>(colour.rows[o]);
+    for (const Run& r : runs_)
+      vistelmo::avx512::colour_pair_means(out + 3 * r.run.k0, src + 3 * r.run.j0,
+                                          r.run.k1 - r.run.k0);
+    for (const auto& other : others_)
+      for (int ch = 0; ch < 3; ch++) {
+        const int k = other.first;
+        if (other.second != -2) {
+          out[3 * k + ch] = other.second < 0 ? a_.backg : src[3 * other.second + ch];
+          continue;
+        }
+        double sum = 0;
+        for (int m = g_.first[k]; m < g_.first[k + 1]; m++) sum += src[3 * g_.members[m] + ch];
+        store_pixel(out[3 * k + ch], sum / g_.count(k));
+      }
+    return true;
+  }
+
   // Destination row l.
   void row(int l, unsigned char* out) const {
     const unsigned char* src = grey_row(a_, br_, static_cast<int64_t>(lc_) - l, outside_, fetch_);
@@ -610,7 +637,12 @@ class PlaneRows {
 class ColourColumns {
  public:
   ColourColumns(const IMGCOR& a, const IMGCOR& b, double f, char borda)
-      : rows_(a), pa_(plane_shape(a)), pb_(plane_shape(b)), nc_(b.nc()), out_(size_t{3} * nc_) {
+      : a_(a),
+        rows_(a),
+        pa_(plane_shape(a)),
+        pb_(plane_shape(b)),
+        nc_(b.nc()),
+        out_(size_t{3} * nc_) {
     const vistelmo::BorderRule br = vistelmo::source_rule(a, borda);
     for (int ch = 0; ch < 3; ch++) {
       if (f >= 1) {
@@ -626,6 +658,7 @@ class ColourColumns {
   }
   // Destination row l into out (3 b.nc bytes).
   void row(int l, unsigned char* out) {
+    if (pairs_[0] && pairs_[1] && pairs_[2] && pairs_[0]->colour_row(a_, l, out)) return;
     unsigned char* const planes[3] = {out_.data(), out_.data() + nc_, out_.data() + 2 * nc_};
     for (int ch = 0; ch < 3; ch++)
       if (pairs_[ch])
@@ -638,6 +671,7 @@ class ColourColumns {
   }
 
  private:
+  const IMGCOR& a_;
   PlaneRows rows_;
   IMGGRY pa_, pb_;
   int nc_;
