@@ -11,6 +11,7 @@
 
 #include "processing/algebra/median_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
+#include "processing/algebra/vector_moves_internal.h"
 
 namespace vistelmo {
 
@@ -46,17 +47,6 @@ template <class T, int Bytes>
 struct Wide<T, Bytes, 0> {
   using type = T;
 };
-
-// One V from p as a single move (a copy into a vector held in memory may go in 16-byte
-// pieces, and a wide load of it then waits for both).
-template <class V>
-struct Unaligned {
-  typedef V type __attribute__((aligned(1), may_alias));
-};
-template <class V, class T>
-VISTELMO_NET_STEP V load(const T* p) {
-  return *reinterpret_cast<const typename Unaligned<V>::type*>(p);
-}
 
 // Floating samples: whether a sample was NaN (or infinite: x - x has bits set) or an output a
 // zero, to say when the selection must redo a row. Other types: never.
@@ -109,7 +99,7 @@ VISTELMO_NET_STEP bool network_block(const T* const* src, int wires, const int32
   Odd<T, V> odd;
   for (int w = 0; w < wires; w++)
     for (int k = 0; k < N; k++) {
-      x[w * N + k] = load<V>(src[w] + x0 + k * L);
+      x[w * N + k] = load_vector<V>(src[w] + x0 + k * L);
       odd.sample(x[w * N + k]);
     }
   for (int c = 0; c < npairs; c++) {
@@ -324,8 +314,8 @@ VISTELMO_NET_STEP void run_merge(V* x, std::index_sequence<C...>) {
 template <const auto& Net, class V, class T, size_t S>
 VISTELMO_NET_STEP void merge_rows(const T (*src)[S], int64_t i, int64_t gap, V* x) {
   for (int w = 0; w < Net.kLength; w++) {
-    x[w] = load<V>(&src[w][i]);
-    x[Net.kSecond + w] = load<V>(&src[w][i + gap]);
+    x[w] = load_vector<V>(&src[w][i]);
+    x[Net.kSecond + w] = load_vector<V>(&src[w][i + gap]);
   }
   run_merge<Net>(x, std::make_index_sequence<Net.count>());
 }
@@ -366,7 +356,7 @@ VISTELMO_NET_STEP void sort_columns(const T* const* rows, int64_t x0, int64_t n,
     using V = typename Wide<T, Bytes, decltype(k)::value>::type;
     V x[R];
     for (int w = 0; w < R; w++) {
-      x[w] = load<V>(rows[w] + x0 + i);
+      x[w] = load_vector<V>(rows[w] + x0 + i);
       odd(k).sample(x[w]);
     }
     run_middle<R, true>(x, std::make_index_sequence<kMiddle<R, true>.count>());
@@ -399,7 +389,7 @@ VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
       merge_rows<kMerge1010>(pair, i, 2, x);
       V v = x[kMerge1010.out[12]];
       for (int j = 0; j < 5; j++)
-        v = lower(v, upper(x[kMerge1010.out[11 - j]], load<V>(&col[j][i + 4])));
+        v = lower(v, upper(x[kMerge1010.out[11 - j]], load_vector<V>(&col[j][i + 4])));
       odd(k).output(v);
       std::memcpy(dst + x0 + i, &v, sizeof v);
     });
@@ -407,19 +397,13 @@ VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
   return odd.any();
 }
 
-// Lanes S .. S + L - 1 of a followed by b (L lanes each).
-template <int S, class V, size_t... I>
-VISTELMO_NET_STEP V lanes_from(V a, V b, std::index_sequence<I...>) {
-  return __builtin_shufflevector(a, b, (I + S)...);
-}
-
 // The columns of three of rows[0 .. 2] and of rows[1 .. 3] from x, sorted: s[0 .. 2] and s[3 .. 5]
 // low to high. The pair rows[1], rows[2] is sorted once for both; spread gathers its high - low,
 // which is not finite once one of them is not.
 template <class V, class T>
 VISTELMO_NET_STEP void sort_column_pair(const T* const* rows, int64_t x, V* s, V& spread) {
-  const V a = load<V>(rows[0] + x), b = load<V>(rows[1] + x), c = load<V>(rows[2] + x),
-          d = load<V>(rows[3] + x);
+  const V a = load_vector<V>(rows[0] + x), b = load_vector<V>(rows[1] + x),
+          c = load_vector<V>(rows[2] + x), d = load_vector<V>(rows[3] + x);
   const V lo = lower(b, c), hi = upper(b, c);
   spread += hi - lo;
   s[0] = lower(a, lo), s[1] = upper(lo, lower(a, hi)), s[2] = upper(a, hi);
@@ -505,7 +489,7 @@ VISTELMO_NET_STEP int median3_rows(const T* const* rows, T* const* dst, int64_t 
 typedef uint16_t Bins __attribute__((vector_size(32)));
 typedef char Bytes16 __attribute__((vector_size(16)));
 
-VISTELMO_NET_STEP Bins load_bins(const uint16_t* p) { return load<Bins>(p); }
+VISTELMO_NET_STEP Bins load_bins(const uint16_t* p) { return load_vector<Bins>(p); }
 VISTELMO_NET_STEP void store_bins(uint16_t* p, Bins v) { std::memcpy(p, &v, sizeof v); }
 
 // How many of the 16 counts lie below t (a prefix of them, the counts never falling).

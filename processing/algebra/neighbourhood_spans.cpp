@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "processing/algebra/neighbourhood_internal.h"
+#include "processing/algebra/vector_moves_internal.h"
 
 namespace vistelmo {
 

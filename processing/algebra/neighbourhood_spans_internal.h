@@ -1,8 +1,8 @@
 // Span kernels of the neighbourhood filters. Included three times by neighbourhood_spans.cpp,
 // plain and under the AVX2 and AVX-512 targets, each time inside its own namespace; the includer
-// brings <algorithm>, <cstdint>, <utility>, <immintrin.h> and neighbourhood_internal.h. Every loop
-// runs along output elements with each element's own operations in their order, so every build
-// gives the same bits.
+// brings <algorithm>, <cstdint>, <utility>, <immintrin.h>, neighbourhood_internal.h and
+// vector_moves_internal.h. Every loop runs along output elements with each element's own operations
+// in their order, so every build gives the same bits.
 
 struct MinOf {
   template <class T>
@@ -169,27 +169,6 @@ void dilate_tap(uint8_t* acc, const uint8_t* b, int64_t n, int s) {
 // shifted once. Blocks of vectors of outputs (kBytes each, the build's width) keep their running
 // value in registers across all the taps.
 typedef uint8_t Bytes __attribute__((vector_size(kBytes)));
-// One vector from p or to p, as a single move (a copy of the bytes may go in 16-byte pieces
-// through memory, and a wide load of them then waits for both).
-template <class V = Bytes>
-[[gnu::always_inline]] inline V load_bytes(const uint8_t* p) {
-  if constexpr (sizeof(V) == 64)
-    return reinterpret_cast<V>(_mm512_loadu_si512(p));
-  else if constexpr (sizeof(V) == 32)
-    return reinterpret_cast<V>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
-  else
-    return reinterpret_cast<V>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-template <class V = Bytes>
-[[gnu::always_inline]] inline void store_bytes(uint8_t* p, V v) {
-  if constexpr (sizeof(V) == 64)
-    _mm512_storeu_si512(p, reinterpret_cast<__m512i>(v));
-  else if constexpr (sizeof(V) == 32)
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), reinterpret_cast<__m256i>(v));
-  else
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), reinterpret_cast<__m128i>(v));
-}
-
 // In place: x = min(x, y) or max(x, y).
 inline void lower(Bytes& x, const Bytes& y) { x = y < x ? y : x; }
 inline void raise(Bytes& x, const Bytes& y) { x = y > x ? y : x; }
@@ -229,11 +208,11 @@ template <bool Max, int B>
   for (int64_t k = 0; k < count;) {
     const int64_t end = k < adds ? adds : count;
     const uint8_t u = amount[k];
-    for (int j = 0; j < B; j++) g[j] = load_bytes(rows[k] + x + j * kW);
+    for (int j = 0; j < B; j++) g[j] = load_vector<Bytes>(rows[k] + x + j * kW);
     for (k++; k < end && amount[k] == u; k++)
       for (int j = 0; j < B; j++) {
-        Max ? raise(g[j], load_bytes(rows[k] + x + j * kW))
-            : lower(g[j], load_bytes(rows[k] + x + j * kW));
+        Max ? raise(g[j], load_vector<Bytes>(rows[k] + x + j * kW))
+            : lower(g[j], load_vector<Bytes>(rows[k] + x + j * kW));
       }
     const Bytes by = Bytes{} + u;
     for (int j = 0; j < B; j++) {
@@ -244,7 +223,7 @@ template <bool Max, int B>
       Max ? raise(acc[j], g[j]) : lower(acc[j], g[j]);
     }
   }
-  for (int j = 0; j < B; j++) store_bytes(dst + x + j * kW, acc[j]);
+  for (int j = 0; j < B; j++) store_vector(dst + x + j * kW, acc[j]);
 }
 
 template <bool Max>
@@ -288,10 +267,10 @@ template <bool Max, bool Up, bool Down, int K, int P, int B>
   for (int64_t j = 0; j < count; j++) {
     Bytes v[K][B];
     for (int q = 0; q < K; q++)
-      for (int b = 0; b < B; b++) v[q][b] = load_bytes(lines[q] + at[j] + x + b * kW);
+      for (int b = 0; b < B; b++) v[q][b] = load_vector<Bytes>(lines[q] + at[j] + x + b * kW);
     for (int p = 0; p < P; p++) {
       const uint8_t* t = table + 128 * (p * count + j);
-      const Bytes up = load_bytes(t), down = load_bytes(t + 64);
+      const Bytes up = load_vector<Bytes>(t), down = load_vector<Bytes>(t + 64);
       for (int q = 0; q < K; q++)
         for (int b = 0; b < B; b++) {
           Bytes g = v[q][b];
@@ -303,7 +282,7 @@ template <bool Max, bool Up, bool Down, int K, int P, int B>
   }
   if (!d) {
     for (int p = 0; p < P; p++)
-      for (int b = 0; b < B; b++) store_bytes(dst[p] + x + b * kW, acc[0][p][b]);
+      for (int b = 0; b < B; b++) store_vector(dst[p] + x + b * kW, acc[0][p][b]);
     return;
   }
   const int* const pick = d->pick;  // held apart from the stores below
@@ -314,7 +293,7 @@ template <bool Max, bool Up, bool Down, int K, int P, int B>
     for (int b = 0; b < B; b++) r[b] = Bytes{} + static_cast<uint8_t>(Max ? 0 : 255);
     bool some = u >= fresh;
     if (some)
-      for (int b = 0; b < B; b++) r[b] = load_bytes(from[u] + x + b * kW);
+      for (int b = 0; b < B; b++) r[b] = load_vector<Bytes>(from[u] + x + b * kW);
     for (int q = 0; q < K; q++)
       for (int p = 0; p < P; p++) {
         if (p != pick[u * K + q]) continue;
@@ -326,7 +305,7 @@ template <bool Max, bool Up, bool Down, int K, int P, int B>
         }
         some = true;
       }
-    for (int b = 0; b < B; b++) store_bytes(dst[u] + x + b * kW, r[b]);
+    for (int b = 0; b < B; b++) store_vector(dst[u] + x + b * kW, r[b]);
   }
 }
 
@@ -438,21 +417,11 @@ struct Column3 {
 };
 
 inline Column3 sorted_column(const uint8_t* a, const uint8_t* b, const uint8_t* c) {
-  const Bytes x = load_bytes(a), y = load_bytes(b), z = load_bytes(c);
+  const Bytes x = load_vector<Bytes>(a), y = load_vector<Bytes>(b), z = load_vector<Bytes>(c);
   const Bytes xy_lo = y < x ? y : x, xy_hi = y < x ? x : y;
   const Bytes lo = z < xy_lo ? z : xy_lo, hi = z > xy_hi ? z : xy_hi;
   const Bytes m = z < xy_hi ? z : xy_hi;
   return {lo, m > xy_lo ? m : xy_lo, hi};
-}
-
-// Lanes S .. S + L - 1 of a followed by b (L lanes each); SSE2 has whole-register byte shifts
-// only (a shuffle there goes byte by byte).
-template <int S, size_t... I>
-inline Bytes lanes_from(Bytes a, Bytes b, std::index_sequence<I...>) {
-  if constexpr (sizeof(Bytes) == 16)
-    return (Bytes)_mm_or_si128(_mm_srli_si128((__m128i)a, S), _mm_slli_si128((__m128i)b, 16 - S));
-  else
-    return __builtin_shufflevector(a, b, (I + S)...);
 }
 
 inline Bytes max8(Bytes a, Bytes b) { return b > a ? b : a; }
@@ -471,7 +440,7 @@ void median3(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
   constexpr int64_t L = sizeof(Bytes);
   const uint8_t *r0 = rows[0], *r1 = rows[1], *r2 = rows[2];
   auto column = [&](int64_t x) { return sorted_column(r0 + x, r1 + x, r2 + x); };
-  auto store = [&](int64_t x, Bytes v) { store_bytes(dst + x, v); };
+  auto store = [&](int64_t x, Bytes v) { store_vector(dst + x, v); };
   int64_t x = 0;
   if (n + 2 * S >= 2 * L) {
     using Lanes = std::make_index_sequence<L>;
