@@ -193,17 +193,7 @@ class PairColumns {
     for (const Run& r : runs_)
       vistelmo::avx512::colour_pair_means(out + 3 * r.run.k0, src + 3 * r.run.j0,
                                           r.run.k1 - r.run.k0);
-    for (const auto& other : others_)
-      for (int ch = 0; ch < 3; ch++) {
-        const int k = other.first;
-        if (other.second != -2) {
-          out[3 * k + ch] = other.second < 0 ? a_.backg : src[3 * other.second + ch];
-          continue;
-        }
-        double sum = 0;
-        for (int m = g_.first[k]; m < g_.first[k + 1]; m++) sum += src[3 * g_.members[m] + ch];
-        store_pixel(out[3 * k + ch], sum / g_.count(k));
-      }
+    other_outputs(src, 3, out);
     return true;
   }
 
@@ -215,19 +205,25 @@ class PairColumns {
         vistelmo::pair_means(avx2_, out + r.run.k0, src + r.run.j0, r.run.k1 - r.run.k0);
       else
         vistelmo::quad_means(avx2_, out + r.run.k0, src + r.run.j0, r.run.k1 - r.run.k0);
-    for (const auto& o : others_) {
-      const int k = o.first;
-      if (o.second != -2) {
-        out[k] = o.second < 0 ? a_.backg : src[o.second];
-        continue;
-      }
-      double sum = 0;
-      for (int m = g_.first[k]; m < g_.first[k + 1]; m++) sum += src[g_.members[m]];
-      store_pixel(out[k], sum / g_.count(k));
-    }
+    other_outputs(src, 1, out);
   }
 
  private:
+  // The outputs outside the runs, from a row of pixels of `step` channels side by side.
+  void other_outputs(const unsigned char* src, int step, unsigned char* out) const {
+    for (const auto& o : others_)
+      for (int ch = 0; ch < step; ch++) {
+        const int k = o.first;
+        if (o.second != -2) {
+          out[step * k + ch] = o.second < 0 ? a_.backg : src[step * o.second + ch];
+          continue;
+        }
+        double sum = 0;
+        for (int m = g_.first[k]; m < g_.first[k + 1]; m++) sum += src[step * g_.members[m] + ch];
+        store_pixel(out[step * k + ch], sum / g_.count(k));
+      }
+  }
+
   const IMGGRY& a_;
   vistelmo::BorderRule br_;
   const RowFetch<unsigned char>* fetch_;
