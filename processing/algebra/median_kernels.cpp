@@ -11,7 +11,7 @@
 
 #include "processing/algebra/median_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
-#include "processing/algebra/vector_moves_internal.h"
+#include "processing/kernels/vector_ops.h"
 
 namespace vistelmo {
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "processing/algebra/neighbourhood_internal.h"
-#include "processing/algebra/vector_moves_internal.h"
+#include "processing/kernels/vector_ops.h"
 
 namespace vistelmo {
 

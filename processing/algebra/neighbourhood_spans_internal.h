@@ -1,7 +1,7 @@
 // Span kernels of the neighbourhood filters. Included three times by neighbourhood_spans.cpp,
 // plain and under the AVX2 and AVX-512 targets, each time inside its own namespace; the includer
 // brings <algorithm>, <cstdint>, <utility>, <immintrin.h>, neighbourhood_internal.h and
-// vector_moves_internal.h. Every loop runs along output elements with each element's own operations
+// processing/kernels/vector_ops.h. Every loop runs along output elements with each element's own operations
 // in their order, so every build gives the same bits.
 
 struct MinOf {

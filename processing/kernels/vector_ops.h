@@ -1,5 +1,5 @@
-// Moves and lane shifts of GCC vector types for kernels built under several instruction sets:
-// always inlined, so that each takes its caller's.
+// The vector operations the kernels share, for GCC/Clang vector types in bodies built under
+// several instruction sets: always inlined, so that each takes its caller's target.
 #pragma once
 
 #include <emmintrin.h>
@@ -33,5 +33,11 @@ template <int S, class V, size_t... I>
   else
     return __builtin_shufflevector(a, b, (I + S)...);
 }
+
+// 0.5 less half an ulp of 0.5 (0.5 - 2^-54). For |v| <= 2^52, trunc(v + copysign(kHalfDown, v))
+// is v rounded with halves away from zero: a tie k - 0.5 gives k - 2^-54 before rounding, which
+// rounds to k (the sum is exact or rounds up to the next integer only from a half), and nothing
+// below a half rounds across. Round-to-byte: min(v, 255) + kHalfDown truncated.
+constexpr double kHalfDown = 0.49999999999999994;
 
 }  // namespace vistelmo
