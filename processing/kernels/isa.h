@@ -11,12 +11,15 @@ namespace vistelmo {
 enum class Isa : int { kPlain, kSse2, kAvx2, kAvx512, kAvx512Vbmi };
 constexpr int kIsaLevels = 5;
 
-// Target features of each level, for VISTELMO_TARGET_BEGIN (the processor query in isa.cpp
-// checks the same ones).
-#define VISTELMO_TARGET_AVX2 "avx2,fma,bmi,bmi2,popcnt"
-#define VISTELMO_TARGET_AVX512 "avx2,fma,bmi,bmi2,popcnt,avx512f,avx512cd,avx512bw,avx512dq,avx512vl"
+// Target features of each level's builds, for VISTELMO_TARGET_BEGIN. FMA stays out: g++ 12 forms
+// fused multiply-add/subtract pairs (vfmaddsub) even with contraction off, which would change
+// results; a kernel that wants fused products asks for VISTELMO_TARGET_AVX2_FMA and writes them.
+// (The processor query in isa.cpp still requires FMA for kAvx2.)
+#define VISTELMO_TARGET_AVX2 "avx2,bmi,bmi2,popcnt"
+#define VISTELMO_TARGET_AVX2_FMA "avx2,bmi,bmi2,popcnt,fma"
+#define VISTELMO_TARGET_AVX512 "avx2,bmi,bmi2,popcnt,avx512f,avx512cd,avx512bw,avx512dq,avx512vl"
 #define VISTELMO_TARGET_AVX512VBMI \
-  "avx2,fma,bmi,bmi2,popcnt,avx512f,avx512cd,avx512bw,avx512dq,avx512vl,avx512vbmi"
+  "avx2,bmi,bmi2,popcnt,avx512f,avx512cd,avx512bw,avx512dq,avx512vl,avx512vbmi"
 
 // Every function defined between VISTELMO_TARGET_BEGIN(features) and VISTELMO_TARGET_END is
 // compiled for those features (g++ and clang++).
