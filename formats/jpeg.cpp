@@ -86,9 +86,9 @@ struct JpegTraits<IMGCOR> {
 
 enum class Decoded { ok, library_error, data_ended, bad_components };
 
-// Rows of a picture of w pixels a row, held in a block that grows with them (doubling; the
-// C library moves a large block's pages without copying them): data that ends early never
-// claims the whole declared picture.
+// Rows of a picture of h rows of w pixels, held in a block that grows with them (doubling, up
+// to h rows; the C library moves a large block's pages without copying them): data that ends
+// early never claims the whole declared picture.
 template <class T>
 class RowStore {
  public:
@@ -97,22 +97,22 @@ class RowStore {
   RowStore& operator=(const RowStore&) = delete;
   ~RowStore() { std::free(block_); }
 
-  // Row l, with room for it and every row before it; nullptr when memory runs out.
-  T* row(int l, int w) {
+  // Row l < h, with room for it and every row before it; nullptr when memory runs out.
+  T* row(int l, int h, int w) {
     if (l >= capacity_) {
       const int64_t first = kFirstBytes / (int64_t(w) * sizeof(T));
-      const int64_t rows = std::max({2 * capacity_, int64_t(l) + 1, first});
-      void* p = std::realloc(block_, static_cast<size_t>(rows * w) * sizeof(T));
+      const int64_t rows = std::min<int64_t>(std::max({2 * capacity_, int64_t(l) + 1, first}), h);
+      const size_t row_bytes = static_cast<size_t>(w) * sizeof(T);
+      void* p = std::realloc(block_, static_cast<size_t>(rows) * row_bytes);
       if (p == nullptr) return nullptr;
       block_ = static_cast<T*>(p);
       capacity_ = rows;
     }
     return block_ + static_cast<int64_t>(l) * w;
   }
-  // The block cut to h rows; the caller owns it.
-  T* take(int h, int w) {
-    T* p = static_cast<T*>(std::realloc(block_, static_cast<size_t>(int64_t(h) * w) * sizeof(T)));
-    if (p == nullptr) p = block_;
+  // The block, of exactly h rows once row h - 1 is in; the caller owns it.
+  T* take() {
+    T* p = block_;
     block_ = nullptr;
     capacity_ = 0;
     return p;
@@ -168,13 +168,13 @@ template <class Img>
     img.resize(0, 0);                                  // the old storage goes at once
   }
   for (int l = 0;;) {
-    typename Img::Pixel* row = in_place ? img.rows[l] : store.row(l, w);
+    typename Img::Pixel* row = in_place ? img.rows[l] : store.row(l, h, w);
     if (row == nullptr) erro(vistelmo::aloca_message<Img>(), "");
     JpegTraits<Img>::fill_row(row, buf[0], w, k);
     if (++l == h) break;
     jpeg_read_scanlines(&cinfo, buf, 1);
   }
-  if (!in_place) vistelmo::adopt_block(img, h, w, store.take(h, w));
+  if (!in_place) vistelmo::adopt_block(img, h, w, store.take());
   jerr.picture_done = true;
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "formats/image_io.h"
 #include "formats/jpeg.h"
 #include "formats/pnm.h"
 #include "foundation/memory_limit.h"
@@ -203,6 +204,13 @@ void read_capped(const std::string& name, rlim_t headroom_mb = 512) {
   LeJpg(im, name);
 }
 
+// Kelt's way in: a binary image read by name (through a grey one), under a memory cap.
+void read_binary_capped(const std::string& name, rlim_t headroom_mb) {
+  testutil::limit_address_space(headroom_mb);
+  IMGBIN im(0, 0);
+  le(im, name);
+}
+
 using Bytes = std::vector<unsigned char>;
 
 // Offset of the first byte of the first marker `code` (0xFF, code).
@@ -283,6 +291,7 @@ TEST_F(JpegDeath, DataEndingAfterItsFirstRowsHoldsOnlyTheRowsDecoded) {
     EXPECT_LT(b.size(), 20000u);
     EXPECT_ERRO(read_capped<IMGCOR>(name, c.headroom_mb), "Erro LeJpg - Fim inesperado", "");
     EXPECT_ERRO(read_capped<IMGGRY>(name, c.headroom_mb), "Erro LeJpg - Fim inesperado", "");
+    EXPECT_ERRO(read_binary_capped(name, c.headroom_mb), "Erro LeJpg - Fim inesperado", "");
   }
 }
 
