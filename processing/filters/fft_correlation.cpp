@@ -119,8 +119,8 @@ std::vector<T>& at_least(std::vector<T>& v, size_t n) {
 // (the others are their conjugates), row l at s[l (nc/2 + 1)]. Rows go in pairs through one
 // complex transform, the first as its real part and the second as its imaginary part; the two
 // spectra are parted in double, X(k) = (Z(k) + conj Z(-k)) / 2 and Y(k) = (Z(k) - conj Z(-k)) /
-// 2i, before they are rounded to float: each row's spectrum as exact as its own transform, and
-// only x's own rows meet in a transform.
+// 2i, before they are rounded to float as a row's own transform is: the other row of the pair
+// reaches a spectrum only through double rounding, and no other image shares the transform.
 void row_spectra(const IMGFLT& x, int nc, std::vector<CF>& s) {
   const int half = nc / 2, rows = x.nl(), cols = x.nc();
   const size_t width = static_cast<size_t>(half) + 1;

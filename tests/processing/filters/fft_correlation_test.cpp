@@ -215,15 +215,19 @@ TEST(FftCorrelation, ZeroFloatOperandsGiveExactZeros) {
 TEST(FftCorrelation, FloatOperandsOfUnbalancedAndDenormalScales) {
   struct Case {
     int ea, eb;  // a scaled by 2^ea, b by 2^eb
+    int odd;     // and a's odd rows by 2^odd more
   };
-  const Case cases[] = {{0, -110}, {-110, 0}, {60, -55},  {0, 100},
-                        {-140, 0}, {0, -142}, {-70, -70}, {-60, -75}};
+  const Case cases[] = {{0, -110, 0}, {-110, 0, 0},   {60, -55, 0},  {0, 100, 0},
+                        {-140, 0, 0}, {0, -142, 0},   {-70, -70, 0}, {-60, -75, 0},
+                        {0, 0, -100}, {0, -20, -100}, {-90, 0, 40}};
   const double step = std::ldexp(1.0, -149);
   for (int isa : transform_isas()) {
     vistelmo::fft_engine::set_isa(isa);
     for (const Case& c : cases) {
       IMGFLT a = sample_flt(9, 13, 0.3f), b = sample_flt(4, 6, 1.7f);
-      for (int i = 0; i < a.n(); i++) a.data[i] = std::ldexp(a.data[i], c.ea);
+      for (int l = 0; l < a.nl(); l++)
+        for (int j = 0; j < a.nc(); j++)
+          a.rows[l][j] = std::ldexp(a.rows[l][j], c.ea + (l % 2 ? c.odd : 0));
       for (int i = 0; i < b.n(); i++) b.data[i] = std::ldexp(b.data[i], c.eb);
       for (bool corr : {true, false}) {
         const IMGFLT r = float_result(a, b, corr);
@@ -233,8 +237,8 @@ TEST(FftCorrelation, FloatOperandsOfUnbalancedAndDenormalScales) {
         ASSERT_EQ(r.n(), static_cast<int>(want.size()));
         for (int k = 0; k < r.n(); k++)
           EXPECT_NEAR(r.data[k], want[k].real(), 4e-7 * top + 8 * step)
-              << "2^" << c.ea << " by 2^" << c.eb << " corr " << corr << " isa " << isa << " at "
-              << k;
+              << "2^" << c.ea << " (odd rows 2^" << c.odd << " more) by 2^" << c.eb << " corr "
+              << corr << " isa " << isa << " at " << k;
       }
     }
   }
