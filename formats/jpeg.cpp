@@ -1,14 +1,18 @@
 // JPEG files through libjpeg: baseline writing of grey and colour images, reading of any JPEG.
 #include "formats/jpeg.h"
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 // After jpeglib.h: the message codes.
 #include <jerror.h>
 
 #include "foundation/file_internal.h"
+#include "images/image_core_internal.h"
 #include "images/image_files_internal.h"
 
 using vistelmo::StdioFile;
@@ -82,10 +86,50 @@ struct JpegTraits<IMGCOR> {
 
 enum class Decoded { ok, library_error, data_ended, bad_components };
 
-// Decodes the stream into img. No object with a destructor lives in this frame: a libjpeg
-// error jumps back here past libjpeg's own frames.
+// Rows of a picture of h rows of w pixels, held in a block that grows with them (doubling, up
+// to h rows; the C library moves a large block's pages without copying them): data that ends
+// early never claims the whole declared picture.
+template <class T>
+class RowStore {
+ public:
+  RowStore() = default;
+  RowStore(const RowStore&) = delete;
+  RowStore& operator=(const RowStore&) = delete;
+  ~RowStore() { std::free(block_); }
+
+  // Row l < h, with room for it and every row before it; nullptr when memory runs out.
+  T* row(int l, int h, int w) {
+    if (l >= capacity_) {
+      const int64_t first = kFirstBytes / (int64_t(w) * sizeof(T));
+      const int64_t rows = std::min<int64_t>(std::max({2 * capacity_, int64_t(l) + 1, first}), h);
+      const size_t row_bytes = static_cast<size_t>(w) * sizeof(T);
+      void* p = std::realloc(block_, static_cast<size_t>(rows) * row_bytes);
+      if (p == nullptr) return nullptr;
+      block_ = static_cast<T*>(p);
+      capacity_ = rows;
+    }
+    return block_ + static_cast<int64_t>(l) * w;
+  }
+  // The block, of exactly h rows once row h - 1 is in; the caller owns it.
+  T* take() {
+    T* p = block_;
+    block_ = nullptr;
+    capacity_ = 0;
+    return p;
+  }
+
+ private:
+  static constexpr int64_t kFirstBytes = 1 << 16;
+  T* block_ = nullptr;
+  int64_t capacity_ = 0;
+};
+
+// Decodes the stream into img: straight into its storage when it already has the picture's
+// size, else into store, which becomes img's storage once every row is decoded. No object with
+// a destructor lives in this frame: a libjpeg error jumps back here past libjpeg's own frames.
+// Not inlined, so that store is seen in memory after a jump.
 template <class Img>
-Decoded decode(Img& img, FILE* f) {
+[[gnu::noinline]] Decoded decode(Img& img, FILE* f, RowStore<typename Img::Pixel>& store) {
   jpeg_decompress_struct cinfo;
   ErroJpgMgr jerr;
   cinfo.err = jpeg_std_error(&jerr.pub);
@@ -117,13 +161,20 @@ Decoded decode(Img& img, FILE* f) {
   // The first row is decoded before the image is sized: data that ends at once never sizes
   // a picture it cannot fill.
   jpeg_read_scanlines(&cinfo, buf, 1);
-  img.resize(static_cast<int>(cinfo.output_height), static_cast<int>(cinfo.output_width));
-  JpegTraits<Img>::fill_row(img.rows[0], buf[0], img.nc(), k);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    const int l = static_cast<int>(cinfo.output_scanline);
-    jpeg_read_scanlines(&cinfo, buf, 1);
-    JpegTraits<Img>::fill_row(img.rows[l], buf[0], img.nc(), k);
+  const int h = static_cast<int>(cinfo.output_height), w = static_cast<int>(cinfo.output_width);
+  const bool in_place = img.nl() == h && img.nc() == w && img.data != nullptr;
+  if (!in_place) {
+    if (int64_t(h) * w > INT32_MAX) img.resize(h, w);  // fails as the resize of that size does
+    img.resize(0, 0);                                  // the old storage goes at once
   }
+  for (int l = 0;;) {
+    typename Img::Pixel* row = in_place ? img.rows[l] : store.row(l, h, w);
+    if (row == nullptr) erro(vistelmo::aloca_message<Img>(), "");
+    JpegTraits<Img>::fill_row(row, buf[0], w, k);
+    if (++l == h) break;
+    jpeg_read_scanlines(&cinfo, buf, 1);
+  }
+  if (!in_place) vistelmo::adopt_block(img, h, w, store.take());
   jerr.picture_done = true;
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
@@ -133,7 +184,8 @@ Decoded decode(Img& img, FILE* f) {
 template <class Img>
 void read_jpeg(Img& img, const std::string& name) {
   StdioFile f(name, "rb", "can't open ", "Erro LeJpg - Faltou memoria setvbuf");
-  Decoded r = decode(img, f.get());
+  RowStore<typename Img::Pixel> store;
+  Decoded r = decode(img, f.get(), store);
   f.close();
   if (r == Decoded::library_error) erro("Erro: Leitura JPG", "");
   if (r == Decoded::data_ended) erro("Erro LeJpg - Fim inesperado", "");

@@ -22,7 +22,8 @@ using vistelmo::put32;
 constexpr int kFileHeader = 14;  // signature, file size, reserved, data offset
 constexpr int kInfoHeader = 40;
 constexpr int kPalette = 8;
-constexpr int kDataOffset = kFileHeader + kInfoHeader + kPalette;  // 62
+constexpr int kDataOffset = kFileHeader + kInfoHeader + kPalette;
+static_assert(kDataOffset == vistelmo::kBmpDataOffset, "BMP headers and palette");
 
 // Field offsets from the start of the file.
 enum : int {
@@ -44,6 +45,7 @@ const char* const kMsgNull = "Erro IMGBIN:ImpBmp - Imagem nula ";
 const char* const kMsgWriteOpen = "Erro IMGBIN::ImpBmp - abertura de ";
 const char* const kMsgWriteBuf = "Erro IMGBIN::ImpBmp - Faltou memoria setvbuf";
 const char* const kMsgWriteFail = "Erro IMGBIN::ImpBmp - Falha na escrita ";
+const char* const kMsgTooBig = "Erro IMGBIN::ImpBmp - Imagem muito grande para BMP ";
 const char* const kMsgReadOpen = "Erro IMGBIN::LeBmp - Abertura de ";
 const char* const kMsgReadBuf = "Erro IMGBIN::LeBmp - Falta memoria setvbuf";
 const char* const kMsgInvalid = "Erro IMGBIN::LeBmp - BMP invalido";
@@ -105,12 +107,13 @@ void read_or_fail(vistelmo::StdioFile& f, uint8_t* p, size_t count) {
 
 void IMGBIN::ImpBmp(const std::string& name) {
   if (nl <= 0 || nc <= 0 || data == nullptr) erro(kMsgNull, name);
+  if (!vistelmo::bmp_fits(nl, nc)) erro(kMsgTooBig, name);
   vistelmo::StdioFile f(name, "wb", kMsgWriteOpen, kMsgWriteBuf);
 
   uint8_t h[kDataOffset] = {};
   h[0] = 'B';
   h[1] = 'M';
-  put32(h + kFileSize, static_cast<uint32_t>(kDataOffset + 4 * static_cast<int64_t>(nw)));
+  put32(h + kFileSize, static_cast<uint32_t>(vistelmo::bmp_file_size(nl, nc)));
   put32(h + kOffBits, kDataOffset);
   put32(h + kHeaderSize, kInfoHeader);
   put32(h + kWidth, static_cast<uint32_t>(nc()));

@@ -133,9 +133,9 @@ void allocate_zeroed_rows(T*& data, T**& rows, int nl, int64_t stride, const cha
   for (int l = 0; l < nl; l++) rows[l] = data + l * stride;
 }
 
-// IMGCPX pixels start at 0 unless the caller overwrites them all (zero false).
+// The sizes, default centre and outside value of a fresh nl x nc image, without storage.
 template <class Img>
-void aloca(Img& im, int nl, int nc, bool zero = true) {
+void fresh_frame(Img& im, int nl, int nc) {
   im.nl = nl;
   im.nc = nc;
   im.n = wrapped_product(nl, nc);
@@ -144,13 +144,40 @@ void aloca(Img& im, int nl, int nc, bool zero = true) {
   im.backg = ImageTraits<Img>::background();
   im.data = nullptr;
   im.rows = nullptr;
+}
+
+template <class Img>
+const char* aloca_message() {
+  static const std::string msg =
+      std::string("Erro ") + ImageTraits<Img>::name + "::aloca - Falta memoria";
+  return msg.c_str();
+}
+
+// IMGCPX pixels start at 0 unless the caller overwrites them all (zero false).
+template <class Img>
+void aloca(Img& im, int nl, int nc, bool zero = true) {
+  fresh_frame(im, nl, nc);
   if (nl >= 1 && nc >= 1) {
-    static const std::string msg =
-        std::string("Erro ") + ImageTraits<Img>::name + "::aloca - Falta memoria";
-    allocate_rows(im.data, im.rows, nl, nc, msg.c_str());
+    allocate_rows(im.data, im.rows, nl, nc, aloca_message<Img>());
     if constexpr (std::is_same_v<Img, IMGCPX>)
       if (zero) std::fill_n(im.data, static_cast<int64_t>(nl) * nc, std::complex<float>());
   }
+}
+
+// As desaloca then aloca, the new image's pixels being the nl x nc block the caller filled (from
+// malloc or realloc; the image now owns it).
+template <class Img>
+void adopt_block(Img& im, int nl, int nc, typename Img::Pixel* block) {
+  im.desaloca();
+  fresh_frame(im, nl, nc);
+  im.data = block;
+  im.rows = new (std::nothrow) typename Img::Pixel*[nl];
+  if (im.rows == nullptr) {
+    release_block(block);
+    im.data = nullptr;
+    erro(aloca_message<Img>(), "");
+  }
+  for (int l = 0; l < nl; l++) im.rows[l] = block + static_cast<int64_t>(l) * nc;
 }
 
 template <class Img>

@@ -33,6 +33,14 @@ inline int64_t capped_product(int64_t a, int64_t b) {
   return a > cap / b ? cap : a * b;
 }
 
+// Bytes of the 1-bit BMP file of an nl x nc image: the headers and palette, then nl rows of
+// whole 32-bit words. Its file size field holds 32 bits.
+constexpr int kBmpDataOffset = 62;
+inline int64_t bmp_file_size(int nl, int nc) {
+  return kBmpDataOffset + 4 * capped_product(nl, (int64_t(nc) + 31) / 32);
+}
+inline bool bmp_fits(int nl, int nc) { return bmp_file_size(nl, nc) <= int64_t(UINT32_MAX); }
+
 // True when a block of count items of size bytes cannot be in the rest of the file.
 inline bool block_exceeds_file(FILE* f, int64_t count, int64_t size) {
   int64_t left = remaining_bytes(f);

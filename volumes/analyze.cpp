@@ -2,6 +2,7 @@
 #include "volumes/analyze.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <type_traits>
@@ -88,10 +89,19 @@ constexpr size_t voxel_bytes() {
   return sizeof(typename std::remove_reference_t<decltype(Alz::img)>::Pixel);
 }
 
+// The header holds the counts in 16-bit signed fields.
+bool counts_fit(int nv, int ns, int nl, int nc) {
+  return nv <= INT16_MAX && ns <= INT16_MAX && nl <= INT16_MAX && nc <= INT16_MAX;
+}
+
 template <class Alz>
 void write_alz(const Alz& a, const std::string& base) {
   using Kind = AlzKind<Alz>;
   const std::string who = message_prefix(Kind::name, "ImpAlz");
+  // An image with voxels that the header cannot describe: refused before any file is made.
+  const auto& m = a.img;
+  if (voxel_count(m.nv, m.ns, m.nl, m.nc) > 0 && !counts_fit(m.nv, m.ns, m.nl, m.nc))
+    erro(who + "Imagem muito grande para Analyze ", base + ".hdr");
   const std::string open_msg = who + "Abertura de ", buf_msg = who + "Faltou memoria setvbuf";
   const std::string fail_msg = who + "Falha na escrita ";
   {

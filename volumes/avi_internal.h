@@ -30,6 +30,16 @@ struct AviHeader {
   uint32_t rate;
 };
 
+// Bytes of one frame (F: nl rows of TamCol(bytes of one row)) and of the whole file, for ns
+// frames of nl x nc pixels of `bits` bits (24 or 8).
+struct AviSizes {
+  int64_t frame;
+  int64_t file;
+  // The RIFF length (file - 8) is the largest size, length or offset a 32-bit field holds.
+  bool fits() const { return file - 8 <= int64_t(UINT32_MAX); }
+};
+AviSizes avi_sizes(int bits, int ns, int nl, int nc);
+
 // The header block (kAviHeaderColour or kAviHeaderGrey bytes) for h.
 std::vector<uint8_t> avi_header(const AviHeader& h);
 

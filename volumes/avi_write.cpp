@@ -9,6 +9,7 @@
 
 #include "foundation/binary_internal.h"
 #include "foundation/file_internal.h"
+#include "images/image_files_internal.h"
 #include "volumes/avi_internal.h"
 
 namespace vistelmo {
@@ -98,12 +99,13 @@ void write_avi(const Vol& v, const std::string& name) {
     // The frame rate is 1000000000 / fd.
     if (v.fd < 1) erro(who + "fd invalido ", name);
   }
+  const int ns = v.ns(), nl = v.nl(), nc = v.nc();
+  const AviSizes sizes = avi_sizes(Kind::bits, ns, nl, nc);
+  if (!sizes.fits()) erro(who + "Imagem muito grande para AVI ", name);
   StdioFile f(name, "wb", who + "abertura de ", who + "Faltou memoria setvbuf");
 
-  const int ns = v.ns(), nl = v.nl(), nc = v.nc();
   const int64_t rowbytes = tamcol64(int64_t(Kind::bits / 8) * nc);
-  // Sizes beyond 32 bits keep their low 32 bits in the file's fields.
-  const uint32_t frame = uint32_t(nl * rowbytes);
+  const uint32_t frame = uint32_t(sizes.frame);
   AviHeader h{};
   h.bits = Kind::bits;
   h.frames = ns;
@@ -142,6 +144,14 @@ void write_avi(const Vol& v, const std::string& name) {
 }
 
 }  // namespace
+
+AviSizes avi_sizes(int bits, int ns, int nl, int nc) {
+  // Held at 2^62 when larger: still too large, and no overflow.
+  const int64_t frame = capped_product(nl, tamcol64(int64_t(bits / 8) * nc));
+  const int64_t header = bits == 8 ? kAviHeaderGrey : kAviHeaderColour;
+  return {frame,
+          header + kAviChunkHeader + capped_product(ns, frame + kAviChunkHeader + kAviIndexEntry)};
+}
 
 std::vector<uint8_t> avi_header(const AviHeader& h) {
   const bool grey = h.bits == 8;

@@ -98,21 +98,15 @@ IMGCPX convolve(const IMGCPX& a, const IMGCPX& b) {
   return fb;
 }
 
-// Sum of squares of the pixels.
-double energy(const IMGFLT& a) {
-  double e = 0;
-  for (int i = 0; i < a.n(); i++) e += double(a.data[i]) * a.data[i];
-  return e;
-}
-
 using vistelmo::fft_engine::COMPLEX;
 using vistelmo::fft_engine::kLineBlock;
+using vistelmo::fft_engine::Line;
 using vistelmo::fft_engine::transform_lines;
 
 // Work space of the real products, kept between calls: fresh pages cost more than the
 // transforms.
-std::vector<CF> work;
-std::vector<COMPLEX> lines_in, lines_out, columns, mirrors;
+std::vector<CF> spectrum_a, spectrum_b, spectrum_p;
+std::vector<COMPLEX> lines_in, lines_out, row_pairs, columns_a, columns_b;
 
 // v sized to at least n.
 template <class T>
@@ -121,98 +115,115 @@ std::vector<T>& at_least(std::vector<T>& v, size_t n) {
   return v;
 }
 
-// The full-size block of the spectral product of two real operands, transformed back, with the
-// circular lags taken from (dl, dc) on: out(i, j) = p((i + dl) mod nl, (j + dc) mod nc).
+// The spectra of the rows of the real image x, zero-padded to nc columns, over columns 0 to nc/2
+// (the others are their conjugates), row l at s[l (nc/2 + 1)]. Rows go in pairs through one
+// complex transform, the first as its real part and the second as its imaginary part; the two
+// spectra are parted in double, X(k) = (Z(k) + conj Z(-k)) / 2 and Y(k) = (Z(k) - conj Z(-k)) /
+// 2i, before they are rounded to float as a row's own transform is: the other row of the pair
+// reaches a spectrum only through double rounding, and no other image shares the transform.
+void row_spectra(const IMGFLT& x, int nc, std::vector<CF>& s) {
+  const int half = nc / 2, rows = x.nl(), cols = x.nc();
+  const size_t width = static_cast<size_t>(half) + 1;
+  CF* const out = at_least(s, rows * width).data();
+  COMPLEX* const z = at_least(row_pairs, static_cast<size_t>(kLineBlock) * nc).data();
+  const Line line = vistelmo::fft_engine::fft_line(nc);
+  for (int i0 = 0; i0 < rows; i0 += 2 * kLineBlock) {
+    const int pairs = std::min(kLineBlock, (rows - i0 + 1) / 2);
+    transform_lines(
+        nc, pairs,
+        [&x, i0, rows, cols](int k, int c) {
+          const int l = i0 + 2 * k;
+          if (c >= cols) return CF(0, 0);
+          return CF(x.rows[l][c], l + 1 < rows ? x.rows[l + 1][c] : 0.0f);
+        },
+        [z, nc](int k, int c, double re, double im) {
+          z[static_cast<size_t>(k) * nc + c] = {re, im};
+        },
+        line, lines_in, lines_out);
+    for (int k = 0; k < pairs; k++) {
+      const int l = i0 + 2 * k;
+      const COMPLEX* zk = z + static_cast<size_t>(k) * nc;
+      CF* first = out + l * width;
+      CF* second = l + 1 < rows ? first + width : nullptr;
+      for (int v = 0; v <= half; v++) {
+        const COMPLEX p = zk[v], q = zk[v == 0 ? 0 : nc - v];
+        first[v] =
+            CF(static_cast<float>(0.5 * (p.re + q.re)), static_cast<float>(0.5 * (p.im - q.im)));
+        if (second)
+          second[v] =
+              CF(static_cast<float>(0.5 * (p.im + q.im)), static_cast<float>(0.5 * (q.re - p.re)));
+      }
+    }
+  }
+}
+
+// The full-size block of the spectral product of two real operands with pixels, transformed
+// back, with the circular lags taken from (dl, dc) on: out(i, j) = p((i + dl) mod nl, (j + dc)
+// mod nc).
 //
-// a is the real part and b, scaled by a power of two to a's energy, the imaginary part of one
-// image Z, whose spectrum gives A(k) = (Z(k) + conj Z(-k)) / 2 and B(k) = (Z(k) - conj Z(-k)) /
-// 2i. The product is Hermitian: only the columns up to nc/2 are formed, each column transformed
+// Each operand is transformed on its own: its rows (row_spectra), then its columns up to nc/2.
+// The product is Hermitian: only those columns are formed, each block of columns transformed
 // back as soon as it is formed; then pairs of rows go back through one complex transform, the
 // first row as its real part and the second as its imaginary part.
 IMGFLT real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, bool conjugate,
                              int dl, int dc) {
-  const double ea = energy(a), eb = energy(b);
-  const int e = ea > 0 && eb > 0 && std::isfinite(ea) && std::isfinite(eb)
-                    ? static_cast<int>(std::lround(0.5 * std::log2(ea / eb)))
-                    : 0;
-  const int shift = std::max(-100, std::min(100, e));
-  const float up = std::ldexp(1.0f, shift);
-  const double down = std::ldexp(1.0, -shift);
   const int nl = s.nl, nc = s.nc, half = nc / 2;
-  const size_t size = static_cast<size_t>(nl) * nc;
-  CF* const w = at_least(work, size).data();
-  auto at = [w, nc](int l, int c) -> CF& { return w[static_cast<size_t>(l) * nc + c]; };
+  const size_t width = static_cast<size_t>(half) + 1;
   const size_t line_size = (kLineBlock + 1) * static_cast<size_t>(std::max(nl, nc));
-  std::vector<COMPLEX>& in = at_least(lines_in, line_size);
-  std::vector<COMPLEX>& out = at_least(lines_out, line_size);
-  std::vector<COMPLEX>& zk = at_least(columns, static_cast<size_t>(nl) * kLineBlock);
-  std::vector<COMPLEX>& zm = at_least(mirrors, static_cast<size_t>(nl) * kLineBlock);
+  at_least(lines_in, line_size);
+  at_least(lines_out, line_size);
+  row_spectra(a, nc, spectrum_a);
+  row_spectra(b, nc, spectrum_b);
+  CF* const p = at_least(spectrum_p, nl * width).data();
+  COMPLEX* const za = at_least(columns_a, static_cast<size_t>(nl) * kLineBlock).data();
+  COMPLEX* const zb = at_least(columns_b, static_cast<size_t>(nl) * kLineBlock).data();
 
-  // Rows of Z that hold pixels, transformed into the first rows of the work space.
-  const int rows = std::max(a.nl(), b.nl());
-  const vistelmo::fft_engine::Line row_in = vistelmo::fft_engine::fft_line(nc);
-  for (int i0 = 0; i0 < rows; i0 += kLineBlock) {
-    const int nb = std::min(kLineBlock, rows - i0);
-    transform_lines(
-        nc, nb,
-        [&a, &b, i0, up](int k, int c) {
-          const int l = i0 + k;
-          return CF(l < a.nl() && c < a.nc() ? a.rows[l][c] : 0.0f,
-                    l < b.nl() && c < b.nc() ? up * b.rows[l][c] : 0.0f);
-        },
-        [&at, i0](int k, int c, double re, double im) {
-          at(i0 + k, c) = CF(static_cast<float>(re), static_cast<float>(im));
-        },
-        row_in, in, out);
-  }
-
-  // Columns v up to nc/2 with their mirrors nc - v: both read, the products formed, transformed
-  // back and written over columns v.
-  const vistelmo::fft_engine::Line column_in = vistelmo::fft_engine::fft_line(nl);
-  const vistelmo::fft_engine::Line column_back = vistelmo::fft_engine::ifft_line(nl);
-  auto spectral = [&](COMPLEX p, COMPLEX q) {
-    const CPXD x(0.5 * (p.re + q.re), 0.5 * (p.im - q.im));
-    CPXD y(down * (0.5 * (p.im + q.im)), down * (0.5 * (q.re - p.re)));
-    if (conjugate) y = std::conj(y);
-    const CPXD r = product(x, y);
-    return COMPLEX{r.real(), r.imag()};
-  };
+  // Columns v up to nc/2 of both spectra, their products, transformed back into p.
+  const Line column_in = vistelmo::fft_engine::fft_line(nl);
+  const Line column_back = vistelmo::fft_engine::ifft_line(nl);
   for (int v0 = 0; v0 <= half; v0 += kLineBlock) {
     const int nb = std::min(kLineBlock, half + 1 - v0);
-    auto column_of = [&](auto v, std::vector<COMPLEX>& z) {
+    auto columns_of = [&](const std::vector<CF>& x, int rows, COMPLEX* z) {
+      const CF* src = x.data() + v0;
       transform_lines(
-          nl, nb, [&at, rows, v](int k, int l) { return l < rows ? at(l, v(k)) : CF(0, 0); },
-          [&z](int k, int l, double re, double im) {
+          nl, nb,
+          [src, rows, width](int k, int l) { return l < rows ? src[l * width + k] : CF(0, 0); },
+          [z](int k, int l, double re, double im) {
             z[static_cast<size_t>(l) * kLineBlock + k] = {re, im};
           },
-          column_in, in, out);
+          column_in, lines_in, lines_out);
     };
-    column_of([v0](int k) { return v0 + k; }, zk);
-    column_of([v0, nc](int k) { return (nc - v0 - k) % nc; }, zm);
+    columns_of(spectrum_a, a.nl(), za);
+    columns_of(spectrum_b, b.nl(), zb);
     for (int u = 0; u < nl; u++) {
-      COMPLEX* p = zk.data() + static_cast<size_t>(u) * kLineBlock;
-      const COMPLEX* q = zm.data() + static_cast<size_t>(u == 0 ? 0 : nl - u) * kLineBlock;
-      for (int k = 0; k < nb; k++) p[k] = spectral(p[k], q[k]);
+      COMPLEX* x = za + static_cast<size_t>(u) * kLineBlock;
+      const COMPLEX* y = zb + static_cast<size_t>(u) * kLineBlock;
+      for (int k = 0; k < nb; k++) {
+        const CPXD w(y[k].re, conjugate ? -y[k].im : y[k].im);
+        const CPXD r = product(CPXD(x[k].re, x[k].im), w);
+        x[k] = {r.real(), r.imag()};
+      }
     }
     transform_lines(
         nl, nb,
-        [&zk](int k, int l) {
-          const COMPLEX z = zk[static_cast<size_t>(l) * kLineBlock + k];
+        [za](int k, int l) {
+          const COMPLEX z = za[static_cast<size_t>(l) * kLineBlock + k];
           return CPXD(z.re, z.im);
         },
-        [&at, v0](int k, int l, double re, double im) {
-          at(l, v0 + k) = CF(static_cast<float>(re), static_cast<float>(im));
+        [p, v0, width](int k, int l, double re, double im) {
+          p[l * width + v0 + k] = CF(static_cast<float>(re), static_cast<float>(im));
         },
-        column_back, in, out);
+        column_back, lines_in, lines_out);
   }
 
   // Rows of the result in pairs: each row's columns past nc/2 are the conjugates of its first
   // ones, and its columns 0 and nc/2 are real.
   IMGFLT r = vistelmo::unset_image<IMGFLT>(s.nlf, s.ncf);
-  const vistelmo::fft_engine::Line row_back = vistelmo::fft_engine::ifft_line(nc);
-  auto spectrum = [&at, nc, half](int l, int c) {
-    if (c == 0 || 2 * c == nc) return CF(at(l, c).real(), 0);
-    return c <= half ? at(l, c) : std::conj(at(l, nc - c));
+  const Line row_back = vistelmo::fft_engine::ifft_line(nc);
+  auto spectrum = [p, width, nc, half](int l, int c) {
+    const CF* row = p + l * width;
+    if (c == 0 || 2 * c == nc) return CF(row[c].real(), 0);
+    return c <= half ? row[c] : std::conj(row[nc - c]);
   };
   for (int i0 = 0; i0 < s.nlf; i0 += 2 * kLineBlock) {
     const int pairs = std::min(kLineBlock, (s.nlf - i0 + 1) / 2);
@@ -230,7 +241,7 @@ IMGFLT real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, b
           r.rows[i][j] = static_cast<float>(re);
           if (i + 1 < s.nlf) r.rows[i + 1][j] = static_cast<float>(im);
         },
-        row_back, in, out);
+        row_back, lines_in, lines_out);
   }
   Quorvan::W_init(nl);  // the table as the last column pass of ifft leaves it
   return r;
@@ -241,9 +252,12 @@ IMGFLT real_spectral_product(const IMGFLT& a, const IMGFLT& b, const Sizes& s, b
 IMGCPX xcorrf(const IMGCPX& a, const IMGCPX& b) { return correlate(a, b); }
 IMGCPX convf(const IMGCPX& a, const IMGCPX& b) { return convolve(a, b); }
 
+// An operand without pixels transforms to zeros: the result is all zeros, and the other operand
+// may not fit the padded size.
 IMGFLT xcorrf(const IMGFLT& a, const IMGFLT& b) {
   const Sizes s(a.nl(), a.nc(), b.nl(), b.nc());
   if (s.empty()) return IMGFLT(s.rows(), s.cols());
+  if (a.n() == 0 || b.n() == 0) return IMGFLT(s.nlf, s.ncf, 0.0f);
   return real_spectral_product(a, b, s, true, s.nl - b.nl() + 1, s.nc - b.nc() + 1);
 }
 
@@ -252,6 +266,7 @@ IMGFLT xcorrf(const IMGFLT& a, const IMGFLT& b) {
 IMGFLT convf(const IMGFLT& a, const IMGFLT& b) {
   const Sizes s(a.nl(), a.nc(), b.nl(), b.nc());
   if (s.empty()) return IMGFLT(s.rows(), s.cols());
+  if (a.n() == 0 || b.n() == 0) return IMGFLT(s.nlf, s.ncf, 0.0f);
   IMGFLT r = real_spectral_product(a, b, s, false, 0, 0);
   if (b.nl() == s.nl && b.nc() == s.nc && s.nlf == s.nl && s.ncf == s.nc) r.backg = b.backg;
   return r;

@@ -12,18 +12,20 @@ int whtM = 0;
 
 namespace {
 
-// Checks the image, stores its number of index bits in whtM and returns the side N.
-int side_of(const IMGFLT& a) {
+// Checks the image and returns its number of index bits M, also left in whtM (the last call's,
+// when several threads transform at once: the store is atomic, the kernel reads its own M).
+int bits_of(const IMGFLT& a) {
   const int n = a.nl();
   if (n != a.nc() || n < 1) erro("Erro: Imagem deve ser quadrada", "");
-  whtM = static_cast<int>(std::round(std::log(double(n)) / 0.6931471805599453));
+  const int bits = static_cast<int>(std::round(std::log(double(n)) / 0.6931471805599453));
+  __atomic_store_n(&whtM, bits, __ATOMIC_RELAXED);
   float p = 1.0f, base = 2.0f;  // 2^M by repeated squaring
-  for (int m = whtM; m > 0; m >>= 1) {
+  for (int m = bits; m > 0; m >>= 1) {
     if (m & 1) p *= base;
     base *= base;
   }
   if (double(p) != double(n)) erro("Erro: Imagem deve ser quadrada e de dimensao 2^M", "");
-  return n;
+  return bits;
 }
 
 // Coefficient u in natural Hadamard order: bit i of the result is the parity of the i+1 most
@@ -70,9 +72,9 @@ void hadamard(std::vector<double>& b, int n) {
 // Every output is a sum of +-a/N terms (N a power of two, so each term is exact); the butterflies
 // add them in another order, in double. Adding 0 gives a zero sum the sign a sum from 0 has.
 IMGFLT wht(const IMGFLT& a) {
-  const int n = side_of(a);
+  const int bits = bits_of(a), n = a.nl();
   std::vector<int> g(n);
-  for (int u = 0; u < n; u++) g[u] = natural_index(u, whtM);
+  for (int u = 0; u < n; u++) g[u] = natural_index(u, bits);
   const double norm = std::sqrt(double(int64_t(n) * n));
   std::vector<double> b(static_cast<size_t>(n) * n);
   for (int x = 0; x < n; x++)
@@ -87,9 +89,9 @@ IMGFLT wht(const IMGFLT& a) {
 }
 
 IMGFLT iwht(const IMGFLT& a) {
-  const int n = side_of(a);
+  const int bits = bits_of(a), n = a.nl();
   std::vector<int> g(n);
-  for (int u = 0; u < n; u++) g[u] = natural_index(u, whtM);
+  for (int u = 0; u < n; u++) g[u] = natural_index(u, bits);
   const double norm = std::sqrt(double(int64_t(n) * n));
   std::vector<double> b(static_cast<size_t>(n) * n);
   for (int u = 0; u < n; u++) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "formats/image_io.h"
 #include "formats/jpeg.h"
 #include "formats/pnm.h"
 #include "foundation/memory_limit.h"
@@ -197,10 +198,17 @@ TEST_F(JpegDeath, LibraryErrorsPrintTheirMessageThenErroLeituraJpg) {
 
 // Reads a file into a fresh image of either kind, under a memory cap.
 template <class Img>
-void read_capped(const std::string& name) {
-  testutil::limit_address_space();
+void read_capped(const std::string& name, rlim_t headroom_mb = 512) {
+  testutil::limit_address_space(headroom_mb);
   Img im;
   LeJpg(im, name);
+}
+
+// Kelt's way in: a binary image read by name (through a grey one), under a memory cap.
+void read_binary_capped(const std::string& name, rlim_t headroom_mb) {
+  testutil::limit_address_space(headroom_mb);
+  IMGBIN im(0, 0);
+  le(im, name);
 }
 
 using Bytes = std::vector<unsigned char>;
@@ -246,6 +254,76 @@ TEST_F(JpegDeath, DataEndingBeforeThePictureIsCompleteIsRefused) {
     testutil::write_bytes(path("pcut.jpg"), Bytes(p.begin(), p.begin() + (start + end) / 2));
     EXPECT_ERRO(read_capped<IMGCOR>(path("pcut.jpg")), "Erro LeJpg - Fim inesperado", "");
   }
+}
+
+// A uniform picture of `rows` by nc, written by libjpeg, with the height in its frame header
+// raised to nl: the data holds the first row of blocks, then ends.
+template <class Img>
+Bytes first_blocks_of(const std::string& name, int rows, int nc, int nl) {
+  Img im(rows, nc);
+  im.fill(typename Img::Pixel{});
+  ImpJpg(im, name, 75);
+  Bytes b = testutil::read_bytes(name);
+  const size_t sof = marker(b, 0xC0);
+  b[sof + 5] = static_cast<unsigned char>(nl >> 8);
+  b[sof + 6] = static_cast<unsigned char>(nl & 0xFF);
+  testutil::write_bytes(name, b);
+  return b;
+}
+
+TEST_F(JpegDeath, DataEndingAfterItsFirstRowsHoldsOnlyTheRowsDecoded) {
+  // 46000 x 46000 declared: 2 GB grey, 6 GB colour if sized at once; 2048 x 65500: 134 MB
+  // grey, under a cap of 48 MB more than the process holds.
+  struct Case {
+    const char* name;
+    bool colour;
+    int rows, nc, nl;
+    rlim_t headroom_mb;
+  };
+  const Case cases[] = {{"g46000.jpg", false, 8, 46000, 46000, 512},
+                        {"c46000.jpg", true, 16, 46000, 46000, 512},
+                        {"g65500.jpg", false, 8, 2048, 65500, 48}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string name = path(c.name);
+    const Bytes b = c.colour ? first_blocks_of<IMGCOR>(name, c.rows, c.nc, c.nl)
+                             : first_blocks_of<IMGGRY>(name, c.rows, c.nc, c.nl);
+    EXPECT_LT(b.size(), 20000u);
+    EXPECT_ERRO(read_capped<IMGCOR>(name, c.headroom_mb), "Erro LeJpg - Fim inesperado", "");
+    EXPECT_ERRO(read_capped<IMGGRY>(name, c.headroom_mb), "Erro LeJpg - Fim inesperado", "");
+    EXPECT_ERRO(read_binary_capped(name, c.headroom_mb), "Erro LeJpg - Fim inesperado", "");
+  }
+}
+
+TEST_F(Jpeg, ReadsIntoFreshOrSameSizeImagesAlike) {
+  // Tall enough that the rows outgrow their first block several times; smooth all the way.
+  IMGCOR c(700, 90);
+  for (int l = 0; l < 700; l++)
+    for (int k = 0; k < 90; k++)
+      c(l, k) = COR{static_cast<unsigned char>(10 + 2 * k), static_cast<unsigned char>(20 + l / 3),
+                    static_cast<unsigned char>(240 - k - l / 5)};
+  ImpJpg(c, path("t.jpg"), 90);
+  IMGCOR fresh, same(700, 90), other(3, 5);
+  same.backg = COR{1, 2, 3};
+  same.lc = 7;
+  other.backg = COR{4, 5, 6};
+  other.cc = 0;
+  LeJpg(fresh, path("t.jpg"));
+  LeJpg(same, path("t.jpg"));
+  LeJpg(other, path("t.jpg"));
+  EXPECT_LE(max_diff(fresh, c), 8);
+  EXPECT_EQ(max_diff(fresh, same), 0);
+  EXPECT_EQ(max_diff(fresh, other), 0);
+  // The same size keeps the image's frame; another size gives a fresh image's.
+  EXPECT_EQ(rgb(same.backg), rgb(COR{1, 2, 3}));
+  EXPECT_EQ(same.lc, 7);
+  EXPECT_EQ(rgb(other.backg), rgb(fresh.backg));
+  EXPECT_EQ(other.lc, 349);
+  EXPECT_EQ(other.cc, 44);
+  IMGGRY g, gsame(700, 90);
+  LeJpg(g, path("t.jpg"));
+  LeJpg(gsame, path("t.jpg"));
+  EXPECT_EQ(max_diff(g, gsame), 0);
 }
 
 TEST_F(Jpeg, OtherWarningsAndAMissingEndMarkerStillRead) {

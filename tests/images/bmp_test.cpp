@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "images/image_files_internal.h"
 #include "support/test_support.h"
 #include "vistelmo.h"
 
@@ -287,6 +288,26 @@ TEST_F(Bmp, OpenFailures) {
   IMGBIN b(2, 2, true);
   EXPECT_ERRO(b.ImpBmp(path("no/such/dir.bmp")), "Erro IMGBIN::ImpBmp - abertura de ",
               path("no/such/dir.bmp"));
+}
+
+TEST(BmpSize, TheFileSizeFieldHoldsItOrTheWriterRefuses) {
+  struct Case {
+    int nl, nc;
+    int64_t bytes;
+  };
+  // 62 bytes of headers and palette, then rows of whole 32-bit words.
+  const Case cases[] = {{1, 1, 66},
+                        {1, 32, 66},
+                        {1, 33, 70},
+                        {3, 65, 98},
+                        {1073741808, 32, 4294967294},
+                        {1073741809, 32, 4294967298},
+                        {32768, 1048576, 4294967358}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(vistelmo::bmp_file_size(c.nl, c.nc), c.bytes) << c.nl << " x " << c.nc;
+    EXPECT_EQ(vistelmo::bmp_fits(c.nl, c.nc), c.bytes <= 4294967295) << c.nl << " x " << c.nc;
+  }
+  EXPECT_FALSE(vistelmo::bmp_fits(INT32_MAX, INT32_MAX));
 }
 
 TEST_F(Bmp, EmptyImageIsRefusedBeforeOpening) {

@@ -182,15 +182,38 @@ TEST_F(Analyze, HeaderWithoutVoxelsGivesAnEmptyImage) {
   }
 }
 
-TEST_F(Analyze, HeaderMustDescribeTheImage) {
+TEST_F(Analyze, CountsPastTheHeaderFieldsAreRefusedBeforeAnyFile) {
   const std::string base = path("m");
-  // Counts above 32767 keep their low 16 bits, which no longer match.
+  // Volumes, slices, columns, rows (the constructor's order); 32767 is the fields' largest.
+  const int counts[][4] = {
+      {40000, 1, 1, 1}, {1, 32768, 1, 1}, {1, 1, 40000, 1}, {1, 1, 1, 65537}, {1, 1, 32767, 2}};
+  for (const auto& n : counts) {
+    ALZSHT a(n[0], n[1], n[2], n[3], 1, 1, 1);
+    if (n[2] == 32767) {
+      a.ImpAlz(path("fits"));
+      EXPECT_EQ(read_bytes(path("fits") + ".img").size(), 2u * 32767 * 2);
+      continue;
+    }
+    EXPECT_ERRO(a.ImpAlz(base), "Erro ALZSHT::ImpAlz - Imagem muito grande para Analyze ",
+                base + ".hdr");
+    EXPECT_FALSE(testutil::file_exists(base + ".hdr")) << n[0] << " " << n[1];
+    EXPECT_FALSE(testutil::file_exists(base + ".img"));
+  }
+  // The stored dimension is still its low 16 bits.
   ALZFLT wide(1, 1, 40000, 1, 1, 1, 1);
   EXPECT_EQ(wide.hdr.dim[1], int16_t(40000 - 65536));
-  EXPECT_ERRO(wide.ImpAlz(base), "HDR nao concorda com IMG", "");
-  EXPECT_EQ(read_bytes(base + ".hdr").size(), 348u);
-  EXPECT_FALSE(testutil::file_exists(base + ".img"));
+  EXPECT_ERRO(wide.ImpAlz(base), "Erro ALZFLT::ImpAlz - Imagem muito grande para Analyze ",
+              base + ".hdr");
+  ALZGRY g;
+  std::memcpy(&g.hdr, default_header(1, 1, 1, 1, 1, 1, 1, 2, 8).data(), 348);
+  g.img.resize(1, 1, 40000, 1);
+  EXPECT_ERRO(g.ImpAlz(base), "Erro ALZGRY::ImpAlz - Imagem muito grande para Analyze ",
+              base + ".hdr");
+  EXPECT_FALSE(testutil::file_exists(base + ".hdr"));
+}
 
+TEST_F(Analyze, HeaderMustDescribeTheImage) {
+  const std::string base = path("m");
   ALZSHT s(2, 2, 2, 2, 1, 1, 1);
   s.img.resize(2, 2, 3, 2);
   EXPECT_ERRO(s.ImpAlz(base), "HDR nao concorda com IMG", "");

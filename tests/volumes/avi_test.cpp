@@ -157,6 +157,35 @@ TEST(TamCol, RoundsUpToAMultipleOfFour) {
   for (const auto& c : cases) EXPECT_EQ(TamCol(c[0]), c[1]) << c[0];
 }
 
+TEST(AviSizes, EveryFieldHoldsItsSizeOrTheWriterRefuses) {
+  struct Case {
+    int bits, ns, nl, nc;
+    int64_t frame, file;
+  };
+  const Case cases[] = {
+      {24, 3, 3, 5, 48, 476},
+      {8, 2, 3, 5, 24, 1380},
+      // 4.4 GB of colour: the RIFF length past 32 bits.
+      {24, 350, 2048, 2048, 12582912, 4404027860},
+      // The largest grey and colour movies of 1 x 1 frames (4 bytes each), and one frame more.
+      {8, 153391643, 1, 1, 4, 4294967288},
+      {8, 153391644, 1, 1, 4, 4294967316},
+      {24, 153391680, 1, 1, 4, 4294967300},
+      {24, 153391681, 1, 1, 4, 4294967328},
+      // One colour frame past 32 bits on its own.
+      {24, 1, 65536, 21846, 4295229440, 4295229440 + 260 + 24},
+  };
+  for (const Case& c : cases) {
+    const vistelmo::AviSizes s = vistelmo::avi_sizes(c.bits, c.ns, c.nl, c.nc);
+    EXPECT_EQ(s.frame, c.frame) << c.ns << " x " << c.nl << " x " << c.nc;
+    EXPECT_EQ(s.file, c.file) << c.ns << " x " << c.nl << " x " << c.nc;
+    EXPECT_EQ(s.fits(), c.file - 8 <= 4294967295) << c.ns << " x " << c.nl << " x " << c.nc;
+  }
+  // The file of the largest counts is refused, without overflow.
+  EXPECT_FALSE(vistelmo::avi_sizes(24, INT32_MAX, INT32_MAX, INT32_MAX).fits());
+  EXPECT_FALSE(vistelmo::avi_sizes(8, INT32_MAX, 1, 1).fits());
+}
+
 TEST_F(Avi, ColourFileHasTheDocumentedBytes) {
   const I3DCOR v = colour_volume(3, 3, 5);
   ImpAvi(v, path("c.avi"));

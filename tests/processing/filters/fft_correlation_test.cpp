@@ -1,8 +1,10 @@
 #include "processing/filters/fft_correlation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "processing/filters/fft.h"
@@ -148,6 +150,99 @@ TEST(FftCorrelation, FloatOperandsOfVeryDifferentScales) {
       for (int k = 0; k < r.n(); k++) EXPECT_NEAR(r.data[k], want[k].real(), 1e-6 * top) << k;
     }
   }
+}
+
+// The instruction sets the transforms can be run on here.
+std::vector<int> transform_isas() {
+  std::vector<int> isas = {1};
+  if (vistelmo::fft_engine::have_avx2()) isas.push_back(2);
+  return isas;
+}
+
+IMGFLT float_result(const IMGFLT& a, const IMGFLT& b, bool corr) {
+  return corr ? xcorrf(a, b) : convf(a, b);
+}
+
+TEST(FftCorrelation, FloatOperandsWithoutPixelsGiveZeros) {
+  // Either operand of no rows, no columns or neither, against operands larger than the padded
+  // size that is left.
+  const Shape shapes[] = {{0, 4, 2, 3}, {2, 3, 0, 4}, {4, 0, 3, 2}, {3, 2, 4, 0},
+                          {0, 0, 3, 3}, {5, 7, 0, 0}, {0, 0, 0, 0}, {0, 4, 0, 3},
+                          {4, 0, 3, 0}, {0, 9, 9, 0}, {0, 1, 7, 1}, {1, 0, 1, 7}};
+  for (const Shape& s : shapes)
+    for (bool corr : {true, false}) {
+      const IMGFLT a = sample_flt(s.nla, s.nca, 0.5f), b = sample_flt(s.nlb, s.ncb, 1.5f);
+      const IMGFLT r = float_result(a, b, corr);
+      const int nl = std::max(s.nla + s.nlb - 1, 0), nc = std::max(s.nca + s.ncb - 1, 0);
+      ASSERT_EQ(r.nl(), nl) << s.nla << "x" << s.nca << " " << s.nlb << "x" << s.ncb;
+      ASSERT_EQ(r.nc(), nc) << s.nla << "x" << s.nca << " " << s.nlb << "x" << s.ncb;
+      EXPECT_EQ(r.backg, 0.0f);
+      for (int l = 0; l < r.nl(); l++)
+        for (int c = 0; c < r.nc(); c++) EXPECT_EQ(r.rows[l][c], 0.0f) << l << " " << c;
+      if (nl > 0 && nc > 0) {
+        EXPECT_EQ(r.lc, (nl - 1) / 2);
+        EXPECT_EQ(r.cc, (nc - 1) / 2);
+      }
+    }
+}
+
+TEST(FftCorrelation, ZeroFloatOperandsGiveExactZeros) {
+  IMGFLT ramp(6, 1);
+  for (int i = 0; i < 6; i++) ramp.data[i] = float(i + 1);
+  const IMGFLT wide = sample_flt(5, 9, 0.8f);
+  const std::pair<IMGFLT, IMGFLT> pairs[] = {{IMGFLT(4, 1, 0.0f), ramp},
+                                             {IMGFLT(4, 1, -0.0f), ramp},
+                                             {IMGFLT(3, 4, 0.0f), wide},
+                                             {IMGFLT(7, 2, -0.0f), wide},
+                                             {IMGFLT(1, 1, 0.0f), wide}};
+  for (int isa : transform_isas()) {
+    vistelmo::fft_engine::set_isa(isa);
+    for (const auto& [zero, other] : pairs)
+      for (bool corr : {true, false})
+        for (bool swap : {false, true}) {
+          const IMGFLT r = swap ? float_result(other, zero, corr) : float_result(zero, other, corr);
+          ASSERT_EQ(r.n(), (zero.nl() + other.nl() - 1) * (zero.nc() + other.nc() - 1));
+          for (int k = 0; k < r.n(); k++)
+            EXPECT_EQ(r.data[k], 0.0f)
+                << k << " corr " << corr << " swap " << swap << " isa " << isa;
+        }
+  }
+  vistelmo::fft_engine::set_isa(0);
+}
+
+// Operands scaled apart, or into the denormal range: each result against the direct sums, within
+// a bound relative to its largest value plus a few of the smallest steps of float.
+TEST(FftCorrelation, FloatOperandsOfUnbalancedAndDenormalScales) {
+  struct Case {
+    int ea, eb;  // a scaled by 2^ea, b by 2^eb
+    int odd;     // and a's odd rows by 2^odd more
+  };
+  const Case cases[] = {{0, -110, 0}, {-110, 0, 0},   {60, -55, 0},  {0, 100, 0},
+                        {-140, 0, 0}, {0, -142, 0},   {-70, -70, 0}, {-60, -75, 0},
+                        {0, 0, -100}, {0, -20, -100}, {-90, 0, 40}};
+  const double step = std::ldexp(1.0, -149);
+  for (int isa : transform_isas()) {
+    vistelmo::fft_engine::set_isa(isa);
+    for (const Case& c : cases) {
+      IMGFLT a = sample_flt(9, 13, 0.3f), b = sample_flt(4, 6, 1.7f);
+      for (int l = 0; l < a.nl(); l++)
+        for (int j = 0; j < a.nc(); j++)
+          a.rows[l][j] = std::ldexp(a.rows[l][j], c.ea + (l % 2 ? c.odd : 0));
+      for (int i = 0; i < b.n(); i++) b.data[i] = std::ldexp(b.data[i], c.eb);
+      for (bool corr : {true, false}) {
+        const IMGFLT r = float_result(a, b, corr);
+        const std::vector<CD> want = direct(IMGCPX(a), IMGCPX(b), corr);
+        double top = 0;
+        for (const CD& w : want) top = std::max(top, std::abs(w));
+        ASSERT_EQ(r.n(), static_cast<int>(want.size()));
+        for (int k = 0; k < r.n(); k++)
+          EXPECT_NEAR(r.data[k], want[k].real(), 4e-7 * top + 8 * step)
+              << "2^" << c.ea << " (odd rows 2^" << c.odd << " more) by 2^" << c.eb << " corr "
+              << corr << " isa " << isa << " at " << k;
+      }
+    }
+  }
+  vistelmo::fft_engine::set_isa(0);
 }
 
 TEST(FftCorrelation, ResultsOfFreshSize) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "conv_fixtures.h"
@@ -132,6 +133,38 @@ TEST(Wht, OrderIsRemembered) {
   EXPECT_EQ(whtM, 6);
   iwht(IMGFLT(16, 16, 0.0f));
   EXPECT_EQ(whtM, 4);
+}
+
+TEST(Wht, ThreadsOnDistinctImages) {
+  // Each thread transforms its own image of its own side, back and forth, many times; every
+  // result must equal the one computed alone.
+  const int sides[] = {32, 64, 128, 16, 32, 64, 128, 8};
+  const int threads = 8, rounds = 60;
+  std::vector<IMGFLT> in, fwd, back;
+  for (int t = 0; t < threads; t++) {
+    const int n = sides[t];
+    IMGFLT a(n, n);
+    for (int i = 0; i < a.n(); i++) a.data[i] = std::sin(0.37f * i + t) * (1 + t);
+    in.push_back(a);
+    fwd.push_back(wht(a));
+    back.push_back(iwht(a));
+  }
+  std::vector<int> wrong(threads, 0);
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; t++)
+    pool.emplace_back([&, t] {
+      const size_t bytes = sizeof(float) * in[t].n();
+      for (int k = 0; k < rounds; k++) {
+        const IMGFLT f = wht(in[t]), b = iwht(in[t]);
+        wrong[t] += std::memcmp(f.data, fwd[t].data, bytes) != 0;
+        wrong[t] += std::memcmp(b.data, back[t].data, bytes) != 0;
+      }
+    });
+  for (std::thread& th : pool) th.join();
+  for (int t = 0; t < threads; t++) EXPECT_EQ(wrong[t], 0) << "side " << sides[t];
+  // Called alone again, whtM holds that call's M.
+  wht(in[2]);
+  EXPECT_EQ(whtM, 7);
 }
 
 TEST(Wht, RejectsOtherShapes) {
