@@ -8,6 +8,8 @@
 #include "foundation/erro.h"
 #include "foundation/int_field.h"
 
+#pragma GCC visibility push(default)
+
 template <class T>
 class MATRIZ {
  public:
@@ -85,3 +87,5 @@ MATRIZ<T>::MATRIZ(int l, int c, double a0, double a1, ...) {
   }
   va_end(ap);
 }
+
+#pragma GCC visibility pop

@@ -6,6 +6,8 @@
 
 #include "foundation/matriz.h"
 
+#pragma GCC visibility push(default)
+
 int double2int(double x);
 
 struct PONTOI2;
@@ -99,3 +101,5 @@ std::ostream& operator<<(std::ostream& os, const PONTO4& p);
 std::ostream& operator<<(std::ostream& os, const PONTOI2& p);
 std::ostream& operator<<(std::ostream& os, const PONTOI3& p);
 std::ostream& operator<<(std::ostream& os, const PONTOI4& p);
+
+#pragma GCC visibility pop

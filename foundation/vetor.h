@@ -7,6 +7,8 @@
 #include "foundation/erro.h"
 #include "foundation/int_field.h"
 
+#pragma GCC visibility push(default)
+
 template <class T>
 class VETOR {
  public:
@@ -95,3 +97,5 @@ class VETOR {
     }
   }
 };
+
+#pragma GCC visibility pop

@@ -16,6 +16,8 @@
 #include "foundation/int_field.h"
 #include "images/cor.h"
 
+#pragma GCC visibility push(default)
+
 class IMGBIN;
 class IMGGRY;
 class IMGCOR;
@@ -273,3 +275,5 @@ class IMGBIN {
 
 #undef VISTELMO_IMAGE_COMMON
 #undef VISTELMO_IMAGE_FROM
+
+#pragma GCC visibility pop

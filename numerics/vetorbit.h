@@ -9,6 +9,8 @@
 #include "foundation/bitref.h"
 #include "foundation/erro.h"
 
+#pragma GCC visibility push(default)
+
 class VETORBIT {
  public:
   int n;            // bits; below 1 behaves as empty
@@ -80,3 +82,5 @@ bool operator==(const VETORBIT& a, const VETORBIT& b);
 std::ostream& operator<<(std::ostream& os, const VETORBIT& v);
 void imp(const VETORBIT& v, const std::string& nome);
 void le(VETORBIT& v, const std::string& nome);
+
+#pragma GCC visibility pop
