@@ -17,9 +17,9 @@ class VETOR {
   T backg{};
   int centro;
 
-  explicit VETOR(int n = 0) { aloca(n); }
-  VETOR(int n, T x) {
-    aloca(n);
+  explicit VETOR(int count = 0) { aloca(count); }
+  VETOR(int count, T x) {
+    aloca(count);
     fill(x);
   }
   VETOR(const VETOR& v) {

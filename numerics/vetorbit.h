@@ -21,12 +21,12 @@ class VETORBIT {
   VETORBIT(int n, bool v);
   // Bit 0 = b0, bit 1 = b1, bits 2..n-1 from rest (non-zero = 1).
   template <class... B>
-  VETORBIT(int n, bool b0, bool b1, B... rest) {
-    aloca(n);
+  VETORBIT(int count, bool b0, bool b1, B... rest) {
+    aloca(count);
     const bool bits[] = {b0, b1, (rest != 0)...};
-    if (n > 2 + static_cast<int>(sizeof...(rest)))
+    if (count > 2 + static_cast<int>(sizeof...(rest)))
       erro("Erro VETORBIT(n,b0,b1,...) - faltam valores", "");
-    for (int i = 0; i < n; i++) (*this)(i) = bits[i];
+    for (int i = 0; i < count; i++) (*this)(i) = bits[i];
   }
   VETORBIT(const std::string& s);
   VETORBIT(const VETORBIT& s);
