@@ -13,7 +13,8 @@
 // IMGGRY, IMGSHT, IMGFLT, IMGDBL and IMGCPX. New pixels are black in IMGBIN and 0 in IMGCPX;
 // the other classes leave them unset until filled.
 // Copies (copy construction, assignment, copia) are deep: pixels, centre and outside value.
-// A move takes the storage and leaves the source a 0 x 0 image without pixels.
+// Move construction takes the storage and leaves the source a 0 x 0 image without pixels
+// (assignment, even from a temporary, copies).
 // resize to another size reallocates without keeping the pixels, and the centre and outside
 // value return to the defaults above; resize to the same size changes nothing.
 #pragma once
