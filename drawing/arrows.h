@@ -8,6 +8,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Enlarges g by k into a colour image of k*campo.nl x k*campo.nc and draws one red arrow per
 // field element sampled every passo rows and columns (real part right, imaginary part up, times
 // escala), from the centre of its k x k block; a zero element is a blue dot instead.
@@ -17,3 +19,5 @@ IMGCOR sobrfl(const IMGGRY& g, const IMGCPX& campo, double escala, int k, int pa
 IMGBIN cperfil(const IMGGRY& g, int c, char modo);
 // Row l of g: 256 rows x g.nc columns, value v at row 255 - v, black on white.
 IMGBIN lperfil(const IMGGRY& g, int l, char modo);
+
+#pragma GCC visibility pop

@@ -9,6 +9,8 @@
 #include "foundation/points.h"
 #include "foundation/vetor.h"
 
+#pragma GCC visibility push(default)
+
 // The cubic kernel and its first and second derivatives.
 double L(double x);
 double L1(double x);
@@ -26,3 +28,5 @@ PONTO2 bspline2(const VETOR<PONTO2>& v, double t, char modo);
 // Central first differences and second differences of a closed polygon (indices wrap).
 VETOR<PONTO2> derivada1(const VETOR<PONTO2>& v);
 VETOR<PONTO2> derivada2(const VETOR<PONTO2>& v);
+
+#pragma GCC visibility pop

@@ -7,6 +7,8 @@
 
 #include "foundation/points.h"
 
+#pragma GCC visibility push(default)
+
 // Turn a -> b -> c: +1 counter-clockwise, -1 clockwise, 0 collinear (first coordinate as the
 // first axis).
 int tsh(PONTOI2 a, PONTOI2 b, PONTOI2 c);
@@ -44,3 +46,5 @@ PONTO3 ret2esfy(PONTO3 p);
 PONTO4 ret2esf(PONTO4 p);
 // L1 form: (s, pseudoangl1(p1, p2), 1 - p3 / s, 1 - p4 / s) with s = |p1|+|p2|+|p3|+|p4|.
 PONTO4 ret2esfl1(PONTO4 p);
+
+#pragma GCC visibility pop

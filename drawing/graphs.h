@@ -6,6 +6,8 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // The shape becomes the n points (i, f(i)).
 void fun2shp(const VETOR<double>& f, VETOR<PONTO2>& shape);
 
@@ -15,3 +17,5 @@ void fun2shp(const VETOR<double>& f, VETOR<PONTO2>& shape);
 // left edge. A lower bound of -infinito or an upper bound of infinito is taken from the samples.
 void funcao2imgbin(const VETOR<double>& f, IMGBIN& img, bool cor, bool marcas, double inf,
                    double sup, double passo);
+
+#pragma GCC visibility pop

@@ -16,6 +16,8 @@
 #include "images/images.h"
 #include "images/yuv.h"
 
+#pragma GCC visibility push(default)
+
 // The point pen and the integer pen (row, column); independent of each other.
 extern PONTOI2 caneta;
 extern int lcaneta;
@@ -76,3 +78,5 @@ void relogioretangular(IMGCOR& img, int l, int c, int nl, int nc, double ang, CO
 void flecha(IMGBIN& img, int l1, int c1, int l2, int c2, bool cor);
 void flecha(IMGGRY& img, int l1, int c1, int l2, int c2, unsigned char cor);
 void flecha(IMGCOR& img, int l1, int c1, int l2, int c2, COR cor);
+
+#pragma GCC visibility pop

@@ -9,6 +9,8 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Smallest and largest element; fails unless min < max (an empty or constant vector).
 void FuncaoMinMax(const VETOR<double>& v, double& min, double& max);
 
@@ -16,3 +18,5 @@ void FuncaoMinMax(const VETOR<double>& v, double& min, double& max);
 IMGCOR simplefuncao2imgcor(const VETOR<double>& v, int nl, char modo, COR cor);
 // nl rows x v.n columns, white (branco), drawn in black (preto).
 IMGBIN simplefuncao2imgbin(const VETOR<double>& v, int nl, char modo);
+
+#pragma GCC visibility pop

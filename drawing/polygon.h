@@ -14,6 +14,8 @@
 #include "images/images.h"
 #include "numerics/vetorbit.h"
 
+#pragma GCC visibility push(default)
+
 namespace Polygon {
 
 // a after b: a lower row, or the same row further right. A queue on it gives the first point.
@@ -59,3 +61,5 @@ VETOR<PONTOI2> ConvgonBorda(const VETOR<PONTOI2>& v);
 void thickline(IMGCOR& img, int l1, int c1, int l2, int c2, COR cor, int esp);
 void thickline(IMGGRY& img, int l1, int c1, int l2, int c2, unsigned char cor, int esp);
 void thickline(IMGBIN& img, int l1, int c1, int l2, int c2, bool cor, int esp);
+
+#pragma GCC visibility pop

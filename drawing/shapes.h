@@ -10,6 +10,8 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 class MapU2D {
  public:
   PONTO2 MinU;     // smallest x and y of the shape
@@ -50,3 +52,5 @@ void shape2img(const VETOR<PONTO2>& shape, IMGCOR& img, COR cor, bool fecha, boo
 void shape2img(const VETOR<PONTO2>& shape, IMGBIN& img, bool cor, bool fecha, bool marcas);
 void shapevert(const VETOR<PONTO2>& shape, IMGCOR& img, COR cor);
 void shapevert(const VETOR<PONTO2>& shape, IMGBIN& img, bool cor);
+
+#pragma GCC visibility pop

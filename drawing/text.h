@@ -13,6 +13,8 @@
 #include "images/images.h"
 #include "images/yuv.h"
 
+#pragma GCC visibility push(default)
+
 class PutTxt {
  public:
   PutTxt() = delete;
@@ -48,3 +50,5 @@ void puttxt(IMGGRY& img, int l, int c, const std::string& s, unsigned char cor, 
             bool transparent, unsigned char fundo);
 void puttxt(IMGBIN& img, int l, int c, const std::string& s, bool cor, int scale, bool transparent,
             bool fundo);
+
+#pragma GCC visibility pop

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#pragma GCC visibility push(default)
+
 enum TipoArquivo : int {
   TIPO_TGA_GRY = 1,
   TIPO_TGA_PAL = 2,
@@ -33,3 +35,5 @@ std::string sufixoimg(std::string name, int& tipo, int& num);
 int TipoImg(const std::string& name);
 void ConvArg(double& x, const std::string& text);
 void ConvArg(int& x, const std::string& text);
+
+#pragma GCC visibility pop

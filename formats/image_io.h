@@ -25,6 +25,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 void le(IMGBIN& img, const std::string& name);
 void le(IMGGRY& img, const std::string& name);
 void le(IMGCOR& img, const std::string& name);
@@ -40,3 +42,5 @@ void imp(const IMGSHT& img, const std::string& name);
 void imp(const IMGFLT& img, const std::string& name);
 void imp(const IMGDBL& img, const std::string& name);
 void imp(const IMGCPX& img, const std::string& name);
+
+#pragma GCC visibility pop

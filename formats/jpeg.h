@@ -9,7 +9,11 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 void ImpJpg(const IMGGRY& img, const std::string& name, int quality);
 void ImpJpg(const IMGCOR& img, const std::string& name, int quality);
 void LeJpg(IMGGRY& img, const std::string& name);
 void LeJpg(IMGCOR& img, const std::string& name);
+
+#pragma GCC visibility pop

@@ -12,6 +12,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 void imppbmt(const IMGBIN& img, const std::string& name);
 void imppgmt(const IMGGRY& img, const std::string& name);
 void impppmt(const IMGCOR& img, const std::string& name);
@@ -29,3 +31,5 @@ void leppmb(IMGCOR& img, const std::string& name);
 // Bit reader and writer over a stream, most significant bit of each byte first.
 int fgetbit(FILE* f);
 int fputbit(int bit, FILE* f);
+
+#pragma GCC visibility pop

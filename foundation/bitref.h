@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#pragma GCC visibility push(default)
+
 struct BITREF {
   uint32_t* word;
   uint32_t mask;
@@ -18,3 +20,5 @@ struct BITREF {
   // Copies the value of the other bit; never rebinds.
   BITREF& operator=(const BITREF& o) { return *this = static_cast<bool>(o); }
 };
+
+#pragma GCC visibility pop

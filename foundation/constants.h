@@ -1,6 +1,8 @@
 // The library's exported constants and its one switch.
 #pragma once
 
+#pragma GCC visibility push(default)
+
 extern bool debugon;
 extern const bool branco;
 extern const bool preto;
@@ -12,3 +14,5 @@ extern const short minsht;
 extern const short maxsht;
 extern const double infinito;
 extern const double epsilon;
+
+#pragma GCC visibility pop

@@ -1,6 +1,8 @@
 // Calendar dates with time of day, and the split of a time in hundredths of a second.
 #pragma once
 
+#pragma GCC visibility push(default)
+
 struct DATAHORA {
   int ano;
   int mes;
@@ -17,3 +19,5 @@ DATAHORA somaseg(DATAHORA d, int s);
 bool existedatahora(DATAHORA d);
 void imp(DATAHORA d);
 void hmscs(int t, int& h, int& m, int& s, int& cs);
+
+#pragma GCC visibility pop

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#pragma GCC visibility push(default)
+
 [[noreturn]] void erro(std::string a, std::string b);
 void debug(int v);
 void debug(std::string a, std::string b);
@@ -17,3 +19,5 @@ void libera(void* p);
 char* c_string(std::string& s);
 std::string maiuscula(std::string s);
 std::string minuscula(std::string s);
+
+#pragma GCC visibility pop

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#pragma GCC visibility push(default)
+
 // Attribute bits of a directory entry.
 const unsigned ATR_RDONLY = 0x01;
 const unsigned ATR_HIDDEN = 0x02;
@@ -47,3 +49,5 @@ std::string sufixo(std::string name);
 
 std::vector<std::string> paths();
 std::string getced(std::string name);
+
+#pragma GCC visibility pop

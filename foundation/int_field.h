@@ -1,6 +1,8 @@
 // An int field that also reads as an accessor: `x.n` and `x.n()` give the same value.
 #pragma once
 
+#pragma GCC visibility push(default)
+
 struct IntField {
   int v;
 
@@ -31,3 +33,5 @@ struct IntField {
 };
 
 static_assert(sizeof(IntField) == sizeof(int), "IntField must stay one int");
+
+#pragma GCC visibility pop

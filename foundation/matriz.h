@@ -8,6 +8,8 @@
 #include "foundation/erro.h"
 #include "foundation/int_field.h"
 
+#pragma GCC visibility push(default)
+
 template <class T>
 class MATRIZ {
  public:
@@ -16,9 +18,9 @@ class MATRIZ {
   IntField nc;
   IntField n;
 
-  MATRIZ(int nl = 0, int nc = 0) { aloca(nl, nc); }
-  MATRIZ(int nl, int nc, T x) {
-    aloca(nl, nc);
+  MATRIZ(int rows = 0, int cols = 0) { aloca(rows, cols); }
+  MATRIZ(int rows, int cols, T x) {
+    aloca(rows, cols);
     fill(x);
   }
   // Elements in row-major order; every further argument must be a double.
@@ -85,3 +87,5 @@ MATRIZ<T>::MATRIZ(int l, int c, double a0, double a1, ...) {
   }
   va_end(ap);
 }
+
+#pragma GCC visibility pop

@@ -3,6 +3,8 @@
 
 #include <complex>
 
+#pragma GCC visibility push(default)
+
 double normal(double x, double s);
 double dxnormal(double x, double s);
 double dxxnormal(double x, double s);
@@ -18,3 +20,5 @@ double lapbinormalsqr(double q, double s);
 // (modulus, angle) from rectangular form, and back.
 std::complex<double> ret2pol(std::complex<double> z);
 std::complex<double> pol2ret(std::complex<double> p);
+
+#pragma GCC visibility pop

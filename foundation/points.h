@@ -6,6 +6,8 @@
 
 #include "foundation/matriz.h"
 
+#pragma GCC visibility push(default)
+
 int double2int(double x);
 
 struct PONTOI2;
@@ -16,7 +18,7 @@ struct PONTO2 {
   double x, y;
 
   PONTO2() = default;
-  PONTO2(double x, double y) : x(x), y(y) {}
+  PONTO2(double x0, double y0) : x(x0), y(y0) {}
   PONTO2(const PONTOI2& p);
   PONTO2& operator=(const PONTOI2& p);
   void copia(const PONTOI2& p);
@@ -28,7 +30,7 @@ struct PONTO3 {
   double x, y, z;
 
   PONTO3() = default;
-  PONTO3(double x, double y, double z) : x(x), y(y), z(z) {}
+  PONTO3(double x0, double y0, double z0) : x(x0), y(y0), z(z0) {}
   PONTO3(const PONTOI3& p);
   PONTO3& operator=(const PONTOI3& p);
   void copia(const PONTOI3& p);
@@ -40,7 +42,7 @@ struct PONTO4 {
   double x, y, z, w;
 
   PONTO4() = default;
-  PONTO4(double x, double y, double z, double w) : x(x), y(y), z(z), w(w) {}
+  PONTO4(double x0, double y0, double z0, double w0) : x(x0), y(y0), z(z0), w(w0) {}
   PONTO4(const PONTOI4& p);
   PONTO4& operator=(const PONTOI4& p);
   void copia(const PONTOI4& p);
@@ -65,7 +67,7 @@ struct PONTOI3 {
   int x, y, z;
 
   PONTOI3() = default;
-  PONTOI3(int x, int y, int z) : x(x), y(y), z(z) {}
+  PONTOI3(int x0, int y0, int z0) : x(x0), y(y0), z(z0) {}
   PONTOI3(const PONTO3& p);
   PONTOI3& operator=(const PONTO3& p);
   void copia(const PONTO3& p);
@@ -75,7 +77,7 @@ struct PONTOI4 {
   int x, y, z, w;
 
   PONTOI4() = default;
-  PONTOI4(int x, int y, int z, int w) : x(x), y(y), z(z), w(w) {}
+  PONTOI4(int x0, int y0, int z0, int w0) : x(x0), y(y0), z(z0), w(w0) {}
   PONTOI4(const PONTO4& p);
   PONTOI4& operator=(const PONTO4& p);
   void copia(const PONTO4& p);
@@ -99,3 +101,5 @@ std::ostream& operator<<(std::ostream& os, const PONTO4& p);
 std::ostream& operator<<(std::ostream& os, const PONTOI2& p);
 std::ostream& operator<<(std::ostream& os, const PONTOI3& p);
 std::ostream& operator<<(std::ostream& os, const PONTOI4& p);
+
+#pragma GCC visibility pop

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#pragma GCC visibility push(default)
+
 int LeChar(FILE* f);
 int Separador(int c);
 int Ident(int c);
@@ -22,3 +24,5 @@ void LeNum(FILE* f, short& x);
 void LeNum(FILE* f, int& x);
 void LeNum(FILE* f, unsigned char& x);
 void LeNumIgnEOF(FILE* f, int& x);
+
+#pragma GCC visibility pop

@@ -7,6 +7,8 @@
 #include "foundation/erro.h"
 #include "foundation/int_field.h"
 
+#pragma GCC visibility push(default)
+
 template <class T>
 class VETOR {
  public:
@@ -15,9 +17,9 @@ class VETOR {
   T backg{};
   int centro;
 
-  explicit VETOR(int n = 0) { aloca(n); }
-  VETOR(int n, T x) {
-    aloca(n);
+  explicit VETOR(int count = 0) { aloca(count); }
+  VETOR(int count, T x) {
+    aloca(count);
     fill(x);
   }
   VETOR(const VETOR& v) {
@@ -95,3 +97,5 @@ class VETOR {
     }
   }
 };
+
+#pragma GCC visibility pop

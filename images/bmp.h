@@ -9,6 +9,10 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 void ImpHex(const IMGBIN& img, const std::string& name);
 // Appends one bit to the word text being written to f.
 void __ImpBit(FILE* f, bool bit);
+
+#pragma GCC visibility pop

@@ -5,6 +5,8 @@
 
 #include "foundation/points.h"
 
+#pragma GCC visibility push(default)
+
 struct COR {
   unsigned char r;
   unsigned char g;
@@ -43,3 +45,5 @@ PONTO3 Lab2XYZ(PONTO3 p);
 PONTO3 RGB2Lab(COR c);
 COR Lab2RGB(PONTO3 p);
 double DeltaE(COR c1, COR c2);
+
+#pragma GCC visibility pop

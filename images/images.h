@@ -5,6 +5,18 @@
 //   'n' (0) outside value   'x' (1) clamp           'e' (2) fatal outside
 //   'r' (3) wrap            'c' (4) centred         's' (5) centred wrap
 //   'N' (10) x, y from the bottom-left  'X' (11) Cartesian clamped  'C' (14) Cartesian
+// Plain img(l, c), without a mode, reads and writes the outside value (backg) at any position
+// outside the image.
+//
+// Every class, when built or allocated: the centre (lc, cc) is ((nl - 1) / 2, (nc - 1) / 2),
+// truncated; the outside value is white (true) in IMGBIN, black (0, 0, 0) in IMGCOR and 0 in
+// IMGGRY, IMGSHT, IMGFLT, IMGDBL and IMGCPX. New pixels are black in IMGBIN and 0 in IMGCPX;
+// the other classes leave them unset until filled.
+// Copies (copy construction, assignment, copia) are deep: pixels, centre and outside value.
+// Move construction takes the storage and leaves the source a 0 x 0 image without pixels
+// (assignment, even from a temporary, copies).
+// resize to another size reallocates without keeping the pixels, and the centre and outside
+// value return to the defaults above; resize to the same size changes nothing.
 #pragma once
 
 #include <complex>
@@ -15,6 +27,8 @@
 #include "foundation/bitref.h"
 #include "foundation/int_field.h"
 #include "images/cor.h"
+
+#pragma GCC visibility push(default)
 
 class IMGBIN;
 class IMGGRY;
@@ -273,3 +287,5 @@ class IMGBIN {
 
 #undef VISTELMO_IMAGE_COMMON
 #undef VISTELMO_IMAGE_FROM
+
+#pragma GCC visibility pop

@@ -5,6 +5,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 std::ostream& operator<<(std::ostream& os, COR c);
 std::ostream& operator<<(std::ostream& os, const IMGBIN& img);
 std::ostream& operator<<(std::ostream& os, const IMGGRY& img);
@@ -13,3 +15,5 @@ std::ostream& operator<<(std::ostream& os, const IMGSHT& img);
 std::ostream& operator<<(std::ostream& os, const IMGFLT& img);
 std::ostream& operator<<(std::ostream& os, const IMGDBL& img);
 std::ostream& operator<<(std::ostream& os, const IMGCPX& img);
+
+#pragma GCC visibility pop

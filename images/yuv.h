@@ -3,6 +3,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 class IMGYUV {
  public:
   int uoff;  // index of the first U byte in img's block
@@ -33,3 +35,5 @@ class IMGYUV {
   void copia(const IMGCOR& c);
   void copia(const IMGGRY& g);
 };
+
+#pragma GCC visibility pop

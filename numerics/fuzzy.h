@@ -4,6 +4,8 @@
 
 #include <type_traits>
 
+#pragma GCC visibility push(default)
+
 // Trapezoid: membership 0 up to m0, rising to 1 at m1, 1 up to m2, falling to 0 at m3.
 struct FFN {
   double m0, m1, m2, m3;
@@ -99,3 +101,5 @@ void fifelse(CONFID c, double w, OUTVAR& o, FFN x1, FFN x2);
 void show(FFN f);
 void show(CONFID c);
 void show(OUTVAR o);
+
+#pragma GCC visibility pop

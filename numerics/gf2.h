@@ -7,6 +7,8 @@
 
 #include "numerics/vetorbit.h"
 
+#pragma GCC visibility push(default)
+
 // a mod p: deg(p) bits, leading zeros included.
 VETORBIT modGF2(VETORBIT a, VETORBIT p);
 // a * x^n mod p, reduced after every multiplication by x.
@@ -16,3 +18,5 @@ VETORBIT modGF2n(const VETORBIT& a, int n, const VETORBIT& p);
 VETORBIT atovetorbit(const std::string& s);
 // One whitespace-delimited numeral, as atovetorbit reads it.
 std::istream& operator>>(std::istream& is, VETORBIT& v);
+
+#pragma GCC visibility pop

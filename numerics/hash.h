@@ -7,6 +7,8 @@
 #include "foundation/vetor.h"
 #include "numerics/random.h"
 
+#pragma GCC visibility push(default)
+
 class HASH {
  public:
   VETOR<uint32_t> h;  // the hash words
@@ -29,3 +31,5 @@ class BITHASH : public HASH {
   // Hashes acc when bits are pending; acc and cnt stay as they are.
   void close();
 };
+
+#pragma GCC visibility pop

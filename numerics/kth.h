@@ -6,6 +6,8 @@
 #include "foundation/erro.h"
 #include "foundation/vetor.h"
 
+#pragma GCC visibility push(default)
+
 // Selects in place (Hoare's FIND, pivot taken at k): on return v(k) holds the value that a sorted
 // v(l..r) would hold there, v(l..k-1) <= v(k) <= v(k+1..r); elements outside l..r stay put.
 template <class T>
@@ -55,3 +57,5 @@ extern template double kth_element(VETOR<double>&, int, int, int);
 extern template float kth_element(VETOR<float>&, int, int, int);
 extern template unsigned char kth_element(VETOR<unsigned char>&, int, int, int);
 extern template void mediadesvio(VETOR<double>&, double&, double&, int);
+
+#pragma GCC visibility pop

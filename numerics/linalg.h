@@ -6,6 +6,8 @@
 #include "foundation/matriz.h"
 #include "foundation/vetor.h"
 
+#pragma GCC visibility push(default)
+
 // Eigenvalues d (unsorted) and unit eigenvectors in the columns of v of the symmetric a.
 // a's strict upper triangle is destroyed; nrot receives the number of rotations.
 void jacobi(MATRIZ<double>& a, VETOR<double>& d, MATRIZ<double>& v, int& nrot);
@@ -30,3 +32,5 @@ MATRIZ<double> inv(const MATRIZ<double>& a);
 int basicgaussjordan(MATRIZ<double>& a, MATRIZ<double>& b);
 // basicgaussjordan, fatal on any failure.
 void gaussj(MATRIZ<double>& a, MATRIZ<double>& b);
+
+#pragma GCC visibility pop

@@ -4,6 +4,8 @@
 #include "foundation/matriz.h"
 #include "foundation/vetor.h"
 
+#pragma GCC visibility push(default)
+
 MATRIZ<double> trans(const MATRIZ<double>& a);
 MATRIZ<double> ident(int n);
 MATRIZ<double> operator*(double s, const MATRIZ<double>& a);
@@ -16,3 +18,5 @@ VETOR<double> operator*(const VETOR<double>& x, const MATRIZ<double>& a);
 double trace(const MATRIZ<double>& a);
 // Entrywise p-norm of all elements in storage order; p = infinito gives the largest magnitude.
 double comprimento(const MATRIZ<double>& a, double p);
+
+#pragma GCC visibility pop

@@ -8,6 +8,8 @@
 #include "foundation/bitref.h"
 #include "foundation/erro.h"
 
+#pragma GCC visibility push(default)
+
 class MATRIZBIT {
  public:
   int nl;
@@ -49,3 +51,5 @@ class MATRIZBIT {
 
 // One line per row: "[", each element and a blank, "]".
 std::ostream& operator<<(std::ostream& os, const MATRIZBIT& m);
+
+#pragma GCC visibility pop

@@ -9,6 +9,8 @@
 
 #include "foundation/vetor.h"
 
+#pragma GCC visibility push(default)
+
 class RANDOM {
  public:
   int32_t state;  // current value XOR 0x075BD924
@@ -44,3 +46,5 @@ class RANDOM {
 
 // The library's shared generator, in the state RANDOM(7) leaves.
 extern RANDOM myrandom;
+
+#pragma GCC visibility pop

@@ -7,6 +7,8 @@
 #include "foundation/points.h"
 #include "foundation/vetor.h"
 
+#pragma GCC visibility push(default)
+
 void imp(const MATRIZ<double>& m, const std::string& name);
 void le(MATRIZ<double>& m, const std::string& name);
 void imp(const VETOR<double>& v, const std::string& name);
@@ -19,3 +21,5 @@ void imp(const VETOR<PONTO2>& v, const std::string& name);
 void le(VETOR<PONTO2>& v, const std::string& name);
 void imp(const VETOR<int>& v, const std::string& name);
 void le(VETOR<int>& v, const std::string& name);
+
+#pragma GCC visibility pop

@@ -5,6 +5,8 @@
 
 #include "foundation/vetor.h"
 
+#pragma GCC visibility push(default)
+
 typedef std::complex<double> CPXD;
 
 // Element-wise sums and difference; the dot product.
@@ -50,3 +52,5 @@ VETOR<double> abs(const VETOR<CPXD>& v);
 VETOR<double> imag(const VETOR<CPXD>& v);
 VETOR<double> real(const VETOR<CPXD>& v);
 VETOR<CPXD> conj(const VETOR<CPXD>& v);
+
+#pragma GCC visibility pop

@@ -9,6 +9,8 @@
 #include "foundation/bitref.h"
 #include "foundation/erro.h"
 
+#pragma GCC visibility push(default)
+
 class VETORBIT {
  public:
   int n;            // bits; below 1 behaves as empty
@@ -19,12 +21,12 @@ class VETORBIT {
   VETORBIT(int n, bool v);
   // Bit 0 = b0, bit 1 = b1, bits 2..n-1 from rest (non-zero = 1).
   template <class... B>
-  VETORBIT(int n, bool b0, bool b1, B... rest) {
-    aloca(n);
+  VETORBIT(int count, bool b0, bool b1, B... rest) {
+    aloca(count);
     const bool bits[] = {b0, b1, (rest != 0)...};
-    if (n > 2 + static_cast<int>(sizeof...(rest)))
+    if (count > 2 + static_cast<int>(sizeof...(rest)))
       erro("Erro VETORBIT(n,b0,b1,...) - faltam valores", "");
-    for (int i = 0; i < n; i++) (*this)(i) = bits[i];
+    for (int i = 0; i < count; i++) (*this)(i) = bits[i];
   }
   VETORBIT(const std::string& s);
   VETORBIT(const VETORBIT& s);
@@ -80,3 +82,5 @@ bool operator==(const VETORBIT& a, const VETORBIT& b);
 std::ostream& operator<<(std::ostream& os, const VETORBIT& v);
 void imp(const VETORBIT& v, const std::string& nome);
 void le(VETORBIT& v, const std::string& nome);
+
+#pragma GCC visibility pop

@@ -11,6 +11,8 @@
 
 #include "volumes/volumes.h"
 
+#pragma GCC visibility push(default)
+
 // The Analyze 7.5 header, exactly as stored (no padding; every field at its published offset).
 struct AlzHdr {
   // header_key
@@ -111,3 +113,5 @@ void ShowCompleteAlzHdr(const AlzHdr& h);
 void CopyAlzHdr(AlzHdr& a, const AlzHdr& b);
 // Reads 348 bytes from the file named exactly name into h, unchecked.
 void LeAlzHdr(AlzHdr& h, const std::string& name);
+
+#pragma GCC visibility pop

@@ -10,6 +10,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 struct AVFormatContext;
 struct AVCodecContext;
 struct AVCodec;
@@ -91,3 +93,5 @@ class VIDOUT {
   // failure.
   AVFrame* alloc_picture(int pix_fmt);
 };
+
+#pragma GCC visibility pop

@@ -10,6 +10,8 @@
 
 #include "volumes/volumes.h"
 
+#pragma GCC visibility push(default)
+
 void le(I3DCPX& v, const std::string& name);
 void le(I3DFLT& v, const std::string& name);
 void le(I3DSHT& v, const std::string& name);
@@ -21,3 +23,5 @@ void imp(const I3DFLT& v, const std::string& name);
 void imp(const I3DSHT& v, const std::string& name);
 void imp(const I3DCOR& v, const std::string& name);
 void imp(const I3DGRY& v, const std::string& name);
+
+#pragma GCC visibility pop

@@ -18,6 +18,8 @@
 #include "images/cor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Members shared by the 3D classes; SLICE is the 2D image type, PIXEL its element type.
 #define VISTELMO_VOLUME_COMMON(VOL, SLICE, PIXEL)                                         \
   using Slice = SLICE;                                                                    \
@@ -212,3 +214,5 @@ int analist(I3DCOR& v, int s);
 int anamovi(I3DCOR& v, int s);
 
 }  // namespace NameLeAvi
+
+#pragma GCC visibility pop

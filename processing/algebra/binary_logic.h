@@ -4,6 +4,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Exclusive or, and, or; the outside value by the same rule. A size mismatch is fatal.
 IMGBIN operator^(const IMGBIN& a, const IMGBIN& b);
 IMGBIN operator&&(const IMGBIN& a, const IMGBIN& b);
@@ -14,3 +16,5 @@ IMGBIN operator||(const IMGBIN& a, const IMGBIN& b);
 // white and black wherever e2 is black. e1 and e2 must agree in size and centre. The result
 // keeps the constructor's outside value (white).
 IMGBIN primint(const IMGBIN& a, const IMGBIN& e1, const IMGBIN& e2);
+
+#pragma GCC visibility pop

@@ -6,6 +6,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // The black 8-connected components of a with at least m pixels, on white. Fresh result
 // (default centre, outside white).
 IMGBIN filtcc(const IMGBIN& a, int m);
@@ -28,3 +30,5 @@ struct FindCeB {
   // bounding box (rounded down) in (lc, cc). Neighbours are read with a's outside value.
   static void centro(IMGBIN& a, int l, int c, int& lc, int& cc);
 };
+
+#pragma GCC visibility pop

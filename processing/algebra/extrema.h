@@ -12,6 +12,8 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // One candidate pixel.
 struct FI2 {
   float value;
@@ -69,3 +71,5 @@ std::vector<PONTOI2> kargmax(const IMGFLT& a, int k);
 // finds no pixel: "Erro inesperado 1" or "Erro inesperado 2".
 VETOR<PONTOI2> kminlmax(const IMGGRY& a, int k, int l, double d);
 VETOR<PONTOI2> kminlmax(const IMGFLT& a, int k, int l, double d);
+
+#pragma GCC visibility pop

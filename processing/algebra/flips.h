@@ -6,6 +6,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // A quarter turn counter-clockwise as displayed: r(nc-1-c, l) = a(l, c).
 IMGBIN rot90(const IMGBIN& a);
 IMGGRY rot90(const IMGGRY& a);
@@ -36,3 +38,5 @@ IMGSHT virah(const IMGSHT& a);
 // Reflection through the centre of the pixel block, the same as rot180.
 IMGBIN operator~(const IMGBIN& a);
 IMGCPX operator~(const IMGCPX& a);
+
+#pragma GCC visibility pop

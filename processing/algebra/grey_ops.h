@@ -5,6 +5,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // |a - b|; the outside value stays 0.
 IMGGRY difabs(const IMGGRY& a, const IMGGRY& b);
 // a + b saturated at 255, and a - b saturated at 0; outside values by the same rule.
@@ -13,3 +15,5 @@ IMGGRY operator-(const IMGGRY& a, const IMGGRY& b);
 // Pointwise minimum and maximum; outside values by the same rule.
 IMGGRY operator&&(const IMGGRY& a, const IMGGRY& b);
 IMGGRY operator||(const IMGGRY& a, const IMGGRY& b);
+
+#pragma GCC visibility pop

@@ -5,6 +5,8 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // h(v): number of pixels of value v, 256 entries.
 VETOR<int> histograma(const IMGGRY& a);
 // H(v): number of pixels of value v or less; H(255) = nl*nc.
@@ -16,3 +18,5 @@ VETOR<int> histogramacumulativo(const IMGGRY& a);
 MATRIZ<int> integral(const IMGGRY& a);
 // The same for the squared values.
 MATRIZ<int> integral2(const IMGGRY& a);
+
+#pragma GCC visibility pop

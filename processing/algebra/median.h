@@ -7,6 +7,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Weighted majority: white where the white weight exceeds the black weight (ties and empty
 // windows black). Fresh result (default centre, outside white).
 IMGBIN mediana(const IMGBIN& a, const IMGGRY& m);
@@ -28,3 +30,5 @@ IMGDBL mediana(const IMGDBL& a, const IMGGRY& m);
 // IEEE quotient (NaN for 0/0) in IMGFLT.
 IMGGRY mediamov(const IMGGRY& a, int nl, int nc, char e1, char e2);
 IMGFLT mediamov(const IMGFLT& a, int nl, int nc, char e1, char e2);
+
+#pragma GCC visibility pop

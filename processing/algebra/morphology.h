@@ -8,6 +8,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Erosion (minimum) and dilation (maximum) by an nl x nc rectangle, as a row pass then a column
 // pass. Erosion covers offsets -(n-1)/2 .. n-1-(n-1)/2, dilation the reflected range. The result
 // is the operand itself (size and centre kept). IMGBIN and IMGGRY read the outside as white/255
@@ -40,3 +42,5 @@ IMGBIN hitmiss(const IMGBIN& a, const IMGGRY& m);
 // centre after resize(tam, tam); returns the number of inside pixels.
 int eecircular(int tam, IMGBIN& b);
 int eecircular(int tam, IMGSHT& b);
+
+#pragma GCC visibility pop

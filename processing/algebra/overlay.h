@@ -4,6 +4,8 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Colours g by the scalar field f: f = 1 red, 0.5 green, small positive values blue, exactly 0
 // black; g gives the intensity (its outside value beyond g). The result has f's size.
 IMGCOR sobrhsi(const IMGGRY& g, const IMGFLT& f);
@@ -19,3 +21,5 @@ IMGCOR operator||(const IMGCOR& a, const IMGCOR& b);
 
 // Each pixel times gain plus offset, clamped to 0..255 and rounded; centre and outside value kept.
 IMGGRY AjustaIlum(IMGGRY a, double gain, double offset);
+
+#pragma GCC visibility pop

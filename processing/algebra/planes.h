@@ -4,6 +4,8 @@
 #include "images/images.h"
 #include "images/yuv.h"
 
+#pragma GCC visibility push(default)
+
 // One channel as a grey image (default centre; outside value that channel of a's).
 IMGGRY red(const IMGCOR& a);
 IMGGRY green(const IMGCOR& a);
@@ -47,3 +49,5 @@ IMGCOR RGB2OPP(IMGCOR a);
 // Weighted median of each channel under the mask m (weights, 0 = not in the window), whose
 // stored centre is placed on each pixel; positions outside a are left out.
 IMGCOR mediana(const IMGCOR& a, const IMGGRY& m);
+
+#pragma GCC visibility pop

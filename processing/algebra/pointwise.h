@@ -10,6 +10,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Complement: 255 - p on IMGGRY; logical not on IMGBIN (the operand's centre is kept).
 IMGBIN operator-(const IMGBIN& a);
 IMGBIN operator!(const IMGBIN& a);
@@ -66,3 +68,5 @@ IMGCPX operator+(const IMGCPX& a, const IMGCPX& b);
 // is a's.
 IMGFLT operator&&(const IMGFLT& a, const IMGFLT& b);
 IMGFLT operator||(const IMGFLT& a, const IMGFLT& b);
+
+#pragma GCC visibility pop

@@ -4,6 +4,8 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Fills v with L levels, level 0 the finest: each level keeps the pixels at even rows and
 // columns of the one before, smoothed first by a 3 x 3 moving average (outside samples left
 // out) when modo is 'm'. L is the largest count for which the coarsest level still has at least
@@ -13,3 +15,5 @@
 // MATRIZ::operator(l,c) - Indice invalido"), and so are minimums below 1 ("Erro: rmin<=0",
 // "Erro: cmin<=0").
 void piramide(const IMGGRY& a, VETOR<IMGGRY>& v, int rmin, int cmin, char modo);
+
+#pragma GCC visibility pop

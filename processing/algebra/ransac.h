@@ -4,6 +4,8 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 struct Ransac {
   // One hypothesis: two sample positions (row, column) in the working images, the relation
   // fitted exactly through them, and its score (smaller is better).
@@ -22,3 +24,5 @@ extern template class VETOR<Ransac::elemento>;
 // on ties; the first when all score 1e30) into gain, offset and err.
 void RANSAC(const IMGGRY& a, const IMGGRY& b, double& gain, double& offset, double& err,
             double frac, int nl, int nc, int niter, int seed);
+
+#pragma GCC visibility pop

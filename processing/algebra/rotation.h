@@ -6,6 +6,10 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 IMGFLT rotacao(const IMGFLT& a, double graus, char interp, char frame);
 IMGCPX rotacao(const IMGCPX& a, double graus, char interp, char frame);
 IMGGRY rotacao(const IMGGRY& a, double graus, char interp, char frame, char borda);
+
+#pragma GCC visibility pop

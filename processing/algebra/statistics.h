@@ -10,6 +10,8 @@
 #include "foundation/points.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // ---- reductions
 
 // Sum of the pixels / n (NaN for an empty image).
@@ -78,3 +80,5 @@ IMGFLT imag(const IMGCPX& a);
 IMGFLT arg(const IMGCPX& a);
 // Copy result (|z|, phase) as (re, im).
 IMGCPX ret2pol(IMGCPX a);
+
+#pragma GCC visibility pop

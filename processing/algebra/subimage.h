@@ -3,6 +3,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Cuts a rectangle out of a; positions beyond a read a's outside value.
 //   'i': rows p1..p3 and columns p2..p4, both ends included
 //   'u': (p1, p2) is the upper-left pixel of p3 rows by p4 columns
@@ -24,3 +26,5 @@ IMGCOR grudav(const IMGCOR& a, const IMGCOR& b, int gap, COR fill);
 // written into dst's outside value, so the last of them in row-major order stays there.
 void copia(IMGGRY& dst, int l0, int c0, const IMGGRY& src);
 void copia(IMGCOR& dst, int l0, int c0, const IMGCOR& src);
+
+#pragma GCC visibility pop

@@ -9,6 +9,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Float passes. zoomx rescales the columns, zoomy the rows of a into b (b keeps a's other axis).
 // zoomc and zooml are the passes of the area zoom (processing/algebra/zoom_area.h).
 struct ZoomF {
@@ -34,3 +36,5 @@ void zoomfat(const IMGCOR& a, IMGCOR& b, double fatx, double faty, char borda = 
 void rotzoom(const IMGFLT& a, IMGFLT& b, double graus, double f, char borda = 'X');
 void rotzoom(const IMGGRY& a, IMGGRY& b, double graus, double f, char borda = 'X');
 void rotzoom(const IMGCOR& a, IMGCOR& b, double graus, double f, char borda = 'X');
+
+#pragma GCC visibility pop

@@ -7,6 +7,8 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Full size: (a.nl + b.nl - 1) x (a.nc + b.nc - 1), or a.n + b.n - 1 elements, with the default
 // centre; samples of a outside its bounds count as 0. Sums in double, in row-major order of b.
 // conv reflects b: r(i, j) = sum of b(p, q) a(i - p, j - q).
@@ -40,3 +42,5 @@ IMGFLT prewitt(char direcao);
 IMGFLT sobeld(char direcao);  // diagonal variants
 IMGFLT prewittd(char direcao);
 IMGFLT roberts(char direcao);  // 2x2, centred on the upper-left element
+
+#pragma GCC visibility pop

@@ -4,6 +4,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Conductance for a difference or gradient magnitude x and threshold K:
 //   '1' 1/(1 + x^2/K^2)   '2' exp(-x^2/(2K^2))   't' (1 - x^2/(5K^2))^2, 0 past x^2 = 5K^2
 //   'i' 1   'd' 1 below |x| = K, else 0   'l' 1 - |x|/K below |x| = K, else 0
@@ -43,3 +45,5 @@ double xpercentilgausdif(const IMGDBL& a, double p, double sigma);
 // as a zero image of a's size (default centre, outside value 0).
 IMGDBL autodif(IMGDBL a, int niter, double p, char mode, double dt);
 IMGDBL xautodif(IMGDBL a, int niter, double p, char mode, double dt);
+
+#pragma GCC visibility pop

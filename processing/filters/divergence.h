@@ -5,6 +5,8 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 namespace DivergenteD {
 // 2r+1 taps of the normal density's derivative at offsets -r..r, r = trunc(5 sigma), scaled so
 // that the r taps left of the centre sum to 0.39894228. sigma must be above 0.3334.
@@ -23,3 +25,5 @@ void normalize1(VETOR<double>& v);
 // one size. Fresh result (default centre, outside value 0).
 IMGDBL divergente(const IMGDBL& entx, const IMGDBL& enty, double sigma);
 IMGFLT divergente(const IMGFLT& entx, const IMGFLT& enty, double sigma);
+
+#pragma GCC visibility pop

@@ -3,6 +3,8 @@
 // call them from one thread at a time.
 #pragma once
 
+#pragma GCC visibility push(default)
+
 namespace Quorvan {
 
 // Real part first; has the layout of std::complex<double>.
@@ -42,3 +44,5 @@ class _Quorvan {
 extern _Quorvan _quorvan;
 
 }  // namespace Quorvan
+
+#pragma GCC visibility pop

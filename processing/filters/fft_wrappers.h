@@ -11,6 +11,8 @@
 #include "images/images.h"
 #include "numerics/vector_ops.h"
 
+#pragma GCC visibility push(default)
+
 // Zero frequency to the middle (index 0 goes to n/2) and back; centre (nl/2, nc/2) after
 // fftshift, (0, 0) after ifftshift; outside value 0.
 IMGFLT fftshift(const IMGFLT& a);
@@ -41,3 +43,5 @@ IMGCPX fft(const IMGCPX& a, int nl, int nc);
 IMGCPX ifft(const IMGCPX& a);
 IMGCPX nfft(const IMGCPX& a);
 IMGCPX infft(const IMGCPX& a);
+
+#pragma GCC visibility pop

@@ -4,6 +4,8 @@
 #include "foundation/vetor.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Kernels sampled from the normal density over 2R+1 points per axis, R = trunc(4 sigma),
 // centred on (R, R) and scaled to sum 1. A sigma below 0.25 (or NaN) gives the single tap 1.
 IMGFLT IMGFLTnormal(double sigma);
@@ -24,3 +26,5 @@ IMGDBL ConvGaussHV(const IMGDBL& a, double sigma, char modo);
 IMGCOR ConvGaussHV(const IMGCOR& a, double sigma);
 // Laplacian-of-Gaussian filtering with the edges continued (mode 'x'); fresh result.
 IMGFLT laplace(const IMGFLT& a, double sigma);
+
+#pragma GCC visibility pop

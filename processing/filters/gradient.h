@@ -10,6 +10,8 @@
 #include "foundation/matriz.h"
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 namespace GradienteD {
 // Multiply every value by 0.39894228 / S, S the sum of the columns left of the centre column
 // (normalizex) or of the rows below the centre row (normalizey). No test for a zero sum.
@@ -43,3 +45,5 @@ IMGFLT gradientey(const IMGFLT& a, double sigma, double theta);
 // sqrt(gx^2 + gy^2) in double; the IMGFLT overload takes the separable path as above.
 IMGDBL modgrad(const IMGDBL& a, double sigma, double theta);
 IMGFLT modgrad(const IMGFLT& a, double sigma, double theta);
+
+#pragma GCC visibility pop

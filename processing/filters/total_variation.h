@@ -8,6 +8,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 namespace TV {
 // Forward differences (f(r, c+1) - f(r, c), f(r-1, c) - f(r, c)) for r >= 1 and c <= nc-2;
 // 0 in the top row and the last column. Fresh result.
@@ -31,3 +33,5 @@ IMGFLT abs(const IMGCPX& z);
 IMGDBL tv_lambda(const IMGDBL& f, double lambda, int niter, bool verbose);
 IMGDBL tv_lambda2(const IMGDBL& f, double lambda, int niter, bool verbose);
 IMGDBL tv_sigma(const IMGDBL& f, double sigma, int niter, bool verbose);
+
+#pragma GCC visibility pop

@@ -3,6 +3,8 @@
 
 #include "images/images.h"
 
+#pragma GCC visibility push(default)
+
 // Number of index bits of the side of the last image transformed (0 until the first call).
 extern int whtM;
 
@@ -12,3 +14,5 @@ extern int whtM;
 // that is not a power of two, is fatal.
 IMGFLT wht(const IMGFLT& a);
 IMGFLT iwht(const IMGFLT& a);
+
+#pragma GCC visibility pop
