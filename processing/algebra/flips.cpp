@@ -8,7 +8,7 @@
 
 #include "images/image_core_internal.h"
 #include "processing/algebra/flips_internal.h"
-#include "processing/algebra/neighbourhood_internal.h"
+#include "processing/kernels/isa.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -19,8 +19,7 @@ namespace portable_turns {
 #include "processing/algebra/flips_kernels_internal.h"
 }  // namespace portable_turns
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX2)
 namespace avx2_turns {
 #include "processing/algebra/flips_kernels_internal.h"
 
@@ -89,7 +88,7 @@ inline void reverse_block(const COR* a, COR* r, int64_t n) {
   for (; i < n; i++) r[i] = a[n - 1 - i];
 }
 }  // namespace avx2_turns
-#pragma GCC pop_options
+VISTELMO_TARGET_END
 
 }  // namespace vistelmo
 #endif
@@ -164,11 +163,8 @@ void quarter_turn(const Img& a, Img& r, int l_begin, int l_end, int c_begin, int
     }
 }
 
-// The AVX2 kernels serve the AVX-512 tier too.
-bool avx2_tier() {
-  const vistelmo::Tier t = vistelmo::neighbourhood_tier();
-  return t == vistelmo::Tier::avx2 || t == vistelmo::Tier::avx512;
-}
+// The AVX2 kernels serve the AVX-512 levels too.
+bool avx2_tier() { return vistelmo::current_isa() >= vistelmo::Isa::kAvx2; }
 
 // The whole quarter turn: register-transposed tiles on the dispatched tier (three-byte pixels
 // only with AVX2), the edges and the plain tier per pixel.
@@ -187,7 +183,7 @@ void quarter_turn(const Img& a, Img& r) {
       return;
     }
     if constexpr (kSize != 3) {  // three-byte tiles need AVX2's byte shuffles
-      if (vistelmo::neighbourhood_tier() == vistelmo::Tier::portable) {
+      if (vistelmo::current_isa() == vistelmo::Isa::kSse2) {
         vistelmo::portable_turns::turn_tiles<vistelmo::portable_turns::Sse, kCounter>(
             a.rows, r.rows, nl, nc, rest);
         return;

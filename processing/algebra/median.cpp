@@ -375,9 +375,7 @@ constexpr int64_t kBoxHistogram = 81;
 // windows, else a sliding histogram. False when the plain tier is to do everything.
 bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
                      const vistelmo::Interior& in, IMGGRY& r) {
-  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
-      in.empty())
-    return false;
+  if (vistelmo::plain_walks() || w < 1 || w > INT32_MAX || in.empty()) return false;
   const vistelmo::TapBox box = vistelmo::tap_box(taps);
   const int64_t dimin = box.rmin, djmin = box.cmin, hl = box.rows(), hc = box.cols();
   const bool rectangle = vistelmo::full_box(taps, box), square = rectangle && hl == hc;
@@ -420,9 +418,8 @@ IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
   Selection<double> sel{v, r.rows, 0};
   const std::vector<Tap> taps = weighted_taps(m);
   const vistelmo::Interior in = vistelmo::window_interior(a.nl, a.nc, taps);
-  const Network net = vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && !in.empty()
-                          ? selection_network(taps, kNetworkWires)
-                          : Network{};
+  const Network net =
+      !vistelmo::plain_walks() && !in.empty() ? selection_network(taps, kNetworkWires) : Network{};
   const bool fast = net.wires() > 0;
   if (fast) {
     auto one = [&](int64_t l, int64_t c) {
@@ -568,9 +565,7 @@ bool majority3x3(const IMGBIN& a, const std::vector<Tap>& taps, IMGBIN& r) {
 IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
   IMGBIN r(a.nl, a.nc);
   if (!vistelmo::has_pixels(a)) return r;
-  if (vistelmo::neighbourhood_tier() != vistelmo::Tier::plain &&
-      majority3x3(a, weighted_taps(m), r))
-    return r;
+  if (!vistelmo::plain_walks() && majority3x3(a, weighted_taps(m), r)) return r;
   vistelmo::ByteRows src(a.nl, a.nc), dst(a.nl, a.nc);
   vistelmo::unpack_bits(a, src);
   const std::vector<Tap> taps = weighted_taps(m);
@@ -578,8 +573,7 @@ IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
   const int64_t w = total_weight(m);
   // Interior: every window holds all its samples, so white wins where the white weight
   // exceeds half the total; votes summed a tap at a time across the row.
-  const bool fast =
-      vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && !in.empty() && w <= 65535;
+  const bool fast = !vistelmo::plain_walks() && !in.empty() && w <= 65535;
   if (fast) {
     const vistelmo::SpanKernels& k = vistelmo::span_kernels();
     if (w <= 255)
@@ -606,9 +600,7 @@ IMGDBL mediana(const IMGDBL& a, const IMGGRY& m) { return double_median(a, m); }
 // False where neither serves.
 bool colour_interior(const IMGCOR& a, const std::vector<Tap>& taps, int64_t w,
                      const vistelmo::Interior& in, IMGCOR& r) {
-  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
-      in.empty())
-    return false;
+  if (vistelmo::plain_walks() || w < 1 || w > INT32_MAX || in.empty()) return false;
   auto bytes = [](COR* p) { return reinterpret_cast<unsigned char*>(p); };
   const vistelmo::TapBox box = vistelmo::tap_box(taps);
   const int64_t hl = box.rows(), n = 3 * (in.c1 - in.c0);

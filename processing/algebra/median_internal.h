@@ -37,7 +37,7 @@ struct NetworkKernels {
                         int64_t x0, int64_t ny, int64_t nx);
 };
 
-// The kernels of the current neighbourhood tier (the portable ones when it is plain).
+// The kernels of current_isa() (the SSE2 build at Isa::kPlain).
 const NetworkKernels& network_kernels();
 
 }  // namespace vistelmo

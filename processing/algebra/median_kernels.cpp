@@ -11,6 +11,7 @@
 
 #include "processing/algebra/median_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
+#include "processing/kernels/isa.h"
 #include "processing/kernels/vector_ops.h"
 
 namespace vistelmo {
@@ -598,8 +599,8 @@ VISTELMO_NET_STEP void box_median(const uint8_t* const* src, int64_t hl, int64_t
   }
 
 VISTELMO_NETWORKS(portable, , 16)
-VISTELMO_NETWORKS(avx2, __attribute__((target("avx2"))), 32)
-VISTELMO_NETWORKS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))), 64)
+VISTELMO_NETWORKS(avx2, __attribute__((target(VISTELMO_TARGET_AVX2))), 32)
+VISTELMO_NETWORKS(avx512, __attribute__((target(VISTELMO_TARGET_AVX512))), 64)
 
 const NetworkKernels kPortable = {network_u8_portable,   network_f64_portable, median3_f64_portable,
                                   median5_f64_portable,  middle_f64_portable,  heavy8_u8_portable,
@@ -614,10 +615,11 @@ const NetworkKernels kAvx512 = {network_u8_avx512,   network_f64_avx512, median3
 }  // namespace
 
 const NetworkKernels& network_kernels() {
-  switch (neighbourhood_tier()) {
-    case Tier::avx512:
+  switch (current_isa()) {
+    case Isa::kAvx512:
+    case Isa::kAvx512Vbmi:
       return kAvx512;
-    case Tier::avx2:
+    case Isa::kAvx2:
       return kAvx2;
     default:
       return kPortable;

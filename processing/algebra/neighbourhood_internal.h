@@ -9,6 +9,7 @@
 
 #include "images/border_internal.h"
 #include "images/image_core_internal.h"
+#include "processing/kernels/isa.h"
 
 namespace vistelmo {
 
@@ -162,13 +163,8 @@ void padded_line(const T* row, const AxisRule& rule, int64_t offset, int64_t len
   for (int64_t x = hi; x < len; x++) edge(x);
 }
 
-// Which kernels the neighbourhood filters (and the turns) run: the per-pixel plain tier, the span
-// kernels built for any x86-64, or the same kernels built for AVX2 or AVX-512. The default is the
-// best the CPU runs; tests switch tiers to compare them.
-enum class Tier { plain, portable, avx2, avx512 };
-Tier neighbourhood_tier();
-// Returns false (and changes nothing) for a tier the CPU lacks.
-bool set_neighbourhood_tier(Tier t);
+// The span kernels are chosen by current_isa(); Isa::kPlain runs the per-pixel walks instead.
+inline bool plain_walks() { return current_isa() == Isa::kPlain; }
 
 // Integer sums of S: acc[i] += b[i] (or -=); dst[i] = a[i] + b[i]; acc[i] += b[i]; and
 // dst[i] = round(s[i] / d[i]) (halves up) for d[i] <= 256 as (2 s[i] + d[i]) rcp[i] truncated,
@@ -315,7 +311,7 @@ inline float small_mean_reciprocal(int64_t d) {
   return static_cast<float>(0.5 / static_cast<double>(d) * (1.0 + 0x1p-18));
 }
 
-// The span kernels of the current tier (the portable ones when the tier is plain).
+// The span kernels of current_isa() (the SSE2 build at Isa::kPlain).
 const SpanKernels& span_kernels();
 
 // Binary rows as seen through a horizontal shift. Each row is held with fill words on both

@@ -1,50 +1,46 @@
-// The span kernels built three times, for any x86-64, for AVX2 and for AVX-512, and the tier
-// switch. Each build sets its vector width (doubles a vector, and bytes), and how many rows of
-// windows and vectors of each the float means take at a time.
+// The span kernels built three times, for any x86-64, for AVX2 and for AVX-512, and the choice
+// by instruction-set level. Each build sets its vector width (doubles a vector, and bytes), and how
+// many rows of windows and vectors of each the float means take at a time.
 #include <immintrin.h>
 #include <algorithm>
 #include <cstdint>
 #include <utility>
 
 #include "processing/algebra/neighbourhood_internal.h"
-#include "processing/kernels/vector_ops.h"
+#include "processing/kernels/isa.h"
 
 namespace vistelmo {
 
+#define VISTELMO_BODY_LAMBDA
 namespace portable_spans {
 constexpr int kLanes = 4, kRows = 2, kBlocks = 2, kBytes = 16;
 #include "processing/algebra/neighbourhood_spans_internal.h"
 }  // namespace portable_spans
+#undef VISTELMO_BODY_LAMBDA
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX2)
+#define VISTELMO_BODY_LAMBDA __attribute__((target(VISTELMO_TARGET_AVX2)))
 namespace avx2_spans {
 constexpr int kLanes = 4, kRows = 4, kBlocks = 3, kBytes = 32;
 #include "processing/algebra/neighbourhood_spans_internal.h"
 }  // namespace avx2_spans
-#pragma GCC pop_options
+#undef VISTELMO_BODY_LAMBDA
+VISTELMO_TARGET_END
 
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512dq,avx512bw,avx512vl")
+VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX512)
+#define VISTELMO_BODY_LAMBDA __attribute__((target(VISTELMO_TARGET_AVX512)))
 namespace avx512_spans {
 namespace {  // only some kernels are taken from this build (see avx512_kernels)
 constexpr int kLanes = 8, kRows = 8, kBlocks = 3, kBytes = 64;
 #include "processing/algebra/neighbourhood_spans_internal.h"
 }  // namespace
 }  // namespace avx512_spans
-#pragma GCC pop_options
+#undef VISTELMO_BODY_LAMBDA
+VISTELMO_TARGET_END
 
 namespace {
 
-bool cpu_has(Tier t) {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  static const bool avx512 =
-      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-      __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
-  return t == Tier::avx512 ? avx512 : t == Tier::avx2 ? avx2 : true;
-}
-
-// The AVX-512 tier: the float means, byte taps and rows, float checks and 32-bit sums of that
+// The AVX-512 levels: the float means, byte taps and rows, float checks and 32-bit sums of that
 // build, the rest (byte and word kernels, as fast or faster at 256 bits) of the AVX2 one.
 const SpanKernels& avx512_kernels() {
   static const SpanKernels k = [] {
@@ -68,28 +64,14 @@ const SpanKernels& avx512_kernels() {
   return k;
 }
 
-Tier& current_tier() {
-  static Tier t = cpu_has(Tier::avx512) ? Tier::avx512
-                  : cpu_has(Tier::avx2) ? Tier::avx2
-                                        : Tier::portable;
-  return t;
-}
-
 }  // namespace
 
-Tier neighbourhood_tier() { return current_tier(); }
-
-bool set_neighbourhood_tier(Tier t) {
-  if (!cpu_has(t)) return false;
-  current_tier() = t;
-  return true;
-}
-
 const SpanKernels& span_kernels() {
-  switch (current_tier()) {
-    case Tier::avx512:
+  switch (current_isa()) {
+    case Isa::kAvx512:
+    case Isa::kAvx512Vbmi:
       return avx512_kernels();
-    case Tier::avx2:
+    case Isa::kAvx2:
       return avx2_spans::kSpans;
     default:
       return portable_spans::kSpans;

@@ -1,8 +1,11 @@
 // Span kernels of the neighbourhood filters. Included three times by neighbourhood_spans.cpp,
-// plain and under the AVX2 and AVX-512 targets, each time inside its own namespace; the includer
-// brings <algorithm>, <cstdint>, <utility>, <immintrin.h>, neighbourhood_internal.h and
-// processing/kernels/vector_ops.h. Every loop runs along output elements with each element's own operations
-// in their order, so every build gives the same bits.
+// plain and under the AVX2 and AVX-512 targets, each time inside its own namespace, with
+// VISTELMO_BODY_LAMBDA the target of that build for its lambdas; the includer brings
+// <algorithm>, <cstdint>, <utility>, <immintrin.h> and neighbourhood_internal.h. Every loop runs
+// along output elements with each element's own operations in their order, so every build gives
+// the same bits.
+
+#include "processing/kernels/vector_ops_body.h"
 
 struct MinOf {
   template <class T>
@@ -173,30 +176,6 @@ typedef uint8_t Bytes __attribute__((vector_size(kBytes)));
 inline void lower(Bytes& x, const Bytes& y) { x = y < x ? y : x; }
 inline void raise(Bytes& x, const Bytes& y) { x = y > x ? y : x; }
 
-// x = clamp(x + y) or clamp(x - y) to 0..255.
-template <bool Add>
-[[gnu::always_inline]] inline void saturate(Bytes& x, const Bytes& y) {
-  if constexpr (sizeof(Bytes) == 64) {
-    __m512i a, b;
-    __builtin_memcpy(&a, &x, 64);
-    __builtin_memcpy(&b, &y, 64);
-    a = Add ? _mm512_adds_epu8(a, b) : _mm512_subs_epu8(a, b);
-    __builtin_memcpy(&x, &a, 64);
-  } else if constexpr (sizeof(Bytes) == 32) {
-    __m256i a, b;
-    __builtin_memcpy(&a, &x, 32);
-    __builtin_memcpy(&b, &y, 32);
-    a = Add ? _mm256_adds_epu8(a, b) : _mm256_subs_epu8(a, b);
-    __builtin_memcpy(&x, &a, 32);
-  } else {
-    __m128i a, b;
-    __builtin_memcpy(&a, &x, 16);
-    __builtin_memcpy(&b, &y, 16);
-    a = Add ? _mm_adds_epu8(a, b) : _mm_subs_epu8(a, b);
-    __builtin_memcpy(&x, &a, 16);
-  }
-}
-
 // B vectors of outputs from x.
 template <bool Max, int B>
 [[gnu::always_inline]] inline void shifted_block(const uint8_t* const* rows, const uint8_t* amount,
@@ -217,9 +196,9 @@ template <bool Max, int B>
     const Bytes by = Bytes{} + u;
     for (int j = 0; j < B; j++) {
       if (u != 0 && end == adds)
-        saturate<true>(g[j], by);
+        g[j] = saturated_u8<true>(g[j], by);
       else if (u != 0)
-        saturate<false>(g[j], by);
+        g[j] = saturated_u8<false>(g[j], by);
       Max ? raise(acc[j], g[j]) : lower(acc[j], g[j]);
     }
   }
@@ -274,8 +253,8 @@ template <bool Max, bool Up, bool Down, int K, int P, int B>
       for (int q = 0; q < K; q++)
         for (int b = 0; b < B; b++) {
           Bytes g = v[q][b];
-          if (Up) saturate<true>(g, up);
-          if (Down) saturate<false>(g, down);
+          if (Up) g = saturated_u8<true>(g, up);
+          if (Down) g = saturated_u8<false>(g, down);
           Max ? raise(acc[q][p][b], g) : lower(acc[q][p][b], g);
         }
     }
@@ -439,8 +418,9 @@ template <int S>
 void median3(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
   constexpr int64_t L = sizeof(Bytes);
   const uint8_t *r0 = rows[0], *r1 = rows[1], *r2 = rows[2];
-  auto column = [&](int64_t x) { return sorted_column(r0 + x, r1 + x, r2 + x); };
-  auto store = [&](int64_t x, Bytes v) { store_vector(dst + x, v); };
+  auto column = [&](int64_t x)
+                    VISTELMO_BODY_LAMBDA { return sorted_column(r0 + x, r1 + x, r2 + x); };
+  auto store = [&](int64_t x, Bytes v) VISTELMO_BODY_LAMBDA { store_vector(dst + x, v); };
   int64_t x = 0;
   if (n + 2 * S >= 2 * L) {
     using Lanes = std::make_index_sequence<L>;
@@ -457,7 +437,7 @@ void median3(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
       cur = next;
     }
   }
-  auto apart = [&](int64_t t) {  // the columns loaded apart
+  auto apart = [&](int64_t t) VISTELMO_BODY_LAMBDA {  // the columns loaded apart
     store(t, median_of_columns(column(t), column(t + S), column(t + 2 * S)));
   };
   for (; x + L <= n; x += L) apart(x);
@@ -686,7 +666,7 @@ void window_means(const double* const* lines, const int* lo, const int* hi, int6
                   int64_t w, int rows, const double* const* div, float* const* dst,
                   const float* const* ahead, int64_t n) {
   constexpr int64_t kWidth = kLanes * kBlocks;
-  auto start = [&](int64_t i, Sums& acc) {
+  auto start = [&](int64_t i, Sums& acc) VISTELMO_BODY_LAMBDA {
     for (int a = 0; a < rows; a++)
       if (ahead[a])
         for (int64_t o = 0; o < kWidth; o += 16) __builtin_prefetch(ahead[a] + i + o);
@@ -695,14 +675,14 @@ void window_means(const double* const* lines, const int* lo, const int* hi, int6
 #pragma GCC unroll 8
       for (int b = 0; b < kBlocks; b++) acc[a][b] = Doubles{};
   };
-  auto finish = [&](int64_t i, const Sums& acc) {
+  auto finish = [&](int64_t i, const Sums& acc) VISTELMO_BODY_LAMBDA {
 #pragma GCC unroll 8
     for (int a = 0; a < kRows; a++)
 #pragma GCC unroll 8
       for (int b = 0; b < kBlocks; b++)
         if (a < rows) store_mean(acc[a][b], div[a] + i + b * kLanes, dst[a] + i + b * kLanes);
   };
-  auto block = [&](int64_t i) {
+  auto block = [&](int64_t i) VISTELMO_BODY_LAMBDA {
     Sums acc;
     start(i, acc);
     for (int64_t r = 0; r < count; r++)
@@ -714,7 +694,7 @@ void window_means(const double* const* lines, const int* lo, const int* hi, int6
   // outside, so that the rows' sums advance together.
   bool own = count == rows;
   for (int64_t r = 0; r < count && own; r++) own = lo[r] == r && hi[r] == r;
-  auto own_block = [&](int64_t i) {
+  auto own_block = [&](int64_t i) VISTELMO_BODY_LAMBDA {
     Sums acc;
     start(i, acc);
     const double* p[kRows];
@@ -731,7 +711,7 @@ void window_means(const double* const* lines, const int* lo, const int* hi, int6
           }
     finish(i, acc);
   };
-  auto each_block = [&](auto&& f) {
+  auto each_block = [&](auto&& f) VISTELMO_BODY_LAMBDA {
     int64_t i = 0;
     for (; i + kWidth <= n; i += kWidth) f(i);
     if (i < n && n >= kWidth) f(n - kWidth);  // the last block again, overlapping

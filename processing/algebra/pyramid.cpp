@@ -4,11 +4,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include <emmintrin.h>
 
 #include "foundation/erro.h"
-#include "processing/algebra/neighbourhood_internal.h"
+#include "processing/kernels/isa.h"
 
 namespace {
 
@@ -62,6 +63,12 @@ VISTELMO_LANES(16)
 VISTELMO_LANES(32)
 #undef VISTELMO_LANES
 
+template <class U16, size_t... K>
+__attribute__((always_inline)) inline U16 shifted_lanes(const U16& prev, const U16& cur,
+                                                        std::index_sequence<K...>) {
+  return __builtin_shufflevector(prev, cur, (sizeof...(K) - 1 + K)...);
+}
+
 // v = prev's last lane, then cur's lanes but its last (by reference: no vector return without
 // AVX). Without SSSE3 the generic shuffle becomes lane extractions; byte shifts do it there.
 template <class U16>
@@ -73,10 +80,7 @@ __attribute__((always_inline)) inline void shifted_in(const U16& prev, const U16
     const __m128i r = _mm_or_si128(_mm_slli_si128(c, 2), _mm_srli_si128(p, 14));
     __builtin_memcpy(&v, &r, 16);
   } else {
-    constexpr int W = sizeof(U16) / 2;
-    U16 shift;
-    for (int k = 0; k < W; k++) shift[k] = static_cast<uint16_t>(W - 1 + k);
-    v = __builtin_shuffle(prev, cur, shift);
+    v = shifted_lanes(prev, cur, std::make_index_sequence<sizeof(U16) / 2>());
   }
 }
 
@@ -148,8 +152,8 @@ struct RowKernels {
   const RowKernels kernels_##name = {smooth_##name, halve_##name};
 
 VISTELMO_PYRAMID_KERNELS(portable, , 8)
-VISTELMO_PYRAMID_KERNELS(avx2, __attribute__((target("avx2"))), 16)
-VISTELMO_PYRAMID_KERNELS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))), 32)
+VISTELMO_PYRAMID_KERNELS(avx2, __attribute__((target(VISTELMO_TARGET_AVX2))), 16)
+VISTELMO_PYRAMID_KERNELS(avx512, __attribute__((target(VISTELMO_TARGET_AVX512))), 32)
 #undef VISTELMO_PYRAMID_KERNELS
 
 // The plain tier: one output at a time.
@@ -158,12 +162,13 @@ void halve_plain(const uint8_t* in, uint8_t* out, int64_t n) { halve_from(in, ou
 const RowKernels kernels_plain = {smooth_plain, halve_plain};
 
 const RowKernels& row_kernels() {
-  switch (vistelmo::neighbourhood_tier()) {
-    case vistelmo::Tier::plain:
+  switch (vistelmo::current_isa()) {
+    case vistelmo::Isa::kPlain:
       return kernels_plain;
-    case vistelmo::Tier::avx512:
+    case vistelmo::Isa::kAvx512:
+    case vistelmo::Isa::kAvx512Vbmi:
       return kernels_avx512;
-    case vistelmo::Tier::avx2:
+    case vistelmo::Isa::kAvx2:
       return kernels_avx2;
     default:
       return kernels_portable;
