@@ -1,9 +1,9 @@
-// Span kernels of the neighbourhood filters. Included three times by neighbourhood_spans.cpp,
-// plain and under the AVX2 and AVX-512 targets, each time inside its own namespace, with
-// VISTELMO_BODY_LAMBDA the target of that build for its lambdas; the includer brings
-// <algorithm>, <cstdint>, <utility>, <immintrin.h> and neighbourhood_internal.h. Every loop runs
-// along output elements with each element's own operations in their order, so every build gives
-// the same bits.
+// Span kernels of the neighbourhood filters (the table in neighbourhood_spans.h). Included three
+// times by neighbourhood_spans.cpp, for SSE2 and under the AVX2 and AVX-512 targets, each time
+// inside its own namespace, with VISTELMO_BODY_LAMBDA the target of that build for its lambdas;
+// the includer brings <algorithm>, <cstdint>, <utility>, <immintrin.h> and the table. Every loop
+// runs along output elements with each element's own operations in their order, so every build
+// gives the same bits.
 
 #include "processing/kernels/vector_ops_body.h"
 
@@ -383,141 +383,6 @@ void quotients(const double* __restrict s, const double* __restrict d, float* __
   for (int64_t i = 0; i < n; i++) dst[i] = static_cast<float>(s[i] / d[i]);
 }
 
-inline uint8_t median_of3(uint8_t a, uint8_t b, uint8_t c) {
-  return hi8(lo8(a, b), lo8(hi8(a, b), c));
-}
-
-// 3 x 3: each column of three is sorted once and shared by the three windows over it; the
-// median is then the median of (largest low, median of middles, smallest high). Neighbours lie
-// S elements apart (S channels interleaved). A vector of columns is sorted in registers and the
-// columns S and 2 S further on are taken from it and the next vector by lane shifts.
-struct Column3 {
-  Bytes lo, mid, hi;
-};
-
-inline Column3 sorted_column(const uint8_t* a, const uint8_t* b, const uint8_t* c) {
-  const Bytes x = load_vector<Bytes>(a), y = load_vector<Bytes>(b), z = load_vector<Bytes>(c);
-  const Bytes xy_lo = y < x ? y : x, xy_hi = y < x ? x : y;
-  const Bytes lo = z < xy_lo ? z : xy_lo, hi = z > xy_hi ? z : xy_hi;
-  const Bytes m = z < xy_hi ? z : xy_hi;
-  return {lo, m > xy_lo ? m : xy_lo, hi};
-}
-
-inline Bytes max8(Bytes a, Bytes b) { return b > a ? b : a; }
-inline Bytes min8(Bytes a, Bytes b) { return b < a ? b : a; }
-inline Bytes median8(Bytes a, Bytes b, Bytes c) { return max8(min8(a, b), min8(max8(a, b), c)); }
-
-// The medians of the windows over columns c0, c1, c2 (each sorted).
-inline Bytes median_of_columns(const Column3& c0, const Column3& c1, const Column3& c2) {
-  const Bytes l = max8(max8(c0.lo, c1.lo), c2.lo);
-  const Bytes h = min8(min8(c0.hi, c1.hi), c2.hi);
-  return median8(l, median8(c0.mid, c1.mid, c2.mid), h);
-}
-
-template <int S>
-void median3(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
-  constexpr int64_t L = sizeof(Bytes);
-  const uint8_t *r0 = rows[0], *r1 = rows[1], *r2 = rows[2];
-  auto column = [&](int64_t x)
-                    VISTELMO_BODY_LAMBDA { return sorted_column(r0 + x, r1 + x, r2 + x); };
-  auto store = [&](int64_t x, Bytes v) VISTELMO_BODY_LAMBDA { store_vector(dst + x, v); };
-  int64_t x = 0;
-  if (n + 2 * S >= 2 * L) {
-    using Lanes = std::make_index_sequence<L>;
-    Column3 cur = column(0);
-    for (; x + 2 * L <= n + 2 * S; x += L) {  // the next vector lies inside the rows
-      const Column3 next = column(x + L);
-      const Column3 c1 = {lanes_from<S>(cur.lo, next.lo, Lanes()),
-                          lanes_from<S>(cur.mid, next.mid, Lanes()),
-                          lanes_from<S>(cur.hi, next.hi, Lanes())};
-      const Column3 c2 = {lanes_from<2 * S>(cur.lo, next.lo, Lanes()),
-                          lanes_from<2 * S>(cur.mid, next.mid, Lanes()),
-                          lanes_from<2 * S>(cur.hi, next.hi, Lanes())};
-      store(x, median_of_columns(cur, c1, c2));
-      cur = next;
-    }
-  }
-  auto apart = [&](int64_t t) VISTELMO_BODY_LAMBDA {  // the columns loaded apart
-    store(t, median_of_columns(column(t), column(t + S), column(t + 2 * S)));
-  };
-  for (; x + L <= n; x += L) apart(x);
-  if (x < n && n >= L) {
-    apart(n - L);  // the last vector again, overlapping
-    return;
-  }
-  for (; x < n; x++) {
-    uint8_t lo[3], mid[3], hi[3];
-    for (int k = 0; k < 3; k++) {
-      const uint8_t a = r0[x + k * S], b = r1[x + k * S], c = r2[x + k * S];
-      lo[k] = lo8(lo8(a, b), c);
-      mid[k] = median_of3(a, b, c);
-      hi[k] = hi8(hi8(a, b), c);
-    }
-    const uint8_t l = hi8(hi8(lo[0], lo[1]), lo[2]), h = lo8(lo8(hi[0], hi[1]), hi[2]);
-    dst[x] = median_of3(l, median_of3(mid[0], mid[1], mid[2]), h);
-  }
-}
-
-// Comparators of a median-of-25 network (Batcher's odd-even merge sort, pruned to the middle
-// output): x[a] takes the minimum (when bit 1 of keep is set) and x[b] the maximum (bit 2).
-struct Comparator {
-  int a, b, keep;
-};
-constexpr Comparator kMedian25[] = {
-    {0, 1, 3},   {2, 3, 3},   {0, 2, 3},   {1, 3, 3},   {1, 2, 3},   {4, 5, 3},   {6, 7, 3},
-    {4, 6, 3},   {5, 7, 3},   {5, 6, 3},   {0, 4, 3},   {2, 6, 3},   {2, 4, 3},   {1, 5, 3},
-    {3, 7, 3},   {3, 5, 3},   {1, 2, 3},   {3, 4, 3},   {5, 6, 3},   {8, 9, 3},   {10, 11, 3},
-    {8, 10, 3},  {9, 11, 3},  {9, 10, 3},  {12, 13, 3}, {14, 15, 3}, {12, 14, 3}, {13, 15, 3},
-    {13, 14, 3}, {8, 12, 3},  {10, 14, 3}, {10, 12, 3}, {9, 13, 3},  {11, 15, 3}, {11, 13, 3},
-    {9, 10, 3},  {11, 12, 3}, {13, 14, 3}, {0, 8, 3},   {4, 12, 3},  {4, 8, 3},   {2, 10, 3},
-    {6, 14, 3},  {6, 10, 3},  {2, 4, 3},   {6, 8, 3},   {10, 12, 3}, {1, 9, 3},   {5, 13, 3},
-    {5, 9, 3},   {3, 11, 3},  {7, 15, 1},  {7, 11, 3},  {3, 5, 3},   {7, 9, 3},   {11, 13, 3},
-    {1, 2, 3},   {3, 4, 3},   {5, 6, 3},   {7, 8, 3},   {9, 10, 3},  {11, 12, 3}, {13, 14, 1},
-    {16, 17, 3}, {18, 19, 3}, {16, 18, 3}, {17, 19, 3}, {17, 18, 3}, {20, 21, 3}, {22, 23, 3},
-    {20, 22, 3}, {21, 23, 3}, {21, 22, 3}, {16, 20, 3}, {18, 22, 3}, {18, 20, 3}, {17, 21, 3},
-    {19, 23, 3}, {19, 21, 3}, {17, 18, 3}, {19, 20, 3}, {21, 22, 3}, {16, 24, 3}, {20, 24, 3},
-    {18, 20, 3}, {22, 24, 3}, {19, 21, 3}, {17, 18, 3}, {19, 20, 3}, {21, 22, 3}, {23, 24, 3},
-    {0, 16, 2},  {8, 24, 1},  {8, 16, 2},  {4, 20, 2},  {12, 20, 1}, {12, 16, 1}, {2, 18, 2},
-    {10, 18, 1}, {6, 22, 1},  {6, 10, 2},  {10, 12, 2}, {1, 17, 2},  {9, 17, 2},  {5, 21, 2},
-    {13, 21, 1}, {13, 17, 1}, {3, 19, 2},  {11, 19, 1}, {7, 23, 1},  {7, 11, 2},  {11, 13, 1},
-    {11, 12, 2}};
-
-template <int A, int B, int Keep, int W>
-inline void compare(uint8_t (&x)[25][W]) {
-  for (int i = 0; i < W; i++) {
-    const uint8_t p = x[A][i], q = x[B][i];
-    if (Keep & 1) x[A][i] = lo8(p, q);
-    if (Keep & 2) x[B][i] = hi8(p, q);
-  }
-}
-
-template <int W, size_t... K>
-inline void run_network(uint8_t (&x)[25][W], std::index_sequence<K...>) {
-  (compare<kMedian25[K].a, kMedian25[K].b, kMedian25[K].keep, W>(x), ...);
-}
-
-template <int S, int W>
-inline void median5_block(const uint8_t* const* rows, int64_t x0, uint8_t* dst) {
-  uint8_t x[25][W];
-  for (int r = 0; r < 5; r++)
-    for (int j = 0; j < 5; j++)
-      for (int i = 0; i < W; i++) x[5 * r + j][i] = rows[r][x0 + i + j * S];
-  run_network<W>(x, std::make_index_sequence<sizeof kMedian25 / sizeof kMedian25[0]>());
-  for (int i = 0; i < W; i++) dst[x0 + i] = x[12][i];
-}
-
-template <int S>
-void median5(const uint8_t* const* rows, uint8_t* dst, int64_t n) {
-  constexpr int W = 32;
-  int64_t x0 = 0;
-  for (; x0 + W <= n; x0 += W) median5_block<S, W>(rows, x0, dst);
-  if (x0 < n && n >= W) {
-    median5_block<S, W>(rows, n - W, dst);  // the last block again, overlapping
-    return;
-  }
-  for (; x0 < n; x0++) median5_block<S, 1>(rows, x0, dst);
-}
-
 void unpack_bits(const uint32_t* __restrict words, uint8_t* __restrict bytes, int64_t n) {
   int64_t c = 0;
   for (; c + 32 <= n; c += 32) {
@@ -548,11 +413,6 @@ template <class T>
 void above(const T* __restrict acc, int half, uint8_t* __restrict dst, int64_t n) {
   const T h = static_cast<T>(half);
   for (int64_t i = 0; i < n; i++) dst[i] = acc[i] > h ? 1 : 0;
-}
-
-void add_sub_u16(uint16_t* __restrict acc, const uint16_t* __restrict plus,
-                 const uint16_t* __restrict minus, int64_t n) {
-  for (int64_t i = 0; i < n; i++) acc[i] = static_cast<uint16_t>(acc[i] + plus[i] - minus[i]);
 }
 
 void add_sub_u16_i32(int32_t* __restrict acc, const uint16_t* __restrict plus,
@@ -731,58 +591,54 @@ void window_means(const double* const* lines, const int* lo, const int* hi, int6
     }
 }
 
-const SpanKernels kSpans = {
-    reduce2<MinOf, uint8_t>,
-    reduce2<MaxOf, uint8_t>,
-    reduce2<MinOf, float>,
-    reduce2<MaxOf, float>,
-    reduce_into<MinOf, uint8_t>,
-    reduce_into<MaxOf, uint8_t>,
-    reduce_into<MinOf, float>,
-    reduce_into<MaxOf, float>,
-    reduce_first<MinOf, float>,
-    reduce_first<MaxOf, float>,
-    reduce4<MinOf, uint8_t>,
-    reduce4<MaxOf, uint8_t>,
-    reduce4<MinOf, float>,
-    reduce4<MaxOf, float>,
-    rect3x3<MinOf>,
-    rect3x3<MaxOf>,
-    erode_tap,
-    dilate_tap,
-    median3<1>,
-    median5<1>,
-    median3<3>,
-    median5<3>,
-    majority3x3_bits,
-    unpack_bits,
-    pack_bits,
-    add_weighted<uint8_t>,
-    above<uint8_t>,
-    add_weighted<uint16_t>,
-    above<uint16_t>,
-    add_sub_u16,
-    {add_u8<int32_t>, sub_u8<int32_t>, add2<int32_t>, add_into<int32_t>, mean_small<int32_t>},
-    {add_u8<uint16_t>, sub_u8<uint16_t>, add2<uint16_t>, add_into<uint16_t>, mean_small<uint16_t>},
-    mean_u8,
-    kRows,
-    window_means,
-    shifted_taps<false>,
-    shifted_taps<true>,
-    whole_scaled,
-    quotients,
-    reduce2<MinNum, float>,
-    reduce2<MaxNum, float>,
-    reduce_into<MinNum, float>,
-    reduce_into<MaxNum, float>,
-    reduce4<MinNum, float>,
-    reduce4<MaxNum, float>,
-    reduce3_num<MinNum, float>,
-    reduce3_num<MaxNum, float>,
-    reduce3_first<MinNum, float>,
-    reduce3_first<MaxNum, float>,
-    calm_copy<float>,
-    add_sub_u16_i32,
-    shifted_rows<false>,
-    shifted_rows<true>,
-    kBytes == 64 ? 2 : 1};
+constexpr SpanKernels spans() {
+  SpanKernels k{};
+  k.min2_u8 = reduce2<MinOf, uint8_t>;
+  k.max2_u8 = reduce2<MaxOf, uint8_t>;
+  k.min_into_u8 = reduce_into<MinOf, uint8_t>;
+  k.max_into_u8 = reduce_into<MaxOf, uint8_t>;
+  k.min_first_f32 = reduce_first<MinOf, float>;
+  k.max_first_f32 = reduce_first<MaxOf, float>;
+  k.min4_u8 = reduce4<MinOf, uint8_t>;
+  k.max4_u8 = reduce4<MaxOf, uint8_t>;
+  k.min3x3_u8 = rect3x3<MinOf>;
+  k.max3x3_u8 = rect3x3<MaxOf>;
+  k.erode_tap_u8 = erode_tap;
+  k.dilate_tap_u8 = dilate_tap;
+  k.majority3x3_bits = majority3x3_bits;
+  k.unpack_bits = unpack_bits;
+  k.pack_bits = pack_bits;
+  k.add_weighted_u8 = add_weighted<uint8_t>;
+  k.above_u8 = above<uint8_t>;
+  k.add_weighted_u16 = add_weighted<uint16_t>;
+  k.above_u16 = above<uint16_t>;
+  k.sums32 = {add_u8<int32_t>, sub_u8<int32_t>, add2<int32_t>, add_into<int32_t>,
+              mean_small<int32_t>};
+  k.sums16 = {add_u8<uint16_t>, sub_u8<uint16_t>, add2<uint16_t>, add_into<uint16_t>,
+              mean_small<uint16_t>};
+  k.mean_u8 = mean_u8;
+  k.rows_at_once = kRows;
+  k.window_means = window_means;
+  k.min_taps_u8 = shifted_taps<false>;
+  k.max_taps_u8 = shifted_taps<true>;
+  k.whole_scaled_f32 = whole_scaled;
+  k.quotients_f32 = quotients;
+  k.min2_num_f32 = reduce2<MinNum, float>;
+  k.max2_num_f32 = reduce2<MaxNum, float>;
+  k.min_into_num_f32 = reduce_into<MinNum, float>;
+  k.max_into_num_f32 = reduce_into<MaxNum, float>;
+  k.min4_num_f32 = reduce4<MinNum, float>;
+  k.max4_num_f32 = reduce4<MaxNum, float>;
+  k.min3_num_f32 = reduce3_num<MinNum, float>;
+  k.max3_num_f32 = reduce3_num<MaxNum, float>;
+  k.min3_first_num_f32 = reduce3_first<MinNum, float>;
+  k.max3_first_num_f32 = reduce3_first<MaxNum, float>;
+  k.calm_copy_f32 = calm_copy<float>;
+  k.add_sub_u16_i32 = add_sub_u16_i32;
+  k.min_rows_u8 = shifted_rows<false>;
+  k.max_rows_u8 = shifted_rows<true>;
+  k.rows_lines = kBytes == 64 ? 2 : 1;
+  return k;
+}
+
+constexpr SpanKernels kSpans = spans();
