@@ -19,12 +19,14 @@ template <class V>
   *static_cast<typename Unaligned<V>::type*>(p) = v;
 }
 
-// Lanes S .. S + L - 1 of a followed by b (L lanes each). Sixteen bytes go by whole-register byte
-// shifts: without SSSE3 a byte shuffle goes byte by byte.
+// Lanes S .. S + L - 1 of a followed by b (L lanes each). Sixteen bytes of bytes or words go by
+// whole-register byte shifts: without SSSE3 their shuffles go lane by lane.
 template <int S, class V, size_t... I>
 [[gnu::always_inline]] inline V lanes_from(V a, V b, std::index_sequence<I...>) {
-  if constexpr (sizeof(V) == 16 && sizeof(a[0]) == 1)
-    return (V)_mm_or_si128(_mm_srli_si128((__m128i)a, S), _mm_slli_si128((__m128i)b, 16 - S));
+  constexpr int kShift = S * sizeof(a[0]);
+  if constexpr (sizeof(V) == 16 && sizeof(a[0]) <= 2)
+    return (V)_mm_or_si128(_mm_srli_si128((__m128i)a, kShift),
+                           _mm_slli_si128((__m128i)b, 16 - kShift));
   else
     return __builtin_shufflevector(a, b, (I + S)...);
 }
