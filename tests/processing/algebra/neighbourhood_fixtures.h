@@ -15,18 +15,7 @@
 
 namespace fixtures {
 
-// A small deterministic generator (xorshift32).
-struct Rng {
-  uint32_t s;
-  explicit Rng(uint32_t seed) : s(seed * 2654435761u + 1) {}
-  uint32_t next() {
-    s ^= s << 13;
-    s ^= s >> 17;
-    s ^= s << 5;
-    return s;
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<uint32_t>(n)); }
-};
+using testutil::Rng;
 
 // Image sizes: degenerate, odd and word-boundary shapes, and rows long enough for a vector
 // main loop and its tail.
