@@ -72,7 +72,7 @@ TEST(BinaryMedian, MatchesReference) {
       a.lc = 9;
       a.backg = 0;
       const IMGBIN want = ref_majority(a, masks[k]);
-      testutil::for_each_isa([&] {
+      testutil::for_each_isa([&, nl = nl] {
         IMGBIN r = mediana(a, masks[k]);
         EXPECT_TRUE(same_pixels(r, want));
         EXPECT_EQ(r.lc, (nl - 1) / 2);
@@ -176,7 +176,7 @@ TEST(WeightedMedian, GreyAndDoubleMatchReference) {
       IMGDBL d = random_double(nl, nc, g);
       d.backg = 3.5;
       const IMGDBL want_d = ref_median(d, ms[k]);
-      testutil::for_each_isa([&] {
+      testutil::for_each_isa([&, nl = nl] {
         IMGGRY r = mediana(a, ms[k]);
         EXPECT_TRUE(same_pixels(r, want));
         EXPECT_EQ(r.lc, (nl - 1) / 2);
@@ -306,7 +306,7 @@ TEST(WeightedMedian, ColourMatchesReference) {
       for (int l = 0; l < nl; l++)
         for (int c = 0; c < nc; c++) a(l, c) = COR{want[0](l, c), want[1](l, c), want[2](l, c)};
       for (IMGGRY& p : want) p = ref_median(p, ms[k]);
-      testutil::for_each_isa([&] {
+      testutil::for_each_isa([&, nl = nl, nc = nc] {
         IMGCOR r = mediana(a, ms[k]);
         for (int l = 0; l < nl; l++)
           for (int c = 0; c < nc; c++) {
@@ -434,7 +434,7 @@ TEST(MovingAverage, GreyAndFloatMatchReference) {
         const IMGFLT wide = fixtures::random_float_cancelling(nl, nc, g);
         const IMGFLT want_wide = ref_mediamov(wide, w.nl, w.nc, L.e1, L.e2);
         const bool sep = L.e1 == 's';
-        testutil::for_each_isa([&] {
+        testutil::for_each_isa([&, nl = nl, nc = nc] {
           IMGGRY r = mediamov(a, w.nl, w.nc, L.e1, L.e2);
           EXPECT_TRUE(same_pixels(r, want));
           EXPECT_EQ(r.lc, sep ? -2 : (nl - 1) / 2);

@@ -308,7 +308,7 @@ TEST(Structure, BinaryErosionAndDilationMatchReference) {
         a.backg = 0;  // neither operator reads the caller's outside value
         const IMGBIN want_er = ref_bin_structure(a, bs[k], true);
         const IMGBIN want_di = ref_bin_structure(a, bs[k], false);
-        testutil::for_each_isa([&] {
+        testutil::for_each_isa([&, nl = nl] {
           IMGBIN er = a - bs[k];
           EXPECT_TRUE(same_pixels(er, want_er));
           IMGBIN di = a + bs[k];
@@ -451,7 +451,7 @@ TEST(Structure, GreyErosionAndDilationMatchReference) {
       a.lc = -1;
       const IMGGRY want_er = ref_grey_structure(a, bs[k], true);
       const IMGGRY want_di = ref_grey_structure(a, bs[k], false);
-      testutil::for_each_isa([&] {
+      testutil::for_each_isa([&, nl = nl] {
         IMGGRY er = a - bs[k];
         EXPECT_TRUE(same_pixels(er, want_er));
         IMGGRY di = a + bs[k];
