@@ -4,9 +4,6 @@
 
 // Grey windows of 3 x 3 and 5 x 5, along rows.
 typedef uint8_t U8s __attribute__((vector_size(kBytes)));
-// By value: the vectoriser takes these where std::min's references defeat it.
-inline uint8_t lo8(uint8_t x, uint8_t y) { return y < x ? y : x; }
-inline uint8_t hi8(uint8_t x, uint8_t y) { return y > x ? y : x; }
 
 inline uint8_t median_of3(uint8_t a, uint8_t b, uint8_t c) {
   return hi8(lo8(a, b), lo8(hi8(a, b), c));

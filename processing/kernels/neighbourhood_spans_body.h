@@ -32,9 +32,6 @@ struct MaxNum {
     return y > x ? y : x;
   }
 };
-// By value: the vectoriser takes these where std::min's references defeat it.
-inline uint8_t lo8(uint8_t x, uint8_t y) { return y < x ? y : x; }
-inline uint8_t hi8(uint8_t x, uint8_t y) { return y > x ? y : x; }
 
 template <>
 inline uint8_t MinOf::red(uint8_t x, uint8_t y) {

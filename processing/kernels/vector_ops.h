@@ -6,6 +6,7 @@
 #include <immintrin.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 namespace vistelmo {

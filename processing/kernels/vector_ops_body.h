@@ -2,7 +2,7 @@
 // body includes this inside the namespace of each of its builds, so that every copy is compiled
 // for that build's target (clang requires a function taking or returning a wide vector to have
 // its caller's target, always inlined or not); vector_ops.h holds the copy for code outside the
-// target regions. Needs <immintrin.h>, <cstddef> and <utility>.
+// target regions. Needs <immintrin.h>, <cstddef>, <cstdint> and <utility>.
 
 // A V read or written as one move at any alignment (a byte copy into a vector held in memory may
 // go in 16-byte pieces, and a wide load of it then waits for both).
@@ -45,3 +45,8 @@ template <bool Add, class V>
   else
     return (V)(Add ? _mm_adds_epu8((__m128i)x, (__m128i)y) : _mm_subs_epu8((__m128i)x, (__m128i)y));
 }
+
+// The smaller and the larger of two bytes, by value: the vectoriser takes these where std::min's
+// references defeat it.
+inline uint8_t lo8(uint8_t x, uint8_t y) { return y < x ? y : x; }
+inline uint8_t hi8(uint8_t x, uint8_t y) { return y > x ? y : x; }
