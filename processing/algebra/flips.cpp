@@ -8,91 +8,7 @@
 
 #include "images/image_core_internal.h"
 #include "processing/algebra/flips_internal.h"
-#include "processing/algebra/neighbourhood_internal.h"
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-
-namespace vistelmo {
-
-namespace portable_turns {
-#include "processing/algebra/flips_kernels_internal.h"
-}  // namespace portable_turns
-
-#pragma GCC push_options
-#pragma GCC target("avx2")
-namespace avx2_turns {
-#include "processing/algebra/flips_kernels_internal.h"
-
-// Two 16-byte lanes: tiles of two squares each way. Three-byte pixels go four to a lane, widened
-// to four bytes on the way in and narrowed back on the way out.
-struct Avx2 {
-  using V = __m256i;
-  static constexpr int kBytes = 32, kLanes = 2;
-  static constexpr bool kThreeBytes = true;
-  template <int S>
-  static V load(const unsigned char* p) {
-    if constexpr (S == 3) {
-      const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
-      const V widen = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
-                                       4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
-      return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1), widen);
-    } else {
-      return _mm256_loadu_si256(reinterpret_cast<const V*>(p));
-    }
-  }
-  template <int S>
-  static void store_pair(V x, V y, unsigned char* p, unsigned char* q) {
-    const V lows = _mm256_permute2x128_si256(x, y, 0x20),
-            highs = _mm256_permute2x128_si256(x, y, 0x31);
-    if constexpr (S == 3) {
-      store_narrowed(lows, p);
-      store_narrowed(highs, q);
-    } else {
-      _mm256_storeu_si256(reinterpret_cast<V*>(p), lows);
-      _mm256_storeu_si256(reinterpret_cast<V*>(q), highs);
-    }
-  }
-  // The eight four-byte pixels of v as 24 bytes at p.
-  static void store_narrowed(V v, unsigned char* p) {
-    const V narrow = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
-                                      0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    const V packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, narrow),
-                                                 _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(packed));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(packed, 1));
-  }
-  // Interleave of G-byte elements within each lane: the low halves, or the high ones.
-  template <int G, bool kHigh>
-  static V interleave(V a, V b) {
-    if constexpr (G == 1) return kHigh ? _mm256_unpackhi_epi8(a, b) : _mm256_unpacklo_epi8(a, b);
-    if constexpr (G == 2) return kHigh ? _mm256_unpackhi_epi16(a, b) : _mm256_unpacklo_epi16(a, b);
-    if constexpr (G == 4) return kHigh ? _mm256_unpackhi_epi32(a, b) : _mm256_unpacklo_epi32(a, b);
-    if constexpr (G == 8) return kHigh ? _mm256_unpackhi_epi64(a, b) : _mm256_unpacklo_epi64(a, b);
-  }
-};
-
-// The half turn of three-byte pixels, four at a time: a 16-byte load holds four pixels whose order
-// one byte shuffle reverses; the four bytes past them are written over by the next store. The
-// first two pixels (whose load would start before the block) and the last few go one by one.
-inline void reverse_block(const COR* a, COR* r, int64_t n) {
-  const auto* src = reinterpret_cast<const unsigned char*>(a);
-  auto* dst = reinterpret_cast<unsigned char*>(r);
-  const __m128i reverse4 = _mm_setr_epi8(9, 10, 11, 6, 7, 8, 3, 4, 5, 0, 1, 2, 12, 13, 14, 15);
-  int64_t i = 0;
-  for (; i < std::min<int64_t>(n, 2); i++) r[i] = a[n - 1 - i];
-  for (; i + 6 <= n; i += 4) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * (n - 4 - i)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * i), _mm_shuffle_epi8(v, reverse4));
-  }
-  for (; i < n; i++) r[i] = a[n - 1 - i];
-}
-}  // namespace avx2_turns
-#pragma GCC pop_options
-
-}  // namespace vistelmo
-#endif
+#include "processing/kernels/turns.h"
 
 namespace {
 
@@ -164,37 +80,42 @@ void quarter_turn(const Img& a, Img& r, int l_begin, int l_end, int c_begin, int
     }
 }
 
-// The AVX2 kernels serve the AVX-512 tier too.
-bool avx2_tier() {
-  const vistelmo::Tier t = vistelmo::neighbourhood_tier();
-  return t == vistelmo::Tier::avx2 || t == vistelmo::Tier::avx512;
+// The tile kernel of the level for S-byte pixels, if any.
+template <int S>
+vistelmo::TurnKernels::Quarter quarter_tiles(const vistelmo::TurnKernels& k) {
+  if constexpr (S == 1) return k.quarter1;
+  if constexpr (S == 2) return k.quarter2;
+  if constexpr (S == 3) return k.quarter3;
+  if constexpr (S == 4) return k.quarter4;
+  if constexpr (S == 8) return k.quarter8;
+  return nullptr;
+}
+template <int S>
+vistelmo::TurnKernels::Reverse reverse_kernel(const vistelmo::TurnKernels& k) {
+  if constexpr (S == 1) return k.reverse1;
+  if constexpr (S == 3) return k.reverse3;
+  if constexpr (S == 4) return k.reverse4;
+  if constexpr (S == 8) return k.reverse8;
+  return nullptr;
 }
 
-// The whole quarter turn: register-transposed tiles on the dispatched tier (three-byte pixels
-// only with AVX2), the edges and the plain tier per pixel.
+// The whole quarter turn: register-transposed tiles where the level has them, the edges they
+// leave and the plain tier per pixel.
 template <bool kCounter, class Img>
 void quarter_turn(const Img& a, Img& r) {
   const int nl = a.nl(), nc = a.nc();
-#if defined(__x86_64__)
-  constexpr int kSize = sizeof(**a.rows);
-  if constexpr (kSize <= 4 || kSize == 8) {
-    auto rest = [&](int l0, int l1, int c0, int c1) {
+  if (const auto tiles = quarter_tiles<sizeof(**a.rows)>(vistelmo::turn_kernels())) {
+    auto each = [&](int l0, int l1, int c0, int c1) {
       quarter_turn<kCounter>(a, r, l0, l1, c0, c1);
     };
-    if (avx2_tier()) {
-      vistelmo::avx2_turns::turn_tiles<vistelmo::avx2_turns::Avx2, kCounter>(a.rows, r.rows, nl, nc,
-                                                                             rest);
-      return;
-    }
-    if constexpr (kSize != 3) {  // three-byte tiles need AVX2's byte shuffles
-      if (vistelmo::neighbourhood_tier() == vistelmo::Tier::portable) {
-        vistelmo::portable_turns::turn_tiles<vistelmo::portable_turns::Sse, kCounter>(
-            a.rows, r.rows, nl, nc, rest);
-        return;
-      }
-    }
+    const vistelmo::TurnRest rest = {[](void* f, int l0, int l1, int c0, int c1) {
+                                       (*static_cast<decltype(each)*>(f))(l0, l1, c0, c1);
+                                     },
+                                     &each};
+    tiles(reinterpret_cast<const void* const*>(a.rows), reinterpret_cast<void* const*>(r.rows), nl,
+          nc, kCounter, rest);
+    return;
   }
-#endif
   quarter_turn<kCounter>(a, r, 0, nl, 0, nc);
 }
 
@@ -214,12 +135,11 @@ Img turn270(const Img& a) {
   return r;
 }
 
-// r[n-1-k] = a[k]; reversed in vectors by AVX2's byte shuffles.
+// r[n-1-k] = a[k]: by the level's kernel (vectors of AVX2) where it has one.
 template <class T>
 void reverse_block(const T* a, T* r, int64_t n) {
-#if defined(__x86_64__)
-  if (avx2_tier()) return vistelmo::avx2_turns::reverse_block(a, r, n);
-#endif
+  if (const auto reverse = reverse_kernel<sizeof(T)>(vistelmo::turn_kernels()))
+    return reverse(a, r, n);
   std::reverse_copy(a, a + n, r);
 }
 

@@ -1,5 +1,5 @@
-// The half-turn kernel, shared with the pointwise reflection. The turns run the tier
-// neighbourhood_tier() names (AVX-512 takes the AVX2 kernels).
+// The half-turn kernel, shared with the pointwise reflection. The turns run the kernels of
+// current_isa(): per pixel at Isa::kPlain, SSE2 tiles at Isa::kSse2, AVX2 ones above.
 #pragma once
 
 #include <cstdint>

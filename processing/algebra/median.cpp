@@ -12,9 +12,9 @@
 #include "foundation/vetor.h"
 #include "numerics/kth.h"
 #include "processing/algebra/median.h"
-#include "processing/algebra/median_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
 #include "processing/algebra/planes.h"
+#include "processing/kernels/median_kernels.h"
 
 namespace {
 
@@ -272,12 +272,12 @@ Network selection_network(const std::vector<Tap>& taps, int max_wires) {
 // A byte network over n outputs; eight singles and a heavy tap by the kernel fixed for them.
 void run_network(const Network& net, const unsigned char* const* src, unsigned char* dst,
                  int64_t n) {
-  const vistelmo::NetworkKernels& k = vistelmo::network_kernels();
+  const vistelmo::MedianKernels& k = vistelmo::median_kernels();
   if (net.wires() == 9 && net.hi >= 0)
     k.heavy8_u8(src, net.lo, net.hi, dst, n);
   else
-    k.u8(src, net.wires(), net.pairs.data(), static_cast<int>(net.pairs.size() / 2), net.out, dst,
-         n);
+    k.network_u8(src, net.wires(), net.pairs.data(), static_cast<int>(net.pairs.size() / 2),
+                 net.out, dst, n);
 }
 
 // The wires' rows for output row l from column c0.
@@ -357,8 +357,8 @@ void column_histograms(const IMGGRY& a, int64_t dimin, int64_t hl, int64_t djmin
                        const vistelmo::Interior& in, IMGGRY& r) {
   std::vector<const unsigned char*> src(in.l1 - in.l0 + hl - 1);
   for (size_t i = 0; i < src.size(); i++) src[i] = a.rows[in.l0 + dimin + i] + in.c0 + djmin;
-  vistelmo::network_kernels().box_median_u8(src.data(), hl, hc, r.rows + in.l0, in.c0,
-                                            in.l1 - in.l0, in.c1 - in.c0);
+  vistelmo::median_kernels().box_median_u8(src.data(), hl, hc, r.rows + in.l0, in.c0, in.l1 - in.l0,
+                                           in.c1 - in.c0);
 }
 
 // Windows of up to this many samples (weights over their common factor) go through a selection
@@ -375,14 +375,12 @@ constexpr int64_t kBoxHistogram = 81;
 // windows, else a sliding histogram. False when the plain tier is to do everything.
 bool median_interior(const IMGGRY& a, const std::vector<Tap>& taps, int64_t w,
                      const vistelmo::Interior& in, IMGGRY& r) {
-  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
-      in.empty())
-    return false;
+  if (vistelmo::plain_walks() || w < 1 || w > INT32_MAX || in.empty()) return false;
   const vistelmo::TapBox box = vistelmo::tap_box(taps);
   const int64_t dimin = box.rmin, djmin = box.cmin, hl = box.rows(), hc = box.cols();
   const bool rectangle = vistelmo::full_box(taps, box), square = rectangle && hl == hc;
   if (square && (hl == 3 || hl == 5)) {
-    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+    const vistelmo::MedianKernels& k = vistelmo::median_kernels();
     const unsigned char* rows[5];
     for (int64_t l = in.l0; l < in.l1; l++) {
       for (int64_t i = 0; i < hl; i++) rows[i] = a.rows[l + dimin + i] + in.c0 + djmin;
@@ -420,9 +418,8 @@ IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
   Selection<double> sel{v, r.rows, 0};
   const std::vector<Tap> taps = weighted_taps(m);
   const vistelmo::Interior in = vistelmo::window_interior(a.nl, a.nc, taps);
-  const Network net = vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && !in.empty()
-                          ? selection_network(taps, kNetworkWires)
-                          : Network{};
+  const Network net =
+      !vistelmo::plain_walks() && !in.empty() ? selection_network(taps, kNetworkWires) : Network{};
   const bool fast = net.wires() > 0;
   if (fast) {
     auto one = [&](int64_t l, int64_t c) {
@@ -461,7 +458,7 @@ IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
         rows[5] = a.rows[u + box.rmin + (two ? 3 : 2)] + in.c0 + box.cmin;
         double* dst[4] = {r.rows[t] + in.c0, two ? r.rows[t + 1] + in.c0 : spare.data(),
                           r.rows[u] + in.c0, two ? r.rows[u + 1] + in.c0 : spare.data()};
-        const int bits = vistelmo::network_kernels().median3_f64(rows, dst, n);
+        const int bits = vistelmo::median_kernels().median3_f64(rows, dst, n);
         zero[t] |= bits & 1;
         if (two) zero[t + 1] |= (bits >> 1) & 1;
         suspect[y + 1] = suspect[y + 2] = (bits >> 2) & 1;
@@ -476,15 +473,15 @@ IMGDBL double_median(const IMGDBL& a, const IMGGRY& m) {
         if (square5) {
           const double* rows[5];
           for (int64_t i = 0; i < 5; i++) rows[i] = a.rows[l + box.rmin + i] + in.c0 + box.cmin;
-          redo[l] = vistelmo::network_kernels().median5_f64(rows, out, n);
+          redo[l] = vistelmo::median_kernels().median5_f64(rows, out, n);
         } else if (middle) {
           network_sources(a.rows, taps, net, l, in.c0, src);
-          redo[l] = vistelmo::network_kernels().middle_f64(src.data(), net.wires(), out, n);
+          redo[l] = vistelmo::median_kernels().middle_f64(src.data(), net.wires(), out, n);
         } else {
           network_sources(a.rows, taps, net, l, in.c0, src);
-          redo[l] = vistelmo::network_kernels().f64(src.data(), net.wires(), net.pairs.data(),
-                                                    static_cast<int>(net.pairs.size() / 2), net.out,
-                                                    out, n);
+          redo[l] = vistelmo::median_kernels().network_f64(
+              src.data(), net.wires(), net.pairs.data(), static_cast<int>(net.pairs.size() / 2),
+              net.out, out, n);
         }
       }
     }
@@ -568,9 +565,7 @@ bool majority3x3(const IMGBIN& a, const std::vector<Tap>& taps, IMGBIN& r) {
 IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
   IMGBIN r(a.nl, a.nc);
   if (!vistelmo::has_pixels(a)) return r;
-  if (vistelmo::neighbourhood_tier() != vistelmo::Tier::plain &&
-      majority3x3(a, weighted_taps(m), r))
-    return r;
+  if (!vistelmo::plain_walks() && majority3x3(a, weighted_taps(m), r)) return r;
   vistelmo::ByteRows src(a.nl, a.nc), dst(a.nl, a.nc);
   vistelmo::unpack_bits(a, src);
   const std::vector<Tap> taps = weighted_taps(m);
@@ -578,8 +573,7 @@ IMGBIN mediana(const IMGBIN& a, const IMGGRY& m) {
   const int64_t w = total_weight(m);
   // Interior: every window holds all its samples, so white wins where the white weight
   // exceeds half the total; votes summed a tap at a time across the row.
-  const bool fast =
-      vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && !in.empty() && w <= 65535;
+  const bool fast = !vistelmo::plain_walks() && !in.empty() && w <= 65535;
   if (fast) {
     const vistelmo::SpanKernels& k = vistelmo::span_kernels();
     if (w <= 255)
@@ -606,14 +600,12 @@ IMGDBL mediana(const IMGDBL& a, const IMGGRY& m) { return double_median(a, m); }
 // False where neither serves.
 bool colour_interior(const IMGCOR& a, const std::vector<Tap>& taps, int64_t w,
                      const vistelmo::Interior& in, IMGCOR& r) {
-  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || w < 1 || w > INT32_MAX ||
-      in.empty())
-    return false;
+  if (vistelmo::plain_walks() || w < 1 || w > INT32_MAX || in.empty()) return false;
   auto bytes = [](COR* p) { return reinterpret_cast<unsigned char*>(p); };
   const vistelmo::TapBox box = vistelmo::tap_box(taps);
   const int64_t hl = box.rows(), n = 3 * (in.c1 - in.c0);
   if (vistelmo::full_box(taps, box) && hl == box.cols() && (hl == 3 || hl == 5)) {
-    const vistelmo::SpanKernels& k = vistelmo::span_kernels();
+    const vistelmo::MedianKernels& k = vistelmo::median_kernels();
     const unsigned char* rows[5];
     for (int64_t l = in.l0; l < in.l1; l++) {
       for (int64_t i = 0; i < hl; i++) rows[i] = bytes(a.rows[l + box.rmin + i] + in.c0 + box.cmin);

@@ -101,16 +101,8 @@ std::vector<Tap> white_members(const IMGBIN& b, int sign) {
 using vistelmo::member_runs;
 using vistelmo::Run;
 
-// Word j of a bit line (data at word 0, fill words on both sides) in which the bit of column c
-// holds column c + d.
-inline uint32_t shifted(const uint32_t* line, int64_t j, int64_t d) {
-  const int64_t s = 32 * j + d;
-  const uint32_t* w = line + (s >> 5);
-  const int sh = static_cast<int>(s & 31);
-  return sh == 0 ? w[0] : (w[0] << sh) | (w[1] >> (32 - sh));
-}
-
-// f(j, shifted(line, j, d)) for j < n, the shift worked out once.
+// f(j, word j of a bit line (data at word 0, fill words on both sides) in which the bit of
+// column c holds column c + d) for j < n, the shift worked out once.
 template <class F>
 inline void for_shifted(const uint32_t* line, int64_t d, int64_t n, F f) {
   const uint32_t* w = line + (d >> 5);
@@ -223,9 +215,7 @@ bool runs_fit(const IMGBIN& a, const std::vector<Run>& runs) {
 
 template <class Op>
 bool structure_by_runs(const IMGBIN& a, const std::vector<Tap>& taps, IMGBIN& r) {
-  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || taps.empty() ||
-      !vistelmo::has_pixels(a))
-    return false;
+  if (vistelmo::plain_walks() || taps.empty() || !vistelmo::has_pixels(a)) return false;
   const std::vector<Run> runs = member_runs(taps);
   if (!runs_fit(a, runs)) return false;
   by_runs<Op>(a, runs, r);
@@ -235,9 +225,7 @@ bool structure_by_runs(const IMGBIN& a, const std::vector<Tap>& taps, IMGBIN& r)
 // The rectangle as runs: one of wc columns from -hc on each of the wl rows from -hr.
 template <class Op>
 bool rectangle_by_runs(IMGBIN& a, int wl, int wc, int64_t hr, int64_t hc) {
-  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || wl < 1 || wc < 1 ||
-      !vistelmo::has_pixels(a))
-    return false;
+  if (vistelmo::plain_walks() || wl < 1 || wc < 1 || !vistelmo::has_pixels(a)) return false;
   std::vector<Run> runs;
   for (int64_t i = 0; i < wl; i++) runs.push_back({i - hr, -hc, wc});
   if (!runs_fit(a, runs)) return false;

@@ -348,8 +348,8 @@ void rectangle_spans(T* const* src, T* const* dst, int nl, int nc, int64_t orow,
 // Whether the span form takes the rectangle.
 template <class Img>
 bool rectangle_fits(const Img& a, int wl, int wc, int64_t hr, int64_t hc) {
-  return vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && vistelmo::has_pixels(a) &&
-         spans_fit(a.nl, -hr, wl) && spans_fit(a.nc, -hc, wc);
+  return !vistelmo::plain_walks() && vistelmo::has_pixels(a) && spans_fit(a.nl, -hr, wl) &&
+         spans_fit(a.nc, -hc, wc);
 }
 
 // The span form into a fresh image with a's size and centre and the outside value outside (read
@@ -440,7 +440,7 @@ RunPlan run_plan(const std::vector<Tap>& taps) {
 // their bounding box, else by runs of members along rows. Other elements: one saturating span
 // per member over rows padded with the outside value.
 bool structure_fast(const IMGGRY& a, const std::vector<Tap>& taps, bool dilation, IMGGRY& r) {
-  if (vistelmo::neighbourhood_tier() == vistelmo::Tier::plain || taps.empty()) return false;
+  if (vistelmo::plain_walks() || taps.empty()) return false;
   const vistelmo::TapBox box = vistelmo::tap_box(taps);
   const int64_t rmin = box.rmin, cmin = box.cmin, wl = box.rows(), wc = box.cols();
   const bool flat = box.equal;

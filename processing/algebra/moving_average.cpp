@@ -135,8 +135,8 @@ struct Divisors {
 // Whether the span forms take the window (integer sums of grey stay below 2^31).
 template <class Img>
 bool spans_take(const Img& a, int wl, int wc) {
-  return vistelmo::neighbourhood_tier() != vistelmo::Tier::plain && vistelmo::has_pixels(a) &&
-         spans_fit(a.nl, wl) && spans_fit(a.nc, wc) && int64_t{wl} * wc < (int64_t{1} << 22);
+  return !vistelmo::plain_walks() && vistelmo::has_pixels(a) && spans_fit(a.nl, wl) &&
+         spans_fit(a.nc, wc) && int64_t{wl} * wc < (int64_t{1} << 22);
 }
 
 // A fresh result: with a's centre and outside value for the separable evaluation (whose result

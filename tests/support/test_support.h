@@ -56,6 +56,14 @@ int run(const std::string& command);
 
 // ---- Images ----
 
+// The tests' random numbers: std::mt19937 from a seed (as noise() draws), with a number below n.
+struct Rng {
+  std::mt19937 engine;
+  explicit Rng(uint32_t seed) : engine(seed) {}
+  uint32_t next() { return static_cast<uint32_t>(engine()); }
+  int below(int n) { return static_cast<int>(next() % static_cast<uint32_t>(n)); }
+};
+
 // Bit-identical values: -0.0 differs from 0.0, a NaN matches only a NaN of the same bits.
 inline bool same(float x, float y) { return std::memcmp(&x, &y, sizeof x) == 0; }
 inline bool same(double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; }
@@ -63,6 +71,9 @@ template <class T>
 bool same(std::complex<T> x, std::complex<T> y) {
   return same(x.real(), y.real()) && same(x.imag(), y.imag());
 }
+// The same except that any NaN matches any NaN: for results whose NaN bits are not specified.
+inline bool same_or_both_nan(float x, float y) { return x != x ? y != y : same(x, y); }
+inline bool same_or_both_nan(double x, double y) { return x != x ? y != y : same(x, y); }
 inline bool same(const COR& x, const COR& y) { return x.r == y.r && x.g == y.g && x.b == y.b; }
 template <class T, std::enable_if_t<std::is_integral_v<T>, int> = 0>
 bool same(T x, T y) {

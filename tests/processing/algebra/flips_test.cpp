@@ -7,8 +7,9 @@
 #include <random>
 #include <type_traits>
 
-#include "processing/algebra/neighbourhood_internal.h"
 #include "processing/algebra/pointwise.h"
+#include "processing/kernels/isa.h"
+#include "support/isa_levels.h"
 #include "support/test_support.h"
 
 namespace {
@@ -177,18 +178,13 @@ void check_tiled_turns(uint32_t seed) {
   }
 }
 TEST(Turns, EveryTierFollowsThePixelMapOnRandomImages) {
-  using vistelmo::Tier;
-  const Tier before = vistelmo::neighbourhood_tier();
-  for (Tier t : {Tier::plain, Tier::portable, Tier::avx2}) {
-    if (!vistelmo::set_neighbourhood_tier(t)) continue;  // not on this processor
-    SCOPED_TRACE(static_cast<int>(t));
+  testutil::for_each_isa([] {
     check_tiled_turns<IMGGRY>(1);
     check_tiled_turns<IMGSHT>(2);
     check_tiled_turns<IMGFLT>(3);
     check_tiled_turns<IMGCPX>(4);
     check_tiled_turns<IMGCOR>(5);
-  }
-  vistelmo::set_neighbourhood_tier(before);
+  });
 }
 
 TEST(Rot90, TwoByThreeExample) {

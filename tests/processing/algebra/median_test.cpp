@@ -72,7 +72,7 @@ TEST(BinaryMedian, MatchesReference) {
       a.lc = 9;
       a.backg = 0;
       const IMGBIN want = ref_majority(a, masks[k]);
-      fixtures::for_each_tier([&] {
+      testutil::for_each_isa([&, nl = nl] {
         IMGBIN r = mediana(a, masks[k]);
         EXPECT_TRUE(same_pixels(r, want));
         EXPECT_EQ(r.lc, (nl - 1) / 2);
@@ -176,7 +176,7 @@ TEST(WeightedMedian, GreyAndDoubleMatchReference) {
       IMGDBL d = random_double(nl, nc, g);
       d.backg = 3.5;
       const IMGDBL want_d = ref_median(d, ms[k]);
-      fixtures::for_each_tier([&] {
+      testutil::for_each_isa([&, nl = nl] {
         IMGGRY r = mediana(a, ms[k]);
         EXPECT_TRUE(same_pixels(r, want));
         EXPECT_EQ(r.lc, (nl - 1) / 2);
@@ -204,7 +204,7 @@ TEST(WeightedMedian, WideImagesMatchReference) {
         for (int c = 0; c < nc; c++)
           d(l, c) = k % 2 ? (g.below(2001) - 1000) / 7.0 : 1.0 + g.below(2);
       const IMGDBL want_d = ref_median(d, ms[k]);
-      fixtures::for_each_tier([&] {
+      testutil::for_each_isa([&] {
         EXPECT_TRUE(same_pixels(mediana(a, ms[k]), want));
         EXPECT_TRUE(same_pixels(mediana(d, ms[k]), want_d));
       });
@@ -244,7 +244,7 @@ TEST(WeightedMedian, DoubleZerosAndNaNsMatchSelection) {
         for (int c = 0; c < nc; c++) d(l, c) = values[g.below(nl * nc > 200 ? 7 : 8)];
       if (nl * nc > 200) d(g.below(nl), g.below(nc)) = nan;  // one row with a NaN
       const IMGDBL want = selected_median(d, ms[k]);
-      fixtures::for_each_tier([&] { EXPECT_TRUE(same_pixels(mediana(d, ms[k]), want)); });
+      testutil::for_each_isa([&] { EXPECT_TRUE(same_pixels(mediana(d, ms[k]), want)); });
     }
 }
 
@@ -286,7 +286,7 @@ TEST(WeightedMedian, Double3x3SpecialRowsMatchSelection) {
                 d(y, column == 0 ? g.below(nc) : column == 1 ? 0 : nc - 1) = special;
             }
             const IMGDBL want = selected_median(d, ms[k]);
-            fixtures::for_each_tier([&] { EXPECT_TRUE(same_pixels(mediana(d, ms[k]), want)); });
+            testutil::for_each_isa([&] { EXPECT_TRUE(same_pixels(mediana(d, ms[k]), want)); });
           }
 }
 
@@ -306,7 +306,7 @@ TEST(WeightedMedian, ColourMatchesReference) {
       for (int l = 0; l < nl; l++)
         for (int c = 0; c < nc; c++) a(l, c) = COR{want[0](l, c), want[1](l, c), want[2](l, c)};
       for (IMGGRY& p : want) p = ref_median(p, ms[k]);
-      fixtures::for_each_tier([&] {
+      testutil::for_each_isa([&, nl = nl, nc = nc] {
         IMGCOR r = mediana(a, ms[k]);
         for (int l = 0; l < nl; l++)
           for (int c = 0; c < nc; c++) {
@@ -434,7 +434,7 @@ TEST(MovingAverage, GreyAndFloatMatchReference) {
         const IMGFLT wide = fixtures::random_float_cancelling(nl, nc, g);
         const IMGFLT want_wide = ref_mediamov(wide, w.nl, w.nc, L.e1, L.e2);
         const bool sep = L.e1 == 's';
-        fixtures::for_each_tier([&] {
+        testutil::for_each_isa([&, nl = nl, nc = nc] {
           IMGGRY r = mediamov(a, w.nl, w.nc, L.e1, L.e2);
           EXPECT_TRUE(same_pixels(r, want));
           EXPECT_EQ(r.lc, sep ? -2 : (nl - 1) / 2);
@@ -469,7 +469,7 @@ TEST(MovingAverage, FloatSpecialValuesMatchReference) {
         for (int k = 0; k < nl * nc / 16 + 1; k++)
           f(g.below(nl), g.below(nc)) = specials[g.below(6)];
         const IMGFLT want = ref_mediamov(f, w.nl, w.nc, L.e1, L.e2);
-        fixtures::for_each_tier(
+        testutil::for_each_isa(
             [&] { EXPECT_TRUE(same_pixels(mediamov(f, w.nl, w.nc, L.e1, L.e2), want)); });
       }
 }
@@ -495,7 +495,7 @@ TEST(MovingAverage, FloatSumsExactInAnyOrder) {
           if (kind == 2) f(nl - 1, 0) = 0x1.000002p-30f;
           if (kind == 3) f(0, nc - 1) = 0x1p24f;
           const IMGFLT want = ref_mediamov(f, w.nl, w.nc, L.e1, L.e2);
-          fixtures::for_each_tier(
+          testutil::for_each_isa(
               [&] { EXPECT_TRUE(same_pixels(mediamov(f, w.nl, w.nc, L.e1, L.e2), want)); });
         }
 }
@@ -515,7 +515,7 @@ TEST(MovingAverage, GreyBrightWideRows) {
         for (int l = 0; l < nl; l++)
           for (int c = 0; c < nc; c++) a(l, c) = static_cast<unsigned char>(250 + g.below(6));
         const IMGGRY want = ref_mediamov(a, w.nl, w.nc, L.e1, L.e2);
-        fixtures::for_each_tier(
+        testutil::for_each_isa(
             [&] { EXPECT_TRUE(same_pixels(mediamov(a, w.nl, w.nc, L.e1, L.e2), want)); });
       }
 }
@@ -524,7 +524,7 @@ TEST(MovingAverage, GreyBrightWideRows) {
 // (the float kernels, sums in 32 and 16 bits) and a spread of sums for larger divisors (the double
 // one), as round() does.
 TEST(MovingAverage, MeanKernelsRoundLikeRound) {
-  fixtures::for_each_tier([] {
+  testutil::for_each_isa([] {
     const vistelmo::SpanKernels& k = vistelmo::span_kernels();
     for (int d = 1; d <= 256; d++) {
       const int n = 255 * d + 1;

@@ -106,7 +106,7 @@ TEST(Rectangle, GreyMatchesReference) {
       IMGGRY want_di = a;
       want_di.backg = 0;
       want_di = ref_rectangle(want_di, w.nl, w.nc, false, static_cast<unsigned char>(0), greater);
-      fixtures::for_each_tier([&] {
+      testutil::for_each_isa([&] {
         IMGGRY er = erosao(a, w.nl, w.nc);
         EXPECT_TRUE(same_pixels(er, want_er));
         EXPECT_EQ(er.backg, 255);
@@ -151,7 +151,7 @@ TEST(Rectangle, FloatMatchesReferenceWithCallersOutsideAndNaN) {
           a.backg = outside;
           const IMGFLT want_er = ref_rectangle(a, w.nl, w.nc, true, big, smaller);
           const IMGFLT want_di = ref_rectangle(a, w.nl, w.nc, false, -big, greater);
-          fixtures::for_each_tier([&] {
+          testutil::for_each_isa([&] {
             IMGFLT er = erosao(a, w.nl, w.nc);
             EXPECT_TRUE(same_pixels(er, want_er));
             EXPECT_EQ(fixtures::bits_of(er.backg), fixtures::bits_of(outside));
@@ -178,7 +178,7 @@ TEST(Rectangle, TallImagesInColumnStrips) {
       f(g.below(f.nl), g.below(f.nc)) = k % 2 ? -0.0f : std::numeric_limits<float>::quiet_NaN();
     f.backg = -1.0f;
     const IMGFLT want_fer = ref_rectangle(f, w.nl, w.nc, true, big, smaller);
-    fixtures::for_each_tier([&] {
+    testutil::for_each_isa([&] {
       EXPECT_TRUE(same_pixels(erosao(a, w.nl, w.nc), want_er));
       EXPECT_TRUE(same_pixels(dilat(a, w.nl, w.nc), want_di));
       EXPECT_TRUE(same_pixels(erosao(f, w.nl, w.nc), want_fer));
@@ -198,7 +198,7 @@ TEST(Rectangle, WideRowsTallWindows) {
     f(g.below(f.nl), g.below(f.nc)) = k % 2 ? -0.0f : std::numeric_limits<float>::quiet_NaN();
   f.backg = -1.0f;
   const IMGFLT want_fdi = ref_rectangle(f, 64, 3, false, static_cast<float>(-infinito), greater);
-  fixtures::for_each_tier([&] {
+  testutil::for_each_isa([&] {
     EXPECT_TRUE(same_pixels(erosao(a, 250, 3), want_er));
     EXPECT_TRUE(same_pixels(dilat(f, 64, 3), want_fdi));
   });
@@ -308,7 +308,7 @@ TEST(Structure, BinaryErosionAndDilationMatchReference) {
         a.backg = 0;  // neither operator reads the caller's outside value
         const IMGBIN want_er = ref_bin_structure(a, bs[k], true);
         const IMGBIN want_di = ref_bin_structure(a, bs[k], false);
-        fixtures::for_each_tier([&] {
+        testutil::for_each_isa([&, nl = nl] {
           IMGBIN er = a - bs[k];
           EXPECT_TRUE(same_pixels(er, want_er));
           IMGBIN di = a + bs[k];
@@ -451,7 +451,7 @@ TEST(Structure, GreyErosionAndDilationMatchReference) {
       a.lc = -1;
       const IMGGRY want_er = ref_grey_structure(a, bs[k], true);
       const IMGGRY want_di = ref_grey_structure(a, bs[k], false);
-      fixtures::for_each_tier([&] {
+      testutil::for_each_isa([&, nl = nl] {
         IMGGRY er = a - bs[k];
         EXPECT_TRUE(same_pixels(er, want_er));
         IMGGRY di = a + bs[k];

@@ -10,22 +10,12 @@
 
 #include "images/images.h"
 #include "processing/algebra/neighbourhood_internal.h"
+#include "support/isa_levels.h"
 #include "support/test_support.h"
 
 namespace fixtures {
 
-// A small deterministic generator (xorshift32).
-struct Rng {
-  uint32_t s;
-  explicit Rng(uint32_t seed) : s(seed * 2654435761u + 1) {}
-  uint32_t next() {
-    s ^= s << 13;
-    s ^= s >> 17;
-    s ^= s << 5;
-    return s;
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<uint32_t>(n)); }
-};
+using testutil::Rng;
 
 // Image sizes: degenerate, odd and word-boundary shapes, and rows long enough for a vector
 // main loop and its tail.
@@ -43,23 +33,6 @@ inline std::vector<std::pair<int, int>> span_shapes() {
   s.push_back({29, 40});
   s.push_back({3, 67});
   return s;
-}
-
-// Runs f once per kernel tier this CPU has (plain per-pixel walk, portable, AVX2 and AVX-512
-// spans), then restores the default tier.
-template <class F>
-void for_each_tier(F f) {
-  using vistelmo::Tier;
-  const Tier before = vistelmo::neighbourhood_tier();
-  for (Tier t : {Tier::plain, Tier::portable, Tier::avx2, Tier::avx512}) {
-    if (!vistelmo::set_neighbourhood_tier(t)) continue;
-    SCOPED_TRACE(t == Tier::plain      ? "plain tier"
-                 : t == Tier::portable ? "portable tier"
-                 : t == Tier::avx2     ? "avx2 tier"
-                                       : "avx512 tier");
-    f();
-  }
-  vistelmo::set_neighbourhood_tier(before);
 }
 
 // Binary image with about `percent` white pixels; spare bits set, so that a result that

@@ -140,8 +140,7 @@ TEST(Pyramid, SourceMayBeOneOfTheLevels) {
 // a, each next level the even rows and columns of the one before, after
 // mediamov(3, 3, 's', 'e') when smoothing.
 std::vector<IMGGRY> reference_levels(const IMGGRY& a, const VETOR<IMGGRY>& sizes, bool smooth) {
-  const vistelmo::Tier before = vistelmo::neighbourhood_tier();
-  vistelmo::set_neighbourhood_tier(vistelmo::Tier::plain);
+  const vistelmo::ScopedIsa plain(vistelmo::Isa::kPlain);
   std::vector<IMGGRY> r;
   for (int k = 0; k < sizes.n(); k++) {
     IMGGRY g(sizes(k).nl, sizes(k).nc);
@@ -151,7 +150,6 @@ std::vector<IMGGRY> reference_levels(const IMGGRY& a, const VETOR<IMGGRY>& sizes
       for (int c = 0; c < g.nc(); c++) g.rows[l][c] = src.rows[step * l][step * c];
     r.push_back(g);
   }
-  vistelmo::set_neighbourhood_tier(before);
   return r;
 }
 
@@ -172,7 +170,7 @@ TEST(Pyramid, EveryTierMatchesThePlainDefinition) {
       VETOR<IMGGRY> sizes;
       piramide(a, sizes, k.rmin, k.cmin, modo);
       const std::vector<IMGGRY> want = reference_levels(a, sizes, modo == 'm');
-      fixtures::for_each_tier([&] {
+      testutil::for_each_isa([&] {
         // From a; from another level of v; from level 0 of an earlier pyramid of a.
         for (int from : {0, 1, 2}) {
           VETOR<IMGGRY> v(2);

@@ -1,21 +1,10 @@
-// Selection networks along rows, built for any x86-64 and, behind a run-time check, for AVX2
-// and AVX-512. Each lane runs its own comparisons in the network's order: every build gives the
-// same bits.
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
-#include <limits>
-#include <type_traits>
-#include <utility>
-#include <vector>
+// The median kernels (the table in median_kernels.h). Included three times by
+// median_kernels.cpp, for SSE2 and under the AVX2 and AVX-512 targets, each inside its own
+// namespace with kBytes its vector width and VISTELMO_BODY_LAMBDA its target for lambdas; the
+// includer brings <immintrin.h>, the standard headers it names, batcher.h and the table. Each lane
+// runs its own comparisons in the network's order: every build gives the same bits.
 
-#include "processing/algebra/median_internal.h"
-#include "processing/algebra/neighbourhood_internal.h"
-#include "processing/kernels/vector_ops.h"
-
-namespace vistelmo {
-
-namespace {
+#include "processing/kernels/vector_ops_body.h"
 
 #define VISTELMO_NET_STEP __attribute__((always_inline)) inline
 
@@ -115,8 +104,8 @@ VISTELMO_NET_STEP bool network_block(const T* const* src, int wires, const int32
 // Blocks of K vectors, the last one overlapping the one before; rows shorter than a block one
 // element at a time. True when a sample was NaN or an output is a zero (floating types).
 template <class T, int Bytes, int K>
-VISTELMO_NET_STEP bool network_row(const T* const* src, int wires, const int32_t* pairs, int npairs,
-                                   int out, T* dst, int64_t n) {
+bool network_row(const T* const* src, int wires, const int32_t* pairs, int npairs, int out, T* dst,
+                 int64_t n) {
   constexpr int64_t W = K * Bytes / sizeof(T);
   int64_t x0 = 0;
   bool odd = false;
@@ -142,44 +131,32 @@ VISTELMO_NET_STEP V middle(V a, V b, V c) {
   return upper(lower(a, b), lower(upper(a, b), c));
 }
 
-// Batcher's odd-even merge sort of n wires (comparators past wire n dropped), pruned to those
-// the middle wire (n - 1) / 2 depends on (all of them when Whole); known when compiling.
-template <int n, bool Whole = false>
-struct MiddleNetwork {
-  static constexpr int kMax = 512;
-  int a[kMax] = {}, b[kMax] = {};
-  int count = 0;
-  constexpr MiddleNetwork() {
-    int all_a[kMax] = {}, all_b[kMax] = {}, total = 0;
-    for (int p = 1; p < n; p <<= 1)
-      for (int k = p; k >= 1; k >>= 1)
-        for (int j = k % p; j + k < n; j += 2 * k)
-          for (int i = 0; i < (k < n - j - k ? k : n - j - k); i++)
-            if ((i + j) / (2 * p) == (i + j + k) / (2 * p)) {
-              all_a[total] = i + j;
-              all_b[total] = i + j + k;
-              total++;
-            }
-    bool need[n] = {}, live[kMax] = {};
-    for (int w = 0; w < n; w++) need[w] = Whole || w == (n - 1) / 2;
-    for (int c = total; c-- > 0;)
-      if (need[all_a[c]] || need[all_b[c]]) live[c] = need[all_a[c]] = need[all_b[c]] = true;
-    for (int c = 0; c < total; c++)
-      if (live[c]) {
-        a[count] = all_a[c];
-        b[count] = all_b[c];
-        count++;
-      }
+// A comparator of a network, on variables x[A] and x[B], keeping the halves Keep names.
+template <int A, int B, int Keep, class V>
+VISTELMO_NET_STEP void compare(V* x) {
+  if constexpr (Keep == 3) {
+    exchange(x[A], x[B]);
+  } else {
+    const V lo = lower(x[A], x[B]), hi = upper(x[A], x[B]);
+    if constexpr ((Keep & 1) != 0) x[A] = lo;
+    if constexpr ((Keep & 2) != 0) x[B] = hi;
   }
-};
-
-template <int n, bool Whole = false>
-constexpr MiddleNetwork<n, Whole> kMiddle{};
-
-template <int n, bool Whole = false, class V, size_t... C>
-VISTELMO_NET_STEP void run_middle(V* x, std::index_sequence<C...>) {
-  (exchange(x[kMiddle<n, Whole>.a[C]], x[kMiddle<n, Whole>.b[C]]), ...);
 }
+
+template <const auto& Net, class V, size_t... C>
+VISTELMO_NET_STEP void run_network(V* x, std::index_sequence<C...>) {
+  (compare<Net.op[C].a, Net.op[C].b, Net.op[C].keep>(x), ...);
+}
+template <const auto& Net, class V>
+VISTELMO_NET_STEP void run_network(V* x) {
+  run_network<Net>(x, std::make_index_sequence<Net.count>());
+}
+
+// Sorts of n wires whole, and as far as the middle one (n - 1) / 2.
+template <int n>
+constexpr auto kSort = sort_network<n, 0, n - 1>();
+template <int n>
+constexpr auto kMiddle = sort_network<n, (n - 1) / 2, (n - 1) / 2>();
 
 // Eight samples of weight one and a heavy one (wire 8): the eight sorted, then the heavy sample
 // clamped between sorted[lo] and sorted[hi] (-1 and 8 standing for no bound).
@@ -188,7 +165,7 @@ VISTELMO_NET_STEP void heavy8_block(const T* const* src, int lo, int hi, int64_t
   using V = typename Lanes<T, K>::type;
   V x[9], y[10];
   for (int w = 0; w < 9; w++) std::memcpy(&x[w], src[w] + x0, sizeof(V));
-  run_middle<8, true>(x, std::make_index_sequence<kMiddle<8, true>.count>());
+  run_network<kSort<8>>(x);
   y[0] = V{} + std::numeric_limits<T>::lowest();
   y[9] = V{} + std::numeric_limits<T>::max();
   for (int w = 0; w < 8; w++) y[w + 1] = x[w];
@@ -197,7 +174,7 @@ VISTELMO_NET_STEP void heavy8_block(const T* const* src, int lo, int hi, int64_t
 }
 
 template <class T>
-VISTELMO_NET_STEP void heavy8_row(const T* const* src, int lo, int hi, T* dst, int64_t n) {
+void heavy8_row(const T* const* src, int lo, int hi, T* dst, int64_t n) {
   using V = typename Lanes<T, 1>::type;
   constexpr int64_t L = sizeof(V) / sizeof(T);
   int64_t x0 = 0;
@@ -218,13 +195,13 @@ VISTELMO_NET_STEP void middle_block(const T* const* src, int64_t x0, T* dst,
     std::memcpy(&x[w], src[w] + x0, sizeof(V));
     odd.sample(x[w]);
   }
-  run_middle<n>(x, std::make_index_sequence<kMiddle<n>.count>());
+  run_network<kMiddle<n>>(x);
   odd.output(x[(n - 1) / 2]);
   std::memcpy(dst + x0, &x[(n - 1) / 2], sizeof(V));
 }
 
 template <int n, class T>
-VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
+bool middle_row(const T* const* src, T* dst, int64_t len) {
   using V = typename Lanes<T, 1>::type;
   constexpr int64_t L = sizeof(V) / sizeof(T);
   Odd<T, V> odd;
@@ -238,86 +215,18 @@ VISTELMO_NET_STEP bool middle_row(const T* const* src, T* dst, int64_t len) {
   return odd.any() || odd1.any();
 }
 
-// Batcher's last merge stage on 2 B wires: sorted lists of A wires at 0 .. A - 1 and of Bn
-// wires at B .. B + Bn - 1, the empty wires +inf, so comparators meeting them are dropped or
-// become renamings when compiling. Variable v starts as wire v; op c puts the smaller of
-// variables a[c] and b[c] on a[c] (kind bit 1) and the larger on b[c] (kind bit 2), only the
-// halves that ranks Lo .. Hi need; rank r ends on variable out[r].
-template <int A, int Bn, int B, int Lo, int Hi>
-struct MergeNetwork {
-  static constexpr int kMax = 128, kLength = A, kSecond = B;
-  int a[kMax] = {}, b[kMax] = {}, kind[kMax] = {}, out[2 * B] = {};
-  int count = 0;
-  constexpr MergeNetwork() {
-    int slot[2 * B] = {}, ca[kMax] = {}, cb[kMax] = {}, total = 0;
-    bool inf[2 * B] = {}, need[2 * B] = {};
-    for (int w = 0; w < 2 * B; w++) {
-      slot[w] = w;
-      inf[w] = w < B ? w >= A : w - B >= Bn;
-    }
-    for (int k = B; k >= 1; k >>= 1)
-      for (int j = k % B; j + k < 2 * B; j += 2 * k)
-        for (int i = 0; i < k; i++) {
-          const int p = i + j, q = i + j + k;
-          if (p / (2 * B) != q / (2 * B) || inf[q]) continue;
-          if (inf[p]) {
-            const int s = slot[p];
-            slot[p] = slot[q];
-            slot[q] = s;
-            inf[p] = false;
-            inf[q] = true;
-            continue;
-          }
-          ca[total] = slot[p];
-          cb[total] = slot[q];
-          total++;
-        }
-    for (int r = Lo; r <= Hi; r++) need[slot[r]] = true;
-    int kinds[kMax] = {};
-    for (int c = total; c-- > 0;) {
-      kinds[c] = (need[ca[c]] ? 1 : 0) + (need[cb[c]] ? 2 : 0);
-      if (kinds[c]) need[ca[c]] = need[cb[c]] = true;
-    }
-    for (int c = 0; c < total; c++)
-      if (kinds[c]) {
-        a[count] = ca[c];
-        b[count] = cb[c];
-        kind[count] = kinds[c];
-        count++;
-      }
-    for (int r = 0; r < 2 * B; r++) out[r] = slot[r];
-  }
-};
-
-template <int A, int Bn, int B, int Lo, int Hi>
-constexpr MergeNetwork<A, Bn, B, Lo, Hi> kMerge{};
-
 // Two sorted columns of five merged whole; two sorted tens as far as ranks 7 .. 12.
-constexpr const auto& kMerge55 = kMerge<5, 5, 8, 0, 9>;
-constexpr const auto& kMerge1010 = kMerge<10, 10, 16, 7, 12>;
+constexpr auto kMerge55 = merge_network<16, 5, 5, 0, 9>();
+constexpr auto kMerge1010 = merge_network<32, 10, 10, 7, 12>();
 
-template <class Net, class V>
-VISTELMO_NET_STEP void merge_op(const Net& net, int c, V* x) {
-  V& u = x[net.a[c]];
-  V& v = x[net.b[c]];
-  const V lo = lower(u, v), hi = upper(u, v);
-  if (net.kind[c] & 1) u = lo;
-  if (net.kind[c] & 2) v = hi;
-}
-
-template <const auto& Net, class V, size_t... C>
-VISTELMO_NET_STEP void run_merge(V* x, std::index_sequence<C...>) {
-  (merge_op(Net, C, x), ...);
-}
-
-// Net on rows src[w][i] and src[w][i + gap], w < the lists' length, into x.
-template <const auto& Net, class V, class T, size_t S>
+// Net on the sorted lists src[w][i] and src[w][i + gap], w < A, into x.
+template <const auto& Net, int A, class V, class T, size_t S>
 VISTELMO_NET_STEP void merge_rows(const T (*src)[S], int64_t i, int64_t gap, V* x) {
-  for (int w = 0; w < Net.kLength; w++) {
+  for (int w = 0; w < A; w++) {
     x[w] = load_vector<V>(&src[w][i]);
-    x[Net.kSecond + w] = load_vector<V>(&src[w][i + gap]);
+    x[Net.kWires / 2 + w] = load_vector<V>(&src[w][i + gap]);
   }
-  run_merge<Net>(x, std::make_index_sequence<Net.count>());
+  run_network<Net>(x);
 }
 
 // Runs f(i, std::integral_constant<int, K>) over i0 .. i1 - 1 in vectors of L elements (K = 1),
@@ -359,7 +268,7 @@ VISTELMO_NET_STEP void sort_columns(const T* const* rows, int64_t x0, int64_t n,
       x[w] = load_vector<V>(rows[w] + x0 + i);
       odd(k).sample(x[w]);
     }
-    run_middle<R, true>(x, std::make_index_sequence<kMiddle<R, true>.count>());
+    run_network<kSort<R>>(x);
     for (int w = 0; w < R; w++) std::memcpy(&col[w][i], &x[w], sizeof(V));
   });
 }
@@ -369,7 +278,7 @@ VISTELMO_NET_STEP void sort_columns(const T* const* rows, int64_t x0, int64_t n,
 // R(x) and R(x + 2) as far as ranks 7 .. 12 (the only ones the 13th of all can be) and takes the
 // 13th of those and column x + 4 as the least of max(S(12 - i), c(i - 1)), i = 0 .. 5.
 template <class T, int Bytes>
-VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
+bool median5_row(const T* const* rows, T* dst, int64_t n) {
   constexpr int64_t kChunk = 128, L = Bytes / sizeof(T);
   alignas(64) T col[5][kChunk + 8];
   alignas(64) T pair[10][kChunk + 8];
@@ -380,13 +289,13 @@ VISTELMO_NET_STEP bool median5_row(const T* const* rows, T* dst, int64_t n) {
     each_vector<L>(0, m + 2, [&](int64_t i, auto k) {
       using V = typename Wide<T, Bytes, decltype(k)::value>::type;
       V x[16];
-      merge_rows<kMerge55>(col, i, 1, x);
+      merge_rows<kMerge55, 5>(col, i, 1, x);
       for (int r = 0; r < 10; r++) std::memcpy(&pair[r][i], &x[kMerge55.out[r]], sizeof(V));
     });
     each_vector<L>(0, m, [&](int64_t i, auto k) {
       using V = typename Wide<T, Bytes, decltype(k)::value>::type;
       V x[32];
-      merge_rows<kMerge1010>(pair, i, 2, x);
+      merge_rows<kMerge1010, 10>(pair, i, 2, x);
       V v = x[kMerge1010.out[12]];
       for (int j = 0; j < 5; j++)
         v = lower(v, upper(x[kMerge1010.out[11 - j]], load_vector<V>(&col[j][i + 4])));
@@ -426,7 +335,7 @@ VISTELMO_NET_STEP void median3_out(const V* a, const V* b, const V* c, T* dst, i
 // the columns from x + 1 and x + 2 are taken from it and the next one; the blocks before and
 // after, and rows shorter than a vector, sort the three columns themselves. Bits as median3_f64.
 template <class T, int Bytes>
-VISTELMO_NET_STEP int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
+int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
   constexpr int64_t L = Bytes / sizeof(T);
   using V = typename Wide<T, Bytes, 1>::type;
   using Lane = std::make_index_sequence<L>;
@@ -505,8 +414,8 @@ VISTELMO_NET_STEP int count_below(Bins v, int t) {
 // bin a rank falls in is a count of the counts below it. The window's coarse histogram moves
 // right by one column's in and another's out; its fine ones are brought up to date only for
 // the bin the median falls in.
-VISTELMO_NET_STEP void box_median(const uint8_t* const* src, int64_t hl, int64_t hc,
-                                  uint8_t* const* dst, int64_t x0, int64_t ny, int64_t nx) {
+void box_median(const uint8_t* const* src, int64_t hl, int64_t hc, uint8_t* const* dst, int64_t x0,
+                int64_t ny, int64_t nx) {
   constexpr int64_t kStrip = 192;  // output columns whose histograms stay in cache
   const Bins iota = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
   std::vector<uint16_t> fine(static_cast<size_t>(kStrip + hc - 1) * 256),
@@ -568,60 +477,36 @@ VISTELMO_NET_STEP void box_median(const uint8_t* const* src, int64_t hl, int64_t
   }
 }
 
-#define VISTELMO_NETWORKS(suffix, attr, bytes)                                                 \
-  attr void network_u8_##suffix(const uint8_t* const* src, int wires, const int32_t* pairs,    \
-                                int npairs, int out, uint8_t* dst, int64_t n) {                \
-    network_row<uint8_t, 64, 8>(src, wires, pairs, npairs, out, dst, n);                       \
-  }                                                                                            \
-  attr bool network_f64_##suffix(const double* const* src, int wires, const int32_t* pairs,    \
-                                 int npairs, int out, double* dst, int64_t n) {                \
-    return network_row<double, bytes, 512 / bytes>(src, wires, pairs, npairs, out, dst, n);    \
-  }                                                                                            \
-  attr int median3_f64_##suffix(const double* const* rows, double* const* dst, int64_t n) {    \
-    return median3_rows<double, bytes>(rows, dst, n);                                          \
-  }                                                                                            \
-  attr void heavy8_u8_##suffix(const uint8_t* const* src, int lo, int hi, uint8_t* dst,        \
-                               int64_t n) {                                                    \
-    heavy8_row<uint8_t>(src, lo, hi, dst, n);                                                  \
-  }                                                                                            \
-  attr void box_median_u8_##suffix(const uint8_t* const* src, int64_t hl, int64_t hc,          \
-                                   uint8_t* const* dst, int64_t x0, int64_t ny, int64_t nx) {  \
-    box_median(src, hl, hc, dst, x0, ny, nx);                                                  \
-  }                                                                                            \
-  attr bool median5_f64_##suffix(const double* const* rows, double* dst, int64_t n) {          \
-    return median5_row<double, bytes>(rows, dst, n);                                           \
-  }                                                                                            \
-  attr bool middle_f64_##suffix(const double* const* src, int wires, double* dst, int64_t n) { \
-    return wires == 13   ? middle_row<13>(src, dst, n)                                         \
-           : wires == 21 ? middle_row<21>(src, dst, n)                                         \
-                         : middle_row<25>(src, dst, n);                                        \
-  }
+#include "processing/kernels/median_windows_body.h"
 
-VISTELMO_NETWORKS(portable, , 16)
-VISTELMO_NETWORKS(avx2, __attribute__((target("avx2"))), 32)
-VISTELMO_NETWORKS(avx512, __attribute__((target("avx512f,avx512bw,avx512vl"))), 64)
-
-const NetworkKernels kPortable = {network_u8_portable,   network_f64_portable, median3_f64_portable,
-                                  median5_f64_portable,  middle_f64_portable,  heavy8_u8_portable,
-                                  box_median_u8_portable};
-const NetworkKernels kAvx2 = {network_u8_avx2,   network_f64_avx2, median3_f64_avx2,
-                              median5_f64_avx2,  middle_f64_avx2,  heavy8_u8_avx2,
-                              box_median_u8_avx2};
-const NetworkKernels kAvx512 = {network_u8_avx512,   network_f64_avx512, median3_f64_avx512,
-                                median5_f64_avx512,  middle_f64_avx512,  heavy8_u8_avx512,
-                                box_median_u8_avx512};
-
-}  // namespace
-
-const NetworkKernels& network_kernels() {
-  switch (neighbourhood_tier()) {
-    case Tier::avx512:
-      return kAvx512;
-    case Tier::avx2:
-      return kAvx2;
-    default:
-      return kPortable;
-  }
+// Bytes in vectors of 64 at every width (eight at a time).
+void network_u8(const uint8_t* const* src, int wires, const int32_t* pairs, int npairs, int out,
+                uint8_t* dst, int64_t n) {
+  network_row<uint8_t, 64, 8>(src, wires, pairs, npairs, out, dst, n);
 }
 
-}  // namespace vistelmo
+bool middle_f64(const double* const* src, int wires, double* dst, int64_t n) {
+  return wires == 13   ? middle_row<13>(src, dst, n)
+         : wires == 21 ? middle_row<21>(src, dst, n)
+                       : middle_row<25>(src, dst, n);
+}
+
+constexpr MedianKernels medians() {
+  MedianKernels k{};
+  k.network_u8 = network_u8;
+  k.network_f64 = network_row<double, kBytes, 512 / kBytes>;
+  k.median3_f64 = median3_rows<double, kBytes>;
+  k.median5_f64 = median5_row<double, kBytes>;
+  k.middle_f64 = middle_f64;
+  k.heavy8_u8 = heavy8_row<uint8_t>;
+  k.box_median_u8 = box_median;
+  k.median3_u8 = median3<1>;
+  k.median5_u8 = median5<1>;
+  k.median3_c3_u8 = median3<3>;
+  k.median5_c3_u8 = median5<3>;
+  return k;
+}
+
+constexpr MedianKernels kMedians = medians();
+
+#undef VISTELMO_NET_STEP
