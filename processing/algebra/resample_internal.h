@@ -20,18 +20,13 @@
 
 namespace vistelmo {
 
-// Which loops run: the per-sample loops over Sampler (plain), the row loops on the baseline
-// instruction set (portable), or the row loops on the best set this processor has (the default).
-// Test hook.
-// kAvx2 is the default capped at AVX2.
-enum class ResampleTier { kPlain, kPortable, kDispatched, kAvx2 };
-void set_resample_tier(ResampleTier t);
-ResampleTier resample_tier();
-inline bool resample_fast() { return resample_tier() != ResampleTier::kPlain; }
+// Which loops run, by the current instruction-set level (processing/kernels/isa.h): the
+// per-sample loops over Sampler at kPlain, the row loops on the baseline instruction set at kSse2,
+// their AVX2 forms from kAvx2, the AVX-512 (F, BW, DQ, VL) forms from kAvx512 and those that also
+// need VBMI at kAvx512Vbmi.
+bool resample_fast();
 bool resample_avx2();
-// AVX-512 (F, BW, DQ, VL) on the default tier.
 bool resample_avx512();
-// That and AVX-512 VBMI.
 bool resample_vbmi();
 
 #define VISTELMO_INLINE inline __attribute__((always_inline))
@@ -656,11 +651,11 @@ bool ends_inside(const RowMap& m, const InnerBounds& b, int c0, int c1) {
 
 // The samples of a chunk's inside groups as pair words, top (row l) and bottom (row l - 1), and
 // those of its edge groups one by one. Kept scalar: words gathered into vector registers here
-// wait on store forwarding.
+// wait on store forwarding (the empty asm statements keep the vectorizers off each word).
 template <class Pixel, class Word, class Sample>
-__attribute__((noinline, optimize("no-tree-loop-vectorize", "no-tree-slp-vectorize"))) void
-fetch_chunk(const InnerChunk& k, int groups, const Pixel* base, int64_t stride, int64_t ahead,
-            Word* top, Word* bottom, Sample (*samples)[kRowBlock]) {
+__attribute__((noinline)) void fetch_chunk(const InnerChunk& k, int groups, const Pixel* base,
+                                           int64_t stride, int64_t ahead, Word* top, Word* bottom,
+                                           Sample (*samples)[kRowBlock]) {
   for (int g = 0; g < groups; g++) {
     const int j0 = g * kGroup;
     if (k.kind[g] == kInside) {
@@ -669,6 +664,7 @@ fetch_chunk(const InnerChunk& k, int groups, const Pixel* base, int64_t stride, 
         if (ahead != 0) avx2::prefetch(p, ahead);
         std::memcpy(&top[j], p, sizeof(Word));
         std::memcpy(&bottom[j], p - stride, sizeof(Word));
+        __asm__("" : "+m"(top[j]), "+m"(bottom[j]));
       }
     } else if (k.kind[g] == kEdge) {
       // All off the block: the blend takes the outside value alone, whatever the samples.
@@ -677,7 +673,10 @@ fetch_chunk(const InnerChunk& k, int groups, const Pixel* base, int64_t stride, 
         continue;
       }
       for (int j = j0; j < j0 + kGroup; j++)
-        for (int n = 0; n < 4; n++) samples[n][j] = edge_sample(base[k.off[n][j]]);
+        for (int n = 0; n < 4; n++) {
+          samples[n][j] = edge_sample(base[k.off[n][j]]);
+          __asm__("" : "+m"(samples[n][j]));
+        }
     }
   }
 }
@@ -1057,9 +1056,11 @@ struct Lanes {
 }  // namespace avx2
 
 // GCC 12 takes the intrinsics' undefined upper halves for uninitialised values.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
 
 namespace avx512 {
 
@@ -1314,7 +1315,9 @@ struct Lanes {
 
 }  // namespace avx512
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 // Which row loops a rotation takes: one column at a time, the AVX2 forms, or the inner rows in
 // four or eight lanes (a sampler whose rows form one block).

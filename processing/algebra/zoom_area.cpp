@@ -501,7 +501,7 @@ bool one_go(const Src& a, int N, int M, double fatl, double fatc) {
 template <class Src, class Rows>
 void two_pass_one_go(const Src& a, int N, int M, double fatl, double fatc, Rows& out, int C = 1) {
   const int wide = a.nc(), anc = wide / C;
-  const PassFrame frame{N, wide, &frame};  // the intermediate's size
+  const PassFrame frame{{N}, {wide}, &frame};  // the intermediate's size
   if (fatc < 1) {
     ColumnRows pass(shrink_targets(anc, M, fatc), M, C);
     ThenColumns<Rows> rows{pass, out, std::vector<float>(wide)};

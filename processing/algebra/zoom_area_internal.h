@@ -3,19 +3,18 @@
 
 namespace vistelmo {
 
-// The AVX2 form runs on the dispatched tier where the processor has it; the AVX-512 form (with
-// VBMI) runs instead where it is also present and allowed. Test hook: allow or forbid the AVX-512
-// form.
+// The AVX2 form runs from instruction-set level kAvx2; the AVX-512 form (it needs VBMI) instead at
+// kAvx512Vbmi.
 bool area_avx2();
 bool area_avx512();
-void allow_area_avx512(bool allowed);
 
 // One output row of a grey shrink whose output columns k, from 0 to count - 1, are the pairs of
 // source columns j0 + 2k and j0 + 2k + 1. rows: the n source rows of the output row, ascending.
 // Each byte as the float passes and the conversion make it: every byte to float v / 255; the rows
 // summed in order from 0 and divided by n, then each pair summed and halved, or (pairs_first) the
 // pairs first, then the rows; the truncation of 255 times the result. Returns how many outputs it
-// made (the rest, at the end, are left to the caller).
+// made (the rest, at the end, are left to the caller). No rows (n = 0) make every output 0, as
+// the per-element rule takes 0 / 0 (a NaN) to 0.
 int grey_pair_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n, int j0,
                     int count, unsigned char* out);
 // The same with groups of four source columns j0 + 4k .. j0 + 4k + 3 (summed in that order), on

@@ -12,6 +12,7 @@
 #include "processing/algebra/rotation.h"
 #include "processing/algebra/zoom.h"
 #include "processing/algebra/zoom_area.h"
+#include "support/isa_levels.h"
 #include "support/test_support.h"
 
 namespace {
@@ -59,20 +60,14 @@ template <class Img>
   return testutil::same_pixels(a, b);
 }
 
-// The result of op on every tier equals the plain tier's.
+// The result of op on every level equals the plain level's.
 template <class Op>
-void expect_tiers_agree(Op op) {
-  vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
-  const auto plain = op();
-  for (vistelmo::ResampleTier t : {vistelmo::ResampleTier::kPortable, vistelmo::ResampleTier::kAvx2,
-                                   vistelmo::ResampleTier::kDispatched}) {
-    vistelmo::set_resample_tier(t);
-    SCOPED_TRACE(t == vistelmo::ResampleTier::kPortable ? "portable"
-                 : t == vistelmo::ResampleTier::kAvx2   ? "avx2"
-                                                        : "dispatched");
-    EXPECT_TRUE(same_bits(op(), plain));
-  }
-  vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
+void expect_levels_agree(Op op) {
+  const auto plain = [&] {
+    vistelmo::ScopedIsa at(vistelmo::Isa::kPlain);
+    return op();
+  }();
+  testutil::for_each_isa([&] { EXPECT_TRUE(same_bits(op(), plain)); });
 }
 
 // The resolvers themselves are in the border rule's table test (tests/images/border_test.cpp).
@@ -121,11 +116,11 @@ TEST(ResampleTiers, RotationAgreesOnEveryTier) {
         for (char frame : {'m', 'a'}) {
           SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " +
                        std::to_string(deg) + interp + frame);
-          expect_tiers_agree([&] { return rotacao(f, deg, interp, frame); });
-          expect_tiers_agree([&] { return rotacao(x, deg, interp, frame); });
+          expect_levels_agree([&] { return rotacao(f, deg, interp, frame); });
+          expect_levels_agree([&] { return rotacao(x, deg, interp, frame); });
           for (char mode : kModes) {
             SCOPED_TRACE(std::to_string(mode));
-            expect_tiers_agree([&] { return rotacao(g, deg, interp, frame, mode); });
+            expect_levels_agree([&] { return rotacao(g, deg, interp, frame, mode); });
           }
         }
   }
@@ -139,13 +134,13 @@ TEST(ResampleTiers, RotationWithZoomAgreesOnEveryTier) {
       for (double fac : kFactors) {
         SCOPED_TRACE(label(sh, deg, fac));
         for (char mode : {'C', 'X'})
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGGRY r = destination<IMGGRY>(sh, 1.5, 1);
             rotzoom(g, r, deg, fac, mode);
             return r;
           });
         for (char mode : kModes)
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGFLT r = destination<IMGFLT>(sh, 1, 1.5);
             rotzoom(f, r, deg, fac, mode);
             return r;
@@ -188,11 +183,12 @@ TEST(ResampleTiers, ColourRotationWithZoomIsThePlanesOnEveryTier) {
       for (double fac : kFactors)
         for (char mode : {'C', 'X'}) {
           SCOPED_TRACE(label(sh, deg, fac) + mode);
-          vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
-          const IMGCOR want =
-              by_planes(a, destination<IMGCOR>(sh, 1, 1.5),
-                        [&](const IMGGRY& p, IMGGRY& q) { rotzoom(p, q, deg, fac, mode); });
-          expect_tiers_agree([&] {
+          const IMGCOR want = [&] {
+            vistelmo::ScopedIsa plain(vistelmo::Isa::kPlain);
+            return by_planes(a, destination<IMGCOR>(sh, 1, 1.5),
+                             [&](const IMGGRY& p, IMGGRY& q) { rotzoom(p, q, deg, fac, mode); });
+          }();
+          expect_levels_agree([&] {
             IMGCOR got = destination<IMGCOR>(sh, 1, 1.5);
             rotzoom(a, got, deg, fac, mode);
             EXPECT_TRUE(same_bits(got, want));
@@ -210,12 +206,12 @@ TEST(ResampleTiers, WideRotationsWithZoomAgreeOnEveryTier) {
       for (double fac : {1.0, 1.5, 2.5, 0.5, 1.0 / 3})
         for (char mode : {'C', 'X'}) {
           SCOPED_TRACE(label(sh, deg, fac) + mode);
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGGRY r = destination<IMGGRY>(sh, 1, 1);
             rotzoom(g, r, deg, fac, mode);
             return r;
           });
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGCOR r = destination<IMGCOR>(sh, 1.2, 1);
             rotzoom(a, r, deg, fac, mode);
             return r;
@@ -228,9 +224,9 @@ TEST(ResampleTiers, WideRotationsWithZoomAgreeOnEveryTier) {
 TEST(ResampleTiers, LargeRotationsAgreeOnEveryTier) {
   const Shape sh = {1500, 1501, 700, 760};
   const IMGFLT f = shaped<IMGFLT>(sh, 24);
-  expect_tiers_agree([&] { return rotacao(f, 30, 'n', 'm'); });
+  expect_levels_agree([&] { return rotacao(f, 30, 'n', 'm'); });
   const IMGCOR a = colour({1200, 1201, 600, 500}, 25);
-  expect_tiers_agree([&] {
+  expect_levels_agree([&] {
     IMGCOR r(1200, 1201);
     rotzoom(a, r, -17.3, 1.5, 'C');
     return r;
@@ -262,10 +258,8 @@ bool same_or_nan(float x, float y) { return testutil::same(x, y) || (x != x && y
 TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
   using vistelmo::RowLoops;
   std::vector<RowLoops> loops = {RowLoops::kAvx2, RowLoops::kInnerAvx2};
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl"))
-    loops.push_back(RowLoops::kInnerAvx512);
-  if (!__builtin_cpu_supports("avx2")) loops.clear();
+  if (vistelmo::isa_available(vistelmo::Isa::kAvx512)) loops.push_back(RowLoops::kInnerAvx512);
+  if (!vistelmo::isa_available(vistelmo::Isa::kAvx2)) loops.clear();
   const Shape shapes[] = {{12, 131, 6, 60}, {7, 67, 3, 33}, {1, 257, 0, 128}, {1, 1, 0, 0}};
   const double factors[] = {1, 2, 0.5, 1e-12, 0};
   const double turns[][2] = {{1, 0}, {0, 1}, {-1, 0}, {0.6, 0.8}, {0.8660254037844387, 0.5}};
@@ -369,11 +363,12 @@ TEST(ResampleTiers, ColourZoomIsThePlanesOnEveryTier) {
       for (double fy : kFactors)
         for (char mode : {'C', 'X'}) {
           SCOPED_TRACE(label(sh, fx, fy) + mode);
-          vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
-          const IMGCOR want =
-              by_planes(a, destination<IMGCOR>(sh, fx, fy),
-                        [&](const IMGGRY& p, IMGGRY& q) { zoomfat(p, q, fx, fy, mode); });
-          expect_tiers_agree([&] {
+          const IMGCOR want = [&] {
+            vistelmo::ScopedIsa plain(vistelmo::Isa::kPlain);
+            return by_planes(a, destination<IMGCOR>(sh, fx, fy),
+                             [&](const IMGGRY& p, IMGGRY& q) { zoomfat(p, q, fx, fy, mode); });
+          }();
+          expect_levels_agree([&] {
             IMGCOR got = destination<IMGCOR>(sh, fx, fy);
             zoomfat(a, got, fx, fy, mode);
             EXPECT_TRUE(same_bits(got, want));
@@ -391,19 +386,19 @@ TEST(ResampleTiers, ZoomPassesAgreeOnEveryTier) {
       for (double fy : kFactors) {
         SCOPED_TRACE(label(sh, fx, fy));
         for (char mode : {'C', 'X'})
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGGRY b = destination<IMGGRY>(sh, fx, fy);
             zoomfat(g, b, fx, fy, mode);
             return b;
           });
         for (char mode : kModes) {
           SCOPED_TRACE(std::to_string(mode));
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGFLT b = destination<IMGFLT>(sh, fx, fy);
             ZoomF::zoomx(f, b, fx, mode);
             return b;
           });
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGFLT b = destination<IMGFLT>(sh, fx, fy);
             ZoomF::zoomy(f, b, fy, mode);
             return b;
@@ -428,14 +423,7 @@ TEST(ResampleTiers, GreyHalvingRoundsEveryPairOfBytes) {
     across.rows[0][2 * p] = down.rows[n - 1 - 2 * p][0] = v;
   }
   across.rows[0][0] = down.rows[n - 1][0] = 77;
-  // A failed assertion leaves the test early: the next tests still run on the default tier.
-  struct DefaultTierAtExit {
-    ~DefaultTierAtExit() { vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched); }
-  } restore;
-  for (vistelmo::ResampleTier t :
-       {vistelmo::ResampleTier::kPlain, vistelmo::ResampleTier::kPortable,
-        vistelmo::ResampleTier::kDispatched}) {
-    vistelmo::set_resample_tier(t);
+  testutil::for_each_isa([&] {
     IMGGRY x(1, pairs + 1), y(pairs + 1, 1);
     x.lc = x.cc = y.cc = 0;
     y.lc = pairs;
@@ -450,7 +438,7 @@ TEST(ResampleTiers, GreyHalvingRoundsEveryPairOfBytes) {
         ASSERT_EQ(y.rows[pairs - p][0], want) << p;
       }
     }
-  }
+  });
 }
 
 // A wide grey image halved and quartered both ways, once per tier, against the plain tier.
@@ -462,14 +450,14 @@ TEST(ResampleTiers, GreyHalvingAgreesOnEveryTier) {
         for (char mode : {'C', 'X'}) {
           SCOPED_TRACE(label(sh, part, wider) + mode);
           const double fac = 1.0 / part;
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGGRY b(sh.nl / part + wider, sh.nc / part + wider);
             b.lc = sh.lc / part;
             b.cc = sh.cc / part;
             zoomfat(g, b, fac, fac, mode);
             return b;
           });
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGGRY b(sh.nl / part + wider, sh.nc + wider);
             b.lc = sh.lc / part;
             b.cc = sh.cc;
@@ -493,18 +481,18 @@ TEST(ResampleTiers, FloatHalvingAgreesOnEveryTier) {
     for (double fac : {0.5, 0.25, 0.5001})
       for (int wider : {0, 3}) {
         SCOPED_TRACE(label(sh, fac, wider));
-        expect_tiers_agree([&] { return zoomfat(f, fac, fac); });
-        expect_tiers_agree([&] { return zoomfat(f, 1, fac); });
-        expect_tiers_agree([&] { return zoomfat(f, fac, 1); });
-        expect_tiers_agree([&] {
+        expect_levels_agree([&] { return zoomfat(f, fac, fac); });
+        expect_levels_agree([&] { return zoomfat(f, 1, fac); });
+        expect_levels_agree([&] { return zoomfat(f, fac, 1); });
+        expect_levels_agree([&] {
           return zoomnp(f, std::max(1, static_cast<int>(sh.nl * fac)), std::max(1, sh.nc / 2));
         });
-        expect_tiers_agree([&] {
+        expect_levels_agree([&] {
           IMGFLT b(sh.nl + wider, sh.nc / 2 + wider);
           ZoomF::zoomc(f, b, fac);
           return b;
         });
-        expect_tiers_agree([&] {
+        expect_levels_agree([&] {
           IMGFLT b(sh.nl / 2 + 1, sh.nc + wider);
           ZoomF::zooml(f, b, fac);
           return b;
@@ -520,14 +508,14 @@ TEST(ResampleTiers, UnevenShrinkAgreesOnEveryTier) {
     const IMGFLT f = shaped<IMGFLT>(sh, 15);
     for (double fac : {0.01, 0.03}) {
       SCOPED_TRACE(label(sh, fac, 0));
-      expect_tiers_agree([&] {
+      expect_levels_agree([&] {
         IMGGRY b(sh.nl, 120);
         b.lc = sh.lc;
         ZoomG::zoomx(g, b, fac, 'X');
         return b;
       });
       for (char mode : kModes)
-        expect_tiers_agree([&] {
+        expect_levels_agree([&] {
           IMGFLT b(sh.nl, 120);
           b.lc = sh.lc;
           ZoomF::zoomx(f, b, fac, mode);
@@ -538,7 +526,7 @@ TEST(ResampleTiers, UnevenShrinkAgreesOnEveryTier) {
 }
 
 TEST(ResampleTiers, SizedZoomsAgreeOnEveryTier) {
-  expect_tiers_agree([] { return zoomnp(IMGGRY(), 2, 3); });
+  expect_levels_agree([] { return zoomnp(IMGGRY(), 2, 3); });
   for (const Shape& sh : kShapes) {
     if (sh.nl == 0) continue;
     const IMGGRY g = shaped<IMGGRY>(sh, 12);
@@ -548,10 +536,10 @@ TEST(ResampleTiers, SizedZoomsAgreeOnEveryTier) {
         SCOPED_TRACE(label(sh, fx, fy));
         const int nl = std::max(1, static_cast<int>(sh.nl * fy + 0.5));
         const int nc = std::max(1, static_cast<int>(sh.nc * fx + 0.5));
-        expect_tiers_agree([&] { return zoomnp(f, nl, nc); });
-        expect_tiers_agree([&] { return zoomnp(g, nl, nc); });
+        expect_levels_agree([&] { return zoomnp(f, nl, nc); });
+        expect_levels_agree([&] { return zoomnp(g, nl, nc); });
         if (std::round(sh.nl * fy) >= 1 && std::round(sh.nc * fx) >= 1)
-          expect_tiers_agree([&] { return zoomfat(f, fy, fx); });
+          expect_levels_agree([&] { return zoomfat(f, fy, fx); });
       }
   }
 }
