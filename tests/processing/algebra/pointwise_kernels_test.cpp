@@ -16,8 +16,8 @@
 #include "processing/algebra/planes.h"
 #include "processing/algebra/pointwise.h"
 #include "processing/algebra/pointwise_fixtures.h"
-#include "processing/algebra/pointwise_kernels_internal.h"
 #include "processing/algebra/statistics.h"
+#include "processing/kernels/pointwise.h"
 #include "support/isa_levels.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "processing/algebra/planes.h"
-#include "processing/algebra/resample_internal.h"
 #include "processing/algebra/rotation.h"
 #include "processing/algebra/zoom.h"
 #include "processing/algebra/zoom_area.h"
+#include "processing/kernels/resample.h"
 #include "support/isa_levels.h"
 #include "support/test_support.h"
 

@@ -11,7 +11,7 @@
 #include "images/colour_internal.h"
 #include "processing/algebra/planes.h"
 #include "processing/algebra/resample_internal.h"
-#include "processing/algebra/zoom_area_internal.h"
+#include "processing/kernels/zoom_area.h"
 #include "support/isa_levels.h"
 #include "support/test_support.h"
 

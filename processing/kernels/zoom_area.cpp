@@ -1,4 +1,4 @@
-// Row kernels of the grey area shrink, on AVX2 and AVX-512 behind a run-time check.
+// Row kernels of the grey area shrink, on AVX2 and AVX-512 (with VBMI), chosen by level.
 // g++ 12 takes the deliberately undefined lanes inside its own AVX-512 intrinsics
 // (_mm512_undefined_*) for uninitialised values; the warning is kept for everything else.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -13,18 +13,19 @@
 #include <cstdint>
 
 #include "processing/algebra/resample_internal.h"
-#include "processing/algebra/zoom_area_internal.h"
+#include "processing/kernels/isa.h"
+#include "processing/kernels/zoom_area.h"
 
 namespace vistelmo {
 
 namespace {
 
-#define VISTELMO_AREA_AVX2 __attribute__((target("avx2")))
-#define VISTELMO_AREA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#define VISTELMO_AREA_AVX2 __attribute__((target(VISTELMO_TARGET_AVX2)))
+#define VISTELMO_AREA_AVX512 __attribute__((target(VISTELMO_TARGET_AVX512VBMI)))
 // Helpers of the kernels, inlined into them.
-#define VISTELMO_AREA_AVX2_STEP __attribute__((target("avx2"), always_inline)) inline
+#define VISTELMO_AREA_AVX2_STEP __attribute__((target(VISTELMO_TARGET_AVX2), always_inline)) inline
 #define VISTELMO_AREA_AVX512_STEP \
-  __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
+  __attribute__((target(VISTELMO_TARGET_AVX512VBMI), always_inline)) inline
 
 // Dividing by n is exact when n is a power of two; then it joins the final scale.
 bool exact_division(int n) { return (n & (n - 1)) == 0; }

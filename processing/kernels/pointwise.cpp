@@ -17,8 +17,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "processing/algebra/pointwise_kernels_internal.h"
 #include "processing/kernels/isa.h"
+#include "processing/kernels/pointwise.h"
 
 namespace vistelmo {
 namespace {
@@ -156,7 +156,7 @@ struct V {
   static D swap_pairs(D q) { return _mm_shuffle_pd(q, q, 1); }
   static D cross(D p, D q) { return _mm_move_sd(_mm_add_pd(p, q), _mm_sub_pd(p, q)); }
 };
-#include "processing/algebra/pointwise_kernels_body_internal.h"
+#include "processing/kernels/pointwise_body.h"
 
 }  // namespace point_portable
 
@@ -227,7 +227,7 @@ struct V {
   static D swap_pairs(D q) { return _mm256_permute_pd(q, 0x5); }
   static D cross(D p, D q) { return _mm256_addsub_pd(p, q); }
 };
-#include "processing/algebra/pointwise_kernels_body_internal.h"
+#include "processing/kernels/pointwise_body.h"
 
 }  // namespace point_avx2
 VISTELMO_TARGET_END
@@ -296,7 +296,7 @@ struct V {
   static D swap_pairs(D q) { return _mm512_permute_pd(q, 0x55); }
   static D cross(D p, D q) { return _mm512_mask_sub_pd(_mm512_add_pd(p, q), 0x55, p, q); }
 };
-#include "processing/algebra/pointwise_kernels_body_internal.h"
+#include "processing/kernels/pointwise_body.h"
 
 }  // namespace point_avx512
 VISTELMO_TARGET_END
