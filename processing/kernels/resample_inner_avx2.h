@@ -35,16 +35,13 @@ struct Lanes {
       // Every group inside: no clamps, no tests.
       const __m256d p = _mm256_set1_pd(m.p), q = _mm256_set1_pd(m.q);
       const __m256d ox = _mm256_set1_pd(b.ox), oy = _mm256_set1_pd(b.oy);
-      const __m256d sign = _mm256_set1_pd(-0.0), half = _mm256_set1_pd(kHalfDown);
       for (int j = 0; j < groups * kGroup; j += 4) {
         const __m256d xs = _mm256_add_pd(_mm256_loadu_pd(m.cterm + (c0 - m.first) + j), p);
         const __m256d ys = _mm256_add_pd(_mm256_loadu_pd(m.sterm + (c0 - m.first) + j), q);
         __m256d ix, iy;
         if (kNearest) {
-          ix = _mm256_round_pd(_mm256_add_pd(xs, _mm256_or_pd(_mm256_and_pd(xs, sign), half)),
-                               _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-          iy = _mm256_round_pd(_mm256_add_pd(ys, _mm256_or_pd(_mm256_and_pd(ys, sign), half)),
-                               _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+          ix = round_half_away(xs);
+          iy = round_half_away(ys);
         } else {
           ix = _mm256_floor_pd(xs);
           iy = _mm256_floor_pd(ys);
@@ -58,7 +55,6 @@ struct Lanes {
     }
     const __m256d p = _mm256_set1_pd(m.p), q = _mm256_set1_pd(m.q);
     const __m256d ox = _mm256_set1_pd(b.ox), oy = _mm256_set1_pd(b.oy);
-    const __m256d sign = _mm256_set1_pd(-0.0), half = _mm256_set1_pd(kHalfDown);
     const __m256d one = _mm256_set1_pd(1.0);
     for (int g = 0; g < groups; g++) {
       __m256d ix[2], iy[2];
@@ -69,10 +65,8 @@ struct Lanes {
         const __m256d ys = _mm256_add_pd(_mm256_loadu_pd(m.sterm + (c0 - m.first) + j), q);
         const __m256d cx = clamp_far(xs), cy = clamp_far(ys);
         if (kNearest) {
-          ix[h] = _mm256_round_pd(_mm256_add_pd(cx, _mm256_or_pd(_mm256_and_pd(cx, sign), half)),
-                                  _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-          iy[h] = _mm256_round_pd(_mm256_add_pd(cy, _mm256_or_pd(_mm256_and_pd(cy, sign), half)),
-                                  _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+          ix[h] = round_half_away(cx);
+          iy[h] = round_half_away(cy);
         } else {
           ix[h] = _mm256_floor_pd(cx);
           iy[h] = _mm256_floor_pd(cy);
@@ -127,9 +121,7 @@ struct Lanes {
   }
   __attribute__((target(VISTELMO_TARGET_AVX2))) static __m128i blend_bytes(const __m256d w[4],
                                                                            const __m256d s[4]) {
-    __m256d v = blend_sum(w, s);
-    v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
-    return _mm256_cvttpd_epi32(_mm256_add_pd(v, _mm256_set1_pd(kHalfDown)));
+    return round_to_bytes(blend_sum(w, s));
   }
   // Lanes of bits (four lanes from bit 0) as a mask.
   __attribute__((target(VISTELMO_TARGET_AVX2))) static __m256d lanes_of(int bits) {

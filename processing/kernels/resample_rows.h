@@ -38,12 +38,24 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) inline void at(const RowMap& m, in
   ys = _mm256_add_pd(_mm256_mul_pd(negx, _mm256_set1_pd(m.S)), _mm256_set1_pd(m.q));
 }
 
+// Four values rounded with halves away from zero, for |v| <= kFar: v + copysign(kHalfDown, v)
+// truncated (vector_ops.h gives the proof).
+__attribute__((target(VISTELMO_TARGET_AVX2))) inline __m256d round_half_away(__m256d v) {
+  const __m256d half =
+      _mm256_or_pd(_mm256_and_pd(v, _mm256_set1_pd(-0.0)), _mm256_set1_pd(kHalfDown));
+  return _mm256_round_pd(_mm256_add_pd(v, half), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+}
+
+// round_to_byte of four values as int32 lanes: clamped to [0, 255] (NaN to 0), then rounded as
+// above (v + kHalfDown truncated, v not negative).
+__attribute__((target(VISTELMO_TARGET_AVX2))) inline __m128i round_to_bytes(__m256d v) {
+  v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
+  return _mm256_cvttpd_epi32(_mm256_add_pd(v, _mm256_set1_pd(kHalfDown)));
+}
+
 // round_to_byte of four values, in the low four bytes.
 __attribute__((target(VISTELMO_TARGET_AVX2))) inline void store(unsigned char* out, __m256d v) {
-  v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
-  const __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-  const __m256d up = _mm256_cmp_pd(_mm256_sub_pd(v, t), _mm256_set1_pd(0.5), _CMP_GE_OQ);
-  const __m128i i = _mm256_cvttpd_epi32(_mm256_add_pd(t, _mm256_and_pd(up, _mm256_set1_pd(1.0))));
+  const __m128i i = round_to_bytes(v);
   const __m128i b = _mm_packus_epi16(_mm_packus_epi32(i, i), _mm_setzero_si128());
   const int32_t word = _mm_cvtsi128_si32(b);
   std::memcpy(out, &word, 4);
@@ -227,12 +239,7 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void bilinear_row(const Sampler<Im
 
 // round_index of four values.
 __attribute__((target(VISTELMO_TARGET_AVX2))) inline __m128i round_index(__m256d v) {
-  v = clamp_far(v);
-  const __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-  const __m256d d = _mm256_sub_pd(v, t), one = _mm256_set1_pd(1.0);
-  const __m256d up = _mm256_and_pd(_mm256_cmp_pd(d, _mm256_set1_pd(0.5), _CMP_GE_OQ), one);
-  const __m256d down = _mm256_and_pd(_mm256_cmp_pd(d, _mm256_set1_pd(-0.5), _CMP_LE_OQ), one);
-  return _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_add_pd(t, up), down));
+  return _mm256_cvttpd_epi32(round_half_away(clamp_far(v)));
 }
 
 // Columns [from, to) by the nearest sample, any pixel type.

@@ -1,8 +1,12 @@
 // Resampling: the border rules against the element access, and the fast loops of rotation and
 // zoom against the plain per-sample ones, bit for bit.
+#include <immintrin.h>
+
+#include <cmath>
 #include <complex>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -541,6 +545,52 @@ TEST(ResampleTiers, SizedZoomsAgreeOnEveryTier) {
         if (std::round(sh.nl * fy) >= 1 && std::round(sh.nc * fx) >= 1)
           expect_levels_agree([&] { return zoomfat(f, fy, fx); });
       }
+  }
+}
+
+// The AVX2 rounding forms of four values: round_index's and round_to_byte's.
+__attribute__((target(VISTELMO_TARGET_AVX2))) void avx2_roundings(const double* v, int* index,
+                                                                  int* byte) {
+  const __m256d x = _mm256_loadu_pd(v);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(index), vistelmo::avx2::round_index(x));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(byte), vistelmo::avx2::round_to_bytes(x));
+}
+
+// The vector roundings (0.5 - 2^-54 added, then truncated) against the scalar rules on the values
+// that part them: halves and their neighbours, far and non-finite values, signed zeros.
+TEST(ResampleRounding, VectorFormsMatchTheScalarRules) {
+  if (!vistelmo::isa_available(vistelmo::Isa::kAvx2)) GTEST_SKIP() << "no AVX2 here";
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> v = {std::numeric_limits<double>::quiet_NaN(),
+                           inf,
+                           -inf,
+                           -0.0,
+                           0.0,
+                           0.49999999999999994,
+                           -0.49999999999999994,
+                           4.9e-324,
+                           -4.9e-324,
+                           1e300,
+                           -1e300,
+                           vistelmo::kFar,
+                           -vistelmo::kFar,
+                           vistelmo::kFar + 0.5,
+                           -vistelmo::kFar - 0.5};
+  for (double k : {0.0, 1.0, 2.0, 127.0, 254.0, 255.0, 256.0, 1000.0, 1048576.0, 1073741823.0})
+    for (double sign : {1.0, -1.0})
+      for (double x : {k, k + 0.5, k - 0.5, k + 0.49999999999999994, k - 0.49999999999999994}) {
+        v.push_back(sign * x);
+        v.push_back(sign * std::nextafter(x, -inf));
+        v.push_back(sign * std::nextafter(x, inf));
+      }
+  while (v.size() % 4 != 0) v.push_back(0.5);
+  for (size_t i = 0; i < v.size(); i += 4) {
+    int index[4], byte[4];
+    avx2_roundings(&v[i], index, byte);
+    for (size_t j = 0; j < 4; j++) {
+      EXPECT_EQ(index[j], vistelmo::round_index(v[i + j])) << v[i + j];
+      EXPECT_EQ(byte[j], vistelmo::round_to_byte(v[i + j])) << v[i + j];
+    }
   }
 }
 
