@@ -9,7 +9,7 @@
 
 #include "foundation/erro.h"
 #include "images/image_core_internal.h"
-#include "processing/algebra/pointwise_kernels_internal.h"
+#include "processing/kernels/pointwise.h"
 
 namespace vistelmo {
 

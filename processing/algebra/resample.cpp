@@ -1,26 +1,12 @@
-// Choice of the resampling loops.
+// Which resampling loops the current instruction-set level runs.
 #include "processing/algebra/resample_internal.h"
+#include "processing/kernels/isa.h"
 
 namespace vistelmo {
 
-namespace {
-ResampleTier current = ResampleTier::kDispatched;
-}  // namespace
-
-void set_resample_tier(ResampleTier t) { current = t; }
-ResampleTier resample_tier() { return current; }
-bool resample_avx2() {
-  return (current == ResampleTier::kDispatched || current == ResampleTier::kAvx2) &&
-         __builtin_cpu_supports("avx2");
-}
-bool resample_avx512() {
-  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                          __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
-  return current == ResampleTier::kDispatched && has;
-}
-bool resample_vbmi() {
-  static const bool has = __builtin_cpu_supports("avx512vbmi");
-  return resample_avx512() && has;
-}
+bool resample_fast() { return current_isa() != Isa::kPlain; }
+bool resample_avx2() { return current_isa() >= Isa::kAvx2; }
+bool resample_avx512() { return current_isa() >= Isa::kAvx512; }
+bool resample_vbmi() { return current_isa() >= Isa::kAvx512Vbmi; }
 
 }  // namespace vistelmo

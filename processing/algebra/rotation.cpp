@@ -11,7 +11,7 @@
 #include "foundation/math_internal.h"
 #include "images/colour_internal.h"
 #include "images/image_core_internal.h"
-#include "processing/algebra/resample_internal.h"
+#include "processing/kernels/resample.h"
 
 namespace {
 

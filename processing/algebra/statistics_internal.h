@@ -65,8 +65,7 @@ int64_t first_extreme_at(const float* a, int64_t n, bool largest);
 // Set bits of the nl rows of wpr words, each row's last word masked by last.
 int64_t set_bits(const uint32_t* const* rows, int nl, int wpr, uint32_t last);
 
-// a[i] = a[i] / s for i < n, each quotient in double (stored as float for float pixels), on the
-// instruction set of row_isa().
+// a[i] = a[i] / s for i < n, each quotient in double (stored as float for float pixels).
 void divide_row(float* a, int64_t n, double s);
 void divide_row(double* a, int64_t n, double s);
 

@@ -15,8 +15,9 @@
 #include "images/colour_internal.h"
 #include "images/image_core_internal.h"
 #include "processing/algebra/planes.h"
-#include "processing/algebra/resample_internal.h"
-#include "processing/algebra/zoom_area_internal.h"
+#include "processing/kernels/resample.h"
+#include "processing/kernels/resample_lines.h"
+#include "processing/kernels/zoom_area.h"
 
 namespace {
 

@@ -16,28 +16,16 @@
 #include "processing/algebra/planes.h"
 #include "processing/algebra/pointwise.h"
 #include "processing/algebra/pointwise_fixtures.h"
-#include "processing/algebra/pointwise_kernels_internal.h"
 #include "processing/algebra/statistics.h"
+#include "processing/kernels/pointwise.h"
+#include "support/isa_levels.h"
 
 namespace {
 
 using Complex = std::complex<float>;
-using vistelmo::PointTier;
 
 const std::pair<int, int> kShapes[] = {{1, 1},   {7, 67}, {12, 131}, {1, 257},
                                        {3, 129}, {2, 63}, {5, 1000}, {2, 4133}};
-
-// Runs f once per tier this processor has, then restores the default.
-template <class F>
-void for_each_tier(F f) {
-  const PointTier before = vistelmo::pointwise_tier();
-  for (PointTier t : {PointTier::plain, PointTier::portable, PointTier::avx2, PointTier::avx512}) {
-    if (!vistelmo::set_pointwise_tier(t)) continue;
-    SCOPED_TRACE("tier " + std::to_string(static_cast<int>(t)));
-    f();
-  }
-  vistelmo::set_pointwise_tier(before);
-}
 
 // Random pixels from g: bytes; floats a quarter of them of random bits (NaNs, infinities,
 // subnormals), the rest in -1000..1000; colours as three bytes.
@@ -129,7 +117,7 @@ TEST(PointwiseKernels, GreyPairs) {
       for (int64_t i = 0; i < static_cast<int64_t>(nl) * nc; i++)
         want.data[i] = static_cast<Byte>(k.pixel(a.data[i], b.data[i]));
       want.backg = k.zero_outside ? 0 : static_cast<Byte>(k.pixel(a.backg, b.backg));
-      for_each_tier([&] { EXPECT_TRUE(same_image(k.op(a, b), want)) << k.name; });
+      testutil::for_each_isa([&] { EXPECT_TRUE(same_image(k.op(a, b), want)) << k.name; });
     }
   }
 }
@@ -141,7 +129,7 @@ TEST(PointwiseKernels, GreyWithScalar) {
   std::mt19937 g(2);
   for (auto [nl, nc] : kShapes) {
     const IMGGRY a = random_image<IMGGRY>(nl, nc, g);
-    for_each_tier([&] {
+    testutil::for_each_isa([&] {
       for (int k : adds)
         EXPECT_TRUE(
             same_image(k + a, mapped(a, [k](Byte p) { return clamp_byte(int64_t{k} + p); })))
@@ -166,7 +154,7 @@ TEST(PointwiseKernels, Threshold) {
   std::mt19937 g(3);
   for (auto [nl, nc] : kShapes) {
     const IMGGRY a = random_image<IMGGRY>(nl, nc, g);
-    for_each_tier([&] {
+    testutil::for_each_isa([&, nl = nl, nc = nc] {
       for (int t : thresholds) {
         const IMGBIN r = limiariza(a, t);
         ASSERT_EQ(r.nl(), nl);
@@ -188,7 +176,7 @@ TEST(PointwiseKernels, ColourNegative) {
       return COR{static_cast<Byte>(255 - c.r), static_cast<Byte>(255 - c.g),
                  static_cast<Byte>(255 - c.b)};
     });
-    for_each_tier([&] {
+    testutil::for_each_isa([&] {
       EXPECT_TRUE(same_image(-a, want));
       EXPECT_TRUE(same_image(!a, want));
     });
@@ -220,13 +208,13 @@ TEST(PointwiseKernels, LargeBlocksStoredPastTheCaches) {
       const uint8_t* y = b.data() + (off * 3) % 64;
       const uint8_t k = static_cast<uint8_t>(off * 37 + 5);
       for (int64_t i = 0; i < n; i++) want[i] = static_cast<uint8_t>(rule(x[i], y[i]));
-      for_each_tier([&] {
+      testutil::for_each_isa([&, op = op] {
         std::fill(got.begin(), got.end(), 0);
         vistelmo::bytes_zip(op, x, y, got.data() + off, n);
         EXPECT_EQ(std::memcmp(got.data() + off, want.data(), n), 0) << "pair";
       });
       for (int64_t i = 0; i < n; i++) want[i] = static_cast<uint8_t>(rule(x[i], k));
-      for_each_tier([&] {
+      testutil::for_each_isa([&, op = op] {
         std::fill(got.begin(), got.end(), 0);
         vistelmo::bytes_with(op, x, k, got.data() + off, n);
         EXPECT_EQ(std::memcmp(got.data() + off, want.data(), n), 0) << "with k " << int(k);
@@ -244,7 +232,7 @@ TEST(PointwiseKernels, LargeImages) {
     return COR{static_cast<Byte>(255 - p.r), static_cast<Byte>(255 - p.g),
                static_cast<Byte>(255 - p.b)};
   });
-  for_each_tier([&] {
+  testutil::for_each_isa([&] {
     for (const GreyPairCase& k : kGreyPairs) {
       IMGGRY want(nl, nc);
       for (int64_t i = 0; i < static_cast<int64_t>(nl) * nc; i++)
@@ -269,7 +257,7 @@ TEST(PointwiseKernels, Floats) {
     IMGFLT root = mapped(a, [](float p) { return static_cast<float>(std::sqrt(double(p))); });
     IMGFLT magnitude = mapped(a, [](float p) { return std::fabs(p); });
     root.backg = magnitude.backg = a.backg;
-    for_each_tier([&] {
+    testutil::for_each_isa([&] {
       EXPECT_TRUE(same_image(sqrt(a), root));
       EXPECT_TRUE(same_image(abs(a), magnitude));
       for (double k : scales)
@@ -294,7 +282,7 @@ TEST(PointwiseKernels, Complex) {
       (out ? sum.backg : sum.data[i]) = s;
       (out ? difference.backg : difference.data[i]) = d;
     }
-    for_each_tier([&] {
+    testutil::for_each_isa([&] {
       EXPECT_TRUE(same_image(a + b, sum));
       EXPECT_TRUE(same_image(a - b, difference));
       for (float k : scales) {

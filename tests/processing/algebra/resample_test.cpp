@@ -1,17 +1,22 @@
 // Resampling: the border rules against the element access, and the fast loops of rotation and
 // zoom against the plain per-sample ones, bit for bit.
+#include <immintrin.h>
+
+#include <cmath>
 #include <complex>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "processing/algebra/planes.h"
-#include "processing/algebra/resample_internal.h"
 #include "processing/algebra/rotation.h"
 #include "processing/algebra/zoom.h"
 #include "processing/algebra/zoom_area.h"
+#include "processing/kernels/resample.h"
+#include "support/isa_levels.h"
 #include "support/test_support.h"
 
 namespace {
@@ -59,20 +64,14 @@ template <class Img>
   return testutil::same_pixels(a, b);
 }
 
-// The result of op on every tier equals the plain tier's.
+// The result of op on every level equals the plain level's.
 template <class Op>
-void expect_tiers_agree(Op op) {
-  vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
-  const auto plain = op();
-  for (vistelmo::ResampleTier t : {vistelmo::ResampleTier::kPortable, vistelmo::ResampleTier::kAvx2,
-                                   vistelmo::ResampleTier::kDispatched}) {
-    vistelmo::set_resample_tier(t);
-    SCOPED_TRACE(t == vistelmo::ResampleTier::kPortable ? "portable"
-                 : t == vistelmo::ResampleTier::kAvx2   ? "avx2"
-                                                        : "dispatched");
-    EXPECT_TRUE(same_bits(op(), plain));
-  }
-  vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
+void expect_levels_agree(Op op) {
+  const auto plain = [&] {
+    vistelmo::ScopedIsa at(vistelmo::Isa::kPlain);
+    return op();
+  }();
+  testutil::for_each_isa([&] { EXPECT_TRUE(same_bits(op(), plain)); });
 }
 
 // The resolvers themselves are in the border rule's table test (tests/images/border_test.cpp).
@@ -121,11 +120,11 @@ TEST(ResampleTiers, RotationAgreesOnEveryTier) {
         for (char frame : {'m', 'a'}) {
           SCOPED_TRACE(std::to_string(sh.nl) + "x" + std::to_string(sh.nc) + " " +
                        std::to_string(deg) + interp + frame);
-          expect_tiers_agree([&] { return rotacao(f, deg, interp, frame); });
-          expect_tiers_agree([&] { return rotacao(x, deg, interp, frame); });
+          expect_levels_agree([&] { return rotacao(f, deg, interp, frame); });
+          expect_levels_agree([&] { return rotacao(x, deg, interp, frame); });
           for (char mode : kModes) {
             SCOPED_TRACE(std::to_string(mode));
-            expect_tiers_agree([&] { return rotacao(g, deg, interp, frame, mode); });
+            expect_levels_agree([&] { return rotacao(g, deg, interp, frame, mode); });
           }
         }
   }
@@ -139,13 +138,13 @@ TEST(ResampleTiers, RotationWithZoomAgreesOnEveryTier) {
       for (double fac : kFactors) {
         SCOPED_TRACE(label(sh, deg, fac));
         for (char mode : {'C', 'X'})
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGGRY r = destination<IMGGRY>(sh, 1.5, 1);
             rotzoom(g, r, deg, fac, mode);
             return r;
           });
         for (char mode : kModes)
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGFLT r = destination<IMGFLT>(sh, 1, 1.5);
             rotzoom(f, r, deg, fac, mode);
             return r;
@@ -188,11 +187,12 @@ TEST(ResampleTiers, ColourRotationWithZoomIsThePlanesOnEveryTier) {
       for (double fac : kFactors)
         for (char mode : {'C', 'X'}) {
           SCOPED_TRACE(label(sh, deg, fac) + mode);
-          vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
-          const IMGCOR want =
-              by_planes(a, destination<IMGCOR>(sh, 1, 1.5),
-                        [&](const IMGGRY& p, IMGGRY& q) { rotzoom(p, q, deg, fac, mode); });
-          expect_tiers_agree([&] {
+          const IMGCOR want = [&] {
+            vistelmo::ScopedIsa plain(vistelmo::Isa::kPlain);
+            return by_planes(a, destination<IMGCOR>(sh, 1, 1.5),
+                             [&](const IMGGRY& p, IMGGRY& q) { rotzoom(p, q, deg, fac, mode); });
+          }();
+          expect_levels_agree([&] {
             IMGCOR got = destination<IMGCOR>(sh, 1, 1.5);
             rotzoom(a, got, deg, fac, mode);
             EXPECT_TRUE(same_bits(got, want));
@@ -210,12 +210,12 @@ TEST(ResampleTiers, WideRotationsWithZoomAgreeOnEveryTier) {
       for (double fac : {1.0, 1.5, 2.5, 0.5, 1.0 / 3})
         for (char mode : {'C', 'X'}) {
           SCOPED_TRACE(label(sh, deg, fac) + mode);
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGGRY r = destination<IMGGRY>(sh, 1, 1);
             rotzoom(g, r, deg, fac, mode);
             return r;
           });
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGCOR r = destination<IMGCOR>(sh, 1.2, 1);
             rotzoom(a, r, deg, fac, mode);
             return r;
@@ -228,9 +228,9 @@ TEST(ResampleTiers, WideRotationsWithZoomAgreeOnEveryTier) {
 TEST(ResampleTiers, LargeRotationsAgreeOnEveryTier) {
   const Shape sh = {1500, 1501, 700, 760};
   const IMGFLT f = shaped<IMGFLT>(sh, 24);
-  expect_tiers_agree([&] { return rotacao(f, 30, 'n', 'm'); });
+  expect_levels_agree([&] { return rotacao(f, 30, 'n', 'm'); });
   const IMGCOR a = colour({1200, 1201, 600, 500}, 25);
-  expect_tiers_agree([&] {
+  expect_levels_agree([&] {
     IMGCOR r(1200, 1201);
     rotzoom(a, r, -17.3, 1.5, 'C');
     return r;
@@ -262,10 +262,8 @@ bool same_or_nan(float x, float y) { return testutil::same(x, y) || (x != x && y
 TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
   using vistelmo::RowLoops;
   std::vector<RowLoops> loops = {RowLoops::kAvx2, RowLoops::kInnerAvx2};
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl"))
-    loops.push_back(RowLoops::kInnerAvx512);
-  if (!__builtin_cpu_supports("avx2")) loops.clear();
+  if (vistelmo::isa_available(vistelmo::Isa::kAvx512)) loops.push_back(RowLoops::kInnerAvx512);
+  if (!vistelmo::isa_available(vistelmo::Isa::kAvx2)) loops.clear();
   const Shape shapes[] = {{12, 131, 6, 60}, {7, 67, 3, 33}, {1, 257, 0, 128}, {1, 1, 0, 0}};
   const double factors[] = {1, 2, 0.5, 1e-12, 0};
   const double turns[][2] = {{1, 0}, {0, 1}, {-1, 0}, {0.6, 0.8}, {0.8660254037844387, 0.5}};
@@ -369,11 +367,12 @@ TEST(ResampleTiers, ColourZoomIsThePlanesOnEveryTier) {
       for (double fy : kFactors)
         for (char mode : {'C', 'X'}) {
           SCOPED_TRACE(label(sh, fx, fy) + mode);
-          vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
-          const IMGCOR want =
-              by_planes(a, destination<IMGCOR>(sh, fx, fy),
-                        [&](const IMGGRY& p, IMGGRY& q) { zoomfat(p, q, fx, fy, mode); });
-          expect_tiers_agree([&] {
+          const IMGCOR want = [&] {
+            vistelmo::ScopedIsa plain(vistelmo::Isa::kPlain);
+            return by_planes(a, destination<IMGCOR>(sh, fx, fy),
+                             [&](const IMGGRY& p, IMGGRY& q) { zoomfat(p, q, fx, fy, mode); });
+          }();
+          expect_levels_agree([&] {
             IMGCOR got = destination<IMGCOR>(sh, fx, fy);
             zoomfat(a, got, fx, fy, mode);
             EXPECT_TRUE(same_bits(got, want));
@@ -391,19 +390,19 @@ TEST(ResampleTiers, ZoomPassesAgreeOnEveryTier) {
       for (double fy : kFactors) {
         SCOPED_TRACE(label(sh, fx, fy));
         for (char mode : {'C', 'X'})
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGGRY b = destination<IMGGRY>(sh, fx, fy);
             zoomfat(g, b, fx, fy, mode);
             return b;
           });
         for (char mode : kModes) {
           SCOPED_TRACE(std::to_string(mode));
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGFLT b = destination<IMGFLT>(sh, fx, fy);
             ZoomF::zoomx(f, b, fx, mode);
             return b;
           });
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGFLT b = destination<IMGFLT>(sh, fx, fy);
             ZoomF::zoomy(f, b, fy, mode);
             return b;
@@ -428,14 +427,7 @@ TEST(ResampleTiers, GreyHalvingRoundsEveryPairOfBytes) {
     across.rows[0][2 * p] = down.rows[n - 1 - 2 * p][0] = v;
   }
   across.rows[0][0] = down.rows[n - 1][0] = 77;
-  // A failed assertion leaves the test early: the next tests still run on the default tier.
-  struct DefaultTierAtExit {
-    ~DefaultTierAtExit() { vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched); }
-  } restore;
-  for (vistelmo::ResampleTier t :
-       {vistelmo::ResampleTier::kPlain, vistelmo::ResampleTier::kPortable,
-        vistelmo::ResampleTier::kDispatched}) {
-    vistelmo::set_resample_tier(t);
+  testutil::for_each_isa([&] {
     IMGGRY x(1, pairs + 1), y(pairs + 1, 1);
     x.lc = x.cc = y.cc = 0;
     y.lc = pairs;
@@ -450,7 +442,7 @@ TEST(ResampleTiers, GreyHalvingRoundsEveryPairOfBytes) {
         ASSERT_EQ(y.rows[pairs - p][0], want) << p;
       }
     }
-  }
+  });
 }
 
 // A wide grey image halved and quartered both ways, once per tier, against the plain tier.
@@ -462,14 +454,14 @@ TEST(ResampleTiers, GreyHalvingAgreesOnEveryTier) {
         for (char mode : {'C', 'X'}) {
           SCOPED_TRACE(label(sh, part, wider) + mode);
           const double fac = 1.0 / part;
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGGRY b(sh.nl / part + wider, sh.nc / part + wider);
             b.lc = sh.lc / part;
             b.cc = sh.cc / part;
             zoomfat(g, b, fac, fac, mode);
             return b;
           });
-          expect_tiers_agree([&] {
+          expect_levels_agree([&] {
             IMGGRY b(sh.nl / part + wider, sh.nc + wider);
             b.lc = sh.lc / part;
             b.cc = sh.cc;
@@ -493,18 +485,18 @@ TEST(ResampleTiers, FloatHalvingAgreesOnEveryTier) {
     for (double fac : {0.5, 0.25, 0.5001})
       for (int wider : {0, 3}) {
         SCOPED_TRACE(label(sh, fac, wider));
-        expect_tiers_agree([&] { return zoomfat(f, fac, fac); });
-        expect_tiers_agree([&] { return zoomfat(f, 1, fac); });
-        expect_tiers_agree([&] { return zoomfat(f, fac, 1); });
-        expect_tiers_agree([&] {
+        expect_levels_agree([&] { return zoomfat(f, fac, fac); });
+        expect_levels_agree([&] { return zoomfat(f, 1, fac); });
+        expect_levels_agree([&] { return zoomfat(f, fac, 1); });
+        expect_levels_agree([&] {
           return zoomnp(f, std::max(1, static_cast<int>(sh.nl * fac)), std::max(1, sh.nc / 2));
         });
-        expect_tiers_agree([&] {
+        expect_levels_agree([&] {
           IMGFLT b(sh.nl + wider, sh.nc / 2 + wider);
           ZoomF::zoomc(f, b, fac);
           return b;
         });
-        expect_tiers_agree([&] {
+        expect_levels_agree([&] {
           IMGFLT b(sh.nl / 2 + 1, sh.nc + wider);
           ZoomF::zooml(f, b, fac);
           return b;
@@ -520,14 +512,14 @@ TEST(ResampleTiers, UnevenShrinkAgreesOnEveryTier) {
     const IMGFLT f = shaped<IMGFLT>(sh, 15);
     for (double fac : {0.01, 0.03}) {
       SCOPED_TRACE(label(sh, fac, 0));
-      expect_tiers_agree([&] {
+      expect_levels_agree([&] {
         IMGGRY b(sh.nl, 120);
         b.lc = sh.lc;
         ZoomG::zoomx(g, b, fac, 'X');
         return b;
       });
       for (char mode : kModes)
-        expect_tiers_agree([&] {
+        expect_levels_agree([&] {
           IMGFLT b(sh.nl, 120);
           b.lc = sh.lc;
           ZoomF::zoomx(f, b, fac, mode);
@@ -538,7 +530,7 @@ TEST(ResampleTiers, UnevenShrinkAgreesOnEveryTier) {
 }
 
 TEST(ResampleTiers, SizedZoomsAgreeOnEveryTier) {
-  expect_tiers_agree([] { return zoomnp(IMGGRY(), 2, 3); });
+  expect_levels_agree([] { return zoomnp(IMGGRY(), 2, 3); });
   for (const Shape& sh : kShapes) {
     if (sh.nl == 0) continue;
     const IMGGRY g = shaped<IMGGRY>(sh, 12);
@@ -548,11 +540,57 @@ TEST(ResampleTiers, SizedZoomsAgreeOnEveryTier) {
         SCOPED_TRACE(label(sh, fx, fy));
         const int nl = std::max(1, static_cast<int>(sh.nl * fy + 0.5));
         const int nc = std::max(1, static_cast<int>(sh.nc * fx + 0.5));
-        expect_tiers_agree([&] { return zoomnp(f, nl, nc); });
-        expect_tiers_agree([&] { return zoomnp(g, nl, nc); });
+        expect_levels_agree([&] { return zoomnp(f, nl, nc); });
+        expect_levels_agree([&] { return zoomnp(g, nl, nc); });
         if (std::round(sh.nl * fy) >= 1 && std::round(sh.nc * fx) >= 1)
-          expect_tiers_agree([&] { return zoomfat(f, fy, fx); });
+          expect_levels_agree([&] { return zoomfat(f, fy, fx); });
       }
+  }
+}
+
+// The AVX2 rounding forms of four values: round_index's and round_to_byte's.
+__attribute__((target(VISTELMO_TARGET_AVX2))) void avx2_roundings(const double* v, int* index,
+                                                                  int* byte) {
+  const __m256d x = _mm256_loadu_pd(v);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(index), vistelmo::avx2::round_index(x));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(byte), vistelmo::avx2::round_to_bytes(x));
+}
+
+// The vector roundings (0.5 - 2^-54 added, then truncated) against the scalar rules on the values
+// that part them: halves and their neighbours, far and non-finite values, signed zeros.
+TEST(ResampleRounding, VectorFormsMatchTheScalarRules) {
+  if (!vistelmo::isa_available(vistelmo::Isa::kAvx2)) GTEST_SKIP() << "no AVX2 here";
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> v = {std::numeric_limits<double>::quiet_NaN(),
+                           inf,
+                           -inf,
+                           -0.0,
+                           0.0,
+                           0.49999999999999994,
+                           -0.49999999999999994,
+                           4.9e-324,
+                           -4.9e-324,
+                           1e300,
+                           -1e300,
+                           vistelmo::kFar,
+                           -vistelmo::kFar,
+                           vistelmo::kFar + 0.5,
+                           -vistelmo::kFar - 0.5};
+  for (double k : {0.0, 1.0, 2.0, 127.0, 254.0, 255.0, 256.0, 1000.0, 1048576.0, 1073741823.0})
+    for (double sign : {1.0, -1.0})
+      for (double x : {k, k + 0.5, k - 0.5, k + 0.49999999999999994, k - 0.49999999999999994}) {
+        v.push_back(sign * x);
+        v.push_back(sign * std::nextafter(x, -inf));
+        v.push_back(sign * std::nextafter(x, inf));
+      }
+  while (v.size() % 4 != 0) v.push_back(0.5);
+  for (size_t i = 0; i < v.size(); i += 4) {
+    int index[4], byte[4];
+    avx2_roundings(&v[i], index, byte);
+    for (size_t j = 0; j < 4; j++) {
+      EXPECT_EQ(index[j], vistelmo::round_index(v[i + j])) << v[i + j];
+      EXPECT_EQ(byte[j], vistelmo::round_to_byte(v[i + j])) << v[i + j];
+    }
   }
 }
 

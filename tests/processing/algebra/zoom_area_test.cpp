@@ -11,7 +11,8 @@
 #include "images/colour_internal.h"
 #include "processing/algebra/planes.h"
 #include "processing/algebra/resample_internal.h"
-#include "processing/algebra/zoom_area_internal.h"
+#include "processing/kernels/zoom_area.h"
+#include "support/isa_levels.h"
 #include "support/test_support.h"
 
 namespace {
@@ -213,15 +214,6 @@ TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
     }
     return v;
   };
-  struct Tier {
-    const char* name;
-    vistelmo::ResampleTier tier;
-    bool avx512;
-  };
-  const Tier tiers[] = {{"portable", vistelmo::ResampleTier::kPortable, false},
-                        {"avx2", vistelmo::ResampleTier::kDispatched, false},
-                        {"avx2 capped", vistelmo::ResampleTier::kAvx2, false},
-                        {"avx512", vistelmo::ResampleTier::kDispatched, true}};
   // Planes of the colour image: random, ramp, 255.
   const int kRgb[3] = {0, 1, 4};
   for (const Size& s : sources) {
@@ -238,17 +230,13 @@ TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
       if (t.nl < 1 || t.nc < 1) continue;
       SCOPED_TRACE(std::to_string(s.nl) + "x" + std::to_string(s.nc) + " to " +
                    std::to_string(t.nl) + "x" + std::to_string(t.nc));
-      vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
       std::vector<IMGGRY> want;
-      for (const IMGGRY& a : planes) want.push_back(IMGGRY(zoomnp(IMGFLT(a), t.nl, t.nc)));
+      {
+        vistelmo::ScopedIsa plain(vistelmo::Isa::kPlain);
+        for (const IMGGRY& a : planes) want.push_back(IMGGRY(zoomnp(IMGFLT(a), t.nl, t.nc)));
+      }
       const IMGCOR want_colour = iprisma(want[kRgb[0]], want[kRgb[1]], want[kRgb[2]]);
-      for (const Tier& tier : tiers) {
-        vistelmo::set_resample_tier(tier.tier);
-        vistelmo::allow_area_avx512(tier.avx512);
-        if (tier.tier == vistelmo::ResampleTier::kDispatched &&
-            !(tier.avx512 ? vistelmo::area_avx512() : vistelmo::area_avx2()))
-          continue;
-        SCOPED_TRACE(tier.name);
+      testutil::for_each_isa([&] {
         for (size_t k = 0; k < planes.size(); k++) {
           SCOPED_TRACE("plane " + std::to_string(k));
           const IMGGRY got = zoomnp(planes[k], t.nl, t.nc);
@@ -262,11 +250,9 @@ TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
         EXPECT_EQ(got.cc, want_colour.cc);
         EXPECT_EQ(got.backg, want_colour.backg);
         EXPECT_TRUE(testutil::same_pixels(got, want_colour));
-      }
+      });
     }
   }
-  vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched);
-  vistelmo::allow_area_avx512(true);
 }
 
 // The row kernel of pairs on each instruction set against the float means written out here:
@@ -319,6 +305,55 @@ TEST(ZoomArea, GreyPairKernelTakesEveryPairOfRowValues) {
   }
 }
 
+// Fills a stretch of the stack with set bits, so that a kernel reading an accumulator it never
+// wrote would likely see them.
+__attribute__((noinline)) void soil_stack() {
+  volatile unsigned char junk[16384];
+  for (size_t i = 0; i < sizeof junk; i++) junk[i] = 0xFF;
+}
+
+// With no rows the row kernels' sums start and end at zero: 0 / 0 is a NaN, which every output
+// takes to 0 (unit_to_byte), on every form this machine has, whatever the stack held.
+TEST(ZoomArea, RowKernelsWithNoRowsGiveZeros) {
+  std::vector<unsigned char> row(256, 200);
+  const unsigned char* rows[1] = {row.data()};
+  // Sixteen outputs of two adjacent columns each, for the mixed blocks.
+  vistelmo::MixedBlock b{};
+  b.k0 = 0, b.count = 16, b.j0 = 0, b.span = 32, b.members = 2, b.divide = false;
+  for (int d = 0; d < 16; d++) {
+    b.size[d] = 2, b.fold[d] = 0.5f;
+    for (int i = 0; i < 2; i++) {
+      b.at[4 * d + i] = static_cast<unsigned char>(2 * d + i);
+      b.near[4 * d + i] = static_cast<unsigned char>(2 * d + i - 8 * (d / 4));
+    }
+  }
+  for (int q = 0; q < 4; q++) b.quarter[q] = 8 * q;
+  for (bool avx512 : {false, true}) {
+    if (!(avx512 ? vistelmo::area_avx512() : vistelmo::area_avx2())) continue;
+    for (bool pairs_first : {false, true}) {
+      SCOPED_TRACE(std::string(avx512 ? "avx512" : "avx2") + (pairs_first ? " pairs" : " rows"));
+      for (int count : {16, 40}) {
+        std::vector<unsigned char> out(count, 0xAA);
+        soil_stack();
+        ASSERT_EQ(vistelmo::grey_pair_means(avx512, pairs_first, rows, 0, 1, count, out.data()),
+                  count);
+        EXPECT_EQ(out, std::vector<unsigned char>(count, 0)) << "pairs of " << count;
+        if (avx512) {
+          std::fill(out.begin(), out.end(), 0xAA);
+          soil_stack();
+          ASSERT_EQ(vistelmo::grey_quad_means(avx512, pairs_first, rows, 0, 1, count, out.data()),
+                    count);
+          EXPECT_EQ(out, std::vector<unsigned char>(count, 0)) << "quads of " << count;
+        }
+      }
+      std::vector<unsigned char> out(16, 0xAA);
+      soil_stack();
+      vistelmo::grey_mixed_means(avx512, pairs_first, rows, 0, &b, 1, out.data());
+      EXPECT_EQ(out, std::vector<unsigned char>(16, 0)) << "mixed";
+    }
+  }
+}
+
 // The float zoom on every tier is the plain tier's, bit for bit (signed zeros and NaN too).
 TEST(ZoomArea, FloatZoomIsThePlainOneOnEveryTier) {
   struct Size {
@@ -328,9 +363,6 @@ TEST(ZoomArea, FloatZoomIsThePlainOneOnEveryTier) {
   const double factors[] = {0.5, 1.0 / 3, 2.5, 1, 0.7, 1.5};
   std::mt19937 gen(9);
   std::uniform_real_distribution<float> value(-2, 2);
-  struct DefaultTierAtExit {
-    ~DefaultTierAtExit() { vistelmo::set_resample_tier(vistelmo::ResampleTier::kDispatched); }
-  } restore;
   for (const Size& s : sources) {
     IMGFLT a = testutil::image<IMGFLT>(s.nl, s.nc, [&](int, int) { return value(gen); });
     a.rows[0][0] = -0.0f;
@@ -341,14 +373,12 @@ TEST(ZoomArea, FloatZoomIsThePlainOneOnEveryTier) {
                   nc = std::max(1, static_cast<int>(std::lround(s.nc * fc)));
         SCOPED_TRACE(std::to_string(s.nl) + "x" + std::to_string(s.nc) + " to " +
                      std::to_string(nl) + "x" + std::to_string(nc));
-        vistelmo::set_resample_tier(vistelmo::ResampleTier::kPlain);
-        const IMGFLT want = zoomnp(a, nl, nc);
-        for (vistelmo::ResampleTier t :
-             {vistelmo::ResampleTier::kPortable, vistelmo::ResampleTier::kAvx2,
-              vistelmo::ResampleTier::kDispatched}) {
-          vistelmo::set_resample_tier(t);
-          ASSERT_TRUE(testutil::same_pixels(zoomnp(a, nl, nc), want)) << static_cast<int>(t);
-        }
+        const IMGFLT want = [&] {
+          vistelmo::ScopedIsa plain(vistelmo::Isa::kPlain);
+          return zoomnp(a, nl, nc);
+        }();
+        testutil::for_each_isa(
+            [&] { ASSERT_TRUE(testutil::same_pixels(zoomnp(a, nl, nc), want)); });
       }
   }
 }

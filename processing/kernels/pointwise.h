@@ -33,12 +33,8 @@ inline uint8_t byte_op(uint8_t x, uint8_t y) {
   }
 }
 
-// Which kernels run: per-element loops (plain), vector kernels for any x86-64 (portable), or
-// built for AVX2 or AVX-512. The default is the best the processor runs.
-enum class PointTier { plain, portable, avx2, avx512 };
-PointTier pointwise_tier();
-// Test hook: false (and nothing changes) for a tier the processor lacks.
-bool set_pointwise_tier(PointTier t);
+// The kernels below run per element at Isa::kPlain, as SSE2 vectors at kSse2, AVX2 at kAvx2 and
+// kAvx512, AVX-512 at kAvx512Vbmi (processing/kernels/isa.h).
 
 // Blocks of at least this many bytes are stored past the caches (larger than a core's share).
 constexpr int64_t kStreamBytes = int64_t(8) << 20;

@@ -1,23 +1,31 @@
-// Row kernels of the grey area shrink, on AVX2 and AVX-512 behind a run-time check.
+// Row kernels of the grey area shrink, on AVX2 and AVX-512 (with VBMI), chosen by level.
+// g++ 12 takes the deliberately undefined lanes inside its own AVX-512 intrinsics
+// (_mm512_undefined_*) for uninitialised values; the warning is kept for everything else.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
+#else
+#include <immintrin.h>
+#endif
 
 #include <cstdint>
 
 #include "processing/algebra/resample_internal.h"
-#include "processing/algebra/zoom_area_internal.h"
+#include "processing/kernels/isa.h"
+#include "processing/kernels/zoom_area.h"
 
 namespace vistelmo {
 
 namespace {
 
-bool avx512_allowed = true;
-
-#define VISTELMO_AREA_AVX2 __attribute__((target("avx2")))
-#define VISTELMO_AREA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#define VISTELMO_AREA_AVX2 __attribute__((target(VISTELMO_TARGET_AVX2)))
+#define VISTELMO_AREA_AVX512 __attribute__((target(VISTELMO_TARGET_AVX512VBMI)))
 // Helpers of the kernels, inlined into them.
-#define VISTELMO_AREA_AVX2_STEP __attribute__((target("avx2"), always_inline)) inline
+#define VISTELMO_AREA_AVX2_STEP __attribute__((target(VISTELMO_TARGET_AVX2), always_inline)) inline
 #define VISTELMO_AREA_AVX512_STEP \
-  __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
+  __attribute__((target(VISTELMO_TARGET_AVX512VBMI), always_inline)) inline
 
 // Dividing by n is exact when n is a power of two; then it joins the final scale.
 bool exact_division(int n) { return (n & (n - 1)) == 0; }
@@ -47,7 +55,8 @@ VISTELMO_AREA_AVX2_STEP void pairs16_avx2(const unsigned char* const* rows, int 
                                           __m256 scale, bool exact, unsigned char* out) {
   if constexpr (N > 0) n = N;
   constexpr int kSums = PairsFirst ? 2 : 4;
-  __m256 u[4], acc[4];
+  // Zero before the first row: no rows (n = 0) give 0 / 0, which every output takes to 0.
+  __m256 u[4], acc[4] = {};
   for (int r = 0; r < n; r++) {
     units16(rows[r] + at, u);
     if constexpr (PairsFirst) {
@@ -168,7 +177,7 @@ VISTELMO_AREA_AVX512_STEP void pairs32_avx512(const unsigned char* const* rows, 
                                               __m512i pack, __m512 scale, bool exact,
                                               unsigned char* out) {
   if constexpr (N > 0) n = N;
-  __m512 acc[4];
+  __m512 acc[4] = {};  // as in pairs16_avx2
   for (int r = 0; r < n; r++) {
     __m512 u[4];
     column_units<Whole>(rows[r] + at, in, spread, u);
@@ -243,7 +252,7 @@ VISTELMO_AREA_AVX512 int quad_means_avx512(const unsigned char* const* rows, int
     const int left = count - k;
     const __mmask64 in = left >= 16 ? ~__mmask64{0} : (__mmask64{1} << (4 * left)) - 1;
     const __mmask16 done = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
-    __m512 u[4], acc[4];
+    __m512 u[4], acc[4] = {};  // as in pairs16_avx2
     for (int r = 0; r < n; r++) {
       row_units(rows[r] + j0 + 4 * k, in, idx, u);
       if constexpr (PairsFirst)
@@ -278,7 +287,7 @@ VISTELMO_AREA_AVX512_STEP void mixed_block_avx512(const unsigned char* const* ro
     has[i] = _mm512_cmp_ps_mask(size, _mm512_set1_ps(static_cast<float>(i)), _CMP_GT_OQ);
   }
   constexpr int kSums = PairsFirst ? 1 : M;
-  __m512 acc[kSums];
+  __m512 acc[kSums] = {};  // as in pairs16_avx2
   for (int r = 0; r < n; r++) {
     const __m512i v = _mm512_maskz_loadu_epi8(in, rows[r] + b.j0);
     __m512 u[M];
@@ -351,7 +360,7 @@ VISTELMO_AREA_AVX2_STEP void mixed_block_avx2(const unsigned char* const* rows, 
     }
     const int q0 = b.j0 + b.quarter[2 * h], q1 = b.j0 + b.quarter[2 * h + 1];
     constexpr int kSums = PairsFirst ? 1 : M;
-    __m256 acc[kSums];
+    __m256 acc[kSums] = {};  // as in pairs16_avx2
     for (int r = 0; r < n; r++) {
       const __m256i v = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(rows[r] + q1),
                                             reinterpret_cast<const __m128i*>(rows[r] + q0));
@@ -605,14 +614,9 @@ int units_to_bytes(const float* v, int n, unsigned char* out) {
   return area_avx512() ? units_to_bytes_avx512(v, n, out) : 0;
 }
 
-void allow_area_avx512(bool allowed) { avx512_allowed = allowed; }
-
 bool area_avx2() { return resample_avx2(); }
 
-bool area_avx512() {
-  return avx512_allowed && area_avx2() && __builtin_cpu_supports("avx512f") &&
-         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
-}
+bool area_avx512() { return resample_vbmi(); }
 
 int grey_pair_means(bool avx512, bool pairs_first, const unsigned char* const* rows, int n, int j0,
                     int count, unsigned char* out) {

@@ -1,20 +1,36 @@
 // The pointwise kernels: per-element loops, and vector loops built for any x86-64 (SSE2), for
-// AVX2 and for AVX-512 (with VBMI), with the tier switch.
+// AVX2 and for AVX-512 (with VBMI), chosen by the current instruction-set level.
+// g++ 12 takes the deliberately undefined lanes inside its own AVX-512 intrinsics
+// (_mm512_undefined_*) for uninitialised values; the warning is kept for everything else.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
+#else
+#include <immintrin.h>
+#endif
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
-#include "processing/algebra/pointwise_kernels_internal.h"
+#include "processing/kernels/isa.h"
+#include "processing/kernels/pointwise.h"
 
 namespace vistelmo {
 namespace {
 
+using ZipRow = std::array<void (*)(const uint8_t*, const uint8_t*, uint8_t*, int64_t), kByteOps>;
+using WithRow = std::array<void (*)(const uint8_t*, uint8_t, uint8_t*, int64_t), kByteOps>;
+constexpr auto kOps = std::make_index_sequence<kByteOps>();
+
 struct Kernels {
   // [streaming][op]: the second row stores past the caches (large blocks).
-  void (*zip[2][kByteOps])(const uint8_t*, const uint8_t*, uint8_t*, int64_t);
-  void (*with[2][kByteOps])(const uint8_t*, uint8_t, uint8_t*, int64_t);
+  ZipRow zip[2];
+  WithRow with[2];
   void (*lookup)(const uint8_t*, const uint8_t*, uint8_t*, int64_t);
   void (*at_least)(const uint8_t*, uint8_t, uint32_t*, int64_t);
   void (*sqrt_f)(const float*, float*, int64_t);
@@ -24,19 +40,6 @@ struct Kernels {
   void (*sub_f)(const float*, const float*, float*, int64_t);
   void (*complex_scale)(float, const float*, float*, int64_t);
 };
-
-// The table of one tier, from the kernels of its namespace (each tier names them alike).
-#define VISTELMO_POINT_BYTE_OPS(kernel, far)                                                 \
-  {                                                                                          \
-    kernel<ByteOp::add_sat, far>, kernel<ByteOp::sub_sat, far>, kernel<ByteOp::min, far>,    \
-        kernel<ByteOp::max, far>, kernel<ByteOp::absdiff, far>, kernel<ByteOp::bit_xor, far> \
-  }
-#define VISTELMO_POINT_KERNELS                                                               \
-  {                                                                                          \
-    {VISTELMO_POINT_BYTE_OPS(zip, false), VISTELMO_POINT_BYTE_OPS(zip, true)},               \
-        {VISTELMO_POINT_BYTE_OPS(with, false), VISTELMO_POINT_BYTE_OPS(with, true)}, lookup, \
-        at_least, sqrt_f, abs_f, scale_f, add_f, sub_f, complex_scale                        \
-  }
 
 namespace point_plain {
 
@@ -83,7 +86,27 @@ void complex_scale(float k, const float* a, float* dst, int64_t n) {
   }
 }
 
-const Kernels kKernels = VISTELMO_POINT_KERNELS;
+template <bool Far, size_t... I>
+constexpr ZipRow zip_row(std::index_sequence<I...>) {
+  return {{zip<static_cast<ByteOp>(I), Far>...}};
+}
+template <bool Far, size_t... I>
+constexpr WithRow with_row(std::index_sequence<I...>) {
+  return {{with<static_cast<ByteOp>(I), Far>...}};
+}
+
+constexpr Kernels kKernels = {
+    .zip = {zip_row<false>(kOps), zip_row<true>(kOps)},
+    .with = {with_row<false>(kOps), with_row<true>(kOps)},
+    .lookup = lookup,
+    .at_least = at_least,
+    .sqrt_f = sqrt_f,
+    .abs_f = abs_f,
+    .scale_f = scale_f,
+    .add_f = add_f,
+    .sub_f = sub_f,
+    .complex_scale = complex_scale,
+};
 
 }  // namespace point_plain
 
@@ -133,12 +156,11 @@ struct V {
   static D swap_pairs(D q) { return _mm_shuffle_pd(q, q, 1); }
   static D cross(D p, D q) { return _mm_move_sd(_mm_add_pd(p, q), _mm_sub_pd(p, q)); }
 };
-#include "processing/algebra/pointwise_kernels_body_internal.h"
+#include "processing/kernels/pointwise_body.h"
 
 }  // namespace point_portable
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX2)
 namespace point_avx2 {
 
 struct V {
@@ -205,13 +227,13 @@ struct V {
   static D swap_pairs(D q) { return _mm256_permute_pd(q, 0x5); }
   static D cross(D p, D q) { return _mm256_addsub_pd(p, q); }
 };
-#include "processing/algebra/pointwise_kernels_body_internal.h"
+#include "processing/kernels/pointwise_body.h"
 
 }  // namespace point_avx2
-#pragma GCC pop_options
+VISTELMO_TARGET_END
 
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi")
+// The byte lookup and the threshold words permute bytes across the register (VBMI).
+VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX512VBMI)
 namespace point_avx512 {
 
 struct V {
@@ -274,34 +296,20 @@ struct V {
   static D swap_pairs(D q) { return _mm512_permute_pd(q, 0x55); }
   static D cross(D p, D q) { return _mm512_mask_sub_pd(_mm512_add_pd(p, q), 0x55, p, q); }
 };
-#include "processing/algebra/pointwise_kernels_body_internal.h"
+#include "processing/kernels/pointwise_body.h"
 
 }  // namespace point_avx512
-#pragma GCC pop_options
+VISTELMO_TARGET_END
 
-bool cpu_has(PointTier t) {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  static const bool avx512 =
-      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-      __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
-      __builtin_cpu_supports("avx512vbmi");
-  return t == PointTier::avx512 ? avx512 : t == PointTier::avx2 ? avx2 : true;
-}
-
-PointTier& current_tier() {
-  static PointTier t = cpu_has(PointTier::avx512) ? PointTier::avx512
-                       : cpu_has(PointTier::avx2) ? PointTier::avx2
-                                                  : PointTier::portable;
-  return t;
-}
-
+// The kernels of the current level: AVX-512 without VBMI keeps the AVX2 build.
 const Kernels& kernels() {
-  switch (current_tier()) {
-    case PointTier::avx512:
+  switch (current_isa()) {
+    case Isa::kAvx512Vbmi:
       return point_avx512::kKernels;
-    case PointTier::avx2:
+    case Isa::kAvx512:
+    case Isa::kAvx2:
       return point_avx2::kKernels;
-    case PointTier::portable:
+    case Isa::kSse2:
       return point_portable::kKernels;
     default:
       return point_plain::kKernels;
@@ -309,14 +317,6 @@ const Kernels& kernels() {
 }
 
 }  // namespace
-
-PointTier pointwise_tier() { return current_tier(); }
-
-bool set_pointwise_tier(PointTier t) {
-  if (!cpu_has(t)) return false;
-  current_tier() = t;
-  return true;
-}
 
 void bytes_zip(ByteOp op, const uint8_t* a, const uint8_t* b, uint8_t* dst, int64_t n) {
   kernels().zip[n >= kStreamBytes][static_cast<int>(op)](a, b, dst, n);
