@@ -13,7 +13,21 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #include "processing/algebra/statistics_internal.h"
-#include "processing/filters/row_isa_internal.h"
+#include "processing/kernels/isa.h"
+
+namespace vistelmo {
+namespace {
+// The three builds of these reductions, by level: the baseline below AVX2, the AVX-512 one from
+// the AVX-512 level up.
+enum class RowIsa { kBaseline, kAvx2, kAvx512 };
+RowIsa row_isa() {
+  const Isa level = current_isa();
+  return level >= Isa::kAvx512 ? RowIsa::kAvx512
+         : level == Isa::kAvx2 ? RowIsa::kAvx2
+                               : RowIsa::kBaseline;
+}
+}  // namespace
+}  // namespace vistelmo
 
 namespace {
 

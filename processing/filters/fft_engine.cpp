@@ -11,6 +11,7 @@
 
 #include "foundation/erro.h"
 #include "foundation/math_internal.h"
+#include "processing/kernels/isa.h"
 
 // Four-double vectors stay inside this file: no interface passes them. Every helper is inlined
 // into the instruction-set variant that calls it.
@@ -447,12 +448,8 @@ void blocks_base(const Plan& p, COMPLEX* in, int r, bool conj, COMPLEX* out, COM
   blocks_body(p, in, r, conj, out, scratch);
 }
 
-int forced_isa = 0;
-
-bool use_avx2() {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  return forced_isa == 0 ? avx2 : forced_isa == 2;
-}
+// The AVX2 build from the AVX2 level up, the baseline build below it.
+bool use_avx2() { return current_isa() >= Isa::kAvx2; }
 
 void stockham(const Plan& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch) {
   (use_avx2() ? stockham_avx2<false> : stockham_base<false>)(p, in, out, scratch, 1);
@@ -752,9 +749,6 @@ Line fft_line(int) { return {true, 1.0}; }
 Line ifft_line(int n) { return {false, static_cast<double>(n)}; }
 Line nfft_line(int n) { return {true, std::sqrt(static_cast<double>(n))}; }
 Line infft_line(int n) { return {false, std::sqrt(static_cast<double>(n))}; }
-
-void set_isa(int isa) { forced_isa = isa; }
-bool have_avx2() { return __builtin_cpu_supports("avx2"); }
 
 }  // namespace fft_engine
 }  // namespace vistelmo

@@ -1,5 +1,5 @@
 // The separable filters' row kernels, built for the baseline instruction set, AVX2 and
-// AVX-512 and picked with the other row kernels (row_isa). Every build forms the same sums in
+// AVX-512 and picked by the current instruction-set level. Every build forms the same sums in
 // the same order.
 
 // GCC 12 takes the AVX-512 intrinsics' deliberately undefined vectors for uninitialised ones.
@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "images/colour_internal.h"
-#include "processing/filters/row_isa_internal.h"
 #include "processing/filters/separable_internal.h"
+#include "processing/kernels/isa.h"
 
 namespace {
 
@@ -405,10 +405,11 @@ const Kernels kAvx512{avx512_row, avx512_columns, avx512_float_columns, avx512_d
                       avx512_float_row};
 
 const Kernels& kernels() {
-  switch (vistelmo::row_isa()) {
-    case vistelmo::RowIsa::kAvx512:
+  switch (vistelmo::current_isa()) {
+    case vistelmo::Isa::kAvx512Vbmi:
+    case vistelmo::Isa::kAvx512:
       return kAvx512;
-    case vistelmo::RowIsa::kAvx2:
+    case vistelmo::Isa::kAvx2:
       return kAvx2;
     default:
       return kBaseline;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "processing/algebra/pointwise_fixtures.h"
-#include "processing/filters/row_isa_fixture.h"
+#include "support/isa_levels.h"
 #include "support/test_support.h"
 
 namespace {
@@ -310,8 +310,8 @@ struct ThresholdCase {
   std::vector<bool> white;  // for the pixels 0, 1, 127, 128, 254, 255
 };
 
-// Runs each test on the instruction set of its parameter (skipped when the processor lacks it).
-class OnIsa : public testutil::RowIsaTest {};
+// Runs each test on the instruction-set level of its parameter.
+class OnIsa : public testutil::IsaTest {};
 
 // SomatoriaUm's division runs on every instruction set this processor has: each quotient as the
 // plain rule gives it, on awkward sizes (with zeros and negatives).
@@ -342,9 +342,7 @@ class SomatoriaUmIsa : public OnIsa {
 TEST_P(SomatoriaUmIsa, Float) { check<IMGFLT>(); }
 TEST_P(SomatoriaUmIsa, Double) { check<IMGDBL>(); }
 
-INSTANTIATE_TEST_SUITE_P(Isa, SomatoriaUmIsa,
-                         ::testing::Values(vistelmo::RowIsa::kBaseline, vistelmo::RowIsa::kAvx2,
-                                           vistelmo::RowIsa::kAvx512));
+VISTELMO_INSTANTIATE_ISAS(SomatoriaUmIsa);
 
 // The mean's sum in pixel order, one double: what media gives whatever order it sums in.
 template <class Img>
@@ -592,9 +590,7 @@ TEST_P(OnIsa, ExtremesAndCountsEqualScan) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, OnIsa,
-                         ::testing::Values(vistelmo::RowIsa::kBaseline, vistelmo::RowIsa::kAvx2,
-                                           vistelmo::RowIsa::kAvx512));
+VISTELMO_INSTANTIATE_ISAS(OnIsa);
 
 TEST(Statistics, ThresholdComparesAsInt) {
   const ThresholdCase cases[] = {

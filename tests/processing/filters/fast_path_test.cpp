@@ -11,11 +11,10 @@
 #include "processing/filters/convolve_internal.h"
 #include "processing/filters/gauss.h"
 #include "processing/filters/gradient.h"
-#include "processing/filters/row_isa_fixture.h"
 #include "processing/filters/separable.h"
+#include "support/isa_levels.h"
 
 using namespace convtest;
-using vistelmo::RowIsa;
 
 namespace {
 
@@ -50,7 +49,7 @@ unsigned char to_byte(double v) {
   return static_cast<unsigned char>(std::round(v < 0 ? 0 : (v > 255.0 ? 255.0 : v)));
 }
 
-class FastPath : public testutil::RowIsaTest {};
+class FastPath : public testutil::IsaTest {};
 
 template <class Img>
 void check_convolucao() {
@@ -298,12 +297,6 @@ TEST_P(FastPath, FloatMagnitude) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, FastPath,
-                         ::testing::Values(RowIsa::kBaseline, RowIsa::kAvx2, RowIsa::kAvx512),
-                         [](const ::testing::TestParamInfo<RowIsa>& i) {
-                           return i.param == RowIsa::kBaseline ? std::string("Baseline")
-                                  : i.param == RowIsa::kAvx2   ? std::string("Avx2")
-                                                               : std::string("Avx512");
-                         });
+VISTELMO_INSTANTIATE_ISAS(FastPath);
 
 }  // namespace
