@@ -15,8 +15,8 @@
 #include "images/border_internal.h"
 #include "images/image_core_internal.h"
 #include "images/images.h"
-#include "processing/filters/separable_internal.h"
 #include "processing/kernels/convolution_rows.h"
+#include "processing/kernels/separable_rows.h"
 
 namespace vistelmo {
 

@@ -9,7 +9,7 @@
 #include "conv_fixtures.h"
 #include "images/colour_internal.h"
 #include "processing/filters/gauss.h"
-#include "processing/filters/separable_internal.h"
+#include "processing/kernels/separable_rows.h"
 #include "support/isa_levels.h"
 #include "support/test_support.h"
 
