@@ -66,9 +66,8 @@ template <int R>
 // Tap columns q < 64 with bit q of skip set are left out: zero in every tap row, and every sample
 // finite, they add +0 or -0 to a sum that never holds -0 (it starts from +0).
 template <bool Exact, int U, int R, int KLO, int KHI>
-[[gnu::always_inline]] inline void rows_step(V (&acc)[R][U], const double* p,
-                                                     const double* taps, int s, int kc, int dir,
-                                                     uint64_t skip) {
+[[gnu::always_inline]] inline void rows_step(V (&acc)[R][U], const double* p, const double* taps,
+                                             int s, int kc, int dir, uint64_t skip) {
   constexpr int L = sizeof(V) / sizeof(double);
   const double* tk[R];
   for (int k = KLO; k <= KHI; k++) tk[k] = taps + (s - first_row<R>(k, dir)) * kc;
@@ -85,9 +84,9 @@ template <bool Exact, int U, int R, int KLO, int KHI>
 
 // Source row s for the outputs klo .. khi, the range picked at run time.
 template <bool Exact, int U, int R, int KLO = 0, int KHI = 0>
-[[gnu::always_inline]] inline void rows_pick(int klo, int khi, V (&acc)[R][U],
-                                                     const double* p, const double* taps, int s,
-                                                     int kc, int dir, uint64_t skip) {
+[[gnu::always_inline]] inline void rows_pick(int klo, int khi, V (&acc)[R][U], const double* p,
+                                             const double* taps, int s, int kc, int dir,
+                                             uint64_t skip) {
   if constexpr (KLO < R) {
     if constexpr (KHI < R) {
       if (klo == KLO && khi == KHI)
@@ -102,33 +101,32 @@ template <bool Exact, int U, int R, int KLO = 0, int KHI = 0>
 // With kl >= R - 1 the outputs that read row s are known for every s: rows 0 .. R-2 (M) and
 // kl .. kl+R-2 (kl-1+M) serve some of them, the rows between all of them.
 template <bool Exact, int U, int R, bool Conv, int M = 0>
-[[gnu::always_inline]] inline void rows_head(V (&acc)[R][U], const double* const* src,
-                                                     int j, const double* taps, int kc, int dir,
-                                                     uint64_t skip) {
+[[gnu::always_inline]] inline void rows_head(V (&acc)[R][U], const double* const* src, int j,
+                                             const double* taps, int kc, int dir, uint64_t skip) {
   if constexpr (M < R - 1) {
-    rows_step<Exact, U, R, Conv ? R - 1 - M : 0, Conv ? R - 1 : M>(acc, src[M] + j, taps, M, kc, dir,
-                                                               skip);
+    rows_step<Exact, U, R, Conv ? R - 1 - M : 0, Conv ? R - 1 : M>(acc, src[M] + j, taps, M, kc,
+                                                                   dir, skip);
     rows_head<Exact, U, R, Conv, M + 1>(acc, src, j, taps, kc, dir, skip);
   }
 }
 
 template <bool Exact, int U, int R, bool Conv, int M = 1>
-[[gnu::always_inline]] inline void rows_tail(V (&acc)[R][U], const double* const* src,
-                                                     int j, const double* taps, int kl, int kc,
-                                                     int dir, uint64_t skip) {
+[[gnu::always_inline]] inline void rows_tail(V (&acc)[R][U], const double* const* src, int j,
+                                             const double* taps, int kl, int kc, int dir,
+                                             uint64_t skip) {
   if constexpr (M < R) {
     const int s = kl - 1 + M;
-    rows_step<Exact, U, R, Conv ? 0 : M, Conv ? R - 1 - M : R - 1>(acc, src[s] + j, taps, s, kc, dir,
-                                                               skip);
+    rows_step<Exact, U, R, Conv ? 0 : M, Conv ? R - 1 - M : R - 1>(acc, src[s] + j, taps, s, kc,
+                                                                   dir, skip);
     rows_tail<Exact, U, R, Conv, M + 1>(acc, src, j, taps, kl, kc, dir, skip);
   }
 }
 
 // U vectors of R output rows from column j on.
 template <bool Exact, int U, int R, RowOut::Kind K>
-[[gnu::always_inline]] inline void rows_block(const double* const* src, const double* taps,
-                                                      int kl, int kc, int dir, int j,
-                                                      void* const* out, uint64_t skip = 0) {
+[[gnu::always_inline]] inline void rows_block(const double* const* src, const double* taps, int kl,
+                                              int kc, int dir, int j, void* const* out,
+                                              uint64_t skip = 0) {
   constexpr int L = sizeof(V) / sizeof(double);
   V acc[R][U];
   for (int k = 0; k < R; k++)
@@ -161,10 +159,9 @@ template <bool Exact, int U, int R, RowOut::Kind K>
 }
 
 template <bool Exact, int U, int R, RowOut::Kind K>
-[[gnu::always_inline]] inline void rows_body(const double* const* src, const double* taps,
-                                                     int kl, int kc, int dir, int n,
-                                                     void* const* out, const Ahead* ahead,
-                                                     uint64_t skip) {
+[[gnu::always_inline]] inline void rows_body(const double* const* src, const double* taps, int kl,
+                                             int kc, int dir, int n, void* const* out,
+                                             const Ahead* ahead, uint64_t skip) {
   constexpr int L = sizeof(V) / sizeof(double);
   int j = 0;
   for (; j + L * U <= n; j += L * U) {
@@ -190,26 +187,22 @@ template <bool Exact, int U, int R, RowOut::Kind K>
 }
 
 template <bool Exact, int U, int R>
-[[gnu::always_inline]] inline void rows_any(const double* const* src, const double* taps,
-                                                    int kl, int kc, int dir, int n,
-                                                    const RowOut* out,
-                                                    const Ahead* ahead = nullptr,
-                                                    uint64_t skip = 0) {
+[[gnu::always_inline]] inline void rows_any(const double* const* src, const double* taps, int kl,
+                                            int kc, int dir, int n, const RowOut* out,
+                                            const Ahead* ahead = nullptr, uint64_t skip = 0) {
   void* p[R];
   for (int k = 0; k < R; k++) p[k] = out[k].p;
   if (out[0].kind == RowOut::kFloat)
     return rows_body<Exact, U, R, RowOut::kFloat>(src, taps, kl, kc, dir, n, p, ahead, skip);
   if (out[0].kind == RowOut::kFloatWide)
-    return rows_body<Exact, U, R, RowOut::kFloatWide>(src, taps, kl, kc, dir, n, p, ahead,
-                                                            skip);
+    return rows_body<Exact, U, R, RowOut::kFloatWide>(src, taps, kl, kc, dir, n, p, ahead, skip);
   rows_body<Exact, U, R, RowOut::kDouble>(src, taps, kl, kc, dir, n, p, ahead, skip);
 }
 
 // One output row: blocks of 8 vectors of sums.
 template <bool Exact>
-[[gnu::always_inline]] inline void row_any(const double* const* rows, const double* taps,
-                                                   int kl, int kc, int dir, int n,
-                                                   RowOut out) {
+[[gnu::always_inline]] inline void row_any(const double* const* rows, const double* taps, int kl,
+                                           int kc, int dir, int n, RowOut out) {
   rows_any<Exact, 8, 1>(rows, taps, kl, kc, dir, n, &out);
 }
 

@@ -273,8 +273,8 @@ FORCE_INLINE void pass(const Pass& ps, const COMPLEX* src, COMPLEX* dst, int cou
 // Runs the passes of a Stockham plan from in to out (distinct); in is not written. Interleaved
 // lines take radices 2 to 5 and 8 only.
 template <bool Lines>
-FORCE_INLINE void stockham_body(const Passes& p, const COMPLEX* in, COMPLEX* out,
-                                COMPLEX* scratch, int count, int first = 0) {
+FORCE_INLINE void stockham_body(const Passes& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch,
+                                int count, int first = 0) {
   const int np = static_cast<int>(p.passes.size());
   if (first >= np) {
     for (size_t c = 0; c < static_cast<size_t>(p.n) * count; c++) out[c] = in[c];
@@ -370,8 +370,7 @@ FORCE_INLINE void join2_body(const COMPLEX* __restrict in, int m, const COMPLEX*
 void stockham(const Passes& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch) {
   stockham_body<false>(p, in, out, scratch, 1);
 }
-void stockham_lines(const Passes& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch,
-                    int count) {
+void stockham_lines(const Passes& p, const COMPLEX* in, COMPLEX* out, COMPLEX* scratch, int count) {
   stockham_body<true>(p, in, out, scratch, count);
 }
 void blocks(const Passes& p, COMPLEX* in, int r, bool conj, COMPLEX* out, COMPLEX* scratch) {
@@ -383,7 +382,5 @@ void join2(const COMPLEX* in, int m, const COMPLEX* tw, COMPLEX* out, bool forwa
 
 #undef FORCE_INLINE
 
-constexpr FftKernels kKernels{.stockham = stockham,
-                              .stockham_lines = stockham_lines,
-                              .blocks = blocks,
-                              .join2 = join2};
+constexpr FftKernels kKernels{
+    .stockham = stockham, .stockham_lines = stockham_lines, .blocks = blocks, .join2 = join2};

@@ -6,12 +6,12 @@
 #include <cmath>
 #include <random>
 
-#include "conv_fixtures.h"
 #include "processing/filters/convolution.h"
 #include "processing/filters/convolve_internal.h"
 #include "processing/filters/gauss.h"
 #include "processing/filters/gradient.h"
 #include "processing/filters/separable.h"
+#include "support/conv_fixtures.h"
 #include "support/isa_levels.h"
 
 using namespace convtest;

@@ -6,10 +6,10 @@
 #include <limits>
 #include <random>
 
-#include "conv_fixtures.h"
 #include "images/colour_internal.h"
 #include "processing/filters/gauss.h"
 #include "processing/kernels/separable_rows.h"
+#include "support/conv_fixtures.h"
 #include "support/isa_levels.h"
 #include "support/test_support.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "conv_fixtures.h"
+#include "support/conv_fixtures.h"
 #include "support/test_support.h"
 
 using namespace convtest;
