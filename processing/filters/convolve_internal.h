@@ -15,8 +15,8 @@
 #include "images/border_internal.h"
 #include "images/image_core_internal.h"
 #include "images/images.h"
-#include "processing/filters/row_isa_internal.h"
-#include "processing/filters/separable_internal.h"
+#include "processing/kernels/convolution_rows.h"
+#include "processing/kernels/separable_rows.h"
 
 namespace vistelmo {
 
@@ -42,49 +42,6 @@ Img fresh_image(int nl, int nc) {
     prefault(r.data, bytes);
   return r;
 }
-
-// Where a row kernel puts its n sums: doubles, floats (the sums rounded), or doubles holding the
-// sums rounded to float (a float row as the next pass reads it).
-struct RowOut {
-  enum Kind { kDouble, kFloat, kFloatWide };
-  void* p;
-  Kind kind;
-  RowOut(double* d) : p(d), kind(kDouble) {}
-  RowOut(float* f) : p(f), kind(kFloat) {}
-  static RowOut float_wide(double* d) { return RowOut(d, kFloatWide); }
-
- private:
-  RowOut(void* q, Kind k) : p(q), kind(k) {}
-};
-
-// out[j] = sum over p (outer) and q (inner) of taps[p * kc + q] * rows[p][j + dir * q], for
-// j = 0 .. n-1, each sum started from 0 and formed in that order (vectorised across j only).
-// exact: every product is exact in double (both factors floats, 24-bit significands), so the
-// kernel may fuse each product into its add, which then rounds once exactly as the add does.
-void correlate_row(const double* const* rows, const double* taps, int kl, int kc, int dir, int n,
-                   RowOut out, bool exact = false);
-// Source rows that the next correlate_rows call widens: the kernel asks the cache for them a
-// block of columns at a time as it goes. rows[k] (null: none) holds bytes bytes per column.
-struct Ahead {
-  static constexpr int kMax = 8;
-  const void* rows[kMax];
-  int count = 0, bytes = 0;
-};
-
-// The output rows that correlate_rows forms in one call (the kernels of the instruction set in
-// use decide it: ask before each traversal).
-int row_block();
-// correlate_row for the R = row_block() outputs out[0 .. R-1] at once, each vector loaded once
-// for all of them: output k reads src[f + p] as its row p, f = k when dir > 0 and R-1-k when
-// dir < 0 (src holds kl + R - 1 rows). The tap columns q < 64 set in skip are left out: only
-// for columns whose taps are all zero, over rows whose samples are all finite (the sums are the
-// same).
-void correlate_rows(const double* const* src, const double* taps, int kl, int kc, int dir, int n,
-                    const RowOut* out, bool exact = false, const Ahead* ahead = nullptr,
-                    uint64_t skip = 0);
-// d[j] = s[j] widened; for floats, whether every sample is finite.
-bool widen_row(const float* s, double* d, int n);
-void widen_row(const unsigned char* s, double* d, int n);
 
 // Where the real traversal puts row i's sums: straight into the result row.
 template <class Out>

@@ -42,9 +42,5 @@ Line ifft_line(int n);
 Line nfft_line(int n);
 Line infft_line(int n);
 
-// Which pass kernels run: 0 lets the processor decide, 1 the baseline, 2 AVX2 (tests only).
-void set_isa(int isa);
-bool have_avx2();
-
 }  // namespace fft_engine
 }  // namespace vistelmo

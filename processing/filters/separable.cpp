@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "processing/filters/convolve_internal.h"
-#include "processing/filters/separable_internal.h"
+#include "processing/kernels/separable_rows.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <complex>
 
-#include "conv_fixtures.h"
+#include "support/conv_fixtures.h"
 #include "support/test_support.h"
 
 using namespace convtest;

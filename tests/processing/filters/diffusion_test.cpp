@@ -6,11 +6,11 @@
 #include <cmath>
 #include <vector>
 
-#include "conv_fixtures.h"
 #include "processing/algebra/pointwise.h"
 #include "processing/filters/convolution.h"
 #include "processing/filters/divergence.h"
 #include "processing/filters/gradient.h"
+#include "support/conv_fixtures.h"
 #include "support/test_support.h"
 
 using namespace convtest;

@@ -6,16 +6,15 @@
 #include <cmath>
 #include <random>
 
-#include "conv_fixtures.h"
 #include "processing/filters/convolution.h"
 #include "processing/filters/convolve_internal.h"
 #include "processing/filters/gauss.h"
 #include "processing/filters/gradient.h"
-#include "processing/filters/row_isa_fixture.h"
 #include "processing/filters/separable.h"
+#include "support/conv_fixtures.h"
+#include "support/isa_levels.h"
 
 using namespace convtest;
-using vistelmo::RowIsa;
 
 namespace {
 
@@ -50,7 +49,7 @@ unsigned char to_byte(double v) {
   return static_cast<unsigned char>(std::round(v < 0 ? 0 : (v > 255.0 ? 255.0 : v)));
 }
 
-class FastPath : public testutil::RowIsaTest {};
+class FastPath : public testutil::IsaTest {};
 
 template <class Img>
 void check_convolucao() {
@@ -158,6 +157,56 @@ TEST_P(FastPath, ZeroTapColumns) {
           EXPECT_TRUE(ok);
         }
       }
+}
+
+// The exact kernels fuse each product into its add: right only because a product of two floats
+// is exact in double. Taps and samples are floats whose products need 46 to 48 bits, summed so
+// that they cancel down to their last bits, one row and row_block() rows a call, both
+// directions, widths with whole vector blocks and tails: each sum must be the per-element one.
+TEST_P(FastPath, ExactKernelsFuseOnlyExactProducts) {
+  std::mt19937 gen(41);
+  auto adversarial = [&gen] {
+    const float ulps = float(int(gen() % 7) - 3);
+    const float v = std::ldexp(1.0f + ulps * 0x1p-23f, int(gen() % 5) - 2);
+    return gen() % 2 ? -v : v;
+  };
+  const int block = vistelmo::row_block();
+  for (int kl : {1, 2, 3, 5})
+    for (int kc : {1, 2, 4, 7})
+      for (int dir : {1, -1})
+        for (int n : {1, 3, 8, 17, 64, 101}) {
+          std::vector<double> taps(size_t(kl) * kc);
+          for (double& t : taps) t = adversarial();
+          const int rows = kl + block - 1, width = n + kc - 1;
+          std::vector<std::vector<double>> src(rows, std::vector<double>(width));
+          for (auto& row : src)
+            for (double& x : row) x = adversarial();
+          // Row p of an output read from column j + dir q: the pointers start where q = 0 reads.
+          std::vector<const double*> at(rows);
+          for (int r = 0; r < rows; r++) at[r] = src[r].data() + (dir < 0 ? kc - 1 : 0);
+          auto want = [&](int first, int j) {
+            double acc = 0;
+            for (int p = 0; p < kl; p++)
+              for (int q = 0; q < kc; q++)
+                acc += taps[size_t(p) * kc + q] * at[first + p][j + dir * q];
+            return acc;
+          };
+          SCOPED_TRACE("kernel " + std::to_string(kl) + "x" + std::to_string(kc) + " dir " +
+                       std::to_string(dir) + " width " + std::to_string(n));
+          std::vector<double> one(n);
+          vistelmo::correlate_row(at.data(), taps.data(), kl, kc, dir, n, one.data(), true);
+          std::vector<std::vector<double>> many(block, std::vector<double>(n));
+          std::vector<vistelmo::RowOut> out;
+          for (auto& row : many) out.emplace_back(row.data());
+          vistelmo::correlate_rows(at.data(), taps.data(), kl, kc, dir, n, out.data(), true);
+          bool same_sums = true;
+          for (int j = 0; j < n; j++) {
+            same_sums = same_sums && same(one[j], want(0, j));
+            for (int k = 0; k < block; k++)
+              same_sums = same_sums && same(many[k][j], want(dir > 0 ? k : block - 1 - k, j));
+          }
+          EXPECT_TRUE(same_sums);
+        }
 }
 
 template <class Img>
@@ -298,12 +347,6 @@ TEST_P(FastPath, FloatMagnitude) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, FastPath,
-                         ::testing::Values(RowIsa::kBaseline, RowIsa::kAvx2, RowIsa::kAvx512),
-                         [](const ::testing::TestParamInfo<RowIsa>& i) {
-                           return i.param == RowIsa::kBaseline ? std::string("Baseline")
-                                  : i.param == RowIsa::kAvx2   ? std::string("Avx2")
-                                                               : std::string("Avx512");
-                         });
+VISTELMO_INSTANTIATE_ISAS(FastPath);
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "processing/filters/fft.h"
-#include "processing/filters/fft_engine_internal.h"
+#include "support/isa_levels.h"
 #include "support/test_support.h"
 
 namespace {
@@ -106,8 +106,6 @@ TEST(FftCorrelation, FloatImagesTakeTheRealPart) {
 TEST(FftCorrelation, FloatImagesOfAwkwardSizesOnEveryInstructionSet) {
   const Shape shapes[] = {{7, 67, 12, 131}, {12, 131, 7, 67}, {1, 257, 1, 3}, {1, 1, 1, 1},
                           {33, 17, 2, 40},  {5, 1, 64, 1},    {3, 2, 31, 33}, {1, 1, 16, 8}};
-  std::vector<int> isas = {1};
-  if (vistelmo::fft_engine::have_avx2()) isas.push_back(2);
   for (const Shape& s : shapes) {
     const IMGFLT a = sample_flt(s.nla, s.nca, 0.4f), b = sample_flt(s.nlb, s.ncb, 1.9f);
     for (bool corr : {true, false}) {
@@ -115,8 +113,7 @@ TEST(FftCorrelation, FloatImagesOfAwkwardSizesOnEveryInstructionSet) {
       double top = 0;
       for (const CD& w : want) top = std::max(top, std::abs(w));
       std::vector<IMGFLT> got;
-      for (int isa : isas) {
-        vistelmo::fft_engine::set_isa(isa);
+      testutil::for_each_isa([&] {
         got.push_back(corr ? xcorrf(a, b) : convf(a, b));
         const IMGFLT& r = got.back();
         const int nl = s.nla + s.nlb - 1, nc = s.nca + s.ncb - 1;
@@ -130,10 +127,9 @@ TEST(FftCorrelation, FloatImagesOfAwkwardSizesOnEveryInstructionSet) {
         EXPECT_EQ(Quorvan::nW, padded(nl));
         for (int k = 0; k < nl * nc; k++)
           EXPECT_NEAR(r.data[k], want[k].real(), 1e-6 * top)
-              << corr << " " << s.nla << "x" << s.nca << " isa " << isa;
+              << corr << " " << s.nla << "x" << s.nca;
         EXPECT_EQ(std::memcmp(r.data, got[0].data, sizeof(float) * nl * nc), 0);
-      }
-      vistelmo::fft_engine::set_isa(0);
+      });
     }
   }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "processing/filters/fft_engine_internal.h"
+#include "support/isa_levels.h"
 #include "support/test_support.h"
 
 namespace {
@@ -428,14 +429,12 @@ TEST(Fft, AccuracyTable) {
 }
 
 TEST(Fft, EveryInstructionSetGivesTheSameBits) {
-  std::vector<int> isas = {1};
-  if (vistelmo::fft_engine::have_avx2()) isas.push_back(2);
   for (int n : {1, 2, 3, 4, 5, 7, 8, 12, 13, 16, 30, 64, 97, 210, 1009, 4096, 9216, 65537}) {
     const Vec x = sample(n);
-    // The engine alone, then the entry points with their first level (outputs and work space).
+    // The engine alone, then the entry points with their first level (outputs and work space),
+    // on every level from the lowest.
     std::vector<Vec> results, levels;
-    for (int isa : isas) {
-      vistelmo::fft_engine::set_isa(isa);
+    testutil::for_each_isa([&] {
       Vec out(n);
       vistelmo::fft_engine::dft(x.data(), n, out.data());
       results.push_back(out);
@@ -447,8 +446,7 @@ TEST(Fft, EveryInstructionSetGivesTheSameBits) {
         all.insert(all.end(), in.begin(), in.end());
       }
       levels.push_back(all);
-    }
-    vistelmo::fft_engine::set_isa(0);
+    });
     const std::vector<int> ks = checked_outputs(n);
     const Vec want = direct_outputs(x, +1, 1, ks);
     for (size_t i = 0; i < ks.size(); i++) {
@@ -456,17 +454,14 @@ TEST(Fft, EveryInstructionSetGivesTheSameBits) {
       EXPECT_NEAR(results[0][ks[i]].im, want[i].im, tolerance(x)) << n;
     }
     for (size_t i = 1; i < results.size(); i++) {
-      EXPECT_TRUE(same_bits(results[0], results[i])) << n;
-      EXPECT_TRUE(same_bits(levels[0], levels[i])) << n;
+      EXPECT_TRUE(same_bits(results[0], results[i])) << n << " level " << i;
+      EXPECT_TRUE(same_bits(levels[0], levels[i])) << n << " level " << i;
     }
   }
 }
 
 TEST(Fft, InterleavedLinesGetTheBitsOfSingleLines) {
-  std::vector<int> isas = {1};
-  if (vistelmo::fft_engine::have_avx2()) isas.push_back(2);
-  for (int isa : isas) {
-    vistelmo::fft_engine::set_isa(isa);
+  testutil::for_each_isa([] {
     for (int n : {1, 2, 3, 4, 5, 7, 8, 12, 30, 64, 97, 1000})
       for (int count : {1, 2, 3, 6, 16}) {
         const Vec x = sample(n * count);
@@ -477,11 +472,10 @@ TEST(Fft, InterleavedLinesGetTheBitsOfSingleLines) {
           for (int e = 0; e < n; e++) line[e] = x[static_cast<size_t>(e) * count + c];
           vistelmo::fft_engine::dft(line.data(), n, want.data());
           for (int e = 0; e < n; e++) got[e] = out[static_cast<size_t>(e) * count + c];
-          EXPECT_TRUE(same_bits(got, want)) << "isa " << isa << " n " << n << " count " << count;
+          EXPECT_TRUE(same_bits(got, want)) << "n " << n << " count " << count;
         }
       }
-  }
-  vistelmo::fft_engine::set_isa(0);
+  });
 }
 
 TEST(FftDeath, RefusedLengthsLeaveTheTableForOneClearExit) {

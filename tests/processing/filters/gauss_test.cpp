@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "conv_fixtures.h"
 #include "foundation/normal.h"
 #include "processing/filters/convolution.h"
 #include "processing/filters/separable.h"
+#include "support/conv_fixtures.h"
 #include "support/test_support.h"
 
 using namespace convtest;

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "conv_fixtures.h"
 #include "foundation/normal.h"
+#include "support/conv_fixtures.h"
 #include "support/test_support.h"
 
 using namespace convtest;

@@ -6,11 +6,11 @@
 #include <limits>
 #include <random>
 
-#include "conv_fixtures.h"
 #include "images/colour_internal.h"
 #include "processing/filters/gauss.h"
-#include "processing/filters/row_isa_fixture.h"
-#include "processing/filters/separable_internal.h"
+#include "processing/kernels/separable_rows.h"
+#include "support/conv_fixtures.h"
+#include "support/isa_levels.h"
 #include "support/test_support.h"
 
 using namespace convtest;
@@ -177,7 +177,7 @@ TEST(SeparableColour, RoundingClampingAndEdges) {
 }
 
 // Every instruction set of the row kernels this processor has.
-class SeparableIsa : public testutil::RowIsaTest {};
+class SeparableIsa : public testutil::IsaTest {};
 
 TEST_P(SeparableIsa, ColourMatchesReference) {
   std::mt19937 gen(17);
@@ -345,13 +345,6 @@ void check_rows() {
 TEST_P(SeparableIsa, FloatMatchesReference) { check_rows<IMGFLT>(); }
 TEST_P(SeparableIsa, DoubleMatchesReference) { check_rows<IMGDBL>(); }
 
-INSTANTIATE_TEST_SUITE_P(Isa, SeparableIsa,
-                         ::testing::Values(vistelmo::RowIsa::kBaseline, vistelmo::RowIsa::kAvx2,
-                                           vistelmo::RowIsa::kAvx512),
-                         [](const ::testing::TestParamInfo<vistelmo::RowIsa>& i) {
-                           return i.param == vistelmo::RowIsa::kBaseline ? std::string("Baseline")
-                                  : i.param == vistelmo::RowIsa::kAvx2   ? std::string("Avx2")
-                                                                         : std::string("Avx512");
-                         });
+VISTELMO_INSTANTIATE_ISAS(SeparableIsa);
 
 }  // namespace

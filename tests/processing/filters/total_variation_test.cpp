@@ -6,8 +6,8 @@
 #include <complex>
 #include <string>
 
-#include "conv_fixtures.h"
 #include "processing/algebra/pointwise.h"
+#include "support/conv_fixtures.h"
 #include "support/test_support.h"
 
 using namespace convtest;

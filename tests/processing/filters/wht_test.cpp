@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "conv_fixtures.h"
+#include "support/conv_fixtures.h"
 #include "support/test_support.h"
 
 using namespace convtest;

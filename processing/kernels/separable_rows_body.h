@@ -1,43 +1,27 @@
-// The separable filters' row kernels, built for the baseline instruction set, AVX2 and
-// AVX-512 and picked with the other row kernels (row_isa). Every build forms the same sums in
-// the same order.
-
-// GCC 12 takes the AVX-512 intrinsics' deliberately undefined vectors for uninitialised ones.
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-
-#include <cstring>
-
-#include "images/colour_internal.h"
-#include "processing/filters/row_isa_internal.h"
-#include "processing/filters/separable_internal.h"
-
-namespace {
-
-typedef double V2 __attribute__((vector_size(16)));
-typedef double V4 __attribute__((vector_size(32)));
-typedef double V8 __attribute__((vector_size(64)));
+// The passes of separable_rows.h, included once per level by separable_rows.cpp inside that
+// level's namespace and target region. The includer brings <immintrin.h>, <cstring>,
+// <type_traits>, colour_internal.h, separable_rows.h and vector_ops.h and defines V (the vector
+// of doubles) and kColumnUnroll (vectors of sums a block in the two-row column pass). Every
+// build forms the same sums in the same order.
 
 template <class V>
-__attribute__((always_inline)) inline V load(const double* p) {
+[[gnu::always_inline]] inline V load(const double* p) {
   V v;
   std::memcpy(&v, p, sizeof v);
   return v;
 }
 
 // Sums rounded to float and widened back.
-inline V2 float_rounded(V2 v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); }
-__attribute__((target("avx"))) inline V4 float_rounded(V4 v) {
-  return _mm256_cvtps_pd(_mm256_cvtpd_ps(v));
-}
-__attribute__((target("avx512f"))) inline V8 float_rounded(V8 v) {
-  return _mm512_cvtps_pd(_mm512_cvtpd_ps(v));
+template <class W>
+[[gnu::always_inline]] inline W float_rounded(W v) {
+  typedef float F __attribute__((vector_size(sizeof(W) / 2)));
+  return __builtin_convertvector(__builtin_convertvector(v, F), W);
 }
 
 // Blocks of U vectors of sums held in registers while the taps are added; the taps D samples
 // apart.
 template <class V, int U, int D>
-__attribute__((always_inline)) inline void row_block(const double* s, const double* taps, int n,
+[[gnu::always_inline]] inline void row_block(const double* s, const double* taps, int n,
                                                      double* out) {
   constexpr int L = sizeof(V) / sizeof(double);
   V acc[U];
@@ -57,7 +41,7 @@ __attribute__((always_inline)) inline void row_block(const double* s, const doub
 }
 
 template <class V, int U, int D>
-__attribute__((always_inline)) inline void row_pass(const double* s, const double* taps, int n,
+[[gnu::always_inline]] inline void row_pass(const double* s, const double* taps, int n,
                                                     int w, double* out) {
   constexpr int L = sizeof(V) / sizeof(double);
   int j = 0;
@@ -70,61 +54,64 @@ __attribute__((always_inline)) inline void row_pass(const double* s, const doubl
   }
 }
 
-// Bytes widened to doubles (the vector type picks the instruction set).
-inline void widen(const unsigned char* s, double* d, int n, V2) {
-  for (int j = 0; j < n; j++) d[j] = s[j];
-}
-__attribute__((target("avx2"))) inline void widen(const unsigned char* s, double* d, int n, V4) {
+// Bytes widened to doubles, by the level's own conversions from AVX2 on (the generic vector
+// conversion goes through 16-bit lanes). g++ 12 takes the lanes that its AVX-512 conversions
+// leave undefined on purpose for uninitialised ones.
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+inline void widen(const unsigned char* s, double* d, int n) {
   int j = 0;
-  for (; j + 8 <= n; j += 8) {
-    const __m256i x =
-        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + j)));
-    _mm256_storeu_pd(d + j, _mm256_cvtepi32_pd(_mm256_castsi256_si128(x)));
-    _mm256_storeu_pd(d + j + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(x, 1)));
+  if constexpr (sizeof(V) == 64) {
+    for (; j + 16 <= n; j += 16) {
+      const __m512i x =
+          _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j)));
+      _mm512_storeu_pd(d + j, _mm512_cvtepi32_pd(_mm512_castsi512_si256(x)));
+      _mm512_storeu_pd(d + j + 8, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(x, 1)));
+    }
+  } else if constexpr (sizeof(V) == 32) {
+    for (; j + 8 <= n; j += 8) {
+      const __m256i x =
+          _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + j)));
+      _mm256_storeu_pd(d + j, _mm256_cvtepi32_pd(_mm256_castsi256_si128(x)));
+      _mm256_storeu_pd(d + j + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(x, 1)));
+    }
   }
   for (; j < n; j++) d[j] = s[j];
 }
-__attribute__((target("avx512f"))) inline void widen(const unsigned char* s, double* d, int n, V8) {
-  int j = 0;
-  for (; j + 16 <= n; j += 16) {
-    const __m512i x =
-        _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j)));
-    _mm512_storeu_pd(d + j, _mm512_cvtepi32_pd(_mm512_castsi512_si256(x)));
-    _mm512_storeu_pd(d + j + 8, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(x, 1)));
-  }
-  for (; j < n; j++) d[j] = s[j];
-}
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 // Samples i .. i+m-1 of s widened into d, each piece from where it lies.
-template <class V>
-__attribute__((always_inline)) inline void widen(const vistelmo::EdgedBytes& s, int i, int m,
-                                                 double* d) {
+[[gnu::always_inline]] inline void widen(const EdgedBytes& s, int i, int m, double* d) {
   const int end = i + m;
   if (i < 0) {
     const int e = end < 0 ? end : 0;
-    widen(s.before + i, d, e - i, V{});
+    widen(s.before + i, d, e - i);
     d += e - i;
     i = e;
   }
   if (i < end && i < s.w) {
     const int e = end < s.w ? end : s.w;
-    widen(s.row + i, d, e - i, V{});
+    widen(s.row + i, d, e - i);
     d += e - i;
     i = e;
   }
-  if (i < end) widen(s.after + (i - s.w), d, end - i, V{});
+  if (i < end) widen(s.after + (i - s.w), d, end - i);
 }
 
 // The row pass over bytes: a stretch of them widened at a time, with the samples its sums reach
 // back to, so that the doubles stay in the first-level cache.
 template <class V, int U>
-__attribute__((always_inline)) inline void byte_row_pass(const vistelmo::EdgedBytes& s, int shift,
+[[gnu::always_inline]] inline void byte_row_pass(const EdgedBytes& s, int shift,
                                                          const double* taps, int n, double* scratch,
                                                          double* out) {
   const int reach = 3 * (n - 1), w = s.w;
-  for (int j = 0; j < w; j += vistelmo::kColourStretch) {
-    const int m = w - j < vistelmo::kColourStretch ? w - j : vistelmo::kColourStretch;
-    widen<V>(s, j + shift - reach, m + reach, scratch);
+  for (int j = 0; j < w; j += kColourStretch) {
+    const int m = w - j < kColourStretch ? w - j : kColourStretch;
+    widen(s, j + shift - reach, m + reach, scratch);
     row_pass<V, U, 3>(scratch + reach, taps, n, m, out + j);
   }
 }
@@ -160,13 +147,13 @@ struct Floats {
 struct BytesPlain {
   using Out = unsigned char;
   static constexpr bool kFromZero = false;
-  static unsigned char one(double v) { return vistelmo::round_to_byte(v); }
+  static unsigned char one(double v) { return round_to_byte(v); }
   template <class V, int U>
   static void put(const V* v, unsigned char* d) {
     constexpr int L = sizeof(V) / sizeof(double);
     double s[L * U];
     std::memcpy(s, v, sizeof s);
-    for (int j = 0; j < L * U; j++) d[j] = vistelmo::round_to_byte(s[j]);
+    for (int j = 0; j < L * U; j++) d[j] = round_to_byte(s[j]);
   }
 };
 
@@ -175,12 +162,12 @@ struct BytesPlain {
 // rounds to k), so halves go up and nothing below rounds across. Below 0, NaN and -inf give 0 or
 // less (the packing clamps at 0).
 struct BytesAvx2 : BytesPlain {
-  __attribute__((target("avx2"))) static __m128i four(V4 v) {
-    const __m256d top = _mm256_set1_pd(255.0), half = _mm256_set1_pd(0.49999999999999994);
+  static __m128i four(V4 v) {
+    const __m256d top = _mm256_set1_pd(255.0), half = _mm256_set1_pd(kHalfDown);
     return _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_min_pd(top, v), half));
   }
   template <class V, int U>
-  __attribute__((target("avx2"))) static void put(const V* v, unsigned char* d) {
+  static void put(const V* v, unsigned char* d) {
     if constexpr (U % 4 == 0) {
 #pragma GCC unroll 16
       for (int u = 0; u < U; u += 4) {
@@ -202,16 +189,17 @@ struct BytesAvx2 : BytesPlain {
 // As BytesAvx2, eight sums at a time; the packing puts four vectors' bytes in order with one
 // permute.
 struct BytesAvx512 : BytesPlain {
-  __attribute__((target("avx512f"))) static __m256i eight(V8 v) {
-    const __m512d top = _mm512_set1_pd(255.0), half = _mm512_set1_pd(0.49999999999999994);
-    return _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_min_pd(top, v), half));
+  static __m256i eight(V8 v) {
+    typedef int I8 __attribute__((vector_size(32)));
+    const V8 top = V8{} + 255.0;
+    return (__m256i)__builtin_convertvector((top < v ? top : v) + kHalfDown, I8);
   }
   // Bytes of each 128-bit lane: a0-3 b0-3 c0-3 d0-3, then a4-7 b4-7 c4-7 d4-7.
-  __attribute__((target("avx512f"))) static __m256i ordered(__m256i packed) {
+  static __m256i ordered(__m256i packed) {
     return _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
   }
   template <class V, int U>
-  __attribute__((target("avx512f"))) static void put(const V* v, unsigned char* d) {
+  static void put(const V* v, unsigned char* d) {
     int u = 0;
 #pragma GCC unroll 16
     for (; u + 4 <= U; u += 4) {
@@ -232,7 +220,7 @@ struct BytesAvx512 : BytesPlain {
 // Adds row x (already loaded) to the output rows r that read it as their tap p = m - (R-1-r).
 // Checked: some rows may not read it (the first and last R - 1 rows of q).
 template <class V, int R, int U, bool kFromZero>
-__attribute__((always_inline)) inline void column_step(V (&acc)[R][U], const V (&x)[U],
+[[gnu::always_inline]] inline void column_step(V (&acc)[R][U], const V (&x)[U],
                                                        const double* taps, int n, int m) {
 #pragma GCC unroll 16
   for (int r = 0; r < R; r++) {
@@ -251,7 +239,7 @@ __attribute__((always_inline)) inline void column_step(V (&acc)[R][U], const V (
 // The same with at least R taps: the head rows (m < R) and the tail rows (m = n + k) fully
 // unrolled, which rows read them known at compile time.
 template <class V, int R, int U, class S>
-__attribute__((always_inline)) inline void column_block_long(const double* const* q,
+[[gnu::always_inline]] inline void column_block_long(const double* const* q,
                                                              const double* taps, int n, int j,
                                                              V (&acc)[R][U]) {
   constexpr int L = sizeof(V) / sizeof(double);
@@ -296,7 +284,7 @@ __attribute__((always_inline)) inline void column_block_long(const double* const
 }
 
 template <class V, int R, int U, class S>
-__attribute__((always_inline)) inline void column_block(const double* const* q, const double* taps,
+[[gnu::always_inline]] inline void column_block(const double* const* q, const double* taps,
                                                         int n, int j, typename S::Out* const* out) {
   constexpr int L = sizeof(V) / sizeof(double);
   V acc[R][U] = {};
@@ -315,16 +303,16 @@ __attribute__((always_inline)) inline void column_block(const double* const* q, 
 }
 
 // Asks the cache for the lines of the rows ahead that columns j .. j+b-1 cover.
-inline void ask(const vistelmo::RowsAhead& a, int j, int b) {
+inline void ask(const RowsAhead& a, int j, int b) {
   const int from = j * a.size, to = (j + b) * a.size;
   for (int k = 0; k < a.count; k++)
     for (int o = (from + 63) & ~63; o < to; o += 64) __builtin_prefetch(a.rows[k] + o);
 }
 
 template <class V, int R, int U, class S>
-__attribute__((always_inline)) inline void column_rows(const double* const* q, const double* taps,
+[[gnu::always_inline]] inline void column_rows(const double* const* q, const double* taps,
                                                        int n, int w, typename S::Out* const* out,
-                                                       const vistelmo::RowsAhead& ahead) {
+                                                       const RowsAhead& ahead) {
   constexpr int L = sizeof(V) / sizeof(double);
   int j = 0;
   for (; j + L * U <= w; j += L * U) {
@@ -344,10 +332,10 @@ __attribute__((always_inline)) inline void column_rows(const double* const* q, c
 }
 
 template <class V, int R1, int U, class S>
-__attribute__((always_inline)) inline void column_any(const double* const* q, const double* taps,
+[[gnu::always_inline]] inline void column_any(const double* const* q, const double* taps,
                                                       int n, int rows, int w,
                                                       typename S::Out* const* out,
-                                                      const vistelmo::RowsAhead& ahead) {
+                                                      const RowsAhead& ahead) {
   switch (rows) {
     case 4:
       return column_rows<V, 4, U / 2, S>(q, taps, n, w, out, ahead);
@@ -360,83 +348,32 @@ __attribute__((always_inline)) inline void column_any(const double* const* q, co
   }
 }
 
-struct Kernels {
-  void (*row)(const vistelmo::EdgedBytes&, int, const double*, int, double*, double*);
-  void (*columns)(const double* const*, const double*, int, int, int, unsigned char* const*,
-                  const vistelmo::RowsAhead&);
-  void (*float_columns)(const double* const*, const double*, int, int, int, float* const*,
-                        const vistelmo::RowsAhead&);
-  void (*double_columns)(const double* const*, const double*, int, int, int, double* const*,
-                         const vistelmo::RowsAhead&);
-  void (*float_row)(const double*, const double*, int, int, double*);
-};
+// The byte stores of this level: whole vectors on AVX2 and AVX-512.
+using Bytes = std::conditional_t<sizeof(V) == 64, BytesAvx512,
+                                 std::conditional_t<sizeof(V) == 32, BytesAvx2, BytesPlain>>;
 
-#define VISTELMO_SEPARABLE_KERNELS(name, target, V, UR, UC, Bytes, VF)                             \
-  target void name##_float_row(const double* s, const double* taps, int n, int w, double* out) {   \
-    row_pass<VF, 8, 1>(s, taps, n, w, out);                                                        \
-  }                                                                                                \
-  target void name##_row(const vistelmo::EdgedBytes& s, int shift, const double* taps, int n,      \
-                         double* scratch, double* out) {                                           \
-    byte_row_pass<V, UR>(s, shift, taps, n, scratch, out);                                         \
-  }                                                                                                \
-  target void name##_columns(const double* const* q, const double* taps, int n, int rows, int w,   \
-                             unsigned char* const* out, const vistelmo::RowsAhead& ahead) {        \
-    column_any<V, 8, UC, Bytes>(q, taps, n, rows, w, out, ahead);                                  \
-  }                                                                                                \
-  target void name##_float_columns(const double* const* q, const double* taps, int n, int rows,    \
-                                   int w, float* const* out, const vistelmo::RowsAhead& ahead) {   \
-    column_any<V, 8, UC, Floats>(q, taps, n, rows, w, out, ahead);                                 \
-  }                                                                                                \
-  target void name##_double_columns(const double* const* q, const double* taps, int n, int rows,   \
-                                    int w, double* const* out, const vistelmo::RowsAhead& ahead) { \
-    column_any<V, 8, UC, Doubles>(q, taps, n, rows, w, out, ahead);                                \
-  }
-
-VISTELMO_SEPARABLE_KERNELS(baseline, , V2, 8, 4, BytesPlain, V2)
-VISTELMO_SEPARABLE_KERNELS(avx2, __attribute__((target("avx2"))), V4, 8, 4, BytesAvx2, V4)
-VISTELMO_SEPARABLE_KERNELS(avx512, __attribute__((target("avx512f"))), V8, 8, 8, BytesAvx512, V8)
-#undef VISTELMO_SEPARABLE_KERNELS
-
-const Kernels kBaseline{baseline_row, baseline_columns, baseline_float_columns,
-                        baseline_double_columns, baseline_float_row};
-const Kernels kAvx2{avx2_row, avx2_columns, avx2_float_columns, avx2_double_columns,
-                    avx2_float_row};
-const Kernels kAvx512{avx512_row, avx512_columns, avx512_float_columns, avx512_double_columns,
-                      avx512_float_row};
-
-const Kernels& kernels() {
-  switch (vistelmo::row_isa()) {
-    case vistelmo::RowIsa::kAvx512:
-      return kAvx512;
-    case vistelmo::RowIsa::kAvx2:
-      return kAvx2;
-    default:
-      return kBaseline;
-  }
+void float_row(const double* s, const double* taps, int n, int w, double* out) {
+  row_pass<V, 8, 1>(s, taps, n, w, out);
+}
+void colour_row(const EdgedBytes& s, int shift, const double* taps, int n, double* scratch,
+                double* out) {
+  byte_row_pass<V, 8>(s, shift, taps, n, scratch, out);
+}
+void colour_columns(const double* const* q, const double* taps, int n, int rows, int w,
+                    unsigned char* const* out, const RowsAhead& ahead) {
+  column_any<V, 8, kColumnUnroll, Bytes>(q, taps, n, rows, w, out, ahead);
+}
+void float_columns(const double* const* q, const double* taps, int n, int rows, int w,
+                   float* const* out, const RowsAhead& ahead) {
+  column_any<V, 8, kColumnUnroll, Floats>(q, taps, n, rows, w, out, ahead);
+}
+void double_columns(const double* const* q, const double* taps, int n, int rows, int w,
+                    double* const* out, const RowsAhead& ahead) {
+  column_any<V, 8, kColumnUnroll, Doubles>(q, taps, n, rows, w, out, ahead);
 }
 
-}  // namespace
-
-void vistelmo::colour_row_pass(const EdgedBytes& s, int shift, const double* taps, int n,
-                               double* scratch, double* out) {
-  kernels().row(s, shift, taps, n, scratch, out);
-}
-
-void vistelmo::colour_column_pass(const double* const* q, const double* taps, int n, int rows,
-                                  int w, unsigned char* const* out, const RowsAhead& ahead) {
-  kernels().columns(q, taps, n, rows, w, out, ahead);
-}
-
-void vistelmo::column_pass(const double* const* q, const double* taps, int n, int rows, int w,
-                           float* const* out, const RowsAhead& ahead) {
-  kernels().float_columns(q, taps, n, rows, w, out, ahead);
-}
-
-void vistelmo::column_pass(const double* const* q, const double* taps, int n, int rows, int w,
-                           double* const* out, const RowsAhead& ahead) {
-  kernels().double_columns(q, taps, n, rows, w, out, ahead);
-}
-
-void vistelmo::float_row_pass(const double* s, const double* taps, int n, int w, double* out) {
-  kernels().float_row(s, taps, n, w, out);
-}
+constexpr SeparableKernels kKernels{.colour_row = colour_row,
+                                    .colour_columns = colour_columns,
+                                    .float_columns = float_columns,
+                                    .double_columns = double_columns,
+                                    .float_row = float_row};
