@@ -24,7 +24,7 @@ constexpr int kUnroll = 8, kUnrollShort = 8, kBlock = 1;
 }  // namespace
 }  // namespace sse2_rows
 
-VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX2)
+VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX2_FMA)  // the fused kernels write their products
 namespace avx2_rows {
 namespace {
 using V = V4;
