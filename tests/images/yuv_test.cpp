@@ -157,7 +157,7 @@ TEST(Yuv, CopyAndAssignment) {
   EXPECT_EQ(c.nl(), 2);
   EXPECT_EQ(c.uoff, 4);
   EXPECT_EQ(block_of(c), block_of(a));
-  c = c;
+  c = *&c;  // assignment to itself
   EXPECT_EQ(block_of(c), block_of(a));
 
   IMGYUV d(2, 2);

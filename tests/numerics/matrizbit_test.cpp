@@ -80,7 +80,7 @@ TEST(MatrizBit, CopiesResizeAndAssignment) {
   EXPECT_EQ(t.nl, 2);
   EXPECT_EQ(t.nc, 3);
   EXPECT_EQ(rows(t), "101/011/");
-  t = t;
+  t = *&t;  // assignment to itself
   EXPECT_EQ(rows(t), "101/011/");
 
   MATRIZBIT u(5, 13, true);

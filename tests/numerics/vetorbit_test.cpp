@@ -84,7 +84,7 @@ TEST(VetorBit, CopiesResizeAndAssignment) {
   VETORBIT c(5, true);
   c = b;
   EXPECT_EQ(str(c), str(b));
-  c = c;
+  c = *&c;  // assignment to itself
   EXPECT_EQ(str(c), str(b));
   VETORBIT d(70, false);
   block = d.words;

@@ -190,7 +190,7 @@ TYPED_TEST(Volume3, AssignmentKeepsStorageOfTheSameSize) {
   EXPECT_EQ(d.ns(), 0);
   EXPECT_EQ(d.slices, nullptr);
 
-  c = c;
+  c = *&c;  // assignment to itself
   EXPECT_TRUE(painted(c, 5));
   EXPECT_EQ(c.ns(), 2);
 }
@@ -427,7 +427,7 @@ TYPED_TEST(Volume4, CopiesAssignmentResizeAndFill) {
   d = a;
   EXPECT_EQ(d.nv(), 2);
   EXPECT_TRUE(painted4(d, 1));
-  d = d;
+  d = *&d;  // assignment to itself
   EXPECT_TRUE(painted4(d, 1));
 
   d.resize(2, 2, 3, 2);

@@ -148,13 +148,6 @@ TEST(FftCorrelation, FloatOperandsOfVeryDifferentScales) {
   }
 }
 
-// The instruction sets the transforms can be run on here.
-std::vector<int> transform_isas() {
-  std::vector<int> isas = {1};
-  if (vistelmo::fft_engine::have_avx2()) isas.push_back(2);
-  return isas;
-}
-
 IMGFLT float_result(const IMGFLT& a, const IMGFLT& b, bool corr) {
   return corr ? xcorrf(a, b) : convf(a, b);
 }
@@ -191,8 +184,7 @@ TEST(FftCorrelation, ZeroFloatOperandsGiveExactZeros) {
                                              {IMGFLT(3, 4, 0.0f), wide},
                                              {IMGFLT(7, 2, -0.0f), wide},
                                              {IMGFLT(1, 1, 0.0f), wide}};
-  for (int isa : transform_isas()) {
-    vistelmo::fft_engine::set_isa(isa);
+  testutil::for_each_isa([&] {
     for (const auto& [zero, other] : pairs)
       for (bool corr : {true, false})
         for (bool swap : {false, true}) {
@@ -200,10 +192,9 @@ TEST(FftCorrelation, ZeroFloatOperandsGiveExactZeros) {
           ASSERT_EQ(r.n(), (zero.nl() + other.nl() - 1) * (zero.nc() + other.nc() - 1));
           for (int k = 0; k < r.n(); k++)
             EXPECT_EQ(r.data[k], 0.0f)
-                << k << " corr " << corr << " swap " << swap << " isa " << isa;
+                << k << " corr " << corr << " swap " << swap;
         }
-  }
-  vistelmo::fft_engine::set_isa(0);
+  });
 }
 
 // Operands scaled apart, or into the denormal range: each result against the direct sums, within
@@ -217,8 +208,7 @@ TEST(FftCorrelation, FloatOperandsOfUnbalancedAndDenormalScales) {
                         {-140, 0, 0}, {0, -142, 0},   {-70, -70, 0}, {-60, -75, 0},
                         {0, 0, -100}, {0, -20, -100}, {-90, 0, 40}};
   const double step = std::ldexp(1.0, -149);
-  for (int isa : transform_isas()) {
-    vistelmo::fft_engine::set_isa(isa);
+  testutil::for_each_isa([&] {
     for (const Case& c : cases) {
       IMGFLT a = sample_flt(9, 13, 0.3f), b = sample_flt(4, 6, 1.7f);
       for (int l = 0; l < a.nl(); l++)
@@ -234,11 +224,10 @@ TEST(FftCorrelation, FloatOperandsOfUnbalancedAndDenormalScales) {
         for (int k = 0; k < r.n(); k++)
           EXPECT_NEAR(r.data[k], want[k].real(), 4e-7 * top + 8 * step)
               << "2^" << c.ea << " (odd rows 2^" << c.odd << " more) by 2^" << c.eb << " corr "
-              << corr << " isa " << isa << " at " << k;
+              << corr << " at " << k;
       }
     }
-  }
-  vistelmo::fft_engine::set_isa(0);
+  });
 }
 
 TEST(FftCorrelation, ResultsOfFreshSize) {
