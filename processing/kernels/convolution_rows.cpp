@@ -69,15 +69,9 @@ const ConvolutionKernels kAvx512 = avx512_kernels();
 }  // namespace
 
 const ConvolutionKernels& convolution_kernels() {
-  switch (current_isa()) {
-    case Isa::kAvx512Vbmi:
-    case Isa::kAvx512:
-      return kAvx512;
-    case Isa::kAvx2:
-      return avx2_rows::kKernels;
-    default:
-      return sse2_rows::kKernels;
-  }
+  static constexpr const ConvolutionKernels* kByLevel[kIsaLevels] = {
+      &sse2_rows::kKernels, &sse2_rows::kKernels, &avx2_rows::kKernels, &kAvx512, &kAvx512};
+  return table_at_current_isa(kByLevel);
 }
 
 }  // namespace vistelmo

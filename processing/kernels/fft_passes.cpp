@@ -23,7 +23,10 @@ namespace {
 VISTELMO_TARGET_END
 
 const FftKernels& fft_kernels() {
-  return current_isa() >= Isa::kAvx2 ? avx2_fft::kKernels : sse2_fft::kKernels;
+  static constexpr const FftKernels* kByLevel[kIsaLevels] = {
+      &sse2_fft::kKernels, &sse2_fft::kKernels, &avx2_fft::kKernels, &avx2_fft::kKernels,
+      &avx2_fft::kKernels};
+  return table_at_current_isa(kByLevel);
 }
 
 }  // namespace fft_engine

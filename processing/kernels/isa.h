@@ -27,7 +27,8 @@ constexpr int kIsaLevels = 5;
 #define VISTELMO_STRINGIFY(x) VISTELMO_STRINGIFY_(x)
 #if defined(__clang__)
 #define VISTELMO_TARGET_BEGIN(features) \
-  _Pragma(VISTELMO_STRINGIFY(clang attribute push(__attribute__((target(features))), apply_to = function)))
+  _Pragma(VISTELMO_STRINGIFY(           \
+      clang attribute push(__attribute__((target(features))), apply_to = function)))
 #define VISTELMO_TARGET_END _Pragma("clang attribute pop")
 #else
 #define VISTELMO_TARGET_BEGIN(features) \
@@ -45,6 +46,13 @@ bool isa_available(Isa level);
 // thread.
 Isa current_isa();
 const char* isa_name(Isa level);
+
+// A family's table at the current level, from its table for each level (kPlain first): which
+// build serves each level is data in the family, not a switch.
+template <class Table>
+const Table& table_at_current_isa(const Table* const (&by_level)[kIsaLevels]) {
+  return *by_level[static_cast<int>(current_isa())];
+}
 
 // Runs the kernels at `level` (at most isa_limit()) while it lives, then restores the level before
 // it. Every thread sees the change: for tests, not for concurrent callers.

@@ -59,15 +59,10 @@ constexpr MedianKernels kAvx512Medians = avx512_table();
 }  // namespace
 
 const MedianKernels& median_kernels() {
-  switch (current_isa()) {
-    case Isa::kAvx512:
-    case Isa::kAvx512Vbmi:
-      return kAvx512Medians;
-    case Isa::kAvx2:
-      return avx2_medians::kMedians;
-    default:
-      return sse2_medians::kMedians;
-  }
+  static constexpr const MedianKernels* kByLevel[kIsaLevels] = {
+      &sse2_medians::kMedians, &sse2_medians::kMedians, &avx2_medians::kMedians, &kAvx512Medians,
+      &kAvx512Medians};
+  return table_at_current_isa(kByLevel);
 }
 
 }  // namespace vistelmo

@@ -67,15 +67,9 @@ constexpr SpanKernels kAvx512Spans = avx512_table();
 }  // namespace
 
 const SpanKernels& span_kernels() {
-  switch (current_isa()) {
-    case Isa::kAvx512:
-    case Isa::kAvx512Vbmi:
-      return kAvx512Spans;
-    case Isa::kAvx2:
-      return avx2_spans::kSpans;
-    default:
-      return sse2_spans::kSpans;
-  }
+  static constexpr const SpanKernels* kByLevel[kIsaLevels] = {
+      &sse2_spans::kSpans, &sse2_spans::kSpans, &avx2_spans::kSpans, &kAvx512Spans, &kAvx512Spans};
+  return table_at_current_isa(kByLevel);
 }
 
 }  // namespace vistelmo

@@ -303,17 +303,10 @@ VISTELMO_TARGET_END
 
 // The kernels of the current level: AVX-512 without VBMI keeps the AVX2 build.
 const Kernels& kernels() {
-  switch (current_isa()) {
-    case Isa::kAvx512Vbmi:
-      return point_avx512::kKernels;
-    case Isa::kAvx512:
-    case Isa::kAvx2:
-      return point_avx2::kKernels;
-    case Isa::kSse2:
-      return point_portable::kKernels;
-    default:
-      return point_plain::kKernels;
-  }
+  static constexpr const Kernels* kByLevel[kIsaLevels] = {
+      &point_plain::kKernels, &point_portable::kKernels, &point_avx2::kKernels,
+      &point_avx2::kKernels, &point_avx512::kKernels};
+  return table_at_current_isa(kByLevel);
 }
 
 }  // namespace

@@ -40,16 +40,10 @@ constexpr PyramidKernels kPlainRows = {smooth_plain, halve_plain};
 }  // namespace
 
 const PyramidKernels& pyramid_kernels() {
-  switch (current_isa()) {
-    case Isa::kPlain:
-      return kPlainRows;
-    case Isa::kSse2:
-      return sse2_pyramid::kRows;
-    case Isa::kAvx2:
-      return avx2_pyramid::kRows;
-    default:
-      return avx512_pyramid::kRows;
-  }
+  static constexpr const PyramidKernels* kByLevel[kIsaLevels] = {
+      &kPlainRows, &sse2_pyramid::kRows, &avx2_pyramid::kRows, &avx512_pyramid::kRows,
+      &avx512_pyramid::kRows};
+  return table_at_current_isa(kByLevel);
 }
 
 }  // namespace vistelmo

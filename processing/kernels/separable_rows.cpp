@@ -45,15 +45,10 @@ constexpr int kColumnUnroll = 8;
 VISTELMO_TARGET_END
 
 const SeparableKernels& separable_kernels() {
-  switch (current_isa()) {
-    case Isa::kAvx512Vbmi:
-    case Isa::kAvx512:
-      return avx512_separable::kKernels;
-    case Isa::kAvx2:
-      return avx2_separable::kKernels;
-    default:
-      return sse2_separable::kKernels;
-  }
+  static constexpr const SeparableKernels* kByLevel[kIsaLevels] = {
+      &sse2_separable::kKernels, &sse2_separable::kKernels, &avx2_separable::kKernels,
+      &avx512_separable::kKernels, &avx512_separable::kKernels};
+  return table_at_current_isa(kByLevel);
 }
 
 }  // namespace vistelmo

@@ -91,15 +91,10 @@ VISTELMO_TARGET_END
 }  // namespace
 
 const StatisticsKernels& statistics_kernels() {
-  switch (current_isa()) {
-    case Isa::kAvx512Vbmi:
-    case Isa::kAvx512:
-      return stat_avx512::kKernels;
-    case Isa::kAvx2:
-      return stat_avx2::kKernels;
-    default:
-      return stat_sse2::kKernels;
-  }
+  static constexpr const StatisticsKernels* kByLevel[kIsaLevels] = {
+      &stat_sse2::kKernels, &stat_sse2::kKernels, &stat_avx2::kKernels, &stat_avx512::kKernels,
+      &stat_avx512::kKernels};
+  return table_at_current_isa(kByLevel);
 }
 
 }  // namespace vistelmo

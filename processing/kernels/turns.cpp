@@ -115,14 +115,10 @@ constexpr TurnKernels kNoTurns = {};
 }  // namespace
 
 const TurnKernels& turn_kernels() {
-  switch (current_isa()) {
-    case Isa::kPlain:
-      return kNoTurns;
-    case Isa::kSse2:
-      return sse2_turns::kTurns;
-    default:
-      return avx2_turns::kTurns;
-  }
+  static constexpr const TurnKernels* kByLevel[kIsaLevels] = {
+      &kNoTurns, &sse2_turns::kTurns, &avx2_turns::kTurns, &avx2_turns::kTurns,
+      &avx2_turns::kTurns};
+  return table_at_current_isa(kByLevel);
 }
 
 }  // namespace vistelmo
