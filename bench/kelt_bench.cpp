@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "bench/kelt_common.h"
 #include "tools/zoom/zoom.h"
@@ -41,6 +42,30 @@ int main(int argc, char** argv) {
   int Fr;
   kelt::readfilter(nodes, Fr, window, (dir + "/filter4.ctz").c_str());
   std::printf("filter: F = %d, %d window offsets, %d nodes\n", F, window.n(), nodes.count);
+
+  // Deep trained-like filters and noisy pages for the whole-process rows.
+  for (auto [name, Fd, depth, seed] :
+       {std::tuple<const char*, int, int, uint32_t>{"deep13", 4, 13, 13},
+        {"deep16", 4, 16, 16},
+        {"deep16f3", 3, 16, 316}}) {
+    std::vector<PONTOI2> w;
+    std::vector<kelt::ZoomNode> t;
+    keltbench::deep_filter(Fd, depth, seed, w, t);
+    kelt::writefilter(dir + "/" + name + ".ctz", Fd, w, t);
+    std::printf("filter %s: F = %d, 7 x 7 window, depth %d, %zu nodes\n", name, Fd, depth,
+                t.size());
+  }
+  for (int size : {1024, 4096}) {
+    IMGBIN noise(size, size);
+    uint64_t s = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < noise.nw; i++) {
+      s ^= s << 13;
+      s ^= s >> 7;
+      s ^= s << 17;
+      noise.data[i] = static_cast<uint32_t>(s >> 32);
+    }
+    noise.ImpBmp(dir + "/noise" + std::to_string(size) + ".bmp");
+  }
 
   int failures = 0;
   for (int size : {1024, 4096}) {
