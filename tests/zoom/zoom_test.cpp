@@ -325,6 +325,162 @@ TEST(Zoom, SixtyFourLiveEntries) {
   }
 }
 
+// A tree whose black-most path reaches depth exactly (other branches may end sooner), inner
+// nodes testing random entries below n.
+std::vector<ZoomNode> tree_of_depth(std::mt19937& rng, int n, int depth) {
+  std::vector<ZoomNode> out;
+  std::function<void(int, bool)> grow = [&](int d, bool spine) {
+    if (d == 0 || (!spine && rng() % 6 == 0)) {
+      const uint32_t kind = rng() % 3;  // all white, all black or mixed cells
+      out.push_back({kind == 0 ? ~0u : kind == 1 ? 0u : static_cast<uint32_t>(rng()), kLeaf});
+      return;
+    }
+    size_t self = out.size();
+    out.push_back({static_cast<uint32_t>(rng() % n), 0});
+    grow(d - 1, spine);
+    out[self].b = static_cast<int32_t>(out.size());
+    grow(d - 1, false);
+  };
+  grow(depth, true);
+  return out;
+}
+
+// Text-like (white with strokes and blots of ink) or noisy pages.
+IMGBIN random_page(std::mt19937& rng, int nl, int nc, bool noisy) {
+  IMGBIN in(nl, nc, true);
+  in.backg = rng() % 2;
+  for (int l = 0; l < nl; l++)
+    for (int c = 0; c < nc; c++)
+      in(l, c) = noisy ? rng() % 2 == 0 : !(l % 9 < 4 && (c / 3) % 4 != 0 && rng() % 7 != 0);
+  return in;
+}
+
+// The word walk and the cached pass against the plain walk: trees of every depth up to 16,
+// windows up to 8 x 8 (one with all 64 entries tested), every F from 1 to 8, sizes odd, narrower
+// than the window and wide, both outside values, noisy and text-like pages.
+TEST(Zoom, DeepTreesMatchPlainWalk) {
+  std::vector<WindowCase> windows = {
+      {"7x7", box(-3, 3, -3, 3)},
+      {"8x8", box(-4, 3, -3, 4)},
+      {"5x5", box(-2, 2, -2, 2)},
+      {"3x3", box(-1, 1, -1, 1)},
+      {"2x8", box(0, 1, -7, 0)},
+      {"8x2 below right", box(1, 8, 2, 3)},
+      {"8x8 all tested", box(-4, 3, -4, 3)},
+  };
+  const std::vector<std::pair<int, int>> sizes = {{1, 1},  {1, 7},  {5, 3},    {3, 63},
+                                                  {9, 64}, {7, 65}, {11, 129}, {2, 301}};
+  std::mt19937 rng(2816);
+  int F = 1;
+  for (int depth = 0; depth <= 16; depth++)
+    for (size_t wi = 0; wi < windows.size(); wi++) {
+      const WindowCase& wc = windows[wi];
+      const int n = static_cast<int>(wc.offsets.size());
+      std::vector<ZoomNode> tree = tree_of_depth(rng, n, depth);
+      if (wi + 1 == windows.size()) {  // entry k black: leaf k; all white: the random tree
+        std::vector<ZoomNode> chain;
+        for (int k = 0; k < n; k++) {
+          chain.push_back({static_cast<uint32_t>(k), static_cast<int32_t>(2 * k + 2)});
+          chain.push_back({0x100u + k, kLeaf});
+        }
+        for (ZoomNode z : tree) chain.push_back({z.a, z.b == kLeaf ? kLeaf : z.b + 2 * n});
+        tree = chain;
+      }
+      VETOR<PONTOI2> w;
+      zoomtest::set_window(w, wc.offsets);
+      kelt::ZoomNodeList list;
+      zoomtest::set_nodes(list, tree);
+      for (int s = 0; s < 3; s++) {
+        auto [nl, nc] = sizes[(depth + wi + 3 * s) % sizes.size()];
+        const bool noisy = (depth + s) % 2 == 0;
+        IMGBIN in = random_page(rng, nl, nc, noisy);
+        zoomtest::expect_paths_agree(in, w, list, F,
+                                     std::string(wc.name) + " depth " + std::to_string(depth) +
+                                         " " + std::to_string(nl) + "x" + std::to_string(nc) +
+                                         (noisy ? " noisy" : " text"));
+        F = F % 8 + 1;
+      }
+    }
+}
+
+// Progress lines of the word walk, and its end at an entry outside the window, as the plain
+// walk's: the lines up to the failing pixel, then the message.
+TEST(Zoom, WordWalkProgressAndFailure) {
+  std::mt19937 rng(28);
+  const std::vector<PONTOI2> offsets = box(-3, 3, -3, 3);
+  VETOR<PONTOI2> w;
+  zoomtest::set_window(w, offsets);
+  std::vector<ZoomNode> tree = tree_of_depth(rng, 49, 12);
+  IMGBIN in = random_page(rng, 23, 150, false);
+  auto text_of = [&](const kelt::ZoomNodeList& list, Pass pass) {
+    FILE* f = std::tmpfile();
+    MATRIZ<uint32_t> p(in.nl(), in.nc());
+    if (pass == Pass::fused) {
+      IMGBIN out(3 * in.nl(), 3 * in.nc());
+      kelt::ImageSink sink(out, 3);
+      kelt::zoom(in, w, list, 3, f, sink);
+    } else {
+      (pass == Pass::plain ? kelt::applyfilter_plain : kelt::applyfilter)(in, w, list, p, f);
+    }
+    std::string s(static_cast<size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    EXPECT_EQ(std::fread(&s[0], 1, s.size(), f), s.size());
+    std::fclose(f);
+    return s;
+  };
+  kelt::ZoomNodeList list;
+  zoomtest::set_nodes(list, tree);
+  const std::string want = text_of(list, Pass::plain);
+  EXPECT_EQ(text_of(list, Pass::cached), want);
+  EXPECT_EQ(text_of(list, Pass::fused), want);
+
+  // A leaf that some pixels reach becomes a test of entry 49 (outside the window). The plain
+  // walk marks it; the first pixel reaching it, from the top (tree pass) or from the bottom
+  // (fused pass), is where the lines stop.
+  MATRIZ<uint32_t> p(in.nl(), in.nc());
+  size_t leaf = 0;
+  for (size_t i = 0; i < tree.size(); i++)
+    if (tree[i].b == kLeaf && i > tree.size() / 2) leaf = i;
+  std::vector<ZoomNode> marked = tree;
+  marked[leaf].a = 0xDEADBEEFu;
+  zoomtest::set_nodes(list, marked);
+  kelt::applyfilter_plain(in, w, list, p, nullptr);
+  int64_t first_down = -1, first_up = -1;
+  for (int i = 0; i < p.n; i++)
+    if (p.data[i] == 0xDEADBEEFu) {
+      if (first_down < 0) first_down = i;
+      const int64_t up = int64_t(in.nl() - 1 - i / in.nc()) * in.nc() + i % in.nc();
+      if (first_up < 0 || up < first_up) first_up = up;
+    }
+  ASSERT_GE(first_down, 0) << "no pixel reaches the marked leaf";
+  std::vector<ZoomNode> failing = tree;
+  failing[leaf] = {49, static_cast<int32_t>(leaf)};  // never followed: the walk stops first
+  zoomtest::set_nodes(list, failing);
+  const int64_t total = int64_t(in.nl()) * in.nc(), step = total / 100;
+  auto lines_to = [&](int64_t last) {
+    std::string s;
+    for (int64_t k = 0; k <= last; k += step) s += progress_line(100.0 * k / total);
+    return s + testutil::erro_line("Erro VETOR::operator() - Indice invalido", "");
+  };
+  for (Pass pass : {Pass::plain, Pass::cached}) {
+    EXPECT_EXIT(
+        {
+          testutil::stdout_to_stderr();
+          (pass == Pass::plain ? kelt::applyfilter_plain : kelt::applyfilter)(in, w, list, p,
+                                                                              stderr);
+        },
+        ::testing::ExitedWithCode(1), ::testing::HasSubstr(lines_to(first_down)));
+  }
+  EXPECT_EXIT(
+      {
+        testutil::stdout_to_stderr();
+        IMGBIN out(3 * in.nl(), 3 * in.nc());
+        kelt::ImageSink sink(out, 3);
+        kelt::zoom(in, w, list, 3, stderr, sink);
+      },
+      ::testing::ExitedWithCode(1), ::testing::HasSubstr(lines_to(first_up)));
+}
+
 TEST(Zoom, ExpansionMatchesPixelByPixel) {
   std::mt19937 rng(7);
   for (int F : {1, 2, 3, 4, 5, 6, 7, 8, 9, 16, 31, 32, 33})
