@@ -421,9 +421,10 @@ void leaves_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNode
 // pixels by the tested entry's bits (white to b, black to the next node), and a mask that
 // empties stops there, so the cost follows the distinct paths the word's pixels take.
 //
-// Row r of the window's rows is kept as bits in reading order, bit j of bits[w] being the
-// pixel at column 64 (w - 1) + dcmin + j (outside value past the image), so the entry at column
-// offset dc reads word w + 1 shifted down by dc - dcmin for the 64 pixels from column 64 w.
+// Input row r is kept in slot (r - drmin) mod H as bits in reading order, bit j of word v being
+// the pixel at column 64 (v - 1) + dcmin + j (the outside value past the image), so that the
+// entry at column offset dc reads words w + 1 and w + 2 shifted down by dc - dcmin for the 64
+// pixels from column 64 w. Slot H holds the outside value, for entries that never land inside.
 class WordWalk {
  public:
   // Compiled node: leaf (b == kLeaf) with its word in a; a test of row slot a >> 8 shifted by
@@ -458,7 +459,7 @@ class WordWalk {
     std::vector<uint64_t>(static_cast<size_t>(in.wpr + 1) / 2 + 2).swap(reading_);
   }
 
-  // Fills slot (row - drmin) mod H, or H_ for the constant row, with input row r.
+  // Fills the slot of input row r.
   void load_row(int64_t r) {
     uint64_t* dst = bits_.data() + static_cast<size_t>(((r - k_.drmin) % H_ + H_) % H_) * words_;
     const uint64_t fill = outside_ ? ~uint64_t(0) : 0;
