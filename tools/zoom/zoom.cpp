@@ -138,40 +138,22 @@ uint32_t walk_key(const ZoomNode* node, const int* pos, uint32_t n, uint64_t key
   return node[i].a;
 }
 
-// Leaf words by key: a table indexed by the key when it has few bits, else a direct-mapped
-// cache. An entry holds the leaf word in its low half and 1 in its high half once filled.
+// Leaf words by key, in a table indexed by the key (keys of at most kMaxBits bits). An entry
+// holds the leaf word in its low half and 1 in its high half once filled.
 class LeafCache {
  public:
-  explicit LeafCache(int bits)
-      : direct_(bits <= kDirectBits),
-        shift_(direct_ ? 0 : 64 - kHashBits),
-        table_(size_t(1) << (direct_ ? bits : kHashBits)),
-        keys_(direct_ ? 0 : table_.size()) {}
-  bool direct() const { return direct_; }
-  // The entries of a direct table, indexed by the key.
+  static constexpr int kMaxBits = 18;
+  explicit LeafCache(int bits) : table_(size_t(1) << bits) {}
   uint64_t* table() { return table_.data(); }
   template <class Walk>
   uint32_t get(uint64_t key, Walk walk) {
-    if (direct_) {
-      uint64_t& e = table_[key];
-      if ((e >> 32) == 0) e = walk(key) | (uint64_t(1) << 32);
-      return static_cast<uint32_t>(e);
-    }
-    size_t i = (key * 0x9E3779B97F4A7C15ull) >> shift_;
-    uint64_t& e = table_[i];
-    if ((e >> 32) != 0 && keys_[i] == key) return static_cast<uint32_t>(e);
-    e = walk(key) | (uint64_t(1) << 32);
-    keys_[i] = key;
+    uint64_t& e = table_[key];
+    if ((e >> 32) == 0) e = walk(key) | (uint64_t(1) << 32);
     return static_cast<uint32_t>(e);
   }
 
  private:
-  static constexpr int kDirectBits = 18;
-  static constexpr int kHashBits = 17;
-  bool direct_;
-  int shift_;
   std::vector<uint64_t> table_;
-  std::vector<uint64_t> keys_;
 };
 
 // Byte i of spread[b] is bit 7 - i of b: eight pixels of a row word onto eight column codes.
@@ -274,8 +256,9 @@ __attribute__((target("avx2"))) void shift_in_avx2(const uint32_t* row, int word
 // Shortest span of pixels with all-white or all-black boxes that is filled directly.
 constexpr int kMinSpan = 16;
 
-// Leaf words of every input row by the cache, rows from the top or, upward, from the bottom.
-// out.row(l) gives where row l's words go; out.done(l) follows once they are there.
+// Leaf words of every input row by the cache (keys of at most LeafCache::kMaxBits bits), rows
+// from the top or, upward, from the bottom. out.row(l) gives where row l's words go; out.done(l)
+// follows once they are there.
 template <class Out>
 void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                    const KeyLayout& k, Progress& progress, bool pext, bool avx2, bool upward,
@@ -324,9 +307,8 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   std::vector<uint64_t> keys(nc);
   int64_t counter = 0;
   const LeavesByTable leaves_table = leaves_by_table_of(k.W);
-  // Leaf words of pixels whose boxes are all white or all black, found when first needed. A
-  // key of 64 bits is never direct, so the white key is only formed below 64.
-  const uint64_t white_key = k.bits < 64 ? (uint64_t(1) << k.bits) - 1 : ~uint64_t(0);
+  // Leaf words of pixels whose boxes are all white or all black, found when first needed.
+  const uint64_t white_key = (uint64_t(1) << k.bits) - 1;
   uint32_t uniform_leaf[2] = {};
   bool have_uniform[2] = {false, false};
   auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
@@ -339,7 +321,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   auto one_row = [&](int l) {
     const uint8_t* box = col + k.dcmin;
     uint32_t* prow = out.row(l);
-    const bool plain_row = cache.direct() && !progress.due_within(counter, nc);
+    const bool plain_row = !progress.due_within(counter, nc);
     if (plain_row) {
       // Runs of 32-byte groups of codes all full (white) or all zero (black) give spans of
       // pixels with one key; the pixels between them take the key path.
@@ -602,11 +584,8 @@ void leaves_by_words(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomN
   }
 }
 
-// Keys of more bits than this take the word walk instead of the cache.
-constexpr int kWordWalkBits = 12;
-
-// Leaf rows of the whole input by the tier's path; a window whose live entries do not fit the
-// cache's box takes the plain walk.
+// Leaf rows of the whole input by the tier's path: keys of few bits by the cache, more by the
+// word walk; a window whose live entries do not fit the key's box takes the plain walk.
 template <class Out>
 void leaves_by_tier(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                     Progress& progress, Tier tier, bool upward, Out& out) {
@@ -615,7 +594,7 @@ void leaves_by_tier(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNo
     if (k.usable) {
       const bool pext = tier == Tier::dispatched && __builtin_cpu_supports("bmi2");
       const bool avx2 = tier == Tier::dispatched && __builtin_cpu_supports("avx2");
-      if (k.bits > kWordWalkBits)
+      if (k.bits > LeafCache::kMaxBits)
         leaves_by_words(in, window, nodes, k, progress, upward, out);
       else
         leaves_cached(in, window, nodes, k, progress, pext, avx2, upward, out);
