@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "foundation/erro.h"
@@ -138,22 +140,40 @@ uint32_t walk_key(const ZoomNode* node, const int* pos, uint32_t n, uint64_t key
   return node[i].a;
 }
 
-// Leaf words by key, in a table indexed by the key (keys of at most kMaxBits bits). An entry
-// holds the leaf word in its low half and 1 in its high half once filled.
+// Leaf words by key: a table indexed by the key when it has few bits, else a direct-mapped
+// cache. An entry holds the leaf word in its low half and 1 in its high half once filled.
 class LeafCache {
  public:
-  static constexpr int kMaxBits = 18;
-  explicit LeafCache(int bits) : table_(size_t(1) << bits) {}
+  static constexpr int kDirectBits = 18;
+  explicit LeafCache(int bits)
+      : direct_(bits <= kDirectBits),
+        shift_(direct_ ? 0 : 64 - kHashBits),
+        table_(size_t(1) << (direct_ ? bits : kHashBits)),
+        keys_(direct_ ? 0 : table_.size()) {}
+  bool direct() const { return direct_; }
+  // The entries of a direct table, indexed by the key.
   uint64_t* table() { return table_.data(); }
   template <class Walk>
   uint32_t get(uint64_t key, Walk walk) {
-    uint64_t& e = table_[key];
-    if ((e >> 32) == 0) e = walk(key) | (uint64_t(1) << 32);
+    if (direct_) {
+      uint64_t& e = table_[key];
+      if ((e >> 32) == 0) e = walk(key) | (uint64_t(1) << 32);
+      return static_cast<uint32_t>(e);
+    }
+    size_t i = (key * 0x9E3779B97F4A7C15ull) >> shift_;
+    uint64_t& e = table_[i];
+    if ((e >> 32) != 0 && keys_[i] == key) return static_cast<uint32_t>(e);
+    e = walk(key) | (uint64_t(1) << 32);
+    keys_[i] = key;
     return static_cast<uint32_t>(e);
   }
 
  private:
+  static constexpr int kHashBits = 17;
+  bool direct_;
+  int shift_;
   std::vector<uint64_t> table_;
+  std::vector<uint64_t> keys_;
 };
 
 // Byte i of spread[b] is bit 7 - i of b: eight pixels of a row word onto eight column codes.
@@ -250,152 +270,6 @@ __attribute__((target("avx2"))) void shift_in_avx2(const uint32_t* row, int word
     v = upward ? _mm256_srli_epi16(v, 1) : _mm256_add_epi8(v, v);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(col + 32 * w),
                         _mm256_or_si256(_mm256_and_si256(v, keep), s));
-  }
-}
-
-// Shortest span of pixels with all-white or all-black boxes that is filled directly.
-constexpr int kMinSpan = 16;
-
-// Leaf words of every input row by the cache (keys of at most LeafCache::kMaxBits bits), rows
-// from the top or, upward, from the bottom. out.row(l) gives where row l's words go; out.done(l)
-// follows once they are there.
-template <class Out>
-void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                   const KeyLayout& k, Progress& progress, bool pext, bool avx2, bool upward,
-                   Out& out) {
-  const int nl = in.nl(), nc = in.nc();
-  const bool outside = (in.backg & 1u) != 0;
-  const int H = k.H;
-  const uint8_t code_out = outside ? uint8_t((1u << H) - 1) : 0;
-  const uint64_t repH = 0x0101010101010101ull * ((1u << H) - 1);
-
-  // Column codes of columns xlo..xend-1 (the row words are spread 8 or 32 columns at a time,
-  // the keys are loaded 8 columns at a time, and uniform spans are sought 32 at a time). For
-  // row l, bit b of a code is the pixel of row l + drmax - b.
-  const int groups = (nc + 7) / 8;
-  const int64_t xlo = std::min<int64_t>(0, k.dcmin);
-  const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 64, 32 * int64_t(in.wpr), nc});
-  std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
-  uint8_t* col = codes.data() - xlo;
-  std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
-  // Row r enters at bit 0 (moving down) or at bit H - 1 (moving up).
-  auto shift_in = [&](int64_t r) {
-    const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
-    if (avx2) {  // 32 columns at a time
-      shift_in_avx2(row, in.wpr, col, H, upward);
-      for (int x = nc; x < 32 * in.wpr; x++) col[x] = code_out;
-      return;
-    }
-    for (int g = 0; g < groups; g++) {
-      const uint64_t s = spread.v[(row[g >> 2] >> (24 - 8 * (g & 3))) & 0xFFu];
-      const uint64_t v = load64(col + 8 * g);
-      store64(col + 8 * g, upward ? ((v >> 1) & 0x7F7F7F7F7F7F7F7Full) | (s << (H - 1))
-                                  : (((v << 1) & 0xFEFEFEFEFEFEFEFEull) | s) & repH);
-    }
-    for (int x = nc; x < 8 * groups; x++) col[x] = code_out;
-  };
-
-  uint64_t lut[8][256];
-  for (int j = 0; j < k.W; j++) std::memcpy(lut[j], k.lut[j].data(), sizeof lut[j]);
-  const KeysByTable by_table = keys_by_table_of(k.W);
-  const uint32_t n = static_cast<uint32_t>(window.n());
-  auto walk = [&](uint64_t key) { return walk_key(nodes.node, k.pos.data(), n, key, outside); };
-  LeafCache cache(k.bits);
-  auto get = [&](uint64_t key) { return cache.get(key, walk); };
-  const LeafMiss miss{
-      [](void* ctx, uint64_t key) { return (*static_cast<decltype(get)*>(ctx))(key); }, &get};
-  std::vector<uint64_t> keys(nc);
-  int64_t counter = 0;
-  const LeavesByTable leaves_table = leaves_by_table_of(k.W);
-  // Leaf words of pixels whose boxes are all white or all black, found when first needed.
-  const uint64_t white_key = (uint64_t(1) << k.bits) - 1;
-  uint32_t uniform_leaf[2] = {};
-  bool have_uniform[2] = {false, false};
-  auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
-    if (pext)
-      leaves_by_pext(b, count, k.mask, cache.table(), dst, miss);
-    else
-      leaves_table(b, count, lut, cache.table(), dst, miss);
-  };
-
-  auto one_row = [&](int l) {
-    const uint8_t* box = col + k.dcmin;
-    uint32_t* prow = out.row(l);
-    const bool plain_row = !progress.due_within(counter, nc);
-    if (plain_row) {
-      // Runs of 32-byte groups of codes all full (white) or all zero (black) give spans of
-      // pixels with one key; the pixels between them take the key path.
-      const int groups32 = (nc + k.W + 30) / 32;
-      auto uniform = [&](int g) {  // 1 white, 0 black, -1 mixed
-        const uint8_t* q = box + 32 * g;
-        const uint64_t x0 = load64(q), x1 = load64(q + 8), x2 = load64(q + 16), x3 = load64(q + 24);
-        return (x0 & x1 & x2 & x3) == repH ? 1 : (x0 | x1 | x2 | x3) == 0 ? 0 : -1;
-      };
-      int c = 0;
-      for (int g = 0; g < groups32;) {
-        const int white = uniform(g);
-        if (white < 0) {
-          g++;
-          continue;
-        }
-        int g1 = g + 1;
-        while (g1 < groups32 && uniform(g1) == white) g1++;
-        const int s = 32 * g, e = std::min(32 * g1 - k.W + 1, nc);
-        if (e - s >= kMinSpan) {
-          if (!have_uniform[white]) {
-            uniform_leaf[white] = get(white ? white_key : 0);
-            have_uniform[white] = true;
-          }
-          leaves(box + c, s - c, prow + c);
-          std::fill(prow + s, prow + e, uniform_leaf[white]);
-          c = e;
-        }
-        g = g1;
-      }
-      leaves(box + c, nc - c, prow + c);
-    } else {
-      if (pext)
-        keys_by_pext(box, nc, k.mask, keys.data());
-      else
-        by_table(box, nc, lut, keys.data());
-      for (int c = 0; c < nc; c++) {
-        progress.at(counter + c);
-        prow[c] = cache.get(keys[c], walk);
-      }
-    }
-    counter += nc;
-    out.done(l);
-  };
-
-  if (upward) {
-    for (int64_t r = nl - 1 + k.drmax; r >= nl - 1 + k.drmin; r--) shift_in(r);
-    for (int l = nl - 1; l >= 0; l--) {
-      if (l < nl - 1) shift_in(l + k.drmin);
-      one_row(l);
-    }
-  } else {
-    for (int64_t r = k.drmin; r <= k.drmax; r++) shift_in(r);
-    for (int l = 0; l < nl; l++) {
-      if (l > 0) shift_in(l + k.drmax);
-      one_row(l);
-    }
-  }
-}
-
-// The same by one plain walk per pixel.
-template <class Out>
-void leaves_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                  Progress& progress, bool upward, Out& out) {
-  const int nl = in.nl(), nc = in.nc();
-  int64_t counter = 0;
-  for (int i = 0; i < nl; i++) {
-    const int l = upward ? nl - 1 - i : i;
-    uint32_t* prow = out.row(l);
-    for (int c = 0; c < nc; c++) {
-      progress.at(counter++);
-      prow[c] = walktree(in, window, nodes, l, c);
-    }
-    out.done(l);
   }
 }
 
@@ -539,48 +413,201 @@ class WordWalk {
   std::vector<uint64_t> reading_;  // one row in reading order
 };
 
-// Leaf words of every input row by whole words of pixels; rows and order as leaves_cached.
+// Shortest span of pixels with all-white or all-black boxes that is filled directly.
+constexpr int kMinSpan = 16;
+
+// Leaf words of every input row by the cache, rows from the top or, upward, from the bottom.
+// out.row(l) gives where row l's words go; out.done(l) follows once they are there. Keys beyond
+// a direct table also have the word walk, and each row takes whichever of the two has lately
+// been quicker (both give the same words).
 template <class Out>
-void leaves_by_words(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
-                     const KeyLayout& k, Progress& progress, bool upward, Out& out) {
+void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                   const KeyLayout& k, Progress& progress, bool pext, bool avx2, bool upward,
+                   Out& out) {
   const int nl = in.nl(), nc = in.nc();
-  WordWalk walk(in, window, nodes, k);
-  const int H = walk.rows();
-  const int full = nc / 64, rest = nc % 64;
+  const bool outside = (in.backg & 1u) != 0;
+  const int H = k.H;
+  const uint8_t code_out = outside ? uint8_t((1u << H) - 1) : 0;
+  const uint64_t repH = 0x0101010101010101ull * ((1u << H) - 1);
+
+  // Column codes of columns xlo..xend-1 (the row words are spread 8 or 32 columns at a time,
+  // the keys are loaded 8 columns at a time, and uniform spans are sought 32 at a time). For
+  // row l, bit b of a code is the pixel of row l + drmax - b.
+  const int groups = (nc + 7) / 8;
+  const int64_t xlo = std::min<int64_t>(0, k.dcmin);
+  const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 64, 32 * int64_t(in.wpr), nc});
+  std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
+  uint8_t* col = codes.data() - xlo;
+  std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
+  // Row r enters at bit 0 (moving down) or at bit H - 1 (moving up).
+  const bool hashed = k.bits > LeafCache::kDirectBits;
+  std::unique_ptr<WordWalk> words;
+  if (hashed) words.reset(new WordWalk(in, window, nodes, k));
+  auto shift_in = [&](int64_t r) {
+    if (hashed) words->load_row(r);
+    const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
+    if (avx2) {  // 32 columns at a time
+      shift_in_avx2(row, in.wpr, col, H, upward);
+      for (int x = nc; x < 32 * in.wpr; x++) col[x] = code_out;
+      return;
+    }
+    for (int g = 0; g < groups; g++) {
+      const uint64_t s = spread.v[(row[g >> 2] >> (24 - 8 * (g & 3))) & 0xFFu];
+      const uint64_t v = load64(col + 8 * g);
+      store64(col + 8 * g, upward ? ((v >> 1) & 0x7F7F7F7F7F7F7F7Full) | (s << (H - 1))
+                                  : (((v << 1) & 0xFEFEFEFEFEFEFEFEull) | s) & repH);
+    }
+    for (int x = nc; x < 8 * groups; x++) col[x] = code_out;
+  };
+
+  uint64_t lut[8][256];
+  for (int j = 0; j < k.W; j++) std::memcpy(lut[j], k.lut[j].data(), sizeof lut[j]);
+  const KeysByTable by_table = keys_by_table_of(k.W);
+  const uint32_t n = static_cast<uint32_t>(window.n());
+  auto walk = [&](uint64_t key) { return walk_key(nodes.node, k.pos.data(), n, key, outside); };
+  LeafCache cache(k.bits);
+  auto get = [&](uint64_t key) { return cache.get(key, walk); };
+  const LeafMiss miss{
+      [](void* ctx, uint64_t key) { return (*static_cast<decltype(get)*>(ctx))(key); }, &get};
+  std::vector<uint64_t> keys(nc);
   int64_t counter = 0;
+  const LeavesByTable leaves_table = leaves_by_table_of(k.W);
+  // Leaf words of pixels whose boxes are all white or all black, found when first needed.
+  const uint64_t white_key = (uint64_t(1) << k.bits) - 1;
+  uint32_t uniform_leaf[2] = {};
+  bool have_uniform[2] = {false, false};
+  auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
+    if (pext)
+      leaves_by_pext(b, count, k.mask, cache.table(), dst, miss);
+    else
+      leaves_table(b, count, lut, cache.table(), dst, miss);
+  };
+
+  // The whole row by the word walk: progress lines up to its end or to the first pixel whose
+  // walk fails, and then the failure.
+  const int nwords = (nc + 63) / 64;
+  auto walked_row = [&](int l, uint32_t* prow) {
+    int failed = -1;
+    for (int w = 0; w < nwords && failed < 0; w++) {
+      const uint64_t all = 64 * (w + 1) <= nc ? ~uint64_t(0) : (uint64_t(1) << (nc % 64)) - 1;
+      const uint64_t f = words->word(w, all, l % H, prow + 64 * w);
+      if (f != 0) failed = 64 * w + __builtin_ctzll(f);
+    }
+    if (failed >= 0 || progress.due_within(counter, nc)) {
+      const int last = failed >= 0 ? failed : nc - 1;
+      for (int c = 0; c <= last; c++) progress.at(counter + c);
+      if (failed >= 0) erro(kErrIndex, "");
+    }
+  };
+  // Seconds a row by each way (0: not yet timed), kept as running averages. After try_rows
+  // rows one way, a row tries the other; each try that loses doubles try_rows.
+  constexpr int kFirstTry = 16, kLastTry = 1024;
+  double row_seconds[2] = {0, 0};  // cache, word walk
+  int way = 0, rows_in_way = 0, try_rows = kFirstTry;
+  auto timed = [&](int w, std::chrono::steady_clock::time_point t0) {
+    const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    row_seconds[w] = row_seconds[w] == 0 ? t : 0.75 * row_seconds[w] + 0.25 * t;
+    const int was = way;
+    way = row_seconds[1] != 0 && row_seconds[1] < row_seconds[0] ? 1 : 0;
+    if (way != was)
+      try_rows = kFirstTry;
+    else if (w != was)
+      try_rows = std::min(2 * try_rows, kLastTry);
+    rows_in_way = w == was && way == was ? rows_in_way + 1 : 0;
+  };
+
   auto one_row = [&](int l) {
+    const uint8_t* box = col + k.dcmin;
     uint32_t* prow = out.row(l);
-    const int64_t first = l % H;  // slot of row l + drmin
-    uint64_t failed = 0;
-    int at = -1;
-    for (int w = 0; w < full + (rest > 0); w++) {
-      const uint64_t mask = w < full ? ~uint64_t(0) : (uint64_t(1) << rest) - 1;
-      failed = walk.word(w, mask, first, prow + 64 * w);
-      if (failed != 0) {
-        at = 64 * w + __builtin_ctzll(failed);
-        break;
+    std::chrono::steady_clock::time_point t0;
+    int this_way = 0;
+    if (hashed) {
+      this_way = rows_in_way >= try_rows || row_seconds[1 - way] == 0 ? 1 - way : way;
+      t0 = std::chrono::steady_clock::now();
+      if (this_way == 1) {
+        walked_row(l, prow);
+        counter += nc;
+        timed(this_way, t0);
+        out.done(l);
+        return;
       }
     }
-    if (at >= 0 || progress.due_within(counter, nc)) {
-      const int last = at >= 0 ? at : nc - 1;
-      for (int c = 0; c <= last; c++) progress.at(counter + c);
-      if (at >= 0) erro(kErrIndex, "");
+    const bool plain_row = cache.direct() && !progress.due_within(counter, nc);
+    if (plain_row) {
+      // Runs of 32-byte groups of codes all full (white) or all zero (black) give spans of
+      // pixels with one key; the pixels between them take the key path.
+      const int groups32 = (nc + k.W + 30) / 32;
+      auto uniform = [&](int g) {  // 1 white, 0 black, -1 mixed
+        const uint8_t* q = box + 32 * g;
+        const uint64_t x0 = load64(q), x1 = load64(q + 8), x2 = load64(q + 16), x3 = load64(q + 24);
+        return (x0 & x1 & x2 & x3) == repH ? 1 : (x0 | x1 | x2 | x3) == 0 ? 0 : -1;
+      };
+      int c = 0;
+      for (int g = 0; g < groups32;) {
+        const int white = uniform(g);
+        if (white < 0) {
+          g++;
+          continue;
+        }
+        int g1 = g + 1;
+        while (g1 < groups32 && uniform(g1) == white) g1++;
+        const int s = 32 * g, e = std::min(32 * g1 - k.W + 1, nc);
+        if (e - s >= kMinSpan) {
+          if (!have_uniform[white]) {
+            uniform_leaf[white] = get(white ? white_key : 0);
+            have_uniform[white] = true;
+          }
+          leaves(box + c, s - c, prow + c);
+          std::fill(prow + s, prow + e, uniform_leaf[white]);
+          c = e;
+        }
+        g = g1;
+      }
+      leaves(box + c, nc - c, prow + c);
+    } else {
+      if (pext)
+        keys_by_pext(box, nc, k.mask, keys.data());
+      else
+        by_table(box, nc, lut, keys.data());
+      for (int c = 0; c < nc; c++) {
+        progress.at(counter + c);
+        prow[c] = cache.get(keys[c], walk);
+      }
     }
     counter += nc;
+    if (hashed) timed(this_way, t0);
     out.done(l);
   };
+
   if (upward) {
-    for (int64_t r = nl - 1 + k.drmin; r <= nl - 1 + k.drmax; r++) walk.load_row(r);
+    for (int64_t r = nl - 1 + k.drmax; r >= nl - 1 + k.drmin; r--) shift_in(r);
     for (int l = nl - 1; l >= 0; l--) {
-      if (l < nl - 1) walk.load_row(l + k.drmin);
+      if (l < nl - 1) shift_in(l + k.drmin);
       one_row(l);
     }
   } else {
-    for (int64_t r = k.drmin; r <= k.drmax; r++) walk.load_row(r);
+    for (int64_t r = k.drmin; r <= k.drmax; r++) shift_in(r);
     for (int l = 0; l < nl; l++) {
-      if (l > 0) walk.load_row(l + k.drmax);
+      if (l > 0) shift_in(l + k.drmax);
       one_row(l);
     }
+  }
+}
+
+// The same by one plain walk per pixel.
+template <class Out>
+void leaves_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+                  Progress& progress, bool upward, Out& out) {
+  const int nl = in.nl(), nc = in.nc();
+  int64_t counter = 0;
+  for (int i = 0; i < nl; i++) {
+    const int l = upward ? nl - 1 - i : i;
+    uint32_t* prow = out.row(l);
+    for (int c = 0; c < nc; c++) {
+      progress.at(counter++);
+      prow[c] = walktree(in, window, nodes, l, c);
+    }
+    out.done(l);
   }
 }
 
@@ -594,10 +621,7 @@ void leaves_by_tier(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNo
     if (k.usable) {
       const bool pext = tier == Tier::dispatched && __builtin_cpu_supports("bmi2");
       const bool avx2 = tier == Tier::dispatched && __builtin_cpu_supports("avx2");
-      if (k.bits > LeafCache::kMaxBits)
-        leaves_by_words(in, window, nodes, k, progress, upward, out);
-      else
-        leaves_cached(in, window, nodes, k, progress, pext, avx2, upward, out);
+      leaves_cached(in, window, nodes, k, progress, pext, avx2, upward, out);
       return;
     }
   }
