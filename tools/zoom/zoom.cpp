@@ -472,8 +472,9 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   std::vector<uint64_t> keys(nc);
   int64_t counter = 0;
   const LeavesByTable leaves_table = leaves_by_table_of(k.W);
-  // Leaf words of pixels whose boxes are all white or all black, found when first needed.
-  const uint64_t white_key = (uint64_t(1) << k.bits) - 1;
+  // Leaf words of pixels whose boxes are all white or all black, found when first needed. A
+  // key of 64 bits is never direct, so the white key is only formed below 64.
+  const uint64_t white_key = k.bits < 64 ? (uint64_t(1) << k.bits) - 1 : ~uint64_t(0);
   uint32_t uniform_leaf[2] = {};
   bool have_uniform[2] = {false, false};
   auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
