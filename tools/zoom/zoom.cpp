@@ -399,7 +399,6 @@ class WordWalk {
     return failed;
   }
 
-  int rows() const { return H_; }
   static constexpr int kMaxRows = 8;
 
  private:
@@ -439,10 +438,10 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
   uint8_t* col = codes.data() - xlo;
   std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
-  // Row r enters at bit 0 (moving down) or at bit H - 1 (moving up).
   const bool hashed = k.bits > LeafCache::kDirectBits;
   std::unique_ptr<WordWalk> words;
   if (hashed) words.reset(new WordWalk(in, window, nodes, k));
+  // Row r enters at bit 0 (moving down) or at bit H - 1 (moving up), and the word walk's slot.
   auto shift_in = [&](int64_t r) {
     if (hashed) words->load_row(r);
     const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
@@ -612,8 +611,8 @@ void leaves_plain(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNode
   }
 }
 
-// Leaf rows of the whole input by the tier's path: keys of few bits by the cache, more by the
-// word walk; a window whose live entries do not fit the key's box takes the plain walk.
+// Leaf rows of the whole input by the tier's path; a window whose live entries do not fit the
+// cache's box takes the plain walk.
 template <class Out>
 void leaves_by_tier(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                     Progress& progress, Tier tier, bool upward, Out& out) {

@@ -20,9 +20,10 @@ uint32_t walktree(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNode
                   int row, int col);
 
 // Stores the leaf word of every input pixel in pattern (sized nl x nc by the caller), printing
-// progress lines on progress. When the window fits, leaf words are cached by window content if
-// the tree tests at most 18 entries (their bits gathered with BMI2 pext when the processor has
-// it), and otherwise the tree is walked for 64 pixels at once.
+// progress lines on progress. Leaf words are cached by window content when the window fits;
+// their bits are gathered with BMI2 pext when the processor has it. When the tree tests more
+// than 18 entries, a row may instead walk the tree for 64 pixels at once, whichever has lately
+// been quicker.
 void applyfilter(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                  MATRIZ<uint32_t>& pattern, FILE* progress);
 // The same without instructions beyond plain x86-64.
