@@ -499,15 +499,16 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
       if (failed >= 0) erro(kErrIndex, "");
     }
   };
-  // Seconds a row by each way (0: not yet timed), kept as running averages. After try_rows
-  // rows one way, a row tries the other; each try that loses doubles try_rows.
+  // Seconds a row by each way (0: not yet timed): a running average over the rows of the way
+  // taken, the time of its last row for the other. After try_rows rows one way, a row tries the
+  // other; each try that loses doubles try_rows.
   constexpr int kFirstTry = 16, kLastTry = 1024;
   double row_seconds[2] = {0, 0};  // cache, word walk
   int way = 0, rows_in_way = 0, try_rows = kFirstTry;
   auto timed = [&](int w, std::chrono::steady_clock::time_point t0) {
     const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    row_seconds[w] = row_seconds[w] == 0 ? t : 0.75 * row_seconds[w] + 0.25 * t;
     const int was = way;
+    row_seconds[w] = row_seconds[w] == 0 || w != was ? t : 0.75 * row_seconds[w] + 0.25 * t;
     way = row_seconds[1] != 0 && row_seconds[1] < row_seconds[0] ? 1 : 0;
     if (way != was)
       try_rows = kFirstTry;
