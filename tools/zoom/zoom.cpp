@@ -477,7 +477,13 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   uint32_t uniform_leaf[2] = {};
   bool have_uniform[2] = {false, false};
   auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
-    if (pext)
+    if (!cache.direct()) {
+      if (pext)
+        keys_by_pext(b, count, k.mask, keys.data());
+      else
+        by_table(b, count, lut, keys.data());
+      for (int c = 0; c < count; c++) dst[c] = get(keys[c]);
+    } else if (pext)
       leaves_by_pext(b, count, k.mask, cache.table(), dst, miss);
     else
       leaves_table(b, count, lut, cache.table(), dst, miss);
@@ -533,7 +539,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
         return;
       }
     }
-    const bool plain_row = cache.direct() && !progress.due_within(counter, nc);
+    const bool plain_row = !progress.due_within(counter, nc);
     if (plain_row) {
       // Runs of 32-byte groups of codes all full (white) or all zero (black) give spans of
       // pixels with one key; the pixels between them take the key path.
