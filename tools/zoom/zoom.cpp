@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -141,18 +142,22 @@ uint32_t walk_key(const ZoomNode* node, const int* pos, uint32_t n, uint64_t key
 }
 
 // Leaf words by key: a table indexed by the key when it has few bits, else a direct-mapped
-// cache. An entry holds the leaf word in its low half and 1 in its high half once filled.
+// cache of (leaf, key) pairs. A leaf entry holds the leaf word in its low half and 1 in its high
+// half once filled. The table's pages come from the system already clear, and only the pages
+// used are ever touched.
 class LeafCache {
  public:
   static constexpr int kDirectBits = 18;
   explicit LeafCache(int bits)
       : direct_(bits <= kDirectBits),
         shift_(direct_ ? 0 : 64 - kHashBits),
-        table_(size_t(1) << (direct_ ? bits : kHashBits)),
-        keys_(direct_ ? 0 : table_.size()) {}
+        table_(static_cast<uint64_t*>(
+            std::calloc(direct_ ? size_t(1) << bits : size_t(2) << kHashBits, sizeof(uint64_t)))) {
+    if (table_ == nullptr) erro(kErrAloca, "");
+  }
   bool direct() const { return direct_; }
   // The entries of a direct table, indexed by the key.
-  uint64_t* table() { return table_.data(); }
+  uint64_t* table() { return table_.get(); }
   template <class Walk>
   uint32_t get(uint64_t key, Walk walk) {
     if (direct_) {
@@ -160,20 +165,21 @@ class LeafCache {
       if ((e >> 32) == 0) e = walk(key) | (uint64_t(1) << 32);
       return static_cast<uint32_t>(e);
     }
-    size_t i = (key * 0x9E3779B97F4A7C15ull) >> shift_;
-    uint64_t& e = table_[i];
-    if ((e >> 32) != 0 && keys_[i] == key) return static_cast<uint32_t>(e);
-    e = walk(key) | (uint64_t(1) << 32);
-    keys_[i] = key;
-    return static_cast<uint32_t>(e);
+    uint64_t* e = table_.get() + 2 * ((key * 0x9E3779B97F4A7C15ull) >> shift_);
+    if ((e[0] >> 32) != 0 && e[1] == key) return static_cast<uint32_t>(e[0]);
+    e[0] = walk(key) | (uint64_t(1) << 32);
+    e[1] = key;
+    return static_cast<uint32_t>(e[0]);
   }
 
  private:
+  struct Free {
+    void operator()(uint64_t* p) const { std::free(p); }
+  };
   static constexpr int kHashBits = 17;
   bool direct_;
   int shift_;
-  std::vector<uint64_t> table_;
-  std::vector<uint64_t> keys_;
+  std::unique_ptr<uint64_t[], Free> table_;
 };
 
 // Byte i of spread[b] is bit 7 - i of b: eight pixels of a row word onto eight column codes.
