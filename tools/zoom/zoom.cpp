@@ -514,7 +514,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   // Seconds a row by each way (0: not yet timed): a running average over the rows of the way
   // taken, the time of its last row for the other. After try_rows rows one way, a row tries the
   // other; each try that loses doubles try_rows.
-  constexpr int kFirstTry = 16, kLastTry = 1024;
+  constexpr int kFirstTry = 16, kLastTry = 64;
   double row_seconds[2] = {0, 0};  // cache, word walk
   int way = 0, rows_in_way = 0, try_rows = kFirstTry;
   auto timed = [&](int w, std::chrono::steady_clock::time_point t0) {
