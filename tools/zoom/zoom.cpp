@@ -469,7 +469,11 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   for (int j = 0; j < k.W; j++) std::memcpy(lut[j], k.lut[j].data(), sizeof lut[j]);
   const KeysByTable by_table = keys_by_table_of(k.W);
   const uint32_t n = static_cast<uint32_t>(window.n());
-  auto walk = [&](uint64_t key) { return walk_key(nodes.node, k.pos.data(), n, key, outside); };
+  int64_t new_keys = 0;  // walks for keys the cache lacked
+  auto walk = [&](uint64_t key) {
+    new_keys++;
+    return walk_key(nodes.node, k.pos.data(), n, key, outside);
+  };
   LeafCache cache(k.bits);
   auto get = [&](uint64_t key) { return cache.get(key, walk); };
   const LeafMiss miss{
@@ -514,14 +518,17 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   // Seconds a row by each way (0: not yet timed): a running average over the rows of the way
   // taken, the time of its last row for the other. After try_rows rows one way, a row tries the
   // other; each try that loses doubles try_rows.
-  constexpr int kFirstTry = 16, kLastTry = 64;
+  constexpr int kFirstTry = 16, kLastTry = 64, kLearnt = 16;
   double row_seconds[2] = {0, 0};  // cache, word walk
   int way = 0, rows_in_way = 0, try_rows = kFirstTry;
   auto timed = [&](int w, std::chrono::steady_clock::time_point t0) {
     const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const int was = way;
     row_seconds[w] = row_seconds[w] == 0 || w != was ? t : 0.75 * row_seconds[w] + 0.25 * t;
-    way = row_seconds[1] != 0 && row_seconds[1] < row_seconds[0] ? 1 : 0;
+    // A cache row that found nearly every key stays the way: the cache has learnt the page
+    // (its first rows, spent learning, may well be slower than the walk).
+    const bool learnt = w == 0 && kLearnt * new_keys <= nc;
+    way = !learnt && row_seconds[1] != 0 && row_seconds[1] < row_seconds[0] ? 1 : 0;
     if (way != was)
       try_rows = kFirstTry;
     else if (w != was)
@@ -536,6 +543,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
     int this_way = 0;
     if (hashed) {
       this_way = rows_in_way >= try_rows || row_seconds[1 - way] == 0 ? 1 - way : way;
+      new_keys = 0;
       t0 = std::chrono::steady_clock::now();
       if (this_way == 1) {
         walked_row(l, prow);
