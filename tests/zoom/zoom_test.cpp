@@ -1,6 +1,7 @@
 // The tree pass, the block expansion and the filter reader, in process.
 #include <array>
 #include <climits>
+#include <map>
 #include <random>
 
 #include "support/test_support.h"
@@ -437,48 +438,74 @@ TEST(Zoom, WordWalkProgressAndFailure) {
   // A leaf that some pixels reach becomes a test of entry 49 (outside the window). The plain
   // walk marks it; the first pixel reaching it, from the top (tree pass) or from the bottom
   // (fused pass), is where the lines stop.
-  MATRIZ<uint32_t> p(in.nl(), in.nc());
-  size_t leaf = 0;
-  for (size_t i = 0; i < tree.size(); i++)
-    if (tree[i].b == kLeaf && i > tree.size() / 2) leaf = i;
-  std::vector<ZoomNode> marked = tree;
-  marked[leaf].a = 0xDEADBEEFu;
-  zoomtest::set_nodes(list, marked);
-  kelt::applyfilter_plain(in, w, list, p, nullptr);
-  int64_t first_down = -1, first_up = -1;
-  for (int i = 0; i < p.n; i++)
-    if (p.data[i] == 0xDEADBEEFu) {
-      if (first_down < 0) first_down = i;
-      const int64_t up = int64_t(in.nl() - 1 - i / in.nc()) * in.nc() + i % in.nc();
-      if (first_up < 0 || up < first_up) first_up = up;
+  auto expect_stop_at_first = [&](const IMGBIN& page, size_t leaf, const std::string& what) {
+    SCOPED_TRACE(what);
+    MATRIZ<uint32_t> p(page.nl(), page.nc());
+    std::vector<ZoomNode> marked = tree;
+    marked[leaf].a = 0xDEADBEEFu;
+    zoomtest::set_nodes(list, marked);
+    kelt::applyfilter_plain(page, w, list, p, nullptr);
+    int64_t first_down = -1, first_up = -1;
+    for (int i = 0; i < p.n; i++)
+      if (p.data[i] == 0xDEADBEEFu) {
+        if (first_down < 0) first_down = i;
+        const int64_t up = int64_t(page.nl() - 1 - i / page.nc()) * page.nc() + i % page.nc();
+        if (first_up < 0 || up < first_up) first_up = up;
+      }
+    ASSERT_GE(first_down, 0) << "no pixel reaches the marked leaf";
+    std::vector<ZoomNode> failing = tree;
+    failing[leaf] = {49, static_cast<int32_t>(leaf)};  // never followed: the walk stops first
+    zoomtest::set_nodes(list, failing);
+    const int64_t total = int64_t(page.nl()) * page.nc(), step = std::max<int64_t>(total / 100, 1);
+    auto lines_to = [&](int64_t last) {
+      std::string s;
+      for (int64_t k = 0; k <= last; k += step) s += progress_line(100.0 * k / total);
+      return s + testutil::erro_line("Erro VETOR::operator() - Indice invalido", "");
+    };
+    for (Pass pass : {Pass::plain, Pass::cached}) {
+      EXPECT_EXIT(
+          {
+            testutil::stdout_to_stderr();
+            (pass == Pass::plain ? kelt::applyfilter_plain : kelt::applyfilter)(page, w, list, p,
+                                                                                stderr);
+          },
+          ::testing::ExitedWithCode(1), ::testing::HasSubstr(lines_to(first_down)));
     }
-  ASSERT_GE(first_down, 0) << "no pixel reaches the marked leaf";
-  std::vector<ZoomNode> failing = tree;
-  failing[leaf] = {49, static_cast<int32_t>(leaf)};  // never followed: the walk stops first
-  zoomtest::set_nodes(list, failing);
-  const int64_t total = int64_t(in.nl()) * in.nc(), step = total / 100;
-  auto lines_to = [&](int64_t last) {
-    std::string s;
-    for (int64_t k = 0; k <= last; k += step) s += progress_line(100.0 * k / total);
-    return s + testutil::erro_line("Erro VETOR::operator() - Indice invalido", "");
-  };
-  for (Pass pass : {Pass::plain, Pass::cached}) {
     EXPECT_EXIT(
         {
           testutil::stdout_to_stderr();
-          (pass == Pass::plain ? kelt::applyfilter_plain : kelt::applyfilter)(in, w, list, p,
-                                                                              stderr);
+          IMGBIN out(3 * page.nl(), 3 * page.nc());
+          kelt::ImageSink sink(out, 3);
+          kelt::zoom(page, w, list, 3, stderr, sink);
         },
-        ::testing::ExitedWithCode(1), ::testing::HasSubstr(lines_to(first_down)));
-  }
-  EXPECT_EXIT(
-      {
-        testutil::stdout_to_stderr();
-        IMGBIN out(3 * in.nl(), 3 * in.nc());
-        kelt::ImageSink sink(out, 3);
-        kelt::zoom(in, w, list, 3, stderr, sink);
-      },
-      ::testing::ExitedWithCode(1), ::testing::HasSubstr(lines_to(first_up)));
+        ::testing::ExitedWithCode(1), ::testing::HasSubstr(lines_to(first_up)));
+  };
+  size_t late = 0;
+  for (size_t i = 0; i < tree.size(); i++)
+    if (tree[i].b == kLeaf && i > tree.size() / 2) late = i;
+  expect_stop_at_first(in, late, "23 x 150");
+
+  // A page of two rows: the first row of a pass takes the word walk, the second the cache.
+  // Leaves that only pixels of the top row reach, and only pixels of the bottom row.
+  IMGBIN strip = random_page(rng, 2, 150, true);
+  zoomtest::set_nodes(list, tree);
+  MATRIZ<uint32_t> p(2, 150);
+  kelt::applyfilter_plain(strip, w, list, p, nullptr);
+  std::map<uint32_t, int> rows_reaching;  // leaf word: bit r for row r
+  for (int i = 0; i < p.n; i++) rows_reaching[p.data[i]] |= 1 << (i / 150);
+  int found = 0;
+  for (int only : {1, 2})
+    for (size_t i = 0; i < tree.size(); i++) {
+      if (tree[i].b != kLeaf) continue;
+      int reach = 0;  // a leaf word may stand in more than one leaf: all of them must agree
+      for (size_t j = 0; j < tree.size(); j++)
+        if (tree[j].b == kLeaf && tree[j].a == tree[i].a) reach |= rows_reaching[tree[j].a];
+      if (reach != only) continue;
+      expect_stop_at_first(strip, i, only == 1 ? "2 x 150, top row" : "2 x 150, bottom row");
+      found |= only;
+      break;
+    }
+  EXPECT_EQ(found, 3) << "leaves reached by one row only";
 }
 
 TEST(Zoom, ExpansionMatchesPixelByPixel) {
