@@ -518,16 +518,19 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   // Seconds a row by each way (0: not yet timed): a running average over the rows of the way
   // taken, the time of its last row for the other. After try_rows rows one way, a row tries the
   // other; each try that loses doubles try_rows.
-  constexpr int kFirstTry = 16, kLastTry = 64, kLearnt = 16;
+  constexpr int kFirstTry = 16, kLastTry = 64, kLearnt = 16, kLearning = 64;
   double row_seconds[2] = {0, 0};  // cache, word walk
-  int way = 0, rows_in_way = 0, try_rows = kFirstTry;
+  int way = 0, rows_in_way = 0, try_rows = kFirstTry, rows_timed = 0;
   auto timed = [&](int w, std::chrono::steady_clock::time_point t0) {
     const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const int was = way;
     row_seconds[w] = row_seconds[w] == 0 || w != was ? t : 0.75 * row_seconds[w] + 0.25 * t;
-    // A cache row that found nearly every key stays the way: the cache has learnt the page
-    // (its first rows, spent learning, may well be slower than the walk).
-    const bool learnt = w == 0 && kLearnt * new_keys <= nc;
+    // A cache row that found nearly every key stays the way: the cache has learnt the page. So
+    // does one among the first kLearning rows that found half its keys: the cache is learning
+    // (those rows may well be slower than the walk).
+    rows_timed++;
+    const bool learnt =
+        w == 0 && (kLearnt * new_keys <= nc || (rows_timed <= kLearning && 2 * new_keys <= nc));
     way = !learnt && row_seconds[1] != 0 && row_seconds[1] < row_seconds[0] ? 1 : 0;
     if (way != was)
       try_rows = kFirstTry;
