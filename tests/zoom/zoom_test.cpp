@@ -485,7 +485,8 @@ TEST(Zoom, WordWalkProgressAndFailure) {
     if (tree[i].b == kLeaf && i > tree.size() / 2) late = i;
   expect_stop_at_first(in, late, "23 x 150");
 
-  // A page of two rows: the first row of a pass takes the word walk, the second the cache.
+  // A noisy page of two rows: the first row of a pass takes the cache, which misses nearly all
+  // its keys, so the second takes the word walk.
   // Leaves that only pixels of the top row reach, and only pixels of the bottom row.
   IMGBIN strip = random_page(rng, 2, 150, true);
   zoomtest::set_nodes(list, tree);

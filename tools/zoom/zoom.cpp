@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -423,8 +422,8 @@ constexpr int kMinSpan = 16;
 
 // Leaf words of every input row by the cache, rows from the top or, upward, from the bottom.
 // out.row(l) gives where row l's words go; out.done(l) follows once they are there. Keys beyond
-// a direct table also have the word walk, and each row takes whichever of the two has lately
-// been quicker (both give the same words).
+// a direct table also have the word walk, and each row takes one of the two by how many keys
+// the cache lately missed (both give the same words).
 template <class Out>
 void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                    const KeyLayout& k, Progress& progress, bool pext, bool avx2, bool upward,
@@ -515,46 +514,38 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
       if (failed >= 0) erro(kErrIndex, "");
     }
   };
-  // Seconds a row by each way (0: not yet timed): a running average over the rows of the way
-  // taken, the time of its last row for the other. After try_rows rows one way, a row tries the
-  // other; each try that loses doubles try_rows.
+  // Rows beyond the direct table take the cache while it finds nearly every key (at most one
+  // new key in kLearnt pixels), or, among the first kLearning rows, at least half of them (it
+  // is learning the page). A cache row that misses more hands the next try_rows rows to the
+  // word walk, after which a row tries the cache again; each try that misses doubles try_rows,
+  // up to kLastTry. The choice follows the keys only, so a page always takes the same ways.
   constexpr int kFirstTry = 16, kLastTry = 64, kLearnt = 16, kLearning = 64;
-  double row_seconds[2] = {0, 0};  // cache, word walk
-  int way = 0, rows_in_way = 0, try_rows = kFirstTry, rows_timed = 0;
-  auto timed = [&](int w, std::chrono::steady_clock::time_point t0) {
-    const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    const int was = way;
-    row_seconds[w] = row_seconds[w] == 0 || w != was ? t : 0.75 * row_seconds[w] + 0.25 * t;
-    // A cache row that found nearly every key stays the way: the cache has learnt the page. So
-    // does one among the first kLearning rows that found half its keys: the cache is learning
-    // (those rows may well be slower than the walk).
-    rows_timed++;
-    const bool learnt =
-        w == 0 && (kLearnt * new_keys <= nc || (rows_timed <= kLearning && 2 * new_keys <= nc));
-    way = !learnt && row_seconds[1] != 0 && row_seconds[1] < row_seconds[0] ? 1 : 0;
-    if (way != was)
+  int way = 0, walk_rows = 0, try_rows = kFirstTry, cache_rows = 0;
+  auto counted = [&]() {  // after a cache row
+    cache_rows++;
+    const bool keep = kLearnt * new_keys <= nc || (cache_rows <= kLearning && 2 * new_keys <= nc);
+    if (keep) {
+      way = 0;
       try_rows = kFirstTry;
-    else if (w != was)
-      try_rows = std::min(2 * try_rows, kLastTry);
-    rows_in_way = w == was && way == was ? rows_in_way + 1 : 0;
+    } else {
+      if (way == 1) try_rows = std::min(2 * try_rows, kLastTry);
+      way = 1;
+    }
+    walk_rows = 0;
   };
 
   auto one_row = [&](int l) {
     const uint8_t* box = col + k.dcmin;
     uint32_t* prow = out.row(l);
-    std::chrono::steady_clock::time_point t0;
-    int this_way = 0;
     if (hashed) {
-      this_way = rows_in_way >= try_rows || row_seconds[1 - way] == 0 ? 1 - way : way;
-      new_keys = 0;
-      t0 = std::chrono::steady_clock::now();
-      if (this_way == 1) {
+      if (way == 1 && walk_rows < try_rows) {
         walked_row(l, prow);
+        walk_rows++;
         counter += nc;
-        timed(this_way, t0);
         out.done(l);
         return;
       }
+      new_keys = 0;
     }
     const bool plain_row = !progress.due_within(counter, nc);
     if (plain_row) {
@@ -599,7 +590,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
       }
     }
     counter += nc;
-    if (hashed) timed(this_way, t0);
+    if (hashed) counted();
     out.done(l);
   };
 

@@ -22,8 +22,8 @@ uint32_t walktree(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNode
 // Stores the leaf word of every input pixel in pattern (sized nl x nc by the caller), printing
 // progress lines on progress. Leaf words are cached by window content when the window fits;
 // their bits are gathered with BMI2 pext when the processor has it. When the tree tests more
-// than 18 entries, a row may instead walk the tree for 64 pixels at once, whichever has lately
-// been quicker.
+// than 18 entries, a row may instead walk the tree for 64 pixels at once, when the cache lately
+// missed many keys.
 void applyfilter(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                  MATRIZ<uint32_t>& pattern, FILE* progress);
 // The same without instructions beyond plain x86-64.
