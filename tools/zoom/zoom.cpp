@@ -164,14 +164,31 @@ class LeafCache {
       if ((e >> 32) == 0) e = walk(key) | (uint64_t(1) << 32);
       return static_cast<uint32_t>(e);
     }
-    uint64_t* e = table_.get() + 2 * ((key * 0x9E3779B97F4A7C15ull) >> shift_);
+    return hashed(key, walk);
+  }
+  // Leaf words of count keys of a hashed cache: each entry is fetched some keys ahead, and a
+  // key equal to the one before takes its word.
+  template <class Walk>
+  void get_all(const uint64_t* keys, int count, uint32_t* out, Walk walk) {
+    constexpr int kAhead = 12;
+    for (int c = 0; c < count; c++) {
+      if (c + kAhead < count) __builtin_prefetch(entry(keys[c + kAhead]));
+      out[c] = c > 0 && keys[c] == keys[c - 1] ? out[c - 1] : hashed(keys[c], walk);
+    }
+  }
+
+ private:
+  uint64_t* entry(uint64_t key) {
+    return table_.get() + 2 * ((key * 0x9E3779B97F4A7C15ull) >> shift_);
+  }
+  template <class Walk>
+  uint32_t hashed(uint64_t key, Walk walk) {
+    uint64_t* e = entry(key);
     if ((e[0] >> 32) != 0 && e[1] == key) return static_cast<uint32_t>(e[0]);
     e[0] = walk(key) | (uint64_t(1) << 32);
     e[1] = key;
     return static_cast<uint32_t>(e[0]);
   }
-
- private:
   struct Free {
     void operator()(uint64_t* p) const { std::free(p); }
   };
@@ -491,7 +508,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
         keys_by_pext(b, count, k.mask, keys.data());
       else
         by_table(b, count, lut, keys.data());
-      for (int c = 0; c < count; c++) dst[c] = get(keys[c]);
+      cache.get_all(keys.data(), count, dst, walk);
     } else if (pext)
       leaves_by_pext(b, count, k.mask, cache.table(), dst, miss);
     else
