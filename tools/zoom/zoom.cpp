@@ -829,40 +829,45 @@ __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, i
     for (int i = 0; i < k; i++) x |= uint64_t((q[i] >> sh) & M) << (8 * i);
     return x;
   };
+  // Block rows whose cells are all from the 33rd on are black; the others (the first live) are
+  // made 32 leaf words at a time, all rows of a group together, then bit-reversed.
+  int live = 0;
   for (int br = 0; br < F; br++) {
-    uint32_t* row = orow[br];
-    const int sh = br * F;
-    if (sh >= 32) {  // cells from the 33rd on are black
-      std::memset(row, 0, row_bytes);
+    if (br * F >= 32) {
+      std::memset(orow[br], 0, row_bytes);
+    } else {
+      orow[br][wpr - 1] = 0;  // padding bits
+      live = br + 1;
+    }
+  }
+  for (int k = 0; k < full; k++) {
+    const uint32_t* q = u + 32 * k;
+    __m256i v[4];
+    for (int i = 0; i < 4; i++)
+      v[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 8 * i));
+    const __m256i first = _mm256_set1_epi32(static_cast<int>(q[0]));
+    const __m256i eq = _mm256_and_si256(
+        _mm256_and_si256(_mm256_cmpeq_epi32(v[0], first), _mm256_cmpeq_epi32(v[1], first)),
+        _mm256_and_si256(_mm256_cmpeq_epi32(v[2], first), _mm256_cmpeq_epi32(v[3], first)));
+    if (_mm256_movemask_epi8(eq) == -1) {
+      if (!same.have || same.u != q[0]) {
+        const uint32_t run[8] = {q[0], q[0], q[0], q[0], q[0], q[0], q[0], q[0]};
+        for (int b = 0; b < F; b++) {
+          uint8_t bytes[4 * 7 + 8];
+          const uint64_t bits = b * F < 32 ? _pext_u64(groups(run, 8, b * F), mask) : 0;
+          for (int i = 0; i < 4; i++) store64(bytes + F * i, bits);
+          std::memcpy(same.w + F * b, bytes, 4 * static_cast<size_t>(F));
+        }
+        same.u = q[0];
+        same.have = true;
+      }
+      for (int br = 0; br < live; br++)
+        std::memcpy(orow[br] + F * k, same.w + F * br, 4 * static_cast<size_t>(F));
       continue;
     }
-    uint8_t* s = reinterpret_cast<uint8_t*>(row);
-    row[wpr - 1] = 0;  // padding bits
-    const __m128i count = _mm_cvtsi32_si128(sh);
-    for (int k = 0; k < full; k++) {
-      const uint32_t* q = u + 32 * k;
-      __m256i v[4];
-      for (int i = 0; i < 4; i++)
-        v[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 8 * i));
-      const __m256i first = _mm256_set1_epi32(static_cast<int>(q[0]));
-      const __m256i eq = _mm256_and_si256(
-          _mm256_and_si256(_mm256_cmpeq_epi32(v[0], first), _mm256_cmpeq_epi32(v[1], first)),
-          _mm256_and_si256(_mm256_cmpeq_epi32(v[2], first), _mm256_cmpeq_epi32(v[3], first)));
-      if (_mm256_movemask_epi8(eq) == -1) {
-        if (!same.have || same.u != q[0]) {
-          const uint32_t run[8] = {q[0], q[0], q[0], q[0], q[0], q[0], q[0], q[0]};
-          for (int b = 0; b < F; b++) {
-            uint8_t bytes[4 * 7 + 8];
-            const uint64_t bits = b * F < 32 ? _pext_u64(groups(run, 8, b * F), mask) : 0;
-            for (int i = 0; i < 4; i++) store64(bytes + F * i, bits);
-            std::memcpy(same.w + F * b, bytes, 4 * static_cast<size_t>(F));
-          }
-          same.u = q[0];
-          same.have = true;
-        }
-        for (int j = 0; j < F; j++) row[F * k + j] = same.w[F * br + j];
-        continue;
-      }
+    for (int br = 0; br < live; br++) {
+      uint8_t* s = reinterpret_cast<uint8_t*>(orow[br]);
+      const __m128i count = _mm_cvtsi32_si128(br * F);
       for (int i = 0; i < 4; i++) {
         __m256i x = _mm256_and_si256(_mm256_srl_epi32(v[i], count), cells);
         x = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(x, pick), join);
@@ -874,10 +879,14 @@ __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, i
           std::memcpy(at, &bits, static_cast<size_t>(F));
       }
     }
+  }
+  for (int br = 0; br < live; br++) {
+    uint32_t* row = orow[br];
+    uint8_t* s = reinterpret_cast<uint8_t*>(row);
     // The pixels past the last 32, eight at a time.
     for (int g = 0; 8 * g < rest; g++) {
       const int k = std::min(8, rest - 8 * g);
-      const uint64_t bits = _pext_u64(groups(u + 32 * full + 8 * g, k, sh), mask);
+      const uint64_t bits = _pext_u64(groups(u + 32 * full + 8 * g, k, br * F), mask);
       std::memcpy(s + 4 * static_cast<size_t>(F) * full + static_cast<size_t>(F) * g, &bits,
                   (static_cast<size_t>(F) * k + 7) / 8);
     }
