@@ -639,7 +639,8 @@ class BmpStreamFile : public testutil::TempDir {};
 TEST_F(BmpStreamFile, HoldsWhatImpBmpWrites) {
   std::mt19937 rng(99);
   for (auto [nl, nc, F] : std::vector<std::array<int, 3>>{
-           {1, 1, 1}, {3, 5, 3}, {2, 33, 4}, {17, 9, 6}, {40, 70, 8}, {300, 420, 9}}) {
+           {1, 1, 1}, {3, 5, 3}, {2, 33, 4}, {17, 9, 6}, {40, 70, 8}, {300, 420, 9},
+           {1000, 301, 8}}) {
     IMGBIN in(nl, nc);
     for (int l = 0; l < nl; l++)
       for (int c = 0; c < nc; c++) in(l, c) = rng() % 4 != 0;
