@@ -1,7 +1,9 @@
 // The tree pass, the block expansion and the filter reader, in process.
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <map>
+#include <numeric>
 #include <random>
 
 #include "support/test_support.h"
@@ -404,6 +406,47 @@ TEST(Zoom, DeepTreesMatchPlainWalk) {
     }
 }
 
+// Trees testing at most five entries (keys of at most five bits), the entries anywhere in
+// windows up to 8 x 8, against the plain walk on every tier: pages text-like and noisy, narrower
+// than, as wide as and wider than 32 columns.
+TEST(Zoom, FewTestedEntriesMatchPlainWalk) {
+  const std::vector<WindowCase> windows = {
+      {"plus", {{-1, 0}, {0, -1}, {0, 0}, {0, 1}, {1, 0}}},
+      {"8x8", box(-4, 3, -3, 4)},
+      {"1x8", box(0, 0, -7, 0)},
+      {"8x1 below right", box(1, 8, 2, 2)},
+  };
+  const std::vector<std::pair<int, int>> sizes = {{1, 1},  {3, 31}, {5, 32},
+                                                  {4, 33}, {9, 95}, {6, 130}};
+  std::mt19937 rng(505);
+  int F = 1;
+  for (const WindowCase& wc : windows)
+    for (int tested = 1; tested <= 5; tested++) {
+      const int n = static_cast<int>(wc.offsets.size());
+      std::vector<uint32_t> entry(n);
+      std::iota(entry.begin(), entry.end(), 0u);
+      std::shuffle(entry.begin(), entry.end(), rng);
+      entry.resize(std::min(tested, n));
+      std::vector<ZoomNode> tree = tree_of_depth(rng, static_cast<int>(entry.size()), tested + 1);
+      for (ZoomNode& z : tree)
+        if (z.b != kLeaf) z.a = entry[z.a];
+      VETOR<PONTOI2> w;
+      zoomtest::set_window(w, wc.offsets);
+      kelt::ZoomNodeList list;
+      zoomtest::set_nodes(list, tree);
+      for (size_t si = 0; si < sizes.size(); si++) {
+        auto [nl, nc] = sizes[si];
+        const bool noisy = (si + tested) % 2 == 0;
+        IMGBIN in = random_page(rng, nl, nc, noisy);
+        zoomtest::expect_paths_agree(in, w, list, F,
+                                     std::string(wc.name) + ", " + std::to_string(tested) +
+                                         " entries, " + std::to_string(nl) + "x" +
+                                         std::to_string(nc) + (noisy ? " noisy" : " text"));
+        F = F % 8 + 1;
+      }
+    }
+}
+
 // Progress lines of the word walk, and its end at an entry outside the window, as the plain
 // walk's: the lines up to the failing pixel, then the message.
 TEST(Zoom, WordWalkProgressAndFailure) {
@@ -638,9 +681,13 @@ class BmpStreamFile : public testutil::TempDir {};
 
 TEST_F(BmpStreamFile, HoldsWhatImpBmpWrites) {
   std::mt19937 rng(99);
-  for (auto [nl, nc, F] : std::vector<std::array<int, 3>>{
-           {1, 1, 1}, {3, 5, 3}, {2, 33, 4}, {17, 9, 6}, {40, 70, 8}, {300, 420, 9},
-           {1000, 301, 8}}) {
+  for (auto [nl, nc, F] : std::vector<std::array<int, 3>>{{1, 1, 1},
+                                                          {3, 5, 3},
+                                                          {2, 33, 4},
+                                                          {17, 9, 6},
+                                                          {40, 70, 8},
+                                                          {300, 420, 9},
+                                                          {1000, 301, 8}}) {
     IMGBIN in(nl, nc);
     for (int l = 0; l < nl; l++)
       for (int c = 0; c < nc; c++) in(l, c) = rng() % 4 != 0;

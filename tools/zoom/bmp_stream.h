@@ -42,10 +42,10 @@ class BmpStream : public ZoomSink {
   // whole page of the file), then whole rows in file order, bytes as in the file. Each write
   // of rows but the last ends at a page boundary of the file.
   std::vector<uint32_t> buf_;
-  size_t carry_ = 0;           // bytes waiting, just before the rows
-  size_t offset_ = 0;          // bytes written
-  size_t used_ = 0;            // rows held
-  size_t capacity_;            // rows the block holds
+  size_t carry_ = 0;   // bytes waiting, just before the rows
+  size_t offset_ = 0;  // bytes written
+  size_t used_ = 0;    // rows held
+  size_t capacity_;    // rows the block holds
   std::vector<uint32_t*> slot_;
   bool failed_ = false;
   double write_seconds_ = 0;

@@ -273,6 +273,50 @@ __attribute__((target("bmi2"))) void keys_by_pext(const uint8_t* box, int count,
   for (int c = 0; c < count; c++) keys[c] = _pext_u64(load64(box + c), mask);
 }
 
+// Keys of at most five bits and their leaf words, all known before the pass: key bit i is bit
+// bit[i] of the column code at col[i] from the box's first.
+struct SmallKeys {
+  int bits = 0;
+  int col[5] = {};
+  uint8_t bit[5] = {};
+  uint32_t leaf[32] = {};
+};
+
+// Leaf words of count pixels, 32 at a time: their keys are made a byte each from the column
+// codes, and the words picked from the table by four permutes (bits 0-2 of the key) and two
+// blends (bits 3 and 4). The codes are read up to 38 bytes past box + count.
+__attribute__((target("avx2"))) void leaves_small_avx2(const uint8_t* box, int count,
+                                                       const SmallKeys& s, uint32_t* out) {
+  __m256i t[4];
+  for (int q = 0; q < 4; q++)
+    t[q] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s.leaf + 8 * q));
+  for (int c = 0; c < count; c += 32) {
+    __m256i key = _mm256_setzero_si256();
+    for (int i = 0; i < s.bits; i++) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(box + c + s.col[i]));
+      const __m256i b = _mm256_set1_epi8(static_cast<char>(s.bit[i]));
+      const __m256i on = _mm256_cmpeq_epi8(_mm256_and_si256(v, b), b);
+      key = _mm256_or_si256(key, _mm256_and_si256(on, _mm256_set1_epi8(static_cast<char>(1 << i))));
+    }
+    alignas(32) uint8_t kb[32];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(kb), key);
+    alignas(32) uint32_t w[32];
+    for (int g = 0; g < 4; g++) {
+      const __m256i k =
+          _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kb + 8 * g)));
+      const __m256 b3 = _mm256_castsi256_ps(_mm256_slli_epi32(k, 28));  // sign: key bit 3
+      const __m256 b4 = _mm256_castsi256_ps(_mm256_slli_epi32(k, 27));  // sign: key bit 4
+      __m256 w4[4];
+      for (int q = 0; q < 4; q++) w4[q] = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(t[q], k));
+      const __m256 lo = _mm256_blendv_ps(w4[0], w4[1], b3);
+      const __m256 hi = _mm256_blendv_ps(w4[2], w4[3], b3);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(w + 8 * g),
+                         _mm256_castps_si256(_mm256_blendv_ps(lo, hi, b4)));
+    }
+    std::memcpy(out + c, w, sizeof(uint32_t) * static_cast<size_t>(std::min(32, count - c)));
+  }
+}
+
 // Shifts the pixels of row words row[0..words-1] into column codes col[0..32 words - 1], 32
 // columns a word: moving down the codes move up a bit and the pixel enters at bit 0, moving
 // up they move down and it enters at bit H - 1 (H in 1..8).
@@ -502,6 +546,21 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   const uint64_t white_key = k.bits < 64 ? (uint64_t(1) << k.bits) - 1 : ~uint64_t(0);
   uint32_t uniform_leaf[2] = {};
   bool have_uniform[2] = {false, false};
+  // Keys of at most five bits with AVX2, when no walk can fail: every key's word is known
+  // before the pass and the rows take the vector path.
+  SmallKeys small;
+  const bool small_keys = avx2 && k.bits <= 5 && !walk_may_fail(window, nodes);
+  if (small_keys) {
+    small.bits = k.bits;
+    int i = 0;
+    for (int p = 0; p < 64; p++)
+      if ((k.mask >> p) & 1) {
+        small.col[i] = p / 8;
+        small.bit[i] = static_cast<uint8_t>(1u << (p % 8));
+        i++;
+      }
+    for (uint64_t key = 0; key < (uint64_t(1) << k.bits); key++) small.leaf[key] = get(key);
+  }
   auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
     if (!cache.direct()) {
       if (pext)
@@ -565,7 +624,9 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
       new_keys = 0;
     }
     const bool plain_row = !progress.due_within(counter, nc);
-    if (plain_row) {
+    if (plain_row && small_keys) {
+      leaves_small_avx2(box, nc, small, prow);
+    } else if (plain_row) {
       // Runs of 32-byte groups of codes all full (white) or all zero (black) give spans of
       // pixels with one key; the pixels between them take the key path.
       const int groups32 = (nc + k.W + 30) / 32;
