@@ -300,7 +300,8 @@ __attribute__((target("avx2"))) void leaves_small_avx2(const uint8_t* box, int c
     }
     alignas(32) uint8_t kb[32];
     _mm256_store_si256(reinterpret_cast<__m256i*>(kb), key);
-    alignas(32) uint32_t w[32];
+    alignas(32) uint32_t tail[32];
+    uint32_t* w = c + 32 <= count ? out + c : tail;  // the row's last words go through tail
     for (int g = 0; g < 4; g++) {
       const __m256i k =
           _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kb + 8 * g)));
@@ -310,10 +311,10 @@ __attribute__((target("avx2"))) void leaves_small_avx2(const uint8_t* box, int c
       for (int q = 0; q < 4; q++) w4[q] = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(t[q], k));
       const __m256 lo = _mm256_blendv_ps(w4[0], w4[1], b3);
       const __m256 hi = _mm256_blendv_ps(w4[2], w4[3], b3);
-      _mm256_store_si256(reinterpret_cast<__m256i*>(w + 8 * g),
-                         _mm256_castps_si256(_mm256_blendv_ps(lo, hi, b4)));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + 8 * g),
+                          _mm256_castps_si256(_mm256_blendv_ps(lo, hi, b4)));
     }
-    std::memcpy(out + c, w, sizeof(uint32_t) * static_cast<size_t>(std::min(32, count - c)));
+    if (w == tail) std::memcpy(out + c, tail, sizeof(uint32_t) * static_cast<size_t>(count - c));
   }
 }
 
