@@ -893,6 +893,8 @@ __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, i
   };
   // Block rows whose cells are all from the 33rd on are black; the others (the first live) are
   // made 32 leaf words at a time, all rows of a group together, then bit-reversed.
+  const __m256i first_words =  // lanes 0 .. F - 1
+      _mm256_cmpgt_epi32(_mm256_set1_epi32(F), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
   int live = 0;
   for (int br = 0; br < F; br++) {
     if (br * F >= 32) {
@@ -924,7 +926,9 @@ __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, i
         same.have = true;
       }
       for (int br = 0; br < live; br++)
-        std::memcpy(orow[br] + F * k, same.w + F * br, 4 * static_cast<size_t>(F));
+        _mm256_maskstore_epi32(
+            reinterpret_cast<int*>(orow[br] + F * k), first_words,
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(same.w + F * br)));
       continue;
     }
     for (int br = 0; br < live; br++) {
@@ -935,10 +939,11 @@ __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, i
         x = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(x, pick), join);
         const uint64_t bits = _pext_u64(_mm_cvtsi128_si64(_mm256_castsi256_si128(x)), mask);
         uint8_t* at = s + 4 * static_cast<size_t>(F) * k + static_cast<size_t>(F) * i;
-        if (at + 8 <= s + row_bytes)
+        if (at + 8 <= s + row_bytes) {
           store64(at, bits);
-        else
-          std::memcpy(at, &bits, static_cast<size_t>(F));
+        } else {  // the row's end: only its F bytes
+          for (int b = 0; b < F; b++) at[b] = static_cast<uint8_t>(bits >> (8 * b));
+        }
       }
     }
   }
