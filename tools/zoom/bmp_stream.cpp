@@ -1,7 +1,6 @@
 // Writing the zoomed image's BMP file band by band.
 #include "tools/zoom/bmp_stream.h"
 
-#include <emmintrin.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -29,18 +28,6 @@ void put16(uint8_t* p, uint32_t v) {
 void put32(uint8_t* p, uint32_t v) {
   put16(p, v);
   put16(p + 2, v >> 16);
-}
-
-// Image words to file words: each word's bytes reversed, four words at a time.
-void to_file_words(uint32_t* w, size_t n) {
-  size_t j = 0;
-  for (; j + 4 <= n; j += 4) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + j));
-    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
-    v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + j), v);
-  }
-  for (; j < n; j++) w[j] = __builtin_bswap32(w[j]);
 }
 
 }  // namespace
@@ -84,10 +71,7 @@ uint32_t* const* BmpStream::rows(int) {
   return slot_.data();
 }
 
-void BmpStream::filled(int) {
-  to_file_words(reinterpret_cast<uint32_t*>(rows_start()) + used_ * wpr_, F_ * wpr_);
-  used_ += F_;
-}
+void BmpStream::filled(int) { used_ += F_; }
 
 void BmpStream::flush(bool last) {
   constexpr size_t kPage = kPrefix;

@@ -22,6 +22,7 @@ class BmpStream : public ZoomSink {
 
   uint32_t* const* rows(int l) override;
   void filled(int l) override;
+  bool file_order() const override { return true; }
   // Writes what is left and closes; a failed open, write or close ends through erro with
   // ImpBmp's messages.
   void finish();

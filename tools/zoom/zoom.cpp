@@ -318,6 +318,94 @@ __attribute__((target("avx2"))) void leaves_small_avx2(const uint8_t* box, int c
   }
 }
 
+// Each word's bytes reversed (image words to file words and back), four words at a time.
+void swap_words(uint32_t* w, size_t n) {
+  size_t j = 0;
+  for (; j + 4 <= n; j += 4) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + j));
+    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+    v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + j), v);
+  }
+  for (; j < n; j++) w[j] = __builtin_bswap32(w[j]);
+}
+
+// Block row br's cells of every small key's leaf word, a byte each, the first cell in bit F - 1
+// (for F of 3 to 7; cells from the 33rd on are black).
+struct KeyCells {
+  uint8_t cell[7][32] = {};
+  KeyCells(const SmallKeys& s, int F) {
+    for (int br = 0; br < F && br * F < 32; br++)
+      for (int key = 0; key < 32; key++) {
+        const uint32_t x = s.leaf[key] >> (br * F);
+        for (int j = 0; j < F; j++)
+          if ((x >> j) & 1u) cell[br][key] |= static_cast<uint8_t>(1u << (F - 1 - j));
+      }
+  }
+};
+
+// The F output rows of a row of nc pixels straight from their small keys (F of 3 to 7), bytes in
+// the file's order: for each 32 pixels, the keys are made as by leaves_small_avx2, each block
+// row's cells looked up by key (two 16-byte tables and a blend), and every eight pixels' cells
+// packed by pext with the first pixel highest, then stored with their bytes reversed. Pixels past
+// nc give no cells.
+__attribute__((target("avx2,bmi2"))) void rows_from_keys_avx2(const uint8_t* box, int nc, int F,
+                                                              const SmallKeys& s,
+                                                              const KeyCells& kc,
+                                                              uint32_t* const* orow, int wpr) {
+  const uint64_t mask = 0x0101010101010101ull * ((1u << F) - 1);
+  const __m256i rev8 = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6,
+                                        5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
+  const __m256i index =
+      _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                       22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+  const size_t row_bytes = 4 * static_cast<size_t>(wpr);
+  int live = 0;
+  __m256i lo[7], hi[7];
+  for (int br = 0; br < F; br++) {
+    if (br * F >= 32) {
+      std::memset(orow[br], 0, row_bytes);
+      continue;
+    }
+    orow[br][wpr - 1] = 0;  // padding bits
+    lo[br] =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(kc.cell[br])));
+    hi[br] = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(kc.cell[br] + 16)));
+    live = br + 1;
+  }
+  for (int c = 0; c < nc; c += 32) {
+    __m256i key = _mm256_setzero_si256();
+    for (int i = 0; i < s.bits; i++) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(box + c + s.col[i]));
+      const __m256i b = _mm256_set1_epi8(static_cast<char>(s.bit[i]));
+      const __m256i on = _mm256_cmpeq_epi8(_mm256_and_si256(v, b), b);
+      key = _mm256_or_si256(key, _mm256_and_si256(on, _mm256_set1_epi8(static_cast<char>(1 << i))));
+    }
+    const __m256i upper = _mm256_slli_epi16(key, 3);  // bit 7 of each byte: key bit 4
+    const int n = std::min(32, nc - c);
+    const __m256i valid = _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(n)), index);
+    for (int br = 0; br < live; br++) {
+      __m256i x = _mm256_blendv_epi8(_mm256_shuffle_epi8(lo[br], key),
+                                     _mm256_shuffle_epi8(hi[br], key), upper);
+      x = _mm256_shuffle_epi8(_mm256_and_si256(x, valid), rev8);
+      alignas(32) uint64_t q[4];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(q), x);
+      uint8_t* row = reinterpret_cast<uint8_t*>(orow[br]);
+      uint8_t* at = row + static_cast<size_t>(c) / 8 * F;
+      for (int i = 0; 8 * i < n; i++, at += F) {
+        const uint64_t bits = __builtin_bswap64(_pext_u64(q[i], mask) << (64 - 8 * F));
+        if (at + 8 <= row + row_bytes) {
+          store64(at, bits);
+        } else {  // the row's end: only its bytes
+          for (int b = 0; b < F && at + b < row + row_bytes; b++)
+            at[b] = static_cast<uint8_t>(bits >> (8 * b));
+        }
+      }
+    }
+  }
+}
+
 // Shifts the pixels of row words row[0..words-1] into column codes col[0..32 words - 1], 32
 // columns a word: moving down the codes move up a bit and the pixel enters at bit 0, moving
 // up they move down and it enters at bit H - 1 (H in 1..8).
@@ -626,6 +714,10 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
     }
     const bool plain_row = !progress.due_within(counter, nc);
     if (plain_row && small_keys) {
+      if (out.from_keys(l, box, small)) {
+        counter += nc;
+        return;
+      }
       leaves_small_avx2(box, nc, small, prow);
     } else if (plain_row) {
       // Runs of 32-byte groups of codes all full (white) or all zero (black) give spans of
@@ -994,6 +1086,8 @@ class RowExpander {
         tier_(tier),
         avx2_(tier == Tier::dispatched && __builtin_cpu_supports("avx2")),
         small_(avx2_ && F >= 3 && F <= 7 && __builtin_cpu_supports("bmi2")) {}
+  // True when rows may be made straight from small keys (F of 3 to 7, AVX2 and BMI2).
+  bool small() const { return small_; }
   void row(const uint32_t* u, uint32_t* const* orow) {
     if (tier_ == Tier::plain) {
       expand_pixels(u, nc_, F_, orow, wpr_);
@@ -1054,6 +1148,7 @@ struct PatternRows {
   MATRIZ<uint32_t>& pattern;
   uint32_t* row(int l) { return pattern.data + static_cast<size_t>(l) * pattern.nc(); }
   void done(int) {}
+  bool from_keys(int, const uint8_t*, const SmallKeys&) { return false; }
 };
 
 void applyfilter_with(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
@@ -1134,12 +1229,28 @@ void zoom(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& no
     std::vector<uint32_t>& band;
     RowExpander& ex;
     ZoomSink& sink;
+    int F, nc, wpr;
+    std::unique_ptr<KeyCells> cells;
     uint32_t* row(int) { return band.data(); }
     void done(int l) {
-      ex.row(band.data(), sink.rows(l));
+      uint32_t* const* orow = sink.rows(l);
+      ex.row(band.data(), orow);
+      if (sink.file_order())
+        for (int br = 0; br < F; br++) swap_words(orow[br], static_cast<size_t>(wpr));
       sink.filled(l);
     }
-  } out{band, ex, sink};
+    // Rows straight from the keys when the expander allows; false to take the leaf words.
+    bool from_keys(int l, const uint8_t* box, const SmallKeys& s) {
+      if (!ex.small()) return false;
+      if (cells == nullptr) cells.reset(new KeyCells(s, F));
+      uint32_t* const* orow = sink.rows(l);
+      rows_from_keys_avx2(box, nc, F, s, *cells, orow, wpr);
+      if (!sink.file_order())
+        for (int br = 0; br < F; br++) swap_words(orow[br], static_cast<size_t>(wpr));
+      sink.filled(l);
+      return true;
+    }
+  } out{band, ex, sink, F, nc, wpr, nullptr};
   leaves_by_tier(in, window, nodes, progress, tier, true, out);
   progress.done();
 }

@@ -64,6 +64,9 @@ class ZoomSink {
   virtual uint32_t* const* rows(int l) = 0;
   // Those rows are complete.
   virtual void filled(int l) = 0;
+  // True when the rows are wanted with each word's bytes in the file's order (the first pixel in
+  // the highest bit of the first byte) rather than the image's.
+  virtual bool file_order() const { return false; }
 };
 
 // Output rows kept in an image already of the zoomed size.
