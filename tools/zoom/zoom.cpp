@@ -166,15 +166,11 @@ class LeafCache {
     }
     return hashed(key, walk);
   }
-  // Leaf words of count keys of a hashed cache: each entry is fetched some keys ahead, and a
-  // key equal to the one before takes its word.
+  // Leaf words of count keys of a hashed cache; a key equal to the one before takes its word.
   template <class Walk>
   void get_all(const uint64_t* keys, int count, uint32_t* out, Walk walk) {
-    constexpr int kAhead = 12;
-    for (int c = 0; c < count; c++) {
-      if (c + kAhead < count) __builtin_prefetch(entry(keys[c + kAhead]));
+    for (int c = 0; c < count; c++)
       out[c] = c > 0 && keys[c] == keys[c - 1] ? out[c - 1] : hashed(keys[c], walk);
-    }
   }
 
  private:
