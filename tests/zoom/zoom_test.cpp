@@ -679,28 +679,45 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadFilters, ::testing::ValuesIn(kBadFilters),
 // and outputs larger than one block.
 class BmpStreamFile : public testutil::TempDir {};
 
+// The stream's file against ImpBmp's on every tier, for trees testing the whole 3 x 3 window
+// and trees testing its five entries of a plus (few: keys of at most five bits).
 TEST_F(BmpStreamFile, HoldsWhatImpBmpWrites) {
   std::mt19937 rng(99);
-  for (auto [nl, nc, F] : std::vector<std::array<int, 3>>{{1, 1, 1},
-                                                          {3, 5, 3},
-                                                          {2, 33, 4},
-                                                          {17, 9, 6},
-                                                          {40, 70, 8},
-                                                          {300, 420, 9},
-                                                          {1000, 301, 8}}) {
+  const uint32_t plus[] = {1, 3, 4, 5, 7};
+  for (auto [nl, nc, F, few] : std::vector<std::array<int, 4>>{{1, 1, 1, 0},
+                                                               {3, 5, 3, 1},
+                                                               {2, 33, 4, 0},
+                                                               {5, 40, 2, 0},
+                                                               {7, 45, 5, 1},
+                                                               {17, 9, 6, 0},
+                                                               {9, 50, 7, 1},
+                                                               {40, 70, 8, 0},
+                                                               {300, 420, 9, 0},
+                                                               {1000, 301, 8, 0},
+                                                               {400, 333, 3, 1},
+                                                               {500, 200, 4, 1},
+                                                               {200, 300, 5, 0}}) {
     IMGBIN in(nl, nc);
     for (int l = 0; l < nl; l++)
       for (int c = 0; c < nc; c++) in(l, c) = rng() % 4 != 0;
     VETOR<PONTOI2> w;
     zoomtest::set_window(w, box(-1, 1, -1, 1));
+    std::vector<ZoomNode> tree = random_tree(rng, few ? 5 : 9, 8);
+    if (few)
+      for (ZoomNode& z : tree)
+        if (z.b != kLeaf) z.a = plus[z.a];
     kelt::ZoomNodeList list;
-    zoomtest::set_nodes(list, random_tree(rng, 9, 8));
+    zoomtest::set_nodes(list, tree);
     zoomtest::zoom_reference(in, w, list, F).ImpBmp(path("want.bmp"));
-    kelt::BmpStream file(path("got.bmp"), nl * F, nc * F, F);
-    kelt::zoom(in, w, list, F, nullptr, file);
-    file.finish();
-    EXPECT_EQ(testutil::read_bytes(path("got.bmp")), testutil::read_bytes(path("want.bmp")))
-        << nl << "x" << nc << " F " << F;
+    const std::vector<unsigned char> want = testutil::read_bytes(path("want.bmp"));
+    for (kelt::Tier tier : {kelt::Tier::dispatched, kelt::Tier::portable, kelt::Tier::plain}) {
+      kelt::BmpStream file(path("got.bmp"), nl * F, nc * F, F);
+      kelt::zoom(in, w, list, F, nullptr, file, tier);
+      file.finish();
+      EXPECT_EQ(testutil::read_bytes(path("got.bmp")), want)
+          << nl << "x" << nc << " F " << F << (few ? " few" : "") << " tier "
+          << static_cast<int>(tier);
+    }
   }
 }
 

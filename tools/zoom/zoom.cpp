@@ -813,7 +813,10 @@ void leaves_by_tier(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNo
 // F = 4 with AVX2: 32 pattern words give four output words of each of the four block rows.
 // The nibbles of each word are bit-reversed by table, paired across neighbouring words, then
 // gathered by byte shuffles. Returns the number of pattern words done in each row.
-__attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint32_t* const* orow) {
+__attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint32_t* const* orow,
+                                                 bool file) {
+  const __m128i order = file ? _mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12)
+                             : _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
   const __m256i low = _mm256_set1_epi8(0x0F);
   const __m256i rev4 = _mm256_setr_epi8(0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15, 0, 8,
                                         4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15);
@@ -840,10 +843,14 @@ __attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint
     }
     __m128i a = _mm_unpacklo_epi32(g[0], g[1]), b = _mm_unpacklo_epi32(g[2], g[3]);
     __m128i c = _mm_unpackhi_epi32(g[0], g[1]), d = _mm_unpackhi_epi32(g[2], g[3]);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[0] + 4 * k), _mm_unpacklo_epi64(a, b));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[1] + 4 * k), _mm_unpackhi_epi64(a, b));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[2] + 4 * k), _mm_unpacklo_epi64(c, d));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[3] + 4 * k), _mm_unpackhi_epi64(c, d));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[0] + 4 * k),
+                     _mm_shuffle_epi8(_mm_unpacklo_epi64(a, b), order));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[1] + 4 * k),
+                     _mm_shuffle_epi8(_mm_unpackhi_epi64(a, b), order));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[2] + 4 * k),
+                     _mm_shuffle_epi8(_mm_unpacklo_epi64(c, d), order));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[3] + 4 * k),
+                     _mm_shuffle_epi8(_mm_unpackhi_epi64(c, d), order));
   }
   return 32 * full;
 }
@@ -858,7 +865,9 @@ struct SameRun {
 // Output words of F in {1, 2, 4, 8}: 32 / F leaf words fill one word of each block row.
 // With avx2 (F = 4 only), most of the row is done by expand4_avx2.
 template <int F>
-void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, SameRun& same) {
+void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, bool file,
+                 SameRun& same) {
+  auto put = [file](uint32_t w) { return file ? __builtin_bswap32(w) : w; };
   constexpr int G = 32 / F;
   constexpr uint32_t M = (1u << F) - 1;
   uint32_t rev[1 << F];
@@ -867,7 +876,7 @@ void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, Sa
   const int full = nc / G, rest = nc % G;
   int first = 0;
   if constexpr (F == 4)
-    if (avx2) first = expand4_avx2(u, nc, orow) / G;
+    if (avx2) first = expand4_avx2(u, nc, orow, file) / G;
   for (int g = first; g < full; g++) {
     const uint32_t* q = u + g * G;
     uint32_t diff = 0;
@@ -882,13 +891,13 @@ void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, Sa
         same.u = q[0];
         same.have = true;
       }
-      for (int br = 0; br < F; br++) orow[br][g] = same.w[br];
+      for (int br = 0; br < F; br++) orow[br][g] = put(same.w[br]);
       continue;
     }
     for (int br = 0; br < F; br++) {
       uint32_t w = 0;
       for (int i = 0; i < G; i++) w = (w << (F % 32)) | seg(q[i], br);
-      orow[br][g] = w;
+      orow[br][g] = put(w);
     }
   }
   if (rest > 0) {
@@ -896,7 +905,7 @@ void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, Sa
     for (int br = 0; br < F; br++) {
       uint32_t w = 0;
       for (int i = 0; i < rest; i++) w = (w << F) | seg(q[i], br);
-      orow[br][full] = w << (F * (G - rest));
+      orow[br][full] = put(w << (F * (G - rest)));
     }
   }
 }
@@ -957,7 +966,7 @@ void expand_any(const uint32_t* u, int nc, int F, uint32_t* const* orow, int wpr
 // (blank page) give F words kept from the last such run.
 __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, int nc, int F,
                                                             uint32_t* const* orow, int wpr,
-                                                            SameRun& same) {
+                                                            bool file, SameRun& same) {
   const uint64_t mask = 0x0101010101010101ull * ((1u << F) - 1);
   const __m256i cells = _mm256_set1_epi32((1 << F) - 1);
   const __m256i pick =
@@ -1051,9 +1060,10 @@ __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, i
       __m256i r = _mm256_or_si256(
           _mm256_shuffle_epi8(rev_hi, _mm256_and_si256(v, low)),
           _mm256_shuffle_epi8(rev_lo, _mm256_and_si256(_mm256_srli_epi16(v, 4), low)));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + w), _mm256_shuffle_epi8(r, swap));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + w),
+                          file ? r : _mm256_shuffle_epi8(r, swap));
     }
-    for (; w < wpr; w++) row[w] = reverse32(row[w]);
+    for (; w < wpr; w++) row[w] = file ? __builtin_bswap32(reverse32(row[w])) : reverse32(row[w]);
   }
 }
 
@@ -1084,21 +1094,27 @@ class RowExpander {
         small_(avx2_ && F >= 3 && F <= 7 && __builtin_cpu_supports("bmi2")) {}
   // True when rows may be made straight from small keys (F of 3 to 7, AVX2 and BMI2).
   bool small() const { return small_; }
-  void row(const uint32_t* u, uint32_t* const* orow) {
+  // The F output rows of leaf words u, each word's bytes in the file's order when file.
+  void row(const uint32_t* u, uint32_t* const* orow, bool file) {
     if (tier_ == Tier::plain) {
       expand_pixels(u, nc_, F_, orow, wpr_);
+      if (file)
+        for (int br = 0; br < F_; br++) swap_words(orow[br], static_cast<size_t>(wpr_));
       return;
     }
-    using Fast = void (*)(const uint32_t*, int, uint32_t* const*, bool, SameRun&);
+    using Fast = void (*)(const uint32_t*, int, uint32_t* const*, bool, bool, SameRun&);
     static const Fast fast[9] = {nullptr, expand_fast<1>, expand_fast<2>,
                                  nullptr, expand_fast<4>, nullptr,
                                  nullptr, nullptr,        expand_fast<8>};
-    if (F_ <= 8 && fast[F_] != nullptr)
-      fast[F_](u, nc_, orow, avx2_, same_);
-    else if (small_)
-      expand_small_avx2(u, nc_, F_, orow, wpr_, same_);
-    else
+    if (F_ <= 8 && fast[F_] != nullptr) {
+      fast[F_](u, nc_, orow, avx2_, file, same_);
+    } else if (small_) {
+      expand_small_avx2(u, nc_, F_, orow, wpr_, file, same_);
+    } else {
       expand_any(u, nc_, F_, orow, wpr_);
+      if (file)
+        for (int br = 0; br < F_; br++) swap_words(orow[br], static_cast<size_t>(wpr_));
+    }
   }
 
  private:
@@ -1169,7 +1185,7 @@ void expand_with(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out, Tier tier)
   RowExpander ex(F, pattern.nc(), out.wpr, tier);
   for (int l = 0; l < pattern.nl(); l++)
     ex.row(pattern.data + static_cast<size_t>(l) * pattern.nc(),
-           out.rows + static_cast<size_t>(l) * F);
+           out.rows + static_cast<size_t>(l) * F, false);
 }
 
 }  // namespace
@@ -1229,10 +1245,7 @@ void zoom(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& no
     std::unique_ptr<KeyCells> cells;
     uint32_t* row(int) { return band.data(); }
     void done(int l) {
-      uint32_t* const* orow = sink.rows(l);
-      ex.row(band.data(), orow);
-      if (sink.file_order())
-        for (int br = 0; br < F; br++) swap_words(orow[br], static_cast<size_t>(wpr));
+      ex.row(band.data(), sink.rows(l), sink.file_order());
       sink.filled(l);
     }
     // Rows straight from the keys when the expander allows; false to take the leaf words.
