@@ -406,6 +406,36 @@ TEST(Zoom, DeepTreesMatchPlainWalk) {
     }
 }
 
+// Pages of vertical stripes (periods 1 to 4, so that neighbouring pixels and pairs of them repeat
+// along a row) with a few rows of noise, against the plain walk on every tier.
+TEST(Zoom, StripedPagesMatchPlainWalk) {
+  std::mt19937 rng(2024);
+  const std::vector<WindowCase> windows = {{"7x7", box(-3, 3, -3, 3)}, {"3x3", box(-1, 1, -1, 1)}};
+  int F = 1;
+  for (const WindowCase& wc : windows)
+    for (int depth : {6, 13, 16}) {
+      const int n = static_cast<int>(wc.offsets.size());
+      VETOR<PONTOI2> w;
+      zoomtest::set_window(w, wc.offsets);
+      kelt::ZoomNodeList list;
+      zoomtest::set_nodes(list, tree_of_depth(rng, n, depth));
+      for (int period = 1; period <= 4; period++)
+        for (auto [nl, nc] : std::vector<std::pair<int, int>>{{9, 64}, {12, 131}}) {
+          IMGBIN in(nl, nc);
+          in.backg = rng() % 2;
+          const uint32_t phase = rng() % period;
+          for (int l = 0; l < nl; l++)
+            for (int c = 0; c < nc; c++)
+              in(l, c) = l % 5 == 4 ? rng() % 2 == 0 : (c + phase) % period == 0;
+          zoomtest::expect_paths_agree(in, w, list, F,
+                                       std::string(wc.name) + " depth " + std::to_string(depth) +
+                                           " period " + std::to_string(period) + " " +
+                                           std::to_string(nl) + "x" + std::to_string(nc));
+          F = F % 8 + 1;
+        }
+    }
+}
+
 // Trees testing at most five entries (keys of at most five bits), the entries anywhere in
 // windows up to 8 x 8, against the plain walk on every tier: pages text-like and noisy, narrower
 // than, as wide as and wider than 32 columns.

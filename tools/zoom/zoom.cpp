@@ -141,17 +141,17 @@ uint32_t walk_key(const ZoomNode* node, const int* pos, uint32_t n, uint64_t key
 }
 
 // Leaf words by key: a table indexed by the key when it has few bits, else a direct-mapped
-// cache of (leaf, key) pairs. A leaf entry holds the leaf word in its low half and 1 in its high
-// half once filled. The table's pages come from the system already clear, and only the pages
-// used are ever touched.
+// cache of (leaf, key) pairs with 2^hash_bits entries. A leaf entry holds the leaf word in its
+// low half and 1 in its high half once filled. The table's pages come from the system already
+// clear, and only the pages used are ever touched.
 class LeafCache {
  public:
   static constexpr int kDirectBits = 18;
-  explicit LeafCache(int bits)
+  LeafCache(int bits, int hash_bits)
       : direct_(bits <= kDirectBits),
-        shift_(direct_ ? 0 : 64 - kHashBits),
+        shift_(direct_ ? 0 : 64 - hash_bits),
         table_(static_cast<uint64_t*>(
-            std::calloc(direct_ ? size_t(1) << bits : size_t(2) << kHashBits, sizeof(uint64_t)))) {
+            std::calloc(direct_ ? size_t(1) << bits : size_t(2) << hash_bits, sizeof(uint64_t)))) {
     if (table_ == nullptr) erro(kErrAloca, "");
   }
   bool direct() const { return direct_; }
@@ -188,11 +188,63 @@ class LeafCache {
   struct Free {
     void operator()(uint64_t* p) const { std::free(p); }
   };
-  static constexpr int kHashBits = 17;
   bool direct_;
   int shift_;
   std::unique_ptr<uint64_t[], Free> table_;
 };
+
+// Leaf words of pairs of neighbouring pixels by the key of both (their boxes together, one
+// column wider), when it has at most 63 bits: a direct-mapped cache of the pair key with bit 63
+// set and the two words. The pages come from the system already clear.
+class PairCache {
+ public:
+  static constexpr int kBits = 16;
+  struct Entry {
+    uint64_t key;
+    uint32_t leaf[2];
+  };
+  PairCache() : table_(static_cast<Entry*>(std::calloc(size_t(1) << kBits, sizeof(Entry)))) {
+    if (table_ == nullptr) erro(kErrAloca, "");
+  }
+  Entry& entry(uint64_t key2) { return table_[(key2 * 0x9E3779B97F4A7C15ull) >> (64 - kBits)]; }
+
+ private:
+  struct Free {
+    void operator()(Entry* p) const { std::free(p); }
+  };
+  std::unique_ptr<Entry[], Free> table_;
+};
+
+// Leaf words of count pixels, two at a time by the pair cache (a pair whose key equals the one
+// before takes its words); the words of a pair the cache lacks come from get(key) of each pixel.
+// The boxes are at most 7 columns wide, so that one load holds both.
+template <class Get>
+__attribute__((target("bmi2"))) void leaves_by_pairs(const uint8_t* box, int count, uint64_t mask,
+                                                     PairCache& pairs, Get& get, uint32_t* out) {
+  const uint64_t mask2 = mask | (mask << 8);
+  uint64_t prev = ~uint64_t(0);  // no pair key has bit 63
+  int c = 0;
+  for (; c + 2 <= count; c += 2) {
+    const uint64_t load = load64(box + c);
+    const uint64_t key2 = _pext_u64(load, mask2);
+    if (key2 != prev) {
+      PairCache::Entry& e = pairs.entry(key2);
+      const uint64_t tag = key2 | (uint64_t(1) << 63);
+      if (e.key != tag) {
+        e.leaf[0] = get(_pext_u64(load, mask));
+        e.leaf[1] = get(_pext_u64(load >> 8, mask));
+        e.key = tag;
+      }
+      out[c] = e.leaf[0];
+      out[c + 1] = e.leaf[1];
+      prev = key2;
+    } else {
+      out[c] = out[c - 2];
+      out[c + 1] = out[c - 1];
+    }
+  }
+  if (c < count) out[c] = get(_pext_u64(load64(box + c), mask));
+}
 
 // Byte i of spread[b] is bit 7 - i of b: eight pixels of a row word onto eight column codes.
 struct Spread {
@@ -619,7 +671,12 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
     new_keys++;
     return walk_key(nodes.node, k.pos.data(), n, key, outside);
   };
-  LeafCache cache(k.bits);
+  // Pairs of pixels by one key when the cache is hashed, pext is there, and the pair's key
+  // fits: boxes at most 7 columns wide and at most 63 bits for the two. The pair cache then
+  // takes half of the single keys' room.
+  const bool by_pairs = pext && k.bits > LeafCache::kDirectBits && k.W <= 7 &&
+                        __builtin_popcountll(k.mask | (k.mask << 8)) <= 63;
+  LeafCache cache(k.bits, by_pairs ? 16 : 17);
   auto get = [&](uint64_t key) { return cache.get(key, walk); };
   const LeafMiss miss{
       [](void* ctx, uint64_t key) { return (*static_cast<decltype(get)*>(ctx))(key); }, &get};
@@ -646,8 +703,12 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
       }
     for (uint64_t key = 0; key < (uint64_t(1) << k.bits); key++) small.leaf[key] = get(key);
   }
+  std::unique_ptr<PairCache> pairs;
+  if (by_pairs) pairs.reset(new PairCache);
   auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
-    if (!cache.direct()) {
+    if (pairs != nullptr) {
+      leaves_by_pairs(b, count, k.mask, *pairs, get, dst);
+    } else if (!cache.direct()) {
       if (pext)
         keys_by_pext(b, count, k.mask, keys.data());
       else
