@@ -19,7 +19,7 @@ const char* const kMsgWriteOpen = "Erro IMGBIN::ImpBmp - abertura de ";
 const char* const kMsgWriteFail = "Erro IMGBIN::ImpBmp - Falha na escrita ";
 
 // Bytes of the block written at once.
-constexpr size_t kBlockBytes = size_t(1) << 20;
+constexpr size_t kBlockBytes = size_t(256) << 10;
 
 void put16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);

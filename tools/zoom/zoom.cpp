@@ -143,7 +143,8 @@ uint32_t walk_key(const ZoomNode* node, const int* pos, uint32_t n, uint64_t key
 // Leaf words by key: a table indexed by the key when it has few bits, else a direct-mapped
 // cache of (leaf, key) pairs with 2^hash_bits entries. A leaf entry holds the leaf word in its
 // low half and 1 in its high half once filled. The table's pages come from the system already
-// clear, and only the pages used are ever touched.
+// clear, all mapped at once when large (a page first read and then written would take two
+// faults).
 class LeafCache {
  public:
   static constexpr int kDirectBits = 18;
@@ -153,6 +154,8 @@ class LeafCache {
         table_(static_cast<uint64_t*>(
             std::calloc(direct_ ? size_t(1) << bits : size_t(2) << hash_bits, sizeof(uint64_t)))) {
     if (table_ == nullptr) erro(kErrAloca, "");
+    vistelmo::prefault(table_.get(),
+                       sizeof(uint64_t) * (direct_ ? size_t(1) << bits : size_t(2) << hash_bits));
   }
   bool direct() const { return direct_; }
   // The entries of a direct table, indexed by the key.
@@ -205,6 +208,7 @@ class PairCache {
   };
   PairCache() : table_(static_cast<Entry*>(std::calloc(size_t(1) << kBits, sizeof(Entry)))) {
     if (table_ == nullptr) erro(kErrAloca, "");
+    vistelmo::prefault(table_.get(), sizeof(Entry) << kBits);
   }
   Entry& entry(uint64_t key2) { return table_[(key2 * 0x9E3779B97F4A7C15ull) >> (64 - kBits)]; }
 
