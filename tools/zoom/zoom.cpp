@@ -520,11 +520,20 @@ class WordWalk {
     }
     bits_.assign(static_cast<size_t>(H_ + 1) * words_, outside_ ? ~uint64_t(0) : 0);
     std::vector<uint64_t>(static_cast<size_t>(in.wpr + 1) / 2 + 2).swap(reading_);
+    held_.assign(H_, INT64_MIN);
+  }
+
+  // Fills the slots of the window rows of row l that do not hold them yet (rows taken by the
+  // cache leave the slots alone).
+  void hold_rows(int64_t l) {
+    for (int64_t r = l + k_.drmin; r <= l + k_.drmax; r++)
+      if (held_[slot_of(r)] != r) load_row(r);
   }
 
   // Fills the slot of input row r.
   void load_row(int64_t r) {
-    uint64_t* dst = bits_.data() + static_cast<size_t>(((r - k_.drmin) % H_ + H_) % H_) * words_;
+    held_[slot_of(r)] = r;
+    uint64_t* dst = bits_.data() + static_cast<size_t>(slot_of(r)) * words_;
     const uint64_t fill = outside_ ? ~uint64_t(0) : 0;
     const int nc = in_.nc();
     if (r < 0 || r >= in_.nl()) {
@@ -617,6 +626,9 @@ class WordWalk {
   std::vector<ZoomNode> node_;
   std::vector<uint64_t> bits_;     // H_ + 1 slots of words_ words; the last is all outside
   std::vector<uint64_t> reading_;  // one row in reading order
+  std::vector<int64_t> held_;      // the input row in each slot
+
+  int slot_of(int64_t r) const { return static_cast<int>(((r - k_.drmin) % H_ + H_) % H_); }
 };
 
 // Shortest span of pixels with all-white or all-black boxes that is filled directly.
@@ -648,9 +660,8 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   const bool hashed = k.bits > LeafCache::kDirectBits;
   std::unique_ptr<WordWalk> words;
   if (hashed) words.reset(new WordWalk(in, window, nodes, k));
-  // Row r enters at bit 0 (moving down) or at bit H - 1 (moving up), and the word walk's slot.
+  // Row r enters at bit 0 (moving down) or at bit H - 1 (moving up).
   auto shift_in = [&](int64_t r) {
-    if (hashed) words->load_row(r);
     const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
     if (avx2) {  // 32 columns at a time
       shift_in_avx2(row, in.wpr, col, H, upward);
@@ -728,6 +739,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   // walk fails, and then the failure.
   const int nwords = (nc + 63) / 64;
   auto walked_row = [&](int l, uint32_t* prow) {
+    words->hold_rows(l);
     int failed = -1;
     for (int w = 0; w < nwords && failed < 0; w++) {
       const uint64_t all = 64 * (w + 1) <= nc ? ~uint64_t(0) : (uint64_t(1) << (nc % 64)) - 1;
