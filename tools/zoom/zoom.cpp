@@ -142,9 +142,9 @@ uint32_t walk_key(const ZoomNode* node, const int* pos, uint32_t n, uint64_t key
 
 // Leaf words by key: a table indexed by the key when it has few bits, else a direct-mapped
 // cache of (leaf, key) pairs with 2^hash_bits entries. A leaf entry holds the leaf word in its
-// low half and 1 in its high half once filled. The table's pages come from the system already
-// clear, all mapped at once when large (a page first read and then written would take two
-// faults).
+// low half and 1 in its high half once filled. The pages come from the system already clear;
+// a table's are touched only when used, a cache's are all mapped at once (each would be read,
+// then written: two faults a page).
 class LeafCache {
  public:
   static constexpr int kDirectBits = 18;
@@ -154,8 +154,8 @@ class LeafCache {
         table_(static_cast<uint64_t*>(
             std::calloc(direct_ ? size_t(1) << bits : size_t(2) << hash_bits, sizeof(uint64_t)))) {
     if (table_ == nullptr) erro(kErrAloca, "");
-    vistelmo::prefault(table_.get(),
-                       sizeof(uint64_t) * (direct_ ? size_t(1) << bits : size_t(2) << hash_bits));
+    // Hashing spreads keys over every page: the cache's pages are all mapped at once.
+    if (!direct_) vistelmo::prefault(table_.get(), sizeof(uint64_t) * (size_t(2) << hash_bits));
   }
   bool direct() const { return direct_; }
   // The entries of a direct table, indexed by the key.
