@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "bench/kelt_common.h"
 #include "tools/zoom/zoom.h"
@@ -41,6 +42,56 @@ int main(int argc, char** argv) {
   int Fr;
   kelt::readfilter(nodes, Fr, window, (dir + "/filter4.ctz").c_str());
   std::printf("filter: F = %d, %d window offsets, %d nodes\n", F, window.n(), nodes.count);
+
+  // Deep trained-like filters and noisy pages for the whole-process rows.
+  for (auto [name, Fd, depth, seed] :
+       {std::tuple<const char*, int, int, uint32_t>{"deep13", 4, 13, 13},
+        {"deep16", 4, 16, 16},
+        {"deep16f3", 3, 16, 316}}) {
+    std::vector<PONTOI2> w;
+    std::vector<kelt::ZoomNode> t;
+    keltbench::deep_filter(Fd, depth, seed, w, t);
+    kelt::writefilter(dir + "/" + name + ".ctz", Fd, w, t);
+    std::printf("filter %s: F = %d, 7 x 7 window, depth %d, %zu nodes\n", name, Fd, depth,
+                t.size());
+  }
+  for (int size : {1024, 4096}) {
+    IMGBIN noise(size, size);
+    uint64_t s = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < noise.nw; i++) {
+      s ^= s << 13;
+      s ^= s >> 7;
+      s ^= s << 17;
+      noise.data[i] = static_cast<uint32_t>(s >> 32);
+    }
+    noise.ImpBmp(dir + "/noise" + std::to_string(size) + ".bmp");
+    if (size != 1024) continue;
+    // Every window new: the tree pass's cost per pixel is the tree's.
+    VETOR<PONTOI2> dw;
+    kelt::ZoomNodeList dn;
+    int dF;
+    kelt::readfilter(dn, dF, dw, (dir + "/deep16.ctz").c_str());
+    MATRIZ<uint32_t> fast(size, size), portable(size, size), plain(size, size);
+    auto t0 = std::chrono::steady_clock::now();
+    kelt::applyfilter(noise, dw, dn, fast, nullptr);
+    const double t_fast = seconds_since(t0);
+    t0 = std::chrono::steady_clock::now();
+    kelt::applyfilter_portable(noise, dw, dn, portable, nullptr);
+    const double t_portable = seconds_since(t0);
+    t0 = std::chrono::steady_clock::now();
+    kelt::applyfilter_plain(noise, dw, dn, plain, nullptr);
+    const double t_plain = seconds_since(t0);
+    const double px = double(size) * size;
+    bool same = true;
+    for (int i = 0; i < plain.n && same; i++)
+      same = fast.data[i] == plain.data[i] && portable.data[i] == plain.data[i];
+    std::printf(
+        "noisy %d x %d, deep16: tree pass %.2f ns/pixel (portable %.2f, plain walk %.2f), "
+        "%s\n",
+        size, size, 1e9 * t_fast / px, 1e9 * t_portable / px, 1e9 * t_plain / px,
+        same ? "equals the plain walk" : "DIFFERS FROM THE PLAIN WALK");
+    if (!same) return 1;
+  }
 
   int failures = 0;
   for (int size : {1024, 4096}) {

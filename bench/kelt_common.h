@@ -133,4 +133,43 @@ inline void big_filter(int F, std::vector<PONTOI2>& window, std::vector<kelt::Zo
   });
 }
 
+// A trained-like filter: a 7 x 7 window and a random tree of the given depth whose inner nodes
+// test random entries; below the first levels a branch ends early now and then, in a leaf
+// that is all white, all black or a mixed block (fixed seed).
+inline void deep_filter(int F, int depth, uint32_t seed, std::vector<PONTOI2>& window,
+                        std::vector<kelt::ZoomNode>& nodes) {
+  window.clear();
+  for (int r = -3; r <= 3; r++)
+    for (int c = -3; c <= 3; c++) window.push_back({r, c});
+  uint32_t s = seed | 1u;
+  auto next = [&s]() {
+    s ^= s << 13;
+    s ^= s >> 17;
+    s ^= s << 5;
+    return s;
+  };
+  const uint32_t all = F * F >= 32 ? ~0u : (1u << (F * F)) - 1;
+  nodes.clear();
+  std::vector<int> todo = {0};  // levels of the nodes still to grow, depth first
+  std::vector<size_t> parent = {SIZE_MAX};
+  while (!todo.empty()) {
+    const int level = todo.back();
+    const size_t up = parent.back();
+    todo.pop_back();
+    parent.pop_back();
+    const size_t self = nodes.size();
+    if (up != SIZE_MAX) nodes[up].b = static_cast<int32_t>(self);  // the white branch
+    if (level == depth || (level > 3 && next() % 6 == 0)) {
+      const uint32_t kind = next() % 3;
+      nodes.push_back({kind == 0 ? all : kind == 1 ? 0u : next() & all, kelt::kLeaf});
+      continue;
+    }
+    nodes.push_back({next() % 49, 0});
+    todo.push_back(level + 1);  // white branch, grown after the black one
+    parent.push_back(self);
+    todo.push_back(level + 1);  // black branch: the next node
+    parent.push_back(SIZE_MAX);
+  }
+}
+
 }  // namespace keltbench

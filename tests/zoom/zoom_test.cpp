@@ -1,6 +1,9 @@
 // The tree pass, the block expansion and the filter reader, in process.
+#include <algorithm>
 #include <array>
 #include <climits>
+#include <map>
+#include <numeric>
 #include <random>
 
 #include "support/test_support.h"
@@ -325,6 +328,260 @@ TEST(Zoom, SixtyFourLiveEntries) {
   }
 }
 
+// A tree whose black-most path reaches depth exactly (other branches may end sooner), inner
+// nodes testing random entries below n.
+std::vector<ZoomNode> tree_of_depth(std::mt19937& rng, int n, int depth) {
+  std::vector<ZoomNode> out;
+  std::function<void(int, bool)> grow = [&](int d, bool spine) {
+    if (d == 0 || (!spine && rng() % 6 == 0)) {
+      const uint32_t kind = rng() % 3;  // all white, all black or mixed cells
+      out.push_back({kind == 0 ? ~0u : kind == 1 ? 0u : static_cast<uint32_t>(rng()), kLeaf});
+      return;
+    }
+    size_t self = out.size();
+    out.push_back({static_cast<uint32_t>(rng() % n), 0});
+    grow(d - 1, spine);
+    out[self].b = static_cast<int32_t>(out.size());
+    grow(d - 1, false);
+  };
+  grow(depth, true);
+  return out;
+}
+
+// Text-like (white with strokes and blots of ink) or noisy pages.
+IMGBIN random_page(std::mt19937& rng, int nl, int nc, bool noisy) {
+  IMGBIN in(nl, nc, true);
+  in.backg = rng() % 2;
+  for (int l = 0; l < nl; l++)
+    for (int c = 0; c < nc; c++)
+      in(l, c) = noisy ? rng() % 2 == 0 : !(l % 9 < 4 && (c / 3) % 4 != 0 && rng() % 7 != 0);
+  return in;
+}
+
+// The word walk and the cached pass against the plain walk: trees of every depth up to 16,
+// windows up to 8 x 8 (one with all 64 entries tested), every F from 1 to 8, sizes odd, narrower
+// than the window and wide, both outside values, noisy and text-like pages.
+TEST(Zoom, DeepTreesMatchPlainWalk) {
+  std::vector<WindowCase> windows = {
+      {"7x7", box(-3, 3, -3, 3)},
+      {"8x8", box(-4, 3, -3, 4)},
+      {"5x5", box(-2, 2, -2, 2)},
+      {"3x3", box(-1, 1, -1, 1)},
+      {"2x8", box(0, 1, -7, 0)},
+      {"8x2 below right", box(1, 8, 2, 3)},
+      {"8x8 all tested", box(-4, 3, -4, 3)},
+  };
+  const std::vector<std::pair<int, int>> sizes = {{1, 1},  {1, 7},  {5, 3},    {3, 63},
+                                                  {9, 64}, {7, 65}, {11, 129}, {2, 301}};
+  std::mt19937 rng(2816);
+  int F = 1;
+  for (int depth = 0; depth <= 16; depth++)
+    for (size_t wi = 0; wi < windows.size(); wi++) {
+      const WindowCase& wc = windows[wi];
+      const int n = static_cast<int>(wc.offsets.size());
+      std::vector<ZoomNode> tree = tree_of_depth(rng, n, depth);
+      if (wi + 1 == windows.size()) {  // entry k black: leaf k; all white: the random tree
+        std::vector<ZoomNode> chain;
+        for (int k = 0; k < n; k++) {
+          chain.push_back({static_cast<uint32_t>(k), static_cast<int32_t>(2 * k + 2)});
+          chain.push_back({0x100u + k, kLeaf});
+        }
+        for (ZoomNode z : tree) chain.push_back({z.a, z.b == kLeaf ? kLeaf : z.b + 2 * n});
+        tree = chain;
+      }
+      VETOR<PONTOI2> w;
+      zoomtest::set_window(w, wc.offsets);
+      kelt::ZoomNodeList list;
+      zoomtest::set_nodes(list, tree);
+      for (int s = 0; s < 3; s++) {
+        auto [nl, nc] = sizes[(depth + wi + 3 * s) % sizes.size()];
+        const bool noisy = (depth + s) % 2 == 0;
+        IMGBIN in = random_page(rng, nl, nc, noisy);
+        zoomtest::expect_paths_agree(in, w, list, F,
+                                     std::string(wc.name) + " depth " + std::to_string(depth) +
+                                         " " + std::to_string(nl) + "x" + std::to_string(nc) +
+                                         (noisy ? " noisy" : " text"));
+        F = F % 8 + 1;
+      }
+    }
+}
+
+// Pages of vertical stripes (periods 1 to 4, so that neighbouring pixels and pairs of them repeat
+// along a row) with a few rows of noise, against the plain walk on every tier.
+TEST(Zoom, StripedPagesMatchPlainWalk) {
+  std::mt19937 rng(2024);
+  const std::vector<WindowCase> windows = {{"7x7", box(-3, 3, -3, 3)}, {"3x3", box(-1, 1, -1, 1)}};
+  int F = 1;
+  for (const WindowCase& wc : windows)
+    for (int depth : {6, 13, 16}) {
+      const int n = static_cast<int>(wc.offsets.size());
+      VETOR<PONTOI2> w;
+      zoomtest::set_window(w, wc.offsets);
+      kelt::ZoomNodeList list;
+      zoomtest::set_nodes(list, tree_of_depth(rng, n, depth));
+      for (int period = 1; period <= 4; period++)
+        for (auto [nl, nc] : std::vector<std::pair<int, int>>{{9, 64}, {12, 131}}) {
+          IMGBIN in(nl, nc);
+          in.backg = rng() % 2;
+          const uint32_t phase = rng() % period;
+          for (int l = 0; l < nl; l++)
+            for (int c = 0; c < nc; c++)
+              in(l, c) = l % 5 == 4 ? rng() % 2 == 0 : (c + phase) % period == 0;
+          zoomtest::expect_paths_agree(in, w, list, F,
+                                       std::string(wc.name) + " depth " + std::to_string(depth) +
+                                           " period " + std::to_string(period) + " " +
+                                           std::to_string(nl) + "x" + std::to_string(nc));
+          F = F % 8 + 1;
+        }
+    }
+}
+
+// Trees testing at most five entries (keys of at most five bits), the entries anywhere in
+// windows up to 8 x 8, against the plain walk on every tier: pages text-like and noisy, narrower
+// than, as wide as and wider than 32 columns.
+TEST(Zoom, FewTestedEntriesMatchPlainWalk) {
+  const std::vector<WindowCase> windows = {
+      {"plus", {{-1, 0}, {0, -1}, {0, 0}, {0, 1}, {1, 0}}},
+      {"8x8", box(-4, 3, -3, 4)},
+      {"1x8", box(0, 0, -7, 0)},
+      {"8x1 below right", box(1, 8, 2, 2)},
+  };
+  const std::vector<std::pair<int, int>> sizes = {{1, 1},  {3, 31}, {5, 32},
+                                                  {4, 33}, {9, 95}, {6, 130}};
+  std::mt19937 rng(505);
+  int F = 1;
+  for (const WindowCase& wc : windows)
+    for (int tested = 1; tested <= 5; tested++) {
+      const int n = static_cast<int>(wc.offsets.size());
+      std::vector<uint32_t> entry(n);
+      std::iota(entry.begin(), entry.end(), 0u);
+      std::shuffle(entry.begin(), entry.end(), rng);
+      entry.resize(std::min(tested, n));
+      std::vector<ZoomNode> tree = tree_of_depth(rng, static_cast<int>(entry.size()), tested + 1);
+      for (ZoomNode& z : tree)
+        if (z.b != kLeaf) z.a = entry[z.a];
+      VETOR<PONTOI2> w;
+      zoomtest::set_window(w, wc.offsets);
+      kelt::ZoomNodeList list;
+      zoomtest::set_nodes(list, tree);
+      for (size_t si = 0; si < sizes.size(); si++) {
+        auto [nl, nc] = sizes[si];
+        const bool noisy = (si + tested) % 2 == 0;
+        IMGBIN in = random_page(rng, nl, nc, noisy);
+        zoomtest::expect_paths_agree(in, w, list, F,
+                                     std::string(wc.name) + ", " + std::to_string(tested) +
+                                         " entries, " + std::to_string(nl) + "x" +
+                                         std::to_string(nc) + (noisy ? " noisy" : " text"));
+        F = F % 8 + 1;
+      }
+    }
+}
+
+// Progress lines of the word walk, and its end at an entry outside the window, as the plain
+// walk's: the lines up to the failing pixel, then the message.
+TEST(Zoom, WordWalkProgressAndFailure) {
+  std::mt19937 rng(28);
+  const std::vector<PONTOI2> offsets = box(-3, 3, -3, 3);
+  VETOR<PONTOI2> w;
+  zoomtest::set_window(w, offsets);
+  std::vector<ZoomNode> tree = tree_of_depth(rng, 49, 12);
+  IMGBIN in = random_page(rng, 23, 150, false);
+  auto text_of = [&](const kelt::ZoomNodeList& list, Pass pass) {
+    FILE* f = std::tmpfile();
+    MATRIZ<uint32_t> p(in.nl(), in.nc());
+    if (pass == Pass::fused) {
+      IMGBIN out(3 * in.nl(), 3 * in.nc());
+      kelt::ImageSink sink(out, 3);
+      kelt::zoom(in, w, list, 3, f, sink);
+    } else {
+      (pass == Pass::plain ? kelt::applyfilter_plain : kelt::applyfilter)(in, w, list, p, f);
+    }
+    std::string s(static_cast<size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    EXPECT_EQ(std::fread(&s[0], 1, s.size(), f), s.size());
+    std::fclose(f);
+    return s;
+  };
+  kelt::ZoomNodeList list;
+  zoomtest::set_nodes(list, tree);
+  const std::string want = text_of(list, Pass::plain);
+  EXPECT_EQ(text_of(list, Pass::cached), want);
+  EXPECT_EQ(text_of(list, Pass::fused), want);
+
+  // A leaf that some pixels reach becomes a test of entry 49 (outside the window). The plain
+  // walk marks it; the first pixel reaching it, from the top (tree pass) or from the bottom
+  // (fused pass), is where the lines stop.
+  auto expect_stop_at_first = [&](const IMGBIN& page, size_t leaf, const std::string& what) {
+    SCOPED_TRACE(what);
+    MATRIZ<uint32_t> p(page.nl(), page.nc());
+    std::vector<ZoomNode> marked = tree;
+    marked[leaf].a = 0xDEADBEEFu;
+    zoomtest::set_nodes(list, marked);
+    kelt::applyfilter_plain(page, w, list, p, nullptr);
+    int64_t first_down = -1, first_up = -1;
+    for (int i = 0; i < p.n; i++)
+      if (p.data[i] == 0xDEADBEEFu) {
+        if (first_down < 0) first_down = i;
+        const int64_t up = int64_t(page.nl() - 1 - i / page.nc()) * page.nc() + i % page.nc();
+        if (first_up < 0 || up < first_up) first_up = up;
+      }
+    ASSERT_GE(first_down, 0) << "no pixel reaches the marked leaf";
+    std::vector<ZoomNode> failing = tree;
+    failing[leaf] = {49, static_cast<int32_t>(leaf)};  // never followed: the walk stops first
+    zoomtest::set_nodes(list, failing);
+    const int64_t total = int64_t(page.nl()) * page.nc(), step = std::max<int64_t>(total / 100, 1);
+    auto lines_to = [&](int64_t last) {
+      std::string s;
+      for (int64_t k = 0; k <= last; k += step) s += progress_line(100.0 * k / total);
+      return s + testutil::erro_line("Erro VETOR::operator() - Indice invalido", "");
+    };
+    for (Pass pass : {Pass::plain, Pass::cached}) {
+      EXPECT_EXIT(
+          {
+            testutil::stdout_to_stderr();
+            (pass == Pass::plain ? kelt::applyfilter_plain : kelt::applyfilter)(page, w, list, p,
+                                                                                stderr);
+          },
+          ::testing::ExitedWithCode(1), ::testing::HasSubstr(lines_to(first_down)));
+    }
+    EXPECT_EXIT(
+        {
+          testutil::stdout_to_stderr();
+          IMGBIN out(3 * page.nl(), 3 * page.nc());
+          kelt::ImageSink sink(out, 3);
+          kelt::zoom(page, w, list, 3, stderr, sink);
+        },
+        ::testing::ExitedWithCode(1), ::testing::HasSubstr(lines_to(first_up)));
+  };
+  size_t late = 0;
+  for (size_t i = 0; i < tree.size(); i++)
+    if (tree[i].b == kLeaf && i > tree.size() / 2) late = i;
+  expect_stop_at_first(in, late, "23 x 150");
+
+  // A noisy page of two rows: the first row of a pass takes the cache, which misses nearly all
+  // its keys, so the second takes the word walk.
+  // Leaves that only pixels of the top row reach, and only pixels of the bottom row.
+  IMGBIN strip = random_page(rng, 2, 150, true);
+  zoomtest::set_nodes(list, tree);
+  MATRIZ<uint32_t> p(2, 150);
+  kelt::applyfilter_plain(strip, w, list, p, nullptr);
+  std::map<uint32_t, int> rows_reaching;  // leaf word: bit r for row r
+  for (int i = 0; i < p.n; i++) rows_reaching[p.data[i]] |= 1 << (i / 150);
+  int found = 0;
+  for (int only : {1, 2})
+    for (size_t i = 0; i < tree.size(); i++) {
+      if (tree[i].b != kLeaf) continue;
+      int reach = 0;  // a leaf word may stand in more than one leaf: all of them must agree
+      for (size_t j = 0; j < tree.size(); j++)
+        if (tree[j].b == kLeaf && tree[j].a == tree[i].a) reach |= rows_reaching[tree[j].a];
+      if (reach != only) continue;
+      expect_stop_at_first(strip, i, only == 1 ? "2 x 150, top row" : "2 x 150, bottom row");
+      found |= only;
+      break;
+    }
+  EXPECT_EQ(found, 3) << "leaves reached by one row only";
+}
+
 TEST(Zoom, ExpansionMatchesPixelByPixel) {
   std::mt19937 rng(7);
   for (int F : {1, 2, 3, 4, 5, 6, 7, 8, 9, 16, 31, 32, 33})
@@ -452,23 +709,45 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadFilters, ::testing::ValuesIn(kBadFilters),
 // and outputs larger than one block.
 class BmpStreamFile : public testutil::TempDir {};
 
+// The stream's file against ImpBmp's on every tier, for trees testing the whole 3 x 3 window
+// and trees testing its five entries of a plus (few: keys of at most five bits).
 TEST_F(BmpStreamFile, HoldsWhatImpBmpWrites) {
   std::mt19937 rng(99);
-  for (auto [nl, nc, F] : std::vector<std::array<int, 3>>{
-           {1, 1, 1}, {3, 5, 3}, {2, 33, 4}, {17, 9, 6}, {40, 70, 8}, {300, 420, 9}}) {
+  const uint32_t plus[] = {1, 3, 4, 5, 7};
+  for (auto [nl, nc, F, few] : std::vector<std::array<int, 4>>{{1, 1, 1, 0},
+                                                               {3, 5, 3, 1},
+                                                               {2, 33, 4, 0},
+                                                               {5, 40, 2, 0},
+                                                               {7, 45, 5, 1},
+                                                               {17, 9, 6, 0},
+                                                               {9, 50, 7, 1},
+                                                               {40, 70, 8, 0},
+                                                               {300, 420, 9, 0},
+                                                               {1000, 301, 8, 0},
+                                                               {400, 333, 3, 1},
+                                                               {500, 200, 4, 1},
+                                                               {200, 300, 5, 0}}) {
     IMGBIN in(nl, nc);
     for (int l = 0; l < nl; l++)
       for (int c = 0; c < nc; c++) in(l, c) = rng() % 4 != 0;
     VETOR<PONTOI2> w;
     zoomtest::set_window(w, box(-1, 1, -1, 1));
+    std::vector<ZoomNode> tree = random_tree(rng, few ? 5 : 9, 8);
+    if (few)
+      for (ZoomNode& z : tree)
+        if (z.b != kLeaf) z.a = plus[z.a];
     kelt::ZoomNodeList list;
-    zoomtest::set_nodes(list, random_tree(rng, 9, 8));
+    zoomtest::set_nodes(list, tree);
     zoomtest::zoom_reference(in, w, list, F).ImpBmp(path("want.bmp"));
-    kelt::BmpStream file(path("got.bmp"), nl * F, nc * F, F);
-    kelt::zoom(in, w, list, F, nullptr, file);
-    file.finish();
-    EXPECT_EQ(testutil::read_bytes(path("got.bmp")), testutil::read_bytes(path("want.bmp")))
-        << nl << "x" << nc << " F " << F;
+    const std::vector<unsigned char> want = testutil::read_bytes(path("want.bmp"));
+    for (kelt::Tier tier : {kelt::Tier::dispatched, kelt::Tier::portable, kelt::Tier::plain}) {
+      kelt::BmpStream file(path("got.bmp"), nl * F, nc * F, F);
+      kelt::zoom(in, w, list, F, nullptr, file, tier);
+      file.finish();
+      EXPECT_EQ(testutil::read_bytes(path("got.bmp")), want)
+          << nl << "x" << nc << " F " << F << (few ? " few" : "") << " tier "
+          << static_cast<int>(tier);
+    }
   }
 }
 

@@ -1,13 +1,13 @@
 // Writing the zoomed image's BMP file band by band.
 #include "tools/zoom/bmp_stream.h"
 
-#include <emmintrin.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "foundation/erro.h"
 
@@ -19,7 +19,7 @@ const char* const kMsgWriteOpen = "Erro IMGBIN::ImpBmp - abertura de ";
 const char* const kMsgWriteFail = "Erro IMGBIN::ImpBmp - Falha na escrita ";
 
 // Bytes of the block written at once.
-constexpr size_t kBlockBytes = size_t(1) << 20;
+constexpr size_t kBlockBytes = size_t(256) << 10;
 
 void put16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -30,30 +30,22 @@ void put32(uint8_t* p, uint32_t v) {
   put16(p + 2, v >> 16);
 }
 
-// Image words to file words: each word's bytes reversed, four words at a time.
-void to_file_words(uint32_t* w, size_t n) {
-  size_t j = 0;
-  for (; j + 4 <= n; j += 4) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + j));
-    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
-    v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + j), v);
-  }
-  for (; j < n; j++) w[j] = __builtin_bswap32(w[j]);
-}
-
 }  // namespace
 
 BmpStream::BmpStream(const std::string& name, int nl, int nc, int F)
     : name_(name), F_(F), wpr_((static_cast<size_t>(nc) + 31) / 32), slot_(F) {
   capacity_ = std::max<size_t>(F, kBlockBytes / (4 * wpr_) / F * F);
-  buf_.resize(capacity_ * wpr_);
+  buf_.resize(kPrefix / 4 + capacity_ * wpr_);
   fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
   if (fd_ < 0) return;
+  const size_t file_bytes = 62 + 4 * wpr_ * static_cast<size_t>(nl);
+  // The file's blocks at once (the size still grows with the writes); where the file system
+  // cannot, the writes allocate them as before.
+  (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(file_bytes));
   // The header of a 1-bit BMP with entry 0 black and entry 1 white.
   constexpr int kDataOffset = 62;
   uint8_t h[kDataOffset] = {'B', 'M'};
-  put32(h + 2, static_cast<uint32_t>(kDataOffset + 4 * wpr_ * static_cast<size_t>(nl)));
+  put32(h + 2, static_cast<uint32_t>(file_bytes));
   put32(h + 10, kDataOffset);
   put32(h + 14, 40);
   put32(h + 18, static_cast<uint32_t>(nc));
@@ -64,6 +56,7 @@ BmpStream::BmpStream(const std::string& name, int nl, int nc, int F)
   put32(h + 50, 2);
   put32(h + 58, 0x00FFFFFFu);
   write(h, sizeof h);
+  offset_ = sizeof h;
 }
 
 BmpStream::~BmpStream() {
@@ -71,19 +64,31 @@ BmpStream::~BmpStream() {
 }
 
 uint32_t* const* BmpStream::rows(int) {
-  if (used_ + F_ > capacity_) flush();
+  if (used_ + F_ > capacity_) flush(false);
   // The block's rows run bottom-up: the last of the F rows comes first.
-  for (int br = 0; br < F_; br++) slot_[br] = buf_.data() + (used_ + F_ - 1 - br) * wpr_;
+  uint32_t* first = reinterpret_cast<uint32_t*>(rows_start());
+  for (int br = 0; br < F_; br++) slot_[br] = first + (used_ + F_ - 1 - br) * wpr_;
   return slot_.data();
 }
 
-void BmpStream::filled(int) {
-  to_file_words(buf_.data() + used_ * wpr_, F_ * wpr_);
-  used_ += F_;
-}
+void BmpStream::filled(int) { used_ += F_; }
 
-void BmpStream::flush() {
-  if (used_ > 0) write(buf_.data(), 4 * used_ * wpr_);
+void BmpStream::flush(bool last) {
+  constexpr size_t kPage = kPrefix;
+  const size_t bytes = 4 * used_ * wpr_;
+  uint8_t* start = rows_start() - carry_;
+  size_t n = carry_ + bytes;
+  // Up to the last page boundary of the file; the rest waits, unless this is the end.
+  const size_t keep = last ? 0 : (offset_ + n) % kPage;
+  if (keep < n) {
+    write(start, n - keep);
+    offset_ += n - keep;
+    std::memmove(rows_start() - keep, start + (n - keep), keep);
+    carry_ = keep;
+  } else {  // not a page's worth yet (the block holds less than a page)
+    std::memmove(rows_start() - n, start, n);
+    carry_ = n;
+  }
   used_ = 0;
 }
 
@@ -106,7 +111,7 @@ void BmpStream::write(const void* p, size_t bytes) {
 
 void BmpStream::finish() {
   if (fd_ < 0) erro(kMsgWriteOpen, name_);
-  flush();
+  flush(true);
   const bool bad = ::close(fd_) != 0 || failed_;
   fd_ = -1;
   if (bad) erro(kMsgWriteFail, name_);

@@ -22,6 +22,7 @@ class BmpStream : public ZoomSink {
 
   uint32_t* const* rows(int l) override;
   void filled(int l) override;
+  bool file_order() const override { return true; }
   // Writes what is left and closes; a failed open, write or close ends through erro with
   // ImpBmp's messages.
   void finish();
@@ -30,15 +31,22 @@ class BmpStream : public ZoomSink {
 
  private:
   void write(const void* p, size_t bytes);
-  void flush();
+  void flush(bool last);
+  uint8_t* rows_start() { return reinterpret_cast<uint8_t*>(buf_.data()) + kPrefix; }
+  static constexpr size_t kPrefix = 4096;  // room for the waiting bytes
 
   std::string name_;
   int fd_ = -1;
   int F_;
   size_t wpr_;
-  std::vector<uint32_t> buf_;  // whole rows in file order, bytes as in the file
-  size_t used_ = 0;            // rows held
-  size_t capacity_;            // rows the block holds
+  // Bytes waiting for the next write before the rows (the end of the last block past its last
+  // whole page of the file), then whole rows in file order, bytes as in the file. Each write
+  // of rows but the last ends at a page boundary of the file.
+  std::vector<uint32_t> buf_;
+  size_t carry_ = 0;   // bytes waiting, just before the rows
+  size_t offset_ = 0;  // bytes written
+  size_t used_ = 0;    // rows held
+  size_t capacity_;    // rows the block holds
   std::vector<uint32_t*> slot_;
   bool failed_ = false;
   double write_seconds_ = 0;

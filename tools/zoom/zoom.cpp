@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "foundation/erro.h"
@@ -139,17 +141,25 @@ uint32_t walk_key(const ZoomNode* node, const int* pos, uint32_t n, uint64_t key
 }
 
 // Leaf words by key: a table indexed by the key when it has few bits, else a direct-mapped
-// cache. An entry holds the leaf word in its low half and 1 in its high half once filled.
+// cache of (leaf, key) pairs with 2^hash_bits entries. A leaf entry holds the leaf word in its
+// low half and 1 in its high half once filled. The pages come from the system already clear;
+// a table's are touched only when used, a cache's are all mapped at once (each would be read,
+// then written: two faults a page).
 class LeafCache {
  public:
-  explicit LeafCache(int bits)
+  static constexpr int kDirectBits = 18;
+  LeafCache(int bits, int hash_bits)
       : direct_(bits <= kDirectBits),
-        shift_(direct_ ? 0 : 64 - kHashBits),
-        table_(size_t(1) << (direct_ ? bits : kHashBits)),
-        keys_(direct_ ? 0 : table_.size()) {}
+        shift_(direct_ ? 0 : 64 - hash_bits),
+        table_(static_cast<uint64_t*>(
+            std::calloc(direct_ ? size_t(1) << bits : size_t(2) << hash_bits, sizeof(uint64_t)))) {
+    if (table_ == nullptr) erro(kErrAloca, "");
+    // Hashing spreads keys over every page: the cache's pages are all mapped at once.
+    if (!direct_) vistelmo::prefault(table_.get(), sizeof(uint64_t) * (size_t(2) << hash_bits));
+  }
   bool direct() const { return direct_; }
   // The entries of a direct table, indexed by the key.
-  uint64_t* table() { return table_.data(); }
+  uint64_t* table() { return table_.get(); }
   template <class Walk>
   uint32_t get(uint64_t key, Walk walk) {
     if (direct_) {
@@ -157,22 +167,88 @@ class LeafCache {
       if ((e >> 32) == 0) e = walk(key) | (uint64_t(1) << 32);
       return static_cast<uint32_t>(e);
     }
-    size_t i = (key * 0x9E3779B97F4A7C15ull) >> shift_;
-    uint64_t& e = table_[i];
-    if ((e >> 32) != 0 && keys_[i] == key) return static_cast<uint32_t>(e);
-    e = walk(key) | (uint64_t(1) << 32);
-    keys_[i] = key;
-    return static_cast<uint32_t>(e);
+    return hashed(key, walk);
+  }
+  // Leaf words of count keys of a hashed cache; a key equal to the one before takes its word.
+  template <class Walk>
+  void get_all(const uint64_t* keys, int count, uint32_t* out, Walk walk) {
+    for (int c = 0; c < count; c++)
+      out[c] = c > 0 && keys[c] == keys[c - 1] ? out[c - 1] : hashed(keys[c], walk);
   }
 
  private:
-  static constexpr int kDirectBits = 18;
-  static constexpr int kHashBits = 17;
+  uint64_t* entry(uint64_t key) {
+    return table_.get() + 2 * ((key * 0x9E3779B97F4A7C15ull) >> shift_);
+  }
+  template <class Walk>
+  uint32_t hashed(uint64_t key, Walk walk) {
+    uint64_t* e = entry(key);
+    if ((e[0] >> 32) != 0 && e[1] == key) return static_cast<uint32_t>(e[0]);
+    e[0] = walk(key) | (uint64_t(1) << 32);
+    e[1] = key;
+    return static_cast<uint32_t>(e[0]);
+  }
+  struct Free {
+    void operator()(uint64_t* p) const { std::free(p); }
+  };
   bool direct_;
   int shift_;
-  std::vector<uint64_t> table_;
-  std::vector<uint64_t> keys_;
+  std::unique_ptr<uint64_t[], Free> table_;
 };
+
+// Leaf words of pairs of neighbouring pixels by the key of both (their boxes together, one
+// column wider), when it has at most 63 bits: a direct-mapped cache of the pair key with bit 63
+// set and the two words. The pages come from the system already clear.
+class PairCache {
+ public:
+  static constexpr int kBits = 16;
+  struct Entry {
+    uint64_t key;
+    uint32_t leaf[2];
+  };
+  PairCache() : table_(static_cast<Entry*>(std::calloc(size_t(1) << kBits, sizeof(Entry)))) {
+    if (table_ == nullptr) erro(kErrAloca, "");
+    vistelmo::prefault(table_.get(), sizeof(Entry) << kBits);
+  }
+  Entry& entry(uint64_t key2) { return table_[(key2 * 0x9E3779B97F4A7C15ull) >> (64 - kBits)]; }
+
+ private:
+  struct Free {
+    void operator()(Entry* p) const { std::free(p); }
+  };
+  std::unique_ptr<Entry[], Free> table_;
+};
+
+// Leaf words of count pixels, two at a time by the pair cache (a pair whose key equals the one
+// before takes its words); the words of a pair the cache lacks come from get(key) of each pixel.
+// The boxes are at most 7 columns wide, so that one load holds both.
+template <class Get>
+__attribute__((target("bmi2"))) void leaves_by_pairs(const uint8_t* box, int count, uint64_t mask,
+                                                     PairCache& pairs, Get& get, uint32_t* out) {
+  const uint64_t mask2 = mask | (mask << 8);
+  uint64_t prev = ~uint64_t(0);  // no pair key has bit 63
+  int c = 0;
+  for (; c + 2 <= count; c += 2) {
+    const uint64_t load = load64(box + c);
+    const uint64_t key2 = _pext_u64(load, mask2);
+    if (key2 != prev) {
+      PairCache::Entry& e = pairs.entry(key2);
+      const uint64_t tag = key2 | (uint64_t(1) << 63);
+      if (e.key != tag) {
+        e.leaf[0] = get(_pext_u64(load, mask));
+        e.leaf[1] = get(_pext_u64(load >> 8, mask));
+        e.key = tag;
+      }
+      out[c] = e.leaf[0];
+      out[c + 1] = e.leaf[1];
+      prev = key2;
+    } else {
+      out[c] = out[c - 2];
+      out[c + 1] = out[c - 1];
+    }
+  }
+  if (c < count) out[c] = get(_pext_u64(load64(box + c), mask));
+}
 
 // Byte i of spread[b] is bit 7 - i of b: eight pixels of a row word onto eight column codes.
 struct Spread {
@@ -249,6 +325,139 @@ __attribute__((target("bmi2"))) void keys_by_pext(const uint8_t* box, int count,
   for (int c = 0; c < count; c++) keys[c] = _pext_u64(load64(box + c), mask);
 }
 
+// Keys of at most five bits and their leaf words, all known before the pass: key bit i is bit
+// bit[i] of the column code at col[i] from the box's first.
+struct SmallKeys {
+  int bits = 0;
+  int col[5] = {};
+  uint8_t bit[5] = {};
+  uint32_t leaf[32] = {};
+};
+
+// Leaf words of count pixels, 32 at a time: their keys are made a byte each from the column
+// codes, and the words picked from the table by four permutes (bits 0-2 of the key) and two
+// blends (bits 3 and 4). The codes are read up to 38 bytes past box + count.
+__attribute__((target("avx2"))) void leaves_small_avx2(const uint8_t* box, int count,
+                                                       const SmallKeys& s, uint32_t* out) {
+  __m256i t[4];
+  for (int q = 0; q < 4; q++)
+    t[q] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s.leaf + 8 * q));
+  for (int c = 0; c < count; c += 32) {
+    __m256i key = _mm256_setzero_si256();
+    for (int i = 0; i < s.bits; i++) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(box + c + s.col[i]));
+      const __m256i b = _mm256_set1_epi8(static_cast<char>(s.bit[i]));
+      const __m256i on = _mm256_cmpeq_epi8(_mm256_and_si256(v, b), b);
+      key = _mm256_or_si256(key, _mm256_and_si256(on, _mm256_set1_epi8(static_cast<char>(1 << i))));
+    }
+    alignas(32) uint8_t kb[32];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(kb), key);
+    alignas(32) uint32_t tail[32];
+    uint32_t* w = c + 32 <= count ? out + c : tail;  // the row's last words go through tail
+    for (int g = 0; g < 4; g++) {
+      const __m256i k =
+          _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kb + 8 * g)));
+      const __m256 b3 = _mm256_castsi256_ps(_mm256_slli_epi32(k, 28));  // sign: key bit 3
+      const __m256 b4 = _mm256_castsi256_ps(_mm256_slli_epi32(k, 27));  // sign: key bit 4
+      __m256 w4[4];
+      for (int q = 0; q < 4; q++) w4[q] = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(t[q], k));
+      const __m256 lo = _mm256_blendv_ps(w4[0], w4[1], b3);
+      const __m256 hi = _mm256_blendv_ps(w4[2], w4[3], b3);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + 8 * g),
+                          _mm256_castps_si256(_mm256_blendv_ps(lo, hi, b4)));
+    }
+    if (w == tail) std::memcpy(out + c, tail, sizeof(uint32_t) * static_cast<size_t>(count - c));
+  }
+}
+
+// Each word's bytes reversed (image words to file words and back), four words at a time.
+void swap_words(uint32_t* w, size_t n) {
+  size_t j = 0;
+  for (; j + 4 <= n; j += 4) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + j));
+    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+    v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + j), v);
+  }
+  for (; j < n; j++) w[j] = __builtin_bswap32(w[j]);
+}
+
+// Block row br's cells of every small key's leaf word, a byte each, the first cell in bit F - 1
+// (for F of 3 to 7; cells from the 33rd on are black).
+struct KeyCells {
+  uint8_t cell[7][32] = {};
+  KeyCells(const SmallKeys& s, int F) {
+    for (int br = 0; br < F && br * F < 32; br++)
+      for (int key = 0; key < 32; key++) {
+        const uint32_t x = s.leaf[key] >> (br * F);
+        for (int j = 0; j < F; j++)
+          if ((x >> j) & 1u) cell[br][key] |= static_cast<uint8_t>(1u << (F - 1 - j));
+      }
+  }
+};
+
+// The F output rows of a row of nc pixels straight from their small keys (F of 3 to 7), bytes in
+// the file's order: for each 32 pixels, the keys are made as by leaves_small_avx2, each block
+// row's cells looked up by key (two 16-byte tables and a blend), and every eight pixels' cells
+// packed by pext with the first pixel highest, then stored with their bytes reversed. Pixels past
+// nc give no cells.
+__attribute__((target("avx2,bmi2"))) void rows_from_keys_avx2(const uint8_t* box, int nc, int F,
+                                                              const SmallKeys& s,
+                                                              const KeyCells& kc,
+                                                              uint32_t* const* orow, int wpr) {
+  const uint64_t mask = 0x0101010101010101ull * ((1u << F) - 1);
+  const __m256i rev8 = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6,
+                                        5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
+  const __m256i index =
+      _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                       22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+  const size_t row_bytes = 4 * static_cast<size_t>(wpr);
+  int live = 0;
+  __m256i lo[7], hi[7];
+  for (int br = 0; br < F; br++) {
+    if (br * F >= 32) {
+      std::memset(orow[br], 0, row_bytes);
+      continue;
+    }
+    orow[br][wpr - 1] = 0;  // padding bits
+    lo[br] =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(kc.cell[br])));
+    hi[br] = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(kc.cell[br] + 16)));
+    live = br + 1;
+  }
+  for (int c = 0; c < nc; c += 32) {
+    __m256i key = _mm256_setzero_si256();
+    for (int i = 0; i < s.bits; i++) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(box + c + s.col[i]));
+      const __m256i b = _mm256_set1_epi8(static_cast<char>(s.bit[i]));
+      const __m256i on = _mm256_cmpeq_epi8(_mm256_and_si256(v, b), b);
+      key = _mm256_or_si256(key, _mm256_and_si256(on, _mm256_set1_epi8(static_cast<char>(1 << i))));
+    }
+    const __m256i upper = _mm256_slli_epi16(key, 3);  // bit 7 of each byte: key bit 4
+    const int n = std::min(32, nc - c);
+    const __m256i valid = _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(n)), index);
+    for (int br = 0; br < live; br++) {
+      __m256i x = _mm256_blendv_epi8(_mm256_shuffle_epi8(lo[br], key),
+                                     _mm256_shuffle_epi8(hi[br], key), upper);
+      x = _mm256_shuffle_epi8(_mm256_and_si256(x, valid), rev8);
+      alignas(32) uint64_t q[4];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(q), x);
+      uint8_t* row = reinterpret_cast<uint8_t*>(orow[br]);
+      uint8_t* at = row + static_cast<size_t>(c) / 8 * F;
+      for (int i = 0; 8 * i < n; i++, at += F) {
+        const uint64_t bits = __builtin_bswap64(_pext_u64(q[i], mask) << (64 - 8 * F));
+        if (at + 8 <= row + row_bytes) {
+          store64(at, bits);
+        } else {  // the row's end: only its bytes
+          for (int b = 0; b < F && at + b < row + row_bytes; b++)
+            at[b] = static_cast<uint8_t>(bits >> (8 * b));
+        }
+      }
+    }
+  }
+}
+
 // Shifts the pixels of row words row[0..words-1] into column codes col[0..32 words - 1], 32
 // columns a word: moving down the codes move up a bit and the pixel enters at bit 0, moving
 // up they move down and it enters at bit H - 1 (H in 1..8).
@@ -271,11 +480,164 @@ __attribute__((target("avx2"))) void shift_in_avx2(const uint32_t* row, int word
   }
 }
 
+// The tree evaluated for a word of 64 pixels at once: each inner node splits the word's mask of
+// pixels by the tested entry's bits (white to b, black to the next node), and a mask that
+// empties stops there, so the cost follows the distinct paths the word's pixels take.
+//
+// Input row r is kept in slot (r - drmin) mod H as bits in reading order, bit j of word v being
+// the pixel at column 64 (v - 1) + dcmin + j (the outside value past the image), so that the
+// entry at column offset dc reads words w + 1 and w + 2 shifted down by dc - dcmin for the 64
+// pixels from column 64 w. Slot H holds the outside value, for entries that never land inside.
+class WordWalk {
+ public:
+  // Compiled node: leaf (b == kLeaf) with its word in a; a test of row slot a >> 8 shifted by
+  // a & 0xFF; or an entry outside the window (b == kFail), fatal when reached.
+  static constexpr int32_t kFail = -2;
+
+  WordWalk(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
+           const KeyLayout& k)
+      : in_(in),
+        k_(k),
+        H_(static_cast<int>(k.drmax - k.drmin + 1)),
+        words_((in.nc() + 63) / 64 + 2),
+        outside_((in.backg & 1u) != 0) {
+    const uint32_t n = static_cast<uint32_t>(window.n());
+    node_.resize(nodes.count);
+    for (int i = 0; i < nodes.count; i++) {
+      const ZoomNode& z = nodes.node[i];
+      if (z.b == kLeaf) {
+        node_[i] = z;
+      } else if (z.a >= n) {
+        node_[i] = {0, kFail};
+      } else if (k.pos[z.a] < 0) {  // never inside the image: the constant row
+        node_[i] = {static_cast<uint32_t>(H_) << 8, z.b};
+      } else {
+        const PONTOI2& p = window.data[z.a];
+        node_[i] = {
+            static_cast<uint32_t>(p.lin - k.drmin) << 8 | static_cast<uint32_t>(p.col - k.dcmin),
+            z.b};
+      }
+    }
+    bits_.assign(static_cast<size_t>(H_ + 1) * words_, outside_ ? ~uint64_t(0) : 0);
+    std::vector<uint64_t>(static_cast<size_t>(in.wpr + 1) / 2 + 2).swap(reading_);
+    held_.assign(H_, INT64_MIN);
+  }
+
+  // Fills the slots of the window rows of row l that do not hold them yet (rows taken by the
+  // cache leave the slots alone).
+  void hold_rows(int64_t l) {
+    for (int64_t r = l + k_.drmin; r <= l + k_.drmax; r++)
+      if (held_[slot_of(r)] != r) load_row(r);
+  }
+
+  // Fills the slot of input row r.
+  void load_row(int64_t r) {
+    held_[slot_of(r)] = r;
+    uint64_t* dst = bits_.data() + static_cast<size_t>(slot_of(r)) * words_;
+    const uint64_t fill = outside_ ? ~uint64_t(0) : 0;
+    const int nc = in_.nc();
+    if (r < 0 || r >= in_.nl()) {
+      std::fill(dst, dst + words_, fill);
+      return;
+    }
+    // The row in reading order from column 0, outside value past nc.
+    const uint32_t* row = in_.rows[r];
+    const int n64 = (nc + 63) / 64;
+    uint64_t* rd = reading_.data();
+    for (int v = 0; v < n64; v++) {
+      const uint32_t w0 = row[2 * v];
+      const uint32_t w1 = 2 * v + 1 < in_.wpr ? row[2 * v + 1] : 0;
+      rd[v] = uint64_t(reverse32(w0)) | uint64_t(reverse32(w1)) << 32;
+    }
+    if (nc % 64 != 0) {
+      const uint64_t valid = (uint64_t(1) << (nc % 64)) - 1;
+      rd[n64 - 1] = (rd[n64 - 1] & valid) | (fill & ~valid);
+    }
+    // bits[w] starts at column x0 + 64 w, x0 = dcmin - 64 = 64 q + t with 0 <= t < 64.
+    const int64_t x0 = k_.dcmin - 64;
+    const int64_t q = x0 >= 0 ? x0 / 64 : -((63 - x0) / 64);
+    const int t = static_cast<int>(x0 - 64 * q);
+    auto rw = [&](int64_t v) { return v >= 0 && v < n64 ? rd[v] : fill; };
+    for (int w = 0; w < words_; w++) {
+      const uint64_t a = rw(q + w), b = rw(q + w + 1);
+      dst[w] = t == 0 ? a : (a >> t) | (b << (64 - t));
+    }
+  }
+
+  // Leaf words of the pixels of mask (bit i: column 64 w + i) of the row whose window rows are
+  // in the slots, into out[i]. Returns the pixels that reached an entry outside the window.
+  uint64_t word(int w, uint64_t mask, int64_t first_slot, uint32_t* out) {
+    uint64_t lo[kMaxRows + 1], hi[kMaxRows + 1];
+    for (int s = 0; s <= H_; s++) {
+      const int64_t slot = s == H_ ? H_ : (first_slot + s) % H_;
+      const uint64_t* b = bits_.data() + static_cast<size_t>(slot) * words_ + w + 1;
+      lo[s] = b[0];
+      hi[s] = b[1];
+    }
+    struct Pending {
+      int32_t i;
+      uint64_t m;
+    } stack[65];
+    int sp = 0;
+    uint64_t failed = 0;
+    int32_t i = 0;
+    uint64_t m = mask;
+    const ZoomNode* node = node_.data();
+    for (;;) {
+      const ZoomNode z = node[i];
+      if (z.b >= 0) {
+        const uint32_t s = z.a >> 8, sh = z.a & 0xFF;
+        const uint64_t bits = (lo[s] >> sh) | ((hi[s] << 1) << (63 - sh));
+        const uint64_t m1 = m & bits, m0 = m & ~bits;
+        // Both sides non-empty: white is kept for later. Without branches: the pixels' bits
+        // are random deep in the tree.
+        stack[sp] = {z.b, m1};
+        sp += (m1 != 0) & (m0 != 0);
+        const int32_t next = i + 1;
+        i = m0 != 0 ? next : z.b;
+        m = m0 != 0 ? m0 : m1;
+        continue;
+      }
+      if (z.b == kLeaf) {
+        if (m == ~uint64_t(0)) {
+          std::fill(out, out + 64, z.a);
+        } else {
+          for (uint64_t r = m; r != 0; r &= r - 1) out[__builtin_ctzll(r)] = z.a;
+        }
+      } else {
+        failed |= m;
+      }
+      if (sp == 0) break;
+      --sp;
+      i = stack[sp].i;
+      m = stack[sp].m;
+    }
+    return failed;
+  }
+
+  static constexpr int kMaxRows = 8;
+
+ private:
+  const IMGBIN& in_;
+  const KeyLayout& k_;
+  int H_;
+  int words_;
+  bool outside_;
+  std::vector<ZoomNode> node_;
+  std::vector<uint64_t> bits_;     // H_ + 1 slots of words_ words; the last is all outside
+  std::vector<uint64_t> reading_;  // one row in reading order
+  std::vector<int64_t> held_;      // the input row in each slot
+
+  int slot_of(int64_t r) const { return static_cast<int>(((r - k_.drmin) % H_ + H_) % H_); }
+};
+
 // Shortest span of pixels with all-white or all-black boxes that is filled directly.
 constexpr int kMinSpan = 16;
 
 // Leaf words of every input row by the cache, rows from the top or, upward, from the bottom.
-// out.row(l) gives where row l's words go; out.done(l) follows once they are there.
+// out.row(l) gives where row l's words go; out.done(l) follows once they are there. Keys beyond
+// a direct table also have the word walk, and each row takes one of the two by how many keys
+// the cache lately missed (both give the same words).
 template <class Out>
 void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                    const KeyLayout& k, Progress& progress, bool pext, bool avx2, bool upward,
@@ -295,6 +657,9 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
   uint8_t* col = codes.data() - xlo;
   std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
+  const bool hashed = k.bits > LeafCache::kDirectBits;
+  std::unique_ptr<WordWalk> words;
+  if (hashed) words.reset(new WordWalk(in, window, nodes, k));
   // Row r enters at bit 0 (moving down) or at bit H - 1 (moving up).
   auto shift_in = [&](int64_t r) {
     const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
@@ -316,8 +681,17 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   for (int j = 0; j < k.W; j++) std::memcpy(lut[j], k.lut[j].data(), sizeof lut[j]);
   const KeysByTable by_table = keys_by_table_of(k.W);
   const uint32_t n = static_cast<uint32_t>(window.n());
-  auto walk = [&](uint64_t key) { return walk_key(nodes.node, k.pos.data(), n, key, outside); };
-  LeafCache cache(k.bits);
+  int64_t new_keys = 0;  // walks for keys the cache lacked
+  auto walk = [&](uint64_t key) {
+    new_keys++;
+    return walk_key(nodes.node, k.pos.data(), n, key, outside);
+  };
+  // Pairs of pixels by one key when the cache is hashed, pext is there, and the pair's key
+  // fits: boxes at most 7 columns wide and at most 63 bits for the two. The pair cache then
+  // takes half of the single keys' room.
+  const bool by_pairs = pext && k.bits > LeafCache::kDirectBits && k.W <= 7 &&
+                        __builtin_popcountll(k.mask | (k.mask << 8)) <= 63;
+  LeafCache cache(k.bits, by_pairs ? 16 : 17);
   auto get = [&](uint64_t key) { return cache.get(key, walk); };
   const LeafMiss miss{
       [](void* ctx, uint64_t key) { return (*static_cast<decltype(get)*>(ctx))(key); }, &get};
@@ -329,18 +703,96 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   const uint64_t white_key = k.bits < 64 ? (uint64_t(1) << k.bits) - 1 : ~uint64_t(0);
   uint32_t uniform_leaf[2] = {};
   bool have_uniform[2] = {false, false};
+  // Keys of at most five bits with AVX2, when no walk can fail: every key's word is known
+  // before the pass and the rows take the vector path.
+  SmallKeys small;
+  const bool small_keys = avx2 && k.bits <= 5 && !walk_may_fail(window, nodes);
+  if (small_keys) {
+    small.bits = k.bits;
+    int i = 0;
+    for (int p = 0; p < 64; p++)
+      if ((k.mask >> p) & 1) {
+        small.col[i] = p / 8;
+        small.bit[i] = static_cast<uint8_t>(1u << (p % 8));
+        i++;
+      }
+    for (uint64_t key = 0; key < (uint64_t(1) << k.bits); key++) small.leaf[key] = get(key);
+  }
+  std::unique_ptr<PairCache> pairs;
+  if (by_pairs) pairs.reset(new PairCache);
   auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
-    if (pext)
+    if (pairs != nullptr) {
+      leaves_by_pairs(b, count, k.mask, *pairs, get, dst);
+    } else if (!cache.direct()) {
+      if (pext)
+        keys_by_pext(b, count, k.mask, keys.data());
+      else
+        by_table(b, count, lut, keys.data());
+      cache.get_all(keys.data(), count, dst, walk);
+    } else if (pext)
       leaves_by_pext(b, count, k.mask, cache.table(), dst, miss);
     else
       leaves_table(b, count, lut, cache.table(), dst, miss);
   };
 
+  // The whole row by the word walk: progress lines up to its end or to the first pixel whose
+  // walk fails, and then the failure.
+  const int nwords = (nc + 63) / 64;
+  auto walked_row = [&](int l, uint32_t* prow) {
+    words->hold_rows(l);
+    int failed = -1;
+    for (int w = 0; w < nwords && failed < 0; w++) {
+      const uint64_t all = 64 * (w + 1) <= nc ? ~uint64_t(0) : (uint64_t(1) << (nc % 64)) - 1;
+      const uint64_t f = words->word(w, all, l % H, prow + 64 * w);
+      if (f != 0) failed = 64 * w + __builtin_ctzll(f);
+    }
+    if (failed >= 0 || progress.due_within(counter, nc)) {
+      const int last = failed >= 0 ? failed : nc - 1;
+      for (int c = 0; c <= last; c++) progress.at(counter + c);
+      if (failed >= 0) erro(kErrIndex, "");
+    }
+  };
+  // Rows beyond the direct table take the cache while it finds nearly every key (at most one
+  // new key in kLearnt pixels), or, among the first kLearning rows, at least half of them (it
+  // is learning the page). A cache row that misses more hands the next try_rows rows to the
+  // word walk, after which a row tries the cache again; each try that misses doubles try_rows,
+  // up to kLastTry. The choice follows the keys only, so a page always takes the same ways.
+  constexpr int kFirstTry = 16, kLastTry = 64, kLearnt = 16, kLearning = 64;
+  int way = 0, walk_rows = 0, try_rows = kFirstTry, cache_rows = 0;
+  auto counted = [&]() {  // after a cache row
+    cache_rows++;
+    const bool keep = kLearnt * new_keys <= nc || (cache_rows <= kLearning && 2 * new_keys <= nc);
+    if (keep) {
+      way = 0;
+      try_rows = kFirstTry;
+    } else {
+      if (way == 1) try_rows = std::min(2 * try_rows, kLastTry);
+      way = 1;
+    }
+    walk_rows = 0;
+  };
+
   auto one_row = [&](int l) {
     const uint8_t* box = col + k.dcmin;
     uint32_t* prow = out.row(l);
-    const bool plain_row = cache.direct() && !progress.due_within(counter, nc);
-    if (plain_row) {
+    if (hashed) {
+      if (way == 1 && walk_rows < try_rows) {
+        walked_row(l, prow);
+        walk_rows++;
+        counter += nc;
+        out.done(l);
+        return;
+      }
+      new_keys = 0;
+    }
+    const bool plain_row = !progress.due_within(counter, nc);
+    if (plain_row && small_keys) {
+      if (out.from_keys(l, box, small)) {
+        counter += nc;
+        return;
+      }
+      leaves_small_avx2(box, nc, small, prow);
+    } else if (plain_row) {
       // Runs of 32-byte groups of codes all full (white) or all zero (black) give spans of
       // pixels with one key; the pixels between them take the key path.
       const int groups32 = (nc + k.W + 30) / 32;
@@ -382,6 +834,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
       }
     }
     counter += nc;
+    if (hashed) counted();
     out.done(l);
   };
 
@@ -437,7 +890,10 @@ void leaves_by_tier(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNo
 // F = 4 with AVX2: 32 pattern words give four output words of each of the four block rows.
 // The nibbles of each word are bit-reversed by table, paired across neighbouring words, then
 // gathered by byte shuffles. Returns the number of pattern words done in each row.
-__attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint32_t* const* orow) {
+__attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint32_t* const* orow,
+                                                 bool file) {
+  const __m128i order = file ? _mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12)
+                             : _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
   const __m256i low = _mm256_set1_epi8(0x0F);
   const __m256i rev4 = _mm256_setr_epi8(0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15, 0, 8,
                                         4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15);
@@ -464,10 +920,14 @@ __attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint
     }
     __m128i a = _mm_unpacklo_epi32(g[0], g[1]), b = _mm_unpacklo_epi32(g[2], g[3]);
     __m128i c = _mm_unpackhi_epi32(g[0], g[1]), d = _mm_unpackhi_epi32(g[2], g[3]);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[0] + 4 * k), _mm_unpacklo_epi64(a, b));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[1] + 4 * k), _mm_unpackhi_epi64(a, b));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[2] + 4 * k), _mm_unpacklo_epi64(c, d));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[3] + 4 * k), _mm_unpackhi_epi64(c, d));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[0] + 4 * k),
+                     _mm_shuffle_epi8(_mm_unpacklo_epi64(a, b), order));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[1] + 4 * k),
+                     _mm_shuffle_epi8(_mm_unpackhi_epi64(a, b), order));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[2] + 4 * k),
+                     _mm_shuffle_epi8(_mm_unpacklo_epi64(c, d), order));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(orow[3] + 4 * k),
+                     _mm_shuffle_epi8(_mm_unpackhi_epi64(c, d), order));
   }
   return 32 * full;
 }
@@ -482,7 +942,9 @@ struct SameRun {
 // Output words of F in {1, 2, 4, 8}: 32 / F leaf words fill one word of each block row.
 // With avx2 (F = 4 only), most of the row is done by expand4_avx2.
 template <int F>
-void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, SameRun& same) {
+void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, bool file,
+                 SameRun& same) {
+  auto put = [file](uint32_t w) { return file ? __builtin_bswap32(w) : w; };
   constexpr int G = 32 / F;
   constexpr uint32_t M = (1u << F) - 1;
   uint32_t rev[1 << F];
@@ -491,7 +953,7 @@ void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, Sa
   const int full = nc / G, rest = nc % G;
   int first = 0;
   if constexpr (F == 4)
-    if (avx2) first = expand4_avx2(u, nc, orow) / G;
+    if (avx2) first = expand4_avx2(u, nc, orow, file) / G;
   for (int g = first; g < full; g++) {
     const uint32_t* q = u + g * G;
     uint32_t diff = 0;
@@ -506,13 +968,13 @@ void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, Sa
         same.u = q[0];
         same.have = true;
       }
-      for (int br = 0; br < F; br++) orow[br][g] = same.w[br];
+      for (int br = 0; br < F; br++) orow[br][g] = put(same.w[br]);
       continue;
     }
     for (int br = 0; br < F; br++) {
       uint32_t w = 0;
       for (int i = 0; i < G; i++) w = (w << (F % 32)) | seg(q[i], br);
-      orow[br][g] = w;
+      orow[br][g] = put(w);
     }
   }
   if (rest > 0) {
@@ -520,7 +982,7 @@ void expand_fast(const uint32_t* u, int nc, uint32_t* const* orow, bool avx2, Sa
     for (int br = 0; br < F; br++) {
       uint32_t w = 0;
       for (int i = 0; i < rest; i++) w = (w << F) | seg(q[i], br);
-      orow[br][full] = w << (F * (G - rest));
+      orow[br][full] = put(w << (F * (G - rest)));
     }
   }
 }
@@ -581,7 +1043,7 @@ void expand_any(const uint32_t* u, int nc, int F, uint32_t* const* orow, int wpr
 // (blank page) give F words kept from the last such run.
 __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, int nc, int F,
                                                             uint32_t* const* orow, int wpr,
-                                                            SameRun& same) {
+                                                            bool file, SameRun& same) {
   const uint64_t mask = 0x0101010101010101ull * ((1u << F) - 1);
   const __m256i cells = _mm256_set1_epi32((1 << F) - 1);
   const __m256i pick =
@@ -603,55 +1065,69 @@ __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, i
     for (int i = 0; i < k; i++) x |= uint64_t((q[i] >> sh) & M) << (8 * i);
     return x;
   };
+  // Block rows whose cells are all from the 33rd on are black; the others (the first live) are
+  // made 32 leaf words at a time, all rows of a group together, then bit-reversed.
+  const __m256i first_words =  // lanes 0 .. F - 1
+      _mm256_cmpgt_epi32(_mm256_set1_epi32(F), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  int live = 0;
   for (int br = 0; br < F; br++) {
-    uint32_t* row = orow[br];
-    const int sh = br * F;
-    if (sh >= 32) {  // cells from the 33rd on are black
-      std::memset(row, 0, row_bytes);
+    if (br * F >= 32) {
+      std::memset(orow[br], 0, row_bytes);
+    } else {
+      orow[br][wpr - 1] = 0;  // padding bits
+      live = br + 1;
+    }
+  }
+  for (int k = 0; k < full; k++) {
+    const uint32_t* q = u + 32 * k;
+    __m256i v[4];
+    for (int i = 0; i < 4; i++)
+      v[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 8 * i));
+    const __m256i first = _mm256_set1_epi32(static_cast<int>(q[0]));
+    const __m256i eq = _mm256_and_si256(
+        _mm256_and_si256(_mm256_cmpeq_epi32(v[0], first), _mm256_cmpeq_epi32(v[1], first)),
+        _mm256_and_si256(_mm256_cmpeq_epi32(v[2], first), _mm256_cmpeq_epi32(v[3], first)));
+    if (_mm256_movemask_epi8(eq) == -1) {
+      if (!same.have || same.u != q[0]) {
+        const uint32_t run[8] = {q[0], q[0], q[0], q[0], q[0], q[0], q[0], q[0]};
+        for (int b = 0; b < F; b++) {
+          uint8_t bytes[4 * 7 + 8];
+          const uint64_t bits = b * F < 32 ? _pext_u64(groups(run, 8, b * F), mask) : 0;
+          for (int i = 0; i < 4; i++) store64(bytes + F * i, bits);
+          std::memcpy(same.w + F * b, bytes, 4 * static_cast<size_t>(F));
+        }
+        same.u = q[0];
+        same.have = true;
+      }
+      for (int br = 0; br < live; br++)
+        _mm256_maskstore_epi32(
+            reinterpret_cast<int*>(orow[br] + F * k), first_words,
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(same.w + F * br)));
       continue;
     }
-    uint8_t* s = reinterpret_cast<uint8_t*>(row);
-    row[wpr - 1] = 0;  // padding bits
-    const __m128i count = _mm_cvtsi32_si128(sh);
-    for (int k = 0; k < full; k++) {
-      const uint32_t* q = u + 32 * k;
-      __m256i v[4];
-      for (int i = 0; i < 4; i++)
-        v[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 8 * i));
-      const __m256i first = _mm256_set1_epi32(static_cast<int>(q[0]));
-      const __m256i eq = _mm256_and_si256(
-          _mm256_and_si256(_mm256_cmpeq_epi32(v[0], first), _mm256_cmpeq_epi32(v[1], first)),
-          _mm256_and_si256(_mm256_cmpeq_epi32(v[2], first), _mm256_cmpeq_epi32(v[3], first)));
-      if (_mm256_movemask_epi8(eq) == -1) {
-        if (!same.have || same.u != q[0]) {
-          const uint32_t run[8] = {q[0], q[0], q[0], q[0], q[0], q[0], q[0], q[0]};
-          for (int b = 0; b < F; b++) {
-            uint8_t bytes[4 * 7 + 8];
-            const uint64_t bits = b * F < 32 ? _pext_u64(groups(run, 8, b * F), mask) : 0;
-            for (int i = 0; i < 4; i++) store64(bytes + F * i, bits);
-            std::memcpy(same.w + F * b, bytes, 4 * static_cast<size_t>(F));
-          }
-          same.u = q[0];
-          same.have = true;
-        }
-        for (int j = 0; j < F; j++) row[F * k + j] = same.w[F * br + j];
-        continue;
-      }
+    for (int br = 0; br < live; br++) {
+      uint8_t* s = reinterpret_cast<uint8_t*>(orow[br]);
+      const __m128i count = _mm_cvtsi32_si128(br * F);
       for (int i = 0; i < 4; i++) {
         __m256i x = _mm256_and_si256(_mm256_srl_epi32(v[i], count), cells);
         x = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(x, pick), join);
         const uint64_t bits = _pext_u64(_mm_cvtsi128_si64(_mm256_castsi256_si128(x)), mask);
         uint8_t* at = s + 4 * static_cast<size_t>(F) * k + static_cast<size_t>(F) * i;
-        if (at + 8 <= s + row_bytes)
+        if (at + 8 <= s + row_bytes) {
           store64(at, bits);
-        else
-          std::memcpy(at, &bits, static_cast<size_t>(F));
+        } else {  // the row's end: only its F bytes
+          for (int b = 0; b < F; b++) at[b] = static_cast<uint8_t>(bits >> (8 * b));
+        }
       }
     }
+  }
+  for (int br = 0; br < live; br++) {
+    uint32_t* row = orow[br];
+    uint8_t* s = reinterpret_cast<uint8_t*>(row);
     // The pixels past the last 32, eight at a time.
     for (int g = 0; 8 * g < rest; g++) {
       const int k = std::min(8, rest - 8 * g);
-      const uint64_t bits = _pext_u64(groups(u + 32 * full + 8 * g, k, sh), mask);
+      const uint64_t bits = _pext_u64(groups(u + 32 * full + 8 * g, k, br * F), mask);
       std::memcpy(s + 4 * static_cast<size_t>(F) * full + static_cast<size_t>(F) * g, &bits,
                   (static_cast<size_t>(F) * k + 7) / 8);
     }
@@ -661,9 +1137,10 @@ __attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, i
       __m256i r = _mm256_or_si256(
           _mm256_shuffle_epi8(rev_hi, _mm256_and_si256(v, low)),
           _mm256_shuffle_epi8(rev_lo, _mm256_and_si256(_mm256_srli_epi16(v, 4), low)));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + w), _mm256_shuffle_epi8(r, swap));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + w),
+                          file ? r : _mm256_shuffle_epi8(r, swap));
     }
-    for (; w < wpr; w++) row[w] = reverse32(row[w]);
+    for (; w < wpr; w++) row[w] = file ? __builtin_bswap32(reverse32(row[w])) : reverse32(row[w]);
   }
 }
 
@@ -692,21 +1169,29 @@ class RowExpander {
         tier_(tier),
         avx2_(tier == Tier::dispatched && __builtin_cpu_supports("avx2")),
         small_(avx2_ && F >= 3 && F <= 7 && __builtin_cpu_supports("bmi2")) {}
-  void row(const uint32_t* u, uint32_t* const* orow) {
+  // True when rows may be made straight from small keys (F of 3 to 7, AVX2 and BMI2).
+  bool small() const { return small_; }
+  // The F output rows of leaf words u, each word's bytes in the file's order when file.
+  void row(const uint32_t* u, uint32_t* const* orow, bool file) {
     if (tier_ == Tier::plain) {
       expand_pixels(u, nc_, F_, orow, wpr_);
+      if (file)
+        for (int br = 0; br < F_; br++) swap_words(orow[br], static_cast<size_t>(wpr_));
       return;
     }
-    using Fast = void (*)(const uint32_t*, int, uint32_t* const*, bool, SameRun&);
+    using Fast = void (*)(const uint32_t*, int, uint32_t* const*, bool, bool, SameRun&);
     static const Fast fast[9] = {nullptr, expand_fast<1>, expand_fast<2>,
                                  nullptr, expand_fast<4>, nullptr,
                                  nullptr, nullptr,        expand_fast<8>};
-    if (F_ <= 8 && fast[F_] != nullptr)
-      fast[F_](u, nc_, orow, avx2_, same_);
-    else if (small_)
-      expand_small_avx2(u, nc_, F_, orow, wpr_, same_);
-    else
+    if (F_ <= 8 && fast[F_] != nullptr) {
+      fast[F_](u, nc_, orow, avx2_, file, same_);
+    } else if (small_) {
+      expand_small_avx2(u, nc_, F_, orow, wpr_, file, same_);
+    } else {
       expand_any(u, nc_, F_, orow, wpr_);
+      if (file)
+        for (int br = 0; br < F_; br++) swap_words(orow[br], static_cast<size_t>(wpr_));
+    }
   }
 
  private:
@@ -752,6 +1237,7 @@ struct PatternRows {
   MATRIZ<uint32_t>& pattern;
   uint32_t* row(int l) { return pattern.data + static_cast<size_t>(l) * pattern.nc(); }
   void done(int) {}
+  bool from_keys(int, const uint8_t*, const SmallKeys&) { return false; }
 };
 
 void applyfilter_with(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
@@ -776,7 +1262,7 @@ void expand_with(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out, Tier tier)
   RowExpander ex(F, pattern.nc(), out.wpr, tier);
   for (int l = 0; l < pattern.nl(); l++)
     ex.row(pattern.data + static_cast<size_t>(l) * pattern.nc(),
-           out.rows + static_cast<size_t>(l) * F);
+           out.rows + static_cast<size_t>(l) * F, false);
 }
 
 }  // namespace
@@ -832,12 +1318,25 @@ void zoom(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& no
     std::vector<uint32_t>& band;
     RowExpander& ex;
     ZoomSink& sink;
+    int F, nc, wpr;
+    std::unique_ptr<KeyCells> cells;
     uint32_t* row(int) { return band.data(); }
     void done(int l) {
-      ex.row(band.data(), sink.rows(l));
+      ex.row(band.data(), sink.rows(l), sink.file_order());
       sink.filled(l);
     }
-  } out{band, ex, sink};
+    // Rows straight from the keys when the expander allows; false to take the leaf words.
+    bool from_keys(int l, const uint8_t* box, const SmallKeys& s) {
+      if (!ex.small()) return false;
+      if (cells == nullptr) cells.reset(new KeyCells(s, F));
+      uint32_t* const* orow = sink.rows(l);
+      rows_from_keys_avx2(box, nc, F, s, *cells, orow, wpr);
+      if (!sink.file_order())
+        for (int br = 0; br < F; br++) swap_words(orow[br], static_cast<size_t>(wpr));
+      sink.filled(l);
+      return true;
+    }
+  } out{band, ex, sink, F, nc, wpr, nullptr};
   leaves_by_tier(in, window, nodes, progress, tier, true, out);
   progress.done();
 }

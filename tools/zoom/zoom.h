@@ -21,7 +21,10 @@ uint32_t walktree(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNode
 
 // Stores the leaf word of every input pixel in pattern (sized nl x nc by the caller), printing
 // progress lines on progress. Leaf words are cached by window content when the window fits;
-// their bits are gathered with BMI2 pext when the processor has it.
+// their bits are gathered with BMI2 pext when the processor has it. When the tree tests at most
+// five entries and the processor has AVX2, the words of 32 pixels are found at once. When it
+// tests more than 18 entries, a row may instead walk the tree for 64 pixels at once, when the
+// cache lately missed many keys.
 void applyfilter(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes,
                  MATRIZ<uint32_t>& pattern, FILE* progress);
 // The same without instructions beyond plain x86-64.
@@ -62,6 +65,9 @@ class ZoomSink {
   virtual uint32_t* const* rows(int l) = 0;
   // Those rows are complete.
   virtual void filled(int l) = 0;
+  // True when the rows are wanted with each word's bytes in the file's order (the first pixel in
+  // the highest bit of the first byte) rather than the image's.
+  virtual bool file_order() const { return false; }
 };
 
 // Output rows kept in an image already of the zoomed size.
@@ -77,7 +83,9 @@ class ImageSink : public ZoomSink {
 };
 
 // The fused pass: for each input row, bottom row first, the leaf words of its pixels are
-// expanded at once into its F output rows (F >= 1). Progress lines as applyfilter's.
+// expanded at once into its F output rows (F >= 1); with at most five tested entries and F of 3
+// to 7 (AVX2 and BMI2), the rows are made straight from the pixels' keys. Progress lines as
+// applyfilter's.
 void zoom(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes, int F,
           FILE* progress, ZoomSink& sink, Tier tier = Tier::dispatched);
 
