@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "foundation/erro.h"
+#include "images/image_files_internal.h"
 
 namespace kelt {
 
@@ -17,6 +18,7 @@ namespace {
 
 const char* const kMsgWriteOpen = "Erro IMGBIN::ImpBmp - abertura de ";
 const char* const kMsgWriteFail = "Erro IMGBIN::ImpBmp - Falha na escrita ";
+const char* const kMsgTooBig = "Erro IMGBIN::ImpBmp - Imagem muito grande para BMP ";
 
 // Bytes of the block written at once.
 constexpr size_t kBlockBytes = size_t(256) << 10;
@@ -34,11 +36,13 @@ void put32(uint8_t* p, uint32_t v) {
 
 BmpStream::BmpStream(const std::string& name, int nl, int nc, int F)
     : name_(name), F_(F), wpr_((static_cast<size_t>(nc) + 31) / 32), slot_(F) {
+  // Refused before the file exists when its size would not fit the header's 32-bit field.
+  if (!vistelmo::bmp_fits(nl, nc)) erro(kMsgTooBig, name);
   capacity_ = std::max<size_t>(F, kBlockBytes / (4 * wpr_) / F * F);
   buf_.resize(kPrefix / 4 + capacity_ * wpr_);
   fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
   if (fd_ < 0) return;
-  const size_t file_bytes = 62 + 4 * wpr_ * static_cast<size_t>(nl);
+  const size_t file_bytes = static_cast<size_t>(vistelmo::bmp_file_size(nl, nc));
   // The file's blocks at once (the size still grows with the writes); where the file system
   // cannot, the writes allocate them as before.
   (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(file_bytes));
