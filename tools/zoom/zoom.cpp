@@ -13,6 +13,7 @@
 
 #include "foundation/erro.h"
 #include "foundation/memory_internal.h"
+#include "processing/kernels/isa.h"
 
 namespace kelt {
 
@@ -223,8 +224,9 @@ class PairCache {
 // before takes its words); the words of a pair the cache lacks come from get(key) of each pixel.
 // The boxes are at most 7 columns wide, so that one load holds both.
 template <class Get>
-__attribute__((target("bmi2"))) void leaves_by_pairs(const uint8_t* box, int count, uint64_t mask,
-                                                     PairCache& pairs, Get& get, uint32_t* out) {
+__attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_by_pairs(const uint8_t* box, int count,
+                                                                   uint64_t mask, PairCache& pairs,
+                                                                   Get& get, uint32_t* out) {
   const uint64_t mask2 = mask | (mask << 8);
   uint64_t prev = ~uint64_t(0);  // no pair key has bit 63
   int c = 0;
@@ -288,9 +290,10 @@ struct LeafMiss {
 };
 
 // Leaf words of count pixels straight from a direct table of pext keys.
-__attribute__((target("bmi2"))) void leaves_by_pext(const uint8_t* box, int count, uint64_t mask,
-                                                    const uint64_t* table, uint32_t* out,
-                                                    LeafMiss miss) {
+__attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_by_pext(const uint8_t* box, int count,
+                                                                  uint64_t mask,
+                                                                  const uint64_t* table,
+                                                                  uint32_t* out, LeafMiss miss) {
   for (int c = 0; c < count; c++) {
     const uint64_t key = _pext_u64(load64(box + c), mask);
     const uint64_t e = table[key];
@@ -320,8 +323,8 @@ LeavesByTable leaves_by_table_of(int W) {
   return f[W - 1];
 }
 
-__attribute__((target("bmi2"))) void keys_by_pext(const uint8_t* box, int count, uint64_t mask,
-                                                  uint64_t* keys) {
+__attribute__((target(VISTELMO_TARGET_AVX2))) void keys_by_pext(const uint8_t* box, int count,
+                                                                uint64_t mask, uint64_t* keys) {
   for (int c = 0; c < count; c++) keys[c] = _pext_u64(load64(box + c), mask);
 }
 
@@ -337,8 +340,9 @@ struct SmallKeys {
 // Leaf words of count pixels, 32 at a time: their keys are made a byte each from the column
 // codes, and the words picked from the table by four permutes (bits 0-2 of the key) and two
 // blends (bits 3 and 4). The codes are read up to 38 bytes past box + count.
-__attribute__((target("avx2"))) void leaves_small_avx2(const uint8_t* box, int count,
-                                                       const SmallKeys& s, uint32_t* out) {
+__attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_small_avx2(const uint8_t* box, int count,
+                                                                     const SmallKeys& s,
+                                                                     uint32_t* out) {
   __m256i t[4];
   for (int q = 0; q < 4; q++)
     t[q] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s.leaf + 8 * q));
@@ -401,10 +405,11 @@ struct KeyCells {
 // row's cells looked up by key (two 16-byte tables and a blend), and every eight pixels' cells
 // packed by pext with the first pixel highest, then stored with their bytes reversed. Pixels past
 // nc give no cells.
-__attribute__((target("avx2,bmi2"))) void rows_from_keys_avx2(const uint8_t* box, int nc, int F,
-                                                              const SmallKeys& s,
-                                                              const KeyCells& kc,
-                                                              uint32_t* const* orow, int wpr) {
+__attribute__((target(VISTELMO_TARGET_AVX2))) void rows_from_keys_avx2(const uint8_t* box, int nc,
+                                                                       int F, const SmallKeys& s,
+                                                                       const KeyCells& kc,
+                                                                       uint32_t* const* orow,
+                                                                       int wpr) {
   const uint64_t mask = 0x0101010101010101ull * ((1u << F) - 1);
   const __m256i rev8 = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6,
                                         5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
@@ -461,8 +466,8 @@ __attribute__((target("avx2,bmi2"))) void rows_from_keys_avx2(const uint8_t* box
 // Shifts the pixels of row words row[0..words-1] into column codes col[0..32 words - 1], 32
 // columns a word: moving down the codes move up a bit and the pixel enters at bit 0, moving
 // up they move down and it enters at bit H - 1 (H in 1..8).
-__attribute__((target("avx2"))) void shift_in_avx2(const uint32_t* row, int words, uint8_t* col,
-                                                   int H, bool upward) {
+__attribute__((target(VISTELMO_TARGET_AVX2))) void shift_in_avx2(const uint32_t* row, int words,
+                                                                 uint8_t* col, int H, bool upward) {
   // Column j of a word is bit 7 - j % 8 of its byte 3 - j / 8.
   const __m256i byte_of = _mm256_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 1,
                                            1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0);
@@ -878,8 +883,8 @@ void leaves_by_tier(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNo
   if (tier != Tier::plain) {
     KeyLayout k = key_layout(in, window, nodes);
     if (k.usable) {
-      const bool pext = tier == Tier::dispatched && __builtin_cpu_supports("bmi2");
-      const bool avx2 = tier == Tier::dispatched && __builtin_cpu_supports("avx2");
+      const bool avx2 = tier == Tier::dispatched && vistelmo::isa_available(vistelmo::Isa::kAvx2);
+      const bool pext = avx2;
       leaves_cached(in, window, nodes, k, progress, pext, avx2, upward, out);
       return;
     }
@@ -890,8 +895,8 @@ void leaves_by_tier(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNo
 // F = 4 with AVX2: 32 pattern words give four output words of each of the four block rows.
 // The nibbles of each word are bit-reversed by table, paired across neighbouring words, then
 // gathered by byte shuffles. Returns the number of pattern words done in each row.
-__attribute__((target("avx2"))) int expand4_avx2(const uint32_t* u, int nc, uint32_t* const* orow,
-                                                 bool file) {
+__attribute__((target(VISTELMO_TARGET_AVX2))) int expand4_avx2(const uint32_t* u, int nc,
+                                                               uint32_t* const* orow, bool file) {
   const __m128i order = file ? _mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12)
                              : _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
   const __m256i low = _mm256_set1_epi8(0x0F);
@@ -1041,9 +1046,10 @@ void expand_any(const uint32_t* u, int nc, int F, uint32_t* const* orow, int wpr
 // groups (one byte each), which pext packs into F bytes of the row read least significant bit
 // first; the row's words are then bit-reversed into the image's order. 32 equal leaf words
 // (blank page) give F words kept from the last such run.
-__attribute__((target("avx2,bmi2"))) void expand_small_avx2(const uint32_t* u, int nc, int F,
-                                                            uint32_t* const* orow, int wpr,
-                                                            bool file, SameRun& same) {
+__attribute__((target(VISTELMO_TARGET_AVX2))) void expand_small_avx2(const uint32_t* u, int nc,
+                                                                     int F, uint32_t* const* orow,
+                                                                     int wpr, bool file,
+                                                                     SameRun& same) {
   const uint64_t mask = 0x0101010101010101ull * ((1u << F) - 1);
   const __m256i cells = _mm256_set1_epi32((1 << F) - 1);
   const __m256i pick =
@@ -1167,8 +1173,8 @@ class RowExpander {
         nc_(nc),
         wpr_(wpr),
         tier_(tier),
-        avx2_(tier == Tier::dispatched && __builtin_cpu_supports("avx2")),
-        small_(avx2_ && F >= 3 && F <= 7 && __builtin_cpu_supports("bmi2")) {}
+        avx2_(tier == Tier::dispatched && vistelmo::isa_available(vistelmo::Isa::kAvx2)),
+        small_(avx2_ && F >= 3 && F <= 7) {}
   // True when rows may be made straight from small keys (F of 3 to 7, AVX2 and BMI2).
   bool small() const { return small_; }
   // The F output rows of leaf words u, each word's bytes in the file's order when file.

@@ -53,8 +53,8 @@ void expand_portable(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out);
 // The same by one pixel at a time.
 void expand_plain(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out);
 
-// Instruction sets of the row kernels: what the processor has, plain x86-64, or the plain
-// per-pixel walk and expansion.
+// Instruction sets of the row kernels: what the processor has (as the library's dispatch layer
+// reports it, capped by VISTELMO_ISA), plain x86-64, or the plain per-pixel walk and expansion.
 enum class Tier { dispatched, portable, plain };
 
 // Receives the output rows of the fused pass, F per input row.
