@@ -596,7 +596,7 @@ TEST(Zoom, ExpansionMatchesPixelByPixel) {
       kelt::expand_plain(p, F, plain);
       zoomtest::expect_tiers_give(
           zoomtest::words(plain),
-          [&](kelt::Tier t) {
+          [&, nl = nl, nc = nc](kelt::Tier t) {
             IMGBIN out(nl * F, nc * F);
             (t == kelt::Tier::dispatched ? kelt::expand
              : t == kelt::Tier::portable ? kelt::expand_portable
@@ -749,6 +749,14 @@ TEST_F(BmpStreamFile, HoldsWhatImpBmpWrites) {
           << static_cast<int>(tier);
     }
   }
+}
+
+// An output whose file would pass the 32-bit size field is refused before the file exists.
+TEST_F(BmpStreamFile, RefusesFilesPastTheSizeField) {
+  // 2^18 rows of 2^17 bits: 62 + 2^32 bytes.
+  EXPECT_ERRO(kelt::BmpStream(path("big.bmp"), 1 << 18, 1 << 17, 8),
+              "Erro IMGBIN::ImpBmp - Imagem muito grande para BMP ", path("big.bmp"));
+  EXPECT_FALSE(testutil::file_exists(path("big.bmp")));
 }
 
 TEST_F(FilterFile, MissingFile) {
