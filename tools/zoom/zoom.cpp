@@ -246,27 +246,34 @@ class PairCache {
   Entry* table_;
 };
 
-// Leaf words of count pixels, two at a time by the pair cache (no test for a key equal to the
-// one before: its entry is at hand, and the branch costs more than it saves on text pages); the
-// words of a pair the cache lacks come from get(key) of each pixel.
+// Leaf words of count pixels, two at a time by the pair cache (a pair whose key equals the one
+// before takes its words); the words of a pair the cache lacks come from get(key) of each pixel.
 // The boxes are at most 7 columns wide, so that one load holds both.
 template <class Get>
 __attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_by_pairs(const uint8_t* box, int count,
                                                                    uint64_t mask, PairCache& pairs,
                                                                    Get& get, uint32_t* out) {
   const uint64_t mask2 = mask | (mask << 8);
+  uint64_t prev = ~uint64_t(0);  // no pair key has bit 63
   int c = 0;
   for (; c + 2 <= count; c += 2) {
     const uint64_t load = load64(box + c);
     const uint64_t key2 = _pext_u64(load, mask2);
-    PairCache::Entry& e = pairs.entry(key2);
-    const uint64_t tag = key2 | (uint64_t(1) << 63);
-    if (e.key != tag) {
-      e.leaf[0] = get(_pext_u64(load, mask));
-      e.leaf[1] = get(_pext_u64(load >> 8, mask));
-      e.key = tag;
+    if (key2 != prev) {
+      PairCache::Entry& e = pairs.entry(key2);
+      const uint64_t tag = key2 | (uint64_t(1) << 63);
+      if (e.key != tag) {
+        e.leaf[0] = get(_pext_u64(load, mask));
+        e.leaf[1] = get(_pext_u64(load >> 8, mask));
+        e.key = tag;
+      }
+      out[c] = e.leaf[0];
+      out[c + 1] = e.leaf[1];
+      prev = key2;
+    } else {
+      out[c] = out[c - 2];
+      out[c + 1] = out[c - 1];
     }
-    std::memcpy(out + c, e.leaf, sizeof e.leaf);
   }
   if (c < count) out[c] = get(_pext_u64(load64(box + c), mask));
 }
