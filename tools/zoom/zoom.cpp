@@ -141,56 +141,26 @@ uint32_t walk_key(const ZoomNode* node, const int* pos, uint32_t n, uint64_t key
   return node[i].a;
 }
 
-// The hashed caches' room: one mapping of whole 2 MiB units on a 2 MiB boundary, asked for as
-// large pages (their lookups land anywhere in it: one TLB entry a unit instead of 512), clear
-// from the system and all mapped at once. Without large pages it is as many small ones.
-class CacheRoom {
- public:
-  static constexpr size_t kUnit = size_t(2) << 20;
-  explicit CacheRoom(size_t bytes) : bytes_((bytes + kUnit - 1) / kUnit * kUnit) {
-    if (bytes_ == 0) return;
-    map_ = mmap(nullptr, bytes_ + kUnit, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1,
-                0);
-    if (map_ == MAP_FAILED) erro(kErrAloca, "");
-    const uintptr_t a = (reinterpret_cast<uintptr_t>(map_) + kUnit - 1) & ~uintptr_t(kUnit - 1);
-    data_ = reinterpret_cast<uint8_t*>(a);
-#ifdef MADV_HUGEPAGE
-    madvise(data_, bytes_, MADV_HUGEPAGE);
-#endif
-    vistelmo::prefault(data_, bytes);
-  }
-  ~CacheRoom() {
-    if (bytes_ > 0) munmap(map_, bytes_ + kUnit);
-  }
-  CacheRoom(const CacheRoom&) = delete;
-  CacheRoom& operator=(const CacheRoom&) = delete;
-  uint8_t* data() { return data_; }
-
- private:
-  size_t bytes_;
-  void* map_ = nullptr;
-  uint8_t* data_ = nullptr;
-};
-
 // Leaf words by key: a table indexed by the key when it has few bits, else a direct-mapped
-// cache of (leaf, key) pairs with 2^hash_bits entries in room (hashed_bytes(hash_bits) of a
-// CacheRoom). A leaf entry holds the leaf word in its low half and 1 in its high half once
-// filled. A table's pages come from the system already clear and are touched only when used.
+// cache of (leaf, key) pairs with 2^hash_bits entries. A leaf entry holds the leaf word in its
+// low half and 1 in its high half once filled. The pages come from the system already clear;
+// a table's are touched only when used, a cache's are all mapped at once (each would be read,
+// then written: two faults a page).
 class LeafCache {
  public:
   static constexpr int kDirectBits = 18;
-  static size_t hashed_bytes(int hash_bits) { return sizeof(uint64_t) * (size_t(2) << hash_bits); }
-  LeafCache(int bits, int hash_bits, uint8_t* room)
+  LeafCache(int bits, int hash_bits)
       : direct_(bits <= kDirectBits),
         shift_(direct_ ? 0 : 64 - hash_bits),
-        owned_(direct_ ? static_cast<uint64_t*>(std::calloc(size_t(1) << bits, sizeof(uint64_t)))
-                       : nullptr),
-        table_(direct_ ? owned_.get() : reinterpret_cast<uint64_t*>(room)) {
+        table_(static_cast<uint64_t*>(
+            std::calloc(direct_ ? size_t(1) << bits : size_t(2) << hash_bits, sizeof(uint64_t)))) {
     if (table_ == nullptr) erro(kErrAloca, "");
+    // Hashing spreads keys over every page: the cache's pages are all mapped at once.
+    if (!direct_) vistelmo::prefault(table_.get(), sizeof(uint64_t) * (size_t(2) << hash_bits));
   }
   bool direct() const { return direct_; }
   // The entries of a direct table, indexed by the key.
-  uint64_t* table() { return table_; }
+  uint64_t* table() { return table_.get(); }
   template <class Walk>
   uint32_t get(uint64_t key, Walk walk) {
     if (direct_) {
@@ -209,7 +179,7 @@ class LeafCache {
 
  private:
   uint64_t* entry(uint64_t key) {
-    return table_ + 2 * ((key * 0x9E3779B97F4A7C15ull) >> shift_);
+    return table_.get() + 2 * ((key * 0x9E3779B97F4A7C15ull) >> shift_);
   }
   template <class Walk>
   uint32_t hashed(uint64_t key, Walk walk) {
@@ -224,13 +194,12 @@ class LeafCache {
   };
   bool direct_;
   int shift_;
-  std::unique_ptr<uint64_t[], Free> owned_;
-  uint64_t* table_;
+  std::unique_ptr<uint64_t[], Free> table_;
 };
 
 // Leaf words of pairs of neighbouring pixels by the key of both (their boxes together, one
 // column wider), when it has at most 63 bits: a direct-mapped cache of the pair key with bit 63
-// set and the two words, in kBytes of a CacheRoom.
+// set and the two words. The pages come from the system already clear.
 class PairCache {
  public:
   static constexpr int kBits = 16;
@@ -238,12 +207,17 @@ class PairCache {
     uint64_t key;
     uint32_t leaf[2];
   };
-  static constexpr size_t kBytes = sizeof(Entry) << kBits;
-  explicit PairCache(uint8_t* room) : table_(reinterpret_cast<Entry*>(room)) {}
+  PairCache() : table_(static_cast<Entry*>(std::calloc(size_t(1) << kBits, sizeof(Entry)))) {
+    if (table_ == nullptr) erro(kErrAloca, "");
+    vistelmo::prefault(table_.get(), sizeof(Entry) << kBits);
+  }
   Entry& entry(uint64_t key2) { return table_[(key2 * 0x9E3779B97F4A7C15ull) >> (64 - kBits)]; }
 
  private:
-  Entry* table_;
+  struct Free {
+    void operator()(Entry* p) const { std::free(p); }
+  };
+  std::unique_ptr<Entry[], Free> table_;
 };
 
 // Leaf words of count pixels, two at a time by the pair cache (a pair whose key equals the one
@@ -722,11 +696,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   // takes half of the single keys' room.
   const bool by_pairs = pext && k.bits > LeafCache::kDirectBits && k.W <= 7 &&
                         __builtin_popcountll(k.mask | (k.mask << 8)) <= 63;
-  // Both hashed caches share one room: 2 MiB, a large page where the system allows.
-  const int hash_bits = by_pairs ? 16 : 17;
-  const size_t leaf_bytes = hashed ? LeafCache::hashed_bytes(hash_bits) : 0;
-  CacheRoom room(leaf_bytes + (by_pairs ? PairCache::kBytes : 0));
-  LeafCache cache(k.bits, hash_bits, room.data());
+  LeafCache cache(k.bits, by_pairs ? 16 : 17);
   auto get = [&](uint64_t key) { return cache.get(key, walk); };
   const LeafMiss miss{
       [](void* ctx, uint64_t key) { return (*static_cast<decltype(get)*>(ctx))(key); }, &get};
@@ -754,7 +724,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
     for (uint64_t key = 0; key < (uint64_t(1) << k.bits); key++) small.leaf[key] = get(key);
   }
   std::unique_ptr<PairCache> pairs;
-  if (by_pairs) pairs.reset(new PairCache(room.data() + leaf_bytes));
+  if (by_pairs) pairs.reset(new PairCache);
   auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
     if (pairs != nullptr) {
       leaves_by_pairs(b, count, k.mask, *pairs, get, dst);
