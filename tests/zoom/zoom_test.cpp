@@ -586,12 +586,14 @@ TEST(Zoom, ExpansionMatchesPixelByPixel) {
   std::mt19937 rng(7);
   for (int F : {1, 2, 3, 4, 5, 6, 7, 8, 9, 16, 31, 32, 33})
     for (auto [nl, nc] :
-         std::vector<std::pair<int, int>>{{1, 1}, {3, 5}, {2, 33}, {4, 65}, {2, 131}}) {
+         std::vector<std::pair<int, int>>{{1, 1}, {3, 5}, {2, 33}, {4, 65}, {2, 95}, {2, 131}}) {
       MATRIZ<uint32_t> p(nl, nc);
       for (int i = 0; i < p.n; i++)
         p.data[i] = rng() % 4 == 0 ? p.data[0] : static_cast<uint32_t>(rng());
       if (nc == 65)  // runs of one word take the blank-page path
         for (int c = 0; c < 40; c++) p(1, c) = 0x12345678u;
+      if (nc > 65)  // two runs in a wider row, their stores reaching the next words
+        for (int c = 0; c < 64; c++) p(1, c) = 0x9ABCDEF0u;
       IMGBIN plain(nl * F, nc * F);
       kelt::expand_plain(p, F, plain);
       zoomtest::expect_tiers_give(

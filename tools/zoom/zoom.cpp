@@ -1105,10 +1105,16 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void expand_small_avx2(const uint3
         same.u = q[0];
         same.have = true;
       }
-      for (int br = 0; br < live; br++)
-        _mm256_maskstore_epi32(
-            reinterpret_cast<int*>(orow[br] + F * k), first_words,
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(same.w + F * br)));
+      // A whole 32-byte store where the row's later words (rewritten after) take its tail;
+      // a masked store (slow on some processors) only near the row's last word.
+      const bool whole = F * k + 8 < wpr;
+      for (int br = 0; br < live; br++) {
+        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(same.w + F * br));
+        if (whole)
+          _mm256_storeu_si256(reinterpret_cast<__m256i*>(orow[br] + F * k), w);
+        else
+          _mm256_maskstore_epi32(reinterpret_cast<int*>(orow[br] + F * k), first_words, w);
+      }
       continue;
     }
     for (int br = 0; br < live; br++) {
