@@ -1,15 +1,6 @@
 // The pointwise kernels: per-element loops, and vector loops built for any x86-64 (SSE2), for
 // AVX2 and for AVX-512 (with VBMI), chosen by the current instruction-set level.
-// g++ 12 takes the deliberately undefined lanes inside its own AVX-512 intrinsics
-// (_mm512_undefined_*) for uninitialised values; the warning is kept for everything else.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-#else
-#include <immintrin.h>
-#endif
+#include "processing/kernels/intrinsics.h"
 
 #include <algorithm>
 #include <array>

@@ -1,14 +1,5 @@
 // Row kernels of the grey area shrink, on AVX2 and AVX-512 (with VBMI), chosen by level.
-// g++ 12 takes the deliberately undefined lanes inside its own AVX-512 intrinsics
-// (_mm512_undefined_*) for uninitialised values; the warning is kept for everything else.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-#else
-#include <immintrin.h>
-#endif
+#include "processing/kernels/intrinsics.h"
 
 #include <cstdint>
 
