@@ -134,24 +134,4 @@ void complex_scale(float k, const float* a, float* dst, int64_t n) {
   point_plain::complex_scale(k, a + i, dst + i, (m - i) / 2);
 }
 
-template <bool Far, size_t... I>
-constexpr ZipRow zip_row(std::index_sequence<I...>) {
-  return {{zip<static_cast<ByteOp>(I), Far>...}};
-}
-template <bool Far, size_t... I>
-constexpr WithRow with_row(std::index_sequence<I...>) {
-  return {{with<static_cast<ByteOp>(I), Far>...}};
-}
-
-constexpr Kernels kKernels = {
-    .zip = {zip_row<false>(kOps), zip_row<true>(kOps)},
-    .with = {with_row<false>(kOps), with_row<true>(kOps)},
-    .lookup = lookup,
-    .at_least = at_least,
-    .sqrt_f = sqrt_f,
-    .abs_f = abs_f,
-    .scale_f = scale_f,
-    .add_f = add_f,
-    .sub_f = sub_f,
-    .complex_scale = complex_scale,
-};
+#include "processing/kernels/pointwise_table.h"
