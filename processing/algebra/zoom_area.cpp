@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <type_traits>
 #include <utility>
@@ -126,22 +125,7 @@ struct GreyRows {
   explicit GreyRows(IMGGRY& g) : b(g), buf(vistelmo::has_pixels(g) ? g.nc() : 0) {}
   float* row(int) { return buf.data(); }
   void done(int l) {
-    unsigned char* dst = b.rows[l];
-    const int n = static_cast<int>(buf.size());
-    int c = vistelmo::units_to_bytes(buf.data(), n, dst);
-    // unit_to_byte four at a time: max(v, 0) gives 0 for NaN, v * 255 is exact in double.
-    const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), scale = _mm_set1_pd(255.0);
-    for (; c + 4 <= n; c += 4) {
-      const __m128 v = _mm_loadu_ps(&buf[c]);
-      const __m128d lo = _mm_min_pd(_mm_max_pd(_mm_cvtps_pd(v), zero), one);
-      const __m128d hi = _mm_min_pd(_mm_max_pd(_mm_cvtps_pd(_mm_movehl_ps(v, v)), zero), one);
-      const __m128i i = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_mul_pd(lo, scale)),
-                                           _mm_cvttpd_epi32(_mm_mul_pd(hi, scale)));
-      const __m128i words = _mm_packs_epi32(i, i);
-      const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
-      std::memcpy(dst + c, &bytes, 4);
-    }
-    for (; c < n; c++) dst[c] = vistelmo::unit_to_byte(buf[c]);
+    vistelmo::area_kernels().units_to_bytes(buf.data(), static_cast<int>(buf.size()), b.rows[l]);
   }
 };
 
@@ -190,14 +174,14 @@ class ColumnRows {
         w1_[C * c + ch] = tap.t;
       }
     }
-    if (vistelmo::area_avx512()) windows();
+    if (blend_ != nullptr) windows();
   }
 
   void row(const float* src, float* dst) {
     if (!shrink_ && !blocks_.empty()) {
       // Straight from the source row: the blocks in windows of it, the others one at a time.
-      vistelmo::window_blend_row(src, anc_, blocks_.data(), static_cast<int>(blocks_.size()),
-                                 w0_.data(), w1_.data(), dst);
+      blend_(src, anc_, blocks_.data(), static_cast<int>(blocks_.size()), w0_.data(), w1_.data(),
+             dst);
       auto at = [&](int32_t i) -> double { return i == 0 ? backg_ : i > anc_ ? 0.0f : src[i - 1]; };
       for (int k = 0; k < bnc_; k++) {
         const size_t b = k / 16;
@@ -263,6 +247,8 @@ class ColumnRows {
   std::vector<int32_t> i0_, i1_;
   std::vector<double> w0_, w1_;
   std::vector<vistelmo::WindowBlock> blocks_;
+  decltype(vistelmo::AreaKernels::window_blend_row) blend_ =
+      vistelmo::area_kernels().window_blend_row;
 };
 
 // The plain interpolating loops, sample by sample: along the columns (zoomc) or the rows (zooml).
@@ -578,7 +564,7 @@ IMGGRY zoomnp(const IMGGRY& a, int nl, int nc) {
   IMGGRY r(nl, nc);
   const bool kept = a.nl == nl && a.nc == nc && a.data != nullptr;  // as zoomed_frame
   r.backg = kept ? a.backg : 0;
-  if (fatl < 1 && fatc < 1 && vistelmo::has_pixels(a) && vistelmo::area_avx2() &&
+  if (fatl < 1 && fatc < 1 && vistelmo::has_pixels(a) && vistelmo::area_kernels().shrinks() &&
       vistelmo::grey_shrink(a, r, fatl, fatc))
     return r;
   GreyRows out(r);
@@ -592,7 +578,8 @@ IMGCOR zoomnp(const IMGCOR& a, int nl, int nc) {
     check_sizes(nl, nc);
     const double fatl = static_cast<double>(nl) / a.nl, fatc = static_cast<double>(nc) / a.nc;
     IMGCOR r(nl, nc);
-    if (fatl < 1 && fatc < 1 && vistelmo::area_avx2() && vistelmo::colour_shrink(a, r, fatl, fatc))
+    if (fatl < 1 && fatc < 1 && vistelmo::area_kernels().shrinks() &&
+        vistelmo::colour_shrink(a, r, fatl, fatc))
       return r;
     // The bytes as a grey image of three times the columns, each channel's columns resampled.
     vistelmo::WideGrey src(a), dst(r);

@@ -57,10 +57,10 @@ class GreyShrink {
         anc_(anc),
         rows_(groups(shrink_targets(anl, nl, fatl), nl)),
         cols_(groups(shrink_targets(anc, nc, fatc), nc)),
-        avx512_(vistelmo::area_avx512()) {
+        kernels_(vistelmo::area_kernels()) {
     const int kLeast = 16;
     for (int size : {2, 4}) {
-      if (size == 4 && !avx512_) break;
+      if (size == 4 && kernels_.quad_means == nullptr) break;
       for (const vistelmo::PairRun& r : vistelmo::pair_runs(cols_.first, cols_.members, nc, size))
         if (r.k1 - r.k0 >= kLeast) runs_.push_back({r, size, 0, 0});
     }
@@ -94,14 +94,13 @@ class GreyShrink {
     for (size_t i = 0; i < runs_.size(); i++) {
       const vistelmo::PairRun& r = runs_[i].run;
       if (runs_[i].size == 0) {
-        vistelmo::grey_mixed_means(avx512_, pairs_first_, src, n, &blocks_[runs_[i].b0],
-                                   runs_[i].b1 - runs_[i].b0, dst + r.k0);
+        kernels_.mixed_means(pairs_first_, src, n, &blocks_[runs_[i].b0], runs_[i].b1 - runs_[i].b0,
+                             dst + r.k0);
         done_[i] = r.k1;
         continue;
       }
-      done_[i] =
-          r.k0 + (runs_[i].size == 2 ? vistelmo::grey_pair_means : vistelmo::grey_quad_means)(
-                     avx512_, pairs_first_, src, n, r.j0, r.k1 - r.k0, dst + r.k0);
+      done_[i] = r.k0 + (runs_[i].size == 2 ? kernels_.pair_means : kernels_.quad_means)(
+                            pairs_first_, src, n, r.j0, r.k1 - r.k0, dst + r.k0);
     }
     size_t i = 0;
     for (int c = 0; c < nc_;) {
@@ -120,7 +119,7 @@ class GreyShrink {
   bool pairs_first_;
   int nc_, anc_;
   Groups rows_, cols_;
-  bool avx512_;
+  const vistelmo::AreaKernels& kernels_;
   // Runs of pairs and of groups of four (size), or of mixed blocks b0 .. b1 - 1 (size 0), by their
   // first output.
   struct Run {
@@ -132,7 +131,8 @@ class GreyShrink {
   std::vector<vistelmo::MixedBlock> blocks_;
 
   // The block of the outputs from k (at most most of them) that fit one: 0 outputs when k's group
-  // does not. The AVX2 form also needs each quarter's columns in 16 bytes of the row.
+  // does not. Kernels that read by quarters also need each quarter's columns in 16 bytes of the
+  // row.
   vistelmo::MixedBlock mixed_block(int k, int most) const {
     vistelmo::MixedBlock b{};
     b.k0 = k;
@@ -144,13 +144,14 @@ class GreyShrink {
       if (d % 4 == 0) {
         // The quarter's 16 bytes start at its first column, or end at the row's end.
         const int start = m >= 1 ? std::min(cols[0], anc_ - 16) : -1;
-        if (start < 0 && !avx512_) break;
+        if (start < 0 && kernels_.quarters) break;
         b.quarter[d / 4] = start - b.j0;
       }
       bool fits = m >= 1 && m <= 4;
       for (int i = 0; fits && i < m; i++) {
         const int near = cols[i] - b.j0 - b.quarter[d / 4];
-        fits = cols[i] >= b.j0 && cols[i] - b.j0 < 64 && (avx512_ || (near >= 0 && near < 16));
+        fits = cols[i] >= b.j0 && cols[i] - b.j0 < 64 &&
+               (!kernels_.quarters || (near >= 0 && near < 16));
       }
       if (!fits) break;
       for (int i = 0; i < 4; i++) {

@@ -255,7 +255,7 @@ TEST(ZoomArea, GreyShrinkIsTheFloatZoomOnEveryTier) {
   }
 }
 
-// The row kernel of pairs on each instruction set against the float means written out here:
+// The row kernel of pairs on each level that has one against the float means written out here:
 // every pair of values of the first two rows (column 4 q + p holds q % 256 and q / 256 for every
 // p), random further rows, both orders, one to four rows, an odd start and a short last step.
 TEST(ZoomArea, GreyPairKernelTakesEveryPairOfRowValues) {
@@ -271,14 +271,14 @@ TEST(ZoomArea, GreyPairKernelTakesEveryPairOfRowValues) {
     data[3][j] = static_cast<unsigned char>(gen() % 256);
   }
   std::vector<unsigned char> got(kCount), want(kCount);
-  for (bool avx512 : {false, true}) {
-    if (!(avx512 ? vistelmo::area_avx512() : vistelmo::area_avx2())) continue;
+  testutil::for_each_isa([&] {
+    const vistelmo::AreaKernels& kernels = vistelmo::area_kernels();
+    if (kernels.pair_means == nullptr) return;
     for (bool pairs_first : {false, true})
       for (int n = 1; n <= 4; n++)
         for (int j0 : {0, 1}) {
-          SCOPED_TRACE(std::string(avx512 ? "avx512" : "avx2") +
-                       (pairs_first ? " pairs" : " rows") + " n " + std::to_string(n) + " j0 " +
-                       std::to_string(j0));
+          SCOPED_TRACE(std::string(pairs_first ? "pairs" : "rows") + " n " + std::to_string(n) +
+                       " j0 " + std::to_string(j0));
           const unsigned char* rows[4] = {data[0].data(), data[1].data(), data[2].data(),
                                           data[3].data()};
           for (int k = 0; k < kCount; k++) {
@@ -298,11 +298,10 @@ TEST(ZoomArea, GreyPairKernelTakesEveryPairOfRowValues) {
             }
           }
           std::fill(got.begin(), got.end(), 0);
-          ASSERT_EQ(vistelmo::grey_pair_means(avx512, pairs_first, rows, n, j0, kCount, got.data()),
-                    kCount);
+          ASSERT_EQ(kernels.pair_means(pairs_first, rows, n, j0, kCount, got.data()), kCount);
           EXPECT_TRUE(got == want);
         }
-  }
+  });
 }
 
 // Fills a stretch of the stack with set bits, so that a kernel reading an accumulator it never
@@ -313,7 +312,7 @@ __attribute__((noinline)) void soil_stack() {
 }
 
 // With no rows the row kernels' sums start and end at zero: 0 / 0 is a NaN, which every output
-// takes to 0 (unit_to_byte), on every form this machine has, whatever the stack held.
+// takes to 0 (unit_to_byte), on every level that has them, whatever the stack held.
 TEST(ZoomArea, RowKernelsWithNoRowsGiveZeros) {
   std::vector<unsigned char> row(256, 200);
   const unsigned char* rows[1] = {row.data()};
@@ -328,30 +327,68 @@ TEST(ZoomArea, RowKernelsWithNoRowsGiveZeros) {
     }
   }
   for (int q = 0; q < 4; q++) b.quarter[q] = 8 * q;
-  for (bool avx512 : {false, true}) {
-    if (!(avx512 ? vistelmo::area_avx512() : vistelmo::area_avx2())) continue;
+  testutil::for_each_isa([&] {
+    const vistelmo::AreaKernels& kernels = vistelmo::area_kernels();
+    if (!kernels.shrinks()) return;
     for (bool pairs_first : {false, true}) {
-      SCOPED_TRACE(std::string(avx512 ? "avx512" : "avx2") + (pairs_first ? " pairs" : " rows"));
+      SCOPED_TRACE(pairs_first ? "pairs" : "rows");
       for (int count : {16, 40}) {
         std::vector<unsigned char> out(count, 0xAA);
         soil_stack();
-        ASSERT_EQ(vistelmo::grey_pair_means(avx512, pairs_first, rows, 0, 1, count, out.data()),
-                  count);
+        ASSERT_EQ(kernels.pair_means(pairs_first, rows, 0, 1, count, out.data()), count);
         EXPECT_EQ(out, std::vector<unsigned char>(count, 0)) << "pairs of " << count;
-        if (avx512) {
+        if (kernels.quad_means != nullptr) {
           std::fill(out.begin(), out.end(), 0xAA);
           soil_stack();
-          ASSERT_EQ(vistelmo::grey_quad_means(avx512, pairs_first, rows, 0, 1, count, out.data()),
-                    count);
+          ASSERT_EQ(kernels.quad_means(pairs_first, rows, 0, 1, count, out.data()), count);
           EXPECT_EQ(out, std::vector<unsigned char>(count, 0)) << "quads of " << count;
         }
       }
       std::vector<unsigned char> out(16, 0xAA);
       soil_stack();
-      vistelmo::grey_mixed_means(avx512, pairs_first, rows, 0, &b, 1, out.data());
+      kernels.mixed_means(pairs_first, rows, 0, &b, 1, out.data());
       EXPECT_EQ(out, std::vector<unsigned char>(16, 0)) << "mixed";
     }
+  });
+}
+
+// Floats to bytes on every level as unit_to_byte takes each: NaN, infinities, signed zeros, values
+// outside [0, 1] and on either side of each step k / 255, in runs of every length around the
+// vector widths.
+TEST(ZoomArea, UnitsToBytesIsUnitToByteOnEveryLevel) {
+  std::vector<float> v = {std::numeric_limits<float>::quiet_NaN(),
+                          -std::numeric_limits<float>::quiet_NaN(),
+                          std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity(),
+                          0.0f,
+                          -0.0f,
+                          -1e-30f,
+                          1e-45f,
+                          1.0f,
+                          std::nextafter(1.0f, 2.0f),
+                          std::nextafter(1.0f, 0.0f),
+                          3e38f,
+                          -2.5f};
+  for (int k = 0; k <= 255; k++) {
+    const float step = static_cast<float>(k / 255.0);
+    v.push_back(step);
+    v.push_back(std::nextafter(step, 0.0f));
+    v.push_back(std::nextafter(step, 2.0f));
   }
+  testutil::Rng rng(3);
+  while (v.size() < 1000) v.push_back(static_cast<float>(rng.below(1200001) / 1e6 - 0.1));
+  testutil::for_each_isa([&] {
+    const auto units_to_bytes = vistelmo::area_kernels().units_to_bytes;
+    for (int n : {0, 1, 3, 4, 7, 8, 15, 16, 17, 31, 33, 65, 999}) {
+      for (int at : {0, 1, 5}) {
+        SCOPED_TRACE("n " + std::to_string(n) + " from " + std::to_string(at));
+        std::vector<unsigned char> got(n + 1, 0xAA), want(n + 1, 0xAA);
+        for (int c = 0; c < n; c++) want[c] = vistelmo::unit_to_byte(v[at + c]);
+        units_to_bytes(v.data() + at, n, got.data());
+        EXPECT_EQ(got, want);
+      }
+    }
+  });
 }
 
 // The float zoom on every tier is the plain tier's, bit for bit (signed zeros and NaN too).
