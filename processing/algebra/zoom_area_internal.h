@@ -1,5 +1,5 @@
-// The area zoom's shared steps: which outputs the source indices go to, and the shrink both ways
-// of grey and colour images (zoom_area_shrink.cpp). Library sources only.
+// The area zoom's shared steps: which outputs the source indices go to (zoom_area_targets.cpp),
+// and the shrink both ways of grey and colour images (zoom_area_shrink.cpp). Library sources only.
 #pragma once
 
 #include <vector>
