@@ -1,16 +1,14 @@
 // The area kernels' table of each instruction-set level: the per-element loops, the loops
 // written once and built per level (zoom_area_body.h), and the kernels typed by hand for AVX2 and
 // AVX-512 (zoom_area_simd.h).
-#include "processing/kernels/zoom_area.h"
-
 #include "processing/kernels/intrinsics.h"
 
-#include <cstddef>
 #include <cstdint>
-#include <utility>
+#include <cstring>
 
 #include "images/colour_internal.h"
 #include "processing/kernels/isa.h"
+#include "processing/kernels/zoom_area.h"
 #include "processing/kernels/zoom_area_simd.h"
 
 namespace vistelmo {
@@ -32,20 +30,43 @@ void merge_channels(const unsigned char* const* planes, int n, unsigned char* ds
 }  // namespace area_plain
 
 namespace area_sse2 {
-constexpr int kFloats = 4;
+constexpr int kDoubles = 2;
+typedef double Doubles __attribute__((vector_size(16)));
+inline Doubles widen(const float* p) {
+  return Doubles(
+      _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)))));
+}
+inline void store_bytes(unsigned char* p, Doubles x) {
+  const __m128i w = _mm_packs_epi32(_mm_cvttpd_epi32(__m128d(x)), _mm_setzero_si128());
+  const uint16_t b = static_cast<uint16_t>(_mm_cvtsi128_si32(_mm_packus_epi16(w, w)));
+  std::memcpy(p, &b, 2);
+}
 #include "processing/kernels/zoom_area_body.h"
 }  // namespace area_sse2
 
 VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX2)
 namespace area_avx2_body {
-constexpr int kFloats = 8;
+constexpr int kDoubles = 4;
+typedef double Doubles __attribute__((vector_size(32)));
+inline Doubles widen(const float* p) { return Doubles(_mm256_cvtps_pd(_mm_loadu_ps(p))); }
+inline void store_bytes(unsigned char* p, Doubles x) {
+  const __m128i w = _mm_packs_epi32(_mm256_cvttpd_epi32(__m256d(x)), _mm_setzero_si128());
+  const int32_t b = _mm_cvtsi128_si32(_mm_packus_epi16(w, w));
+  std::memcpy(p, &b, 4);
+}
 #include "processing/kernels/zoom_area_body.h"
 }  // namespace area_avx2_body
 VISTELMO_TARGET_END
 
 VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX512VBMI)
 namespace area_avx512_body {
-constexpr int kFloats = 16;
+constexpr int kDoubles = 8;
+typedef double Doubles __attribute__((vector_size(64)));
+inline Doubles widen(const float* p) { return Doubles(_mm512_cvtps_pd(_mm256_loadu_ps(p))); }
+inline void store_bytes(unsigned char* p, Doubles x) {
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p),
+                   _mm256_cvtepi32_epi8(_mm512_cvttpd_epi32(__m512d(x))));
+}
 #include "processing/kernels/zoom_area_body.h"
 }  // namespace area_avx512_body
 VISTELMO_TARGET_END
