@@ -90,7 +90,7 @@ constexpr AreaKernels kSse2 = {
     .window_blend_row = nullptr,
     .units_to_bytes = area_sse2::units_to_bytes,
     .split_channels = area_plain::split_channels,
-    .merge_channels = area_plain::merge_channels,
+    .merge_channels = area_sse2::merge_channels,
 };
 
 // Also the AVX-512 level without VBMI.
@@ -102,7 +102,7 @@ constexpr AreaKernels kAvx2 = {
     .window_blend_row = nullptr,
     .units_to_bytes = area_avx2_body::units_to_bytes,
     .split_channels = area_avx2::split_channels,
-    .merge_channels = area_avx2::merge_channels,
+    .merge_channels = area_avx2_body::merge_channels,
 };
 
 // The channels of the AVX2 build.
@@ -114,7 +114,7 @@ constexpr AreaKernels kAvx512Vbmi = {
     .window_blend_row = area_avx512::window_blend_row,
     .units_to_bytes = area_avx512_body::units_to_bytes,
     .split_channels = area_avx2::split_channels,
-    .merge_channels = area_avx2::merge_channels,
+    .merge_channels = area_avx512_body::merge_channels,
 };
 
 }  // namespace

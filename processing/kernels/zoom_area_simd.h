@@ -29,7 +29,6 @@ void mixed_means(bool pairs_first, const unsigned char* const* rows, int n, cons
                  int nb, unsigned char* out);
 void split_channels(const unsigned char* src, int n, unsigned char* const* planes,
                     const unsigned char* ahead);
-void merge_channels(const unsigned char* const* planes, int n, unsigned char* dst);
 }  // namespace area_avx2
 
 namespace area_avx512 {

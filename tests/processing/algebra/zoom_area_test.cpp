@@ -391,6 +391,35 @@ TEST(ZoomArea, UnitsToBytesIsUnitToByteOnEveryLevel) {
   });
 }
 
+// The channel rows of colour pixels and back on every level, against the bytes picked one by one:
+// widths around the vector steps, with and without a row to fetch ahead, nothing written past n.
+TEST(ZoomArea, ChannelSplitAndMergeOnEveryLevel) {
+  testutil::Rng rng(17);
+  testutil::for_each_isa([&] {
+    const vistelmo::AreaKernels& kernels = vistelmo::area_kernels();
+    for (int n : {0, 1, 2, 31, 32, 33, 63, 64, 65, 127, 200, 1031}) {
+      SCOPED_TRACE("n " + std::to_string(n));
+      std::vector<unsigned char> src(3 * n + 3), ahead(3 * n);
+      for (unsigned char& v : src) v = static_cast<unsigned char>(rng.below(256));
+      std::vector<std::vector<unsigned char>> want(3, std::vector<unsigned char>(n + 1, 0xAA));
+      for (int i = 0; i < n; i++)
+        for (int ch = 0; ch < 3; ch++) want[ch][i] = src[3 * i + ch];
+      for (const unsigned char* next : {static_cast<const unsigned char*>(nullptr),
+                                        static_cast<const unsigned char*>(ahead.data())}) {
+        std::vector<std::vector<unsigned char>> got(3, std::vector<unsigned char>(n + 1, 0xAA));
+        unsigned char* const planes[3] = {got[0].data(), got[1].data(), got[2].data()};
+        kernels.split_channels(src.data(), n, planes, next);
+        EXPECT_EQ(got, want);
+      }
+      const unsigned char* const planes[3] = {want[0].data(), want[1].data(), want[2].data()};
+      std::vector<unsigned char> merged(3 * n + 3, 0xAA);
+      kernels.merge_channels(planes, n, merged.data());
+      EXPECT_TRUE(std::equal(merged.begin(), merged.begin() + 3 * n, src.begin()));
+      EXPECT_EQ(merged[3 * n], 0xAA);
+    }
+  });
+}
+
 // The float zoom on every tier is the plain tier's, bit for bit (signed zeros and NaN too).
 TEST(ZoomArea, FloatZoomIsThePlainOneOnEveryTier) {
   struct Size {
