@@ -263,37 +263,12 @@ int quad_rows(const unsigned char* const* rows, int n, int j0, int count, unsign
   return n == 4 ? quad_means_avx512<4, PairsFirst>(rows, n, j0, count, out)
                 : quad_means_avx512<0, PairsFirst>(rows, n, j0, count, out);
 }
+
 // Half h of 16 floats as doubles.
 VISTELMO_AREA_AVX512_STEP __m512d widen_half(__m512 x, int h) {
   const __m256 f = h == 0 ? _mm512_castps512_ps256(x)
                           : _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(x), 1));
   return _mm512_cvtps_pd(f);
-}
-
-VISTELMO_AREA_AVX512 void window_blend(const float* src, int anc, const WindowBlock* b, int nb,
-                                       const double* w0, const double* w1, float* out) {
-  for (int i = 0; i < nb; i++) {
-    if (b[i].base < 0) continue;
-    const int left = anc - b[i].base;
-    const __mmask16 lo_in = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
-    const __mmask16 hi_in = left >= 32   ? 0xFFFF
-                            : left <= 16 ? 0
-                                         : static_cast<__mmask16>((1u << (left - 16)) - 1);
-    const __m512 lo = _mm512_maskz_loadu_ps(lo_in, src + b[i].base);
-    const __m512 hi = _mm512_maskz_loadu_ps(hi_in, src + b[i].base + 16);
-    __m512 v[2];
-    for (int s = 0; s < 2; s++) {
-      const __m512i rel =
-          _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b[i].rel[s])));
-      v[s] = _mm512_permutex2var_ps(lo, rel, hi);
-    }
-    for (int h = 0; h < 2; h++) {
-      const int k = 16 * i + 8 * h;
-      const __m512d a = _mm512_mul_pd(_mm512_loadu_pd(w0 + k), widen_half(v[0], h));
-      const __m512d c = _mm512_mul_pd(_mm512_loadu_pd(w1 + k), widen_half(v[1], h));
-      _mm256_storeu_ps(out + k, _mm512_cvtpd_ps(_mm512_add_pd(a, c)));
-    }
-  }
 }
 
 }  // namespace
@@ -331,9 +306,30 @@ void mixed_means(bool pairs_first, const unsigned char* const* rows, int n, cons
     mixed_rows<false>(rows, n, b, nb, out);
 }
 
-void window_blend_row(const float* src, int anc, const WindowBlock* b, int nb, const double* w0,
-                      const double* w1, float* out) {
-  window_blend(src, anc, b, nb, w0, w1, out);
+VISTELMO_AREA_AVX512 void window_blend_row(const float* src, int anc, const WindowBlock* b, int nb,
+                                           const double* w0, const double* w1, float* out) {
+  for (int i = 0; i < nb; i++) {
+    if (b[i].base < 0) continue;
+    const int left = anc - b[i].base;
+    const __mmask16 lo_in = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
+    const __mmask16 hi_in = left >= 32   ? 0xFFFF
+                            : left <= 16 ? 0
+                                         : static_cast<__mmask16>((1u << (left - 16)) - 1);
+    const __m512 lo = _mm512_maskz_loadu_ps(lo_in, src + b[i].base);
+    const __m512 hi = _mm512_maskz_loadu_ps(hi_in, src + b[i].base + 16);
+    __m512 v[2];
+    for (int s = 0; s < 2; s++) {
+      const __m512i rel =
+          _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b[i].rel[s])));
+      v[s] = _mm512_permutex2var_ps(lo, rel, hi);
+    }
+    for (int h = 0; h < 2; h++) {
+      const int k = 16 * i + 8 * h;
+      const __m512d a = _mm512_mul_pd(_mm512_loadu_pd(w0 + k), widen_half(v[0], h));
+      const __m512d c = _mm512_mul_pd(_mm512_loadu_pd(w1 + k), widen_half(v[1], h));
+      _mm256_storeu_ps(out + k, _mm512_cvtpd_ps(_mm512_add_pd(a, c)));
+    }
+  }
 }
 
 }  // namespace area_avx512
