@@ -53,6 +53,7 @@ class RowExpander {
         wpr_(wpr),
         tier_(tier),
         avx2_(tier == Tier::dispatched && vistelmo::isa_available(vistelmo::Isa::kAvx2)),
+        vbmi_(tier == Tier::dispatched && vistelmo::isa_available(vistelmo::Isa::kAvx512Vbmi)),
         small_(avx2_ && F >= 3 && F <= 7) {}
   // True when rows may be made straight from small keys (F of 3 to 7, AVX2 and BMI2).
   bool small() const { return small_; }
@@ -62,7 +63,7 @@ class RowExpander {
  private:
   int F_, nc_, wpr_;
   Tier tier_;
-  bool avx2_, small_;
+  bool avx2_, vbmi_, small_;
   SameRun same_;
 };
 

@@ -1,9 +1,8 @@
 // Block expansion of the zoom tool: each leaf word into its F x F block, by the tier's path.
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cstring>
 
+#include "processing/kernels/intrinsics.h"
 #include "tools/zoom/expand_internal.h"
 #include "tools/zoom/zoom.h"
 
@@ -336,6 +335,65 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void expand_small_avx2(const uint3
   }
 }
 
+// F = 3 with AVX-512 VBMI, 64 leaf words at a time. A multishift takes each word's three cell
+// groups a byte each and a byte permute bit-reverses them (the first cell highest); each block
+// row's 64 groups are then gathered by two two-table permutes, packed three bits each with the
+// first pixel highest by two multiply-adds and a shift, and their 24 bytes stored in the file's
+// order. The last words go through a copy padded with zero words (black cells), and only the
+// row's bytes are stored.
+__attribute__((target(VISTELMO_TARGET_AVX512VBMI))) void expand3_avx512(const uint32_t* u, int nc,
+                                                                        uint32_t* const* orow,
+                                                                        int wpr, bool file) {
+  // Qword i of a load holds words 2 i and 2 i + 1: bytes 0-2 take the first one's groups of
+  // block rows 0, 1, 2 and bytes 3-5 the second one's.
+  const __m512i take = _mm512_set1_epi64(0x0000262320060300ll);
+  alignas(64) uint8_t rev[64], gather[3][64], pack[64];
+  for (int v = 0; v < 64; v++) rev[v] = static_cast<uint8_t>((v & 1) << 2 | (v & 2) | (v & 4) >> 2);
+  // Byte p of block row br's gather: the group of pixel p % 32 of the pair of loads (p < 32:
+  // loads 0 and 1, else 2 and 3), at byte 8 i + 3 s + br of load l / 16 for l = p % 32, i = l %
+  // 16 / 2, s = l % 2.
+  for (int br = 0; br < 3; br++)
+    for (int p = 0; p < 64; p++) {
+      const int l = p % 32, i = l % 16 / 2, s = l % 2;
+      gather[br][p] = static_cast<uint8_t>(64 * (l / 16) + 8 * i + 3 * s + br);
+    }
+  // Qword k of the packed groups holds pixels 8 k .. 8 k + 7 in its bits 23 .. 0: its bytes 2,
+  // 1, 0 are the row's bytes 3 k .. 3 k + 2.
+  for (int b = 0; b < 64; b++) pack[b] = b < 24 ? static_cast<uint8_t>(8 * (b / 3) + 2 - b % 3) : 0;
+  const __m512i rev_v = _mm512_load_si512(rev), pack_v = _mm512_load_si512(pack);
+  const __m512i gather_v[3] = {_mm512_load_si512(gather[0]), _mm512_load_si512(gather[1]),
+                               _mm512_load_si512(gather[2])};
+  const __m512i by8 = _mm512_set1_epi16(0x0108), by64 = _mm512_set1_epi32(0x00010040);
+  const int64_t row_bytes = 4 * static_cast<int64_t>(wpr);
+  alignas(64) uint32_t last[64];
+  for (int c = 0; c < nc; c += 64) {
+    const uint32_t* q = u + c;
+    if (nc - c < 64) {
+      std::memset(last, 0, sizeof last);
+      std::memcpy(last, q, sizeof(uint32_t) * static_cast<size_t>(nc - c));
+      q = last;
+    }
+    __m512i g[4];
+    for (int i = 0; i < 4; i++)
+      g[i] = _mm512_permutexvar_epi8(
+          _mm512_multishift_epi64_epi8(take, _mm512_loadu_si512(q + 16 * i)), rev_v);
+    const int64_t at = int64_t(c) / 64 * 24;
+    const int64_t n = std::min<int64_t>(24, row_bytes - at);
+    const __mmask64 keep = (uint64_t(1) << n) - 1;
+    for (int br = 0; br < 3; br++) {
+      const __m512i lo = _mm512_permutex2var_epi8(g[0], gather_v[br], g[1]);
+      const __m512i hi = _mm512_permutex2var_epi8(g[2], gather_v[br], g[3]);
+      const __m512i groups = _mm512_mask_blend_epi8(0xFFFFFFFF00000000ull, lo, hi);
+      const __m512i z = _mm512_madd_epi16(_mm512_maddubs_epi16(groups, by8), by64);
+      const __m512i r = _mm512_or_si512(_mm512_slli_epi64(z, 12), _mm512_srli_epi64(z, 32));
+      _mm512_mask_storeu_epi8(reinterpret_cast<uint8_t*>(orow[br]) + at, keep,
+                              _mm512_permutexvar_epi8(pack_v, r));
+    }
+  }
+  if (!file)
+    for (int br = 0; br < 3; br++) swap_words(orow[br], static_cast<size_t>(wpr));
+}
+
 // One pixel at a time: the block's cells in order, least significant bit first.
 void expand_pixels(const uint32_t* u, int nc, int F, uint32_t* const* orow, int wpr) {
   for (int br = 0; br < F; br++)
@@ -364,6 +422,8 @@ void RowExpander::row(const uint32_t* u, uint32_t* const* orow, bool file) {
                                nullptr, nullptr,        expand_fast<8>};
   if (F_ <= 8 && fast[F_] != nullptr) {
     fast[F_](u, nc_, orow, avx2_, file, same_);
+  } else if (F_ == 3 && vbmi_) {
+    expand3_avx512(u, nc_, orow, wpr_, file);
   } else if (small_) {
     expand_small_avx2(u, nc_, F_, orow, wpr_, file, same_);
   } else {
