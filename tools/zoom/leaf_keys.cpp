@@ -1,4 +1,5 @@
 // Keys of pixels and their leaf words by table.
+#include "processing/kernels/intrinsics.h"
 #include "tools/zoom/leaf_keys_internal.h"
 
 #include <algorithm>
@@ -158,6 +159,30 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void shift_in_avx2(const uint32_t*
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(col + 32 * w),
                         _mm256_or_si256(_mm256_and_si256(v, keep), s));
   }
+}
+
+__attribute__((target(VISTELMO_TARGET_AVX512))) void shift_in_avx512(const uint32_t* row, int words,
+                                                                     uint8_t* col, int H,
+                                                                     bool upward) {
+  // Every 16-byte lane holds both words' bytes; column j of the 64 is bit 7 - j % 8 of byte
+  // 4 (j / 32) + 3 - j % 32 / 8.
+  alignas(64) uint8_t at[64];
+  for (int j = 0; j < 64; j++) at[j] = static_cast<uint8_t>(4 * (j / 32) + 3 - j % 32 / 8);
+  const __m512i byte_of = _mm512_load_si512(at);
+  const __m512i bit_of = _mm512_set1_epi64(0x0102040810204080ll);
+  const __m512i enter = _mm512_set1_epi8(static_cast<char>(upward ? 1 << (H - 1) : 1));
+  const __m512i keep = _mm512_set1_epi8(static_cast<char>(upward ? 0x7F : ((1 << H) - 1) & 0xFE));
+  int w = 0;
+  for (; w + 2 <= words; w += 2) {
+    const uint64_t two = uint64_t(row[w]) | uint64_t(row[w + 1]) << 32;
+    const __mmask64 on = _mm512_test_epi8_mask(
+        _mm512_shuffle_epi8(_mm512_set1_epi64(static_cast<long long>(two)), byte_of), bit_of);
+    __m512i v = _mm512_loadu_si512(col + 32 * w);
+    v = upward ? _mm512_srli_epi16(v, 1) : _mm512_add_epi8(v, v);
+    _mm512_storeu_si512(
+        col + 32 * w, _mm512_or_si512(_mm512_and_si512(v, keep), _mm512_maskz_mov_epi8(on, enter)));
+  }
+  if (w < words) shift_in_avx2(row + w, words - w, col + 32 * w, H, upward);
 }
 
 }  // namespace detail

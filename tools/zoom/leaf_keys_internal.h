@@ -216,6 +216,10 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_small_avx2(const uint8
 // up they move down and it enters at bit H - 1 (H in 1..8).
 __attribute__((target(VISTELMO_TARGET_AVX2))) void shift_in_avx2(const uint32_t* row, int words,
                                                                  uint8_t* col, int H, bool upward);
+// The same 64 columns at a time.
+__attribute__((target(VISTELMO_TARGET_AVX512))) void shift_in_avx512(const uint32_t* row, int words,
+                                                                     uint8_t* col, int H,
+                                                                     bool upward);
 
 }  // namespace detail
 }  // namespace kelt

@@ -44,10 +44,12 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   std::unique_ptr<WordWalk> words;
   if (hashed) words.reset(new WordWalk(in, window, nodes, k));
   // Row r enters at bit 0 (moving down) or at bit H - 1 (moving up).
+  // avx2 comes with the dispatched tier only, which may go on to AVX-512.
+  const bool avx512 = avx2 && vistelmo::isa_available(vistelmo::Isa::kAvx512);
   auto shift_in = [&](int64_t r) {
     const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
-    if (avx2) {  // 32 columns at a time
-      shift_in_avx2(row, in.wpr, col, H, upward);
+    if (avx2) {  // 32 or 64 columns at a time
+      (avx512 ? shift_in_avx512 : shift_in_avx2)(row, in.wpr, col, H, upward);
       for (int x = nc; x < 32 * in.wpr; x++) col[x] = code_out;
       return;
     }
