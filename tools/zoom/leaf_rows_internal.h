@@ -91,7 +91,8 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   // Keys of at most five bits with AVX2, when no walk can fail: every key's word is known
   // before the pass and the rows take the vector path.
   SmallKeys small;
-  const bool small_keys = avx2 && k.bits <= 5 && !walk_may_fail(window, nodes);
+  const bool may_fail = walk_may_fail(window, nodes);
+  const bool small_keys = avx2 && k.bits <= 5 && !may_fail;
   if (small_keys) {
     small.bits = k.bits;
     int i = 0;
@@ -170,9 +171,17 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
       }
       new_keys = 0;
     }
-    const bool plain_row = !progress.due_within(counter, nc);
+    // A row with a progress line due takes the pixel by pixel path only when a walk may fail
+    // (its lines stop at the failing pixel); otherwise the lines follow the row.
+    const bool due = progress.due_within(counter, nc);
+    const bool plain_row = !due || !may_fail;
+    auto lines = [&]() {
+      if (due)
+        for (int c = 0; c < nc; c++) progress.at(counter + c);
+    };
     if (plain_row && small_keys) {
       if (out.from_keys(l, box, small)) {
+        lines();
         counter += nc;
         return;
       }
@@ -218,6 +227,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
         prow[c] = cache.get(keys[c], walk);
       }
     }
+    if (plain_row) lines();
     counter += nc;
     if (hashed) counted();
     out.done(l);
