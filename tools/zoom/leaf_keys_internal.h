@@ -108,18 +108,20 @@ class LeafCache {
 // set and the two words. The pages come from the system already clear.
 class PairCache {
  public:
-  static constexpr int kBits = 16;
   struct Entry {
     uint64_t key;
     uint32_t leaf[2];
   };
-  PairCache() : table_(static_cast<Entry*>(std::calloc(size_t(1) << kBits, sizeof(Entry)))) {
+  explicit PairCache(int bits)
+      : shift_(64 - bits),
+        table_(static_cast<Entry*>(std::calloc(size_t(1) << bits, sizeof(Entry)))) {
     if (table_ == nullptr) erro(kErrAloca, "");
-    vistelmo::prefault(table_.get(), sizeof(Entry) << kBits);
+    vistelmo::prefault(table_.get(), sizeof(Entry) << bits);
   }
-  Entry& entry(uint64_t key2) { return table_[(key2 * 0x9E3779B97F4A7C15ull) >> (64 - kBits)]; }
+  Entry& entry(uint64_t key2) { return table_[(key2 * 0x9E3779B97F4A7C15ull) >> shift_]; }
 
  private:
+  int shift_;
   struct Free {
     void operator()(Entry* p) const { std::free(p); }
   };
@@ -156,6 +158,101 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_by_pairs(const uint8_t
     }
   }
   if (c < count) out[c] = get(_pext_u64(load64(box + c), mask));
+}
+
+// Leaf words of 2 x 2 blocks of pixels (two neighbours in a row and the two above them) by the
+// load of their boxes' column codes, H + 1 bits each (H at most 7), masked to the live bits: a
+// direct-mapped cache of entries holding that key and the four words' low cells bits (at most
+// 16), the words of the lower row first. An empty entry holds a key that does not lead to it.
+class QuadCache {
+ public:
+  static constexpr int kBits = 16;
+  struct Entry {
+    uint64_t key;
+    uint64_t cells;
+  };
+  QuadCache() : table_(static_cast<Entry*>(std::malloc(sizeof(Entry) << kBits))) {
+    if (table_ == nullptr) erro(kErrAloca, "");
+    const uint64_t first = 0x5555555555555555ull;
+    uint64_t second = 1;
+    while (slot(second) == slot(first)) second++;
+    for (size_t s = 0; s < (size_t(1) << kBits); s++)
+      table_[s] = {slot(first) != s ? first : second, 0};
+  }
+  static size_t slot(uint64_t key) { return (key * 0x9E3779B97F4A7C15ull) >> (64 - kBits); }
+  Entry& entry(uint64_t key) { return table_[slot(key)]; }
+
+ private:
+  struct Free {
+    void operator()(Entry* p) const { std::free(p); }
+  };
+  std::unique_ptr<Entry[], Free> table_;
+};
+
+// The words of the pixel pair whose boxes' codes are load (low H bits of each byte), by the pair
+// cache or, when it lacks the pair, by get(key) of each pixel.
+template <class Get>
+__attribute__((target(VISTELMO_TARGET_AVX2))) inline void pair_words(uint64_t load, uint64_t mask,
+                                                                     PairCache& pairs, Get& get,
+                                                                     uint32_t* w) {
+  const uint64_t key2 = _pext_u64(load, mask | (mask << 8));
+  PairCache::Entry& e = pairs.entry(key2);
+  const uint64_t tag = key2 | (uint64_t(1) << 63);
+  if (e.key != tag) {
+    e.leaf[0] = get(_pext_u64(load, mask));
+    e.leaf[1] = get(_pext_u64(load >> 8, mask));
+    e.key = tag;
+  }
+  w[0] = e.leaf[0];
+  w[1] = e.leaf[1];
+}
+
+// Leaf words of two rows of count pixels, lower (bits 0 .. H - 1 of the codes) into low and
+// upper (bits 1 .. H) into up, two columns at a time by the quad cache (a block whose key equals
+// the one before takes its words); the words of a block the cache lacks come from pair_words
+// of each row. Only the low cells bits of the words are kept (cells at most 16).
+template <class Get>
+__attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_by_quads(const uint8_t* box, int count,
+                                                                   uint64_t mask, int cells,
+                                                                   QuadCache& quads,
+                                                                   PairCache& pairs, Get& get,
+                                                                   uint32_t* low, uint32_t* up) {
+  const uint64_t m1 = mask | (mask << 1), mask4 = m1 | (m1 << 8);
+  const uint64_t m = (uint64_t(1) << cells) - 1;
+  uint64_t prev = 0;
+  bool have_prev = false;
+  int c = 0;
+  for (; c + 2 <= count; c += 2) {
+    const uint64_t load = load64(box + c);
+    const uint64_t key = load & mask4;
+    if (have_prev && key == prev) {
+      low[c] = low[c - 2];
+      low[c + 1] = low[c - 1];
+      up[c] = up[c - 2];
+      up[c + 1] = up[c - 1];
+      continue;
+    }
+    QuadCache::Entry& e = quads.entry(key);
+    if (e.key != key) {
+      uint32_t w[4];
+      pair_words(load, mask, pairs, get, w);
+      pair_words(load >> 1, mask, pairs, get, w + 2);
+      e.key = key;
+      e.cells = (w[0] & m) | (w[1] & m) << 16 | (w[2] & m) << 32 | (w[3] & m) << 48;
+    }
+    const uint64_t v = e.cells;
+    low[c] = static_cast<uint32_t>(v & 0xFFFF);
+    low[c + 1] = static_cast<uint32_t>((v >> 16) & 0xFFFF);
+    up[c] = static_cast<uint32_t>((v >> 32) & 0xFFFF);
+    up[c + 1] = static_cast<uint32_t>(v >> 48);
+    prev = key;
+    have_prev = true;
+  }
+  if (c < count) {
+    const uint64_t load = load64(box + c);
+    low[c] = get(_pext_u64(load, mask));
+    up[c] = get(_pext_u64(load >> 1, mask));
+  }
 }
 
 // Byte i of spread[b] is bit 7 - i of b: eight pixels of a row word onto eight column codes.

@@ -37,7 +37,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   const int groups = (nc + 7) / 8;
   const int64_t xlo = std::min<int64_t>(0, k.dcmin);
   const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 64, 32 * int64_t(in.wpr), nc});
-  std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
+  std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo) + 8, code_out);  // 8: see two_rows
   uint8_t* col = codes.data() - xlo;
   std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
   const bool hashed = k.bits > LeafCache::kDirectBits;
@@ -76,7 +76,12 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   // takes half of the single keys' room.
   const bool by_pairs = pext && k.bits > LeafCache::kDirectBits && k.W <= 7 &&
                         __builtin_popcountll(k.mask | (k.mask << 8)) <= 63;
-  LeafCache cache(k.bits, by_pairs ? 16 : 17);
+  // Moving up with pairs, F up to 4 (cells of at most 16 bits) and no walk that can fail, rows
+  // go two at a time by 2 x 2 blocks (see two_rows); the quad cache then takes half of the pair
+  // and single caches' room.
+  const bool may_fail = walk_may_fail(window, nodes);
+  const bool by_quads = upward && by_pairs && H <= 7 && out.cell_bits() <= 16 && !may_fail;
+  LeafCache cache(k.bits, by_quads ? 15 : by_pairs ? 16 : 17);
   auto get = [&](uint64_t key) { return cache.get(key, walk); };
   const LeafMiss miss{
       [](void* ctx, uint64_t key) { return (*static_cast<decltype(get)*>(ctx))(key); }, &get};
@@ -91,7 +96,6 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   // Keys of at most five bits with AVX2, when no walk can fail: every key's word is known
   // before the pass and the rows take the vector path.
   SmallKeys small;
-  const bool may_fail = walk_may_fail(window, nodes);
   const bool small_keys = avx2 && k.bits <= 5 && !may_fail;
   if (small_keys) {
     small.bits = k.bits;
@@ -105,7 +109,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
     for (uint64_t key = 0; key < (uint64_t(1) << k.bits); key++) small.leaf[key] = get(key);
   }
   std::unique_ptr<PairCache> pairs;
-  if (by_pairs) pairs.reset(new PairCache);
+  if (by_pairs) pairs.reset(new PairCache(by_quads ? 15 : 16));
   auto leaves = [&](const uint8_t* b, int count, uint32_t* dst) {
     if (pairs != nullptr) {
       leaves_by_pairs(b, count, k.mask, *pairs, get, dst);
@@ -145,9 +149,11 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   // up to kLastTry. The choice follows the keys only, so a page always takes the same ways.
   constexpr int kFirstTry = 16, kLastTry = 64, kLearnt = 16, kLearning = 64;
   int way = 0, walk_rows = 0, try_rows = kFirstTry, cache_rows = 0;
-  auto counted = [&]() {  // after a cache row
-    cache_rows++;
-    const bool keep = kLearnt * new_keys <= nc || (cache_rows <= kLearning && 2 * new_keys <= nc);
+  auto counted = [&](int rows) {  // after rows cache rows
+    cache_rows += rows;
+    const int64_t pixels = int64_t(rows) * nc;
+    const bool keep =
+        kLearnt * new_keys <= pixels || (cache_rows <= kLearning && 2 * new_keys <= pixels);
     if (keep) {
       way = 0;
       try_rows = kFirstTry;
@@ -229,15 +235,52 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
     }
     if (plain_row) lines();
     counter += nc;
-    if (hashed) counted();
+    if (hashed) counted(1);
     out.done(l);
+  };
+
+  // Two rows at a time by 2 x 2 blocks: row l - 1's pixels are put in bit H of the codes of row
+  // l (H at most 7), the two rows made from the quad cache, and the codes then moved down a bit
+  // (those of row l - 1). The pair cache serves the blocks the quad cache lacks.
+  std::unique_ptr<QuadCache> quads;
+  if (by_quads) quads.reset(new QuadCache);
+  auto two_rows = [&](int l) {  // l and l - 1; false when they go one at a time
+    if (!by_quads || l < 1 || (way == 1 && walk_rows < try_rows)) return false;
+    const int64_t r = l - 1 + k.drmin;
+    const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
+    const uint8_t top = static_cast<uint8_t>(1u << H), top_out = outside ? top : 0;
+    for (int64_t x = xlo; x < 0; x++) col[x] |= top_out;
+    for (int g = 0; g < groups; g++) {
+      const uint64_t s = spread.v[(row[g >> 2] >> (24 - 8 * (g & 3))) & 0xFFu];
+      store64(col + 8 * g, load64(col + 8 * g) | (s << H));
+    }
+    for (int64_t x = nc; x < xend; x++) col[x] = static_cast<uint8_t>((col[x] & ~top) | top_out);
+    new_keys = 0;
+    const bool due = progress.due_within(counter, 2 * int64_t(nc));
+    uint32_t* low = out.row(l);
+    uint32_t* up = out.row(l - 1);
+    leaves_by_quads(col + k.dcmin, nc, k.mask, out.cell_bits(), *quads, *pairs, get, low, up);
+    if (due)
+      for (int64_t c = 0; c < 2 * int64_t(nc); c++) progress.at(counter + c);
+    counter += 2 * int64_t(nc);
+    counted(2);
+    out.done(l);
+    out.done(l - 1);
+    for (int64_t x = xlo; x < xend; x += 8) {
+      uint8_t* p = col + x;
+      store64(p, (load64(p) >> 1) & 0x7F7F7F7F7F7F7F7Full);
+    }
+    return true;
   };
 
   if (upward) {
     for (int64_t r = nl - 1 + k.drmax; r >= nl - 1 + k.drmin; r--) shift_in(r);
     for (int l = nl - 1; l >= 0; l--) {
       if (l < nl - 1) shift_in(l + k.drmin);
-      one_row(l);
+      if (two_rows(l))
+        l--;
+      else
+        one_row(l);
     }
   } else {
     for (int64_t r = k.drmin; r <= k.drmax; r++) shift_in(r);

@@ -47,6 +47,7 @@ struct PatternRows {
   MATRIZ<uint32_t>& pattern;
   uint32_t* row(int l) { return pattern.data + static_cast<size_t>(l) * pattern.nc(); }
   void done(int) {}
+  int cell_bits() const { return 32; }
   bool from_keys(int, const uint8_t*, const SmallKeys&) { return false; }
 };
 
@@ -115,18 +116,20 @@ void zoom(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& no
   Progress progress(progress_file, int64_t(nl) * nc);
   const int wpr = static_cast<int>((int64_t(nc) * F + 31) / 32);
   RowExpander ex(F, nc, wpr, tier);
-  std::vector<uint32_t> band(nc);
+  std::vector<uint32_t> band(2 * static_cast<size_t>(nc));  // two rows' words
   struct {
     std::vector<uint32_t>& band;
     RowExpander& ex;
     ZoomSink& sink;
     int F, nc, wpr;
     std::unique_ptr<KeyCells> cells;
-    uint32_t* row(int) { return band.data(); }
+    uint32_t* row(int l) { return band.data() + static_cast<size_t>(l & 1) * nc; }
     void done(int l) {
-      ex.row(band.data(), sink.rows(l), sink.file_order());
+      ex.row(row(l), sink.rows(l), sink.file_order());
       sink.filled(l);
     }
+    // The low bits of a leaf word that the output takes.
+    int cell_bits() const { return F * F < 32 ? F * F : 32; }
     // Rows straight from the keys when the expander allows; false to take the leaf words.
     bool from_keys(int l, const uint8_t* box, const SmallKeys& s) {
       if (!ex.small()) return false;
