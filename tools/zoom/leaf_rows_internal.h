@@ -244,8 +244,10 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   // (those of row l - 1). The pair cache serves the blocks the quad cache lacks.
   std::unique_ptr<QuadCache> quads;
   if (by_quads) quads.reset(new QuadCache);
+  // Only while the cache finds nearly every key: the word walk's rows and the cache's tries after
+  // them go one at a time.
   auto two_rows = [&](int l) {  // l and l - 1; false when they go one at a time
-    if (!by_quads || l < 1 || (way == 1 && walk_rows < try_rows)) return false;
+    if (!by_quads || l < 1 || way != 0) return false;
     const int64_t r = l - 1 + k.drmin;
     const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
     const uint8_t top = static_cast<uint8_t>(1u << H), top_out = outside ? top : 0;
