@@ -161,6 +161,31 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void shift_in_avx2(const uint32_t*
   }
 }
 
+__attribute__((target(VISTELMO_TARGET_AVX2))) void merge_in_avx2(const uint32_t* row, int words,
+                                                                 uint8_t* col, int bit) {
+  const __m256i byte_of = _mm256_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 1,
+                                           1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0);
+  const __m256i bit_of = _mm256_set1_epi64x(0x0102040810204080ll);
+  const __m256i enter = _mm256_set1_epi8(static_cast<char>(1 << bit));
+  for (int w = 0; w < words; w++) {
+    const __m256i b = _mm256_and_si256(
+        _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(row[w])), byte_of), bit_of);
+    const __m256i s = _mm256_and_si256(_mm256_cmpeq_epi8(b, bit_of), enter);
+    __m256i* p = reinterpret_cast<__m256i*>(col + 32 * w);
+    _mm256_storeu_si256(p, _mm256_or_si256(_mm256_loadu_si256(p), s));
+  }
+}
+
+__attribute__((target(VISTELMO_TARGET_AVX2))) void halve_codes(uint8_t* col, size_t n) {
+  const __m256i keep = _mm256_set1_epi8(0x7F);
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    __m256i* p = reinterpret_cast<__m256i*>(col + i);
+    _mm256_storeu_si256(p, _mm256_and_si256(_mm256_srli_epi16(_mm256_loadu_si256(p), 1), keep));
+  }
+  for (; i < n; i++) col[i] = static_cast<uint8_t>(col[i] >> 1);
+}
+
 __attribute__((target(VISTELMO_TARGET_AVX512))) void shift_in_avx512(const uint32_t* row, int words,
                                                                      uint8_t* col, int H,
                                                                      bool upward) {

@@ -313,6 +313,11 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_small_avx2(const uint8
 // up they move down and it enters at bit H - 1 (H in 1..8).
 __attribute__((target(VISTELMO_TARGET_AVX2))) void shift_in_avx2(const uint32_t* row, int words,
                                                                  uint8_t* col, int H, bool upward);
+// Sets bit bit of the column codes col[0..32 words - 1] where the row's pixel is white.
+__attribute__((target(VISTELMO_TARGET_AVX2))) void merge_in_avx2(const uint32_t* row, int words,
+                                                                 uint8_t* col, int bit);
+// Moves each of the n codes down a bit.
+__attribute__((target(VISTELMO_TARGET_AVX2))) void halve_codes(uint8_t* col, size_t n);
 // The same 64 columns at a time.
 __attribute__((target(VISTELMO_TARGET_AVX512))) void shift_in_avx512(const uint32_t* row, int words,
                                                                      uint8_t* col, int H,

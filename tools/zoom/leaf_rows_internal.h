@@ -37,7 +37,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   const int groups = (nc + 7) / 8;
   const int64_t xlo = std::min<int64_t>(0, k.dcmin);
   const int64_t xend = std::max<int64_t>({int64_t(nc) + k.dcmin + 64, 32 * int64_t(in.wpr), nc});
-  std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo) + 8, code_out);  // 8: see two_rows
+  std::vector<uint8_t> codes(static_cast<size_t>(xend - xlo), code_out);
   uint8_t* col = codes.data() - xlo;
   std::vector<uint32_t> outside_row(in.wpr > 0 ? in.wpr : 1, outside ? ~0u : 0u);
   const bool hashed = k.bits > LeafCache::kDirectBits;
@@ -252,10 +252,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
     const uint32_t* row = (r >= 0 && r < nl) ? in.rows[r] : outside_row.data();
     const uint8_t top = static_cast<uint8_t>(1u << H), top_out = outside ? top : 0;
     for (int64_t x = xlo; x < 0; x++) col[x] |= top_out;
-    for (int g = 0; g < groups; g++) {
-      const uint64_t s = spread.v[(row[g >> 2] >> (24 - 8 * (g & 3))) & 0xFFu];
-      store64(col + 8 * g, load64(col + 8 * g) | (s << H));
-    }
+    merge_in_avx2(row, in.wpr, col, H);
     for (int64_t x = nc; x < xend; x++) col[x] = static_cast<uint8_t>((col[x] & ~top) | top_out);
     new_keys = 0;
     const bool due = progress.due_within(counter, 2 * int64_t(nc));
@@ -268,10 +265,7 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
     counted(2);
     out.done(l);
     out.done(l - 1);
-    for (int64_t x = xlo; x < xend; x += 8) {
-      uint8_t* p = col + x;
-      store64(p, (load64(p) >> 1) & 0x7F7F7F7F7F7F7F7Full);
-    }
+    halve_codes(codes.data(), codes.size());
     return true;
   };
 
