@@ -166,7 +166,7 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_by_pairs(const uint8_t
 // 16), the words of the lower row first. An empty entry holds a key that does not lead to it.
 class QuadCache {
  public:
-  static constexpr int kBits = 16;
+  static constexpr int kBits = 15;
   struct Entry {
     uint64_t key;
     uint64_t cells;

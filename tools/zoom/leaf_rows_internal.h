@@ -77,8 +77,8 @@ void leaves_cached(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNod
   const bool by_pairs = pext && k.bits > LeafCache::kDirectBits && k.W <= 7 &&
                         __builtin_popcountll(k.mask | (k.mask << 8)) <= 63;
   // Moving up with pairs, F up to 4 (cells of at most 16 bits) and no walk that can fail, rows
-  // go two at a time by 2 x 2 blocks (see two_rows); the quad cache then takes half of the pair
-  // and single caches' room.
+  // go two at a time by 2 x 2 blocks (see two_rows); the quad, pair and single caches then take
+  // half a megabyte each.
   const bool may_fail = walk_may_fail(window, nodes);
   const bool by_quads = upward && by_pairs && H <= 7 && out.cell_bits() <= 16 && !may_fail;
   LeafCache cache(k.bits, by_quads ? 15 : by_pairs ? 16 : 17);
