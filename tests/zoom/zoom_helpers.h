@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "processing/kernels/isa.h"
 #include "tools/zoom/zoom.h"
 #include "tools/zoom/zoom_filter.h"
 
@@ -75,14 +76,26 @@ inline const char* tier_name(kelt::Tier t) {
                                      : "plain";
 }
 
-// make(tier) gives the words of one path at each tier; every tier must give want exactly.
+// make(tier) gives the words of one path at each tier; every tier must give want exactly, the
+// dispatched one at every instruction set level the machine has.
 template <class Make>
 void expect_tiers_give(const std::vector<uint32_t>& want, Make make, const std::string& what) {
-  for (kelt::Tier t : {kelt::Tier::dispatched, kelt::Tier::portable, kelt::Tier::plain}) {
+  auto check = [&](kelt::Tier t, const std::string& where) {
     std::vector<uint32_t> got = make(t);
-    ASSERT_EQ(got.size(), want.size()) << what << " (" << tier_name(t) << ")";
+    ASSERT_EQ(got.size(), want.size()) << what << " (" << where << ")";
     for (size_t i = 0; i < got.size(); i++)
-      ASSERT_EQ(got[i], want[i]) << what << " (" << tier_name(t) << ") at " << i;
+      ASSERT_EQ(got[i], want[i]) << what << " (" << where << ") at " << i;
+  };
+  for (int level = static_cast<int>(vistelmo::Isa::kSse2);
+       level <= static_cast<int>(vistelmo::isa_limit()); level++) {
+    vistelmo::ScopedIsa at(static_cast<vistelmo::Isa>(level));
+    check(kelt::Tier::dispatched,
+          std::string("dispatched, ") + vistelmo::isa_name(static_cast<vistelmo::Isa>(level)));
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+  for (kelt::Tier t : {kelt::Tier::portable, kelt::Tier::plain}) {
+    check(t, tier_name(t));
+    if (::testing::Test::HasFatalFailure()) return;
   }
 }
 

@@ -486,15 +486,19 @@ TEST(Zoom, WordWalkProgressAndFailure) {
   zoomtest::set_window(w, offsets);
   std::vector<ZoomNode> tree = tree_of_depth(rng, 49, 12);
   IMGBIN in = random_page(rng, 23, 150, false);
-  auto text_of = [&](const kelt::ZoomNodeList& list, Pass pass) {
+  auto text_of = [&](const kelt::ZoomNodeList& list, Pass pass,
+                     kelt::Tier tier = kelt::Tier::dispatched) {
     FILE* f = std::tmpfile();
     MATRIZ<uint32_t> p(in.nl(), in.nc());
     if (pass == Pass::fused) {
       IMGBIN out(3 * in.nl(), 3 * in.nc());
       kelt::ImageSink sink(out, 3);
-      kelt::zoom(in, w, list, 3, f, sink);
+      kelt::zoom(in, w, list, 3, f, sink, tier);
+    } else if (pass == Pass::plain) {
+      kelt::applyfilter_plain(in, w, list, p, f);
     } else {
-      (pass == Pass::plain ? kelt::applyfilter_plain : kelt::applyfilter)(in, w, list, p, f);
+      (tier == kelt::Tier::dispatched ? kelt::applyfilter : kelt::applyfilter_portable)(in, w, list,
+                                                                                        p, f);
     }
     std::string s(static_cast<size_t>(std::ftell(f)), '\0');
     std::rewind(f);
@@ -505,8 +509,10 @@ TEST(Zoom, WordWalkProgressAndFailure) {
   kelt::ZoomNodeList list;
   zoomtest::set_nodes(list, tree);
   const std::string want = text_of(list, Pass::plain);
-  EXPECT_EQ(text_of(list, Pass::cached), want);
-  EXPECT_EQ(text_of(list, Pass::fused), want);
+  for (kelt::Tier tier : {kelt::Tier::dispatched, kelt::Tier::portable}) {
+    EXPECT_EQ(text_of(list, Pass::cached, tier), want) << zoomtest::tier_name(tier);
+    EXPECT_EQ(text_of(list, Pass::fused, tier), want) << zoomtest::tier_name(tier);
+  }
 
   // A leaf that some pixels reach becomes a test of entry 49 (outside the window). The plain
   // walk marks it; the first pixel reaching it, from the top (tree pass) or from the bottom

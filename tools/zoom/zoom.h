@@ -46,7 +46,7 @@ bool walk_may_fail(const VETOR<PONTOI2>& window, const ZoomNodeList& nodes);
 
 // Fills out (already sized by zoomed_size) with one F x F block per pattern word: bit k gives
 // block row k / F, column k mod F, white for 1; cells from the 33rd on are black. F = 4 uses
-// AVX2, F of 3 to 7 AVX2 and BMI2, when the processor has them.
+// AVX2, F = 3 AVX-512 VBMI, F of 3 to 7 AVX2 and BMI2, when the processor has them.
 void expand(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out);
 // The same without instructions beyond plain x86-64.
 void expand_portable(const MATRIZ<uint32_t>& pattern, int F, IMGBIN& out);
@@ -84,8 +84,9 @@ class ImageSink : public ZoomSink {
 
 // The fused pass: for each input row, bottom row first, the leaf words of its pixels are
 // expanded at once into its F output rows (F >= 1); with at most five tested entries and F of 3
-// to 7 (AVX2 and BMI2), the rows are made straight from the pixels' keys. Progress lines as
-// applyfilter's.
+// to 7 (AVX2 and BMI2), the rows are made straight from the pixels' keys; with many tested
+// entries, F up to 4 and a tree whose walks cannot fail, rows may go two at a time by 2 x 2
+// blocks of pixels. Progress lines as applyfilter's.
 void zoom(const IMGBIN& in, const VETOR<PONTOI2>& window, const ZoomNodeList& nodes, int F,
           FILE* progress, ZoomSink& sink, Tier tier = Tier::dispatched);
 
