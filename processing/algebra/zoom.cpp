@@ -16,7 +16,6 @@
 #include "images/image_core_internal.h"
 #include "processing/algebra/planes.h"
 #include "processing/kernels/resample.h"
-#include "processing/kernels/resample_lines.h"
 #include "processing/kernels/zoom_area.h"
 
 namespace {
@@ -149,7 +148,7 @@ class PairColumns {
  public:
   PairColumns(const IMGGRY& a, const IMGGRY& b, double f, const vistelmo::BorderRule& br,
               const RowFetch<unsigned char>* fetch = nullptr)
-      : a_(a), br_(br), fetch_(fetch), lc_(b.lc), avx2_(vistelmo::resample_avx2()) {
+      : a_(a), br_(br), fetch_(fetch), lc_(b.lc), kernels_(vistelmo::resample_kernels()) {
     const int nc = b.nc, anc = a.nc > 0 ? a.nc() : 0;
     if (!br.swapped || anc == 0) return;
     g_ = column_groups(a, b, f);
@@ -185,15 +184,14 @@ class PairColumns {
   // bytes a pixel), as row makes each channel's from the planes. False, with nothing written,
   // where this form does not apply (groups of four, a row outside, no AVX-512 VBMI).
   bool colour_row(const IMGCOR& colour, int l, unsigned char* out) const {
-    if (!vistelmo::resample_vbmi()) return false;
+    if (kernels_.colour_pair_means == nullptr) return false;
     for (const Run& r : runs_)
       if (r.size != 2) return false;
     const int64_t o = vistelmo::border_index(br_, br_.b, static_cast<int64_t>(lc_) - l);
     if (o < 0) return false;
     const unsigned char* src = reinterpret_cast<const unsigned char*>(colour.rows[o]);
     for (const Run& r : runs_)
-      vistelmo::avx512::colour_pair_means(out + 3 * r.run.k0, src + 3 * r.run.j0,
-                                          r.run.k1 - r.run.k0);
+      kernels_.colour_pair_means(out + 3 * r.run.k0, src + 3 * r.run.j0, r.run.k1 - r.run.k0);
     other_outputs(src, 3, out);
     return true;
   }
@@ -202,10 +200,8 @@ class PairColumns {
   void row(int l, unsigned char* out) const {
     const unsigned char* src = grey_row(a_, br_, static_cast<int64_t>(lc_) - l, outside_, fetch_);
     for (const Run& r : runs_)
-      if (r.size == 2)
-        vistelmo::pair_means(avx2_, out + r.run.k0, src + r.run.j0, r.run.k1 - r.run.k0);
-      else
-        vistelmo::quad_means(avx2_, out + r.run.k0, src + r.run.j0, r.run.k1 - r.run.k0);
+      (r.size == 2 ? kernels_.pair_means : kernels_.quad_means)(out + r.run.k0, src + r.run.j0,
+                                                                r.run.k1 - r.run.k0);
     other_outputs(src, 1, out);
   }
 
@@ -229,7 +225,8 @@ class PairColumns {
   vistelmo::BorderRule br_;
   const RowFetch<unsigned char>* fetch_;
   int lc_;
-  bool avx2_, ok_ = false;
+  const vistelmo::ResampleKernels& kernels_;
+  bool ok_ = false;
   Groups g_;
   // Runs of pairs and of groups of four, by their first destination column.
   struct Run {
@@ -258,7 +255,7 @@ class BlendColumns {
       : lines_(a, br, fetch),
         lc_(b.lc),
         nc_(b.nc),
-        avx2_(vistelmo::resample_avx2()),
+        blend_(vistelmo::line_kernels<typename Img::Pixel>(vistelmo::resample_kernels()).blend),
         i0_(nc_),
         i1_(nc_),
         w0_(nc_),
@@ -274,14 +271,14 @@ class BlendColumns {
   }
   void row(int l, typename Img::Pixel* out) {
     const double* src = lines_.line(static_cast<int64_t>(lc_) - l);
-    vistelmo::blend_row(avx2_, out, nc_, src, i0_.data(), vistelmo::Spread{w0_.data(), 1}, src,
-                        i1_.data(), vistelmo::Spread{w1_.data(), 1});
+    blend_(out, nc_, src, i0_.data(), vistelmo::Spread{w0_.data(), 1}, src, i1_.data(),
+           vistelmo::Spread{w1_.data(), 1});
   }
 
  private:
   vistelmo::SourceLines<Img> lines_;
   int lc_, nc_;
-  bool avx2_;
+  decltype(vistelmo::LineKernels<typename Img::Pixel>::blend) blend_;
   std::vector<int32_t> i0_, i1_;
   std::vector<double> w0_, w1_;
 };
@@ -298,7 +295,7 @@ class SumColumns {
       : lines_(a, br, fetch),
         lc_(b.lc),
         nc_(b.nc),
-        avx2_(vistelmo::resample_avx2()),
+        kernels_(vistelmo::resample_kernels()),
         g_(column_groups(a, b, f)),
         count_(nc_),
         sum_(nc_),
@@ -323,19 +320,20 @@ class SumColumns {
     std::fill(sum_.begin(), sum_.end(), 0.0);
     if (by_rank_)
       for (int r = 0; r < ranks_; r++)
-        vistelmo::add_row(avx2_, sum_.data(), nc_, src, &at_[size_t{1} * r * nc_]);
+        kernels_.add_row(sum_.data(), nc_, src, &at_[size_t{1} * r * nc_]);
     else
       for (int k = 0; k < nc_; k++)
         for (int m = g_.first[k]; m < g_.first[k + 1]; m++) sum_[k] += src[at_[m]];
-    vistelmo::average_row(avx2_, out, nc_, sum_.data(), vistelmo::Spread{count_.data(), 1},
-                          vistelmo::Spread{exact_ ? inverse_.data() : nullptr, 1});
+    vistelmo::line_kernels<Pixel>(kernels_).average(
+        out, nc_, sum_.data(), vistelmo::Spread{count_.data(), 1},
+        vistelmo::Spread{exact_ ? inverse_.data() : nullptr, 1});
     for (const auto& e : empty_) out[e.first] = static_cast<Pixel>(src[e.second]);
   }
 
  private:
   vistelmo::SourceLines<Img> lines_;
   int lc_, nc_;
-  bool avx2_;
+  const vistelmo::ResampleKernels& kernels_;
   Groups g_;
   int ranks_ = 0;
   bool by_rank_ = false, exact_ = true;
@@ -400,7 +398,8 @@ void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br,
                  const RowFetch<typename Img::Pixel>* fetch = nullptr) {
   using Pixel = typename Img::Pixel;
   const int nl = b.nl, nc = b.nc;
-  const bool avx2 = vistelmo::resample_avx2();
+  const vistelmo::ResampleKernels& k = vistelmo::resample_kernels();
+  const vistelmo::LineKernels<Pixel>& across = vistelmo::line_kernels<Pixel>(k);
   vistelmo::SourceLines<Img> lines(a, br, fetch);
   std::vector<int32_t> at(nc);
   for (int k = 0; k < nc; k++) at[k] = lines.slot(static_cast<int64_t>(k) - b.cc);
@@ -427,8 +426,8 @@ void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br,
       if constexpr (kGrey)
         if (pairs && g.count(l) == 2 && g.members[g.first[l] + 1] == g.members[g.first[l]] + 1) {
           const int64_t y = static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[g.first[l]];
-          vistelmo::row_means(avx2, row, grey_row(a, br, y, outside, fetch) + first - 1,
-                              grey_row(a, br, y + 1, outside, fetch) + first - 1, nc);
+          k.row_means(row, grey_row(a, br, y, outside, fetch) + first - 1,
+                      grey_row(a, br, y + 1, outside, fetch) + first - 1, nc);
           continue;
         }
       if constexpr (kGrey)
@@ -443,20 +442,20 @@ void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br,
           if (inside) {
             const unsigned char* r[4];
             for (int i = 0; i < 4; i++) r[i] = grey_row(a, br, y + i, outside, fetch) + first - 1;
-            vistelmo::row_quads(avx2, row, r, nc);
+            k.row_quads(row, r, nc);
             continue;
           }
         }
       std::fill(sum.begin(), sum.end(), 0.0);
       for (int m = g.first[l]; m < g.first[l + 1]; m++) {
         const double* src = lines.line(static_cast<int64_t>(a.lc) - a.nl + 1 + g.members[m]);
-        vistelmo::add_row(avx2, sum.data(), nc, src + first, table);
+        k.add_row(sum.data(), nc, src + first, table);
       }
       const double count = g.count(l);
       double inverse;
       const bool exact = vistelmo::exact_inverse(count, inverse);
-      vistelmo::average_row(avx2, row, nc, sum.data(), vistelmo::Spread{&count, 0},
-                            vistelmo::Spread{exact ? &inverse : nullptr, 0});
+      across.average(row, nc, sum.data(), vistelmo::Spread{&count, 0},
+                     vistelmo::Spread{exact ? &inverse : nullptr, 0});
     }
     return;
   }
@@ -466,8 +465,8 @@ void pass_y_fast(const Img& a, Img& b, double f, const vistelmo::BorderRule& br,
     const double dy = ys - iy, w0 = 1 - dy;
     const double* s0 = lines.line(iy);
     const double* s1 = lines.line(iy + static_cast<int64_t>(1), s0);
-    vistelmo::blend_row(avx2, b.rows[l], nc, s0 + first, table, vistelmo::Spread{&w0, 0},
-                        s1 + first, table, vistelmo::Spread{&dy, 0});
+    across.blend(b.rows[l], nc, s0 + first, table, vistelmo::Spread{&w0, 0}, s1 + first, table,
+                 vistelmo::Spread{&dy, 0});
   }
 }
 
@@ -562,16 +561,14 @@ void rotate_zoomed(const Img& a, Img& b, double graus, double f, char borda,
     }
     return;
   }
-  const vistelmo::RowLoops loops = vistelmo::row_loops(s);
+  const vistelmo::RowLoops<Img> loops = vistelmo::row_loops(s);
   vistelmo::ColumnTerms terms(b.cc, f, C, S);
   vistelmo::resample_tiles(b.nl(), b.nc(), [&](int l, int from, int to) {
     const double v = (static_cast<double>(b.lc) - l) / f;
-    typename Img::Pixel* row = b.rows[l];
     const vistelmo::RowMap m =
-        vistelmo::inner(loops) ? terms.map(from, to, v * S, v * C)
-                               : vistelmo::RowMap{static_cast<double>(b.cc), f, C, S, v * S, v * C};
-    auto store = [&](int c, double dx, double dy, const auto& q) { blend(row[c], dx, dy, q); };
-    vistelmo::bilinear_row(loops, s, from, to, m, row, store);
+        loops.block ? terms.map(from, to, v * S, v * C)
+                    : vistelmo::RowMap{static_cast<double>(b.cc), f, C, S, v * S, v * C};
+    loops.bilinear(s, from, to, m, b.rows[l]);
   });
 }
 

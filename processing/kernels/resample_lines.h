@@ -71,29 +71,28 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void average_row(Pixel* out, int n
 
 }  // namespace avx2
 
+namespace sse2 {
+
 template <class Pixel>
-void blend_row(bool avx2, Pixel* out, int n, const double* l0, const int32_t* i0, Spread w0,
-               const double* l1, const int32_t* i1, Spread w1) {
-  if (avx2) return avx2::blend_row(out, n, l0, i0, w0, l1, i1, w1);
+void blend_row(Pixel* out, int n, const double* l0, const int32_t* i0, Spread w0, const double* l1,
+               const int32_t* i1, Spread w1) {
   for (int k = 0; k < n; k++)
     store_pixel(out[k], w0[k] * line_at(l0, i0, k) + w1[k] * line_at(l1, i1, k));
 }
 
-inline void add_row(bool avx2, double* sum, int n, const double* line, const int32_t* i) {
-  if (avx2) return avx2::add_row(sum, n, line, i);
+inline void add_row(double* sum, int n, const double* line, const int32_t* i) {
   for (int k = 0; k < n; k++) sum[k] += line_at(line, i, k);
 }
 
-// inverse, when its v is not null, holds 1 / count[k] for counts that are powers of two (or 0):
-// then the product is the quotient exactly.
 template <class Pixel>
-void average_row(bool avx2, Pixel* out, int n, const double* sum, Spread count, Spread inverse) {
-  if (avx2) return avx2::average_row(out, n, sum, count, inverse);
+void average_row(Pixel* out, int n, const double* sum, Spread count, Spread inverse) {
   if (inverse.v != nullptr)
     for (int k = 0; k < n; k++) store_pixel(out[k], sum[k] * inverse[k]);
   else
     for (int k = 0; k < n; k++) store_pixel(out[k], sum[k] / count[k]);
 }
+
+}  // namespace sse2
 
 // Float pair means as the area pass sums them: ((0 + src[2k]) + src[2k + 1]) / 2 in float.
 inline void pair_means(float* out, const float* src, int n) {
@@ -180,11 +179,6 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) inline void row_quads(unsigned cha
 
 }  // namespace avx2
 
-inline void row_quads(bool avx2, unsigned char* out, const unsigned char* const* r, int n) {
-  if (avx2) return avx2::row_quads(out, r, n);
-  row_quads_from(0, out, r, n);
-}
-
 namespace avx512 {
 
 // Byte b of even (odd) is 2 b (2 b + 1): the first (second) bytes of 64 pairs in two vectors.
@@ -253,11 +247,9 @@ __attribute__((target(VISTELMO_TARGET_AVX512VBMI))) inline void colour_pair_mean
 
 }  // namespace avx512
 
-// Runs shorter than an AVX2 step stay here: a call per short run (and the check) cost more than
-// the run.
-inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, int n) {
-  if (avx2 && n >= 32)
-    return resample_vbmi() ? avx512::pair_means(out, src, n) : avx2::pair_means(out, src, n);
+namespace sse2 {
+
+inline void pair_means(unsigned char* out, const unsigned char* src, int n) {
   const __m128i low = _mm_set1_epi16(0x00FF);
   int k = 0;
   for (; k + 16 <= n; k += 16) {
@@ -270,15 +262,11 @@ inline void pair_means(bool avx2, unsigned char* out, const unsigned char* src, 
   pair_means_from(k, out, src, n);
 }
 
-inline void quad_means(bool avx2, unsigned char* out, const unsigned char* src, int n) {
-  if (avx2 && n >= 16) return avx2::quad_means(out, src, n);
+inline void quad_means(unsigned char* out, const unsigned char* src, int n) {
   quad_means_from(0, out, src, n);
 }
 
-// out[k] = (a[k] + b[k] + 1) >> 1.
-inline void row_means(bool avx2, unsigned char* out, const unsigned char* a, const unsigned char* b,
-                      int n) {
-  if (avx2) return avx2::row_means(out, a, b, n);
+inline void row_means(unsigned char* out, const unsigned char* a, const unsigned char* b, int n) {
   int k = 0;
   for (; k + 16 <= n; k += 16)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
@@ -286,5 +274,11 @@ inline void row_means(bool avx2, unsigned char* out, const unsigned char* a, con
                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k))));
   row_means_from(k, out, a, b, n);
 }
+
+inline void row_quads(unsigned char* out, const unsigned char* const* r, int n) {
+  row_quads_from(0, out, r, n);
+}
+
+}  // namespace sse2
 
 }  // namespace vistelmo

@@ -1,0 +1,131 @@
+// The resampling kernels of each level: the one-column loops and the SSE2 byte means for any
+// x86-64, the AVX2 forms, and the AVX-512 inner rows and VBMI pair means over them.
+#include "processing/kernels/intrinsics.h"
+
+#include "processing/kernels/resample.h"
+
+#include "processing/kernels/isa.h"
+#include "processing/kernels/resample_inner_avx2.h"
+#include "processing/kernels/resample_inner_avx512.h"
+#include "processing/kernels/resample_lines.h"
+#include "processing/kernels/resample_rows.h"
+
+namespace vistelmo {
+
+namespace {
+
+// The tail of every row loop: the columns one at a time, blended as store_blend stores them.
+template <class Pixel>
+auto blend_into(Pixel* out) {
+  return [out](int c, double dx, double dy, const SampleQuad<Pixel>& q) {
+    store_blend(out[c], bilinear_weights(dx, dy), q);
+  };
+}
+
+namespace sse2_rows {
+
+template <class Img>
+void bilinear(const Sampler<Img>& s, int from, int to, const RowMap& m, typename Img::Pixel* out) {
+  bilinear_row(s, from, to, m, blend_into(out));
+}
+template <class Img>
+void nearest(const Sampler<Img>& s, int from, int to, const RowMap& m, typename Img::Pixel* out) {
+  nearest_row(s, from, to, m, [out](int c, typename Img::Pixel v) { out[c] = v; });
+}
+template <class Img>
+constexpr RowKernels<Img> kRows = {bilinear<Img>, nearest<Img>, nullptr, nullptr};
+
+}  // namespace sse2_rows
+
+namespace avx2_rows {
+
+template <class Img>
+void bilinear(const Sampler<Img>& s, int from, int to, const RowMap& m, typename Img::Pixel* out) {
+  avx2::bilinear_row(s, from, to, m, out, blend_into(out));
+}
+template <class Img>
+void nearest(const Sampler<Img>& s, int from, int to, const RowMap& m, typename Img::Pixel* out) {
+  avx2::nearest_row(s, from, to, m, out);
+}
+template <class Lanes, class Img>
+void block_bilinear(const Sampler<Img>& s, int from, int to, const RowMap& m,
+                    typename Img::Pixel* out) {
+  inner_bilinear_row<Lanes>(s, from, to, m, out, blend_into(out));
+}
+template <class Lanes, class Img>
+void block_nearest(const Sampler<Img>& s, int from, int to, const RowMap& m,
+                   typename Img::Pixel* out) {
+  inner_nearest_row<Lanes>(s, from, to, m, out);
+}
+// Lanes: avx2::Lanes (four columns a step) or avx512::Lanes (eight).
+template <class Lanes, class Img>
+constexpr RowKernels<Img> kRows = {bilinear<Img>, nearest<Img>, block_bilinear<Lanes, Img>,
+                                   block_nearest<Lanes, Img>};
+
+}  // namespace avx2_rows
+
+// Runs shorter than a step of the wider forms take the SSE2 one: a call per short run cost more
+// than the run.
+void avx2_pair_means(unsigned char* out, const unsigned char* src, int n) {
+  if (n >= 32) return avx2::pair_means(out, src, n);
+  sse2::pair_means(out, src, n);
+}
+void vbmi_pair_means(unsigned char* out, const unsigned char* src, int n) {
+  if (n >= 32) return avx512::pair_means(out, src, n);
+  sse2::pair_means(out, src, n);
+}
+void avx2_quad_means(unsigned char* out, const unsigned char* src, int n) {
+  if (n >= 16) return avx2::quad_means(out, src, n);
+  sse2::quad_means(out, src, n);
+}
+
+template <class Lanes>
+constexpr ResampleKernels avx2_table() {
+  return {avx2_rows::kRows<Lanes, IMGGRY>,
+          avx2_rows::kRows<Lanes, IMGFLT>,
+          avx2_rows::kRows<Lanes, IMGCPX>,
+          avx2_rows::kRows<Lanes, IMGCOR>,
+          {avx2::blend_row<unsigned char>, avx2::average_row<unsigned char>},
+          {avx2::blend_row<float>, avx2::average_row<float>},
+          avx2::add_row,
+          avx2_pair_means,
+          avx2_quad_means,
+          avx2::row_means,
+          avx2::row_quads,
+          nullptr};
+}
+
+constexpr ResampleKernels kSse2 = {
+    sse2_rows::kRows<IMGGRY>,
+    sse2_rows::kRows<IMGFLT>,
+    sse2_rows::kRows<IMGCPX>,
+    sse2_rows::kRows<IMGCOR>,
+    {sse2::blend_row<unsigned char>, sse2::average_row<unsigned char>},
+    {sse2::blend_row<float>, sse2::average_row<float>},
+    sse2::add_row,
+    sse2::pair_means,
+    sse2::quad_means,
+    sse2::row_means,
+    sse2::row_quads,
+    nullptr};
+constexpr ResampleKernels kAvx2 = avx2_table<avx2::Lanes>();
+// The inner rows eight columns a step (1.1-1.4x the four-lane form on rotation); the rest of the
+// AVX2 build.
+constexpr ResampleKernels kAvx512 = avx2_table<avx512::Lanes>();
+constexpr ResampleKernels vbmi_table() {
+  ResampleKernels k = kAvx512;
+  k.pair_means = vbmi_pair_means;
+  k.colour_pair_means = avx512::colour_pair_means;
+  return k;
+}
+constexpr ResampleKernels kAvx512Vbmi = vbmi_table();
+
+}  // namespace
+
+const ResampleKernels& resample_kernels() {
+  static constexpr const ResampleKernels* kByLevel[kIsaLevels] = {&kSse2, &kSse2, &kAvx2, &kAvx512,
+                                                                  &kAvx512Vbmi};
+  return table_at_current_isa(kByLevel);
+}
+
+}  // namespace vistelmo
