@@ -2,6 +2,10 @@
 // x86-64, the AVX2 forms, and the AVX-512 inner rows and VBMI pair means over them.
 #include "processing/kernels/intrinsics.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
 #include "processing/kernels/resample.h"
 
 #include "processing/kernels/isa.h"
@@ -11,6 +15,22 @@
 #include "processing/kernels/resample_rows.h"
 
 namespace vistelmo {
+
+namespace sse2_means {
+constexpr int kBytes = 16;
+#include "processing/kernels/vector_ops_body.h"
+// (after the vector operations)
+#include "processing/kernels/resample_means_body.h"
+}  // namespace sse2_means
+
+VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX2)
+namespace avx2_means {
+constexpr int kBytes = 32;
+#include "processing/kernels/vector_ops_body.h"
+// (after the vector operations)
+#include "processing/kernels/resample_means_body.h"
+}  // namespace avx2_means
+VISTELMO_TARGET_END
 
 namespace {
 
@@ -64,19 +84,25 @@ constexpr RowKernels<Img> kRows = {bilinear<Img>, nearest<Img>, block_bilinear<L
 
 }  // namespace avx2_rows
 
-// Runs shorter than a step of the wider forms take the SSE2 one: a call per short run cost more
-// than the run.
+// Runs shorter than an AVX2 step take the SSE2 build: a call per short run cost more than the
+// run.
 void avx2_pair_means(unsigned char* out, const unsigned char* src, int n) {
-  if (n >= 32) return avx2::pair_means(out, src, n);
-  sse2::pair_means(out, src, n);
+  if (n >= 32) return avx2_means::pair_means(out, src, n);
+  sse2_means::pair_means(out, src, n);
 }
 void vbmi_pair_means(unsigned char* out, const unsigned char* src, int n) {
   if (n >= 32) return avx512::pair_means(out, src, n);
-  sse2::pair_means(out, src, n);
+  sse2_means::pair_means(out, src, n);
 }
 void avx2_quad_means(unsigned char* out, const unsigned char* src, int n) {
-  if (n >= 16) return avx2::quad_means(out, src, n);
-  sse2::quad_means(out, src, n);
+  if (n >= 16) return avx2_means::quad_means(out, src, n);
+  quad_means_from(0, out, src, n);
+}
+void sse2_quad_means(unsigned char* out, const unsigned char* src, int n) {
+  quad_means_from(0, out, src, n);
+}
+void sse2_row_quads(unsigned char* out, const unsigned char* const* r, int n) {
+  row_quads_from(0, out, r, n);
 }
 
 template <class Lanes>
@@ -90,8 +116,8 @@ constexpr ResampleKernels avx2_table() {
           avx2::add_row,
           avx2_pair_means,
           avx2_quad_means,
-          avx2::row_means,
-          avx2::row_quads,
+          avx2_means::row_means,
+          avx2_means::row_quads,
           nullptr};
 }
 
@@ -103,10 +129,10 @@ constexpr ResampleKernels kSse2 = {
     {sse2::blend_row<unsigned char>, sse2::average_row<unsigned char>},
     {sse2::blend_row<float>, sse2::average_row<float>},
     sse2::add_row,
-    sse2::pair_means,
-    sse2::quad_means,
-    sse2::row_means,
-    sse2::row_quads,
+    sse2_means::pair_means,
+    sse2_quad_means,
+    sse2_means::row_means,
+    sse2_row_quads,
     nullptr};
 constexpr ResampleKernels kAvx2 = avx2_table<avx2::Lanes>();
 // The inner rows eight columns a step (1.1-1.4x the four-lane form on rotation); the rest of the

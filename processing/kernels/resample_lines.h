@@ -1,5 +1,5 @@
-// The zoom's loops over lines of doubles and its byte means: the SSE2 forms, their AVX2 forms
-// from kAvx2 and the AVX-512 (VBMI) pair means at kAvx512Vbmi. Library sources only.
+// The zoom's loops over lines of doubles (plain, and AVX2 four at a time), the float pair means
+// and the AVX-512 VBMI byte pair means. Library sources only.
 #pragma once
 
 #include <immintrin.h>
@@ -106,79 +106,6 @@ inline void pair_means(float* out, const float* src, int n) {
   for (; k < n; k++) out[k] = (0.0f + src[2 * k] + src[2 * k + 1]) / 2.0f;
 }
 
-namespace avx2 {
-
-__attribute__((target(VISTELMO_TARGET_AVX2))) inline void pair_means(unsigned char* out,
-                                                                     const unsigned char* src,
-                                                                     int n) {
-  const __m256i low = _mm256_set1_epi16(0x00FF);
-  int k = 0;
-  for (; k + 32 <= n; k += 32) {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * k));
-    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * k + 32));
-    const __m256i mx = _mm256_avg_epu16(_mm256_and_si256(x, low), _mm256_srli_epi16(x, 8));
-    const __m256i my = _mm256_avg_epu16(_mm256_and_si256(y, low), _mm256_srli_epi16(y, 8));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
-                        _mm256_permute4x64_epi64(_mm256_packus_epi16(mx, my), 0xD8));
-  }
-  pair_means_from(k, out, src, n);
-}
-
-// Sixteen outputs a step: byte pairs summed into words, word pairs into dwords.
-__attribute__((target(VISTELMO_TARGET_AVX2))) inline void quad_means(unsigned char* out,
-                                                                     const unsigned char* src,
-                                                                     int n) {
-  const __m256i ones8 = _mm256_set1_epi8(1), ones16 = _mm256_set1_epi16(1),
-                two = _mm256_set1_epi32(2);
-  int k = 0;
-  for (; k + 16 <= n; k += 16) {
-    __m256i q[2];
-    for (int h = 0; h < 2; h++) {
-      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * k + 32 * h));
-      const __m256i sums = _mm256_madd_epi16(_mm256_maddubs_epi16(x, ones8), ones16);
-      q[h] = _mm256_srli_epi32(_mm256_add_epi32(sums, two), 2);  // outputs 8h .. 8h + 7
-    }
-    // Words 0 .. 3, 8 .. 11 | 4 .. 7, 12 .. 15, put in order, then bytes.
-    const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(q[0], q[1]), 0xD8);
-    const __m256i b = _mm256_permute4x64_epi64(_mm256_packus_epi16(w, w), 0x08);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm256_castsi256_si128(b));
-  }
-  quad_means_from(k, out, src, n);
-}
-
-__attribute__((target(VISTELMO_TARGET_AVX2))) inline void row_means(unsigned char* out,
-                                                                    const unsigned char* a,
-                                                                    const unsigned char* b, int n) {
-  int k = 0;
-  for (; k + 32 <= n; k += 32)
-    _mm256_storeu_si256(
-        reinterpret_cast<__m256i*>(out + k),
-        _mm256_avg_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + k)),
-                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + k))));
-  row_means_from(k, out, a, b, n);
-}
-
-// 32 a step: the bytes widened to words in each lane and packed back in place.
-__attribute__((target(VISTELMO_TARGET_AVX2))) inline void row_quads(unsigned char* out,
-                                                                    const unsigned char* const* r,
-                                                                    int n) {
-  const __m256i zero = _mm256_setzero_si256(), two = _mm256_set1_epi16(2);
-  int k = 0;
-  for (; k + 32 <= n; k += 32) {
-    __m256i lo = two, hi = two;
-    for (int i = 0; i < 4; i++) {
-      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r[i] + k));
-      lo = _mm256_add_epi16(lo, _mm256_unpacklo_epi8(x, zero));
-      hi = _mm256_add_epi16(hi, _mm256_unpackhi_epi8(x, zero));
-    }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
-                        _mm256_packus_epi16(_mm256_srli_epi16(lo, 2), _mm256_srli_epi16(hi, 2)));
-  }
-  row_quads_from(k, out, r, n);
-}
-
-}  // namespace avx2
-
 namespace avx512 {
 
 // Byte b of even (odd) is 2 b (2 b + 1): the first (second) bytes of 64 pairs in two vectors.
@@ -246,39 +173,5 @@ __attribute__((target(VISTELMO_TARGET_AVX512VBMI))) inline void colour_pair_mean
 }
 
 }  // namespace avx512
-
-namespace sse2 {
-
-inline void pair_means(unsigned char* out, const unsigned char* src, int n) {
-  const __m128i low = _mm_set1_epi16(0x00FF);
-  int k = 0;
-  for (; k + 16 <= n; k += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * k));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * k + 16));
-    const __m128i mx = _mm_avg_epu16(_mm_and_si128(x, low), _mm_srli_epi16(x, 8));
-    const __m128i my = _mm_avg_epu16(_mm_and_si128(y, low), _mm_srli_epi16(y, 8));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(mx, my));
-  }
-  pair_means_from(k, out, src, n);
-}
-
-inline void quad_means(unsigned char* out, const unsigned char* src, int n) {
-  quad_means_from(0, out, src, n);
-}
-
-inline void row_means(unsigned char* out, const unsigned char* a, const unsigned char* b, int n) {
-  int k = 0;
-  for (; k + 16 <= n; k += 16)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
-                     _mm_avg_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k)),
-                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k))));
-  row_means_from(k, out, a, b, n);
-}
-
-inline void row_quads(unsigned char* out, const unsigned char* const* r, int n) {
-  row_quads_from(0, out, r, n);
-}
-
-}  // namespace sse2
 
 }  // namespace vistelmo

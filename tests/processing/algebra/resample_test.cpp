@@ -417,6 +417,50 @@ TEST(ResampleTiers, ZoomPassesAgreeOnEveryTier) {
   }
 }
 
+// The byte means of every level's table against their one-at-a-time forms, on run lengths around
+// each vector width and a very wide one, from random bytes and from bytes all 255 (the largest
+// sums), the inputs at odd addresses.
+TEST(ResampleTiers, ByteMeanKernelsMatchTheOneByOneForms) {
+  const int lengths[] = {0, 1, 2, 7, 15, 16, 17, 31, 32, 33, 47, 63, 64, 65, 127, 129, 4099};
+  testutil::Rng rng(41);
+  for (bool full : {false, true}) {
+    std::vector<unsigned char> src(6 * 4099 + 7), rows[4];
+    for (auto& v : src) v = full ? 255 : static_cast<unsigned char>(rng.below(256));
+    for (auto& r : rows) {
+      r.resize(4099 + 1);
+      for (auto& v : r) v = full ? 255 : static_cast<unsigned char>(rng.below(256));
+    }
+    const unsigned char* in = src.data() + 1;
+    const unsigned char* const r[4] = {rows[0].data() + 1, rows[1].data() + 1, rows[2].data() + 1,
+                                       rows[3].data() + 1};
+    testutil::for_each_isa([&] {
+      const vistelmo::ResampleKernels& k = vistelmo::resample_kernels();
+      for (int n : lengths) {
+        SCOPED_TRACE(n);
+        std::vector<unsigned char> got(3 * n + 1, 7), want(3 * n + 1, 7);
+        k.pair_means(got.data(), in, n);
+        vistelmo::pair_means_from(0, want.data(), in, n);
+        ASSERT_EQ(got, want) << "pairs";
+        k.quad_means(got.data(), in, n);
+        vistelmo::quad_means_from(0, want.data(), in, n);
+        ASSERT_EQ(got, want) << "fours";
+        k.row_means(got.data(), r[0], r[1], n);
+        vistelmo::row_means_from(0, want.data(), r[0], r[1], n);
+        ASSERT_EQ(got, want) << "two rows";
+        k.row_quads(got.data(), r, n);
+        vistelmo::row_quads_from(0, want.data(), r, n);
+        ASSERT_EQ(got, want) << "four rows";
+        if (k.colour_pair_means == nullptr) continue;
+        k.colour_pair_means(got.data(), in, n);
+        for (int i = 0; i < 3 * n; i++)
+          want[i] =
+              static_cast<unsigned char>((in[2 * i - i % 3] + in[2 * i - i % 3 + 3] + 1) >> 1);
+        ASSERT_EQ(got, want) << "colour pairs";
+      }
+    });
+  }
+}
+
 // Halving a grey line averages every byte pair (a, b) as (a + b + 1) >> 1 on every tier, across
 // and down the image: the source holds the 65536 pairs, pair p in offsets 2p - 1 and 2p.
 TEST(ResampleTiers, GreyHalvingRoundsEveryPairOfBytes) {
