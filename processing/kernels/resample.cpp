@@ -1,16 +1,17 @@
 // The resampling kernels of each level: the one-column loops and the SSE2 byte means for any
-// x86-64, the AVX2 forms, and the AVX-512 inner rows and VBMI pair means over them.
+// x86-64; the AVX2 row loops, line loops and byte means; the inner rows' lanes (one body) four
+// columns a step on AVX2 and eight on AVX-512; the VBMI pair means.
 #include "processing/kernels/intrinsics.h"
 
+#include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "processing/kernels/resample.h"
 
 #include "processing/kernels/isa.h"
-#include "processing/kernels/resample_inner_avx2.h"
-#include "processing/kernels/resample_inner_avx512.h"
 #include "processing/kernels/resample_lines.h"
 #include "processing/kernels/resample_rows.h"
 
@@ -31,6 +32,34 @@ constexpr int kBytes = 32;
 #include "processing/kernels/resample_means_body.h"
 }  // namespace avx2_means
 VISTELMO_TARGET_END
+
+// The inner rows' lanes, four and eight columns a step.
+VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX2)
+namespace avx2_lanes {
+constexpr int kLanes = 4;
+#include "processing/kernels/vector_ops_body.h"
+// (after the vector operations)
+#include "processing/kernels/resample_lanes_body.h"
+}  // namespace avx2_lanes
+VISTELMO_TARGET_END
+
+// g++ 12 takes the undefined upper lanes inside its AVX-512 min and max for uninitialised values
+// where they are inlined here.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+VISTELMO_TARGET_BEGIN(VISTELMO_TARGET_AVX512)
+namespace avx512_lanes {
+constexpr int kLanes = 8;
+#include "processing/kernels/vector_ops_body.h"
+// (after the vector operations)
+#include "processing/kernels/resample_lanes_body.h"
+}  // namespace avx512_lanes
+VISTELMO_TARGET_END
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace {
 
@@ -77,7 +106,7 @@ void block_nearest(const Sampler<Img>& s, int from, int to, const RowMap& m,
                    typename Img::Pixel* out) {
   inner_nearest_row<Lanes>(s, from, to, m, out);
 }
-// Lanes: avx2::Lanes (four columns a step) or avx512::Lanes (eight).
+// Lanes: avx2_lanes::Lanes (four columns a step) or avx512_lanes::Lanes (eight).
 template <class Lanes, class Img>
 constexpr RowKernels<Img> kRows = {bilinear<Img>, nearest<Img>, block_bilinear<Lanes, Img>,
                                    block_nearest<Lanes, Img>};
@@ -134,10 +163,10 @@ constexpr ResampleKernels kSse2 = {
     sse2_means::row_means,
     sse2_row_quads,
     nullptr};
-constexpr ResampleKernels kAvx2 = avx2_table<avx2::Lanes>();
+constexpr ResampleKernels kAvx2 = avx2_table<avx2_lanes::Lanes>();
 // The inner rows eight columns a step (1.1-1.4x the four-lane form on rotation); the rest of the
 // AVX2 build.
-constexpr ResampleKernels kAvx512 = avx2_table<avx512::Lanes>();
+constexpr ResampleKernels kAvx512 = avx2_table<avx512_lanes::Lanes>();
 constexpr ResampleKernels vbmi_table() {
   ResampleKernels k = kAvx512;
   k.pair_means = vbmi_pair_means;

@@ -1,6 +1,6 @@
 // The AVX2 row loops of rotation and zoom, and the frame of the inner rows (groups of eight columns
-// read straight from a block) whose lanes resample_inner_avx2.h and resample_inner_avx512.h give.
-// Library sources only.
+// read straight from a block) whose lanes resample_lanes_body.h gives. Library sources and tests
+// only.
 #pragma once
 
 #include <immintrin.h>
