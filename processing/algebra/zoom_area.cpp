@@ -360,8 +360,8 @@ void interp_rows(vistelmo::SourceLines<IMGFLT>& lines, const Img& b, Rows& out, 
     const double* s0 = lines.line(tap.i);
     const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
     const double w0 = 1 - tap.t;
-    vistelmo::blend_row(out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
-                        s1 + first, table, vistelmo::Spread{&tap.t, 0});
+    vistelmo::blend_row(out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0}, s1 + first,
+                        table, vistelmo::Spread{&tap.t, 0});
     out.done(l);
   }
 }
