@@ -124,7 +124,7 @@ void vbmi_pair_means(unsigned char* out, const unsigned char* src, int n) {
   sse2_means::pair_means(out, src, n);
 }
 void avx2_quad_means(unsigned char* out, const unsigned char* src, int n) {
-  if (n >= 16) return avx2_means::quad_means(out, src, n);
+  if (n >= 16) return avx2::quad_means(out, src, n);
   quad_means_from(0, out, src, n);
 }
 void sse2_quad_means(unsigned char* out, const unsigned char* src, int n) {

@@ -106,6 +106,34 @@ inline void pair_means(float* out, const float* src, int n) {
   for (; k < n; k++) out[k] = (0.0f + src[2 * k] + src[2 * k + 1]) / 2.0f;
 }
 
+namespace avx2 {
+
+// Byte quads typed for AVX2, sixteen outputs a step: byte pairs summed into words, word pairs into
+// dwords. The generic form (resample_means_body.h) narrows by byte shuffles, three times the
+// instructions, and measured 1.36x the time on the zoomfat IMGGRY x0.25 row.
+__attribute__((target(VISTELMO_TARGET_AVX2))) inline void quad_means(unsigned char* out,
+                                                                     const unsigned char* src,
+                                                                     int n) {
+  const __m256i ones8 = _mm256_set1_epi8(1), ones16 = _mm256_set1_epi16(1),
+                two = _mm256_set1_epi32(2);
+  int k = 0;
+  for (; k + 16 <= n; k += 16) {
+    __m256i q[2];
+    for (int h = 0; h < 2; h++) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * k + 32 * h));
+      const __m256i sums = _mm256_madd_epi16(_mm256_maddubs_epi16(x, ones8), ones16);
+      q[h] = _mm256_srli_epi32(_mm256_add_epi32(sums, two), 2);  // outputs 8h .. 8h + 7
+    }
+    // Words 0 .. 3, 8 .. 11 | 4 .. 7, 12 .. 15, put in order, then bytes.
+    const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(q[0], q[1]), 0xD8);
+    const __m256i b = _mm256_permute4x64_epi64(_mm256_packus_epi16(w, w), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm256_castsi256_si128(b));
+  }
+  quad_means_from(k, out, src, n);
+}
+
+}  // namespace avx2
+
 namespace avx512 {
 
 // Byte b of even (odd) is 2 b (2 b + 1): the first (second) bytes of 64 pairs in two vectors.

@@ -1,11 +1,10 @@
-// The zoom's rounded byte means, built once per level inside the includer's namespace (after
-// vector_ops_body.h), which first sets kBytes, the bytes of a vector (16 or 32). Each loop takes
-// whole vectors, then resample_internal.h's _from forms finish the row one byte at a time.
+// The zoom's rounded byte means of pairs, of two rows and of four rows, built once per level
+// inside the includer's namespace (after vector_ops_body.h), which first sets kBytes, the bytes of
+// a vector (16 or 32). Each loop takes whole vectors, then resample_internal.h's _from forms
+// finish the row one byte at a time.
 
 typedef uint8_t Bytes __attribute__((vector_size(kBytes)));
-typedef uint8_t HalfBytes __attribute__((vector_size(kBytes / 2)));
 typedef uint16_t Words __attribute__((vector_size(kBytes)));
-typedef uint32_t Dwords __attribute__((vector_size(kBytes)));
 
 // (x + y + 1) >> 1 in each byte or word lane, as the processor's rounded mean.
 template <class V>
@@ -28,10 +27,6 @@ template <int S, size_t... I>
 [[gnu::always_inline]] inline Bytes narrow(Words x, Words y) {
   return every<2>((Bytes)x, (Bytes)y, std::make_index_sequence<kBytes>());
 }
-// The same for dwords.
-[[gnu::always_inline]] inline HalfBytes narrow(Dwords x, Dwords y) {
-  return every<4>((Bytes)x, (Bytes)y, std::make_index_sequence<kBytes / 2>());
-}
 void pair_means(unsigned char* out, const unsigned char* src, int n) {
   int k = 0;
   for (; k + kBytes <= n; k += kBytes) {
@@ -40,21 +35,6 @@ void pair_means(unsigned char* out, const unsigned char* src, int n) {
                  narrow(mean_up<Words>(x & 0xFF, x >> 8), mean_up<Words>(y & 0xFF, y >> 8)));
   }
   pair_means_from(k, out, src, n);
-}
-
-// The rounded means of the fours of bytes of x: byte pairs summed into words, word pairs into
-// dwords.
-[[gnu::always_inline]] inline Dwords quads(Words x) {
-  const Dwords s = (Dwords)((x & 0xFF) + (x >> 8));
-  return ((s & 0xFFFF) + (s >> 16) + 2) >> 2;
-}
-
-void quad_means(unsigned char* out, const unsigned char* src, int n) {
-  int k = 0;
-  for (; k + kBytes / 2 <= n; k += kBytes / 2)
-    store_vector(out + k, narrow(quads(load_vector<Words>(src + 4 * k)),
-                                 quads(load_vector<Words>(src + 4 * k + kBytes))));
-  quad_means_from(k, out, src, n);
 }
 
 void row_means(unsigned char* out, const unsigned char* a, const unsigned char* b, int n) {
