@@ -167,6 +167,8 @@ constexpr ResampleKernels kAvx2 = avx2_table<avx2_lanes::Lanes>();
 // The inner rows eight columns a step (1.1-1.4x the four-lane form on rotation); the rest of the
 // AVX2 build.
 constexpr ResampleKernels kAvx512 = avx2_table<avx512_lanes::Lanes>();
+// With VBMI, the byte pair means of 64 a step: measured 0.146 ms against the AVX2 build's 0.185 on
+// zoomfat IMGGRY x0.5 (3.99 against 3.83 ms on the x0.5,x1 row, within the noise).
 constexpr ResampleKernels vbmi_table() {
   ResampleKernels k = kAvx512;
   k.pair_means = vbmi_pair_means;
