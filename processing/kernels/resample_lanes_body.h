@@ -358,17 +358,33 @@ struct Lanes {
     }
   }
 
-  // Byte n of kLanes words, as doubles: the byte under 2^52's bits, less 2^52.
-  static Doubles byte_of(Words words, int n) {
-    const Words magic = Words{} + 0x4330000000000000;
-    return (Doubles)(((words >> (8 * n)) & 0xFF) | magic) - (Doubles)magic;
+  // Byte n of kLanes words, as doubles: converted on AVX-512; on AVX2 (which has no such
+  // conversion) the byte under the bits of 2^52, less 2^52.
+  template <class W>
+  static Doubles byte_of(W words, int n) {
+    const W b = (words >> (8 * n)) & 0xFF;
+    if constexpr (sizeof(W) == 64) {
+      return (Doubles)_mm512_cvtepi64_pd((__m512i)b);
+    } else {
+      const W magic = W{} + 0x4330000000000000;
+      return (Doubles)(b | magic) - (Doubles)magic;
+    }
   }
-  // kLanes colour pixels from the low three bytes of each int.
+  // kLanes colour pixels from the low three bytes of each int: each four ints' sixteen bytes
+  // packed into twelve within their lane, stored as eight and four.
   template <size_t... I>
   static void store_colour(COR* out, Ints px, std::index_sequence<I...>) {
-    const IntBytes packed = __builtin_shufflevector((IntBytes)px, (IntBytes)px,
-                                                    (I < 3 * kLanes ? I / 3 * 4 + I % 3 : 0)...);
-    std::memcpy(out, &packed, 3 * kLanes);
+    typedef uint8_t Lane __attribute__((vector_size(16)));
+    unsigned char* o = reinterpret_cast<unsigned char*>(out);
+    for (int q = 0; q < kLanes / 4; q++) {
+      const IntBytes bytes = (IntBytes)px;
+      const Lane lane = q == 0 ? __builtin_shufflevector(bytes, bytes, I...)
+                               : __builtin_shufflevector(bytes, bytes, (I + 16 * (kLanes / 8))...);
+      const __m128i packed = (__m128i)__builtin_shufflevector(lane, lane, 0, 1, 2, 4, 5, 6, 8, 9,
+                                                              10, 12, 13, 14, 0, 0, 0, 0);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 12 * q), packed);
+      store_vector(o + 12 * q + 8, _mm_extract_epi32(packed, 2));
+    }
   }
   // Colour: the inside groups from their pair words; edge groups in colour_edge.
   static void blend(COR* out, const InnerChunk& k, const uint64_t* top, const uint64_t* bottom,
@@ -387,7 +403,7 @@ struct Lanes {
                                 byte_of(u, 3 + ch)};
           px |= blend_bytes(w, s) << 8 * ch;
         }
-        store_colour(out + j, px, std::make_index_sequence<4 * kLanes>());
+        store_colour(out + j, px, std::make_index_sequence<16>());
       }
     }
   }
@@ -411,7 +427,7 @@ struct Lanes {
           s[n] = edge(to_doubles((v[n] >> 8 * ch) & 0xFF), back[ch], k, n, g, h);
         px |= blend_bytes(w, s) << 8 * ch;
       }
-      store_colour(out + j, px, std::make_index_sequence<4 * kLanes>());
+      store_colour(out + j, px, std::make_index_sequence<16>());
     }
   }
 };
