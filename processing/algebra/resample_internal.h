@@ -18,13 +18,10 @@
 
 namespace vistelmo {
 
-// Which loops run, by the current instruction-set level (processing/kernels/isa.h): the
-// per-sample loops over Sampler at kPlain, the row loops on the baseline instruction set at kSse2,
-// their AVX2 forms from kAvx2, the AVX-512 (F, BW, DQ, VL) forms from kAvx512 and those that also
-// need VBMI at kAvx512Vbmi.
+// Whether the row loops of processing/kernels/resample.h run (any level above Isa::kPlain) or the
+// per-sample loops over Sampler; the area zoom's kernels also ask for AVX2 and AVX-512 VBMI.
 bool resample_fast();
 bool resample_avx2();
-bool resample_avx512();
 bool resample_vbmi();
 
 constexpr double kFar = 1073741824.0;
@@ -117,6 +114,16 @@ class Sampler {
   int64_t stride_ = -1;
 };
 
+// Whether the sampler's rows form one block read straight by row (origin - y) and column
+// (origin + x), offsets well within int: the form the block row loops need.
+template <class Img>
+bool rows_form_block(const Sampler<Img>& s) {
+  const BorderRule& br = s.rule();
+  constexpr double kNear = kFar / 2;
+  return br.valid && br.swapped && br.a.sign == 1 && br.b.sign == -1 && s.stride() >= 0 &&
+         br.a.origin > -kNear && br.a.origin < kNear && br.b.origin > -kNear && br.b.origin < kNear;
+}
+
 // Index origin + sign * v of axis r when it lies inside, else -1 (no border rule applied).
 [[gnu::always_inline]] inline int64_t inside_index(const AxisRule& r, int64_t v) {
   const int64_t i = r.origin + r.sign * v;
@@ -182,6 +189,22 @@ template <class Pixel>
 [[gnu::always_inline]] inline void store_blend(Pixel& p, const BilinearWeights& w,
                                                const SampleQuad<Pixel>& q) {
   store_pixel(p, blend_quad(w, q));
+}
+// Complex pixels: each part in single precision, the weights rounded to float, each product and
+// sum rounded.
+[[gnu::always_inline]] inline void store_blend(std::complex<float>& p, const BilinearWeights& w,
+                                               const SampleQuad<std::complex<float>>& q) {
+  const float w00 = static_cast<float>(w.w00), w01 = static_cast<float>(w.w01);
+  const float w10 = static_cast<float>(w.w10), w11 = static_cast<float>(w.w11);
+  float re = w00 * q.s00.real();
+  re = re + w01 * q.s01.real();
+  re = re + w10 * q.s10.real();
+  re = re + w11 * q.s11.real();
+  float im = w00 * q.s00.imag();
+  im = im + w01 * q.s01.imag();
+  im = im + w10 * q.s10.imag();
+  im = im + w11 * q.s11.imag();
+  p = std::complex<float>(re, im);
 }
 [[gnu::always_inline]] inline void store_blend(COR& p, const BilinearWeights& w,
                                                const SampleQuad<COR>& q) {

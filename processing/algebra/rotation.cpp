@@ -65,9 +65,9 @@ void fill_rotated(Img& r, double C, double S, Value value) {
   }
 }
 
-// Picks the interpolation and the loops once; blend(dx, dy, quad) gives the bilinear value.
-template <class Img, class Blend>
-void rotate_into(Img& r, const Img& a, char borda, double C, double S, char interp, Blend blend) {
+// Picks the interpolation and the loops once.
+template <class Img>
+void rotate_into(Img& r, const Img& a, char borda, double C, double S, char interp) {
   if (!vistelmo::has_pixels(r)) return;
   const vistelmo::Sampler<Img> s(a, borda);
   if (interp != 'n' && interp != 'b') erro("Erro inesperado", "");
@@ -78,37 +78,36 @@ void rotate_into(Img& r, const Img& a, char borda, double C, double S, char inte
       });
     else
       fill_rotated(r, C, S, [&](double xs, double ys) {
-        return vistelmo::bilinear<false>(s, xs, ys, blend);
+        return vistelmo::bilinear<false>(s, xs, ys, [](double dx, double dy, const auto& q) {
+          typename Img::Pixel p;
+          vistelmo::store_blend(p, vistelmo::bilinear_weights(dx, dy), q);
+          return p;
+        });
       });
     return;
   }
-  const vistelmo::RowLoops loops = vistelmo::row_loops(s);
+  const vistelmo::RowLoops<Img> loops = vistelmo::row_loops(s);
+  const auto loop = interp == 'n' ? loops.nearest : loops.bilinear;
   vistelmo::ColumnTerms terms(r.cc, 1.0, C, S);
   vistelmo::resample_tiles(r.nl(), r.nc(), [&](int l, int from, int to) {
     const double y = static_cast<double>(r.lc) - l;
-    typename Img::Pixel* row = r.rows[l];
     const vistelmo::RowMap m =
-        vistelmo::inner(loops)
-            ? terms.map(from, to, y * S, y * C)
-            : vistelmo::RowMap{static_cast<double>(r.cc), 1.0, C, S, y * S, y * C};
-    auto put = [&](int c, double dx, double dy, const auto& q) { row[c] = blend(dx, dy, q); };
-    if (interp == 'n')
-      vistelmo::nearest_row(loops, s, from, to, m, row);
-    else
-      vistelmo::bilinear_row(loops, s, from, to, m, row, put);
+        loops.block ? terms.map(from, to, y * S, y * C)
+                    : vistelmo::RowMap{static_cast<double>(r.cc), 1.0, C, S, y * S, y * C};
+    loop(s, from, to, m, r.rows[l]);
   });
 }
 
 }  // namespace
 
+// The bilinear blends of each pixel type are store_blend's (resample_internal.h): in double,
+// rounded as the type stores them; complex pixels part by part in single precision.
+
 IMGFLT rotacao(const IMGFLT& a, double graus, char interp, char frame) {
   // Radians as graus / 180 * kPi, in this order: another order rounds differently.
   const double t = graus / 180 * kPi, C = std::cos(t), S = std::sin(t);
   IMGFLT r = result_frame(a, C, S, frame);
-  rotate_into(
-      r, a, 'C', C, S, interp, [](double dx, double dy, const vistelmo::SampleQuad<float>& q) {
-        return static_cast<float>(vistelmo::blend_quad(vistelmo::bilinear_weights(dx, dy), q));
-      });
+  rotate_into(r, a, 'C', C, S, interp);
   return r;
 }
 
@@ -116,23 +115,7 @@ IMGCPX rotacao(const IMGCPX& a, double graus, char interp, char frame) {
   // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   IMGCPX r = result_frame(a, C, S, frame);
-  // Each part separately, in single precision: the weights as floats, products and sums rounded.
-  rotate_into(r, a, 'C', C, S, interp,
-              [](double dx, double dy, const vistelmo::SampleQuad<std::complex<float>>& q) {
-                const float w00 = static_cast<float>((1 - dx) * (1 - dy));
-                const float w01 = static_cast<float>((1 - dx) * dy);
-                const float w10 = static_cast<float>(dx * (1 - dy));
-                const float w11 = static_cast<float>(dx * dy);
-                float re = w00 * q.s00.real();
-                re = re + w01 * q.s01.real();
-                re = re + w10 * q.s10.real();
-                re = re + w11 * q.s11.real();
-                float im = w00 * q.s00.imag();
-                im = im + w01 * q.s01.imag();
-                im = im + w10 * q.s10.imag();
-                im = im + w11 * q.s11.imag();
-                return std::complex<float>(re, im);
-              });
+  rotate_into(r, a, 'C', C, S, interp);
   return r;
 }
 
@@ -140,10 +123,6 @@ IMGGRY rotacao(const IMGGRY& a, double graus, char interp, char frame, char bord
   // Radians as graus * 2 * kPi / 360, in this order: another order rounds differently.
   const double t = graus * 2 * kPi / 360, C = std::cos(t), S = std::sin(t);
   IMGGRY r = result_frame(a, C, S, frame);
-  rotate_into(
-      r, a, borda, C, S, interp,
-      [](double dx, double dy, const vistelmo::SampleQuad<unsigned char>& q) {
-        return vistelmo::round_to_byte(vistelmo::blend_quad(vistelmo::bilinear_weights(dx, dy), q));
-      });
+  rotate_into(r, a, borda, C, S, interp);
   return r;
 }

@@ -144,9 +144,8 @@ class ColumnRows {
       line_[0] = backg_;
       std::copy(src, src + anc_, line_.begin() + 1);
       line_[anc_ + 1] = 0;
-      vistelmo::blend_row(vistelmo::resample_avx2(), dst, bnc_, line_.data(), i0_.data(),
-                          vistelmo::Spread{w0_.data(), 1}, line_.data(), i1_.data(),
-                          vistelmo::Spread{w1_.data(), 1});
+      vistelmo::blend_row(dst, bnc_, line_.data(), i0_.data(), vistelmo::Spread{w0_.data(), 1},
+                          line_.data(), i1_.data(), vistelmo::Spread{w1_.data(), 1});
       return;
     }
     // The source columns of each output column, summed in ascending order; runs of pairs four
@@ -288,14 +287,13 @@ void interp_rows(vistelmo::SourceLines<IMGFLT>& lines, const Img& b, Rows& out, 
   for (int c = 0; c < b.nc(); c++) at[c] = lines.slot(c);
   int32_t first;
   const int32_t* table = vistelmo::table_or_run(at, first);
-  const bool avx2 = vistelmo::resample_avx2();
   for (int l = 0; l < b.nl(); l++) {
     const Tap tap = interp_tap(l, f);
     const double* s0 = lines.line(tap.i);
     const double* s1 = lines.line(tap.i + static_cast<int64_t>(1), s0);
     const double w0 = 1 - tap.t;
-    vistelmo::blend_row(avx2, out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0},
-                        s1 + first, table, vistelmo::Spread{&tap.t, 0});
+    vistelmo::blend_row(out.row(l), b.nc(), s0 + first, table, vistelmo::Spread{&w0, 0}, s1 + first,
+                        table, vistelmo::Spread{&tap.t, 0});
     out.done(l);
   }
 }

@@ -1,6 +1,6 @@
 // The AVX2 row loops of rotation and zoom, and the frame of the inner rows (groups of eight columns
-// read straight from a block) whose lanes resample_inner_avx2.h and resample_inner_avx512.h give.
-// Library sources only.
+// read straight from a block) whose lanes resample_lanes_body.h gives. Library sources and tests
+// only.
 #pragma once
 
 #include <immintrin.h>
@@ -75,15 +75,7 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) inline __m256d load(const float* p
 
 // Offsets in the block of a straight sampler (row origin - iy, column origin + ix) for four
 // positions, and a mask of those whose rows l - up .. l and columns c .. c + right all lie
-// inside. Usable when block() holds.
-template <class Img>
-bool block(const Sampler<Img>& s) {
-  const BorderRule& br = s.rule();
-  constexpr double kNear = kFar / 2;
-  return br.valid && br.swapped && br.a.sign == 1 && br.b.sign == -1 && s.stride() >= 0 &&
-         br.a.origin > -kNear && br.a.origin < kNear && br.b.origin > -kNear && br.b.origin < kNear;
-}
-
+// inside. Usable when rows_form_block() holds.
 template <class Img>
 __attribute__((target(VISTELMO_TARGET_AVX2))) int offsets4(const Sampler<Img>& s, const int* ix,
                                                            const int* iy, int up, int right,
@@ -201,7 +193,7 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void bilinear_row(const Sampler<Im
   alignas(32) double dx[kRowBlock], dy[kRowBlock];
   alignas(32) Pixel s00[kRowBlock], s01[kRowBlock], s10[kRowBlock], s11[kRowBlock];
   const int whole = from + ((to - from) & ~3);
-  const bool linear = block(s);
+  const bool linear = rows_form_block(s);
   const Pixel* base = linear ? s.rows()[0] : nullptr;
   const int64_t stride = s.stride();
   const int64_t ahead = linear ? rows_ahead(m, stride) : 0;
@@ -249,7 +241,7 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void nearest_row(const Sampler<Img
                                                                typename Img::Pixel* out) {
   alignas(16) int ix[4], iy[4];
   const int whole = from + ((to - from) & ~3);
-  const bool linear = block(s);
+  const bool linear = rows_form_block(s);
   const auto* base = linear ? s.rows()[0] : nullptr;
   const int64_t ahead = linear ? rows_ahead(m, s.stride()) : 0;
   for (int c = from; c < whole; c += 4) {

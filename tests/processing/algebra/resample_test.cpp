@@ -9,6 +9,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "processing/algebra/planes.h"
@@ -16,6 +17,7 @@
 #include "processing/algebra/zoom.h"
 #include "processing/algebra/zoom_area.h"
 #include "processing/kernels/resample.h"
+#include "processing/kernels/resample_rows.h"
 #include "support/isa_levels.h"
 #include "support/test_support.h"
 
@@ -257,13 +259,22 @@ TEST(ResampleTiers, RotationWithZoomIntoItsSource) {
 // and which one a product keeps follows the compiler's operand order, not the loop's.
 bool same_or_nan(float x, float y) { return testutil::same(x, y) || (x != x && y != y); }
 
-// The row loops straight, on maps whose positions fall on halves, far off (zoom factor near 0)
-// or are not numbers (factor 0), against the one-column loops.
+// The bilinear and nearest loops of table k for s: any sampler's, or the block forms where s
+// allows them.
+template <class Img>
+std::pair<typename vistelmo::RowKernels<Img>::Loop, typename vistelmo::RowKernels<Img>::Loop> loops(
+    const vistelmo::Sampler<Img>& s, const vistelmo::ResampleKernels& k, bool block) {
+  const vistelmo::RowKernels<Img>& rows = vistelmo::row_kernels<Img>(k);
+  if (block && vistelmo::rows_form_block(s)) return {rows.block_bilinear, rows.block_nearest};
+  return {rows.bilinear, rows.nearest};
+}
+
+// The row loops of every level's table straight (the block forms where the sampler allows them),
+// on maps whose positions fall on halves, far off (zoom factor near 0) or are not numbers
+// (factor 0), against the one-column loops.
 TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
-  using vistelmo::RowLoops;
-  std::vector<RowLoops> loops = {RowLoops::kAvx2, RowLoops::kInnerAvx2};
-  if (vistelmo::isa_available(vistelmo::Isa::kAvx512)) loops.push_back(RowLoops::kInnerAvx512);
-  if (!vistelmo::isa_available(vistelmo::Isa::kAvx2)) loops.clear();
+  std::vector<const vistelmo::ResampleKernels*> tables;
+  testutil::for_each_isa([&] { tables.push_back(&vistelmo::resample_kernels()); });
   const Shape shapes[] = {{12, 131, 6, 60}, {7, 67, 3, 33}, {1, 257, 0, 128}, {1, 1, 0, 0}};
   const double factors[] = {1, 2, 0.5, 1e-12, 0};
   const double turns[][2] = {{1, 0}, {0, 1}, {-1, 0}, {0.6, 0.8}, {0.8660254037844387, 0.5}};
@@ -326,33 +337,27 @@ TEST(ResampleTiers, RowLoopsAgreeOnAwkwardMaps) {
               vistelmo::bilinear_row(
                   sa, from, width, m,
                   [&](int c, double dx, double dy, const auto& q) { blend(wab[c], dx, dy, q); });
-              for (RowLoops l : loops) {
-                SCOPED_TRACE(static_cast<int>(l));
-                vistelmo::nearest_row(l, sg, from, width, m, gn.data());
-                vistelmo::nearest_row(l, sf, from, width, m, fn.data());
-                vistelmo::bilinear_row(
-                    l, sg, from, width, m, gb.data(),
-                    [&](int c, double dx, double dy, const auto& q) { blend(gb[c], dx, dy, q); });
-                vistelmo::bilinear_row(
-                    l, sf, from, width, m, fb.data(),
-                    [&](int c, double dx, double dy, const auto& q) { blend(fb[c], dx, dy, q); });
-                vistelmo::bilinear_row(l, sz, from, width, m, zb.data(),
-                                       [&](int c, double dx, double dy, const auto& q) {
-                                         complex_blend(zb[c], dx, dy, q);
-                                       });
-                vistelmo::bilinear_row(
-                    l, sa, from, width, m, ab.data(),
-                    [&](int c, double dx, double dy, const auto& q) { blend(ab[c], dx, dy, q); });
-                for (int c = from; c < width; c++) {
-                  ASSERT_EQ(gn[c], wgn[c]) << c;
-                  ASSERT_TRUE(testutil::same(fn[c], wfn[c])) << c;
-                  ASSERT_EQ(gb[c], wgb[c]) << c;
-                  ASSERT_TRUE(same_or_nan(fb[c], wfb[c])) << c;
-                  ASSERT_TRUE(testutil::same(ab[c], wab[c])) << c;
-                  ASSERT_TRUE(same_or_nan(zb[c].real(), wzb[c].real())) << c;
-                  ASSERT_TRUE(same_or_nan(zb[c].imag(), wzb[c].imag())) << c;
+              for (size_t t = 0; t < tables.size(); t++)
+                for (bool block : {false, true}) {
+                  const vistelmo::ResampleKernels& k = *tables[t];
+                  if (block && k.grey.block_bilinear == nullptr) continue;
+                  SCOPED_TRACE("table " + std::to_string(t) + (block ? " block" : ""));
+                  loops(sg, k, block).second(sg, from, width, m, gn.data());
+                  loops(sf, k, block).second(sf, from, width, m, fn.data());
+                  loops(sg, k, block).first(sg, from, width, m, gb.data());
+                  loops(sf, k, block).first(sf, from, width, m, fb.data());
+                  loops(sz, k, block).first(sz, from, width, m, zb.data());
+                  loops(sa, k, block).first(sa, from, width, m, ab.data());
+                  for (int c = from; c < width; c++) {
+                    ASSERT_EQ(gn[c], wgn[c]) << c;
+                    ASSERT_TRUE(testutil::same(fn[c], wfn[c])) << c;
+                    ASSERT_EQ(gb[c], wgb[c]) << c;
+                    ASSERT_TRUE(same_or_nan(fb[c], wfb[c])) << c;
+                    ASSERT_TRUE(testutil::same(ab[c], wab[c])) << c;
+                    ASSERT_TRUE(same_or_nan(zb[c].real(), wzb[c].real())) << c;
+                    ASSERT_TRUE(same_or_nan(zb[c].imag(), wzb[c].imag())) << c;
+                  }
                 }
-              }
             }
           }
     }
@@ -409,6 +414,50 @@ TEST(ResampleTiers, ZoomPassesAgreeOnEveryTier) {
           });
         }
       }
+  }
+}
+
+// The byte means of every level's table against their one-at-a-time forms, on run lengths around
+// each vector width and a very wide one, from random bytes and from bytes all 255 (the largest
+// sums), the inputs at odd addresses.
+TEST(ResampleTiers, ByteMeanKernelsMatchTheOneByOneForms) {
+  const int lengths[] = {0, 1, 2, 7, 15, 16, 17, 31, 32, 33, 47, 63, 64, 65, 127, 129, 4099};
+  testutil::Rng rng(41);
+  for (bool full : {false, true}) {
+    std::vector<unsigned char> src(6 * 4099 + 7), rows[4];
+    for (auto& v : src) v = full ? 255 : static_cast<unsigned char>(rng.below(256));
+    for (auto& r : rows) {
+      r.resize(4099 + 1);
+      for (auto& v : r) v = full ? 255 : static_cast<unsigned char>(rng.below(256));
+    }
+    const unsigned char* in = src.data() + 1;
+    const unsigned char* const r[4] = {rows[0].data() + 1, rows[1].data() + 1, rows[2].data() + 1,
+                                       rows[3].data() + 1};
+    testutil::for_each_isa([&] {
+      const vistelmo::ResampleKernels& k = vistelmo::resample_kernels();
+      for (int n : lengths) {
+        SCOPED_TRACE(n);
+        std::vector<unsigned char> got(3 * n + 1, 7), want(3 * n + 1, 7);
+        k.pair_means(got.data(), in, n);
+        vistelmo::pair_means_from(0, want.data(), in, n);
+        ASSERT_EQ(got, want) << "pairs";
+        k.quad_means(got.data(), in, n);
+        vistelmo::quad_means_from(0, want.data(), in, n);
+        ASSERT_EQ(got, want) << "fours";
+        k.row_means(got.data(), r[0], r[1], n);
+        vistelmo::row_means_from(0, want.data(), r[0], r[1], n);
+        ASSERT_EQ(got, want) << "two rows";
+        k.row_quads(got.data(), r, n);
+        vistelmo::row_quads_from(0, want.data(), r, n);
+        ASSERT_EQ(got, want) << "four rows";
+        if (k.colour_pair_means == nullptr) continue;
+        k.colour_pair_means(got.data(), in, n);
+        for (int i = 0; i < 3 * n; i++)
+          want[i] =
+              static_cast<unsigned char>((in[2 * i - i % 3] + in[2 * i - i % 3 + 3] + 1) >> 1);
+        ASSERT_EQ(got, want) << "colour pairs";
+      }
+    });
   }
 }
 
