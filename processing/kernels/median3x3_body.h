@@ -38,12 +38,12 @@ VISTELMO_NET_STEP void median3_out(const V* a, const V* b, const V* c, T* dst, i
 }
 
 // The medians of the 3 x 3 windows of R output rows (1 or 2): dst[h][x] from
-// rows[h + k][x + j S], k, j < 3, h < R, x < n. Along blocks where rows[0] is aligned, each vector
-// of columns is sorted once and the columns S and 2 S further on are taken from it and the next
-// one by lane shifts; the blocks before and after, and rows shorter than a vector, sort the
-// three columns themselves. Doubles (R = 2, S = 1): rows[4], rows[5], dst[2] and dst[3] are the
-// next pair's, fetched into the cache meanwhile at 64 bytes; bit h (h < R) is set when an output
-// of dst[h] is a zero, bit 2 when a sample of rows[1] or rows[2] may not be finite.
+// rows[h + k][x + j S], k, j < 3, h < R, x < n. Along blocks (from where rows[0] is aligned, for
+// two rows), each vector of columns is sorted once and the columns S and 2 S further on are taken
+// from it and the next one by lane shifts; the blocks before and after, and rows shorter than a
+// vector, sort the three columns themselves. Doubles (R = 2, S = 1): rows[4], rows[5], dst[2] and
+// dst[3] are the next pair's, fetched into the cache meanwhile at 64 bytes; bit h (h < R) is set
+// when an output of dst[h] is a zero, bit 2 when a sample of rows[1] or rows[2] may not be finite.
 template <class T, int Bytes, int S, int R>
 int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
   constexpr int64_t L = Bytes / sizeof(T);
@@ -70,8 +70,12 @@ int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
   if (n < L) {
     for (int64_t x = 0; x < n; x++) direct(x, std::integral_constant<int, 0>());
   } else {
-    const int64_t head = static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(rows[0])) % Bytes) /
-                         static_cast<int64_t>(sizeof(T));
+    // Two rows start where rows[0] is aligned; one row, whose blocks cost a third of the
+    // columns' sorts, loses more on the head block than aligned loads give back.
+    const int64_t head =
+        R == 2 ? static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(rows[0])) % Bytes) /
+                     static_cast<int64_t>(sizeof(T))
+               : 0;
     if (head > 0) direct(0, std::integral_constant<int, 1>());
     int64_t x = head;
     if (x + 2 * L <= n + 2 * S) {
