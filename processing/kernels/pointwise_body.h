@@ -85,17 +85,15 @@ void lookup(const uint8_t* table, const uint8_t* a, uint8_t* dst, int64_t n) {
 // The bits of s[c] >= t for c < kBytes, the columns of each 32 reversed so that the first one
 // lands in the top bit of its word. Sixteen bytes go by swaps of bytes and of words, then the
 // four quarters reversed: without SSSE3 a byte shuffle goes byte by byte.
-template <size_t... I>
-[[gnu::always_inline]] inline uint64_t at_least_reversed(const uint8_t* s, Bytes tv,
+template <class B, size_t... I>
+[[gnu::always_inline]] inline uint64_t at_least_reversed(const uint8_t* s, B tv,
                                                          std::index_sequence<I...>) {
-  const Bytes v = load_vector<Bytes>(s);
-  if constexpr (kBytes == 16) {
-    typedef uint16_t Words __attribute__((vector_size(16)));
-    typedef uint32_t Pairs __attribute__((vector_size(16)));
-    const Words w = (Words)v;
-    const Pairs p = (Pairs)(w << 8 | w >> 8);
-    const Pairs q = p << 16 | p >> 16;
-    return at_least_mask_u8((Bytes)__builtin_shufflevector(q, q, 3, 2, 1, 0), tv);
+  const B v = load_vector<B>(s);
+  if constexpr (sizeof(B) == 16) {
+    const auto w = (typename VectorOf<uint16_t, sizeof(B)>::type)v;
+    const auto p = (typename VectorOf<uint32_t, sizeof(B)>::type)(w << 8 | w >> 8);
+    const auto q = p << 16 | p >> 16;
+    return at_least_mask_u8((B)__builtin_shufflevector(q, q, 3, 2, 1, 0), tv);
   } else {
     return at_least_mask_u8(__builtin_shufflevector(v, v, (I / 32 * 32 + 31 - I % 32)...), tv);
   }
