@@ -46,6 +46,12 @@ VISTELMO_NET_STEP void median3_out(const V* a, const V* b, const V* c, T* dst, i
 // when an output of dst[h] is a zero, bit 2 when a sample of rows[1] or rows[2] may not be finite.
 template <class T, int Bytes, int S, int R>
 int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
+  // Local copies of the pointers: byte stores may alias the arrays, which would have every
+  // vector reload them.
+  const T* src[R + 2];
+  T* out[R];
+  for (int i = 0; i < R + 2; i++) src[i] = rows[i];
+  for (int h = 0; h < R; h++) out[h] = dst[h];
   constexpr int64_t L = Bytes / sizeof(T);
   using V = typename Wide<T, Bytes, 1>::type;
   using Lane = std::make_index_sequence<L>;
@@ -58,32 +64,32 @@ int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
     U s[3][3 * R];
     for (int j = 0; j < 3; j++)
       if constexpr (decltype(k)::value == 0)
-        sort_columns3<R>(rows, x + j * S, s[j], spread1);
+        sort_columns3<R>(src, x + j * S, s[j], spread1);
       else
-        sort_columns3<R>(rows, x + j * S, s[j], spread);
+        sort_columns3<R>(src, x + j * S, s[j], spread);
     for (int h = 0; h < R; h++)
       if constexpr (decltype(k)::value == 0)
-        median3_out(s[0] + 3 * h, s[1] + 3 * h, s[2] + 3 * h, dst[h], x, zero1[h]);
+        median3_out(s[0] + 3 * h, s[1] + 3 * h, s[2] + 3 * h, out[h], x, zero1[h]);
       else
-        median3_out(s[0] + 3 * h, s[1] + 3 * h, s[2] + 3 * h, dst[h], x, zero[h]);
+        median3_out(s[0] + 3 * h, s[1] + 3 * h, s[2] + 3 * h, out[h], x, zero[h]);
   };
   if (n < L) {
     for (int64_t x = 0; x < n; x++) direct(x, std::integral_constant<int, 0>());
   } else {
-    // Two rows start where rows[0] is aligned; one row, whose blocks cost a third of the
-    // columns' sorts, loses more on the head block than aligned loads give back.
+    // Two rows start where rows[0] is aligned; one row at column 0 (grey 3 x 3 rows measured
+    // slower with the head block).
     const int64_t head =
-        R == 2 ? static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(rows[0])) % Bytes) /
+        R == 2 ? static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(src[0])) % Bytes) /
                      static_cast<int64_t>(sizeof(T))
                : 0;
     if (head > 0) direct(0, std::integral_constant<int, 1>());
     int64_t x = head;
     if (x + 2 * L <= n + 2 * S) {
       V a[3 * R];
-      sort_columns3<R>(rows, x, a, spread);
+      sort_columns3<R>(src, x, a, spread);
       for (; x + 2 * L <= n + 2 * S; x += L) {  // the next vector lies inside the rows
         V b[3 * R];
-        sort_columns3<R>(rows, x + L, b, spread);
+        sort_columns3<R>(src, x + L, b, spread);
         if constexpr (Bytes == 64 && R == 2) {
           for (int r = 4; r < 6; r++) __builtin_prefetch(rows[r] + x + L, 0, 2);
           for (int h = 0; h < 2; h++) __builtin_prefetch(dst[2 + h] + x, 1, 2);
@@ -94,7 +100,7 @@ int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
             s1[r] = lanes_from<S>(a[3 * h + r], b[3 * h + r], Lane());
             s2[r] = lanes_from<2 * S>(a[3 * h + r], b[3 * h + r], Lane());
           }
-          median3_out(a + 3 * h, s1, s2, dst[h], x, zero[h]);
+          median3_out(a + 3 * h, s1, s2, out[h], x, zero[h]);
         }
         for (int r = 0; r < 3 * R; r++) a[r] = b[r];
       }
