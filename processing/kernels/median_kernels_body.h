@@ -306,93 +306,7 @@ bool median5_row(const T* const* rows, T* dst, int64_t n) {
   return odd.any();
 }
 
-// The columns of three of rows[0 .. 2] and of rows[1 .. 3] from x, sorted: s[0 .. 2] and s[3 .. 5]
-// low to high. The pair rows[1], rows[2] is sorted once for both; spread gathers its high - low,
-// which is not finite once one of them is not.
-template <class V, class T>
-VISTELMO_NET_STEP void sort_column_pair(const T* const* rows, int64_t x, V* s, V& spread) {
-  const V a = load_vector<V>(rows[0] + x), b = load_vector<V>(rows[1] + x),
-          c = load_vector<V>(rows[2] + x), d = load_vector<V>(rows[3] + x);
-  const V lo = lower(b, c), hi = upper(b, c);
-  spread += hi - lo;
-  s[0] = lower(a, lo), s[1] = upper(lo, lower(a, hi)), s[2] = upper(a, hi);
-  s[3] = lower(d, lo), s[4] = upper(lo, lower(d, hi)), s[5] = upper(d, hi);
-}
-
-// Outputs dst + x .. from the sorted columns of three at x (a), x + 1 (b) and x + 2 (c): the
-// median of the largest low, the middle middle and the smallest high.
-template <class V, class T, class Odd1>
-VISTELMO_NET_STEP void median3_out(const V* a, const V* b, const V* c, T* dst, int64_t x,
-                                   Odd1& zero) {
-  const V v = middle(upper(upper(a[0], b[0]), c[0]), middle(a[1], b[1], c[1]),
-                     lower(lower(a[2], b[2]), c[2]));
-  zero.output(v);
-  std::memcpy(dst + x, &v, sizeof v);
-}
-
-// The medians of the 3 x 3 windows of two output rows: dst[s][x] from rows[s + k][x .. x + 2],
-// k < 3, s < 2. Along blocks where rows[0] is aligned, each vector of columns is sorted once and
-// the columns from x + 1 and x + 2 are taken from it and the next one; the blocks before and
-// after, and rows shorter than a vector, sort the three columns themselves. Bits as median3_f64.
-template <class T, int Bytes>
-int median3_rows(const T* const* rows, T* const* dst, int64_t n) {
-  constexpr int64_t L = Bytes / sizeof(T);
-  using V = typename Wide<T, Bytes, 1>::type;
-  using Lane = std::make_index_sequence<L>;
-  V spread{};  // not finite once a sample of rows[1] or rows[2] is not
-  T spread1 = 0;
-  Odd<T, V> zero[2];
-  Odd<T, T> zero1[2];
-  auto direct = [&](int64_t x, auto k) {
-    using U = typename Wide<T, Bytes, decltype(k)::value>::type;
-    U s[3][6];
-    for (int j = 0; j < 3; j++)
-      if constexpr (decltype(k)::value == 0)
-        sort_column_pair(rows, x + j, s[j], spread1);
-      else
-        sort_column_pair(rows, x + j, s[j], spread);
-    for (int h = 0; h < 2; h++)
-      if constexpr (decltype(k)::value == 0)
-        median3_out(s[0] + 3 * h, s[1] + 3 * h, s[2] + 3 * h, dst[h], x, zero1[h]);
-      else
-        median3_out(s[0] + 3 * h, s[1] + 3 * h, s[2] + 3 * h, dst[h], x, zero[h]);
-  };
-  if (n < L) {
-    for (int64_t x = 0; x < n; x++) direct(x, std::integral_constant<int, 0>());
-  } else {
-    const int64_t head = static_cast<int64_t>((0 - reinterpret_cast<uintptr_t>(rows[0])) % Bytes) /
-                         static_cast<int64_t>(sizeof(T));
-    if (head > 0) direct(0, std::integral_constant<int, 1>());
-    int64_t x = head;
-    if (x + 2 * L <= n + 2) {
-      V a[6];
-      sort_column_pair(rows, x, a, spread);
-      for (; x + 2 * L <= n + 2; x += L) {
-        V b[6];
-        sort_column_pair(rows, x + L, b, spread);
-        if constexpr (Bytes == 64) {
-          for (int r = 4; r < 6; r++) __builtin_prefetch(rows[r] + x + L, 0, 2);
-          for (int h = 0; h < 2; h++) __builtin_prefetch(dst[2 + h] + x, 1, 2);
-        }
-        for (int h = 0; h < 2; h++) {  // one row at a time: fewer vectors live
-          V s1[3], s2[3];
-          for (int r = 0; r < 3; r++) {
-            s1[r] = lanes_from<1>(a[3 * h + r], b[3 * h + r], Lane());
-            s2[r] = lanes_from<2>(a[3 * h + r], b[3 * h + r], Lane());
-          }
-          median3_out(a + 3 * h, s1, s2, dst[h], x, zero[h]);
-        }
-        for (int r = 0; r < 6; r++) a[r] = b[r];
-      }
-    }
-    for (; x + L <= n; x += L) direct(x, std::integral_constant<int, 1>());
-    if (x < n) direct(n - L, std::integral_constant<int, 1>());
-  }
-  bool finite = spread1 - spread1 == 0;
-  for (int64_t j = 0; j < L; j++) finite = finite && spread[j] - spread[j] == 0;
-  return (zero[0].any() || zero1[0].any() ? 1 : 0) | (zero[1].any() || zero1[1].any() ? 2 : 0) |
-         (finite ? 0 : 4);
-}
+#include "processing/kernels/median3x3_body.h"
 
 // 16 counts of a histogram in prefix form: count b of samples in bins 0 .. b.
 typedef uint16_t Bins __attribute__((vector_size(32)));
@@ -495,14 +409,14 @@ constexpr MedianKernels medians() {
   MedianKernels k{};
   k.network_u8 = network_u8;
   k.network_f64 = network_row<double, kBytes, 512 / kBytes>;
-  k.median3_f64 = median3_rows<double, kBytes>;
+  k.median3_f64 = median3_rows<double, kBytes, 1, 2>;
   k.median5_f64 = median5_row<double, kBytes>;
   k.middle_f64 = middle_f64;
   k.heavy8_u8 = heavy8_row<uint8_t>;
   k.box_median_u8 = box_median;
-  k.median3_u8 = median3<1>;
+  k.median3_u8 = median3_u8<1>;
   k.median5_u8 = median5<1>;
-  k.median3_c3_u8 = median3<3>;
+  k.median3_c3_u8 = median3_u8<3>;
   k.median5_c3_u8 = median5<3>;
   return k;
 }

@@ -1,10 +1,9 @@
 // Small images and exact comparisons shared by the pointwise operator tests.
 #pragma once
 
-#include <cmath>
 #include <complex>
 #include <cstdint>
-#include <cstring>
+#include <type_traits>
 
 #include "images/images.h"
 #include "support/test_support.h"
@@ -12,18 +11,17 @@
 namespace pwtest {
 
 // Bit-identical values (so -0.0 differs from 0.0), any NaN matching any NaN.
-inline bool same(float x, float y) {
-  if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
-  return std::memcmp(&x, &y, sizeof x) == 0;
+template <class T>
+bool same(T x, T y) {
+  if constexpr (std::is_floating_point_v<T>)
+    return testutil::same_or_both_nan(x, y);
+  else
+    return testutil::same(x, y);
 }
-inline bool same(double x, double y) {
-  if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
-  return std::memcmp(&x, &y, sizeof x) == 0;
-}
-inline bool same(std::complex<float> x, std::complex<float> y) {
+template <class T>
+bool same(std::complex<T> x, std::complex<T> y) {
   return same(x.real(), y.real()) && same(x.imag(), y.imag());
 }
-inline bool same(unsigned char x, unsigned char y) { return x == y; }
 
 using testutil::image;
 

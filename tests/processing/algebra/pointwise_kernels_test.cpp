@@ -250,7 +250,7 @@ TEST(PointwiseKernels, LargeImages) {
 
 // sqrt and abs keep the outside value; k * a maps it too.
 TEST(PointwiseKernels, Floats) {
-  const double scales[] = {1.7, -0.3, 0.0, 1e-40, 3e38};
+  const double scales[] = {1.7, -0.3, 0.0, -0.0, 1e-40, 3e38};
   std::mt19937 g(5);
   for (auto [nl, nc] : kShapes) {
     const IMGFLT a = random_image<IMGFLT>(nl, nc, g);
