@@ -5,7 +5,5 @@
 namespace vistelmo {
 
 bool resample_fast() { return current_isa() != Isa::kPlain; }
-bool resample_avx2() { return current_isa() >= Isa::kAvx2; }
-bool resample_vbmi() { return current_isa() >= Isa::kAvx512Vbmi; }
 
 }  // namespace vistelmo

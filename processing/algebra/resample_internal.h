@@ -19,10 +19,8 @@
 namespace vistelmo {
 
 // Whether the row loops of processing/kernels/resample.h run (any level above Isa::kPlain) or the
-// per-sample loops over Sampler; the area zoom's kernels also ask for AVX2 and AVX-512 VBMI.
+// per-sample loops over Sampler.
 bool resample_fast();
-bool resample_avx2();
-bool resample_vbmi();
 
 constexpr double kFar = 1073741824.0;
 
