@@ -471,7 +471,7 @@ void run_pass(Axis axis, const Img& a, Img& b, double f, char borda) {
 
 namespace vistelmo {
 
-struct GreyColumns::Parts {
+struct GreyColumns::Passes {
   std::unique_ptr<PairColumns> pairs;
   std::unique_ptr<SumColumns<IMGGRY>> sums;
   std::unique_ptr<BlendColumns<IMGGRY>> blends;
@@ -479,33 +479,33 @@ struct GreyColumns::Parts {
 
 GreyColumns::GreyColumns(const IMGGRY& a, const IMGGRY& b, double f, const BorderRule& br,
                          const RowFetch<unsigned char>* fetch)
-    : parts_(std::make_unique<Parts>()) {
+    : passes_(std::make_unique<Passes>()) {
   if (f >= 1) {
-    parts_->blends = std::make_unique<BlendColumns<IMGGRY>>(a, b, f, br, fetch);
+    passes_->blends = std::make_unique<BlendColumns<IMGGRY>>(a, b, f, br, fetch);
     return;
   }
-  parts_->pairs = std::make_unique<PairColumns>(a, b, f, br, fetch);
-  if (!parts_->pairs->ok()) {
-    parts_->pairs.reset();
-    parts_->sums = std::make_unique<SumColumns<IMGGRY>>(a, b, f, br, fetch);
+  passes_->pairs = std::make_unique<PairColumns>(a, b, f, br, fetch);
+  if (!passes_->pairs->ok()) {
+    passes_->pairs.reset();
+    passes_->sums = std::make_unique<SumColumns<IMGGRY>>(a, b, f, br, fetch);
   }
 }
 
 GreyColumns::~GreyColumns() = default;
 
 void GreyColumns::row(int l, unsigned char* out) {
-  if (parts_->pairs)
-    parts_->pairs->row(l, out);
-  else if (parts_->sums)
-    parts_->sums->row(l, out);
+  if (passes_->pairs)
+    passes_->pairs->row(l, out);
+  else if (passes_->sums)
+    passes_->sums->row(l, out);
   else
-    parts_->blends->row(l, out);
+    passes_->blends->row(l, out);
 }
 
-bool GreyColumns::means() const { return parts_->pairs != nullptr; }
+bool GreyColumns::means() const { return passes_->pairs != nullptr; }
 
 bool GreyColumns::colour_row(const IMGCOR& colour, int l, unsigned char* out) const {
-  return parts_->pairs->colour_row(colour, l, out);
+  return passes_->pairs->colour_row(colour, l, out);
 }
 
 void grey_rows_pass(const IMGGRY& a, IMGGRY& b, double f, const BorderRule& br,

@@ -61,8 +61,8 @@ class GreyColumns {
   bool colour_row(const IMGCOR& colour, int l, unsigned char* out) const;
 
  private:
-  struct Parts;
-  std::unique_ptr<Parts> parts_;
+  struct Passes;
+  std::unique_ptr<Passes> passes_;
 };
 
 // The grey vertical pass of a into b on the fast tiers, a's rows by fetch when given.
