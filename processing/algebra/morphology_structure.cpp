@@ -5,7 +5,7 @@
 
 #include "foundation/constants.h"
 #include "processing/algebra/morphology.h"
-#include "processing/algebra/morphology_spans.h"
+#include "processing/algebra/morphology_spans_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
 
 namespace {

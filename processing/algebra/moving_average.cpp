@@ -9,7 +9,7 @@
 
 #include "images/colour_internal.h"
 #include "processing/algebra/median.h"
-#include "processing/algebra/moving_average_spans.h"
+#include "processing/algebra/moving_average_spans_internal.h"
 #include "processing/algebra/neighbourhood_internal.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "processing/algebra/moving_average_spans.h"
+#include "processing/algebra/moving_average_spans_internal.h"
 
 namespace vistelmo::box {
 
