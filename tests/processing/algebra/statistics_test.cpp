@@ -64,11 +64,6 @@ void expect_pixels(const Img& r, const std::vector<typename Img::Pixel>& want) {
         << "pixel " << i << ": " << r.data[i] << " vs " << want[i];
 }
 
-bool same_double(double x, double y) {
-  if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
-  return std::memcmp(&x, &y, sizeof x) == 0;
-}
-
 // ---- reductions
 
 struct MeanCase {
@@ -89,11 +84,11 @@ TEST(Statistics, MeanAndSampleDeviation) {
     SCOPED_TRACE(k.pixels.size());
     const IMGFLT f = make<IMGFLT>(k.pixels);
     const IMGDBL d = make<IMGDBL>(std::vector<double>(k.pixels.begin(), k.pixels.end()));
-    EXPECT_TRUE(same_double(media(f), k.mean)) << media(f);
-    EXPECT_TRUE(same_double(media(d), k.mean)) << media(d);
+    EXPECT_TRUE(testutil::same_or_both_nan(media(f), k.mean)) << media(f);
+    EXPECT_TRUE(testutil::same_or_both_nan(media(d), k.mean)) << media(d);
     if (k.deviation != -1) {
-      EXPECT_TRUE(same_double(desvio(f), k.deviation)) << desvio(f);
-      EXPECT_TRUE(same_double(desvio(d), k.deviation)) << desvio(d);
+      EXPECT_TRUE(testutil::same_or_both_nan(desvio(f), k.deviation)) << desvio(f);
+      EXPECT_TRUE(testutil::same_or_both_nan(desvio(d), k.deviation)) << desvio(d);
     }
   }
   const IMGGRY g = make<IMGGRY>({0, 255, 100, 1}, 2, 2);
@@ -368,7 +363,7 @@ void expect_ordered_deviation(const Img& a) {
     s += d * d;
   }
   const double got = desvio(a), want = std::sqrt(s / static_cast<double>(a.n() - 1));
-  EXPECT_TRUE(same_double(got, want)) << got << " vs " << want;
+  EXPECT_TRUE(testutil::same_or_both_nan(got, want)) << got << " vs " << want;
 }
 
 // The sums, L1 and L2 norms: pixels, magnitudes and squares added in pixel order.
@@ -378,8 +373,9 @@ void expect_ordered_norms(const IMGFLT& a) {
     s1 += std::fabs(double(a.data[i]));
     s2 += double(a.data[i]) * a.data[i];
   }
-  EXPECT_TRUE(same_double(comprimento(a, 1.0), s1)) << comprimento(a, 1.0) << " vs " << s1;
-  EXPECT_TRUE(same_double(comprimento(a, 2.0), std::sqrt(s2)));
+  EXPECT_TRUE(testutil::same_or_both_nan(comprimento(a, 1.0), s1))
+      << comprimento(a, 1.0) << " vs " << s1;
+  EXPECT_TRUE(testutil::same_or_both_nan(comprimento(a, 2.0), std::sqrt(s2)));
 }
 void expect_ordered_norms(const IMGDBL& a) {
   double s = 0, s2 = 0;
@@ -387,8 +383,8 @@ void expect_ordered_norms(const IMGDBL& a) {
     s += a.data[i];
     s2 += a.data[i] * a.data[i];
   }
-  EXPECT_TRUE(same_double(somatoria(a), s)) << somatoria(a) << " vs " << s;
-  EXPECT_TRUE(same_double(comprimento(a), std::sqrt(s2)));
+  EXPECT_TRUE(testutil::same_or_both_nan(somatoria(a), s)) << somatoria(a) << " vs " << s;
+  EXPECT_TRUE(testutil::same_or_both_nan(comprimento(a), std::sqrt(s2)));
 }
 
 // SomatoriaUm divides by the sum of magnitudes in pixel order, whatever order it sums in.
