@@ -224,27 +224,16 @@ namespace area_avx2 {
 
 int pair_means(bool pairs_first, const unsigned char* const* rows, int n, int j0, int count,
                unsigned char* out) {
-  if (pairs_first)
-    return n == 2 ? pair_means_avx2<2, true>(rows, n, j0, count, out)
-                  : pair_means_avx2<0, true>(rows, n, j0, count, out);
-  return n == 2 ? pair_means_avx2<2, false>(rows, n, j0, count, out)
-                : pair_means_avx2<0, false>(rows, n, j0, count, out);
-}
-
-template <bool PairsFirst>
-void mixed_rows(const unsigned char* const* rows, int n, const MixedBlock* b, int nb,
-                unsigned char* out) {
-  if (n == 2) return mixed_means_avx2<2, PairsFirst>(rows, n, b, nb, out);
-  if (n == 1) return mixed_means_avx2<1, PairsFirst>(rows, n, b, nb, out);
-  mixed_means_avx2<0, PairsFirst>(rows, n, b, nb, out);
+  return with_constants<2>(n, pairs_first, [&](auto m, auto first) {
+    return pair_means_avx2<decltype(m)::value, decltype(first)::value>(rows, n, j0, count, out);
+  });
 }
 
 void mixed_means(bool pairs_first, const unsigned char* const* rows, int n, const MixedBlock* b,
                  int nb, unsigned char* out) {
-  if (pairs_first)
-    mixed_rows<true>(rows, n, b, nb, out);
-  else
-    mixed_rows<false>(rows, n, b, nb, out);
+  with_constants<2, 1>(n, pairs_first, [&](auto m, auto first) {
+    mixed_means_avx2<decltype(m)::value, decltype(first)::value>(rows, n, b, nb, out);
+  });
 }
 
 void split_channels(const unsigned char* src, int n, unsigned char* const* planes,

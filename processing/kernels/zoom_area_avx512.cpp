@@ -258,12 +258,6 @@ VISTELMO_AREA_AVX512 void mixed_means_avx512(const unsigned char* const* rows, i
   }
 }
 
-template <bool PairsFirst>
-int quad_rows(const unsigned char* const* rows, int n, int j0, int count, unsigned char* out) {
-  return n == 4 ? quad_means_avx512<4, PairsFirst>(rows, n, j0, count, out)
-                : quad_means_avx512<0, PairsFirst>(rows, n, j0, count, out);
-}
-
 // Half h of 16 floats as doubles.
 VISTELMO_AREA_AVX512_STEP __m512d widen_half(__m512 x, int h) {
   const __m256 f = h == 0 ? _mm512_castps512_ps256(x)
@@ -277,33 +271,23 @@ namespace area_avx512 {
 
 int pair_means(bool pairs_first, const unsigned char* const* rows, int n, int j0, int count,
                unsigned char* out) {
-  if (pairs_first)
-    return n == 2 ? pair_means_avx512<2, true>(rows, n, j0, count, out)
-                  : pair_means_avx512<0, true>(rows, n, j0, count, out);
-  return n == 2 ? pair_means_avx512<2, false>(rows, n, j0, count, out)
-                : pair_means_avx512<0, false>(rows, n, j0, count, out);
+  return with_constants<2>(n, pairs_first, [&](auto m, auto first) {
+    return pair_means_avx512<decltype(m)::value, decltype(first)::value>(rows, n, j0, count, out);
+  });
 }
 
 int quad_means(bool pairs_first, const unsigned char* const* rows, int n, int j0, int count,
                unsigned char* out) {
-  return pairs_first ? quad_rows<true>(rows, n, j0, count, out)
-                     : quad_rows<false>(rows, n, j0, count, out);
-}
-
-template <bool PairsFirst>
-void mixed_rows(const unsigned char* const* rows, int n, const MixedBlock* b, int nb,
-                unsigned char* out) {
-  if (n == 2) return mixed_means_avx512<2, PairsFirst>(rows, n, b, nb, out);
-  if (n == 1) return mixed_means_avx512<1, PairsFirst>(rows, n, b, nb, out);
-  mixed_means_avx512<0, PairsFirst>(rows, n, b, nb, out);
+  return with_constants<4>(n, pairs_first, [&](auto m, auto first) {
+    return quad_means_avx512<decltype(m)::value, decltype(first)::value>(rows, n, j0, count, out);
+  });
 }
 
 void mixed_means(bool pairs_first, const unsigned char* const* rows, int n, const MixedBlock* b,
                  int nb, unsigned char* out) {
-  if (pairs_first)
-    mixed_rows<true>(rows, n, b, nb, out);
-  else
-    mixed_rows<false>(rows, n, b, nb, out);
+  with_constants<2, 1>(n, pairs_first, [&](auto m, auto first) {
+    mixed_means_avx512<decltype(m)::value, decltype(first)::value>(rows, n, b, nb, out);
+  });
 }
 
 VISTELMO_AREA_AVX512 void window_blend_row(const float* src, int anc, const WindowBlock* b, int nb,

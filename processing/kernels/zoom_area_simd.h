@@ -3,6 +3,8 @@
 // tables. Kernel sources only.
 #pragma once
 
+#include <type_traits>
+
 #include "processing/kernels/zoom_area.h"
 
 namespace vistelmo {
@@ -18,6 +20,23 @@ inline void split_from(int i, const unsigned char* src, int n, unsigned char* co
 inline void merge_from(int i, const unsigned char* const* planes, int n, unsigned char* dst) {
   for (; i < n; i++)
     for (int ch = 0; ch < 3; ch++) dst[3 * i + ch] = planes[ch][i];
+}
+
+// Calls call(rows, first) with the kernels' compile-time choices as std::integral_constant: the
+// row count (the one of Counts equal to n, else 0) and whether pairs are summed first.
+template <int Count, int... Rest, class Call>
+decltype(auto) with_rows(int n, Call call) {
+  if (n == Count) return call(std::integral_constant<int, Count>());
+  if constexpr (sizeof...(Rest) > 0)
+    return with_rows<Rest...>(n, call);
+  else
+    return call(std::integral_constant<int, 0>());
+}
+template <int... Counts, class Call>
+decltype(auto) with_constants(int n, bool pairs_first, Call call) {
+  if (pairs_first)
+    return with_rows<Counts...>(n, [&](auto rows) { return call(rows, std::true_type()); });
+  return with_rows<Counts...>(n, [&](auto rows) { return call(rows, std::false_type()); });
 }
 
 namespace area_avx2 {
