@@ -1,6 +1,5 @@
 // The Kelt program end to end: messages, exit statuses, progress and the written BMP.
 #include <cstdlib>
-#include <regex>
 
 #include "formats/image_io.h"
 #include "support/test_support.h"
@@ -60,9 +59,10 @@ TEST_F(KeltRun, ZoomsAndReports) {
   std::string outname = path("zoomed.out");  // any extension still gets a BMP
   std::string cmd = path("in.bmp") + " " + path("f.ctz") + " " + outname;
   ASSERT_EQ(kelt(cmd), 0) << out();
-  std::regex want("\nZooming has finished\\. Zoomed image=" + outname + "\nExecuted command: " +
-                  kelt_ + " " + cmd + " \nTotal processing time: [01] s\n\n\n");
-  EXPECT_TRUE(std::regex_match(out(), want)) << out();
+  const std::string report = "\nZooming has finished. Zoomed image=" + outname +
+                             "\nExecuted command: " + kelt_ + " " + cmd +
+                             " \nTotal processing time: ";
+  EXPECT_THAT(out(), testing::AnyOf(report + "0 s\n\n\n", report + "1 s\n\n\n"));
 
   EXPECT_EQ(err(), progress_of_250());
 
