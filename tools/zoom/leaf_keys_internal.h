@@ -181,6 +181,7 @@ class QuadCache {
   }
   static size_t slot(uint64_t key) { return (key * 0x9E3779B97F4A7C15ull) >> (64 - kBits); }
   Entry& entry(uint64_t key) { return table_[slot(key)]; }
+  Entry* data() { return table_.get(); }
 
  private:
   struct Free {
@@ -207,10 +208,23 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) inline void pair_words(uint64_t lo
   w[1] = e.leaf[1];
 }
 
+// The four words of a 2 x 2 block that the quad cache lacks (see leaves_by_quads), each cut to
+// its low cells bits: pair_words of the lower row, then of the upper. Kept out of line, so that
+// the loop of hits keeps its values in registers.
+template <class Get>
+__attribute__((target(VISTELMO_TARGET_AVX2), noinline)) uint64_t quad_words(
+    uint64_t load, uint64_t mask, int cells, PairCache& pairs, Get& get) {
+  const uint64_t m = (uint64_t(1) << cells) - 1;
+  uint32_t w[4];
+  pair_words(load, mask, pairs, get, w);
+  pair_words(load >> 1, mask, pairs, get, w + 2);
+  return (w[0] & m) | (w[1] & m) << 16 | (w[2] & m) << 32 | (w[3] & m) << 48;
+}
+
 // Leaf words of two rows of count pixels, lower (bits 0 .. H - 1 of the codes) into low and
-// upper (bits 1 .. H) into up, two columns at a time by the quad cache (a block whose key equals
-// the one before takes its words); the words of a block the cache lacks come from pair_words
-// of each row. Only the low cells bits of the words are kept (cells at most 16).
+// upper (bits 1 .. H) into up, two columns at a time by the quad cache; the words of a block the
+// cache lacks come from quad_words. Only the low cells bits of the words are kept (cells at
+// most 16).
 template <class Get>
 __attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_by_quads(const uint8_t* box, int count,
                                                                    uint64_t mask, int cells,
@@ -218,35 +232,20 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_by_quads(const uint8_t
                                                                    PairCache& pairs, Get& get,
                                                                    uint32_t* low, uint32_t* up) {
   const uint64_t m1 = mask | (mask << 1), mask4 = m1 | (m1 << 8);
-  const uint64_t m = (uint64_t(1) << cells) - 1;
-  uint64_t prev = 0;
-  bool have_prev = false;
+  QuadCache::Entry* const table = quads.data();
   int c = 0;
   for (; c + 2 <= count; c += 2) {
     const uint64_t load = load64(box + c);
     const uint64_t key = load & mask4;
-    if (have_prev && key == prev) {
-      low[c] = low[c - 2];
-      low[c + 1] = low[c - 1];
-      up[c] = up[c - 2];
-      up[c + 1] = up[c - 1];
-      continue;
-    }
-    QuadCache::Entry& e = quads.entry(key);
-    if (e.key != key) {
-      uint32_t w[4];
-      pair_words(load, mask, pairs, get, w);
-      pair_words(load >> 1, mask, pairs, get, w + 2);
+    QuadCache::Entry& e = table[QuadCache::slot(key)];
+    if (__builtin_expect(e.key != key, 0)) {
+      e.cells = quad_words(load, mask, cells, pairs, get);
       e.key = key;
-      e.cells = (w[0] & m) | (w[1] & m) << 16 | (w[2] & m) << 32 | (w[3] & m) << 48;
     }
-    const uint64_t v = e.cells;
-    low[c] = static_cast<uint32_t>(v & 0xFFFF);
-    low[c + 1] = static_cast<uint32_t>((v >> 16) & 0xFFFF);
-    up[c] = static_cast<uint32_t>((v >> 32) & 0xFFFF);
-    up[c + 1] = static_cast<uint32_t>(v >> 48);
-    prev = key;
-    have_prev = true;
+    // The four 16-bit words widened at once: the lower row's two, then the upper row's.
+    const __m128i w = _mm_cvtepu16_epi32(_mm_cvtsi64_si128(static_cast<int64_t>(e.cells)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(low + c), w);
+    _mm_storeh_pd(reinterpret_cast<double*>(up + c), _mm_castsi128_pd(w));
   }
   if (c < count) {
     const uint64_t load = load64(box + c);
