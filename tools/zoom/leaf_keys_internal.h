@@ -245,7 +245,7 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_by_quads(const uint8_t
     // The four 16-bit words widened at once: the lower row's two, then the upper row's.
     const __m128i w = _mm_cvtepu16_epi32(_mm_cvtsi64_si128(static_cast<int64_t>(e.cells)));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(low + c), w);
-    _mm_storeh_pd(reinterpret_cast<double*>(up + c), _mm_castsi128_pd(w));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(up + c), _mm_unpackhi_epi64(w, w));
   }
   if (c < count) {
     const uint64_t load = load64(box + c);
