@@ -47,13 +47,7 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void rows_from_keys_avx2(const uin
     live = br + 1;
   }
   for (int c = 0; c < nc; c += 32) {
-    __m256i key = _mm256_setzero_si256();
-    for (int i = 0; i < s.bits; i++) {
-      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(box + c + s.col[i]));
-      const __m256i b = _mm256_set1_epi8(static_cast<char>(s.bit[i]));
-      const __m256i on = _mm256_cmpeq_epi8(_mm256_and_si256(v, b), b);
-      key = _mm256_or_si256(key, _mm256_and_si256(on, _mm256_set1_epi8(static_cast<char>(1 << i))));
-    }
+    const __m256i key = small_keys(box + c, s);
     const __m256i upper = _mm256_slli_epi16(key, 3);  // bit 7 of each byte: key bit 4
     const int n = std::min(32, nc - c);
     const __m256i valid = _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(n)), index);

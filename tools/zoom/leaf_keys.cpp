@@ -115,13 +115,7 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_small_avx2(const uint8
   for (int q = 0; q < 4; q++)
     t[q] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s.leaf + 8 * q));
   for (int c = 0; c < count; c += 32) {
-    __m256i key = _mm256_setzero_si256();
-    for (int i = 0; i < s.bits; i++) {
-      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(box + c + s.col[i]));
-      const __m256i b = _mm256_set1_epi8(static_cast<char>(s.bit[i]));
-      const __m256i on = _mm256_cmpeq_epi8(_mm256_and_si256(v, b), b);
-      key = _mm256_or_si256(key, _mm256_and_si256(on, _mm256_set1_epi8(static_cast<char>(1 << i))));
-    }
+    const __m256i key = small_keys(box + c, s);
     alignas(32) uint8_t kb[32];
     _mm256_store_si256(reinterpret_cast<__m256i*>(kb), key);
     alignas(32) uint32_t tail[32];

@@ -128,6 +128,21 @@ class PairCache {
   std::unique_ptr<Entry[], Free> table_;
 };
 
+// The pair cache's entry of the pixel pair whose boxes' codes are load and whose pair key is
+// key2 (the live bits of both boxes), filled by get(key) of each pixel when the cache lacks it.
+template <class Get>
+__attribute__((target(VISTELMO_TARGET_AVX2))) inline const PairCache::Entry& pair_entry(
+    uint64_t load, uint64_t key2, uint64_t mask, PairCache& pairs, Get& get) {
+  PairCache::Entry& e = pairs.entry(key2);
+  const uint64_t tag = key2 | (uint64_t(1) << 63);
+  if (e.key != tag) {
+    e.leaf[0] = get(_pext_u64(load, mask));
+    e.leaf[1] = get(_pext_u64(load >> 8, mask));
+    e.key = tag;
+  }
+  return e;
+}
+
 // Leaf words of count pixels, two at a time by the pair cache (a pair whose key equals the one
 // before takes its words); the words of a pair the cache lacks come from get(key) of each pixel.
 // The boxes are at most 7 columns wide, so that one load holds both.
@@ -142,13 +157,7 @@ __attribute__((target(VISTELMO_TARGET_AVX2))) void leaves_by_pairs(const uint8_t
     const uint64_t load = load64(box + c);
     const uint64_t key2 = _pext_u64(load, mask2);
     if (key2 != prev) {
-      PairCache::Entry& e = pairs.entry(key2);
-      const uint64_t tag = key2 | (uint64_t(1) << 63);
-      if (e.key != tag) {
-        e.leaf[0] = get(_pext_u64(load, mask));
-        e.leaf[1] = get(_pext_u64(load >> 8, mask));
-        e.key = tag;
-      }
+      const PairCache::Entry& e = pair_entry(load, key2, mask, pairs, get);
       out[c] = e.leaf[0];
       out[c + 1] = e.leaf[1];
       prev = key2;
@@ -190,35 +199,18 @@ class QuadCache {
   std::unique_ptr<Entry[], Free> table_;
 };
 
-// The words of the pixel pair whose boxes' codes are load (low H bits of each byte), by the pair
-// cache or, when it lacks the pair, by get(key) of each pixel.
-template <class Get>
-__attribute__((target(VISTELMO_TARGET_AVX2))) inline void pair_words(uint64_t load, uint64_t mask,
-                                                                     PairCache& pairs, Get& get,
-                                                                     uint32_t* w) {
-  const uint64_t key2 = _pext_u64(load, mask | (mask << 8));
-  PairCache::Entry& e = pairs.entry(key2);
-  const uint64_t tag = key2 | (uint64_t(1) << 63);
-  if (e.key != tag) {
-    e.leaf[0] = get(_pext_u64(load, mask));
-    e.leaf[1] = get(_pext_u64(load >> 8, mask));
-    e.key = tag;
-  }
-  w[0] = e.leaf[0];
-  w[1] = e.leaf[1];
-}
-
 // The four words of a 2 x 2 block that the quad cache lacks (see leaves_by_quads), each cut to
-// its low cells bits: pair_words of the lower row, then of the upper. Kept out of line, so that
-// the loop of hits keeps its values in registers.
+// its low cells bits: the pair cache's words of the lower row, then of the upper. Kept out of line,
+// so that the loop of hits keeps its values in registers.
 template <class Get>
 __attribute__((target(VISTELMO_TARGET_AVX2), noinline)) uint64_t quad_words(
     uint64_t load, uint64_t mask, int cells, PairCache& pairs, Get& get) {
-  const uint64_t m = (uint64_t(1) << cells) - 1;
-  uint32_t w[4];
-  pair_words(load, mask, pairs, get, w);
-  pair_words(load >> 1, mask, pairs, get, w + 2);
-  return (w[0] & m) | (w[1] & m) << 16 | (w[2] & m) << 32 | (w[3] & m) << 48;
+  const uint64_t m = (uint64_t(1) << cells) - 1, mask2 = mask | (mask << 8);
+  const PairCache::Entry& lower = pair_entry(load, _pext_u64(load, mask2), mask, pairs, get);
+  const uint64_t low = (lower.leaf[0] & m) | (lower.leaf[1] & m) << 16;
+  const PairCache::Entry& upper =
+      pair_entry(load >> 1, _pext_u64(load >> 1, mask2), mask, pairs, get);
+  return low | (upper.leaf[0] & m) << 32 | (upper.leaf[1] & m) << 48;
 }
 
 // Leaf words of two rows of count pixels, lower (bits 0 .. H - 1 of the codes) into low and
@@ -299,6 +291,19 @@ struct SmallKeys {
   uint8_t bit[5] = {};
   uint32_t leaf[32] = {};
 };
+
+// The keys of the 32 pixels whose boxes start at box, a byte each.
+[[gnu::always_inline]] __attribute__((target(VISTELMO_TARGET_AVX2))) inline __m256i small_keys(
+    const uint8_t* box, const SmallKeys& s) {
+  __m256i key = _mm256_setzero_si256();
+  for (int i = 0; i < s.bits; i++) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(box + s.col[i]));
+    const __m256i b = _mm256_set1_epi8(static_cast<char>(s.bit[i]));
+    const __m256i on = _mm256_cmpeq_epi8(_mm256_and_si256(v, b), b);
+    key = _mm256_or_si256(key, _mm256_and_si256(on, _mm256_set1_epi8(static_cast<char>(1 << i))));
+  }
+  return key;
+}
 
 // Leaf words of count pixels, 32 at a time: their keys are made a byte each from the column
 // codes, and the words picked from the table by four permutes (bits 0-2 of the key) and two
