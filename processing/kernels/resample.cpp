@@ -134,35 +134,41 @@ void sse2_row_quads(unsigned char* out, const unsigned char* const* r, int n) {
   row_quads_from(0, out, r, n);
 }
 
-template <class Lanes>
-constexpr ResampleKernels avx2_table() {
-  return {avx2_rows::kRows<Lanes, IMGGRY>,
-          avx2_rows::kRows<Lanes, IMGFLT>,
-          avx2_rows::kRows<Lanes, IMGCPX>,
-          avx2_rows::kRows<Lanes, IMGCOR>,
-          {avx2::blend_row<unsigned char>, avx2::average_row<unsigned char>},
-          {avx2::blend_row<float>, avx2::average_row<float>},
-          avx2::add_row,
-          avx2_pair_means,
-          avx2_quad_means,
-          avx2_means::row_means,
-          avx2_means::row_quads,
-          nullptr};
+// Each level's table, filled by name; colour_pair_means has a kernel with VBMI only.
+constexpr ResampleKernels sse2_table() {
+  ResampleKernels k{};
+  k.grey = sse2_rows::kRows<IMGGRY>;
+  k.real = sse2_rows::kRows<IMGFLT>;
+  k.complex = sse2_rows::kRows<IMGCPX>;
+  k.colour = sse2_rows::kRows<IMGCOR>;
+  k.byte_lines = {sse2::blend_row<unsigned char>, sse2::average_row<unsigned char>};
+  k.float_lines = {sse2::blend_row<float>, sse2::average_row<float>};
+  k.add_row = sse2::add_row;
+  k.pair_means = sse2_means::pair_means;
+  k.quad_means = sse2_quad_means;
+  k.row_means = sse2_means::row_means;
+  k.row_quads = sse2_row_quads;
+  return k;
 }
 
-constexpr ResampleKernels kSse2 = {
-    sse2_rows::kRows<IMGGRY>,
-    sse2_rows::kRows<IMGFLT>,
-    sse2_rows::kRows<IMGCPX>,
-    sse2_rows::kRows<IMGCOR>,
-    {sse2::blend_row<unsigned char>, sse2::average_row<unsigned char>},
-    {sse2::blend_row<float>, sse2::average_row<float>},
-    sse2::add_row,
-    sse2_means::pair_means,
-    sse2_quad_means,
-    sse2_means::row_means,
-    sse2_row_quads,
-    nullptr};
+template <class Lanes>
+constexpr ResampleKernels avx2_table() {
+  ResampleKernels k{};
+  k.grey = avx2_rows::kRows<Lanes, IMGGRY>;
+  k.real = avx2_rows::kRows<Lanes, IMGFLT>;
+  k.complex = avx2_rows::kRows<Lanes, IMGCPX>;
+  k.colour = avx2_rows::kRows<Lanes, IMGCOR>;
+  k.byte_lines = {avx2::blend_row<unsigned char>, avx2::average_row<unsigned char>};
+  k.float_lines = {avx2::blend_row<float>, avx2::average_row<float>};
+  k.add_row = avx2::add_row;
+  k.pair_means = avx2_pair_means;
+  k.quad_means = avx2_quad_means;
+  k.row_means = avx2_means::row_means;
+  k.row_quads = avx2_means::row_quads;
+  return k;
+}
+
+constexpr ResampleKernels kSse2 = sse2_table();
 constexpr ResampleKernels kAvx2 = avx2_table<avx2_lanes::Lanes>();
 // The inner rows eight columns a step (1.1-1.4x the four-lane form on rotation); the rest of the
 // AVX2 build.
