@@ -9,28 +9,27 @@
 
 namespace vistelmo {
 
+namespace {
+// x rounded with halves up, for 0 <= x < 2^31: std::round without the call.
+double round_small(double x) {
+  const double t = static_cast<double>(static_cast<int>(x));
+  return t + (x - t >= 0.5 ? 1 : 0);
+}
+}  // namespace
+
 std::vector<int> shrink_targets(int from, int to, double f) {
   std::vector<int> k(from > 0 ? from : 0);
   // Every position in [0, 2^31) and an output to clamp to: the same steps without the checks.
   if (from > 0 && to > 0 && f >= 0 && (from - 1) * f < 2147483648.0) {
     for (int j = 0; j < from; j++) {
-      const double x = j * f;
-      double t = static_cast<double>(static_cast<int>(x));
-      t += x - t >= 0.5 ? 1 : 0;
+      const double t = round_small(j * f);
       k[j] = static_cast<int>(t >= to ? to - 1 : t);
     }
     return k;
   }
   for (int j = 0; j < from; j++) {
-    // std::round without the call for the usual positions: halves go up.
     const double x = j * f;
-    double t;
-    if (x >= 0 && x < 2147483648.0) {
-      t = static_cast<double>(static_cast<int>(x));
-      t += x - t >= 0.5 ? 1 : 0;
-    } else {
-      t = std::round(x);
-    }
+    double t = x >= 0 && x < 2147483648.0 ? round_small(x) : std::round(x);
     if (t >= to) t = to - 1;
     if (!(t >= 0)) erro("Erro VETOR::operator() - Indice invalido", "");
     k[j] = static_cast<int>(t);
